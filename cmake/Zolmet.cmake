@@ -1,0 +1,38 @@
+# Adds DIR itself when it has a CMakeLists.txt, else every direct child folder
+# that has one, so areas can be added without touching the top level.
+function(zolmet_add_subdirs dir)
+  set(base ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+  if(NOT IS_DIRECTORY ${base})
+    return()
+  endif()
+  if(EXISTS ${base}/CMakeLists.txt)
+    add_subdirectory(${base})
+    return()
+  endif()
+  file(GLOB children RELATIVE ${base} ${base}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${base}/${child}/CMakeLists.txt)
+      add_subdirectory(${base}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# zolmet_test(NAME name LABEL unit|e2e SOURCES ... LIBS ...)
+# One GoogleTest program per area; every case runs under ctest with the label.
+function(zolmet_test)
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} zolmet_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE
+    ZOLMET_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+    ZOLMET_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+endfunction()

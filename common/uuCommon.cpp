@@ -1,0 +1,96 @@
+#include "uuCommon.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/process/clock.h"
+#include "platform/sysroot/files.h"
+#include "platform/sysroot/sysroot.h"
+
+namespace uuCommon {
+
+const std::string kPrintLogHeader = "Orvane．Dravik購卡站 v20090831a\r\n\r\n";
+const std::string kControlLogHeader = "ZolmetOCX v20090831a\r\n";
+const std::string kLogDir = "C:\\Zolmet\\Logs\\";
+
+namespace {
+
+bool WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool AppendEntry(const std::string& path, const std::string& entry) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, entry);
+  close(fd);
+  return ok;
+}
+
+// Creates PATH holding CONTENT, or fails when it exists already. The file
+// appears whole: it is written under a private name and linked into place.
+bool CreateWhole(const std::string& path, const std::string& content) {
+  std::string tmp = path + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content);
+  fchmod(fd, 0644);
+  close(fd);
+  ok = ok && link(tmp.c_str(), path.c_str()) == 0;
+  unlink(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool ForceDir(const std::string& DirIn) {
+  try {
+    std::string Dir = DirIn;
+    if (!Dir.empty() && Dir.back() == '\\') Dir.pop_back();
+    if (Dir.empty()) return false;
+    if (win::DirectoryExists(Dir)) return true;
+    size_t slash = Dir.rfind('\\');
+    // A path without a parent part cannot be created.
+    if (slash == std::string::npos) return false;
+    if (!ForceDir(Dir.substr(0, slash + 1))) return false;
+    return win::CreateDirectory(Dir) || win::DirectoryExists(Dir);
+  } catch (...) {
+    return false;
+  }
+}
+
+void WriteLog(const std::string& DirIn, const std::string& Kind, const std::string& Text,
+              const std::string& Header) {
+  try {
+    if (DirIn.empty()) return;
+    std::string Dir = DirIn;
+    if (Dir.back() != '\\') Dir += '\\';
+    if (!ForceDir(Dir)) return;
+    win::DateTimeParts t = win::DecodeDateTime(win::Now());
+    char name[16];
+    std::snprintf(name, sizeof name, "%02d%02d%02d", t.year % 100, t.month, t.day);
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "[%02d:%02d:%02d] ", t.hour, t.minute, t.second);
+    std::string entry = stamp + Text + "\r\n\r\n";
+    std::string path = sysroot::HostPath(Dir + name + "." + Kind + ".txt");
+    if (AppendEntry(path, entry)) return;
+    if (errno != ENOENT) return;
+    if (CreateWhole(path, Header + entry)) return;
+    AppendEntry(path, entry);  // another process created it first
+  } catch (...) {
+  }
+}
+
+}  // namespace uuCommon

@@ -1,0 +1,108 @@
+#include "codepage.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <memory>
+#include <stdexcept>
+
+namespace cp {
+namespace {
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts IN; an input unit that cannot be converted is skipped (its
+  // length given by SKIP) and REPLACEMENT is written in its place.
+  template <class Skip>
+  std::string Run(const char* in, size_t inLen, std::string_view replacement, Skip skip) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::string out;
+    out.reserve(inLen * 2 + 8);
+    char buf[1024];
+    char* src = const_cast<char*>(in);
+    size_t left = inLen;
+    while (left > 0) {
+      char* dst = buf;
+      size_t room = sizeof buf;
+      size_t r = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buf, static_cast<size_t>(dst - buf));
+      if (r == static_cast<size_t>(-1)) {
+        if (errno == E2BIG) continue;
+        // EILSEQ or EINVAL (incomplete at the end): replace one unit.
+        size_t n = std::min(left, skip(reinterpret_cast<const unsigned char*>(src), left));
+        src += n;
+        left -= n;
+        out.append(replacement);
+      }
+    }
+    char* dst = buf;
+    size_t room = sizeof buf;
+    iconv(cd_, nullptr, nullptr, &dst, &room);
+    out.append(buf, static_cast<size_t>(dst - buf));
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+size_t Utf8Len(const unsigned char* s, size_t left) {
+  size_t n = 1;
+  if (s[0] >= 0xF0) n = 4;
+  else if (s[0] >= 0xE0) n = 3;
+  else if (s[0] >= 0xC0) n = 2;
+  // Never swallow bytes that do not continue the sequence.
+  size_t i = 1;
+  while (i < n && i < left && (s[i] & 0xC0) == 0x80) ++i;
+  return i;
+}
+
+size_t Big5Len(const unsigned char* s, size_t left) {
+  return (IsBig5Lead(s[0]) && left >= 2) ? 2 : 1;
+}
+
+size_t Utf16Len(const unsigned char*, size_t) { return 2; }
+
+Converter& Conv(int which) {
+  thread_local std::unique_ptr<Converter> c[4];
+  static const char* names[4][2] = {
+      {"UTF-8", "CP950"}, {"CP950", "UTF-8"}, {"UTF-16LE", "CP950"}, {"CP950", "UTF-16LE"}};
+  if (!c[which]) c[which] = std::make_unique<Converter>(names[which][0], names[which][1]);
+  return *c[which];
+}
+
+}  // namespace
+
+std::string Big5ToUtf8(std::string_view big5) {
+  return Conv(0).Run(big5.data(), big5.size(), "?", Big5Len);
+}
+
+std::string Utf8ToBig5(std::string_view utf8) {
+  return Conv(1).Run(utf8.data(), utf8.size(), "?", Utf8Len);
+}
+
+std::u16string Big5ToUtf16(std::string_view big5) {
+  std::string bytes = Conv(2).Run(big5.data(), big5.size(), std::string_view("?\0", 2), Big5Len);
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return out;
+}
+
+std::string Utf16ToBig5(std::u16string_view utf16) {
+  std::string bytes(utf16.size() * 2, '\0');
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(utf16[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
+  }
+  return Conv(3).Run(bytes.data(), bytes.size(), "?", Utf16Len);
+}
+
+}  // namespace cp

@@ -1,0 +1,17 @@
+// Conversions between the system code page (Big5, CP950) and the Linux edges.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace cp {
+
+// Characters with no counterpart become '?'; conversion never fails.
+std::string Big5ToUtf8(std::string_view big5);
+std::string Utf8ToBig5(std::string_view utf8);
+std::u16string Big5ToUtf16(std::string_view big5);
+std::string Utf16ToBig5(std::u16string_view utf16);
+
+// True when byte C starts a two-byte Big5 character.
+inline bool IsBig5Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+}  // namespace cp

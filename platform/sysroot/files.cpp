@@ -1,0 +1,114 @@
+#include "files.h"
+
+#include <cerrno>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "sysroot.h"
+
+namespace win {
+namespace {
+
+thread_local DWORD t_lastError = 0;
+
+std::mutex g_lookupMutex;
+std::vector<ErrorMessageLookup>& Lookups() {
+  static std::vector<ErrorMessageLookup> v;
+  return v;
+}
+
+const char* BaseMessage(DWORD code) {
+  switch (code) {
+    case ERROR_SUCCESS: return "The operation completed successfully.";
+    case ERROR_FILE_NOT_FOUND: return "The system cannot find the file specified.";
+    case ERROR_PATH_NOT_FOUND: return "The system cannot find the path specified.";
+    case ERROR_ACCESS_DENIED: return "Access is denied.";
+    case ERROR_INVALID_HANDLE: return "The handle is invalid.";
+    case ERROR_NOT_ENOUGH_MEMORY: return "Not enough storage is available to process this command.";
+    case ERROR_BAD_FORMAT: return "An attempt was made to load a program with an incorrect format.";
+    case ERROR_SHARING_VIOLATION:
+      return "The process cannot access the file because it is being used by another process.";
+    case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
+    case ERROR_DISK_FULL: return "There is not enough space on the disk.";
+    case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
+    case WAIT_TIMEOUT_ERROR: return "The wait operation timed out.";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+DWORD GetLastError() { return t_lastError; }
+void SetLastError(DWORD code) { t_lastError = code; }
+
+DWORD SetLastErrorFromErrno(int err) {
+  DWORD code;
+  switch (err) {
+    case 0: code = ERROR_SUCCESS; break;
+    case ENOENT: code = ERROR_FILE_NOT_FOUND; break;
+    case ENOTDIR: code = ERROR_PATH_NOT_FOUND; break;
+    case EACCES:
+    case EPERM:
+    case EROFS: code = ERROR_ACCESS_DENIED; break;
+    case ETXTBSY:
+    case EBUSY: code = ERROR_SHARING_VIOLATION; break;
+    case ENOSPC: code = ERROR_DISK_FULL; break;
+    case EEXIST: code = ERROR_ALREADY_EXISTS; break;
+    case ENOMEM: code = ERROR_NOT_ENOUGH_MEMORY; break;
+    case ENOEXEC: code = ERROR_BAD_FORMAT; break;
+    default: code = ERROR_INVALID_PARAMETER; break;
+  }
+  t_lastError = code;
+  return code;
+}
+
+void RegisterErrorMessages(ErrorMessageLookup lookup) {
+  std::lock_guard<std::mutex> lock(g_lookupMutex);
+  Lookups().push_back(lookup);
+}
+
+std::string SysErrorMessage(DWORD code) {
+  if (const char* m = BaseMessage(code)) return m;
+  std::lock_guard<std::mutex> lock(g_lookupMutex);
+  for (auto lookup : Lookups())
+    if (const char* m = lookup(code)) return m;
+  return "Unknown error " + std::to_string(code) + ".";
+}
+
+bool FileExists(const std::string& winPath) {
+  struct stat st;
+  if (stat(sysroot::HostPath(winPath).c_str(), &st) != 0) {
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  return !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& winPath) {
+  struct stat st;
+  if (stat(sysroot::HostPath(winPath).c_str(), &st) != 0) {
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  return S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectory(const std::string& winPath) {
+  if (mkdir(sysroot::HostPath(winPath).c_str(), 0777) != 0) {
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+bool DeleteFile(const std::string& winPath) {
+  if (unlink(sysroot::HostPath(winPath).c_str()) != 0) {
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace win

@@ -1,0 +1,117 @@
+#include "sysroot.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <strings.h>
+
+#include "codepage.h"
+
+namespace fs = std::filesystem;
+
+namespace sysroot {
+namespace {
+
+std::mutex g_mutex;
+std::string g_override;
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+// Finds NAME in DIR, exactly or else ignoring ASCII case.
+std::string MatchEntry(const fs::path& dir, const std::string& name) {
+  std::error_code ec;
+  if (fs::exists(dir / name, ec)) return name;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (strcasecmp(entry.c_str(), name.c_str()) == 0) return entry;
+  }
+  return name;
+}
+
+}  // namespace
+
+std::string Root() {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_override.empty()) return g_override;
+  }
+  if (const char* env = std::getenv("ZOLMET_ROOT"); env && *env) {
+    std::string r = env;
+    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    return r;
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "/tmp") + "/.zolmet";
+}
+
+void SetRoot(const std::string& hostFolder) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_override = hostFolder;
+  while (g_override.size() > 1 && g_override.back() == '/') g_override.pop_back();
+}
+
+std::string HostPath(const std::string& winPath) {
+  std::string p = cp::Big5ToUtf8(winPath);
+  fs::path out;
+  size_t i = 0;
+  bool absolute = false;
+  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+    out = fs::path(Root()) / std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(p[0]))));
+    i = 2;
+    absolute = true;
+  } else if (!p.empty() && IsSep(p[0])) {
+    out = fs::path(Root()) / "C";
+    absolute = true;
+  }
+  bool trailing = !p.empty() && IsSep(p.back());
+  std::string part;
+  auto flush = [&] {
+    if (part.empty() || part == ".") {
+    } else if (part == "..") {
+      if (out.has_filename()) out = out.parent_path();
+    } else {
+      out /= absolute || !out.empty() ? MatchEntry(out.empty() ? fs::path(".") : out, part) : part;
+    }
+    part.clear();
+  };
+  for (; i < p.size(); ++i) {
+    if (IsSep(p[i])) flush();
+    else part += p[i];
+  }
+  flush();
+  std::string s = out.string();
+  if (trailing && (s.empty() || s.back() != '/')) s += '/';
+  return s;
+}
+
+std::string WinPath(const std::string& hostPath) {
+  std::string root = Root() + "/";
+  std::string rest;
+  std::string drive;
+  if (hostPath.compare(0, root.size(), root) == 0 && hostPath.size() > root.size() &&
+      std::isalpha(static_cast<unsigned char>(hostPath[root.size()])) &&
+      (hostPath.size() == root.size() + 1 || hostPath[root.size() + 1] == '/')) {
+    drive = std::string(1, hostPath[root.size()]) + ":";
+    rest = hostPath.substr(root.size() + 1);
+  } else if (!hostPath.empty() && hostPath[0] == '/') {
+    drive = "Z:";
+    rest = hostPath;
+  } else {
+    rest = hostPath;
+  }
+  for (char& c : rest)
+    if (c == '/') c = '\\';
+  if (!drive.empty() && rest.empty()) rest = "\\";
+  return cp::Utf8ToBig5(drive + rest);
+}
+
+std::string WindowsDir() { return "C:\\Windows"; }
+std::string SystemDir() { return "C:\\Windows\\System32"; }
+
+std::string JoinWin(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '\\') return dir + name;
+  return dir + "\\" + name;
+}
+
+}  // namespace sysroot

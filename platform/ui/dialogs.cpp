@@ -1,0 +1,186 @@
+#include "dialogs.h"
+
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <unistd.h>
+
+#include "platform/sysroot/codepage.h"
+
+namespace ui {
+namespace {
+
+std::mutex g_mutex;
+std::vector<TRecordedDialog> g_recorded;
+std::deque<int> g_answers;
+std::string g_title;
+bool g_echo = true;
+
+const char* ButtonLabel(int id) {
+  switch (id) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "Abort";
+    case IDRETRY: return "Retry";
+    case IDIGNORE: return "Ignore";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    case mrAll: return "All";
+    case mrNoToAll: return "No to All";
+    case mrYesToAll: return "Yes to All";
+    default: return "?";
+  }
+}
+
+std::vector<int> MessageBoxButtons(unsigned flags) {
+  switch (flags & 0xF) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {IDOK};
+  }
+}
+
+std::string ForTerminal(const std::string& big5) {
+  std::string s = cp::Big5ToUtf8(big5);
+  for (char& c : s)
+    if (c == '\r') c = '\n';
+  return s;
+}
+
+std::vector<std::pair<int, std::string>> Labelled(const std::vector<int>& ids) {
+  std::vector<std::pair<int, std::string>> out;
+  for (int id : ids) out.emplace_back(id, ButtonLabel(id));
+  return out;
+}
+
+int Show(const std::string& kind, const std::string& caption, const std::string& text,
+         unsigned icon, const std::vector<int>& buttons, int defaultAnswer) {
+  TRecordedDialog d{kind, caption, text, icon, buttons, 0};
+  d.answer = AskModal(caption, text, Labelled(buttons), defaultAnswer);
+  RecordDialog(d);
+  return d.answer;
+}
+
+}  // namespace
+
+void SetApplicationTitle(const std::string& title) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_title = title;
+}
+
+std::string ApplicationTitle() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_title;
+}
+
+int MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  std::vector<int> buttons = MessageBoxButtons(flags);
+  size_t def = (flags >> 8) & 0xF;
+  int defaultAnswer = buttons[def < buttons.size() ? def : 0];
+  return Show("MessageBox", caption, text, flags & 0xF0, buttons, defaultAnswer);
+}
+
+void ShowMessage(const std::string& text) {
+  Show("ShowMessage", ApplicationTitle(), text, 0, {IDOK}, IDOK);
+}
+
+int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int) {
+  static const std::pair<unsigned, int> order[] = {
+      {mbYes, mrYes}, {mbNo, mrNo}, {mbOK, mrOk}, {mbCancel, mrCancel}, {mbAbort, mrAbort},
+      {mbRetry, mrRetry}, {mbIgnore, mrIgnore}, {mbAll, mrAll}, {mbNoToAll, mrNoToAll},
+      {mbYesToAll, mrYesToAll}};
+  std::vector<int> ids;
+  for (auto [bit, id] : order)
+    if (buttons & bit) ids.push_back(id);
+  if (ids.empty()) ids.push_back(mrOk);
+  unsigned icon = 0;
+  const char* caption = "";
+  switch (type) {
+    case TMsgDlgType::mtWarning: icon = MB_ICONWARNING; caption = "Warning"; break;
+    case TMsgDlgType::mtError: icon = MB_ICONERROR; caption = "Error"; break;
+    case TMsgDlgType::mtInformation: icon = MB_ICONINFORMATION; caption = "Information"; break;
+    case TMsgDlgType::mtConfirmation: icon = MB_ICONQUESTION; caption = "Confirm"; break;
+    case TMsgDlgType::mtCustom: break;
+  }
+  std::string cap = type == TMsgDlgType::mtCustom ? ApplicationTitle() : caption;
+  // Yes, OK and All default; otherwise the first button.
+  int def = ids.front();
+  for (int id : ids)
+    if (id == mrYes || id == mrOk || id == mrAll) {
+      def = id;
+      break;
+    }
+  return Show("MessageDlg", cap, text, icon, ids, def);
+}
+
+std::vector<TRecordedDialog> RecordedDialogs() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_recorded;
+}
+
+void ClearRecordedDialogs() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_recorded.clear();
+}
+
+void RecordDialog(const TRecordedDialog& d) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_recorded.push_back(d);
+}
+
+void ScriptAnswers(std::deque<int> answers) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_answers = std::move(answers);
+}
+
+void ClearScriptedAnswers() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_answers.clear();
+}
+
+bool HasScriptedAnswer() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return !g_answers.empty();
+}
+
+void SetEchoDialogs(bool on) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_echo = on;
+}
+
+int AskModal(const std::string& caption, const std::string& text,
+             const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer) {
+  bool echo;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    echo = g_echo;
+    if (!g_answers.empty()) {
+      int a = g_answers.front();
+      g_answers.pop_front();
+      if (echo) std::cerr << "[" << ForTerminal(caption) << "] " << ForTerminal(text) << "\n";
+      return a;
+    }
+  }
+  bool tty = isatty(STDIN_FILENO) && buttons.size() > 1;
+  if (echo || tty) {
+    std::cerr << "[" << ForTerminal(caption) << "] " << ForTerminal(text) << "\n";
+    for (size_t i = 0; i < buttons.size(); ++i)
+      std::cerr << "  " << (i + 1) << ") " << ForTerminal(buttons[i].second)
+                << (buttons[i].first == defaultAnswer ? " *" : "") << "\n";
+  }
+  if (!tty) return defaultAnswer;
+  std::cerr << "> " << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) return defaultAnswer;
+  try {
+    size_t n = std::stoul(line);
+    if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
+  } catch (...) {
+  }
+  return defaultAnswer;
+}
+
+}  // namespace ui

@@ -1,0 +1,70 @@
+// Message boxes and message dialogs, headless: each is written to stderr in
+// UTF-8 and recorded; its answer comes from the scripted answers (tests),
+// else from the terminal when standard input is one, else the default button.
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+enum TModalResult : int {
+  mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
+  mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10
+};
+
+// MessageBox flags and answers (the answers equal the modal results).
+constexpr unsigned MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2,
+                   MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5;
+constexpr unsigned MB_ICONHAND = 0x10, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20,
+                   MB_ICONEXCLAMATION = 0x30, MB_ICONWARNING = 0x30,
+                   MB_ICONASTERISK = 0x40, MB_ICONINFORMATION = 0x40;
+constexpr unsigned MB_DEFBUTTON1 = 0x000, MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200;
+constexpr int IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7;
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum TMsgDlgBtn : unsigned {
+  mbYes = 1u << 0, mbNo = 1u << 1, mbOK = 1u << 2, mbCancel = 1u << 3, mbAbort = 1u << 4,
+  mbRetry = 1u << 5, mbIgnore = 1u << 6, mbAll = 1u << 7, mbNoToAll = 1u << 8,
+  mbYesToAll = 1u << 9, mbHelp = 1u << 10
+};
+using TMsgDlgButtons = unsigned;
+
+// One shown dialog. Icon: 0 none, else the MB_ICON value.
+struct TRecordedDialog {
+  std::string kind;     // "MessageBox", "ShowMessage", "MessageDlg" or a form's class
+  std::string caption;  // Big5, as given
+  std::string text;     // Big5, as given
+  unsigned icon = 0;
+  std::vector<int> buttons;  // the answers it offered, in order
+  int answer = 0;
+};
+
+int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
+// A plain message dialog with an OK button; caption is the application title.
+void ShowMessage(const std::string& text);
+int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx = 0);
+
+// The title that ShowMessage uses as caption (the application's title).
+void SetApplicationTitle(const std::string& title);
+std::string ApplicationTitle();
+
+// Recording, for tests and for looking back.
+std::vector<TRecordedDialog> RecordedDialogs();
+void ClearRecordedDialogs();
+void RecordDialog(const TRecordedDialog& d);
+
+// Scripted answers: each modal question takes the front one.
+void ScriptAnswers(std::deque<int> answers);
+void ClearScriptedAnswers();
+bool HasScriptedAnswer();
+
+// The answer to a modal question offering BUTTONS (answer and label pairs):
+// scripted, else asked on the terminal, else DEFAULTANSWER.
+int AskModal(const std::string& caption, const std::string& text,
+             const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer);
+
+// Turns off writing dialogs to stderr (recording goes on).
+void SetEchoDialogs(bool on);
+
+}  // namespace ui

@@ -1,0 +1,130 @@
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "common/uuCommon.h"
+#include "platform/process/clock.h"
+#include "platform/sysroot/files.h"
+#include "tests/support/testroot.h"
+
+namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::TempRoot;
+
+namespace {
+
+struct FixedClock {
+  explicit FixedClock(win::DateTimeParts p) { win::SetNowForTesting(win::EncodeDateTime(p)); }
+  ~FixedClock() { win::SetNowForTesting(std::nullopt); }
+};
+
+}  // namespace
+
+TEST(ForceDir, CreatesMissingParentsWithOrWithoutTrailingSeparator) {
+  TempRoot root;
+  EXPECT_TRUE(uuCommon::ForceDir("C:\\Zolmet\\Logs\\"));
+  EXPECT_TRUE(win::DirectoryExists("C:\\Zolmet\\Logs"));
+  EXPECT_TRUE(uuCommon::ForceDir("C:\\Zolmet\\Logs"));
+  EXPECT_TRUE(uuCommon::ForceDir("C:\\a\\b\\c"));
+  EXPECT_TRUE(fs::is_directory(root.path() + "/C/a/b/c"));
+  // No parent part, and nothing at all: cannot be created.
+  EXPECT_FALSE(uuCommon::ForceDir("Logs"));
+  EXPECT_FALSE(uuCommon::ForceDir(""));
+  EXPECT_FALSE(uuCommon::ForceDir("\\"));
+}
+
+TEST(WriteLog, LaysOutTheDaysFileByteForByte) {
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 9, 5, 7});
+  uuCommon::WriteLog("C:\\Zolmet\\Logs\\", "ZolmetPrint.err", "first");
+  uuCommon::WriteLog("C:\\Zolmet\\Logs", "ZolmetPrint.err", "second\rline");
+  uuCommon::WriteLog("C:\\Zolmet\\Logs", "ZolmetPrint.err", "");
+  std::string file = ReadFile(root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt"));
+  EXPECT_EQ(file,
+            "Orvane．Dravik購卡站 v20090831a\r\n\r\n"
+            "[09:05:07] first\r\n\r\n"
+            "[09:05:07] second\rline\r\n\r\n"
+            "[09:05:07] \r\n\r\n");
+  // The header bytes are Big5.
+  EXPECT_EQ(file.substr(6, 2), "\xA1\x44");
+}
+
+TEST(WriteLog, ControlHeaderHasNoEmptyLine) {
+  TempRoot root;
+  FixedClock clock({2026, 1, 2, 23, 59, 59});
+  uuCommon::WriteLog("C:\\Zolmet\\Logs\\", "Zolmet.debug", "x", uuCommon::kControlLogHeader);
+  EXPECT_EQ(ReadFile(root.Host("C:\\Zolmet\\Logs\\260102.Zolmet.debug.txt")),
+            "ZolmetOCX v20090831a\r\n[23:59:59] x\r\n\r\n");
+}
+
+TEST(WriteLog, EachDayHasItsOwnFile) {
+  TempRoot root;
+  {
+    FixedClock clock({2009, 8, 31, 23, 59, 59});
+    uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.hack", "a");
+  }
+  {
+    FixedClock clock({2009, 9, 1, 0, 0, 0});
+    uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.hack", "b");
+  }
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.hack.txt")).find("] a"),
+            std::string::npos);
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Logs\\090901.ZolmetPrint.hack.txt")).find("] b"),
+            std::string::npos);
+}
+
+TEST(WriteLog, UnwritableFolderLosesTheEntryQuietly) {
+  if (geteuid() == 0) {
+    // Root ignores permissions: block the folder with a file instead.
+    TempRoot root;
+    testing_support::WriteFile(root.path() + "/C/Zolmet", "not a folder");
+    uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "lost");
+    EXPECT_FALSE(uuCommon::ForceDir(uuCommon::kLogDir));
+    return;
+  }
+  TempRoot root;
+  fs::create_directories(root.path() + "/C/Zolmet/Logs");
+  chmod((root.path() + "/C/Zolmet/Logs").c_str(), 0500);
+  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "lost");
+  chmod((root.path() + "/C/Zolmet/Logs").c_str(), 0700);
+  EXPECT_TRUE(fs::is_empty(root.path() + "/C/Zolmet/Logs"));
+}
+
+TEST(WriteLog, ProcessesWritingTogetherNeverInterleave) {
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 12, 0, 0});
+  const int kProcs = 6, kEntries = 200;
+  std::string big(3000, 'x');
+  std::vector<pid_t> kids;
+  for (int p = 0; p < kProcs; ++p) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      for (int i = 0; i < kEntries; ++i)
+        uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug",
+                           std::to_string(p) + ":" + big + ":" + std::to_string(p));
+      _exit(0);
+    }
+    kids.push_back(pid);
+  }
+  for (pid_t k : kids) waitpid(k, nullptr, 0);
+  std::string file = ReadFile(root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.debug.txt"));
+  const std::string header = uuCommon::kPrintLogHeader;
+  ASSERT_EQ(file.compare(0, header.size(), header), 0);
+  EXPECT_EQ(file.find(header, 1), std::string::npos);
+  size_t pos = header.size(), count = 0;
+  while (pos < file.size()) {
+    size_t end = file.find("\r\n\r\n", pos);
+    ASSERT_NE(end, std::string::npos);
+    std::string entry = file.substr(pos, end - pos);
+    ASSERT_EQ(entry.substr(0, 11), "[12:00:00] ");
+    std::string body = entry.substr(11);
+    char who = body[0];
+    EXPECT_EQ(body, std::string(1, who) + ":" + big + ":" + std::string(1, who));
+    pos = end + 4;
+    ++count;
+  }
+  EXPECT_EQ(count, static_cast<size_t>(kProcs * kEntries));
+}

@@ -1,0 +1,148 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "platform/process/clock.h"
+#include "platform/process/process.h"
+#include "platform/sysroot/sysroot.h"
+#include "tests/support/testroot.h"
+
+namespace fs = std::filesystem;
+using testing_support::TempRoot;
+
+namespace {
+
+// Installs the test child into the root under a Windows name.
+std::string InstallChild(const TempRoot& root, const std::string& winPath) {
+  std::string host = root.Host(winPath);
+  fs::create_directories(fs::path(host).parent_path());
+  fs::copy_file(testing_support::BinPath("zolmet-test-child"), host,
+                fs::copy_options::overwrite_existing);
+  return winPath;
+}
+
+std::string RunAndCapture(const std::string& cmdLine, const std::string& cwd = "") {
+  std::string out = (fs::temp_directory_path() / "zolmet-child-out").string();
+  // The child prints to our stdout; run it with stdout sent to a file.
+  fflush(stdout);
+  int saved = dup(1);
+  FILE* f = fopen(out.c_str(), "w");
+  dup2(fileno(f), 1);
+  auto p = win::CreateProcess(cmdLine, cwd);
+  if (p) win::WaitForSingleObject(p, 10000);
+  fflush(stdout);
+  dup2(saved, 1);
+  close(saved);
+  fclose(f);
+  std::string s = testing_support::ReadFile(out);
+  fs::remove(out);
+  return s;
+}
+
+}  // namespace
+
+TEST(CommandLine, SplitsLikeTheSystem) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(win::SplitArguments(""), V{});
+  EXPECT_EQ(win::SplitArguments("  a  b "), (V{"a", "b"}));
+  EXPECT_EQ(win::SplitArguments("\"a b\" c"), (V{"a b", "c"}));
+  EXPECT_EQ(win::SplitArguments("a\\\\\"b c\""), (V{"a\\b c"}));
+  EXPECT_EQ(win::SplitArguments("a\\\"b"), (V{"a\"b"}));
+  EXPECT_EQ(win::SplitArguments("c:\\dir\\x"), (V{"c:\\dir\\x"}));
+  EXPECT_EQ(win::SplitArguments("\"\""), (V{""}));
+}
+
+TEST(CommandLine, FindsAnUnquotedProgramWithSpaces) {
+  TempRoot root;
+  InstallChild(root, "C:\\Program Files\\Zolmet\\ZolmetPrint.exe");
+  auto parsed = win::ParseCommandLine("C:\\Program Files\\Zolmet\\ZolmetPrint.exe ABC12 x");
+  EXPECT_EQ(parsed.program, "C:\\Program Files\\Zolmet\\ZolmetPrint.exe");
+  EXPECT_EQ(parsed.args, (std::vector<std::string>{"ABC12", "x"}));
+  // ".exe" is implied, and bare names are looked for in the system folder.
+  InstallChild(root, "C:\\Windows\\System32\\regsvr32.exe");
+  EXPECT_EQ(win::ParseCommandLine("regsvr32 /s x").program, "C:\\Windows\\System32\\regsvr32.exe");
+  EXPECT_EQ(win::ParseCommandLine("\"C:\\Program Files\\Zolmet\\ZolmetPrint\" VER").args,
+            std::vector<std::string>{"VER"});
+}
+
+TEST(Process, HandsTheWhole32BitExitCodeToItsParent) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\Program Files\\Zolmet\\Child.exe");
+  auto p = win::CreateProcess(exe + " exit 9083100");
+  ASSERT_TRUE(p);
+  ASSERT_EQ(win::WaitForSingleObject(p, 10000), win::WAIT_OBJECT_0);
+  win::DWORD code = 0;
+  ASSERT_TRUE(win::GetExitCodeProcess(p, code));
+  EXPECT_EQ(code, 9083100u);
+
+  p = win::CreateProcess(exe + " exit 4294967295");
+  ASSERT_TRUE(p);
+  win::WaitForSingleObject(p, win::INFINITE);
+  win::GetExitCodeProcess(p, code);
+  EXPECT_EQ(code, 0xFFFFFFFFu);
+
+  // A plain return is read as it is.
+  p = win::CreateProcess(exe);
+  win::WaitForSingleObject(p, win::INFINITE);
+  win::GetExitCodeProcess(p, code);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(Process, WaitEndsAtItsTimeLimit) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  auto p = win::CreateProcess(exe + " sleep 3000");
+  ASSERT_TRUE(p);
+  auto t0 = win::MonotonicMs();
+  EXPECT_EQ(win::WaitForSingleObject(p, 200), win::WAIT_TIMEOUT);
+  EXPECT_LT(win::MonotonicMs() - t0, 2000u);
+  win::DWORD code = 0;
+  win::GetExitCodeProcess(p, code);
+  EXPECT_EQ(code, win::STILL_ACTIVE);
+  EXPECT_TRUE(win::TerminateProcess(p, 1));
+}
+
+TEST(Process, ReportsWhatCannotStart) {
+  TempRoot root;
+  EXPECT_FALSE(win::CreateProcess("C:\\nothing\\here.exe"));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_FILE_NOT_FOUND);
+  EXPECT_LT(win::WinExec("C:\\nothing\\here.exe x", win::SW_SHOWNORMAL), 32u);
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  EXPECT_FALSE(win::CreateProcess(exe, "C:\\missing-folder"));
+  EXPECT_GT(win::WinExec(exe + " exit 3", win::SW_SHOWNORMAL), 31u);
+}
+
+TEST(Process, PassesArgumentsFolderAndRoot) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\Program Files\\Zolmet\\Child.exe");
+  std::string out = RunAndCapture(exe + " args \"two words\"", "C:\\Program Files");
+  EXPECT_NE(out.find("[C:\\Program Files\\Zolmet\\Child.exe]"), std::string::npos) << out;
+  EXPECT_NE(out.find("[two words]"), std::string::npos) << out;
+  EXPECT_NE(out.find("cwd=" + root.path() + "/C/Program Files"), std::string::npos) << out;
+  out = RunAndCapture(exe + " env ZOLMET_ROOT");
+  EXPECT_EQ(out, root.path() + "\n");
+}
+
+TEST(Clock, EncodesAndDecodesDates) {
+  EXPECT_DOUBLE_EQ(win::EncodeDateTime({1899, 12, 30}), 0.0);
+  EXPECT_DOUBLE_EQ(win::EncodeDateTime({2009, 8, 31}), 40056.0);
+  EXPECT_DOUBLE_EQ(win::EncodeDateTime({2009, 8, 31, 12}), 40056.5);
+  auto p = win::DecodeDateTime(win::EncodeDateTime({2026, 12, 8, 23, 59, 59, 999}));
+  EXPECT_EQ(p.year, 2026);
+  EXPECT_EQ(p.month, 12);
+  EXPECT_EQ(p.day, 8);
+  EXPECT_EQ(p.hour, 23);
+  EXPECT_EQ(p.minute, 59);
+  EXPECT_EQ(p.second, 59);
+  EXPECT_EQ(p.millisecond, 999);
+  win::SetNowForTesting(40056.25);
+  EXPECT_DOUBLE_EQ(win::Now(), 40056.25);
+  win::SetNowForTesting(std::nullopt);
+  EXPECT_GT(win::Now(), 46000.0);
+}
+
+TEST(Computer, NameIsUpperCaseAndShort) {
+  std::string n = win::GetComputerName();
+  EXPECT_LE(n.size(), 15u);
+  for (char c : n) EXPECT_FALSE(std::islower(static_cast<unsigned char>(c)));
+}
