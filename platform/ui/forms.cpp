@@ -94,11 +94,9 @@ void TCustomForm::DoCreate() {
 
 void TCustomForm::SetVisible(bool v) {
   if (v == Visible()) return;
+  HandlerScope scope(this);
   TControl::SetVisible(v);
-  if (v && OnShow) {
-    HandlerScope scope(this);
-    OnShow(this);
-  }
+  if (v && OnShow) OnShow(this);
 }
 
 bool TCustomForm::CloseQuery() {
@@ -115,12 +113,10 @@ void TCustomForm::Close() {
     ModalResult = mrCancel;
     return;
   }
+  HandlerScope scope(this);  // a handler may free the form: it goes when Close is done
   if (!CloseQuery()) return;
   TCloseAction action = TCloseAction::caHide;
-  if (OnClose) {
-    HandlerScope scope(this);
-    OnClose(this, action);
-  }
+  if (OnClose) OnClose(this, action);
   if (action == TCloseAction::caNone) return;
   if (Application().MainForm() == this) {
     Hide();

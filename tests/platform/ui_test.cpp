@@ -261,6 +261,14 @@ TEST_F(UiTest, FormFreedInsideItsOwnHandlerGoesWhenTheHandlerIsDone) {
   EXPECT_EQ(destroyed, 1);
   EXPECT_TRUE(Application().Forms().empty());
 
+  // Freed by its own OnClose while it closes: Close finishes first.
+  destroyed = 0;
+  n = NewForm<TNotice>(nullptr, &destroyed);
+  n->OnClose = [&](TObject*, TCloseAction&) { n->Free(); };
+  n->Show();
+  n->Close();
+  EXPECT_EQ(destroyed, 1);
+
   // Close with caFree from a modal form: freed by the loop afterwards.
   destroyed = 0;
   n = NewForm<TNotice>(nullptr, &destroyed);
