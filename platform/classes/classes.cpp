@@ -13,6 +13,11 @@ TClassInfo& TObject::StaticClass() {
   return info;
 }
 
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
+}
+
 // ---- class registry ----
 
 namespace {

@@ -110,6 +110,12 @@ bool ObjectIs(const TObject* o) {
     return info;                                                                 \
   }
 
+// The screen as the class library knows it.
+struct TScreen {
+  int PixelsPerInch = 96;
+};
+TScreen& Screen();
+
 // Process-wide registry of classes by name (streams name their classes).
 void RegisterClass(TClass c);
 void UnregisterClass(TClass c);

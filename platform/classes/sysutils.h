@@ -26,7 +26,8 @@ class Exception : public std::exception {
 #define CLS_DECLARE_EXCEPTION(Name, Base)                          \
   class Name : public Base {                                       \
    public:                                                         \
-    using Base::Base;                                              \
+    using base_type = Base;                                        \
+    using base_type::base_type;                                    \
     const char* ClassName() const override { return #Name; }       \
   }
 
