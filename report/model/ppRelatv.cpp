@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/classes/typinfo.h"
+
 CLS_IMPLEMENT_COMPONENT(TppRelative)
 
 TppRelative::TppRelative(cls::TComponent* owner) : TppCommunicator(owner) {}
@@ -156,4 +158,11 @@ void TppRelative::SetParentComponent(cls::TComponent* parent) {
 
 void TppRelative::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
   ForEachChild(proc);
+}
+
+void TppRelative::DefineProperties(cls::TFiler* filer) {
+  inherited::DefineProperties(filer);
+  if (cls::GetPropInfo(ClassType(), "ChildType")) return;
+  filer->DefineProperty(
+      "ChildType", [this](cls::TReader& r) { childType_ = static_cast<int32_t>(r.ReadInteger()); }, nullptr, false);
 }

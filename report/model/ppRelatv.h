@@ -56,6 +56,8 @@ class TppRelative : public TppCommunicator {
   void InvalidateDesign() override;
   void ChangeOwner(cls::TComponent* newOwner) override;
   void Loaded() override;
+  // Streams without a published ChildType still read an old "ChildType".
+  void DefineProperties(cls::TFiler* filer) override;
   bool HasParent() const override { return true; }
   cls::TComponent* GetParentComponent() const override { return parent_; }
   void SetParentComponent(cls::TComponent* parent) override;

@@ -509,3 +509,36 @@ cls::TMethod GetMethodByName(cls::TObject* object, const std::string& name) {
   const cls::TMethodInfo* m = cls::GetMethodInfo(object->ClassType(), name);
   return m ? m->Bind(object) : cls::TMethod();
 }
+
+std::string ReadIdentProperty(cls::TReader& reader, const std::string& name) {
+  int64_t start = reader.Position();
+  std::string result;
+  try {
+    while (!reader.EndOfList()) {
+      std::string prop = reader.ReadPropName();
+      if (cls::SameText(prop, name) && reader.NextValue() == cls::vkIdent) {
+        result = reader.ReadIdent();
+        size_t dot = result.rfind('.');
+        if (dot != std::string::npos) result = result.substr(dot + 1);
+        break;
+      }
+      reader.SkipValue();
+    }
+  } catch (...) {
+    reader.SetPosition(start);
+    throw;
+  }
+  reader.SetPosition(start);
+  return result;
+}
+
+int64_t ReadIntegerOrFloat(cls::TReader& reader) {
+  if (reader.NextValue() == cls::vkFloat) {
+    double v = ppNint(reader.ReadFloat());
+    if (std::isnan(v)) return 0;
+    if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
+    if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(v);
+  }
+  return reader.ReadInteger();
+}

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/classes/classes.h"
+#include "platform/classes/filer.h"
 #include "platform/classes/streams.h"
 #include "report/model/ppIntf.h"
 #include "report/model/ppTypes.h"
@@ -165,3 +166,10 @@ void SetOrdPropByName(cls::TObject* object, const std::string& name, int64_t val
 void SetMethodPropByName(cls::TObject* object, const std::string& name, const cls::TMethod& method);
 // The object's published method bound to it; unassigned when none.
 cls::TMethod GetMethodByName(cls::TObject* object, const std::string& name);
+
+// Looks ahead in the reader's property list for NAME holding an identifier
+// and gives the part after its last "."; empty when there is none. The
+// reader is back where it was afterwards.
+std::string ReadIdentProperty(cls::TReader& reader, const std::string& name);
+// An integer, or a float rounded to the nearest integer.
+int64_t ReadIntegerOrFloat(cls::TReader& reader);
