@@ -2,6 +2,7 @@
 // engine, report). They implement these; the model calls through them.
 #pragma once
 #include <functional>
+#include <vector>
 
 namespace cls {
 class TObject;
@@ -42,4 +43,19 @@ class IppReportDesigner {
  public:
   virtual ~IppReportDesigner() = default;
   virtual cls::TComponent* DesignTarget() = 0;
+};
+
+// What the ShiftRelativeTo utilities ask of a component (stretchables,
+// regions and the components of bands implement it).
+class IppShiftable {
+ public:
+  virtual ~IppShiftable() = default;
+  virtual bool IsStretchableComponent() = 0;
+  virtual bool IsRegionComponent() = 0;
+  // The region the component sits in, or nullptr.
+  virtual cls::TComponent* ShiftRegion() = 0;
+  // The component this one is placed below, or nullptr.
+  virtual cls::TComponent* ShiftTarget() = 0;
+  // The objects of the component's band, in order (none without a band).
+  virtual void ShiftBandObjects(std::vector<cls::TComponent*>& objects) = 0;
 };

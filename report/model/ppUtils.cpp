@@ -542,3 +542,42 @@ int64_t ReadIntegerOrFloat(cls::TReader& reader) {
   }
   return reader.ReadInteger();
 }
+
+// ---- ShiftRelativeTo candidates ----
+
+bool CanShiftRelativeTo(cls::TComponent* component, cls::TComponent* candidate) {
+  if (!candidate) return true;
+  if (candidate == component) return false;
+  auto* self = dynamic_cast<IppShiftable*>(component);
+  auto* other = dynamic_cast<IppShiftable*>(candidate);
+  if (self && other && self->IsRegionComponent() && other->ShiftRegion() == component) return false;
+  // Follow the chain; a chain that loops on itself ends the walk too.
+  std::set<cls::TComponent*> seen;
+  for (cls::TComponent* c = candidate; c; ) {
+    if (c == component) return false;
+    if (!seen.insert(c).second) break;
+    auto* s = dynamic_cast<IppShiftable*>(c);
+    c = s ? s->ShiftTarget() : nullptr;
+  }
+  return true;
+}
+
+void GetShiftRelativeToCandidates(cls::TComponent* component, cls::TStringList* list, bool byUserName) {
+  if (!list) return;
+  list->Clear();
+  auto* self = dynamic_cast<IppShiftable*>(component);
+  if (!self) return;
+  std::vector<cls::TComponent*> objects;
+  self->ShiftBandObjects(objects);
+  for (cls::TComponent* o : objects) {
+    auto* s = dynamic_cast<IppShiftable*>(o);
+    if (o == component || !s || !s->IsStretchableComponent() || !CanShiftRelativeTo(component, o)) continue;
+    auto* comm = cls::ObjectAs<TppCommunicator>(o);
+    list->AddObject(byUserName && comm ? comm->GetUserName() : o->Name(), o);
+  }
+}
+
+void ppFixTabStops(cls::TStringList* tabStops) {
+  if (!tabStops) return;
+  for (int i = 0; i < tabStops->Count(); ++i) tabStops->Put(i, ppFixDecimalSeparator(tabStops->Strings(i)));
+}

@@ -131,6 +131,18 @@ TppRect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
 // The smaller of the two ratios available / picture; 0 for an empty picture.
 double ScaleToFit(double availableWidth, double availableHeight, double pictureWidth, double pictureHeight);
 
+// ---- ShiftRelativeTo candidates ----
+
+// True for nil; false when COMPONENT is a region holding CANDIDATE, or when
+// CANDIDATE's ShiftRelativeTo chain leads back to COMPONENT; else true.
+bool CanShiftRelativeTo(cls::TComponent* component, cls::TComponent* candidate);
+// The stretchables of COMPONENT's band that it may be placed below, by user
+// name (or component name), each with the component as the entry's object.
+void GetShiftRelativeToCandidates(cls::TComponent* component, cls::TStringList* list, bool byUserName);
+// After loading: the first "." of every tab-stop position becomes the
+// system's decimal separator.
+void ppFixTabStops(cls::TStringList* tabStops);
+
 // ---- page keys and page lists ----
 
 // A page number as a key: "%8d", so that text order is numeric order.

@@ -256,3 +256,70 @@ TEST(PublishedByName, ReadWriteAndMethods) {
 }
 
 }  // namespace
+
+namespace {
+
+// A band component as the shift utilities see it.
+class TppShifty : public TppCommunicator, public IppShiftable {
+ public:
+  TppShifty(cls::TComponent* owner, const std::string& name, bool stretchable, bool region = false)
+      : TppCommunicator(owner), stretchable_(stretchable), region_(region) {
+    SetName(name);
+  }
+  bool IsStretchableComponent() override { return stretchable_; }
+  bool IsRegionComponent() override { return region_; }
+  cls::TComponent* ShiftRegion() override { return inRegion; }
+  cls::TComponent* ShiftTarget() override { return target; }
+  void ShiftBandObjects(std::vector<cls::TComponent*>& objects) override {
+    if (band) objects = *band;
+  }
+  cls::TComponent* inRegion = nullptr;
+  cls::TComponent* target = nullptr;
+  std::vector<cls::TComponent*>* band = nullptr;
+
+ private:
+  bool stretchable_, region_;
+};
+
+TEST(ShiftRelativeTo, CandidatesAndCycles) {
+  auto* owner = new cls::TComponent(nullptr);
+  auto* memo1 = new TppShifty(owner, "ppMemo1", true);
+  auto* memo2 = new TppShifty(owner, "ppMemo2", true);
+  auto* memo3 = new TppShifty(owner, "ppMemo3", true);
+  auto* label = new TppShifty(owner, "ppLabel1", false);
+  auto* region = new TppShifty(owner, "ppRegion1", true, true);
+  auto* inside = new TppShifty(owner, "ppMemo4", true);
+  inside->inRegion = region;
+  std::vector<cls::TComponent*> band = {memo1, memo2, memo3, label, region, inside};
+  for (cls::TComponent* c : band) static_cast<TppShifty*>(c)->band = &band;
+
+  EXPECT_TRUE(CanShiftRelativeTo(memo1, nullptr));
+  EXPECT_TRUE(CanShiftRelativeTo(memo2, memo1));
+  EXPECT_FALSE(CanShiftRelativeTo(memo1, memo1));
+  memo2->target = memo1;
+  memo3->target = memo2;
+  EXPECT_FALSE(CanShiftRelativeTo(memo1, memo3));  // memo3 -> memo2 -> memo1
+  EXPECT_FALSE(CanShiftRelativeTo(region, inside));
+  EXPECT_TRUE(CanShiftRelativeTo(inside, region));
+  // A chain that already loops elsewhere does not hang the walk.
+  memo1->target = memo3;
+  EXPECT_TRUE(CanShiftRelativeTo(region, memo1));
+  memo1->target = nullptr;
+
+  cls::TStringList list;
+  GetShiftRelativeToCandidates(memo1, &list, true);
+  EXPECT_EQ(list.CommaText(), "Region1,Memo4");
+  EXPECT_EQ(list.Objects(0), region);
+  GetShiftRelativeToCandidates(region, &list, false);
+  EXPECT_EQ(list.CommaText(), "ppMemo1,ppMemo2,ppMemo3");
+
+  cls::TStringList tabs;
+  tabs.SetCommaText("12.5,3");
+  cls::FormatSettings().DecimalSeparator = ',';
+  ppFixTabStops(&tabs);
+  cls::FormatSettings().DecimalSeparator = '.';
+  EXPECT_EQ(tabs[0], "12,5");
+  owner->Free();
+}
+
+}  // namespace
