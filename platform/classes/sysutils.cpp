@@ -365,7 +365,10 @@ std::string TimeToStr(double dateTime) {
 std::string DateTimeToStr(double dateTime) {
   win::DateTimeParts p = win::DecodeDateTime(dateTime);
   std::string s = DateToStr(dateTime);
-  if (p.hour || p.minute || p.second || p.millisecond) s += " " + TimeToStr(dateTime);
+  if (p.hour || p.minute || p.second || p.millisecond) {
+    s += ' ';
+    s += TimeToStr(dateTime);
+  }
   return s;
 }
 
