@@ -121,9 +121,12 @@ void TppCacheManager::TruncateFrom(int32_t pageIndex) {
   if (resetOnTruncate_) Dispatch(3, pageIndex);
   for (int i = 0; i < sizeTable_.Count() && i < StreamCount(); ++i) {
     int64_t size = cls::StrToInt(sizeTable_[i]) * SharerCount(i) * static_cast<int64_t>(pageIndex);
-    streams_[static_cast<size_t>(i)]->SetSize(size < 0 ? 0 : size);
+    if (size < 0) size = 0;
+    cls::TStream* s = streams_[static_cast<size_t>(i)];
+    if (size < s->Size()) s->SetSize(size);  // cut only, never grown
   }
-  highWaterPage_ = pageIndex - 1;
+  // Pages never saved do not become saved by a cut beyond them.
+  if (pageIndex - 1 < highWaterPage_) highWaterPage_ = pageIndex - 1;
 }
 
 void TppCacheManager::Clear() {

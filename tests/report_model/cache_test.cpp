@@ -131,6 +131,9 @@ TEST_F(Cache, TruncateCutsTheStreams) {
   manager->TruncateFrom(2);
   EXPECT_EQ(objects[0]->resets, std::vector<int32_t>{5});
   EXPECT_EQ(manager->Stream(0)->Size(), 72);
+  manager->TruncateFrom(1000000);  // beyond the end: nothing grows
+  EXPECT_EQ(manager->Stream(0)->Size(), 72);
+  EXPECT_EQ(manager->HighWaterPage(), 1);
   // Pages cut away are absent now.
   objects[1]->value = -1;
   manager->RestorePage(3);
