@@ -1,0 +1,62 @@
+// Event delivery, unit conversion and page-list parsing, the model's hot paths.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "report/model/ppComm.h"
+#include "report/model/ppUtils.h"
+
+namespace {
+
+class TppSink : public TppCommunicator {
+ public:
+  using TppCommunicator::TppCommunicator;
+  void EventNotify(TppCommunicator*, int, TraParamList*) override { ++received; }
+  long received = 0;
+};
+
+void BM_SendEventNotify(benchmark::State& state) {
+  auto* pub = new TppCommunicator(nullptr);
+  std::vector<TppSink*> subs;
+  for (int i = 0; i < state.range(0); ++i) {
+    subs.push_back(new TppSink(nullptr));
+    subs.back()->EventMask().Include(35);
+    pub->AddEventNotify(subs.back());
+  }
+  for (auto _ : state) pub->SendEventNotify(pub, 35, nullptr);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  pub->Free();
+  for (TppSink* s : subs) s->Free();
+}
+BENCHMARK(BM_SendEventNotify)->Arg(10)->Arg(100)->Arg(1000);
+
+void BM_ConvertToMMThousandths(benchmark::State& state) {
+  float v = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ConvertToMMThousandths(v, utInches));
+    v += 0.001f;
+  }
+}
+BENCHMARK(BM_ConvertToMMThousandths);
+
+void BM_ParsePageList(benchmark::State& state) {
+  cls::TStringList list;
+  for (auto _ : state) ParsePageList("1,3,5-12,20-400,7", &list, false);
+}
+BENCHMARK(BM_ParsePageList);
+
+void BM_FreeLinkedObjects(benchmark::State& state) {
+  for (auto _ : state) {
+    auto* hub = new TppCommunicator(nullptr);
+    std::vector<TppCommunicator*> others;
+    for (int i = 0; i < state.range(0); ++i) {
+      others.push_back(new TppCommunicator(nullptr));
+      hub->AddNotify(others.back());
+    }
+    hub->Free();
+    for (TppCommunicator* o : others) o->Free();
+  }
+}
+BENCHMARK(BM_FreeLinkedObjects)->Arg(100)->Arg(1000);
+
+}  // namespace
