@@ -1,6 +1,7 @@
 #include "report/output/ppPrintr.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -31,9 +32,9 @@ int StrToIntDef(const std::string& s, int def) {
 
 std::string Str(int v) { return std::to_string(v); }
 
-TppPrinterList* g_printerList = nullptr;
-TppPrinter* g_globalPrinter = nullptr;
-TppPrinterInfo* g_noPrinterInfo = nullptr;
+std::atomic<TppPrinterList*> g_printerList{nullptr};
+std::atomic<TppPrinter*> g_globalPrinter{nullptr};
+std::atomic<TppPrinterInfo*> g_noPrinterInfo{nullptr};
 
 }  // namespace
 
@@ -402,11 +403,7 @@ void TppPrinterList::BuildPrinterList() {
   TppLockGuard guard(lock_);
   {
     TppLockGuard unit(ppPrintrUnitLock());
-    if (g_globalPrinter) {
-      TppPrinter* p = g_globalPrinter;
-      g_globalPrinter = nullptr;
-      p->Free();
-    }
+    if (TppPrinter* p = g_globalPrinter.exchange(nullptr)) p->Free();
   }
   FreeInfos();
   names_.AddObject("Screen", new TppScreenPrinterInfo);
@@ -531,21 +528,9 @@ TppPrinterInfo* ppGetNoPrinterInfo() {
 
 void ppPrintrFinalize() {
   TppLockGuard unit(ppPrintrUnitLock());
-  if (g_globalPrinter) {
-    TppPrinter* p = g_globalPrinter;
-    g_globalPrinter = nullptr;
-    p->Free();
-  }
-  if (g_printerList) {
-    TppPrinterList* l = g_printerList;
-    g_printerList = nullptr;
-    l->Free();
-  }
-  if (g_noPrinterInfo) {
-    TppPrinterInfo* i = g_noPrinterInfo;
-    g_noPrinterInfo = nullptr;
-    i->Free();
-  }
+  if (TppPrinter* p = g_globalPrinter.exchange(nullptr)) p->Free();
+  if (TppPrinterList* l = g_printerList.exchange(nullptr)) l->Free();
+  if (TppPrinterInfo* i = g_noPrinterInfo.exchange(nullptr)) i->Free();
 }
 
 // ---------------------------------------------------------------- printer setup

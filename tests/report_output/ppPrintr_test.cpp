@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "platform/gdi/fonts.h"
 #include "platform/spool/osversion.h"
@@ -420,4 +421,25 @@ TEST_F(Printers, APrinterThatCannotOpenTurnsToTheScreen) {
   } catch (const EPrintError& e) {
     EXPECT_STREQ(e.what(), "Screen printer does not support printing.");
   }
+}
+
+TEST_F(Printers, GlobalObjectsAreMadeOnceAcrossThreads) {
+  Install(RecordingZolmet(), true);
+  std::vector<std::thread> threads;
+  std::vector<TppPrinterList*> lists(4);
+  std::vector<TppPrinter*> printers(4);
+  std::vector<TppPrinterCapabilities*> caps(4);
+  for (int i = 0; i < 4; ++i)
+    threads.emplace_back([&, i] {
+      lists[i] = ppGetPrinterList();
+      caps[i] = lists[i]->GetPrinterInfo("Default")->GetCapabilities();
+      printers[i] = ppGetGlobalPrinter();
+    });
+  for (auto& t : threads) t.join();
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_EQ(lists[i], lists[0]);
+    EXPECT_EQ(printers[i], printers[0]);
+    EXPECT_EQ(caps[i], caps[0]);
+  }
+  EXPECT_NE(printers[0], nullptr);
 }
