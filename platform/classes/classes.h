@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classes/filer.h"
 #include "platform/classes/methods.h"
 #include "platform/classes/sysutils.h"
 
@@ -210,6 +211,8 @@ class TPersistent : public TObject {
   // Copies SOURCE into this object; raises EConvertError when neither side
   // knows how.
   virtual void Assign(TPersistent* source);
+  // Stream properties beyond the published ones.
+  virtual void DefineProperties(TFiler*) {}
 
  protected:
   virtual void AssignTo(TPersistent* dest);

@@ -5,6 +5,7 @@
 
 namespace cls {
 class TObject;
+class TComponent;
 }
 class TppCacheManager;
 
@@ -33,4 +34,12 @@ class IppCacheReport {
   virtual void RemoveCacheManager(TppCacheManager* manager) = 0;
   virtual IppCacheEngine* CacheEngine() = 0;
   virtual void ForEachCacheObject(const std::function<void(cls::TObject*)>& proc) = 0;
+};
+
+// A report designer attached to report objects at design time. None exists
+// in this system; the model only asks it for the object it works on.
+class IppReportDesigner {
+ public:
+  virtual ~IppReportDesigner() = default;
+  virtual cls::TComponent* DesignTarget() = 0;
 };

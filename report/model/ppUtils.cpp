@@ -1,10 +1,14 @@
 #include "report/model/ppUtils.h"
 
-#include <cfenv>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "platform/classes/typinfo.h"
+#include "platform/process/clock.h"
+#include "report/model/ppComm.h"
+#include "report/model/ppResMgr.h"
 
 namespace {
 
@@ -183,4 +187,358 @@ int32_t TppPageDef::spHeight() const {
 }
 int32_t TppPageDef::spPrintableWidth() const {
   return static_cast<int32_t>(ConvertFromMMThousandths(GetPrintableWidth(), utScreenPixels, ppHorizontal));
+}
+
+// ---- names and texts ----
+
+
+bool SameTextNoCase(const std::string& a, const std::string& b) { return cls::SameText(a, b); }
+
+std::string ClassNameWithoutT(const cls::TObject* object) {
+  if (!object) return {};
+  const std::string& n = object->ClassName();
+  return n.size() > 1 ? n.substr(1) : std::string();
+}
+
+std::string ClassNameWithoutPrefix(const cls::TObject* object) {
+  if (!object) return {};
+  const std::string& n = object->ClassName();
+  return n.size() > 3 ? n.substr(3) : std::string();
+}
+
+bool ppNumberAfterBase(const std::string& base, const std::string& text, int64_t& number) {
+  if (text.size() <= base.size() || !cls::SameText(text.substr(0, base.size()), base)) return false;
+  std::string rest = text.substr(base.size());
+  if (rest.size() > 18) return false;
+  for (char c : rest)
+    if (c < '0' || c > '9') return false;
+  int64_t v = cls::StrToInt(rest);
+  if (v <= 0) return false;
+  number = v;
+  return true;
+}
+
+namespace {
+
+// The first gap in 1, 2, 3, ... of USED (count + 1 when there is none),
+// then onwards past any number TAKEN refuses.
+std::string FirstFree(const std::string& base, const std::set<int64_t>& used,
+                      const std::function<bool(const std::string&)>& taken) {
+  // The used numbers as "%8d" texts in text order are in numeric order.
+  cls::TStringList keys;
+  keys.SetSorted(true);
+  for (int64_t n : used) keys.Add(ppPageKey(n));
+  int64_t n = keys.Count() + 1;
+  for (int i = 0; i < keys.Count(); ++i)
+    if (cls::StrToInt(keys[i]) != i + 1) {
+      n = i + 1;
+      break;
+    }
+  for (;; ++n) {
+    if (used.count(n)) continue;
+    std::string name = base + cls::IntToStr(n);
+    if (!taken || !taken(name)) return name;
+  }
+}
+
+}  // namespace
+
+std::string GetUniqueName(cls::TComponent* owner, const std::string& base, cls::TComponent* component) {
+  std::set<int64_t> used;
+  if (owner && component)
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+      cls::TComponent* c = owner->Components(i);
+      int64_t n;
+      if (c != component && c->InheritsFrom(component->ClassType()) && ppNumberAfterBase(base, c->Name(), n))
+        used.insert(n);
+    }
+  return FirstFree(base, used, [&](const std::string& name) {
+    if (!owner) return false;
+    cls::TComponent* c = owner->FindComponent(name);
+    return c && c != component;
+  });
+}
+
+bool ppUserNameNumber(const std::string& base, TppCommunicator* communicator, int64_t& number) {
+  return communicator && ppNumberAfterBase(base, communicator->GetUserName(), number);
+}
+
+std::string ppGetUniqueUserName(cls::TComponent* owner, const std::string& base, cls::TComponent* component,
+                                TppCommunicator* finder) {
+  std::set<int64_t> used;
+  if (owner && component)
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+      auto* c = cls::ObjectAs<TppCommunicator>(owner->Components(i));
+      int64_t n;
+      if (c && c != component && c->InheritsFrom(component->ClassType()) && ppUserNameNumber(base, c, n))
+        used.insert(n);
+    }
+  return FirstFree(base, used, [&](const std::string& name) {
+    if (finder) {
+      TppCommunicator* found = finder->FindUserName(name);
+      if (found && found != component) return true;
+    }
+    if (owner)
+      for (int i = 0; i < owner->ComponentCount(); ++i) {
+        auto* c = cls::ObjectAs<TppCommunicator>(owner->Components(i));
+        if (c && c != component && cls::SameText(c->GetUserName(), name)) return true;
+      }
+    return false;
+  });
+}
+
+cls::TComponent* ppMakeComponent(TppCommunicator* object, cls::TClass c) {
+  if (!object || !c || !c->Create) return nullptr;
+  cls::TComponent* owner = object->GetDesignTarget();
+  if (!owner) owner = object->Owner();
+  cls::TComponent* made = c->Create(owner);
+  std::string name;
+  object->MakeUniqueName(made, name);
+  made->SetName(name);
+  if (auto* comm = cls::ObjectAs<TppCommunicator>(made)) {
+    std::string userName;
+    comm->MakeUniqueUserName(comm, userName);
+    comm->SetUserName(userName);
+  }
+  return made;
+}
+
+std::string PadString(const std::string& text, int width, int side) {
+  if (width < 0) width = 0;
+  if (static_cast<int>(text.size()) >= width) return text.substr(0, static_cast<size_t>(width));
+  size_t spaces = static_cast<size_t>(width) - text.size();
+  switch (side) {
+    case 1: return std::string(spaces, ' ') + text;
+    case 2: return std::string(spaces / 2, ' ') + text + std::string(spaces - spaces / 2, ' ');
+    default: return text + std::string(spaces, ' ');
+  }
+}
+
+std::string RemoveChar(const std::string& text, char c) {
+  std::string out;
+  for (char x : text)
+    if (x != c) out += x;
+  return out;
+}
+
+void SplitCommaText(const std::string& text, cls::TStringList* list) {
+  if (!list) return;
+  list->Clear();
+  if (text.empty()) return;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = text.find(',', start);
+    list->Add(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+}
+
+std::string ExtractDirectory(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void StringsToStream(const cls::TStringList* list, cls::TStream* stream) {
+  if (!stream) return;
+  stream->SetSize(0);
+  stream->SetPosition(0);
+  if (!list) return;
+  std::string text = list->Text();
+  stream->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+}
+
+int64_t VersionToInteger(const std::string& text) {
+  std::string lead;
+  bool dot = false;
+  for (char c : text) {
+    if (lead.size() >= 19) break;
+    if (c >= '0' && c <= '9') {
+      lead += c;
+    } else if (c == '.' && !dot) {
+      dot = true;  // the first dot goes; a second one ends the number
+    } else {
+      break;
+    }
+  }
+  while (lead.size() < 4) lead += '0';
+  if (lead.size() > 18) lead.resize(18);
+  return cls::StrToInt(lead);
+}
+
+double StringToDateTime(const std::string& text) { return cls::StrToDateTime(text); }
+
+std::string TppStrUtils::LeftStr(const std::string& text, int count) {
+  if (count <= 0) return {};
+  return text.substr(0, static_cast<size_t>(count));
+}
+
+TppRect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom) { return TppRect{left, top, right, bottom}; }
+
+double ScaleToFit(double availableWidth, double availableHeight, double pictureWidth, double pictureHeight) {
+  if (pictureWidth <= 0 || pictureHeight <= 0) return 0;
+  double a = availableWidth / pictureWidth, b = availableHeight / pictureHeight;
+  return a < b ? a : b;
+}
+
+// ---- page keys and page lists ----
+
+std::string ppPageKey(int64_t pageNo) { return cls::Format("%8d", {pageNo}); }
+
+void ParsePageList(const std::string& text, cls::TStringList* list, bool trim) {
+  if (!list) return;
+  list->Clear();
+  std::set<int64_t> present;
+  std::vector<int64_t> order;
+  auto add = [&](int64_t n) {
+    if (static_cast<int>(order.size()) >= ppMaxPageListEntries || present.count(n)) return;
+    present.insert(n);
+    order.push_back(n);
+  };
+  bool rangeOpen = false;
+  int64_t rangeStart = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] < '0' || text[i] > '9') {
+      ++i;
+      continue;
+    }
+    size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    std::string digits = text.substr(start, i - start);
+    size_t nz = digits.find_first_not_of('0');
+    digits = nz == std::string::npos ? "0" : digits.substr(nz);
+    bool tooBig = digits.size() > 8;
+    int64_t n = tooBig ? 0 : cls::StrToInt(digits);
+    if (tooBig || n > ppMaxPageNumber) {
+      rangeOpen = false;  // ignored, and it closes nothing
+      continue;
+    }
+    if (rangeOpen) {
+      rangeOpen = false;
+      if (n >= rangeStart) {
+        for (int64_t k = rangeStart; k <= n && static_cast<int>(order.size()) < ppMaxPageListEntries; ++k) add(k);
+      } else {
+        add(rangeStart);
+        add(n);
+      }
+    } else {
+      add(n);
+    }
+    if (i < text.size() && text[i] == '-') {
+      rangeOpen = true;
+      rangeStart = n;
+      ++i;
+    }
+  }
+  for (int64_t n : order) list->Add(trim ? cls::IntToStr(n) : ppPageKey(n));
+}
+
+// ---- system variable texts ----
+
+std::string BuildSystemVariableText(TppVarType varType, int pageNo, int pageCount, bool printing,
+                                    double printDateTime) {
+  int n = printing ? pageNo : 1;
+  int m = printing ? pageCount : 1;
+  std::string pageSet = cls::IntToStr(n) + " " + LoadLanguageString(16) + " " + cls::IntToStr(m);
+  switch (varType) {
+    case vtDate: return cls::DateTimeToStr(std::floor(win::Now()));
+    case vtDateTime: return cls::DateTimeToStr(win::Now());
+    case vtDocumentName: return {};
+    case vtPrintDateTime: return cls::DateTimeToStr(printing ? printDateTime : win::Now());
+    case vtPageCount: return cls::IntToStr(m);
+    case vtPageSet: return pageSet;
+    case vtPageSetDesc: return LoadLanguageString(18) + " " + pageSet;
+    case vtPageNo: return cls::IntToStr(n);
+    case vtPageNoDesc: return LoadLanguageString(18) + " " + cls::IntToStr(n);
+    case vtTime: return cls::TimeToStr(win::Now());
+  }
+  return {};
+}
+
+// ---- temporary files and threads ----
+
+std::string GetTempDirectory() { return win::GetTempPath(); }
+
+std::string MakeTempFileName(const std::string& folder, const std::string& prefix) {
+  return win::GetTempFileName(folder, prefix);
+}
+
+namespace {
+std::atomic<int> g_treatAsMain{0};
+}
+
+bool InMainThread() { return g_treatAsMain.load() > 0 || win::IsMainThread(); }
+
+void BeginTreatAsMainThread() { g_treatAsMain.fetch_add(1); }
+
+void EndTreatAsMainThread() {
+  int v = g_treatAsMain.load();
+  while (v > 0 && !g_treatAsMain.compare_exchange_weak(v, v - 1)) {
+  }
+}
+
+// ---- published properties by name ----
+
+bool HasPublishedProp(cls::TObject* object, const std::string& name) {
+  return object && cls::GetPropInfo(object, name);
+}
+
+int64_t GetOrdPropByName(cls::TObject* object, const std::string& name) {
+  const cls::TPropInfo* p = cls::GetPropInfo(object, name);
+  return p && p->GetOrd ? p->GetOrd(object) : 0;
+}
+
+std::string GetStrPropByName(cls::TObject* object, const std::string& name) {
+  const cls::TPropInfo* p = cls::GetPropInfo(object, name);
+  return p && p->GetStr ? p->GetStr(object) : std::string();
+}
+
+void SetOrdPropByName(cls::TObject* object, const std::string& name, int64_t value) {
+  const cls::TPropInfo* p = cls::GetPropInfo(object, name);
+  if (p && p->SetOrd) p->SetOrd(object, value);
+}
+
+void SetMethodPropByName(cls::TObject* object, const std::string& name, const cls::TMethod& method) {
+  const cls::TPropInfo* p = cls::GetPropInfo(object, name);
+  if (p && p->SetMethod) p->SetMethod(object, method);
+}
+
+cls::TMethod GetMethodByName(cls::TObject* object, const std::string& name) {
+  if (!object) return {};
+  const cls::TMethodInfo* m = cls::GetMethodInfo(object->ClassType(), name);
+  return m ? m->Bind(object) : cls::TMethod();
+}
+
+std::string ReadIdentProperty(cls::TReader& reader, const std::string& name) {
+  int64_t start = reader.Position();
+  std::string result;
+  try {
+    while (!reader.EndOfList()) {
+      std::string prop = reader.ReadPropName();
+      if (cls::SameText(prop, name) && reader.NextValue() == cls::vkIdent) {
+        result = reader.ReadIdent();
+        size_t dot = result.rfind('.');
+        if (dot != std::string::npos) result = result.substr(dot + 1);
+        break;
+      }
+      reader.SkipValue();
+    }
+  } catch (...) {
+    reader.SetPosition(start);
+    throw;
+  }
+  reader.SetPosition(start);
+  return result;
+}
+
+int64_t ReadIntegerOrFloat(cls::TReader& reader) {
+  if (reader.NextValue() == cls::vkFloat) {
+    double v = ppNint(reader.ReadFloat());
+    if (std::isnan(v)) return 0;
+    if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
+    if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(v);
+  }
+  return reader.ReadInteger();
 }
