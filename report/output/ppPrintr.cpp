@@ -975,6 +975,43 @@ void TppPrinterSetup::Assign(cls::TPersistent* source) {
   storedPaperCode_ = 0;
 }
 
+void TppPrinterSetup::DefineProperties(cls::TFiler* filer) {
+  inherited::DefineProperties(filer);
+  using Set = void (TppPageDef::*)(int32_t);
+  using Get = int32_t (TppPageDef::*)() const;
+  struct Item {
+    const char* name;
+    Get get;
+    Set set;
+  };
+  static const Item items[] = {{"mmMarginBottom", &TppPageDef::mmMarginBottom, &TppPageDef::SetmmMarginBottom},
+                               {"mmMarginLeft", &TppPageDef::mmMarginLeft, &TppPageDef::SetmmMarginLeft},
+                               {"mmMarginRight", &TppPageDef::mmMarginRight, &TppPageDef::SetmmMarginRight},
+                               {"mmMarginTop", &TppPageDef::mmMarginTop, &TppPageDef::SetmmMarginTop},
+                               {"mmPaperHeight", &TppPageDef::mmHeight, &TppPageDef::SetmmHeight},
+                               {"mmPaperWidth", &TppPageDef::mmWidth, &TppPageDef::SetmmWidth}};
+  TppPageDef* pd = pageDef_;
+  TppLock* lock = &lock_;
+  for (const Item& it : items) {
+    Get get = it.get;
+    Set set = it.set;
+    filer->DefineProperty(
+        it.name,
+        [pd, lock, set](cls::TReader& r) {
+          TppLockGuard g(*lock);
+          (pd->*set)(static_cast<int32_t>(r.ReadInteger()));
+        },
+        [pd, lock, get](cls::TWriter& w) {
+          TppLockGuard g(*lock);
+          w.WriteInteger((pd->*get)());
+        },
+        true);
+  }
+  filer->DefineProperty(
+      "PaperSize", [this](cls::TReader& r) { SetStoredPaperCode(static_cast<int>(r.ReadInteger())); },
+      [this](cls::TWriter& w) { w.WriteInteger(GetPaperSizeCode()); }, true);
+}
+
 bool TppPrinterSetup::IsEqual(TppPrinterSetup* o) {
   if (!o) return false;
   TppLockGuard g(lock_);

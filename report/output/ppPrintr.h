@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/classes/classes.h"
+#include "platform/classes/filer.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/gdi.h"
 #include "platform/spool/spool.h"
@@ -131,6 +132,8 @@ class TppPrinterSetup : public cls::TPersistent {
   explicit TppPrinterSetup(cls::TComponent* owner);
   ~TppPrinterSetup() override;
   void Assign(cls::TPersistent* source) override;
+  // The page geometry in thousandths of a millimetre and the paper code.
+  void DefineProperties(cls::TFiler* filer) override;
 
   // Published.
   std::string BinName();

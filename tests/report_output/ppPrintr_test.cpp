@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "platform/gdi/fonts.h"
@@ -442,4 +443,66 @@ TEST_F(Printers, GlobalObjectsAreMadeOnceAcrossThreads) {
     EXPECT_EQ(caps[i], caps[0]);
   }
   EXPECT_NE(printers[0], nullptr);
+}
+
+namespace {
+
+// Collects defined properties; writes integers and reads them back.
+struct IntFiler : cls::TFiler, cls::TWriter {
+  std::vector<std::pair<std::string, int64_t>> written;
+  std::map<std::string, ReadProc> readers;
+  std::string current;
+  void DefineProperty(const std::string& name, ReadProc read, WriteProc write, bool hasData) override {
+    readers[name] = read;
+    current = name;
+    if (write && hasData) write(*this);
+  }
+  void WriteInteger(int64_t v) override { written.push_back({current, v}); }
+  void WriteFloat(double) override {}
+  void WriteString(const std::string&) override {}
+  void WriteIdent(const std::string&) override {}
+  void WriteBoolean(bool) override {}
+};
+
+struct IntReader : cls::TReader {
+  int64_t value;
+  explicit IntReader(int64_t v) : value(v) {}
+  cls::TValueKind NextValue() override { return cls::vkInteger; }
+  int64_t ReadInteger() override { return value; }
+  double ReadFloat() override { return 0; }
+  std::string ReadString() override { return ""; }
+  std::string ReadIdent() override { return ""; }
+  bool ReadBoolean() override { return false; }
+  void SkipValue() override {}
+  bool EndOfList() override { return true; }
+  std::string ReadPropName() override { return ""; }
+  int64_t Position() override { return 0; }
+  void SetPosition(int64_t) override {}
+};
+
+}  // namespace
+
+TEST_F(Printers, StoredGeometryAndPaperCode) {
+  Install(RecordingZolmet(), true);
+  TppPrinterSetup s(nullptr);
+  s.SetUnits(utMillimeters);
+  s.SetPrinterName("Zolmet");
+  s.SetPaperWidth(82);
+  s.SetPaperHeight(297);
+  IntFiler f;
+  s.DefineProperties(&f);
+  ASSERT_EQ(f.written.size(), 7u);
+  EXPECT_EQ(f.written[0], (std::pair<std::string, int64_t>{"mmMarginBottom", 6350}));
+  EXPECT_EQ(f.written[4], (std::pair<std::string, int64_t>{"mmPaperHeight", 297000}));
+  EXPECT_EQ(f.written[6], (std::pair<std::string, int64_t>{"PaperSize", 257}));
+
+  TppPrinterSetup r(nullptr);
+  r.SetPrinterName("Zolmet");
+  IntFiler rf;
+  r.DefineProperties(&rf);
+  IntReader height(150000), code(257);
+  rf.readers["mmPaperHeight"](height);
+  EXPECT_EQ(r.PageDef()->mmHeight(), 150000);
+  rf.readers["PaperSize"](code);
+  EXPECT_EQ(r.PaperName(), "Roll Paper 82 x 297 mm");  // the stored code names the paper
 }
