@@ -1074,4 +1074,45 @@ bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD
   return StretchBlt(dest, x, y, w, h, src, sx, sy, w, h, rop);
 }
 
+int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh, const void* bits,
+                  const BITMAPINFO* info, unsigned usage, DWORD rop) {
+  if (!Valid(dc) || !bits || !info || usage != DIB_RGB_COLORS) return 0;
+  const BITMAPINFOHEADER& hd = info->bmiHeader;
+  int bpp = hd.biBitCount;
+  long width = hd.biWidth, height = hd.biHeight < 0 ? -static_cast<long>(hd.biHeight) : hd.biHeight;
+  if (hd.biCompression != BI_RGB || width <= 0 || height <= 0 || width > 30000 || height > 30000 ||
+      (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32))
+    return 0;
+  size_t stride = ((static_cast<size_t>(width) * bpp + 31) / 32) * 4;
+  int colours = bpp <= 8 ? (hd.biClrUsed ? static_cast<int>(std::min<DWORD>(hd.biClrUsed, 1u << bpp)) : 1 << bpp) : 0;
+  auto pixels = std::make_shared<std::vector<std::uint32_t>>(static_cast<size_t>(width) * height);
+  const auto* src = static_cast<const BYTE*>(bits);
+  for (long row = 0; row < height; ++row) {
+    const BYTE* line = src + stride * static_cast<size_t>(hd.biHeight < 0 ? row : height - 1 - row);
+    for (long col = 0; col < width; ++col) {
+      std::uint32_t argb;
+      if (bpp >= 24) {
+        const BYTE* p = line + col * (bpp / 8);
+        argb = 0xFF000000u | (p[2] << 16) | (p[1] << 8) | p[0];
+      } else {
+        int bitPos = static_cast<int>(col * bpp);
+        int index = (line[bitPos / 8] >> (8 - bpp - bitPos % 8)) & ((1 << bpp) - 1);
+        if (index >= colours) index = 0;
+        const RGBQUAD& q = info->bmiColors[index];
+        argb = 0xFF000000u | (q.rgbRed << 16) | (q.rgbGreen << 8) | q.rgbBlue;
+      }
+      (*pixels)[static_cast<size_t>(row) * width + col] = argb;
+    }
+  }
+  gdi::Op op = NewOp(dc, gdi::Op::Image);
+  op.points = {{x, y}, {x + w, y + h}};
+  op.rop = rop;
+  op.imageWidth = static_cast<int>(width);
+  op.imageHeight = static_cast<int>(height);
+  op.pixels = pixels;
+  op.source = {sx, sy, sx + sw, sy + sh};
+  Emit(dc, std::move(op));
+  return static_cast<int>(height);
+}
+
 }  // namespace win

@@ -174,6 +174,29 @@ bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
                 DWORD rop);
 bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 
+// Device-independent bitmaps (BI_RGB, 1, 4, 8, 24 or 32 bits a pixel; a
+// negative height is top-down). The source rectangle counts rows from the
+// top of the picture. Answers the rows drawn, 0 on bad input.
+struct BITMAPINFOHEADER {
+  DWORD biSize = sizeof(BITMAPINFOHEADER);
+  LONG biWidth = 0, biHeight = 0;
+  WORD biPlanes = 1, biBitCount = 24;
+  DWORD biCompression = 0, biSizeImage = 0;
+  LONG biXPelsPerMeter = 0, biYPelsPerMeter = 0;
+  DWORD biClrUsed = 0, biClrImportant = 0;
+};
+struct RGBQUAD {
+  BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
+};
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];  // the palette runs on past the structure
+};
+constexpr DWORD BI_RGB = 0;
+constexpr unsigned DIB_RGB_COLORS = 0;
+int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh, const void* bits,
+                  const BITMAPINFO* info, unsigned usage, DWORD rop);
+
 }  // namespace win
 
 namespace gdi {

@@ -1107,7 +1107,10 @@ TppCustomPrinter::TppCustomPrinter() = default;
 TppCustomPrinter::~TppCustomPrinter() {
   delete canvas_;
   canvas_ = nullptr;
-  if (!printing_) FreeHandles();
+  // A job still open is given up rather than left behind half written.
+  if (printing_ && dc_) win::AbortDoc(dc_);
+  printing_ = false;
+  FreeHandles();
 }
 
 void TppCustomPrinter::FreeDC() {

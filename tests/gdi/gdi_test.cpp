@@ -342,3 +342,53 @@ TEST(Canvas, FontSizeAndHeightFollowTheResolution) {
   EXPECT_EQ(g.Height(), -16);
   EXPECT_TRUE(g.Equals(f));
 }
+
+TEST(Bitmaps, DeviceIndependentBitsAndStretching) {
+  // 2 x 2, 24 bits, bottom-up: the first stored row is the bottom one.
+  unsigned char bits[2 * 8] = {0, 0, 255, 0, 255, 0, 0, 0,    // bottom: red, green
+                               255, 0, 0, 0, 0, 0, 0, 0};     // top: blue, black
+  win::BITMAPINFO bi{};
+  bi.bmiHeader.biWidth = 2;
+  bi.bmiHeader.biHeight = 2;
+  gdi::TBitmap target;
+  target.SetSize(20, 20);
+  ASSERT_EQ(win::StretchDIBits(target.DC(), 0, 0, 20, 20, 0, 0, 2, 2, bits, &bi, win::DIB_RGB_COLORS,
+                               win::SRCCOPY),
+            2);
+  auto px = target.Pixels();
+  EXPECT_EQ(px[2 * 20 + 2] & 0xFFFFFF, 0x0000FFu);     // top left blue
+  EXPECT_EQ(px[2 * 20 + 15] & 0xFFFFFF, 0x000000u);    // top right black
+  EXPECT_EQ(px[15 * 20 + 2] & 0xFFFFFF, 0xFF0000u);    // bottom left red
+  EXPECT_EQ(px[15 * 20 + 15] & 0xFFFFFF, 0x00FF00u);   // bottom right green
+  bi.bmiHeader.biBitCount = 16;
+  EXPECT_EQ(win::StretchDIBits(target.DC(), 0, 0, 20, 20, 0, 0, 2, 2, bits, &bi, 0, win::SRCCOPY), 0);
+
+  // A bitmap stretched onto another canvas; SRCAND keeps the darker.
+  gdi::TBitmap src;
+  src.SetSize(2, 1);
+  src.Canvas().Brush.Color = gdi::clBlack;
+  src.Canvas().FillRect({0, 0, 1, 1});
+  gdi::TBitmap dst;
+  dst.SetSize(4, 2);
+  dst.Canvas().Brush.Color = gdi::clRed;
+  dst.Canvas().FillRect({0, 0, 4, 2});
+  dst.Canvas().CopyMode = win::SRCAND;
+  dst.Canvas().StretchDraw({0, 0, 4, 2}, src);
+  px = dst.Pixels();
+  EXPECT_EQ(px[0] & 0xFFFFFF, 0u);            // black AND red
+  EXPECT_EQ(px[3] & 0xFFFFFF, 0xFF0000u);     // white AND red
+}
+
+TEST(RecordingBackEnd, ADeletedContextGivesUpItsDocument) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::StartPage(dc);
+  win::DeleteDC(dc);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "aborted");
+}
