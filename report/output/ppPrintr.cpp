@@ -1082,7 +1082,10 @@ void TppPrinterSetup::RegisterProperties() {
 
 // ---------------------------------------------------------------- printer canvas
 
-void TppPrinterCanvas::CreateHandle() { SetHandle(printer_->OpenPrinterDC()); }
+void TppPrinterCanvas::CreateHandle() {
+  SetHandle(printer_->OpenPrinterDC());
+  UpdateFont();
+}
 
 void TppPrinterCanvas::Changing() { UpdateFont(); }
 

@@ -506,3 +506,64 @@ TEST_F(Printers, StoredGeometryAndPaperCode) {
   rf.readers["PaperSize"](code);
   EXPECT_EQ(r.PaperName(), "Roll Paper 82 x 297 mm");  // the stored code names the paper
 }
+
+TEST_F(Printers, OrientationBinAndUnitsReachTheDeviceMode) {
+  Install(Office("Office"), true);
+  TppPrinterSetup s(nullptr);
+  s.SetPrinterName("Office");
+  s.SetPaperName("A4");
+  EXPECT_FLOAT_EQ(s.PaperWidth(), FromTenthsMM(2100, utInches));
+  s.SetUnits(utMillimeters);  // the paper's size is written back in the new unit
+  EXPECT_EQ(s.PageDef()->mmWidth(), 210000);
+  s.SetOrientation(poLandscape);
+  EXPECT_EQ(s.PageDef()->mmWidth(), 297000);
+  EXPECT_EQ(s.PaperName(), "A4");
+  s.SetBinName("Manual Feed");
+  s.SetDuplex(dpVertical);
+  TppPrinter p;
+  p.SetPrinterSetup(&s);
+  const win::DEVMODEA* m = p.GetDevMode();
+  EXPECT_EQ(m->dmOrientation, win::DMORIENT_LANDSCAPE);
+  EXPECT_EQ(m->dmPaperSize, 9);
+  EXPECT_EQ(m->dmDefaultSource, 4);
+  EXPECT_EQ(m->dmDuplex, 3);
+  EXPECT_EQ(m->dmFields & win::DM_PAPERWIDTH, 0u);
+  ASSERT_NE(p.OpenPrinterDC(), nullptr);
+  EXPECT_EQ(p.PhysicalWidth(), 7016);  // 297 mm at 600 dpi
+  EXPECT_TRUE(p.IsColor());
+  TppPrinterSetup* back = p.GetPrinterSetup();
+  EXPECT_EQ(back->BinName(), "Manual Feed");
+  EXPECT_EQ(back->Orientation(), poLandscape);
+  EXPECT_EQ(back->Duplex(), dpVertical);
+  EXPECT_EQ(back->PaperName(), "A4");
+
+  // A custom size in landscape goes to the driver as the paper lies upright.
+  s.SetPaperName("Custom");
+  s.SetPaperWidth(150);
+  s.SetPaperHeight(82);
+  int w, l;
+  p.SetPrinterSetup(&s);
+  p.GetCustomPaperSize(w, l);
+  EXPECT_EQ(w, 820);
+  EXPECT_EQ(l, 1500);
+}
+
+TEST_F(Printers, AHandOverThatFailsFailsTheJob) {
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.command = "exit 3;";
+  d.formats = {"pdf"};
+  Install(d, true);
+  TppPrinter p;
+  p.SetPrinterName("Zolmet");
+  p.BeginDoc();
+  p.NewPage();
+  try {
+    p.EndDoc();
+    FAIL() << "a failed hand-over passed as printed";
+  } catch (const EPrintError& e) {
+    EXPECT_NE(std::string(e.what()).find("TppCustomPrinter.EndDoc: "), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(p.Printing());
+  EXPECT_NE(ReadFile(root_.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0001.job")).find("Status=failed"),
+            std::string::npos);
+}
