@@ -1,10 +1,12 @@
 // A print-data web server for the demo and the tests, on 127.0.0.1 only.
 //
-//   printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--quiet]
+//   printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--seed N] [--quiet]
 //
 // Prints the port it listens on as the first line of standard output, then
 // serves GET <path>PrintData.aspx?d=<id> from the folder:
-//   <id>.raw  is sent byte for byte;
+//   <id>.raw  is sent byte for byte (with the transport faults listed in
+//             <id>.faults, if that file exists: stall, stall-headers,
+//             close-mid-body, dribble, truncate, error-page);
 //   <id>.txt  is a receipt file (UTF-8) built into a reply in Big5:
 //     key N            a K record (the first receipt gets "key 1" if none came before)
 //     receipt BARCODE  a receipt ("-" for no bar code); its text lines follow,
@@ -13,8 +15,10 @@
 //     show TEXT        an S record
 //     charset big5     the file is Big5 already
 //     fault MODE       a broken reply on purpose, see kFaults
-// Other ids get a 404 page. Ends on SIGTERM or SIGINT, or after its
-// lifetime (default 600 s).
+// Other ids get a 404 page. Filler counts and bytes are random, or follow
+// --seed N (the same reply for every request). A proxy-style request
+// (GET http://host/...) is served the same way. Ends on SIGTERM or SIGINT,
+// or after its lifetime (default 600 s).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -66,6 +70,8 @@ const std::set<std::string> kFaults = {
 int g_stopPipe[2] = {-1, -1};
 std::string g_dir, g_path = "/";
 bool g_quiet = false;
+bool g_seeded = false;
+unsigned g_seed = 0;
 std::mutex g_logMutex;
 
 void OnSignal(int) {
@@ -112,7 +118,7 @@ std::string RandomFiller(std::mt19937& rng, int count) {
 
 // Builds the reply of a receipt file. False with ERROR on a bad file.
 bool BuildReply(const std::string& file, Reply& reply, std::string& error) {
-  static thread_local std::mt19937 rng{std::random_device{}()};
+  std::mt19937 rng{g_seeded ? g_seed : std::random_device{}()};
   std::vector<std::string> records;
   std::istringstream in(file);
   std::string line;
@@ -278,6 +284,10 @@ void Serve(int fd) {
     size_t sp = first.find(' ', 4);
     target = first.substr(4, sp == std::string::npos ? std::string::npos : sp - 4);
   }
+  if (target.rfind("http://", 0) == 0) {
+    size_t slash = target.find('/', 7);
+    target = slash == std::string::npos ? "/" : target.substr(slash);
+  }
   const std::string prefix = g_path + "PrintData.aspx?d=";
   std::string id = target.rfind(prefix, 0) == 0 ? target.substr(prefix.size()) : "";
   Note("GET " + target);
@@ -290,6 +300,15 @@ void Serve(int fd) {
     if (ReadWhole(g_dir + "/" + id + ".raw", content)) {
       reply.body = content;
       found = true;
+      std::string faults;
+      if (ReadWhole(g_dir + "/" + id + ".faults", faults)) {
+        std::istringstream words(faults);
+        for (std::string w; words >> w;) {
+          if (kFaults.count(w)) reply.faults.insert(w);
+          else Note(id + ".faults: unknown fault " + w);
+        }
+        if (reply.faults.count("truncate")) reply.body.resize(reply.body.size() / 2);
+      }
     } else if (ReadWhole(g_dir + "/" + id + ".txt", content)) {
       if (!BuildReply(content, reply, error)) {
         Note(id + ".txt: " + error);
@@ -340,7 +359,7 @@ void Serve(int fd) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--quiet]\n");
+               "usage: printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--seed N] [--quiet]\n");
   return 2;
 }
 
@@ -362,6 +381,10 @@ int main(int argc, char** argv) {
     else if (a == "--path" && value(v)) g_path = v;
     else if (a == "--lifetime" && value(v)) lifetime = std::atol(v.c_str());
     else if (a == "--quiet") g_quiet = true;
+    else if (a == "--seed" && value(v)) {
+      g_seeded = true;
+      g_seed = static_cast<unsigned>(std::strtoul(v.c_str(), nullptr, 10));
+    }
     else return Usage();
   }
   if (g_dir.empty() || port < 0 || port > 65535 || lifetime <= 0) return Usage();
