@@ -33,12 +33,16 @@ void Advance(const MinuteKey& k, size_t& j) {
   if (j >= k.bytes.size() || k.bytes[j] == 0) j = 0;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+constexpr std::array<signed char, 256> kHexValues = [] {
+  std::array<signed char, 256> t{};
+  for (auto& v : t) v = -1;
+  for (int c = '0'; c <= '9'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - 'a' + 10);
+  return t;
+}();
+
+int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 bool HasTag(const std::string& t) {
   if (t.size() < 2) return false;

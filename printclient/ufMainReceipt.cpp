@@ -215,7 +215,8 @@ std::string WrapReceiptText(const std::string& Text, int& Lines) {
     } else if (c >= 0x7F) {
       if (column == 29) breakLine();
       out += static_cast<char>(c);
-      if (i + 1 < Text.size()) out += Text[++i];
+      // The second byte; a line break after a lead byte stays a line break.
+      if (i + 1 < Text.size() && Text[i + 1] != '\r' && Text[i + 1] != '\n') out += Text[++i];
       column += 2;
       if (column == 30) breakLine();
     } else {

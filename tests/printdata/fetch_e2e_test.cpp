@@ -275,3 +275,16 @@ TEST(PrintDataServer, EndsAfterItsLifetime) {
   close(c);
   std::filesystem::remove_all(folder);
 }
+
+TEST_F(FetchTest, TimeLimitsFromTheEnvironment) {
+  Serve("envstall", Pattern(3000), "stall");
+  setenv("ZOLMET_INET_TIMEOUTS", "5000,250", 1);
+  win::ResetInternetTimeouts();
+  std::string text;
+  std::uint64_t start = win::MonotonicMs();
+  bool ok = Get("envstall", text);
+  unsetenv("ZOLMET_INET_TIMEOUTS");
+  EXPECT_FALSE(ok);
+  EXPECT_LT(win::MonotonicMs() - start, 5000u);
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
+}

@@ -52,6 +52,13 @@ TEST(WrapReceiptText, KeepsBig5CharactersWhole) {
   w = Wrap(line);
   EXPECT_EQ(w.lines, 2);
   EXPECT_EQ(w.text, line.substr(0, 30) + "\r" + line.substr(30));
+  // A line break after a lead byte is not taken as its second byte.
+  w = Wrap("1\r\xB7\r");
+  EXPECT_EQ(w.lines, 2);
+  EXPECT_EQ(w.text, "1\r\xB7");
+  w = Wrap("a\xB7\nb");
+  EXPECT_EQ(w.lines, 2);
+  EXPECT_EQ(w.text, "a\xB7\rb");
   // A lead byte at the very end is kept alone.
   w = Wrap("ab\xA4");
   EXPECT_EQ(w.text, "ab\xA4");

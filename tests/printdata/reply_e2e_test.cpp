@@ -236,3 +236,16 @@ TEST_F(ReplyE2eTest, RefusedConnection) {
                                "連線失敗"}));
   EXPECT_EQ(Messages(), std::vector<std::string>{kDownloadFailed});
 }
+
+TEST_F(ReplyE2eTest, ExampleReceiptFiles) {
+  const std::string dir = std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts/";
+  Write("demo.txt", testing_support::ReadFile(dir + "demo.txt"));
+  Write("broken-barcode.txt", testing_support::ReadFile(dir + "broken-barcode.txt"));
+  EXPECT_EQ(Run("demo"), ufMain::prDone);
+  ASSERT_EQ(printed_.size(), 2u);
+  EXPECT_EQ(printed_[0].barcode, "2000001000014");
+  EXPECT_EQ(printed_[1].barcode, "");
+  EXPECT_EQ(ErrLog(), "");
+  EXPECT_EQ(Run("broken-barcode"), ufMain::prFault);
+  EXPECT_EQ(printed_.size(), 2u);
+}
