@@ -28,6 +28,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -413,7 +415,13 @@ int main(int argc, char** argv) {
   std::printf("%d\n", ntohs(addr.sin_port));
   std::fflush(stdout);
 
-  std::vector<std::thread> workers;
+  // One thread a connection, at most kMaxConnections at a time.
+  constexpr int kMaxConnections = 64;
+  struct Worker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::vector<Worker> workers;
   const std::uint64_t end = win::MonotonicMs() + static_cast<std::uint64_t>(lifetime) * 1000;
   for (;;) {
     std::uint64_t now = win::MonotonicMs();
@@ -422,14 +430,32 @@ int main(int argc, char** argv) {
     int r = poll(p, 2, static_cast<int>(std::min<std::uint64_t>(end - now, 1000)));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 || (p[0].revents & POLLIN)) break;
+    for (auto it = workers.begin(); it != workers.end();) {
+      if (*it->done) {
+        it->thread.join();
+        it = workers.erase(it);
+      } else {
+        ++it;
+      }
+    }
     if (p[1].revents & POLLIN) {
       int fd = accept4(ls, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd >= 0) workers.emplace_back(Serve, fd);
+      if (fd >= 0 && static_cast<int>(workers.size()) >= kMaxConnections) {
+        Note("too many connections");
+        close(fd);
+      } else if (fd >= 0) {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        workers.push_back({std::thread([fd, done] {
+                             Serve(fd);
+                             *done = true;
+                           }),
+                           done});
+      }
     }
   }
   close(ls);
   OnSignal(0);  // wakes every connection still waiting
-  for (std::thread& t : workers) t.join();
+  for (Worker& w : workers) w.thread.join();
   Note("stopped");
   return 0;
 }
