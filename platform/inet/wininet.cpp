@@ -132,7 +132,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   if (n <= 2 && (n == 0 || data[0] == '\r' || data[0] == '\n')) {
     long status = 0;
     curl_easy_getinfo(h->easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 200) h->headersDone = true;
+    char* next = nullptr;  // a redirect that will be followed is not the reply yet
+    if (status >= 300 && status < 400) curl_easy_getinfo(h->easy, CURLINFO_REDIRECT_URL, &next);
+    if (status >= 200 && !next) h->headersDone = true;
   }
   return n;
 }
