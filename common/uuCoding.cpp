@@ -3,6 +3,9 @@
 #include <array>
 #include <cfenv>
 #include <cmath>
+#include <cstdlib>
+
+#include "uuKeyTable.h"
 
 namespace uuCoding {
 namespace {
@@ -30,12 +33,16 @@ void Advance(const MinuteKey& k, size_t& j) {
   if (j >= k.bytes.size() || k.bytes[j] == 0) j = 0;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+constexpr std::array<signed char, 256> kHexValues = [] {
+  std::array<signed char, 256> t{};
+  for (auto& v : t) v = -1;
+  for (int c = '0'; c <= '9'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - 'a' + 10);
+  return t;
+}();
+
+int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 bool HasTag(const std::string& t) {
   if (t.size() < 2) return false;
@@ -94,6 +101,101 @@ std::string DecodeParam(const std::string& argument) {
     if (HasTag(t)) return t.substr(t.size() - 2) + t.substr(0, t.size() - 2);
   }
   return "";
+}
+
+namespace {
+
+void NextKeyPos(int& KeyPos, int KeyLen) {
+  ++KeyPos;
+  if (KeyPos > KeyLen) KeyPos = 1;
+}
+
+int UsableLength(std::string_view Key, int KeyLen) {
+  if (KeyLen <= 0 || static_cast<size_t>(KeyLen) > Key.size()) return static_cast<int>(Key.size());
+  return KeyLen;
+}
+
+unsigned char KeyByte(std::string_view Key, int KeyLen, int& KeyPos) {
+  KeyLen = UsableLength(Key, KeyLen);
+  if (KeyLen == 0) return 0;
+  if (KeyPos < 1 || KeyPos > KeyLen) KeyPos = 1;
+  unsigned char k = static_cast<unsigned char>(Key[static_cast<size_t>(KeyPos - 1)]);
+  NextKeyPos(KeyPos, KeyLen);
+  return k;
+}
+
+unsigned char Mix(unsigned char State) {
+  return static_cast<unsigned char>((State >> 4) ^ ((State << 3) & 0xFF));
+}
+
+}  // namespace
+
+std::string_view KeyForIndex(int KeyIndex) {
+  long long i = std::llabs(static_cast<long long>(KeyIndex) + kKeyIndexOffset) % 10;
+  return uuKeyTable::CodingKeys[static_cast<size_t>(i)];
+}
+
+unsigned char DecodeStep(unsigned char& State, unsigned char Input, std::string_view Key, int KeyLen,
+                         int& KeyPos) {
+  unsigned char t = Mix(State);
+  unsigned char k = KeyByte(Key, KeyLen, KeyPos);
+  unsigned char x = static_cast<unsigned char>(k ^ t ^ Input);
+  unsigned char out = static_cast<unsigned char>((x >> 3) | (x << 5));
+  State = out;
+  return out;
+}
+
+unsigned char EncodeStep(unsigned char& State, unsigned char Plain, std::string_view Key, int KeyLen,
+                         int& KeyPos) {
+  unsigned char t = Mix(State);
+  unsigned char k = KeyByte(Key, KeyLen, KeyPos);
+  unsigned char x = static_cast<unsigned char>((Plain << 3) | (Plain >> 5));
+  State = Plain;
+  return static_cast<unsigned char>(x ^ k ^ t);
+}
+
+std::string DecodeData(const std::string& Hex, int KeyIndex) {
+  std::string_view key = KeyForIndex(KeyIndex);
+  const int keyLen = static_cast<int>(key.size());
+  int pos = 1;
+  if (Hex.size() % 2 != 0 || Hex.empty()) return "";
+  const size_t pairs = Hex.size() / 2;
+  auto pairAt = [&Hex](size_t i) {
+    int hi = HexValue(Hex[2 * i]), lo = HexValue(Hex[2 * i + 1]);
+    return (hi < 0 || lo < 0) ? -1 : hi * 16 + lo;
+  };
+  int L = pairAt(0);
+  if (L < 30 || L >= 200) return "";
+  if (pairs < 1 + static_cast<size_t>(L)) return "";
+  unsigned char state = static_cast<unsigned char>(L ^ kStreamStartByte);
+  std::string out;
+  out.reserve(pairs - 1 - static_cast<size_t>(L));
+  for (size_t i = 1; i < pairs; ++i) {
+    int b = pairAt(i);
+    if (b < 0) return "";
+    unsigned char c = DecodeStep(state, static_cast<unsigned char>(b), key, keyLen, pos);
+    if (i > static_cast<size_t>(L)) out += static_cast<char>(c);
+  }
+  return out;
+}
+
+std::string EncodeData(const std::string& Text, int KeyIndex, const std::string& Filler) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string_view key = KeyForIndex(KeyIndex);
+  const int keyLen = static_cast<int>(key.size());
+  int pos = 1;
+  const unsigned char L = static_cast<unsigned char>(Filler.size() & 0xFF);
+  std::string out;
+  out.reserve(2 * (1 + Filler.size() + Text.size()));
+  auto put = [&out](unsigned char b) {
+    out += digits[b >> 4];
+    out += digits[b & 0xF];
+  };
+  put(L);
+  unsigned char state = static_cast<unsigned char>(L ^ kStreamStartByte);
+  for (unsigned char c : Filler) put(EncodeStep(state, c, key, keyLen, pos));
+  for (unsigned char c : Text) put(EncodeStep(state, c, key, keyLen, pos));
+  return out;
 }
 
 }  // namespace uuCoding

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/process/clock.h"
 
@@ -23,5 +24,32 @@ std::string DecodeWithMinutes(const std::string& hex, std::uint32_t m);
 // Reads the argument with this minute's key or the last one's; returns the
 // two-letter tag ("XJ" or "IS") followed by the request without it, or ''.
 std::string DecodeParam(const std::string& argument);
+
+// The key-table stream of receipt records: a plain filler count L (30 to
+// 199), L scrambled filler bytes, then the scrambled text, all as hex. The
+// print-data server scrambles, the print program descrambles.
+
+// Added to a reply's key index before the key table is looked up; the
+// print-data server and the print program must agree on it.
+inline constexpr int kKeyIndexOffset = 3;
+inline constexpr unsigned char kStreamStartByte = 0x71;
+
+// The key of KEYINDEX: CodingKeys[abs(KeyIndex + kKeyIndexOffset) mod 10].
+std::string_view KeyForIndex(int KeyIndex);
+
+// One byte of the stream: returns the plain byte for INPUT and moves STATE
+// and the 1-based key position KEYPOS on.
+unsigned char DecodeStep(unsigned char& State, unsigned char Input, std::string_view Key, int KeyLen,
+                         int& KeyPos);
+// The text of a key-table stream; '' on any fault (odd length, a pair that
+// is not hex, a filler count outside 30..199, a stream shorter than it).
+std::string DecodeData(const std::string& Hex, int KeyIndex);
+
+// The inverse of DecodeStep: the stream byte that decodes to PLAIN.
+unsigned char EncodeStep(unsigned char& State, unsigned char Plain, std::string_view Key, int KeyLen,
+                         int& KeyPos);
+// Scrambles TEXT behind FILLER (its length is the filler count, written
+// as given, at most 255) into upper-case hex that DecodeData reads back.
+std::string EncodeData(const std::string& Text, int KeyIndex, const std::string& Filler);
 
 }  // namespace uuCoding

@@ -2,26 +2,23 @@
 #include <exception>
 #include <iostream>
 
-#include "common/uuCommon.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/ui/forms.h"
 #include "printclient/ufMain.h"
+#include "printclient/ufMainReceipt.h"
 
 namespace {
 
-// Stand-ins until the receipt and shift-report routines are wired in: they
-// note the request in the debug log and report it done.
-int LogPrintRequest(const std::string& IP, const std::string& WebName, const std::string& WebPage,
-                    const std::string& Data) {
-  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug",
-                     "ProcessPrintData: " + IP + "," + WebName + "," + WebPage + "," + Data);
-  return 1;
-}
-
-int LogShiftReport(const std::string& Text) {
-  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", "PrintShiftReport: " + Text);
-  return 1;
+// Receipts are not laid out yet: each checked receipt goes to standard
+// output (UTF-8), bar code first.
+bool WriteReceipt(int Lines, const std::string& Barcode, const std::string& Text) {
+  std::string text = cp::Big5ToUtf8(Text);
+  for (char& c : text)
+    if (c == '\r') c = '\n';
+  std::cout << "--- receipt (" << Lines << " lines) " << (Barcode.empty() ? "no bar code" : Barcode)
+            << "\n" << text << "\n" << std::flush;
+  return static_cast<bool>(std::cout);
 }
 
 }  // namespace
@@ -35,8 +32,13 @@ int main(int argc, char** argv) {
     Application.ShowMainForm = false;
     Application.SetTitle("Dravik列印器");
     zfMain = Application.CreateForm<TzfMain>();
-    zfMain->ProcessPrintData = LogPrintRequest;
-    zfMain->PrintShiftReport = LogShiftReport;
+    zfMain->ProcessPrintData = [](const std::string& IP, const std::string& WebName,
+                                  const std::string& WebPage, const std::string& Data) {
+      return ufMain::ProcessPrintData(IP, WebName, WebPage, Data, WriteReceipt);
+    };
+    zfMain->PrintShiftReport = [](const std::string& Text) {
+      return ufMain::PrintShiftReport(Text, WriteReceipt);
+    };
     Application.Run();
   } catch (const std::exception& e) {
     std::cerr << "ZolmetPrint: " << cp::Big5ToUtf8(e.what()) << "\n";

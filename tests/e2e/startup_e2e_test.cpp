@@ -121,9 +121,12 @@ TEST(ZolmetPrint, ScrambledRequestLivesForTheMinuteItWasMadeAndTheNext) {
   for (std::string day : {std::string("2026-12-08 10:30:59"), std::string("2026-12-08 10:31:10")}) {
     Installed inst;
     EXPECT_EQ(inst.Run(arg, day), 0u) << day;
-    // Until the receipt routine is wired in, the accepted request lands in the debug log.
+    // The accepted request goes on to fetch its print data (nothing listens there).
     EXPECT_EQ(inst.Log("261208", "ZolmetPrint.debug"),
-              kHeader + "[" + day.substr(11) + "] ProcessPrintData: 127.0.0.1,127.0.0.1:9,/,A1,B2cd\r\n\r\n")
+              kHeader + "[" + day.substr(11) + "] [GPD] 初始成功\r\n\r\n")
+        << day;
+    EXPECT_NE(inst.Log("261208", "ZolmetPrint.err").find("http://127.0.0.1:9/PrintData.aspx?d=A1,B2cd"),
+              std::string::npos)
         << day;
     EXPECT_EQ(inst.Log("261208", "ZolmetPrint.hack"), "") << day;
   }

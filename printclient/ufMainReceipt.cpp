@@ -1,0 +1,262 @@
+#include "ufMainReceipt.h"
+
+#include <cstdint>
+#include <exception>
+
+#include "common/uuCoding.h"
+#include "common/uuCommon.h"
+#include "platform/ui/dialogs.h"
+#include "printclient/uuPrintData.h"
+
+namespace ufMain {
+namespace {
+
+const char* const kMsgAccident = "抱歉! 單據內容處理時發生意外, 請關閉本視窗後, 重按列印.";
+const char* const kMsgBadContent = "抱歉! 下載的單據內容有誤, 請關閉本視窗後, 重按列印.";
+
+void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
+void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
+
+int Fail(const ReplyFault& f) {
+  LogErr(f.Log);
+  ui::ShowMessage(f.Message);
+  return f.Code;
+}
+
+int Fail(const std::string& log, const std::string& message, int code) {
+  return Fail(ReplyFault{log, message, code});
+}
+
+std::string ExceptionText(std::exception_ptr e) {
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::exception& x) {
+    return x.what();
+  } catch (...) {
+    return "未知的例外";
+  }
+}
+
+// The content of a K record as a decimal integer; 0 when it is not one.
+int KeyIndexOf(const std::string& s) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  if (i == s.size()) return 0;
+  std::int64_t v = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return 0;
+    v = v * 10 + (s[i] - '0');
+    if (v > 2147483648LL) return 0;
+  }
+  if (negative) v = -v;
+  if (v > 2147483647LL || v < -2147483648LL) return 0;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFault& Fault) {
+  Records.clear();
+  size_t pos = 0;
+  while (pos < R.size()) {
+    size_t cr = R.find('\r', pos);
+    size_t end = cr == std::string::npos ? R.size() : cr;
+    if (end > pos) {
+      char kind = R[pos];
+      if (end - pos == 1) {
+        Fault = {"無效的訊息行(" + std::to_string(Records.size() + 1) + ")\r" + R,
+                 "抱歉! 下載的單據內容不完整, 請關閉本視窗後, 重按列印.", prFault};
+        return false;
+      }
+      if (kind != 'L' && kind != 'S' && kind != 'K' && kind != 'D' && kind != 'E') {
+        Fault = {"未知的行首[" + std::string(1, kind) + "]\r" + R, kMsgBadContent, prFault};
+        return false;
+      }
+      Records.push_back(PrintRecord{kind, "", R.substr(pos + 1, end - pos - 1)});
+    }
+    if (cr == std::string::npos) break;
+    pos = cr + 1;
+  }
+  return true;
+}
+
+bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, ReplyFault& Fault) {
+  if (Records.empty()) {
+    Fault = {"內容空白\r" + R, "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.", prFault};
+    return false;
+  }
+  if (Records.back().Kind != 'E' || Records.back().Text != "ND") {
+    Fault = {"非END結尾\r" + R, "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.", prFault};
+    return false;
+  }
+  Records.pop_back();
+  int k = 0;
+  for (PrintRecord& rec : Records) {
+    switch (rec.Kind) {
+      case 'K':
+        k = KeyIndexOf(rec.Text);
+        if (k < 1) {
+          Fault = {"密鑰索引有誤: " + rec.Text + "\r" + R, kMsgBadContent, prFault};
+          return false;
+        }
+        break;
+      case 'D': {
+        if (k < 1) {
+          Fault = {"缺乏密鑰索引\r" + R, kMsgBadContent, prFault};
+          return false;
+        }
+        std::string plain = uuCoding::DecodeData(rec.Text, k);
+        if (plain.empty()) {
+          Fault = {"明文空白\r" + R, kMsgBadContent, prFault};
+          return false;
+        }
+        size_t lf = plain.find('\n');
+        if (lf == std::string::npos) {
+          Fault = {"明文內容有誤\r" + plain + "\r" + R, kMsgBadContent, prFault};
+          return false;
+        }
+        std::string barcode = plain.substr(0, lf);
+        if (!barcode.empty() && !IsValidEAN13(barcode)) {
+          Fault = {"條碼有誤: " + barcode + "\r" + R,
+                   "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫", prFault};
+          return false;
+        }
+        rec.Barcode = std::move(barcode);
+        rec.Text = plain.substr(lf + 1);
+        break;
+      }
+      case 'E':
+        Fault = {"多餘的END\r" + R, "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.", prFault};
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
+  std::vector<PrintRecord> records;
+  ReplyFault fault;
+  try {
+    if (!SplitReply(R, records, fault)) return Fail(fault);
+  } catch (...) {
+    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R,
+                kMsgAccident, prPrintFailed);
+  }
+  try {
+    if (!CheckRecords(records, R, fault)) return Fail(fault);
+  } catch (...) {
+    return Fail("[檢查] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R, kMsgAccident,
+                prPrintFailed);
+  }
+  try {
+    for (const PrintRecord& rec : records) {
+      switch (rec.Kind) {
+        case 'D': {
+          int lines = 0;
+          std::string wrapped = WrapReceiptText(rec.Text, lines);
+          if (!PrintReceipt || !PrintReceipt(lines, rec.Barcode, wrapped))
+            return Fail("列印失敗\r" + wrapped, "抱歉! 列印失敗", prPrintFailed);
+          break;
+        }
+        case 'L':
+          LogDebug("[EXE][Print][L] " + rec.Text);
+          break;
+        case 'S':
+          ui::ShowMessage(rec.Text);
+          break;
+        default:
+          break;
+      }
+    }
+  } catch (...) {
+    return Fail("[列印] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R,
+                "抱歉! 單據列印時發生意外, 請關閉本視窗後, 重按列印.", prPrintFailed);
+  }
+  return prDone;
+}
+
+int ProcessPrintData(const std::string& IP, const std::string& WebName, const std::string& WebPage,
+                     const std::string& Data, const TPrintReceipt& PrintReceipt) {
+  std::string R;
+  try {
+    if (Data.empty()) {
+      ui::ShowMessage("單號空白,無法下載列印.");
+      return prFault;
+    }
+    if (!uuPrintData::GetPrintData(IP, WebName, WebPage, Data, R)) {
+      LogErr(uuPrintData::PrintDataError);
+      ui::ShowMessage("抱歉! 下載單據內容失敗.");
+      return prDownloadFailed;
+    }
+  } catch (...) {
+    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R,
+                kMsgAccident, prPrintFailed);
+  }
+  return ProcessReply(R, PrintReceipt);
+}
+
+int PrintShiftReport(const std::string& Text, const TPrintReceipt& PrintReceipt) {
+  int Lines = 0;
+  std::string Wrapped = WrapReceiptText(Text, Lines);
+  bool printed = false;
+  try {
+    printed = PrintReceipt(Lines, "", Wrapped);
+  } catch (...) {
+  }
+  if (!printed) {
+    LogErr("[交班單]列印失敗");
+    return 0;
+  }
+  return 1;
+}
+
+std::string WrapReceiptText(const std::string& Text, int& Lines) {
+  Lines = 1;
+  int column = 0;
+  std::string out;
+  out.reserve(Text.size() + Text.size() / 30 + 1);
+  auto breakLine = [&] {
+    out += '\r';
+    ++Lines;
+    column = 0;
+  };
+  for (size_t i = 0; i < Text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(Text[i]);
+    if (c == '\r' || c == '\n') {
+      if (column >= 1) breakLine();
+    } else if (c >= 0x7F) {
+      if (column == 29) breakLine();
+      out += static_cast<char>(c);
+      // The second byte; a line break after a lead byte stays a line break.
+      if (i + 1 < Text.size() && Text[i + 1] != '\r' && Text[i + 1] != '\n') out += Text[++i];
+      column += 2;
+      if (column == 30) breakLine();
+    } else {
+      out += static_cast<char>(c);
+      ++column;
+      if (column == 30) breakLine();
+    }
+  }
+  while (!out.empty() && out.back() == '\r') {
+    out.pop_back();
+    --Lines;
+  }
+  return out;
+}
+
+bool IsValidEAN13(const std::string& Code) {
+  if (Code.size() != 13) return false;
+  int sum = 0;
+  for (size_t i = 0; i < 13; ++i) {
+    char c = Code[i];
+    if (c < '0' || c > '9') return false;
+    int d = c - '0';
+    sum += (i < 12 && i % 2 == 1) ? 3 * d : d;
+  }
+  return sum % 10 == 0;
+}
+
+}  // namespace ufMain

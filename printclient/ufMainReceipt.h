@@ -1,0 +1,62 @@
+// One receipt request: download the print data, split it into records,
+// check every record, then execute them in order. Also the receipt text
+// wrap and the bar-code check that the checks use.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ufMain {
+
+// Prints one receipt: line count, bar code ('' for none), wrapped text.
+// False when the print failed.
+using TPrintReceipt = std::function<bool(int lines, const std::string& barcode, const std::string& text)>;
+
+// Result codes.
+constexpr int prFault = 0;         // a fault in the request or the reply, already shown
+constexpr int prDone = 1;          // every record executed
+constexpr int prDownloadFailed = 3;
+constexpr int prPrintFailed = 4;   // a print failed, or an exception
+
+// One record of a reply. For D records the checks fill Barcode and replace
+// Text with the receipt text.
+struct PrintRecord {
+  char Kind = 0;
+  std::string Barcode;
+  std::string Text;
+};
+
+// A failure of the split or the checks: the error-log line, the message
+// for the user and the result code.
+struct ReplyFault {
+  std::string Log;
+  std::string Message;
+  int Code = prFault;
+};
+
+// Splits reply R at CR into records, skipping empty lines.
+bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFault& Fault);
+// Checks the records of reply R (which must end in END, which is dropped)
+// and descrambles every D record.
+bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, ReplyFault& Fault);
+
+// Splits, checks and executes reply R; logs and shows every failure.
+int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt);
+
+// The whole request: download, then ProcessReply.
+int ProcessPrintData(const std::string& IP, const std::string& WebName, const std::string& WebPage,
+                     const std::string& Data, const TPrintReceipt& PrintReceipt);
+
+// The shift hand-over report: TEXT wrapped and printed as a receipt without
+// a bar code. 1 when printed, else 0 (logged).
+int PrintShiftReport(const std::string& Text, const TPrintReceipt& PrintReceipt);
+
+// Wraps a Big5 receipt text to 30 byte columns without splitting a
+// character; lines are joined by CR, blank lines dropped. LINES gets the
+// line count.
+std::string WrapReceiptText(const std::string& Text, int& Lines);
+
+// Exactly 13 digits with a correct EAN-13 check digit.
+bool IsValidEAN13(const std::string& Code);
+
+}  // namespace ufMain

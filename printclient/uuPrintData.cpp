@@ -1,0 +1,90 @@
+#include "uuPrintData.h"
+
+#include <cstring>
+#include <memory>
+
+#include "common/uuCommon.h"
+#include "platform/inet/wininet.h"
+#include "platform/process/process.h"
+
+namespace uuPrintData {
+
+std::string PrintDataError;
+
+namespace {
+
+constexpr win::DWORD kChunk = 1024;
+
+void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
+void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
+
+std::string LastErrorText() { return win::SysErrorMessage(win::GetLastError()); }
+
+std::string ProgramName() {
+  std::string path = win::GetModuleFileName();
+  size_t slash = path.find_last_of("\\/:");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Closes the handles whatever happens, each on its own.
+struct Handles {
+  win::HINTERNET session = nullptr;
+  win::HINTERNET url = nullptr;
+  ~Handles() {
+    try {
+      if (url) win::InternetCloseHandle(url);
+    } catch (...) {
+    }
+    try {
+      if (session) win::InternetCloseHandle(session);
+    } catch (...) {
+    }
+  }
+};
+
+}  // namespace
+
+bool GetPrintData(const std::string& IP, const std::string& WebName, const std::string& WebPage,
+                  const std::string& Data, std::string& Text) {
+  (void)IP;
+  PrintDataError.clear();
+  auto buffer = std::make_unique<char[]>(kChunk + 1);
+  Handles h;
+
+  h.session = win::InternetOpen(ProgramName(), win::INTERNET_OPEN_TYPE_PRECONFIG, "", "", 0);
+  if (!h.session) {
+    PrintDataError = "初始失敗";
+    LogErr("[GPD] 初始失敗: " + LastErrorText());
+    return false;
+  }
+  LogDebug("[GPD] 初始成功");
+
+  const std::string url = "http://" + WebName + WebPage + "PrintData.aspx?d=" + Data;
+  h.url = win::InternetOpenUrl(h.session, url, "", 0, 0);
+  if (!h.url) {
+    PrintDataError = "連線失敗";
+    LogErr("[GPD] 開啟服務失敗(連線失敗):" + LastErrorText() + " " + url);
+    return false;
+  }
+  LogDebug("[GPD] 連線成功 " + url);
+
+  // The body ends only when a read gives no bytes: a short read in the
+  // middle of the body is not its end.
+  std::string reply;
+  for (;;) {
+    win::DWORD got = 0;
+    if (!win::InternetReadFile(h.url, buffer.get(), kChunk, &got)) {
+      PrintDataError = "讀取失敗";
+      LogErr("[GPD] 讀取失敗: " + LastErrorText());
+      return false;
+    }
+    if (got == 0) break;
+    buffer[got] = 0;
+    reply.append(buffer.get(), std::strlen(buffer.get()));  // each chunk up to its first zero byte
+  }
+  LogDebug("[GPD] 成功取得列印資料 " + url);
+  Text = std::move(reply);
+  return true;
+}
+
+}  // namespace uuPrintData

@@ -1,0 +1,290 @@
+// The print-data fetch against the real server on 127.0.0.1.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "fixture.h"
+#include "platform/inet/wininet.h"
+#include "printclient/uuPrintData.h"
+#include "server.h"
+
+using printdata_test::PrintDataTest;
+using printdata_test::ServerProcess;
+using testing_support::WriteFile;
+
+namespace {
+
+std::string Url(const std::string& host, const std::string& id) {
+  return "http://" + host + "/PrintData.aspx?d=" + id;
+}
+
+std::string Pattern(size_t n) {
+  std::string s;
+  for (size_t i = 0; i < n; ++i) s += static_cast<char>('A' + (i * 7) % 26);
+  return s;
+}
+
+class FetchTest : public PrintDataTest {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new std::string(std::filesystem::temp_directory_path() /
+                              ("zolmet-fetch-" + std::to_string(getpid())));
+    std::filesystem::create_directories(*folder_);
+    server_ = new ServerProcess(*folder_);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    std::filesystem::remove_all(*folder_);
+    delete folder_;
+  }
+  void TearDown() override { win::ResetInternetTimeouts(); }
+
+  // Serves BODY byte for byte as ID, with the transport FAULTS.
+  static void Serve(const std::string& id, const std::string& body, const std::string& faults = "") {
+    WriteFile(*folder_ + "/" + id + ".raw", body);
+    if (!faults.empty()) WriteFile(*folder_ + "/" + id + ".faults", faults);
+  }
+
+  bool Get(const std::string& id, std::string& text) {
+    return uuPrintData::GetPrintData("10.0.0.1", server_->host(), "/", id, text);
+  }
+
+  static std::string* folder_;
+  static ServerProcess* server_;
+};
+
+std::string* FetchTest::folder_ = nullptr;
+ServerProcess* FetchTest::server_ = nullptr;
+
+}  // namespace
+
+TEST_F(FetchTest, EmptyBody) {
+  Serve("empty", "");
+  std::string text = "unchanged";
+  ASSERT_TRUE(Get("empty", text));
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(uuPrintData::PrintDataError, "");
+  const std::string url = Url(server_->host(), "empty");
+  EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 連線成功 " + url, "[GPD] 成功取得列印資料 " + url}));
+  EXPECT_EQ(ErrLog(), "");
+}
+
+TEST_F(FetchTest, BodiesAroundTheChunkSize) {
+  for (size_t n : {size_t{1}, size_t{1023}, size_t{1024}, size_t{1025}, size_t{2048}, size_t{1} << 20}) {
+    std::string body = Pattern(n);
+    Serve("size" + std::to_string(n), body);
+    std::string text;
+    ASSERT_TRUE(Get("size" + std::to_string(n), text)) << n;
+    EXPECT_EQ(text, body) << n;
+  }
+}
+
+TEST_F(FetchTest, ShortReadsInTheMiddleLoseNothing) {
+  std::string body = Pattern(5000);
+  Serve("dribble", body, "dribble");
+  // The reads really are short before the end of the body...
+  win::HINTERNET s = win::InternetOpen("t", win::INTERNET_OPEN_TYPE_PRECONFIG, "", "", 0);
+  win::HINTERNET u = win::InternetOpenUrl(s, Url(server_->host(), "dribble"), "", 0, 0);
+  ASSERT_NE(u, nullptr);
+  char buf[1024];
+  win::DWORD got = 0;
+  std::string direct;
+  int shortReads = 0;
+  while (win::InternetReadFile(u, buf, sizeof buf, &got) && got > 0) {
+    direct.append(buf, got);
+    if (got < sizeof buf && direct.size() < body.size()) ++shortReads;
+  }
+  EXPECT_TRUE(win::InternetCloseHandle(u));
+  EXPECT_TRUE(win::InternetCloseHandle(s));
+  EXPECT_EQ(direct, body);
+  EXPECT_GT(shortReads, 0);
+  // ...and the fetch still gets all of it.
+  std::string text;
+  ASSERT_TRUE(Get("dribble", text));
+  EXPECT_EQ(text, body);
+}
+
+TEST_F(FetchTest, ZeroByteEndsItsChunk) {
+  Serve("zero", std::string("abc\0def", 7));
+  std::string text;
+  ASSERT_TRUE(Get("zero", text));
+  EXPECT_EQ(text, "abc");
+}
+
+TEST_F(FetchTest, ErrorPageIsReturnedAsText) {
+  Serve("errpage", "", "error-page");
+  std::string text;
+  ASSERT_TRUE(Get("errpage", text));
+  EXPECT_EQ(text.rfind("<html>", 0), 0u);
+  // An id the server does not know: its 404 page.
+  ASSERT_TRUE(Get("nosuchid", text));
+  EXPECT_NE(text.find("404"), std::string::npos);
+}
+
+TEST_F(FetchTest, RefusedConnection) {
+  const std::string host = "127.0.0.1:" + std::to_string(printdata_test::UnusedPort());
+  std::string text = "unchanged";
+  EXPECT_FALSE(uuPrintData::GetPrintData("", host, "/", "x1", text));
+  EXPECT_EQ(text, "unchanged");
+  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The attempt to connect to the server failed. " +
+                               Url(host, "x1")}));
+  EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功"}));
+}
+
+TEST_F(FetchTest, PagePathWithoutSlashRunsIntoTheServerName) {
+  std::string text;
+  EXPECT_FALSE(uuPrintData::GetPrintData("", server_->host(), "Zolmet/", "x1", text));
+  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_NE(ErrLog().find(" http://" + server_->host() + "Zolmet/PrintData.aspx?d=x1\r\n"), std::string::npos);
+}
+
+TEST_F(FetchTest, ServerThatStopsSendingMidBody) {
+  Serve("stall", Pattern(3000), "stall");
+  win::SetInternetTimeouts(5000, 300);
+  std::string text = "unchanged";
+  EXPECT_FALSE(Get("stall", text));
+  EXPECT_EQ(text, "unchanged");
+  EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
+  const std::string url = Url(server_->host(), "stall");
+  EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 連線成功 " + url}));
+}
+
+TEST_F(FetchTest, ServerThatNeverAnswers) {
+  Serve("mute", "END\r", "stall-headers");
+  win::SetInternetTimeouts(5000, 300);
+  std::string text;
+  EXPECT_FALSE(Get("mute", text));
+  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The operation timed out. " +
+                               Url(server_->host(), "mute")}));
+}
+
+TEST_F(FetchTest, ServerThatClosesMidBody) {
+  Serve("cut", Pattern(4000), "close-mid-body");
+  std::string text;
+  EXPECT_FALSE(Get("cut", text));
+  EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The connection with the server was terminated abnormally."}));
+}
+
+TEST_F(FetchTest, ConnectTimeLimit) {
+  // A listener whose queue is full drops further connection attempts, so
+  // connecting never completes.
+  int ls = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(ls, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(ls, 0), 0);
+  socklen_t len = sizeof a;
+  getsockname(ls, reinterpret_cast<sockaddr*>(&a), &len);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    int c = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    fillers.push_back(c);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  win::SetInternetTimeouts(300, 5000);
+  const std::string host = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  std::string text;
+  std::uint64_t start = win::MonotonicMs();
+  EXPECT_FALSE(uuPrintData::GetPrintData("", host, "/", "x", text));
+  EXPECT_LT(win::MonotonicMs() - start, 4000u);
+  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The operation timed out. " + Url(host, "x")}));
+  for (int c : fillers) close(c);
+  close(ls);
+}
+
+TEST_F(FetchTest, ProxyComesFromTheEnvironment) {
+  Serve("viaproxy", "K1\rEND\r");
+  // The server answers proxy-style requests too; the name below is never
+  // looked up, the request goes to the proxy on 127.0.0.1.
+  setenv("http_proxy", ("http://" + server_->host()).c_str(), 1);
+  std::string text;
+  bool ok = uuPrintData::GetPrintData("", "zolmet.invalid", "/", "viaproxy", text);
+  unsetenv("http_proxy");
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(text, "K1\rEND\r");
+}
+
+TEST_F(FetchTest, InternetHandlesAreChecked) {
+  win::DWORD got = 7;
+  char buf[4];
+  EXPECT_FALSE(win::InternetReadFile(nullptr, buf, 4, &got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_FALSE(win::InternetCloseHandle(nullptr));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_HANDLE);
+  win::HINTERNET s = win::InternetOpen("t", win::INTERNET_OPEN_TYPE_PRECONFIG, "", "", 0);
+  ASSERT_NE(s, nullptr);
+  EXPECT_FALSE(win::InternetReadFile(s, buf, 4, &got));  // a session is not a URL
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
+  EXPECT_EQ(win::InternetOpenUrl(s, "ftp://127.0.0.1/x", "", 0, 0), nullptr);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+  EXPECT_TRUE(win::InternetCloseHandle(s));
+  EXPECT_FALSE(win::InternetCloseHandle(s));
+  EXPECT_EQ(win::SysErrorMessage(win::ERROR_INTERNET_TIMEOUT), "The operation timed out.");
+}
+
+TEST(PrintDataServer, StopsOnTermWithAConnectionStalled) {
+  std::string folder = std::filesystem::temp_directory_path() / ("zolmet-stop-" + std::to_string(getpid()));
+  WriteFile(folder + "/s.raw", "END\r");
+  WriteFile(folder + "/s.faults", "stall-headers");
+  ServerProcess server(folder);
+  int c = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(server.port()));
+  ASSERT_EQ(connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  std::string req = "GET /PrintData.aspx?d=s HTTP/1.1\r\nHost: x\r\n\r\n";
+  ASSERT_EQ(send(c, req.data(), req.size(), 0), static_cast<ssize_t>(req.size()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  int status = server.Stop(5000);
+  ASSERT_NE(status, -1);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  close(c);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(PrintDataServer, EndsAfterItsLifetime) {
+  std::string folder = std::filesystem::temp_directory_path() / ("zolmet-life-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  ServerProcess server(folder, "/", {"--lifetime", "1"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Gone by itself: connecting is refused.
+  int c = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(server.port()));
+  EXPECT_NE(connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  close(c);
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(FetchTest, TimeLimitsFromTheEnvironment) {
+  Serve("envstall", Pattern(3000), "stall");
+  setenv("ZOLMET_INET_TIMEOUTS", "5000,250", 1);
+  win::ResetInternetTimeouts();
+  std::string text;
+  std::uint64_t start = win::MonotonicMs();
+  bool ok = Get("envstall", text);
+  unsetenv("ZOLMET_INET_TIMEOUTS");
+  EXPECT_FALSE(ok);
+  EXPECT_LT(win::MonotonicMs() - start, 5000u);
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
+}

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/uuCoding.h"
+#include "fixture.h"
+#include "printclient/ufMainReceipt.h"
+
+using printdata_test::PrintDataTest;
+
+namespace {
+
+const std::string kBadContent = "抱歉! 下載的單據內容有誤, 請關閉本視窗後, 重按列印.";
+
+std::string D(const std::string& plain, int key, int filler = 40) {
+  std::string f;
+  for (int i = 0; i < filler; ++i) f += static_cast<char>(i * 11 + 3);
+  return "D" + uuCoding::EncodeData(plain, key, f);
+}
+
+class ReplyTest : public PrintDataTest {
+ protected:
+  // Processes R and expects exactly one error entry, one message and CODE,
+  // with nothing printed and nothing on the debug log.
+  void ExpectFault(const std::string& R, const std::string& log, const std::string& message,
+                   int code = ufMain::prFault) {
+    SCOPED_TRACE(R);
+    EXPECT_EQ(ufMain::ProcessReply(R, Printer()), code);
+    EXPECT_EQ(ErrLog(), Entries({log}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{message});
+    EXPECT_TRUE(printed_.empty());
+    EXPECT_EQ(DebugLog(), "");
+  }
+};
+
+}  // namespace
+
+TEST_F(ReplyTest, ExecutesRecordsInOrder) {
+  const std::string text1 = std::string(31, 'x');
+  const std::string R = "L\xB6\x7D\xA9\x6C\r" "K2\r" + D("2000001000014\n" + text1, 2) + "\r" +
+                        D("\nno bar code", 2, 199) + "\r\r" + "S\xB0\x54\xAE\xA7\r" + "K5\r" +
+                        D("4006381333931\nthird\nline", 5, 30) + "\r" + "Llast\r" + "END";
+  EXPECT_EQ(ufMain::ProcessReply(R, Printer()), ufMain::prDone);
+  ASSERT_EQ(printed_.size(), 3u);
+  EXPECT_EQ(printed_[0], (Printed{2, "2000001000014", std::string(30, 'x') + "\rx"}));
+  EXPECT_EQ(printed_[1], (Printed{1, "", "no bar code"}));
+  EXPECT_EQ(printed_[2], (Printed{2, "4006381333931", "third\rline"}));
+  EXPECT_EQ(DebugLog(), Entries({"[EXE][Print][L] \xB6\x7D\xA9\x6C", "[EXE][Print][L] last"}));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"\xB0\x54\xAE\xA7"});
+  EXPECT_EQ(ErrLog(), "");
+}
+
+TEST_F(ReplyTest, OnlyEndSucceedsWithNothingDone) {
+  EXPECT_EQ(ufMain::ProcessReply("END\r", Printer()), ufMain::prDone);
+  EXPECT_EQ(ufMain::ProcessReply("\r\rEND\r\r", Printer()), ufMain::prDone);
+  EXPECT_TRUE(printed_.empty());
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(ErrLog(), "");
+}
+
+TEST_F(ReplyTest, SplitFaults) {
+  // A one-byte line; its number counts records, not empty lines.
+  std::string R = "K1\r\r\rLok\rD\rEND";
+  ExpectFault(R, "無效的訊息行(3)\r" + R, "抱歉! 下載的單據內容不完整, 請關閉本視窗後, 重按列印.");
+}
+
+TEST_F(ReplyTest, CrLfLineEndsFailAtTheSecondLine) {
+  std::string R = "K1\r\nLx\r\nEND\r\n";
+  ExpectFault(R, "未知的行首[\n]\r" + R, kBadContent);
+}
+
+TEST_F(ReplyTest, UnknownKind) {
+  std::string R = "K1\rkx\rEND";
+  ExpectFault(R, "未知的行首[k]\r" + R, kBadContent);
+}
+
+TEST_F(ReplyTest, EmptyReply) {
+  ExpectFault("", "內容空白\r", "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.");
+}
+
+TEST_F(ReplyTest, EmptyLinesOnly) {
+  ExpectFault("\r\r\r", "內容空白\r\r\r\r", "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.");
+}
+
+TEST_F(ReplyTest, MissingOrWrongEnd) {
+  for (std::string R : {"K1\rLx\r", "K1\rLx\rEN", "K1\rENDX", "K1\rLEND"}) {
+    ui::ClearRecordedDialogs();
+    std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+    ExpectFault(R, "非END結尾\r" + R, "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.");
+  }
+}
+
+TEST_F(ReplyTest, BadKeyIndexes) {
+  for (std::string k : {"0", "x", "-1", "1x", "+", "99999999999", "2147483648"}) {
+    ui::ClearRecordedDialogs();
+    std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+    std::string R = "Lnot logged\rK" + k + "\r" + D("\nx", 1) + "\rEND\r";
+    ExpectFault(R, "密鑰索引有誤: " + k + "\r" + R, kBadContent);
+  }
+}
+
+TEST_F(ReplyTest, LargeKeyIndexIsAccepted) {
+  std::string R = "K2147483647\r" + D("\nx", 2147483647) + "\rEND\r";
+  EXPECT_EQ(ufMain::ProcessReply(R, Printer()), ufMain::prDone);
+  EXPECT_EQ(printed_.size(), 1u);
+}
+
+TEST_F(ReplyTest, ReceiptWithoutKey) {
+  std::string R = "Lnot logged\r" + D("\nx", 1) + "\rK1\rEND\r";
+  ExpectFault(R, "缺乏密鑰索引\r" + R, kBadContent);
+}
+
+TEST_F(ReplyTest, UndecodableReceipts) {
+  std::string good = D("\nx", 1, 40);
+  std::vector<std::string> bad = {
+      D("\nx", 1, 29),                     // filler count 29
+      D("\nx", 1, 200),                    // filler count 200
+      "D" + good.substr(1, 2 * 20),        // shorter than its filler count
+      "D" + good.substr(1, 2 * 41),        // exactly 1 + L pairs: no text
+      good.substr(0, good.size() - 2) + "Zz",  // not hex
+      good.substr(0, good.size() - 1),     // odd length
+  };
+  for (const std::string& d : bad) {
+    ui::ClearRecordedDialogs();
+    std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+    std::string R = "K1\rLnot logged\r" + d + "\rEND\r";
+    ExpectFault(R, "明文空白\r" + R, kBadContent);
+  }
+}
+
+TEST_F(ReplyTest, ReceiptWithoutLineFeed) {
+  std::string R = "K3\r" + D("2000001000014 no line feed", 3) + "\rEND\r";
+  ExpectFault(R, "明文內容有誤\r2000001000014 no line feed\r" + R, kBadContent);
+}
+
+TEST_F(ReplyTest, BadBarcode) {
+  for (std::string code : {"2000001000015", "200000100001", "abc", "2000001000014 "}) {
+    ui::ClearRecordedDialogs();
+    std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+    std::string R = "K1\r" + D("\ngood first", 1) + "\r" + D(code + "\ntext", 1) + "\rEND\r";
+    ExpectFault(R, "條碼有誤: " + code + "\r" + R,
+                "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫");
+  }
+}
+
+TEST_F(ReplyTest, SecondEnd) {
+  std::string R = "K1\rEND\r" + D("\nx", 1) + "\rEND\r";
+  ExpectFault(R, "多餘的END\r" + R, "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.");
+}
+
+TEST_F(ReplyTest, FailedPrintStopsAtThatReceipt) {
+  failAt_ = 1;
+  std::string R = "K1\r" + D("\nfirst", 1) + "\rLbefore\r" + D("\nsecond\nline", 1) + "\rLafter\r" +
+                  D("\nthird", 1) + "\rEND\r";
+  EXPECT_EQ(ufMain::ProcessReply(R, Printer()), ufMain::prPrintFailed);
+  ASSERT_EQ(printed_.size(), 1u);
+  EXPECT_EQ(printed_[0].text, "first");
+  EXPECT_EQ(ErrLog(), Entries({"列印失敗\rsecond\rline"}));
+  EXPECT_EQ(DebugLog(), Entries({"[EXE][Print][L] before"}));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 列印失敗"});
+}
+
+TEST_F(ReplyTest, ExceptionWhilePrinting) {
+  std::string R = "K1\r" + D("\nfirst", 1) + "\rEND\r";
+  auto thrower = [](int, const std::string&, const std::string&) -> bool {
+    throw std::runtime_error("printer on fire");
+  };
+  EXPECT_EQ(ufMain::ProcessReply(R, thrower), ufMain::prPrintFailed);
+  EXPECT_EQ(ErrLog(), Entries({"[列印] 系統錯誤: printer on fire\r" + R}));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 單據列印時發生意外, 請關閉本視窗後, 重按列印."});
+}
+
+TEST_F(ReplyTest, EmptyDataIdentifier) {
+  EXPECT_EQ(ufMain::ProcessPrintData("1.2.3.4", "127.0.0.1:1", "/", "", Printer()), ufMain::prFault);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"單號空白,無法下載列印."});
+  EXPECT_EQ(ErrLog(), "");
+  EXPECT_EQ(DebugLog(), "");
+}
+
+// The shift report prints its wrapped text without a bar code; a failed
+// print is logged and answered 0.
+TEST_F(ReplyTest, ShiftReportPrintsWrappedTextWithoutBarCode) {
+  std::string text(31, 'a');
+  EXPECT_EQ(ufMain::PrintShiftReport("\r\n" + text, Printer()), 1);
+  ASSERT_EQ(printed_.size(), 1u);
+  EXPECT_EQ(printed_[0], (Printed{2, "", std::string(30, 'a') + "\r" + "a"}));
+  EXPECT_EQ(ErrLog(), "");
+
+  failAt_ = 1;
+  EXPECT_EQ(ufMain::PrintShiftReport("x", Printer()), 0);
+  EXPECT_EQ(ErrLog(), Entries({"[交班單]列印失敗"}));
+  EXPECT_TRUE(Messages().empty());
+}
