@@ -22,7 +22,10 @@ std::string LibraryHostPath(const std::string& winPath) {
       if (c == '\\') c = '/';
     return p;
   }
-  return sysroot::HostPath(winPath);
+  std::string host = sysroot::HostPath(winPath);
+  // A name without a folder is taken from the working folder.
+  if (!host.empty() && host.find('/') == std::string::npos) host = "./" + host;
+  return host;
 }
 
 HMODULE LoadLibrary(const std::string& winPath) {
