@@ -15,6 +15,7 @@ std::vector<TRecordedDialog> g_recorded;
 std::deque<int> g_answers;
 std::string g_title;
 bool g_echo = true;
+bool g_terminalEnded = false;  // standard input reached its end
 
 const char* ButtonLabel(int id) {
   switch (id) {
@@ -48,6 +49,14 @@ std::string ForTerminal(const std::string& big5) {
   for (char& c : s)
     if (c == '\r') c = '\n';
   return s;
+}
+
+void Echo(const std::string& caption, const std::string& text,
+          const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer) {
+  std::cerr << "[" << ForTerminal(caption) << "] " << ForTerminal(text) << "\n";
+  for (size_t i = 0; i < buttons.size(); ++i)
+    std::cerr << "  " << (i + 1) << ") " << ForTerminal(buttons[i].second)
+              << (buttons[i].first == defaultAnswer ? " *" : "") << "\n";
 }
 
 std::vector<std::pair<int, std::string>> Labelled(const std::vector<int>& ids) {
@@ -151,6 +160,35 @@ void SetEchoDialogs(bool on) {
   g_echo = on;
 }
 
+bool EchoDialogs() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_echo;
+}
+
+std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
+                                 const std::vector<std::pair<int, std::string>>& buttons,
+                                 int defaultAnswer) {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_terminalEnded) return std::nullopt;
+  }
+  if (!isatty(STDIN_FILENO)) return std::nullopt;
+  Echo(caption, text, buttons, defaultAnswer);
+  std::cerr << "> " << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_terminalEnded = true;
+    return std::nullopt;
+  }
+  try {
+    size_t n = std::stoul(line);
+    if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
+  } catch (...) {
+  }
+  return defaultAnswer;
+}
+
 int AskModal(const std::string& caption, const std::string& text,
              const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer) {
   bool echo;
@@ -164,22 +202,9 @@ int AskModal(const std::string& caption, const std::string& text,
       return a;
     }
   }
-  bool tty = isatty(STDIN_FILENO) && buttons.size() > 1;
-  if (echo || tty) {
-    std::cerr << "[" << ForTerminal(caption) << "] " << ForTerminal(text) << "\n";
-    for (size_t i = 0; i < buttons.size(); ++i)
-      std::cerr << "  " << (i + 1) << ") " << ForTerminal(buttons[i].second)
-                << (buttons[i].first == defaultAnswer ? " *" : "") << "\n";
-  }
-  if (!tty) return defaultAnswer;
-  std::cerr << "> " << std::flush;
-  std::string line;
-  if (!std::getline(std::cin, line)) return defaultAnswer;
-  try {
-    size_t n = std::stoul(line);
-    if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
-  } catch (...) {
-  }
+  if (buttons.size() > 1)
+    if (std::optional<int> a = AskOnTerminal(caption, text, buttons, defaultAnswer)) return *a;
+  if (echo) Echo(caption, text, buttons, defaultAnswer);
   return defaultAnswer;
 }
 

@@ -3,6 +3,7 @@
 // else from the terminal when standard input is one, else the default button.
 #pragma once
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,16 @@ bool HasScriptedAnswer();
 int AskModal(const std::string& caption, const std::string& text,
              const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer);
 
+// Asks on the terminal when standard input is one and has not ended:
+// writes the question and the numbered BUTTONS to stderr and reads a choice
+// (anything else than a listed number gives DEFAULTANSWER). Nothing when
+// there is no terminal to ask.
+std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
+                                 const std::vector<std::pair<int, std::string>>& buttons,
+                                 int defaultAnswer);
+
 // Turns off writing dialogs to stderr (recording goes on).
 void SetEchoDialogs(bool on);
+bool EchoDialogs();
 
 }  // namespace ui

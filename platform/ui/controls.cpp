@@ -1,0 +1,214 @@
+#include "controls.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
+
+#include "platform/ui/forms.h"
+
+namespace ui {
+
+std::string TObject::ClassName() const {
+  const char* raw = typeid(*this).name();
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> d(abi::__cxa_demangle(raw, nullptr, nullptr, &status),
+                                           std::free);
+  std::string name = status == 0 && d ? d.get() : raw;
+  size_t colon = name.rfind("::");
+  return colon == std::string::npos ? name : name.substr(colon + 2);
+}
+
+int TFont::Size() const {
+  return static_cast<int>(std::lround(-Height * 72.0 / 96.0));
+}
+
+void TFont::SetSize(int points) { Height = -static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+
+// ---- TComponent
+
+TComponent::TComponent(TComponent* AOwner) {
+  if (AOwner) AOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  DestroyComponents();
+  if (owner_) owner_->RemoveComponent(this);
+}
+
+void TComponent::InsertComponent(TComponent* c) {
+  components_.push_back(c);
+  c->owner_ = this;
+}
+
+void TComponent::RemoveComponent(TComponent* c) {
+  auto it = std::find(components_.begin(), components_.end(), c);
+  if (it != components_.end()) components_.erase(it);
+  c->owner_ = nullptr;
+}
+
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) {
+    TComponent* c = components_.back();
+    RemoveComponent(c);
+    c->Free();
+  }
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  for (TComponent* c : components_)
+    if (!name.empty() && c->Name == name) return c;
+  return nullptr;
+}
+
+void TComponent::Free() { delete this; }
+
+// ---- TControl
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
+
+TControl::~TControl() { SetParent(nullptr); }
+
+void TControl::SetParent(TWinControl* p) {
+  if (p == parent_) return;
+  if (parent_) {
+    auto& v = parent_->controls_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    TWinControl* old = parent_;
+    parent_ = nullptr;
+    old->Realign();
+  }
+  parent_ = p;
+  if (p) {
+    p->controls_.push_back(this);
+    p->Realign();
+  }
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  bool resized = width != width_ || height != height_;
+  left_ = left;
+  top_ = top;
+  width_ = std::max(0, width);
+  height_ = std::max(0, height);
+  if (align_ != TAlign::alNone && parent_) parent_->Realign();
+  if (resized)
+    if (auto* w = dynamic_cast<TWinControl*>(this)) w->Realign();
+}
+
+void TControl::SetAlign(TAlign a) {
+  align_ = a;
+  if (parent_) parent_->Realign();
+}
+
+void TControl::SetVisible(bool v) {
+  if (v == visible_) return;
+  visible_ = v;
+  if (parent_ && align_ != TAlign::alNone) parent_->Realign();
+}
+
+bool TControl::Showing() const {
+  for (const TControl* c = this; c; c = c->parent_)
+    if (!c->Visible()) return false;
+  return true;
+}
+
+void TControl::Click() {
+  if (!OnClick) return;
+  TCustomForm::HandlerScope scope(GetParentForm(this));
+  OnClick(this);
+}
+
+// ---- TWinControl
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+  // Children owned elsewhere stay alive but lose their parent.
+  while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+}
+
+void TWinControl::Realign() {
+  int left = BorderWidth, top = BorderWidth;
+  int right = ClientWidth() - BorderWidth, bottom = ClientHeight() - BorderWidth;
+  static const TAlign order[] = {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight,
+                                 TAlign::alClient};
+  // Placing a child must not realign this control again.
+  std::vector<std::pair<TControl*, std::array<int, 4>>> placed;
+  for (TAlign a : order)
+    for (TControl* c : controls_) {
+      if (c->Align() != a || !c->Visible()) continue;
+      int w = std::max(0, right - left), h = std::max(0, bottom - top);
+      std::array<int, 4> r{};
+      switch (a) {
+        case TAlign::alTop: r = {left, top, w, c->Height()}; top += c->Height(); break;
+        case TAlign::alBottom: r = {left, bottom - c->Height(), w, c->Height()}; bottom -= c->Height(); break;
+        case TAlign::alLeft: r = {left, top, c->Width(), h}; left += c->Width(); break;
+        case TAlign::alRight: r = {right - c->Width(), top, c->Width(), h}; right -= c->Width(); break;
+        case TAlign::alClient: r = {left, top, w, h}; break;
+        case TAlign::alNone: break;
+      }
+      placed.emplace_back(c, r);
+    }
+  for (auto& [c, r] : placed) {
+    TAlign keep = c->align_;
+    c->align_ = TAlign::alNone;
+    c->SetBounds(r[0], r[1], r[2], r[3]);
+    c->align_ = keep;
+  }
+}
+
+TPanel::TPanel(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 185, 41);
+}
+
+TLabel::TLabel(TComponent* AOwner) : TControl(AOwner) { SetBounds(0, 0, 65, 13); }
+
+TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 75, 25); }
+
+void TButton::Click() {
+  TCustomForm* form = GetParentForm(this);
+  TCustomForm::HandlerScope scope(form);
+  if (form && ModalResult != 0) form->ModalResult = ModalResult;
+  if (OnClick) OnClick(this);
+}
+
+TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 0, 23, 22); }
+
+std::string TMemoLines::Text() const {
+  std::string s;
+  for (const auto& l : lines_) s += l + "\r\n";
+  return s;
+}
+
+void TMemoLines::SetText(const std::string& text) {
+  lines_.clear();
+  std::string cur;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines_.push_back(cur);
+      cur.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) lines_.push_back(cur);
+}
+
+TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 185, 89);
+  Color = clWindow;
+}
+
+TCustomForm* GetParentForm(TControl* control) {
+  for (TControl* c = control; c; c = c->Parent())
+    if (auto* f = dynamic_cast<TCustomForm*>(c)) return f;
+  return nullptr;
+}
+
+}  // namespace ui

@@ -1,0 +1,210 @@
+// Headless components and controls: ownership by an owner component, a
+// parent/child tree with alignment, and the design values forms need
+// (captions, fonts, bevels, memo lines). Nothing is drawn.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class TObject {
+ public:
+  virtual ~TObject() = default;
+  // The class name without namespace ("TButton", "TzfMain").
+  std::string ClassName() const;
+};
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// Colours are 0x00BBGGRR.
+using TColor = int;
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000,
+                 clNavy = 0x800000, clGray = 0x808080, clSilver = 0xC0C0C0,
+                 clRed = 0x0000FF, clLime = 0x00FF00, clBlue = 0xFF0000,
+                 clWhite = 0xFFFFFF, clBtnFace = 0xF0F0F0, clWindow = 0xFFFFFF,
+                 clWindowText = 0x000000;
+
+constexpr int DEFAULT_CHARSET = 1, ANSI_CHARSET = 0, CHINESEBIG5_CHARSET = 136;
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+// A font as a plain record. Height is in pixels (negative: character
+// height without internal leading); Size is in points at 96 pixels an inch.
+struct TFont {
+  std::string Name = "MS Sans Serif";  // Big5
+  int Height = -11;
+  TColor Color = clWindowText;
+  int Charset = DEFAULT_CHARSET;
+  unsigned Style = 0;
+
+  int Size() const;
+  void SetSize(int points);
+  bool operator==(const TFont&) const = default;
+};
+
+class TComponent : public TObject {
+ public:
+  explicit TComponent(TComponent* AOwner);
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* Owner() const { return owner_; }
+  const std::vector<TComponent*>& Components() const { return components_; }
+  int ComponentCount() const { return static_cast<int>(components_.size()); }
+  // An owned component by name (not searched deeper), or nullptr.
+  TComponent* FindComponent(const std::string& name) const;
+
+  std::string Name;
+  int Tag = 0;
+
+  // Frees the component. Forms defer this while one of their handlers runs.
+  virtual void Free();
+
+ protected:
+  // Frees every owned component, the last created first.
+  void DestroyComponents();
+
+ private:
+  void InsertComponent(TComponent* c);
+  void RemoveComponent(TComponent* c);
+
+  TComponent* owner_ = nullptr;
+  std::vector<TComponent*> components_;
+};
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TBorderStyle { bsNone, bsSingle };
+
+class TWinControl;
+class TCustomForm;
+
+class TControl : public TComponent {
+ public:
+  explicit TControl(TComponent* AOwner);
+  ~TControl() override;
+
+  TWinControl* Parent() const { return parent_; }
+  void SetParent(TWinControl* p);
+
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetBounds(int left, int top, int width, int height);
+  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign a);
+
+  // Visible as set; Showing also needs every parent to be visible.
+  virtual bool Visible() const { return visible_; }
+  virtual void SetVisible(bool v);
+  bool Showing() const;
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+
+  bool Enabled = true;
+  std::string Caption;  // Big5
+  TFont Font;
+  TColor Color = clBtnFace;
+  TNotifyEvent OnClick;
+
+  // Runs OnClick as the message loop would: a form freed inside waits
+  // until the handler is done.
+  virtual void Click();
+
+ private:
+  friend class TWinControl;
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  TAlign align_ = TAlign::alNone;
+  bool visible_ = true;
+};
+
+class TWinControl : public TControl {
+ public:
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  const std::vector<TControl*>& Controls() const { return controls_; }
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+
+  int BorderWidth = 0;
+  virtual int ClientWidth() const { return Width(); }
+  virtual int ClientHeight() const { return Height(); }
+  // Lays out the aligned children: top, bottom, left, right, then client.
+  void Realign();
+
+ private:
+  friend class TControl;
+  std::vector<TControl*> controls_;
+};
+
+class TPanel : public TWinControl {
+ public:
+  explicit TPanel(TComponent* AOwner);
+  TBevelCut BevelInner = TBevelCut::bvNone;
+  TBevelCut BevelOuter = TBevelCut::bvRaised;
+  int BevelWidth = 1;
+};
+
+class TLabel : public TControl {
+ public:
+  explicit TLabel(TComponent* AOwner);
+  bool AutoSize = true;
+  bool WordWrap = false;
+  bool Transparent = false;
+};
+
+class TButton : public TWinControl {
+ public:
+  explicit TButton(TComponent* AOwner);
+  int ModalResult = 0;   // given to the form when clicked
+  bool Default = false;  // answers a modal form nobody is there to answer
+  bool Cancel = false;
+  void Click() override;
+};
+
+// A flat tool button; clicks like a button.
+class TSpeedButton : public TButton {
+ public:
+  explicit TSpeedButton(TComponent* AOwner);
+  bool Flat = false;
+};
+
+// The lines of a memo (Big5 text, one string per line).
+class TMemoLines {
+ public:
+  int Count() const { return static_cast<int>(lines_.size()); }
+  const std::string& operator[](int i) const { return lines_.at(static_cast<size_t>(i)); }
+  void Add(const std::string& line) { lines_.push_back(line); }
+  void Clear() { lines_.clear(); }
+  // The lines each ended by CR LF; SetText splits at CR LF, CR or LF.
+  std::string Text() const;
+  void SetText(const std::string& text);
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+class TMemo : public TWinControl {
+ public:
+  explicit TMemo(TComponent* AOwner);
+  TMemoLines Lines;
+  bool ReadOnly = false;
+  bool WordWrap = true;
+  TScrollStyle ScrollBars = TScrollStyle::ssNone;
+  TBorderStyle BorderStyle = TBorderStyle::bsSingle;
+};
+
+// The form a control sits on, or nullptr.
+TCustomForm* GetParentForm(TControl* control);
+
+}  // namespace ui

@@ -1,0 +1,444 @@
+#include "forms.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "platform/process/clock.h"
+#include "platform/sysroot/codepage.h"
+#include "platform/ui/dialogs.h"
+
+namespace ui {
+namespace {
+
+std::mutex g_mutex;  // posted messages and scripted clicks
+std::condition_variable g_posted;
+std::deque<std::function<void()>> g_messages;
+std::deque<std::string> g_clicks;
+
+std::optional<std::string> PopScriptedClick() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_clicks.empty()) return std::nullopt;
+  std::string c = g_clicks.front();
+  g_clicks.pop_front();
+  return c;
+}
+
+bool HasPosted() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return !g_messages.empty();
+}
+
+constexpr int kCloseChoice = -1;
+
+}  // namespace
+
+void ScriptClicks(std::deque<std::string> clicks) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_clicks = std::move(clicks);
+}
+
+void ClearScriptedClicks() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_clicks.clear();
+}
+
+bool HasScriptedClick() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return !g_clicks.empty();
+}
+
+TApplication& Application() {
+  static TApplication app;
+  return app;
+}
+
+// ---- TCustomForm
+
+TCustomForm::HandlerScope::HandlerScope(TCustomForm* f) : form_(f) {
+  if (form_) ++form_->handlerDepth_;
+}
+
+TCustomForm::HandlerScope::~HandlerScope() {
+  if (form_ && --form_->handlerDepth_ == 0 && form_->freePending_) delete form_;
+}
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+  TControl::SetVisible(false);
+  SetBounds(0, 0, 320, 240);
+  Application().forms_.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  if (OnDestroy) {
+    try {
+      OnDestroy(this);
+    } catch (...) {
+    }
+  }
+  // Owned components go while the form is still whole.
+  DestroyComponents();
+  TApplication& app = Application();
+  std::erase(app.forms_, this);
+  std::erase(app.released_, this);
+  if (app.mainForm_ == this) app.mainForm_ = nullptr;
+}
+
+void TCustomForm::DoCreate() {
+  if (!OnCreate) return;
+  HandlerScope scope(this);
+  OnCreate(this);
+}
+
+void TCustomForm::SetVisible(bool v) {
+  if (v == Visible()) return;
+  TControl::SetVisible(v);
+  if (v && OnShow) {
+    HandlerScope scope(this);
+    OnShow(this);
+  }
+}
+
+bool TCustomForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) {
+    HandlerScope scope(this);
+    OnCloseQuery(this, canClose);
+  }
+  return canClose;
+}
+
+void TCustomForm::Close() {
+  if (Modal()) {
+    ModalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = TCloseAction::caHide;
+  if (OnClose) {
+    HandlerScope scope(this);
+    OnClose(this, action);
+  }
+  if (action == TCloseAction::caNone) return;
+  if (Application().MainForm() == this) {
+    Hide();
+    Application().Terminate();
+  } else if (action == TCloseAction::caFree) {
+    Release();
+  } else {
+    Hide();
+  }
+}
+
+void TCustomForm::CloseModal() {
+  try {
+    TCloseAction action = TCloseAction::caNone;
+    if (CloseQuery()) {
+      action = TCloseAction::caHide;
+      if (OnClose) {
+        HandlerScope scope(this);
+        OnClose(this, action);
+      }
+    }
+    if (action == TCloseAction::caNone) ModalResult = 0;
+    else if (action == TCloseAction::caFree) Release();
+  } catch (...) {
+    ModalResult = 0;
+    Application().HandleException(this);
+  }
+}
+
+int TCustomForm::ShowModal() {
+  if (Visible() || Modal())
+    throw std::logic_error("Cannot make a visible window modal");
+  HandlerScope scope(this);  // freed inside, the form goes when this returns
+  TApplication& app = Application();
+  ++modalDepth_;
+  ModalResult = 0;
+  bool autoAnswered = false;
+  try {
+    Show();
+    do {
+      app.HandleMessage(this, autoAnswered);
+      if (app.Terminated()) ModalResult = mrCancel;
+      else if (ModalResult != 0) CloseModal();
+    } while (ModalResult == 0);
+  } catch (...) {
+    --modalDepth_;
+    TControl::SetVisible(false);
+    throw;
+  }
+  --modalDepth_;
+  TControl::SetVisible(false);
+  std::vector<int> answers;
+  for (TButton* b : Buttons()) answers.push_back(b->ModalResult);
+  RecordDialog({ClassName(), Caption, VisibleText(), 0, answers, ModalResult});
+  return ModalResult;
+}
+
+void TCustomForm::Release() {
+  TApplication& app = Application();
+  if (std::find(app.released_.begin(), app.released_.end(), this) != app.released_.end()) return;
+  app.released_.push_back(this);
+  app.PostMessage([this, &app] {
+    if (std::find(app.released_.begin(), app.released_.end(), this) == app.released_.end()) return;
+    std::erase(app.released_, this);
+    Free();
+  });
+}
+
+void TCustomForm::Free() {
+  if (handlerDepth_ > 0) {
+    freePending_ = true;
+    TControl::SetVisible(false);
+    return;
+  }
+  delete this;
+}
+
+std::vector<TButton*> TCustomForm::Buttons() const {
+  std::vector<TButton*> out;
+  std::function<void(const TWinControl*)> walk = [&](const TWinControl* w) {
+    for (TControl* c : w->Controls()) {
+      if (!c->Visible()) continue;
+      if (auto* b = dynamic_cast<TButton*>(c)) {
+        if (b->Enabled) out.push_back(b);
+      } else if (auto* wc = dynamic_cast<TWinControl*>(c)) {
+        walk(wc);
+      }
+    }
+  };
+  walk(this);
+  return out;
+}
+
+std::string TCustomForm::VisibleText() const {
+  std::vector<std::string> lines;
+  std::function<void(const TWinControl*)> walk = [&](const TWinControl* w) {
+    for (TControl* c : w->Controls()) {
+      if (!c->Visible()) continue;
+      if (auto* m = dynamic_cast<TMemo*>(c)) {
+        for (int i = 0; i < m->Lines.Count(); ++i) lines.push_back(m->Lines[i]);
+      } else if (dynamic_cast<TButton*>(c)) {
+        continue;
+      } else {
+        if (!c->Caption.empty()) lines.push_back(c->Caption);
+        if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
+      }
+    }
+  };
+  walk(this);
+  std::string s;
+  for (size_t i = 0; i < lines.size(); ++i) s += (i ? "\r" : "") + lines[i];
+  return s;
+}
+
+// ---- TTimer
+
+TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
+  Application().timers_.push_back(this);
+}
+
+TTimer::~TTimer() { std::erase(Application().timers_, this); }
+
+void TTimer::SetEnabled(bool on) {
+  enabled_ = on;
+  Restart();
+}
+
+void TTimer::SetInterval(unsigned ms) {
+  interval_ = ms;
+  Restart();
+}
+
+void TTimer::Restart() { due_ = enabled_ && interval_ > 0 ? win::MonotonicMs() + interval_ : 0; }
+
+// ---- TApplication
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() { Shutdown(); }
+
+void TApplication::Initialize() {}
+
+std::string TApplication::Title() const { return ApplicationTitle(); }
+
+void TApplication::SetTitle(const std::string& title) { SetApplicationTitle(title); }
+
+void TApplication::Shutdown() {
+  DestroyComponents();
+  // Forms nobody owns; forms with another owner go with that owner.
+  std::vector<TCustomForm*> unowned;
+  for (TCustomForm* f : forms_)
+    if (!f->Owner()) unowned.push_back(f);
+  for (auto it = unowned.rbegin(); it != unowned.rend(); ++it)
+    if (std::find(forms_.begin(), forms_.end(), *it) != forms_.end()) delete *it;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_messages.clear();
+  }
+  released_.clear();
+  mainForm_ = nullptr;
+  terminated_ = false;
+  ShowMainForm = true;
+  OnException = nullptr;
+  SetApplicationTitle("");
+}
+
+void TApplication::PostMessage(std::function<void()> msg) {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_messages.push_back(std::move(msg));
+  }
+  g_posted.notify_all();
+}
+
+void TApplication::HandleException(TObject* Sender) {
+  std::exception_ptr e = std::current_exception();
+  if (!e) return;
+  if (OnException) {
+    try {
+      OnException(Sender, e);
+      return;
+    } catch (...) {
+      e = std::current_exception();
+    }
+  }
+  ShowException(e);
+}
+
+void TApplication::ShowException(const std::exception_ptr& e) {
+  std::string text;
+  try {
+    std::rethrow_exception(e);
+  } catch (const std::exception& ex) {
+    text = ex.what();
+  } catch (...) {
+    text = "Unknown exception";
+  }
+  MessageBox(text, Title(), MB_OK | MB_ICONERROR);
+}
+
+void TApplication::Dispatch(TObject* sender, const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (...) {
+    HandleException(sender);
+  }
+}
+
+bool TApplication::RunDue() {
+  bool ran = false;
+  std::deque<std::function<void()>> msgs;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    msgs.swap(g_messages);
+  }
+  for (auto& m : msgs) {
+    Dispatch(this, m);
+    ran = true;
+  }
+  std::uint64_t now = win::MonotonicMs();
+  std::vector<TTimer*> due;
+  for (TTimer* t : timers_) {
+    if (!t->Running()) continue;
+    if (t->due_ == 0) t->due_ = now + t->interval_;
+    if (t->due_ <= now) due.push_back(t);
+  }
+  for (TTimer* t : due) {
+    // An earlier tick may have freed or stopped it.
+    if (std::find(timers_.begin(), timers_.end(), t) == timers_.end() || !t->Running()) continue;
+    t->due_ = now + t->interval_;
+    TNotifyEvent handler = t->OnTimer;
+    Dispatch(t, [&] { handler(t); });
+    ran = true;
+  }
+  return ran;
+}
+
+void TApplication::ProcessMessages() { RunDue(); }
+
+void TApplication::HandleMessage(TCustomForm* waitingFor, bool& autoAnswered) {
+  if (RunDue()) {
+    autoAnswered = false;
+    return;
+  }
+  if (terminated_) return;
+  std::uint64_t next = 0;
+  for (TTimer* t : timers_)
+    if (t->Running() && (next == 0 || t->due_ < next)) next = t->due_;
+  if (next != 0 || HasPosted()) {
+    std::unique_lock<std::mutex> lock(g_mutex);
+    if (!g_messages.empty()) return;
+    std::uint64_t now = win::MonotonicMs();
+    if (next > now)
+      g_posted.wait_for(lock, std::chrono::milliseconds(next - now),
+                        [] { return !g_messages.empty(); });
+    return;
+  }
+  AnswerIdle(waitingFor, autoAnswered);
+}
+
+void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
+  if (!form)
+    throw EStuckLoop("message loop cannot end: no form waits for an answer, "
+                     "no timer runs and no message is posted");
+  std::string name = "\"" + form->Caption + "\" (" + form->ClassName() + ")";
+  auto press = [&](int choice) {
+    std::vector<TButton*> buttons = form->Buttons();
+    if (choice == kCloseChoice) Dispatch(form, [&] { form->Close(); });
+    else Dispatch(buttons[static_cast<size_t>(choice)], [&] { buttons[static_cast<size_t>(choice)]->Click(); });
+  };
+  std::vector<TButton*> buttons = form->Buttons();
+  if (std::optional<std::string> click = PopScriptedClick()) {
+    autoAnswered = false;
+    if (*click == "<close>") return press(kCloseChoice);
+    for (size_t i = 0; i < buttons.size(); ++i)
+      if (buttons[i]->Name == *click) return press(static_cast<int>(i));
+    throw EStuckLoop("scripted click \"" + *click + "\": form " + name +
+                     " has no enabled, visible button of that name");
+  }
+  int defaultChoice = kCloseChoice;
+  for (size_t i = 0; i < buttons.size(); ++i)
+    if (buttons[i]->Default) {
+      defaultChoice = static_cast<int>(i);
+      break;
+    }
+  std::vector<std::pair<int, std::string>> offered;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    std::string label = buttons[i]->Caption.empty() ? buttons[i]->Name : buttons[i]->Caption;
+    offered.emplace_back(static_cast<int>(i), label);
+  }
+  offered.emplace_back(kCloseChoice, "(close)");
+  if (std::optional<int> a = AskOnTerminal(form->Caption, form->VisibleText(), offered, defaultChoice)) {
+    autoAnswered = false;
+    return press(*a);
+  }
+  if (autoAnswered)
+    throw EStuckLoop("message loop of form " + name +
+                     " cannot end: its default answer did not end it, no timer runs, no message "
+                     "is posted, no click is scripted and there is no terminal to ask");
+  autoAnswered = true;
+  if (EchoDialogs()) {
+    std::string text = cp::Big5ToUtf8(form->VisibleText());
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::cerr << "[" << cp::Big5ToUtf8(form->Caption) << "] " << text << "\n  -> "
+              << (defaultChoice == kCloseChoice ? std::string("(close)")
+                                                : cp::Big5ToUtf8(offered[static_cast<size_t>(defaultChoice)].second))
+              << "\n";
+  }
+  press(defaultChoice);
+}
+
+void TApplication::Run() {
+  if (ShowMainForm && mainForm_) mainForm_->Show();
+  bool autoAnswered = false;
+  while (!terminated_) {
+    TCustomForm* waiting = mainForm_ && mainForm_->Showing() ? mainForm_ : nullptr;
+    HandleMessage(waiting, autoAnswered);
+  }
+}
+
+}  // namespace ui

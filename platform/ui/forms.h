@@ -1,0 +1,220 @@
+// Headless forms, timers and the application object with its message loop.
+//
+// The loop runs posted messages and due timers. When it has nothing to do
+// and a form is waiting for an answer (a modal form, or the visible main
+// form under Run), the answer comes from the scripted clicks (tests), else
+// from the terminal when standard input is one (the form's buttons are
+// offered there), else the form's default button is pressed, or the form
+// is closed when it has none. A loop that nothing can end any more throws
+// EStuckLoop instead of hanging.
+//
+// Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
+// messages) are shown by the application's exception handler in a message
+// box captioned with the application title; they do not reach the code
+// that opened the loop.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/ui/controls.h"
+
+namespace ui {
+
+// A message loop that nothing could end any more.
+class EStuckLoop : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
+enum class TPosition { poDesigned, poDefault, poScreenCenter, poDesktopCenter, poMainFormCenter };
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TWinControl {
+ public:
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+
+  TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
+  unsigned BorderIcons = biSystemMenu | biMinimize | biMaximize;
+  TPosition Position = TPosition::poDesigned;
+  bool AutoSize = false;
+
+  // The client area; the frame is not modelled, so it is the form's size.
+  void SetClientWidth(int w) { SetWidth(w); }
+  void SetClientHeight(int h) { SetHeight(h); }
+
+  int ModalResult = 0;
+  bool Modal() const { return modalDepth_ > 0; }
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnDestroy;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+  void SetVisible(bool v) override;
+  // Shows the form and runs a message loop until ModalResult is set (by a
+  // button, Close or the code) and the form agrees to close.
+  int ShowModal();
+  // Asks the form to close: modal forms get mrCancel; others run OnCloseQuery
+  // and OnClose and then hide, free themselves or end the application.
+  void Close();
+  // Frees the form from the message loop, after the current handler.
+  void Release();
+  // Frees the form; inside one of its own handlers, once that handler is done.
+  void Free() override;
+
+  // Runs OnCreate; forms made with NewForm or CreateForm get it once built.
+  void DoCreate();
+
+  // Enabled and visible buttons on the form, in creation order.
+  std::vector<TButton*> Buttons() const;
+  // The texts a user would read on it: captions of visible panels and
+  // labels and memo lines, one a line (CR between them).
+  std::string VisibleText() const;
+
+  // Keeps the form alive while one of its handlers runs.
+  class HandlerScope {
+   public:
+    explicit HandlerScope(TCustomForm* f);
+    ~HandlerScope();
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+   private:
+    TCustomForm* form_;
+  };
+
+ private:
+  friend class TApplication;
+  bool CloseQuery();
+  void CloseModal();
+
+  int handlerDepth_ = 0;
+  int modalDepth_ = 0;
+  bool freePending_ = false;
+};
+
+class TForm : public TCustomForm {
+ public:
+  using TCustomForm::TCustomForm;
+};
+
+// Creates a form of class T and runs its OnCreate.
+template <class T, class... Args>
+T* NewForm(TComponent* owner, Args&&... args) {
+  T* f = new T(owner, std::forward<Args>(args)...);
+  try {
+    f->DoCreate();
+  } catch (...) {
+    f->Free();
+    throw;
+  }
+  return f;
+}
+
+class TTimer : public TComponent {
+ public:
+  explicit TTimer(TComponent* AOwner);
+  ~TTimer() override;
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool on);
+  unsigned Interval() const { return interval_; }
+  void SetInterval(unsigned ms);
+  TNotifyEvent OnTimer;
+
+  // Running: enabled, an interval above 0 and a handler.
+  bool Running() const { return enabled_ && interval_ > 0 && OnTimer != nullptr; }
+
+ private:
+  friend class TApplication;
+  void Restart();
+  bool enabled_ = true;
+  unsigned interval_ = 1000;
+  std::uint64_t due_ = 0;  // monotonic ms; 0 when not running
+};
+
+using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
+
+class TApplication : public TComponent {
+ public:
+  TApplication();
+  ~TApplication() override;
+
+  void Initialize();
+  // The title is the caption of ShowMessage and of the exception handler.
+  std::string Title() const;
+  void SetTitle(const std::string& title);
+  bool ShowMainForm = true;
+  TCustomForm* MainForm() const { return mainForm_; }
+
+  // Creates a form owned by the application; the first one is the main form.
+  template <class T>
+  T* CreateForm() {
+    T* f = NewForm<T>(this);
+    if (!mainForm_) mainForm_ = f;
+    return f;
+  }
+
+  // Shows the main form (when ShowMainForm) and runs the message loop until
+  // Terminate. Throws EStuckLoop when nothing could end it.
+  void Run();
+  void Terminate() { terminated_ = true; }
+  bool Terminated() const { return terminated_; }
+  // Runs every posted message and due timer, without waiting.
+  void ProcessMessages();
+  // Runs MSG from the loop (any thread may post).
+  void PostMessage(std::function<void()> msg);
+
+  TExceptionEvent OnException;
+  // Shows the current exception (call inside a catch): OnException when set,
+  // else a message box with the exception's text and the title as caption.
+  void HandleException(TObject* Sender);
+  void ShowException(const std::exception_ptr& e);
+
+  // Frees every form and component of the application, drops timers and
+  // messages and starts over (end of a program, and between tests).
+  void Shutdown();
+
+  // Forms alive, in creation order.
+  const std::vector<TCustomForm*>& Forms() const { return forms_; }
+
+ private:
+  friend class TCustomForm;
+  friend class TTimer;
+  // One turn of a loop that waits for FORM (nullptr: the main loop):
+  // run what is due, else wait for it, else answer the form.
+  void HandleMessage(TCustomForm* waitingFor, bool& autoAnswered);
+  bool RunDue();
+  void AnswerIdle(TCustomForm* form, bool& autoAnswered);
+  void Dispatch(TObject* sender, const std::function<void()>& fn);
+
+  TCustomForm* mainForm_ = nullptr;
+  bool terminated_ = false;
+  std::vector<TCustomForm*> forms_;
+  std::vector<TTimer*> timers_;
+  std::vector<TCustomForm*> released_;
+};
+
+// The process's application object.
+TApplication& Application();
+
+// Scripted clicks for forms waiting for an answer: each entry names a
+// button (its Name) on the waiting form, or is "<close>" to close it. A
+// name that is not there throws EStuckLoop.
+void ScriptClicks(std::deque<std::string> clicks);
+void ClearScriptedClicks();
+bool HasScriptedClick();
+
+}  // namespace ui
