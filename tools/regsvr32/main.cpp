@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   if (file.empty()) return Report(1, "usage: regsvr32 [/u] [/s] FILE");
   std::string winFile = file[0] == '/' ? sysroot::WinPath(file) : cp::Utf8ToBig5(file);
 
-  win::HMODULE module = win::LoadLibrary(winFile);
+  win::HLIBRARY module = win::LoadLibrary(winFile);
   if (!module)
     return Report(3, "LoadLibrary(\"" + winFile + "\") failed: " + cp::Utf8ToBig5(win::LibraryErrorText()));
   const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
