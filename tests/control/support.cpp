@@ -80,7 +80,7 @@ std::string Pty::Read(int quietMs) {
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::map<std::string, std::string>& extraEnv) {
   std::string outFile = sysroot::Root() + "/.run-out", errFile = sysroot::Root() + "/.run-err";
-  std::vector<std::string> argStore{testing_support::BinPath(program)};
+  std::vector<std::string> argStore{program.find('/') == std::string::npos ? testing_support::BinPath(program) : program};
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(a.data());

@@ -44,7 +44,8 @@ struct RunResult {
   int exitCode = -1;
   std::string out, err;
 };
-// Runs a built program with the current system root and EXTRAENV; waits.
+// Runs a built program (or the program at a host path) with the current
+// system root and EXTRAENV; waits.
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::map<std::string, std::string>& extraEnv = {});
 
