@@ -129,3 +129,29 @@ TEST(Dispatch, FailuresCarryTheirDescription) {
   // Without room for the description the failure itself comes back.
   EXPECT_EQ(InvokeByType(t, 4, DISPATCH_METHOD, p, &r, nullptr, nullptr, Sample), E_FAIL);
 }
+
+TEST(TypeLibBytes, RoundTripAndDamage) {
+  TypeLib lib;
+  lib.name = "Sample";
+  lib.helpString = "Sample Library";
+  lib.libid = MakeGuid("11111111-2222-3333-4444-555555555555");
+  lib.minor = 2;
+  lib.lcid = 0x404;
+  lib.imports = {LIBID_StdOle};
+  lib.types.push_back(SampleType());
+  TypeInfo e;
+  e.name = "TxColour";
+  e.kind = TypeKind::Enum;
+  e.enumValues = {{"cRed", 0}, {"cBlue", -3}};
+  lib.types.push_back(e);
+  std::string bytes = SaveTypeLib(lib);
+  TypeLib back;
+  ASSERT_TRUE(LoadTypeLib(bytes, back));
+  EXPECT_EQ(SaveTypeLib(back), bytes);
+  EXPECT_EQ(back.types[0].Find(3, InvokeKind::Method)->params[0].vt, VT_BYREF | VT_I2);
+  EXPECT_EQ(back.FindByName("TxColour")->enumValues[1].second, -3);
+  for (std::string bad : {std::string(), std::string("type\tdual\tX\n"), bytes + "func\tx\n",
+                          bytes.substr(0, bytes.find('{')) + "{nonsense}\n", bytes + "value\ta\tb\n"})
+    EXPECT_FALSE(LoadTypeLib(bad, back)) << bad;
+  EXPECT_FALSE(LoadTypeLibFromFile("C:\\no\\such.ocx", back));
+}

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "control/Zolmet_TLB.h"
 #include "control/uuPrintMethods.h"
+#include "platform/resources/resources.h"
 #include "platform/sysroot/sysroot.h"
 #include "support.h"
 #include "tests/support/testroot.h"
@@ -97,4 +99,15 @@ TEST_F(PrintMethods, ControlVersionFromTheVersionBlock) {
   EXPECT_EQ(uuPrintMethods::GetVer(uuPrintMethods::kPrintProgram), "");
   EXPECT_EQ(uuPrintMethods::GetVer("C:\\missing.ocx"), "");
   EXPECT_EQ(uuPrintMethods::GetVer(""), "");
+}
+
+TEST_F(PrintMethods, ControlFileCarriesItsTypeLibraryAndToolboxBitmap) {
+  control_test::Install("Zolmet.ocx", "C:\\Program Files\\Zolmet\\Zolmet.ocx");
+  com::TypeLib lib;
+  ASSERT_TRUE(com::LoadTypeLibFromFile("C:\\Program Files\\Zolmet\\Zolmet.ocx", lib));
+  EXPECT_EQ(com::SaveTypeLib(lib), com::SaveTypeLib(Zolmet_TLB::ZolmetTypeLib()));
+  win::HMODULE file = win::LoadLibraryAsDataFile("C:\\Program Files\\Zolmet\\Zolmet.ocx");
+  win::HRSRC bitmap = win::FindResource(file, "1", "BITMAP");
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(win::LockResource(win::LoadResource(file, bitmap))), 2), "BM");
 }
