@@ -8,6 +8,7 @@
 
 #include "platform/com/registration.h"
 #include "platform/serial/serial.h"
+#include "platform/spool/printerdef.h"
 #include "platform/sysroot/layout.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -48,6 +49,12 @@ int main(int argc, char** argv) {
   sysroot::SetRoot(fs::absolute(root).string());
   if (!InstallSystemFiles(sysroot::Root())) {
     std::fprintf(stderr, "zolmet-sysroot: cannot install the system files in %s\n", root.c_str());
+    return 1;
+  }
+  // The demo receipt printer; the default printer when there is none yet.
+  if (!spool::InstallPrinter(spool::DemoReceiptPrinter()) ||
+      (spool::GetProfileString("windows", "device", "").empty() && !spool::SetDefaultPrinter("Zolmet"))) {
+    std::fprintf(stderr, "zolmet-sysroot: cannot install the printer Zolmet\n");
     return 1;
   }
   std::printf("%s\n", root.c_str());

@@ -1,0 +1,492 @@
+#include "platform/classes/classes.h"
+
+#include <map>
+#include <mutex>
+
+#include "platform/classes/typinfo.h"
+#include "platform/sysroot/codepage.h"
+
+namespace cls {
+
+TClassInfo& TObject::StaticClass() {
+  static TClassInfo info{"TObject", nullptr};
+  return info;
+}
+
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
+}
+
+// ---- class registry ----
+
+namespace {
+std::mutex g_registryMutex;
+std::vector<TClass>& Registry() {
+  static std::vector<TClass> v;
+  return v;
+}
+}  // namespace
+
+void RegisterClass(TClass c) {
+  if (!c) return;
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  for (TClass r : Registry())
+    if (r == c) return;
+  for (TClass r : Registry())
+    if (SameText(r->Name, c->Name)) throw EComponentError("Class " + c->Name + " already registered");
+  Registry().push_back(c);
+}
+
+void UnregisterClass(TClass c) {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  auto& v = Registry();
+  v.erase(std::remove(v.begin(), v.end(), c), v.end());
+}
+
+TClass FindClass(const std::string& name) {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  for (TClass r : Registry())
+    if (SameText(r->Name, name)) return r;
+  return nullptr;
+}
+
+TClass GetClass(const std::string& name) {
+  TClass c = FindClass(name);
+  if (!c) throw EClassNotFound("Class " + name + " not found");
+  return c;
+}
+
+// ---- TPersistent ----
+
+CLS_IMPLEMENT_CLASS(TPersistent)
+
+void TPersistent::Assign(TPersistent* source) {
+  if (source) {
+    source->AssignTo(this);
+    return;
+  }
+  throw EConvertError("Cannot assign a nil to a " + ClassName());
+}
+
+void TPersistent::AssignTo(TPersistent* dest) {
+  std::string from = ClassName();
+  throw EConvertError("Cannot assign a " + from + " to a " + dest->ClassName());
+}
+
+// ---- TComponent ----
+
+CLS_IMPLEMENT_COMPONENT(TComponent)
+
+TComponent::TComponent(TComponent* owner) {
+  if (owner) owner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  // Freed with delete alone: at least leave no dangling references behind.
+  if (!tornDown_) Teardown();
+}
+
+void TComponent::BeforeDestruction() { Teardown(); }
+
+void TComponent::Teardown() {
+  if (tornDown_) return;
+  tornDown_ = true;
+  SetStateFlag(csDestroying, true);
+  // Free notices: each side forgets the other.
+  while (!freeNotifies_.empty()) {
+    TComponent* c = freeNotifies_.back();
+    freeNotifies_.pop_back();
+    auto& theirs = c->freeNotifies_;
+    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+    c->Notification(this, opRemove);
+  }
+  DestroyComponents();
+  if (owner_) owner_->RemoveComponent(this);
+}
+
+TComponent* TComponent::Components(int i) const {
+  if (i < 0 || i >= ComponentCount()) throw EListError("List index out of bounds (" + std::to_string(i) + ")");
+  return components_[i];
+}
+
+int TComponent::ComponentIndex() const {
+  if (!owner_) return -1;
+  auto& v = owner_->components_;
+  auto it = std::find(v.begin(), v.end(), this);
+  return it == v.end() ? -1 : static_cast<int>(it - v.begin());
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  if (name.empty()) return nullptr;
+  for (TComponent* c : components_)
+    if (SameText(c->name_, name)) return c;
+  return nullptr;
+}
+
+void TComponent::SetName(const std::string& name) {
+  if (name_ == name) return;
+  if (!name.empty() && !IsValidIdent(name))
+    throw EComponentError("'" + name + "' is not a valid component name");
+  if (owner_)
+    owner_->ValidateRename(this, name_, name);
+  else
+    ValidateRename(nullptr, name_, name);
+  ChangeName(name);
+}
+
+void TComponent::ValidateRename(TComponent* c, const std::string& curName, const std::string& newName) {
+  if (c && !SameText(curName, newName) && !newName.empty()) {
+    TComponent* other = FindComponent(newName);
+    if (other && other != c) throw EComponentError("A component named " + newName + " already exists");
+  }
+}
+
+void TComponent::SetDesigning(bool on) {
+  SetStateFlag(csDesigning, on);
+  for (TComponent* c : components_) c->SetDesigning(on);
+}
+
+void TComponent::BeginLoading() {
+  SetStateFlag(csLoading, true);
+  SetStateFlag(csReading, true);
+}
+void TComponent::EndReading() { SetStateFlag(csReading, false); }
+void TComponent::FinishLoading() {
+  SetStateFlag(csReading, false);
+  SetStateFlag(csLoading, false);
+  Loaded();
+}
+void TComponent::Loaded() { SetStateFlag(csLoading, false); }
+
+void TComponent::InsertOwned(TComponent* c, int index) {
+  if (index < 0 || index > ComponentCount())
+    components_.push_back(c);
+  else
+    components_.insert(components_.begin() + index, c);
+  c->owner_ = this;
+}
+
+void TComponent::RemoveOwned(TComponent* c) {
+  components_.erase(std::remove(components_.begin(), components_.end(), c), components_.end());
+  c->owner_ = nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* c) {
+  if (!c || c->owner_ == this) return;
+  ValidateRename(c, "", c->name_);
+  if (c->owner_) c->owner_->RemoveComponent(c);
+  InsertOwned(c);
+  Notification(c, opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* c) {
+  if (!c || c->owner_ != this) return;
+  Notification(c, opRemove);
+  RemoveOwned(c);
+}
+
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) {
+    TComponent* c = components_.back();
+    RemoveOwned(c);
+    c->Free();
+  }
+}
+
+void TComponent::FreeNotification(TComponent* c) {
+  if (!c || c == this) return;
+  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), c) == freeNotifies_.end()) freeNotifies_.push_back(c);
+  auto& theirs = c->freeNotifies_;
+  if (std::find(theirs.begin(), theirs.end(), this) == theirs.end()) theirs.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* c) {
+  if (!c) return;
+  freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), c), freeNotifies_.end());
+  auto& theirs = c->freeNotifies_;
+  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+}
+
+void TComponent::Notification(TComponent* c, TOperation op) {
+  if (op == opRemove && c) RemoveFreeNotification(c);
+  // Pass the notice on to the owned components; the list may change.
+  for (size_t i = components_.size(); i-- > 0;) {
+    if (i >= components_.size()) continue;
+    TComponent* own = components_[i];
+    if (own != c) own->Notification(c, op);
+  }
+}
+
+void TComponent::GetChildren(const std::function<void(TComponent*)>&, TComponent*) {}
+
+// ---- TStringList ----
+
+CLS_IMPLEMENT_CLASS(TStringList)
+
+void TStringList::Check(int i) const {
+  if (i < 0 || i >= Count()) throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
+}
+
+const std::string& TStringList::Strings(int i) const {
+  Check(i);
+  return items_[i].s;
+}
+
+void TStringList::Put(int i, const std::string& s) {
+  if (sorted_) throw EStringListError("Operation not allowed on sorted list");
+  Check(i);
+  items_[i].s = s;
+}
+
+TObject* TStringList::Objects(int i) const {
+  Check(i);
+  return items_[i].o;
+}
+
+void TStringList::PutObject(int i, TObject* o) {
+  Check(i);
+  items_[i].o = o;
+}
+
+int TStringList::CompareStrings(const std::string& a, const std::string& b) const {
+  if (caseSensitive_) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+  return AnsiCompareText(a, b);
+}
+
+bool TStringList::Find(const std::string& s, int& index) const {
+  int lo = 0, hi = Count() - 1;
+  bool found = false;
+  while (lo <= hi) {
+    int mid = (lo + hi) / 2;
+    int c = CompareStrings(items_[mid].s, s);
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid - 1;
+      if (c == 0) {
+        found = true;
+        if (duplicates_ != dupAccept) lo = mid;
+      }
+    }
+  }
+  index = lo;
+  return found;
+}
+
+int TStringList::AddObject(const std::string& s, TObject* o) {
+  int index = Count();
+  if (sorted_) {
+    if (Find(s, index)) {
+      if (duplicates_ == dupIgnore) return index;
+      if (duplicates_ == dupError) throw EStringListError("String list does not allow duplicates");
+    }
+  }
+  items_.insert(items_.begin() + index, Item{s, o});
+  return index;
+}
+
+void TStringList::InsertObject(int i, const std::string& s, TObject* o) {
+  if (sorted_) throw EStringListError("Operation not allowed on sorted list");
+  if (i < 0 || i > Count()) throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
+  items_.insert(items_.begin() + i, Item{s, o});
+}
+
+void TStringList::Delete(int i) {
+  Check(i);
+  items_.erase(items_.begin() + i);
+}
+
+void TStringList::Exchange(int a, int b) {
+  Check(a);
+  Check(b);
+  std::swap(items_[a], items_[b]);
+}
+
+void TStringList::Move(int from, int to) {
+  Check(from);
+  Check(to);
+  Item it = items_[from];
+  items_.erase(items_.begin() + from);
+  items_.insert(items_.begin() + to, it);
+}
+
+int TStringList::IndexOf(const std::string& s) const {
+  if (sorted_) {
+    int i;
+    return Find(s, i) ? i : -1;
+  }
+  for (int i = 0; i < Count(); ++i)
+    if (CompareStrings(items_[i].s, s) == 0) return i;
+  return -1;
+}
+
+int TStringList::IndexOfObject(const TObject* o) const {
+  for (int i = 0; i < Count(); ++i)
+    if (items_[i].o == o) return i;
+  return -1;
+}
+
+std::string TStringList::Names(int i) const {
+  const std::string& s = Strings(i);
+  size_t eq = s.find('=');
+  return eq == std::string::npos ? std::string() : s.substr(0, eq);
+}
+
+int TStringList::IndexOfName(const std::string& name) const {
+  for (int i = 0; i < Count(); ++i) {
+    size_t eq = items_[i].s.find('=');
+    if (eq != std::string::npos && CompareStrings(items_[i].s.substr(0, eq), name) == 0) return i;
+  }
+  return -1;
+}
+
+std::string TStringList::Values(const std::string& name) const {
+  int i = IndexOfName(name);
+  return i < 0 ? std::string() : items_[i].s.substr(items_[i].s.find('=') + 1);
+}
+
+void TStringList::SetValue(const std::string& name, const std::string& value) {
+  int i = IndexOfName(name);
+  if (value.empty()) {
+    if (i >= 0) Delete(i);
+    return;
+  }
+  if (i < 0) {
+    Add(name + "=" + value);
+  } else if (sorted_) {
+    TObject* o = items_[i].o;
+    Delete(i);
+    AddObject(name + "=" + value, o);
+  } else {
+    items_[i].s = name + "=" + value;
+  }
+}
+
+void TStringList::AddStrings(const TStringList& other) {
+  for (int i = 0; i < other.Count(); ++i) AddObject(other.items_[i].s, other.items_[i].o);
+}
+
+void TStringList::Assign(TPersistent* source) {
+  if (auto* other = ObjectAs<TStringList>(source)) {
+    if (other == this) return;
+    items_.clear();
+    AddStrings(*other);
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+void TStringList::SetSorted(bool v) {
+  if (v && !sorted_) Sort();
+  sorted_ = v;
+}
+
+void TStringList::Sort() {
+  std::stable_sort(items_.begin(), items_.end(),
+                   [this](const Item& a, const Item& b) { return CompareStrings(a.s, b.s) < 0; });
+}
+
+void TStringList::CustomSort(const std::function<int(const TStringList&, int, int)>& compare) {
+  // Sort an index table with the caller's compare, then rearrange.
+  std::vector<int> order(items_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(*this, a, b) < 0; });
+  std::vector<Item> sorted;
+  sorted.reserve(items_.size());
+  for (int i : order) sorted.push_back(items_[i]);
+  items_.swap(sorted);
+}
+
+void TStringList::SetCaseSensitive(bool v) {
+  if (v == caseSensitive_) return;
+  caseSensitive_ = v;
+  if (sorted_) Sort();
+}
+
+std::string TStringList::Text() const {
+  std::string out;
+  for (const Item& it : items_) out += it.s + "\r\n";
+  return out;
+}
+
+void TStringList::SetText(const std::string& text) {
+  items_.clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t start = i;
+    while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
+    Add(text.substr(start, i - start));
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i < text.size() && text[i] == '\n') ++i;
+  }
+}
+
+std::string TStringList::CommaText() const {
+  std::string out;
+  for (int i = 0; i < Count(); ++i) {
+    const std::string& s = items_[i].s;
+    bool quote = s.empty();
+    for (size_t k = 0; k < s.size(); ++k) {
+      unsigned char c = static_cast<unsigned char>(s[k]);
+      if (cp::IsBig5Lead(c) && k + 1 < s.size()) {
+        ++k;
+        continue;
+      }
+      if (c <= ' ' || c == ',' || c == '"') quote = true;
+    }
+    if (i > 0) out += ',';
+    if (quote) {
+      out += '"';
+      for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+      }
+      out += '"';
+    } else {
+      out += s;
+    }
+  }
+  return out;
+}
+
+void TStringList::SetCommaText(const std::string& text) {
+  items_.clear();
+  size_t i = 0;
+  auto skipSpace = [&] {
+    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') ++i;
+  };
+  skipSpace();
+  while (i < text.size()) {
+    std::string item;
+    if (text[i] == '"') {
+      ++i;
+      while (i < text.size()) {
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            item += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        item += text[i++];
+      }
+    } else {
+      while (i < text.size() && text[i] != ',' && static_cast<unsigned char>(text[i]) > ' ') {
+        if (cp::IsBig5Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) item += text[i++];
+        item += text[i++];
+      }
+    }
+    Add(item);
+    skipSpace();
+    if (i < text.size() && text[i] == ',') {
+      ++i;
+      skipSpace();
+      if (i >= text.size()) Add("");
+    }
+  }
+}
+
+}  // namespace cls

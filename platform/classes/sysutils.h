@@ -1,0 +1,133 @@
+// Exceptions, text helpers and formatting of the class library.
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cls {
+
+// Root of every exception the system raises. Carries a message text only.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message = {}) : message_(std::move(message)) {}
+  const std::string& Message() const { return message_; }
+  void SetMessage(std::string message) { message_ = std::move(message); }
+  const char* what() const noexcept override { return message_.c_str(); }
+  virtual const char* ClassName() const { return "Exception"; }
+
+ private:
+  std::string message_;
+};
+
+// Declares an exception class BASE-derived with its own class name.
+#define CLS_DECLARE_EXCEPTION(Name, Base)                          \
+  class Name : public Base {                                       \
+   public:                                                         \
+    using base_type = Base;                                        \
+    using base_type::base_type;                                    \
+    const char* ClassName() const override { return #Name; }       \
+  }
+
+CLS_DECLARE_EXCEPTION(EConvertError, Exception);
+CLS_DECLARE_EXCEPTION(EListError, Exception);
+CLS_DECLARE_EXCEPTION(EStringListError, Exception);
+CLS_DECLARE_EXCEPTION(EComponentError, Exception);
+CLS_DECLARE_EXCEPTION(EClassNotFound, Exception);
+CLS_DECLARE_EXCEPTION(EPropertyError, Exception);
+CLS_DECLARE_EXCEPTION(EStreamError, Exception);
+CLS_DECLARE_EXCEPTION(EReadError, EStreamError);
+CLS_DECLARE_EXCEPTION(EWriteError, EStreamError);
+CLS_DECLARE_EXCEPTION(EFCreateError, EStreamError);
+CLS_DECLARE_EXCEPTION(EFOpenError, EStreamError);
+CLS_DECLARE_EXCEPTION(EOutOfMemory, Exception);
+
+// One argument of Format: an integer, a float or a text.
+class TVarRec {
+ public:
+  enum Kind { vInteger, vFloat, vString };
+  TVarRec(int v) : kind_(vInteger), i_(v) {}
+  TVarRec(long v) : kind_(vInteger), i_(v) {}
+  TVarRec(long long v) : kind_(vInteger), i_(v) {}
+  TVarRec(unsigned v) : kind_(vInteger), i_(v) {}
+  TVarRec(unsigned long v) : kind_(vInteger), i_(static_cast<int64_t>(v)) {}
+  TVarRec(double v) : kind_(vFloat), f_(v) {}
+  TVarRec(const char* v) : kind_(vString), s_(v ? v : "") {}
+  TVarRec(std::string v) : kind_(vString), s_(std::move(v)) {}
+  TVarRec(std::string_view v) : kind_(vString), s_(v) {}
+  Kind kind() const { return kind_; }
+  int64_t AsInteger() const { return i_; }
+  double AsFloat() const { return f_; }
+  const std::string& AsString() const { return s_; }
+
+ private:
+  Kind kind_;
+  int64_t i_ = 0;
+  double f_ = 0;
+  std::string s_;
+};
+
+// Formatting in the system's manner: %[index:][-][width][.precision]type
+// with the types d, u, x, e, f, g, n, m, s and "%%". A format that does not
+// fit its arguments raises EConvertError.
+std::string Format(std::string_view format, const std::vector<TVarRec>& args);
+inline std::string Format(std::string_view format, std::initializer_list<TVarRec> args) {
+  return Format(format, std::vector<TVarRec>(args));
+}
+
+// Locale settings the formatting routines use.
+struct TFormatSettings {
+  char DecimalSeparator = '.';
+  char ThousandSeparator = ',';
+  std::string ShortDateFormat = "yyyy/m/d";
+  std::string LongTimeFormat = "hh:nn:ss";
+};
+TFormatSettings& FormatSettings();
+
+// Case-insensitive comparison in the system code page: ASCII letters are
+// folded, the second byte of a Big5 character never is. <0, 0 or >0.
+int AnsiCompareText(std::string_view a, std::string_view b);
+bool SameText(std::string_view a, std::string_view b);
+std::string AnsiLowerCase(std::string_view s);
+std::string AnsiUpperCase(std::string_view s);
+// Letter or underscore first, then letters, digits or underscores.
+bool IsValidIdent(std::string_view name);
+
+std::string IntToStr(int64_t value);
+// Whole text as a decimal (or $hex) integer; EConvertError otherwise.
+int64_t StrToInt(std::string_view text);
+int64_t StrToIntDef(std::string_view text, int64_t fallback);
+bool TryStrToInt(std::string_view text, int64_t& value);
+// Float text with the decimal separator of the settings; EConvertError.
+double StrToFloat(std::string_view text);
+bool TryStrToFloat(std::string_view text, double& value);
+// General format with PRECISION significant digits (no exponent while it fits).
+std::string FloatToStrG(double value, int precision = 15);
+std::string Trim(std::string_view s);
+std::string TrimLeft(std::string_view s);
+std::string TrimRight(std::string_view s);
+
+// Date-time texts in the settings' short date and long time formats.
+std::string DateTimeToStr(double dateTime);
+std::string DateToStr(double dateTime);
+std::string TimeToStr(double dateTime);
+// The reverse of DateTimeToStr; EConvertError on a text it cannot read.
+double StrToDateTime(std::string_view text);
+
+}  // namespace cls
+
+namespace win {
+
+// The process's temporary folder ("C:\Windows\Temp\", made on demand).
+std::string GetTempPath();
+// Makes a new empty file FOLDER\PREFIXnnnn.tmp with a name no file has yet
+// and returns its full name; empty with the last error set on failure.
+std::string GetTempFileName(const std::string& folder, const std::string& prefix);
+
+unsigned long GetCurrentThreadId();
+// True on the thread that started the process.
+bool IsMainThread();
+
+}  // namespace win

@@ -1,0 +1,48 @@
+// Fonts: the substitution table from the system's fonts to installed ones,
+// the vertical metrics of the font a substitute stands for, and character
+// widths. Text is Big5; it is measured per character and converted to
+// UTF-8 only to find glyphs.
+//
+// The deterministic metric font (for layout tests) gives every character
+// fixed widths: an ASCII or other single byte half an em (rounded up), a
+// Big5 character a whole em; ascent 4/5 em (rounded), descent the rest.
+// Turn it on with SetDeterministicMetrics(true) or, for child processes,
+// ZOLMET_GDI_METRICS=deterministic in the environment.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+
+namespace gdi {
+
+struct Substitute {
+  const char* face;       // the system's face name (Big5)
+  const char* family;     // installed family (UTF-8)
+  double ascent, descent, externalLeading;  // of the face stood for, in em
+};
+// The table, in order; the first entry whose face matches (without regard
+// to case) applies.
+const std::vector<Substitute>& SubstitutionTable();
+// The installed family for FACE (faces not in the table: FACE in UTF-8).
+std::string SubstituteFamily(const std::string& face);
+
+void SetDeterministicMetrics(bool on);
+bool DeterministicMetrics();
+
+struct FontMetrics {
+  std::string family;
+  int em = 0, ascent = 0, descent = 0, internalLeading = 0, externalLeading = 0;
+  int aveCharWidth = 0, maxCharWidth = 0;
+  bool bold = false, italic = false;
+};
+FontMetrics MetricsOf(const win::LOGFONTA& font);
+
+// The advance of each byte of TEXT (a Big5 pair's advance on its lead byte,
+// 0 on the trail byte); tabs measure as blanks.
+std::vector<int> CharAdvances(const FontMetrics& m, const std::string& text);
+
+// One Big5 character (or single byte) as UTF-8.
+std::string CharUtf8(const std::string& text, size_t at, size_t& length);
+
+}  // namespace gdi

@@ -1,0 +1,268 @@
+// Device contexts in the shape the report library calls them: printers
+// (information and printing contexts), the screen and memory contexts for
+// bitmaps; device capabilities; documents and pages; fonts, pens, brushes,
+// text and shapes, in device pixels.
+//
+// Every drawing call becomes one resolved operation (gdi::Op) in device
+// pixels. A printing context keeps the operations of its page and hands
+// the page to its printer's back end at EndPage: "cairo" writes the
+// document as a PDF (and a PNG per page where the printer asks for it)
+// with a job record beside it; "record" keeps the pages in memory for
+// tests (gdi::RecordedJobs). A memory context renders into its bitmap at
+// once; the screen context and information contexts draw nowhere.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/spool/spool.h"
+
+namespace win {
+
+using COLORREF = std::uint32_t;  // 0x00BBGGRR
+inline constexpr COLORREF RGB(int r, int g, int b) {
+  return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+struct RECT {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+struct SIZE {
+  int cx = 0, cy = 0;
+};
+struct PT {
+  int x = 0, y = 0;
+};
+
+// GetDeviceCaps indexes.
+constexpr int DRIVERVERSION = 0, TECHNOLOGY = 2, HORZSIZE = 4, VERTSIZE = 6, HORZRES = 8,
+              VERTRES = 10, BITSPIXEL = 12, PLANES = 14, NUMCOLORS = 24, RASTERCAPS = 38,
+              LOGPIXELSX = 88, LOGPIXELSY = 90, SIZEPALETTE = 104, PHYSICALWIDTH = 110,
+              PHYSICALHEIGHT = 111, PHYSICALOFFSETX = 112, PHYSICALOFFSETY = 113;
+constexpr int DT_RASDISPLAY = 1, DT_RASPRINTER = 2;
+constexpr int RC_BITBLT = 0x1, RC_DI_BITMAP = 0x80, RC_STRETCHBLT = 0x800, RC_STRETCHDIB = 0x2000;
+
+// Fonts.
+constexpr int FW_NORMAL = 400, FW_BOLD = 700;
+constexpr int DEFAULT_CHARSET = 1, CHINESEBIG5_CHARSET = 136;
+struct LOGFONTA {
+  LONG lfHeight = 0;  // < 0: character height (em), > 0: cell height, in device pixels
+  LONG lfWidth = 0;
+  LONG lfEscapement = 0;  // tenths of a degree, counter-clockwise
+  LONG lfOrientation = 0;
+  LONG lfWeight = FW_NORMAL;
+  BYTE lfItalic = 0, lfUnderline = 0, lfStrikeOut = 0, lfCharSet = DEFAULT_CHARSET;
+  BYTE lfOutPrecision = 0, lfClipPrecision = 0, lfQuality = 0, lfPitchAndFamily = 0;
+  char lfFaceName[32] = {};
+};
+struct TEXTMETRICA {
+  LONG tmHeight, tmAscent, tmDescent, tmInternalLeading, tmExternalLeading, tmAveCharWidth,
+      tmMaxCharWidth, tmWeight;
+  BYTE tmItalic, tmUnderlined, tmStruckOut, tmPitchAndFamily, tmCharSet;
+};
+
+// Pens and brushes.
+constexpr int PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5,
+              PS_INSIDEFRAME = 6;
+constexpr int BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2;
+constexpr int HS_HORIZONTAL = 0, HS_VERTICAL = 1, HS_FDIAGONAL = 2, HS_BDIAGONAL = 3, HS_CROSS = 4,
+              HS_DIAGCROSS = 5;
+constexpr int TRANSPARENT = 1, OPAQUE = 2;
+constexpr unsigned TA_LEFT = 0, TA_TOP = 0, TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6,
+                   TA_BOTTOM = 8, TA_BASELINE = 24;
+constexpr unsigned ETO_OPAQUE = 2, ETO_CLIPPED = 4;
+constexpr unsigned SRCCOPY = 0x00CC0020, SRCAND = 0x008800C6, SRCPAINT = 0x00EE0086,
+                   SRCINVERT = 0x00660046, WHITENESS = 0x00FF0062, BLACKNESS = 0x00000042;
+
+// DrawText flags.
+constexpr unsigned DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
+                   DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40,
+                   DT_TABSTOP = 0x80, DT_NOCLIP = 0x100, DT_EXTERNALLEADING = 0x200,
+                   DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800;
+
+class GdiObject;
+using HGDIOBJ = GdiObject*;
+using HFONT = GdiObject*;
+using HPEN = GdiObject*;
+using HBRUSH = GdiObject*;
+using HBITMAP = GdiObject*;
+using HRGN = GdiObject*;
+class DeviceContext;
+using HDC = DeviceContext*;
+
+// Contexts. DEVICE is the printer name; DRIVER and PORT are not needed to
+// find it. A context on a printer that is not installed is nullptr with the
+// last error set.
+HDC CreateDCA(const char* driver, const char* device, const char* port, const DEVMODEA* mode);
+HDC CreateICA(const char* driver, const char* device, const char* port, const DEVMODEA* mode);
+HDC ResetDCA(HDC dc, const DEVMODEA* mode);
+HDC CreateCompatibleDC(HDC dc);
+bool DeleteDC(HDC dc);
+HDC GetDC(void* window);  // nullptr window: the screen
+int ReleaseDC(void* window, HDC dc);
+int GetDeviceCaps(HDC dc, int index);
+
+// Documents and pages: StartDoc answers the job number (> 0), the others
+// a value above 0; failures answer SP_ERROR (-1) with the last error set.
+constexpr int SP_ERROR = -1;
+struct DOCINFOA {
+  int cbSize = sizeof(DOCINFOA);
+  const char* lpszDocName = nullptr;
+  const char* lpszOutput = nullptr;
+  const char* lpszDatatype = nullptr;
+  DWORD fwType = 0;
+};
+int StartDocA(HDC dc, const DOCINFOA* info);
+int StartPage(HDC dc);
+int EndPage(HDC dc);
+int EndDoc(HDC dc);
+int AbortDoc(HDC dc);
+
+// Objects.
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+HPEN CreatePen(int style, int width, COLORREF color);
+HBRUSH CreateSolidBrush(COLORREF color);
+HBRUSH CreateHatchBrush(int hatch, COLORREF color);
+HBRUSH CreateBrushStyle(int style, COLORREF color);  // BS_NULL for a hollow brush
+constexpr int WHITE_BRUSH = 0, BLACK_BRUSH = 4, NULL_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7,
+              NULL_PEN = 8, SYSTEM_FONT = 13;
+HGDIOBJ GetStockObject(int which);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // previous object of that kind
+bool DeleteObject(HGDIOBJ object);             // stock objects are kept
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+int SelectClipRgn(HDC dc, HRGN region);  // nullptr removes the clipping
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+bool GetClipBox(HDC dc, RECT* rect);
+int SaveDC(HDC dc);
+bool RestoreDC(HDC dc, int saved);  // -1: the last saved
+
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+int SetBkMode(HDC dc, int mode);
+unsigned SetTextAlign(HDC dc, unsigned align);
+bool SetTextJustification(HDC dc, int extra, int breaks);
+
+// Text (Big5 bytes).
+bool GetTextMetricsA(HDC dc, TEXTMETRICA* metrics);
+bool GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size);
+bool TextOutA(HDC dc, int x, int y, const char* text, int count);
+bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const RECT* rect, const char* text, int count,
+                 const int* dx);
+// Answers (height << 16) | width of the text drawn.
+LONG TabbedTextOutA(HDC dc, int x, int y, const char* text, int count, int tabCount, const int* tabs,
+                    int tabOrigin);
+DWORD GetTabbedTextExtentA(HDC dc, const char* text, int count, int tabCount, const int* tabs);
+int DrawTextA(HDC dc, const char* text, int count, RECT* rect, unsigned format);
+
+// Lines and shapes (the right and bottom edges are exclusive, as in GDI).
+bool MoveToEx(HDC dc, int x, int y, PT* old);
+bool LineTo(HDC dc, int x, int y);
+bool Polyline(HDC dc, const PT* points, int count);
+bool Polygon(HDC dc, const PT* points, int count);
+bool Rectangle(HDC dc, int left, int top, int right, int bottom);
+bool RoundRect(HDC dc, int left, int top, int right, int bottom, int cornerWidth, int cornerHeight);
+bool Ellipse(HDC dc, int left, int top, int right, int bottom);
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
+
+// Bitmaps: 32-bit top-down pixels 0xAARRGGBB.
+HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels);
+bool GetBitmapSize(HBITMAP bitmap, SIZE* size);
+bool GetBitmapPixels(HBITMAP bitmap, std::vector<std::uint32_t>& pixels);
+bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                DWORD rop);
+bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
+
+// Device-independent bitmaps (BI_RGB, 1, 4, 8, 24 or 32 bits a pixel; a
+// negative height is top-down). The source rectangle counts rows from the
+// top of the picture. Answers the rows drawn, 0 on bad input.
+struct BITMAPINFOHEADER {
+  DWORD biSize = sizeof(BITMAPINFOHEADER);
+  LONG biWidth = 0, biHeight = 0;
+  WORD biPlanes = 1, biBitCount = 24;
+  DWORD biCompression = 0, biSizeImage = 0;
+  LONG biXPelsPerMeter = 0, biYPelsPerMeter = 0;
+  DWORD biClrUsed = 0, biClrImportant = 0;
+};
+struct RGBQUAD {
+  BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
+};
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];  // the palette runs on past the structure
+};
+constexpr DWORD BI_RGB = 0;
+constexpr unsigned DIB_RGB_COLORS = 0;
+int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh, const void* bits,
+                  const BITMAPINFO* info, unsigned usage, DWORD rop);
+
+}  // namespace win
+
+namespace gdi {
+
+// One resolved drawing operation in device pixels.
+struct Op {
+  enum Kind { Text, Line, Polygon, Rect, RoundRect, Ellipse, Fill, Image } kind = Text;
+  std::vector<win::PT> points;  // Line, Polygon: the points; Rect, RoundRect, Ellipse, Fill,
+                                // Image: (left, top), (right, bottom); RoundRect adds the corner size
+  // Pen and brush (shapes); a null pen or brush is style 5 or 1.
+  int penStyle = win::PS_SOLID, penWidth = 1;
+  win::COLORREF penColor = 0;
+  int brushStyle = win::BS_SOLID, brushHatch = 0;
+  win::COLORREF brushColor = 0xFFFFFF;
+  // Text: the origin of the first character cell's top-left, the Big5 text,
+  // the advance of each byte's character (0 on a trail byte), the font.
+  std::string text;
+  std::vector<int> advances;
+  std::string face;    // as selected (Big5)
+  std::string family;  // the installed family used to render it (UTF-8)
+  int em = 0, ascent = 0, descent = 0, weight = win::FW_NORMAL, escapement = 0;
+  bool italic = false, underline = false, strikeOut = false;
+  win::COLORREF textColor = 0;
+  bool opaque = false;  // background filled in bkColor
+  win::COLORREF bkColor = 0xFFFFFF;
+  // Image.
+  int imageWidth = 0, imageHeight = 0;
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels;
+  win::RECT source{};
+  unsigned rop = win::SRCCOPY;
+  // Clipping in force, if any.
+  bool clipped = false;
+  win::RECT clip{};
+
+  std::string Describe() const;  // one line, for tests and logs
+};
+
+struct Page {
+  int width = 0, height = 0;  // device pixels
+  int widthTenths = 0, heightTenths = 0;
+  std::vector<Op> ops;
+};
+
+struct Job {
+  int number = 0;
+  std::string printer, document, output;
+  int copies = 1;
+  std::string status;  // "printing", "done", "aborted", "failed"
+  std::vector<Page> pages;
+  std::string pdfPath, recordPath;  // host paths (cairo back end)
+  std::vector<std::string> pngPaths;
+};
+
+// Jobs of printers with the "record" back end, oldest first.
+std::vector<Job> RecordedJobs();
+void ClearRecordedJobs();
+
+// The pages of the current document of a printing context so far.
+const std::vector<Page>* DocumentPages(win::HDC dc);
+
+// Screen metrics of the headless screen.
+int ScreenPixelsPerInch();
+
+// Renders one page's operations into an ARGB32 image of its size (white
+// background); used by the back end for PNG pages and by tests.
+std::vector<std::uint32_t> RenderPage(const Page& page);
+bool WritePng(const std::string& hostPath, int width, int height, const std::vector<std::uint32_t>& pixels);
+
+}  // namespace gdi

@@ -1,0 +1,179 @@
+// Server-wide forms: "C:\Windows\System32\spool\forms.ini", one line per form
+// "name=width,height,left,top,right,bottom" (thousandths of a mm). Changes
+// hold an exclusive lock on the file's ".lock" neighbour and replace the file
+// whole, so two processes never lose each other's forms.
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/sysroot/sysroot.h"
+#include "spool.h"
+
+namespace fs = std::filesystem;
+
+namespace spool {
+namespace {
+
+std::string Upper(std::string s) {
+  for (auto& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+  }
+  ~FileLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+std::vector<Form> ReadForms() {
+  std::vector<Form> out;
+  std::ifstream f(FormsFile(), std::ios::binary);
+  std::string line;
+  while (std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t eq = line.rfind('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    Form form;
+    form.name = line.substr(0, eq);
+    long v[6];
+    if (std::sscanf(line.c_str() + eq + 1, "%ld,%ld,%ld,%ld,%ld,%ld", &v[0], &v[1], &v[2], &v[3], &v[4],
+                    &v[5]) != 6)
+      continue;
+    form.width = static_cast<int>(v[0]);
+    form.height = static_cast<int>(v[1]);
+    form.imageable = {static_cast<win::LONG>(v[2]), static_cast<win::LONG>(v[3]),
+                      static_cast<win::LONG>(v[4]), static_cast<win::LONG>(v[5])};
+    out.push_back(form);
+  }
+  return out;
+}
+
+bool WriteForms(const std::vector<Form>& forms) {
+  std::ostringstream o;
+  for (const auto& f : forms)
+    o << f.name << "=" << f.width << "," << f.height << "," << f.imageable.left << "," << f.imageable.top
+      << "," << f.imageable.right << "," << f.imageable.bottom << "\r\n";
+  std::string path = FormsFile();
+  std::string tmp = path + ".tmp" + std::to_string(getpid());
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    f << o.str();
+    f.flush();
+    if (!f) return false;
+  }
+  std::error_code ec;
+  fs::rename(tmp, path, ec);
+  return !ec;
+}
+
+bool ValidForm(const win::FORM_INFO_1A* form) {
+  return form && form->pName && *form->pName && !std::strchr(form->pName, '=') &&
+         !std::strchr(form->pName, '\n') && !std::strchr(form->pName, '\r') && form->Size.cx > 0 &&
+         form->Size.cy > 0;
+}
+
+Form FromInfo(const win::FORM_INFO_1A* info) {
+  Form f;
+  f.name = info->pName;
+  f.width = info->Size.cx;
+  f.height = info->Size.cy;
+  f.imageable = info->ImageableArea;
+  return f;
+}
+
+}  // namespace
+
+std::string FormsFile() { return sysroot::HostPath("C:\\Windows\\System32\\spool\\forms.ini"); }
+
+bool FindForm(const std::string& name, Form& form) {
+  for (const auto& f : ReadForms())
+    if (Upper(f.name) == Upper(name)) {
+      form = f;
+      return true;
+    }
+  return false;
+}
+
+}  // namespace spool
+
+namespace win {
+
+bool GetFormA(HANDLE printer, const char* formName, DWORD level, BYTE* buf, DWORD cb, DWORD* needed) {
+  if (needed) *needed = 0;
+  if (!printer || !formName || level != 1 || !needed) {
+    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return false;
+  }
+  spool::Form f;
+  if (!spool::FindForm(formName, f)) {
+    SetLastError(ERROR_INVALID_FORM_NAME);
+    return false;
+  }
+  size_t size = sizeof(FORM_INFO_1A) + f.name.size() + 1;
+  *needed = static_cast<DWORD>(size);
+  if (!buf || cb < size) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  char* name = reinterpret_cast<char*>(buf) + sizeof(FORM_INFO_1A);
+  std::memcpy(name, f.name.c_str(), f.name.size() + 1);
+  FORM_INFO_1A info{0, name, {f.width, f.height}, f.imageable};
+  std::memcpy(buf, &info, sizeof info);
+  return true;
+}
+
+bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO_1A* form) {
+  if (!printer || !formName || level != 1 || !spool::ValidForm(form)) {
+    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return false;
+  }
+  spool::FileLock lock(spool::FormsFile());
+  auto forms = spool::ReadForms();
+  for (auto& f : forms)
+    if (spool::Upper(f.name) == spool::Upper(formName)) {
+      f = spool::FromInfo(form);
+      if (spool::WriteForms(forms)) return true;
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
+  SetLastError(ERROR_INVALID_FORM_NAME);
+  return false;
+}
+
+bool AddFormA(HANDLE printer, DWORD level, const FORM_INFO_1A* form) {
+  if (!printer || level != 1 || !spool::ValidForm(form)) {
+    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return false;
+  }
+  spool::FileLock lock(spool::FormsFile());
+  auto forms = spool::ReadForms();
+  for (const auto& f : forms)
+    if (spool::Upper(f.name) == spool::Upper(form->pName)) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return false;
+    }
+  forms.push_back(spool::FromInfo(form));
+  if (spool::WriteForms(forms)) return true;
+  SetLastError(ERROR_ACCESS_DENIED);
+  return false;
+}
+
+}  // namespace win

@@ -1,0 +1,377 @@
+#include "printerdef.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "platform/sysroot/sysroot.h"
+
+namespace fs = std::filesystem;
+
+namespace spool {
+namespace {
+
+const char kPrintersWinDir[] = "C:\\Windows\\System32\\spool\\PRINTERS";
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+std::string Upper(std::string s) {
+  // ASCII only, so Big5 trail bytes are never folded.
+  for (auto& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+
+std::vector<std::string> SplitComma(const std::string& s, size_t maxParts = 0) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (true) {
+    if (maxParts && out.size() + 1 == maxParts) {
+      out.push_back(Trim(s.substr(start)));
+      break;
+    }
+    size_t p = s.find(',', start);
+    out.push_back(Trim(s.substr(start, p == std::string::npos ? std::string::npos : p - start)));
+    if (p == std::string::npos) break;
+    start = p + 1;
+  }
+  return out;
+}
+
+bool ToInt(const std::string& s, int& v) {
+  try {
+    size_t used = 0;
+    long x = std::stol(s, &used);
+    if (used != s.size() || x < -2147483647L || x > 2147483647L) return false;
+    v = static_cast<int>(x);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string Join(const std::vector<std::string>& v) {
+  std::string r;
+  for (size_t i = 0; i < v.size(); ++i) r += (i ? "," : "") + v[i];
+  return r;
+}
+
+bool ValidName(const std::string& name) {
+  if (name.empty() || name.size() > 200 || Trim(name) != name) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < name.size()) {  // Big5 pair
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || std::string("\\/:*?\"<>|,=").find(static_cast<char>(c)) != std::string::npos)
+      return false;
+  }
+  return true;
+}
+
+// Writes DATA to PATH through a temporary file, so readers never see half.
+bool WriteWhole(const std::string& path, const std::string& data) {
+  std::error_code ec;
+  fs::create_directories(fs::path(path).parent_path(), ec);
+  std::string tmp = path + ".tmp" + std::to_string(getpid());
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    f << data;
+    f.flush();
+    if (!f) {
+      fs::remove(tmp, ec);
+      return false;
+    }
+  }
+  fs::rename(tmp, path, ec);
+  if (ec) {
+    fs::remove(tmp, ec);
+    return false;
+  }
+  return true;
+}
+
+bool ReadWhole(const std::string& path, std::string& data) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  data = s.str();
+  return true;
+}
+
+std::string WinIniPath() { return sysroot::HostPath(sysroot::JoinWin(sysroot::WindowsDir(), "win.ini")); }
+
+}  // namespace
+
+const Paper* PrinterDef::FindPaper(int code) const {
+  for (const auto& p : papers)
+    if (p.code == code) return &p;
+  return nullptr;
+}
+
+bool PrinterDef::WritesPng() const {
+  return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return SameText(f, "png"); });
+}
+
+std::string PrinterDef::OutputFolder() const {
+  return output.empty() ? "C:\\Zolmet\\Printed\\" + name : output;
+}
+
+std::string PrintersDir() { return sysroot::HostPath(kPrintersWinDir); }
+
+std::string DefinitionFile(const std::string& printerName) {
+  return sysroot::HostPath(sysroot::JoinWin(kPrintersWinDir, printerName + ".prn"));
+}
+
+std::string FormatDefinition(const PrinterDef& d) {
+  std::ostringstream o;
+  o << "Name=" << d.name << "\r\n";
+  o << "Driver=" << d.driver << "\r\n";
+  o << "Ports=" << Join(d.ports) << "\r\n";
+  o << "Attributes=" << d.attributes << "\r\n";
+  o << "Resolution=" << d.dpiX << "," << d.dpiY << "\r\n";
+  o << "Color=" << (d.color ? 1 : 0) << "\r\n";
+  o << "Unprintable=" << d.unprintLeft << "," << d.unprintTop << "," << d.unprintRight << ","
+    << d.unprintBottom << "\r\n";
+  for (const auto& p : d.papers)
+    o << "Paper=" << p.code << "," << p.width << "," << p.height << "," << p.name << "\r\n";
+  for (const auto& b : d.bins) o << "Bin=" << b.code << "," << b.name << "\r\n";
+  o << "DefaultPaper=" << d.defaultPaper << "\r\n";
+  o << "DefaultCustom=" << d.defaultCustomWidth << "," << d.defaultCustomLength << "\r\n";
+  o << "DefaultBin=" << d.defaultBin << "\r\n";
+  o << "DefaultOrientation=" << d.defaultOrientation << "\r\n";
+  o << "Custom=" << (d.customAllowed ? 1 : 0) << "\r\n";
+  o << "CustomRange=" << d.customMinWidth << "," << d.customMinLength << "," << d.customMaxWidth
+    << "," << d.customMaxLength << "\r\n";
+  o << "Output=" << d.output << "\r\n";
+  o << "Formats=" << Join(d.formats) << "\r\n";
+  o << "Command=" << d.command << "\r\n";
+  o << "Backend=" << d.backend << "\r\n";
+  return o.str();
+}
+
+bool ParseDefinition(const std::string& text, PrinterDef& d) {
+  d = PrinterDef();
+  std::istringstream in(text);
+  std::string line;
+  bool named = false;
+  while (std::getline(in, line)) {
+    line = Trim(line);
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    std::string key = Upper(Trim(line.substr(0, eq)));
+    std::string val = Trim(line.substr(eq + 1));
+    auto ints = [&](size_t n, std::vector<int>& out) {
+      auto parts = SplitComma(val);
+      if (parts.size() != n) return false;
+      out.resize(n);
+      for (size_t i = 0; i < n; ++i)
+        if (!ToInt(parts[i], out[i])) return false;
+      return true;
+    };
+    std::vector<int> v;
+    if (key == "NAME") {
+      d.name = val;
+      named = !val.empty();
+    } else if (key == "DRIVER") {
+      d.driver = val;
+    } else if (key == "PORTS") {
+      d.ports = val.empty() ? std::vector<std::string>{} : SplitComma(val);
+    } else if (key == "ATTRIBUTES") {
+      int a;
+      if (!ToInt(val, a)) return false;
+      d.attributes = static_cast<std::uint32_t>(a);
+    } else if (key == "RESOLUTION") {
+      if (!ints(2, v) || v[0] <= 0 || v[1] <= 0) return false;
+      d.dpiX = v[0];
+      d.dpiY = v[1];
+    } else if (key == "COLOR") {
+      d.color = val == "1";
+    } else if (key == "UNPRINTABLE") {
+      if (!ints(4, v)) return false;
+      d.unprintLeft = v[0], d.unprintTop = v[1], d.unprintRight = v[2], d.unprintBottom = v[3];
+    } else if (key == "PAPER") {
+      auto parts = SplitComma(val, 4);
+      Paper p;
+      if (parts.size() != 4 || !ToInt(parts[0], p.code) || !ToInt(parts[1], p.width) ||
+          !ToInt(parts[2], p.height))
+        return false;
+      p.name = parts[3];
+      d.papers.push_back(p);
+    } else if (key == "BIN") {
+      auto parts = SplitComma(val, 2);
+      Bin b;
+      if (parts.size() != 2 || !ToInt(parts[0], b.code)) return false;
+      b.name = parts[1];
+      d.bins.push_back(b);
+    } else if (key == "DEFAULTPAPER") {
+      if (!ToInt(val, d.defaultPaper)) return false;
+    } else if (key == "DEFAULTCUSTOM") {
+      if (!ints(2, v)) return false;
+      d.defaultCustomWidth = v[0], d.defaultCustomLength = v[1];
+    } else if (key == "DEFAULTBIN") {
+      if (!ToInt(val, d.defaultBin)) return false;
+    } else if (key == "DEFAULTORIENTATION") {
+      if (!ToInt(val, d.defaultOrientation)) return false;
+    } else if (key == "CUSTOM") {
+      d.customAllowed = val == "1";
+    } else if (key == "CUSTOMRANGE") {
+      if (!ints(4, v)) return false;
+      d.customMinWidth = v[0], d.customMinLength = v[1], d.customMaxWidth = v[2], d.customMaxLength = v[3];
+    } else if (key == "OUTPUT") {
+      d.output = val;
+    } else if (key == "FORMATS") {
+      d.formats = val.empty() ? std::vector<std::string>{} : SplitComma(val);
+    } else if (key == "COMMAND") {
+      d.command = val;
+    } else if (key == "BACKEND") {
+      d.backend = val;
+    }
+    // Unknown keys are kept for later versions and ignored here.
+  }
+  return named;
+}
+
+bool InstallPrinter(const PrinterDef& def) {
+  if (!ValidName(def.name)) return false;
+  PrinterDef old;
+  std::string path = DefinitionFile(def.name);
+  return WriteWhole(path, FormatDefinition(def));
+}
+
+bool RemovePrinter(const std::string& name) {
+  if (!ValidName(name)) return false;
+  std::error_code ec;
+  return fs::remove(DefinitionFile(name), ec);
+}
+
+bool LoadPrinter(const std::string& name, PrinterDef& def) {
+  if (!ValidName(name)) return false;
+  std::string text;
+  if (!ReadWhole(DefinitionFile(name), text)) return false;
+  return ParseDefinition(text, def) && SameText(def.name, name);
+}
+
+std::vector<PrinterDef> InstalledPrinters() {
+  std::vector<PrinterDef> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(PrintersDir(), ec)) {
+    if (!e.is_regular_file() || e.path().extension() != ".prn") continue;
+    std::string text;
+    PrinterDef d;
+    if (ReadWhole(e.path().string(), text) && ParseDefinition(text, d)) out.push_back(d);
+  }
+  std::sort(out.begin(), out.end(),
+            [](const PrinterDef& a, const PrinterDef& b) { return Upper(a.name) < Upper(b.name); });
+  return out;
+}
+
+std::string GetProfileString(const std::string& section, const std::string& key,
+                             const std::string& def) {
+  std::string text;
+  if (!ReadWhole(WinIniPath(), text)) return def;
+  std::istringstream in(text);
+  std::string line;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    line = Trim(line);
+    if (!line.empty() && line[0] == '[') {
+      size_t close = line.find(']');
+      inSection = close != std::string::npos && SameText(line.substr(1, close - 1), section);
+      continue;
+    }
+    if (!inSection) continue;
+    size_t eq = line.find('=');
+    if (eq != std::string::npos && SameText(Trim(line.substr(0, eq)), key))
+      return Trim(line.substr(eq + 1));
+  }
+  return def;
+}
+
+bool WriteProfileString(const std::string& section, const std::string& key,
+                        const std::string& value) {
+  std::string text;
+  ReadWhole(WinIniPath(), text);
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  bool inSection = false, done = false;
+  int sectionEnd = -1;
+  for (size_t i = 0; i < lines.size() && !done; ++i) {
+    std::string t = Trim(lines[i]);
+    if (!t.empty() && t[0] == '[') {
+      if (inSection) break;
+      size_t close = t.find(']');
+      inSection = close != std::string::npos && SameText(t.substr(1, close - 1), section);
+      if (inSection) sectionEnd = static_cast<int>(i) + 1;
+      continue;
+    }
+    if (!inSection) continue;
+    if (!t.empty()) sectionEnd = static_cast<int>(i) + 1;
+    size_t eq = t.find('=');
+    if (eq != std::string::npos && SameText(Trim(t.substr(0, eq)), key)) {
+      lines[i] = key + "=" + value;
+      done = true;
+    }
+  }
+  if (!done) {
+    if (sectionEnd < 0) {
+      lines.push_back("[" + section + "]");
+      sectionEnd = static_cast<int>(lines.size());
+    }
+    lines.insert(lines.begin() + sectionEnd, key + "=" + value);
+  }
+  std::string out;
+  for (const auto& l : lines) out += l + "\r\n";
+  return WriteWhole(WinIniPath(), out);
+}
+
+bool SetDefaultPrinter(const std::string& name) {
+  PrinterDef d;
+  if (!LoadPrinter(name, d)) return false;
+  return WriteProfileString("windows", "device",
+                            d.name + "," + d.driver + "," + (d.ports.empty() ? "" : d.ports[0]));
+}
+
+PrinterDef DemoReceiptPrinter() {
+  PrinterDef d;
+  d.name = "Zolmet";
+  d.driver = "Zolmet Receipt";
+  d.ports = {"USB001"};
+  d.attributes = 0x40;
+  d.dpiX = d.dpiY = 203;
+  d.color = false;
+  d.papers = {{257, 820, 2970, "Roll Paper 82 x 297 mm"}, {256, 0, 0, "User Defined"}};
+  d.bins = {{15, "Roll Feed"}};
+  d.defaultPaper = 257;
+  d.defaultCustomWidth = 820;
+  d.defaultCustomLength = 2970;
+  d.defaultBin = 15;
+  d.customAllowed = true;
+  d.customMinWidth = 100;
+  d.customMinLength = 100;
+  d.customMaxWidth = 820;
+  d.customMaxLength = 32000;
+  d.output = "C:\\Zolmet\\Printed\\Zolmet";
+  d.formats = {"pdf", "png"};
+  return d;
+}
+
+}  // namespace spool

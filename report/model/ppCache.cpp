@@ -1,0 +1,262 @@
+#include "report/model/ppCache.h"
+
+#include "platform/sysroot/files.h"
+#include "report/model/ppResMgr.h"
+#include "report/model/ppTypes.h"
+#include "report/model/ppUtils.h"
+
+CLS_IMPLEMENT_COMPONENT(TppCacheable)
+CLS_IMPLEMENT_CLASS(TppCacheManager)
+
+// ---- TppCacheable ----
+
+TppCacheable::TppCacheable(cls::TComponent* owner) : TppRelative(owner) {}
+
+void TppCacheable::ResetCache(int32_t) {}
+void TppCacheable::RestoreFromCache(int32_t) {}
+void TppCacheable::SaveToCache(int32_t) {}
+
+void TppCacheable::ReadCacheRecord(int32_t pageIndex, void* buffer) {
+  if (!stream_ || !buffer || pageIndex < 0 || recordSize_ <= 0) return;
+  int64_t at = static_cast<int64_t>(recordSize_) * (static_cast<int64_t>(pageIndex) * count_ + position_);
+  if (at < 0 || at + recordSize_ > stream_->Size()) return;
+  stream_->Seek(at, cls::soBeginning);
+  stream_->ReadBuffer(buffer, recordSize_);
+}
+
+bool TppCacheable::TryWrite(int64_t at, const void* buffer) {
+  try {
+    if (at > stream_->Size()) stream_->SetSize(at);  // zeros up to this record
+    stream_->Seek(at, cls::soBeginning);
+    stream_->WriteBuffer(buffer, recordSize_);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void TppCacheable::WriteCacheRecord(int32_t pageIndex, const void* buffer) {
+  if (!stream_ || !buffer || pageIndex < 0 || recordSize_ <= 0) return;
+  int64_t at = static_cast<int64_t>(recordSize_) * (static_cast<int64_t>(pageIndex) * count_ + position_);
+  if (at < 0) return;
+  if (TryWrite(at, buffer)) return;
+  SendEventNotify(this, ciCacheFull, nullptr);  // the manager moves to files
+  if (stream_ && TryWrite(at, buffer)) return;
+  SendEventNotify(this, ciCacheError, nullptr);  // raises
+}
+
+// ---- TppCacheManager ----
+
+TppCacheManager::TppCacheManager(cls::TComponent* report) : TppCommunicator(nullptr), report_(report) {
+  EventMask().Include(ciCacheFull);
+  EventMask().Include(ciCacheError);
+  tempDirectory_ = GetTempDirectory();
+  if (auto* r = dynamic_cast<IppCacheReport*>(report_)) r->AddCacheManager(this);
+  if (auto* c = cls::ObjectAs<TppCommunicator>(report_)) AddNotify(c);
+}
+
+void TppCacheManager::BeforeDestruction() {
+  Clear();
+  if (report_) {
+    if (auto* r = dynamic_cast<IppCacheReport*>(report_)) r->RemoveCacheManager(this);
+    if (auto* c = cls::ObjectAs<TppCommunicator>(report_)) RemoveNotify(c);
+    report_ = nullptr;
+  }
+  inherited::BeforeDestruction();
+}
+
+void TppCacheManager::SetMemoryStreamLimit(int64_t bytes) {
+  memoryLimit_ = bytes;
+  for (cls::TStream* s : streams_)
+    if (auto* m = cls::ObjectAs<cls::TMemoryStream>(s)) m->SetMaxSize(bytes);
+}
+
+void TppCacheManager::AddCacheable(TppCacheable* cacheable) {
+  if (!cacheable || cacheables_.Contains(cacheable)) return;
+  cacheables_.Add(cacheable);
+  cacheable->AddEventNotify(this);
+  FreeNotification(cacheable);
+}
+
+void TppCacheManager::Forget(TppCacheable* c) {
+  c->stream_ = nullptr;
+  cacheables_.Remove(c);
+}
+
+void TppCacheManager::RemoveCacheable(TppCacheable* cacheable) {
+  if (!cacheable || !cacheables_.Contains(cacheable)) return;
+  Forget(cacheable);
+  cacheable->RemoveEventNotify(this);
+  RemoveFreeNotification(cacheable);
+}
+
+void TppCacheManager::SetCacheables(const std::vector<TppCacheable*>& list) {
+  Clear();
+  for (TppCacheable* c : list) AddCacheable(c);
+  Dispatch(0, 0);
+  Dispatch(6, 0);
+}
+
+void TppCacheManager::Reset() {
+  Clear();
+  Rebuild();
+}
+
+void TppCacheManager::Rebuild() {
+  if (auto* r = dynamic_cast<IppCacheReport*>(report_))
+    r->ForEachCacheObject([this](cls::TObject* o) { AddCacheable(cls::ObjectAs<TppCacheable>(o)); });
+  Dispatch(0, 0);
+  Dispatch(6, 0);
+}
+
+void TppCacheManager::SavePage(int32_t pageIndex) {
+  Dispatch(1, pageIndex);
+  if (pageIndex > highWaterPage_) highWaterPage_ = pageIndex;
+}
+
+void TppCacheManager::RestorePage(int32_t pageIndex) { Dispatch(2, pageIndex); }
+
+void TppCacheManager::TruncateFrom(int32_t pageIndex) {
+  if (highWaterPage_ == -1) return;
+  if (resetOnTruncate_) Dispatch(3, pageIndex);
+  for (int i = 0; i < sizeTable_.Count() && i < StreamCount(); ++i) {
+    int64_t size = cls::StrToInt(sizeTable_[i]) * SharerCount(i) * static_cast<int64_t>(pageIndex);
+    streams_[static_cast<size_t>(i)]->SetSize(size < 0 ? 0 : size);
+  }
+  highWaterPage_ = pageIndex - 1;
+}
+
+void TppCacheManager::Clear() {
+  Dispatch(4, 0);
+  highWaterPage_ = -1;
+  while (cacheables_.Count() > 0) RemoveCacheable(cacheables_.Last());
+  for (cls::TStream* s : streams_) s->Free();
+  streams_.clear();
+  sizeTable_.Clear();
+  sharers_.clear();
+  if (mode_ == 1) {
+    for (int i = 0; i < tempFileNames_.Count(); ++i)
+      if (win::FileExists(tempFileNames_[i])) win::DeleteFile(tempFileNames_[i]);
+    tempFileNames_.Clear();
+  }
+}
+
+void TppCacheManager::Position(TppCacheable* c) {
+  int i = sizeTable_.IndexOf(cls::IntToStr(c->recordSize_));
+  c->stream_ = i >= 0 && i < StreamCount() ? streams_[static_cast<size_t>(i)] : nullptr;
+  c->pageCount_ = highWaterPage_;
+  c->count_ = i >= 0 ? SharerCount(i) : 0;
+  int p = 0;
+  for (TppCacheable* other : cacheables_) {
+    if (other == c) break;
+    if (other->recordSize_ == c->recordSize_) ++p;
+  }
+  c->position_ = p;
+}
+
+cls::TStream* TppCacheManager::NewStream() {
+  if (mode_ == 0) {
+    auto* m = new cls::TMemoryStream();
+    m->SetMaxSize(memoryLimit_);
+    return m;
+  }
+  std::string name = MakeTempFileName(tempDirectory_, "cch");
+  if (name.empty()) RaiseCacheError();
+  tempFileNames_.Add(name);
+  try {
+    return new cls::TFileStream(name, cls::fmCreate);
+  } catch (const cls::EStreamError&) {
+    RaiseCacheError();
+  }
+}
+
+void TppCacheManager::StreamFor(TppCacheable* c) {
+  std::string key = cls::IntToStr(c->recordSize_);
+  int i = sizeTable_.IndexOf(key);
+  if (i >= 0) {
+    c->position_ = ++sharers_[static_cast<size_t>(i)];
+  } else {
+    streams_.push_back(NewStream());
+    sizeTable_.Add(key);
+    sharers_.push_back(0);
+    i = sizeTable_.Count() - 1;
+    c->position_ = 0;
+  }
+  c->stream_ = streams_[static_cast<size_t>(i)];
+}
+
+void TppCacheManager::Dispatch(int operation, int32_t pageIndex) {
+  for (int i = 0; i < cacheables_.Count(); ++i) {
+    TppCacheable* c = cacheables_[i];
+    switch (operation) {
+      case 0: StreamFor(c); break;
+      case 1:
+        Position(c);
+        c->SaveToCache(pageIndex);
+        break;
+      case 2:
+        Position(c);
+        c->RestoreFromCache(pageIndex);
+        break;
+      case 3:
+      case 4:
+        Position(c);
+        c->ResetCache(pageIndex);
+        c->pageCount_ = pageIndex - 1;
+        break;
+      case 5: Position(c); break;
+      case 6: {
+        int k = sizeTable_.IndexOf(cls::IntToStr(c->recordSize_));
+        c->count_ = k >= 0 ? SharerCount(k) : 0;
+        break;
+      }
+    }
+  }
+}
+
+void TppCacheManager::SwitchToFiles() {
+  if (mode_ == 1) RaiseCacheError();
+  mode_ = 1;
+  for (size_t i = 0; i < streams_.size(); ++i) {
+    cls::TStream* file = NewStream();
+    try {
+      file->CopyFrom(streams_[i], 0);
+    } catch (const std::exception&) {
+      file->Free();
+      RaiseCacheError();
+    }
+    streams_[i]->Free();
+    streams_[i] = file;
+    file->Seek(0, cls::soEnd);
+  }
+  Dispatch(5, 0);
+}
+
+void TppCacheManager::RaiseCacheError() {
+  if (auto* r = dynamic_cast<IppCacheReport*>(report_))
+    if (IppCacheEngine* e = r->CacheEngine())
+      if (e->Generating()) e->SetCancelled(true);
+  throw EPrintError(LoadLanguageString(284));
+}
+
+void TppCacheManager::Notify(TppCommunicator* communicator, uint8_t operation) {
+  inherited::Notify(communicator, operation);
+  if (operation != ppopRemove || !communicator) return;
+  if (communicator == report_) report_ = nullptr;
+  if (auto* c = cls::ObjectAs<TppCacheable>(communicator))
+    if (cacheables_.Contains(c)) Forget(c);
+}
+
+void TppCacheManager::Notification(cls::TComponent* c, cls::TOperation op) {
+  inherited::Notification(c, op);
+  if (op == cls::opRemove)
+    if (auto* cc = cls::ObjectAs<TppCacheable>(c))
+      if (cacheables_.Contains(cc)) Forget(cc);
+}
+
+void TppCacheManager::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  inherited::EventNotify(sender, eventId, params);
+  if (!cls::ObjectIs<TppCacheable>(sender)) return;
+  if (eventId == ciCacheFull) SwitchToFiles();
+  else if (eventId == ciCacheError) RaiseCacheError();
+}

@@ -1,0 +1,423 @@
+#include "report/model/ppComm.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "platform/classes/typinfo.h"
+#include "report/model/ppUtils.h"
+
+CLS_IMPLEMENT_COMPONENT(TppCommunicator)
+
+std::string ppEventName(int eventId) {
+  switch (eventId) {
+    case 0: case 23: return "AfterPrint";
+    case 1: case 24: return "BeforePrint";
+    case 2: return "OnCancel";
+    case 3: return "OnCancelDialogCreate";
+    case 4: return "OnCancelDialogClose";
+    case 5: return "OnPreviewFormCreate";
+    case 6: return "OnPreviewFormClose";
+    case 7: return "OnPrintDialogCreate";
+    case 8: return "OnPrintDialogClose";
+    case 9: return "OnSaveText";
+    case 10: return "AfterAutoSearchDialogCreate";
+    case 11: return "OnAutoSearchDialogClose";
+    case 12: return "OnGetAutoSearchValues";
+    case 13: return "ReportStart";
+    case 14: return "ReportEnd";
+    case 15: return "OnEndColumn";
+    case 16: return "OnEndFirstPass";
+    case 17: return "OnEndPage";
+    case 18: return "OnEndSecondPass";
+    case 19: return "OnStartColumn";
+    case 20: return "OnStartFirstPass";
+    case 21: return "OnStartPage";
+    case 22: return "OnStartSecondPass";
+    case 25: return "AfterGenerate";
+    case 26: return "BeforeGenerate";
+    case 27: return "AfterGroupBreak";
+    case 28: return "BeforeGroupBreak";
+    case 29: return "BeforeHeader";
+    case 30: return "BeforeFooter";
+    case 31: return "OnGetBreakValue";
+    case 32: return "OnPrint";
+    case 33: return "OnCalc";
+    case 34: return "OnReset";
+    case 35: return "Traversal";
+    case 37: return "OnRecordPositionChange";
+    case 38: return "OnMasterRecordPositionChange";
+    case 39: return "OnTraversal";
+    case 40: return "OnGotoBookmark";
+    case 41: return "OnDataChange";
+    case 42: return "OnFirst";
+    case 43: return "OnNext";
+    case 44: return "OnPrior";
+    case 45: return "OnLast";
+    case 46: return "OnOpen";
+    case 47: return "OnClose";
+    case 48: return "CacheFull";
+    case 49: return "CacheError";
+    case 53: return "OnGetText";
+    case 66: return "AutoSearchFieldChange";
+    case 67: return "LookAheadChange";
+    case 68: return "GroupBreakReset";
+    case 69: return "OnGetPicture";
+    case 70: return "ReportPrepare";
+    case 71: return "ReportEngineReset";
+    case 72: return "BeforeAutoSearchDialogCreate";
+    case 73: return "BeforeClose";
+    case 84: return "OnDrawCommandCreate";
+    case 85: return "OnDrawCommandClick";
+    case 86: return "OnGetMemo";
+    case 87: return "OnNoData";
+    case 88: return "OnOutlineNodeCreate";
+    case 89: return "PrintJobEnd";
+    case 90: return "EngineGenerationEnd";
+    case 91: return "ReportGenerationStart";
+    case 92: return "BeforePageDraw";
+    case 93: return "AfterPageDraw";
+    case 94: return "OnPageChange";
+    case 95: return "OnPrintStateChange";
+    case 96: return "OnStatusChange";
+    case 97: return "ViewerReset";
+    case 98: return "DevicePageReceived";
+    case 99: return "PagePublished";
+    case 100: return "PageRequestProcessed";
+    case 101: return "OutlineEvent";
+    case 102: return "SearchPanelVisible";
+    case 103: return "SearchPanelToggled";
+    case 104: return "TextSearchEvent";
+    case 105: return "OnAssignPreviewFormSettings";
+    case 109: return "PublisherReset";
+    case 111: return "NameChanged";
+    default: return {};
+  }
+}
+
+TppCommunicator::TppCommunicator(cls::TComponent* owner) : cls::TComponent(owner) {}
+
+TppCommunicator::~TppCommunicator() { DropAllLinks(); }
+
+void TppCommunicator::BeforeDestruction() {
+  SetStateFlag(cls::csDestroying, true);
+  SendNotify(this, ppopRemove);
+  DropAllLinks();
+  inherited::BeforeDestruction();
+}
+
+void TppCommunicator::DropAllLinks() {
+  // Links made while the notices went out, or kept by receivers that did
+  // not let go, are dropped on both sides without further notices.
+  while (notifyList_ && notifyList_->Count() > 0) DropNotifyLink(notifyList_->Last());
+  delete notifyList_;
+  notifyList_ = nullptr;
+  // Leave every event list this object is in, and forget the subscribers.
+  while (!subscribedTo_.empty()) subscribedTo_.back()->DropSubscriber(this);
+  while (eventList_ && eventList_->Count() > 0) DropSubscriber(eventList_->Last());
+  delete eventList_;
+  eventList_ = nullptr;
+}
+
+// ---- notification links ----
+
+void TppCommunicator::AddNotify(TppCommunicator* other) {
+  if (!other || other == this) return;
+  if (!notifyList_) notifyList_ = new cls::TPtrList<TppCommunicator>();
+  if (notifyList_->Contains(other)) return;
+  notifyList_->Add(other);
+  other->AddNotify(this);
+}
+
+void TppCommunicator::RemoveNotify(TppCommunicator* other) {
+  if (notifyList_ && other && notifyList_->Contains(other)) {
+    notifyList_->Remove(other);
+    other->RemoveNotify(this);
+  }
+  if (notifyList_ && notifyList_->Count() == 0) {
+    delete notifyList_;
+    notifyList_ = nullptr;
+  }
+}
+
+void TppCommunicator::DropNotifyLink(TppCommunicator* other) {
+  if (notifyList_) notifyList_->Remove(other);
+  if (other->notifyList_) {
+    other->notifyList_->Remove(this);
+    if (other->notifyList_->Count() == 0) {
+      delete other->notifyList_;
+      other->notifyList_ = nullptr;
+    }
+  }
+}
+
+void TppCommunicator::SendNotify(TppCommunicator* communicator, uint8_t operation) {
+  if (!notifyList_) return;
+  // Last linked first. Receivers may unlink themselves or others (or free
+  // them) meanwhile: each one is told once, and only while still linked.
+  std::vector<TppCommunicator*> snapshot(notifyList_->begin(), notifyList_->end());
+  for (size_t i = snapshot.size(); i-- > 0;) {
+    if (!notifyList_) break;
+    if (!notifyList_->Contains(snapshot[i])) continue;
+    snapshot[i]->Notify(communicator, operation);
+  }
+}
+
+TppCommunicator* TppCommunicator::GetNotify(int index) const {
+  if (!notifyList_ || index < 0 || index >= notifyList_->Count()) return nullptr;
+  return (*notifyList_)[index];
+}
+
+int TppCommunicator::NotifyCount() const { return notifyList_ ? notifyList_->Count() : 0; }
+
+void TppCommunicator::Notify(TppCommunicator* communicator, uint8_t operation) {
+  if (OnNotify) OnNotify(this, communicator, operation);
+  if (operation == ppopRemove && communicator) {
+    if (notifyList_ && notifyList_->Contains(communicator)) {
+      notifyList_->Remove(communicator);
+      // The freed side empties its own list itself.
+      if (notifyList_->Count() == 0) {
+        delete notifyList_;
+        notifyList_ = nullptr;
+      }
+    }
+    if (eventList_ && eventList_->Contains(communicator)) DropSubscriber(communicator);
+  }
+}
+
+// ---- events ----
+
+void TppCommunicator::DropSubscriber(TppCommunicator* subscriber) {
+  if (eventList_) {
+    eventList_->Remove(subscriber);
+    if (eventList_->Count() == 0) {
+      delete eventList_;
+      eventList_ = nullptr;
+    }
+  }
+  auto& back = subscriber->subscribedTo_;
+  back.erase(std::remove(back.begin(), back.end(), this), back.end());
+}
+
+void TppCommunicator::AddEventNotify(TppCommunicator* subscriber) {
+  if (!subscriber) return;
+  if (!eventList_) eventList_ = new cls::TPtrList<TppCommunicator>();
+  if (eventList_->Contains(subscriber)) return;
+  std::string key;
+  subscriber->GetEventNotifySortKey(key);
+  if (key.empty())
+    eventList_->Add(subscriber);
+  else
+    InsertEventNotifySorted(subscriber);
+  subscriber->subscribedTo_.push_back(this);
+  AddNotify(subscriber);
+}
+
+void TppCommunicator::InsertEventNotifySorted(TppCommunicator* subscriber) {
+  cls::TStringList keys;
+  for (TppCommunicator* s : *eventList_) {
+    std::string k;
+    s->GetEventNotifySortKey(k);
+    keys.AddObject(k, s);
+  }
+  std::string k;
+  subscriber->GetEventNotifySortKey(k);
+  keys.AddObject(k, subscriber);
+  keys.Sort();
+  eventList_->Clear();
+  for (int i = 0; i < keys.Count(); ++i) eventList_->Add(static_cast<TppCommunicator*>(keys.Objects(i)));
+}
+
+void TppCommunicator::RemoveEventNotify(TppCommunicator* subscriber) {
+  if (!eventList_ || !subscriber || !eventList_->Contains(subscriber)) return;
+  DropSubscriber(subscriber);
+  RemoveNotify(subscriber);
+}
+
+bool TppCommunicator::HasEventNotify(int eventId) const {
+  if (eventId < 0 || eventId >= 256 || !notifyList_) return false;
+  for (TppCommunicator* c : *notifyList_)
+    if (c->eventMask_.Contains(eventId)) return true;
+  return false;
+}
+
+int TppCommunicator::EventNotifyCount() const { return eventList_ ? eventList_->Count() : 0; }
+
+TppCommunicator* TppCommunicator::GetEventNotify(int index) const {
+  if (!eventList_ || index < 0 || index >= eventList_->Count()) return nullptr;
+  return (*eventList_)[index];
+}
+
+void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  if (!eventList_ || eventId < 0 || eventId >= 256) return;
+  // Delivery in list order to the subscribers present when it began. A
+  // subscriber may remove or add others while it receives: nobody gets the
+  // event twice, nobody who left gets it, newcomers wait for the next one.
+  std::unordered_set<TppCommunicator*> pending(eventList_->begin(), eventList_->end());
+  int pos = 0;
+  while (eventList_ && !pending.empty()) {
+    TppCommunicator* next = nullptr;
+    for (int pass = 0; pass < 2 && !next; ++pass) {
+      int start = pass == 0 ? pos : 0;
+      for (int j = start; j < eventList_->Count(); ++j)
+        if (pending.count((*eventList_)[j])) {
+          next = (*eventList_)[j];
+          pos = j;
+          break;
+        }
+    }
+    if (!next) break;
+    pending.erase(next);
+    if (next->eventMask_.Contains(eventId)) next->EventNotify(sender, eventId, params);
+  }
+}
+
+void TppCommunicator::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  if (OnEventNotify) OnEventNotify(this, sender, eventId, params);
+}
+
+void TppCommunicator::GetEventNotifySortKey(std::string& key) { key.clear(); }
+
+// ---- names ----
+
+std::string TppCommunicator::GetUserName() const { return userName_; }
+
+void TppCommunicator::SetUserName(const std::string& name) {
+  if (!cls::IsValidIdent(name)) return;
+  std::string taken = name;
+  if (!IsValidUserName(name)) {
+    char last = name.back();
+    if (last >= '1' && last <= '9') return;
+    for (int64_t n = 1;; ++n) {
+      std::string candidate = name + cls::IntToStr(n);
+      TppCommunicator* found = FindUserName(candidate);
+      if (!found || found == this) {
+        taken = candidate;
+        break;
+      }
+    }
+  }
+  if (taken == userName_) return;
+  userName_ = taken;
+  SendNotify(this, ppopUserNameChange);
+}
+
+bool TppCommunicator::IsValidUserName(const std::string& name) {
+  if (!cls::IsValidIdent(name)) return false;
+  TppCommunicator* found = FindUserName(name);
+  return !found || found == this;
+}
+
+TppCommunicator* TppCommunicator::FindUserName(const std::string& name) {
+  if (TppCommunicator* parent = GetParentCommunicator()) return parent->FindUserName(name);
+  cls::TComponent* owner = Owner();
+  if (!owner) return nullptr;
+  for (int i = 0; i < owner->ComponentCount(); ++i)
+    if (auto* c = cls::ObjectAs<TppCommunicator>(owner->Components(i)))
+      if (cls::SameText(c->GetUserName(), name)) return c;
+  return nullptr;
+}
+
+std::string TppCommunicator::GetDefaultUserName() {
+  const std::string& n = Name();
+  const std::string& cn = ClassName();
+  std::string def = n;
+  if (n.size() >= 2 && cn.size() >= 3 && n.compare(0, 2, cn, 1, 2) == 0) def = n.substr(2);
+  if (!IsValidUserName(def)) MakeUniqueUserName(this, def);
+  return def;
+}
+
+void TppCommunicator::MakeUniqueUserName(cls::TComponent* component, std::string& name) {
+  if (TppCommunicator* parent = GetParentCommunicator()) {
+    parent->MakeUniqueUserName(component, name);
+    return;
+  }
+  const std::string& cn = component->ClassName();
+  std::string base = cn.size() > 3 ? cn.substr(3) : std::string();
+  cls::TComponent* owner = component->Owner() ? component->Owner() : Owner();
+  name = ppGetUniqueUserName(owner, base, component, this);
+}
+
+void TppCommunicator::MakeUniqueName(cls::TComponent* component, std::string& name) {
+  const std::string& cn = component->ClassName();
+  std::string base = cn.size() > 1 ? cn.substr(1) : cn;
+  name = GetUniqueName(Owner() ? Owner() : this, base, component);
+}
+
+void TppCommunicator::SetName(const std::string& name) {
+  std::string old = Name();
+  bool follow = userName_.empty() || userName_ == old || (old.size() >= 2 && userName_ == old.substr(2));
+  inherited::SetName(name);
+  if ((HasState(cls::csLoading) || HasState(cls::csReading)) && !(stateFlags_ & pstRenameWhileReading)) return;
+  if (follow) SetUserName(GetDefaultUserName());
+  SendEventNotify(this, ciNameChanged, nullptr);
+}
+
+void TppCommunicator::Loaded() {
+  inherited::Loaded();
+  if (cls::GetPropInfo(ClassType(), "UserName") && userName_.empty()) SetUserName(GetDefaultUserName());
+}
+
+void TppCommunicator::ChangeOwner(cls::TComponent* newOwner) {
+  cls::TComponent* old = Owner();
+  if (old == newOwner) return;
+  if (newOwner && !Name().empty()) {
+    cls::TComponent* clash = newOwner->FindComponent(Name());
+    if (clash && clash != this) throw cls::EComponentError("A component named " + Name() + " already exists");
+  }
+  if (old) old->RemoveComponent(this);
+  if (newOwner) {
+    bool clash = false;
+    for (int i = 0; i < newOwner->ComponentCount() && !clash; ++i)
+      if (auto* c = cls::ObjectAs<TppCommunicator>(newOwner->Components(i)))
+        clash = c != this && !userName_.empty() && cls::SameText(c->GetUserName(), userName_);
+    if (clash) {
+      std::string unique;
+      if (GetParentCommunicator()) {
+        MakeUniqueUserName(this, unique);
+      } else {
+        const std::string& cn = ClassName();
+        unique = ppGetUniqueUserName(newOwner, cn.size() > 3 ? cn.substr(3) : std::string(), this, nullptr);
+      }
+      userName_ = unique;
+    }
+    newOwner->InsertComponent(this);
+  }
+}
+
+// ---- state, designer ----
+
+void TppCommunicator::SetReportDesigner(cls::TObject* designer) { reportDesigner_ = designer; }
+
+cls::TComponent* TppCommunicator::GetDesignTarget() const {
+  for (const TppCommunicator* c = this; c; c = c->GetParentCommunicator())
+    if (c->reportDesigner_) {
+      auto* d = dynamic_cast<IppReportDesigner*>(c->reportDesigner_);
+      return d ? d->DesignTarget() : nullptr;
+    }
+  return nullptr;
+}
+
+TppCommunicator* TppCommunicator::GetParentCommunicator() const {
+  if (!HasParent()) return nullptr;
+  return cls::ObjectAs<TppCommunicator>(GetParentComponent());
+}
+
+void TppCommunicator::StateChanged(uint16_t) {}
+void TppCommunicator::InvalidateDesign() {}
+
+void TppCommunicator::SetStateFlags(uint16_t flags) {
+  uint16_t before = stateFlags_;
+  stateFlags_ |= flags;
+  if (stateFlags_ != before) StateChanged(flags);
+}
+
+void TppCommunicator::ClearStateFlags(uint16_t flags) {
+  uint16_t before = stateFlags_;
+  stateFlags_ &= static_cast<uint16_t>(~flags);
+  if (stateFlags_ != before) StateChanged(flags);
+}
+
+int32_t TppCommunicator::QueryInterface(const std::string&, void** obj) {
+  if (obj) *obj = nullptr;
+  return E_NOINTERFACE_CODE;
+}

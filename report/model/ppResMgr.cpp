@@ -1,0 +1,395 @@
+#include "report/model/ppResMgr.h"
+
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+#include "platform/process/process.h"
+#include "platform/sysroot/files.h"
+#include "platform/sysroot/sysroot.h"
+
+namespace {
+
+// The program's own message table (English).
+const std::map<int, const char*>& OwnMessages() {
+  static const std::map<int, const char*> table = {
+    {1, "100 %"},
+    {2, "Accessing data..."},
+    {3, "&All"},
+    {4, "Calculating page <page> for report <documentname>"},
+    {5, "Cancel"},
+    {6, "Close"},
+    {7, "Copies"},
+    {8, "There are no printers connected to your computer."},
+    {9, "Curr&ent Page"},
+    {10, "Drawing page <page> of <pagecount> for report <documentname>"},
+    {11, "Enter page numbers and/or page ranges separated by commas.  For example, 1,3,5-12."},
+    {12, "Report Emulation Text File"},
+    {13, "First Page"},
+    {14, "Last Page"},
+    {15, "Next Page"},
+    {16, "of"},
+    {17, "OK"},
+    {18, "Page"},
+    {19, "Page Range"},
+    {20, "Pa&ges"},
+    {22, "Print"},
+    {23, "Print Preview"},
+    {24, "Printing"},
+    {25, "Printer"},
+    {26, "Print to File"},
+    {27, "Printing page <page> for report <documentname> on the <printername>"},
+    {28, "Printing page <page> of <pagecount> for report <documentname> on the <printername>"},
+    {29, "Prior Page"},
+    {30, "Whole Page"},
+    {31, "Page Width"},
+    {32, "No pages entered."},
+    {33, "Please specify file name before continuing."},
+    {34, "Archive File"},
+    {37, "Text File"},
+    {38, "As"},
+    {39, "Name"},
+    {40, "Could not open DataSet."},
+    {42, "Unable to convert position for column <columnno>."},
+    {43, "Unable to find position for column <columnno>."},
+    {44, "Band height cannot exceed page height."},
+    {45, "Record not found:"},
+    {46, "File not found:"},
+    {47, "Error reading template from database."},
+    {49, "Invalid Template Format"},
+    {50, "Ignore the error and continue?"},
+    {51, "File is read-only."},
+    {53, "Cannot store a template to a field of this type."},
+    {54, "Show all data where the"},
+    {55, "and the"},
+    {56, "is not a valid date."},
+    {57, "is not a valid time."},
+    {58, "is not a valid datetime."},
+    {59, "is not a valid number."},
+    {60, "Value must be either True or False."},
+    {61, "Search value must be entered."},
+    {62, "and"},
+    {63, "Add to list"},
+    {64, "Remove from list"},
+    {65, "Search"},
+    {66, "indicates that this search value must be entered."},
+    {67, "Unable to open file: <filename>."},
+    {68, "(blank)"},
+    {69, "Calculating Crosstab: Record <count>."},
+    {70, "Total"},
+    {71, "Data"},
+    {72, "Grand Total"},
+    {73, "CrossTab: <name> references field '<name>'"},
+    {74, "which is not a field of data pipeline: <name>."},
+    {75, "Subtotal"},
+    {76, "Formatting CrossTab: Compute cell heights and widths."},
+    {77, "Formatting CrossTab Values: Compute cell heights and widths."},
+    {78, "Formatting CrossTab Values: Compute cell heights and widths. Column: <count> Row: <count>"},
+    {79, "Formatting CrossTab Rows: Compute caption text sizes."},
+    {80, "Formatting CrossTab Rows: Coalesce caption heights."},
+    {81, "Formatting CrossTab Rows: Allocate caption heights."},
+    {82, "Formatting CrossTab Rows: Adjust total row heights."},
+    {83, "Formatting CrossTab Rows: Allocate caption widths."},
+    {84, "Formatting CrossTab Columns: Compute caption text sizes."},
+    {85, "Formatting CrossTab Columns: Coalesce caption widths."},
+    {86, "Formatting CrossTab Columns: Coalesce caption heights."},
+    {87, "Formatting CrossTab Columns: Allocate caption widths."},
+    {88, "Formatting CrossTab Columns: Adjust total column heights."},
+    {89, "Formatting CrossTab Columns: Position field labels."},
+    {90, "Formatting CrossTab Values: Position field labels."},
+    {91, "Formatting CrossTab Values: Allocate caption heights."},
+    {92, "is"},
+    {93, "is equal to"},
+    {94, "is not"},
+    {95, "is not equal to"},
+    {96, "is before"},
+    {97, "is less than"},
+    {98, "is on or before"},
+    {99, "is less than or equal to"},
+    {100, "is after"},
+    {1000, "is greater than"},
+    {1001, "is on or after"},
+    {1002, "is greater than or equal to"},
+    {1003, "begins with"},
+    {1004, "does not begin with"},
+    {1005, "is between"},
+    {1006, "is not between"},
+    {1007, "matches one of the values in this list"},
+    {1008, "is blank"},
+    {1009, "is not blank"},
+    {1010, "&Name"},
+    {1011, "Type"},
+    {1012, "Where"},
+    {1013, "&Properties"},
+    {1014, "Number of &copies"},
+    {1015, "Colla&te"},
+    {1016, "P&rint"},
+    {1017, "All pages in range"},
+    {1018, "Odd pages"},
+    {1019, "Even pages"},
+    {1020, "Windows cannot print due to a problem with the current printer setup."},
+    {1021, "Search Data"},
+    {1022, "No bands for this report."},
+    {1023, "Cannot generate report."},
+    {1024, "Invalid Value"},
+    {1025, "Move Tab &Left"},
+    {1026, "Move Tab &Right"},
+    {1027, "does not match any of the values in this list"},
+    {1028, "Count"},
+    {1029, "Sum"},
+    {1030, "Minimum"},
+    {1031, "Maximum"},
+    {1032, "Average"},
+    {1033, "Show all values of the <name> field."},
+    {1034, "No Data Found"},
+    {1035, "No data found for this report."},
+    {1036, "has any value."},
+    {1040, "Main"},
+    {1041, "Hide Outline"},
+    {1042, "Show Outline"},
+    {1043, "Expand Outline"},
+    {1044, "Collapse Outline"},
+    {1045, "...more..."},
+    {1046, "Done"},
+    {1047, "Error"},
+    {1048, "Found"},
+    {1049, "Clear the search"},
+    {1050, "Found Text From Page"},
+    {1051, "Text Search Cancelled"},
+    {1052, "Enter the text to find"},
+    {1053, "Find text in the report"},
+    {1054, "Show the Find Text Toolbar"},
+    {1055, "Hide the Find Text Toolbar"},
+    {1056, "Start Search on Current Page"},
+    {1057, "Start Search on First Page"},
+    {1058, "Find First"},
+    {1059, "Find Last"},
+    {1060, "Find Next"},
+    {1061, "Find Prior"},
+    {1062, "Show All"},
+    {1063, "Case Sensitive"},
+    {1064, "Whole Word"},
+    {1065, "StartingPage"},
+    {1066, "Enabled"},
+    {1067, "Show the Find Text Toolbar"},
+    {1068, "Default Find Text String"},
+    {1069, "<FindText>"},
+    {1070, "Error: Text Search Cancelled"},
+    {1071, "Find"},
+    {1072, "Find Text"},
+    {1073, "Print in Background"},  };
+  return table;
+}
+
+std::string OwnString(int id) {
+  auto it = OwnMessages().find(id - ppMessageBase);
+  return it == OwnMessages().end() ? std::string() : std::string(it->second);
+}
+
+constexpr size_t kMaxText = 1023;
+
+const char* const kPlaceholders[] = {"<page>",        "<pagecount>",   "<documentname>", "<printername>",
+                                     "<columnno>",    "<filename>",    "<minbarwidth>",  "<maxbarwidth>",
+                                     "<character>",   "<identifier>",  "<name>",         "<count>",
+                                     "<message>",     "<length>",      "<no>"};
+
+// Length of the placeholder at TEXT[i], 0 when none starts there.
+size_t PlaceholderAt(const std::string& text, size_t i) {
+  for (const char* p : kPlaceholders) {
+    size_t n = std::char_traits<char>::length(p);
+    if (text.compare(i, n, p) == 0) return n;
+  }
+  return 0;
+}
+
+std::string ArgText(const cls::TVarRec& v) {
+  switch (v.kind()) {
+    case cls::TVarRec::vInteger: return cls::IntToStr(v.AsInteger());
+    case cls::TVarRec::vFloat: return cls::FloatToStrG(v.AsFloat(), 15);
+    case cls::TVarRec::vString: return v.AsString();
+  }
+  return {};
+}
+
+std::unique_ptr<TppResourceManager>& Instance() {
+  static std::unique_ptr<TppResourceManager> p;
+  return p;
+}
+std::mutex g_instanceMutex;
+
+}  // namespace
+
+std::string LanguageCode(TppLanguageType language) {
+  static const char* const codes[] = {"dft", "dan", "nld", "eng", "fra", "deu", "ita",
+                                      "ptb", "ptg", "esp", "esm", "sve", "nor", "cst"};
+  unsigned i = static_cast<unsigned>(language);
+  return i < sizeof codes / sizeof codes[0] ? codes[i] : "";
+}
+
+// ---- TppLanguageModule ----
+
+CLS_IMPLEMENT_CLASS(TppLanguageModule)
+
+TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
+  std::vector<std::string> candidates;
+  if (fileName.find('\\') != std::string::npos || fileName.find(':') != std::string::npos) {
+    candidates.push_back(fileName);
+  } else {
+    std::string program = win::GetModuleFileName();
+    size_t slash = program.rfind('\\');
+    if (slash != std::string::npos) candidates.push_back(program.substr(0, slash + 1) + fileName);
+    candidates.push_back(sysroot::JoinWin(sysroot::SystemDir(), fileName));
+    candidates.push_back(sysroot::JoinWin(sysroot::WindowsDir(), fileName));
+  }
+  for (const std::string& name : candidates) {
+    if (!win::FileExists(name)) continue;
+    std::ifstream in(sysroot::HostPath(name), std::ios::binary);
+    if (!in) continue;
+    auto* m = new TppLanguageModule();
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty() || line[0] == ';') continue;
+      size_t eq = line.find('=');
+      int64_t id;
+      if (eq == std::string::npos || !cls::TryStrToInt(line.substr(0, eq), id)) continue;
+      std::string text;
+      for (size_t i = eq + 1; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'n' || line[i + 1] == '\\')) {
+          text += line[i + 1] == 'n' ? '\n' : '\\';
+          ++i;
+        } else {
+          text += line[i];
+        }
+      }
+      m->strings_[static_cast<int>(id)] = text;
+    }
+    return m;
+  }
+  return nullptr;
+}
+
+std::string TppLanguageModule::LoadString(int id) const {
+  auto it = strings_.find(id);
+  return it == strings_.end() ? std::string() : it->second;
+}
+
+// ---- TppResourceManager ----
+
+CLS_IMPLEMENT_CLASS(TppResourceManager)
+
+TppResourceManager::TppResourceManager() = default;
+
+TppResourceManager::~TppResourceManager() { ReleaseModules(); }
+
+TppLanguageModule* TppResourceManager::LoadModule(const std::string& baseName) const {
+  return TppLanguageModule::Load(baseName + "." + LanguageCode(language_));
+}
+
+void TppResourceManager::ReleaseModules() {
+  for (int i = 0; i < modules_.Count(); ++i) {
+    if (cls::TObject* o = modules_.Objects(i)) o->Free();
+    modules_.PutObject(i, nullptr);
+  }
+  loadedCount_ = 0;
+}
+
+void TppResourceManager::LoadModules() {
+  ReleaseModules();
+  for (int i = 0; i < modules_.Count(); ++i) {
+    TppLanguageModule* m = LoadModule(modules_[i]);
+    modules_.PutObject(i, m);
+    if (m) ++loadedCount_;
+  }
+  loaded_ = true;
+}
+
+bool TppResourceManager::SetLanguage(TppLanguageType language) {
+  TppLanguageType previous = language_;
+  if (language != language_) {
+    language_ = language;
+    loaded_ = false;
+  }
+  if (!loaded_) LoadModules();
+  if (language_ != lgDefault && loadedCount_ == 0) {
+    // Refused: the previous language comes back with its modules.
+    language_ = previous;
+    LoadModules();
+    return false;
+  }
+  return true;
+}
+
+void TppResourceManager::AddModule(const std::string& baseName) {
+  if (modules_.IndexOf(baseName) >= 0) return;
+  TppLanguageModule* m = LoadModule(baseName);
+  modules_.AddObject(baseName, m);
+  if (m) ++loadedCount_;
+}
+
+void TppResourceManager::RemoveModule(const std::string& baseName) {
+  int i = modules_.IndexOf(baseName);
+  if (i < 0) return;
+  if (cls::TObject* o = modules_.Objects(i)) {
+    o->Free();
+    --loadedCount_;
+  }
+  modules_.Delete(i);
+}
+
+std::string TppResourceManager::LoadString(int id) const {
+  std::string text;
+  if (loadedCount_ > 0) {
+    for (int i = 0; i < modules_.Count() && text.empty(); ++i)
+      if (auto* m = static_cast<TppLanguageModule*>(modules_.Objects(i))) text = m->LoadString(id);
+  }
+  if (text.empty()) text = OwnString(id);
+  if (text.size() > kMaxText) text.resize(kMaxText);
+  return text;
+}
+
+TppResourceManager* GetResourceManager() {
+  std::lock_guard<std::mutex> lock(g_instanceMutex);
+  if (!Instance()) Instance() = std::make_unique<TppResourceManager>();
+  return Instance().get();
+}
+
+std::string LoadLanguageString(int n) { return GetResourceManager()->LoadString(ppMessageBase + n); }
+std::string ppLoadStr(int n) { return LoadLanguageString(n); }
+
+std::string ReplacePlaceholder(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    if (size_t n = PlaceholderAt(text, i)) {
+      out += "%s";
+      i += n;
+    } else {
+      if (text[i] == '%') out += '%';
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+std::string FormatPlaceholders(const std::string& text, const std::vector<cls::TVarRec>& args) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = PlaceholderAt(text, i);
+    if (n && next < args.size()) {
+      out += ArgText(args[next++]);
+      i += n;
+    } else if (n) {
+      out.append(text, i, n);
+      i += n;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+std::string FormatLanguageString(int n, const std::vector<cls::TVarRec>& args) {
+  return FormatPlaceholders(LoadLanguageString(n), args);
+}

@@ -1,0 +1,345 @@
+// Printers of the report library: the process-wide printer list with its
+// "Screen" and "Default" entries, printer capabilities and the paper
+// tables, the printer setup that a report carries, and the printer object
+// that prints through the spooler and a device context.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/classes/classes.h"
+#include "platform/classes/filer.h"
+#include "platform/gdi/canvas.h"
+#include "platform/gdi/gdi.h"
+#include "platform/spool/spool.h"
+#include "report/model/ppIntf.h"
+#include "report/model/ppTypes.h"
+#include "report/model/ppUtils.h"
+
+// The platform printer's orientation.
+enum TPrinterOrientation : uint8_t { poPortrait, poLandscape };
+
+class TppPrinter;
+class TppPrinterSetup;
+
+using TppLock = std::recursive_mutex;
+using TppLockGuard = std::lock_guard<std::recursive_mutex>;
+
+// ---- capabilities and the printer list ----
+
+class TppPrinterCapabilities : public cls::TObject {
+  CLS_DECLARE_CLASS(TppPrinterCapabilities, cls::TObject)
+ public:
+  std::string PrinterName;
+  // Every entry a decimal text; paper sizes in tenths of a millimetre.
+  cls::TStringList BinCodes, BinNames, PaperHeights, PaperNames, PaperCodes, PaperWidths;
+
+  void NormalisePapers();
+  void NormaliseBins();
+};
+
+class TppPrinterInfo : public cls::TObject {
+  CLS_DECLARE_CLASS(TppPrinterInfo, cls::TObject)
+ public:
+  TppPrinterInfo(const std::string& name, bool open, const char* driver, const char* device, const char* port);
+  ~TppPrinterInfo() override;
+
+  const std::string& Name() const { return name_; }
+  const std::optional<std::string>& Driver() const { return driver_; }
+  const std::optional<std::string>& Device() const { return device_; }
+  const std::optional<std::string>& Port() const { return port_; }
+  bool Usable() const { return usable_; }
+  void SetUsable(bool v) { usable_ = v; }
+  bool Network() const { return network_; }
+  void SetNetwork(bool v) { network_ = v; }
+
+  // Built on first use; normalised.
+  virtual TppPrinterCapabilities* GetCapabilities();
+  // "<device> on <port>", or empty when either is missing.
+  std::string GetDescription() const;
+
+ protected:
+  TppLock lock_;
+  TppPrinterCapabilities* capabilities_ = nullptr;
+
+ private:
+  std::string name_;
+  std::optional<std::string> driver_, device_, port_;
+  bool open_ = false;
+  bool usable_ = true;
+  bool network_ = false;
+};
+
+class TppScreenPrinterInfo : public TppPrinterInfo {
+  CLS_DECLARE_CLASS(TppScreenPrinterInfo, TppPrinterInfo)
+ public:
+  TppScreenPrinterInfo();
+  TppPrinterCapabilities* GetCapabilities() override;
+};
+
+class TppPrinterList : public cls::TObject {
+  CLS_DECLARE_CLASS(TppPrinterList, cls::TObject)
+ public:
+  TppPrinterList();
+  ~TppPrinterList() override;
+
+  void BuildPrinterList();
+  void ReadDefaultPrinter();
+  TppPrinterInfo* GetPrinterInfo(const std::string& name);
+  int GetCount();
+  // The list names in order ("Screen", "Default", then the printers).
+  std::vector<std::string> PrinterNames();
+  std::string DefaultPrinterName();
+  // The list name of the first entry whose device is DEVICE; empty if none.
+  std::string FindNameByDevice(const std::string& device);
+  static std::vector<std::string> SplitCommaList(const std::string& text);
+
+ private:
+  void FreeInfos();
+  TppLock lock_;
+  cls::TStringList names_;
+  std::string defaultPrinterName_;
+};
+
+// ---- unit routines ----
+
+TppPrinterList* ppGetPrinterList();
+// The shared printer; nil while the list holds no real printer.
+TppPrinter* ppGetGlobalPrinter();
+TppPrinterInfo* ppGetNoPrinterInfo();
+TppLock& ppPrintrUnitLock();
+// Frees the list, the global printer and the no-printer info (the unit's
+// finalisation); the next use builds them again.
+void ppPrintrFinalize();
+
+// Paper tables: sizes in tenths of a millimetre.
+void ppGetPaperSize(int code, int& width, int& height);
+std::string ppGetPaperName(int code);
+std::string ppFormatPaperSize(int width, int height);
+
+// ---- printer setup ----
+
+using TppGetPrinterEvent = cls::TMethodPointer<void(TppPrinter*& aPrinter)>;
+using TppPageDefChangingEvent =
+    cls::TMethodPointer<void(cls::TObject* Sender, TppPageDef* aPageDef, bool& aAccept)>;
+
+class TppPrinterSetup : public cls::TPersistent {
+  CLS_DECLARE_CLASS(TppPrinterSetup, cls::TPersistent)
+ public:
+  explicit TppPrinterSetup(cls::TComponent* owner);
+  ~TppPrinterSetup() override;
+  void Assign(cls::TPersistent* source) override;
+  // The page geometry in thousandths of a millimetre and the paper code.
+  void DefineProperties(cls::TFiler* filer) override;
+
+  // Published.
+  std::string BinName();
+  void SetBinName(const std::string& v);
+  bool Collation();
+  void SetCollation(bool v);
+  int Copies();
+  void SetCopies(int v);
+  std::string DocumentName();
+  void SetDocumentName(const std::string& v);
+  TppDuplexType Duplex();
+  void SetDuplex(TppDuplexType v);
+  float MarginBottom();
+  void SetMarginBottom(float v);
+  float MarginLeft();
+  void SetMarginLeft(float v);
+  float MarginRight();
+  void SetMarginRight(float v);
+  float MarginTop();
+  void SetMarginTop(float v);
+  TPrinterOrientation Orientation();
+  void SetOrientation(TPrinterOrientation v);
+  float PaperHeight();
+  void SetPaperHeight(float v);
+  std::string PaperName();
+  void SetPaperName(const std::string& v);
+  float PaperWidth();
+  void SetPaperWidth(float v);
+  std::string PrinterName();
+  void SetPrinterName(const std::string& v);
+
+  std::string OutputFileName();
+  void SetOutputFileName(const std::string& v);
+  TppUnitType Units();
+  void SetUnits(TppUnitType v);
+  TppPageDef* PageDef() { return pageDef_; }
+  TppPrinterInfo* PrinterInfo();
+  cls::TComponent* Owner() const { return owner_; }
+
+  std::vector<std::string> PrinterNames();
+  std::vector<std::string> BinNames();
+  std::vector<std::string> PaperNames();
+  std::string PrinterDescription();
+  float PrintableHeight();
+  float PrintableWidth();
+
+  int GetPaperSizeCode();
+  std::string FindPaperName(float width, float height);
+  void GetPaperSizeOfName(const std::string& name, float& width, float& height);
+  std::string GetResolvedPrinterName();
+  bool IsEqual(TppPrinterSetup* other);
+  bool MatchesPaper(TppPrinterSetup* other);
+  void UpdatePageDefSize();
+
+  // The paper code read from a stream ("PaperSize"), resolved on the next
+  // read of PaperName.
+  void SetStoredPaperCode(int code);
+
+  bool NotifyFlag();
+  void SetNotifyFlag(bool v);
+  bool NotificationsEnabled();
+
+  TppGetPrinterEvent OnGetPrinter;
+  TppPageDefChangingEvent OnPageDefChanging;
+  cls::TNotifyEvent OnPageDefChange;
+  cls::TNotifyEvent OnPrinterSetupChange;
+
+  // Publishes the properties above (once per process).
+  static void RegisterProperties();
+
+ private:
+  cls::TObject* Printer();
+  TppPrinterCapabilities* Capabilities();
+  bool Reading();
+  bool DoPageDefChanging(TppPageDef* newPageDef);
+  void DoPageDefChange();
+  void DoPrinterSetupChange();
+  void SetMargin(int which, float v);
+  float GetMargin(int which);
+
+  TppLock lock_;
+  bool notify_ = true;
+  std::string binName_ = "Default";
+  bool collation_ = true;
+  int copies_ = 1;
+  std::string documentName_;
+  TppDuplexType duplex_ = dpNone;
+  std::string outputFileName_;
+  TppPageDef* workPageDef_ = nullptr;
+  TPrinterOrientation orientation_ = poPortrait;
+  TppPageDef* pageDef_ = nullptr;
+  std::string paperName_ = "Custom";
+  std::string printerName_ = "Default";
+  TppPrinterInfo* printerInfo_ = nullptr;
+  cls::TComponent* owner_ = nullptr;
+  TppUnitType units_ = utInches;
+  int storedPaperCode_ = 0;
+  std::optional<float> deferredHeight_, deferredWidth_;
+};
+
+// ---- printer object ----
+
+class TppCustomPrinter;
+
+class TppPrinterCanvas : public gdi::TCanvas {
+ public:
+  explicit TppPrinterCanvas(TppCustomPrinter* printer) : printer_(printer) {}
+  TppCustomPrinter* Printer() const { return printer_; }
+  // Keeps the font's point size under the printer's resolution; a printer
+  // that is not colour prints every font colour but white in black.
+  void UpdateFont();
+
+ protected:
+  void CreateHandle() override;
+  void Changing() override;
+
+ private:
+  TppCustomPrinter* printer_;
+};
+
+class TppCustomPrinter : public cls::TObject, public IppPrinterMetrics {
+  CLS_DECLARE_CLASS(TppCustomPrinter, cls::TObject)
+ public:
+  TppCustomPrinter();
+  ~TppCustomPrinter() override;
+
+  void BeginDoc();
+  void NewPage();
+  void EndPage();
+  void EndDoc();
+
+  win::HDC OpenPrinterDC();
+  TppPrinterInfo* GetPrinterInfo();
+  TppPrinterCapabilities* GetCapabilities();
+  TppPrinterCanvas* GetCanvas();
+  void SetPrinterName(const std::string& name);
+  std::string GetPrinterName();
+
+  const win::DEVMODEA* GetDevMode();
+  std::optional<win::DEVMODEA> GetDevModeCopy();
+  win::DEVMODEA* GetDevModePointer();
+  void SetDevMode(const win::DEVMODEA& mode);
+  bool ShowPropertiesDialog();
+  void AddOrUpdateForm(const std::string& name, win::SIZEL size, win::RECTL imageableArea);
+
+  void GetPixelsPerInch(int& x, int& y) override;
+  void GetPageOffsets(int& left, int& top, int& right, int& bottom);
+  bool IsColor();
+
+  // Page metrics in printer pixels.
+  int PhysicalWidth();
+  int PhysicalHeight();
+  int PrintableWidth();
+  int PrintableHeight();
+  int PageNumber();
+  bool Printing();
+  bool PageOpen();
+  int DefaultBin();
+
+  cls::TNotifyEvent OnDevModeChange;
+
+ protected:
+  void FreeHandles();
+  void FreeDC();
+  void ResetDevice();
+  void UpdateMetrics();
+  void FailJob(const std::string& operation, const std::string& what);
+  std::string documentName_, outputFileName_;
+  TppLock lock_;
+
+ private:
+  friend class TppPrinterCanvas;
+  bool OpenSpooler();
+
+  bool isColor_ = true;
+  TppPrinterCanvas* canvas_ = nullptr;
+  win::HDC dc_ = nullptr;
+  bool screenDC_ = false;
+  TppPrinterInfo* printerInfo_ = nullptr;
+  int defaultBin_ = 0;
+  int pageNumber_ = 0;
+  bool printing_ = false;
+  win::HANDLE spooler_ = nullptr;
+  std::string printerName_ = "Default";
+  bool devModePending_ = false;
+  bool pageOpen_ = false;
+  std::unique_ptr<win::DEVMODEA> devMode_;
+  int offsetX_ = 0, offsetY_ = 0, unprintableRight_ = 0, unprintableBottom_ = 0;
+  int ppiX_ = 0, ppiY_ = 0, physicalWidth_ = 0, physicalHeight_ = 0, vertRes_ = 0, horzRes_ = 0;
+};
+
+class TppPrinter : public TppCustomPrinter {
+  CLS_DECLARE_CLASS(TppPrinter, TppCustomPrinter)
+ public:
+  TppPrinter();
+  ~TppPrinter() override;
+
+  void SetPrinterSetup(TppPrinterSetup* setup);
+  // The own setup, refreshed from the device mode.
+  TppPrinterSetup* GetPrinterSetup();
+  // The setup's paper size in tenths of a millimetre, as the page lies.
+  void GetCustomPaperSize(int& width, int& length);
+
+ private:
+  void ApplySetup();
+  void SetupChanged(cls::TObject* Sender);
+  void GetSelf(TppPrinter*& aPrinter);
+  TppPrinterSetup* setup_ = nullptr;
+};

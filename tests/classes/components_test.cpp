@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/classes/classes.h"
+
+using namespace cls;
+
+namespace {
+
+std::vector<std::string> g_log;
+
+// Records the notices it receives; its teardown sends none itself.
+class TProbe : public TComponent {
+  CLS_DECLARE_CLASS(TProbe, TComponent)
+ public:
+  explicit TProbe(TComponent* owner, std::string tag = {}) : TComponent(owner), label(std::move(tag)) {}
+  void BeforeDestruction() override {
+    g_log.push_back("free " + label + (HasState(csDestroying) ? " again" : ""));
+    inherited::BeforeDestruction();
+  }
+  void Notification(TComponent* c, TOperation op) override {
+    if (op == opRemove && c == watched) {
+      watched = nullptr;
+      g_log.push_back(label + " lost " + static_cast<TProbe*>(c)->label);
+    }
+    inherited::Notification(c, op);
+  }
+  void Loaded() override {
+    inherited::Loaded();
+    loadedCalls++;
+  }
+  std::string label;
+  TComponent* watched = nullptr;
+  int loadedCalls = 0;
+};
+CLS_IMPLEMENT_COMPONENT(TProbe)
+
+TEST(Component, ClassReferencesAndRegistry) {
+  TProbe* p = new TProbe(nullptr);
+  EXPECT_EQ(p->ClassName(), "TProbe");
+  EXPECT_EQ(p->ClassParent(), &TComponent::StaticClass());
+  EXPECT_TRUE(p->InheritsFrom(&TPersistent::StaticClass()));
+  EXPECT_FALSE(TComponent(nullptr).InheritsFrom(&TProbe::StaticClass()));
+  EXPECT_EQ(ObjectAs<TProbe>(static_cast<TObject*>(p)), p);
+  p->Free();
+
+  EXPECT_EQ(FindClass("TProbe"), nullptr);
+  EXPECT_THROW(GetClass("TProbe"), EClassNotFound);
+  RegisterClass(&TProbe::StaticClass());
+  TClass c = FindClass("tprobe");
+  ASSERT_EQ(c, &TProbe::StaticClass());
+  TComponent owner(nullptr);
+  TComponent* made = c->Create(&owner);  // virtual constructor
+  EXPECT_EQ(made->ClassName(), "TProbe");
+  EXPECT_EQ(made->Owner(), &owner);
+  UnregisterClass(c);
+  EXPECT_EQ(FindClass("TProbe"), nullptr);
+  owner.BeforeDestruction();
+  EXPECT_EQ(owner.ComponentCount(), 0);
+}
+
+TEST(Component, OwnerFreesOwnedLastFirst) {
+  g_log.clear();
+  auto* owner = new TProbe(nullptr, "owner");
+  new TProbe(owner, "a");
+  auto* b = new TProbe(owner, "b");
+  new TProbe(b, "b1");
+  new TProbe(owner, "c");
+  EXPECT_EQ(owner->ComponentCount(), 3);
+  EXPECT_EQ(b->ComponentIndex(), 1);
+  owner->Free();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"free owner", "free c", "free b", "free b1", "free a"}));
+}
+
+TEST(Component, FreeingAnOwnedComponentLeavesTheOwner) {
+  auto* owner = new TProbe(nullptr);
+  auto* a = new TProbe(owner);
+  auto* b = new TProbe(owner);
+  a->Free();
+  ASSERT_EQ(owner->ComponentCount(), 1);
+  EXPECT_EQ(owner->Components(0), b);
+  EXPECT_THROW(owner->Components(1), EListError);
+  owner->Free();
+}
+
+TEST(Component, FreeNotificationsReachBothSidesInAnyOrder) {
+  for (int order = 0; order < 2; ++order) {
+    g_log.clear();
+    auto* x = new TProbe(nullptr, "x");
+    auto* y = new TProbe(nullptr, "y");
+    x->watched = y;
+    y->watched = x;
+    x->FreeNotification(y);
+    x->FreeNotification(y);  // once only
+    if (order == 0) {
+      y->Free();
+      EXPECT_EQ(x->watched, nullptr);
+      x->Free();
+    } else {
+      x->Free();
+      EXPECT_EQ(y->watched, nullptr);
+      y->Free();
+    }
+    EXPECT_EQ(g_log.size(), 3u);
+  }
+  // A removed notice is not sent.
+  auto* x = new TProbe(nullptr, "x");
+  auto* y = new TProbe(nullptr, "y");
+  x->watched = y;
+  x->FreeNotification(y);
+  y->RemoveFreeNotification(x);
+  y->Free();
+  EXPECT_NE(x->watched, nullptr);
+  x->Free();
+}
+
+TEST(Component, OwnerPassesRemovalNoticesToItsComponents) {
+  auto* owner = new TProbe(nullptr, "owner");
+  auto* label = new TProbe(owner, "label");
+  auto* pipe = new TProbe(owner, "pipe");
+  label->watched = pipe;
+  pipe->Free();
+  EXPECT_EQ(label->watched, nullptr);
+  owner->Free();
+}
+
+TEST(Component, NamesAreIdentifiersUniqueInTheOwner) {
+  auto* owner = new TComponent(nullptr);
+  auto* a = new TComponent(owner);
+  auto* b = new TComponent(owner);
+  a->SetName("Label1");
+  EXPECT_THROW(b->SetName("label1"), EComponentError);
+  EXPECT_THROW(b->SetName("1abc"), EComponentError);
+  EXPECT_THROW(b->SetName("a b"), EComponentError);
+  EXPECT_EQ(b->Name(), "");
+  b->SetName("Label2");
+  a->SetName("LABEL1");  // a case change of its own name is fine
+  EXPECT_EQ(owner->FindComponent("label2"), b);
+  EXPECT_EQ(owner->FindComponent("nothing"), nullptr);
+  // A named component cannot join an owner that has the name already.
+  auto* stray = new TComponent(nullptr);
+  stray->SetName("Label2");
+  EXPECT_THROW(owner->InsertComponent(stray), EComponentError);
+  EXPECT_EQ(stray->Owner(), nullptr);
+  stray->SetTag(42);
+  EXPECT_EQ(stray->Tag(), 42);
+  stray->Free();
+  owner->Free();
+}
+
+TEST(Component, LoadingStateAndLoaded) {
+  auto* p = new TProbe(nullptr);
+  p->BeginLoading();
+  EXPECT_TRUE(p->HasState(csLoading));
+  EXPECT_TRUE(p->HasState(csReading));
+  p->EndReading();
+  EXPECT_FALSE(p->HasState(csReading));
+  p->FinishLoading();
+  EXPECT_FALSE(p->HasState(csLoading));
+  EXPECT_EQ(p->loadedCalls, 1);
+  p->SetDesigning(true);
+  EXPECT_TRUE(p->HasState(csDesigning));
+  p->Free();
+}
+
+TEST(Component, MovingToAnotherOwner) {
+  auto* o1 = new TComponent(nullptr);
+  auto* o2 = new TComponent(nullptr);
+  auto* c = new TComponent(o1);
+  o2->InsertComponent(c);
+  EXPECT_EQ(c->Owner(), o2);
+  EXPECT_EQ(o1->ComponentCount(), 0);
+  o1->Free();
+  o2->Free();
+}
+
+TEST(MethodPointer, AssignTestCompareCall) {
+  struct Handler : TObject {
+    int calls = 0;
+    TObject* last = nullptr;
+    void OnClick(TObject* sender) {
+      ++calls;
+      last = sender;
+    }
+    void Other(TObject*) {}
+  } h, h2;
+  TNotifyEvent e;
+  EXPECT_FALSE(e.Assigned());
+  EXPECT_TRUE(e == nullptr);
+  e = TNotifyEvent(&h, &Handler::OnClick);
+  EXPECT_TRUE(e);
+  e(&h2);
+  EXPECT_EQ(h.calls, 1);
+  EXPECT_EQ(h.last, &h2);
+  EXPECT_TRUE(e == TNotifyEvent(&h, &Handler::OnClick));
+  EXPECT_FALSE(e == TNotifyEvent(&h2, &Handler::OnClick));
+  EXPECT_FALSE(e == TNotifyEvent(&h, &Handler::Other));
+  TNotifyEvent copy = e;
+  copy(nullptr);
+  EXPECT_EQ(h.calls, 2);
+  // Erased and taken back; a different signature refuses it.
+  TMethod m = e.Method();
+  EXPECT_TRUE(TNotifyEvent::FromMethod(m) == e);
+  EXPECT_FALSE((TMethodPointer<void(TObject*, int)>::FromMethod(m)).Assigned());
+  int seen = 0;
+  TMethodPointer<int(TObject*, int)> fn(&seen, [](void* d, TObject*, int v) {
+    *static_cast<int*>(d) = v;
+    return v * 2;
+  });
+  EXPECT_EQ(fn(nullptr, 21), 42);
+  EXPECT_EQ(seen, 21);
+  e.Clear();
+  EXPECT_FALSE(e.Assigned());
+}
+
+}  // namespace

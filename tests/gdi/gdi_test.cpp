@@ -1,0 +1,394 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/gdi/canvas.h"
+#include "platform/gdi/fonts.h"
+#include "platform/gdi/gdi.h"
+#include "platform/sysroot/codepage.h"
+#include "tests/support/testroot.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+spool::PrinterDef Recorder(const std::string& name = "Recorder") {
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.name = name;
+  d.backend = "record";
+  d.unprintLeft = 30;  // 3 mm
+  return d;
+}
+
+win::DEVMODEA Custom(short w, short l) {
+  win::DEVMODEA m;
+  std::memset(&m, 0, sizeof m);
+  m.dmFields = win::DM_PAPERSIZE | win::DM_PAPERWIDTH | win::DM_PAPERLENGTH;
+  m.dmPaperSize = 256, m.dmPaperWidth = w, m.dmPaperLength = l;
+  return m;
+}
+
+win::HFONT Font(const char* face, int height) {
+  win::LOGFONTA lf;
+  std::strcpy(lf.lfFaceName, face);
+  lf.lfHeight = height;
+  return win::CreateFontIndirectA(&lf);
+}
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+struct Deterministic {
+  Deterministic() { gdi::SetDeterministicMetrics(true); }
+  ~Deterministic() { gdi::SetDeterministicMetrics(false); }
+};
+
+}  // namespace
+
+TEST(DeviceCaps, PrinterPageFromTheDeviceMode) {
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::DEVMODEA m = Custom(820, 1500);
+  win::HDC ic = win::CreateICA(nullptr, "Recorder", nullptr, &m);
+  ASSERT_NE(ic, nullptr);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::LOGPIXELSX), 203);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALWIDTH), 655);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALHEIGHT), 1199);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALOFFSETX), 24);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::HORZRES), 655 - 24);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::NUMCOLORS), 2);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::SIZEPALETTE), 2);
+  m.dmFields |= win::DM_ORIENTATION;
+  m.dmOrientation = win::DMORIENT_LANDSCAPE;
+  ASSERT_EQ(win::ResetDCA(ic, &m), ic);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALWIDTH), 1199);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALOFFSETY), 24);  // the left margin turned up
+  EXPECT_EQ(win::StartDocA(ic, nullptr), win::SP_ERROR);        // an information context cannot print
+  win::DeleteDC(ic);
+  EXPECT_EQ(win::CreateDCA(nullptr, "Missing", nullptr, nullptr), nullptr);
+  win::HDC screen = win::GetDC(nullptr);
+  EXPECT_EQ(win::GetDeviceCaps(screen, win::LOGPIXELSY), 96);
+  EXPECT_EQ(win::GetDeviceCaps(screen, win::TECHNOLOGY), win::DT_RASDISPLAY);
+  win::ReleaseDC(nullptr, screen);
+}
+
+TEST(Fonts, SubstitutesCarryTheVerticalMetricsOfTheirFonts) {
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC ic = win::CreateICA(nullptr, "Recorder", nullptr, nullptr);
+  // 12 pt at 203 dpi: a 34 px em; the Big5 fonts' cell is one em.
+  win::HFONT ming = Font("細明體", -34);
+  win::SelectObject(ic, ming);
+  win::TEXTMETRICA tm;
+  ASSERT_TRUE(win::GetTextMetricsA(ic, &tm));
+  EXPECT_EQ(tm.tmHeight, 34);
+  EXPECT_EQ(tm.tmAscent, 27);
+  EXPECT_EQ(tm.tmInternalLeading, 0);
+  EXPECT_EQ(gdi::SubstituteFamily("細明體"), "AR PL Mingti2L Big5");
+  EXPECT_EQ(gdi::SubstituteFamily("標楷體"), "AR PL KaitiM Big5");
+  EXPECT_EQ(gdi::SubstituteFamily("courier new"), "Liberation Mono");
+  // Courier New: 1705 + 615 font units of 2048 per em.
+  win::HFONT courier = Font("Courier New", -23);
+  win::SelectObject(ic, courier);
+  ASSERT_TRUE(win::GetTextMetricsA(ic, &tm));
+  EXPECT_EQ(tm.tmAscent, 19);
+  EXPECT_EQ(tm.tmDescent, 7);
+  EXPECT_EQ(tm.tmInternalLeading, 3);
+  // Liberation Mono is as wide as Courier New: 0.6 em a character.
+  win::SIZE s;
+  win::GetTextExtentPoint32A(ic, "0123456789", 10, &s);
+  EXPECT_NEAR(s.cx, 138, 10);
+  // A Big5 character is measured as one character.
+  win::SelectObject(ic, ming);
+  win::GetTextExtentPoint32A(ic, "中", -1, &s);
+  EXPECT_EQ(s.cx, 34);
+  win::DeleteDC(ic);
+  win::DeleteObject(ming);
+  win::DeleteObject(courier);
+}
+
+TEST(Fonts, DeterministicMetricFont) {
+  Deterministic on;
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC ic = win::CreateICA(nullptr, "Recorder", nullptr, nullptr);
+  win::HFONT f = Font("Anything", -21);
+  win::SelectObject(ic, f);
+  win::SIZE s;
+  win::GetTextExtentPoint32A(ic, "ab中", -1, &s);
+  EXPECT_EQ(s.cx, 11 + 11 + 21);
+  EXPECT_EQ(s.cy, 21);
+  win::TEXTMETRICA tm;
+  win::GetTextMetricsA(ic, &tm);
+  EXPECT_EQ(tm.tmAscent, 17);
+  // Justification spreads the extra pixels over the blanks.
+  win::SetTextJustification(ic, 5, 2);
+  win::GetTextExtentPoint32A(ic, "a b c", -1, &s);
+  EXPECT_EQ(s.cx, 5 * 11 + 5);
+  win::SetTextJustification(ic, 0, 0);
+  // Tabs: stops relative to the origin.
+  int tabs[] = {100, 200};
+  win::DWORD ext = win::GetTabbedTextExtentA(ic, "a\tb\tc", -1, 2, tabs);
+  EXPECT_EQ(ext & 0xFFFF, 211u);
+  EXPECT_EQ(ext >> 16, 21u);
+  // Word breaking: lines that fit, a long word left whole.
+  win::RECT r{0, 0, 60, 0};
+  EXPECT_EQ(win::DrawTextA(ic, "aa bb cc\r\ndddddddd", -1, &r, win::DT_CALCRECT | win::DT_WORDBREAK), 3 * 21);
+  EXPECT_EQ(r.right, 88);
+  r = {0, 0, 60, 0};
+  win::DrawTextA(ic, "&File", -1, &r, win::DT_CALCRECT | win::DT_SINGLELINE);
+  EXPECT_EQ(r.right, 44);  // the mnemonic sign is not drawn
+  win::DeleteDC(ic);
+  win::DeleteObject(f);
+}
+
+TEST(RecordingBackEnd, KeepsEveryCallInDevicePixels) {
+  Deterministic on;
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::DEVMODEA m = Custom(820, 1500);
+  m.dmFields |= win::DM_COPIES;
+  m.dmCopies = 2;
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, &m);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(win::StartPage(dc), win::SP_ERROR);  // no document yet
+  win::DOCINFOA di;
+  di.lpszDocName = "Receipt";
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  EXPECT_EQ(win::StartDocA(dc, &di), win::SP_ERROR);
+  EXPECT_EQ(win::EndPage(dc), win::SP_ERROR);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::HFONT f = Font("細明體", -34);
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::TextOutA(dc, 10, 20, "Hi", 2);
+  win::SetTextAlign(dc, win::TA_RIGHT | win::TA_BASELINE);
+  win::TextOutA(dc, 600, 100, "R", 1);
+  win::SetTextAlign(dc, win::TA_LEFT);
+  win::MoveToEx(dc, 0, 50, nullptr);
+  win::LineTo(dc, 640, 50);
+  win::IntersectClipRect(dc, 0, 0, 300, 300);
+  win::Rectangle(dc, 5, 60, 200, 160);
+  win::SelectClipRgn(dc, nullptr);
+  int tabs[] = {100};
+  win::TabbedTextOutA(dc, 10, 200, "a\tb", 3, 1, tabs, 10);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  const gdi::Job& j = jobs[0];
+  EXPECT_EQ(j.document, "Receipt");
+  EXPECT_EQ(j.copies, 2);
+  EXPECT_EQ(j.status, "done");
+  ASSERT_EQ(j.pages.size(), 1u);
+  const gdi::Page& p = j.pages[0];
+  EXPECT_EQ(p.width, 655);
+  EXPECT_EQ(p.heightTenths, 1500);
+  ASSERT_EQ(p.ops.size(), 6u);
+  EXPECT_EQ(p.ops[0].Describe(), "Text 10,20 \"Hi\" Liberation Sans 34");
+  EXPECT_EQ(p.ops[1].points[0].x, 600 - 17);
+  EXPECT_EQ(p.ops[1].points[0].y, 100 - 27);
+  EXPECT_EQ(p.ops[2].Describe(), "Line 0,50 640,50");
+  EXPECT_EQ(p.ops[3].Describe(), "Rect 5,60 200,160 clip 0,0,300,300");
+  EXPECT_EQ(p.ops[4].text, "a");
+  EXPECT_EQ(p.ops[5].points[0].x, 110);
+}
+
+TEST(CairoBackEnd, PdfPngAndJobRecord) {
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  win::DEVMODEA m = Custom(820, 1500);
+  win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, &m);
+  win::DOCINFOA di;
+  di.lpszDocName = "收據";
+  ASSERT_EQ(win::StartDocA(dc, &di), 1);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::HFONT f = Font("細明體", -34);
+  win::SelectObject(dc, f);
+  win::TextOutA(dc, 40, 40, "Total 中文測試", -1);
+  win::Rectangle(dc, 20, 20, 600, 300);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+
+  std::string folder = root.Host("C:\\Zolmet\\Printed\\Zolmet");
+  std::string pdf = folder + "/job-0001.pdf", png = folder + "/job-0001-p1.png";
+  ASSERT_TRUE(fs::exists(pdf));
+  std::string info = Shell("pdfinfo '" + pdf + "'");
+  EXPECT_NE(info.find("232.441 x 425.197 pts"), std::string::npos) << info;
+  std::string text = Shell("pdftotext -enc UTF-8 '" + pdf + "' -");
+  EXPECT_NE(text.find(cp::Big5ToUtf8("Total 中文測試")), std::string::npos) << text;
+  cairo_surface_t* img = cairo_image_surface_create_from_png(png.c_str());
+  ASSERT_EQ(cairo_surface_status(img), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(img), 655);
+  EXPECT_EQ(cairo_image_surface_get_height(img), 1199);
+  // The rectangle's top edge is black, the page around it white.
+  cairo_surface_flush(img);
+  auto* px = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(img));
+  int stride = cairo_image_surface_get_stride(img) / 4;
+  EXPECT_EQ(px[20 * stride + 300] & 0xFFFFFF, 0u);
+  EXPECT_EQ(px[10 * stride + 300] & 0xFFFFFF, 0xFFFFFFu);
+  cairo_surface_destroy(img);
+  std::string record = ReadFile(folder + "/job-0001.job");
+  EXPECT_NE(record.find("Printer=Zolmet\r\n"), std::string::npos);
+  EXPECT_NE(record.find("Document=收據\r\n"), std::string::npos);
+  EXPECT_NE(record.find("Status=done\r\n"), std::string::npos);
+  EXPECT_NE(record.find("Page1=820,1500,655,1199\r\n"), std::string::npos);
+
+  // The next job takes the next number; an aborted one leaves no files.
+  dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+  ASSERT_EQ(win::StartDocA(dc, &di), 2);
+  win::StartPage(dc);
+  win::EndPage(dc);
+  ASSERT_GT(win::AbortDoc(dc), 0);
+  win::DeleteDC(dc);
+  EXPECT_FALSE(fs::exists(folder + "/job-0002.pdf"));
+  EXPECT_FALSE(fs::exists(folder + "/job-0002-p1.png"));
+  EXPECT_NE(ReadFile(folder + "/job-0002.job").find("Status=aborted"), std::string::npos);
+}
+
+TEST(CairoBackEnd, FailuresAreReportedNotPassedAsPrinted) {
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.name = "Blocked";
+  z.output = "C:\\blocker\\out";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  WriteFile(root.Host("C:\\") + "/blocker", "a file where the folder should be");
+  win::HDC dc = win::CreateDCA(nullptr, "Blocked", nullptr, nullptr);
+  win::DOCINFOA di;
+  di.lpszDocName = "x";
+  EXPECT_EQ(win::StartDocA(dc, &di), win::SP_ERROR);
+  win::DeleteDC(dc);
+
+  // A command that fails makes the document fail; one that works gets the PDF.
+  z = spool::DemoReceiptPrinter();
+  z.name = "Handed";
+  z.command = "cp";
+  z.formats = {"pdf"};
+  std::string target = root.path() + "/handed.pdf";
+  z.command = "sh -c 'cp \"$0\" " + target + "'";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  dc = win::CreateDCA(nullptr, "Handed", nullptr, nullptr);
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::StartPage(dc);
+  ASSERT_GT(win::EndDoc(dc), 0);  // ends the open page first
+  win::DeleteDC(dc);
+  EXPECT_TRUE(fs::exists(target));
+  z.command = "false";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  dc = win::CreateDCA(nullptr, "Handed", nullptr, nullptr);
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  EXPECT_EQ(win::EndDoc(dc), win::SP_ERROR);
+  win::DeleteDC(dc);
+
+  // Printing to a named output file.
+  dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+  ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+  win::DeleteDC(dc);
+  dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+  di.lpszOutput = "C:\\Out\\receipt.pdf";
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::StartPage(dc);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  EXPECT_TRUE(fs::exists(root.Host("C:\\Out\\receipt.pdf")));
+  EXPECT_TRUE(fs::exists(root.Host("C:\\Out\\receipt-p1.png")));
+}
+
+TEST(Canvas, BitmapCanvasDrawsAtOnce) {
+  gdi::TBitmap bm;
+  bm.SetSize(40, 20);
+  gdi::TCanvas& c = bm.Canvas();
+  c.Brush.Color = gdi::clRed;
+  c.FillRect({0, 0, 10, 10});
+  c.Pen.Color = gdi::clBlue;
+  c.MoveTo(0, 15);
+  c.LineTo(40, 15);
+  auto px = bm.Pixels();
+  EXPECT_EQ(px[5 * 40 + 5] & 0xFFFFFF, 0xFF0000u);   // red in ARGB
+  EXPECT_EQ(px[5 * 40 + 20] & 0xFFFFFF, 0xFFFFFFu);  // still white
+  EXPECT_EQ(px[15 * 40 + 20] & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(c.PenPos().x, 40);
+}
+
+TEST(Canvas, FontSizeAndHeightFollowTheResolution) {
+  gdi::TFont f;
+  EXPECT_EQ(f.Size(), 8);
+  f.SetSize(12);
+  EXPECT_EQ(f.Height(), -16);
+  f.SetPixelsPerInch(203);
+  f.SetSize(12);
+  EXPECT_EQ(f.Height(), -34);
+  gdi::TFont g;
+  g.Assign(f);  // keeps the points under its own resolution
+  EXPECT_EQ(g.Height(), -16);
+  EXPECT_TRUE(g.Equals(f));
+}
+
+TEST(Bitmaps, DeviceIndependentBitsAndStretching) {
+  // 2 x 2, 24 bits, bottom-up: the first stored row is the bottom one.
+  unsigned char bits[2 * 8] = {0, 0, 255, 0, 255, 0, 0, 0,    // bottom: red, green
+                               255, 0, 0, 0, 0, 0, 0, 0};     // top: blue, black
+  win::BITMAPINFO bi{};
+  bi.bmiHeader.biWidth = 2;
+  bi.bmiHeader.biHeight = 2;
+  gdi::TBitmap target;
+  target.SetSize(20, 20);
+  ASSERT_EQ(win::StretchDIBits(target.DC(), 0, 0, 20, 20, 0, 0, 2, 2, bits, &bi, win::DIB_RGB_COLORS,
+                               win::SRCCOPY),
+            2);
+  auto px = target.Pixels();
+  EXPECT_EQ(px[2 * 20 + 2] & 0xFFFFFF, 0x0000FFu);     // top left blue
+  EXPECT_EQ(px[2 * 20 + 15] & 0xFFFFFF, 0x000000u);    // top right black
+  EXPECT_EQ(px[15 * 20 + 2] & 0xFFFFFF, 0xFF0000u);    // bottom left red
+  EXPECT_EQ(px[15 * 20 + 15] & 0xFFFFFF, 0x00FF00u);   // bottom right green
+  bi.bmiHeader.biBitCount = 16;
+  EXPECT_EQ(win::StretchDIBits(target.DC(), 0, 0, 20, 20, 0, 0, 2, 2, bits, &bi, 0, win::SRCCOPY), 0);
+
+  // A bitmap stretched onto another canvas; SRCAND keeps the darker.
+  gdi::TBitmap src;
+  src.SetSize(2, 1);
+  src.Canvas().Brush.Color = gdi::clBlack;
+  src.Canvas().FillRect({0, 0, 1, 1});
+  gdi::TBitmap dst;
+  dst.SetSize(4, 2);
+  dst.Canvas().Brush.Color = gdi::clRed;
+  dst.Canvas().FillRect({0, 0, 4, 2});
+  dst.Canvas().CopyMode = win::SRCAND;
+  dst.Canvas().StretchDraw({0, 0, 4, 2}, src);
+  px = dst.Pixels();
+  EXPECT_EQ(px[0] & 0xFFFFFF, 0u);            // black AND red
+  EXPECT_EQ(px[3] & 0xFFFFFF, 0xFF0000u);     // white AND red
+}
+
+TEST(RecordingBackEnd, ADeletedContextGivesUpItsDocument) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::StartPage(dc);
+  win::DeleteDC(dc);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "aborted");
+}
