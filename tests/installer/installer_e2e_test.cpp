@@ -53,7 +53,7 @@ class Terminal {
     for (int waited = 0; waited < timeoutMs; waited += 50) {
       size_t at = out_.find(text, mark_);
       if (at != std::string::npos && out_.find("> ", at) != std::string::npos) break;
-      if (!Read(50)) break;
+      if (!Read(50)) break;  // the program has ended
     }
     return out_.substr(mark_);
   }
@@ -65,7 +65,7 @@ class Terminal {
   // Waits for the program to end; its exit status, or -1.
   int Wait(int timeoutMs = 30000) {
     for (int waited = 0; waited < timeoutMs; waited += 50) {
-      Read(50);
+      if (!Read(50)) std::this_thread::sleep_for(std::chrono::milliseconds(50));
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         ended_ = true;
