@@ -51,6 +51,10 @@ class Table {
 enum class SectionResult { Found, NoSection, NotElf, Damaged, Unreadable };
 // Reads the resource section of the ELF file at HOSTPATH into BYTES.
 SectionResult ReadSection(const std::string& hostPath, std::string& bytes);
+// Reads only the entry TYPE/NAME of that section into DATA; NoSection when
+// the file has no such entry.
+SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std::string_view name,
+                        std::string& data);
 
 bool SameText(std::string_view a, std::string_view b);  // ASCII case ignored
 // Adds the texts of the resource error codes to SysErrorMessage.
