@@ -14,7 +14,7 @@ namespace {
 
 // The library's file name, taken when it is loaded.
 __attribute__((constructor)) void TakeModulePath() {
-  uuZolmetStart::ModulePath = win::ModuleFileNameOf(reinterpret_cast<const void*>(&DllGetClassObject));
+  uuZolmetStart::ModulePath() = win::ModuleFileNameOf(reinterpret_cast<const void*>(&DllGetClassObject));
 }
 
 }  // namespace
@@ -28,6 +28,6 @@ com::HRESULT DllGetClassObject(const com::CLSID* clsid, const com::IID* iid, voi
 
 com::HRESULT DllCanUnloadNow() { return ZolmetServer::CanUnloadNow(); }
 
-com::HRESULT DllRegisterServer() { return ZolmetServer::RegisterServer(uuZolmetStart::ModulePath); }
+com::HRESULT DllRegisterServer() { return ZolmetServer::RegisterServer(uuZolmetStart::ModulePath()); }
 
-com::HRESULT DllUnregisterServer() { return ZolmetServer::UnregisterServer(uuZolmetStart::ModulePath); }
+com::HRESULT DllUnregisterServer() { return ZolmetServer::UnregisterServer(uuZolmetStart::ModulePath()); }

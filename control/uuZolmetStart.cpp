@@ -10,7 +10,10 @@
 
 namespace uuZolmetStart {
 
-std::string ModulePath;
+std::string& ModulePath() {
+  static std::string path;
+  return path;
+}
 std::atomic<long> ObjectCount{0};
 std::atomic<long> LockCount{0};
 
@@ -293,7 +296,7 @@ HRESULT TZolmetStart::GetInfoSize(std::int32_t* Value) {
 
 HRESULT TZolmetStart::GetVer(BSTR* Value) {
   if (!Value) return E_POINTER;
-  return SafeCall([&] { *Value = ToWide(uuPrintMethods::GetVer(ModulePath)); });
+  return SafeCall([&] { *Value = ToWide(uuPrintMethods::GetVer(ModulePath())); });
 }
 
 HRESULT TZolmetStart::GetPrinterVer(BSTR* Value) {
@@ -308,7 +311,7 @@ HRESULT TZolmetStart::GetInnerVer(BSTR* Value) {
 
 HRESULT TZolmetStart::GetFileName(BSTR* Value) {
   if (!Value) return E_POINTER;
-  return SafeCall([&] { *Value = ToWide(ModulePath); });
+  return SafeCall([&] { *Value = ToWide(ModulePath()); });
 }
 
 HRESULT TZolmetStart::Invoice(const BSTR& Data, BSTR* Value) {

@@ -11,8 +11,8 @@
 
 namespace uuZolmetStart {
 
-// Full file name of the loaded control file.
-extern std::string ModulePath;
+// Full file name of the loaded control file (set when the library loads).
+std::string& ModulePath();
 
 // Live objects and server locks, for DllCanUnloadNow.
 extern std::atomic<long> ObjectCount;

@@ -15,17 +15,12 @@ thread_local std::string t_loadError;
 }
 
 std::string LibraryHostPath(const std::string& winPath) {
-  if (winPath.size() >= 3 && (winPath[0] == 'Z' || winPath[0] == 'z') && winPath[1] == ':' &&
-      winPath[2] == '\\') {
-    std::string p = cp::Big5ToUtf8(winPath.substr(2));
-    for (char& c : p)
-      if (c == '\\') c = '/';
-    return p;
-  }
-  return sysroot::HostPath(winPath);
+  std::string host = sysroot::HostPath(winPath);
+  if (!host.empty() && host.find('/') == std::string::npos) host = "./" + host;
+  return host;
 }
 
-HMODULE LoadLibrary(const std::string& winPath) {
+HLIBRARY LoadLibrary(const std::string& winPath) {
   t_loadError.clear();
   std::string host = LibraryHostPath(winPath);
   struct stat st;
@@ -43,7 +38,7 @@ HMODULE LoadLibrary(const std::string& winPath) {
   return h;
 }
 
-void* GetProcAddress(HMODULE module, const char* name) {
+void* GetProcAddress(HLIBRARY module, const char* name) {
   if (!module || !name) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -54,7 +49,7 @@ void* GetProcAddress(HMODULE module, const char* name) {
   return p;
 }
 
-bool FreeLibrary(HMODULE module) { return module && dlclose(module) == 0; }
+bool FreeLibrary(HLIBRARY module) { return module && dlclose(module) == 0; }
 
 std::string LibraryErrorText() { return t_loadError; }
 

@@ -2,19 +2,20 @@
 #pragma once
 #include <string>
 
+#include "platform/resources/resources.h"
+
 namespace win {
 
-using HMODULE = void*;
+// A library loaded for its code (resources.h's HMODULE reads files as data).
+using HLIBRARY = void*;
 
-constexpr unsigned ERROR_MOD_NOT_FOUND = 126;
-constexpr unsigned ERROR_PROC_NOT_FOUND = 127;
-constexpr unsigned ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 
-// Loads the shared library at a Windows path under the system root ("Z:\..."
-// names a host path outside it). Null with the last error set on failure.
-HMODULE LoadLibrary(const std::string& winPath);
-void* GetProcAddress(HMODULE module, const char* name);
-bool FreeLibrary(HMODULE module);
+// Loads the shared library at a Windows path ("Z:\..." names a host path
+// outside the system root). Null with the last error set on failure.
+HLIBRARY LoadLibrary(const std::string& winPath);
+void* GetProcAddress(HLIBRARY module, const char* name);
+bool FreeLibrary(HLIBRARY module);
 // The loader's own text for the last failure of this thread ("" if none).
 std::string LibraryErrorText();
 
@@ -22,7 +23,7 @@ std::string LibraryErrorText();
 // module name when given one of its functions).
 std::string ModuleFileNameOf(const void* address);
 
-// Host path for a Windows path, "Z:\" standing for the host's "/".
+// Host path of a library's Windows path; a bare name is in the working folder.
 std::string LibraryHostPath(const std::string& winPath);
 
 }  // namespace win

@@ -26,7 +26,7 @@ std::string VersionText(const TypeLib& lib) {
 }
 
 std::mutex g_modulesMutex;
-std::map<std::string, win::HMODULE> g_modules;  // Windows path -> loaded server
+std::map<std::string, win::HLIBRARY> g_modules;  // Windows path -> loaded server
 
 }  // namespace
 
@@ -114,7 +114,7 @@ HRESULT CoGetClassObject(const CLSID& clsid, const IID& iid, void** object) {
   std::string path = InprocServerPath(clsid);
   if (path.empty()) return REGDB_E_CLASSNOTREG;
   std::lock_guard<std::mutex> lock(g_modulesMutex);
-  win::HMODULE& module = g_modules[path];
+  win::HLIBRARY& module = g_modules[path];
   if (!module) module = win::LoadLibrary(path);
   if (!module) {
     g_modules.erase(path);
