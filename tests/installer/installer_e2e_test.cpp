@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/process/process.h"
+#include "platform/registry/registry.h"
 #include "platform/resources/resources.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
@@ -251,4 +252,64 @@ TEST_F(InstallerE2E, MissingResourceEndsInFailure) {
   EXPECT_EQ(t.Wait(), 0);
   EXPECT_FALSE(win::FileExists(kControl));
   EXPECT_EQ(RegLog(), "");
+}
+
+namespace {
+
+// A root laid out with the system's own tools (the real registration tool).
+class InstallerWithRealParts : public ::testing::Test {
+ protected:
+  testing_support::TempRoot root;
+  void SetUp() override {
+    std::string cmd = "\"" + BinPath("zolmet-sysroot") + "\" \"" + root.path() + "\" >/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  // What the page stand-in prints for CALLS.
+  std::string Page(const std::string& calls) {
+    std::string cmd = "ZOLMET_ROOT=\"" + root.path() + "\" \"" + BinPath("zolmet-page") + "\" " + calls + " 2>&1";
+    std::string out;
+    if (FILE* f = popen(cmd.c_str(), "r")) {
+      char buf[4096];
+      size_t n;
+      while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+      pclose(f);
+    }
+    return out;
+  }
+  std::string Install() {
+    Terminal t(BinPath("ZolmetInstall"), root.path());
+    t.WaitFor(U("開始 安裝/更新"));
+    t.Type("1");
+    t.WaitFor(U("避免衝突確認"));
+    t.Type("1");
+    std::string shown = t.WaitFor(U("結束"));
+    t.Type(shown.find(U("開始 安裝/更新")) == std::string::npos ? "1" : "2");
+    EXPECT_EQ(t.Wait(), 0);
+    return shown;
+  }
+};
+
+const std::string kServerKey = "CLSID\\{8070D7AB-9D3F-4EB9-9405-70447F713814}\\InprocServer32";
+
+}  // namespace
+
+TEST_F(InstallerWithRealParts, InstallRegisterAndAskTheControl) {
+  std::string shown = Install();
+  EXPECT_NE(shown.find(U("安裝/更新 成功")), std::string::npos) << shown;
+  EXPECT_NE(shown.find(U("ZolmetPrint.exe\n  不存在\n  建立新版本: \nZolmet.ocx\n  不存在\n"
+                         "  建立新版本: 1.0.0.27\n  安裝 OCX (0)\n")),
+            std::string::npos) << shown;
+  EXPECT_EQ(reg::GetValue(reg::Hive::ClassesRoot, kServerKey, ""), "C:\\Program Files\\Zolmet\\Zolmet.ocx");
+  EXPECT_EQ(reg::GetValue(reg::Hive::ClassesRoot, kServerKey, "ThreadingModel"), "Apartment");
+  EXPECT_EQ(Page("GetVer \\; GetPrinterVer"), "1,0,0,27\nv20090831a\n");
+
+  // An update over it: unregistered, replaced, registered again.
+  shown = Install();
+  EXPECT_NE(shown.find(U("安裝/更新 成功")), std::string::npos) << shown;
+  EXPECT_NE(shown.find(U("Zolmet.ocx\n  舊有版本: 1.0.0.27\n  解除 OCX (0)\n  建立新版本: 1.0.0.27\n"
+                         "  安裝 OCX (0)\n")),
+            std::string::npos) << shown;
+  EXPECT_EQ(reg::GetValue(reg::Hive::ClassesRoot, kServerKey, ""), "C:\\Program Files\\Zolmet\\Zolmet.ocx");
+  EXPECT_EQ(Page("GetVer \\; GetPrinterVer"), "1,0,0,27\nv20090831a\n");
+  EXPECT_TRUE(ReadFile(root.Host(kControl)) == ReadFile(BinPath("Zolmet.ocx")));
 }
