@@ -66,11 +66,13 @@ std::string HostPath(const std::string& winPath) {
     absolute = true;
   }
   bool trailing = !p.empty() && IsSep(p.back());
+  // As on Windows, ".." stops at the drive's root: nothing leaves the root.
+  const size_t floor = absolute ? out.string().size() : 0;
   std::string part;
   auto flush = [&] {
     if (part.empty() || part == ".") {
     } else if (part == "..") {
-      if (out.has_filename()) out = out.parent_path();
+      if (out.has_filename() && out.string().size() > floor) out = out.parent_path();
     } else {
       out /= absolute || !out.empty() ? MatchEntry(out.empty() ? fs::path(".") : out, part) : part;
     }

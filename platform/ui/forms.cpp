@@ -94,11 +94,9 @@ void TCustomForm::DoCreate() {
 
 void TCustomForm::SetVisible(bool v) {
   if (v == Visible()) return;
+  HandlerScope scope(this);
   TControl::SetVisible(v);
-  if (v && OnShow) {
-    HandlerScope scope(this);
-    OnShow(this);
-  }
+  if (v && OnShow) OnShow(this);
 }
 
 bool TCustomForm::CloseQuery() {
@@ -115,12 +113,10 @@ void TCustomForm::Close() {
     ModalResult = mrCancel;
     return;
   }
+  HandlerScope scope(this);  // a handler may free the form: it goes when Close is done
   if (!CloseQuery()) return;
   TCloseAction action = TCloseAction::caHide;
-  if (OnClose) {
-    HandlerScope scope(this);
-    OnClose(this, action);
-  }
+  if (OnClose) OnClose(this, action);
   if (action == TCloseAction::caNone) return;
   if (Application().MainForm() == this) {
     Hide();
@@ -287,6 +283,11 @@ void TApplication::Shutdown() {
   SetApplicationTitle("");
 }
 
+int TApplication::MessageBox(const std::string& text, const std::string& caption,
+                             unsigned flags) {
+  return ui::MessageBox(text, caption.empty() ? Title() : caption, flags);
+}
+
 void TApplication::PostMessage(std::function<void()> msg) {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -318,7 +319,7 @@ void TApplication::ShowException(const std::exception_ptr& e) {
   } catch (...) {
     text = "Unknown exception";
   }
-  MessageBox(text, Title(), MB_OK | MB_ICONERROR);
+  ui::MessageBox(text, Title(), MB_OK | MB_ICONERROR);
 }
 
 void TApplication::Dispatch(TObject* sender, const std::function<void()>& fn) {
@@ -386,12 +387,15 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     throw EStuckLoop("message loop cannot end: no form waits for an answer, "
                      "no timer runs and no message is posted");
   std::string name = "\"" + form->Caption + "\" (" + form->ClassName() + ")";
+  const std::vector<TButton*> buttons = form->Buttons();
   auto press = [&](int choice) {
-    std::vector<TButton*> buttons = form->Buttons();
-    if (choice == kCloseChoice) Dispatch(form, [&] { form->Close(); });
-    else Dispatch(buttons[static_cast<size_t>(choice)], [&] { buttons[static_cast<size_t>(choice)]->Click(); });
+    if (choice == kCloseChoice) {
+      Dispatch(form, [form] { form->Close(); });
+    } else {
+      TButton* b = buttons.at(static_cast<size_t>(choice));
+      Dispatch(b, [b] { b->Click(); });
+    }
   };
-  std::vector<TButton*> buttons = form->Buttons();
   if (std::optional<std::string> click = PopScriptedClick()) {
     autoAnswered = false;
     if (*click == "<close>") return press(kCloseChoice);

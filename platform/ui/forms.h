@@ -177,6 +177,9 @@ class TApplication : public TComponent {
   // Runs MSG from the loop (any thread may post).
   void PostMessage(std::function<void()> msg);
 
+  // A message box with the title as caption when CAPTION is empty.
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
   TExceptionEvent OnException;
   // Shows the current exception (call inside a catch): OnException when set,
   // else a message box with the exception's text and the title as caption.

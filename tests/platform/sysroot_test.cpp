@@ -16,6 +16,9 @@ TEST(SysRoot, MapsWindowsPathsUnderTheRoot) {
   EXPECT_EQ(sysroot::HostPath("c:\\Windows\\win.ini"), root.path() + "/C/Windows/win.ini");
   EXPECT_EQ(sysroot::HostPath("\\Windows"), root.path() + "/C/Windows");
   EXPECT_EQ(sysroot::HostPath("D:/a/../b/./c"), root.path() + "/D/b/c");
+  // ".." stops at the drive's root, so no path leaves the system root.
+  EXPECT_EQ(sysroot::HostPath("C:\\..\\..\\etc\\passwd"), root.path() + "/C/etc/passwd");
+  EXPECT_EQ(sysroot::HostPath("\\Windows\\..\\..\\x"), root.path() + "/C/x");
   EXPECT_EQ(sysroot::HostPath("rel\\dir"), "rel/dir");
   // An existing entry is found whatever the case of the name.
   EXPECT_EQ(sysroot::HostPath("C:\\WINDOWS\\SYSTEM32\\x.dll"),

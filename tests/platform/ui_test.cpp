@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <pty.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/process/clock.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
+
+using namespace ui;
+
+namespace {
+
+// These tests answer everything by script or by default: no terminal.
+const bool kNoTerminal = std::freopen("/dev/null", "r", stdin) != nullptr;
+
+class UiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kNoTerminal);
+    SetEchoDialogs(false);
+    ClearRecordedDialogs();
+    ClearScriptedAnswers();
+    ClearScriptedClicks();
+  }
+  void TearDown() override {
+    Application().Shutdown();
+    ClearScriptedAnswers();
+    ClearScriptedClicks();
+    SetEchoDialogs(true);
+  }
+};
+
+// A notice-like form: a label, a memo and two buttons.
+class TNotice : public TForm {
+ public:
+  explicit TNotice(TComponent* owner, int* destroyed = nullptr) : TForm(owner), destroyed_(destroyed) {
+    Caption = "notice";
+    lbNote = new TLabel(this);
+    lbNote->SetParent(this);
+    lbNote->Caption = "no printer";
+    Memo1 = new TMemo(this);
+    Memo1->SetParent(this);
+    Memo1->Lines.Add("PDF");
+    Memo1->Lines.Add("Fax");
+    bnPrint = new TButton(this);
+    bnPrint->Name = "bnPrint";
+    bnPrint->Caption = "print";
+    bnPrint->SetParent(this);
+    bnPrint->OnClick = [this](TObject*) {
+      if (MessageBox("use the default printer?", "note", MB_OKCANCEL) == IDOK) ModalResult = mrYes;
+    };
+    bnAbort = new TButton(this);
+    bnAbort->Name = "bnAbort";
+    bnAbort->Caption = "cancel";
+    bnAbort->ModalResult = mrNo;
+    bnAbort->SetParent(this);
+  }
+  ~TNotice() override {
+    if (destroyed_) ++*destroyed_;
+  }
+  TLabel* lbNote;
+  TMemo* Memo1;
+  TButton* bnPrint;
+  TButton* bnAbort;
+
+ private:
+  int* destroyed_;
+};
+
+}  // namespace
+
+TEST_F(UiTest, TimerThatDisablesItselfFiresOnceAndRunEndsOnTerminate) {
+  TApplication& app = Application();
+  TTimer* t = new TTimer(&app);
+  t->SetEnabled(false);
+  t->SetInterval(20);
+  int ticks = 0;
+  std::uint64_t started = win::MonotonicMs();
+  std::uint64_t firedAt = 0;
+  t->OnTimer = [&](TObject* sender) {
+    EXPECT_EQ(sender, t);
+    t->SetEnabled(false);
+    ++ticks;
+    firedAt = win::MonotonicMs();
+    // A second timer ends the loop a little later: the first must not fire again.
+    TTimer* end = new TTimer(&app);
+    end->SetInterval(60);
+    end->OnTimer = [&](TObject*) { app.Terminate(); };
+  };
+  t->SetEnabled(true);
+  app.ShowMainForm = false;
+  app.Run();
+  EXPECT_EQ(ticks, 1);
+  EXPECT_GE(firedAt - started, 20u);
+}
+
+TEST_F(UiTest, RepeatingTimerAndPostedMessagesRunFromTheLoop) {
+  TApplication& app = Application();
+  TTimer* t = new TTimer(&app);
+  t->SetInterval(1);
+  int ticks = 0;
+  t->OnTimer = [&](TObject*) {
+    if (++ticks == 3) app.PostMessage([&] { app.Terminate(); });
+  };
+  app.Run();
+  EXPECT_EQ(ticks, 3);
+  // A timer without a handler or with interval 0 does not run.
+  TTimer idle(nullptr);
+  EXPECT_FALSE(idle.Running());
+  idle.OnTimer = [](TObject*) {};
+  idle.SetInterval(0);
+  EXPECT_FALSE(idle.Running());
+}
+
+TEST_F(UiTest, LoopThatNothingCanEndThrowsInsteadOfHanging) {
+  TApplication& app = Application();
+  app.ShowMainForm = false;
+  app.CreateForm<TForm>();
+  EXPECT_THROW(app.Run(), EStuckLoop);
+
+  // A modal form whose default answer leaves it open.
+  TForm* f = NewForm<TForm>(nullptr);
+  f->Caption = "stubborn";
+  f->OnClose = [](TObject*, TCloseAction& a) { a = TCloseAction::caNone; };
+  try {
+    f->ShowModal();
+    FAIL() << "ShowModal returned";
+  } catch (const EStuckLoop& e) {
+    EXPECT_NE(std::string(e.what()).find("\"stubborn\""), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(f->Visible());
+  EXPECT_FALSE(f->Modal());
+  f->Free();
+
+  // A scripted click on a button that is not there is a script error.
+  TNotice* n = NewForm<TNotice>(nullptr);
+  ScriptClicks({"bnNowhere"});
+  EXPECT_THROW(n->ShowModal(), EStuckLoop);
+  n->Free();
+}
+
+TEST_F(UiTest, ScriptedClicksAnswerModalForms) {
+  TNotice* n = NewForm<TNotice>(nullptr);
+  // Print, refuse the question (the form stays), print again and agree.
+  ScriptClicks({"bnPrint", "bnPrint"});
+  ScriptAnswers({IDCANCEL, IDOK});
+  EXPECT_EQ(n->ShowModal(), mrYes);
+  EXPECT_FALSE(HasScriptedClick());
+  EXPECT_FALSE(n->Visible());
+
+  ScriptClicks({"bnAbort"});
+  EXPECT_EQ(n->ShowModal(), mrNo);
+  ScriptClicks({"<close>"});
+  EXPECT_EQ(n->ShowModal(), mrCancel);
+
+  auto rec = RecordedDialogs();
+  ASSERT_EQ(rec.size(), 5u);  // two questions, three forms
+  EXPECT_EQ(rec[0].kind, "MessageBox");
+  EXPECT_EQ(rec[0].answer, IDCANCEL);
+  EXPECT_EQ(rec[2].kind, "TNotice");
+  EXPECT_EQ(rec[2].caption, "notice");
+  EXPECT_EQ(rec[2].text, "no printer\rPDF\rFax");
+  EXPECT_EQ(rec[2].buttons, (std::vector<int>{0, mrNo}));
+  EXPECT_EQ(rec[2].answer, mrYes);
+  EXPECT_EQ(rec[3].answer, mrNo);
+  EXPECT_EQ(rec[4].answer, mrCancel);
+  n->Free();
+}
+
+TEST_F(UiTest, UnansweredModalFormTakesItsDefaultButtonElseCloses) {
+  TNotice* n = NewForm<TNotice>(nullptr);
+  EXPECT_EQ(n->ShowModal(), mrCancel);  // no default button: closed
+  n->bnAbort->Default = true;
+  EXPECT_EQ(n->ShowModal(), mrNo);
+  // A disabled or hidden default button is not pressed.
+  n->bnAbort->Enabled = false;
+  EXPECT_EQ(n->ShowModal(), mrCancel);
+  n->Free();
+}
+
+TEST_F(UiTest, TimerOrPostedMessageEndsModalLoop) {
+  TForm* f = NewForm<TForm>(nullptr);
+  TTimer* t = new TTimer(f);
+  t->SetInterval(10);
+  t->OnTimer = [&](TObject*) {
+    t->SetEnabled(false);
+    f->ModalResult = mrOk;
+  };
+  EXPECT_EQ(f->ShowModal(), mrOk);
+  Application().PostMessage([&] { f->ModalResult = mrRetry; });
+  EXPECT_EQ(f->ShowModal(), mrRetry);
+  // Terminate ends a modal loop with mrCancel.
+  Application().PostMessage([&] { Application().Terminate(); });
+  EXPECT_EQ(f->ShowModal(), mrCancel);
+  f->Free();
+}
+
+TEST_F(UiTest, ExceptionInDispatchedHandlerIsShownWithTheTitle) {
+  TApplication& app = Application();
+  app.SetTitle("Shop");
+  EXPECT_EQ(ApplicationTitle(), "Shop");
+  TTimer* t = new TTimer(&app);
+  t->SetInterval(1);
+  t->OnTimer = [&](TObject*) {
+    t->SetEnabled(false);
+    app.PostMessage([&] { app.Terminate(); });
+    throw std::runtime_error("tick failed");
+  };
+  app.ShowMainForm = false;
+  EXPECT_NO_THROW(app.Run());
+  auto rec = RecordedDialogs();
+  ASSERT_EQ(rec.size(), 1u);
+  EXPECT_EQ(rec[0].caption, "Shop");
+  EXPECT_EQ(rec[0].text, "tick failed");
+  EXPECT_EQ(rec[0].icon, MB_ICONERROR);
+
+  // Raised in a click inside a modal loop: shown, and the modal caller goes on.
+  app.Shutdown();  // Run left the application terminated
+  app.SetTitle("Shop");
+  ClearRecordedDialogs();
+  TNotice* n = NewForm<TNotice>(nullptr);
+  n->bnPrint->OnClick = [](TObject*) { throw std::runtime_error("click failed"); };
+  ScriptClicks({"bnPrint", "bnAbort"});
+  EXPECT_EQ(n->ShowModal(), mrNo);
+  rec = RecordedDialogs();
+  ASSERT_GE(rec.size(), 1u);
+  EXPECT_EQ(rec[0].text, "click failed");
+  EXPECT_EQ(rec[0].caption, "Shop");
+  n->Free();
+
+  // OnException takes over.
+  std::string seen;
+  app.OnException = [&](TObject*, const std::exception_ptr& e) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& ex) {
+      seen = ex.what();
+    }
+  };
+  app.PostMessage([] { throw std::runtime_error("posted failed"); });
+  app.ProcessMessages();
+  EXPECT_EQ(seen, "posted failed");
+}
+
+TEST_F(UiTest, FormFreedInsideItsOwnHandlerGoesWhenTheHandlerIsDone) {
+  int destroyed = 0;
+  TNotice* n = NewForm<TNotice>(nullptr, &destroyed);
+  bool stillThere = false;
+  n->bnAbort->OnClick = [&](TObject*) {
+    n->Free();
+    stillThere = destroyed == 0;
+    n->Memo1->Lines.Add("touched after Free");  // must still be valid here
+  };
+  n->Show();
+  n->bnAbort->Click();
+  EXPECT_TRUE(stillThere);
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_TRUE(Application().Forms().empty());
+
+  // Freed by its own OnClose while it closes: Close finishes first.
+  destroyed = 0;
+  n = NewForm<TNotice>(nullptr, &destroyed);
+  n->OnClose = [&](TObject*, TCloseAction&) { n->Free(); };
+  n->Show();
+  n->Close();
+  EXPECT_EQ(destroyed, 1);
+
+  // Close with caFree from a modal form: freed by the loop afterwards.
+  destroyed = 0;
+  n = NewForm<TNotice>(nullptr, &destroyed);
+  n->OnClose = [](TObject*, TCloseAction& a) { a = TCloseAction::caFree; };
+  ScriptClicks({"bnAbort"});
+  EXPECT_EQ(n->ShowModal(), mrNo);
+  EXPECT_EQ(destroyed, 0);
+  Application().ProcessMessages();
+  EXPECT_EQ(destroyed, 1);
+
+  // Released and then freed by its owner first: freed once.
+  destroyed = 0;
+  TComponent* owner = new TComponent(nullptr);
+  n = NewForm<TNotice>(owner, &destroyed);
+  n->Release();
+  owner->Free();
+  Application().ProcessMessages();
+  EXPECT_EQ(destroyed, 1);
+}
+
+TEST_F(UiTest, MainFormClosingEndsRunAndOwnerFreesItsForms) {
+  TApplication& app = Application();
+  int destroyed = 0;
+  TNotice* main = app.CreateForm<TNotice>();
+  EXPECT_EQ(app.MainForm(), main);
+  NewForm<TNotice>(main, &destroyed);
+  main->bnAbort->ModalResult = mrNone;
+  main->bnAbort->OnClick = [&](TObject*) { main->Close(); };
+  ScriptClicks({"bnAbort"});
+  app.Run();  // shows the main form; the scripted click closes it
+  EXPECT_TRUE(app.Terminated());
+  app.Shutdown();
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(app.MainForm(), nullptr);
+  EXPECT_FALSE(app.Terminated());
+}
+
+TEST_F(UiTest, AlignedPanelsShareTheClientArea) {
+  TForm* f = NewForm<TForm>(nullptr);
+  f->SetClientWidth(345);
+  f->SetClientHeight(112);
+  TPanel* top = new TPanel(f);
+  top->SetParent(f);
+  top->SetHeight(30);
+  top->SetAlign(TAlign::alTop);
+  TPanel* client = new TPanel(f);
+  client->SetParent(f);
+  client->SetAlign(TAlign::alClient);
+  client->BorderWidth = 5;
+  TMemo* m = new TMemo(f);
+  m->SetParent(client);
+  m->SetAlign(TAlign::alClient);
+  EXPECT_EQ(top->Width(), 345);
+  EXPECT_EQ(client->Top(), 30);
+  EXPECT_EQ(client->Height(), 82);
+  EXPECT_EQ(m->Left(), 5);
+  EXPECT_EQ(m->Width(), 335);
+  f->SetClientHeight(200);
+  EXPECT_EQ(client->Height(), 170);
+  EXPECT_EQ(m->Height(), 160);
+  top->Hide();
+  EXPECT_EQ(client->Top(), 0);
+  f->Free();
+
+  TFont font;
+  font.SetSize(12);
+  EXPECT_EQ(font.Height, -16);
+  EXPECT_EQ(font.Size(), 12);
+  TMemoLines lines;
+  lines.SetText("a\r\nb\rc\n\nd");
+  EXPECT_EQ(lines.Count(), 5);
+  EXPECT_EQ(lines.Text(), "a\r\nb\r\nc\r\n\r\nd\r\n");
+}
+
+// A modal form on a real terminal offers its buttons and takes the answer.
+TEST_F(UiTest, ModalFormOnTerminalOffersItsButtons) {
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetEchoDialogs(true);
+    TNotice* n = NewForm<TNotice>(nullptr);
+    int r = n->ShowModal();  // "2" picks bnAbort
+    _exit(r == mrNo ? 0 : 10 + r);
+  }
+  std::string out;
+  char buf[256];
+  while (out.find("> ") == std::string::npos) {
+    ssize_t k = read(master, buf, sizeof buf);
+    ASSERT_GT(k, 0) << out;
+    out.append(buf, static_cast<size_t>(k));
+  }
+  EXPECT_NE(out.find("1) print"), std::string::npos) << out;
+  EXPECT_NE(out.find("2) cancel"), std::string::npos) << out;
+  EXPECT_NE(out.find("(close)"), std::string::npos) << out;
+  EXPECT_NE(out.find("no printer"), std::string::npos) << out;
+  ASSERT_EQ(write(master, "2\n", 2), 2);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
