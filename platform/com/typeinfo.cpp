@@ -1,6 +1,9 @@
 #include "typeinfo.h"
 
 #include <memory>
+#include <sstream>
+
+#include "platform/resources/resources.h"
 
 namespace com {
 namespace {
@@ -119,6 +122,116 @@ HRESULT InvokeByType(const TypeInfo& type, DISPID id, std::uint16_t flags, DISPP
   }
   if (result) *result = f->result == VT_EMPTY ? VARIANT() : ret;
   return hr;
+}
+
+namespace {
+
+const char* KindName(TypeKind k) {
+  switch (k) {
+    case TypeKind::Dual: return "dual";
+    case TypeKind::DispInterface: return "dispinterface";
+    case TypeKind::CoClass: return "coclass";
+    case TypeKind::Enum: return "enum";
+  }
+  return "?";
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (true) {
+    size_t tab = line.find('\t', start);
+    out.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return out;
+    start = tab + 1;
+  }
+}
+
+}  // namespace
+
+std::string SaveTypeLib(const TypeLib& lib) {
+  std::ostringstream out;
+  out << "typelib\t" << lib.name << "\t" << lib.helpString << "\t" << GuidToString(lib.libid) << "\t" << lib.major
+      << "\t" << lib.minor << "\t" << lib.lcid << "\n";
+  for (const auto& g : lib.imports) out << "import\t" << GuidToString(g) << "\n";
+  for (const auto& t : lib.types) {
+    out << "type\t" << KindName(t.kind) << "\t" << t.name << "\t" << GuidToString(t.guid) << "\t" << t.helpString
+        << "\t" << GuidToString(t.defaultInterface) << "\t" << GuidToString(t.defaultSource) << "\n";
+    for (const auto& f : t.funcs) {
+      out << "func\t" << f.name << "\t" << f.id << "\t" << static_cast<int>(f.kind) << "\t" << f.result;
+      for (const auto& p : f.params) out << "\t" << p.name << "\t" << p.vt;
+      out << "\n";
+    }
+    for (const auto& [name, value] : t.enumValues) out << "value\t" << name << "\t" << value << "\n";
+  }
+  return out.str();
+}
+
+bool LoadTypeLib(const std::string& bytes, TypeLib& out) {
+  TypeLib lib;
+  std::istringstream in(bytes);
+  std::string line;
+  bool header = false;
+  try {
+    while (std::getline(in, line)) {
+      std::vector<std::string> f = Fields(line);
+      if (f[0] == "typelib" && f.size() == 7 && !header) {
+        lib.name = f[1];
+        lib.helpString = f[2];
+        if (!GuidFromString(f[3], lib.libid)) return false;
+        lib.major = static_cast<std::uint16_t>(std::stoul(f[4]));
+        lib.minor = static_cast<std::uint16_t>(std::stoul(f[5]));
+        lib.lcid = static_cast<LCID>(std::stoul(f[6]));
+        header = true;
+      } else if (f[0] == "import" && f.size() == 2 && header) {
+        GUID g;
+        if (!GuidFromString(f[1], g)) return false;
+        lib.imports.push_back(g);
+      } else if (f[0] == "type" && f.size() == 7 && header) {
+        TypeInfo t;
+        static const TypeKind kinds[] = {TypeKind::Dual, TypeKind::DispInterface, TypeKind::CoClass, TypeKind::Enum};
+        bool known = false;
+        for (TypeKind k : kinds)
+          if (f[1] == KindName(k)) {
+            t.kind = k;
+            known = true;
+          }
+        t.name = f[2];
+        t.helpString = f[4];
+        if (!known || !GuidFromString(f[3], t.guid) || !GuidFromString(f[5], t.defaultInterface) ||
+            !GuidFromString(f[6], t.defaultSource))
+          return false;
+        lib.types.push_back(t);
+      } else if (f[0] == "func" && f.size() >= 5 && f.size() % 2 == 1 && !lib.types.empty()) {
+        int kind = std::stoi(f[3]);
+        if (kind != 1 && kind != 2 && kind != 4) return false;
+        FuncDesc fd{f[1], std::stoi(f[2]), static_cast<InvokeKind>(kind), {},
+                    static_cast<std::uint16_t>(std::stoul(f[4]))};
+        for (size_t i = 5; i + 1 < f.size(); i += 2)
+          fd.params.push_back({f[i], static_cast<std::uint16_t>(std::stoul(f[i + 1]))});
+        lib.types.back().funcs.push_back(fd);
+      } else if (f[0] == "value" && f.size() == 3 && !lib.types.empty()) {
+        lib.types.back().enumValues.emplace_back(f[1], std::stoi(f[2]));
+      } else {
+        return false;
+      }
+    }
+  } catch (...) {
+    return false;
+  }
+  if (!header) return false;
+  out = std::move(lib);
+  return true;
+}
+
+bool LoadTypeLibFromFile(const std::string& winPath, TypeLib& out) {
+  win::HMODULE module = win::LoadLibraryAsDataFile(winPath);
+  if (!module) return false;
+  win::HRSRC res = win::FindResource(module, "1", "TYPELIB");
+  if (!res) return false;
+  const void* data = win::LockResource(win::LoadResource(module, res));
+  if (!data) return false;
+  return LoadTypeLib(std::string(static_cast<const char*>(data), win::SizeofResource(module, res)), out);
 }
 
 }  // namespace com

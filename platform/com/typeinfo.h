@@ -66,4 +66,11 @@ using MemberCall = std::function<HRESULT(const FuncDesc& member, std::vector<VAR
 HRESULT InvokeByType(const TypeInfo& type, DISPID id, std::uint16_t flags, DISPPARAMS& params,
                      VARIANT* result, EXCEPINFO* excep, unsigned* argErr, const MemberCall& call);
 
+// The type library as the bytes of a "TYPELIB" resource, and back. False
+// when BYTES is not a well-formed library.
+std::string SaveTypeLib(const TypeLib& lib);
+bool LoadTypeLib(const std::string& bytes, TypeLib& out);
+// Reads type-library resource 1 of the module file at WINPATH.
+bool LoadTypeLibFromFile(const std::string& winPath, TypeLib& out);
+
 }  // namespace com

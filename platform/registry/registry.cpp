@@ -40,11 +40,6 @@ std::string Clean(const std::string& path) {
   return out;
 }
 
-std::string Parent(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
 std::string Escape(const std::string& s) {
   std::string out;
   for (unsigned char c : s) {
@@ -170,14 +165,21 @@ const char* HiveName(Hive hive) {
 }
 
 Tree::Key& Tree::Ensure(const std::string& rawPath) {
-  std::string path = Clean(rawPath);
-  std::string folded = Fold(path);
-  auto it = keys_.find(folded);
-  if (it != keys_.end()) return it->second;
-  if (!path.empty()) Ensure(Parent(path));
-  Key& k = keys_[folded];
-  k.path = path;
-  return k;
+  const std::string path = Clean(rawPath);
+  // The hive, then every ancestor from the top down, then the key itself.
+  auto ensureOne = [this](const std::string& p) -> Key& {
+    auto [it, inserted] = keys_.try_emplace(Fold(p));
+    if (inserted) it->second.path = p;
+    return it->second;
+  };
+  Key* key = &ensureOne("");
+  for (size_t pos = 0; !path.empty();) {
+    size_t slash = path.find('\\', pos);
+    key = &ensureOne(path.substr(0, slash));
+    if (slash == std::string::npos) break;
+    pos = slash + 1;
+  }
+  return *key;
 }
 
 bool Tree::KeyExists(const std::string& path) const {
