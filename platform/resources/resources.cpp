@@ -1,5 +1,6 @@
 #include "resources.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
@@ -293,6 +294,7 @@ struct Module {
 namespace {
 
 std::mutex g_modulesMutex;
+std::vector<std::unique_ptr<Module>> g_dataFiles;  // opened with LoadLibraryAsDataFile
 std::map<std::string, std::unique_ptr<Module>>& Modules() {
   static std::map<std::string, std::unique_ptr<Module>> m;
   return m;
@@ -412,13 +414,31 @@ HMODULE ModuleFromAddress(const void* address) {
 }
 
 HMODULE LoadLibraryAsDataFile(const std::string& winPath) {
+  rsrc::RegisterErrorMessages();
   std::string host = sysroot::HostPath(winPath);
   struct stat st;
   if (stat(host.c_str(), &st) != 0) {
     SetLastErrorFromErrno(errno);
     return nullptr;
   }
-  return ModuleFor(host);
+  // Each opening reads the file as it is then.
+  auto module = std::make_unique<Module>();
+  module->hostPath = host;
+  std::lock_guard<std::mutex> lock(g_modulesMutex);
+  g_dataFiles.push_back(std::move(module));
+  return g_dataFiles.back().get();
+}
+
+bool FreeLibraryAsDataFile(HMODULE module) {
+  std::lock_guard<std::mutex> lock(g_modulesMutex);
+  auto it = std::find_if(g_dataFiles.begin(), g_dataFiles.end(),
+                         [module](const auto& m) { return m.get() == module; });
+  if (it == g_dataFiles.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  g_dataFiles.erase(it);
+  return true;
 }
 
 std::string ModuleHostPath(HMODULE module) { return module ? module->hostPath : kSelf; }

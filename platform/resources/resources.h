@@ -83,8 +83,11 @@ using HGLOBAL = const ResourceInfo*;
 HMODULE GetModuleHandle(const std::string& name = "");
 // The loaded module (program or shared library) holding ADDRESS.
 HMODULE ModuleFromAddress(const void* address);
-// A module file opened only to read its resources (a Windows path).
+// A module file opened only to read its resources (a Windows path), as it
+// is at this call; FreeLibraryAsDataFile lets it go, with its resources.
 HMODULE LoadLibraryAsDataFile(const std::string& winPath);
+// Only for modules opened as data files; loaded modules stay.
+bool FreeLibraryAsDataFile(HMODULE module);
 // The module's file name (host path, for messages and tests).
 std::string ModuleHostPath(HMODULE module);
 
