@@ -238,3 +238,23 @@ TEST_F(InstallerTest, WithNobodyToAnswerTheQuestionTakesNo) {
   EXPECT_TRUE(Memo().empty());
   EXPECT_FALSE(win::DirectoryExists("C:\\Program Files\\Zolmet"));
 }
+
+TEST_F(InstallerTest, ProgramLoopDrivenByScriptedClicksAndAnswers) {
+  // The form as the program block runs it: shown, its buttons pressed.
+  ui::Application().Shutdown();
+  ui::Application().Initialize();
+  ui::Application().SetTitle("Dravik ActiveX 安裝包");
+  form = ui::Application().CreateForm<TzfMain>();
+  ui::ClearRecordedDialogs();
+  ui::ScriptClicks({"bnRegFiles", "bnClose"});
+  ui::ScriptAnswers({ui::IDYES, ui::IDOK});
+  ui::Application().Run();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  auto dialogs = ui::RecordedDialogs();
+  ASSERT_EQ(dialogs.size(), 2u);
+  EXPECT_EQ(dialogs[1].caption, "Dravik ActiveX 安裝包");
+  EXPECT_EQ(dialogs[1].text, "安裝/更新 成功");
+  EXPECT_TRUE(win::FileExists(kPrinter));
+  EXPECT_TRUE(win::FileExists(kControl));
+  EXPECT_FALSE(form->bnRegFiles->Enabled);
+}
