@@ -88,7 +88,7 @@ class TZolmetStart final : public Zolmet_TLB::IZolmetStart,
     if (OnKeyPress) OnKeyPress(key);
   }
 
-  // The form's size and its key preview state.
+  // The form's size in pixels.
   static constexpr int kWidth = 219, kHeight = 125;
 
  private:
