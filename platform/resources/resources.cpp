@@ -1,5 +1,6 @@
 #include "resources.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
@@ -122,8 +123,12 @@ class File {
   FILE* f_;
 };
 
+struct Location {
+  std::uint64_t offset = 0, size = 0;
+};
+
 template <typename Ehdr, typename Shdr>
-SectionResult ReadSectionOf(File& f, std::uint64_t fileSize, std::string& bytes) {
+SectionResult LocateSectionOf(File& f, std::uint64_t fileSize, Location& where) {
   Ehdr eh;
   if (!f.Read(0, &eh, sizeof eh)) return SectionResult::Damaged;
   if (eh.e_shoff == 0) return SectionResult::NoSection;
@@ -156,34 +161,95 @@ SectionResult ReadSectionOf(File& f, std::uint64_t fileSize, std::string& bytes)
     if (std::strcmp(names.c_str() + sh.sh_name, kSectionName) != 0) continue;
     if (sh.sh_type == SHT_NOBITS || sh.sh_offset > fileSize || sh.sh_size > fileSize - sh.sh_offset)
       return SectionResult::Damaged;
-    try {
-      bytes.assign(sh.sh_size, '\0');
-    } catch (const std::bad_alloc&) {
-      return SectionResult::Damaged;
-    }
-    if (!bytes.empty() && !f.Read(sh.sh_offset, bytes.data(), bytes.size()))
-      return SectionResult::Unreadable;
+    where.offset = sh.sh_offset;
+    where.size = sh.sh_size;
     return SectionResult::Found;
   }
   return SectionResult::NoSection;
+}
+
+// Opens HOSTPATH and finds its resource section.
+SectionResult Locate(const std::string& hostPath, std::unique_ptr<File>& f, Location& where) {
+  struct stat st;
+  if (stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return SectionResult::Unreadable;
+  f = std::make_unique<File>(hostPath);
+  if (!f->ok()) return SectionResult::Unreadable;
+  unsigned char ident[EI_NIDENT];
+  if (!f->Read(0, ident, sizeof ident) || std::memcmp(ident, ELFMAG, SELFMAG) != 0 ||
+      ident[EI_DATA] != ELFDATA2LSB)
+    return SectionResult::NotElf;
+  auto size = static_cast<std::uint64_t>(st.st_size);
+  if (ident[EI_CLASS] == ELFCLASS64) return LocateSectionOf<Elf64_Ehdr, Elf64_Shdr>(*f, size, where);
+  if (ident[EI_CLASS] == ELFCLASS32) return LocateSectionOf<Elf32_Ehdr, Elf32_Shdr>(*f, size, where);
+  return SectionResult::NotElf;
+}
+
+bool ReadBytes(File& f, std::uint64_t pos, std::uint64_t size, std::string& out) {
+  try {
+    out.assign(size, '\0');
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return out.empty() || f.Read(pos, out.data(), out.size());
 }
 
 }  // namespace
 
 SectionResult ReadSection(const std::string& hostPath, std::string& bytes) {
   bytes.clear();
-  struct stat st;
-  if (stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return SectionResult::Unreadable;
-  File f(hostPath);
-  if (!f.ok()) return SectionResult::Unreadable;
-  unsigned char ident[EI_NIDENT];
-  if (!f.Read(0, ident, sizeof ident) || std::memcmp(ident, ELFMAG, SELFMAG) != 0 ||
-      ident[EI_DATA] != ELFDATA2LSB)
-    return SectionResult::NotElf;
-  auto size = static_cast<std::uint64_t>(st.st_size);
-  if (ident[EI_CLASS] == ELFCLASS64) return ReadSectionOf<Elf64_Ehdr, Elf64_Shdr>(f, size, bytes);
-  if (ident[EI_CLASS] == ELFCLASS32) return ReadSectionOf<Elf32_Ehdr, Elf32_Shdr>(f, size, bytes);
-  return SectionResult::NotElf;
+  std::unique_ptr<File> f;
+  Location where;
+  SectionResult r = Locate(hostPath, f, where);
+  if (r != SectionResult::Found) return r;
+  if (!ReadBytes(*f, where.offset, where.size, bytes)) {
+    bytes.clear();
+    return SectionResult::Unreadable;
+  }
+  return SectionResult::Found;
+}
+
+SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std::string_view name,
+                        std::string& data) {
+  data.clear();
+  std::unique_ptr<File> f;
+  Location where;
+  SectionResult r = Locate(hostPath, f, where);
+  if (r != SectionResult::Found) return r;
+  // The table as Table::Parse checks it, read entry by entry.
+  const std::uint64_t size = where.size;
+  std::string head;
+  if (size < kHeader || !ReadBytes(*f, where.offset, kHeader, head) ||
+      std::memcmp(head.data(), kMagic, 4) != 0)
+    return SectionResult::Damaged;
+  std::uint64_t count = GetLE(head, 4, 4);
+  std::uint64_t pos = kHeader;
+  bool found = false;
+  std::uint64_t dataAt = 0, dataSize = 0;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::string eh;
+    if (size - pos < kEntryHeader || !ReadBytes(*f, where.offset + pos, kEntryHeader, eh))
+      return SectionResult::Damaged;
+    std::uint64_t typeLen = GetLE(eh, 0, 4), nameLen = GetLE(eh, 4, 4);
+    std::uint64_t off = GetLE(eh, 8, 8), len = GetLE(eh, 16, 8);
+    pos += kEntryHeader;
+    if (size - pos < typeLen || size - pos - typeLen < nameLen) return SectionResult::Damaged;
+    if (off > size || len > size - off) return SectionResult::Damaged;
+    std::string names;
+    if (!ReadBytes(*f, where.offset + pos, typeLen + nameLen, names)) return SectionResult::Damaged;
+    if (!found && SameText(std::string_view(names).substr(0, typeLen), type) &&
+        SameText(std::string_view(names).substr(typeLen), name)) {
+      found = true;
+      dataAt = off;
+      dataSize = len;
+    }
+    pos += typeLen + nameLen;
+  }
+  if (!found) return SectionResult::NoSection;
+  if (!ReadBytes(*f, where.offset + dataAt, dataSize, data)) {
+    data.clear();
+    return SectionResult::Unreadable;
+  }
+  return SectionResult::Found;
 }
 
 }  // namespace rsrc
@@ -228,6 +294,7 @@ struct Module {
 namespace {
 
 std::mutex g_modulesMutex;
+std::vector<std::unique_ptr<Module>> g_dataFiles;  // opened with LoadLibraryAsDataFile
 std::map<std::string, std::unique_ptr<Module>>& Modules() {
   static std::map<std::string, std::unique_ptr<Module>> m;
   return m;
@@ -347,13 +414,31 @@ HMODULE ModuleFromAddress(const void* address) {
 }
 
 HMODULE LoadLibraryAsDataFile(const std::string& winPath) {
+  rsrc::RegisterErrorMessages();
   std::string host = sysroot::HostPath(winPath);
   struct stat st;
   if (stat(host.c_str(), &st) != 0) {
     SetLastErrorFromErrno(errno);
     return nullptr;
   }
-  return ModuleFor(host);
+  // Each opening reads the file as it is then.
+  auto module = std::make_unique<Module>();
+  module->hostPath = host;
+  std::lock_guard<std::mutex> lock(g_modulesMutex);
+  g_dataFiles.push_back(std::move(module));
+  return g_dataFiles.back().get();
+}
+
+bool FreeLibraryAsDataFile(HMODULE module) {
+  std::lock_guard<std::mutex> lock(g_modulesMutex);
+  auto it = std::find_if(g_dataFiles.begin(), g_dataFiles.end(),
+                         [module](const auto& m) { return m.get() == module; });
+  if (it == g_dataFiles.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  g_dataFiles.erase(it);
+  return true;
 }
 
 std::string ModuleHostPath(HMODULE module) { return module ? module->hostPath : kSelf; }

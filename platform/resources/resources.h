@@ -51,6 +51,10 @@ class Table {
 enum class SectionResult { Found, NoSection, NotElf, Damaged, Unreadable };
 // Reads the resource section of the ELF file at HOSTPATH into BYTES.
 SectionResult ReadSection(const std::string& hostPath, std::string& bytes);
+// Reads only the entry TYPE/NAME of that section into DATA; NoSection when
+// the file has no such entry.
+SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std::string_view name,
+                        std::string& data);
 
 bool SameText(std::string_view a, std::string_view b);  // ASCII case ignored
 // Adds the texts of the resource error codes to SysErrorMessage.
@@ -79,8 +83,11 @@ using HGLOBAL = const ResourceInfo*;
 HMODULE GetModuleHandle(const std::string& name = "");
 // The loaded module (program or shared library) holding ADDRESS.
 HMODULE ModuleFromAddress(const void* address);
-// A module file opened only to read its resources (a Windows path).
+// A module file opened only to read its resources (a Windows path), as it
+// is at this call; FreeLibraryAsDataFile lets it go, with its resources.
 HMODULE LoadLibraryAsDataFile(const std::string& winPath);
+// Only for modules opened as data files; loaded modules stay.
+bool FreeLibraryAsDataFile(HMODULE module);
 // The module's file name (host path, for messages and tests).
 std::string ModuleHostPath(HMODULE module);
 

@@ -82,31 +82,22 @@ namespace {
 // about a file it has just replaced), or false with the last error set.
 bool ReadVersionBlock(const std::string& fileName, std::string& block) {
   rsrc::RegisterErrorMessages();
-  std::string bytes;
-  rsrc::SectionResult r = rsrc::ReadSection(sysroot::HostPath(fileName), bytes);
+  rsrc::SectionResult r =
+      rsrc::ReadEntry(sysroot::HostPath(fileName), rsrc::kVersionType, rsrc::kVersionName, block);
   if (r != rsrc::SectionResult::Found) {
+    block.clear();
     SetLastError(r == rsrc::SectionResult::Unreadable ? ERROR_FILE_NOT_FOUND
                  : r == rsrc::SectionResult::NoSection ? ERROR_RESOURCE_TYPE_NOT_FOUND
                                                        : ERROR_BAD_EXE_FORMAT);
     return false;
   }
-  rsrc::Table table;
-  if (!table.Parse(std::move(bytes))) {
-    SetLastError(ERROR_BAD_EXE_FORMAT);
-    return false;
-  }
-  const auto* item = table.Find(rsrc::kVersionType, rsrc::kVersionName);
-  if (!item) {
-    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    return false;
-  }
   std::uint32_t total = 0;
-  if (item->data.size() < rsrc::kStringsAt || item->data.substr(0, 4) != "ZVI1" ||
-      (std::memcpy(&total, item->data.data() + 4, 4), total != item->data.size())) {
+  if (block.size() < rsrc::kStringsAt || block.compare(0, 4, "ZVI1") != 0 ||
+      (std::memcpy(&total, block.data() + 4, 4), total != block.size())) {
+    block.clear();
     SetLastError(ERROR_BAD_EXE_FORMAT);
     return false;
   }
-  block.assign(item->data);
   return true;
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 #include "installer/ufMain.h"
 #include "installer/uuConfig.h"
@@ -217,4 +219,42 @@ TEST_F(InstallerTest, CloseEndsTheApplication) {
   EXPECT_FALSE(ui::Application().Terminated());
   form->bnClose->Click();
   EXPECT_TRUE(ui::Application().Terminated());
+}
+
+TEST_F(InstallerTest, WithNobodyToAnswerTheQuestionTakesNo) {
+  // No scripted answer and no terminal: the question's default button.
+  int saved = dup(STDIN_FILENO);
+  int null = open("/dev/null", O_RDONLY);
+  ASSERT_GE(null, 0);
+  dup2(null, STDIN_FILENO);
+  close(null);
+  ui::ClearRecordedDialogs();
+  form->bnRegFiles->Click();
+  dup2(saved, STDIN_FILENO);
+  close(saved);
+  auto dialogs = ui::RecordedDialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].answer, ui::IDNO);
+  EXPECT_TRUE(Memo().empty());
+  EXPECT_FALSE(win::DirectoryExists("C:\\Program Files\\Zolmet"));
+}
+
+TEST_F(InstallerTest, ProgramLoopDrivenByScriptedClicksAndAnswers) {
+  // The form as the program block runs it: shown, its buttons pressed.
+  ui::Application().Shutdown();
+  ui::Application().Initialize();
+  ui::Application().SetTitle("Dravik ActiveX 安裝包");
+  form = ui::Application().CreateForm<TzfMain>();
+  ui::ClearRecordedDialogs();
+  ui::ScriptClicks({"bnRegFiles", "bnClose"});
+  ui::ScriptAnswers({ui::IDYES, ui::IDOK});
+  ui::Application().Run();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  auto dialogs = ui::RecordedDialogs();
+  ASSERT_EQ(dialogs.size(), 2u);
+  EXPECT_EQ(dialogs[1].caption, "Dravik ActiveX 安裝包");
+  EXPECT_EQ(dialogs[1].text, "安裝/更新 成功");
+  EXPECT_TRUE(win::FileExists(kPrinter));
+  EXPECT_TRUE(win::FileExists(kControl));
+  EXPECT_FALSE(form->bnRegFiles->Enabled);
 }

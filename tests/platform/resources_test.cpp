@@ -212,6 +212,20 @@ TEST_F(ResourcesTest, DamagedSectionIsRefusedWithoutReadingBeyondIt) {
     rsrc::Table damaged;
     damaged.Parse(bad);  // any answer, as long as it stays inside
   }
+  // A data file is read as it is when opened.
+  std::string again = WithSection("again", good);
+  win::HMODULE first = win::LoadLibraryAsDataFile(again);
+  EXPECT_EQ(Bytes(first, win::FindResource(first, "PRINTER", "BIN")).size(), 1000u);
+  WriteFile(dir + "/again.sec", rsrc::Pack({{"BIN", "PRINTER", "new"}}));
+  ASSERT_EQ(Objcopy(sysroot::HostPath(again), dir + "/again.sec"), "");
+  win::HMODULE second = win::LoadLibraryAsDataFile(again);
+  EXPECT_EQ(Bytes(second, win::FindResource(second, "PRINTER", "BIN")), "new");
+  EXPECT_EQ(Bytes(first, win::FindResource(first, "PRINTER", "BIN")).size(), 1000u);
+  EXPECT_TRUE(win::FreeLibraryAsDataFile(first));
+  EXPECT_TRUE(win::FreeLibraryAsDataFile(second));
+  EXPECT_FALSE(win::FreeLibraryAsDataFile(second));
+  EXPECT_FALSE(win::FreeLibraryAsDataFile(win::GetModuleHandle()));
+
   std::string huge = good;
   huge[4] = '\xff';  // count far beyond the section
   std::string file = WithSection("damaged", huge);
