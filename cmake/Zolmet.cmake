@@ -36,3 +36,72 @@ function(zolmet_test)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
 endfunction()
+
+# zolmet_add_resources(TARGET
+#   [RESOURCES type name file ...]   triples; a file may be $<TARGET_FILE:other>
+#   [DEPENDS target ...]             targets that build those files
+#   [FILE_VERSION a.b.c.d] [PRODUCT_VERSION a.b.c.d] [FILE_TYPE APP|DLL]
+#   [STRINGS key=value ...])         string values of the version block
+# Packs them into the section ".zolmet_rsrc" of TARGET's file after each
+# link; a changed resource file relinks TARGET. A version block is added when
+# any of the version arguments is given.
+function(zolmet_add_resources target)
+  cmake_parse_arguments(PARSE_ARGV 1 R "" "FILE_VERSION;PRODUCT_VERSION;FILE_TYPE"
+                        "RESOURCES;DEPENDS;STRINGS")
+  if(R_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "zolmet_add_resources(${target}): unknown arguments ${R_UNPARSED_ARGUMENTS}")
+  endif()
+  set(def "")
+  set(files "")
+  list(LENGTH R_RESOURCES n)
+  math(EXPR rest "${n} % 3")
+  if(NOT rest EQUAL 0)
+    message(FATAL_ERROR "zolmet_add_resources(${target}): RESOURCES takes type, name and file triples")
+  endif()
+  set(i 0)
+  while(i LESS n)
+    math(EXPR j "${i} + 1")
+    math(EXPR k "${i} + 2")
+    list(GET R_RESOURCES ${i} type)
+    list(GET R_RESOURCES ${j} name)
+    list(GET R_RESOURCES ${k} file)
+    string(APPEND def "resource\t${type}\t${name}\t${file}\n")
+    list(APPEND files ${file})
+    math(EXPR i "${i} + 3")
+  endwhile()
+  if(R_FILE_VERSION)
+    string(APPEND def "file_version\t${R_FILE_VERSION}\n")
+  endif()
+  if(R_PRODUCT_VERSION)
+    string(APPEND def "product_version\t${R_PRODUCT_VERSION}\n")
+  endif()
+  if(R_FILE_TYPE)
+    string(APPEND def "file_type\t${R_FILE_TYPE}\n")
+  endif()
+  foreach(s IN LISTS R_STRINGS)
+    string(FIND "${s}" "=" eq)
+    if(eq LESS 1)
+      message(FATAL_ERROR "zolmet_add_resources(${target}): STRINGS takes key=value, got '${s}'")
+    endif()
+    string(SUBSTRING "${s}" 0 ${eq} key)
+    math(EXPR v "${eq} + 1")
+    string(SUBSTRING "${s}" ${v} -1 value)
+    string(APPEND def "string\t${key}\t${value}\n")
+  endforeach()
+
+  set(defFile ${CMAKE_CURRENT_BINARY_DIR}/${target}.rsrc.def)
+  set(blob ${CMAKE_CURRENT_BINARY_DIR}/${target}.rsrc)
+  file(GENERATE OUTPUT ${defFile} CONTENT "${def}")
+  add_custom_command(OUTPUT ${blob}
+    COMMAND zolmet-rc ${defFile} ${blob}
+    DEPENDS zolmet-rc ${defFile} ${files} ${R_DEPENDS}
+    COMMENT "Packing the resources of ${target}"
+    VERBATIM)
+  add_custom_target(${target}_rsrc DEPENDS ${blob})
+  add_dependencies(${target} ${target}_rsrc)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${blob})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --remove-section=.zolmet_rsrc
+            --add-section .zolmet_rsrc=${blob} $<TARGET_FILE:${target}>
+    VERBATIM)
+endfunction()

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "inuse.h"
 #include "sysroot.h"
 
 namespace win {
@@ -104,7 +105,13 @@ bool CreateDirectory(const std::string& winPath) {
 }
 
 bool DeleteFile(const std::string& winPath) {
-  if (unlink(sysroot::HostPath(winPath).c_str()) != 0) {
+  std::string host = sysroot::HostPath(winPath);
+  // A program file that a process runs or has loaded stays, as on Windows.
+  if (sysroot::FileInUseByProcess(host)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (unlink(host.c_str()) != 0) {
     SetLastErrorFromErrno(errno);
     return false;
   }

@@ -34,6 +34,7 @@ void RegisterErrorMessages(ErrorMessageLookup lookup);
 bool FileExists(const std::string& winPath);       // a file, not a folder
 bool DirectoryExists(const std::string& winPath);
 bool CreateDirectory(const std::string& winPath);  // parent must exist
+// Refused with ERROR_ACCESS_DENIED while a process runs or has loaded the file.
 bool DeleteFile(const std::string& winPath);
 
 }  // namespace win

@@ -56,7 +56,9 @@ std::string HostPath(const std::string& winPath) {
   size_t i = 0;
   bool absolute = false;
   if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
-    out = fs::path(Root()) / std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(p[0]))));
+    char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
+    // Drive Z is the host's own file system, as WinPath gives it.
+    out = drive == 'Z' ? fs::path("/") : fs::path(Root()) / std::string(1, drive);
     i = 2;
     absolute = true;
   } else if (!p.empty() && IsSep(p[0])) {

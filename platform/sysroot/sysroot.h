@@ -15,7 +15,8 @@ void SetRoot(const std::string& hostFolder);
 // the folder's entries without regard to case, as Windows names are.
 std::string HostPath(const std::string& winPath);
 // The reverse: a host path under the root becomes "X:\..."; any other
-// absolute host path becomes "Z:\..." with its slashes turned round.
+// absolute host path becomes "Z:\..." with its slashes turned round, and
+// HostPath turns drive Z back into the host path.
 std::string WinPath(const std::string& hostPath);
 
 std::string WindowsDir();  // "C:\Windows"

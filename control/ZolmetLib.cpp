@@ -1,0 +1,33 @@
+// Zolmet.ocx: the four entry points of the in-process server.
+#include "ZolmetServer.h"
+#include "platform/com/library.h"
+#include "uuZolmetStart.h"
+
+#define ZOLMET_EXPORT extern "C" __attribute__((visibility("default")))
+
+ZOLMET_EXPORT com::HRESULT DllGetClassObject(const com::CLSID* clsid, const com::IID* iid, void** object);
+ZOLMET_EXPORT com::HRESULT DllCanUnloadNow();
+ZOLMET_EXPORT com::HRESULT DllRegisterServer();
+ZOLMET_EXPORT com::HRESULT DllUnregisterServer();
+
+namespace {
+
+// The library's file name, taken when it is loaded.
+__attribute__((constructor)) void TakeModulePath() {
+  uuZolmetStart::ModulePath() = win::ModuleFileNameOf(reinterpret_cast<const void*>(&DllGetClassObject));
+}
+
+}  // namespace
+
+com::HRESULT DllGetClassObject(const com::CLSID* clsid, const com::IID* iid, void** object) {
+  if (!object) return com::E_POINTER;
+  *object = nullptr;
+  if (!clsid || !iid) return com::E_INVALIDARG;
+  return ZolmetServer::GetClassObject(*clsid, *iid, object);
+}
+
+com::HRESULT DllCanUnloadNow() { return ZolmetServer::CanUnloadNow(); }
+
+com::HRESULT DllRegisterServer() { return ZolmetServer::RegisterServer(uuZolmetStart::ModulePath()); }
+
+com::HRESULT DllUnregisterServer() { return ZolmetServer::UnregisterServer(uuZolmetStart::ModulePath()); }

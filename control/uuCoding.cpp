@@ -1,0 +1,54 @@
+#include "uuCoding.h"
+
+#include <array>
+#include <cstdlib>
+
+#include "common/uuKeyTable.h"
+
+namespace uuCoding {
+namespace {
+
+void Hex2(std::string& out, std::uint8_t b) {
+  static const char digits[] = "0123456789ABCDEF";
+  out += digits[b >> 4];
+  out += digits[b & 15];
+}
+
+}  // namespace
+
+const std::string& EncodeKey(std::int32_t n) {
+  static const std::array<std::string, 10> keys = [] {
+    std::array<std::string, 10> k;
+    for (size_t i = 0; i < k.size(); ++i) k[i] = std::string(uuKeyTable::CodingKeys[i]);
+    return k;
+  }();
+  // Widened so that n near the integer limits cannot overflow.
+  long long index = std::llabs(static_cast<long long>(n) + kEncodeKeyOffset) % 10;
+  return keys[static_cast<size_t>(index)];
+}
+
+std::uint8_t EncodeStep(std::uint8_t& prev, std::uint8_t c, const std::string& key, std::size_t& position) {
+  std::uint8_t a = static_cast<std::uint8_t>((prev >> 2) ^ ((prev << 5) & 0xFF));
+  std::uint8_t r = static_cast<std::uint8_t>((c >> 3) | ((c << 5) & 0xFF));
+  std::uint8_t k = static_cast<std::uint8_t>(key[position - 1]);
+  position = position >= key.size() ? 1 : position + 1;
+  prev = c;
+  return static_cast<std::uint8_t>(r ^ a ^ k);
+}
+
+std::string EncodeWithKey(const std::string& plain, std::int32_t n, std::mt19937& random) {
+  const std::string& key = EncodeKey(n);
+  std::size_t position = 1;
+  std::uniform_int_distribution<int> countDist(0, 169), byteDist(0, 255);
+  std::uint8_t count = static_cast<std::uint8_t>(countDist(random) + 30);
+  std::string out;
+  out.reserve(2 + 2 * (count + plain.size()));
+  Hex2(out, count);
+  std::uint8_t prev = count ^ kEncodeStartByte;
+  for (int i = 0; i < count; ++i)
+    Hex2(out, EncodeStep(prev, static_cast<std::uint8_t>(byteDist(random)), key, position));
+  for (char c : plain) Hex2(out, EncodeStep(prev, static_cast<std::uint8_t>(c), key, position));
+  return out;
+}
+
+}  // namespace uuCoding

@@ -1,0 +1,101 @@
+#include "uuPrintMethods.h"
+
+#include "common/uuCoding.h"
+#include "common/uuCommon.h"
+#include "platform/process/process.h"
+#include "platform/resources/version.h"
+
+#include <cstring>
+#include <vector>
+
+namespace uuPrintMethods {
+
+const std::string kPrintProgram = "C:\\Program Files\\Zolmet\\ZolmetPrint.exe";
+const std::string kPrintFolder = "C:\\Program Files\\Zolmet";
+const std::string kInnerVersion = "v20090831a";
+
+namespace {
+
+// Scrambles REQUEST and starts the print program with it.
+int StartPrinter(const std::string& request, bool logFailure) {
+  std::string argument;
+  try {
+    argument = uuCoding::EncodeCommandLine(request);
+  } catch (...) {
+    return 10;
+  }
+  if (argument.empty()) return 10;
+  unsigned started = win::WinExec(kPrintProgram + " " + argument, win::SW_SHOWNORMAL);
+  if (started >= 32) return 1;
+  if (logFailure)
+    uuCommon::WriteLog(uuCommon::kLogDir, "Zolmet.err",
+                       "[OCX][Print] 執行Printer失敗,Err=" + std::to_string(win::GetLastError()),
+                       uuCommon::kControlLogHeader);
+  return 13;
+}
+
+}  // namespace
+
+int Print(const std::string& IP, const std::string& WebName, const std::string& WebPage,
+          const std::string& Data) {
+  try {
+    uuCommon::WriteLog(uuCommon::kLogDir, "Zolmet.debug",
+                       "[OCX][Print] IP=" + IP + " Web=" + WebName + " Page=" + WebPage + " Data=" + Data,
+                       uuCommon::kControlLogHeader);
+    return StartPrinter(IP + "," + WebName + "," + WebPage + "," + Data + "XJ", true);
+  } catch (...) {
+    return 10;
+  }
+}
+
+int PrintTurn(const std::string& Data) {
+  try {
+    return StartPrinter(Data + "IS", false);
+  } catch (...) {
+    return 10;
+  }
+}
+
+std::string VersionFromExitCode(std::uint32_t code) {
+  return "v" + std::to_string(code / 100 + 20000000) + static_cast<char>('a' + code % 100);
+}
+
+std::string GetPrinterVer() {
+  try {
+    if (!win::FileExists(kPrintProgram)) return "檔案不存在";
+    win::HPROCESS process = win::CreateProcess(kPrintProgram + " VER", kPrintFolder);
+    if (!process) return "執行失敗";
+    if (win::WaitForSingleObject(process, 10000) != win::WAIT_OBJECT_0) return "等待失敗";
+    win::DWORD code = 0;
+    if (!win::GetExitCodeProcess(process, code)) code = 0;
+    if (code == 0) return "取回傳值失敗";
+    return VersionFromExitCode(code);
+  } catch (...) {
+    return "系統錯誤";
+  }
+}
+
+}  // namespace uuPrintMethods
+
+namespace uuPrintMethods {
+
+std::string GetVer(const std::string& file) {
+  try {
+    win::DWORD handle = 0;
+    win::DWORD size = win::GetFileVersionInfoSize(file, &handle);
+    if (size == 0) return "";
+    std::vector<unsigned char> info(size);
+    if (!win::GetFileVersionInfo(file, handle, size, info.data())) return "";
+    void* value = nullptr;
+    win::UINT length = 0;
+    if (!win::VerQueryValue(info.data(), "\\", &value, &length) || length < sizeof(win::VS_FIXEDFILEINFO)) return "";
+    win::VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, value, sizeof fixed);
+    return std::to_string(fixed.dwFileVersionMS >> 16) + "," + std::to_string(fixed.dwFileVersionMS & 0xFFFF) + "," +
+           std::to_string(fixed.dwFileVersionLS >> 16) + "," + std::to_string(fixed.dwFileVersionLS & 0xFFFF);
+  } catch (...) {
+    return "";
+  }
+}
+
+}  // namespace uuPrintMethods

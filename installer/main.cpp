@@ -1,0 +1,26 @@
+// ZolmetInstall: installs or updates the print program and the browser
+// control from its own resources.
+#include <exception>
+#include <iostream>
+
+#include "installer/ufMain.h"
+#include "platform/process/process.h"
+#include "platform/sysroot/codepage.h"
+#include "platform/ui/forms.h"
+
+int main(int argc, char** argv) {
+  win::InitArguments(argc, argv);
+  ui::TApplication& Application = ui::Application();
+  int code = 0;
+  try {
+    Application.Initialize();
+    Application.SetTitle("Dravik ActiveX 安裝包");
+    zfMain = Application.CreateForm<TzfMain>();
+    Application.Run();
+  } catch (const std::exception& e) {
+    std::cerr << "ZolmetInstall: " << cp::Big5ToUtf8(e.what()) << "\n";
+    code = 1;
+  }
+  Application.Shutdown();
+  return code;
+}

@@ -1,0 +1,29 @@
+// Libraries loaded at run time, by Windows path (LoadLibrary and friends).
+#pragma once
+#include <string>
+
+#include "platform/resources/resources.h"
+
+namespace win {
+
+// A library loaded for its code (resources.h's HMODULE reads files as data).
+using HLIBRARY = void*;
+
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+
+// Loads the shared library at a Windows path ("Z:\..." names a host path
+// outside the system root). Null with the last error set on failure.
+HLIBRARY LoadLibrary(const std::string& winPath);
+void* GetProcAddress(HLIBRARY module, const char* name);
+bool FreeLibrary(HLIBRARY module);
+// The loader's own text for the last failure of this thread ("" if none).
+std::string LibraryErrorText();
+
+// The Windows path of the loaded file that holds ADDRESS (a library's own
+// module name when given one of its functions).
+std::string ModuleFileNameOf(const void* address);
+
+// Host path of a library's Windows path; a bare name is in the working folder.
+std::string LibraryHostPath(const std::string& winPath);
+
+}  // namespace win

@@ -1,0 +1,314 @@
+#include "registry.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/sysroot/codepage.h"
+#include "platform/sysroot/sysroot.h"
+
+namespace fs = std::filesystem;
+
+namespace reg {
+namespace {
+
+// Lower-cases ASCII letters, leaving the second byte of a Big5 character alone.
+std::string Fold(const std::string& s) {
+  std::string out = s;
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (cp::IsBig5Lead(c)) {
+      ++i;
+      continue;
+    }
+    if (c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string Clean(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
+    out += c;
+  }
+  while (!out.empty() && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string Unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 >= s.size()) {
+      out += s[i];
+      continue;
+    }
+    char n = s[++i];
+    if (n == 't') out += '\t';
+    else if (n == 'n') out += '\n';
+    else if (n == 'r') out += '\r';
+    else if (n == 'x' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
+      i += 2;
+    } else {
+      out += n;
+    }
+  }
+  return out;
+}
+
+std::string StoreDir() { return sysroot::Root() + "/Registry"; }
+std::string HiveFile(Hive hive) { return StoreDir() + "/" + HiveName(hive) + ".reg"; }
+
+// Holds the store's lock for its lifetime: shared for reading, exclusive for changes.
+class StoreLock {
+ public:
+  explicit StoreLock(bool exclusive) {
+    std::error_code ec;
+    fs::create_directories(StoreDir(), ec);
+    fd_ = open((StoreDir() + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return;
+    int r;
+    do {
+      r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
+    } while (r != 0 && errno == EINTR);
+    if (r != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~StoreLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool ok() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+bool ReadText(const std::string& file, std::string& text) {
+  text.clear();
+  FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return errno == ENOENT;
+  char buf[8192];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+// Writes under a private name and renames into place, so readers see the
+// old or the new hive, never half of one.
+bool WriteText(const std::string& file, const std::string& text) {
+  std::string tmp = file + ".XXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) return false;
+  size_t done = 0;
+  bool ok = true;
+  while (done < text.size()) {
+    ssize_t w = write(fd, text.data() + done, text.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    done += static_cast<size_t>(w);
+  }
+  fchmod(fd, 0644);
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(tmp.c_str(), file.c_str()) == 0;
+  if (!ok) unlink(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+const char* HiveName(Hive hive) {
+  switch (hive) {
+    case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Hive::CurrentUser: return "HKEY_CURRENT_USER";
+    case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
+  }
+  return "?";
+}
+
+Tree::Key& Tree::Ensure(const std::string& rawPath) {
+  const std::string path = Clean(rawPath);
+  // The hive, then every ancestor from the top down, then the key itself.
+  auto ensureOne = [this](const std::string& p) -> Key& {
+    auto [it, inserted] = keys_.try_emplace(Fold(p));
+    if (inserted) it->second.path = p;
+    return it->second;
+  };
+  Key* key = &ensureOne("");
+  for (size_t pos = 0; !path.empty();) {
+    size_t slash = path.find('\\', pos);
+    key = &ensureOne(path.substr(0, slash));
+    if (slash == std::string::npos) break;
+    pos = slash + 1;
+  }
+  return *key;
+}
+
+bool Tree::KeyExists(const std::string& path) const {
+  std::string p = Clean(path);
+  return p.empty() || keys_.count(Fold(p)) > 0;
+}
+
+void Tree::CreateKey(const std::string& path) { Ensure(path); }
+
+bool Tree::DeleteKey(const std::string& path) {
+  std::string folded = Fold(Clean(path));
+  if (folded.empty() || !keys_.count(folded)) return false;
+  std::string prefix = folded + "\\";
+  for (auto it = keys_.begin(); it != keys_.end();) {
+    if (it->first == folded || it->first.compare(0, prefix.size(), prefix) == 0) it = keys_.erase(it);
+    else ++it;
+  }
+  return true;
+}
+
+void Tree::SetValue(const std::string& path, const std::string& name, const std::string& value) {
+  Ensure(path).values[Fold(name)] = {name, value};
+}
+
+std::optional<std::string> Tree::GetValue(const std::string& path, const std::string& name) const {
+  auto it = keys_.find(Fold(Clean(path)));
+  if (it == keys_.end()) return std::nullopt;
+  auto v = it->second.values.find(Fold(name));
+  if (v == it->second.values.end()) return std::nullopt;
+  return v->second.second;
+}
+
+bool Tree::DeleteValue(const std::string& path, const std::string& name) {
+  auto it = keys_.find(Fold(Clean(path)));
+  return it != keys_.end() && it->second.values.erase(Fold(name)) > 0;
+}
+
+std::vector<std::string> Tree::SubKeys(const std::string& path) const {
+  std::string folded = Fold(Clean(path));
+  std::string prefix = folded.empty() ? "" : folded + "\\";
+  std::vector<std::string> out;
+  for (const auto& [k, key] : keys_) {
+    if (k.empty() || k.compare(0, prefix.size(), prefix) != 0) continue;
+    if (k.find('\\', prefix.size()) != std::string::npos) continue;
+    out.push_back(key.path.substr(prefix.size()));
+  }
+  return out;
+}
+
+std::vector<std::string> Tree::ValueNames(const std::string& path) const {
+  std::vector<std::string> out;
+  auto it = keys_.find(Fold(Clean(path)));
+  if (it != keys_.end())
+    for (const auto& [f, nv] : it->second.values) out.push_back(nv.first);
+  return out;
+}
+
+std::vector<std::string> Tree::Dump() const {
+  std::vector<std::string> out;
+  for (const auto& [f, key] : keys_) {
+    if (key.path.empty() && key.values.empty()) continue;
+    out.push_back("[" + key.path + "]");
+    for (const auto& [vf, nv] : key.values) out.push_back("[" + key.path + "] " + nv.first + "=" + nv.second);
+  }
+  return out;
+}
+
+std::string Tree::Serialize() const {
+  std::string out;
+  for (const auto& [f, key] : keys_) {
+    if (key.path.empty() && key.values.empty()) continue;
+    out += "K\t" + Escape(key.path) + "\n";
+    for (const auto& [vf, nv] : key.values) out += "V\t" + Escape(nv.first) + "\t" + Escape(nv.second) + "\n";
+  }
+  return out;
+}
+
+Tree Tree::Parse(const std::string& text) {
+  Tree t;
+  Key* current = nullptr;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.rfind("K\t", 0) == 0) {
+      current = &t.Ensure(Unescape(line.substr(2)));
+    } else if (line.rfind("V\t", 0) == 0 && current) {
+      size_t tab = line.find('\t', 2);
+      if (tab == std::string::npos) continue;
+      std::string name = Unescape(line.substr(2, tab - 2));
+      current->values[Fold(name)] = {name, Unescape(line.substr(tab + 1))};
+    }
+  }
+  return t;
+}
+
+Tree Load(Hive hive) {
+  StoreLock lock(false);
+  std::string text;
+  if (!lock.ok() || !ReadText(HiveFile(hive), text)) return Tree();
+  return Tree::Parse(text);
+}
+
+bool Modify(Hive hive, const std::function<void(Tree&)>& change) {
+  StoreLock lock(true);
+  if (!lock.ok()) return false;
+  std::string text;
+  if (!ReadText(HiveFile(hive), text)) return false;
+  Tree t = Tree::Parse(text);
+  change(t);
+  return WriteText(HiveFile(hive), t.Serialize());
+}
+
+bool SetValue(Hive hive, const std::string& path, const std::string& name, const std::string& value) {
+  return Modify(hive, [&](Tree& t) { t.SetValue(path, name, value); });
+}
+
+std::optional<std::string> GetValue(Hive hive, const std::string& path, const std::string& name) {
+  return Load(hive).GetValue(path, name);
+}
+
+bool KeyExists(Hive hive, const std::string& path) { return Load(hive).KeyExists(path); }
+
+bool DeleteKey(Hive hive, const std::string& path) {
+  bool found = false;
+  bool ok = Modify(hive, [&](Tree& t) { found = t.DeleteKey(path); });
+  return ok && found;
+}
+
+}  // namespace reg

@@ -1,0 +1,200 @@
+#include "serial.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/sysroot/files.h"
+#include "platform/sysroot/sysroot.h"
+
+namespace serial {
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+std::vector<std::pair<std::string, std::string>> ReadMap(const std::string& file) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::ifstream f(file);
+  std::string line;
+  while (std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t eq = line.find('=');
+    if (eq == std::string::npos || line[0] == ';' || line[0] == '[') continue;
+    out.emplace_back(Upper(line.substr(0, eq)), line.substr(eq + 1));
+  }
+  return out;
+}
+
+bool WriteMap(const std::string& file, const std::vector<std::pair<std::string, std::string>>& map) {
+  std::string tmp = file + ".tmp";
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    for (const auto& [k, v] : map) f << k << "=" << v << "\n";
+    if (!f) return false;
+  }
+  return std::rename(tmp.c_str(), file.c_str()) == 0;
+}
+
+speed_t Speed(int baud) {
+  switch (baud) {
+    case 110: return B110;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B0;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> PortName(const std::string& fileName) {
+  std::string n = Upper(fileName);
+  if (n.rfind("\\\\.\\", 0) == 0) n = n.substr(4);
+  if (!n.empty() && n.back() == ':') n.pop_back();
+  if (n.size() < 4 || n.size() > 6 || n.compare(0, 3, "COM") != 0) return std::nullopt;
+  for (size_t i = 3; i < n.size(); ++i)
+    if (n[i] < '0' || n[i] > '9') return std::nullopt;
+  if (n[3] == '0') return std::nullopt;
+  return n;
+}
+
+std::string PortMapFile() { return sysroot::Root() + "/ports.ini"; }
+
+std::string DevicePath(const std::string& port) {
+  auto name = PortName(port);
+  if (!name) return "";
+  for (const auto& [k, v] : ReadMap(PortMapFile()))
+    if (k == *name) return v;
+  return "/dev/ttyS" + std::to_string(std::stoi(name->substr(3)) - 1);
+}
+
+bool SetPortMapEntry(const std::string& port, const std::string& device) {
+  auto name = PortName(port);
+  if (!name) return false;
+  auto map = ReadMap(PortMapFile());
+  bool found = false;
+  for (auto& [k, v] : map)
+    if (k == *name) {
+      v = device;
+      found = true;
+    }
+  if (!found) map.emplace_back(*name, device);
+  return WriteMap(PortMapFile(), map);
+}
+
+bool WriteDefaultPortMap(const std::string& hostRoot) {
+  std::string file = hostRoot + "/ports.ini";
+  if (access(file.c_str(), F_OK) == 0) return true;
+  return WriteMap(file, {{"COM1", "/dev/ttyS0"}});
+}
+
+bool ParseModeParameters(const std::string& params, std::string& port, LineParameters& line) {
+  std::istringstream in(params);
+  std::string word;
+  if (!(in >> word)) return false;
+  auto name = PortName(word);
+  if (!name) return false;
+  port = *name;
+  while (in >> word) {
+    size_t eq = word.find('=');
+    if (eq == std::string::npos) return false;
+    std::string key = Lower(word.substr(0, eq)), value = Lower(word.substr(eq + 1));
+    try {
+      if (key == "baud") line.baud = std::stoi(value);
+      else if (key == "data") line.dataBits = std::stoi(value);
+      else if (key == "stop") line.stopBits = std::stoi(value);
+      else if (key == "parity" && value.size() == 1) line.parity = value[0];
+      else return false;
+    } catch (...) {
+      return false;
+    }
+  }
+  return Speed(line.baud) != B0 && line.dataBits >= 5 && line.dataBits <= 8 &&
+         (line.stopBits == 1 || line.stopBits == 2) &&
+         (line.parity == 'n' || line.parity == 'e' || line.parity == 'o');
+}
+
+bool SetLineParameters(const std::string& port, const LineParameters& line) {
+  std::string dev = DevicePath(port);
+  if (dev.empty()) return false;
+  int fd = open(dev.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  termios t{};
+  bool ok = tcgetattr(fd, &t) == 0;
+  if (ok) {
+    cfmakeraw(&t);
+    cfsetispeed(&t, Speed(line.baud));
+    cfsetospeed(&t, Speed(line.baud));
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[line.dataBits - 5] | CLOCAL | CREAD;
+    if (line.stopBits == 2) t.c_cflag |= CSTOPB;
+    if (line.parity != 'n') t.c_cflag |= PARENB;
+    if (line.parity == 'o') t.c_cflag |= PARODD;
+    ok = tcsetattr(fd, TCSANOW, &t) == 0;
+  }
+  close(fd);
+  return ok;
+}
+
+unsigned ShellExecuteMode(const std::string& params) {
+  if (!win::FileExists(sysroot::JoinWin(sysroot::SystemDir(), "mode.com"))) return 2;
+  std::string port;
+  LineParameters line;
+  if (ParseModeParameters(params, port, line)) SetLineParameters(port, line);
+  return 42;
+}
+
+int OpenPort(const std::string& fileName) {
+  std::string dev = DevicePath(fileName);
+  if (dev.empty()) {
+    win::SetLastError(win::ERROR_FILE_NOT_FOUND);
+    return -1;
+  }
+  int fd = open(dev.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) win::SetLastErrorFromErrno(errno);
+  return fd;
+}
+
+long WritePort(int fd, const void* data, std::size_t count) {
+  while (true) {
+    ssize_t n = write(fd, data, count);
+    if (n >= 0) return static_cast<long>(n);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    win::SetLastErrorFromErrno(errno);
+    return -1;
+  }
+}
+
+void AbandonOutput(int fd) {
+  if (fd >= 0) tcflush(fd, TCOFLUSH);
+}
+
+void ClosePort(int fd) {
+  if (fd >= 0) close(fd);
+}
+
+}  // namespace serial

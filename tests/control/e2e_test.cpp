@@ -1,0 +1,210 @@
+// The control as the browser meets it: a fresh system root laid out by the
+// set-up command, the control registered by regsvr32 from the system
+// folder, and a page (zolmet-page) creating and scripting it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+#include <thread>
+
+#include "common/uuKeyTable.h"
+#include "control/uuCoding.h"
+#include "platform/registry/registry.h"
+#include "platform/serial/serial.h"
+#include "platform/sysroot/codepage.h"
+#include "platform/sysroot/sysroot.h"
+#include "support.h"
+#include "tests/support/testroot.h"
+
+using control_test::RunResult;
+
+namespace {
+
+const char kOcx[] = "C:\\Program Files\\Zolmet\\Zolmet.ocx";
+
+std::string Utf8(const std::string& big5) { return cp::Big5ToUtf8(big5); }
+
+class ControlE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RunResult setup = control_test::Run("zolmet-sysroot", {root.path()});
+    ASSERT_EQ(setup.exitCode, 0) << setup.err;
+    regsvr32 = root.Host("C:\\Windows\\System32\\regsvr32.exe");
+    control_test::Install("Zolmet.ocx", kOcx);
+    control_test::Install("ZolmetPrint", "C:\\Program Files\\Zolmet\\ZolmetPrint.exe");
+    emptyStore = reg::Load(reg::Hive::ClassesRoot).Dump();
+    RunResult reg = control_test::Run(regsvr32, {"/s", kOcx});
+    ASSERT_EQ(reg.exitCode, 0) << reg.err;
+    EXPECT_EQ(reg.out + reg.err, "");  // silent
+  }
+  RunResult Page(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
+    return control_test::Run("zolmet-page", args, env);
+  }
+  testing_support::TempRoot root;
+  std::string regsvr32;
+  std::vector<std::string> emptyStore;
+};
+
+// The server's partner routine for the identity text (its own code, not the control's).
+std::string DecodeIdentity(const std::string& hex, int n) {
+  const auto& key = uuKeyTable::CodingKeys[static_cast<size_t>(std::abs(n + uuCoding::kEncodeKeyOffset) % 10)];
+  unsigned count = std::stoul(hex.substr(0, 2), nullptr, 16);
+  unsigned prev = count ^ uuCoding::kEncodeStartByte;
+  std::string out;
+  for (size_t i = 2, k = 0; i + 1 < hex.size(); i += 2, k = (k + 1) % key.size()) {
+    unsigned r = std::stoul(hex.substr(i, 2), nullptr, 16) ^ (((prev >> 2) ^ (prev << 5)) & 0xFF) ^
+                 static_cast<unsigned char>(key[k]);
+    prev = ((r << 3) | (r >> 5)) & 0xFF;
+    if (i / 2 > count) out += static_cast<char>(prev);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ControlE2E, RegisteredControlAnswersThePageAndUnregistersCleanly) {
+  RunResult r = Page({"GetVer", ";", "GetInnerVer", ";", "GetFileName"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "1,0,0,27\nv20090831a\nC:\\Program Files\\Zolmet\\Zolmet.ocx\n");
+  r = Page({"--clsid", "{8070d7ab-9d3f-4eb9-9405-70447f713814}", "GetVer"});
+  EXPECT_EQ(r.out, "1,0,0,27\n");
+
+  r = control_test::Run(regsvr32, {"/u", kOcx});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("DllUnregisterServer"), std::string::npos);
+  EXPECT_EQ(reg::Load(reg::Hive::ClassesRoot).Dump(), emptyStore);  // every entry it wrote is gone
+  r = Page({"GetVer"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("class not registered"), std::string::npos);
+}
+
+TEST_F(ControlE2E, Regsvr32Failures) {
+  EXPECT_EQ(control_test::Run(regsvr32, {}).exitCode, 1);
+  EXPECT_EQ(control_test::Run(regsvr32, {"/s", "C:\\nothing.ocx"}).exitCode, 3);
+  control_test::Install("IPHLPAPI.DLL", "C:\\Temp\\plain.dll");  // a library without the entry points
+  RunResult r = control_test::Run(regsvr32, {"C:\\Temp\\plain.dll"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_NE(r.err.find("DllRegisterServer"), std::string::npos);
+}
+
+TEST_F(ControlE2E, PrintProgramVersionAndRequest) {
+  RunResult r = Page({"GetPrinterVer"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "v20090831a\n");
+
+  r = Page({"Print", "127.0.0.1", "localhost:9", "/shop/", "E2E-7731"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  EXPECT_NE(control_test::ReadLog("Zolmet.debug").find(
+                "[OCX][Print] IP=127.0.0.1 Web=localhost:9 Page=/shop/ Data=E2E-7731\r\n"),
+            std::string::npos);
+  // The print program read the request: its own log names the data, and
+  // it did not report a damaged argument.
+  bool seen = false;
+  for (int i = 0; i < 300 && !seen; ++i) {
+    seen = control_test::ReadLog("ZolmetPrint.debug").find("E2E-7731") != std::string::npos ||
+           control_test::ReadLog("ZolmetPrint.err").find("E2E-7731") != std::string::npos;
+    if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(control_test::ReadLog("ZolmetPrint.hack"), "");
+}
+
+TEST_F(ControlE2E, InvoiceReachesThePseudoTerminalStandingForCom1) {
+  control_test::Pty pty;
+  RunResult r = Page({"Invoice", "1B40414243"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "OK\n");
+  EXPECT_EQ(pty.Read(), "\x1B\x40\x41\x42\x43");
+
+  r = Page({"Invoice", "1B4X"});
+  EXPECT_EQ(r.out, Utf8("解碼失敗: '4X' is not a valid hex value") + "\n");
+  EXPECT_EQ(pty.Read(), "");
+
+  // A port that cannot be opened is a script error.
+  serial::SetPortMapEntry("COM1", root.path() + "/no/such/tty");
+  r = Page({"Invoice", "41"}, {{"ZOLMET_INVOICE_PAUSE_MS", "10"}});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(Utf8("開檔失敗: 2")), std::string::npos) << r.err;
+}
+
+TEST_F(ControlE2E, StalledPrinterTimesOutAtTheDeadline) {
+  control_test::Pty pty;
+  std::string hex(100000, 'A');  // 50000 bytes; the page's argument limit allows no more
+  auto start = std::chrono::steady_clock::now();
+  // Fill the line first so that the page's bytes cannot all go.
+  int fd = serial::OpenPort("COM1");
+  ASSERT_GE(fd, 0);
+  std::string filler(1 << 16, 'f');
+  while (serial::WritePort(fd, filler.data(), filler.size()) > 0) {
+  }
+  RunResult r = Page({"Invoice", hex}, {{"ZOLMET_INVOICE_DEADLINE_MS", "1500"}, {"ZOLMET_INVOICE_PAUSE_MS", "100"}});
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  serial::ClosePort(fd);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, Utf8("列印逾時") + "\n");
+  EXPECT_LT(s, 6.0);
+}
+
+TEST_F(ControlE2E, MachineIdentityScrambledTwiceDecodesToOneText) {
+  control_test::InstallFakeAdapters(
+      "adapter 00E04C680001 192.168.10.20/255.255.255.0 192.168.10.254\n"
+      "adapter 00E04C680002 10.0.0.5/255.0.0.0 -\n");
+  std::map<std::string, std::string> env = {{"ZOLMET_COMPUTERNAME", "COUNTER07"}};
+  RunResult r = Page({"GetInfo", "3", ";", "GetInfo", "3", ";", "GetIPInfo", ";", "GetInfoSize"}, env);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> lines;
+  for (size_t pos = 0, nl; (nl = r.out.find('\n', pos)) != std::string::npos; pos = nl + 1)
+    lines.push_back(r.out.substr(pos, nl - pos));
+  ASSERT_EQ(lines.size(), 4u) << r.out;
+  std::regex upperHex("[0-9A-F]+");
+  EXPECT_TRUE(std::regex_match(lines[0], upperHex));
+  EXPECT_TRUE(std::regex_match(lines[1], upperHex));
+  EXPECT_NE(lines[0], lines[1]);
+  EXPECT_EQ(lines[2], "00E04C680001C0A80A14\r");
+  EXPECT_EQ(DecodeIdentity(lines[0], 3), "\rCOUNTER07\r00E04C680001C0A80A14\r");
+  EXPECT_EQ(DecodeIdentity(lines[1], 3), DecodeIdentity(lines[0], 3));
+  EXPECT_EQ(lines[3], "11");
+}
+
+TEST_F(ControlE2E, IdentityFromTheInstalledSystemLibrary) {
+  RunResult r = Page({"GetIPInfo", ";", "GetInfoSize"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(std::regex_match(r.out, std::regex("(([0-9A-F]{12}([0-9A-F]{8})+\r)*)\n(10|11)\n"))) << r.out;
+  // Without the library: an answer, and one error line each.
+  std::remove(root.Host("C:\\Windows\\System32\\IPHLPAPI.DLL").c_str());
+  r = Page({"GetIPInfo", ";", "GetInfo", "1", ";", "GetInfoSize"});
+  EXPECT_EQ(r.out, "ERROR\nERROR\n0\n");
+  std::string log = control_test::ReadLog("Zolmet.err");
+  EXPECT_NE(log.find("[GetIPInfo] GetMacIP: 載入函式庫失敗\r\n"), std::string::npos);
+  EXPECT_NE(log.find("[GetInfo] GetMacIP: 載入函式庫失敗\r\n"), std::string::npos);
+}
+
+TEST_F(ControlE2E, PageTextsWithoutBig5FormAndFailingCalls) {
+  control_test::InstallFakePrinter();  // records what it decodes
+  // é and an emoji have no Big5 form; 台 has.
+  RunResult r = Page({"PrintTurn", "\xC3\xA9\xF0\x9F\x98\x80\xE5\x8F\xB0", ";", "Print", "\xC3\xA9", "w", "p", "\xE5\x8F\xB0\xFF"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n1\n");
+  std::string recorded;
+  for (int i = 0; i < 300 && std::count(recorded.begin(), recorded.end(), '\n') < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    recorded = testing_support::ReadFile(root.Host("C:\\recorded.txt"));
+  }
+  // Each character without a Big5 form arrives as "?".
+  EXPECT_TRUE(std::regex_search(recorded, std::regex("(^|\n)IS\\?+\xA5\x78\n"))) << Utf8(recorded);
+  EXPECT_NE(recorded.find("XJ?,w,p,\xA5\x78?\n"), std::string::npos) << Utf8(recorded);
+  std::string debug = control_test::ReadLog("Zolmet.debug");
+  EXPECT_NE(debug.find("IP=? Web=w Page=p Data=台?"), std::string::npos) << Utf8(debug);
+
+  r = Page({"GetInfo", "seven"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Type mismatch"), std::string::npos);
+  r = Page({"NoSuchMethod"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Unknown name"), std::string::npos);
+  r = Page({"Caption=Counter", ";", "Caption"});
+  EXPECT_EQ(r.out, "Counter\n");
+}

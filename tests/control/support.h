@@ -1,0 +1,59 @@
+// Helpers of the control's tests: installing built files into a system
+// root, pseudo-terminals standing for serial ports, running programs, and
+// calling the control by name.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/com/com.h"
+
+namespace control_test {
+
+// Copies the built file NAME to WINPATH under the current system root.
+void Install(const std::string& name, const std::string& winPath);
+// The print program stand-in at "C:\Program Files\Zolmet\ZolmetPrint.exe".
+void InstallFakePrinter();
+// The stand-in IP helper as the system folder's IPHLPAPI.DLL, reading
+// ADAPTERS (lines as fake_iphlpapi.cpp describes).
+void InstallFakeAdapters(const std::string& adapters);
+
+// The day's control log of KIND ("Zolmet.err", "Zolmet.debug"); '' when none.
+std::string ReadLog(const std::string& kind);
+
+// A pseudo-terminal whose slave stands for COM1 in the port map.
+class Pty {
+ public:
+  Pty();
+  ~Pty();
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+  const std::string& SlavePath() const { return slave_; }
+  // What has arrived, waiting until nothing more comes for QUIETMS.
+  std::string Read(int quietMs = 200);
+  int Master() const { return master_; }
+  int SlaveFd() const { return slaveFd_; }
+
+ private:
+  int master_ = -1;
+  int slaveFd_ = -1;  // kept open so the line stays up between writers
+  std::string slave_;
+};
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+// Runs a built program (or the program at a host path) with the current
+// system root and EXTRAENV; waits.
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              const std::map<std::string, std::string>& extraEnv = {});
+
+// Calls MEMBER of OBJECT with ARGS by name, as a script does.
+com::HRESULT CallByName(com::IDispatch* object, const std::u16string& member, std::vector<com::VARIANT> args,
+                        com::VARIANT& result, com::EXCEPINFO& excep);
+
+// Creates the control through its class factory.
+com::IDispatch* CreateControl();
+
+}  // namespace control_test
