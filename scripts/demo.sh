@@ -1,39 +1,148 @@
 #!/usr/bin/env bash
-# Runs the main job as far as it stands, in a system root of its own:
-# installs the print program where the browser control starts it, asks it
-# for its version and hands it one scrambled receipt request.
+# The main job as far as it stands, in a system root of its own
+# (./demo-root, laid out anew on every run):
+#   1. lay out the system root (Windows folders, regsvr32, the printer "Zolmet")
+#   2. install with the real ZolmetInstall, its form driven on a pseudo-terminal
+#   3. start the print-data server on 127.0.0.1 with the demo receipts
+#   4. call the browser control as the web page would: versions, machine identity
+#   5. Print: the control starts the installed ZolmetPrint, which fetches,
+#      checks and hands over the receipts
+#   6. show the receipts handed over and the day's logs
+#   usage: scripts/demo.sh [BUILD_DIR]     (default: build)
+# Every step is bounded in time; the exit code is 0 only when all went well.
 set -euo pipefail
+
+src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
-bin=$(cd "$build/bin" && pwd)
+bin=$(cd "$build/bin" 2>/dev/null && pwd) || { echo "demo: no $build/bin (build first: make demo)" >&2; exit 1; }
+receipts=$src/tools/printdata-server/receipts
+
+# Our own system root, whatever the environment says.
 export ZOLMET_ROOT=$PWD/demo-root
+# The print program gives up on the server after 5 s (instead of 60 s / 30 s).
+export ZOLMET_INET_TIMEOUTS=5000,5000
+unset ZOLMET_CLOCK
+
+work=$(mktemp -d /tmp/zolmet-demo.XXXXXX)
+server=""      # pid of the print-data server
+print_group="" # process group of the page's Print call and the program it starts
+cleanup() {
+  if [ -n "$print_group" ]; then kill -KILL -- "-$print_group" 2>/dev/null || true; fi
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+step() { printf '\n== %s\n' "$*"; }
+indent() { sed 's/^/    /'; }
+fail() {
+  printf '\ndemo: FAILED: %s\n' "$*" >&2
+  exit 1
+}
+# Runs a command with a time limit, standard input closed.
+bounded() {
+  local seconds=$1
+  shift
+  timeout --kill-after=5 "$seconds" "$@" </dev/null
+}
+
+step "1. system root: $ZOLMET_ROOT"
 rm -rf "$ZOLMET_ROOT"
-"$bin/zolmet-sysroot" "$ZOLMET_ROOT" >/dev/null
-echo "system root: $ZOLMET_ROOT"
+bounded 20 "$bin/zolmet-sysroot" "$ZOLMET_ROOT" >/dev/null || fail "cannot lay out the system root"
+echo "laid out: C/Windows/System32 (regsvr32.exe, IPHLPAPI.DLL), the printer \"Zolmet\" (default)"
 
-program='C:\Program Files\Zolmet\ZolmetPrint.exe'
-install_dir="$ZOLMET_ROOT/C/Program Files/Zolmet"
-mkdir -p "$install_dir"
-cp "$bin/ZolmetPrint" "$install_dir/ZolmetPrint.exe"
-echo "installed: $program"
+step "2. install: ZolmetInstall on a pseudo-terminal, pressing 開始 安裝/更新, Yes, 結束"
+rc=0
+bounded 60 "$bin/zolmet-test-terminal" --timeout 40 \
+  --press "開始 安裝/更新" --press "Yes" --press "結束" -- "$bin/ZolmetInstall" >"$work/install.out" || rc=$?
+indent <"$work/install.out"
+[ "$rc" -eq 0 ] || fail "ZolmetInstall ended with $rc"
+grep -q "安裝/更新 成功" "$work/install.out" || fail "the installation did not succeed"
+installed="$ZOLMET_ROOT/C/Program Files/Zolmet"
+echo "installed in C:\\Program Files\\Zolmet\\ ($installed):"
+(cd "$installed" && ls -l ZolmetPrint.exe Zolmet.ocx | awk '{print "    " $NF " (" $5 " bytes)"}')
 
-echo
-echo "== version query: \"$program\" VER"
-code=$("$bin/zolmet-test-request" run "\"$program\" VER")
-echo "exit code $code (the control shows it as v20090831a)"
+step "3. print-data server on 127.0.0.1 with $receipts/demo.txt"
+"$bin/printdata-server" --dir "$receipts" --path /Zolmet/ --lifetime 300 \
+  </dev/null >"$work/server.out" 2>"$work/server.err" &
+server=$!
+port=""
+for _ in $(seq 100); do
+  port=$(head -n1 "$work/server.out")
+  [ -n "$port" ] && break
+  kill -0 "$server" 2>/dev/null || break
+  sleep 0.1
+done
+[ -n "$port" ] || fail "the print-data server did not start: $(cat "$work/server.err")"
+echo "listening on 127.0.0.1:$port (pid $server); receipt id \"demo\":"
+grep -v '^#' "$receipts/demo.txt" | indent
 
-request='127.0.0.1,127.0.0.1:8080,/shop/,D20090831001XJ'
-echo
-echo "== receipt request: $request"
-arg=$("$bin/zolmet-test-request" encode "$request")
-echo "scrambled argument: $arg"
-code=$("$bin/zolmet-test-request" run "\"$program\" $arg")
-echo "exit code $code"
+step "4. the web page calls the control (zolmet-page)"
+page() {
+  local out rc=0
+  out=$(bounded 30 "$bin/zolmet-page" "$@" 2>&1) || rc=$?
+  printf '    %-14s -> %s\n' "$*" "$out"
+  [ "$rc" -eq 0 ] || fail "the control's $1 failed ($rc)"
+}
+page GetVer          # the control's file version
+page GetInnerVer     # the control's own version text
+page GetPrinterVer   # runs the installed ZolmetPrint VER
+page GetIPInfo       # the machine identity, plain (GetInfo gives it scrambled)
+
+web="127.0.0.1:$port"
+step "5. Print 127.0.0.1 $web /Zolmet/ demo: the control starts ZolmetPrint"
+# The page and the print program it starts run in a process group of their
+# own, holding fd 3 open on a pipe: the pipe's end tells that both are done.
+rc=0
+{
+  setsid "$bin/zolmet-page" Print 127.0.0.1 "$web" /Zolmet/ demo \
+    3>&1 </dev/null >"$work/print.out" 2>"$work/print.err" &
+  echo $! >"$work/print.pid"
+} | timeout 30 cat >/dev/null || rc=$?
+print_group=$(cat "$work/print.pid")
+if [ "$rc" -ne 0 ]; then
+  fail "ZolmetPrint has not ended within 30 s"
+fi
+print_group=""
+result=$(grep -m1 -xE -- '-?[0-9]+' "$work/print.out" || true)
+echo "Print returned ${result:-nothing} (1: the print program was started); it has ended"
+[ "$result" = 1 ] || fail "Print did not start the print program: $(cat "$work/print.err")"
+
+step "6. what ZolmetPrint did"
+echo "receipts handed to the printing step (its standard output):"
+sed '0,/^-\?[0-9]\+$/{//d}' "$work/print.out" | indent
+echo "messages it showed (its standard error; nobody has to answer them):"
+indent <"$work/print.err"
+echo "requests the server saw:"
+sed 's/^printdata-server: //' "$work/server.err" | indent
+count=$(grep -c '^--- receipt' "$work/print.out" || true)
+[ "$count" -ge 1 ] || fail "no receipt reached the printing step"
 
 logs="$ZOLMET_ROOT/C/Zolmet/Logs"
 echo
-echo "logs (C:\\Zolmet\\Logs\\): $logs"
+echo "the day's logs in C:\\Zolmet\\Logs\\ ($logs), Big5 shown as UTF-8:"
 shopt -s nullglob
 for f in "$logs"/*.txt; do
-  echo "--- $(basename "$f") (Big5, shown as UTF-8)"
-  iconv -f CP950 -t UTF-8 "$f" | tr -d '\r'
+  echo "--- $f"
+  iconv -f CP950 -t UTF-8 "$f" | tr -d '\r' | indent
 done
+
+step "7. stop the print-data server"
+kill "$server"
+for _ in $(seq 50); do
+  kill -0 "$server" 2>/dev/null || break
+  sleep 0.1
+done
+rc=0
+kill -0 "$server" 2>/dev/null && { kill -KILL "$server"; rc=1; }
+wait "$server" 2>/dev/null || true
+server=""
+[ "$rc" -eq 0 ] && echo "stopped" || fail "the server did not stop on SIGTERM"
+
+cat <<EOF
+
+== done: $count receipts fetched, checked and handed to the printing step.
+What the demo does not do yet: the receipts are not laid out and printed on
+the printer "Zolmet" (no PDF/PNG in C/Zolmet/Printed/Zolmet/); the print
+program writes each checked receipt to its standard output instead.
+EOF

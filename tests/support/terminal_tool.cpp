@@ -1,0 +1,157 @@
+// zolmet-test-terminal: runs a program on a pseudo-terminal of its own and
+// answers its questions by button label, as a person at the terminal would.
+//   zolmet-test-terminal [--timeout SEC] [--press LABEL]... -- PROGRAM [ARG...]
+// What the program shows is copied to standard output (without CRs). Each
+// time the program waits at a prompt ("> " after a list of "  N) LABEL"
+// lines) the next LABEL is pressed by typing its number. Exit code: the
+// program's own; 124 when it has not ended in time (default 30 s), 125 when
+// it asks a question that has no answer here, 126 when it cannot be started.
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+long NowMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL]... -- PROGRAM [ARG...]\n");
+  return 2;
+}
+
+// The number of the offered line "  N) LABEL" (maybe marked " *" as the
+// default) in the list just above the prompt at the end of SHOWN; 0 if none.
+int OfferedNumber(const std::string& shown, const std::string& label) {
+  size_t end = shown.rfind('\n');  // the prompt line starts after it
+  while (end != std::string::npos && end > 0) {
+    size_t start = shown.rfind('\n', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string line = shown.substr(start, end - start);
+    size_t paren = line.find(") ");
+    if (line.rfind("  ", 0) != 0 || paren == std::string::npos || paren < 3) break;
+    std::string number = line.substr(2, paren - 2), text = line.substr(paren + 2);
+    if (number.find_first_not_of("0123456789") != std::string::npos) break;
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, " *") == 0) text.resize(text.size() - 2);
+    if (text == label) return std::atoi(number.c_str());
+    if (start == 0) break;
+    end = start - 1;
+  }
+  return 0;
+}
+
+// Copies BUF to standard output and to SHOWN, CRs dropped.
+void Show(const char* buf, ssize_t n, std::string& shown) {
+  std::string part;
+  for (ssize_t i = 0; i < n; ++i)
+    if (buf[i] != '\r') part += buf[i];
+  shown += part;
+  std::fwrite(part.data(), 1, part.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long timeoutMs = 30000;
+  std::deque<std::string> presses;
+  int i = 1;
+  for (; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--timeout" && i + 1 < argc) timeoutMs = std::atol(argv[++i]) * 1000;
+    else if (a == "--press" && i + 1 < argc) presses.push_back(argv[++i]);
+    else if (a == "--") break;
+    else return Usage();
+  }
+  if (i + 1 >= argc || timeoutMs <= 0) return Usage();
+  char** program = argv + i + 1;
+
+  int fd = -1;
+  pid_t pid = forkpty(&fd, nullptr, nullptr, nullptr);
+  if (pid < 0) {
+    std::perror("zolmet-test-terminal: forkpty");
+    return 126;
+  }
+  if (pid == 0) {
+    execvp(program[0], program);
+    std::fprintf(stderr, "zolmet-test-terminal: cannot run %s\n", program[0]);
+    _exit(126);
+  }
+
+  const long deadline = NowMs() + timeoutMs;
+  std::string shown;
+  size_t answeredAt = 0;  // SHOWN up to here is before the last answer
+  long quietSince = NowMs();
+  int result = -1;
+  char buf[4096];
+  for (;;) {
+    long left = deadline - NowMs();
+    if (left <= 0) {
+      std::fprintf(stderr, "\nzolmet-test-terminal: %s has not ended within %ld s\n", program[0], timeoutMs / 1000);
+      result = 124;
+      break;
+    }
+    pollfd p{fd, POLLIN, 0};
+    int r = poll(&p, 1, static_cast<int>(left < 50 ? left : 50));
+    if (r < 0 && errno != EINTR) break;
+    if (r > 0) {
+      ssize_t n = read(fd, buf, sizeof buf);
+      if (n <= 0) break;  // the program has ended and closed the terminal
+      Show(buf, n, shown);
+      quietSince = NowMs();
+      continue;
+    }
+    // Quiet for a moment at a prompt: the program waits for an answer.
+    bool atPrompt = shown.size() > answeredAt && shown.size() >= 3 &&
+                    shown.compare(shown.size() - 3, 3, "\n> ") == 0 && NowMs() - quietSince >= 100;
+    if (!atPrompt) continue;
+    if (presses.empty()) {
+      std::fprintf(stderr, "\nzolmet-test-terminal: a question with no answer scripted\n");
+      result = 125;
+      break;
+    }
+    int number = OfferedNumber(shown.substr(answeredAt), presses.front());
+    if (number == 0) {
+      std::fprintf(stderr, "\nzolmet-test-terminal: \"%s\" is not offered\n", presses.front().c_str());
+      result = 125;
+      break;
+    }
+    presses.pop_front();
+    std::string line = std::to_string(number) + "\n";
+    if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) break;
+    answeredAt = shown.size();
+  }
+
+  int status = 0;
+  if (result >= 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  } else {
+    // The terminal has closed; the program ends (bounded by the deadline).
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (NowMs() >= deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        close(fd);
+        return 124;
+      }
+      usleep(20000);
+    }
+    result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  close(fd);
+  return result;
+}
