@@ -25,13 +25,18 @@ unset ZOLMET_CLOCK
 
 work=$(mktemp -d /tmp/zolmet-demo.XXXXXX)
 server=""      # pid of the print-data server
-print_group="" # process group of the page's Print call and the program it starts
+print_waiting="" # set while the page's Print call and the program it starts may run
+# They run in a process group of their own, whose id is in print.pid.
+stop_print() {
+  if [ -s "$work/print.pid" ]; then kill -KILL -- "-$(cat "$work/print.pid")" 2>/dev/null || true; fi
+}
 cleanup() {
-  if [ -n "$print_group" ]; then kill -KILL -- "-$print_group" 2>/dev/null || true; fi
+  if [ -n "$print_waiting" ]; then stop_print; fi
   if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 step() { printf '\n== %s\n' "$*"; }
 indent() { sed 's/^/    /'; }
@@ -60,7 +65,7 @@ indent <"$work/install.out"
 grep -q "安裝/更新 成功" "$work/install.out" || fail "the installation did not succeed"
 installed="$ZOLMET_ROOT/C/Program Files/Zolmet"
 echo "installed in C:\\Program Files\\Zolmet\\ ($installed):"
-(cd "$installed" && ls -l ZolmetPrint.exe Zolmet.ocx | awk '{print "    " $NF " (" $5 " bytes)"}')
+(cd "$installed" && stat -c '    %n (%s bytes)' ZolmetPrint.exe Zolmet.ocx)
 
 step "3. print-data server on 127.0.0.1 with $receipts/demo.txt"
 "$bin/printdata-server" --dir "$receipts" --path /Zolmet/ --lifetime 300 \
@@ -93,20 +98,25 @@ web="127.0.0.1:$port"
 step "5. Print 127.0.0.1 $web /Zolmet/ demo: the control starts ZolmetPrint"
 # The page and the print program it starts run in a process group of their
 # own, holding fd 3 open on a pipe: the pipe's end tells that both are done.
+print_wait=30   # seconds
 rc=0
+print_waiting=1
 {
   setsid "$bin/zolmet-page" Print 127.0.0.1 "$web" /Zolmet/ demo \
     3>&1 </dev/null >"$work/print.out" 2>"$work/print.err" &
   echo $! >"$work/print.pid"
-} | timeout 30 cat >/dev/null || rc=$?
-print_group=$(cat "$work/print.pid")
+} | timeout "$print_wait" cat >/dev/null || rc=$?
+problem=""
 if [ "$rc" -ne 0 ]; then
-  fail "ZolmetPrint has not ended within 30 s"
+  stop_print
+  problem="ZolmetPrint had not ended within $print_wait s and was stopped"
+  echo "$problem"
+else
+  result=$(grep -m1 -xE -- '-?[0-9]+' "$work/print.out" || true)
+  echo "Print returned ${result:-nothing} (1: the print program was started); it has ended"
+  [ "$result" = 1 ] || problem="Print did not start the print program"
 fi
-print_group=""
-result=$(grep -m1 -xE -- '-?[0-9]+' "$work/print.out" || true)
-echo "Print returned ${result:-nothing} (1: the print program was started); it has ended"
-[ "$result" = 1 ] || fail "Print did not start the print program: $(cat "$work/print.err")"
+print_waiting=""
 
 step "6. what ZolmetPrint did"
 echo "receipts handed to the printing step (its standard output):"
@@ -115,8 +125,6 @@ echo "messages it showed (its standard error; nobody has to answer them):"
 indent <"$work/print.err"
 echo "requests the server saw:"
 sed 's/^printdata-server: //' "$work/server.err" | indent
-count=$(grep -c '^--- receipt' "$work/print.out" || true)
-[ "$count" -ge 1 ] || fail "no receipt reached the printing step"
 
 logs="$ZOLMET_ROOT/C/Zolmet/Logs"
 echo
@@ -127,17 +135,22 @@ for f in "$logs"/*.txt; do
   iconv -f CP950 -t UTF-8 "$f" | tr -d '\r' | indent
 done
 
+[ -z "$problem" ] || fail "$problem"
+count=$(grep -c '^--- receipt' "$work/print.out" || true)
+[ "$count" -ge 1 ] || fail "no receipt reached the printing step"
+
 step "7. stop the print-data server"
 kill "$server"
 for _ in $(seq 50); do
   kill -0 "$server" 2>/dev/null || break
   sleep 0.1
 done
-rc=0
-kill -0 "$server" 2>/dev/null && { kill -KILL "$server"; rc=1; }
+if kill -0 "$server" 2>/dev/null; then
+  fail "the server did not stop within 5 s of SIGTERM"   # cleanup kills it
+fi
 wait "$server" 2>/dev/null || true
 server=""
-[ "$rc" -eq 0 ] && echo "stopped" || fail "the server did not stop on SIGTERM"
+echo "stopped"
 
 cat <<EOF
 
