@@ -3,6 +3,7 @@
 # (./demo-root, laid out anew on every run):
 #   1. lay out the system root (Windows folders, regsvr32, the printer "Zolmet")
 #   2. install with the real ZolmetInstall, its form driven on a pseudo-terminal
+#      by zolmet-test-terminal (tests/support), which presses buttons by label
 #   3. start the print-data server on 127.0.0.1 with the demo receipts
 #   4. call the browser control as the web page would: versions, machine identity
 #   5. Print: the control starts the installed ZolmetPrint, which fetches,
