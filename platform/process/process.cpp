@@ -39,9 +39,32 @@ std::mutex g_mutex;
 std::vector<HPROCESS> g_orphans;  // started without a handle, not yet reaped
 std::vector<std::string> g_args;
 
+// Children whose last handle went while they still ran (a wait that timed
+// out); collected later so that they do not stay zombies. Never destroyed:
+// handles may go during the program's exit.
+std::mutex& LostMutex() {
+  static auto* m = new std::mutex;
+  return *m;
+}
+std::vector<pid_t>& Lost() {
+  static auto* v = new std::vector<pid_t>;
+  return *v;
+}
+
 void ReapOrphans() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
+  }
+  std::lock_guard<std::mutex> lock(LostMutex());
+  std::erase_if(Lost(), [](pid_t pid) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = waitpid(pid, &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    return r != 0;
+  });
 }
 
 bool HasExtension(const std::string& name) {
@@ -87,6 +110,10 @@ std::string CurrentWinDir() {
 }  // namespace
 
 Process::~Process() {
+  if (pid > 0 && !Reap(false)) {
+    std::lock_guard<std::mutex> lock(LostMutex());
+    Lost().push_back(pid);
+  }
   if (!exitFile.empty()) unlink(exitFile.c_str());
 }
 
