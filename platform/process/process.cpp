@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <mutex>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -40,31 +41,29 @@ std::vector<HPROCESS> g_orphans;  // started without a handle, not yet reaped
 std::vector<std::string> g_args;
 
 // Children whose last handle went while they still ran (a wait that timed
-// out); collected later so that they do not stay zombies. Never destroyed:
-// handles may go during the program's exit.
-std::mutex& LostMutex() {
-  static auto* m = new std::mutex;
-  return *m;
-}
-std::vector<pid_t>& Lost() {
-  static auto* v = new std::vector<pid_t>;
-  return *v;
-}
+// out), collected later so that they do not stay zombies. Plain storage, so
+// that handles going during the program's exit or a library's unloading
+// find it intact.
+std::mutex g_lostMutex;
+pid_t g_lost[64];
+size_t g_lostCount = 0;
 
 void ReapOrphans() {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
   }
-  std::lock_guard<std::mutex> lock(LostMutex());
-  std::erase_if(Lost(), [](pid_t pid) {
+  std::lock_guard<std::mutex> lock(g_lostMutex);
+  size_t kept = 0;
+  for (size_t i = 0; i < g_lostCount; ++i) {
     int status = 0;
     pid_t r;
     do {
-      r = waitpid(pid, &status, WNOHANG);
+      r = waitpid(g_lost[i], &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
-    return r != 0;
-  });
+    if (r == 0) g_lost[kept++] = g_lost[i];
+  }
+  g_lostCount = kept;
 }
 
 bool HasExtension(const std::string& name) {
@@ -111,8 +110,8 @@ std::string CurrentWinDir() {
 
 Process::~Process() {
   if (pid > 0 && !Reap(false)) {
-    std::lock_guard<std::mutex> lock(LostMutex());
-    Lost().push_back(pid);
+    std::lock_guard<std::mutex> lock(g_lostMutex);
+    if (g_lostCount < std::size(g_lost)) g_lost[g_lostCount++] = pid;
   }
   if (!exitFile.empty()) unlink(exitFile.c_str());
 }
