@@ -286,6 +286,13 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
   return proc;
 }
 
+int RunningChildren() {
+  ReapOrphans();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::lock_guard<std::mutex> lostLock(g_lostMutex);
+  return static_cast<int>(g_orphans.size() + g_lostCount);
+}
+
 unsigned WinExec(const std::string& commandLine, int) {
   HPROCESS p = CreateProcess(commandLine);
   if (!p) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 
 #include "control/ZolmetServer.h"
 #include "control/Zolmet_TLB.h"
@@ -273,4 +274,28 @@ TEST(ControlServer, FactoryUnloadAndRegistration) {
   ASSERT_EQ(ZolmetServer::UnregisterServer(path), S_OK);
   EXPECT_EQ(reg::Load(reg::Hive::ClassesRoot).Dump(), before);
   EXPECT_EQ(ZolmetServer::RegisterServer(""), SELFREG_E_CLASS);
+}
+
+// Unloading the library while a print program it started still runs would
+// leave that program a zombie nobody collects.
+TEST(ControlServer, StaysLoadedUntilItsPrintProgramsAreCollected) {
+  testing_support::TempRoot root;
+  control_test::InstallFakePrinter();
+  setenv("ZOLMET_TEST_PRINT_MS", "1500", 1);
+  IDispatch* control = control_test::CreateControl();
+  ASSERT_NE(control, nullptr);
+  VARIANT r;
+  EXCEPINFO e;
+  ASSERT_EQ(control_test::CallByName(control, u"PrintTurn", {VARIANT::Str(u"x")}, r, e), S_OK);
+  EXPECT_EQ(r.lVal, 1);
+  control->Release();
+  unsetenv("ZOLMET_TEST_PRINT_MS");
+  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_FALSE);
+  HRESULT unload = S_FALSE;
+  for (int i = 0; i < 200 && unload != S_OK; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    unload = ZolmetServer::CanUnloadNow();
+  }
+  EXPECT_EQ(unload, S_OK);
+  EXPECT_EQ(testing_support::ReadFile(root.Host("C:\\recorded.txt")), "ISx\n");
 }
