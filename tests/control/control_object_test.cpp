@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -20,7 +21,7 @@ namespace {
 
 // An event sink as a page would connect: records every event and, for a
 // key press, answers with a key of its own.
-class Sink final : public IDispatch {
+class Sink : public IDispatch {
  public:
   std::vector<DISPID> events;
   std::int16_t answerKey = 0;
@@ -298,4 +299,30 @@ TEST(ControlServer, StaysLoadedUntilItsPrintProgramsAreCollected) {
   }
   EXPECT_EQ(unload, S_OK);
   EXPECT_EQ(testing_support::ReadFile(root.Host("C:\\recorded.txt")), "ISx\n");
+}
+
+// A page whose handler of the form's going touches the control once more.
+TEST(ControlEvents, SinkTouchingTheControlAsItGoes) {
+  testing_support::TempRoot root;
+  struct Toucher final : Sink {
+    IUnknown* control = nullptr;
+    HRESULT Invoke(DISPID id, const IID& iid, LCID lcid, std::uint16_t flags, DISPPARAMS& p, VARIANT* r,
+                   EXCEPINFO* e, unsigned* a) override {
+      if (id == DISPID_OnDestroy && control) {
+        void* again = nullptr;
+        if (SUCCEEDED(control->QueryInterface(IID_IDispatch, &again))) static_cast<IDispatch*>(again)->Release();
+      }
+      return Sink::Invoke(id, iid, lcid, flags, p, r, e, a);
+    }
+  } sink;
+  auto* form = new TZolmetStart();
+  sink.control = static_cast<IZolmetStart*>(form);
+  ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(form->FindConnectionPoint(DIID_IZolmetStartEvents, point.outTyped()), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  point.Reset();
+  static_cast<IZolmetStart*>(form)->Release();  // goes once, not twice
+  EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), DISPID_OnDestroy), 1);
+  EXPECT_EQ(sink.refs, 1u);
 }
