@@ -7,6 +7,7 @@
 #include "control/ZolmetServer.h"
 #include "control/Zolmet_TLB.h"
 #include "control/uuZolmetStart.h"
+#include "platform/process/process.h"
 #include "platform/registry/registry.h"
 #include "platform/serial/serial.h"
 #include "platform/sysroot/codepage.h"
@@ -236,6 +237,9 @@ TEST(ControlEvents, SinkReceivesTheFormsEvents) {
 
 TEST(ControlServer, FactoryUnloadAndRegistration) {
   testing_support::TempRoot root;
+  // Print programs of earlier tests may still be ending.
+  for (int i = 0; i < 200 && win::RunningChildren() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
   void* p = nullptr;
   EXPECT_EQ(ZolmetServer::GetClassObject(IID_IDispatch, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
   ComPtr<IClassFactory> factory;
