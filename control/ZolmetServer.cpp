@@ -3,6 +3,7 @@
 #include <new>
 
 #include "Zolmet_TLB.h"
+#include "platform/process/process.h"
 #include "uuZolmetStart.h"
 
 namespace ZolmetServer {
@@ -75,7 +76,9 @@ HRESULT GetClassObject(const CLSID& clsid, const IID& iid, void** object) {
 }
 
 HRESULT CanUnloadNow() {
-  return uuZolmetStart::ObjectCount == 0 && uuZolmetStart::LockCount == 0 ? S_OK : S_FALSE;
+  // Print programs it started are collected by this code, so it stays until they end.
+  return uuZolmetStart::ObjectCount == 0 && uuZolmetStart::LockCount == 0 && win::RunningChildren() == 0 ? S_OK
+                                                                                                         : S_FALSE;
 }
 
 HRESULT RegisterServer(const std::string& modulePath) {

@@ -14,12 +14,14 @@ namespace {
 const char kPort[] = "COM1";
 const char kModeParameters[] = "COM1: baud=9600 data=8 stop=1 parity=n";
 
+// A limit from the environment, or FALLBACK.
 unsigned EnvMs(const char* name, unsigned fallback) {
   const char* v = std::getenv(name);
   if (!v || !*v) return fallback;
   char* end = nullptr;
   unsigned long n = std::strtoul(v, &end, 10);
-  return end && *end == 0 && n <= 600000 ? static_cast<unsigned>(n) : fallback;
+  // Only ever shorter than the fixed limit.
+  return end && *end == 0 && n <= fallback ? static_cast<unsigned>(n) : fallback;
 }
 
 int HexDigit(char c) {

@@ -165,7 +165,12 @@ ULONG TZolmetStart::AddRef() { return ++refCount_; }
 
 ULONG TZolmetStart::Release() {
   ULONG n = --refCount_;
-  if (n == 0) delete this;
+  if (n == 0) {
+    // Held while it goes: a page that touches it from its last event must
+    // not start a second destruction.
+    refCount_ = 1;
+    delete this;
+  }
   return n;
 }
 

@@ -227,11 +227,12 @@ bool LoadTypeLib(const std::string& bytes, TypeLib& out) {
 bool LoadTypeLibFromFile(const std::string& winPath, TypeLib& out) {
   win::HMODULE module = win::LoadLibraryAsDataFile(winPath);
   if (!module) return false;
-  win::HRSRC res = win::FindResource(module, "1", "TYPELIB");
-  if (!res) return false;
-  const void* data = win::LockResource(win::LoadResource(module, res));
-  if (!data) return false;
-  return LoadTypeLib(std::string(static_cast<const char*>(data), win::SizeofResource(module, res)), out);
+  bool ok = false;
+  if (win::HRSRC res = win::FindResource(module, "1", "TYPELIB"))
+    if (const void* data = win::LockResource(win::LoadResource(module, res)))
+      ok = LoadTypeLib(std::string(static_cast<const char*>(data), win::SizeofResource(module, res)), out);
+  win::FreeLibraryAsDataFile(module);
+  return ok;
 }
 
 }  // namespace com

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <mutex>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -39,9 +40,30 @@ std::mutex g_mutex;
 std::vector<HPROCESS> g_orphans;  // started without a handle, not yet reaped
 std::vector<std::string> g_args;
 
+// Children whose last handle went while they still ran (a wait that timed
+// out), collected later so that they do not stay zombies. Plain storage, so
+// that handles going during the program's exit or a library's unloading
+// find it intact.
+std::mutex g_lostMutex;
+pid_t g_lost[64];
+size_t g_lostCount = 0;
+
 void ReapOrphans() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
+  }
+  std::lock_guard<std::mutex> lock(g_lostMutex);
+  size_t kept = 0;
+  for (size_t i = 0; i < g_lostCount; ++i) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = waitpid(g_lost[i], &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == 0) g_lost[kept++] = g_lost[i];
+  }
+  g_lostCount = kept;
 }
 
 bool HasExtension(const std::string& name) {
@@ -87,6 +109,10 @@ std::string CurrentWinDir() {
 }  // namespace
 
 Process::~Process() {
+  if (pid > 0 && !Reap(false)) {
+    std::lock_guard<std::mutex> lock(g_lostMutex);
+    if (g_lostCount < std::size(g_lost)) g_lost[g_lostCount++] = pid;
+  }
   if (!exitFile.empty()) unlink(exitFile.c_str());
 }
 
@@ -258,6 +284,13 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
   }
   proc->pid = pid;
   return proc;
+}
+
+int RunningChildren() {
+  ReapOrphans();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::lock_guard<std::mutex> lostLock(g_lostMutex);
+  return static_cast<int>(g_orphans.size() + g_lostCount);
 }
 
 unsigned WinExec(const std::string& commandLine, int) {

@@ -44,6 +44,11 @@ std::vector<std::string> SplitArguments(const std::string& text);
 HPROCESS CreateProcess(const std::string& commandLine, const std::string& currentDirectory = "");
 // Starts a program without keeping a handle; > 31 when it started.
 unsigned WinExec(const std::string& commandLine, int show);
+// Collects the ended children that nobody holds a handle to (started by
+// WinExec, or left running when their last handle went); the number still
+// running. Code that is about to be unloaded waits for 0, as nobody would
+// collect them afterwards.
+int RunningChildren();
 DWORD WaitForSingleObject(const HPROCESS& process, DWORD milliseconds);
 bool GetExitCodeProcess(const HPROCESS& process, DWORD& exitCode);
 bool TerminateProcess(const HPROCESS& process, DWORD exitCode);

@@ -93,9 +93,15 @@ std::string HiveFile(Hive hive) { return StoreDir() + "/" + HiveName(hive) + ".r
 class StoreLock {
  public:
   explicit StoreLock(bool exclusive) {
-    std::error_code ec;
-    fs::create_directories(StoreDir(), ec);
-    fd_ = open((StoreDir() + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    std::string file = StoreDir() + "/.lock";
+    if (exclusive) {
+      std::error_code ec;
+      fs::create_directories(StoreDir(), ec);
+      fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    } else {
+      // A reader may be allowed to read the store and nothing more.
+      fd_ = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd_ < 0) return;
     int r;
     do {
@@ -279,9 +285,11 @@ Tree Tree::Parse(const std::string& text) {
 }
 
 Tree Load(Hive hive) {
+  // A reader that cannot take the lock reads anyway: hives are replaced
+  // whole, so it sees the old one or the new one.
   StoreLock lock(false);
   std::string text;
-  if (!lock.ok() || !ReadText(HiveFile(hive), text)) return Tree();
+  if (!ReadText(HiveFile(hive), text)) return Tree();
   return Tree::Parse(text);
 }
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <thread>
 
 #include "control/ZolmetServer.h"
 #include "control/Zolmet_TLB.h"
 #include "control/uuZolmetStart.h"
+#include "platform/process/process.h"
 #include "platform/registry/registry.h"
 #include "platform/serial/serial.h"
 #include "platform/sysroot/codepage.h"
@@ -19,7 +22,7 @@ namespace {
 
 // An event sink as a page would connect: records every event and, for a
 // key press, answers with a key of its own.
-class Sink final : public IDispatch {
+class Sink : public IDispatch {
  public:
   std::vector<DISPID> events;
   std::int16_t answerKey = 0;
@@ -234,6 +237,9 @@ TEST(ControlEvents, SinkReceivesTheFormsEvents) {
 
 TEST(ControlServer, FactoryUnloadAndRegistration) {
   testing_support::TempRoot root;
+  // Print programs of earlier tests may still be ending.
+  for (int i = 0; i < 200 && win::RunningChildren() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
   void* p = nullptr;
   EXPECT_EQ(ZolmetServer::GetClassObject(IID_IDispatch, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
   ComPtr<IClassFactory> factory;
@@ -273,4 +279,54 @@ TEST(ControlServer, FactoryUnloadAndRegistration) {
   ASSERT_EQ(ZolmetServer::UnregisterServer(path), S_OK);
   EXPECT_EQ(reg::Load(reg::Hive::ClassesRoot).Dump(), before);
   EXPECT_EQ(ZolmetServer::RegisterServer(""), SELFREG_E_CLASS);
+}
+
+// Unloading the library while a print program it started still runs would
+// leave that program a zombie nobody collects.
+TEST(ControlServer, StaysLoadedUntilItsPrintProgramsAreCollected) {
+  testing_support::TempRoot root;
+  control_test::InstallFakePrinter();
+  setenv("ZOLMET_TEST_PRINT_MS", "1500", 1);
+  IDispatch* control = control_test::CreateControl();
+  ASSERT_NE(control, nullptr);
+  VARIANT r;
+  EXCEPINFO e;
+  ASSERT_EQ(control_test::CallByName(control, u"PrintTurn", {VARIANT::Str(u"x")}, r, e), S_OK);
+  EXPECT_EQ(r.lVal, 1);
+  control->Release();
+  unsetenv("ZOLMET_TEST_PRINT_MS");
+  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_FALSE);
+  HRESULT unload = S_FALSE;
+  for (int i = 0; i < 200 && unload != S_OK; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    unload = ZolmetServer::CanUnloadNow();
+  }
+  EXPECT_EQ(unload, S_OK);
+  EXPECT_EQ(testing_support::ReadFile(root.Host("C:\\recorded.txt")), "ISx\n");
+}
+
+// A page whose handler of the form's going touches the control once more.
+TEST(ControlEvents, SinkTouchingTheControlAsItGoes) {
+  testing_support::TempRoot root;
+  struct Toucher final : Sink {
+    IUnknown* control = nullptr;
+    HRESULT Invoke(DISPID id, const IID& iid, LCID lcid, std::uint16_t flags, DISPPARAMS& p, VARIANT* r,
+                   EXCEPINFO* e, unsigned* a) override {
+      if (id == DISPID_OnDestroy && control) {
+        void* again = nullptr;
+        if (SUCCEEDED(control->QueryInterface(IID_IDispatch, &again))) static_cast<IDispatch*>(again)->Release();
+      }
+      return Sink::Invoke(id, iid, lcid, flags, p, r, e, a);
+    }
+  } sink;
+  auto* form = new TZolmetStart();
+  sink.control = static_cast<IZolmetStart*>(form);
+  ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(form->FindConnectionPoint(DIID_IZolmetStartEvents, point.outTyped()), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  point.Reset();
+  static_cast<IZolmetStart*>(form)->Release();  // goes once, not twice
+  EXPECT_EQ(std::count(sink.events.begin(), sink.events.end(), DISPID_OnDestroy), 1);
+  EXPECT_EQ(sink.refs, 1u);
 }

@@ -128,6 +128,12 @@ TEST(InvoiceTiming, DefaultsAndShortening) {
   t = uuInvoice::TInvoiceTiming::FromEnvironment();
   EXPECT_EQ(t.deadlineMs, 1200u);
   EXPECT_EQ(t.pauseMs, 500u);
+  // Never longer: the browser waits no more than the fixed limits.
+  setenv("ZOLMET_INVOICE_DEADLINE_MS", "600000", 1);
+  setenv("ZOLMET_INVOICE_PAUSE_MS", "5000", 1);
+  t = uuInvoice::TInvoiceTiming::FromEnvironment();
+  EXPECT_EQ(t.deadlineMs, 30000u);
+  EXPECT_EQ(t.pauseMs, 500u);
   unsetenv("ZOLMET_INVOICE_DEADLINE_MS");
   unsetenv("ZOLMET_INVOICE_PAUSE_MS");
 }

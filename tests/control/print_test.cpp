@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <dirent.h>
 #include <filesystem>
+#include <fstream>
 #include <thread>
+#include <unistd.h>
 
 #include "control/Zolmet_TLB.h"
 #include "control/uuPrintMethods.h"
@@ -31,6 +34,27 @@ class PrintMethods : public ::testing::Test {
   }
   testing_support::TempRoot root;
 };
+
+// Children of this process that have ended but were never collected.
+int ZombieChildren() {
+  int count = 0;
+  DIR* proc = opendir("/proc");
+  if (!proc) return -1;
+  while (dirent* e = readdir(proc)) {
+    if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
+    std::ifstream f(std::string("/proc/") + e->d_name + "/stat");
+    std::string stat;
+    if (!std::getline(f, stat)) continue;
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long ppid = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && state == 'Z' && ppid == getpid())
+      ++count;
+  }
+  closedir(proc);
+  return count;
+}
 
 }  // namespace
 
@@ -90,6 +114,12 @@ TEST_F(PrintMethods, PrinterThatHangsIsLeftAfterTenSeconds) {
   double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_GE(s, 9.9);
   EXPECT_LT(s, 14.0);
+  // The program left running ends a second later; the browser must not keep
+  // it as a zombie for the rest of its life.
+  unsetenv("ZOLMET_TEST_VER_HANG");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "v20090831a");
+  EXPECT_EQ(ZombieChildren(), 0);
 }
 
 TEST_F(PrintMethods, ControlVersionFromTheVersionBlock) {

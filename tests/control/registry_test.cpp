@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,4 +75,17 @@ TEST(RegistryStore, ConcurrentWritersKeepEveryValue) {
   reg::Tree t = reg::Load(Hive::LocalMachine);
   for (int p = 0; p < kProcs; ++p)
     EXPECT_EQ(t.ValueNames("Proc" + std::to_string(p)).size(), static_cast<size_t>(kEach));
+}
+
+// A user who may read the store but not take its lock for writing (here the
+// lock's name is held by a folder) still sees what is registered.
+TEST(RegistryStore, ReadersThatCannotLockStillRead) {
+  testing_support::TempRoot root;
+  ASSERT_TRUE(reg::SetValue(Hive::ClassesRoot, "Zolmet.ZolmetStart\\CLSID", "", "{X}"));
+  std::string lock = root.path() + "/Registry/.lock";
+  ASSERT_EQ(unlink(lock.c_str()), 0);
+  ASSERT_EQ(mkdir(lock.c_str(), 0755), 0);
+  EXPECT_EQ(reg::GetValue(Hive::ClassesRoot, "Zolmet.ZolmetStart\\CLSID", ""), "{X}");
+  EXPECT_FALSE(reg::SetValue(Hive::ClassesRoot, "Other", "", "v"));  // writers need the lock
+  rmdir(lock.c_str());
 }
