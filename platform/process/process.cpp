@@ -35,13 +35,25 @@ class Process {
 
 namespace {
 
+std::mutex g_droppedMutex;
+std::vector<pid_t> g_dropped;  // children whose handle went before they ended
 std::mutex g_mutex;
 std::vector<HPROCESS> g_orphans;  // started without a handle, not yet reaped
 std::vector<std::string> g_args;
 
 void ReapOrphans() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
+  }
+  std::lock_guard<std::mutex> lock(g_droppedMutex);
+  std::erase_if(g_dropped, [](pid_t pid) {
+    pid_t r;
+    do {
+      r = waitpid(pid, nullptr, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    return r != 0;
+  });
 }
 
 bool HasExtension(const std::string& name) {
@@ -87,6 +99,11 @@ std::string CurrentWinDir() {
 }  // namespace
 
 Process::~Process() {
+  // A child still running is collected later, so it never stays a zombie.
+  if (pid > 0 && !Reap(false)) {
+    std::lock_guard<std::mutex> lock(g_droppedMutex);
+    g_dropped.push_back(pid);
+  }
   if (!exitFile.empty()) unlink(exitFile.c_str());
 }
 

@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -145,4 +147,24 @@ TEST(Computer, NameIsUpperCaseAndShort) {
   std::string n = win::GetComputerName();
   EXPECT_LE(n.size(), 15u);
   for (char c : n) EXPECT_FALSE(std::islower(static_cast<unsigned char>(c)));
+}
+
+TEST(Process, ChildWhoseHandleIsDroppedIsNotLeftAZombie) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  int pid = -1;
+  {
+    auto p = win::CreateProcess(exe + " sleep 100");
+    ASSERT_TRUE(p);
+    pid = win::ProcessId(p);
+    EXPECT_EQ(win::WaitForSingleObject(p, 0), win::WAIT_TIMEOUT);
+  }  // the handle goes while the child still runs
+  win::Sleep(600);
+  // Starting the next program collects whatever ended before.
+  auto q = win::CreateProcess(exe + " exit 0");
+  ASSERT_TRUE(q);
+  win::WaitForSingleObject(q, win::INFINITE);
+  errno = 0;
+  EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
+  EXPECT_EQ(errno, ESRCH);
 }
