@@ -1,6 +1,8 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <poll.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -167,4 +169,22 @@ TEST(Process, ChildWhoseHandleIsDroppedIsNotLeftAZombie) {
   errno = 0;
   EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
   EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(Process, ChildGetsNoneOfOurFilesBeyondTheStandardThree) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);  // inheritable, as a host program's may be
+  auto p = win::CreateProcess(exe + " sleep 3000");
+  ASSERT_TRUE(p);
+  close(fds[1]);
+  // With the write end closed here, the pipe ends at once unless the child
+  // holds a copy of it.
+  pollfd r{fds[0], POLLIN, 0};
+  EXPECT_EQ(poll(&r, 1, 1500), 1);
+  char c;
+  EXPECT_EQ(read(fds[0], &c, 1), 0);
+  close(fds[0]);
+  EXPECT_TRUE(win::TerminateProcess(p, 1));
 }
