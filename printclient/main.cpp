@@ -1,4 +1,5 @@
 // ZolmetPrint: the one-shot receipt print program.
+#include <csignal>
 #include <exception>
 #include <iostream>
 
@@ -24,6 +25,9 @@ bool WriteReceipt(int Lines, const std::string& Barcode, const std::string& Text
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write to a closed pipe fails like any other write instead of ending
+  // the program before it can log and tell the user.
+  std::signal(SIGPIPE, SIG_IGN);
   win::InitArguments(argc, argv);
   ui::TApplication& Application = ui::Application();
   int code = 0;

@@ -98,15 +98,34 @@ page GetIPInfo       # the machine identity, plain (GetInfo gives it scrambled)
 web="127.0.0.1:$port"
 step "5. Print 127.0.0.1 $web /Zolmet/ demo: the control starts ZolmetPrint"
 # The page and the print program it starts run in a process group of their
-# own, holding fd 3 open on a pipe: the pipe's end tells that both are done.
+# own; both are done when no live process is left in it.
 print_wait=30   # seconds
 rc=0
 print_waiting=1
-{
-  setsid "$bin/zolmet-page" Print 127.0.0.1 "$web" /Zolmet/ demo \
-    3>&1 </dev/null >"$work/print.out" 2>"$work/print.err" &
-  echo $! >"$work/print.pid"
-} | timeout "$print_wait" cat >/dev/null || rc=$?
+setsid "$bin/zolmet-page" Print 127.0.0.1 "$web" /Zolmet/ demo \
+  </dev/null >"$work/print.out" 2>"$work/print.err" &
+echo $! >"$work/print.pid"
+group_alive() {  # any process of group $1 that is not a zombie
+  local f rest
+  for f in /proc/[0-9]*/stat; do
+    rest=$(cat "$f" 2>/dev/null) || continue
+    rest=${rest##*) }
+    set -- $rest
+    [ "${3:-}" = "$pgid" ] && [ "$1" != Z ] && return 0
+  done
+  return 1
+}
+pgid=$(cat "$work/print.pid")
+deadline=$((SECONDS + print_wait))
+# The page has made its group once it has ended; then only what it started is left.
+while kill -0 "$pgid" 2>/dev/null && [ -n "$(awk '$3 != "Z"' "/proc/$pgid/stat" 2>/dev/null)" ]; do
+  if [ "$SECONDS" -ge "$deadline" ]; then break; fi
+  sleep 0.05
+done
+while group_alive; do
+  if [ "$SECONDS" -ge "$deadline" ]; then rc=124; break; fi
+  sleep 0.1
+done
 problem=""
 if [ "$rc" -ne 0 ]; then
   stop_print

@@ -259,6 +259,9 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  // Only the standard handles are passed on, as the system does when
+  // handles are not inherited.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   std::string hostCwd;
   if (!cwd.empty()) {
     hostCwd = sysroot::HostPath(cwd);

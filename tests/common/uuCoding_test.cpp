@@ -30,6 +30,8 @@ TEST(CommandLineScramble, KnownVectors) {
   EXPECT_EQ(EncodeWithMinutes("abc", m), "3D5E3F");
   EXPECT_EQ(DecodeWithMinutes("3D5E3F", m), "abc");
   EXPECT_EQ(DecodeWithMinutes("3d5e3f", m), "abc");
+  // 2009-08-31 12:34: four key bytes F2 25 70 03.
+  EXPECT_EQ(EncodeWithMinutes("abcXJ", 57681394), "6A2D3E65DD");
   // A zero minute count has an empty key.
   EXPECT_EQ(EncodeWithMinutes("a", 0), "3C");
 }

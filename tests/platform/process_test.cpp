@@ -1,4 +1,8 @@
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <poll.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -145,4 +149,42 @@ TEST(Computer, NameIsUpperCaseAndShort) {
   std::string n = win::GetComputerName();
   EXPECT_LE(n.size(), 15u);
   for (char c : n) EXPECT_FALSE(std::islower(static_cast<unsigned char>(c)));
+}
+
+TEST(Process, ChildWhoseHandleIsDroppedIsNotLeftAZombie) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  int pid = -1;
+  {
+    auto p = win::CreateProcess(exe + " sleep 100");
+    ASSERT_TRUE(p);
+    pid = win::ProcessId(p);
+    EXPECT_EQ(win::WaitForSingleObject(p, 0), win::WAIT_TIMEOUT);
+  }  // the handle goes while the child still runs
+  win::Sleep(600);
+  // Starting the next program collects whatever ended before.
+  auto q = win::CreateProcess(exe + " exit 0");
+  ASSERT_TRUE(q);
+  win::WaitForSingleObject(q, win::INFINITE);
+  errno = 0;
+  EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
+  EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(Process, ChildGetsNoneOfOurFilesBeyondTheStandardThree) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);  // inheritable, as a host program's may be
+  auto p = win::CreateProcess(exe + " sleep 3000");
+  ASSERT_TRUE(p);
+  close(fds[1]);
+  // With the write end closed here, the pipe ends at once unless the child
+  // holds a copy of it.
+  pollfd r{fds[0], POLLIN, 0};
+  EXPECT_EQ(poll(&r, 1, 1500), 1);
+  char c;
+  EXPECT_EQ(read(fds[0], &c, 1), 0);
+  close(fds[0]);
+  EXPECT_TRUE(win::TerminateProcess(p, 1));
 }

@@ -37,6 +37,23 @@ TEST(KeyTableStream, DecodeStepByHand) {
   }
 }
 
+// A stream made apart from this code, with key index 1 (the key at 1 + 3),
+// thirty filler bytes 00..1D and a Big5 text.
+TEST(KeyTableStream, DecodesAStreamOfTheServer) {
+  const std::string hex =
+      "1E162423254867767C1D7A797E51487467902522244966777D1C7B787F5049147D6A2E392F7A656C7667784B"
+      "850C1FF342B42425";
+  EXPECT_EQ(DecodeData(hex, 1), "2000001000014\n\xA6\xAC\xBE\xDA AB");
+  EXPECT_EQ(DecodeData(hex, 11), "2000001000014\n\xA6\xAC\xBE\xDA AB");
+  std::string filler;
+  for (int i = 0; i < 30; ++i) filler += static_cast<char>(i);
+  EXPECT_EQ(EncodeData("2000001000014\n\xA6\xAC\xBE\xDA AB", 1, filler), hex);
+  // The key index offset is 3; the index is taken as its absolute value.
+  EXPECT_EQ(KeyForIndex(1), "h,;-ponteravi@lo");
+  EXPECT_EQ(KeyForIndex(7), "qWRT47mnBvcxz38k");
+  EXPECT_EQ(KeyForIndex(-5), "7#.QZu(-)MRPe");
+}
+
 TEST(KeyTableStream, EncodeStepUndoesDecodeStep) {
   for (int plain = 0; plain < 256; ++plain) {
     unsigned char es = 0x33, ds = 0x33;
