@@ -155,6 +155,18 @@ GdiObject* Stock(int which) {
   return which >= 0 && which < 20 ? objs[which] : nullptr;
 }
 
+// The 1 x 1 bitmap a memory context holds while none of its own is
+// selected; nothing is drawn on it.
+GdiObject* DefaultBitmap() {
+  static GdiObject* bitmap = [] {
+    auto* o = new GdiObject(GdiObject::Bitmap);
+    o->stock = true;
+    o->bmWidth = o->bmHeight = 1;
+    return o;
+  }();
+  return bitmap;
+}
+
 void InitState(DcState& s, int dpiY) {
   s = DcState();
   s.font = Stock(SYSTEM_FONT)->font;
@@ -365,6 +377,7 @@ HDC CreateCompatibleDC(HDC) {
   auto* dc = new DeviceContext;
   dc->kind = DeviceContext::Memory;
   InitState(dc->st, gdi::ScreenPixelsPerInch());
+  dc->st.bitmap_ = DefaultBitmap();
   return dc;
 }
 
@@ -394,7 +407,8 @@ int GetDeviceCaps(HDC dc, int index) {
   if (!printer) {
     int ppi = gdi::ScreenPixelsPerInch();
     int w = 1024, h = 768;
-    if (dc->kind == DeviceContext::Memory && dc->st.bitmap_) w = dc->st.bitmap_->bmWidth, h = dc->st.bitmap_->bmHeight;
+    if (dc->kind == DeviceContext::Memory && dc->st.bitmap_ && !dc->st.bitmap_->stock)
+      w = dc->st.bitmap_->bmWidth, h = dc->st.bitmap_->bmHeight;
     switch (index) {
       case TECHNOLOGY: return DT_RASDISPLAY;
       case HORZRES: case PHYSICALWIDTH: return index == PHYSICALWIDTH ? 0 : w;
@@ -1060,7 +1074,8 @@ bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
     Emit(dest, std::move(op));
     return true;
   }
-  if (!src || src->kind != DeviceContext::Memory || !src->st.bitmap_) return false;
+  if (!src || src->kind != DeviceContext::Memory || !src->st.bitmap_ || !src->st.bitmap_->pixels)
+    return false;
   HGDIOBJ bm = src->st.bitmap_;
   op.imageWidth = bm->bmWidth;
   op.imageHeight = bm->bmHeight;

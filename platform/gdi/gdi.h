@@ -261,7 +261,7 @@ const std::vector<Page>* DocumentPages(win::HDC dc);
 int ScreenPixelsPerInch();
 
 // Renders one page's operations into an ARGB32 image of its size (white
-// background); used by the back end for PNG pages and by tests.
+// background), for tests; empty when the page is too large for an image.
 std::vector<std::uint32_t> RenderPage(const Page& page);
 bool WritePng(const std::string& hostPath, int width, int height, const std::vector<std::uint32_t>& pixels);
 

@@ -94,7 +94,8 @@ TEST(Fonts, SubstitutesCarryTheVerticalMetricsOfTheirFonts) {
   win::TEXTMETRICA tm;
   ASSERT_TRUE(win::GetTextMetricsA(ic, &tm));
   EXPECT_EQ(tm.tmHeight, 34);
-  EXPECT_EQ(tm.tmAscent, 27);
+  EXPECT_EQ(tm.tmAscent, 30);  // their own 900 + 124 of 1024 units
+  EXPECT_EQ(tm.tmDescent, 4);
   EXPECT_EQ(tm.tmInternalLeading, 0);
   EXPECT_EQ(gdi::SubstituteFamily("細明體"), "AR PL Mingti2L Big5");
   EXPECT_EQ(gdi::SubstituteFamily("標楷體"), "AR PL KaitiM Big5");
@@ -391,4 +392,115 @@ TEST(RecordingBackEnd, ADeletedContextGivesUpItsDocument) {
   auto jobs = gdi::RecordedJobs();
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].status, "aborted");
+}
+
+namespace {
+
+// Dark pixels of a rendered page.
+int Ink(const gdi::Page& page) {
+  int n = 0;
+  for (std::uint32_t p : gdi::RenderPage(page)) n += (p & 0xFF) < 128;
+  return n;
+}
+
+}  // namespace
+
+TEST(Clipping, TextOutsideTwoDisjointClipsIsNotDrawn) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::HFONT f = Font("Arial", -34);
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::IntersectClipRect(dc, 0, 0, 100, 100);
+  // The text lies between the context's clip and its own rectangle: it is
+  // inside neither, so nothing shows.
+  win::RECT own{200, 0, 300, 50};
+  win::ExtTextOutA(dc, 110, 5, win::ETO_CLIPPED, &own, "WWW", 3, nullptr);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_EQ(jobs[0].pages.size(), 1u);
+  EXPECT_EQ(Ink(jobs[0].pages[0]), 0);
+}
+
+TEST(Fonts, ChineseTextClippedToItsCellKeepsAllItsInk) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::HFONT f = Font("細明體", -34);  // 12 pt at 203 dpi
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::TEXTMETRICA tm;
+  ASSERT_TRUE(win::GetTextMetricsA(dc, &tm));
+  ASSERT_EQ(tm.tmHeight, 34);
+  const char* text = "收據測試【中】";
+  win::SIZE s;
+  win::GetTextExtentPoint32A(dc, text, -1, &s);
+  // Page 1 free, page 2 clipped to the text's own cell.
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::TextOutA(dc, 20, 40, text, -1);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::RECT cell{20, 40, 20 + s.cx, 40 + tm.tmHeight};
+  win::ExtTextOutA(dc, 20, 40, win::ETO_CLIPPED, &cell, text, -1, nullptr);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_EQ(jobs[0].pages.size(), 2u);
+  int free = Ink(jobs[0].pages[0]);
+  EXPECT_GT(free, 500);
+  EXPECT_EQ(Ink(jobs[0].pages[1]), free);
+}
+
+TEST(CairoBackEnd, APageTooLargeForItsPngFailsInsteadOfCrashing) {
+  TempRoot root;
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.name = "Fine";
+  d.output.clear();
+  d.dpiX = d.dpiY = 600;
+  d.customMaxLength = 20000;
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  win::DEVMODEA m = Custom(820, 16000);  // 1.6 m at 600 dpi: 37795 pixel rows
+  win::HDC dc = win::CreateDCA(nullptr, "Fine", nullptr, &m);
+  ASSERT_NE(dc, nullptr);
+  ASSERT_EQ(win::GetDeviceCaps(dc, win::PHYSICALHEIGHT), 37795);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::Rectangle(dc, 10, 10, 100, 100);
+  EXPECT_EQ(win::EndPage(dc), win::SP_ERROR);
+  win::AbortDoc(dc);
+  win::DeleteDC(dc);
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Printed\\Fine\\job-0001.job")).find("Status=aborted"),
+            std::string::npos);
+}
+
+TEST(Canvas, ABitmapEmptiedAfterDrawingIsSafeToDrawOnAndToResize) {
+  gdi::TBitmap bm;
+  bm.SetSize(10, 10);
+  bm.Canvas().Brush.Color = gdi::clRed;
+  bm.Canvas().FillRect({0, 0, 10, 10});
+  bm.SetSize(0, 0);
+  EXPECT_EQ(bm.Width(), 0);
+  bm.Canvas().FillRect({0, 0, 10, 10});  // nothing to draw on
+  EXPECT_TRUE(bm.Pixels().empty());
+  bm.SetSize(4, 4);
+  bm.Canvas().FillRect({0, 0, 2, 2});
+  auto px = bm.Pixels();
+  ASSERT_EQ(px.size(), 16u);
+  EXPECT_EQ(px[0] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(px[15] & 0xFFFFFF, 0xFFFFFFu);
 }

@@ -279,3 +279,23 @@ TEST(SystemRootSetUp, InstallsTheDemoPrinterAsDefault) {
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(spool::GetProfileString("windows", "device", "").rfind("Office,", 0), 0u);
 }
+
+TEST(DeviceCapabilities, ADefinitionThatGrowsBetweenCountAndFillStaysInTheBuffer) {
+  TempRoot root;
+  spool::PrinterDef d = Office("Office");
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  int n = win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, nullptr, nullptr);
+  ASSERT_EQ(n, 2);
+  // Another process installs the printer again with more papers.
+  for (int code = 11; code < 20; ++code) d.papers.push_back({code, 1000, 1000, "Paper " + std::to_string(code)});
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  std::vector<char> names(static_cast<size_t>(n) * 64);
+  EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, names.data(), nullptr), 2);
+  EXPECT_STREQ(names.data(), "A4");
+  std::vector<win::POINT> sizes(static_cast<size_t>(n));
+  EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERSIZE, reinterpret_cast<char*>(sizes.data()),
+                                     nullptr),
+            2);
+  // A fresh count sees the new papers.
+  EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, nullptr, nullptr), 11);
+}
