@@ -822,8 +822,14 @@ bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const RECT* rect, const
   std::string s = Str(text, count);
   gdi::FontMetrics m = Metrics(dc);
   std::vector<int> adv = Advances(dc, m, s);
-  if (dx)
-    for (size_t i = 0; i < s.size(); ++i) adv[i] = dx[i];
+  if (dx)  // one width a byte; a Big5 character advances by its two together
+    for (size_t i = 0; i < s.size(); ++i) {
+      adv[i] = dx[i];
+      if (cp::IsBig5Lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+        adv[i] += dx[i + 1];
+        adv[++i] = 0;
+      }
+    }
   PT at = Place(dc, x, y, Sum(adv), m);
   if ((options & ETO_OPAQUE) && rect) {
     gdi::Op fill = NewOp(dc, gdi::Op::Fill);

@@ -504,3 +504,32 @@ TEST(Canvas, ABitmapEmptiedAfterDrawingIsSafeToDrawOnAndToResize) {
   EXPECT_EQ(px[0] & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(px[15] & 0xFFFFFF, 0xFFFFFFu);
 }
+
+TEST(Text, ByteWidthsOfABig5CharacterAddUp) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::HFONT f = Font("細明體", -34);
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::SIZE natural;
+  win::GetTextExtentPoint32A(dc, "中文", 4, &natural);
+  ASSERT_EQ(natural.cx, 68);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::TextOutA(dc, 20, 40, "中文", 4);
+  ASSERT_GT(win::EndPage(dc), 0);
+  // One width a byte: a character takes its two bytes' widths together.
+  int dx[] = {17, 17, 17, 17};
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::ExtTextOutA(dc, 20, 40, 0, nullptr, "中文", 4, dx);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(gdi::RenderPage(jobs[0].pages[1]), gdi::RenderPage(jobs[0].pages[0]));
+}

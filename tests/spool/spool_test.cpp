@@ -109,6 +109,14 @@ TEST(EnumPrinters, LevelsFlagsAndBufferSizes) {
   EXPECT_STREQ(e5[0].pPrinterName, "Local");
   EXPECT_STREQ(e5[0].pPortName, "LPT1:, LPT2:");
   EXPECT_FALSE(win::EnumPrintersA(2, nullptr, 3, nullptr, 0, &needed, &returned));
+
+  // A copied definition that names another printer is not a printer.
+  std::string dir = spool::PrintersDir();
+  std::filesystem::copy_file(dir + "/Local.prn", dir + "/Copy of Local.prn");
+  win::EnumPrintersA(6, nullptr, 4, nullptr, 0, &needed, &returned);
+  buf.assign(needed, 0);
+  ASSERT_TRUE(win::EnumPrintersA(6, nullptr, 4, buf.data(), needed, &needed, &returned));
+  EXPECT_EQ(returned, 2u);
 }
 
 TEST(DocumentProperties, SizeDefaultsMergeAndPrompt) {
