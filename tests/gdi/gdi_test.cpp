@@ -533,3 +533,33 @@ TEST(Text, ByteWidthsOfABig5CharacterAddUp) {
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(gdi::RenderPage(jobs[0].pages[1]), gdi::RenderPage(jobs[0].pages[0]));
 }
+
+TEST(CairoBackEnd, JobsDoneAbortedOrFailedLeaveNoFilesOpen) {
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  z.name = "Handed";
+  z.output.clear();
+  z.command = "false";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  auto openFiles = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  auto job = [](const char* printer, bool abort) {
+    win::HDC dc = win::CreateDCA(nullptr, printer, nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    win::StartDocA(dc, &di);
+    win::StartPage(dc);
+    win::Rectangle(dc, 1, 1, 50, 50);
+    win::EndPage(dc);
+    abort ? win::AbortDoc(dc) : win::EndDoc(dc);
+    win::DeleteDC(dc);
+  };
+  job("Zolmet", false);  // the first job loads what stays loaded
+  auto before = openFiles();
+  job("Zolmet", false);
+  job("Zolmet", true);
+  job("Handed", false);
+  EXPECT_EQ(openFiles(), before);
+}
