@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -98,18 +99,32 @@ bool WriteRecord(const Job& j) {
 }
 
 // Runs COMMAND with PDF as its last argument through the shell; true on exit 0.
+std::mutex g_handOverMutex;
+
 bool HandOver(const std::string& command, const std::string& pdf) {
+  // Made before the fork: the child of a threaded process must not allocate.
+  const std::string script = command + " \"$1\"";
+  std::lock_guard<std::mutex> lock(g_handOverMutex);
+  // Children ignored by inheritance are reaped unseen; the command's status
+  // is needed, so the default holds while it runs.
+  struct sigaction old {}, dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  bool restore = sigaction(SIGCHLD, nullptr, &old) == 0 &&
+                 (old.sa_handler == SIG_IGN || (old.sa_flags & SA_NOCLDWAIT)) &&
+                 sigaction(SIGCHLD, &dfl, nullptr) == 0;
   pid_t pid = fork();
-  if (pid < 0) return false;
   if (pid == 0) {
-    std::string script = command + " \"$1\"";
     execl("/bin/sh", "sh", "-c", script.c_str(), "sh", pdf.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  pid_t waited = -1;
+  if (pid > 0)
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+  if (restore) sigaction(SIGCHLD, &old, nullptr);
+  return pid > 0 && waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -562,4 +563,32 @@ TEST(CairoBackEnd, JobsDoneAbortedOrFailedLeaveNoFilesOpen) {
   job("Zolmet", true);
   job("Handed", false);
   EXPECT_EQ(openFiles(), before);
+}
+
+TEST(CairoBackEnd, AFailedHandOverFailsEvenWhenChildrenAreIgnored) {
+  // A parent that ignores its children's ends passes that on to this
+  // program; the command's exit status must still count.
+  struct IgnoreChildren {
+    IgnoreChildren() { std::signal(SIGCHLD, SIG_IGN); }
+    ~IgnoreChildren() { std::signal(SIGCHLD, SIG_DFL); }
+  } ignore;
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.formats = {"pdf"};
+  z.command = "false";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  auto print = [] {
+    win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    win::StartDocA(dc, &di);
+    win::StartPage(dc);
+    int result = win::EndDoc(dc);
+    win::DeleteDC(dc);
+    return result;
+  };
+  EXPECT_EQ(print(), win::SP_ERROR);
+  z.command = "true";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  EXPECT_GT(print(), 0);
 }
