@@ -327,12 +327,23 @@ struct TabLayout {
   int width = 0;
 };
 
+// The first of the stops every STEP pixels from ORIGIN that lies right of X.
+int NextStop(int x, int origin, int step) {
+  int d = x - origin;
+  int k = d >= 0 ? d / step : -((-d + step - 1) / step);  // rounded down
+  if (origin + k * step <= x) ++k;
+  return origin + k * step;
+}
+
 TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text, int startX, int tabCount,
                      const int* tabs, int origin) {
   TabLayout t;
   int x = startX;
   size_t from = 0;
-  int step = tabCount <= 0 ? 8 * std::max(1, m.aveCharWidth) : std::abs(tabs[0]);
+  // One stop: a stop every so many pixels; none or past the last of several:
+  // the default stops, every 8 average character widths.
+  const int defaultStep = 8 * std::max(1, m.aveCharWidth);
+  int step = tabCount == 1 ? std::abs(tabs[0]) : defaultStep;
   for (size_t i = 0; i <= text.size(); ++i) {
     if (i < text.size() && text[i] != '\t') {
       if (cp::IsBig5Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
@@ -344,7 +355,7 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
     if (i < text.size()) {  // a tab: the next stop right of x
       int next = x;
       if (tabCount <= 1) {
-        if (step > 0) next = origin + ((x - origin) / step + 1) * step;
+        if (step > 0) next = NextStop(x, origin, step);
       } else {
         bool found = false;
         for (int k = 0; k < tabCount; ++k)
@@ -353,7 +364,7 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
             found = true;
             break;
           }
-        if (!found) next = x + gdi::CharAdvances(m, " ")[0];
+        if (!found) next = NextStop(x, origin, defaultStep);
       }
       x = next;
     }

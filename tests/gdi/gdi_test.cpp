@@ -145,6 +145,12 @@ TEST(Fonts, DeterministicMetricFont) {
   win::DWORD ext = win::GetTabbedTextExtentA(ic, "a\tb\tc", -1, 2, tabs);
   EXPECT_EQ(ext & 0xFFFF, 211u);
   EXPECT_EQ(ext >> 16, 21u);
+  // Past the last stop the default stops follow: every 8 average widths.
+  ext = win::GetTabbedTextExtentA(ic, "a\tb\tc\td", -1, 2, tabs);
+  EXPECT_EQ(ext & 0xFFFF, 264u + 11);
+  // Stops count from the tab origin, also to its left.
+  int fifty[] = {50};
+  EXPECT_EQ(win::TabbedTextOutA(ic, 10, 0, "a\t", 2, 1, fifty, 100) & 0xFFFF, 50 - 10);
   // Word breaking: lines that fit, a long word left whole.
   win::RECT r{0, 0, 60, 0};
   EXPECT_EQ(win::DrawTextA(ic, "aa bb cc\r\ndddddddd", -1, &r, win::DT_CALCRECT | win::DT_WORDBREAK), 3 * 21);
