@@ -590,6 +590,9 @@ int EndPage(HDC dc) {
       return SP_ERROR;
     }
     if (!png.empty()) dc->job.pngPaths.push_back(png);
+    // Written: only its size is kept, so a long job does not hold every
+    // page's drawing (and pictures) until it ends.
+    std::vector<gdi::Op>().swap(dc->job.pages.back().ops);
   }
   return 1;
 }

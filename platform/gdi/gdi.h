@@ -254,7 +254,8 @@ struct Job {
 std::vector<Job> RecordedJobs();
 void ClearRecordedJobs();
 
-// The pages of the current document of a printing context so far.
+// The pages of the current document of a printing context so far (pages
+// already written to a file keep only their sizes).
 const std::vector<Page>* DocumentPages(win::HDC dc);
 
 // Screen metrics of the headless screen.

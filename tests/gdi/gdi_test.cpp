@@ -598,3 +598,23 @@ TEST(CairoBackEnd, AFailedHandOverFailsEvenWhenChildrenAreIgnored) {
   ASSERT_TRUE(spool::InstallPrinter(z));
   EXPECT_GT(print(), 0);
 }
+
+TEST(CairoBackEnd, WrittenPagesDoNotStayInMemory) {
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+  gdi::TBitmap logo;
+  logo.SetSize(600, 200);
+  win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  for (int page = 0; page < 3; ++page) {
+    ASSERT_GT(win::StartPage(dc), 0);
+    win::StretchBlt(dc, 0, 0, 600, 200, logo.DC(), 0, 0, 600, 200, win::SRCCOPY);
+    ASSERT_EQ(gdi::DocumentPages(dc)->size(), static_cast<size_t>(page));
+    ASSERT_GT(win::EndPage(dc), 0);
+    EXPECT_TRUE(gdi::DocumentPages(dc)->back().ops.empty());
+    EXPECT_EQ(gdi::DocumentPages(dc)->back().width, 655);
+  }
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+}
