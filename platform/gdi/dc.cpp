@@ -19,6 +19,18 @@ namespace fs = std::filesystem;
 
 namespace win {
 
+// The 1 x 1 bitmap a context holds while none of its own is
+// selected; nothing is drawn on it.
+GdiObject* DefaultBitmap() {
+  static GdiObject* bitmap = [] {
+    auto* o = new GdiObject(GdiObject::Bitmap);
+    o->stock = true;
+    o->bmWidth = o->bmHeight = 1;
+    return o;
+  }();
+  return bitmap;
+}
+
 struct DcState {
   LOGFONTA font{};
   int penStyle = PS_SOLID, penWidth = 1;
@@ -32,7 +44,7 @@ struct DcState {
   RECT clip{};
   PT pos{};
   int justifyExtra = 0, justifyBreaks = 0;
-  HGDIOBJ font_ = nullptr, pen_ = nullptr, brush_ = nullptr, bitmap_ = nullptr;
+  HGDIOBJ font_ = nullptr, pen_ = nullptr, brush_ = nullptr, bitmap_ = DefaultBitmap();
 };
 
 class DeviceContext {
@@ -168,18 +180,6 @@ GdiObject* Stock(int which) {
     objs[SYSTEM_FONT]->font.lfHeight = -13;
   });
   return which >= 0 && which < 20 ? objs[which] : nullptr;
-}
-
-// The 1 x 1 bitmap a memory context holds while none of its own is
-// selected; nothing is drawn on it.
-GdiObject* DefaultBitmap() {
-  static GdiObject* bitmap = [] {
-    auto* o = new GdiObject(GdiObject::Bitmap);
-    o->stock = true;
-    o->bmWidth = o->bmHeight = 1;
-    return o;
-  }();
-  return bitmap;
 }
 
 void InitState(DcState& s, int dpiY) {
@@ -403,7 +403,6 @@ HDC CreateCompatibleDC(HDC) {
   auto* dc = new DeviceContext;
   dc->kind = DeviceContext::Memory;
   InitState(dc->st, gdi::ScreenPixelsPerInch());
-  dc->st.bitmap_ = DefaultBitmap();
   return dc;
 }
 
