@@ -244,7 +244,12 @@ TBitmap::~TBitmap() {
 void TBitmap::SetSize(int w, int h) {
   if (w == width_ && h == height_) return;
   win::HBITMAP bm = win::CreateBitmap32(w, h, nullptr);
-  if (dc_) win::SelectObject(dc_, bm ? bm : old_);
+  // The context lets go of the old bitmap before it is freed: it takes the
+  // new one, or the one it had at first.
+  if (dc_) {
+    win::HGDIOBJ prev = win::SelectObject(dc_, bm ? bm : old_);
+    if (!old_) old_ = prev;
+  }
   win::DeleteObject(bitmap_);
   bitmap_ = bm;
   width_ = bm ? w : 0;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -18,6 +19,18 @@ namespace fs = std::filesystem;
 
 namespace win {
 
+// The 1 x 1 bitmap a context holds while none of its own is
+// selected; nothing is drawn on it.
+GdiObject* DefaultBitmap() {
+  static GdiObject* bitmap = [] {
+    auto* o = new GdiObject(GdiObject::Bitmap);
+    o->stock = true;
+    o->bmWidth = o->bmHeight = 1;
+    return o;
+  }();
+  return bitmap;
+}
+
 struct DcState {
   LOGFONTA font{};
   int penStyle = PS_SOLID, penWidth = 1;
@@ -31,7 +44,7 @@ struct DcState {
   RECT clip{};
   PT pos{};
   int justifyExtra = 0, justifyBreaks = 0;
-  HGDIOBJ font_ = nullptr, pen_ = nullptr, brush_ = nullptr, bitmap_ = nullptr;
+  HGDIOBJ font_ = nullptr, pen_ = nullptr, brush_ = nullptr, bitmap_ = DefaultBitmap();
 };
 
 class DeviceContext {
@@ -98,18 +111,32 @@ bool WriteRecord(const Job& j) {
 }
 
 // Runs COMMAND with PDF as its last argument through the shell; true on exit 0.
+std::mutex g_handOverMutex;
+
 bool HandOver(const std::string& command, const std::string& pdf) {
+  // Made before the fork: the child of a threaded process must not allocate.
+  const std::string script = command + " \"$1\"";
+  std::lock_guard<std::mutex> lock(g_handOverMutex);
+  // Children ignored by inheritance are reaped unseen; the command's status
+  // is needed, so the default holds while it runs.
+  struct sigaction old {}, dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  bool restore = sigaction(SIGCHLD, nullptr, &old) == 0 &&
+                 (old.sa_handler == SIG_IGN || (old.sa_flags & SA_NOCLDWAIT)) &&
+                 sigaction(SIGCHLD, &dfl, nullptr) == 0;
   pid_t pid = fork();
-  if (pid < 0) return false;
   if (pid == 0) {
-    std::string script = command + " \"$1\"";
     execl("/bin/sh", "sh", "-c", script.c_str(), "sh", pdf.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  pid_t waited = -1;
+  if (pid > 0)
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+  if (restore) sigaction(SIGCHLD, &old, nullptr);
+  return pid > 0 && waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace
@@ -300,12 +327,23 @@ struct TabLayout {
   int width = 0;
 };
 
+// The first of the stops every STEP pixels from ORIGIN that lies right of X.
+int NextStop(int x, int origin, int step) {
+  int d = x - origin;
+  int k = d >= 0 ? d / step : -((-d + step - 1) / step);  // rounded down
+  if (origin + k * step <= x) ++k;
+  return origin + k * step;
+}
+
 TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text, int startX, int tabCount,
                      const int* tabs, int origin) {
   TabLayout t;
   int x = startX;
   size_t from = 0;
-  int step = tabCount <= 0 ? 8 * std::max(1, m.aveCharWidth) : std::abs(tabs[0]);
+  // One stop: a stop every so many pixels; none or past the last of several:
+  // the default stops, every 8 average character widths.
+  const int defaultStep = 8 * std::max(1, m.aveCharWidth);
+  int step = tabCount == 1 ? std::abs(tabs[0]) : defaultStep;
   for (size_t i = 0; i <= text.size(); ++i) {
     if (i < text.size() && text[i] != '\t') {
       if (cp::IsBig5Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
@@ -317,7 +355,7 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
     if (i < text.size()) {  // a tab: the next stop right of x
       int next = x;
       if (tabCount <= 1) {
-        if (step > 0) next = origin + ((x - origin) / step + 1) * step;
+        if (step > 0) next = NextStop(x, origin, step);
       } else {
         bool found = false;
         for (int k = 0; k < tabCount; ++k)
@@ -326,7 +364,7 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
             found = true;
             break;
           }
-        if (!found) next = x + gdi::CharAdvances(m, " ")[0];
+        if (!found) next = NextStop(x, origin, defaultStep);
       }
       x = next;
     }
@@ -394,7 +432,8 @@ int GetDeviceCaps(HDC dc, int index) {
   if (!printer) {
     int ppi = gdi::ScreenPixelsPerInch();
     int w = 1024, h = 768;
-    if (dc->kind == DeviceContext::Memory && dc->st.bitmap_) w = dc->st.bitmap_->bmWidth, h = dc->st.bitmap_->bmHeight;
+    if (dc->kind == DeviceContext::Memory && dc->st.bitmap_ && !dc->st.bitmap_->stock)
+      w = dc->st.bitmap_->bmWidth, h = dc->st.bitmap_->bmHeight;
     switch (index) {
       case TECHNOLOGY: return DT_RASDISPLAY;
       case HORZRES: case PHYSICALWIDTH: return index == PHYSICALWIDTH ? 0 : w;
@@ -550,6 +589,9 @@ int EndPage(HDC dc) {
       return SP_ERROR;
     }
     if (!png.empty()) dc->job.pngPaths.push_back(png);
+    // Written: only its size is kept, so a long job does not hold every
+    // page's drawing (and pictures) until it ends.
+    std::vector<gdi::Op>().swap(dc->job.pages.back().ops);
   }
   return 1;
 }
@@ -808,8 +850,14 @@ bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const RECT* rect, const
   std::string s = Str(text, count);
   gdi::FontMetrics m = Metrics(dc);
   std::vector<int> adv = Advances(dc, m, s);
-  if (dx)
-    for (size_t i = 0; i < s.size(); ++i) adv[i] = dx[i];
+  if (dx)  // one width a byte; a Big5 character advances by its two together
+    for (size_t i = 0; i < s.size(); ++i) {
+      adv[i] = dx[i];
+      if (cp::IsBig5Lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+        adv[i] += dx[i + 1];
+        adv[++i] = 0;
+      }
+    }
   PT at = Place(dc, x, y, Sum(adv), m);
   if ((options & ETO_OPAQUE) && rect) {
     gdi::Op fill = NewOp(dc, gdi::Op::Fill);
@@ -1060,7 +1108,8 @@ bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
     Emit(dest, std::move(op));
     return true;
   }
-  if (!src || src->kind != DeviceContext::Memory || !src->st.bitmap_) return false;
+  if (!src || src->kind != DeviceContext::Memory || !src->st.bitmap_ || !src->st.bitmap_->pixels)
+    return false;
   HGDIOBJ bm = src->st.bitmap_;
   op.imageWidth = bm->bmWidth;
   op.imageHeight = bm->bmHeight;

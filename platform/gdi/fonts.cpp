@@ -86,13 +86,16 @@ AdvanceCache& Cache() {
 }  // namespace
 
 const std::vector<Substitute>& SubstitutionTable() {
+  // The AR PL Big5 fonts are one em high, as the fonts they stand for, and
+  // keep their own ascent (900 + 124 units of 1024), so that their glyphs
+  // stay inside the cell.
   static const std::vector<Substitute> table = {
-      {"標楷體", "AR PL KaitiM Big5", 0.8, 0.2, 0.0},
-      {"DFKai-SB", "AR PL KaitiM Big5", 0.8, 0.2, 0.0},
-      {"細明體", "AR PL Mingti2L Big5", 0.8, 0.2, 0.0},
-      {"新細明體", "AR PL Mingti2L Big5", 0.8, 0.2, 0.0},
-      {"MingLiU", "AR PL Mingti2L Big5", 0.8, 0.2, 0.0},
-      {"PMingLiU", "AR PL Mingti2L Big5", 0.8, 0.2, 0.0},
+      {"標楷體", "AR PL KaitiM Big5", 900.0 / 1024, 124.0 / 1024, 0.0},
+      {"DFKai-SB", "AR PL KaitiM Big5", 900.0 / 1024, 124.0 / 1024, 0.0},
+      {"細明體", "AR PL Mingti2L Big5", 900.0 / 1024, 124.0 / 1024, 0.0},
+      {"新細明體", "AR PL Mingti2L Big5", 900.0 / 1024, 124.0 / 1024, 0.0},
+      {"MingLiU", "AR PL Mingti2L Big5", 900.0 / 1024, 124.0 / 1024, 0.0},
+      {"PMingLiU", "AR PL Mingti2L Big5", 900.0 / 1024, 124.0 / 1024, 0.0},
       {"Courier New", "Liberation Mono", 1705.0 / 2048, 615.0 / 2048, 0.0},
       {"Arial", "Liberation Sans", 1854.0 / 2048, 434.0 / 2048, 67.0 / 2048},
       {"MS Sans Serif", "Liberation Sans", 1854.0 / 2048, 434.0 / 2048, 67.0 / 2048},
@@ -162,7 +165,7 @@ FontMetrics MetricsOf(const win::LOGFONTA& font) {
     m.descent = m.em - m.ascent;
   } else {
     m.ascent = Round(asc * m.em);
-    m.descent = Round(desc * m.em);
+    m.descent = Round((asc + desc) * m.em) - m.ascent;  // the cell rounds as a whole
     m.externalLeading = Round(ext * m.em);
   }
   if (h > 0) {  // a cell height is the whole cell

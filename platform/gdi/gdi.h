@@ -254,14 +254,15 @@ struct Job {
 std::vector<Job> RecordedJobs();
 void ClearRecordedJobs();
 
-// The pages of the current document of a printing context so far.
+// The pages of the current document of a printing context so far (pages
+// already written to a file keep only their sizes).
 const std::vector<Page>* DocumentPages(win::HDC dc);
 
 // Screen metrics of the headless screen.
 int ScreenPixelsPerInch();
 
 // Renders one page's operations into an ARGB32 image of its size (white
-// background); used by the back end for PNG pages and by tests.
+// background), for tests; empty when the page is too large for an image.
 std::vector<std::uint32_t> RenderPage(const Page& page);
 bool WritePng(const std::string& hostPath, int width, int height, const std::vector<std::uint32_t>& pixels);
 

@@ -200,6 +200,9 @@ void RenderImage(cairo_t* cr, const Op& op) {
 }  // namespace
 
 void RenderOp(cairo_t* cr, const Op& op) {
+  // A clip that encloses nothing shows nothing (cairo would take the
+  // rectangle between its crossed edges instead).
+  if (op.clipped && (op.clip.right <= op.clip.left || op.clip.bottom <= op.clip.top)) return;
   cairo_save(cr);
   if (op.clipped) {
     cairo_rectangle(cr, op.clip.left, op.clip.top, op.clip.right - op.clip.left, op.clip.bottom - op.clip.top);
@@ -263,16 +266,32 @@ std::string Op::Describe() const {
   return o.str();
 }
 
-std::vector<std::uint32_t> RenderPage(const Page& page) {
-  std::vector<std::uint32_t> out;
-  if (page.width <= 0 || page.height <= 0) return out;
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, page.width, page.height);
+namespace {
+
+// The page drawn on a white image of its size; nullptr when there is no
+// page or cairo cannot make an image that large.
+cairo_surface_t* RenderSurface(const Page& page, cairo_format_t format) {
+  if (page.width <= 0 || page.height <= 0) return nullptr;
+  cairo_surface_t* s = cairo_image_surface_create(format, page.width, page.height);
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(s);
+    return nullptr;
+  }
   cairo_t* cr = cairo_create(s);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
   for (const auto& op : page.ops) RenderOp(cr, op);
   cairo_destroy(cr);
   cairo_surface_flush(s);
+  return s;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> RenderPage(const Page& page) {
+  std::vector<std::uint32_t> out;
+  cairo_surface_t* s = RenderSurface(page, CAIRO_FORMAT_ARGB32);
+  if (!s) return out;
   int stride = cairo_image_surface_get_stride(s);
   const unsigned char* data = cairo_image_surface_get_data(s);
   out.resize(static_cast<size_t>(page.width) * page.height);
@@ -286,6 +305,10 @@ std::vector<std::uint32_t> RenderPage(const Page& page) {
 bool WritePng(const std::string& hostPath, int width, int height, const std::vector<std::uint32_t>& pixels) {
   if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height) return false;
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(s);
+    return false;
+  }
   cairo_surface_flush(s);
   int stride = cairo_image_surface_get_stride(s);
   unsigned char* data = cairo_image_surface_get_data(s);
@@ -333,8 +356,12 @@ bool CairoDocument::AddPage(const Page& page, int dpiX, int dpiY, const std::str
     error = cairo_status_to_string(st);
     return false;
   }
-  if (!pngPath.empty() && !WritePng(pngPath, page.width, page.height, RenderPage(page))) {
-    error = "cannot write " + pngPath;
+  if (pngPath.empty()) return true;
+  cairo_surface_t* png = RenderSurface(page, CAIRO_FORMAT_RGB24);
+  bool written = png && cairo_surface_write_to_png(png, pngPath.c_str()) == CAIRO_STATUS_SUCCESS;
+  if (png) cairo_surface_destroy(png);
+  if (!written) {
+    error = png ? "cannot write " + pngPath : "the page is too large for an image";
     return false;
   }
   return true;

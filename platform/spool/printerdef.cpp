@@ -272,7 +272,11 @@ std::vector<PrinterDef> InstalledPrinters() {
     if (!e.is_regular_file() || e.path().extension() != ".prn") continue;
     std::string text;
     PrinterDef d;
-    if (ReadWhole(e.path().string(), text) && ParseDefinition(text, d)) out.push_back(d);
+    // A definition counts only under its own name's file: one that names
+    // another printer could be neither opened nor told apart.
+    if (ReadWhole(e.path().string(), text) && ParseDefinition(text, d) && ValidName(d.name) &&
+        fs::path(DefinitionFile(d.name)) == e.path())
+      out.push_back(d);
   }
   std::sort(out.begin(), out.end(),
             [](const PrinterDef& a, const PrinterDef& b) { return Upper(a.name) < Upper(b.name); });

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -303,40 +304,47 @@ int DeviceCapabilitiesA(const char* device, const char*, WORD capability, char* 
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return -1;
   }
-  switch (capability) {
-    case DC_PAPERNAMES:
-      if (output)
-        for (size_t i = 0; i < d.papers.size(); ++i) spool::CopyName(output + 64 * i, 64, d.papers[i].name);
-      return static_cast<int>(d.papers.size());
-    case DC_PAPERS:
-      if (output)
-        for (size_t i = 0; i < d.papers.size(); ++i) {
-          WORD w = static_cast<WORD>(d.papers[i].code);
-          std::memcpy(output + 2 * i, &w, 2);
-        }
-      return static_cast<int>(d.papers.size());
-    case DC_PAPERSIZE:
-      if (output)
-        for (size_t i = 0; i < d.papers.size(); ++i) {
-          POINT pt{d.papers[i].width, d.papers[i].height};
-          std::memcpy(output + sizeof(POINT) * i, &pt, sizeof pt);
-        }
-      return static_cast<int>(d.papers.size());
-    case DC_BINNAMES:
-      if (output)
-        for (size_t i = 0; i < d.bins.size(); ++i) spool::CopyName(output + 24 * i, 24, d.bins[i].name);
-      return static_cast<int>(d.bins.size());
-    case DC_BINS:
-      if (output)
-        for (size_t i = 0; i < d.bins.size(); ++i) {
-          WORD w = static_cast<WORD>(d.bins[i].code);
-          std::memcpy(output + 2 * i, &w, 2);
-        }
-      return static_cast<int>(d.bins.size());
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return -1;
+  bool papers = capability == DC_PAPERNAMES || capability == DC_PAPERS || capability == DC_PAPERSIZE;
+  if (!papers && capability != DC_BINNAMES && capability != DC_BINS) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
   }
+  // The definition is read afresh on every call and may have grown since
+  // the caller asked for the count it sized OUTPUT by: a fill writes no more
+  // entries than the last count this thread was given for that list.
+  thread_local std::map<std::pair<std::string, bool>, size_t> counts;
+  const auto key = std::make_pair(spool::DefinitionFile(d.name), papers);
+  size_t n = papers ? d.papers.size() : d.bins.size();
+  if (!output) {
+    counts[key] = n;
+    return static_cast<int>(n);
+  }
+  if (auto it = counts.find(key); it != counts.end()) n = std::min(n, it->second);
+  for (size_t i = 0; i < n; ++i) {
+    switch (capability) {
+      case DC_PAPERNAMES:
+        spool::CopyName(output + 64 * i, 64, d.papers[i].name);
+        break;
+      case DC_PAPERS: {
+        WORD w = static_cast<WORD>(d.papers[i].code);
+        std::memcpy(output + 2 * i, &w, 2);
+        break;
+      }
+      case DC_PAPERSIZE: {
+        POINT pt{d.papers[i].width, d.papers[i].height};
+        std::memcpy(output + sizeof(POINT) * i, &pt, sizeof pt);
+        break;
+      }
+      case DC_BINNAMES:
+        spool::CopyName(output + 24 * i, 24, d.bins[i].name);
+        break;
+      default: {
+        WORD w = static_cast<WORD>(d.bins[i].code);
+        std::memcpy(output + 2 * i, &w, 2);
+      }
+    }
+  }
+  return static_cast<int>(n);
 }
 
 }  // namespace win

@@ -140,7 +140,8 @@ long DocumentPropertiesA(void* hwnd, HANDLE printer, const char* deviceName, DEV
 
 // Count of entries of CAPABILITY, or -1; with OUTPUT the entries are written
 // there (names 64 or 24 bytes, codes as WORDs, sizes as POINTs in tenths of
-// a mm).
+// a mm) and their number answered: never more than the last count this
+// thread was given for the printer's papers or bins.
 int DeviceCapabilitiesA(const char* device, const char* port, WORD capability, char* output,
                         const DEVMODEA* devMode);
 

@@ -316,7 +316,7 @@ TppPrinterCapabilities* TppPrinterInfo::GetCapabilities() {
     int n = win::DeviceCapabilitiesA(device, port, cap, nullptr, nullptr);
     if (n <= 0) return;
     std::vector<char> buf(static_cast<size_t>(n) * entry + 1, 0);
-    n = win::DeviceCapabilitiesA(device, port, cap, buf.data(), nullptr);
+    n = std::min(n, win::DeviceCapabilitiesA(device, port, cap, buf.data(), nullptr));
     for (int i = 0; i < n; ++i) take(buf.data() + static_cast<size_t>(i) * entry);
   };
   auto name = [](size_t size) {
@@ -772,8 +772,11 @@ void TppPrinterSetup::SetPaperWidth(float v) {
 
 void TppPrinterSetup::UpdatePageDefSize() {
   TppLockGuard g(lock_);
-  if (deferredHeight_) pageDef_->SetmmHeight(ConvertToMMThousandths(*deferredHeight_, units_, ppVertical, Printer()));
-  if (deferredWidth_) pageDef_->SetmmWidth(ConvertToMMThousandths(*deferredWidth_, units_, ppHorizontal, Printer()));
+  // Negative sizes are dropped here as the setters drop them.
+  if (deferredHeight_ && *deferredHeight_ >= 0)
+    pageDef_->SetmmHeight(ConvertToMMThousandths(*deferredHeight_, units_, ppVertical, Printer()));
+  if (deferredWidth_ && *deferredWidth_ >= 0)
+    pageDef_->SetmmWidth(ConvertToMMThousandths(*deferredWidth_, units_, ppHorizontal, Printer()));
   deferredHeight_.reset();
   deferredWidth_.reset();
 }

@@ -3,6 +3,7 @@
 // tables, the printer setup that a report carries, and the printer object
 // that prints through the spooler and a device context.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -69,7 +70,7 @@ class TppPrinterInfo : public cls::TObject {
   std::string name_;
   std::optional<std::string> driver_, device_, port_;
   bool open_ = false;
-  bool usable_ = true;
+  std::atomic<bool> usable_{true};  // cleared by any printer that uses the entry
   bool network_ = false;
 };
 

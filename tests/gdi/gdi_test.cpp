@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -94,7 +95,8 @@ TEST(Fonts, SubstitutesCarryTheVerticalMetricsOfTheirFonts) {
   win::TEXTMETRICA tm;
   ASSERT_TRUE(win::GetTextMetricsA(ic, &tm));
   EXPECT_EQ(tm.tmHeight, 34);
-  EXPECT_EQ(tm.tmAscent, 27);
+  EXPECT_EQ(tm.tmAscent, 30);  // their own 900 + 124 of 1024 units
+  EXPECT_EQ(tm.tmDescent, 4);
   EXPECT_EQ(tm.tmInternalLeading, 0);
   EXPECT_EQ(gdi::SubstituteFamily("細明體"), "AR PL Mingti2L Big5");
   EXPECT_EQ(gdi::SubstituteFamily("標楷體"), "AR PL KaitiM Big5");
@@ -143,6 +145,12 @@ TEST(Fonts, DeterministicMetricFont) {
   win::DWORD ext = win::GetTabbedTextExtentA(ic, "a\tb\tc", -1, 2, tabs);
   EXPECT_EQ(ext & 0xFFFF, 211u);
   EXPECT_EQ(ext >> 16, 21u);
+  // Past the last stop the default stops follow: every 8 average widths.
+  ext = win::GetTabbedTextExtentA(ic, "a\tb\tc\td", -1, 2, tabs);
+  EXPECT_EQ(ext & 0xFFFF, 264u + 11);
+  // Stops count from the tab origin, also to its left.
+  int fifty[] = {50};
+  EXPECT_EQ(win::TabbedTextOutA(ic, 10, 0, "a\t", 2, 1, fifty, 100) & 0xFFFF, 50 - 10);
   // Word breaking: lines that fit, a long word left whole.
   win::RECT r{0, 0, 60, 0};
   EXPECT_EQ(win::DrawTextA(ic, "aa bb cc\r\ndddddddd", -1, &r, win::DT_CALCRECT | win::DT_WORDBREAK), 3 * 21);
@@ -391,4 +399,222 @@ TEST(RecordingBackEnd, ADeletedContextGivesUpItsDocument) {
   auto jobs = gdi::RecordedJobs();
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].status, "aborted");
+}
+
+namespace {
+
+// Dark pixels of a rendered page.
+int Ink(const gdi::Page& page) {
+  int n = 0;
+  for (std::uint32_t p : gdi::RenderPage(page)) n += (p & 0xFF) < 128;
+  return n;
+}
+
+}  // namespace
+
+TEST(Clipping, TextOutsideTwoDisjointClipsIsNotDrawn) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::HFONT f = Font("Arial", -34);
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::IntersectClipRect(dc, 0, 0, 100, 100);
+  // The text lies between the context's clip and its own rectangle: it is
+  // inside neither, so nothing shows.
+  win::RECT own{200, 0, 300, 50};
+  win::ExtTextOutA(dc, 110, 5, win::ETO_CLIPPED, &own, "WWW", 3, nullptr);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_EQ(jobs[0].pages.size(), 1u);
+  EXPECT_EQ(Ink(jobs[0].pages[0]), 0);
+}
+
+TEST(Fonts, ChineseTextClippedToItsCellKeepsAllItsInk) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::HFONT f = Font("細明體", -34);  // 12 pt at 203 dpi
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::TEXTMETRICA tm;
+  ASSERT_TRUE(win::GetTextMetricsA(dc, &tm));
+  ASSERT_EQ(tm.tmHeight, 34);
+  const char* text = "收據測試【中】";
+  win::SIZE s;
+  win::GetTextExtentPoint32A(dc, text, -1, &s);
+  // Page 1 free, page 2 clipped to the text's own cell.
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::TextOutA(dc, 20, 40, text, -1);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::RECT cell{20, 40, 20 + s.cx, 40 + tm.tmHeight};
+  win::ExtTextOutA(dc, 20, 40, win::ETO_CLIPPED, &cell, text, -1, nullptr);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_EQ(jobs[0].pages.size(), 2u);
+  int free = Ink(jobs[0].pages[0]);
+  EXPECT_GT(free, 500);
+  EXPECT_EQ(Ink(jobs[0].pages[1]), free);
+}
+
+TEST(CairoBackEnd, APageTooLargeForItsPngFailsInsteadOfCrashing) {
+  TempRoot root;
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.name = "Fine";
+  d.output.clear();
+  d.dpiX = d.dpiY = 600;
+  d.customMaxLength = 20000;
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  win::DEVMODEA m = Custom(820, 16000);  // 1.6 m at 600 dpi: 37795 pixel rows
+  win::HDC dc = win::CreateDCA(nullptr, "Fine", nullptr, &m);
+  ASSERT_NE(dc, nullptr);
+  ASSERT_EQ(win::GetDeviceCaps(dc, win::PHYSICALHEIGHT), 37795);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::Rectangle(dc, 10, 10, 100, 100);
+  EXPECT_EQ(win::EndPage(dc), win::SP_ERROR);
+  win::AbortDoc(dc);
+  win::DeleteDC(dc);
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Printed\\Fine\\job-0001.job")).find("Status=aborted"),
+            std::string::npos);
+}
+
+TEST(Canvas, ABitmapEmptiedAfterDrawingIsSafeToDrawOnAndToResize) {
+  gdi::TBitmap bm;
+  bm.SetSize(10, 10);
+  bm.Canvas().Brush.Color = gdi::clRed;
+  bm.Canvas().FillRect({0, 0, 10, 10});
+  bm.SetSize(0, 0);
+  EXPECT_EQ(bm.Width(), 0);
+  bm.Canvas().FillRect({0, 0, 10, 10});  // nothing to draw on
+  EXPECT_TRUE(bm.Pixels().empty());
+  bm.SetSize(4, 4);
+  bm.Canvas().FillRect({0, 0, 2, 2});
+  auto px = bm.Pixels();
+  ASSERT_EQ(px.size(), 16u);
+  EXPECT_EQ(px[0] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(px[15] & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(Text, ByteWidthsOfABig5CharacterAddUp) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  win::HFONT f = Font("細明體", -34);
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::SIZE natural;
+  win::GetTextExtentPoint32A(dc, "中文", 4, &natural);
+  ASSERT_EQ(natural.cx, 68);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::TextOutA(dc, 20, 40, "中文", 4);
+  ASSERT_GT(win::EndPage(dc), 0);
+  // One width a byte: a character takes its two bytes' widths together.
+  int dx[] = {17, 17, 17, 17};
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::ExtTextOutA(dc, 20, 40, 0, nullptr, "中文", 4, dx);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(gdi::RenderPage(jobs[0].pages[1]), gdi::RenderPage(jobs[0].pages[0]));
+}
+
+TEST(CairoBackEnd, JobsDoneAbortedOrFailedLeaveNoFilesOpen) {
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  z.name = "Handed";
+  z.output.clear();
+  z.command = "false";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  auto openFiles = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  auto job = [](const char* printer, bool abort) {
+    win::HDC dc = win::CreateDCA(nullptr, printer, nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    win::StartDocA(dc, &di);
+    win::StartPage(dc);
+    win::Rectangle(dc, 1, 1, 50, 50);
+    win::EndPage(dc);
+    abort ? win::AbortDoc(dc) : win::EndDoc(dc);
+    win::DeleteDC(dc);
+  };
+  job("Zolmet", false);  // the first job loads what stays loaded
+  auto before = openFiles();
+  job("Zolmet", false);
+  job("Zolmet", true);
+  job("Handed", false);
+  EXPECT_EQ(openFiles(), before);
+}
+
+TEST(CairoBackEnd, AFailedHandOverFailsEvenWhenChildrenAreIgnored) {
+  // A parent that ignores its children's ends passes that on to this
+  // program; the command's exit status must still count.
+  struct IgnoreChildren {
+    IgnoreChildren() { std::signal(SIGCHLD, SIG_IGN); }
+    ~IgnoreChildren() { std::signal(SIGCHLD, SIG_DFL); }
+  } ignore;
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.formats = {"pdf"};
+  z.command = "false";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  auto print = [] {
+    win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    win::StartDocA(dc, &di);
+    win::StartPage(dc);
+    int result = win::EndDoc(dc);
+    win::DeleteDC(dc);
+    return result;
+  };
+  EXPECT_EQ(print(), win::SP_ERROR);
+  z.command = "true";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  EXPECT_GT(print(), 0);
+}
+
+TEST(CairoBackEnd, WrittenPagesDoNotStayInMemory) {
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+  gdi::TBitmap logo;
+  logo.SetSize(600, 200);
+  win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  for (int page = 0; page < 3; ++page) {
+    ASSERT_GT(win::StartPage(dc), 0);
+    win::StretchBlt(dc, 0, 0, 600, 200, logo.DC(), 0, 0, 600, 200, win::SRCCOPY);
+    ASSERT_EQ(gdi::DocumentPages(dc)->size(), static_cast<size_t>(page));
+    ASSERT_GT(win::EndPage(dc), 0);
+    EXPECT_TRUE(gdi::DocumentPages(dc)->back().ops.empty());
+    EXPECT_EQ(gdi::DocumentPages(dc)->back().width, 655);
+  }
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
 }

@@ -263,6 +263,12 @@ TEST_F(Printers, SetupOnTheReceiptPrinter) {
   owner.EndReading();
   r.UpdatePageDefSize();
   EXPECT_EQ(r.PageDef()->mmHeight(), 100000);
+  // A negative size read from a stream is dropped like a negative size set.
+  owner.BeginLoading();
+  r.SetPaperWidth(-20);
+  owner.EndReading();
+  r.UpdatePageDefSize();
+  EXPECT_EQ(r.PageDef()->mmWidth(), 215900);
 
   TppPrinterSetup::RegisterProperties();
   EXPECT_DOUBLE_EQ(cls::GetFloatProp(&s, "PaperWidth"), 82.0);

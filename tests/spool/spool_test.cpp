@@ -109,6 +109,14 @@ TEST(EnumPrinters, LevelsFlagsAndBufferSizes) {
   EXPECT_STREQ(e5[0].pPrinterName, "Local");
   EXPECT_STREQ(e5[0].pPortName, "LPT1:, LPT2:");
   EXPECT_FALSE(win::EnumPrintersA(2, nullptr, 3, nullptr, 0, &needed, &returned));
+
+  // A copied definition that names another printer is not a printer.
+  std::string dir = spool::PrintersDir();
+  std::filesystem::copy_file(dir + "/Local.prn", dir + "/Copy of Local.prn");
+  win::EnumPrintersA(6, nullptr, 4, nullptr, 0, &needed, &returned);
+  buf.assign(needed, 0);
+  ASSERT_TRUE(win::EnumPrintersA(6, nullptr, 4, buf.data(), needed, &needed, &returned));
+  EXPECT_EQ(returned, 2u);
 }
 
 TEST(DocumentProperties, SizeDefaultsMergeAndPrompt) {
@@ -278,4 +286,24 @@ TEST(SystemRootSetUp, InstallsTheDemoPrinterAsDefault) {
   ASSERT_TRUE(spool::SetDefaultPrinter("Office"));
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(spool::GetProfileString("windows", "device", "").rfind("Office,", 0), 0u);
+}
+
+TEST(DeviceCapabilities, ADefinitionThatGrowsBetweenCountAndFillStaysInTheBuffer) {
+  TempRoot root;
+  spool::PrinterDef d = Office("Office");
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  int n = win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, nullptr, nullptr);
+  ASSERT_EQ(n, 2);
+  // Another process installs the printer again with more papers.
+  for (int code = 11; code < 20; ++code) d.papers.push_back({code, 1000, 1000, "Paper " + std::to_string(code)});
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  std::vector<char> names(static_cast<size_t>(n) * 64);
+  EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, names.data(), nullptr), 2);
+  EXPECT_STREQ(names.data(), "A4");
+  std::vector<win::POINT> sizes(static_cast<size_t>(n));
+  EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERSIZE, reinterpret_cast<char*>(sizes.data()),
+                                     nullptr),
+            2);
+  // A fresh count sees the new papers.
+  EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, nullptr, nullptr), 11);
 }
