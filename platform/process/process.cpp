@@ -28,6 +28,7 @@ class Process {
   std::string exitFile;  // host path of the side channel
   bool finished = false;
   DWORD exitCode = STILL_ACTIVE;
+  bool exitKnown = false;
 
   ~Process();
   // Collects the child if it has ended; BLOCK waits for it.
@@ -125,18 +126,19 @@ bool Process::Reap(bool block) {
   } while (r < 0 && errno == EINTR);
   if (r == 0) return false;
   finished = true;
-  if (r < 0) {
-    exitCode = 0;
-    return true;
-  }
-  if (WIFEXITED(status)) exitCode = static_cast<DWORD>(WEXITSTATUS(status));
-  else if (WIFSIGNALED(status)) exitCode = 128u + static_cast<DWORD>(WTERMSIG(status));
+  // Without a status (the child was collected elsewhere, as when SIGCHLD is
+  // ignored) only the side channel can tell the code.
+  exitKnown = r > 0;
+  if (r > 0 && WIFEXITED(status)) exitCode = static_cast<DWORD>(WEXITSTATUS(status));
+  else if (r > 0 && WIFSIGNALED(status)) exitCode = 128u + static_cast<DWORD>(WTERMSIG(status));
   // The whole code, when the child left it through ExitProcess.
   if (FILE* f = std::fopen(exitFile.c_str(), "r")) {
     long childPid = 0;
     unsigned long code = 0;
-    if (std::fscanf(f, "%ld %lu", &childPid, &code) == 2 && childPid == pid)
+    if (std::fscanf(f, "%ld %lu", &childPid, &code) == 2 && childPid == pid) {
       exitCode = static_cast<DWORD>(code);
+      exitKnown = true;
+    }
     std::fclose(f);
   }
   return true;
@@ -333,6 +335,10 @@ bool GetExitCodeProcess(const HPROCESS& p, DWORD& code) {
     return false;
   }
   p->Reap(false);
+  if (p->finished && !p->exitKnown) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
   code = p->finished ? p->exitCode : STILL_ACTIVE;
   return true;
 }

@@ -188,3 +188,24 @@ TEST(Process, ChildGetsNoneOfOurFilesBeyondTheStandardThree) {
   close(fds[0]);
   EXPECT_TRUE(win::TerminateProcess(p, 1));
 }
+
+// With SIGCHLD ignored the kernel collects children itself: a code the
+// child left through the side channel is still read, a plain exit status
+// is unknown and never taken for success.
+TEST(Process, ExitCodeWithoutAStatusIsNotTakenForSuccess) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  struct sigaction ignore {}, old {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGCHLD, &ignore, &old);
+  auto viaChannel = win::CreateProcess(exe + " exit 7");
+  auto plain = win::CreateProcess(exe);
+  ASSERT_TRUE(viaChannel && plain);
+  EXPECT_EQ(win::WaitForSingleObject(viaChannel, 10000), win::WAIT_OBJECT_0);
+  EXPECT_EQ(win::WaitForSingleObject(plain, 10000), win::WAIT_OBJECT_0);
+  sigaction(SIGCHLD, &old, nullptr);
+  win::DWORD code = 0;
+  EXPECT_TRUE(win::GetExitCodeProcess(viaChannel, code));
+  EXPECT_EQ(code, 7u);
+  EXPECT_FALSE(win::GetExitCodeProcess(plain, code));
+}
