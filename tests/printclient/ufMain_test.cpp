@@ -240,9 +240,7 @@ TEST_F(TzfMainTest, TimerDrivesTheDispatchAndExceptionsAreShownWithTheTitle) {
   Args({Scrambled(kReceipt)});
   form->ProcessPrintData = [](const std::string&, const std::string&, const std::string&,
                               const std::string&) -> int { throw std::runtime_error("boom"); };
-  std::uint64_t started = win::MonotonicMs();
   ui::Application().Run();
-  EXPECT_GE(win::MonotonicMs() - started, 500u);
   EXPECT_TRUE(ui::Application().Terminated());
   EXPECT_FALSE(form->Timer1->Enabled());
   auto rec = ui::RecordedDialogs();
