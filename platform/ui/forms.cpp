@@ -62,8 +62,11 @@ TCustomForm::HandlerScope::HandlerScope(TCustomForm* f) : form_(f) {
 }
 
 TCustomForm::HandlerScope::~HandlerScope() {
-  if (form_ && --form_->handlerDepth_ == 0 && form_->freePending_) delete form_;
+  if (form_ && --form_->handlerDepth_ == 0 && form_->freePending_) form_->cls::TObject::Free();
 }
+
+CLS_IMPLEMENT_COMPONENT(TCustomForm)
+CLS_IMPLEMENT_COMPONENT(TForm)
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   TControl::SetVisible(false);
@@ -71,15 +74,18 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   Application().forms_.push_back(this);
 }
 
-TCustomForm::~TCustomForm() {
+void TCustomForm::BeforeDestruction() {
+  SetStateFlag(cls::csDestroying, true);
   if (OnDestroy) {
     try {
       OnDestroy(this);
     } catch (...) {
     }
   }
-  // Owned components go while the form is still whole.
-  DestroyComponents();
+  inherited::BeforeDestruction();
+}
+
+TCustomForm::~TCustomForm() {
   TApplication& app = Application();
   std::erase(app.forms_, this);
   std::erase(app.released_, this);
@@ -186,12 +192,13 @@ void TCustomForm::Release() {
 }
 
 void TCustomForm::Free() {
+  if (HasState(cls::csDestroying)) return;  // already going
   if (handlerDepth_ > 0) {
     freePending_ = true;
     TControl::SetVisible(false);
     return;
   }
-  delete this;
+  inherited::Free();
 }
 
 std::vector<TButton*> TCustomForm::Buttons() const {
@@ -233,6 +240,8 @@ std::string TCustomForm::VisibleText() const {
 
 // ---- TTimer
 
+CLS_IMPLEMENT_COMPONENT(TTimer)
+
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
   Application().timers_.push_back(this);
 }
@@ -253,6 +262,8 @@ void TTimer::Restart() { due_ = enabled_ && interval_ > 0 ? win::MonotonicMs() +
 
 // ---- TApplication
 
+CLS_IMPLEMENT_CLASS(TApplication)
+
 TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() { Shutdown(); }
@@ -270,7 +281,7 @@ void TApplication::Shutdown() {
   for (TCustomForm* f : forms_)
     if (!f->Owner()) unowned.push_back(f);
   for (auto it = unowned.rbegin(); it != unowned.rend(); ++it)
-    if (std::find(forms_.begin(), forms_.end(), *it) != forms_.end()) delete *it;
+    if (std::find(forms_.begin(), forms_.end(), *it) != forms_.end()) (*it)->Free();
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_messages.clear();
@@ -400,7 +411,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     autoAnswered = false;
     if (*click == "<close>") return press(kCloseChoice);
     for (size_t i = 0; i < buttons.size(); ++i)
-      if (buttons[i]->Name == *click) return press(static_cast<int>(i));
+      if (buttons[i]->Name() == *click) return press(static_cast<int>(i));
     throw EStuckLoop("scripted click \"" + *click + "\": form " + name +
                      " has no enabled, visible button of that name");
   }
@@ -412,7 +423,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     }
   std::vector<std::pair<int, std::string>> offered;
   for (size_t i = 0; i < buttons.size(); ++i) {
-    std::string label = buttons[i]->Caption.empty() ? buttons[i]->Name : buttons[i]->Caption;
+    std::string label = buttons[i]->Caption.empty() ? buttons[i]->Name() : buttons[i]->Caption;
     offered.emplace_back(static_cast<int>(i), label);
   }
   offered.emplace_back(kCloseChoice, "(close)");

@@ -40,9 +40,13 @@ using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 class TCustomForm : public TWinControl {
+  CLS_DECLARE_CLASS(TCustomForm, TWinControl)
+
  public:
   explicit TCustomForm(TComponent* AOwner);
   ~TCustomForm() override;
+  // Runs OnDestroy, then frees what the form owns while it is still whole.
+  void BeforeDestruction() override;
 
   TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
   unsigned BorderIcons = biSystemMenu | biMinimize | biMaximize;
@@ -106,6 +110,8 @@ class TCustomForm : public TWinControl {
 };
 
 class TForm : public TCustomForm {
+  CLS_DECLARE_CLASS(TForm, TCustomForm)
+
  public:
   using TCustomForm::TCustomForm;
 };
@@ -124,6 +130,8 @@ T* NewForm(TComponent* owner, Args&&... args) {
 }
 
 class TTimer : public TComponent {
+  CLS_DECLARE_CLASS(TTimer, TComponent)
+
  public:
   explicit TTimer(TComponent* AOwner);
   ~TTimer() override;
@@ -148,6 +156,8 @@ class TTimer : public TComponent {
 using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
 
 class TApplication : public TComponent {
+  CLS_DECLARE_CLASS(TApplication, TComponent)
+
  public:
   TApplication();
   ~TApplication() override;

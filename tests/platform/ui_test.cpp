@@ -36,6 +36,8 @@ class UiTest : public ::testing::Test {
 
 // A notice-like form: a label, a memo and two buttons.
 class TNotice : public TForm {
+  CLS_DECLARE_CLASS(TNotice, TForm)
+
  public:
   explicit TNotice(TComponent* owner, int* destroyed = nullptr) : TForm(owner), destroyed_(destroyed) {
     Caption = "notice";
@@ -47,14 +49,14 @@ class TNotice : public TForm {
     Memo1->Lines.Add("PDF");
     Memo1->Lines.Add("Fax");
     bnPrint = new TButton(this);
-    bnPrint->Name = "bnPrint";
+    bnPrint->SetName("bnPrint");
     bnPrint->Caption = "print";
     bnPrint->SetParent(this);
     bnPrint->OnClick = [this](TObject*) {
       if (MessageBox("use the default printer?", "note", MB_OKCANCEL) == IDOK) ModalResult = mrYes;
     };
     bnAbort = new TButton(this);
-    bnAbort->Name = "bnAbort";
+    bnAbort->SetName("bnAbort");
     bnAbort->Caption = "cancel";
     bnAbort->ModalResult = mrNo;
     bnAbort->SetParent(this);
@@ -70,6 +72,8 @@ class TNotice : public TForm {
  private:
   int* destroyed_;
 };
+
+CLS_IMPLEMENT_CLASS(TNotice)
 
 }  // namespace
 
@@ -287,6 +291,40 @@ TEST_F(UiTest, FormFreedInsideItsOwnHandlerGoesWhenTheHandlerIsDone) {
   owner->Free();
   Application().ProcessMessages();
   EXPECT_EQ(destroyed, 1);
+}
+
+TEST_F(UiTest, FormOwnsClassLibraryComponentsAndFreesThemAfterItsHandler) {
+  int destroyed = 0;
+  TNotice* n = NewForm<TNotice>(nullptr, &destroyed);
+  TComponent* report = new TComponent(n);
+  report->SetName("ppReport1");
+  EXPECT_EQ(n->FindComponent("PPREPORT1"), report);
+  EXPECT_EQ(n->FindComponent("bnAbort"), n->bnAbort);
+  EXPECT_THROW(n->bnPrint->SetName("bnAbort"), cls::EComponentError);
+  EXPECT_EQ(n->bnAbort->ClassName(), "TButton");
+  EXPECT_TRUE(n->InheritsFrom(&TCustomForm::StaticClass()));
+
+  struct TWatcher : TComponent {
+    using TComponent::TComponent;
+    std::vector<TComponent*> gone;
+    void Notification(TComponent* c, cls::TOperation op) override {
+      if (op == cls::opRemove) gone.push_back(c);
+      TComponent::Notification(c, op);
+    }
+  } watcher(nullptr);
+  report->FreeNotification(&watcher);
+  // FreeAndNil inside the form's own handler: the form and what it owns
+  // go when the handler is done.
+  bool stillThere = false;
+  n->bnAbort->OnClick = [&](TObject*) {
+    TNotice* self = n;
+    cls::FreeAndNil(self);
+    stillThere = destroyed == 0 && watcher.gone.empty() && n->FindComponent("ppReport1") == report;
+  };
+  n->bnAbort->Click();
+  EXPECT_TRUE(stillThere);
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(watcher.gone, std::vector<TComponent*>{report});
 }
 
 TEST_F(UiTest, MainFormClosingEndsRunAndOwnerFreesItsForms) {
