@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "dc_internal.h"
+#include "platform/classes/classes.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -114,7 +115,10 @@ bool HandOver(const std::string& command, const std::string& pdf) {
 
 }  // namespace
 
-int ScreenPixelsPerInch() { return 96; }
+int ScreenPixelsPerInch() {
+  int ppi = cls::Screen().PixelsPerInch;
+  return ppi > 0 ? ppi : 96;
+}
 
 std::vector<Job> RecordedJobs() {
   std::lock_guard<std::mutex> lock(g_recordMutex);

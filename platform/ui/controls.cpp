@@ -9,10 +9,12 @@
 namespace ui {
 
 int TFont::Size() const {
-  return static_cast<int>(std::lround(-Height * 72.0 / 96.0));
+  return static_cast<int>(std::lround(-Height * 72.0 / cls::Screen().PixelsPerInch));
 }
 
-void TFont::SetSize(int points) { Height = -static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+void TFont::SetSize(int points) {
+  Height = -static_cast<int>(std::lround(points * cls::Screen().PixelsPerInch / 72.0));
+}
 
 // ---- TControl
 

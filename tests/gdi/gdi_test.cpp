@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/gdi.h"
@@ -81,6 +82,12 @@ TEST(DeviceCaps, PrinterPageFromTheDeviceMode) {
   win::HDC screen = win::GetDC(nullptr);
   EXPECT_EQ(win::GetDeviceCaps(screen, win::LOGPIXELSY), 96);
   EXPECT_EQ(win::GetDeviceCaps(screen, win::TECHNOLOGY), win::DT_RASDISPLAY);
+  // The class library's Screen and the screen context share one value; a
+  // new font takes it.
+  cls::Screen().PixelsPerInch = 120;
+  EXPECT_EQ(win::GetDeviceCaps(screen, win::LOGPIXELSX), 120);
+  EXPECT_EQ(gdi::TFont().PixelsPerInch(), 120);
+  cls::Screen().PixelsPerInch = 96;
   win::ReleaseDC(nullptr, screen);
 }
 
