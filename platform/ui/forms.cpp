@@ -9,6 +9,7 @@
 #include "platform/process/clock.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/topwindows.h"
 
 namespace ui {
 namespace {
@@ -76,6 +77,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 
 void TCustomForm::BeforeDestruction() {
   SetStateFlag(cls::csDestroying, true);
+  SetShown(false);
   if (OnDestroy) {
     try {
       OnDestroy(this);
@@ -86,6 +88,7 @@ void TCustomForm::BeforeDestruction() {
 }
 
 TCustomForm::~TCustomForm() {
+  HideTopWindow(topWindow_);
   TApplication& app = Application();
   std::erase(app.forms_, this);
   std::erase(app.released_, this);
@@ -101,8 +104,19 @@ void TCustomForm::DoCreate() {
 void TCustomForm::SetVisible(bool v) {
   if (v == Visible()) return;
   HandlerScope scope(this);
-  TControl::SetVisible(v);
+  SetShown(v);
   if (v && OnShow) OnShow(this);
+}
+
+void TCustomForm::SetShown(bool v) {
+  TControl::SetVisible(v);
+  // A shown form without a parent is a top-level window others can find.
+  if (v && !Parent() && !topWindow_) {
+    topWindow_ = ShowTopWindow(ClassName(), Caption);
+  } else if (!v && topWindow_) {
+    HideTopWindow(topWindow_);
+    topWindow_ = 0;
+  }
 }
 
 bool TCustomForm::CloseQuery() {
@@ -169,11 +183,11 @@ int TCustomForm::ShowModal() {
     } while (ModalResult == 0);
   } catch (...) {
     --modalDepth_;
-    TControl::SetVisible(false);
+    SetShown(false);
     throw;
   }
   --modalDepth_;
-  TControl::SetVisible(false);
+  SetShown(false);
   std::vector<int> answers;
   for (TButton* b : Buttons()) answers.push_back(b->ModalResult);
   RecordDialog({ClassName(), Caption, VisibleText(), 0, answers, ModalResult});
@@ -195,7 +209,7 @@ void TCustomForm::Free() {
   if (HasState(cls::csDestroying)) return;  // already going
   if (handlerDepth_ > 0) {
     freePending_ = true;
-    TControl::SetVisible(false);
+    SetShown(false);
     return;
   }
   inherited::Free();

@@ -8,6 +8,9 @@
 // is closed when it has none. A loop that nothing can end any more throws
 // EStuckLoop instead of hanging.
 //
+// A form shown without a parent is registered as a shown top-level window
+// of its class name (FindWindow finds it) until it is hidden or freed.
+//
 // Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
 // messages) are shown by the application's exception handler in a message
 // box captioned with the application title; they do not reach the code
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/topwindows.h"
 
 namespace ui {
 
@@ -103,10 +107,13 @@ class TCustomForm : public TWinControl {
   friend class TApplication;
   bool CloseQuery();
   void CloseModal();
+  // Shows or hides without OnShow, registering the shown top-level window.
+  void SetShown(bool v);
 
   int handlerDepth_ = 0;
   int modalDepth_ = 0;
   bool freePending_ = false;
+  TopWindowHandle topWindow_ = 0;  // registered while shown without a parent
 };
 
 class TForm : public TCustomForm {

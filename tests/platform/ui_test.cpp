@@ -9,6 +9,8 @@
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/topwindows.h"
+#include "tests/support/testroot.h"
 
 using namespace ui;
 
@@ -32,6 +34,8 @@ class UiTest : public ::testing::Test {
     ClearScriptedClicks();
     SetEchoDialogs(true);
   }
+  // Shown forms register their windows in the system root.
+  testing_support::TempRoot root;
 };
 
 // A notice-like form: a label, a memo and two buttons.
@@ -325,6 +329,46 @@ TEST_F(UiTest, FormOwnsClassLibraryComponentsAndFreesThemAfterItsHandler) {
   EXPECT_TRUE(stillThere);
   EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(watcher.gone, std::vector<TComponent*>{report});
+}
+
+TEST_F(UiTest, ShownFormsAreTopLevelWindowsByTheirClassName) {
+  TNotice* n = NewForm<TNotice>(nullptr);
+  EXPECT_EQ(FindWindow("TNotice"), 0u);
+  n->Show();
+  TopWindowHandle w = FindWindow("TNotice", "notice");
+  EXPECT_NE(w, 0u);
+  n->Hide();
+  EXPECT_EQ(FindWindow("TNotice"), 0u);
+  // Shown while its modal loop runs.
+  TopWindowHandle during = 0;
+  n->bnAbort->OnClick = [&](TObject*) { during = FindWindow("TNotice"); };
+  ScriptClicks({"bnAbort"});
+  EXPECT_EQ(n->ShowModal(), mrNo);
+  EXPECT_NE(during, 0u);
+  EXPECT_EQ(FindWindow("TNotice"), 0u);
+  // Freed while shown, also from inside its own handler.
+  n->Show();
+  n->Free();
+  EXPECT_TRUE(TopWindows().empty());
+  n = NewForm<TNotice>(nullptr);
+  n->Show();
+  bool goneInHandler = false;
+  n->bnAbort->OnClick = [&](TObject*) {
+    n->Free();
+    goneInHandler = FindWindow("TNotice") == 0;
+  };
+  n->bnAbort->Click();
+  EXPECT_TRUE(goneInHandler);
+  // A form placed inside another is no top-level window.
+  TForm* outer = NewForm<TForm>(nullptr);
+  TNotice* inner = NewForm<TNotice>(outer);
+  inner->SetParent(outer);
+  inner->Show();
+  outer->Show();
+  ASSERT_EQ(TopWindows().size(), 1u);
+  EXPECT_EQ(TopWindows()[0].className, "TForm");
+  outer->Free();
+  EXPECT_TRUE(TopWindows().empty());
 }
 
 TEST_F(UiTest, MainFormClosingEndsRunAndOwnerFreesItsForms) {
