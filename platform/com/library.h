@@ -9,8 +9,6 @@ namespace win {
 // A library loaded for its code (resources.h's HMODULE reads files as data).
 using HLIBRARY = void*;
 
-constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
-
 // Loads the shared library at a Windows path ("Z:\..." names a host path
 // outside the system root). Null with the last error set on failure.
 HLIBRARY LoadLibrary(const std::string& winPath);

@@ -96,9 +96,9 @@ std::vector<Adapter> ReadAdapters() {
   return out;
 }
 
-IPHLP_DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INFO* buffer, IPHLP_ULONG* size) {
-  if (!size) return ERROR_INVALID_PARAMETER_IPHLP;
-  if (adapters.empty()) return ERROR_NO_DATA;
+win::DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INFO* buffer, win::ULONG* size) {
+  if (!size) return win::ERROR_INVALID_PARAMETER;
+  if (adapters.empty()) return win::ERROR_NO_DATA;
   size_t extra = 0;
   for (const auto& a : adapters) {
     if (a.addresses.size() > 1) extra += a.addresses.size() - 1;
@@ -106,8 +106,8 @@ IPHLP_DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INF
   }
   size_t needed = adapters.size() * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING);
   if (!buffer || *size < needed) {
-    *size = static_cast<IPHLP_ULONG>(needed);
-    return ERROR_BUFFER_OVERFLOW;
+    *size = static_cast<win::ULONG>(needed);
+    return win::ERROR_BUFFER_OVERFLOW;
   }
   std::memset(static_cast<void*>(buffer), 0, needed);
   auto* more = reinterpret_cast<IP_ADDR_STRING*>(buffer + adapters.size());

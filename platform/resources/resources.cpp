@@ -306,9 +306,6 @@ constexpr const char* kSelf = "/proc/self/exe";
 
 const char* ResourceMessage(DWORD code) {
   switch (code) {
-    case ERROR_INSUFFICIENT_BUFFER: return "The data area passed to a system call is too small.";
-    case ERROR_MOD_NOT_FOUND: return "The specified module could not be found.";
-    case ERROR_BAD_EXE_FORMAT: return "The file is not a valid application.";
     case ERROR_RESOURCE_DATA_NOT_FOUND:
       return "The specified image file did not contain a resource section.";
     case ERROR_RESOURCE_TYPE_NOT_FOUND:

@@ -71,4 +71,7 @@ TEST(Files, ReportTheLastError) {
   EXPECT_EQ(win::SysErrorMessage(win::ERROR_FILE_NOT_FOUND),
             "The system cannot find the file specified.");
   EXPECT_EQ(win::SysErrorMessage(99999), "Unknown error 99999.");
+  // Codes several areas set are known here, whichever area is linked.
+  EXPECT_EQ(win::SysErrorMessage(win::ERROR_INSUFFICIENT_BUFFER),
+            "The data area passed to a system call is too small.");
 }
