@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/com/library.h"
+#include "platform/process/library.h"
 #include "platform/netinfo/iphlpapi.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/sysroot.h"

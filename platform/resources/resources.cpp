@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dlfcn.h>
 #include <elf.h>
-#include <link.h>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
 
+#include "platform/process/library.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace rsrc {
@@ -327,48 +326,6 @@ HMODULE ModuleFor(const std::string& hostPath) {
   return slot.get();
 }
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-struct SearchByAddress {
-  std::uintptr_t address;
-  bool found = false;
-  std::string name;
-};
-
-int ByAddress(struct dl_phdr_info* info, size_t, void* data) {
-  auto* s = static_cast<SearchByAddress*>(data);
-  for (int i = 0; i < info->dlpi_phnum; ++i) {
-    const auto& ph = info->dlpi_phdr[i];
-    if (ph.p_type != PT_LOAD) continue;
-    std::uintptr_t start = info->dlpi_addr + ph.p_vaddr;
-    if (s->address >= start && s->address < start + ph.p_memsz) {
-      s->found = true;
-      s->name = info->dlpi_name ? info->dlpi_name : "";
-      return 1;
-    }
-  }
-  return 0;
-}
-
-struct SearchByName {
-  std::string wanted;
-  std::string found;
-};
-
-int ByName(struct dl_phdr_info* info, size_t, void* data) {
-  auto* s = static_cast<SearchByName*>(data);
-  std::string name = info->dlpi_name ? info->dlpi_name : "";
-  if (name.empty()) return 0;
-  if (name == s->wanted || rsrc::SameText(BaseName(name), BaseName(s->wanted))) {
-    s->found = name;
-    return 1;
-  }
-  return 0;
-}
-
 // A valid module with loaded resources, or nullptr with the last error set.
 Module* Loaded(HMODULE module) {
   Module* m = module ? module : GetModuleHandle();
@@ -391,23 +348,21 @@ bool Owns(const Module* m, HRSRC r) {
 
 HMODULE GetModuleHandle(const std::string& name) {
   if (name.empty()) return ModuleFor(kSelf);
-  SearchByName s{name, ""};
-  dl_iterate_phdr(ByName, &s);
-  if (s.found.empty()) {
+  std::string host;
+  if (!FindLoadedLibrary(name, host)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  return ModuleFor(s.found);
+  return ModuleFor(host);
 }
 
 HMODULE ModuleFromAddress(const void* address) {
-  SearchByAddress s{reinterpret_cast<std::uintptr_t>(address), false, ""};
-  dl_iterate_phdr(ByAddress, &s);
-  if (!s.found) {
+  std::string host;
+  if (!FindLoadedFile(address, host)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  return ModuleFor(s.name.empty() ? kSelf : s.name);
+  return ModuleFor(host.empty() ? kSelf : host);
 }
 
 HMODULE LoadLibraryAsDataFile(const std::string& winPath) {
