@@ -2,11 +2,12 @@
 
 #include <arpa/inet.h>
 #include <cstring>
-#include <fstream>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netpacket/packet.h>
 #include <sstream>
+
+#include "platform/sysroot/sysroot.h"
 
 namespace netinfo {
 namespace {
@@ -88,10 +89,9 @@ std::vector<Adapter> ReadAdapters() {
     if (Adapter* a = find(i->ifa_name)) a->addresses.push_back({Dotted(i->ifa_addr), Dotted(i->ifa_netmask)});
   }
   freeifaddrs(list);
-  std::ifstream route("/proc/net/route");
-  std::stringstream text;
-  text << route.rdbuf();
-  for (const auto& [iface, gw] : ParseRouteTable(text.str()))
+  std::string routes;
+  sysroot::ReadHostFile("/proc/net/route", routes);
+  for (const auto& [iface, gw] : ParseRouteTable(routes))
     if (Adapter* a = find(iface.c_str())) a->gateways.push_back(gw);
   return out;
 }

@@ -102,15 +102,6 @@ bool WriteWhole(const std::string& path, const std::string& data) {
   return true;
 }
 
-bool ReadWhole(const std::string& path, std::string& data) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  data = s.str();
-  return true;
-}
-
 std::string WinIniPath() { return sysroot::HostPath(sysroot::JoinWin(sysroot::WindowsDir(), "win.ini")); }
 
 }  // namespace
@@ -261,7 +252,7 @@ bool RemovePrinter(const std::string& name) {
 bool LoadPrinter(const std::string& name, PrinterDef& def) {
   if (!ValidName(name)) return false;
   std::string text;
-  if (!ReadWhole(DefinitionFile(name), text)) return false;
+  if (!sysroot::ReadHostFile(DefinitionFile(name), text)) return false;
   return ParseDefinition(text, def) && SameText(def.name, name);
 }
 
@@ -272,7 +263,7 @@ std::vector<PrinterDef> InstalledPrinters() {
     if (!e.is_regular_file() || e.path().extension() != ".prn") continue;
     std::string text;
     PrinterDef d;
-    if (ReadWhole(e.path().string(), text) && ParseDefinition(text, d)) out.push_back(d);
+    if (sysroot::ReadHostFile(e.path().string(), text) && ParseDefinition(text, d)) out.push_back(d);
   }
   std::sort(out.begin(), out.end(),
             [](const PrinterDef& a, const PrinterDef& b) { return Upper(a.name) < Upper(b.name); });
@@ -282,7 +273,7 @@ std::vector<PrinterDef> InstalledPrinters() {
 std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& def) {
   std::string text;
-  if (!ReadWhole(WinIniPath(), text)) return def;
+  if (!sysroot::ReadHostFile(WinIniPath(), text)) return def;
   std::istringstream in(text);
   std::string line;
   bool inSection = false;
@@ -304,7 +295,7 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value) {
   std::string text;
-  ReadWhole(WinIniPath(), text);
+  sysroot::ReadHostFile(WinIniPath(), text);
   std::istringstream in(text);
   std::vector<std::string> lines;
   std::string line;
