@@ -13,6 +13,7 @@
 #include "dc_internal.h"
 #include "platform/classes/classes.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/handles.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -59,6 +60,15 @@ class DeviceContext {
   }
   void ResolvePage() { page = spool::ResolvePageSize(def, hasMode ? &mode : nullptr); }
 };
+
+namespace {
+// Every context from its creation until DeleteDC or ReleaseDC (kept past
+// static destruction: contexts may be let go from destructors at exit).
+LiveHandles<DeviceContext>& Dcs() {
+  static auto* live = new LiveHandles<DeviceContext>;
+  return *live;
+}
+}  // namespace
 
 }  // namespace win
 
@@ -130,7 +140,9 @@ void ClearRecordedJobs() {
   Recorded().clear();
 }
 
-const std::vector<Page>* DocumentPages(win::HDC dc) { return dc && dc->inDoc ? &dc->job.pages : nullptr; }
+const std::vector<Page>* DocumentPages(win::HDC dc) {
+  return win::Dcs().Contains(dc) && dc->inDoc ? &dc->job.pages : nullptr;
+}
 
 }  // namespace gdi
 
@@ -183,7 +195,7 @@ HDC NewPrinterDC(const char* device, const DEVMODEA* mode, bool printing) {
   }
   dc->ResolvePage();
   InitState(dc->st, def.dpiY);
-  return dc;
+  return Dcs().Add(dc);
 }
 
 // Clip and state common to every operation.
@@ -219,10 +231,7 @@ void Emit(HDC dc, gdi::Op&& op) {
   }
 }
 
-bool Valid(HDC dc) {
-  if (!dc) SetLastError(ERROR_INVALID_HANDLE);
-  return dc != nullptr;
-}
+bool Valid(HDC dc) { return Dcs().Check(dc); }
 
 gdi::FontMetrics Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
 
@@ -369,12 +378,13 @@ HDC CreateCompatibleDC(HDC) {
   auto* dc = new DeviceContext;
   dc->kind = DeviceContext::Memory;
   InitState(dc->st, gdi::ScreenPixelsPerInch());
-  return dc;
+  return Dcs().Add(dc);
 }
 
 bool DeleteDC(HDC dc) {
   if (!Valid(dc)) return false;
   if (dc->inDoc) AbortDoc(dc);
+  if (!Dcs().Remove(dc)) return false;
   delete dc;
   return true;
 }
@@ -387,7 +397,7 @@ HDC GetDC(void* window) {
   auto* dc = new DeviceContext;
   dc->kind = DeviceContext::Screen;
   InitState(dc->st, gdi::ScreenPixelsPerInch());
-  return dc;
+  return Dcs().Add(dc);
 }
 
 int ReleaseDC(void*, HDC dc) { return DeleteDC(dc) ? 1 : 0; }

@@ -118,8 +118,8 @@ namespace win {
 
 bool GetFormA(HANDLE printer, const char* formName, DWORD level, BYTE* buf, DWORD cb, DWORD* needed) {
   if (needed) *needed = 0;
-  if (!printer || !formName || level != 1 || !needed) {
-    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  if (!IsPrinterHandle(printer) || !formName || level != 1 || !needed) {
+    SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
   spool::Form f;
@@ -141,8 +141,8 @@ bool GetFormA(HANDLE printer, const char* formName, DWORD level, BYTE* buf, DWOR
 }
 
 bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO_1A* form) {
-  if (!printer || !formName || level != 1 || !spool::ValidForm(form)) {
-    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  if (!IsPrinterHandle(printer) || !formName || level != 1 || !spool::ValidForm(form)) {
+    SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
   spool::FileLock lock(spool::FormsFile());
@@ -159,8 +159,8 @@ bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO
 }
 
 bool AddFormA(HANDLE printer, DWORD level, const FORM_INFO_1A* form) {
-  if (!printer || level != 1 || !spool::ValidForm(form)) {
-    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  if (!IsPrinterHandle(printer) || level != 1 || !spool::ValidForm(form)) {
+    SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
   spool::FileLock lock(spool::FormsFile());

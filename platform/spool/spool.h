@@ -127,6 +127,9 @@ bool EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* buf, DWORD 
 
 bool OpenPrinterA(const char* printerName, HANDLE* handle, void* defaults);
 bool ClosePrinter(HANDLE handle);
+// True while HANDLE is open; a closed handle is refused with
+// ERROR_INVALID_HANDLE by every call.
+bool IsPrinterHandle(HANDLE handle);
 std::string PrinterNameOf(HANDLE handle);
 
 // Mode 0: the size of a device mode. DM_OUT_BUFFER: the driver's defaults,
