@@ -136,28 +136,6 @@ void TButton::Click() {
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 0, 23, 22); }
 
-std::string TMemoLines::Text() const {
-  std::string s;
-  for (const auto& l : lines_) s += l + "\r\n";
-  return s;
-}
-
-void TMemoLines::SetText(const std::string& text) {
-  lines_.clear();
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines_.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines_.push_back(cur);
-}
-
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 185, 89);
   Color = clWindow;

@@ -161,27 +161,13 @@ class TSpeedButton : public TButton {
   bool Flat = false;
 };
 
-// The lines of a memo (Big5 text, one string per line).
-class TMemoLines {
- public:
-  int Count() const { return static_cast<int>(lines_.size()); }
-  const std::string& operator[](int i) const { return lines_.at(static_cast<size_t>(i)); }
-  void Add(const std::string& line) { lines_.push_back(line); }
-  void Clear() { lines_.clear(); }
-  // The lines each ended by CR LF; SetText splits at CR LF, CR or LF.
-  std::string Text() const;
-  void SetText(const std::string& text);
-
- private:
-  std::vector<std::string> lines_;
-};
-
 class TMemo : public TWinControl {
   CLS_DECLARE_CLASS(TMemo, TWinControl)
 
  public:
   explicit TMemo(TComponent* AOwner);
-  TMemoLines Lines;
+  // Big5 lines; Text joins them with CR LF, SetText splits at CR LF, CR or LF.
+  cls::TStringList Lines;
   bool ReadOnly = false;
   bool WordWrap = true;
   TScrollStyle ScrollBars = TScrollStyle::ssNone;

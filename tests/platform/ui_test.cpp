@@ -419,7 +419,7 @@ TEST_F(UiTest, AlignedPanelsShareTheClientArea) {
   font.SetSize(12);
   EXPECT_EQ(font.Height, -16);
   EXPECT_EQ(font.Size(), 12);
-  TMemoLines lines;
+  cls::TStringList lines;
   lines.SetText("a\r\nb\rc\n\nd");
   EXPECT_EQ(lines.Count(), 5);
   EXPECT_EQ(lines.Text(), "a\r\nb\r\nc\r\n\r\nd\r\n");
