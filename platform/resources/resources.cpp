@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "platform/process/library.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace rsrc {
@@ -30,16 +31,8 @@ std::uint64_t GetLE(const std::string& s, size_t pos, int bytes) {
   return v;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
-}
 
 // Layout: "ZRS1", u32 count, then per entry u32 type length, u32 name
 // length, u64 data offset (from the section start), u64 data size, the type
@@ -92,13 +85,13 @@ bool Table::Parse(std::string bytes) {
 
 const Table::Item* Table::Find(std::string_view type, std::string_view name) const {
   for (const auto& it : items_)
-    if (SameText(it.type, type) && SameText(it.name, name)) return &it;
+    if (cp::SameText(it.type, type) && cp::SameText(it.name, name)) return &it;
   return nullptr;
 }
 
 bool Table::HasType(std::string_view type) const {
   for (const auto& it : items_)
-    if (SameText(it.type, type)) return true;
+    if (cp::SameText(it.type, type)) return true;
   return false;
 }
 
@@ -235,8 +228,8 @@ SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std:
     if (off > size || len > size - off) return SectionResult::Damaged;
     std::string names;
     if (!ReadBytes(*f, where.offset + pos, typeLen + nameLen, names)) return SectionResult::Damaged;
-    if (!found && SameText(std::string_view(names).substr(0, typeLen), type) &&
-        SameText(std::string_view(names).substr(typeLen), name)) {
+    if (!found && cp::SameText(std::string_view(names).substr(0, typeLen), type) &&
+        cp::SameText(std::string_view(names).substr(typeLen), name)) {
       found = true;
       dataAt = off;
       dataSize = len;
@@ -400,7 +393,7 @@ HRSRC FindResource(HMODULE module, const std::string& name, const std::string& t
   if (!m) return nullptr;
   const auto& items = m->table.Items();
   for (size_t i = 0; i < items.size(); ++i)
-    if (rsrc::SameText(items[i].type, type) && rsrc::SameText(items[i].name, name))
+    if (cp::SameText(items[i].type, type) && cp::SameText(items[i].name, name))
       return &m->infos[i];
   SetLastError(m->table.HasType(type) ? ERROR_RESOURCE_NAME_NOT_FOUND
                                       : ERROR_RESOURCE_TYPE_NOT_FOUND);

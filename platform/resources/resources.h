@@ -56,7 +56,6 @@ SectionResult ReadSection(const std::string& hostPath, std::string& bytes);
 SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std::string_view name,
                         std::string& data);
 
-bool SameText(std::string_view a, std::string_view b);  // ASCII case ignored
 // Adds the texts of the resource error codes to SysErrorMessage.
 void RegisterErrorMessages();
 

@@ -17,6 +17,7 @@
 
 #include "platform/resources/resources.h"
 #include "platform/resources/version.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace {
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     if (f[0] == "resource" && f.size() == 4) {
       if (f[1].empty() || f[2].empty()) return Fail(where + "empty type or name");
       for (const auto& e : entries)
-        if (rsrc::SameText(e.type, f[1]) && rsrc::SameText(e.name, f[2]))
+        if (cp::SameText(e.type, f[1]) && cp::SameText(e.name, f[2]))
           return Fail(where + "resource " + f[1] + " " + f[2] + " given twice");
       rsrc::Entry e{f[1], f[2], ""};
       if (!sysroot::ReadHostFile(f[3], e.data)) return Fail(where + "cannot read " + f[3]);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 #include "spool.h"
 
@@ -18,12 +19,6 @@ namespace fs = std::filesystem;
 
 namespace spool {
 namespace {
-
-std::string Upper(std::string s) {
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
 
 class FileLock {
  public:
@@ -105,7 +100,7 @@ std::string FormsFile() { return sysroot::HostPath("C:\\Windows\\System32\\spool
 
 bool FindForm(const std::string& name, Form& form) {
   for (const auto& f : ReadForms())
-    if (Upper(f.name) == Upper(name)) {
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(name)) {
       form = f;
       return true;
     }
@@ -148,7 +143,7 @@ bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO
   spool::FileLock lock(spool::FormsFile());
   auto forms = spool::ReadForms();
   for (auto& f : forms)
-    if (spool::Upper(f.name) == spool::Upper(formName)) {
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(formName)) {
       f = spool::FromInfo(form);
       if (spool::WriteForms(forms)) return true;
       SetLastError(ERROR_ACCESS_DENIED);
@@ -166,7 +161,7 @@ bool AddFormA(HANDLE printer, DWORD level, const FORM_INFO_1A* form) {
   spool::FileLock lock(spool::FormsFile());
   auto forms = spool::ReadForms();
   for (const auto& f : forms)
-    if (spool::Upper(f.name) == spool::Upper(form->pName)) {
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(form->pName)) {
       SetLastError(ERROR_FILE_EXISTS);
       return false;
     }

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -23,14 +24,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-std::string Upper(std::string s) {
-  // ASCII only, so Big5 trail bytes are never folded.
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
 
 std::vector<std::string> SplitComma(const std::string& s, size_t maxParts = 0) {
   std::vector<std::string> out;
@@ -113,7 +106,7 @@ const Paper* PrinterDef::FindPaper(int code) const {
 }
 
 bool PrinterDef::WritesPng() const {
-  return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return SameText(f, "png"); });
+  return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return cp::SameText(f, "png"); });
 }
 
 std::string PrinterDef::OutputFolder() const {
@@ -163,7 +156,7 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos) return false;
-    std::string key = Upper(Trim(line.substr(0, eq)));
+    std::string key = cp::UpperAscii(Trim(line.substr(0, eq)));
     std::string val = Trim(line.substr(eq + 1));
     auto ints = [&](size_t n, std::vector<int>& out) {
       auto parts = SplitComma(val);
@@ -253,7 +246,7 @@ bool LoadPrinter(const std::string& name, PrinterDef& def) {
   if (!ValidName(name)) return false;
   std::string text;
   if (!sysroot::ReadHostFile(DefinitionFile(name), text)) return false;
-  return ParseDefinition(text, def) && SameText(def.name, name);
+  return ParseDefinition(text, def) && cp::SameText(def.name, name);
 }
 
 std::vector<PrinterDef> InstalledPrinters() {
@@ -266,7 +259,7 @@ std::vector<PrinterDef> InstalledPrinters() {
     if (sysroot::ReadHostFile(e.path().string(), text) && ParseDefinition(text, d)) out.push_back(d);
   }
   std::sort(out.begin(), out.end(),
-            [](const PrinterDef& a, const PrinterDef& b) { return Upper(a.name) < Upper(b.name); });
+            [](const PrinterDef& a, const PrinterDef& b) { return cp::UpperAscii(a.name) < cp::UpperAscii(b.name); });
   return out;
 }
 
@@ -281,12 +274,12 @@ std::string GetProfileString(const std::string& section, const std::string& key,
     line = Trim(line);
     if (!line.empty() && line[0] == '[') {
       size_t close = line.find(']');
-      inSection = close != std::string::npos && SameText(line.substr(1, close - 1), section);
+      inSection = close != std::string::npos && cp::SameText(line.substr(1, close - 1), section);
       continue;
     }
     if (!inSection) continue;
     size_t eq = line.find('=');
-    if (eq != std::string::npos && SameText(Trim(line.substr(0, eq)), key))
+    if (eq != std::string::npos && cp::SameText(Trim(line.substr(0, eq)), key))
       return Trim(line.substr(eq + 1));
   }
   return def;
@@ -310,14 +303,14 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     if (!t.empty() && t[0] == '[') {
       if (inSection) break;
       size_t close = t.find(']');
-      inSection = close != std::string::npos && SameText(t.substr(1, close - 1), section);
+      inSection = close != std::string::npos && cp::SameText(t.substr(1, close - 1), section);
       if (inSection) sectionEnd = static_cast<int>(i) + 1;
       continue;
     }
     if (!inSection) continue;
     if (!t.empty()) sectionEnd = static_cast<int>(i) + 1;
     size_t eq = t.find('=');
-    if (eq != std::string::npos && SameText(Trim(t.substr(0, eq)), key)) {
+    if (eq != std::string::npos && cp::SameText(Trim(t.substr(0, eq)), key)) {
       lines[i] = key + "=" + value;
       done = true;
     }
