@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/com/library.h"
+#include "platform/process/library.h"
 #include "platform/netinfo/iphlpapi.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/sysroot.h"
@@ -75,13 +75,13 @@ std::string GetMacIP() {
   }
   if (!getAdaptersInfo) throw EIPHelperError("取得函式指標失敗");
 
-  IPHLP_ULONG size = 0;
+  win::ULONG size = 0;
   getAdaptersInfo(nullptr, &size);
   if (size == 0) throw EIPHelperError("取得長度失敗");
   // Whole records, so that the chain is properly aligned.
   std::vector<IP_ADAPTER_INFO> buffer(size / sizeof(IP_ADAPTER_INFO) + 1);
-  IPHLP_ULONG room = static_cast<IPHLP_ULONG>(buffer.size() * sizeof(IP_ADAPTER_INFO));
-  IPHLP_DWORD rc = getAdaptersInfo(buffer.data(), &room);
+  win::ULONG room = static_cast<win::ULONG>(buffer.size() * sizeof(IP_ADAPTER_INFO));
+  win::DWORD rc = getAdaptersInfo(buffer.data(), &room);
   switch (rc) {
     case 0: break;
     case 50: throw EIPHelperError("不支援");

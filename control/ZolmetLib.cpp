@@ -1,6 +1,6 @@
 // Zolmet.ocx: the four entry points of the in-process server.
 #include "ZolmetServer.h"
-#include "platform/com/library.h"
+#include "platform/process/library.h"
 #include "uuZolmetStart.h"
 
 #define ZOLMET_EXPORT extern "C" __attribute__((visibility("default")))

@@ -40,8 +40,10 @@ std::string ReadFolder(F get) {
 
 }  // namespace
 
+CLS_IMPLEMENT_COMPONENT(TzfMain)
+
 TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
-  Name = "zfMain";
+  SetName("zfMain");
   BorderStyle = ui::TFormBorderStyle::bsSingle;
   BorderIcons = 0;
   Position = ui::TPosition::poDesktopCenter;
@@ -52,7 +54,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   Font.Charset = ui::CHINESEBIG5_CHARSET;
 
   pnMain = new ui::TPanel(this);
-  pnMain->Name = "pnMain";
+  pnMain->SetName("pnMain");
   pnMain->SetParent(this);
   pnMain->SetAlign(ui::TAlign::alClient);
   pnMain->BevelInner = ui::TBevelCut::bvLowered;
@@ -60,7 +62,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   pnMain->Font = Font;
 
   Panel1 = new ui::TPanel(this);
-  Panel1->Name = "Panel1";
+  Panel1->SetName("Panel1");
   Panel1->SetParent(pnMain);
   Panel1->SetAlign(ui::TAlign::alTop);
   Panel1->SetHeight(41);
@@ -72,7 +74,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   buttonFont.Height = -19;
 
   bnRegFiles = new ui::TSpeedButton(this);
-  bnRegFiles->Name = "bnRegFiles";
+  bnRegFiles->SetName("bnRegFiles");
   bnRegFiles->SetParent(Panel1);
   bnRegFiles->SetBounds(8, 4, 161, 33);
   bnRegFiles->Caption = "開始 安裝/更新";
@@ -81,7 +83,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   bnRegFiles->OnClick = [this](ui::TObject* s) { bnRegFilesClick(s); };
 
   bnClose = new ui::TSpeedButton(this);
-  bnClose->Name = "bnClose";
+  bnClose->SetName("bnClose");
   bnClose->SetParent(Panel1);
   bnClose->SetBounds(176, 4, 81, 33);
   bnClose->Caption = "結束";
@@ -90,13 +92,13 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   bnClose->OnClick = [this](ui::TObject* s) { bnCloseClick(s); };
 
   Panel2 = new ui::TPanel(this);
-  Panel2->Name = "Panel2";
+  Panel2->SetName("Panel2");
   Panel2->SetParent(pnMain);
   Panel2->SetAlign(ui::TAlign::alClient);
   Panel2->Font = Font;
 
   edNote = new ui::TMemo(this);
-  edNote->Name = "edNote";
+  edNote->SetName("edNote");
   edNote->SetParent(Panel2);
   edNote->SetAlign(ui::TAlign::alClient);
   edNote->ReadOnly = true;

@@ -13,6 +13,8 @@ inline const std::string kPrinterFile = "ZolmetPrint.exe";
 inline const std::string kControlFile = "Zolmet.ocx";
 
 class TzfMain : public ui::TForm {
+  CLS_DECLARE_CLASS(TzfMain, ui::TForm)
+
  public:
   explicit TzfMain(ui::TComponent* AOwner);
   ~TzfMain() override;

@@ -40,8 +40,10 @@ win::DWORD VersionExitCode(const std::string& version) {
          100u * static_cast<win::DWORD>(std::stoul(v.substr(3, 6)));
 }
 
+CLS_IMPLEMENT_COMPONENT(TzfMain)
+
 TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
-  Name = "zfMain";
+  SetName("zfMain");
   BorderStyle = ui::TFormBorderStyle::bsDialog;
   SetClientWidth(345);
   SetClientHeight(112);
@@ -50,7 +52,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   Font.Charset = ui::CHINESEBIG5_CHARSET;
 
   pnHint = new ui::TPanel(this);
-  pnHint->Name = "pnHint";
+  pnHint->SetName("pnHint");
   pnHint->SetParent(this);
   pnHint->SetAlign(ui::TAlign::alClient);
   pnHint->Caption = "單據列印處理中";
@@ -61,7 +63,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   pnHint->BorderWidth = 5;
 
   Timer1 = new ui::TTimer(this);
-  Timer1->Name = "Timer1";
+  Timer1->SetName("Timer1");
   Timer1->SetEnabled(false);
   Timer1->OnTimer = [this](ui::TObject* s) { Timer1Timer(s); };
 

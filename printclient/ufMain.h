@@ -8,6 +8,8 @@
 #include "platform/ui/forms.h"
 
 class TzfMain : public ui::TForm {
+  CLS_DECLARE_CLASS(TzfMain, ui::TForm)
+
  public:
   explicit TzfMain(ui::TComponent* AOwner);
   ~TzfMain() override;

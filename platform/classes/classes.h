@@ -59,7 +59,9 @@ class TObject {
 
   // Teardown with the whole object alive; see the file comment.
   virtual void BeforeDestruction() {}
-  void Free() {
+  // A class may put its freeing off (a form inside one of its own
+  // handlers); when the time comes it calls TObject::Free.
+  virtual void Free() {
     BeforeDestruction();
     delete this;
   }

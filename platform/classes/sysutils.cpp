@@ -55,21 +55,7 @@ std::string GroupThousands(const std::string& digits) {
 }
 
 char FoldLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c); }
-char FoldUpper(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : static_cast<char>(c); }
 
-template <class F>
-std::string FoldBig5(std::string_view s, F fold) {
-  std::string out(s);
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (cp::IsBig5Lead(c) && i + 1 < out.size()) {
-      ++i;  // the trail byte stays as it is
-      continue;
-    }
-    out[i] = fold(c);
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -199,7 +185,7 @@ std::string Format(std::string_view format, const std::vector<TVarRec>& args) {
 }
 
 int AnsiCompareText(std::string_view a, std::string_view b) {
-  std::string fa = FoldBig5(a, FoldLower), fb = FoldBig5(b, FoldLower);
+  std::string fa = cp::LowerAscii(std::string(a)), fb = cp::LowerAscii(std::string(b));
   size_t n = std::min(fa.size(), fb.size());
   for (size_t i = 0; i < n; ++i) {
     unsigned char x = static_cast<unsigned char>(fa[i]), y = static_cast<unsigned char>(fb[i]);
@@ -209,12 +195,10 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
   return fa.size() < fb.size() ? -1 : 1;
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && AnsiCompareText(a, b) == 0;
-}
+bool SameText(std::string_view a, std::string_view b) { return cp::SameText(a, b); }
 
-std::string AnsiLowerCase(std::string_view s) { return FoldBig5(s, FoldLower); }
-std::string AnsiUpperCase(std::string_view s) { return FoldBig5(s, FoldUpper); }
+std::string AnsiLowerCase(std::string_view s) { return cp::LowerAscii(std::string(s)); }
+std::string AnsiUpperCase(std::string_view s) { return cp::UpperAscii(std::string(s)); }
 
 bool IsValidIdent(std::string_view name) {
   if (name.empty()) return false;

@@ -4,7 +4,7 @@
 #include <map>
 #include <mutex>
 
-#include "library.h"
+#include "platform/process/library.h"
 #include "platform/registry/registry.h"
 
 namespace com {

@@ -28,7 +28,7 @@ win::COLORREF ColorToRGB(TColor c) {
   return static_cast<win::COLORREF>(c) & 0xFFFFFF;
 }
 
-TFont::TFont() = default;
+TFont::TFont() : ppi_(ScreenPixelsPerInch()) {}
 
 void TFont::Changed() {
   if (OnChange) OnChange();

@@ -24,8 +24,9 @@ enum class TPenMode { pmCopy, pmNot, pmXor, pmMerge, pmMask };
 enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross,
                          bsDiagCross };
 
-// A font: Height in pixels of its PixelsPerInch (negative: character
-// height), Size in points; setting one recomputes the other.
+// A font: Height in pixels of its PixelsPerInch (the screen's unless set;
+// negative: character height), Size in points; setting one recomputes the
+// other.
 class TFont {
  public:
   TFont();
@@ -61,7 +62,7 @@ class TFont {
   TColor color_ = clWindowText;
   int charset_ = win::DEFAULT_CHARSET;
   TFontPitch pitch_ = TFontPitch::fpDefault;
-  int ppi_ = 96;
+  int ppi_;  // the screen's at creation
   int orientation_ = 0;
 };
 

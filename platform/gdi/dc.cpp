@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include "dc_internal.h"
+#include "platform/classes/classes.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/handles.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -71,6 +73,15 @@ class DeviceContext {
   }
   void ResolvePage() { page = spool::ResolvePageSize(def, hasMode ? &mode : nullptr); }
 };
+
+namespace {
+// Every context from its creation until DeleteDC or ReleaseDC (kept past
+// static destruction: contexts may be let go from destructors at exit).
+LiveHandles<DeviceContext>& Dcs() {
+  static auto* live = new LiveHandles<DeviceContext>;
+  return *live;
+}
+}  // namespace
 
 }  // namespace win
 
@@ -141,7 +152,10 @@ bool HandOver(const std::string& command, const std::string& pdf) {
 
 }  // namespace
 
-int ScreenPixelsPerInch() { return 96; }
+int ScreenPixelsPerInch() {
+  int ppi = cls::Screen().PixelsPerInch;
+  return ppi > 0 ? ppi : 96;
+}
 
 std::vector<Job> RecordedJobs() {
   std::lock_guard<std::mutex> lock(g_recordMutex);
@@ -153,7 +167,9 @@ void ClearRecordedJobs() {
   Recorded().clear();
 }
 
-const std::vector<Page>* DocumentPages(win::HDC dc) { return dc && dc->inDoc ? &dc->job.pages : nullptr; }
+const std::vector<Page>* DocumentPages(win::HDC dc) {
+  return win::Dcs().Contains(dc) && dc->inDoc ? &dc->job.pages : nullptr;
+}
 
 }  // namespace gdi
 
@@ -206,7 +222,7 @@ HDC NewPrinterDC(const char* device, const DEVMODEA* mode, bool printing) {
   }
   dc->ResolvePage();
   InitState(dc->st, def.dpiY);
-  return dc;
+  return Dcs().Add(dc);
 }
 
 // Clip and state common to every operation.
@@ -242,10 +258,7 @@ void Emit(HDC dc, gdi::Op&& op) {
   }
 }
 
-bool Valid(HDC dc) {
-  if (!dc) SetLastError(ERROR_INVALID_HANDLE);
-  return dc != nullptr;
-}
+bool Valid(HDC dc) { return Dcs().Check(dc); }
 
 gdi::FontMetrics Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
 
@@ -403,12 +416,13 @@ HDC CreateCompatibleDC(HDC) {
   auto* dc = new DeviceContext;
   dc->kind = DeviceContext::Memory;
   InitState(dc->st, gdi::ScreenPixelsPerInch());
-  return dc;
+  return Dcs().Add(dc);
 }
 
 bool DeleteDC(HDC dc) {
   if (!Valid(dc)) return false;
   if (dc->inDoc) AbortDoc(dc);
+  if (!Dcs().Remove(dc)) return false;
   delete dc;
   return true;
 }
@@ -421,7 +435,7 @@ HDC GetDC(void* window) {
   auto* dc = new DeviceContext;
   dc->kind = DeviceContext::Screen;
   InitState(dc->st, gdi::ScreenPixelsPerInch());
-  return dc;
+  return Dcs().Add(dc);
 }
 
 int ReleaseDC(void*, HDC dc) { return DeleteDC(dc) ? 1 : 0; }

@@ -17,12 +17,6 @@ namespace {
 
 std::atomic<int> g_deterministic{-1};  // -1: not yet read from the environment
 
-std::string Upper(std::string s) {
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 int Round(double v) { return static_cast<int>(std::lround(v)); }
 
 // Character advances of installed fonts, measured once per font and size.
@@ -105,9 +99,9 @@ const std::vector<Substitute>& SubstitutionTable() {
 }
 
 static const Substitute* FindSubstitute(const std::string& face) {
-  std::string u = Upper(face);
+  std::string u = cp::UpperAscii(face);
   for (const auto& s : SubstitutionTable())
-    if (Upper(s.face) == u) return &s;
+    if (cp::UpperAscii(s.face) == u) return &s;
   return nullptr;
 }
 

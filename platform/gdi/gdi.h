@@ -258,7 +258,8 @@ void ClearRecordedJobs();
 // already written to a file keep only their sizes).
 const std::vector<Page>* DocumentPages(win::HDC dc);
 
-// Screen metrics of the headless screen.
+// The headless screen's pixels per inch, as the class library's Screen
+// holds it (one value for both).
 int ScreenPixelsPerInch();
 
 // Renders one page's operations into an ARGB32 image of its size (white

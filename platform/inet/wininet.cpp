@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <set>
 
 #include "platform/process/clock.h"
+#include "platform/sysroot/handles.h"
 
 namespace win {
 
@@ -33,7 +33,11 @@ struct InternetHandle {
 namespace {
 
 std::mutex g_mutex;
-std::set<HINTERNET> g_live;
+// Kept past static destruction: handles may be closed from destructors.
+LiveHandles<InternetHandle>& Live() {
+  static auto* live = new LiveHandles<InternetHandle>;
+  return *live;
+}
 bool g_timeoutsSet = false;
 DWORD g_connectMs = 60000, g_receiveMs = 30000;
 
@@ -91,10 +95,7 @@ void CurrentTimeouts(DWORD& connectMs, DWORD& receiveMs) {
   }
 }
 
-bool IsLive(HINTERNET h) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return h && g_live.count(h) > 0;
-}
+bool IsLive(HINTERNET h) { return Live().Contains(h); }
 
 DWORD ErrorFromCurl(CURLcode c) {
   switch (c) {
@@ -216,9 +217,7 @@ HINTERNET InternetOpen(const std::string& agent, DWORD accessType, const std::st
   h->agent = agent;
   h->accessType = accessType;
   CurrentTimeouts(h->connectMs, h->receiveMs);
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_live.insert(h);
-  return h;
+  return Live().Add(h);
 }
 
 HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::string& headers,
@@ -285,9 +284,7 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
     SetLastError(err);
     return nullptr;
   }
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_live.insert(h);
-  return h;
+  return Live().Add(h);
 }
 
 bool InternetReadFile(HINTERNET h, void* buffer, DWORD toRead, DWORD* read) {
@@ -329,13 +326,7 @@ bool InternetReadFile(HINTERNET h, void* buffer, DWORD toRead, DWORD* read) {
 }
 
 bool InternetCloseHandle(HINTERNET h) {
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (!h || g_live.erase(h) == 0) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return false;
-    }
-  }
+  if (!Live().Remove(h)) return false;
   FreeUrl(h);
   delete h;
   return true;

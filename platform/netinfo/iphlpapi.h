@@ -3,13 +3,7 @@
 #pragma once
 #include <cstdint>
 
-using IPHLP_DWORD = std::uint32_t;
-using IPHLP_ULONG = std::uint32_t;
-
-constexpr IPHLP_DWORD ERROR_NOT_SUPPORTED_IPHLP = 50;
-constexpr IPHLP_DWORD ERROR_INVALID_PARAMETER_IPHLP = 87;
-constexpr IPHLP_DWORD ERROR_BUFFER_OVERFLOW = 111;
-constexpr IPHLP_DWORD ERROR_NO_DATA = 232;
+#include "platform/sysroot/files.h"
 
 constexpr int MAX_ADAPTER_NAME_LENGTH = 256;
 constexpr int MAX_ADAPTER_DESCRIPTION_LENGTH = 128;
@@ -21,17 +15,17 @@ struct IP_ADDR_STRING {
   IP_ADDR_STRING* Next;
   char IpAddress[16];
   char IpMask[16];
-  IPHLP_DWORD Context;
+  win::DWORD Context;
 };
 
 struct IP_ADAPTER_INFO {
   IP_ADAPTER_INFO* Next;
-  IPHLP_DWORD ComboIndex;
+  win::DWORD ComboIndex;
   char AdapterName[MAX_ADAPTER_NAME_LENGTH + 4];
   char Description[MAX_ADAPTER_DESCRIPTION_LENGTH + 4];
   unsigned AddressLength;
   std::uint8_t Address[MAX_ADAPTER_ADDRESS_LENGTH];
-  IPHLP_DWORD Index;
+  win::DWORD Index;
   unsigned Type;
   unsigned DhcpEnabled;
   IP_ADDR_STRING* CurrentIpAddress;
@@ -44,5 +38,5 @@ struct IP_ADAPTER_INFO {
 // ERROR_BUFFER_OVERFLOW with the needed size in *SIZE when the buffer is
 // null or too small; ERROR_NO_DATA without adapters; ERROR_INVALID_PARAMETER
 // when SIZE is null.
-extern "C" IPHLP_DWORD GetAdaptersInfo(IP_ADAPTER_INFO* info, IPHLP_ULONG* size);
-using GetAdaptersInfoProc = IPHLP_DWORD (*)(IP_ADAPTER_INFO* info, IPHLP_ULONG* size);
+extern "C" win::DWORD GetAdaptersInfo(IP_ADAPTER_INFO* info, win::ULONG* size);
+using GetAdaptersInfoProc = win::DWORD (*)(IP_ADAPTER_INFO* info, win::ULONG* size);

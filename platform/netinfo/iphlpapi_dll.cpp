@@ -3,10 +3,10 @@
 #include "iphlpapi.h"
 #include "netinfo.h"
 
-extern "C" IPHLP_DWORD GetAdaptersInfo(IP_ADAPTER_INFO* info, IPHLP_ULONG* size) {
+extern "C" win::DWORD GetAdaptersInfo(IP_ADAPTER_INFO* info, win::ULONG* size) {
   try {
     return netinfo::FillAdapterInfo(netinfo::ReadAdapters(), info, size);
   } catch (...) {
-    return ERROR_NOT_SUPPORTED_IPHLP;
+    return win::ERROR_NOT_SUPPORTED;
   }
 }

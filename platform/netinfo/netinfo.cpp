@@ -2,11 +2,12 @@
 
 #include <arpa/inet.h>
 #include <cstring>
-#include <fstream>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netpacket/packet.h>
 #include <sstream>
+
+#include "platform/sysroot/sysroot.h"
 
 namespace netinfo {
 namespace {
@@ -88,17 +89,16 @@ std::vector<Adapter> ReadAdapters() {
     if (Adapter* a = find(i->ifa_name)) a->addresses.push_back({Dotted(i->ifa_addr), Dotted(i->ifa_netmask)});
   }
   freeifaddrs(list);
-  std::ifstream route("/proc/net/route");
-  std::stringstream text;
-  text << route.rdbuf();
-  for (const auto& [iface, gw] : ParseRouteTable(text.str()))
+  std::string routes;
+  sysroot::ReadHostFile("/proc/net/route", routes);
+  for (const auto& [iface, gw] : ParseRouteTable(routes))
     if (Adapter* a = find(iface.c_str())) a->gateways.push_back(gw);
   return out;
 }
 
-IPHLP_DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INFO* buffer, IPHLP_ULONG* size) {
-  if (!size) return ERROR_INVALID_PARAMETER_IPHLP;
-  if (adapters.empty()) return ERROR_NO_DATA;
+win::DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INFO* buffer, win::ULONG* size) {
+  if (!size) return win::ERROR_INVALID_PARAMETER;
+  if (adapters.empty()) return win::ERROR_NO_DATA;
   size_t extra = 0;
   for (const auto& a : adapters) {
     if (a.addresses.size() > 1) extra += a.addresses.size() - 1;
@@ -106,8 +106,8 @@ IPHLP_DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INF
   }
   size_t needed = adapters.size() * sizeof(IP_ADAPTER_INFO) + extra * sizeof(IP_ADDR_STRING);
   if (!buffer || *size < needed) {
-    *size = static_cast<IPHLP_ULONG>(needed);
-    return ERROR_BUFFER_OVERFLOW;
+    *size = static_cast<win::ULONG>(needed);
+    return win::ERROR_BUFFER_OVERFLOW;
   }
   std::memset(static_cast<void*>(buffer), 0, needed);
   auto* more = reinterpret_cast<IP_ADDR_STRING*>(buffer + adapters.size());

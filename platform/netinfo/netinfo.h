@@ -31,6 +31,6 @@ std::vector<Adapter> ReadAdapters();
 std::vector<std::pair<std::string, std::string>> ParseRouteTable(const std::string& text);
 
 // Lays ADAPTERS out in BUFFER as GetAdaptersInfo does (see iphlpapi.h).
-IPHLP_DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INFO* buffer, IPHLP_ULONG* size);
+win::DWORD FillAdapterInfo(const std::vector<Adapter>& adapters, IP_ADAPTER_INFO* buffer, win::ULONG* size);
 
 }  // namespace netinfo

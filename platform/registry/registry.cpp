@@ -16,20 +16,6 @@ namespace fs = std::filesystem;
 namespace reg {
 namespace {
 
-// Lower-cases ASCII letters, leaving the second byte of a Big5 character alone.
-std::string Fold(const std::string& s) {
-  std::string out = s;
-  for (size_t i = 0; i < out.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(out[i]);
-    if (cp::IsBig5Lead(c)) {
-      ++i;
-      continue;
-    }
-    if (c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 std::string Clean(const std::string& path) {
   std::string out;
   for (char c : path) {
@@ -174,7 +160,7 @@ Tree::Key& Tree::Ensure(const std::string& rawPath) {
   const std::string path = Clean(rawPath);
   // The hive, then every ancestor from the top down, then the key itself.
   auto ensureOne = [this](const std::string& p) -> Key& {
-    auto [it, inserted] = keys_.try_emplace(Fold(p));
+    auto [it, inserted] = keys_.try_emplace(cp::LowerAscii(p));
     if (inserted) it->second.path = p;
     return it->second;
   };
@@ -190,13 +176,13 @@ Tree::Key& Tree::Ensure(const std::string& rawPath) {
 
 bool Tree::KeyExists(const std::string& path) const {
   std::string p = Clean(path);
-  return p.empty() || keys_.count(Fold(p)) > 0;
+  return p.empty() || keys_.count(cp::LowerAscii(p)) > 0;
 }
 
 void Tree::CreateKey(const std::string& path) { Ensure(path); }
 
 bool Tree::DeleteKey(const std::string& path) {
-  std::string folded = Fold(Clean(path));
+  std::string folded = cp::LowerAscii(Clean(path));
   if (folded.empty() || !keys_.count(folded)) return false;
   std::string prefix = folded + "\\";
   for (auto it = keys_.begin(); it != keys_.end();) {
@@ -207,24 +193,24 @@ bool Tree::DeleteKey(const std::string& path) {
 }
 
 void Tree::SetValue(const std::string& path, const std::string& name, const std::string& value) {
-  Ensure(path).values[Fold(name)] = {name, value};
+  Ensure(path).values[cp::LowerAscii(name)] = {name, value};
 }
 
 std::optional<std::string> Tree::GetValue(const std::string& path, const std::string& name) const {
-  auto it = keys_.find(Fold(Clean(path)));
+  auto it = keys_.find(cp::LowerAscii(Clean(path)));
   if (it == keys_.end()) return std::nullopt;
-  auto v = it->second.values.find(Fold(name));
+  auto v = it->second.values.find(cp::LowerAscii(name));
   if (v == it->second.values.end()) return std::nullopt;
   return v->second.second;
 }
 
 bool Tree::DeleteValue(const std::string& path, const std::string& name) {
-  auto it = keys_.find(Fold(Clean(path)));
-  return it != keys_.end() && it->second.values.erase(Fold(name)) > 0;
+  auto it = keys_.find(cp::LowerAscii(Clean(path)));
+  return it != keys_.end() && it->second.values.erase(cp::LowerAscii(name)) > 0;
 }
 
 std::vector<std::string> Tree::SubKeys(const std::string& path) const {
-  std::string folded = Fold(Clean(path));
+  std::string folded = cp::LowerAscii(Clean(path));
   std::string prefix = folded.empty() ? "" : folded + "\\";
   std::vector<std::string> out;
   for (const auto& [k, key] : keys_) {
@@ -237,7 +223,7 @@ std::vector<std::string> Tree::SubKeys(const std::string& path) const {
 
 std::vector<std::string> Tree::ValueNames(const std::string& path) const {
   std::vector<std::string> out;
-  auto it = keys_.find(Fold(Clean(path)));
+  auto it = keys_.find(cp::LowerAscii(Clean(path)));
   if (it != keys_.end())
     for (const auto& [f, nv] : it->second.values) out.push_back(nv.first);
   return out;
@@ -278,7 +264,7 @@ Tree Tree::Parse(const std::string& text) {
       size_t tab = line.find('\t', 2);
       if (tab == std::string::npos) continue;
       std::string name = Unescape(line.substr(2, tab - 2));
-      current->values[Fold(name)] = {name, Unescape(line.substr(tab + 1))};
+      current->values[cp::LowerAscii(name)] = {name, Unescape(line.substr(tab + 1))};
     }
   }
   return t;

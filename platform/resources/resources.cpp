@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dlfcn.h>
 #include <elf.h>
-#include <link.h>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
 
+#include "platform/process/library.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace rsrc {
@@ -31,16 +31,8 @@ std::uint64_t GetLE(const std::string& s, size_t pos, int bytes) {
   return v;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
-}
 
 // Layout: "ZRS1", u32 count, then per entry u32 type length, u32 name
 // length, u64 data offset (from the section start), u64 data size, the type
@@ -93,13 +85,13 @@ bool Table::Parse(std::string bytes) {
 
 const Table::Item* Table::Find(std::string_view type, std::string_view name) const {
   for (const auto& it : items_)
-    if (SameText(it.type, type) && SameText(it.name, name)) return &it;
+    if (cp::SameText(it.type, type) && cp::SameText(it.name, name)) return &it;
   return nullptr;
 }
 
 bool Table::HasType(std::string_view type) const {
   for (const auto& it : items_)
-    if (SameText(it.type, type)) return true;
+    if (cp::SameText(it.type, type)) return true;
   return false;
 }
 
@@ -236,8 +228,8 @@ SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std:
     if (off > size || len > size - off) return SectionResult::Damaged;
     std::string names;
     if (!ReadBytes(*f, where.offset + pos, typeLen + nameLen, names)) return SectionResult::Damaged;
-    if (!found && SameText(std::string_view(names).substr(0, typeLen), type) &&
-        SameText(std::string_view(names).substr(typeLen), name)) {
+    if (!found && cp::SameText(std::string_view(names).substr(0, typeLen), type) &&
+        cp::SameText(std::string_view(names).substr(typeLen), name)) {
       found = true;
       dataAt = off;
       dataSize = len;
@@ -306,9 +298,6 @@ constexpr const char* kSelf = "/proc/self/exe";
 
 const char* ResourceMessage(DWORD code) {
   switch (code) {
-    case ERROR_INSUFFICIENT_BUFFER: return "The data area passed to a system call is too small.";
-    case ERROR_MOD_NOT_FOUND: return "The specified module could not be found.";
-    case ERROR_BAD_EXE_FORMAT: return "The file is not a valid application.";
     case ERROR_RESOURCE_DATA_NOT_FOUND:
       return "The specified image file did not contain a resource section.";
     case ERROR_RESOURCE_TYPE_NOT_FOUND:
@@ -328,48 +317,6 @@ HMODULE ModuleFor(const std::string& hostPath) {
     slot->hostPath = hostPath;
   }
   return slot.get();
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-struct SearchByAddress {
-  std::uintptr_t address;
-  bool found = false;
-  std::string name;
-};
-
-int ByAddress(struct dl_phdr_info* info, size_t, void* data) {
-  auto* s = static_cast<SearchByAddress*>(data);
-  for (int i = 0; i < info->dlpi_phnum; ++i) {
-    const auto& ph = info->dlpi_phdr[i];
-    if (ph.p_type != PT_LOAD) continue;
-    std::uintptr_t start = info->dlpi_addr + ph.p_vaddr;
-    if (s->address >= start && s->address < start + ph.p_memsz) {
-      s->found = true;
-      s->name = info->dlpi_name ? info->dlpi_name : "";
-      return 1;
-    }
-  }
-  return 0;
-}
-
-struct SearchByName {
-  std::string wanted;
-  std::string found;
-};
-
-int ByName(struct dl_phdr_info* info, size_t, void* data) {
-  auto* s = static_cast<SearchByName*>(data);
-  std::string name = info->dlpi_name ? info->dlpi_name : "";
-  if (name.empty()) return 0;
-  if (name == s->wanted || rsrc::SameText(BaseName(name), BaseName(s->wanted))) {
-    s->found = name;
-    return 1;
-  }
-  return 0;
 }
 
 // A valid module with loaded resources, or nullptr with the last error set.
@@ -394,23 +341,21 @@ bool Owns(const Module* m, HRSRC r) {
 
 HMODULE GetModuleHandle(const std::string& name) {
   if (name.empty()) return ModuleFor(kSelf);
-  SearchByName s{name, ""};
-  dl_iterate_phdr(ByName, &s);
-  if (s.found.empty()) {
+  std::string host;
+  if (!FindLoadedLibrary(name, host)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  return ModuleFor(s.found);
+  return ModuleFor(host);
 }
 
 HMODULE ModuleFromAddress(const void* address) {
-  SearchByAddress s{reinterpret_cast<std::uintptr_t>(address), false, ""};
-  dl_iterate_phdr(ByAddress, &s);
-  if (!s.found) {
+  std::string host;
+  if (!FindLoadedFile(address, host)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  return ModuleFor(s.name.empty() ? kSelf : s.name);
+  return ModuleFor(host.empty() ? kSelf : host);
 }
 
 HMODULE LoadLibraryAsDataFile(const std::string& winPath) {
@@ -448,7 +393,7 @@ HRSRC FindResource(HMODULE module, const std::string& name, const std::string& t
   if (!m) return nullptr;
   const auto& items = m->table.Items();
   for (size_t i = 0; i < items.size(); ++i)
-    if (rsrc::SameText(items[i].type, type) && rsrc::SameText(items[i].name, name))
+    if (cp::SameText(items[i].type, type) && cp::SameText(items[i].name, name))
       return &m->infos[i];
   SetLastError(m->table.HasType(type) ? ERROR_RESOURCE_NAME_NOT_FOUND
                                       : ERROR_RESOURCE_TYPE_NOT_FOUND);

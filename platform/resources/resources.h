@@ -56,7 +56,6 @@ SectionResult ReadSection(const std::string& hostPath, std::string& bytes);
 SectionResult ReadEntry(const std::string& hostPath, std::string_view type, std::string_view name,
                         std::string& data);
 
-bool SameText(std::string_view a, std::string_view b);  // ASCII case ignored
 // Adds the texts of the resource error codes to SysErrorMessage.
 void RegisterErrorMessages();
 
@@ -64,9 +63,6 @@ void RegisterErrorMessages();
 
 namespace win {
 
-constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
-constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
 constexpr DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
 constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/resources/resources.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace rsrc {
@@ -144,13 +145,13 @@ bool VerQueryValue(const void* block, const std::string& subBlock, void** buffer
     *len = sizeof(VS_FIXEDFILEINFO);
     return true;
   }
-  if (rsrc::SameText(path, "\\VarFileInfo\\Translation")) {
+  if (cp::SameText(path, "\\VarFileInfo\\Translation")) {
     *buffer = const_cast<char*>(p + rsrc::kTranslationAt);
     *len = 4;
     return true;
   }
   const std::string prefix = "\\StringFileInfo\\";
-  if (path.size() <= prefix.size() || !rsrc::SameText(path.substr(0, prefix.size()), prefix))
+  if (path.size() <= prefix.size() || !cp::SameText(path.substr(0, prefix.size()), prefix))
     return false;
   std::string rest = path.substr(prefix.size());
   size_t slash = rest.find('\\');
@@ -160,7 +161,7 @@ bool VerQueryValue(const void* block, const std::string& subBlock, void** buffer
   std::memcpy(&cp, p + rsrc::kTranslationAt + 2, 2);
   char tag[16];
   std::snprintf(tag, sizeof tag, "%04X%04X", lang, cp);
-  if (!rsrc::SameText(rest.substr(0, slash), tag)) return false;
+  if (!cp::SameText(rest.substr(0, slash), tag)) return false;
   std::string key = rest.substr(slash + 1);
 
   std::uint32_t count;
@@ -174,7 +175,7 @@ bool VerQueryValue(const void* block, const std::string& subBlock, void** buffer
     const void* valueEnd = std::memchr(p + valueAt, '\0', total - valueAt);
     if (!valueEnd) return false;
     size_t next = static_cast<const char*>(valueEnd) - p + 1;
-    if (rsrc::SameText(std::string_view(p + pos, valueAt - 1 - pos), key)) {
+    if (cp::SameText(std::string_view(p + pos, valueAt - 1 - pos), key)) {
       *buffer = const_cast<char*>(p + valueAt);
       *len = static_cast<UINT>(next - valueAt);
       return true;

@@ -17,6 +17,8 @@
 
 #include "platform/resources/resources.h"
 #include "platform/resources/version.h"
+#include "platform/sysroot/codepage.h"
+#include "platform/sysroot/sysroot.h"
 
 namespace {
 
@@ -30,15 +32,6 @@ std::vector<std::string> Fields(const std::string& line) {
     start = tab + 1;
   }
   return out;
-}
-
-bool ReadAll(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  out = ss.str();
-  return !in.bad();
 }
 
 int Fail(const std::string& text) {
@@ -66,10 +59,10 @@ int main(int argc, char** argv) {
     if (f[0] == "resource" && f.size() == 4) {
       if (f[1].empty() || f[2].empty()) return Fail(where + "empty type or name");
       for (const auto& e : entries)
-        if (rsrc::SameText(e.type, f[1]) && rsrc::SameText(e.name, f[2]))
+        if (cp::SameText(e.type, f[1]) && cp::SameText(e.name, f[2]))
           return Fail(where + "resource " + f[1] + " " + f[2] + " given twice");
       rsrc::Entry e{f[1], f[2], ""};
-      if (!ReadAll(f[3], e.data)) return Fail(where + "cannot read " + f[3]);
+      if (!sysroot::ReadHostFile(f[3], e.data)) return Fail(where + "cannot read " + f[3]);
       entries.push_back(std::move(e));
     } else if ((f[0] == "file_version" || f[0] == "product_version") && f.size() == 2) {
       hasVersion = true;

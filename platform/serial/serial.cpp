@@ -9,23 +9,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace serial {
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 std::vector<std::pair<std::string, std::string>> ReadMap(const std::string& file) {
   std::vector<std::pair<std::string, std::string>> out;
@@ -35,7 +24,7 @@ std::vector<std::pair<std::string, std::string>> ReadMap(const std::string& file
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t eq = line.find('=');
     if (eq == std::string::npos || line[0] == ';' || line[0] == '[') continue;
-    out.emplace_back(Upper(line.substr(0, eq)), line.substr(eq + 1));
+    out.emplace_back(cp::UpperAscii(line.substr(0, eq)), line.substr(eq + 1));
   }
   return out;
 }
@@ -70,7 +59,7 @@ speed_t Speed(int baud) {
 }  // namespace
 
 std::optional<std::string> PortName(const std::string& fileName) {
-  std::string n = Upper(fileName);
+  std::string n = cp::UpperAscii(fileName);
   if (n.rfind("\\\\.\\", 0) == 0) n = n.substr(4);
   if (!n.empty() && n.back() == ':') n.pop_back();
   if (n.size() < 4 || n.size() > 6 || n.compare(0, 3, "COM") != 0) return std::nullopt;
@@ -120,7 +109,7 @@ bool ParseModeParameters(const std::string& params, std::string& port, LineParam
   while (in >> word) {
     size_t eq = word.find('=');
     if (eq == std::string::npos) return false;
-    std::string key = Lower(word.substr(0, eq)), value = Lower(word.substr(eq + 1));
+    std::string key = cp::LowerAscii(word.substr(0, eq)), value = cp::LowerAscii(word.substr(eq + 1));
     try {
       if (key == "baud") line.baud = std::stoi(value);
       else if (key == "data") line.dataBits = std::stoi(value);

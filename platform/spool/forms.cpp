@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 #include "spool.h"
 
@@ -18,12 +19,6 @@ namespace fs = std::filesystem;
 
 namespace spool {
 namespace {
-
-std::string Upper(std::string s) {
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
 
 class FileLock {
  public:
@@ -105,7 +100,7 @@ std::string FormsFile() { return sysroot::HostPath("C:\\Windows\\System32\\spool
 
 bool FindForm(const std::string& name, Form& form) {
   for (const auto& f : ReadForms())
-    if (Upper(f.name) == Upper(name)) {
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(name)) {
       form = f;
       return true;
     }
@@ -118,8 +113,8 @@ namespace win {
 
 bool GetFormA(HANDLE printer, const char* formName, DWORD level, BYTE* buf, DWORD cb, DWORD* needed) {
   if (needed) *needed = 0;
-  if (!printer || !formName || level != 1 || !needed) {
-    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  if (!IsPrinterHandle(printer) || !formName || level != 1 || !needed) {
+    SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
   spool::Form f;
@@ -141,14 +136,14 @@ bool GetFormA(HANDLE printer, const char* formName, DWORD level, BYTE* buf, DWOR
 }
 
 bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO_1A* form) {
-  if (!printer || !formName || level != 1 || !spool::ValidForm(form)) {
-    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  if (!IsPrinterHandle(printer) || !formName || level != 1 || !spool::ValidForm(form)) {
+    SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
   spool::FileLock lock(spool::FormsFile());
   auto forms = spool::ReadForms();
   for (auto& f : forms)
-    if (spool::Upper(f.name) == spool::Upper(formName)) {
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(formName)) {
       f = spool::FromInfo(form);
       if (spool::WriteForms(forms)) return true;
       SetLastError(ERROR_ACCESS_DENIED);
@@ -159,14 +154,14 @@ bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO
 }
 
 bool AddFormA(HANDLE printer, DWORD level, const FORM_INFO_1A* form) {
-  if (!printer || level != 1 || !spool::ValidForm(form)) {
-    SetLastError(printer ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+  if (!IsPrinterHandle(printer) || level != 1 || !spool::ValidForm(form)) {
+    SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
   spool::FileLock lock(spool::FormsFile());
   auto forms = spool::ReadForms();
   for (const auto& f : forms)
-    if (spool::Upper(f.name) == spool::Upper(form->pName)) {
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(form->pName)) {
       SetLastError(ERROR_FILE_EXISTS);
       return false;
     }

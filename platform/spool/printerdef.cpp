@@ -7,6 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -23,14 +24,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-std::string Upper(std::string s) {
-  // ASCII only, so Big5 trail bytes are never folded.
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-bool SameText(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
 
 std::vector<std::string> SplitComma(const std::string& s, size_t maxParts = 0) {
   std::vector<std::string> out;
@@ -102,15 +95,6 @@ bool WriteWhole(const std::string& path, const std::string& data) {
   return true;
 }
 
-bool ReadWhole(const std::string& path, std::string& data) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  data = s.str();
-  return true;
-}
-
 std::string WinIniPath() { return sysroot::HostPath(sysroot::JoinWin(sysroot::WindowsDir(), "win.ini")); }
 
 }  // namespace
@@ -122,7 +106,7 @@ const Paper* PrinterDef::FindPaper(int code) const {
 }
 
 bool PrinterDef::WritesPng() const {
-  return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return SameText(f, "png"); });
+  return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return cp::SameText(f, "png"); });
 }
 
 std::string PrinterDef::OutputFolder() const {
@@ -172,7 +156,7 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos) return false;
-    std::string key = Upper(Trim(line.substr(0, eq)));
+    std::string key = cp::UpperAscii(Trim(line.substr(0, eq)));
     std::string val = Trim(line.substr(eq + 1));
     auto ints = [&](size_t n, std::vector<int>& out) {
       auto parts = SplitComma(val);
@@ -261,8 +245,8 @@ bool RemovePrinter(const std::string& name) {
 bool LoadPrinter(const std::string& name, PrinterDef& def) {
   if (!ValidName(name)) return false;
   std::string text;
-  if (!ReadWhole(DefinitionFile(name), text)) return false;
-  return ParseDefinition(text, def) && SameText(def.name, name);
+  if (!sysroot::ReadHostFile(DefinitionFile(name), text)) return false;
+  return ParseDefinition(text, def) && cp::SameText(def.name, name);
 }
 
 std::vector<PrinterDef> InstalledPrinters() {
@@ -274,19 +258,19 @@ std::vector<PrinterDef> InstalledPrinters() {
     PrinterDef d;
     // A definition counts only under its own name's file: one that names
     // another printer could be neither opened nor told apart.
-    if (ReadWhole(e.path().string(), text) && ParseDefinition(text, d) && ValidName(d.name) &&
-        fs::path(DefinitionFile(d.name)) == e.path())
+    if (sysroot::ReadHostFile(e.path().string(), text) && ParseDefinition(text, d) &&
+        ValidName(d.name) && fs::path(DefinitionFile(d.name)) == e.path())
       out.push_back(d);
   }
   std::sort(out.begin(), out.end(),
-            [](const PrinterDef& a, const PrinterDef& b) { return Upper(a.name) < Upper(b.name); });
+            [](const PrinterDef& a, const PrinterDef& b) { return cp::UpperAscii(a.name) < cp::UpperAscii(b.name); });
   return out;
 }
 
 std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& def) {
   std::string text;
-  if (!ReadWhole(WinIniPath(), text)) return def;
+  if (!sysroot::ReadHostFile(WinIniPath(), text)) return def;
   std::istringstream in(text);
   std::string line;
   bool inSection = false;
@@ -294,12 +278,12 @@ std::string GetProfileString(const std::string& section, const std::string& key,
     line = Trim(line);
     if (!line.empty() && line[0] == '[') {
       size_t close = line.find(']');
-      inSection = close != std::string::npos && SameText(line.substr(1, close - 1), section);
+      inSection = close != std::string::npos && cp::SameText(line.substr(1, close - 1), section);
       continue;
     }
     if (!inSection) continue;
     size_t eq = line.find('=');
-    if (eq != std::string::npos && SameText(Trim(line.substr(0, eq)), key))
+    if (eq != std::string::npos && cp::SameText(Trim(line.substr(0, eq)), key))
       return Trim(line.substr(eq + 1));
   }
   return def;
@@ -308,7 +292,7 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value) {
   std::string text;
-  ReadWhole(WinIniPath(), text);
+  sysroot::ReadHostFile(WinIniPath(), text);
   std::istringstream in(text);
   std::vector<std::string> lines;
   std::string line;
@@ -323,14 +307,14 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     if (!t.empty() && t[0] == '[') {
       if (inSection) break;
       size_t close = t.find(']');
-      inSection = close != std::string::npos && SameText(t.substr(1, close - 1), section);
+      inSection = close != std::string::npos && cp::SameText(t.substr(1, close - 1), section);
       if (inSection) sectionEnd = static_cast<int>(i) + 1;
       continue;
     }
     if (!inSection) continue;
     if (!t.empty()) sectionEnd = static_cast<int>(i) + 1;
     size_t eq = t.find('=');
-    if (eq != std::string::npos && SameText(Trim(t.substr(0, eq)), key)) {
+    if (eq != std::string::npos && cp::SameText(Trim(t.substr(0, eq)), key)) {
       lines[i] = key + "=" + value;
       done = true;
     }

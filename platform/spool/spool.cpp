@@ -6,12 +6,24 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/sysroot/handles.h"
+
 namespace win {
 
 class PrinterHandle {
  public:
   std::string name;
 };
+
+namespace {
+// Open printers until ClosePrinter (kept past static destruction).
+LiveHandles<PrinterHandle>& Printers() {
+  static auto* live = new LiveHandles<PrinterHandle>;
+  return *live;
+}
+}  // namespace
+
+bool IsPrinterHandle(HANDLE handle) { return Printers().Contains(handle); }
 
 }  // namespace win
 
@@ -250,23 +262,21 @@ bool OpenPrinterA(const char* printerName, HANDLE* handle, void*) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return false;
   }
-  *handle = new PrinterHandle{d.name};
+  *handle = Printers().Add(new PrinterHandle{d.name});
   return true;
 }
 
 bool ClosePrinter(HANDLE handle) {
-  if (!handle) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return false;
-  }
+  if (!Printers().Remove(handle)) return false;
   delete handle;
   return true;
 }
 
-std::string PrinterNameOf(HANDLE handle) { return handle ? handle->name : std::string(); }
+std::string PrinterNameOf(HANDLE handle) { return IsPrinterHandle(handle) ? handle->name : std::string(); }
 
 long DocumentPropertiesA(void*, HANDLE printer, const char* deviceName, DEVMODEA* out,
                          const DEVMODEA* in, DWORD mode) {
+  if (printer && !Printers().Check(printer)) return -1;
   std::string name = printer ? printer->name : (deviceName ? deviceName : "");
   spool::PrinterDef d;
   if (!spool::LoadPrinter(name, d)) {

@@ -16,10 +16,8 @@ using WORD = std::uint16_t;
 using LONG = std::int32_t;
 using BYTE = std::uint8_t;
 
-constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
 constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
-constexpr DWORD ERROR_FILE_EXISTS = 80;
 
 // EnumPrinters flags and the attribute bits.
 constexpr DWORD PRINTER_ENUM_LOCAL = 0x2;
@@ -129,6 +127,9 @@ bool EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* buf, DWORD 
 
 bool OpenPrinterA(const char* printerName, HANDLE* handle, void* defaults);
 bool ClosePrinter(HANDLE handle);
+// True while HANDLE is open; a closed handle is refused with
+// ERROR_INVALID_HANDLE by every call.
+bool IsPrinterHandle(HANDLE handle);
 std::string PrinterNameOf(HANDLE handle);
 
 // Mode 0: the size of a device mode. DM_OUT_BUFFER: the driver's defaults,

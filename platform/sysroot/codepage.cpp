@@ -105,4 +105,33 @@ std::string Utf16ToBig5(std::u16string_view utf16) {
   return Conv(3).Run(bytes.data(), bytes.size(), "?", Utf16Len);
 }
 
+namespace {
+template <class Map>
+std::string MapAscii(std::string s, Map map) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (IsBig5Lead(static_cast<unsigned char>(s[i]))) ++i;
+    else s[i] = map(s[i]);
+  }
+  return s;
+}
+char Up(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Down(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+std::string UpperAscii(std::string s) { return MapAscii(std::move(s), Up); }
+std::string LowerAscii(std::string s) { return MapAscii(std::move(s), Down); }
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (IsBig5Lead(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+      ++i;
+    } else if (Up(a[i]) != Up(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace cp

@@ -14,4 +14,11 @@ std::string Utf16ToBig5(std::u16string_view utf16);
 // True when byte C starts a two-byte Big5 character.
 inline bool IsBig5Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
+// Big5 text with its ASCII letters in upper or lower case, as Windows names
+// are compared; the second byte of a Big5 character is never changed.
+std::string UpperAscii(std::string s);
+std::string LowerAscii(std::string s);
+// Equal but for the case of ASCII letters (Big5 characters exactly).
+bool SameText(std::string_view a, std::string_view b);
+
 }  // namespace cp

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "codepage.h"
+
 #include "inuse.h"
 #include "sysroot.h"
 
@@ -13,9 +15,7 @@ namespace {
 
 bool EndsWithExe(const std::string& name) {
   if (name.size() < 4) return false;
-  std::string ext = name.substr(name.size() - 4);
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return ext == ".exe";
+  return cp::SameText(std::string_view(name).substr(name.size() - 4), ".exe");
 }
 
 UINT CopyOut(const std::string& text, char* buffer, UINT size) {

@@ -31,7 +31,15 @@ const char* BaseMessage(DWORD code) {
     case ERROR_BAD_FORMAT: return "An attempt was made to load a program with an incorrect format.";
     case ERROR_SHARING_VIOLATION:
       return "The process cannot access the file because it is being used by another process.";
+    case ERROR_NOT_SUPPORTED: return "The request is not supported.";
+    case ERROR_FILE_EXISTS: return "The file exists.";
     case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
+    case ERROR_BUFFER_OVERFLOW: return "The file name is too long.";
+    case ERROR_INSUFFICIENT_BUFFER: return "The data area passed to a system call is too small.";
+    case ERROR_MOD_NOT_FOUND: return "The specified module could not be found.";
+    case ERROR_PROC_NOT_FOUND: return "The specified procedure could not be found.";
+    case ERROR_BAD_EXE_FORMAT: return "The file is not a valid application.";
+    case ERROR_NO_DATA: return "The pipe is being closed.";
     case ERROR_DISK_FULL: return "There is not enough space on the disk.";
     case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
     case WAIT_TIMEOUT_ERROR: return "The wait operation timed out.";

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <strings.h>
 
@@ -116,6 +118,16 @@ std::string JoinWin(const std::string& dir, const std::string& name) {
   if (dir.empty()) return name;
   if (dir.back() == '\\') return dir + name;
   return dir + "\\" + name;
+}
+
+bool ReadHostFile(const std::string& hostPath, std::string& data) {
+  std::ifstream f(hostPath, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  if (f.bad()) return false;
+  data = s.str();
+  return true;
 }
 
 }  // namespace sysroot

@@ -25,4 +25,7 @@ std::string SystemDir();   // "C:\Windows\System32"
 // Joins a Windows folder and a name with exactly one "\" between them.
 std::string JoinWin(const std::string& dir, const std::string& name);
 
+// Reads the whole file at HOSTPATH into DATA; false when it cannot be read.
+bool ReadHostFile(const std::string& hostPath, std::string& data);
+
 }  // namespace sysroot

@@ -3,70 +3,28 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
-#include <cxxabi.h>
-#include <memory>
-#include <typeinfo>
 
 #include "platform/ui/forms.h"
 
 namespace ui {
 
-std::string TObject::ClassName() const {
-  const char* raw = typeid(*this).name();
-  int status = 0;
-  std::unique_ptr<char, void (*)(void*)> d(abi::__cxa_demangle(raw, nullptr, nullptr, &status),
-                                           std::free);
-  std::string name = status == 0 && d ? d.get() : raw;
-  size_t colon = name.rfind("::");
-  return colon == std::string::npos ? name : name.substr(colon + 2);
-}
-
 int TFont::Size() const {
-  return static_cast<int>(std::lround(-Height * 72.0 / 96.0));
+  return static_cast<int>(std::lround(-Height * 72.0 / cls::Screen().PixelsPerInch));
 }
 
-void TFont::SetSize(int points) { Height = -static_cast<int>(std::lround(points * 96.0 / 72.0)); }
-
-// ---- TComponent
-
-TComponent::TComponent(TComponent* AOwner) {
-  if (AOwner) AOwner->InsertComponent(this);
+void TFont::SetSize(int points) {
+  Height = -static_cast<int>(std::lround(points * cls::Screen().PixelsPerInch / 72.0));
 }
-
-TComponent::~TComponent() {
-  DestroyComponents();
-  if (owner_) owner_->RemoveComponent(this);
-}
-
-void TComponent::InsertComponent(TComponent* c) {
-  components_.push_back(c);
-  c->owner_ = this;
-}
-
-void TComponent::RemoveComponent(TComponent* c) {
-  auto it = std::find(components_.begin(), components_.end(), c);
-  if (it != components_.end()) components_.erase(it);
-  c->owner_ = nullptr;
-}
-
-void TComponent::DestroyComponents() {
-  while (!components_.empty()) {
-    TComponent* c = components_.back();
-    RemoveComponent(c);
-    c->Free();
-  }
-}
-
-TComponent* TComponent::FindComponent(const std::string& name) const {
-  for (TComponent* c : components_)
-    if (!name.empty() && c->Name == name) return c;
-  return nullptr;
-}
-
-void TComponent::Free() { delete this; }
 
 // ---- TControl
+
+CLS_IMPLEMENT_COMPONENT(TControl)
+CLS_IMPLEMENT_COMPONENT(TWinControl)
+CLS_IMPLEMENT_COMPONENT(TPanel)
+CLS_IMPLEMENT_COMPONENT(TLabel)
+CLS_IMPLEMENT_COMPONENT(TButton)
+CLS_IMPLEMENT_COMPONENT(TSpeedButton)
+CLS_IMPLEMENT_COMPONENT(TMemo)
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -177,28 +135,6 @@ void TButton::Click() {
 }
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 0, 23, 22); }
-
-std::string TMemoLines::Text() const {
-  std::string s;
-  for (const auto& l : lines_) s += l + "\r\n";
-  return s;
-}
-
-void TMemoLines::SetText(const std::string& text) {
-  lines_.clear();
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines_.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines_.push_back(cur);
-}
 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 185, 89);

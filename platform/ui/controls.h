@@ -1,19 +1,19 @@
-// Headless components and controls: ownership by an owner component, a
-// parent/child tree with alignment, and the design values forms need
-// (captions, fonts, bevels, memo lines). Nothing is drawn.
+// Headless controls: class-library components with a parent/child tree
+// with alignment, and the design values forms need (captions, fonts,
+// bevels, memo lines). Nothing is drawn.
 #pragma once
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/classes/classes.h"
+
 namespace ui {
 
-class TObject {
- public:
-  virtual ~TObject() = default;
-  // The class name without namespace ("TButton", "TzfMain").
-  std::string ClassName() const;
-};
+// Controls and forms are components of the class library: an owner frees
+// what it owns, and a form can own any other component (a report).
+using TObject = cls::TObject;
+using TComponent = cls::TComponent;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
@@ -30,7 +30,8 @@ constexpr int DEFAULT_CHARSET = 1, ANSI_CHARSET = 0, CHINESEBIG5_CHARSET = 136;
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 // A font as a plain record. Height is in pixels (negative: character
-// height without internal leading); Size is in points at 96 pixels an inch.
+// height without internal leading); Size is in points at the screen's
+// pixels per inch.
 struct TFont {
   std::string Name = "MS Sans Serif";  // Big5
   int Height = -11;
@@ -43,37 +44,6 @@ struct TFont {
   bool operator==(const TFont&) const = default;
 };
 
-class TComponent : public TObject {
- public:
-  explicit TComponent(TComponent* AOwner);
-  ~TComponent() override;
-  TComponent(const TComponent&) = delete;
-  TComponent& operator=(const TComponent&) = delete;
-
-  TComponent* Owner() const { return owner_; }
-  const std::vector<TComponent*>& Components() const { return components_; }
-  int ComponentCount() const { return static_cast<int>(components_.size()); }
-  // An owned component by name (not searched deeper), or nullptr.
-  TComponent* FindComponent(const std::string& name) const;
-
-  std::string Name;
-  int Tag = 0;
-
-  // Frees the component. Forms defer this while one of their handlers runs.
-  virtual void Free();
-
- protected:
-  // Frees every owned component, the last created first.
-  void DestroyComponents();
-
- private:
-  void InsertComponent(TComponent* c);
-  void RemoveComponent(TComponent* c);
-
-  TComponent* owner_ = nullptr;
-  std::vector<TComponent*> components_;
-};
-
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -83,6 +53,8 @@ class TWinControl;
 class TCustomForm;
 
 class TControl : public TComponent {
+  CLS_DECLARE_CLASS(TControl, TComponent)
+
  public:
   explicit TControl(TComponent* AOwner);
   ~TControl() override;
@@ -129,6 +101,8 @@ class TControl : public TComponent {
 };
 
 class TWinControl : public TControl {
+  CLS_DECLARE_CLASS(TWinControl, TControl)
+
  public:
   explicit TWinControl(TComponent* AOwner);
   ~TWinControl() override;
@@ -148,6 +122,8 @@ class TWinControl : public TControl {
 };
 
 class TPanel : public TWinControl {
+  CLS_DECLARE_CLASS(TPanel, TWinControl)
+
  public:
   explicit TPanel(TComponent* AOwner);
   TBevelCut BevelInner = TBevelCut::bvNone;
@@ -156,6 +132,8 @@ class TPanel : public TWinControl {
 };
 
 class TLabel : public TControl {
+  CLS_DECLARE_CLASS(TLabel, TControl)
+
  public:
   explicit TLabel(TComponent* AOwner);
   bool AutoSize = true;
@@ -164,6 +142,8 @@ class TLabel : public TControl {
 };
 
 class TButton : public TWinControl {
+  CLS_DECLARE_CLASS(TButton, TWinControl)
+
  public:
   explicit TButton(TComponent* AOwner);
   int ModalResult = 0;   // given to the form when clicked
@@ -174,30 +154,20 @@ class TButton : public TWinControl {
 
 // A flat tool button; clicks like a button.
 class TSpeedButton : public TButton {
+  CLS_DECLARE_CLASS(TSpeedButton, TButton)
+
  public:
   explicit TSpeedButton(TComponent* AOwner);
   bool Flat = false;
 };
 
-// The lines of a memo (Big5 text, one string per line).
-class TMemoLines {
- public:
-  int Count() const { return static_cast<int>(lines_.size()); }
-  const std::string& operator[](int i) const { return lines_.at(static_cast<size_t>(i)); }
-  void Add(const std::string& line) { lines_.push_back(line); }
-  void Clear() { lines_.clear(); }
-  // The lines each ended by CR LF; SetText splits at CR LF, CR or LF.
-  std::string Text() const;
-  void SetText(const std::string& text);
-
- private:
-  std::vector<std::string> lines_;
-};
-
 class TMemo : public TWinControl {
+  CLS_DECLARE_CLASS(TMemo, TWinControl)
+
  public:
   explicit TMemo(TComponent* AOwner);
-  TMemoLines Lines;
+  // Big5 lines; Text joins them with CR LF, SetText splits at CR LF, CR or LF.
+  cls::TStringList Lines;
   bool ReadOnly = false;
   bool WordWrap = true;
   TScrollStyle ScrollBars = TScrollStyle::ssNone;

@@ -9,6 +9,7 @@
 #include "platform/process/clock.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/topwindows.h"
 
 namespace ui {
 namespace {
@@ -62,8 +63,11 @@ TCustomForm::HandlerScope::HandlerScope(TCustomForm* f) : form_(f) {
 }
 
 TCustomForm::HandlerScope::~HandlerScope() {
-  if (form_ && --form_->handlerDepth_ == 0 && form_->freePending_) delete form_;
+  if (form_ && --form_->handlerDepth_ == 0 && form_->freePending_) form_->cls::TObject::Free();
 }
+
+CLS_IMPLEMENT_COMPONENT(TCustomForm)
+CLS_IMPLEMENT_COMPONENT(TForm)
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   TControl::SetVisible(false);
@@ -71,15 +75,20 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
   Application().forms_.push_back(this);
 }
 
-TCustomForm::~TCustomForm() {
+void TCustomForm::BeforeDestruction() {
+  SetStateFlag(cls::csDestroying, true);
+  SetShown(false);
   if (OnDestroy) {
     try {
       OnDestroy(this);
     } catch (...) {
     }
   }
-  // Owned components go while the form is still whole.
-  DestroyComponents();
+  inherited::BeforeDestruction();
+}
+
+TCustomForm::~TCustomForm() {
+  HideTopWindow(topWindow_);
   TApplication& app = Application();
   std::erase(app.forms_, this);
   std::erase(app.released_, this);
@@ -95,8 +104,19 @@ void TCustomForm::DoCreate() {
 void TCustomForm::SetVisible(bool v) {
   if (v == Visible()) return;
   HandlerScope scope(this);
-  TControl::SetVisible(v);
+  SetShown(v);
   if (v && OnShow) OnShow(this);
+}
+
+void TCustomForm::SetShown(bool v) {
+  TControl::SetVisible(v);
+  // A shown form without a parent is a top-level window others can find.
+  if (v && !Parent() && !topWindow_) {
+    topWindow_ = ShowTopWindow(ClassName(), Caption);
+  } else if (!v && topWindow_) {
+    HideTopWindow(topWindow_);
+    topWindow_ = 0;
+  }
 }
 
 bool TCustomForm::CloseQuery() {
@@ -163,11 +183,11 @@ int TCustomForm::ShowModal() {
     } while (ModalResult == 0);
   } catch (...) {
     --modalDepth_;
-    TControl::SetVisible(false);
+    SetShown(false);
     throw;
   }
   --modalDepth_;
-  TControl::SetVisible(false);
+  SetShown(false);
   std::vector<int> answers;
   for (TButton* b : Buttons()) answers.push_back(b->ModalResult);
   RecordDialog({ClassName(), Caption, VisibleText(), 0, answers, ModalResult});
@@ -186,12 +206,13 @@ void TCustomForm::Release() {
 }
 
 void TCustomForm::Free() {
+  if (HasState(cls::csDestroying)) return;  // already going
   if (handlerDepth_ > 0) {
     freePending_ = true;
-    TControl::SetVisible(false);
+    SetShown(false);
     return;
   }
-  delete this;
+  inherited::Free();
 }
 
 std::vector<TButton*> TCustomForm::Buttons() const {
@@ -233,6 +254,8 @@ std::string TCustomForm::VisibleText() const {
 
 // ---- TTimer
 
+CLS_IMPLEMENT_COMPONENT(TTimer)
+
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
   Application().timers_.push_back(this);
 }
@@ -253,6 +276,8 @@ void TTimer::Restart() { due_ = enabled_ && interval_ > 0 ? win::MonotonicMs() +
 
 // ---- TApplication
 
+CLS_IMPLEMENT_CLASS(TApplication)
+
 TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() { Shutdown(); }
@@ -270,7 +295,7 @@ void TApplication::Shutdown() {
   for (TCustomForm* f : forms_)
     if (!f->Owner()) unowned.push_back(f);
   for (auto it = unowned.rbegin(); it != unowned.rend(); ++it)
-    if (std::find(forms_.begin(), forms_.end(), *it) != forms_.end()) delete *it;
+    if (std::find(forms_.begin(), forms_.end(), *it) != forms_.end()) (*it)->Free();
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_messages.clear();
@@ -400,7 +425,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     autoAnswered = false;
     if (*click == "<close>") return press(kCloseChoice);
     for (size_t i = 0; i < buttons.size(); ++i)
-      if (buttons[i]->Name == *click) return press(static_cast<int>(i));
+      if (buttons[i]->Name() == *click) return press(static_cast<int>(i));
     throw EStuckLoop("scripted click \"" + *click + "\": form " + name +
                      " has no enabled, visible button of that name");
   }
@@ -412,7 +437,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     }
   std::vector<std::pair<int, std::string>> offered;
   for (size_t i = 0; i < buttons.size(); ++i) {
-    std::string label = buttons[i]->Caption.empty() ? buttons[i]->Name : buttons[i]->Caption;
+    std::string label = buttons[i]->Caption.empty() ? buttons[i]->Name() : buttons[i]->Caption;
     offered.emplace_back(static_cast<int>(i), label);
   }
   offered.emplace_back(kCloseChoice, "(close)");

@@ -8,6 +8,9 @@
 // is closed when it has none. A loop that nothing can end any more throws
 // EStuckLoop instead of hanging.
 //
+// A form shown without a parent is registered as a shown top-level window
+// of its class name (FindWindow finds it) until it is hidden or freed.
+//
 // Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
 // messages) are shown by the application's exception handler in a message
 // box captioned with the application title; they do not reach the code
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/topwindows.h"
 
 namespace ui {
 
@@ -40,9 +44,13 @@ using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
 class TCustomForm : public TWinControl {
+  CLS_DECLARE_CLASS(TCustomForm, TWinControl)
+
  public:
   explicit TCustomForm(TComponent* AOwner);
   ~TCustomForm() override;
+  // Runs OnDestroy, then frees what the form owns while it is still whole.
+  void BeforeDestruction() override;
 
   TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
   unsigned BorderIcons = biSystemMenu | biMinimize | biMaximize;
@@ -99,13 +107,18 @@ class TCustomForm : public TWinControl {
   friend class TApplication;
   bool CloseQuery();
   void CloseModal();
+  // Shows or hides without OnShow, registering the shown top-level window.
+  void SetShown(bool v);
 
   int handlerDepth_ = 0;
   int modalDepth_ = 0;
   bool freePending_ = false;
+  TopWindowHandle topWindow_ = 0;  // registered while shown without a parent
 };
 
 class TForm : public TCustomForm {
+  CLS_DECLARE_CLASS(TForm, TCustomForm)
+
  public:
   using TCustomForm::TCustomForm;
 };
@@ -124,6 +137,8 @@ T* NewForm(TComponent* owner, Args&&... args) {
 }
 
 class TTimer : public TComponent {
+  CLS_DECLARE_CLASS(TTimer, TComponent)
+
  public:
   explicit TTimer(TComponent* AOwner);
   ~TTimer() override;
@@ -148,6 +163,8 @@ class TTimer : public TComponent {
 using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
 
 class TApplication : public TComponent {
+  CLS_DECLARE_CLASS(TApplication, TComponent)
+
  public:
   TApplication();
   ~TApplication() override;

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -38,15 +39,6 @@ std::string StartTime(int pid) {
     if (i == 3 && (field == "Z" || field == "X")) return "";
   }
   return field;
-}
-
-bool Lower(char a, char b) {
-  auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-  return up(a) == up(b);
-}
-
-bool SameClass(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), Lower);
 }
 
 bool Write(const fs::path& file, const TopWindowInfo& w, const std::string& start) {
@@ -140,7 +132,7 @@ std::vector<TopWindowInfo> TopWindows() {
 
 TopWindowHandle FindWindow(const std::string& className, const std::string& windowName) {
   for (const auto& w : TopWindows())
-    if ((className.empty() || SameClass(w.className, className)) &&
+    if ((className.empty() || cp::SameText(w.className, className)) &&
         (windowName.empty() || w.caption == windowName))
       return w.handle;
   return 0;

@@ -40,6 +40,7 @@ PP_ENUM_IMPL(TppZoomSettingType, {"zsWholePage", "zsPageWidth", "zs100Percent", 
 PP_ENUM_IMPL(TppVerticalScrollEventType, {"vsLineUp", "vsLineDown", "vsPageUp", "vsPageDown", "vsThumbPos", "vsThumbTrack", "vsTop", "vsBottom", "vsEndScroll"})
 PP_ENUM_IMPL(TppHorizontalScrollEventType, {"hsLineLeft", "hsLineRight", "hsPageLeft", "hsPageRight", "hsThumbPos", "hsThumbTrack", "hsLeft", "hsRight", "hsEndScroll"})
 #undef PP_ENUM_IMPL
+const cls::TTypeInfo* TypeInfoTPrinterOrientation() { return ppPlatformEnumTypeInfo("TPrinterOrientation"); }
 
 namespace {
 

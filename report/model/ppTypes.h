@@ -58,6 +58,8 @@ enum TppTextAlignment : uint8_t { taLeftJustified, taRightJustified, taCentered,
 enum TppZoomSettingType : uint8_t { zsWholePage, zsPageWidth, zs100Percent, zsPercentage };
 enum TppVerticalScrollEventType : uint8_t { vsLineUp, vsLineDown, vsPageUp, vsPageDown, vsThumbPos, vsThumbTrack, vsTop, vsBottom, vsEndScroll };
 enum TppHorizontalScrollEventType : uint8_t { hsLineLeft, hsLineRight, hsPageLeft, hsPageRight, hsThumbPos, hsThumbTrack, hsLeft, hsRight, hsEndScroll };
+// The platform printer's orientation.
+enum TPrinterOrientation : uint8_t { poPortrait, poLandscape };
 
 // A small set of enumeration values.
 template <class E>
@@ -124,6 +126,7 @@ PP_ENUM_TYPEINFO(TppTextAlignment)
 PP_ENUM_TYPEINFO(TppZoomSettingType)
 PP_ENUM_TYPEINFO(TppVerticalScrollEventType)
 PP_ENUM_TYPEINFO(TppHorizontalScrollEventType)
+PP_ENUM_TYPEINFO(TPrinterOrientation)
 #undef PP_ENUM_TYPEINFO
 
 // The value name of an enumeration value, and the value of a name (-1 when

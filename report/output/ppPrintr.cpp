@@ -1074,7 +1074,7 @@ void TppPrinterSetup::RegisterProperties() {
     flt("MarginLeft", &S::MarginLeft, &S::SetMarginLeft);
     flt("MarginRight", &S::MarginRight, &S::SetMarginRight);
     flt("MarginTop", &S::MarginTop, &S::SetMarginTop);
-    ord("Orientation", ppPlatformEnumTypeInfo("TPrinterOrientation"), 0, [](S* s) { return s->Orientation(); },
+    ord("Orientation", ppEnumTypeInfo<TPrinterOrientation>(), 0, [](S* s) { return s->Orientation(); },
         [](S* s, int64_t v) { s->SetOrientation(v == 1 ? poLandscape : poPortrait); });
     flt("PaperHeight", &S::PaperHeight, &S::SetPaperHeight);
     str("PaperName", &S::PaperName, &S::SetPaperName);

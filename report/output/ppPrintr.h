@@ -20,9 +20,6 @@
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
-// The platform printer's orientation.
-enum TPrinterOrientation : uint8_t { poPortrait, poLandscape };
-
 class TppPrinter;
 class TppPrinterSetup;
 

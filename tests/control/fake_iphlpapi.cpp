@@ -24,20 +24,20 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) IPHLP_DWORD GetAdaptersInfo(IP_ADAPTER_INFO* info,
-                                                                               IPHLP_ULONG* size) {
+extern "C" __attribute__((visibility("default"))) win::DWORD GetAdaptersInfo(IP_ADAPTER_INFO* info,
+                                                                               win::ULONG* size) {
   const char* file = std::getenv("ZOLMET_TEST_ADAPTERS");
   std::ifstream in(file ? file : "");
   std::vector<netinfo::Adapter> adapters;
   std::string line;
-  IPHLP_DWORD failWith = 0;
+  win::DWORD failWith = 0;
   while (std::getline(in, line)) {
     std::istringstream f(line);
     std::string kind;
     f >> kind;
     if (kind == "size0") {
       if (size) *size = 0;
-      return ERROR_BUFFER_OVERFLOW;
+      return win::ERROR_BUFFER_OVERFLOW;
     }
     if (kind == "fail") f >> failWith;
     if (kind != "adapter") continue;

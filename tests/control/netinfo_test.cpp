@@ -29,14 +29,14 @@ TEST(NetInfo, AdapterChainLivesInTheCallersBuffer) {
   list[1].name = "eth1";
   list[1].mac = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9};  // longer than the record holds
 
-  IPHLP_ULONG size = 0;
-  EXPECT_EQ(netinfo::FillAdapterInfo(list, nullptr, nullptr), ERROR_INVALID_PARAMETER_IPHLP);
-  EXPECT_EQ(netinfo::FillAdapterInfo({}, nullptr, &size), ERROR_NO_DATA);
-  ASSERT_EQ(netinfo::FillAdapterInfo(list, nullptr, &size), ERROR_BUFFER_OVERFLOW);
+  win::ULONG size = 0;
+  EXPECT_EQ(netinfo::FillAdapterInfo(list, nullptr, nullptr), win::ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(netinfo::FillAdapterInfo({}, nullptr, &size), win::ERROR_NO_DATA);
+  ASSERT_EQ(netinfo::FillAdapterInfo(list, nullptr, &size), win::ERROR_BUFFER_OVERFLOW);
   EXPECT_EQ(size, 2 * sizeof(IP_ADAPTER_INFO) + 2 * sizeof(IP_ADDR_STRING));
   std::vector<IP_ADAPTER_INFO> buf(4);
-  IPHLP_ULONG small = size - 1;
-  EXPECT_EQ(netinfo::FillAdapterInfo(list, buf.data(), &small), ERROR_BUFFER_OVERFLOW);
+  win::ULONG small = size - 1;
+  EXPECT_EQ(netinfo::FillAdapterInfo(list, buf.data(), &small), win::ERROR_BUFFER_OVERFLOW);
   ASSERT_EQ(netinfo::FillAdapterInfo(list, buf.data(), &size), 0u);
 
   const IP_ADAPTER_INFO* a = buf.data();
@@ -62,12 +62,12 @@ TEST(NetInfo, TheSystemLibraryReportsTheKernelsAdapters) {
   ASSERT_NE(get, nullptr);
   EXPECT_EQ(dlsym(lib, "_ZN7netinfo12ReadAdaptersEv"), nullptr);  // only the entry point is visible
   auto kernel = netinfo::ReadAdapters();
-  IPHLP_ULONG size = 0;
-  IPHLP_DWORD rc = get(nullptr, &size);
+  win::ULONG size = 0;
+  win::DWORD rc = get(nullptr, &size);
   if (kernel.empty()) {
-    EXPECT_EQ(rc, ERROR_NO_DATA);
+    EXPECT_EQ(rc, win::ERROR_NO_DATA);
   } else {
-    ASSERT_EQ(rc, ERROR_BUFFER_OVERFLOW);
+    ASSERT_EQ(rc, win::ERROR_BUFFER_OVERFLOW);
     std::vector<IP_ADAPTER_INFO> buf(size / sizeof(IP_ADAPTER_INFO) + 1);
     ASSERT_EQ(get(buf.data(), &size), 0u);
     size_t n = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/gdi.h"
@@ -77,11 +78,21 @@ TEST(DeviceCaps, PrinterPageFromTheDeviceMode) {
   EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALWIDTH), 1199);
   EXPECT_EQ(win::GetDeviceCaps(ic, win::PHYSICALOFFSETY), 24);  // the left margin turned up
   EXPECT_EQ(win::StartDocA(ic, nullptr), win::SP_ERROR);        // an information context cannot print
-  win::DeleteDC(ic);
+  EXPECT_TRUE(win::DeleteDC(ic));
+  // A deleted context is refused, not used.
+  EXPECT_FALSE(win::DeleteDC(ic));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_HANDLE);
+  EXPECT_EQ(win::GetDeviceCaps(ic, win::LOGPIXELSX), 0);
   EXPECT_EQ(win::CreateDCA(nullptr, "Missing", nullptr, nullptr), nullptr);
   win::HDC screen = win::GetDC(nullptr);
   EXPECT_EQ(win::GetDeviceCaps(screen, win::LOGPIXELSY), 96);
   EXPECT_EQ(win::GetDeviceCaps(screen, win::TECHNOLOGY), win::DT_RASDISPLAY);
+  // The class library's Screen and the screen context share one value; a
+  // new font takes it.
+  cls::Screen().PixelsPerInch = 120;
+  EXPECT_EQ(win::GetDeviceCaps(screen, win::LOGPIXELSX), 120);
+  EXPECT_EQ(gdi::TFont().PixelsPerInch(), 120);
+  cls::Screen().PixelsPerInch = 96;
   win::ReleaseDC(nullptr, screen);
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/process/clock.h"
+#include "platform/process/library.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/sysroot.h"
 #include "tests/support/testroot.h"
@@ -208,4 +209,24 @@ TEST(Process, ExitCodeWithoutAStatusIsNotTakenForSuccess) {
   EXPECT_TRUE(win::GetExitCodeProcess(viaChannel, code));
   EXPECT_EQ(code, 7u);
   EXPECT_FALSE(win::GetExitCodeProcess(plain, code));
+}
+
+TEST(Library, LoadedFilesOfTheProcess) {
+  testing_support::TempRoot root;
+  std::string host;
+  // This program's own code is the running program.
+  ASSERT_TRUE(win::FindLoadedFile(reinterpret_cast<const void*>(&win::GetModuleFileName), host));
+  EXPECT_EQ(host, "");
+  EXPECT_EQ(win::ModuleFileNameOf(reinterpret_cast<const void*>(&win::GetModuleFileName)),
+            win::GetModuleFileName());
+  EXPECT_EQ(win::ModuleFileNameOf(nullptr), "");
+  // A library by its file name, case ignored.
+  win::HLIBRARY lib = win::LoadLibrary(sysroot::WinPath(testing_support::BinPath("libzolmet-test-reslib.so")));
+  ASSERT_NE(lib, nullptr) << win::LibraryErrorText();
+  ASSERT_TRUE(win::FindLoadedLibrary("LIBZOLMET-TEST-RESLIB.SO", host));
+  EXPECT_EQ(std::filesystem::path(host).filename(), "libzolmet-test-reslib.so");
+  EXPECT_FALSE(win::FindLoadedLibrary("no-such-library.so", host));
+  EXPECT_EQ(win::GetProcAddress(lib, "NoSuchEntry"), nullptr);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_PROC_NOT_FOUND);
+  EXPECT_TRUE(win::FreeLibrary(lib));
 }

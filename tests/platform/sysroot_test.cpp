@@ -58,6 +58,15 @@ TEST(CodePage, RoundTripsBig5AndReplacesWhatItCannotMap) {
   EXPECT_EQ(cp::Big5ToUtf8(""), "");
 }
 
+TEST(CodePage, NamesCompareWithoutAsciiCaseButBig5Exactly) {
+  // "\xA4\x61" is one Big5 character whose second byte is an 'a'.
+  EXPECT_EQ(cp::UpperAscii("ab\xA4\x61z"), "AB\xA4\x61Z");
+  EXPECT_EQ(cp::LowerAscii("C:\\WINDOWS\xA4\x41"), "c:\\windows\xA4\x41");
+  EXPECT_TRUE(cp::SameText("Zolmet\xA4\x61", "ZOLMET\xA4\x61"));
+  EXPECT_FALSE(cp::SameText("\xA4\x61", "\xA4\x41"));
+  EXPECT_FALSE(cp::SameText("ab", "abc"));
+}
+
 TEST(Files, ReportTheLastError) {
   TempRoot root;
   EXPECT_TRUE(win::DirectoryExists("C:\\Windows"));
@@ -71,4 +80,7 @@ TEST(Files, ReportTheLastError) {
   EXPECT_EQ(win::SysErrorMessage(win::ERROR_FILE_NOT_FOUND),
             "The system cannot find the file specified.");
   EXPECT_EQ(win::SysErrorMessage(99999), "Unknown error 99999.");
+  // Codes several areas set are known here, whichever area is linked.
+  EXPECT_EQ(win::SysErrorMessage(win::ERROR_INSUFFICIENT_BUFFER),
+            "The data area passed to a system call is too small.");
 }

@@ -9,6 +9,8 @@
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/topwindows.h"
+#include "tests/support/testroot.h"
 
 using namespace ui;
 
@@ -32,10 +34,14 @@ class UiTest : public ::testing::Test {
     ClearScriptedClicks();
     SetEchoDialogs(true);
   }
+  // Shown forms register their windows in the system root.
+  testing_support::TempRoot root;
 };
 
 // A notice-like form: a label, a memo and two buttons.
 class TNotice : public TForm {
+  CLS_DECLARE_CLASS(TNotice, TForm)
+
  public:
   explicit TNotice(TComponent* owner, int* destroyed = nullptr) : TForm(owner), destroyed_(destroyed) {
     Caption = "notice";
@@ -47,14 +53,14 @@ class TNotice : public TForm {
     Memo1->Lines.Add("PDF");
     Memo1->Lines.Add("Fax");
     bnPrint = new TButton(this);
-    bnPrint->Name = "bnPrint";
+    bnPrint->SetName("bnPrint");
     bnPrint->Caption = "print";
     bnPrint->SetParent(this);
     bnPrint->OnClick = [this](TObject*) {
       if (MessageBox("use the default printer?", "note", MB_OKCANCEL) == IDOK) ModalResult = mrYes;
     };
     bnAbort = new TButton(this);
-    bnAbort->Name = "bnAbort";
+    bnAbort->SetName("bnAbort");
     bnAbort->Caption = "cancel";
     bnAbort->ModalResult = mrNo;
     bnAbort->SetParent(this);
@@ -70,6 +76,8 @@ class TNotice : public TForm {
  private:
   int* destroyed_;
 };
+
+CLS_IMPLEMENT_CLASS(TNotice)
 
 }  // namespace
 
@@ -289,6 +297,80 @@ TEST_F(UiTest, FormFreedInsideItsOwnHandlerGoesWhenTheHandlerIsDone) {
   EXPECT_EQ(destroyed, 1);
 }
 
+TEST_F(UiTest, FormOwnsClassLibraryComponentsAndFreesThemAfterItsHandler) {
+  int destroyed = 0;
+  TNotice* n = NewForm<TNotice>(nullptr, &destroyed);
+  TComponent* report = new TComponent(n);
+  report->SetName("ppReport1");
+  EXPECT_EQ(n->FindComponent("PPREPORT1"), report);
+  EXPECT_EQ(n->FindComponent("bnAbort"), n->bnAbort);
+  EXPECT_THROW(n->bnPrint->SetName("bnAbort"), cls::EComponentError);
+  EXPECT_EQ(n->bnAbort->ClassName(), "TButton");
+  EXPECT_TRUE(n->InheritsFrom(&TCustomForm::StaticClass()));
+
+  struct TWatcher : TComponent {
+    using TComponent::TComponent;
+    std::vector<TComponent*> gone;
+    void Notification(TComponent* c, cls::TOperation op) override {
+      if (op == cls::opRemove) gone.push_back(c);
+      TComponent::Notification(c, op);
+    }
+  } watcher(nullptr);
+  report->FreeNotification(&watcher);
+  // FreeAndNil inside the form's own handler: the form and what it owns
+  // go when the handler is done.
+  bool stillThere = false;
+  n->bnAbort->OnClick = [&](TObject*) {
+    TNotice* self = n;
+    cls::FreeAndNil(self);
+    stillThere = destroyed == 0 && watcher.gone.empty() && n->FindComponent("ppReport1") == report;
+  };
+  n->bnAbort->Click();
+  EXPECT_TRUE(stillThere);
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(watcher.gone, std::vector<TComponent*>{report});
+}
+
+TEST_F(UiTest, ShownFormsAreTopLevelWindowsByTheirClassName) {
+  TNotice* n = NewForm<TNotice>(nullptr);
+  EXPECT_EQ(FindWindow("TNotice"), 0u);
+  n->Show();
+  TopWindowHandle w = FindWindow("TNotice", "notice");
+  EXPECT_NE(w, 0u);
+  n->Hide();
+  EXPECT_EQ(FindWindow("TNotice"), 0u);
+  // Shown while its modal loop runs.
+  TopWindowHandle during = 0;
+  n->bnAbort->OnClick = [&](TObject*) { during = FindWindow("TNotice"); };
+  ScriptClicks({"bnAbort"});
+  EXPECT_EQ(n->ShowModal(), mrNo);
+  EXPECT_NE(during, 0u);
+  EXPECT_EQ(FindWindow("TNotice"), 0u);
+  // Freed while shown, also from inside its own handler.
+  n->Show();
+  n->Free();
+  EXPECT_TRUE(TopWindows().empty());
+  n = NewForm<TNotice>(nullptr);
+  n->Show();
+  bool goneInHandler = false;
+  n->bnAbort->OnClick = [&](TObject*) {
+    n->Free();
+    goneInHandler = FindWindow("TNotice") == 0;
+  };
+  n->bnAbort->Click();
+  EXPECT_TRUE(goneInHandler);
+  // A form placed inside another is no top-level window.
+  TForm* outer = NewForm<TForm>(nullptr);
+  TNotice* inner = NewForm<TNotice>(outer);
+  inner->SetParent(outer);
+  inner->Show();
+  outer->Show();
+  ASSERT_EQ(TopWindows().size(), 1u);
+  EXPECT_EQ(TopWindows()[0].className, "TForm");
+  outer->Free();
+  EXPECT_TRUE(TopWindows().empty());
+}
+
 TEST_F(UiTest, MainFormClosingEndsRunAndOwnerFreesItsForms) {
   TApplication& app = Application();
   int destroyed = 0;
@@ -337,7 +419,7 @@ TEST_F(UiTest, AlignedPanelsShareTheClientArea) {
   font.SetSize(12);
   EXPECT_EQ(font.Height, -16);
   EXPECT_EQ(font.Size(), 12);
-  TMemoLines lines;
+  cls::TStringList lines;
   lines.SetText("a\r\nb\rc\n\nd");
   EXPECT_EQ(lines.Count(), 5);
   EXPECT_EQ(lines.Text(), "a\r\nb\r\nc\r\n\r\nd\r\n");

@@ -30,6 +30,8 @@ TEST(Enumerations, ValuesAndNamesInOrder) {
   EXPECT_EQ(ppEnumValue<TppVarType>("vtNothing"), -1);
   EXPECT_EQ(ppEnumTypeInfo<TppLanguageType>()->EnumNames.size(), 14u);
   EXPECT_EQ(ppEnumTypeInfo<TppHorizontalScrollEventType>()->EnumNames.back(), "hsEndScroll");
+  EXPECT_EQ(ppEnumName(poLandscape), "poLandscape");
+  EXPECT_EQ(ppEnumTypeInfo<TPrinterOrientation>(), FindEnumType("TPrinterOrientation"));
   TppNoDataBehaviors b{ndBlankPage};
   b.Include(ndMessageDialog);
   EXPECT_TRUE(b.Contains(ndBlankPage));

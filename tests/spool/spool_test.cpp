@@ -159,6 +159,11 @@ TEST(DocumentProperties, SizeDefaultsMergeAndPrompt) {
   EXPECT_EQ(out.dmOrientation, 2);
   spool::SetPropertiesPrompt(nullptr);
   EXPECT_TRUE(win::ClosePrinter(h));
+  // A closed handle is refused, not used.
+  EXPECT_FALSE(win::ClosePrinter(h));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_HANDLE);
+  EXPECT_EQ(win::DocumentPropertiesA(nullptr, h, "Zolmet", &out, &in, 14), -1);
+  EXPECT_EQ(win::PrinterNameOf(h), "");
 
   // A printer without custom paper keeps its default.
   in = Fields(win::DM_PAPERSIZE);

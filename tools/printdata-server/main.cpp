@@ -35,7 +35,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <random>
 #include <set>
@@ -47,6 +46,7 @@
 #include "common/uuCoding.h"
 #include "platform/process/clock.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/sysroot.h"
 
 namespace {
 
@@ -91,15 +91,6 @@ void Note(const std::string& s) {
   if (g_quiet) return;
   std::lock_guard<std::mutex> lock(g_logMutex);
   std::fprintf(stderr, "printdata-server: %s\n", s.c_str());
-}
-
-bool ReadWhole(const std::string& path, std::string& out) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  out = s.str();
-  return true;
 }
 
 struct Receipt {
@@ -299,11 +290,11 @@ void Serve(int fd) {
   std::string error;
   bool found = false;
   if (ValidId(id)) {
-    if (ReadWhole(g_dir + "/" + id + ".raw", content)) {
+    if (sysroot::ReadHostFile(g_dir + "/" + id + ".raw", content)) {
       reply.body = content;
       found = true;
       std::string faults;
-      if (ReadWhole(g_dir + "/" + id + ".faults", faults)) {
+      if (sysroot::ReadHostFile(g_dir + "/" + id + ".faults", faults)) {
         std::istringstream words(faults);
         for (std::string w; words >> w;) {
           if (kFaults.count(w)) reply.faults.insert(w);
@@ -311,7 +302,7 @@ void Serve(int fd) {
         }
         if (reply.faults.count("truncate")) reply.body.resize(reply.body.size() / 2);
       }
-    } else if (ReadWhole(g_dir + "/" + id + ".txt", content)) {
+    } else if (sysroot::ReadHostFile(g_dir + "/" + id + ".txt", content)) {
       if (!BuildReply(content, reply, error)) {
         Note(id + ".txt: " + error);
         std::string page = "<html><body><h1>Bad receipt file</h1></body></html>";

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/com/com.h"
-#include "platform/com/library.h"
+#include "platform/process/library.h"
 #include "platform/com/registration.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/codepage.h"

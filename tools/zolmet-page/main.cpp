@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/com/com.h"
-#include "platform/com/library.h"
+#include "platform/process/library.h"
 #include "platform/com/registration.h"
 #include "platform/process/process.h"
 #include "utf.h"
