@@ -175,7 +175,7 @@ echo "stopped"
 cat <<EOF
 
 == done: $count receipts fetched, checked and handed to the printing step.
-What the demo does not do yet: the receipts are not laid out and printed on
+What the demo does not do: the receipts are not laid out and printed on
 the printer "Zolmet" (no PDF/PNG in C/Zolmet/Printed/Zolmet/); the print
 program writes each checked receipt to its standard output instead.
 EOF
