@@ -16,7 +16,6 @@ using WORD = std::uint16_t;
 using LONG = std::int32_t;
 using BYTE = std::uint8_t;
 
-constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
 constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 constexpr DWORD ERROR_FILE_EXISTS = 80;

@@ -87,3 +87,44 @@ TEST_F(LanguageModules, LongTextsAreCut) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint32_t> Pixels(win::HBITMAP b, win::SIZE& size) {
+  std::vector<uint32_t> p;
+  EXPECT_TRUE(win::GetBitmapSize(b, &size));
+  EXPECT_TRUE(win::GetBitmapPixels(b, p));
+  return p;
+}
+
+TEST(BitmapResources, DecodedFromTheProgram) {
+  // 24 bits, stored bottom row first.
+  win::HBITMAP b = LoadBitmapResource("PPCOLOURS");
+  ASSERT_NE(b, nullptr);
+  win::SIZE size{};
+  auto p = Pixels(b, size);
+  EXPECT_EQ(size.cx, 3);
+  EXPECT_EQ(size.cy, 2);
+  EXPECT_EQ(p, (std::vector<uint32_t>{0xFFFFFFFF, 0xFF000000, 0xFF808080, 0xFF0000FF, 0xFF00FF00, 0xFFFF0000}));
+  win::DeleteObject(b);
+  // 8 bits with a three-colour table behind a longer header, top row first;
+  // names are found whatever their case.
+  b = LoadBitmapResource("ppPalette");
+  ASSERT_NE(b, nullptr);
+  p = Pixels(b, size);
+  EXPECT_EQ(size.cx, 2);
+  EXPECT_EQ(p, (std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFF0000}));
+  win::DeleteObject(b);
+}
+
+TEST(BitmapResources, MissingOrDamagedGiveNone) {
+  EXPECT_EQ(LoadBitmapResource("PPNOSUCHBITMAP"), nullptr);
+  EXPECT_EQ(LoadBitmapResource("PPNOTABITMAP"), nullptr);  // another resource type
+  EXPECT_EQ(LoadBitmapResource("PPCUTSHORT"), nullptr);    // bits shorter than the header says
+  std::vector<unsigned char> header(40, 0);
+  EXPECT_EQ(ppBitmapFromPackedDIB(header.data(), header.size()), nullptr);
+  EXPECT_EQ(ppBitmapFromPackedDIB(header.data(), 10), nullptr);
+  EXPECT_EQ(ppBitmapFromPackedDIB(nullptr, 0), nullptr);
+}
+
+}  // namespace
