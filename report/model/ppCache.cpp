@@ -220,19 +220,24 @@ void TppCacheManager::Dispatch(int operation, int32_t pageIndex) {
 void TppCacheManager::SwitchToFiles() {
   if (mode_ == 1) RaiseCacheError();
   mode_ = 1;
-  for (size_t i = 0; i < streams_.size(); ++i) {
-    cls::TStream* file = NewStream();
+  bool failed = false;
+  for (size_t i = 0; i < streams_.size() && !failed; ++i) {
+    cls::TStream* file = nullptr;
     try {
+      file = NewStream();
       file->CopyFrom(streams_[i], 0);
     } catch (const std::exception&) {
-      file->Free();
-      RaiseCacheError();
+      if (file) file->Free();
+      failed = true;
+      break;
     }
     streams_[i]->Free();
     streams_[i] = file;
     file->Seek(0, cls::soEnd);
   }
+  // Also after a failure: no cacheable may keep a stream freed above.
   Dispatch(5, 0);
+  if (failed) RaiseCacheError();
 }
 
 void TppCacheManager::RaiseCacheError() {
