@@ -8,6 +8,7 @@
 
 #include "platform/process/process.h"
 #include "platform/resources/resources.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -255,10 +256,13 @@ TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
       if (line.empty() || line[0] == ';') continue;
       size_t eq = line.find('=');
       int64_t id;
-      if (eq == std::string::npos || !cls::TryStrToInt(line.substr(0, eq), id)) continue;
+      if (eq == std::string::npos || !cls::TryStrToInt(line.substr(0, eq), id) || id < 0 || id > 0xFFFF) continue;
       std::string text;
       for (size_t i = eq + 1; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'n' || line[i + 1] == '\\')) {
+        if (cp::IsBig5Lead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) {
+          text.append(line, i, 2);  // a trail byte may be a backslash
+          ++i;
+        } else if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'n' || line[i + 1] == '\\')) {
           text += line[i + 1] == 'n' ? '\n' : '\\';
           ++i;
         } else {
@@ -347,7 +351,16 @@ std::string TppResourceManager::LoadString(int id) const {
       if (auto* m = static_cast<TppLanguageModule*>(modules_.Objects(i))) text = m->LoadString(id);
   }
   if (text.empty()) text = OwnString(id);
-  if (text.size() > kMaxText) text.resize(kMaxText);
+  if (text.size() > kMaxText) {
+    // Cut at a character boundary: no lead byte without its trail byte.
+    size_t end = 0;
+    while (end < kMaxText) {
+      size_t len = cp::IsBig5Lead(static_cast<unsigned char>(text[end])) ? 2 : 1;
+      if (end + len > kMaxText) break;
+      end += len;
+    }
+    text.resize(end);
+  }
   return text;
 }
 

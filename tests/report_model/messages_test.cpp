@@ -86,6 +86,19 @@ TEST_F(LanguageModules, LongTextsAreCut) {
   EXPECT_EQ(m.LoadString(44034).size(), 1023u);
 }
 
+TEST_F(LanguageModules, Big5TextsStayWhole) {
+  // 0xB3 0x5C is one character whose second byte is a backslash; an id
+  // beyond the integer range names no message (it does not wrap to 44034).
+  Module("kzPrint.deu",
+         "44034=\xB3\x5Cn\\n\n4295011330=Wrapped\n44035=" + std::string(1022, 'x') + "\xA4\xA4yz\n");
+  TppResourceManager m;
+  m.AddModule("kzPrint");
+  ASSERT_TRUE(m.SetLanguage(lgGerman));
+  EXPECT_EQ(m.LoadString(44034), "\xB3\x5Cn\n");
+  // A text cut at the buffer's end never ends with half a character.
+  EXPECT_EQ(m.LoadString(44035), std::string(1022, 'x'));
+}
+
 }  // namespace
 
 namespace {
