@@ -96,7 +96,15 @@ std::string ppEventName(int eventId) {
 
 TppCommunicator::TppCommunicator(cls::TComponent* owner) : cls::TComponent(owner) {}
 
-TppCommunicator::~TppCommunicator() { DropAllLinks(); }
+TppCommunicator::~TppCommunicator() {
+  DropAllLinks();
+  if (alive_) *alive_ = false;
+}
+
+std::shared_ptr<bool> TppCommunicator::LifeToken() {
+  if (!alive_) alive_ = std::make_shared<bool>(true);
+  return alive_;
+}
 
 void TppCommunicator::BeforeDestruction() {
   SetStateFlag(cls::csDestroying, true);
@@ -155,8 +163,9 @@ void TppCommunicator::SendNotify(TppCommunicator* communicator, uint8_t operatio
   // Last linked first. Receivers may unlink themselves or others (or free
   // them) meanwhile: each one is told once, and only while still linked.
   std::vector<TppCommunicator*> snapshot(notifyList_->begin(), notifyList_->end());
+  std::shared_ptr<bool> alive = LifeToken();
   for (size_t i = snapshot.size(); i-- > 0;) {
-    if (!notifyList_) break;
+    if (!*alive || !notifyList_) break;  // freed by a receiver, or no links left
     if (!notifyList_->Contains(snapshot[i])) continue;
     snapshot[i]->Notify(communicator, operation);
   }
@@ -253,8 +262,9 @@ void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TraP
   // subscriber may remove or add others while it receives: nobody gets the
   // event twice, nobody who left gets it, newcomers wait for the next one.
   std::unordered_set<TppCommunicator*> pending(eventList_->begin(), eventList_->end());
+  std::shared_ptr<bool> alive = LifeToken();
   int pos = 0;
-  while (eventList_ && !pending.empty()) {
+  while (*alive && eventList_ && !pending.empty()) {
     TppCommunicator* next = nullptr;
     for (int pass = 0; pass < 2 && !next; ++pass) {
       int start = pass == 0 ? pos : 0;

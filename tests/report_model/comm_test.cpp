@@ -121,6 +121,39 @@ TEST(Links, SendNotifySurvivesReceiversChangingTheList) {
   }
 }
 
+TEST(Links, ReceiverMayFreeTheSenderDuringDelivery) {
+  // Notices and events stop at once when the object sending them is freed
+  // by one of its receivers; the others learn of it by the free notice.
+  for (int kind = 0; kind < 2; ++kind) {
+    std::vector<std::string> log;
+    auto* hub = new TppProbe(nullptr, "hub");
+    auto* a = new TppProbe(nullptr, "a");
+    auto* b = new TppProbe(nullptr, "b");
+    for (TppProbe* q : {a, b}) {
+      q->log = &log;
+      q->EventMask().Include(9);
+    }
+    if (kind == 0) {
+      hub->AddNotify(a);
+      hub->AddNotify(b);
+      b->onNotify = [&](TppCommunicator*, uint8_t op) {
+        if (op == ppopDataChange) hub->Free();
+      };
+      hub->SendNotify(hub, ppopDataChange);
+      EXPECT_EQ(log, (std::vector<std::string>{"b:notify 2 from hub", "b:notify 0 from hub", "a:notify 0 from hub"}));
+    } else {
+      hub->AddEventNotify(a);
+      hub->AddEventNotify(b);
+      a->onEvent = [&](int) { hub->Free(); };
+      hub->SendEventNotify(hub, 9, nullptr);
+      EXPECT_EQ(log, (std::vector<std::string>{"a:event 9", "b:notify 0 from hub", "a:notify 0 from hub"}));
+    }
+    EXPECT_EQ(a->NotifyCount() + b->NotifyCount(), 0);
+    a->Free();
+    b->Free();
+  }
+}
+
 TEST(Links, ReceiverThatLinksDuringFreeDoesNotDangle) {
   auto* a = new TppProbe(nullptr, "a");
   auto* b = new TppProbe(nullptr, "b");
