@@ -1,5 +1,6 @@
 #include "report/model/ppResMgr.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -425,11 +426,12 @@ win::HBITMAP ppBitmapFromPackedDIB(const void* data, size_t size) {
   int64_t width = h.biWidth, height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
   if (width <= 0 || height <= 0 || width > 30000 || height > 30000 || width * height > (int64_t(1) << 24))
     return nullptr;
-  uint64_t colours = 0;
-  if (bpp <= 8) colours = h.biClrUsed && h.biClrUsed < (1u << bpp) ? h.biClrUsed : (1u << bpp);
-  else colours = h.biClrUsed;  // an optional table that only gets skipped
+  // The table holds biClrUsed entries (all 2^bpp when 0 on a paletted
+  // picture); only the first 2^bpp can be used, the rest is skipped.
+  uint64_t stored = h.biClrUsed ? h.biClrUsed : (bpp <= 8 ? (1u << bpp) : 0);
+  uint64_t colours = bpp <= 8 ? std::min<uint64_t>(stored, 1u << bpp) : 0;
   uint64_t stride = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
-  uint64_t tableEnd = h.biSize + colours * sizeof(win::RGBQUAD);
+  uint64_t tableStart = h.biSize, tableEnd = tableStart + stored * sizeof(win::RGBQUAD);
   if (tableEnd > size || static_cast<uint64_t>(size) - tableEnd < stride * static_cast<uint64_t>(height))
     return nullptr;
   // Header and table laid out as the drawing call reads them.
@@ -437,8 +439,7 @@ win::HBITMAP ppBitmapFromPackedDIB(const void* data, size_t size) {
   h.biSize = sizeof h;
   h.biClrUsed = bpp <= 8 ? static_cast<win::DWORD>(colours) : 0;
   std::memcpy(info.data(), &h, sizeof h);
-  if (bpp <= 8) std::memcpy(info.data() + sizeof h, bytes + (tableEnd - colours * sizeof(win::RGBQUAD)),
-                            colours * sizeof(win::RGBQUAD));
+  if (bpp <= 8) std::memcpy(info.data() + sizeof h, bytes + tableStart, colours * sizeof(win::RGBQUAD));
   int w = static_cast<int>(width), ht = static_cast<int>(height);
   win::HBITMAP bitmap = win::CreateBitmap32(w, ht, nullptr);
   win::HDC dc = bitmap ? win::CreateCompatibleDC(nullptr) : nullptr;

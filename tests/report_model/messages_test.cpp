@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "report/model/ppResMgr.h"
 #include "tests/support/testroot.h"
 
@@ -138,6 +140,27 @@ TEST(BitmapResources, MissingOrDamagedGiveNone) {
   EXPECT_EQ(ppBitmapFromPackedDIB(header.data(), header.size()), nullptr);
   EXPECT_EQ(ppBitmapFromPackedDIB(header.data(), 10), nullptr);
   EXPECT_EQ(ppBitmapFromPackedDIB(nullptr, 0), nullptr);
+  // A 1-bit picture whose table declares three entries: the third is
+  // skipped, not taken for the bits.
+  win::BITMAPINFOHEADER h;
+  h.biWidth = 8;
+  h.biHeight = 1;
+  h.biBitCount = 1;
+  h.biClrUsed = 3;
+  std::vector<unsigned char> dib(sizeof h);
+  std::memcpy(dib.data(), &h, sizeof h);
+  for (uint32_t q : {0x000000u, 0xFFFFFFu, 0x123456u})
+    for (int k = 0; k < 4; ++k) dib.push_back(static_cast<unsigned char>(q >> (8 * k)));
+  for (unsigned char c : {0xF0, 0, 0, 0}) dib.push_back(c);
+  win::HBITMAP b = ppBitmapFromPackedDIB(dib.data(), dib.size());
+  ASSERT_NE(b, nullptr);
+  win::SIZE size{};
+  auto p = Pixels(b, size);
+  EXPECT_EQ(p, (std::vector<uint32_t>{0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFF000000, 0xFF000000,
+                                      0xFF000000, 0xFF000000}));
+  win::DeleteObject(b);
+  dib.pop_back();  // one byte short
+  EXPECT_EQ(ppBitmapFromPackedDIB(dib.data(), dib.size()), nullptr);
 }
 
 }  // namespace
