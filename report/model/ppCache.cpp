@@ -118,10 +118,10 @@ void TppCacheManager::RestorePage(int32_t pageIndex) { Dispatch(2, pageIndex); }
 
 void TppCacheManager::TruncateFrom(int32_t pageIndex) {
   if (highWaterPage_ == -1) return;
+  if (pageIndex < 0) pageIndex = 0;  // everything goes; no page is saved then
   if (resetOnTruncate_) Dispatch(3, pageIndex);
   for (int i = 0; i < sizeTable_.Count() && i < StreamCount(); ++i) {
     int64_t size = cls::StrToInt(sizeTable_[i]) * SharerCount(i) * static_cast<int64_t>(pageIndex);
-    if (size < 0) size = 0;
     cls::TStream* s = streams_[static_cast<size_t>(i)];
     if (size < s->Size()) s->SetSize(size);  // cut only, never grown
   }

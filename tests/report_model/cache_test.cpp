@@ -141,6 +141,14 @@ TEST_F(Cache, TruncateCutsTheStreams) {
   objects[1]->value = -1;
   manager->RestorePage(3);
   EXPECT_EQ(objects[1]->value, -1);
+  // A negative page cuts everything and leaves the manager with no page
+  // saved, so that a later truncation is again ignored.
+  manager->SetResetOnTruncate(true);
+  manager->TruncateFrom(-3);
+  EXPECT_EQ(manager->Stream(0)->Size(), 0);
+  EXPECT_EQ(manager->HighWaterPage(), -1);
+  EXPECT_EQ(objects[0]->CachePageCount(), -1);
+  EXPECT_EQ(objects[0]->resets, (std::vector<int32_t>{5, 0}));
 }
 
 TEST_F(Cache, WritesLandInTheirOwnSlot) {
