@@ -120,7 +120,7 @@ void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, int directi
   if (!list) return;
   for (int i = 0; i < list->Count(); ++i) {
     int64_t v = cls::StrToInt(list->Strings(i));
-    float f = ConvertFromMMThousandths(static_cast<int32_t>(v), unit, direction, printer);
+    float f = ConvertFromMMThousandths(ToInt32(static_cast<double>(v)), unit, direction, printer);
     list->Put(i, cls::FloatToStrG(f, 7));
   }
 }
