@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -71,7 +72,8 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  int64_t end = pos_ + count;
+  int64_t end;
+  if (__builtin_add_overflow(pos_, count, &end)) throw EOutOfMemory("Out of memory while expanding memory stream");
   if (end > Size()) Grow(end);
   std::memcpy(data_.data() + pos_, buffer, static_cast<size_t>(count));
   pos_ = end;
@@ -80,7 +82,8 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? pos_ : Size();
-  int64_t p = base + offset;
+  int64_t p;
+  if (__builtin_add_overflow(base, offset, &p)) p = offset > 0 ? std::numeric_limits<int64_t>::max() : 0;
   if (p < 0) p = 0;
   pos_ = p;
   return pos_;

@@ -70,6 +70,11 @@ constexpr DWORD ERROR_RESOURCE_LANG_NOT_FOUND = 1815;
 
 struct Module;
 using HMODULE = Module*;
+// Type of bitmap resources (packed device-independent bitmaps: the
+// BITMAPINFOHEADER, its colour table and the bits), as FindResource names
+// the numbered type 2.
+inline constexpr const char* RT_BITMAP = "#2";
+
 struct ResourceInfo;
 using HRSRC = const ResourceInfo*;
 using HGLOBAL = const ResourceInfo*;

@@ -118,10 +118,10 @@ void TppCacheManager::RestorePage(int32_t pageIndex) { Dispatch(2, pageIndex); }
 
 void TppCacheManager::TruncateFrom(int32_t pageIndex) {
   if (highWaterPage_ == -1) return;
+  if (pageIndex < 0) pageIndex = 0;  // everything goes; no page is saved then
   if (resetOnTruncate_) Dispatch(3, pageIndex);
   for (int i = 0; i < sizeTable_.Count() && i < StreamCount(); ++i) {
     int64_t size = cls::StrToInt(sizeTable_[i]) * SharerCount(i) * static_cast<int64_t>(pageIndex);
-    if (size < 0) size = 0;
     cls::TStream* s = streams_[static_cast<size_t>(i)];
     if (size < s->Size()) s->SetSize(size);  // cut only, never grown
   }
@@ -220,19 +220,24 @@ void TppCacheManager::Dispatch(int operation, int32_t pageIndex) {
 void TppCacheManager::SwitchToFiles() {
   if (mode_ == 1) RaiseCacheError();
   mode_ = 1;
-  for (size_t i = 0; i < streams_.size(); ++i) {
-    cls::TStream* file = NewStream();
+  bool failed = false;
+  for (size_t i = 0; i < streams_.size() && !failed; ++i) {
+    cls::TStream* file = nullptr;
     try {
+      file = NewStream();
       file->CopyFrom(streams_[i], 0);
     } catch (const std::exception&) {
-      file->Free();
-      RaiseCacheError();
+      if (file) file->Free();
+      failed = true;
+      break;
     }
     streams_[i]->Free();
     streams_[i] = file;
     file->Seek(0, cls::soEnd);
   }
+  // Also after a failure: no cacheable may keep a stream freed above.
   Dispatch(5, 0);
+  if (failed) RaiseCacheError();
 }
 
 void TppCacheManager::RaiseCacheError() {

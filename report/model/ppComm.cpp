@@ -1,7 +1,7 @@
 #include "report/model/ppComm.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "platform/classes/typinfo.h"
 #include "report/model/ppUtils.h"
@@ -96,7 +96,15 @@ std::string ppEventName(int eventId) {
 
 TppCommunicator::TppCommunicator(cls::TComponent* owner) : cls::TComponent(owner) {}
 
-TppCommunicator::~TppCommunicator() { DropAllLinks(); }
+TppCommunicator::~TppCommunicator() {
+  DropAllLinks();
+  if (alive_) *alive_ = false;
+}
+
+std::shared_ptr<bool> TppCommunicator::LifeToken() {
+  if (!alive_) alive_ = std::make_shared<bool>(true);
+  return alive_;
+}
 
 void TppCommunicator::BeforeDestruction() {
   SetStateFlag(cls::csDestroying, true);
@@ -154,11 +162,15 @@ void TppCommunicator::SendNotify(TppCommunicator* communicator, uint8_t operatio
   if (!notifyList_) return;
   // Last linked first. Receivers may unlink themselves or others (or free
   // them) meanwhile: each one is told once, and only while still linked.
-  std::vector<TppCommunicator*> snapshot(notifyList_->begin(), notifyList_->end());
+  // An object made where a freed one was is not the one in the snapshot.
+  std::vector<std::pair<TppCommunicator*, std::shared_ptr<bool>>> snapshot;
+  for (TppCommunicator* c : *notifyList_) snapshot.emplace_back(c, c->LifeToken());
+  std::shared_ptr<bool> alive = LifeToken();
   for (size_t i = snapshot.size(); i-- > 0;) {
-    if (!notifyList_) break;
-    if (!notifyList_->Contains(snapshot[i])) continue;
-    snapshot[i]->Notify(communicator, operation);
+    if (!*alive || !notifyList_) break;  // freed by a receiver, or no links left
+    auto& [c, token] = snapshot[i];
+    if (!*token || !notifyList_->Contains(c)) continue;
+    c->Notify(communicator, operation);
   }
 }
 
@@ -252,18 +264,25 @@ void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TraP
   // Delivery in list order to the subscribers present when it began. A
   // subscriber may remove or add others while it receives: nobody gets the
   // event twice, nobody who left gets it, newcomers wait for the next one.
-  std::unordered_set<TppCommunicator*> pending(eventList_->begin(), eventList_->end());
+  // Each subscriber is known by its life token too: an object made where a
+  // freed one was is a newcomer.
+  std::unordered_map<TppCommunicator*, std::shared_ptr<bool>> pending;
+  for (TppCommunicator* c : *eventList_) pending.emplace(c, c->LifeToken());
+  std::shared_ptr<bool> alive = LifeToken();
   int pos = 0;
-  while (eventList_ && !pending.empty()) {
+  while (*alive && eventList_ && !pending.empty()) {
     TppCommunicator* next = nullptr;
     for (int pass = 0; pass < 2 && !next; ++pass) {
       int start = pass == 0 ? pos : 0;
-      for (int j = start; j < eventList_->Count(); ++j)
-        if (pending.count((*eventList_)[j])) {
-          next = (*eventList_)[j];
+      for (int j = start; j < eventList_->Count(); ++j) {
+        TppCommunicator* c = (*eventList_)[j];
+        auto it = pending.find(c);
+        if (it != pending.end() && it->second == c->alive_) {
+          next = c;
           pos = j;
           break;
         }
+      }
     }
     if (!next) break;
     pending.erase(next);

@@ -3,6 +3,7 @@
 // subscriptions carry numbered events; UserName is unique within a report.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,9 @@ class TppCommunicator : public cls::TComponent {
   void DropSubscriber(TppCommunicator* subscriber);
   void DropNotifyLink(TppCommunicator* other);
   void DropAllLinks();
+  // Cleared when the object is deleted, so that a delivery running in it
+  // stops when a receiver frees it.
+  std::shared_ptr<bool> LifeToken();
 
   cls::TObject* reportDesigner_ = nullptr;
   uint16_t stateFlags_ = 0;
@@ -196,4 +200,5 @@ class TppCommunicator : public cls::TComponent {
   std::vector<TppCommunicator*> subscribedTo_;
   cls::TSet256 eventMask_;
   std::string userName_;
+  std::shared_ptr<bool> alive_;
 };

@@ -120,7 +120,8 @@ void TppRelative::RestoreChildOrder() {
 
 void TppRelative::Transfer(TppCommunicator* other) {
   auto* from = cls::ObjectAs<TppRelative>(other);
-  if (!from || from == this) return;
+  // Not from one of its own descendants: freeing the children would free it.
+  if (!from || IsAncestorOrSelf(from)) return;
   orderedChildren_ = from->orderedChildren_;
   SetParent(from->parent_);
   FreeChildren();

@@ -1,11 +1,15 @@
 #include "report/model/ppResMgr.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <sstream>
 
 #include "platform/process/process.h"
+#include "platform/resources/resources.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -253,10 +257,13 @@ TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
       if (line.empty() || line[0] == ';') continue;
       size_t eq = line.find('=');
       int64_t id;
-      if (eq == std::string::npos || !cls::TryStrToInt(line.substr(0, eq), id)) continue;
+      if (eq == std::string::npos || !cls::TryStrToInt(line.substr(0, eq), id) || id < 0 || id > 0xFFFF) continue;
       std::string text;
       for (size_t i = eq + 1; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'n' || line[i + 1] == '\\')) {
+        if (cp::IsBig5Lead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) {
+          text.append(line, i, 2);  // a trail byte may be a backslash
+          ++i;
+        } else if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'n' || line[i + 1] == '\\')) {
           text += line[i + 1] == 'n' ? '\n' : '\\';
           ++i;
         } else {
@@ -345,7 +352,16 @@ std::string TppResourceManager::LoadString(int id) const {
       if (auto* m = static_cast<TppLanguageModule*>(modules_.Objects(i))) text = m->LoadString(id);
   }
   if (text.empty()) text = OwnString(id);
-  if (text.size() > kMaxText) text.resize(kMaxText);
+  if (text.size() > kMaxText) {
+    // Cut at a character boundary: no lead byte without its trail byte.
+    size_t end = 0;
+    while (end < kMaxText) {
+      size_t len = cp::IsBig5Lead(static_cast<unsigned char>(text[end])) ? 2 : 1;
+      if (end + len > kMaxText) break;
+      end += len;
+    }
+    text.resize(end);
+  }
   return text;
 }
 
@@ -392,4 +408,70 @@ std::string FormatPlaceholders(const std::string& text, const std::vector<cls::T
 
 std::string FormatLanguageString(int n, const std::vector<cls::TVarRec>& args) {
   return FormatPlaceholders(LoadLanguageString(n), args);
+}
+
+// ---- bitmaps ----
+
+win::HBITMAP ppBitmapFromPackedDIB(const void* data, size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  win::BITMAPINFOHEADER h;
+  if (!bytes || size < sizeof h) return nullptr;
+  std::memcpy(&h, bytes, sizeof h);
+  // Any header from the 40-byte one on; the colour table follows it.
+  if (h.biSize < sizeof h || h.biSize > size) return nullptr;
+  int bpp = h.biBitCount;
+  if (h.biCompression != win::BI_RGB || h.biPlanes != 1 ||
+      (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32))
+    return nullptr;
+  int64_t width = h.biWidth, height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
+  if (width <= 0 || height <= 0 || width > 30000 || height > 30000 || width * height > (int64_t(1) << 24))
+    return nullptr;
+  // The table holds biClrUsed entries (all 2^bpp when 0 on a paletted
+  // picture); only the first 2^bpp can be used, the rest is skipped.
+  uint64_t stored = h.biClrUsed ? h.biClrUsed : (bpp <= 8 ? (1u << bpp) : 0);
+  uint64_t colours = bpp <= 8 ? std::min<uint64_t>(stored, 1u << bpp) : 0;
+  uint64_t stride = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
+  uint64_t tableStart = h.biSize, tableEnd = tableStart + stored * sizeof(win::RGBQUAD);
+  if (tableEnd > size || static_cast<uint64_t>(size) - tableEnd < stride * static_cast<uint64_t>(height))
+    return nullptr;
+  // Header and table laid out as the drawing call reads them.
+  std::vector<unsigned char> info(sizeof h + (bpp <= 8 ? colours : 1) * sizeof(win::RGBQUAD), 0);
+  h.biSize = sizeof h;
+  h.biClrUsed = bpp <= 8 ? static_cast<win::DWORD>(colours) : 0;
+  std::memcpy(info.data(), &h, sizeof h);
+  if (bpp <= 8) std::memcpy(info.data() + sizeof h, bytes + tableStart, colours * sizeof(win::RGBQUAD));
+  int w = static_cast<int>(width), ht = static_cast<int>(height);
+  win::HBITMAP bitmap = win::CreateBitmap32(w, ht, nullptr);
+  win::HDC dc = bitmap ? win::CreateCompatibleDC(nullptr) : nullptr;
+  if (!dc) {
+    if (bitmap) win::DeleteObject(bitmap);
+    return nullptr;
+  }
+  win::HGDIOBJ old = win::SelectObject(dc, bitmap);
+  int rows = win::StretchDIBits(dc, 0, 0, w, ht, 0, 0, w, ht, bytes + tableEnd,
+                                reinterpret_cast<const win::BITMAPINFO*>(info.data()), win::DIB_RGB_COLORS,
+                                win::SRCCOPY);
+  win::SelectObject(dc, old);
+  win::DeleteDC(dc);
+  if (rows != ht) {
+    win::DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
+}
+
+win::HBITMAP LoadBitmapResource(const std::string& name) {
+  std::vector<win::HMODULE> modules{win::GetModuleHandle()};
+  if (win::HMODULE library = win::ModuleFromAddress(reinterpret_cast<const void*>(&LoadBitmapResource)))
+    if (library != modules[0]) modules.push_back(library);
+  for (win::HMODULE m : modules) {
+    if (!m) continue;
+    win::HRSRC r = win::FindResource(m, name, win::RT_BITMAP);
+    if (!r) continue;
+    win::HGLOBAL g = win::LoadResource(m, r);
+    const void* data = g ? win::LockResource(g) : nullptr;
+    if (!data) continue;
+    if (win::HBITMAP b = ppBitmapFromPackedDIB(data, win::SizeofResource(m, r))) return b;
+  }
+  return nullptr;
 }

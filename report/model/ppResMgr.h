@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/classes/classes.h"
+#include "platform/gdi/gdi.h"
 #include "report/model/ppTypes.h"
 
 constexpr int ppMessageBase = 43000;
@@ -78,3 +79,11 @@ std::string ReplacePlaceholder(const std::string& text);
 std::string FormatLanguageString(int n, const std::vector<cls::TVarRec>& args);
 // The same for a text already at hand.
 std::string FormatPlaceholders(const std::string& text, const std::vector<cls::TVarRec>& args);
+
+// The bitmap resource NAME (type RT_BITMAP) of the program, else of the
+// module holding the report library when that is another one; nullptr when
+// none has it or its bits are damaged. The caller deletes it (DeleteObject).
+win::HBITMAP LoadBitmapResource(const std::string& name);
+// A packed device-independent bitmap decoded into a bitmap; nullptr when it
+// is malformed or cut short.
+win::HBITMAP ppBitmapFromPackedDIB(const void* data, size_t size);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <set>
 
 #include "platform/classes/typinfo.h"
@@ -119,7 +120,7 @@ void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, int directi
   if (!list) return;
   for (int i = 0; i < list->Count(); ++i) {
     int64_t v = cls::StrToInt(list->Strings(i));
-    float f = ConvertFromMMThousandths(static_cast<int32_t>(v), unit, direction, printer);
+    float f = ConvertFromMMThousandths(ToInt32(static_cast<double>(v)), unit, direction, printer);
     list->Put(i, cls::FloatToStrG(f, 7));
   }
 }
@@ -385,16 +386,60 @@ double ScaleToFit(double availableWidth, double availableHeight, double pictureW
 
 std::string ppPageKey(int64_t pageNo) { return cls::Format("%8d", {pageNo}); }
 
+namespace {
+
+// Page numbers in order of first appearance; membership kept as disjoint
+// runs, so that a range repeated over numbers already present costs nothing.
+class TPageSet {
+ public:
+  bool Full() const { return static_cast<int>(order_.size()) >= ppMaxPageListEntries; }
+  void Add(int64_t n) { AddRange(n, n); }
+  // Adds the numbers FROM..TO not yet present, ascending.
+  void AddRange(int64_t from, int64_t to) {
+    int64_t k = from;
+    while (k <= to && !Full()) {
+      auto it = runs_.upper_bound(k);  // first run starting after k
+      if (it != runs_.begin()) {
+        auto prev = std::prev(it);
+        if (prev->second >= k) {  // k is present: skip its run
+          k = prev->second + 1;
+          continue;
+        }
+      }
+      int64_t end = it == runs_.end() ? to : std::min(to, it->first - 1);
+      int64_t room = ppMaxPageListEntries - static_cast<int64_t>(order_.size());
+      if (end - k + 1 > room) end = k + room - 1;
+      for (int64_t j = k; j <= end; ++j) order_.push_back(j);
+      Insert(k, end);
+      k = end + 1;
+    }
+  }
+  const std::vector<int64_t>& Order() const { return order_; }
+
+ private:
+  void Insert(int64_t from, int64_t to) {
+    auto next = runs_.find(to + 1);
+    if (next != runs_.end()) {
+      to = next->second;
+      runs_.erase(next);
+    }
+    auto it = runs_.lower_bound(from);
+    if (it != runs_.begin() && std::prev(it)->second == from - 1) {
+      std::prev(it)->second = to;
+      return;
+    }
+    runs_[from] = to;
+  }
+  std::map<int64_t, int64_t> runs_;  // first -> last
+  std::vector<int64_t> order_;
+};
+
+}  // namespace
+
 void ParsePageList(const std::string& text, cls::TStringList* list, bool trim) {
   if (!list) return;
   list->Clear();
-  std::set<int64_t> present;
-  std::vector<int64_t> order;
-  auto add = [&](int64_t n) {
-    if (static_cast<int>(order.size()) >= ppMaxPageListEntries || present.count(n)) return;
-    present.insert(n);
-    order.push_back(n);
-  };
+  TPageSet pages;
   bool rangeOpen = false;
   int64_t rangeStart = 0;
   size_t i = 0;
@@ -417,13 +462,13 @@ void ParsePageList(const std::string& text, cls::TStringList* list, bool trim) {
     if (rangeOpen) {
       rangeOpen = false;
       if (n >= rangeStart) {
-        for (int64_t k = rangeStart; k <= n && static_cast<int>(order.size()) < ppMaxPageListEntries; ++k) add(k);
+        pages.AddRange(rangeStart, n);
       } else {
-        add(rangeStart);
-        add(n);
+        pages.Add(rangeStart);
+        pages.Add(n);
       }
     } else {
-      add(n);
+      pages.Add(n);
     }
     if (i < text.size() && text[i] == '-') {
       rangeOpen = true;
@@ -431,7 +476,7 @@ void ParsePageList(const std::string& text, cls::TStringList* list, bool trim) {
       ++i;
     }
   }
-  for (int64_t n : order) list->Add(trim ? cls::IntToStr(n) : ppPageKey(n));
+  for (int64_t n : pages.Order()) list->Add(trim ? cls::IntToStr(n) : ppPageKey(n));
 }
 
 // ---- system variable texts ----

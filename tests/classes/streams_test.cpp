@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/classes/streams.h"
 #include "platform/sysroot/files.h"
 #include "tests/support/testroot.h"
@@ -27,6 +29,18 @@ TEST(MemoryStream, SeekSizeTruncateAndLimit) {
   m.WriteBuffer("l", 1);
   EXPECT_THROW(m.WriteBuffer("o", 1), EOutOfMemory);
   EXPECT_EQ(m.Size(), 4);
+}
+
+TEST(MemoryStream, FarPositionsNeitherOverflowNorCorrupt) {
+  TMemoryStream m;
+  m.WriteBuffer("abc", 3);
+  const int64_t far = std::numeric_limits<int64_t>::max();
+  EXPECT_EQ(m.Seek(far, soBeginning), far);
+  EXPECT_EQ(m.Seek(far, soCurrent), far);  // stays at the largest position
+  EXPECT_THROW(m.WriteBuffer("x", 1), EOutOfMemory);
+  EXPECT_EQ(m.DataString(), "abc");
+  char c;
+  EXPECT_EQ(m.Read(&c, 1), 0);
 }
 
 TEST(FileStream, CreateOpenCopyTruncate) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 #include <vector>
 
@@ -138,6 +141,14 @@ TEST_F(Cache, TruncateCutsTheStreams) {
   objects[1]->value = -1;
   manager->RestorePage(3);
   EXPECT_EQ(objects[1]->value, -1);
+  // A negative page cuts everything and leaves the manager with no page
+  // saved, so that a later truncation is again ignored.
+  manager->SetResetOnTruncate(true);
+  manager->TruncateFrom(-3);
+  EXPECT_EQ(manager->Stream(0)->Size(), 0);
+  EXPECT_EQ(manager->HighWaterPage(), -1);
+  EXPECT_EQ(objects[0]->CachePageCount(), -1);
+  EXPECT_EQ(objects[0]->resets, (std::vector<int32_t>{5, 0}));
 }
 
 TEST_F(Cache, WritesLandInTheirOwnSlot) {
@@ -229,6 +240,44 @@ TEST_F(Cache, FailureOnFilesIsACacheError) {
   // Events from objects that are not cacheables do not count.
   objects[0]->EventMask().Include(ciCacheFull);
   manager->SendEventNotify(manager, ciCacheFull, nullptr);
+}
+
+TEST_F(Cache, FailedMoveToFilesLeavesNoDanglingStreams) {
+  manager->SetMemoryStreamLimit(160);
+  manager->Reset();
+  SaveAll(4);  // 144 bytes of size-12 records, 160 of size-40 ones; the
+  // switch comes at page 4 with 156 and 160 bytes
+  // Files may hold 158 bytes: the first stream moves, the second cannot.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 158;
+  setrlimit(RLIMIT_FSIZE, &small);
+  bool raised = false;
+  try {
+    SaveAll(5);
+  } catch (const EPrintError&) {
+    raised = true;
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(raised);
+  EXPECT_TRUE(report->engine.cancelled);
+  ASSERT_EQ(manager->StreamCount(), 2);
+  EXPECT_TRUE(cls::ObjectIs<cls::TFileStream>(manager->Stream(0)));
+  // Every cacheable points at a stream the manager still has.
+  for (TppCounter* o : objects) EXPECT_EQ(o->CacheStream(), manager->Stream(o->CacheRecordSize() == 12 ? 0 : 1));
+  int32_t v = -1;
+  std::vector<char> rec(12, 0);
+  objects[1]->ReadCacheRecord(3, rec.data());
+  std::memcpy(&v, rec.data(), sizeof v);
+  EXPECT_EQ(v, 301);
+  std::vector<std::string> names;
+  for (int i = 0; i < manager->TempFileNames().Count(); ++i) names.push_back(manager->TempFileNames()[i]);
+  manager->Free();
+  manager = nullptr;
+  for (const std::string& n : names) EXPECT_FALSE(win::FileExists(n)) << n;
 }
 
 TEST_F(Cache, FreedCacheablesAndReportsAreForgotten) {

@@ -121,6 +121,39 @@ TEST(Links, SendNotifySurvivesReceiversChangingTheList) {
   }
 }
 
+TEST(Links, ReceiverMayFreeTheSenderDuringDelivery) {
+  // Notices and events stop at once when the object sending them is freed
+  // by one of its receivers; the others learn of it by the free notice.
+  for (int kind = 0; kind < 2; ++kind) {
+    std::vector<std::string> log;
+    auto* hub = new TppProbe(nullptr, "hub");
+    auto* a = new TppProbe(nullptr, "a");
+    auto* b = new TppProbe(nullptr, "b");
+    for (TppProbe* q : {a, b}) {
+      q->log = &log;
+      q->EventMask().Include(9);
+    }
+    if (kind == 0) {
+      hub->AddNotify(a);
+      hub->AddNotify(b);
+      b->onNotify = [&](TppCommunicator*, uint8_t op) {
+        if (op == ppopDataChange) hub->Free();
+      };
+      hub->SendNotify(hub, ppopDataChange);
+      EXPECT_EQ(log, (std::vector<std::string>{"b:notify 2 from hub", "b:notify 0 from hub", "a:notify 0 from hub"}));
+    } else {
+      hub->AddEventNotify(a);
+      hub->AddEventNotify(b);
+      a->onEvent = [&](int) { hub->Free(); };
+      hub->SendEventNotify(hub, 9, nullptr);
+      EXPECT_EQ(log, (std::vector<std::string>{"a:event 9", "b:notify 0 from hub", "a:notify 0 from hub"}));
+    }
+    EXPECT_EQ(a->NotifyCount() + b->NotifyCount(), 0);
+    a->Free();
+    b->Free();
+  }
+}
+
 TEST(Links, ReceiverThatLinksDuringFreeDoesNotDangle) {
   auto* a = new TppProbe(nullptr, "a");
   auto* b = new TppProbe(nullptr, "b");
@@ -372,6 +405,66 @@ TEST_F(Events, RemovingOthersAndAddingNeverDeliversTwice) {
   b->onEvent = [&](int) { pub->AddEventNotify(Sub("x", {5})); };
   pub->SendEventNotify(pub, 5, nullptr);
   EXPECT_EQ(log.size(), 4u);  // b, d, a, n
+}
+
+// A subscriber made in the very place of one just freed, as an allocator may
+// do: it is a newcomer all the same.
+class TppRecycled : public TppProbe {
+  CLS_DECLARE_CLASS(TppRecycled, TppProbe)
+ public:
+  using TppProbe::TppProbe;
+  static void* operator new(size_t size) {
+    EXPECT_LE(size, sizeof(slot));
+    return slot;
+  }
+  static void operator delete(void*) {}
+  alignas(std::max_align_t) static inline unsigned char slot[1024];
+};
+CLS_IMPLEMENT_CLASS(TppRecycled)
+
+TEST_F(Events, NewcomerAtAFreedSubscribersAddressWaits) {
+  auto* a = Sub("a", {5});
+  auto* b = new TppRecycled(nullptr, "b");
+  b->log = &log;
+  b->EventMask().Include(5);
+  pub->AddEventNotify(a);
+  pub->AddEventNotify(b);
+  TppRecycled* late = nullptr;
+  a->onEvent = [&](int) {
+    b->Free();
+    late = new TppRecycled(nullptr, "late");
+    ASSERT_EQ(static_cast<void*>(late), static_cast<void*>(b));
+    late->log = &log;
+    late->EventMask().Include(5);
+    pub->AddEventNotify(late);
+  };
+  pub->SendEventNotify(pub, 5, nullptr);
+  EXPECT_EQ(log, (std::vector<std::string>{"a:event 5"}));
+  a->onEvent = nullptr;
+  late->Free();
+
+  // The same for notices, told last linked first: x frees b and makes the
+  // newcomer before b's turn.
+  log.clear();
+  auto* hub = new TppProbe(nullptr, "hub");
+  b = new TppRecycled(nullptr, "b");
+  auto* x = Sub("x", {});
+  for (TppProbe* q : {static_cast<TppProbe*>(b), x}) q->log = &log;
+  hub->AddNotify(a);
+  hub->AddNotify(b);
+  hub->AddNotify(x);
+  x->onNotify = [&](TppCommunicator*, uint8_t op) {
+    if (op != ppopDataChange) return;
+    b->Free();
+    late = new TppRecycled(nullptr, "late");
+    late->log = &log;
+    hub->AddNotify(late);
+  };
+  hub->SendNotify(hub, ppopDataChange);
+  EXPECT_EQ(log, (std::vector<std::string>{"x:notify 2 from hub", "a:notify 2 from hub"}));
+  x->onNotify = nullptr;
+  late->Free();
+  hub->Free();
 }
 
 TEST_F(Events, RemovingTheLastSubscriptionEndsTheBroadcast) {

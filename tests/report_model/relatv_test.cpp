@@ -160,6 +160,20 @@ TEST_F(Tree, TransferTakesTheOthersChildren) {
   EXPECT_EQ(Order(root), "x,y,z");
 }
 
+TEST_F(Tree, TransferFromOwnDescendantIsRefused) {
+  // Taking the place of a child or grandchild would free it with this
+  // object's own children and then read it.
+  auto* grandchild = new TppNode(owner, "g");
+  auto* leaf = new TppNode(owner, "leaf");
+  grandchild->SetParent(kids[0]);
+  leaf->SetParent(grandchild);
+  root->Transfer(grandchild);
+  root->Transfer(kids[1]);
+  EXPECT_EQ(Order(root), "a,b,c");
+  EXPECT_EQ(grandchild->ChildCount(), 1);
+  EXPECT_TRUE(g_freed.empty());
+}
+
 // Objects with links, subscriptions, children and owners, freed in many
 // orders: AddressSanitizer catches any use after free or leak.
 TEST(Lifetime, AnyFreeOrderIsSafe) {

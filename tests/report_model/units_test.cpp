@@ -102,6 +102,10 @@ TEST_F(Units, ListsOfNumbers) {
   cls::FormatSettings().DecimalSeparator = '.';
   l.SetCommaText("abc");
   EXPECT_THROW(ListToMMThousandths(&l, utMillimeters), cls::EConvertError);
+  // Numbers beyond the integer range stop at its ends instead of wrapping.
+  l.SetCommaText("9999999999,-9999999999");
+  ListFromMMThousandths(&l, utMillimeters);
+  EXPECT_EQ(l.CommaText(), "2147484,-2147484");
 }
 
 TEST_F(Units, PageDefinition) {

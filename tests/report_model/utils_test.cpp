@@ -156,6 +156,22 @@ TEST(PageLists, HugeNumbersAndRangesAreBounded) {
   EXPECT_EQ(l[ppMaxPageListEntries - 1], std::to_string(ppMaxPageListEntries));
 }
 
+TEST(PageLists, RepeatedRangesCostOnlyWhatTheyAdd) {
+  // Twenty thousand ranges over the same pages: once, not twenty thousand
+  // times a hundred thousand steps.
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "1-99999,";
+  text += "100001-100003,2,99998-100002";
+  cls::TStringList l;
+  ParsePageList(text, &l, true);
+  ASSERT_EQ(l.Count(), ppMaxPageListEntries);
+  EXPECT_EQ(l[99998], "99999");
+  EXPECT_EQ(l[99999], "100001");  // the list is full after it
+  // Runs met in any order keep first-appearance order and no duplicates.
+  ParsePageList("5-7,1-3,2-9,4,12-10,11-12", &l, true);
+  EXPECT_EQ(Keys(l), "5,6,7,1,2,3,4,8,9,12,10,11");
+}
+
 TEST(SystemVariables, Texts) {
   win::DateTimeParts p;
   p.year = 2026;
