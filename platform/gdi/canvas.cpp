@@ -278,6 +278,4 @@ std::vector<std::uint32_t> TBitmap::Pixels() const {
   return p;
 }
 
-bool TBitmap::SaveToPng(const std::string& hostPath) const { return WritePng(hostPath, width_, height_, Pixels()); }
-
 }  // namespace gdi

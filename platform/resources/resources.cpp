@@ -386,8 +386,6 @@ bool FreeLibraryAsDataFile(HMODULE module) {
   return true;
 }
 
-std::string ModuleHostPath(HMODULE module) { return module ? module->hostPath : kSelf; }
-
 HRSRC FindResource(HMODULE module, const std::string& name, const std::string& type) {
   Module* m = Loaded(module);
   if (!m) return nullptr;

@@ -150,11 +150,6 @@ void ClearScriptedAnswers() {
   g_answers.clear();
 }
 
-bool HasScriptedAnswer() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return !g_answers.empty();
-}
-
 void SetEchoDialogs(bool on) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_echo = on;
