@@ -99,34 +99,19 @@ void TZolmetStart::EventSinkChanged(IDispatch* sink) {
 }
 
 void TZolmetStart::Initialize() {
-  OnActivate = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnActivate, p);
+  auto fires = [this](DISPID id) {
+    return [this, id] {
+      DISPPARAMS p;
+      FireEvent(id, p);
+    };
   };
-  OnClick = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnClick, p);
-  };
-  OnCreate = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnCreate, p);
-  };
-  OnDblClick = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnDblClick, p);
-  };
-  OnDestroy = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnDestroy, p);
-  };
-  OnDeactivate = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnDeactivate, p);
-  };
-  OnPaint = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnPaint, p);
-  };
+  OnActivate = fires(DISPID_OnActivate);
+  OnClick = fires(DISPID_OnClick);
+  OnCreate = fires(DISPID_OnCreate);
+  OnDblClick = fires(DISPID_OnDblClick);
+  OnDestroy = fires(DISPID_OnDestroy);
+  OnDeactivate = fires(DISPID_OnDeactivate);
+  OnPaint = fires(DISPID_OnPaint);
   OnKeyPress = [this](char& key) {
     std::int16_t k = static_cast<unsigned char>(key);
     DISPPARAMS p;
