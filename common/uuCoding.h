@@ -9,6 +9,9 @@
 
 namespace uuCoding {
 
+// Appends B as two upper-case hex digits.
+void AppendHex(std::string& out, unsigned char b);
+
 // Minutes since 1899-12-30 of a local date-time, rounded halves to even.
 std::uint32_t MinuteCount(win::TDateTime t);
 
