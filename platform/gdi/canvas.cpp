@@ -1,6 +1,6 @@
 #include "canvas.h"
 
-#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace gdi {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <elf.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sys/stat.h>
 

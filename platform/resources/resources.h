@@ -6,8 +6,6 @@
 // A module's resources are read from its file once, on first use, and stay
 // in memory as long as the process runs, so a locked resource stays valid.
 #pragma once
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -1,6 +1,5 @@
 #include "dialogs.h"
 
-#include <cstdio>
 #include <iostream>
 #include <mutex>
 #include <unistd.h>

@@ -4,7 +4,6 @@
 // that prints through the spooler and a device context.
 #pragma once
 #include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
