@@ -1,7 +1,6 @@
 #include "ufMain.h"
 
 #include <exception>
-#include <vector>
 
 #include "installer/uuConfig.h"
 #include "platform/process/process.h"
@@ -204,19 +203,9 @@ bool TzfMain::InstallFiles() {
 }
 
 std::string GetFileVersionStr(const std::string& FileName) {
-  win::DWORD handle = 0;
-  win::DWORD size = win::GetFileVersionInfoSize(FileName, &handle);
-  if (size == 0) return "";
   try {
-    std::vector<char> buffer(size + 1);
-    if (!win::GetFileVersionInfo(FileName, handle, size, buffer.data())) return "";
-    void* p = nullptr;
-    win::UINT len = 0;
-    if (!win::VerQueryValue(buffer.data(), "\\", &p, &len) || !p || len < sizeof(win::VS_FIXEDFILEINFO))
-      return "";
-    const auto* fi = static_cast<const win::VS_FIXEDFILEINFO*>(p);
-    return std::to_string(fi->dwFileVersionMS >> 16) + "." + std::to_string(fi->dwFileVersionMS & 0xFFFF) + "." +
-           std::to_string(fi->dwFileVersionLS >> 16) + "." + std::to_string(fi->dwFileVersionLS & 0xFFFF);
+    win::VS_FIXEDFILEINFO fi;
+    return rsrc::ReadFixedFileInfo(FileName, fi) ? rsrc::FileVersionText(fi, '.') : "";
   } catch (...) {
     return "";
   }
