@@ -20,8 +20,6 @@ const char* const kIEWindowText = "發現IE視窗，請務必先關閉所有 IE 
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-std::string Message(const std::exception& e) { return e.what(); }
-
 // The folder part of a Windows file name, with its trailing "\".
 std::string ExtractFilePath(const std::string& fileName) {
   size_t slash = fileName.find_last_of("\\:");
@@ -229,7 +227,7 @@ bool ExtractResFile(const std::string& ResName, const std::string& Dir, const st
       Err = "取得資源位址失敗";
     }
   } catch (const std::exception& e) {
-    Err = "資源處理失敗: " + Message(e);
+    Err = std::string("資源處理失敗: ") + e.what();
   }
   if (!Err.empty()) return false;
 
@@ -260,7 +258,7 @@ bool ExtractResFile(const std::string& ResName, const std::string& Dir, const st
       return false;
     }
   } catch (const std::exception& e) {
-    Err = "寫檔失敗: " + Message(e);
+    Err = std::string("寫檔失敗: ") + e.what();
     return false;
   }
   return true;
