@@ -42,8 +42,6 @@ constexpr std::array<signed char, 256> kHexValues = [] {
   return t;
 }();
 
-int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
-
 bool HasTag(const std::string& t) {
   if (t.size() < 2) return false;
   std::string tag = t.substr(t.size() - 2);
@@ -51,6 +49,8 @@ bool HasTag(const std::string& t) {
 }
 
 }  // namespace
+
+int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 void AppendHex(std::string& out, unsigned char b) {
   static const char digits[] = "0123456789ABCDEF";
