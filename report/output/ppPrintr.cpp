@@ -279,9 +279,9 @@ void TppPrinterCapabilities::NormaliseBins() {
 
 CLS_IMPLEMENT_CLASS(TppPrinterInfo)
 
-TppPrinterInfo::TppPrinterInfo(const std::string& name, bool open, const char* driver, const char* device,
+TppPrinterInfo::TppPrinterInfo(const std::string& name, bool /*open*/, const char* driver, const char* device,
                                const char* port)
-    : name_(name), open_(open) {
+    : name_(name) {
   bool blankAbsent = IsNT() && win::Win32MajorVersion() < 4;
   auto copy = [&](const char* s) -> std::optional<std::string> {
     if (s) return std::string(s);
