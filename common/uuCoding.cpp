@@ -42,8 +42,6 @@ constexpr std::array<signed char, 256> kHexValues = [] {
   return t;
 }();
 
-int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
-
 bool HasTag(const std::string& t) {
   if (t.size() < 2) return false;
   std::string tag = t.substr(t.size() - 2);
@@ -52,13 +50,20 @@ bool HasTag(const std::string& t) {
 
 }  // namespace
 
+int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
+
+void AppendHex(std::string& out, unsigned char b) {
+  static const char digits[] = "0123456789ABCDEF";
+  out += digits[b >> 4];
+  out += digits[b & 0xF];
+}
+
 std::uint32_t MinuteCount(win::TDateTime t) {
   // nearbyint rounds halves to even in the default rounding mode.
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::nearbyint(t * 24.0 * 60.0)));
 }
 
 std::string EncodeWithMinutes(const std::string& text, std::uint32_t m) {
-  static const char digits[] = "0123456789ABCDEF";
   MinuteKey k = BuildKey(m);
   unsigned char s = k.seed;
   size_t j = 0;
@@ -66,8 +71,7 @@ std::string EncodeWithMinutes(const std::string& text, std::uint32_t m) {
   out.reserve(text.size() * 2);
   for (unsigned char c : text) {
     s = static_cast<unsigned char>(s ^ c ^ k.bytes[j]);
-    out += digits[s >> 4];
-    out += digits[s & 0xF];
+    AppendHex(out, s);
     Advance(k, j);
   }
   return out;
@@ -180,21 +184,16 @@ std::string DecodeData(const std::string& Hex, int KeyIndex) {
 }
 
 std::string EncodeData(const std::string& Text, int KeyIndex, const std::string& Filler) {
-  static const char digits[] = "0123456789ABCDEF";
   std::string_view key = KeyForIndex(KeyIndex);
   const int keyLen = static_cast<int>(key.size());
   int pos = 1;
   const unsigned char L = static_cast<unsigned char>(Filler.size() & 0xFF);
   std::string out;
   out.reserve(2 * (1 + Filler.size() + Text.size()));
-  auto put = [&out](unsigned char b) {
-    out += digits[b >> 4];
-    out += digits[b & 0xF];
-  };
-  put(L);
+  AppendHex(out, L);
   unsigned char state = static_cast<unsigned char>(L ^ kStreamStartByte);
-  for (unsigned char c : Filler) put(EncodeStep(state, c, key, keyLen, pos));
-  for (unsigned char c : Text) put(EncodeStep(state, c, key, keyLen, pos));
+  for (unsigned char c : Filler) AppendHex(out, EncodeStep(state, c, key, keyLen, pos));
+  for (unsigned char c : Text) AppendHex(out, EncodeStep(state, c, key, keyLen, pos));
   return out;
 }
 

@@ -9,6 +9,11 @@
 
 namespace uuCoding {
 
+// Appends B as two upper-case hex digits.
+void AppendHex(std::string& out, unsigned char b);
+// The value of hex digit C in either case; -1 when C is none.
+int HexValue(char c);
+
 // Minutes since 1899-12-30 of a local date-time, rounded halves to even.
 std::uint32_t MinuteCount(win::TDateTime t);
 

@@ -3,18 +3,10 @@
 #include <array>
 #include <cstdlib>
 
+#include "common/uuCoding.h"
 #include "common/uuKeyTable.h"
 
 namespace uuCoding {
-namespace {
-
-void Hex2(std::string& out, std::uint8_t b) {
-  static const char digits[] = "0123456789ABCDEF";
-  out += digits[b >> 4];
-  out += digits[b & 15];
-}
-
-}  // namespace
 
 const std::string& EncodeKey(std::int32_t n) {
   static const std::array<std::string, 10> keys = [] {
@@ -43,11 +35,11 @@ std::string EncodeWithKey(const std::string& plain, std::int32_t n, std::mt19937
   std::uint8_t count = static_cast<std::uint8_t>(countDist(random) + 30);
   std::string out;
   out.reserve(2 + 2 * (count + plain.size()));
-  Hex2(out, count);
+  AppendHex(out, count);
   std::uint8_t prev = count ^ kEncodeStartByte;
   for (int i = 0; i < count; ++i)
-    Hex2(out, EncodeStep(prev, static_cast<std::uint8_t>(byteDist(random)), key, position));
-  for (char c : plain) Hex2(out, EncodeStep(prev, static_cast<std::uint8_t>(c), key, position));
+    AppendHex(out, EncodeStep(prev, static_cast<std::uint8_t>(byteDist(random)), key, position));
+  for (char c : plain) AppendHex(out, EncodeStep(prev, static_cast<std::uint8_t>(c), key, position));
   return out;
 }
 

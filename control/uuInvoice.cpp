@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "common/uuCoding.h"
 #include "platform/process/clock.h"
 #include "platform/process/process.h"
 #include "platform/serial/serial.h"
@@ -24,13 +25,6 @@ unsigned EnvMs(const char* name, unsigned fallback) {
   return end && *end == 0 && n <= fallback ? static_cast<unsigned>(n) : fallback;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 }  // namespace
 
 TInvoiceTiming TInvoiceTiming::FromEnvironment() {
@@ -44,7 +38,7 @@ bool HexToBytes(const std::string& hex, std::string& bytes, std::string& message
   bytes.clear();
   bytes.reserve(hex.size() / 2);
   for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    int hi = HexDigit(hex[i]), lo = HexDigit(hex[i + 1]);
+    int hi = uuCoding::HexValue(hex[i]), lo = uuCoding::HexValue(hex[i + 1]);
     if (hi < 0 || lo < 0) {
       message = "'" + hex.substr(i, 2) + "' is not a valid hex value";
       return false;

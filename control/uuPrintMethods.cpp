@@ -5,9 +5,6 @@
 #include "platform/process/process.h"
 #include "platform/resources/version.h"
 
-#include <cstring>
-#include <vector>
-
 namespace uuPrintMethods {
 
 const std::string kPrintProgram = "C:\\Program Files\\Zolmet\\ZolmetPrint.exe";
@@ -75,24 +72,10 @@ std::string GetPrinterVer() {
   }
 }
 
-}  // namespace uuPrintMethods
-
-namespace uuPrintMethods {
-
 std::string GetVer(const std::string& file) {
   try {
-    win::DWORD handle = 0;
-    win::DWORD size = win::GetFileVersionInfoSize(file, &handle);
-    if (size == 0) return "";
-    std::vector<unsigned char> info(size);
-    if (!win::GetFileVersionInfo(file, handle, size, info.data())) return "";
-    void* value = nullptr;
-    win::UINT length = 0;
-    if (!win::VerQueryValue(info.data(), "\\", &value, &length) || length < sizeof(win::VS_FIXEDFILEINFO)) return "";
     win::VS_FIXEDFILEINFO fixed;
-    std::memcpy(&fixed, value, sizeof fixed);
-    return std::to_string(fixed.dwFileVersionMS >> 16) + "," + std::to_string(fixed.dwFileVersionMS & 0xFFFF) + "," +
-           std::to_string(fixed.dwFileVersionLS >> 16) + "," + std::to_string(fixed.dwFileVersionLS & 0xFFFF);
+    return rsrc::ReadFixedFileInfo(file, fixed) ? rsrc::FileVersionText(fixed, ',') : "";
   } catch (...) {
     return "";
   }

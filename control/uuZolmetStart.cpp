@@ -47,6 +47,16 @@ VARIANT ToVariant(VARIANT_BOOL v) { return VARIANT::Bool(v != 0); }
 VARIANT ToVariant(std::int32_t v) { return VARIANT::I4(v); }
 VARIANT ToVariant(const BSTR& v) { return VARIANT::Str(v); }
 
+// Calls a member that hands its value back through an out pointer and puts
+// the value in RET.
+template <class T, class Call>
+HRESULT Returning(VARIANT& ret, Call&& call) {
+  T v{};
+  HRESULT r = call(&v);
+  ret = ToVariant(v);
+  return r;
+}
+
 template <class T>
 T FromVariant(const VARIANT& v);
 template <>
@@ -99,34 +109,19 @@ void TZolmetStart::EventSinkChanged(IDispatch* sink) {
 }
 
 void TZolmetStart::Initialize() {
-  OnActivate = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnActivate, p);
+  auto fires = [this](DISPID id) {
+    return [this, id] {
+      DISPPARAMS p;
+      FireEvent(id, p);
+    };
   };
-  OnClick = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnClick, p);
-  };
-  OnCreate = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnCreate, p);
-  };
-  OnDblClick = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnDblClick, p);
-  };
-  OnDestroy = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnDestroy, p);
-  };
-  OnDeactivate = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnDeactivate, p);
-  };
-  OnPaint = [this] {
-    DISPPARAMS p;
-    FireEvent(DISPID_OnPaint, p);
-  };
+  OnActivate = fires(DISPID_OnActivate);
+  OnClick = fires(DISPID_OnClick);
+  OnCreate = fires(DISPID_OnCreate);
+  OnDblClick = fires(DISPID_OnDblClick);
+  OnDestroy = fires(DISPID_OnDestroy);
+  OnDeactivate = fires(DISPID_OnDeactivate);
+  OnPaint = fires(DISPID_OnPaint);
   OnKeyPress = [this](char& key) {
     std::int16_t k = static_cast<unsigned char>(key);
     DISPPARAMS p;
@@ -199,61 +194,27 @@ HRESULT TZolmetStart::Invoke(DISPID id, const IID&, LCID, std::uint16_t flags, D
   HRESULT hr = InvokeByType(IZolmetStartInfo(), id, flags, params, result, excep, argErr,
                             [this](const FuncDesc& f, std::vector<VARIANT>& a, VARIANT& ret) -> HRESULT {
     switch (f.id) {
-#define ZOLMET_PROPERTY_CASE(name, pid, vt, type)     \
-  case pid:                                           \
-    if (f.kind == InvokeKind::PropGet) {              \
-      type v{};                                       \
-      HRESULT r = get_##name(&v);                     \
-      ret = ToVariant(v);                             \
-      return r;                                       \
-    }                                                 \
+#define ZOLMET_PROPERTY_CASE(name, pid, vt, type)                        \
+  case pid:                                                              \
+    if (f.kind == InvokeKind::PropGet)                                   \
+      return Returning<type>(ret, [&](type* v) { return get_##name(v); }); \
     return put_##name(FromVariant<type>(a[0]));
       ZOLMET_FORM_PROPERTIES(ZOLMET_PROPERTY_CASE)
 #undef ZOLMET_PROPERTY_CASE
-      case DISPID_Print: {
-        std::int32_t v = 0;
-        HRESULT r = Print(a[0].bstrVal, a[1].bstrVal, a[2].bstrVal, a[3].bstrVal, &v);
-        ret = VARIANT::I4(v);
-        return r;
-      }
-      case DISPID_PrintTurn: {
-        std::int32_t v = 0;
-        HRESULT r = PrintTurn(a[0].bstrVal, &v);
-        ret = VARIANT::I4(v);
-        return r;
-      }
-      case DISPID_GetInfoSize: {
-        std::int32_t v = 0;
-        HRESULT r = GetInfoSize(&v);
-        ret = VARIANT::I4(v);
-        return r;
-      }
-      case DISPID_GetInfo: {
-        BSTR v;
-        HRESULT r = GetInfo(a[0].lVal, &v);
-        ret = VARIANT::Str(v);
-        return r;
-      }
-      case DISPID_Invoice: {
-        BSTR v;
-        HRESULT r = Invoice(a[0].bstrVal, &v);
-        ret = VARIANT::Str(v);
-        return r;
-      }
-      default: {
-        BSTR v;
-        HRESULT r;
-        switch (f.id) {
-          case DISPID_GetIPInfo: r = GetIPInfo(&v); break;
-          case DISPID_GetVer: r = GetVer(&v); break;
-          case DISPID_GetPrinterVer: r = GetPrinterVer(&v); break;
-          case DISPID_GetInnerVer: r = GetInnerVer(&v); break;
-          case DISPID_GetFileName: r = GetFileName(&v); break;
-          default: return DISP_E_MEMBERNOTFOUND;
-        }
-        ret = VARIANT::Str(v);
-        return r;
-      }
+      case DISPID_Print:
+        return Returning<std::int32_t>(ret, [&](auto* v) {
+          return Print(a[0].bstrVal, a[1].bstrVal, a[2].bstrVal, a[3].bstrVal, v);
+        });
+      case DISPID_PrintTurn: return Returning<std::int32_t>(ret, [&](auto* v) { return PrintTurn(a[0].bstrVal, v); });
+      case DISPID_GetInfoSize: return Returning<std::int32_t>(ret, [&](auto* v) { return GetInfoSize(v); });
+      case DISPID_GetInfo: return Returning<BSTR>(ret, [&](auto* v) { return GetInfo(a[0].lVal, v); });
+      case DISPID_Invoice: return Returning<BSTR>(ret, [&](auto* v) { return Invoice(a[0].bstrVal, v); });
+      case DISPID_GetIPInfo: return Returning<BSTR>(ret, [&](auto* v) { return GetIPInfo(v); });
+      case DISPID_GetVer: return Returning<BSTR>(ret, [&](auto* v) { return GetVer(v); });
+      case DISPID_GetPrinterVer: return Returning<BSTR>(ret, [&](auto* v) { return GetPrinterVer(v); });
+      case DISPID_GetInnerVer: return Returning<BSTR>(ret, [&](auto* v) { return GetInnerVer(v); });
+      case DISPID_GetFileName: return Returning<BSTR>(ret, [&](auto* v) { return GetFileName(v); });
+      default: return DISP_E_MEMBERNOTFOUND;
     }
   });
   Release();

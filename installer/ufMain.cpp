@@ -1,7 +1,6 @@
 #include "ufMain.h"
 
 #include <exception>
-#include <vector>
 
 #include "installer/uuConfig.h"
 #include "platform/process/process.h"
@@ -20,8 +19,6 @@ const char* const kAskText =
 const char* const kIEWindowText = "發現IE視窗，請務必先關閉所有 IE 視窗";
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-std::string Message(const std::exception& e) { return e.what(); }
 
 // The folder part of a Windows file name, with its trailing "\".
 std::string ExtractFilePath(const std::string& fileName) {
@@ -204,19 +201,9 @@ bool TzfMain::InstallFiles() {
 }
 
 std::string GetFileVersionStr(const std::string& FileName) {
-  win::DWORD handle = 0;
-  win::DWORD size = win::GetFileVersionInfoSize(FileName, &handle);
-  if (size == 0) return "";
   try {
-    std::vector<char> buffer(size + 1);
-    if (!win::GetFileVersionInfo(FileName, handle, size, buffer.data())) return "";
-    void* p = nullptr;
-    win::UINT len = 0;
-    if (!win::VerQueryValue(buffer.data(), "\\", &p, &len) || !p || len < sizeof(win::VS_FIXEDFILEINFO))
-      return "";
-    const auto* fi = static_cast<const win::VS_FIXEDFILEINFO*>(p);
-    return std::to_string(fi->dwFileVersionMS >> 16) + "." + std::to_string(fi->dwFileVersionMS & 0xFFFF) + "." +
-           std::to_string(fi->dwFileVersionLS >> 16) + "." + std::to_string(fi->dwFileVersionLS & 0xFFFF);
+    win::VS_FIXEDFILEINFO fi;
+    return rsrc::ReadFixedFileInfo(FileName, fi) ? rsrc::FileVersionText(fi, '.') : "";
   } catch (...) {
     return "";
   }
@@ -240,7 +227,7 @@ bool ExtractResFile(const std::string& ResName, const std::string& Dir, const st
       Err = "取得資源位址失敗";
     }
   } catch (const std::exception& e) {
-    Err = "資源處理失敗: " + Message(e);
+    Err = std::string("資源處理失敗: ") + e.what();
   }
   if (!Err.empty()) return false;
 
@@ -271,7 +258,7 @@ bool ExtractResFile(const std::string& ResName, const std::string& Dir, const st
       return false;
     }
   } catch (const std::exception& e) {
-    Err = "寫檔失敗: " + Message(e);
+    Err = std::string("寫檔失敗: ") + e.what();
     return false;
   }
   return true;

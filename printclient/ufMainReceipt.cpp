@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "common/uuCoding.h"
-#include "common/uuCommon.h"
 #include "platform/ui/dialogs.h"
 #include "printclient/uuPrintData.h"
 
@@ -14,8 +13,8 @@ namespace {
 const char* const kMsgAccident = "抱歉! 單據內容處理時發生意外, 請關閉本視窗後, 重按列印.";
 const char* const kMsgBadContent = "抱歉! 下載的單據內容有誤, 請關閉本視窗後, 重按列印.";
 
-void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
-void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
+using uuPrintData::LogDebug;
+using uuPrintData::LogErr;
 
 int Fail(const ReplyFault& f) {
   LogErr(f.Log);

@@ -11,12 +11,12 @@ namespace uuPrintData {
 
 std::string PrintDataError;
 
+void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
+void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
+
 namespace {
 
 constexpr win::DWORD kChunk = 1024;
-
-void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
-void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
 
 std::string LastErrorText() { return win::SysErrorMessage(win::GetLastError()); }
 

@@ -8,6 +8,10 @@ namespace uuPrintData {
 // cleared at the start of each GetPrintData.
 extern std::string PrintDataError;
 
+// Entries of the print program's error and debug logs of the day.
+void LogErr(const std::string& text);
+void LogDebug(const std::string& text);
+
 // GETs "http://" + WebName + WebPage + "PrintData.aspx?d=" + Data and
 // returns the whole body in TEXT. False with PrintDataError set and an error
 // logged on failure; TEXT is then left as it was. IP is not used.

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need.
+# Installs the Debian packages the build, the tests and the demo need;
+# with --fuzz also clang and its runtime for fuzz/build.sh.
 # Does nothing when they are all there; needs root to install.
 set -euo pipefail
 pkgs=(
-  g++ cmake ninja-build make pkg-config
+  g++ cmake ninja-build make pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libcairo2-dev libfontconfig1-dev libfreetype-dev
+  libcurl4-openssl-dev libcairo2-dev libfontconfig-dev
   fonts-arphic-bkai00mp fonts-arphic-bsmi00lp fonts-liberation
-  clang libclang-rt-14-dev
-  poppler-utils zbar-tools zint python3
+  poppler-utils
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  pkgs+=(clang libclang-rt-14-dev)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,6 +1,6 @@
 #include "canvas.h"
 
-#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace gdi {
@@ -277,7 +277,5 @@ std::vector<std::uint32_t> TBitmap::Pixels() const {
   win::GetBitmapPixels(bitmap_, p);
   return p;
 }
-
-bool TBitmap::SaveToPng(const std::string& hostPath) const { return WritePng(hostPath, width_, height_, Pixels()); }
 
 }  // namespace gdi

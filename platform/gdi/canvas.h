@@ -152,7 +152,6 @@ class TBitmap {
   TCanvas& Canvas();
   win::HDC DC();
   std::vector<std::uint32_t> Pixels() const;
-  bool SaveToPng(const std::string& hostPath) const;
 
  private:
   int width_ = 0, height_ = 0;

@@ -335,8 +335,14 @@ std::string Str(const char* text, int count) {
   return count < 0 ? std::string(text) : std::string(text, static_cast<size_t>(count));
 }
 
+struct TabPiece {
+  int offset;  // from the start
+  std::string text;
+  std::vector<int> advances;
+};
+
 struct TabLayout {
-  std::vector<std::pair<int, std::string>> pieces;  // x offset from the start, text
+  std::vector<TabPiece> pieces;
   int width = 0;
 };
 
@@ -363,8 +369,10 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
       continue;
     }
     std::string piece = text.substr(from, i - from);
-    t.pieces.push_back({x - startX, piece});
-    x += Sum(Advances(dc, m, piece));
+    std::vector<int> adv = Advances(dc, m, piece);
+    const int width = Sum(adv);
+    t.pieces.push_back({x - startX, std::move(piece), std::move(adv)});
+    x += width;
     if (i < text.size()) {  // a tab: the next stop right of x
       int next = x;
       if (tabCount <= 1) {
@@ -890,8 +898,8 @@ LONG TabbedTextOutA(HDC dc, int x, int y, const char* text, int count, int tabCo
   std::string s = Str(text, count);
   gdi::FontMetrics m = Metrics(dc);
   TabLayout t = LayOutTabs(dc, m, s, x, tabs ? tabCount : 0, tabs, tabOrigin);
-  for (const auto& [off, piece] : t.pieces)
-    if (!piece.empty()) EmitText(dc, x + off, y, piece, m, Advances(dc, m, piece), nullptr, false);
+  for (const auto& p : t.pieces)
+    if (!p.text.empty()) EmitText(dc, x + p.offset, y, p.text, m, p.advances, nullptr, false);
   return static_cast<LONG>(((m.ascent + m.descent) << 16) | (t.width & 0xFFFF));
 }
 
@@ -917,10 +925,15 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, unsigned format) 
   }
   gdi::FontMetrics m = Metrics(dc);
   int lineH = m.ascent + m.descent + ((format & DT_EXTERNALLEADING) ? m.externalLeading : 0);
-  auto width = [&](const std::string& line) {
-    if (format & DT_EXPANDTABS) return LayOutTabs(dc, m, line, 0, 0, nullptr, 0).width;
-    return Sum(Advances(dc, m, line));
+  // Tab stops count from the line's start, so a layout at 0 serves any x.
+  auto layOut = [&](const std::string& line) {
+    if (format & DT_EXPANDTABS) return LayOutTabs(dc, m, line, 0, 0, nullptr, 0);
+    TabLayout t;
+    t.pieces.push_back({0, line, Advances(dc, m, line)});
+    t.width = Sum(t.pieces.back().advances);
+    return t;
   };
+  auto width = [&](const std::string& line) { return layOut(line).width; };
   // Paragraphs, then words.
   std::vector<std::string> lines;
   std::vector<std::string> paras;
@@ -983,10 +996,10 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, unsigned format) 
     }
     lines.push_back(trimRight(line));
   }
-  int widest = 0;
-  for (const auto& l : lines) widest = std::max(widest, width(l));
   int height = static_cast<int>(lines.size()) * lineH;
   if (format & DT_CALCRECT) {
+    int widest = 0;
+    for (const auto& l : lines) widest = std::max(widest, width(l));
     rect->right = rect->left + widest;
     rect->bottom = rect->top + height;
     return height;
@@ -1000,19 +1013,14 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, unsigned format) 
   }
   const RECT* clip = (format & DT_NOCLIP) ? nullptr : rect;
   for (const auto& l : lines) {
-    int w = width(l);
+    TabLayout t = layOut(l);
     int x = rect->left;
     if (format & DT_CENTER)
-      x = rect->left + (avail - w) / 2;
+      x = rect->left + (avail - t.width) / 2;
     else if (format & DT_RIGHT)
-      x = rect->right - w;
-    if (format & DT_EXPANDTABS) {
-      TabLayout t = LayOutTabs(dc, m, l, x, 0, nullptr, x);
-      for (const auto& [off, piece] : t.pieces)
-        if (!piece.empty()) EmitText(dc, x + off, y, piece, m, Advances(dc, m, piece), clip, false);
-    } else if (!l.empty()) {
-      EmitText(dc, x, y, l, m, Advances(dc, m, l), clip, false);
-    }
+      x = rect->right - t.width;
+    for (const auto& p : t.pieces)
+      if (!p.text.empty()) EmitText(dc, x + p.offset, y, p.text, m, p.advances, clip, false);
     y += lineH;
   }
   return height;
@@ -1096,12 +1104,6 @@ HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels) {
   o->pixels = std::make_shared<std::vector<std::uint32_t>>(static_cast<size_t>(width) * height, 0xFFFFFFFFu);
   if (pixels) std::copy(pixels, pixels + o->pixels->size(), o->pixels->begin());
   return o;
-}
-
-bool GetBitmapSize(HBITMAP bm, SIZE* size) {
-  if (!bm || bm->kind != GdiObject::Bitmap || !size) return false;
-  *size = {bm->bmWidth, bm->bmHeight};
-  return true;
 }
 
 bool GetBitmapPixels(HBITMAP bm, std::vector<std::uint32_t>& pixels) {

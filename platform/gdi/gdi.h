@@ -168,7 +168,6 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 
 // Bitmaps: 32-bit top-down pixels 0xAARRGGBB.
 HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels);
-bool GetBitmapSize(HBITMAP bitmap, SIZE* size);
 bool GetBitmapPixels(HBITMAP bitmap, std::vector<std::uint32_t>& pixels);
 bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
@@ -265,6 +264,5 @@ int ScreenPixelsPerInch();
 // Renders one page's operations into an ARGB32 image of its size (white
 // background), for tests; empty when the page is too large for an image.
 std::vector<std::uint32_t> RenderPage(const Page& page);
-bool WritePng(const std::string& hostPath, int width, int height, const std::vector<std::uint32_t>& pixels);
 
 }  // namespace gdi

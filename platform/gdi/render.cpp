@@ -302,25 +302,6 @@ std::vector<std::uint32_t> RenderPage(const Page& page) {
   return out;
 }
 
-bool WritePng(const std::string& hostPath, int width, int height, const std::vector<std::uint32_t>& pixels) {
-  if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * height) return false;
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(s);
-    return false;
-  }
-  cairo_surface_flush(s);
-  int stride = cairo_image_surface_get_stride(s);
-  unsigned char* data = cairo_image_surface_get_data(s);
-  for (int y = 0; y < height; ++y)
-    std::memcpy(data + static_cast<size_t>(y) * stride, pixels.data() + static_cast<size_t>(y) * width,
-                static_cast<size_t>(width) * 4);
-  cairo_surface_mark_dirty(s);
-  bool ok = cairo_surface_write_to_png(s, hostPath.c_str()) == CAIRO_STATUS_SUCCESS;
-  cairo_surface_destroy(s);
-  return ok;
-}
-
 static double TenthsToPoints(int tenths) { return tenths * 72.0 / 254.0; }
 
 bool CairoDocument::Open(const std::string& pdfPath, int w, int h, std::string& error) {

@@ -6,7 +6,6 @@
 // the preconfigured access type. Time limits: connecting may take 60 s and
 // receiving may be silent for 30 s (settable, see SetInternetTimeouts).
 #pragma once
-#include <memory>
 #include <string>
 
 #include "platform/sysroot/files.h"

@@ -204,11 +204,6 @@ std::optional<std::string> Tree::GetValue(const std::string& path, const std::st
   return v->second.second;
 }
 
-bool Tree::DeleteValue(const std::string& path, const std::string& name) {
-  auto it = keys_.find(cp::LowerAscii(Clean(path)));
-  return it != keys_.end() && it->second.values.erase(cp::LowerAscii(name)) > 0;
-}
-
 std::vector<std::string> Tree::SubKeys(const std::string& path) const {
   std::string folded = cp::LowerAscii(Clean(path));
   std::string prefix = folded.empty() ? "" : folded + "\\";

@@ -26,7 +26,6 @@ class Tree {
   // "" names the key's default value. Setting creates the key.
   void SetValue(const std::string& path, const std::string& name, const std::string& value);
   std::optional<std::string> GetValue(const std::string& path, const std::string& name) const;
-  bool DeleteValue(const std::string& path, const std::string& name);
   std::vector<std::string> SubKeys(const std::string& path) const;  // direct children, names only
   std::vector<std::string> ValueNames(const std::string& path) const;
 

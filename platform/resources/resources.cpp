@@ -5,6 +5,7 @@
 #include <cstring>
 #include <elf.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -385,8 +386,6 @@ bool FreeLibraryAsDataFile(HMODULE module) {
   g_dataFiles.erase(it);
   return true;
 }
-
-std::string ModuleHostPath(HMODULE module) { return module ? module->hostPath : kSelf; }
 
 HRSRC FindResource(HMODULE module, const std::string& name, const std::string& type) {
   Module* m = Loaded(module);

@@ -6,8 +6,6 @@
 // A module's resources are read from its file once, on first use, and stay
 // in memory as long as the process runs, so a locked resource stays valid.
 #pragma once
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,8 +87,6 @@ HMODULE ModuleFromAddress(const void* address);
 HMODULE LoadLibraryAsDataFile(const std::string& winPath);
 // Only for modules opened as data files; loaded modules stay.
 bool FreeLibraryAsDataFile(HMODULE module);
-// The module's file name (host path, for messages and tests).
-std::string ModuleHostPath(HMODULE module);
 
 // MODULE nullptr means the running program. nullptr with the last error set
 // when the module has no resources (ERROR_RESOURCE_DATA_NOT_FOUND), its

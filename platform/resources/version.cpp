@@ -186,3 +186,26 @@ bool VerQueryValue(const void* block, const std::string& subBlock, void** buffer
 }
 
 }  // namespace win
+
+namespace rsrc {
+
+bool ReadFixedFileInfo(const std::string& fileName, win::VS_FIXEDFILEINFO& info) {
+  win::DWORD handle = 0;
+  win::DWORD size = win::GetFileVersionInfoSize(fileName, &handle);
+  if (size == 0) return false;
+  std::vector<unsigned char> block(size);
+  if (!win::GetFileVersionInfo(fileName, handle, size, block.data())) return false;
+  void* value = nullptr;
+  win::UINT length = 0;
+  if (!win::VerQueryValue(block.data(), "\\", &value, &length) || !value || length < sizeof info) return false;
+  std::memcpy(&info, value, sizeof info);
+  return true;
+}
+
+std::string FileVersionText(const win::VS_FIXEDFILEINFO& info, char separator) {
+  return std::to_string(info.dwFileVersionMS >> 16) + separator + std::to_string(info.dwFileVersionMS & 0xFFFF) +
+         separator + std::to_string(info.dwFileVersionLS >> 16) + separator +
+         std::to_string(info.dwFileVersionLS & 0xFFFF);
+}
+
+}  // namespace rsrc

@@ -68,4 +68,10 @@ std::string BuildVersionBlock(const VersionDefinition& def);
 // "1.0.0.27" -> four words; false when it is not up to four numbers < 65536.
 bool ParseVersionNumbers(const std::string& text, std::uint16_t out[4]);
 
+// The fixed file information of FILENAME's version block; false when the
+// file is missing or has none.
+bool ReadFixedFileInfo(const std::string& fileName, win::VS_FIXEDFILEINFO& info);
+// The four file version numbers joined by SEPARATOR.
+std::string FileVersionText(const win::VS_FIXEDFILEINFO& info, char separator);
+
 }  // namespace rsrc

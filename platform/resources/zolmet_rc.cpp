@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "platform/resources/resources.h"
 #include "platform/resources/version.h"

@@ -4,7 +4,6 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "platform/spool/printerdef.h"

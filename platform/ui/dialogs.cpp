@@ -1,6 +1,5 @@
 #include "dialogs.h"
 
-#include <cstdio>
 #include <iostream>
 #include <mutex>
 #include <unistd.h>
@@ -148,11 +147,6 @@ void ScriptAnswers(std::deque<int> answers) {
 void ClearScriptedAnswers() {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_answers.clear();
-}
-
-bool HasScriptedAnswer() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return !g_answers.empty();
 }
 
 void SetEchoDialogs(bool on) {

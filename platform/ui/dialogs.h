@@ -58,7 +58,6 @@ void RecordDialog(const TRecordedDialog& d);
 // Scripted answers: each modal question takes the front one.
 void ScriptAnswers(std::deque<int> answers);
 void ClearScriptedAnswers();
-bool HasScriptedAnswer();
 
 // The answer to a modal question offering BUTTONS (answer and label pairs):
 // scripted, else asked on the terminal, else DEFAULTANSWER.

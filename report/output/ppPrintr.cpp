@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/spool/osversion.h"
+#include "platform/sysroot/codepage.h"
 
 namespace {
 
@@ -13,12 +14,6 @@ namespace {
 const char kPrinterOnPort[] = "%s on %s";
 
 bool IsNT() { return win::Win32Platform() == win::VER_PLATFORM_WIN32_NT; }
-
-std::string UpperCase(std::string s) {
-  for (auto& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
 
 int StrToIntDef(const std::string& s, int def) {
   try {
@@ -224,7 +219,7 @@ void TppPrinterCapabilities::NormalisePapers() {
     PaperNames.Put(custom, "Custom");
   } else {
     for (int i = 0; i < PaperNames.Count(); ++i) {
-      std::string up = UpperCase(PaperNames[i]);
+      std::string up = cp::UpperAscii(PaperNames[i]);
       if (up.find("CUSTOM") != std::string::npos || up.find("USER") != std::string::npos) {
         PaperNames.Put(i, "Custom");
         custom = i;
@@ -284,9 +279,9 @@ void TppPrinterCapabilities::NormaliseBins() {
 
 CLS_IMPLEMENT_CLASS(TppPrinterInfo)
 
-TppPrinterInfo::TppPrinterInfo(const std::string& name, bool open, const char* driver, const char* device,
+TppPrinterInfo::TppPrinterInfo(const std::string& name, bool /*open*/, const char* driver, const char* device,
                                const char* port)
-    : name_(name), open_(open) {
+    : name_(name) {
   bool blankAbsent = IsNT() && win::Win32MajorVersion() < 4;
   auto copy = [&](const char* s) -> std::optional<std::string> {
     if (s) return std::string(s);

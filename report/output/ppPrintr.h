@@ -4,7 +4,6 @@
 // that prints through the spooler and a device context.
 #pragma once
 #include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,6 +41,7 @@ class TppPrinterCapabilities : public cls::TObject {
 class TppPrinterInfo : public cls::TObject {
   CLS_DECLARE_CLASS(TppPrinterInfo, cls::TObject)
  public:
+  // OPEN is taken for the callers' sake; nothing reads it.
   TppPrinterInfo(const std::string& name, bool open, const char* driver, const char* device, const char* port);
   ~TppPrinterInfo() override;
 
@@ -66,7 +66,6 @@ class TppPrinterInfo : public cls::TObject {
  private:
   std::string name_;
   std::optional<std::string> driver_, device_, port_;
-  bool open_ = false;
   std::atomic<bool> usable_{true};  // cleared by any printer that uses the entry
   bool network_ = false;
 };

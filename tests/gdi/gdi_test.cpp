@@ -173,6 +173,40 @@ TEST(Fonts, DeterministicMetricFont) {
   win::DeleteObject(f);
 }
 
+TEST(RecordingBackEnd, DrawTextPlacesEachLineAndItsTabStops) {
+  Deterministic on;
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  ASSERT_NE(dc, nullptr);
+  win::DOCINFOA di;
+  di.lpszDocName = "Lines";
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  win::HFONT f = Font("Anything", -21);  // 11 a byte, 21 a line
+  win::SelectObject(dc, f);
+  win::SetBkMode(dc, win::TRANSPARENT);
+  win::RECT r{100, 0, 300, 100};
+  win::DrawTextA(dc, "ab\r\nc", -1, &r, win::DT_CENTER | win::DT_NOCLIP);
+  win::DrawTextA(dc, "ab", -1, &r, win::DT_RIGHT | win::DT_NOCLIP);
+  // The stops count from where the line starts: every 8 average widths.
+  r = {100, 50, 300, 100};
+  win::DrawTextA(dc, "a\tb", -1, &r, win::DT_RIGHT | win::DT_EXPANDTABS | win::DT_NOCLIP);
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  win::DeleteObject(f);
+
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  ASSERT_EQ(jobs[0].pages.size(), 1u);
+  std::vector<std::string> drawn;
+  for (const auto& op : jobs[0].pages[0].ops)
+    drawn.push_back(op.text + " " + std::to_string(op.points[0].x) + "," + std::to_string(op.points[0].y));
+  EXPECT_EQ(drawn, (std::vector<std::string>{"ab 189,0", "c 194,21", "ab 278,0", "a 201,50", "b 289,50"}));
+}
+
 TEST(RecordingBackEnd, KeepsEveryCallInDevicePixels) {
   Deterministic on;
   TempRoot root;
