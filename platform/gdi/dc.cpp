@@ -1106,6 +1106,12 @@ HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels) {
   return o;
 }
 
+bool GetBitmapSize(HBITMAP bm, SIZE* size) {
+  if (!bm || bm->kind != GdiObject::Bitmap || !size) return false;
+  *size = {bm->bmWidth, bm->bmHeight};
+  return true;
+}
+
 bool GetBitmapPixels(HBITMAP bm, std::vector<std::uint32_t>& pixels) {
   if (!bm || bm->kind != GdiObject::Bitmap || !bm->pixels) return false;
   pixels = *bm->pixels;

@@ -168,6 +168,7 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 
 // Bitmaps: 32-bit top-down pixels 0xAARRGGBB.
 HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels);
+bool GetBitmapSize(HBITMAP bitmap, SIZE* size);
 bool GetBitmapPixels(HBITMAP bitmap, std::vector<std::uint32_t>& pixels);
 bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
