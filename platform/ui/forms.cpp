@@ -366,6 +366,8 @@ bool TApplication::RunDue() {
     Dispatch(this, m);
     ran = true;
   }
+  // As on the system, a timer ticks only when no message is waiting.
+  if (ran || HasPosted()) return ran;
   std::uint64_t now = win::MonotonicMs();
   std::vector<TTimer*> due;
   for (TTimer* t : timers_) {
@@ -380,6 +382,7 @@ bool TApplication::RunDue() {
     TNotifyEvent handler = t->OnTimer;
     Dispatch(t, [&] { handler(t); });
     ran = true;
+    if (HasPosted()) break;
   }
   return ran;
 }

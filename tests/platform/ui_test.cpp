@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/process/clock.h"
+#include "platform/process/process.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/topwindows.h"
@@ -122,6 +123,28 @@ TEST_F(UiTest, RepeatingTimerAndPostedMessagesRunFromTheLoop) {
   idle.OnTimer = [](TObject*) {};
   idle.SetInterval(0);
   EXPECT_FALSE(idle.Running());
+}
+
+// A due timer waits while a posted message is waiting, and a message a tick
+// posts runs before the next tick.
+TEST_F(UiTest, TimerTicksOnlyWhenNoMessageWaits) {
+  TApplication& app = Application();
+  TTimer* t = new TTimer(&app);
+  t->SetInterval(1);
+  std::vector<std::string> order;
+  t->OnTimer = [&](TObject*) {
+    order.push_back("tick");
+    app.PostMessage([&] { order.push_back("posted by tick"); });
+  };
+  app.ProcessMessages();  // arms the timer
+  win::Sleep(5);          // now it is due
+  app.PostMessage([&] { order.push_back("message"); });
+  app.ProcessMessages();
+  EXPECT_EQ(order, (std::vector<std::string>{"message"}));
+  app.ProcessMessages();
+  app.ProcessMessages();
+  EXPECT_EQ(order, (std::vector<std::string>{"message", "tick", "posted by tick"}));
+  t->SetEnabled(false);
 }
 
 TEST_F(UiTest, LoopThatNothingCanEndThrowsInsteadOfHanging) {
