@@ -16,14 +16,34 @@ namespace fs = std::filesystem;
 namespace reg {
 namespace {
 
+// A key path without empty, leading or trailing parts. A "\\" that is the
+// second byte of a Big5 character is part of a name, not a separator.
 std::string Clean(const std::string& path) {
   std::string out;
-  for (char c : path) {
-    if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
-    out += c;
+  bool afterSeparator = true;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') {
+      if (!afterSeparator) out += '\\';
+      afterSeparator = true;
+      continue;
+    }
+    out += path[i];
+    afterSeparator = false;
+    if (cp::IsBig5Lead(c) && i + 1 < path.size()) out += path[++i];
   }
-  while (!out.empty() && out.back() == '\\') out.pop_back();
+  if (afterSeparator && !out.empty()) out.pop_back();
   return out;
+}
+
+// The next separator at or after POS (a character boundary).
+size_t FindSeparator(const std::string& path, size_t pos) {
+  for (size_t i = pos; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') return i;
+    if (cp::IsBig5Lead(c)) ++i;
+  }
+  return std::string::npos;
 }
 
 std::string Escape(const std::string& s) {
@@ -166,7 +186,7 @@ Tree::Key& Tree::Ensure(const std::string& rawPath) {
   };
   Key* key = &ensureOne("");
   for (size_t pos = 0; !path.empty();) {
-    size_t slash = path.find('\\', pos);
+    size_t slash = FindSeparator(path, pos);
     key = &ensureOne(path.substr(0, slash));
     if (slash == std::string::npos) break;
     pos = slash + 1;
@@ -210,7 +230,7 @@ std::vector<std::string> Tree::SubKeys(const std::string& path) const {
   std::vector<std::string> out;
   for (const auto& [k, key] : keys_) {
     if (k.empty() || k.compare(0, prefix.size(), prefix) != 0) continue;
-    if (k.find('\\', prefix.size()) != std::string::npos) continue;
+    if (FindSeparator(k, prefix.size()) != std::string::npos) continue;
     out.push_back(key.path.substr(prefix.size()));
   }
   return out;

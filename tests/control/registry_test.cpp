@@ -31,6 +31,20 @@ TEST(RegistryTree, DeleteKeyTakesTheWholeSubtreeOnly) {
   EXPECT_FALSE(t.DeleteKey(""));  // the hive itself stays
 }
 
+// "許" is B3 5C in Big5: its second byte is a backslash that separates nothing.
+TEST(RegistryTree, Big5NamesKeepATrailByteThatLooksLikeASeparator) {
+  reg::Tree t;
+  const std::string name = "許";
+  ASSERT_EQ(name, "\xB3\x5C");
+  t.SetValue("Software\\" + name + "\\Sub\\", "v", "1");
+  EXPECT_EQ(t.SubKeys("Software"), std::vector<std::string>{name});
+  EXPECT_EQ(t.SubKeys("Software\\" + name), std::vector<std::string>{"Sub"});
+  EXPECT_EQ(t.GetValue("Software\\" + name + "\\Sub", "v"), "1");
+  EXPECT_FALSE(t.KeyExists("Software\\\xB3"));
+  EXPECT_TRUE(t.DeleteKey("Software\\" + name));
+  EXPECT_TRUE(t.SubKeys("Software").empty());
+}
+
 TEST(RegistryTree, SerializedFormKeepsAwkwardBytes) {
   reg::Tree t;
   std::string odd = "tab\there\nnew\\slash\r\x01 \xA4\x5C end";  // a Big5 character whose second byte is '\'
