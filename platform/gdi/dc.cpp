@@ -46,6 +46,8 @@ struct DcState {
   RECT clip{};
   PT pos{};
   int justifyExtra = 0, justifyBreaks = 0;
+  int stretchMode = BLACKONWHITE;
+  PT brushOrg{};
   HGDIOBJ font_ = nullptr, pen_ = nullptr, brush_ = nullptr, bitmap_ = DefaultBitmap();
 };
 
@@ -1138,6 +1140,93 @@ bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
   op.pixels = std::make_shared<const std::vector<std::uint32_t>>(*bm->pixels);
   op.source = {sx, sy, sx + sw, sy + sh};
   Emit(dest, std::move(op));
+  return true;
+}
+
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+  if (!Valid(dc)) return nullptr;
+  return CreateBitmap32(width, height, nullptr);
+}
+
+int SetStretchBltMode(HDC dc, int mode) {
+  if (!Valid(dc) || mode < BLACKONWHITE || mode > HALFTONE) return 0;
+  int prev = dc->st.stretchMode;
+  dc->st.stretchMode = mode;
+  return prev;
+}
+
+int GetStretchBltMode(HDC dc) { return Valid(dc) ? dc->st.stretchMode : 0; }
+
+bool SetBrushOrgEx(HDC dc, int x, int y, PT* old) {
+  if (!Valid(dc)) return false;
+  if (old) *old = dc->st.brushOrg;
+  dc->st.brushOrg = {x, y};
+  return true;
+}
+
+bool GetBrushOrgEx(HDC dc, PT* org) {
+  if (!Valid(dc) || !org) return false;
+  *org = dc->st.brushOrg;
+  return true;
+}
+
+namespace {
+// The selected bitmap of a memory context, or nullptr.
+GdiObject* DrawnBitmap(HDC dc) {
+  if (!Valid(dc) || dc->kind != DeviceContext::Memory) return nullptr;
+  GdiObject* bm = dc->st.bitmap_;
+  if (!bm || bm->stock || !bm->pixels) return nullptr;
+  return bm;
+}
+
+std::uint32_t ToArgb(COLORREF c) {
+  return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+COLORREF ToColorRef(std::uint32_t argb) {
+  return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
+}
+}  // namespace
+
+COLORREF GetPixel(HDC dc, int x, int y) {
+  GdiObject* bm = DrawnBitmap(dc);
+  if (!bm || x < 0 || y < 0 || x >= bm->bmWidth || y >= bm->bmHeight) return CLR_INVALID;
+  return ToColorRef((*bm->pixels)[static_cast<size_t>(y) * bm->bmWidth + x]);
+}
+
+bool ExtFloodFill(HDC dc, int x, int y, COLORREF color, unsigned type) {
+  GdiObject* bm = DrawnBitmap(dc);
+  if (!bm || x < 0 || y < 0 || x >= bm->bmWidth || y >= bm->bmHeight) return false;
+  if (dc->st.brushStyle == BS_NULL) return true;
+  auto& px = *bm->pixels;
+  const int w = bm->bmWidth, h = bm->bmHeight;
+  const std::uint32_t fill = ToArgb(dc->st.brushColor), edge = ToArgb(color) & 0xFFFFFFu;
+  auto inside = [&](size_t i) {
+    bool same = (px[i] & 0xFFFFFFu) == edge;
+    return type == FLOODFILLSURFACE ? same : !same;
+  };
+  size_t start = static_cast<size_t>(y) * w + x;
+  if (!inside(start)) return false;
+  // Four-way fill; a visited mark keeps it finite when the fill colour
+  // itself counts as inside.
+  std::vector<bool> seen(px.size(), false);
+  std::vector<size_t> todo{start};
+  seen[start] = true;
+  while (!todo.empty()) {
+    size_t i = todo.back();
+    todo.pop_back();
+    int cx = static_cast<int>(i % w), cy = static_cast<int>(i / w);
+    const int nx[] = {cx - 1, cx + 1, cx, cx}, ny[] = {cy, cy, cy - 1, cy + 1};
+    for (int k = 0; k < 4; ++k) {
+      if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= h) continue;
+      size_t j = static_cast<size_t>(ny[k]) * w + nx[k];
+      if (!seen[j] && inside(j)) {
+        seen[j] = true;
+        todo.push_back(j);
+      }
+    }
+    px[i] = fill;
+  }
   return true;
 }
 

@@ -173,6 +173,21 @@ bool GetBitmapPixels(HBITMAP bitmap, std::vector<std::uint32_t>& pixels);
 bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 DWORD rop);
 bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
+// A bitmap for a memory context of DC (32-bit, white).
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// Stretch mode and brush origin are kept per context.
+constexpr int BLACKONWHITE = 1, WHITEONBLACK = 2, COLORONCOLOR = 3, HALFTONE = 4;
+int SetStretchBltMode(HDC dc, int mode);  // the previous mode, 0 on failure
+int GetStretchBltMode(HDC dc);
+bool SetBrushOrgEx(HDC dc, int x, int y, PT* old);
+bool GetBrushOrgEx(HDC dc, PT* org);
+// Pixels of a memory context's bitmap.
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+COLORREF GetPixel(HDC dc, int x, int y);
+// Fills with the selected brush: FLOODFILLSURFACE over the area of COLOR
+// around the point, FLOODFILLBORDER up to a border of COLOR.
+constexpr unsigned FLOODFILLBORDER = 0, FLOODFILLSURFACE = 1;
+bool ExtFloodFill(HDC dc, int x, int y, COLORREF color, unsigned type);
 
 // Device-independent bitmaps (BI_RGB, 1, 4, 8, 24 or 32 bits a pixel; a
 // negative height is top-down). The source rectangle counts rows from the

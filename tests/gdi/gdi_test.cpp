@@ -663,3 +663,57 @@ TEST(CairoBackEnd, WrittenPagesDoNotStayInMemory) {
   ASSERT_GT(win::EndDoc(dc), 0);
   win::DeleteDC(dc);
 }
+
+namespace {
+
+TEST(MemoryBitmaps, FloodFillPixelsAndStretchMode) {
+  win::HDC screen = win::GetDC(nullptr);
+  win::HDC dc = win::CreateCompatibleDC(screen);
+  win::HBITMAP bm = win::CreateCompatibleBitmap(screen, 10, 10);
+  ASSERT_NE(bm, nullptr);
+  win::HGDIOBJ old = win::SelectObject(dc, bm);
+  EXPECT_EQ(win::GetPixel(dc, 0, 0), 0xFFFFFFu);  // white when made
+  EXPECT_EQ(win::GetPixel(dc, 10, 0), win::CLR_INVALID);
+  EXPECT_EQ(win::GetPixel(screen, 0, 0), win::CLR_INVALID);
+  // A black frame round 2..7; surface fills stay on their side of it.
+  win::HBRUSH black = win::CreateSolidBrush(0);
+  win::RECT frame{2, 2, 8, 8};
+  win::FrameRect(dc, &frame, black);
+  win::HBRUSH red = win::CreateSolidBrush(win::RGB(255, 0, 0));
+  win::HGDIOBJ oldBrush = win::SelectObject(dc, red);
+  EXPECT_TRUE(win::ExtFloodFill(dc, 4, 4, 0xFFFFFF, win::FLOODFILLSURFACE));
+  EXPECT_EQ(win::GetPixel(dc, 4, 4), win::RGB(255, 0, 0));
+  EXPECT_EQ(win::GetPixel(dc, 3, 6), win::RGB(255, 0, 0));
+  EXPECT_EQ(win::GetPixel(dc, 2, 4), 0u);
+  EXPECT_EQ(win::GetPixel(dc, 0, 0), 0xFFFFFFu);
+  // A point not of the surface colour fills nothing.
+  EXPECT_FALSE(win::ExtFloodFill(dc, 2, 2, 0xFFFFFF, win::FLOODFILLSURFACE));
+  // The same colour as the fill ends too.
+  EXPECT_TRUE(win::ExtFloodFill(dc, 4, 4, win::RGB(255, 0, 0), win::FLOODFILLSURFACE));
+  // Border fill: everything up to black, from outside the frame.
+  win::SelectObject(dc, black);
+  EXPECT_TRUE(win::ExtFloodFill(dc, 0, 0, 0, win::FLOODFILLBORDER));
+  EXPECT_EQ(win::GetPixel(dc, 9, 9), 0u);
+  EXPECT_EQ(win::GetPixel(dc, 4, 4), win::RGB(255, 0, 0));
+
+  EXPECT_EQ(win::GetStretchBltMode(dc), win::BLACKONWHITE);
+  EXPECT_EQ(win::SetStretchBltMode(dc, win::HALFTONE), win::BLACKONWHITE);
+  EXPECT_EQ(win::SetStretchBltMode(dc, 9), 0);
+  EXPECT_EQ(win::GetStretchBltMode(dc), win::HALFTONE);
+  win::PT org{};
+  EXPECT_TRUE(win::SetBrushOrgEx(dc, 3, 4, &org));
+  EXPECT_EQ(org.x, 0);
+  EXPECT_TRUE(win::GetBrushOrgEx(dc, &org));
+  EXPECT_EQ(org.x, 3);
+  EXPECT_EQ(org.y, 4);
+
+  win::SelectObject(dc, oldBrush);
+  win::SelectObject(dc, old);
+  win::DeleteObject(red);
+  win::DeleteObject(black);
+  win::DeleteObject(bm);
+  win::DeleteDC(dc);
+  win::ReleaseDC(nullptr, screen);
+}
+
+}  // namespace
