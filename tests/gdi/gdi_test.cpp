@@ -41,17 +41,6 @@ win::HFONT Font(const char* face, int height) {
   return win::CreateFontIndirectA(&lf);
 }
 
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 struct Deterministic {
   Deterministic() { gdi::SetDeterministicMetrics(true); }
   ~Deterministic() { gdi::SetDeterministicMetrics(false); }

@@ -1,5 +1,6 @@
 #include "testroot.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,17 @@ void WriteFile(const std::string& hostPath, const std::string& data) {
   fs::create_directories(fs::path(hostPath).parent_path());
   std::ofstream f(hostPath, std::ios::binary);
   f << data;
+}
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
 }
 
 std::string BinPath(const std::string& name) { return std::string(ZOLMET_BIN_DIR) + "/" + name; }

@@ -21,6 +21,8 @@ class TempRoot {
 
 std::string ReadFile(const std::string& hostPath);
 void WriteFile(const std::string& hostPath, const std::string& data);
+// Runs a shell command and returns what it printed on standard output.
+std::string Shell(const std::string& command);
 // The file name of a built program or library (next to the test programs).
 std::string BinPath(const std::string& name);
 
