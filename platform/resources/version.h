@@ -16,8 +16,6 @@
 
 namespace win {
 
-using UINT = unsigned int;
-
 constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;
 constexpr DWORD VS_FFI_STRUCVERSION = 0x00010000;
 constexpr DWORD VOS_NT_WINDOWS32 = 0x00040004;

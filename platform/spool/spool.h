@@ -11,10 +11,6 @@
 
 namespace win {
 
-using WORD = std::uint16_t;
-using LONG = std::int32_t;
-using BYTE = std::uint8_t;
-
 constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
 constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 

@@ -19,7 +19,6 @@ bool ForceDirectories(const std::string& winDir);
 // The Windows and system folders copied into BUFFER of SIZE characters:
 // the length without the NUL, or the size needed (NUL counted) when BUFFER
 // is too small, which is then left untouched.
-using UINT = unsigned int;
 UINT GetWindowsDirectory(char* buffer, UINT size);
 UINT GetSystemDirectory(char* buffer, UINT size);
 

@@ -7,6 +7,10 @@
 namespace win {
 
 using DWORD = std::uint32_t;
+using WORD = std::uint16_t;
+using BYTE = std::uint8_t;
+using LONG = std::int32_t;
+using UINT = unsigned int;
 using ULONG = std::uint32_t;
 
 constexpr DWORD ERROR_SUCCESS = 0;
