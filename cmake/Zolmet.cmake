@@ -1,5 +1,5 @@
-# Adds DIR itself when it has a CMakeLists.txt, else every direct child folder
-# that has one, so areas can be added without touching the top level.
+# Adds DIR itself when it has a CMakeLists.txt, else each child folder the
+# same way, so areas can be added without touching the top level.
 function(zolmet_add_subdirs dir)
   set(base ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
   if(NOT IS_DIRECTORY ${base})
@@ -14,6 +14,8 @@ function(zolmet_add_subdirs dir)
   foreach(child IN LISTS children)
     if(EXISTS ${base}/${child}/CMakeLists.txt)
       add_subdirectory(${base}/${child})
+    elseif(IS_DIRECTORY ${base}/${child})
+      zolmet_add_subdirs(${dir}/${child})
     endif()
   endforeach()
 endfunction()
@@ -33,8 +35,9 @@ function(zolmet_test)
   target_compile_definitions(${T_NAME} PRIVATE
     ZOLMET_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
     ZOLMET_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-  set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+  # Each case is a ctest entry of its own, so a failure or time-out names it.
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # zolmet_add_resources(TARGET

@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "platform/com/com.h"
+#include "tests/support/pty.h"
 
 namespace control_test {
+
+using testing_support::Pty;
 
 // Copies the built file NAME to WINPATH under the current system root.
 void Install(const std::string& name, const std::string& winPath);
@@ -20,25 +23,6 @@ void InstallFakeAdapters(const std::string& adapters);
 
 // The day's control log of KIND ("Zolmet.err", "Zolmet.debug"); '' when none.
 std::string ReadLog(const std::string& kind);
-
-// A pseudo-terminal whose slave stands for COM1 in the port map.
-class Pty {
- public:
-  Pty();
-  ~Pty();
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
-  const std::string& SlavePath() const { return slave_; }
-  // What has arrived, waiting until nothing more comes for QUIETMS.
-  std::string Read(int quietMs = 200);
-  int Master() const { return master_; }
-  int SlaveFd() const { return slaveFd_; }
-
- private:
-  int master_ = -1;
-  int slaveFd_ = -1;  // kept open so the line stays up between writers
-  std::string slave_;
-};
 
 struct RunResult {
   int exitCode = -1;

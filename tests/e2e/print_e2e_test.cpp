@@ -14,7 +14,7 @@
 #include "platform/process/clock.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/codepage.h"
-#include "tests/printdata/server.h"
+#include "tests/printclient/server.h"
 #include "tests/support/testroot.h"
 
 namespace fs = std::filesystem;

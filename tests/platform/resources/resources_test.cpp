@@ -71,7 +71,7 @@ class ResourcesTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ResourcesTest, RunningProgramFindsItsResourcesByNameInAnyCase) {
-  std::string sample = ReadFile(std::string(ZOLMET_SOURCE_DIR) + "/tests/platform/resources_sample.bin");
+  std::string sample = ReadFile(std::string(ZOLMET_SOURCE_DIR) + "/tests/platform/resources/resources_sample.bin");
   for (auto [name, type] : {std::pair{"Small", "BIN"}, {"SMALL", "bin"}, {"small", "Bin"}}) {
     win::HRSRC r = win::FindResource(nullptr, name, type);
     ASSERT_NE(r, nullptr) << name << " " << type;
@@ -147,7 +147,7 @@ TEST_F(ResourcesTest, LoadedLibraryHasItsOwnResourcesAndVersion) {
 
   win::HRSRC r = win::FindResource(byAddress, "small", "bin");
   ASSERT_NE(r, nullptr);
-  EXPECT_EQ(Bytes(byAddress, r), ReadFile(std::string(ZOLMET_SOURCE_DIR) + "/tests/platform/resources_lib.cpp"));
+  EXPECT_EQ(Bytes(byAddress, r), ReadFile(std::string(ZOLMET_SOURCE_DIR) + "/tests/platform/resources/resources_lib.cpp"));
   // A handle of another module is refused.
   EXPECT_EQ(win::LoadResource(nullptr, r), nullptr);
   EXPECT_EQ(win::FindResource(byAddress, "CHILD", "BIN"), nullptr);

@@ -4,7 +4,7 @@
 
 #include "platform/serial/serial.h"
 #include "platform/sysroot/files.h"
-#include "support.h"
+#include "tests/support/pty.h"
 #include "tests/support/testroot.h"
 
 TEST(SerialPorts, PortNamesInTheirWindowsSpellings) {
@@ -44,7 +44,7 @@ TEST(SerialPorts, ModeParameters) {
 
 TEST(SerialPorts, ModeSetsTheLineOnTheMappedDevice) {
   testing_support::TempRoot root;
-  control_test::Pty pty;
+  testing_support::Pty pty;
   EXPECT_EQ(serial::ShellExecuteMode("COM1: baud=9600 data=8 stop=1 parity=n"), 2u);  // no mode.com
   testing_support::WriteFile(root.Host("C:\\Windows\\System32\\mode.com"), "mode");
   termios before{};
@@ -65,7 +65,7 @@ TEST(SerialPorts, OpenAndWriteNeverBlock) {
   EXPECT_EQ(win::GetLastError(), win::ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(serial::OpenPort("NUL"), -1);
 
-  control_test::Pty pty;
+  testing_support::Pty pty;
   int fd = serial::OpenPort("COM1");
   ASSERT_GE(fd, 0);
   std::string chunk(1 << 16, 'x');
