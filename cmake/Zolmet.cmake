@@ -20,12 +20,21 @@ function(zolmet_add_subdirs dir)
   endforeach()
 endfunction()
 
-# zolmet_test(NAME name LABEL unit|e2e SOURCES ... LIBS ...)
+# zolmet_test(NAME name [LABEL unit|e2e] [THREADS] SOURCES ... LIBS ...)
 # One GoogleTest program per area; every case runs under ctest with the label.
+# THREADS marks a program of threaded tests: it also carries the label
+# "tsan" and belongs to the target zolmet_tsan_tests, which CI builds and
+# runs in a second tree under ThreadSanitizer.
 function(zolmet_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADS" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
+  endif()
+  if(T_THREADS)
+    list(APPEND T_LABEL tsan)
+    if(NOT TARGET zolmet_tsan_tests)
+      add_custom_target(zolmet_tsan_tests)
+    endif()
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
@@ -37,7 +46,10 @@ function(zolmet_test)
     ZOLMET_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   # Each case is a ctest entry of its own, so a failure or time-out names it.
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+                       PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
+  if(T_THREADS)
+    add_dependencies(zolmet_tsan_tests ${T_NAME})
+  endif()
 endfunction()
 
 # zolmet_add_resources(TARGET

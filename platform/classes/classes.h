@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/classes/filer.h"
@@ -73,6 +74,55 @@ void FreeAndNil(T*& p) {
   T* q = p;
   p = nullptr;
   if (q) q->Free();
+}
+
+// Frees an object through Free() (a unique_ptr deleter).
+struct TFreeObject {
+  void operator()(TObject* o) const {
+    if (o) o->Free();
+  }
+};
+
+// An owned class-library object: freed through Free(), never deleted
+// directly. Moving hands the object on; reset() frees it now.
+template <class T>
+class Owned {
+ public:
+  Owned() = default;
+  explicit Owned(T* p) : p_(p) {}
+  Owned(Owned&& o) noexcept : p_(o.release()) {}
+  Owned& operator=(Owned&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() { reset(); }
+
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  T& operator*() const { return *p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  // Gives the object up without freeing it.
+  T* release() {
+    T* q = p_;
+    p_ = nullptr;
+    return q;
+  }
+  // Frees the object held (the reference is cleared first) and holds P.
+  void reset(T* p = nullptr) {
+    T* q = p_;
+    p_ = p;
+    if (q) q->Free();
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+template <class T, class... Args>
+Owned<T> MakeOwned(Args&&... args) {
+  return Owned<T>(new T(std::forward<Args>(args)...));
 }
 
 // Checked conversion of an object to a class; nullptr when it is not one.

@@ -216,3 +216,20 @@ TEST(MethodPointer, AssignTestCompareCall) {
 }
 
 }  // namespace
+
+TEST(Component, OwnedFreesThroughFreeExactlyOnce) {
+  g_log.clear();
+  {
+    Owned<TProbe> a(new TProbe(nullptr, "a"));
+    Owned<TProbe> b = std::move(a);
+    EXPECT_FALSE(a);
+    EXPECT_TRUE(g_log.empty());
+    b.reset(new TProbe(nullptr, "c"));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"free a"}));
+    TProbe* kept = b.release();
+    EXPECT_EQ(g_log.size(), 1u);
+    b = Owned<TProbe>(kept);
+    EXPECT_EQ(b->label, "c");
+  }
+  EXPECT_EQ(g_log, (std::vector<std::string>{"free a", "free c"}));
+}
