@@ -216,8 +216,8 @@ std::string ArgText(const cls::TVarRec& v) {
   return {};
 }
 
-std::unique_ptr<TppResourceManager>& Instance() {
-  static std::unique_ptr<TppResourceManager> p;
+cls::Owned<TppResourceManager>& Instance() {
+  static cls::Owned<TppResourceManager> p;
   return p;
 }
 std::mutex g_instanceMutex;
@@ -288,17 +288,12 @@ CLS_IMPLEMENT_CLASS(TppResourceManager)
 
 TppResourceManager::TppResourceManager() = default;
 
-TppResourceManager::~TppResourceManager() { ReleaseModules(); }
-
 TppLanguageModule* TppResourceManager::LoadModule(const std::string& baseName) const {
   return TppLanguageModule::Load(baseName + "." + LanguageCode(language_));
 }
 
 void TppResourceManager::ReleaseModules() {
-  for (int i = 0; i < modules_.Count(); ++i) {
-    if (cls::TObject* o = modules_.Objects(i)) o->Free();
-    modules_.PutObject(i, nullptr);
-  }
+  for (int i = 0; i < modules_.Count(); ++i) modules_.PutObject(i, nullptr);  // frees the module
   loadedCount_ = 0;
 }
 
@@ -338,11 +333,8 @@ void TppResourceManager::AddModule(const std::string& baseName) {
 void TppResourceManager::RemoveModule(const std::string& baseName) {
   int i = modules_.IndexOf(baseName);
   if (i < 0) return;
-  if (cls::TObject* o = modules_.Objects(i)) {
-    o->Free();
-    --loadedCount_;
-  }
-  modules_.Delete(i);
+  if (modules_.Objects(i)) --loadedCount_;
+  modules_.Delete(i);  // frees the module
 }
 
 std::string TppResourceManager::LoadString(int id) const {
@@ -367,7 +359,7 @@ std::string TppResourceManager::LoadString(int id) const {
 
 TppResourceManager* GetResourceManager() {
   std::lock_guard<std::mutex> lock(g_instanceMutex);
-  if (!Instance()) Instance() = std::make_unique<TppResourceManager>();
+  if (!Instance()) Instance() = cls::MakeOwned<TppResourceManager>();
   return Instance().get();
 }
 

@@ -37,7 +37,6 @@ class TppResourceManager : public cls::TObject {
   CLS_DECLARE_CLASS(TppResourceManager, cls::TObject)
  public:
   TppResourceManager();
-  ~TppResourceManager() override;
 
   TppLanguageType Language() const { return language_; }
   // False, with the previous language and its modules kept, when a language
@@ -58,7 +57,7 @@ class TppResourceManager : public cls::TObject {
   TppLanguageModule* LoadModule(const std::string& baseName) const;
 
   TppLanguageType language_ = lgDefault;
-  cls::TStringList modules_;
+  cls::TStringList modules_{true};  // base names, owning their loaded modules
   int loadedCount_ = 0;
   bool loaded_ = false;
 };
