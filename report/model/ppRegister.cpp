@@ -8,29 +8,20 @@
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
-namespace {
-
 // The canvas's brush and pen styles, until platform/gdi describes them
 // beside their declarations.
-const cls::TTypeInfo* CanvasBrushStyles() {
+const cls::TTypeInfo* ppTypeInfoBrushStyle() {
   static_assert(static_cast<int>(gdi::TBrushStyle::bsDiagCross) == 7);
   static const cls::TTypeInfo* const info = cls::MakeEnumTypeInfoFromList(
       "TBrushStyle", "bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross");
   return info;
 }
-const cls::TTypeInfo* CanvasPenStyles() {
+const cls::TTypeInfo* ppTypeInfoPenStyle() {
   static_assert(static_cast<int>(gdi::TPenStyle::psInsideFrame) == 6);
   static const cls::TTypeInfo* const info = cls::MakeEnumTypeInfoFromList(
       "TPenStyle", "psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame");
   return info;
 }
-
-}  // namespace
-
-PP_STARTUP_TYPE(0, cls::TypeInfoBoolean())
-PP_STARTUP_TYPE(1, CanvasBrushStyles())
-PP_STARTUP_TYPE(2, CanvasPenStyles())
-PP_STARTUP_TYPE(3, cls::EnumTypeInfo<cls::TAlignment>())
 
 namespace {
 

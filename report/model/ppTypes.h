@@ -33,6 +33,7 @@ CLS_DECLARE_EXCEPTION(EParameterError, EPagewrightError);
 // prefix). ppRegisterModel() registers the start-up places 0 to
 // ppStartupEnumCount - 1 in order; types declared elsewhere take their place
 // with PP_STARTUP_TYPE. A place left empty or taken twice does not compile.
+// Example: PP_STARTUP_ENUM(26, TppUnitType, utScreenPixels, utInches, ...)
 
 constexpr int ppStartupEnumCount = 30;
 template <int Slot>
@@ -53,8 +54,14 @@ struct ppStartupEnum;  // static const cls::TTypeInfo* TypeInfo()
   CLS_ENUM_CLASS(Type, __VA_ARGS__)            \
   PP_STARTUP_TYPE(Slot, cls::EnumTypeInfo<Type>())
 
-// Places 0 to 3 (Boolean, the canvas's brush and pen styles, the class
-// library's alignment) are taken in ppRegister.cpp.
+// Places 0 to 3: Boolean, the canvas's brush and pen styles, the class
+// library's alignment.
+const cls::TTypeInfo* ppTypeInfoBrushStyle();
+const cls::TTypeInfo* ppTypeInfoPenStyle();
+PP_STARTUP_TYPE(0, cls::TypeInfoBoolean())
+PP_STARTUP_TYPE(1, ppTypeInfoBrushStyle())
+PP_STARTUP_TYPE(2, ppTypeInfoPenStyle())
+PP_STARTUP_TYPE(3, cls::EnumTypeInfo<cls::TAlignment>())
 PP_STARTUP_ENUM(4, TppBarCodeType, bcUPC_A, bcUPC_E, bcEAN_13, bcEAN_8, bcInt2of5, bcCode128, bcCode39, bcPostnet,
                 bcFIM, bcCodabar, bcMSI)
 PP_STARTUP_ENUM(5, TppBarCodeOrientation, orLeftToRight, orRightToLeft, orTopToBottom, orBottomToTop)
