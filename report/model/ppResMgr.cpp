@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -225,17 +226,19 @@ std::mutex g_instanceMutex;
 }  // namespace
 
 std::string LanguageCode(TppLanguageType language) {
-  static const char* const codes[] = {"dft", "dan", "nld", "eng", "fra", "deu", "ita",
-                                      "ptb", "ptg", "esp", "esm", "sve", "nor", "cst"};
-  unsigned i = static_cast<unsigned>(language);
-  return i < sizeof codes / sizeof codes[0] ? codes[i] : "";
+  // One per language, in the enumeration's order.
+  static constexpr const char* codes[] = {"dft", "dan", "nld", "eng", "fra", "deu", "ita",
+                                          "ptb", "ptg", "esp", "esm", "sve", "nor", "cst"};
+  static_assert(static_cast<int>(std::size(codes)) == cls::EnumCount<TppLanguageType>());
+  size_t i = static_cast<size_t>(language);
+  return i < std::size(codes) ? codes[i] : "";
 }
 
 // ---- TppLanguageModule ----
 
 CLS_IMPLEMENT_CLASS(TppLanguageModule)
 
-TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
+cls::Owned<TppLanguageModule> TppLanguageModule::Load(const std::string& fileName) {
   std::vector<std::string> candidates;
   if (fileName.find('\\') != std::string::npos || fileName.find(':') != std::string::npos) {
     candidates.push_back(fileName);
@@ -250,7 +253,7 @@ TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
     if (!win::FileExists(name)) continue;
     std::ifstream in(sysroot::HostPath(name), std::ios::binary);
     if (!in) continue;
-    auto* m = new TppLanguageModule();
+    auto m = cls::MakeOwned<TppLanguageModule>();
     std::string line;
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -274,7 +277,7 @@ TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
     }
     return m;
   }
-  return nullptr;
+  return {};
 }
 
 std::string TppLanguageModule::LoadString(int id) const {
@@ -288,7 +291,7 @@ CLS_IMPLEMENT_CLASS(TppResourceManager)
 
 TppResourceManager::TppResourceManager() = default;
 
-TppLanguageModule* TppResourceManager::LoadModule(const std::string& baseName) const {
+cls::Owned<TppLanguageModule> TppResourceManager::LoadModule(const std::string& baseName) const {
   return TppLanguageModule::Load(baseName + "." + LanguageCode(language_));
 }
 
@@ -300,9 +303,9 @@ void TppResourceManager::ReleaseModules() {
 void TppResourceManager::LoadModules() {
   ReleaseModules();
   for (int i = 0; i < modules_.Count(); ++i) {
-    TppLanguageModule* m = LoadModule(modules_[i]);
-    modules_.PutObject(i, m);
+    cls::Owned<TppLanguageModule> m = LoadModule(modules_[i]);
     if (m) ++loadedCount_;
+    modules_.PutObject(i, m.release());
   }
   loaded_ = true;
 }
@@ -325,9 +328,9 @@ bool TppResourceManager::SetLanguage(TppLanguageType language) {
 
 void TppResourceManager::AddModule(const std::string& baseName) {
   if (modules_.IndexOf(baseName) >= 0) return;
-  TppLanguageModule* m = LoadModule(baseName);
-  modules_.AddObject(baseName, m);
+  cls::Owned<TppLanguageModule> m = LoadModule(baseName);
   if (m) ++loadedCount_;
+  modules_.AddObject(baseName, m.release());
 }
 
 void TppResourceManager::RemoveModule(const std::string& baseName) {

@@ -25,7 +25,7 @@ class TppLanguageModule : public cls::TObject {
   // nullptr when the file is missing or unreadable. Windows file name; a
   // name without a folder is looked for beside the program, in the system
   // folder and in the Windows folder.
-  static TppLanguageModule* Load(const std::string& fileName);
+  static cls::Owned<TppLanguageModule> Load(const std::string& fileName);
   // Empty when the module has no such string.
   std::string LoadString(int id) const;
 
@@ -54,7 +54,7 @@ class TppResourceManager : public cls::TObject {
  private:
   void ReleaseModules();
   void LoadModules();
-  TppLanguageModule* LoadModule(const std::string& baseName) const;
+  cls::Owned<TppLanguageModule> LoadModule(const std::string& baseName) const;
 
   TppLanguageType language_ = lgDefault;
   cls::TStringList modules_{true};  // base names, owning their loaded modules
