@@ -83,8 +83,21 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
-  // Freed with delete alone: at least leave no dangling references behind.
-  if (!tornDown_) Teardown();
+  // Not freed through Free() (a stack object): let go of every link without
+  // notices or virtual calls, which belong in BeforeDestruction.
+  if (tornDown_) return;
+  tornDown_ = true;
+  for (TComponent* c : freeNotifies_) {
+    auto& theirs = c->freeNotifies_;
+    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  }
+  freeNotifies_.clear();
+  while (!components_.empty()) {
+    TComponent* c = components_.back();
+    RemoveOwned(c);
+    c->Free();
+  }
+  if (owner_) owner_->RemoveOwned(this);
 }
 
 void TComponent::BeforeDestruction() { Teardown(); }
@@ -239,6 +252,8 @@ void TStringList::Put(int i, const std::string& s) {
   items_[i].s = s;
 }
 
+TStringList::~TStringList() { Clear(); }
+
 TObject* TStringList::Objects(int i) const {
   Check(i);
   return items_[i].o;
@@ -246,7 +261,17 @@ TObject* TStringList::Objects(int i) const {
 
 void TStringList::PutObject(int i, TObject* o) {
   Check(i);
+  TObject* old = items_[i].o;
   items_[i].o = o;
+  if (ownsObjects_ && old && old != o) old->Free();
+}
+
+void TStringList::Clear() {
+  std::vector<Item> gone;
+  gone.swap(items_);
+  if (!ownsObjects_) return;
+  for (Item& it : gone)
+    if (it.o) it.o->Free();
 }
 
 int TStringList::CompareStrings(const std::string& a, const std::string& b) const {
@@ -294,7 +319,9 @@ void TStringList::InsertObject(int i, const std::string& s, TObject* o) {
 
 void TStringList::Delete(int i) {
   Check(i);
+  TObject* o = items_[i].o;
   items_.erase(items_.begin() + i);
+  if (ownsObjects_ && o) o->Free();
 }
 
 void TStringList::Exchange(int a, int b) {
@@ -356,7 +383,7 @@ void TStringList::SetValue(const std::string& name, const std::string& value) {
     Add(name + "=" + value);
   } else if (sorted_) {
     TObject* o = items_[i].o;
-    Delete(i);
+    items_.erase(items_.begin() + i);  // the object moves with its string
     AddObject(name + "=" + value, o);
   } else {
     items_[i].s = name + "=" + value;
@@ -370,7 +397,7 @@ void TStringList::AddStrings(const TStringList& other) {
 void TStringList::Assign(TPersistent* source) {
   if (auto* other = ObjectAs<TStringList>(source)) {
     if (other == this) return;
-    items_.clear();
+    Clear();
     AddStrings(*other);
     return;
   }
@@ -411,7 +438,7 @@ std::string TStringList::Text() const {
 }
 
 void TStringList::SetText(const std::string& text) {
-  items_.clear();
+  Clear();
   size_t i = 0;
   while (i < text.size()) {
     size_t start = i;
@@ -451,7 +478,7 @@ std::string TStringList::CommaText() const {
 }
 
 void TStringList::SetCommaText(const std::string& text) {
-  items_.clear();
+  Clear();
   size_t i = 0;
   auto skipSpace = [&] {
     while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') ++i;

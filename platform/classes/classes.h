@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -91,6 +92,9 @@ class Owned {
   Owned() = default;
   explicit Owned(T* p) : p_(p) {}
   Owned(Owned&& o) noexcept : p_(o.release()) {}
+  // An owned object of a descendant class becomes one of this class.
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  Owned(Owned<U>&& o) noexcept : p_(o.release()) {}
   Owned& operator=(Owned&& o) noexcept {
     if (this != &o) reset(o.release());
     return *this;
@@ -342,11 +346,19 @@ class TComponent : public TPersistent {
 };
 
 // Strings with attached objects, sorted or in insertion order; compares
-// with AnsiCompareText unless CaseSensitive.
+// with AnsiCompareText unless CaseSensitive. A list that owns its objects
+// frees them (through Free) when they are deleted, cleared, replaced by
+// PutObject, or when the list goes; it must not be given another list's
+// objects by Assign or AddStrings.
 class TStringList : public TPersistent {
   CLS_DECLARE_CLASS(TStringList, TPersistent)
  public:
   enum TDuplicates { dupIgnore, dupAccept, dupError };
+  TStringList() = default;
+  explicit TStringList(bool ownsObjects) : ownsObjects_(ownsObjects) {}
+  ~TStringList() override;
+  bool OwnsObjects() const { return ownsObjects_; }
+  void SetOwnsObjects(bool v) { ownsObjects_ = v; }
 
   int Count() const { return static_cast<int>(items_.size()); }
   const std::string& Strings(int i) const;
@@ -360,7 +372,7 @@ class TStringList : public TPersistent {
   void Insert(int i, const std::string& s) { InsertObject(i, s, nullptr); }
   void InsertObject(int i, const std::string& s, TObject* o);
   void Delete(int i);
-  void Clear() { items_.clear(); }
+  void Clear();
   void Exchange(int a, int b);
   void Move(int from, int to);
   int IndexOf(const std::string& s) const;
@@ -402,6 +414,7 @@ class TStringList : public TPersistent {
   bool sorted_ = false;
   bool caseSensitive_ = false;
   TDuplicates duplicates_ = dupIgnore;
+  bool ownsObjects_ = false;
 };
 
 }  // namespace cls

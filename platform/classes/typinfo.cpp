@@ -68,6 +68,21 @@ const TTypeInfo* TypeInfoString() {
 const TTypeInfo* MakeEnumTypeInfo(const std::string& name, std::vector<std::string> names) {
   return Keep(TTypeInfo{tkEnumeration, name, std::move(names)});
 }
+const TTypeInfo* MakeEnumTypeInfoFromList(const std::string& name, const std::string& valueList) {
+  std::vector<std::string> names;
+  std::string current;
+  auto flush = [&] {
+    if (!current.empty()) names.push_back(current);
+    current.clear();
+  };
+  for (char c : valueList) {
+    if (c == ',') flush();
+    else if (static_cast<unsigned char>(c) > ' ') current += c;
+  }
+  flush();
+  return MakeEnumTypeInfo(name, std::move(names));
+}
+
 const TTypeInfo* MakeClassTypeInfo(const std::string& name, TClass c) {
   TTypeInfo t{tkClass, name, {}};
   t.ClassType = c;

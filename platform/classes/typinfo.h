@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,8 +40,58 @@ const TTypeInfo* TypeInfoString();
 // A type description that lives as long as the process; the enumeration's
 // value names are given in order.
 const TTypeInfo* MakeEnumTypeInfo(const std::string& name, std::vector<std::string> names);
+// The same from the names as one comma-separated text ("mA, mB").
+const TTypeInfo* MakeEnumTypeInfoFromList(const std::string& name, const std::string& valueList);
 const TTypeInfo* MakeClassTypeInfo(const std::string& name, TClass c);
 const TTypeInfo* MakeMethodTypeInfo(const std::string& name);
+
+// ---- enumerations declared with their value names ----
+//
+// At namespace scope, CLS_ENUM(TppUnitType, utScreenPixels, utInches, ...)
+// declares the enumeration (one byte, values numbered from 0 in order, no
+// initialisers) and its type description, named as the type and holding the
+// value names in order; CLS_ENUM_CLASS declares a scoped one. The names are
+// written once, in the declaration.
+//   cls::EnumTypeInfo<T>()   the type description (made on first use)
+//   cls::EnumCount<T>()      the number of values (constexpr)
+//   cls::EnumName(v)         the value name; empty out of range
+//   cls::EnumValue<T>(name)  the value of a name (case-insensitive); -1 when none
+#define CLS_ENUM_DESCRIPTION_(Type, ...)                                                        \
+  inline const ::cls::TTypeInfo* TypeInfoOf(const Type*) {                                      \
+    static const ::cls::TTypeInfo* const info = ::cls::MakeEnumTypeInfoFromList(#Type, #__VA_ARGS__); \
+    return info;                                                                                \
+  }                                                                                             \
+  constexpr int EnumCountOf(const Type*) {                                                      \
+    using enum Type;                                                                            \
+    return static_cast<int>(std::initializer_list<Type>{__VA_ARGS__}.size());                   \
+  }
+#define CLS_ENUM(Type, ...)           \
+  enum Type : uint8_t { __VA_ARGS__ }; \
+  CLS_ENUM_DESCRIPTION_(Type, __VA_ARGS__)
+#define CLS_ENUM_CLASS(Type, ...)           \
+  enum class Type : uint8_t { __VA_ARGS__ }; \
+  CLS_ENUM_DESCRIPTION_(Type, __VA_ARGS__)
+
+// Found beside the enumeration's declaration (argument-dependent lookup).
+template <class E>
+const TTypeInfo* EnumTypeInfo() {
+  return TypeInfoOf(static_cast<const E*>(nullptr));
+}
+template <class E>
+constexpr int EnumCount() {
+  return EnumCountOf(static_cast<const E*>(nullptr));
+}
+template <class E>
+std::string EnumName(E value) {
+  return GetEnumName(EnumTypeInfo<E>(), static_cast<int64_t>(value));
+}
+template <class E>
+int EnumValue(const std::string& name) {
+  return static_cast<int>(GetEnumValue(EnumTypeInfo<E>(), name));
+}
+
+// The class library's text alignment.
+CLS_ENUM(TAlignment, taLeftJustify, taRightJustify, taCenter)
 
 // One published property. Getters and setters of the kind in use are set;
 // a property without a setter is read-only.

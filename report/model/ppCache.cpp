@@ -67,8 +67,8 @@ void TppCacheManager::BeforeDestruction() {
 
 void TppCacheManager::SetMemoryStreamLimit(int64_t bytes) {
   memoryLimit_ = bytes;
-  for (cls::TStream* s : streams_)
-    if (auto* m = cls::ObjectAs<cls::TMemoryStream>(s)) m->SetMaxSize(bytes);
+  for (auto& s : streams_)
+    if (auto* m = cls::ObjectAs<cls::TMemoryStream>(s.get())) m->SetMaxSize(bytes);
 }
 
 void TppCacheManager::AddCacheable(TppCacheable* cacheable) {
@@ -93,8 +93,8 @@ void TppCacheManager::RemoveCacheable(TppCacheable* cacheable) {
 void TppCacheManager::SetCacheables(const std::vector<TppCacheable*>& list) {
   Clear();
   for (TppCacheable* c : list) AddCacheable(c);
-  Dispatch(0, 0);
-  Dispatch(6, 0);
+  Dispatch(TppCacheOperation::coAttach, 0);
+  Dispatch(TppCacheOperation::coCount, 0);
 }
 
 void TppCacheManager::Reset() {
@@ -105,24 +105,24 @@ void TppCacheManager::Reset() {
 void TppCacheManager::Rebuild() {
   if (auto* r = dynamic_cast<IppCacheReport*>(report_))
     r->ForEachCacheObject([this](cls::TObject* o) { AddCacheable(cls::ObjectAs<TppCacheable>(o)); });
-  Dispatch(0, 0);
-  Dispatch(6, 0);
+  Dispatch(TppCacheOperation::coAttach, 0);
+  Dispatch(TppCacheOperation::coCount, 0);
 }
 
 void TppCacheManager::SavePage(int32_t pageIndex) {
-  Dispatch(1, pageIndex);
+  Dispatch(TppCacheOperation::coSave, pageIndex);
   if (pageIndex > highWaterPage_) highWaterPage_ = pageIndex;
 }
 
-void TppCacheManager::RestorePage(int32_t pageIndex) { Dispatch(2, pageIndex); }
+void TppCacheManager::RestorePage(int32_t pageIndex) { Dispatch(TppCacheOperation::coRestore, pageIndex); }
 
 void TppCacheManager::TruncateFrom(int32_t pageIndex) {
   if (highWaterPage_ == -1) return;
   if (pageIndex < 0) pageIndex = 0;  // everything goes; no page is saved then
-  if (resetOnTruncate_) Dispatch(3, pageIndex);
+  if (resetOnTruncate_) Dispatch(TppCacheOperation::coTruncate, pageIndex);
   for (int i = 0; i < sizeTable_.Count() && i < StreamCount(); ++i) {
     int64_t size = cls::StrToInt(sizeTable_[i]) * SharerCount(i) * static_cast<int64_t>(pageIndex);
-    cls::TStream* s = streams_[static_cast<size_t>(i)];
+    cls::TStream* s = streams_[static_cast<size_t>(i)].get();
     if (size < s->Size()) s->SetSize(size);  // cut only, never grown
   }
   // Pages never saved do not become saved by a cut beyond them.
@@ -130,14 +130,13 @@ void TppCacheManager::TruncateFrom(int32_t pageIndex) {
 }
 
 void TppCacheManager::Clear() {
-  Dispatch(4, 0);
+  Dispatch(TppCacheOperation::coClear, 0);
   highWaterPage_ = -1;
   while (cacheables_.Count() > 0) RemoveCacheable(cacheables_.Last());
-  for (cls::TStream* s : streams_) s->Free();
   streams_.clear();
   sizeTable_.Clear();
   sharers_.clear();
-  if (mode_ == 1) {
+  if (mode_ == TppCacheMode::cmFiles) {
     for (int i = 0; i < tempFileNames_.Count(); ++i)
       if (win::FileExists(tempFileNames_[i])) win::DeleteFile(tempFileNames_[i]);
     tempFileNames_.Clear();
@@ -146,7 +145,7 @@ void TppCacheManager::Clear() {
 
 void TppCacheManager::Position(TppCacheable* c) {
   int i = sizeTable_.IndexOf(cls::IntToStr(c->recordSize_));
-  c->stream_ = i >= 0 && i < StreamCount() ? streams_[static_cast<size_t>(i)] : nullptr;
+  c->stream_ = i >= 0 && i < StreamCount() ? streams_[static_cast<size_t>(i)].get() : nullptr;
   c->pageCount_ = highWaterPage_;
   c->count_ = i >= 0 ? SharerCount(i) : 0;
   int p = 0;
@@ -157,9 +156,9 @@ void TppCacheManager::Position(TppCacheable* c) {
   c->position_ = p;
 }
 
-cls::TStream* TppCacheManager::NewStream() {
-  if (mode_ == 0) {
-    auto* m = new cls::TMemoryStream();
+cls::Owned<cls::TStream> TppCacheManager::NewStream() {
+  if (mode_ == TppCacheMode::cmMemory) {
+    auto m = cls::MakeOwned<cls::TMemoryStream>();
     m->SetMaxSize(memoryLimit_);
     return m;
   }
@@ -167,7 +166,7 @@ cls::TStream* TppCacheManager::NewStream() {
   if (name.empty()) RaiseCacheError();
   tempFileNames_.Add(name);
   try {
-    return new cls::TFileStream(name, cls::fmCreate);
+    return cls::Owned<cls::TStream>(new cls::TFileStream(name, cls::fmCreate));
   } catch (const cls::EStreamError&) {
     RaiseCacheError();
   }
@@ -185,30 +184,31 @@ void TppCacheManager::StreamFor(TppCacheable* c) {
     i = sizeTable_.Count() - 1;
     c->position_ = 0;
   }
-  c->stream_ = streams_[static_cast<size_t>(i)];
+  c->stream_ = streams_[static_cast<size_t>(i)].get();
 }
 
-void TppCacheManager::Dispatch(int operation, int32_t pageIndex) {
+void TppCacheManager::Dispatch(TppCacheOperation operation, int32_t pageIndex) {
+  using enum TppCacheOperation;
   for (int i = 0; i < cacheables_.Count(); ++i) {
     TppCacheable* c = cacheables_[i];
     switch (operation) {
-      case 0: StreamFor(c); break;
-      case 1:
+      case coAttach: StreamFor(c); break;
+      case coSave:
         Position(c);
         c->SaveToCache(pageIndex);
         break;
-      case 2:
+      case coRestore:
         Position(c);
         c->RestoreFromCache(pageIndex);
         break;
-      case 3:
-      case 4:
+      case coTruncate:
+      case coClear:
         Position(c);
         c->ResetCache(pageIndex);
         c->pageCount_ = pageIndex - 1;
         break;
-      case 5: Position(c); break;
-      case 6: {
+      case coPosition: Position(c); break;
+      case coCount: {
         int k = sizeTable_.IndexOf(cls::IntToStr(c->recordSize_));
         c->count_ = k >= 0 ? SharerCount(k) : 0;
         break;
@@ -218,25 +218,23 @@ void TppCacheManager::Dispatch(int operation, int32_t pageIndex) {
 }
 
 void TppCacheManager::SwitchToFiles() {
-  if (mode_ == 1) RaiseCacheError();
-  mode_ = 1;
+  if (mode_ == TppCacheMode::cmFiles) RaiseCacheError();
+  mode_ = TppCacheMode::cmFiles;
   bool failed = false;
   for (size_t i = 0; i < streams_.size() && !failed; ++i) {
-    cls::TStream* file = nullptr;
+    cls::Owned<cls::TStream> file;
     try {
       file = NewStream();
-      file->CopyFrom(streams_[i], 0);
+      file->CopyFrom(streams_[i].get(), 0);
     } catch (const std::exception&) {
-      if (file) file->Free();
       failed = true;
       break;
     }
-    streams_[i]->Free();
-    streams_[i] = file;
-    file->Seek(0, cls::soEnd);
+    streams_[i] = std::move(file);  // the memory stream goes
+    streams_[i]->Seek(0, cls::soEnd);
   }
   // Also after a failure: no cacheable may keep a stream freed above.
-  Dispatch(5, 0);
+  Dispatch(TppCacheOperation::coPosition, 0);
   if (failed) RaiseCacheError();
 }
 

@@ -11,6 +11,20 @@
 
 class TppCacheManager;
 
+// What the manager does to each cacheable in turn (see TppCacheManager::Dispatch).
+enum class TppCacheOperation : uint8_t {
+  coAttach,    // attach it to the stream of its record size
+  coSave,      // position it, then SaveToCache
+  coRestore,   // position it, then RestoreFromCache
+  coTruncate,  // position it, then ResetCache; its page count becomes page - 1
+  coClear,     // the same as coTruncate, while the manager clears
+  coPosition,  // position it only
+  coCount,     // set its sharer count
+};
+
+// Where the caches are: in memory until it runs out, then in files.
+enum class TppCacheMode : uint8_t { cmMemory, cmFiles };
+
 class TppCacheable : public TppRelative {
   CLS_DECLARE_CLASS(TppCacheable, TppRelative)
  public:
@@ -70,10 +84,10 @@ class TppCacheManager : public TppCommunicator {
   int CacheableCount() const { return cacheables_.Count(); }
   TppCacheable* Cacheable(int i) const { return cacheables_[i]; }
   int StreamCount() const { return static_cast<int>(streams_.size()); }
-  cls::TStream* Stream(int i) const { return streams_[static_cast<size_t>(i)]; }
+  cls::TStream* Stream(int i) const { return streams_[static_cast<size_t>(i)].get(); }
   const cls::TStringList& TempFileNames() const { return tempFileNames_; }
   int32_t HighWaterPage() const { return highWaterPage_; }
-  bool FileMode() const { return mode_ == 1; }
+  bool FileMode() const { return mode_ == TppCacheMode::cmFiles; }
   bool ResetOnTruncate() const { return resetOnTruncate_; }
   void SetResetOnTruncate(bool v) { resetOnTruncate_ = v; }
   const std::string& TempDirectory() const { return tempDirectory_; }
@@ -89,23 +103,23 @@ class TppCacheManager : public TppCommunicator {
 
  private:
   void Rebuild();
-  void Dispatch(int operation, int32_t pageIndex);
+  void Dispatch(TppCacheOperation operation, int32_t pageIndex);
   void Position(TppCacheable* c);
   void StreamFor(TppCacheable* c);
   int SharerCount(int sizeIndex) const { return sharers_[static_cast<size_t>(sizeIndex)] + 1; }
-  cls::TStream* NewStream();
+  cls::Owned<cls::TStream> NewStream();
   void SwitchToFiles();
   [[noreturn]] void RaiseCacheError();
   void Forget(TppCacheable* c);
 
   cls::TStringList tempFileNames_;
-  std::vector<cls::TStream*> streams_;
+  std::vector<cls::Owned<cls::TStream>> streams_;
   cls::TPtrList<TppCacheable> cacheables_;
   int32_t highWaterPage_ = -1;
   std::string tempDirectory_;
   cls::TStringList sizeTable_;
   std::vector<int> sharers_;  // attached values of the size table
-  uint8_t mode_ = 0;
+  TppCacheMode mode_ = TppCacheMode::cmMemory;
   bool resetOnTruncate_ = true;
   cls::TComponent* report_ = nullptr;
   int64_t memoryLimit_ = 64ll * 1024 * 1024;

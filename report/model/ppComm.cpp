@@ -9,89 +9,9 @@
 CLS_IMPLEMENT_COMPONENT(TppCommunicator)
 
 std::string ppEventName(int eventId) {
-  switch (eventId) {
-    case 0: case 23: return "AfterPrint";
-    case 1: case 24: return "BeforePrint";
-    case 2: return "OnCancel";
-    case 3: return "OnCancelDialogCreate";
-    case 4: return "OnCancelDialogClose";
-    case 5: return "OnPreviewFormCreate";
-    case 6: return "OnPreviewFormClose";
-    case 7: return "OnPrintDialogCreate";
-    case 8: return "OnPrintDialogClose";
-    case 9: return "OnSaveText";
-    case 10: return "AfterAutoSearchDialogCreate";
-    case 11: return "OnAutoSearchDialogClose";
-    case 12: return "OnGetAutoSearchValues";
-    case 13: return "ReportStart";
-    case 14: return "ReportEnd";
-    case 15: return "OnEndColumn";
-    case 16: return "OnEndFirstPass";
-    case 17: return "OnEndPage";
-    case 18: return "OnEndSecondPass";
-    case 19: return "OnStartColumn";
-    case 20: return "OnStartFirstPass";
-    case 21: return "OnStartPage";
-    case 22: return "OnStartSecondPass";
-    case 25: return "AfterGenerate";
-    case 26: return "BeforeGenerate";
-    case 27: return "AfterGroupBreak";
-    case 28: return "BeforeGroupBreak";
-    case 29: return "BeforeHeader";
-    case 30: return "BeforeFooter";
-    case 31: return "OnGetBreakValue";
-    case 32: return "OnPrint";
-    case 33: return "OnCalc";
-    case 34: return "OnReset";
-    case 35: return "Traversal";
-    case 37: return "OnRecordPositionChange";
-    case 38: return "OnMasterRecordPositionChange";
-    case 39: return "OnTraversal";
-    case 40: return "OnGotoBookmark";
-    case 41: return "OnDataChange";
-    case 42: return "OnFirst";
-    case 43: return "OnNext";
-    case 44: return "OnPrior";
-    case 45: return "OnLast";
-    case 46: return "OnOpen";
-    case 47: return "OnClose";
-    case 48: return "CacheFull";
-    case 49: return "CacheError";
-    case 53: return "OnGetText";
-    case 66: return "AutoSearchFieldChange";
-    case 67: return "LookAheadChange";
-    case 68: return "GroupBreakReset";
-    case 69: return "OnGetPicture";
-    case 70: return "ReportPrepare";
-    case 71: return "ReportEngineReset";
-    case 72: return "BeforeAutoSearchDialogCreate";
-    case 73: return "BeforeClose";
-    case 84: return "OnDrawCommandCreate";
-    case 85: return "OnDrawCommandClick";
-    case 86: return "OnGetMemo";
-    case 87: return "OnNoData";
-    case 88: return "OnOutlineNodeCreate";
-    case 89: return "PrintJobEnd";
-    case 90: return "EngineGenerationEnd";
-    case 91: return "ReportGenerationStart";
-    case 92: return "BeforePageDraw";
-    case 93: return "AfterPageDraw";
-    case 94: return "OnPageChange";
-    case 95: return "OnPrintStateChange";
-    case 96: return "OnStatusChange";
-    case 97: return "ViewerReset";
-    case 98: return "DevicePageReceived";
-    case 99: return "PagePublished";
-    case 100: return "PageRequestProcessed";
-    case 101: return "OutlineEvent";
-    case 102: return "SearchPanelVisible";
-    case 103: return "SearchPanelToggled";
-    case 104: return "TextSearchEvent";
-    case 105: return "OnAssignPreviewFormSettings";
-    case 109: return "PublisherReset";
-    case 111: return "NameChanged";
-    default: return {};
-  }
+  for (const TppEventRow& row : ppEvents)
+    if (row.Id == eventId) return row.Name;
+  return {};
 }
 
 TppCommunicator::TppCommunicator(cls::TComponent* owner) : cls::TComponent(owner) {}
@@ -116,108 +36,78 @@ void TppCommunicator::BeforeDestruction() {
 void TppCommunicator::DropAllLinks() {
   // Links made while the notices went out, or kept by receivers that did
   // not let go, are dropped on both sides without further notices.
-  while (notifyList_ && notifyList_->Count() > 0) DropNotifyLink(notifyList_->Last());
-  delete notifyList_;
-  notifyList_ = nullptr;
+  while (notifyList_.Count() > 0) DropNotifyLink(notifyList_.Last());
   // Leave every event list this object is in, and forget the subscribers.
   while (!subscribedTo_.empty()) subscribedTo_.back()->DropSubscriber(this);
-  while (eventList_ && eventList_->Count() > 0) DropSubscriber(eventList_->Last());
-  delete eventList_;
-  eventList_ = nullptr;
+  while (eventList_.Count() > 0) DropSubscriber(eventList_.Last());
 }
 
 // ---- notification links ----
 
 void TppCommunicator::AddNotify(TppCommunicator* other) {
-  if (!other || other == this) return;
-  if (!notifyList_) notifyList_ = new cls::TPtrList<TppCommunicator>();
-  if (notifyList_->Contains(other)) return;
-  notifyList_->Add(other);
+  if (!other || other == this || notifyList_.Contains(other)) return;
+  notifyList_.Add(other);
   other->AddNotify(this);
 }
 
 void TppCommunicator::RemoveNotify(TppCommunicator* other) {
-  if (notifyList_ && other && notifyList_->Contains(other)) {
-    notifyList_->Remove(other);
+  if (other && notifyList_.Contains(other)) {
+    notifyList_.Remove(other);
     other->RemoveNotify(this);
-  }
-  if (notifyList_ && notifyList_->Count() == 0) {
-    delete notifyList_;
-    notifyList_ = nullptr;
   }
 }
 
 void TppCommunicator::DropNotifyLink(TppCommunicator* other) {
-  if (notifyList_) notifyList_->Remove(other);
-  if (other->notifyList_) {
-    other->notifyList_->Remove(this);
-    if (other->notifyList_->Count() == 0) {
-      delete other->notifyList_;
-      other->notifyList_ = nullptr;
-    }
-  }
+  notifyList_.Remove(other);
+  other->notifyList_.Remove(this);
 }
 
 void TppCommunicator::SendNotify(TppCommunicator* communicator, uint8_t operation) {
-  if (!notifyList_) return;
+  if (notifyList_.Count() == 0) return;
   // Last linked first. Receivers may unlink themselves or others (or free
   // them) meanwhile: each one is told once, and only while still linked.
   // An object made where a freed one was is not the one in the snapshot.
   std::vector<std::pair<TppCommunicator*, std::shared_ptr<bool>>> snapshot;
-  for (TppCommunicator* c : *notifyList_) snapshot.emplace_back(c, c->LifeToken());
+  for (TppCommunicator* c : notifyList_) snapshot.emplace_back(c, c->LifeToken());
   std::shared_ptr<bool> alive = LifeToken();
   for (size_t i = snapshot.size(); i-- > 0;) {
-    if (!*alive || !notifyList_) break;  // freed by a receiver, or no links left
+    if (!*alive || notifyList_.Count() == 0) break;  // freed by a receiver, or no links left
     auto& [c, token] = snapshot[i];
-    if (!*token || !notifyList_->Contains(c)) continue;
+    if (!*token || !notifyList_.Contains(c)) continue;
     c->Notify(communicator, operation);
   }
 }
 
 TppCommunicator* TppCommunicator::GetNotify(int index) const {
-  if (!notifyList_ || index < 0 || index >= notifyList_->Count()) return nullptr;
-  return (*notifyList_)[index];
+  if (index < 0 || index >= notifyList_.Count()) return nullptr;
+  return notifyList_[index];
 }
 
-int TppCommunicator::NotifyCount() const { return notifyList_ ? notifyList_->Count() : 0; }
+int TppCommunicator::NotifyCount() const { return notifyList_.Count(); }
 
 void TppCommunicator::Notify(TppCommunicator* communicator, uint8_t operation) {
   if (OnNotify) OnNotify(this, communicator, operation);
   if (operation == ppopRemove && communicator) {
-    if (notifyList_ && notifyList_->Contains(communicator)) {
-      notifyList_->Remove(communicator);
-      // The freed side empties its own list itself.
-      if (notifyList_->Count() == 0) {
-        delete notifyList_;
-        notifyList_ = nullptr;
-      }
-    }
-    if (eventList_ && eventList_->Contains(communicator)) DropSubscriber(communicator);
+    // The freed side empties its own list itself.
+    notifyList_.Remove(communicator);
+    if (eventList_.Contains(communicator)) DropSubscriber(communicator);
   }
 }
 
 // ---- events ----
 
 void TppCommunicator::DropSubscriber(TppCommunicator* subscriber) {
-  if (eventList_) {
-    eventList_->Remove(subscriber);
-    if (eventList_->Count() == 0) {
-      delete eventList_;
-      eventList_ = nullptr;
-    }
-  }
+  eventList_.Remove(subscriber);
   auto& back = subscriber->subscribedTo_;
   back.erase(std::remove(back.begin(), back.end(), this), back.end());
 }
 
 void TppCommunicator::AddEventNotify(TppCommunicator* subscriber) {
-  if (!subscriber) return;
-  if (!eventList_) eventList_ = new cls::TPtrList<TppCommunicator>();
-  if (eventList_->Contains(subscriber)) return;
+  if (!subscriber || eventList_.Contains(subscriber)) return;
   std::string key;
   subscriber->GetEventNotifySortKey(key);
   if (key.empty())
-    eventList_->Add(subscriber);
+    eventList_.Add(subscriber);
   else
     InsertEventNotifySorted(subscriber);
   subscriber->subscribedTo_.push_back(this);
@@ -226,7 +116,7 @@ void TppCommunicator::AddEventNotify(TppCommunicator* subscriber) {
 
 void TppCommunicator::InsertEventNotifySorted(TppCommunicator* subscriber) {
   cls::TStringList keys;
-  for (TppCommunicator* s : *eventList_) {
+  for (TppCommunicator* s : eventList_) {
     std::string k;
     s->GetEventNotifySortKey(k);
     keys.AddObject(k, s);
@@ -235,47 +125,47 @@ void TppCommunicator::InsertEventNotifySorted(TppCommunicator* subscriber) {
   subscriber->GetEventNotifySortKey(k);
   keys.AddObject(k, subscriber);
   keys.Sort();
-  eventList_->Clear();
-  for (int i = 0; i < keys.Count(); ++i) eventList_->Add(static_cast<TppCommunicator*>(keys.Objects(i)));
+  eventList_.Clear();
+  for (int i = 0; i < keys.Count(); ++i) eventList_.Add(static_cast<TppCommunicator*>(keys.Objects(i)));
 }
 
 void TppCommunicator::RemoveEventNotify(TppCommunicator* subscriber) {
-  if (!eventList_ || !subscriber || !eventList_->Contains(subscriber)) return;
+  if (!subscriber || !eventList_.Contains(subscriber)) return;
   DropSubscriber(subscriber);
   RemoveNotify(subscriber);
 }
 
 bool TppCommunicator::HasEventNotify(int eventId) const {
-  if (eventId < 0 || eventId >= 256 || !notifyList_) return false;
-  for (TppCommunicator* c : *notifyList_)
+  if (eventId < 0 || eventId >= 256) return false;
+  for (TppCommunicator* c : notifyList_)
     if (c->eventMask_.Contains(eventId)) return true;
   return false;
 }
 
-int TppCommunicator::EventNotifyCount() const { return eventList_ ? eventList_->Count() : 0; }
+int TppCommunicator::EventNotifyCount() const { return eventList_.Count(); }
 
 TppCommunicator* TppCommunicator::GetEventNotify(int index) const {
-  if (!eventList_ || index < 0 || index >= eventList_->Count()) return nullptr;
-  return (*eventList_)[index];
+  if (index < 0 || index >= eventList_.Count()) return nullptr;
+  return eventList_[index];
 }
 
 void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
-  if (!eventList_ || eventId < 0 || eventId >= 256) return;
+  if (eventList_.Count() == 0 || eventId < 0 || eventId >= 256) return;
   // Delivery in list order to the subscribers present when it began. A
   // subscriber may remove or add others while it receives: nobody gets the
   // event twice, nobody who left gets it, newcomers wait for the next one.
   // Each subscriber is known by its life token too: an object made where a
   // freed one was is a newcomer.
   std::unordered_map<TppCommunicator*, std::shared_ptr<bool>> pending;
-  for (TppCommunicator* c : *eventList_) pending.emplace(c, c->LifeToken());
+  for (TppCommunicator* c : eventList_) pending.emplace(c, c->LifeToken());
   std::shared_ptr<bool> alive = LifeToken();
   int pos = 0;
-  while (*alive && eventList_ && !pending.empty()) {
+  while (*alive && !pending.empty()) {
     TppCommunicator* next = nullptr;
     for (int pass = 0; pass < 2 && !next; ++pass) {
       int start = pass == 0 ? pos : 0;
-      for (int j = start; j < eventList_->Count(); ++j) {
-        TppCommunicator* c = (*eventList_)[j];
+      for (int j = start; j < eventList_.Count(); ++j) {
+        TppCommunicator* c = eventList_[j];
         auto it = pending.find(c);
         if (it != pending.end() && it->second == c->alive_) {
           next = c;

@@ -23,91 +23,108 @@ constexpr uint16_t pstDesignerOpen = 1;
 constexpr uint16_t pstRenameWhileReading = 32;
 constexpr uint16_t pstReadingTemplate = 128;
 
-// Event ids (0 to 255 can be delivered).
+// Every event, one row each: its id constant, its id (0 to 255 can be
+// delivered) and the name the scripting layer and the designer show.
+#define PP_EVENTS(X) \
+  X(ciProducerAfterPrint, 0, "AfterPrint") \
+  X(ciProducerBeforePrint, 1, "BeforePrint") \
+  X(ciProducerCancel, 2, "OnCancel") \
+  X(ciProducerCancelDialogCreate, 3, "OnCancelDialogCreate") \
+  X(ciProducerCancelDialogClose, 4, "OnCancelDialogClose") \
+  X(ciProducerPreviewFormCreate, 5, "OnPreviewFormCreate") \
+  X(ciProducerPreviewFormClose, 6, "OnPreviewFormClose") \
+  X(ciProducerPrintDialogCreate, 7, "OnPrintDialogCreate") \
+  X(ciProducerPrintDialogClose, 8, "OnPrintDialogClose") \
+  X(ciProducerSaveText, 9, "OnSaveText") \
+  X(ciReportAfterAutoSearchDialogCreate, 10, "AfterAutoSearchDialogCreate") \
+  X(ciReportAutoSearchDialogClose, 11, "OnAutoSearchDialogClose") \
+  X(ciReportGetAutoSearchValues, 12, "OnGetAutoSearchValues") \
+  X(ciEngineReportStart, 13, "ReportStart") \
+  X(ciEngineReportEnd, 14, "ReportEnd") \
+  X(ciReportEndColumn, 15, "OnEndColumn") \
+  X(ciReportEndFirstPass, 16, "OnEndFirstPass") \
+  X(ciReportEndPage, 17, "OnEndPage") \
+  X(ciReportEndSecondPass, 18, "OnEndSecondPass") \
+  X(ciReportStartColumn, 19, "OnStartColumn") \
+  X(ciReportStartFirstPass, 20, "OnStartFirstPass") \
+  X(ciReportStartPage, 21, "OnStartPage") \
+  X(ciReportStartSecondPass, 22, "OnStartSecondPass") \
+  X(ciBandAfterPrint, 23, "AfterPrint") \
+  X(ciBandBeforePrint, 24, "BeforePrint") \
+  X(ciBandAfterGenerate, 25, "AfterGenerate") \
+  X(ciBandBeforeGenerate, 26, "BeforeGenerate") \
+  X(ciGroupAfterGroupBreak, 27, "AfterGroupBreak") \
+  X(ciGroupBeforeGroupBreak, 28, "BeforeGroupBreak") \
+  X(ciGroupBeforeHeader, 29, "BeforeHeader") \
+  X(ciGroupBeforeFooter, 30, "BeforeFooter") \
+  X(ciGroupGetBreakValue, 31, "OnGetBreakValue") \
+  X(ciComponentPrint, 32, "OnPrint") \
+  X(ciComponentCalc, 33, "OnCalc") \
+  X(ciVariableReset, 34, "OnReset") \
+  X(ciEngineTraversal, 35, "Traversal") \
+  X(ciPipelineRecordPositionChange, 37, "OnRecordPositionChange") \
+  X(ciPipelineMasterRecordPositionChange, 38, "OnMasterRecordPositionChange") \
+  X(ciPipelineTraversal, 39, "OnTraversal") \
+  X(ciPipelineGotoBookmark, 40, "OnGotoBookmark") \
+  X(ciPipelineDataChange, 41, "OnDataChange") \
+  X(ciPipelineFirst, 42, "OnFirst") \
+  X(ciPipelineNext, 43, "OnNext") \
+  X(ciPipelinePrior, 44, "OnPrior") \
+  X(ciPipelineLast, 45, "OnLast") \
+  X(ciPipelineOpen, 46, "OnOpen") \
+  X(ciPipelineClose, 47, "OnClose") \
+  X(ciCacheFull, 48, "CacheFull") \
+  X(ciCacheError, 49, "CacheError") \
+  X(ciComponentGetText, 53, "OnGetText") \
+  X(ciReportAutoSearchFieldChange, 66, "AutoSearchFieldChange") \
+  X(ciLookAheadChange, 67, "LookAheadChange") \
+  X(ciGroupBreakReset, 68, "GroupBreakReset") \
+  X(ciImageGetPicture, 69, "OnGetPicture") \
+  X(ciReportPrepare, 70, "ReportPrepare") \
+  X(ciReportEngineReset, 71, "ReportEngineReset") \
+  X(ciReportBeforeAutoSearchDialogCreate, 72, "BeforeAutoSearchDialogCreate") \
+  X(ciPipelineBeforeClose, 73, "BeforeClose") \
+  X(ciComponentDrawCommandCreate, 84, "OnDrawCommandCreate") \
+  X(ciComponentDrawCommandClick, 85, "OnDrawCommandClick") \
+  X(ciMemoGetMemo, 86, "OnGetMemo") \
+  X(ciReportNoData, 87, "OnNoData") \
+  X(ciReportOutlineNodeCreate, 88, "OnOutlineNodeCreate") \
+  X(ciProducerPrintJobEnd, 89, "PrintJobEnd") \
+  X(ciEngineGenerationEnd, 90, "EngineGenerationEnd") \
+  X(ciReportGenerationStart, 91, "ReportGenerationStart") \
+  X(ciViewerBeforePageDraw, 92, "BeforePageDraw") \
+  X(ciViewerAfterPageDraw, 93, "AfterPageDraw") \
+  X(ciViewerPageChange, 94, "OnPageChange") \
+  X(ciViewerPrintStateChange, 95, "OnPrintStateChange") \
+  X(ciViewerStatusChange, 96, "OnStatusChange") \
+  X(ciViewerReset, 97, "ViewerReset") \
+  X(ciDevicePageReceived, 98, "DevicePageReceived") \
+  X(ciPublisherPagePublished, 99, "PagePublished") \
+  X(ciPublisherPageRequestProcessed, 100, "PageRequestProcessed") \
+  X(ciOutlineEvent, 101, "OutlineEvent") \
+  X(ciSearchPanelVisible, 102, "SearchPanelVisible") \
+  X(ciSearchPanelToggled, 103, "SearchPanelToggled") \
+  X(ciTextSearchEvent, 104, "TextSearchEvent") \
+  X(ciProducerAssignPreviewFormSettings, 105, "OnAssignPreviewFormSettings") \
+  X(ciPublisherReset, 109, "PublisherReset") \
+  X(ciNameChanged, 111, "NameChanged")
+
 enum : int {
-  ciProducerAfterPrint = 0,
-  ciProducerBeforePrint = 1,
-  ciProducerCancel = 2,
-  ciProducerCancelDialogCreate = 3,
-  ciProducerCancelDialogClose = 4,
-  ciProducerPreviewFormCreate = 5,
-  ciProducerPreviewFormClose = 6,
-  ciProducerPrintDialogCreate = 7,
-  ciProducerPrintDialogClose = 8,
-  ciProducerSaveText = 9,
-  ciReportAfterAutoSearchDialogCreate = 10,
-  ciReportAutoSearchDialogClose = 11,
-  ciReportGetAutoSearchValues = 12,
-  ciEngineReportStart = 13,
-  ciEngineReportEnd = 14,
-  ciReportEndColumn = 15,
-  ciReportEndFirstPass = 16,
-  ciReportEndPage = 17,
-  ciReportEndSecondPass = 18,
-  ciReportStartColumn = 19,
-  ciReportStartFirstPass = 20,
-  ciReportStartPage = 21,
-  ciReportStartSecondPass = 22,
-  ciBandAfterPrint = 23,
-  ciBandBeforePrint = 24,
-  ciBandAfterGenerate = 25,
-  ciBandBeforeGenerate = 26,
-  ciGroupAfterGroupBreak = 27,
-  ciGroupBeforeGroupBreak = 28,
-  ciGroupBeforeHeader = 29,
-  ciGroupBeforeFooter = 30,
-  ciGroupGetBreakValue = 31,
-  ciComponentPrint = 32,
-  ciComponentCalc = 33,
-  ciVariableReset = 34,
-  ciEngineTraversal = 35,
-  ciPipelineRecordPositionChange = 37,
-  ciPipelineMasterRecordPositionChange = 38,
-  ciPipelineTraversal = 39,
-  ciPipelineGotoBookmark = 40,
-  ciPipelineDataChange = 41,
-  ciPipelineFirst = 42,
-  ciPipelineNext = 43,
-  ciPipelinePrior = 44,
-  ciPipelineLast = 45,
-  ciPipelineOpen = 46,
-  ciPipelineClose = 47,
-  ciCacheFull = 48,
-  ciCacheError = 49,
-  ciComponentGetText = 53,
-  ciReportAutoSearchFieldChange = 66,
-  ciLookAheadChange = 67,
-  ciGroupBreakReset = 68,
-  ciImageGetPicture = 69,
-  ciReportPrepare = 70,
-  ciReportEngineReset = 71,
-  ciReportBeforeAutoSearchDialogCreate = 72,
-  ciPipelineBeforeClose = 73,
-  ciComponentDrawCommandCreate = 84,
-  ciComponentDrawCommandClick = 85,
-  ciMemoGetMemo = 86,
-  ciReportNoData = 87,
-  ciReportOutlineNodeCreate = 88,
-  ciProducerPrintJobEnd = 89,
-  ciEngineGenerationEnd = 90,
-  ciReportGenerationStart = 91,
-  ciViewerBeforePageDraw = 92,
-  ciViewerAfterPageDraw = 93,
-  ciViewerPageChange = 94,
-  ciViewerPrintStateChange = 95,
-  ciViewerStatusChange = 96,
-  ciViewerReset = 97,
-  ciDevicePageReceived = 98,
-  ciPublisherPagePublished = 99,
-  ciPublisherPageRequestProcessed = 100,
-  ciOutlineEvent = 101,
-  ciSearchPanelVisible = 102,
-  ciSearchPanelToggled = 103,
-  ciTextSearchEvent = 104,
-  ciProducerAssignPreviewFormSettings = 105,
-  ciPublisherReset = 109,
-  ciNameChanged = 111,
+#define PP_EVENT_ID_(Constant, Id, Name) Constant = Id,
+  PP_EVENTS(PP_EVENT_ID_)
+#undef PP_EVENT_ID_
 };
+
+struct TppEventRow {
+  int Id;
+  const char* Name;
+};
+inline constexpr TppEventRow ppEvents[] = {
+#define PP_EVENT_ROW_(Constant, Id, Name) {Id, Name},
+    PP_EVENTS(PP_EVENT_ROW_)
+#undef PP_EVENT_ROW_
+};
+
 // The name of an event id ("AfterPrint", "OnStartPage", ...); empty for an
 // id that no one sends.
 std::string ppEventName(int eventId);
@@ -194,8 +211,8 @@ class TppCommunicator : public cls::TComponent {
 
   cls::TObject* reportDesigner_ = nullptr;
   uint16_t stateFlags_ = 0;
-  cls::TPtrList<TppCommunicator>* notifyList_ = nullptr;
-  cls::TPtrList<TppCommunicator>* eventList_ = nullptr;
+  cls::TPtrList<TppCommunicator> notifyList_;
+  cls::TPtrList<TppCommunicator> eventList_;
   // Publishers whose event list holds this object.
   std::vector<TppCommunicator*> subscribedTo_;
   cls::TSet256 eventMask_;

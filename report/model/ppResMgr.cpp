@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -216,8 +217,8 @@ std::string ArgText(const cls::TVarRec& v) {
   return {};
 }
 
-std::unique_ptr<TppResourceManager>& Instance() {
-  static std::unique_ptr<TppResourceManager> p;
+cls::Owned<TppResourceManager>& Instance() {
+  static cls::Owned<TppResourceManager> p;
   return p;
 }
 std::mutex g_instanceMutex;
@@ -225,17 +226,19 @@ std::mutex g_instanceMutex;
 }  // namespace
 
 std::string LanguageCode(TppLanguageType language) {
-  static const char* const codes[] = {"dft", "dan", "nld", "eng", "fra", "deu", "ita",
-                                      "ptb", "ptg", "esp", "esm", "sve", "nor", "cst"};
-  unsigned i = static_cast<unsigned>(language);
-  return i < sizeof codes / sizeof codes[0] ? codes[i] : "";
+  // One per language, in the enumeration's order.
+  static constexpr const char* codes[] = {"dft", "dan", "nld", "eng", "fra", "deu", "ita",
+                                          "ptb", "ptg", "esp", "esm", "sve", "nor", "cst"};
+  static_assert(static_cast<int>(std::size(codes)) == cls::EnumCount<TppLanguageType>());
+  size_t i = static_cast<size_t>(language);
+  return i < std::size(codes) ? codes[i] : "";
 }
 
 // ---- TppLanguageModule ----
 
 CLS_IMPLEMENT_CLASS(TppLanguageModule)
 
-TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
+cls::Owned<TppLanguageModule> TppLanguageModule::Load(const std::string& fileName) {
   std::vector<std::string> candidates;
   if (fileName.find('\\') != std::string::npos || fileName.find(':') != std::string::npos) {
     candidates.push_back(fileName);
@@ -250,7 +253,7 @@ TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
     if (!win::FileExists(name)) continue;
     std::ifstream in(sysroot::HostPath(name), std::ios::binary);
     if (!in) continue;
-    auto* m = new TppLanguageModule();
+    auto m = cls::MakeOwned<TppLanguageModule>();
     std::string line;
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -274,7 +277,7 @@ TppLanguageModule* TppLanguageModule::Load(const std::string& fileName) {
     }
     return m;
   }
-  return nullptr;
+  return {};
 }
 
 std::string TppLanguageModule::LoadString(int id) const {
@@ -288,26 +291,21 @@ CLS_IMPLEMENT_CLASS(TppResourceManager)
 
 TppResourceManager::TppResourceManager() = default;
 
-TppResourceManager::~TppResourceManager() { ReleaseModules(); }
-
-TppLanguageModule* TppResourceManager::LoadModule(const std::string& baseName) const {
+cls::Owned<TppLanguageModule> TppResourceManager::LoadModule(const std::string& baseName) const {
   return TppLanguageModule::Load(baseName + "." + LanguageCode(language_));
 }
 
 void TppResourceManager::ReleaseModules() {
-  for (int i = 0; i < modules_.Count(); ++i) {
-    if (cls::TObject* o = modules_.Objects(i)) o->Free();
-    modules_.PutObject(i, nullptr);
-  }
+  for (int i = 0; i < modules_.Count(); ++i) modules_.PutObject(i, nullptr);  // frees the module
   loadedCount_ = 0;
 }
 
 void TppResourceManager::LoadModules() {
   ReleaseModules();
   for (int i = 0; i < modules_.Count(); ++i) {
-    TppLanguageModule* m = LoadModule(modules_[i]);
-    modules_.PutObject(i, m);
+    cls::Owned<TppLanguageModule> m = LoadModule(modules_[i]);
     if (m) ++loadedCount_;
+    modules_.PutObject(i, m.release());
   }
   loaded_ = true;
 }
@@ -330,19 +328,16 @@ bool TppResourceManager::SetLanguage(TppLanguageType language) {
 
 void TppResourceManager::AddModule(const std::string& baseName) {
   if (modules_.IndexOf(baseName) >= 0) return;
-  TppLanguageModule* m = LoadModule(baseName);
-  modules_.AddObject(baseName, m);
+  cls::Owned<TppLanguageModule> m = LoadModule(baseName);
   if (m) ++loadedCount_;
+  modules_.AddObject(baseName, m.release());
 }
 
 void TppResourceManager::RemoveModule(const std::string& baseName) {
   int i = modules_.IndexOf(baseName);
   if (i < 0) return;
-  if (cls::TObject* o = modules_.Objects(i)) {
-    o->Free();
-    --loadedCount_;
-  }
-  modules_.Delete(i);
+  if (modules_.Objects(i)) --loadedCount_;
+  modules_.Delete(i);  // frees the module
 }
 
 std::string TppResourceManager::LoadString(int id) const {
@@ -367,7 +362,7 @@ std::string TppResourceManager::LoadString(int id) const {
 
 TppResourceManager* GetResourceManager() {
   std::lock_guard<std::mutex> lock(g_instanceMutex);
-  if (!Instance()) Instance() = std::make_unique<TppResourceManager>();
+  if (!Instance()) Instance() = cls::MakeOwned<TppResourceManager>();
   return Instance().get();
 }
 

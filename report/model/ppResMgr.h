@@ -25,7 +25,7 @@ class TppLanguageModule : public cls::TObject {
   // nullptr when the file is missing or unreadable. Windows file name; a
   // name without a folder is looked for beside the program, in the system
   // folder and in the Windows folder.
-  static TppLanguageModule* Load(const std::string& fileName);
+  static cls::Owned<TppLanguageModule> Load(const std::string& fileName);
   // Empty when the module has no such string.
   std::string LoadString(int id) const;
 
@@ -37,7 +37,6 @@ class TppResourceManager : public cls::TObject {
   CLS_DECLARE_CLASS(TppResourceManager, cls::TObject)
  public:
   TppResourceManager();
-  ~TppResourceManager() override;
 
   TppLanguageType Language() const { return language_; }
   // False, with the previous language and its modules kept, when a language
@@ -55,10 +54,10 @@ class TppResourceManager : public cls::TObject {
  private:
   void ReleaseModules();
   void LoadModules();
-  TppLanguageModule* LoadModule(const std::string& baseName) const;
+  cls::Owned<TppLanguageModule> LoadModule(const std::string& baseName) const;
 
   TppLanguageType language_ = lgDefault;
-  cls::TStringList modules_;
+  cls::TStringList modules_{true};  // base names, owning their loaded modules
   int loadedCount_ = 0;
   bool loaded_ = false;
 };

@@ -24,42 +24,93 @@ CLS_DECLARE_EXCEPTION(EBackgroundPrintTimeoutError, EBackgroundPrintError);
 CLS_DECLARE_EXCEPTION(EParameterError, EPagewrightError);
 
 // ---- enumerations (one byte each, numbered from 0) ----
-// Scoped where two enumerations share a value prefix.
+//
+// Each is declared once with its value names (CLS_ENUM of platform/classes):
+//   PP_ENUM(Type, values...)                  not registered at start-up
+//   PP_STARTUP_ENUM(Slot, Type, values...)    the registry knows it from the
+//                                             start, at place Slot of its list
+// and the _CLASS forms for scoped ones (two enumerations sharing a value
+// prefix). ppRegisterModel() registers the start-up places 0 to
+// ppStartupEnumCount - 1 in order; types declared elsewhere take their place
+// with PP_STARTUP_TYPE. A place left empty or taken twice does not compile.
+// Example: PP_STARTUP_ENUM(26, TppUnitType, utScreenPixels, utInches, ...)
 
-enum class TppCollationType : uint8_t { ctANSI, ctASCII };
-enum TppBarCodeType : uint8_t { bcUPC_A, bcUPC_E, bcEAN_13, bcEAN_8, bcInt2of5, bcCode128, bcCode39, bcPostnet, bcFIM, bcCodabar, bcMSI };
-enum TppBarCodeOrientation : uint8_t { orLeftToRight, orRightToLeft, orTopToBottom, orBottomToTop };
-enum TppBreakType : uint8_t { btDataField, btCustomField };
-enum class TppCalcType : uint8_t { ctDate, ctDateTime, ctPrintDateTime, ctPageCount, ctPageSet, ctPageSetDesc, ctPageNo, ctPageNoDesc, ctTime, ctCustom };
-enum TppDataType : uint8_t { dtBoolean, dtDate, dtTime, dtDateTime, dtInteger, dtSingle, dtDouble, dtExtended, dtCurrency, dtChar, dtString, dtVariant, dtLongint, dtBLOB, dtMemo, dtGraphic, dtNotKnown, dtLargeInt };
-enum TppDBCalcType : uint8_t { dcCount, dcSum, dcMinimum, dcMaximum, dcAverage };
-enum TppDuplexType : uint8_t { dpNone, dpHorizontal, dpVertical };
-enum class TppFileType : uint8_t { ftComma, ftTab, ftFixedLength, ftCustom };
-enum class TppFormatType : uint8_t { ftBinary, ftASCII };
-enum TppLanguageType : uint8_t { lgDefault, lgDanish, lgDutch, lgEnglish, lgFrench, lgGerman, lgItalian, lgPortugueseBrazil, lgPortuguese, lgSpanish, lgSpanishMexico, lgSwedish, lgNorwegian, lgCustom };
-enum TppLinePositionType : uint8_t { lpTop, lpBottom, lpLeft, lpRight };
-enum TppLineStyleType : uint8_t { lsSingle, lsDouble };
-enum TppNoDataBehaviorType : uint8_t { ndMessageDialog, ndMessageOnPage, ndBlankPage, ndBlankReport };
-enum TppOutlineNodeType : uint8_t { ntRoot, ntReport, ntSubReport, ntGroup, ntPage, ntNoOutline, ntOther };
-enum class TppPageSettingType : uint8_t { psAll, psPageList, psSinglePage, psFirstPage, psLastPage, psPageRange };
-enum TppPageRangeType : uint8_t { prAll, prOddPages, prEvenPages };
-enum class TppPassSettingType : uint8_t { psOnePass, psTwoPass };
-enum TppPrintBehaviorType : uint8_t { pbChild, pbSection, pbFixed };
-enum TppPrintHeightType : uint8_t { phStatic, phDynamic };
-enum TppRangeBeginType : uint8_t { rbFirstRecord, rbLastRecord, rbCurrentRecord };
-enum TppRangeEndType : uint8_t { reFirstRecord, reLastRecord, reCurrentRecord, reCount };
-enum TppSaveToType : uint8_t { stDatabase, stFile };
-enum class TppSearchOperatorType : uint8_t { soEqual, soNotEqual, soLessThan, soLessThanOrEqualTo, soGreaterThan, soGreaterThanOrEqualTo, soLike, soNotLike, soBetween, soNotBetween, soInList, soNotInList, soBlank, soNotBlank };
-enum class TppSortOrderType : uint8_t { soAscending, soDescending };
-enum TppUnitType : uint8_t { utScreenPixels, utInches, utMillimeters, utPrinterPixels, utMMThousandths };
-enum TppVarEventType : uint8_t { veTraversal, veDataPipelineTraversal, vePageStart, vePageEnd, veColumnStart, veColumnEnd, veReportStart, veReportEnd, veGroupStart, veGroupEnd, veGroupBeforeHeader, veGroupBeforeFooter };
-enum TppVarType : uint8_t { vtDate, vtDateTime, vtDocumentName, vtPrintDateTime, vtPageCount, vtPageSet, vtPageSetDesc, vtPageNo, vtPageNoDesc, vtTime };
-enum TppTextAlignment : uint8_t { taLeftJustified, taRightJustified, taCentered, taFullJustified };
-enum TppZoomSettingType : uint8_t { zsWholePage, zsPageWidth, zs100Percent, zsPercentage };
-enum TppVerticalScrollEventType : uint8_t { vsLineUp, vsLineDown, vsPageUp, vsPageDown, vsThumbPos, vsThumbTrack, vsTop, vsBottom, vsEndScroll };
-enum TppHorizontalScrollEventType : uint8_t { hsLineLeft, hsLineRight, hsPageLeft, hsPageRight, hsThumbPos, hsThumbTrack, hsLeft, hsRight, hsEndScroll };
+constexpr int ppStartupEnumCount = 30;
+template <int Slot>
+struct ppStartupEnum;  // static const cls::TTypeInfo* TypeInfo()
+
+#define PP_STARTUP_TYPE(Slot, TypeInfoExpression)                                         \
+  template <>                                                                             \
+  struct ppStartupEnum<Slot> {                                                            \
+    static_assert((Slot) >= 0 && (Slot) < ppStartupEnumCount, "no such start-up place"); \
+    static const cls::TTypeInfo* TypeInfo() { return TypeInfoExpression; }               \
+  };
+#define PP_ENUM(Type, ...) CLS_ENUM(Type, __VA_ARGS__)
+#define PP_ENUM_CLASS(Type, ...) CLS_ENUM_CLASS(Type, __VA_ARGS__)
+#define PP_STARTUP_ENUM(Slot, Type, ...) \
+  CLS_ENUM(Type, __VA_ARGS__)            \
+  PP_STARTUP_TYPE(Slot, cls::EnumTypeInfo<Type>())
+#define PP_STARTUP_ENUM_CLASS(Slot, Type, ...) \
+  CLS_ENUM_CLASS(Type, __VA_ARGS__)            \
+  PP_STARTUP_TYPE(Slot, cls::EnumTypeInfo<Type>())
+
+// Places 0 to 3: Boolean, the canvas's brush and pen styles, the class
+// library's alignment.
+const cls::TTypeInfo* ppTypeInfoBrushStyle();
+const cls::TTypeInfo* ppTypeInfoPenStyle();
+PP_STARTUP_TYPE(0, cls::TypeInfoBoolean())
+PP_STARTUP_TYPE(1, ppTypeInfoBrushStyle())
+PP_STARTUP_TYPE(2, ppTypeInfoPenStyle())
+PP_STARTUP_TYPE(3, cls::EnumTypeInfo<cls::TAlignment>())
+PP_STARTUP_ENUM(4, TppBarCodeType, bcUPC_A, bcUPC_E, bcEAN_13, bcEAN_8, bcInt2of5, bcCode128, bcCode39, bcPostnet,
+                bcFIM, bcCodabar, bcMSI)
+PP_STARTUP_ENUM(5, TppBarCodeOrientation, orLeftToRight, orRightToLeft, orTopToBottom, orBottomToTop)
+PP_STARTUP_ENUM(6, TppBreakType, btDataField, btCustomField)
+PP_STARTUP_ENUM_CLASS(7, TppCalcType, ctDate, ctDateTime, ctPrintDateTime, ctPageCount, ctPageSet, ctPageSetDesc,
+                      ctPageNo, ctPageNoDesc, ctTime, ctCustom)
+PP_STARTUP_ENUM(8, TppDataType, dtBoolean, dtDate, dtTime, dtDateTime, dtInteger, dtSingle, dtDouble, dtExtended,
+                dtCurrency, dtChar, dtString, dtVariant, dtLongint, dtBLOB, dtMemo, dtGraphic, dtNotKnown, dtLargeInt)
+PP_STARTUP_ENUM(9, TppDBCalcType, dcCount, dcSum, dcMinimum, dcMaximum, dcAverage)
+PP_STARTUP_ENUM(10, TppDuplexType, dpNone, dpHorizontal, dpVertical)
+PP_STARTUP_ENUM_CLASS(11, TppFileType, ftComma, ftTab, ftFixedLength, ftCustom)
+PP_STARTUP_ENUM_CLASS(12, TppFormatType, ftBinary, ftASCII)
+PP_STARTUP_ENUM(13, TppLanguageType, lgDefault, lgDanish, lgDutch, lgEnglish, lgFrench, lgGerman, lgItalian,
+                lgPortugueseBrazil, lgPortuguese, lgSpanish, lgSpanishMexico, lgSwedish, lgNorwegian, lgCustom)
+PP_STARTUP_ENUM(14, TppLinePositionType, lpTop, lpBottom, lpLeft, lpRight)
+PP_STARTUP_ENUM(15, TppLineStyleType, lsSingle, lsDouble)
+PP_STARTUP_ENUM_CLASS(16, TppPassSettingType, psOnePass, psTwoPass)
+PP_STARTUP_ENUM(17, TppPrintBehaviorType, pbChild, pbSection, pbFixed)
+PP_STARTUP_ENUM(18, TppPrintHeightType, phStatic, phDynamic)
+PP_STARTUP_ENUM(19, TppRangeBeginType, rbFirstRecord, rbLastRecord, rbCurrentRecord)
+PP_STARTUP_ENUM(20, TppRangeEndType, reFirstRecord, reLastRecord, reCurrentRecord, reCount)
+PP_STARTUP_ENUM(21, TppSaveToType, stDatabase, stFile)
+PP_STARTUP_ENUM_CLASS(22, TppSearchOperatorType, soEqual, soNotEqual, soLessThan, soLessThanOrEqualTo, soGreaterThan,
+                      soGreaterThanOrEqualTo, soLike, soNotLike, soBetween, soNotBetween, soInList, soNotInList,
+                      soBlank, soNotBlank)
+// The shape components' shapes (the class library's type).
+PP_STARTUP_ENUM_CLASS(23, TShapeType, stRectangle, stSquare, stRoundRect, stRoundSquare, stEllipse, stCircle)
+PP_STARTUP_ENUM_CLASS(24, TppSortOrderType, soAscending, soDescending)
+PP_STARTUP_ENUM(25, TppTextAlignment, taLeftJustified, taRightJustified, taCentered, taFullJustified)
+PP_STARTUP_ENUM(26, TppUnitType, utScreenPixels, utInches, utMillimeters, utPrinterPixels, utMMThousandths)
+PP_STARTUP_ENUM(27, TppVarEventType, veTraversal, veDataPipelineTraversal, vePageStart, vePageEnd, veColumnStart,
+                veColumnEnd, veReportStart, veReportEnd, veGroupStart, veGroupEnd, veGroupBeforeHeader,
+                veGroupBeforeFooter)
+PP_STARTUP_ENUM(28, TppVarType, vtDate, vtDateTime, vtDocumentName, vtPrintDateTime, vtPageCount, vtPageSet,
+                vtPageSetDesc, vtPageNo, vtPageNoDesc, vtTime)
 // The platform printer's orientation.
-enum TPrinterOrientation : uint8_t { poPortrait, poLandscape };
+PP_STARTUP_ENUM(29, TPrinterOrientation, poPortrait, poLandscape)
+
+PP_ENUM_CLASS(TppCollationType, ctANSI, ctASCII)
+PP_ENUM(TppNoDataBehaviorType, ndMessageDialog, ndMessageOnPage, ndBlankPage, ndBlankReport)
+PP_ENUM(TppOutlineNodeType, ntRoot, ntReport, ntSubReport, ntGroup, ntPage, ntNoOutline, ntOther)
+PP_ENUM_CLASS(TppPageSettingType, psAll, psPageList, psSinglePage, psFirstPage, psLastPage, psPageRange)
+PP_ENUM(TppPageRangeType, prAll, prOddPages, prEvenPages)
+// The preview registers these when it comes.
+PP_ENUM(TppZoomSettingType, zsWholePage, zsPageWidth, zs100Percent, zsPercentage)
+PP_ENUM(TppVerticalScrollEventType, vsLineUp, vsLineDown, vsPageUp, vsPageDown, vsThumbPos, vsThumbTrack, vsTop,
+        vsBottom, vsEndScroll)
+PP_ENUM(TppHorizontalScrollEventType, hsLineLeft, hsLineRight, hsPageLeft, hsPageRight, hsThumbPos, hsThumbTrack,
+        hsLeft, hsRight, hsEndScroll)
 
 // A small set of enumeration values.
 template <class E>
@@ -87,67 +138,26 @@ class TppSet {
 };
 using TppNoDataBehaviors = TppSet<TppNoDataBehaviorType>;
 
-// Type descriptions (value names in order) of the enumerations.
-template <class E>
-const cls::TTypeInfo* ppEnumTypeInfo();
-#define PP_ENUM_TYPEINFO(Type)          \
-  const cls::TTypeInfo* TypeInfo##Type(); \
-  template <>                           \
-  inline const cls::TTypeInfo* ppEnumTypeInfo<Type>() { return TypeInfo##Type(); }
-PP_ENUM_TYPEINFO(TppCollationType)
-PP_ENUM_TYPEINFO(TppBarCodeType)
-PP_ENUM_TYPEINFO(TppBarCodeOrientation)
-PP_ENUM_TYPEINFO(TppBreakType)
-PP_ENUM_TYPEINFO(TppCalcType)
-PP_ENUM_TYPEINFO(TppDataType)
-PP_ENUM_TYPEINFO(TppDBCalcType)
-PP_ENUM_TYPEINFO(TppDuplexType)
-PP_ENUM_TYPEINFO(TppFileType)
-PP_ENUM_TYPEINFO(TppFormatType)
-PP_ENUM_TYPEINFO(TppLanguageType)
-PP_ENUM_TYPEINFO(TppLinePositionType)
-PP_ENUM_TYPEINFO(TppLineStyleType)
-PP_ENUM_TYPEINFO(TppNoDataBehaviorType)
-PP_ENUM_TYPEINFO(TppOutlineNodeType)
-PP_ENUM_TYPEINFO(TppPageSettingType)
-PP_ENUM_TYPEINFO(TppPageRangeType)
-PP_ENUM_TYPEINFO(TppPassSettingType)
-PP_ENUM_TYPEINFO(TppPrintBehaviorType)
-PP_ENUM_TYPEINFO(TppPrintHeightType)
-PP_ENUM_TYPEINFO(TppRangeBeginType)
-PP_ENUM_TYPEINFO(TppRangeEndType)
-PP_ENUM_TYPEINFO(TppSaveToType)
-PP_ENUM_TYPEINFO(TppSearchOperatorType)
-PP_ENUM_TYPEINFO(TppSortOrderType)
-PP_ENUM_TYPEINFO(TppUnitType)
-PP_ENUM_TYPEINFO(TppVarEventType)
-PP_ENUM_TYPEINFO(TppVarType)
-PP_ENUM_TYPEINFO(TppTextAlignment)
-PP_ENUM_TYPEINFO(TppZoomSettingType)
-PP_ENUM_TYPEINFO(TppVerticalScrollEventType)
-PP_ENUM_TYPEINFO(TppHorizontalScrollEventType)
-PP_ENUM_TYPEINFO(TPrinterOrientation)
-#undef PP_ENUM_TYPEINFO
-
-// The value name of an enumeration value, and the value of a name (-1 when
+// The type description of an enumeration (value names in order), the value
+// name of a value (empty out of range) and the value of a name (-1 when
 // none, case-insensitive).
 template <class E>
+const cls::TTypeInfo* ppEnumTypeInfo() {
+  return cls::EnumTypeInfo<E>();
+}
+template <class E>
 std::string ppEnumName(E value) {
-  return cls::GetEnumName(ppEnumTypeInfo<E>(), static_cast<int64_t>(value));
+  return cls::EnumName(value);
 }
 template <class E>
 int ppEnumValue(const std::string& name) {
-  return static_cast<int>(cls::GetEnumValue(ppEnumTypeInfo<E>(), name));
+  return cls::EnumValue<E>(name);
 }
-
-// Type descriptions of the class library's and the printer's enumerations
-// that the registry names: TBrushStyle, TPenStyle, TAlignment, TShapeType,
-// TPrinterOrientation.
-const cls::TTypeInfo* ppPlatformEnumTypeInfo(const std::string& typeName);
 
 // ---- enumeration registry ----
 
-// Replaces the description of a name already present, else appends.
+// Created on first use, empty until ppRegisterModel() enters the start-up
+// types. Replaces the description of a name already present, else appends.
 void RegisterEnumType(const std::string& typeName, const cls::TTypeInfo* description);
 void UnregisterEnumType(const std::string& typeName);
 // The description registered under the name (case-insensitive), or nullptr.

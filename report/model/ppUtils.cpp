@@ -24,7 +24,7 @@ int32_t ToInt32(double v) {
 
 double ScreenPPI() { return cls::Screen().PixelsPerInch; }
 
-double PrinterPPI(int direction, cls::TObject* printer) {
+double PrinterPPI(TppDirection direction, cls::TObject* printer) {
   if (auto* p = dynamic_cast<IppPrinterMetrics*>(printer)) {
     int x = 0, y = 0;
     p->GetPixelsPerInch(x, y);
@@ -43,7 +43,7 @@ double ppNint(double x) {
   return r;
 }
 
-float ConvertFromMMThousandths(int32_t value, TppUnitType unit, int direction, cls::TObject* printer) {
+float ConvertFromMMThousandths(int32_t value, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   double v = value;
   switch (unit) {
     case utScreenPixels: return static_cast<float>(ppNint(v / 1000 * K * ScreenPPI()));
@@ -55,7 +55,7 @@ float ConvertFromMMThousandths(int32_t value, TppUnitType unit, int direction, c
   return 0;
 }
 
-int32_t ConvertToMMThousandths(float value, TppUnitType unit, int direction, cls::TObject* printer) {
+int32_t ConvertToMMThousandths(float value, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   double v = value;
   switch (unit) {
     case utScreenPixels: return ToInt32(ppNint(v / ScreenPPI() / K * 1000));
@@ -67,18 +67,18 @@ int32_t ConvertToMMThousandths(float value, TppUnitType unit, int direction, cls
   return 0;
 }
 
-float ConvertFromScreenPixels(int32_t pixels, TppUnitType unit, int direction, cls::TObject* printer) {
+float ConvertFromScreenPixels(int32_t pixels, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   return ConvertFromMMThousandths(
       ConvertToMMThousandths(static_cast<float>(pixels), utScreenPixels, direction, printer), unit, direction,
       printer);
 }
 
-int32_t ConvertToScreenPixels(float value, TppUnitType unit, int direction, cls::TObject* printer) {
+int32_t ConvertToScreenPixels(float value, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   return ToInt32(std::trunc(ConvertFromMMThousandths(ConvertToMMThousandths(value, unit, direction, printer),
                                                      utScreenPixels, direction, printer)));
 }
 
-float FromTenthsMM(int32_t value, TppUnitType unit, int direction, cls::TObject* printer) {
+float FromTenthsMM(int32_t value, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   int64_t th = static_cast<int64_t>(value) * 100;
   int32_t thousandths = ToInt32(static_cast<double>(th));
   switch (unit) {
@@ -94,7 +94,7 @@ float FromTenthsMM(int32_t value, TppUnitType unit, int direction, cls::TObject*
   return 0;
 }
 
-int32_t ToTenthsMM(float value, TppUnitType unit, int direction, cls::TObject* printer) {
+int32_t ToTenthsMM(float value, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   switch (unit) {
     case utScreenPixels:
     case utPrinterPixels: return ConvertToMMThousandths(value, unit, direction, printer) / 100;
@@ -116,7 +116,7 @@ std::string ppFixDecimalSeparator(const std::string& text) {
   return s;
 }
 
-void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, int direction, cls::TObject* printer) {
+void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   if (!list) return;
   for (int i = 0; i < list->Count(); ++i) {
     int64_t v = cls::StrToInt(list->Strings(i));
@@ -125,7 +125,7 @@ void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, int directi
   }
 }
 
-void ListToMMThousandths(cls::TStringList* list, TppUnitType unit, int direction, cls::TObject* printer) {
+void ListToMMThousandths(cls::TStringList* list, TppUnitType unit, TppDirection direction, cls::TObject* printer) {
   if (!list) return;
   for (int i = 0; i < list->Count(); ++i) {
     double v = cls::StrToFloat(ppFixDecimalSeparator(list->Strings(i)));
@@ -136,24 +136,6 @@ void ListToMMThousandths(cls::TStringList* list, TppUnitType unit, int direction
 // ---- TppPageDef ----
 
 CLS_IMPLEMENT_CLASS(TppPageDef)
-
-namespace {
-struct PageDefUnit {
-  PageDefUnit() {
-    auto& c = TppPageDef::StaticClass();
-    using P = TppPageDef;
-    const cls::TTypeInfo* i = cls::TypeInfoInteger();
-    cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmHeight", i, &P::mmHeight, &P::SetmmHeight));
-    cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmWidth", i, &P::mmWidth, &P::SetmmWidth));
-    cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmMarginLeft", i, &P::mmMarginLeft, &P::SetmmMarginLeft));
-    cls::PublishProperty(c,
-                         cls::OrdProperty<P, int32_t>("mmMarginRight", i, &P::mmMarginRight, &P::SetmmMarginRight));
-    cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmMarginTop", i, &P::mmMarginTop, &P::SetmmMarginTop));
-    cls::PublishProperty(
-        c, cls::OrdProperty<P, int32_t>("mmMarginBottom", i, &P::mmMarginBottom, &P::SetmmMarginBottom));
-  }
-} g_pageDefUnit;
-}  // namespace
 
 TppPageDef::TppPageDef() = default;
 
@@ -304,13 +286,13 @@ cls::TComponent* ppMakeComponent(TppCommunicator* object, cls::TClass c) {
   return made;
 }
 
-std::string PadString(const std::string& text, int width, int side) {
+std::string PadString(const std::string& text, int width, TppPadSide side) {
   if (width < 0) width = 0;
   if (static_cast<int>(text.size()) >= width) return text.substr(0, static_cast<size_t>(width));
   size_t spaces = static_cast<size_t>(width) - text.size();
   switch (side) {
-    case 1: return std::string(spaces, ' ') + text;
-    case 2: return std::string(spaces / 2, ' ') + text + std::string(spaces - spaces / 2, ' ');
+    case ppPadLeft: return std::string(spaces, ' ') + text;
+    case ppPadBoth: return std::string(spaces / 2, ' ') + text + std::string(spaces - spaces / 2, ' ');
     default: return text + std::string(spaces, ' ');
   }
 }

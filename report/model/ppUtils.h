@@ -1,47 +1,45 @@
 // Units of length and their conversions, page geometry, and the library's
-// small shared routines.
+// small shared routines. The drawing routines are in ppUtilsDraw.h.
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/classes/classes.h"
 #include "platform/classes/filer.h"
 #include "platform/classes/streams.h"
-#include "platform/gdi/canvas.h"
 #include "report/model/ppIntf.h"
 #include "report/model/ppTypes.h"
 
 // Inches per millimetre, as a single-precision constant.
 constexpr float ppInchesPerMM = 0.03937f;
 
-// Direction of a conversion: 1 is vertical, anything else horizontal. It
-// matters only for printer pixels.
-constexpr int ppHorizontal = 0;
-constexpr int ppVertical = 1;
+// Direction of a conversion; it matters only for printer pixels, whose
+// horizontal and vertical resolutions may differ. A value other than
+// ppVertical counts as horizontal.
+enum TppDirection : uint8_t { ppHorizontal = 0, ppVertical = 1 };
 
 // The nearest integer, halves to the even neighbour.
 double ppNint(double x);
 
 // PRINTER counts only when it is a printer (IppPrinterMetrics) and only for
 // utPrinterPixels; the screen's pixels per inch stand in otherwise.
-float ConvertFromMMThousandths(int32_t value, TppUnitType unit, int direction = ppHorizontal,
+float ConvertFromMMThousandths(int32_t value, TppUnitType unit, TppDirection direction = ppHorizontal,
                                cls::TObject* printer = nullptr);
-int32_t ConvertToMMThousandths(float value, TppUnitType unit, int direction = ppHorizontal,
+int32_t ConvertToMMThousandths(float value, TppUnitType unit, TppDirection direction = ppHorizontal,
                                cls::TObject* printer = nullptr);
-float ConvertFromScreenPixels(int32_t pixels, TppUnitType unit, int direction = ppHorizontal,
+float ConvertFromScreenPixels(int32_t pixels, TppUnitType unit, TppDirection direction = ppHorizontal,
                               cls::TObject* printer = nullptr);
-int32_t ConvertToScreenPixels(float value, TppUnitType unit, int direction = ppHorizontal,
+int32_t ConvertToScreenPixels(float value, TppUnitType unit, TppDirection direction = ppHorizontal,
                               cls::TObject* printer = nullptr);
 // Tenths of a millimetre (printer driver sizes).
-float FromTenthsMM(int32_t value, TppUnitType unit, int direction = ppHorizontal, cls::TObject* printer = nullptr);
-int32_t ToTenthsMM(float value, TppUnitType unit, int direction = ppHorizontal, cls::TObject* printer = nullptr);
+float FromTenthsMM(int32_t value, TppUnitType unit, TppDirection direction = ppHorizontal, cls::TObject* printer = nullptr);
+int32_t ToTenthsMM(float value, TppUnitType unit, TppDirection direction = ppHorizontal, cls::TObject* printer = nullptr);
 // Every entry of a list of numbers, in place: thousandths to float text in
 // the unit (7 significant digits), or float text in the unit to thousandths.
 // A text that is no number raises EConvertError.
-void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, int direction = ppHorizontal,
+void ListFromMMThousandths(cls::TStringList* list, TppUnitType unit, TppDirection direction = ppHorizontal,
                            cls::TObject* printer = nullptr);
-void ListToMMThousandths(cls::TStringList* list, TppUnitType unit, int direction = ppHorizontal,
+void ListToMMThousandths(cls::TStringList* list, TppUnitType unit, TppDirection direction = ppHorizontal,
                          cls::TObject* printer = nullptr);
 // The first "." of the text becomes the system's decimal separator.
 std::string ppFixDecimalSeparator(const std::string& text);
@@ -111,9 +109,11 @@ bool ppUserNameNumber(const std::string& base, TppCommunicator* communicator, in
 // designer's target), with a unique Name and UserName.
 cls::TComponent* ppMakeComponent(TppCommunicator* object, cls::TClass c);
 
-// Cut to WIDTH, or padded with spaces on the right (side 0), the left (1) or
-// both (2, the left side getting half the spaces rounded down).
-std::string PadString(const std::string& text, int width, int side);
+// Where PadString puts the spaces: on the right, the left, or both sides
+// (the left getting half of them, rounded down).
+enum TppPadSide : uint8_t { ppPadRight = 0, ppPadLeft = 1, ppPadBoth = 2 };
+// Cut to WIDTH, or padded with spaces on SIDE (any other value: the right).
+std::string PadString(const std::string& text, int width, TppPadSide side);
 std::string RemoveChar(const std::string& text, char c);
 void SplitCommaText(const std::string& text, cls::TStringList* list);
 // Up to and including the last backslash; empty without one.
@@ -187,72 +187,3 @@ cls::TMethod GetMethodByName(cls::TObject* object, const std::string& name);
 std::string ReadIdentProperty(cls::TReader& reader, const std::string& name);
 // An integer, or a float rounded to the nearest integer.
 int64_t ReadIntegerOrFloat(cls::TReader& reader);
-
-// ---- drawing on devices ----
-
-// An off-screen canvas like the device: a memory context with a bitmap of
-// the given size, white when made.
-class TppDeviceCompatibleCanvas : public gdi::TCanvas {
- public:
-  TppDeviceCompatibleCanvas(int width, int height, win::HDC device);
-  ~TppDeviceCompatibleCanvas() override;
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  // Copies the bitmap onto DEVICE, stretched to RECT.
-  void RenderToDevice(const win::RECT& rect, win::HDC device, unsigned rop = win::SRCCOPY);
-
- private:
-  int width_, height_;
-  win::HDC memDC_ = nullptr;
-  win::HBITMAP bitmap_ = nullptr;
-  win::HGDIOBJ oldBitmap_ = nullptr;
-};
-
-// The bitmap's bits stretched into RECT; halftone when the device has at
-// most 8 bits a pixel and fewer than the bitmap.
-void StretchDrawDIB(gdi::TCanvas& device, const win::RECT& rect, gdi::TBitmap& bitmap);
-// The bitmap stretched into RECT with its white pixels left out, where the
-// device can stretch-blit; a plain stretched DIB otherwise.
-void DrawTransparentBitmap(gdi::TCanvas& device, const win::RECT& rect, gdi::TBitmap& bitmap);
-
-// A small picture drawn by code; descendants give its size and DrawImage.
-class TppMetaBitmap : public cls::TObject {
- public:
-  // A new bitmap of T's size with a new T drawn into it.
-  template <class T>
-  static std::unique_ptr<gdi::TBitmap> CreateBitmap() {
-    T image;
-    auto bitmap = std::make_unique<gdi::TBitmap>();
-    bitmap->SetSize(image.ImageWidth(), image.ImageHeight());
-    image.DrawInto(*bitmap);
-    return bitmap;
-  }
-  // A new T drawn into BITMAP as it is.
-  template <class T>
-  static void DrawToBitmap(gdi::TBitmap& bitmap) {
-    T image;
-    image.DrawInto(bitmap);
-  }
-
-  virtual int ImageWidth() const { return 16; }
-  virtual int ImageHeight() const { return 16; }
-  void DrawInto(gdi::TBitmap& bitmap);
-
- protected:
-  virtual void DrawImage() = 0;
-  gdi::TCanvas& Canvas() { return *canvas_; }
-  // Each sets pen and brush to COLOR. Horizontal and vertical lines include
-  // their end pixel; rectangles and ellipses include both corners.
-  void Line(int x1, int y1, int x2, int y2, gdi::TColor color);
-  void FillRect(int left, int top, int right, int bottom, gdi::TColor color);
-  void FrameRect(int left, int top, int right, int bottom, gdi::TColor color);
-  void Ellipse(int left, int top, int right, int bottom, gdi::TColor color);
-  // Fills the area of the colour found at (x, y).
-  void FloodFill(int x, int y, gdi::TColor color);
-  // Text one pixel left and two up of (x, y).
-  void Text(int x, int y, const std::string& text, gdi::TColor color);
-
- private:
-  void SetColor(gdi::TColor color);
-  gdi::TCanvas* canvas_ = nullptr;
-};

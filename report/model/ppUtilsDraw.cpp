@@ -1,8 +1,8 @@
 // Drawing utilities: off-screen device canvases, bitmaps on devices and
 // bitmaps drawn by code.
-#include <vector>
+#include "report/model/ppUtilsDraw.h"
 
-#include "report/model/ppUtils.h"
+#include <vector>
 
 TppDeviceCompatibleCanvas::TppDeviceCompatibleCanvas(int width, int height, win::HDC device)
     : width_(width), height_(height) {

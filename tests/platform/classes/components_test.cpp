@@ -74,6 +74,24 @@ TEST(Component, OwnerFreesOwnedLastFirst) {
   EXPECT_EQ(g_log, (std::vector<std::string>{"free owner", "free c", "free b", "free b1", "free a"}));
 }
 
+TEST(Component, AStackComponentLetsGoOfItsLinksWithoutNotices) {
+  g_log.clear();
+  auto* partner = new TProbe(nullptr, "partner");
+  auto* owner = new TProbe(nullptr, "owner");
+  {
+    TProbe local(owner, "local");
+    new TProbe(&local, "child");
+    partner->watched = &local;
+    partner->FreeNotification(&local);
+  }
+  // The child was freed; no notice reached the partner or the owner.
+  EXPECT_EQ(g_log, (std::vector<std::string>{"free child"}));
+  EXPECT_EQ(owner->ComponentCount(), 0);
+  partner->watched = nullptr;
+  partner->Free();  // its notices reach nobody freed
+  owner->Free();
+}
+
 TEST(Component, FreeingAnOwnedComponentLeavesTheOwner) {
   auto* owner = new TProbe(nullptr);
   auto* a = new TProbe(owner);

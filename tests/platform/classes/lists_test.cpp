@@ -97,6 +97,54 @@ TEST(StringList, ObjectsTextAndCommaText) {
   EXPECT_EQ(copy.Objects(0), &o);
 }
 
+// Counts how many of its kind are alive.
+class TCounted : public TObject {
+ public:
+  TCounted() { ++alive; }
+  ~TCounted() override { --alive; }
+  static inline int alive = 0;
+};
+
+TEST(StringList, AnOwningListFreesItsObjectsWhereverTheyGo) {
+  {
+    TStringList l(true);
+    for (const char* s : {"a", "b", "c", "d", "e"}) l.AddObject(s, new TCounted);
+    EXPECT_EQ(TCounted::alive, 5);
+    l.Delete(0);
+    EXPECT_EQ(TCounted::alive, 4);
+    l.PutObject(0, new TCounted);  // the replaced one goes
+    EXPECT_EQ(TCounted::alive, 4);
+    l.PutObject(0, l.Objects(0));  // the same one stays
+    EXPECT_EQ(TCounted::alive, 4);
+    l.PutObject(1, nullptr);
+    EXPECT_EQ(TCounted::alive, 3);
+    // A sorted list that changes a value keeps the object with the string.
+    l.SetSorted(true);
+    l.SetValue("k", "1");
+    l.PutObject(l.IndexOfName("k"), new TCounted);
+    l.SetValue("k", "2");
+    EXPECT_EQ(TCounted::alive, 4);
+    EXPECT_NE(l.Objects(l.IndexOfName("k")), nullptr);
+    l.SetValue("k", "");  // deleted with its object
+    EXPECT_EQ(TCounted::alive, 3);
+    l.SetText("x\r\ny");
+    EXPECT_EQ(TCounted::alive, 0);
+    l.AddObject("z", new TCounted);
+  }
+  EXPECT_EQ(TCounted::alive, 0);  // the list's end frees the rest
+  // A list that does not own leaves its objects alone.
+  TCounted kept;
+  {
+    TStringList l;
+    l.AddObject("k", &kept);
+    l.Delete(0);
+    l.AddObject("k", &kept);
+    l.Clear();
+    l.AddObject("k", &kept);
+  }
+  EXPECT_EQ(TCounted::alive, 1);
+}
+
 TEST(StringList, CustomSortAndSortedValueChange) {
   TStringList l;
   for (const char* s : {"10", "9", "100"}) l.Add(s);

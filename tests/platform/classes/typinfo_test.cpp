@@ -8,6 +8,10 @@ namespace {
 
 enum TShade { shLight, shDark };
 
+namespace paint {
+CLS_ENUM_CLASS(TFinish, fnMatt, fnSatin, fnGloss)
+}  // namespace paint
+
 class TWidget : public TComponent {
   CLS_DECLARE_CLASS(TWidget, TComponent)
  public:
@@ -94,6 +98,24 @@ TEST(Reflection, OrderedTablesAndAccessByName) {
   EXPECT_EQ(w->clicks, 1);
   EXPECT_TRUE(GetMethodProp(w, "OnClick") == w->OnClick.Method());
   w->Free();
+}
+
+// An enumeration declared with its names, in a namespace of its own.
+TEST(Reflection, EnumerationsDeclaredWithTheirNames) {
+  static_assert(EnumCount<paint::TFinish>() == 3);
+  const TTypeInfo* t = EnumTypeInfo<paint::TFinish>();
+  EXPECT_EQ(t, EnumTypeInfo<paint::TFinish>());  // made once
+  EXPECT_EQ(t->Kind, tkEnumeration);
+  EXPECT_EQ(t->Name, "TFinish");
+  EXPECT_EQ(t->EnumNames, (std::vector<std::string>{"fnMatt", "fnSatin", "fnGloss"}));
+  EXPECT_EQ(EnumName(paint::TFinish::fnGloss), "fnGloss");
+  EXPECT_EQ(EnumName(static_cast<paint::TFinish>(3)), "");
+  EXPECT_EQ(EnumValue<paint::TFinish>("FNSATIN"), 1);
+  EXPECT_EQ(EnumValue<paint::TFinish>("fnNone"), -1);
+  EXPECT_EQ(EnumName(taCenter), "taCenter");
+  // Names from a list: blanks and empty entries do not count.
+  EXPECT_EQ(MakeEnumTypeInfoFromList("T", " a,\n\tb ,, c")->EnumNames, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(MakeEnumTypeInfoFromList("T", "")->EnumNames.empty());
 }
 
 }  // namespace

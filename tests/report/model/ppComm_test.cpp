@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -520,6 +521,32 @@ TEST_F(Events, SortKeysOrderDelivery) {
   EXPECT_EQ(ppEventName(48), "CacheFull");
   EXPECT_EQ(ppEventName(111), "NameChanged");
   EXPECT_EQ(ppEventName(36), "");
+}
+
+// Every row of the event table: a deliverable id of its own, a name that
+// ppEventName gives back; ids without a row have no name.
+TEST(EventTable, IdsUniqueAndNamesRoundTrip) {
+  std::set<int> ids;
+  for (const TppEventRow& row : ppEvents) {
+    EXPECT_GE(row.Id, 0);
+    EXPECT_LT(row.Id, 256);
+    EXPECT_TRUE(ids.insert(row.Id).second) << row.Id;
+    EXPECT_TRUE(cls::IsValidIdent(row.Name)) << row.Id;
+    EXPECT_EQ(ppEventName(row.Id), row.Name);
+  }
+  EXPECT_EQ(ids.size(), 82u);
+  for (int id = -1; id <= 256; ++id) {
+    if (!ids.count(id)) {
+      EXPECT_EQ(ppEventName(id), "") << id;
+    }
+  }
+  // Known rows: a producer's and a band's events share their names.
+  EXPECT_EQ(ciBandAfterPrint, 23);
+  EXPECT_EQ(ppEventName(ciProducerAfterPrint), "AfterPrint");
+  EXPECT_EQ(ppEventName(ciBandAfterPrint), "AfterPrint");
+  EXPECT_EQ(ppEventName(ciReportStartPage), "OnStartPage");
+  EXPECT_EQ(ciCacheFull, 48);
+  EXPECT_EQ(ciNameChanged, 111);
 }
 
 }  // namespace

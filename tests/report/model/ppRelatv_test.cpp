@@ -14,7 +14,11 @@ std::vector<std::string> g_freed;
 class TppNode : public TppRelative {
   CLS_DECLARE_CLASS(TppNode, TppRelative)
  public:
-  explicit TppNode(cls::TComponent* owner, std::string label = {}) : TppRelative(owner), label(std::move(label)) {}
+  explicit TppNode(cls::TComponent* owner, std::string label = {}) : TppRelative(owner), label(std::move(label)) {
+    ++made;
+  }
+  ~TppNode() override { ++destroyed; }
+  static inline int made = 0, destroyed = 0;
   void BeforeDestruction() override {
     TppNode* parent = static_cast<TppNode*>(Parent());
     std::string entry = label;
@@ -174,13 +178,24 @@ TEST_F(Tree, TransferFromOwnDescendantIsRefused) {
   EXPECT_TRUE(g_freed.empty());
 }
 
+// An owner that counts its kind.
+class TCountedOwner : public cls::TComponent {
+ public:
+  explicit TCountedOwner() : cls::TComponent(nullptr) { ++made; }
+  ~TCountedOwner() override { ++destroyed; }
+  static inline int made = 0, destroyed = 0;
+};
+
 // Objects with links, subscriptions, children and owners, freed in many
-// orders: AddressSanitizer catches any use after free or leak.
+// orders: AddressSanitizer catches any use after free, and every object
+// made is destroyed once.
 TEST(Lifetime, AnyFreeOrderIsSafe) {
   std::mt19937 rng(1234);
+  TppNode::made = TppNode::destroyed = 0;
+  TCountedOwner::made = TCountedOwner::destroyed = 0;
   for (int round = 0; round < 300; ++round) {
     const int n = 8;
-    std::vector<cls::TComponent*> owners = {new cls::TComponent(nullptr), new cls::TComponent(nullptr)};
+    std::vector<cls::TComponent*> owners = {new TCountedOwner, new TCountedOwner};
     std::vector<TppNode*> nodes;
     for (int i = 0; i < n; ++i)
       nodes.push_back(new TppNode(rng() % 3 == 0 ? nullptr : owners[rng() % 2], std::to_string(i)));
@@ -241,6 +256,9 @@ TEST(Lifetime, AnyFreeOrderIsSafe) {
       x->Free();
       for (TppNode* g : gone) alive.erase(std::remove(alive.begin(), alive.end(), g), alive.end());
     }
+    ASSERT_EQ(TppNode::made, (round + 1) * n);
+    ASSERT_EQ(TppNode::destroyed, TppNode::made) << "round " << round;
+    ASSERT_EQ(TCountedOwner::destroyed, TCountedOwner::made) << "round " << round;
   }
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gdi/canvas.h"
-#include "report/model/ppUtils.h"
+#include "report/model/ppUtilsDraw.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;

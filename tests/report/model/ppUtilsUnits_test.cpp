@@ -52,7 +52,7 @@ TEST_F(Units, PrinterPixelsUseThePrinterOrTheScreen) {
   TFakePrinter p(203, 406);
   EXPECT_EQ(ConvertFromMMThousandths(82000, utPrinterPixels, ppHorizontal, &p), 655.0f);  // 655.35
   EXPECT_EQ(ConvertFromMMThousandths(82000, utPrinterPixels, ppVertical, &p), 1311.0f);   // 1310.7
-  EXPECT_EQ(ConvertFromMMThousandths(82000, utPrinterPixels, 2, &p), 655.0f);            // horizontal
+  EXPECT_EQ(ConvertFromMMThousandths(82000, utPrinterPixels, static_cast<TppDirection>(2), &p), 655.0f);  // horizontal
   EXPECT_EQ(ConvertToMMThousandths(203.0f, utPrinterPixels, ppHorizontal, &p), 25400);
   EXPECT_EQ(ConvertToMMThousandths(203.0f, utPrinterPixels, ppVertical, &p), 12700);
   cls::Screen().PixelsPerInch = 120;

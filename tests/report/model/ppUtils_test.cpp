@@ -88,10 +88,10 @@ TEST(Names, MakingComponents) {
 }
 
 TEST(Texts, SmallRoutines) {
-  EXPECT_EQ(PadString("abc", 6, 2), " abc  ");
-  EXPECT_EQ(PadString("abc", 2, 2), "ab");
-  EXPECT_EQ(PadString("abc", 5, 0), "abc  ");
-  EXPECT_EQ(PadString("abc", 5, 1), "  abc");
+  EXPECT_EQ(PadString("abc", 6, ppPadBoth), " abc  ");
+  EXPECT_EQ(PadString("abc", 2, ppPadBoth), "ab");
+  EXPECT_EQ(PadString("abc", 5, ppPadRight), "abc  ");
+  EXPECT_EQ(PadString("abc", 5, ppPadLeft), "  abc");
   EXPECT_EQ(RemoveChar("1,234,567", ','), "1234567");
   cls::TStringList l;
   SplitCommaText("a,b c,,d", &l);

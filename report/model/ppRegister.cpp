@@ -1,0 +1,55 @@
+#include "report/model/ppRegister.h"
+
+#include <mutex>
+#include <utility>
+
+#include "platform/classes/typinfo.h"
+#include "platform/gdi/canvas.h"
+#include "report/model/ppTypes.h"
+#include "report/model/ppUtils.h"
+
+// The canvas's brush and pen styles, until platform/gdi describes them
+// beside their declarations.
+const cls::TTypeInfo* ppTypeInfoBrushStyle() {
+  static_assert(static_cast<int>(gdi::TBrushStyle::bsDiagCross) == 7);
+  static const cls::TTypeInfo* const info = cls::MakeEnumTypeInfoFromList(
+      "TBrushStyle", "bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross");
+  return info;
+}
+const cls::TTypeInfo* ppTypeInfoPenStyle() {
+  static_assert(static_cast<int>(gdi::TPenStyle::psInsideFrame) == 6);
+  static const cls::TTypeInfo* const info = cls::MakeEnumTypeInfoFromList(
+      "TPenStyle", "psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame");
+  return info;
+}
+
+namespace {
+
+template <size_t... Slot>
+void RegisterStartupEnums(std::index_sequence<Slot...>) {
+  for (const cls::TTypeInfo* t : {ppStartupEnum<static_cast<int>(Slot)>::TypeInfo()...})
+    RegisterEnumType(t->Name, t);
+}
+
+void PublishPageDef() {
+  auto& c = TppPageDef::StaticClass();
+  using P = TppPageDef;
+  const cls::TTypeInfo* i = cls::TypeInfoInteger();
+  cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmHeight", i, &P::mmHeight, &P::SetmmHeight));
+  cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmWidth", i, &P::mmWidth, &P::SetmmWidth));
+  cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmMarginLeft", i, &P::mmMarginLeft, &P::SetmmMarginLeft));
+  cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmMarginRight", i, &P::mmMarginRight, &P::SetmmMarginRight));
+  cls::PublishProperty(c, cls::OrdProperty<P, int32_t>("mmMarginTop", i, &P::mmMarginTop, &P::SetmmMarginTop));
+  cls::PublishProperty(c,
+                       cls::OrdProperty<P, int32_t>("mmMarginBottom", i, &P::mmMarginBottom, &P::SetmmMarginBottom));
+}
+
+}  // namespace
+
+void ppRegisterModel() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    RegisterStartupEnums(std::make_index_sequence<ppStartupEnumCount>{});
+    PublishPageDef();
+  });
+}
