@@ -1,3 +1,17 @@
+// Locks, always taken in this order, never the other way round:
+//   1. a printer's lock,
+//   2. a printer setup's lock,
+//   3. the unit lock (ppPrintrUnitLock),
+//   4. the printer list's lock,
+//   5. a printer info's lock.
+// A thread holding one may take a later one only. No user event (method
+// pointer of the caller) is fired and no get-printer event is asked while a
+// lock is held; a printer's own setup calls back into that printer, whose
+// lock is re-entrant. Two objects of one class are never locked together:
+// one is read under its own lock first. The printer list is an immutable
+// snapshot that a rebuild replaces; its entries are shared, so holders keep
+// them (or the name) across a rebuild. Objects made under the unit lock
+// take no printer or setup lock while they are made.
 #include "report/output/ppPrintr.h"
 
 #include <algorithm>
@@ -30,6 +44,8 @@ std::string Str(int v) { return std::to_string(v); }
 std::atomic<TppPrinterList*> g_printerList{nullptr};
 std::atomic<TppPrinter*> g_globalPrinter{nullptr};
 std::atomic<TppPrinterInfo*> g_noPrinterInfo{nullptr};
+// Global printers a rebuild forgot; callers may still hold them.
+std::vector<cls::Owned<TppPrinter>> g_retiredPrinters;
 
 }  // namespace
 
@@ -40,150 +56,114 @@ TppLock& ppPrintrUnitLock() {
 
 // ---------------------------------------------------------------- paper tables
 
+namespace {
+
+// Four names keep the four characters \275 where a half would stand.
+constexpr TppPaper kPapers[] = {
+    {1, "Letter 8 1/2 x 11 in", 8.5, 11, true},
+    {2, "Letter 8 1/2 x 11 in", 8.5, 11, true},
+    {3, "Tabloid 11 x 17 in", 11, 17, true},
+    {4, "Ledger 17 x 11 in", 17, 11, true},
+    {5, "Legal 8 12 x 14 in", 8.5, 14, true},
+    {6, "Statement 5 1/2 x 8 12 in", 5.5, 8.5, true},
+    {7, "Executive 7 14 x 10 1/2 in", 7.25, 10.5, true},
+    {8, "A3 297 x 420 mm", 2970, 4200, false},
+    {9, "A4 210 x 297 mm", 2100, 2970, false},
+    {10, "A4 Small 210 x 297 mm", 2100, 2970, false},
+    {11, "A5 148 x 210 mm", 1480, 2100, false},
+    {12, "B4 (JIS) 250 x 354", 2500, 3540, false},
+    {13, "B5 (JIS) 182 x 257 mm", 1820, 2570, false},
+    {14, "Folio 8 1/2 x 13 in", 8.5, 13, true},
+    {15, "Quarto 215 x 275 mm", 2150, 2750, false},
+    {16, "10 x 14 in", 10, 14, true},
+    {17, "11 x 17 in", 11, 17, true},
+    {18, "Note 8 1/2 x 11 in", 8.5, 11, true},
+    {19, "Envelope #9 3 7/8 x 8 7/8", 3.875, 8.875, true},
+    {20, "Envelope #10 4 18 x 9 1/2", 4.125, 9.5, true},
+    {21, "Envelope #11 4 12 x 10 3/8", 4.5, 10.375, true},
+    {22, "Envelope #12 4 276 x 11", 4.75, 11, true},
+    {23, "Envelope #14 5 x 11 1/2", 5, 11.5, true},
+    {24, "C size sheet", 17, 22, true},
+    {25, "D size sheet", 22, 34, true},
+    {26, "E size sheet", 34, 44, true},
+    {27, "Envelope DL 110 x 220mm", 1100, 2200, false},
+    {28, "Envelope C5 162 x 229 mm", 1620, 2290, false},
+    {29, " Envelope C3  324 x 458 mm", 3240, 4580, false},
+    {30, "Envelope C4  229 x 324 mm", 2290, 3240, false},
+    {31, "Envelope C6  114 x 162 mm", 1140, 1620, false},
+    {32, "Envelope C65 114 x 229 mm", 1140, 2290, false},
+    {33, "Envelope B4  250 x 353 mm", 2500, 3530, false},
+    {34, "Envelope B5  176 x 250 mm", 1760, 2500, false},
+    {35, "Envelope B6  176 x 125 mm", 1760, 1250, false},
+    {36, "Envelope 110 x 230 mm", 1100, 2300, false},
+    {37, "Envelope Monarch 3.875 x 7.5 in", 3.875, 7.5, true},
+    {38, "6 34 Envelope 3 5/8 x 6 1/2 in", 3.625, 6.5, true},
+    {39, "US Std Fanfold 14 7/8 x 11 in", 14.875, 11, true},
+    {40, "German Std Fanfold 8 1/2 x 12 in", 8.5, 12, true},
+    {41, "German Legal Fanfold 8 1/2 x 13 in", 8.5, 13, true},
+    {42, "B4 (ISO) 250 x 353 mm", 2500, 3530, false},
+    {43, "Japanese Postcard 100 x 148 mm", 1000, 1480, false},
+    {44, "9 x 11 in", 9, 11, true},
+    {45, "10 x 11 in", 10, 11, true},
+    {46, "15 x 11 in", 15, 11, true},
+    {47, "Envelope Invite 220 x 220 mm", 2200, 2200, false},
+    // Letter Extra (and its transverse form) is 9.5 x 12 in, Legal Extra
+    // 9.5 x 15 in, Letter Transverse 8.5 x 11 in, as their names say.
+    {50, "Letter Extra 9 \\275 x 12 in", 9.5, 12, true},
+    {51, "Legal Extra 9 \\275 x 15 in", 9.5, 15, true},
+    {52, "Tabloid Extra 11.69 x 18 in", 11.69, 18, true},
+    {53, "A4 Extra 9.27 x 12.69 in", 9.27, 12.69, true},
+    {54, "Letter Transverse 8 \\275 x 11 in", 8.5, 11, true},
+    {55, "A4 Transverse 210 x 297 mm", 2100, 2970, false},
+    {56, "Letter Extra Transverse 9\\275 x 12 in", 9.5, 12, true},
+    {57, "SuperASuperAA4 227 x 356 mm", 2270, 3560, false},
+    {58, "SuperBSuperBA3 305 x 487 mm", 3050, 4870, false},
+    {59, "Letter Plus 8.5 x 12.69 in", 8.5, 12.69, true},
+    {60, "A4 Plus 210 x 330 mm", 2100, 3300, false},
+    {61, "A5 Transverse 148 x 210 mm", 1480, 2100, false},
+    {62, "B5 (JIS) Transverse 182 x 257 mm", 1820, 2570, false},
+    {63, "A3 Extra 322 x 445 mm", 3220, 4450, false},
+    {64, "A5 Extra 174 x 235 mm", 1740, 2350, false},
+    {65, "B5 (ISO) Extra 201 x 276 mm", 2010, 2760, false},
+    {66, "A2 420 x 594 mm", 4200, 5940, false},
+    {67, "A3 Transverse 297 x 420 mm", 2970, 4200, false},
+    {68, "A3 Extra Transverse 322 x 445 mm", 3220, 4450, false},
+    {118, "DMPAPER_A3_EXTRA_TRANSVERSE", 0, 0, false},
+    {256, "Custom", 0, 0, false},
+};
+
+constexpr bool CodesIncrease() {
+  for (size_t i = 1; i < std::size(kPapers); ++i)
+    if (kPapers[i - 1].Code >= kPapers[i].Code) return false;
+  return true;
+}
+static_assert(CodesIncrease(), "the paper table is looked up by increasing code");
+
+const TppPaper* FindPaper(int code) {
+  auto it = std::lower_bound(std::begin(kPapers), std::end(kPapers), code,
+                             [](const TppPaper& p, int c) { return p.Code < c; });
+  return it != std::end(kPapers) && it->Code == code ? &*it : nullptr;
+}
+
+}  // namespace
+
+std::span<const TppPaper> ppPapers() { return kPapers; }
+
 std::string ppGetPaperName(int code) {
-  switch (code) {
-    case 1: case 2: return "Letter 8 1/2 x 11 in";
-    case 3: return "Tabloid 11 x 17 in";
-    case 4: return "Ledger 17 x 11 in";
-    case 5: return "Legal 8 12 x 14 in";
-    case 6: return "Statement 5 1/2 x 8 12 in";
-    case 7: return "Executive 7 14 x 10 1/2 in";
-    case 8: return "A3 297 x 420 mm";
-    case 9: return "A4 210 x 297 mm";
-    case 10: return "A4 Small 210 x 297 mm";
-    case 11: return "A5 148 x 210 mm";
-    case 12: return "B4 (JIS) 250 x 354";
-    case 13: return "B5 (JIS) 182 x 257 mm";
-    case 14: return "Folio 8 1/2 x 13 in";
-    case 15: return "Quarto 215 x 275 mm";
-    case 16: return "10 x 14 in";
-    case 17: return "11 x 17 in";
-    case 18: return "Note 8 1/2 x 11 in";
-    case 19: return "Envelope #9 3 7/8 x 8 7/8";
-    case 20: return "Envelope #10 4 18 x 9 1/2";
-    case 21: return "Envelope #11 4 12 x 10 3/8";
-    case 22: return "Envelope #12 4 276 x 11";
-    case 23: return "Envelope #14 5 x 11 1/2";
-    case 24: return "C size sheet";
-    case 25: return "D size sheet";
-    case 26: return "E size sheet";
-    case 27: return "Envelope DL 110 x 220mm";
-    case 28: return "Envelope C5 162 x 229 mm";
-    case 29: return " Envelope C3  324 x 458 mm";
-    case 30: return "Envelope C4  229 x 324 mm";
-    case 31: return "Envelope C6  114 x 162 mm";
-    case 32: return "Envelope C65 114 x 229 mm";
-    case 33: return "Envelope B4  250 x 353 mm";
-    case 34: return "Envelope B5  176 x 250 mm";
-    case 35: return "Envelope B6  176 x 125 mm";
-    case 36: return "Envelope 110 x 230 mm";
-    case 37: return "Envelope Monarch 3.875 x 7.5 in";
-    case 38: return "6 34 Envelope 3 5/8 x 6 1/2 in";
-    case 39: return "US Std Fanfold 14 7/8 x 11 in";
-    case 40: return "German Std Fanfold 8 1/2 x 12 in";
-    case 41: return "German Legal Fanfold 8 1/2 x 13 in";
-    case 42: return "B4 (ISO) 250 x 353 mm";
-    case 43: return "Japanese Postcard 100 x 148 mm";
-    case 44: return "9 x 11 in";
-    case 45: return "10 x 11 in";
-    case 46: return "15 x 11 in";
-    case 47: return "Envelope Invite 220 x 220 mm";
-    case 50: return "Letter Extra 9 \\275 x 12 in";
-    case 51: return "Legal Extra 9 \\275 x 15 in";
-    case 52: return "Tabloid Extra 11.69 x 18 in";
-    case 53: return "A4 Extra 9.27 x 12.69 in";
-    case 54: return "Letter Transverse 8 \\275 x 11 in";
-    case 55: return "A4 Transverse 210 x 297 mm";
-    case 56: return "Letter Extra Transverse 9\\275 x 12 in";
-    case 57: return "SuperASuperAA4 227 x 356 mm";
-    case 58: return "SuperBSuperBA3 305 x 487 mm";
-    case 59: return "Letter Plus 8.5 x 12.69 in";
-    case 60: return "A4 Plus 210 x 330 mm";
-    case 61: return "A5 Transverse 148 x 210 mm";
-    case 62: return "B5 (JIS) Transverse 182 x 257 mm";
-    case 63: return "A3 Extra 322 x 445 mm";
-    case 64: return "A5 Extra 174 x 235 mm";
-    case 65: return "B5 (ISO) Extra 201 x 276 mm";
-    case 66: return "A2 420 x 594 mm";
-    case 67: return "A3 Transverse 297 x 420 mm";
-    case 68: return "A3 Extra Transverse 322 x 445 mm";
-    case 118: return "DMPAPER_A3_EXTRA_TRANSVERSE";
-    case 256: return "Custom";
-    default: return "Unknown";
-  }
+  const TppPaper* p = FindPaper(code);
+  return p ? p->Name : "Unknown";
 }
 
 void ppGetPaperSize(int code, int& width, int& height) {
-  struct Size {
-    double w, h;
-    bool inches;
-  };
-  Size s{0, 0, false};
-  switch (code) {
-    case 1: case 2: case 18: s = {8.5, 11, true}; break;
-    case 3: case 17: s = {11, 17, true}; break;
-    case 4: s = {17, 11, true}; break;
-    case 5: s = {8.5, 14, true}; break;
-    case 6: s = {5.5, 8.5, true}; break;
-    case 7: s = {7.25, 10.5, true}; break;
-    case 8: case 67: s = {2970, 4200, false}; break;
-    case 9: case 10: case 55: s = {2100, 2970, false}; break;
-    case 11: case 61: s = {1480, 2100, false}; break;
-    case 12: s = {2500, 3540, false}; break;
-    case 13: case 62: s = {1820, 2570, false}; break;
-    case 14: case 41: s = {8.5, 13, true}; break;
-    case 15: s = {2150, 2750, false}; break;
-    case 16: s = {10, 14, true}; break;
-    case 19: s = {3.875, 8.875, true}; break;
-    case 20: s = {4.125, 9.5, true}; break;
-    case 21: s = {4.5, 10.375, true}; break;
-    case 22: s = {4.75, 11, true}; break;
-    case 23: s = {5, 11.5, true}; break;
-    case 24: s = {17, 22, true}; break;
-    case 25: s = {22, 34, true}; break;
-    case 26: s = {34, 44, true}; break;
-    case 27: s = {1100, 2200, false}; break;
-    case 28: s = {1620, 2290, false}; break;
-    case 29: s = {3240, 4580, false}; break;
-    case 30: s = {2290, 3240, false}; break;
-    case 31: s = {1140, 1620, false}; break;
-    case 32: s = {1140, 2290, false}; break;
-    case 33: case 42: s = {2500, 3530, false}; break;
-    case 34: s = {1760, 2500, false}; break;
-    case 35: s = {1760, 1250, false}; break;
-    case 36: s = {1100, 2300, false}; break;
-    case 37: s = {3.875, 7.5, true}; break;
-    case 38: s = {3.625, 6.5, true}; break;
-    case 39: s = {14.875, 11, true}; break;
-    case 40: s = {8.5, 12, true}; break;
-    case 43: s = {1000, 1480, false}; break;
-    case 44: s = {9, 11, true}; break;
-    case 45: s = {10, 11, true}; break;
-    case 46: s = {15, 11, true}; break;
-    case 47: s = {2200, 2200, false}; break;
-    // Letter Extra (and its transverse form) is 9.5 x 12 in, Legal Extra
-    // 9.5 x 15 in, Letter Transverse 8.5 x 11 in, as their names say.
-    case 50: case 56: s = {9.5, 12, true}; break;
-    case 51: s = {9.5, 15, true}; break;
-    case 52: s = {11.69, 18, true}; break;
-    case 53: s = {9.27, 12.69, true}; break;
-    case 54: s = {8.5, 11, true}; break;
-    case 57: s = {2270, 3560, false}; break;
-    case 58: s = {3050, 4870, false}; break;
-    case 59: s = {8.5, 12.69, true}; break;
-    case 60: s = {2100, 3300, false}; break;
-    case 63: case 68: s = {3220, 4450, false}; break;
-    case 64: s = {1740, 2350, false}; break;
-    case 65: s = {2010, 2760, false}; break;
-    case 66: s = {4200, 5940, false}; break;
-    default: break;
-  }
-  if (s.inches) {
-    width = ToTenthsMM(static_cast<float>(s.w), utInches);
-    height = ToTenthsMM(static_cast<float>(s.h), utInches);
+  const TppPaper* p = FindPaper(code);
+  if (!p) {
+    width = height = 0;
+  } else if (p->Inches) {
+    width = ToTenthsMM(static_cast<float>(p->Width), utInches);
+    height = ToTenthsMM(static_cast<float>(p->Height), utInches);
   } else {
-    width = static_cast<int>(s.w);
-    height = static_cast<int>(s.h);
+    width = static_cast<int>(p->Width);
+    height = static_cast<int>(p->Height);
   }
 }
 
@@ -293,8 +273,6 @@ TppPrinterInfo::TppPrinterInfo(const std::string& name, bool /*open*/, const cha
   port_ = copy(port);
 }
 
-TppPrinterInfo::~TppPrinterInfo() { delete capabilities_; }
-
 std::string TppPrinterInfo::GetDescription() const {
   if (!device_ || !port_) return "";
   return cls::Format(kPrinterOnPort, {*device_, *port_});
@@ -302,8 +280,8 @@ std::string TppPrinterInfo::GetDescription() const {
 
 TppPrinterCapabilities* TppPrinterInfo::GetCapabilities() {
   TppLockGuard guard(lock_);
-  if (capabilities_) return capabilities_;
-  auto* caps = new TppPrinterCapabilities;
+  if (capabilities_) return capabilities_.get();
+  auto caps = cls::MakeOwned<TppPrinterCapabilities>();
   caps->PrinterName = name_;
   const char* device = device_ ? device_->c_str() : nullptr;
   const char* port = port_ ? port_->c_str() : nullptr;
@@ -340,8 +318,8 @@ TppPrinterCapabilities* TppPrinterInfo::GetCapabilities() {
   }
   caps->NormalisePapers();
   caps->NormaliseBins();
-  capabilities_ = caps;
-  return caps;
+  capabilities_ = std::move(caps);
+  return capabilities_.get();
 }
 
 CLS_IMPLEMENT_CLASS(TppScreenPrinterInfo)
@@ -350,8 +328,8 @@ TppScreenPrinterInfo::TppScreenPrinterInfo() : TppPrinterInfo("Screen", true, nu
 
 TppPrinterCapabilities* TppScreenPrinterInfo::GetCapabilities() {
   TppLockGuard guard(lock_);
-  if (capabilities_) return capabilities_;
-  auto* caps = new TppPrinterCapabilities;
+  if (capabilities_) return capabilities_.get();
+  auto caps = cls::MakeOwned<TppPrinterCapabilities>();
   caps->PrinterName = Name();
   caps->BinCodes.Add("7");
   caps->BinNames.Add("Default");
@@ -363,22 +341,41 @@ TppPrinterCapabilities* TppScreenPrinterInfo::GetCapabilities() {
     caps->PaperWidths.Add(Str(w));
     caps->PaperHeights.Add(Str(h));
   }
-  capabilities_ = caps;
-  return caps;
+  capabilities_ = std::move(caps);
+  return capabilities_.get();
 }
 
 // ---------------------------------------------------------------- printer list
 
+namespace {
+
+// Entries are freed through Free(), when the last snapshot or holder lets go.
+template <class Info, class... Args>
+TppPrinterInfoRef MakeInfo(Args&&... args) {
+  return TppPrinterInfoRef(new Info(std::forward<Args>(args)...), cls::TFreeObject());
+}
+
+}  // namespace
+
+TppPrinterInfoRef TppPrinterListSnapshot::Find(const std::string& name) const {
+  if (name.empty()) return nullptr;
+  for (const Entry& e : Entries)
+    if (cls::AnsiCompareText(e.Name, name) == 0) return e.Info;
+  return nullptr;
+}
+
+std::string TppPrinterListSnapshot::FindNameByDevice(const std::string& device) const {
+  for (const Entry& e : Entries) {
+    // An entry without a device (the "Default" entry) stands for no device.
+    const auto& d = e.Info->Device();
+    if (d && !d->empty() && *d == device) return e.Name;
+  }
+  return "";
+}
+
 CLS_IMPLEMENT_CLASS(TppPrinterList)
 
-TppPrinterList::TppPrinterList() { BuildPrinterList(); }
-
-TppPrinterList::~TppPrinterList() { FreeInfos(); }
-
-void TppPrinterList::FreeInfos() {
-  for (int i = 0; i < names_.Count(); ++i) delete static_cast<TppPrinterInfo*>(names_.Objects(i));
-  names_.Clear();
-}
+TppPrinterList::TppPrinterList() { Build(); }
 
 std::vector<std::string> TppPrinterList::SplitCommaList(const std::string& text) {
   std::vector<std::string> out;
@@ -394,16 +391,25 @@ std::vector<std::string> TppPrinterList::SplitCommaList(const std::string& text)
   return out;
 }
 
-void TppPrinterList::BuildPrinterList() {
-  TppLockGuard guard(lock_);
-  {
-    TppLockGuard unit(ppPrintrUnitLock());
-    if (TppPrinter* p = g_globalPrinter.exchange(nullptr)) p->Free();
-  }
-  FreeInfos();
-  names_.AddObject("Screen", new TppScreenPrinterInfo);
-  names_.AddObject("Default", new TppPrinterInfo("Default", false, nullptr, nullptr, nullptr));
+namespace {
 
+// The device of win.ini's device line; "Screen" when there is none.
+std::string DefaultDevice() {
+  std::string line = spool::GetProfileString("windows", "device", "");
+  if (line.size() > 80) line.resize(80);
+  std::string device = line.substr(0, line.find(','));
+  return device.empty() ? "Screen" : device;
+}
+
+}  // namespace
+
+void TppPrinterList::Build() {
+  auto next = std::make_shared<TppPrinterListSnapshot>();
+  auto add = [&](const std::string& name, TppPrinterInfoRef info) { next->Entries.push_back({name, std::move(info)}); };
+  add("Screen", MakeInfo<TppScreenPrinterInfo>());
+  add("Default", MakeInfo<TppPrinterInfo>("Default", false, nullptr, nullptr, nullptr));
+
+  TppLockGuard guard(lock_);
   const bool nt = IsNT();
   const win::DWORD flags = nt ? (win::PRINTER_ENUM_LOCAL | win::PRINTER_ENUM_CONNECTIONS) : win::PRINTER_ENUM_LOCAL;
   const win::DWORD level = nt ? 4 : 5;
@@ -416,146 +422,134 @@ void TppPrinterList::BuildPrinterList() {
         if (level == 4) {
           win::PRINTER_INFO_4A e;
           std::memcpy(&e, buf.data() + i * sizeof e, sizeof e);
-          auto* info = new TppPrinterInfo(e.pPrinterName, false, nullptr, e.pPrinterName, nullptr);
+          auto info = MakeInfo<TppPrinterInfo>(e.pPrinterName, false, nullptr, e.pPrinterName, nullptr);
           info->SetNetwork(e.Attributes != win::PRINTER_ATTRIBUTE_NETWORK);
-          names_.AddObject(e.pPrinterName, info);
+          add(e.pPrinterName, std::move(info));
         } else {
           win::PRINTER_INFO_5A e;
           std::memcpy(&e, buf.data() + i * sizeof e, sizeof e);
           for (const auto& port : SplitCommaList(e.pPortName ? e.pPortName : "")) {
-            auto* info = new TppPrinterInfo(e.pPrinterName, false, nullptr, e.pPrinterName, port.c_str());
+            auto info = MakeInfo<TppPrinterInfo>(e.pPrinterName, false, nullptr, e.pPrinterName, port.c_str());
             info->SetNetwork(e.Attributes != win::PRINTER_ATTRIBUTE_NETWORK);
-            names_.AddObject(e.pPrinterName, info);
+            add(e.pPrinterName, std::move(info));
           }
         }
       }
     }
   }
-  ReadDefaultPrinter();
+  next->DefaultPrinterName = next->FindNameByDevice(DefaultDevice());
+  snapshot_ = std::move(next);
+}
+
+void TppPrinterList::BuildPrinterList() {
+  Build();
+  // The global printer is forgotten after the list lock is let go (the unit
+  // lock comes first); it stays alive for those who hold it.
+  TppLockGuard unit(ppPrintrUnitLock());
+  if (TppPrinter* p = g_globalPrinter.exchange(nullptr)) g_retiredPrinters.emplace_back(p);
+}
+
+std::shared_ptr<const TppPrinterListSnapshot> TppPrinterList::Snapshot() {
+  TppLockGuard guard(lock_);
+  return snapshot_;
 }
 
 std::string TppPrinterList::FindNameByDevice(const std::string& device) {
-  TppLockGuard guard(lock_);
-  for (int i = 0; i < names_.Count(); ++i) {
-    auto* info = static_cast<TppPrinterInfo*>(names_.Objects(i));
-    // An entry without a device (the "Default" entry) stands for no device.
-    if (info->Device() && !info->Device()->empty() && *info->Device() == device) return names_[i];
-  }
-  return "";
+  return Snapshot()->FindNameByDevice(device);
 }
 
 void TppPrinterList::ReadDefaultPrinter() {
   TppLockGuard guard(lock_);
-  std::string line = spool::GetProfileString("windows", "device", "");
-  if (line.size() > 80) line.resize(80);
-  std::string device = line.substr(0, line.find(','));
-  if (device.empty()) device = "Screen";
-  defaultPrinterName_ = FindNameByDevice(device);
+  auto next = std::make_shared<TppPrinterListSnapshot>(*snapshot_);
+  next->DefaultPrinterName = next->FindNameByDevice(DefaultDevice());
+  snapshot_ = std::move(next);
 }
 
-TppPrinterInfo* TppPrinterList::GetPrinterInfo(const std::string& name) {
-  TppLockGuard guard(lock_);
-  auto lookUp = [&](const std::string& n) -> TppPrinterInfo* {
-    if (n.empty()) return nullptr;
-    int i = names_.IndexOf(n);
-    return i >= 0 ? static_cast<TppPrinterInfo*>(names_.Objects(i)) : nullptr;
-  };
-  TppPrinterInfo* info = lookUp(cls::AnsiCompareText(name, "Default") == 0 ? defaultPrinterName_ : name);
+TppPrinterInfoRef TppPrinterList::GetPrinterInfo(const std::string& name) {
+  auto snap = Snapshot();
+  TppPrinterInfoRef info = snap->Find(cls::AnsiCompareText(name, "Default") == 0 ? snap->DefaultPrinterName : name);
   if (info) return info;
   // "<device> on <port>": the entry of that device.
   size_t on = name.find(" on");
   if (on != std::string::npos && on > 0) {
-    info = lookUp(FindNameByDevice(name.substr(0, on)));
+    info = snap->Find(snap->FindNameByDevice(name.substr(0, on)));
     if (info) return info;
   }
   if (!IsNT()) {
-    for (int i = 0; i < names_.Count(); ++i) {
-      auto* e = static_cast<TppPrinterInfo*>(names_.Objects(i));
-      if (names_[i] != "Default" && !name.empty() && e->GetDescription() == name) return e;
-    }
+    for (const auto& e : snap->Entries)
+      if (e.Name != "Default" && !name.empty() && e.Info->GetDescription() == name) return e.Info;
   }
-  return lookUp(defaultPrinterName_);
+  return snap->Find(snap->DefaultPrinterName);
 }
 
-int TppPrinterList::GetCount() {
-  TppLockGuard guard(lock_);
-  return names_.Count();
-}
+int TppPrinterList::GetCount() { return static_cast<int>(Snapshot()->Entries.size()); }
 
 std::vector<std::string> TppPrinterList::PrinterNames() {
-  TppLockGuard guard(lock_);
   std::vector<std::string> out;
-  for (int i = 0; i < names_.Count(); ++i) out.push_back(names_[i]);
+  for (const auto& e : Snapshot()->Entries) out.push_back(e.Name);
   return out;
 }
 
-std::string TppPrinterList::DefaultPrinterName() {
-  TppLockGuard guard(lock_);
-  return defaultPrinterName_;
-}
+std::string TppPrinterList::DefaultPrinterName() { return Snapshot()->DefaultPrinterName; }
 
 // ---------------------------------------------------------------- unit globals
 
 TppPrinterList* ppGetPrinterList() {
-  if (!g_printerList) {
-    TppLockGuard unit(ppPrintrUnitLock());
-    if (!g_printerList) g_printerList = new TppPrinterList;
-  }
+  if (TppPrinterList* l = g_printerList) return l;
+  TppLockGuard unit(ppPrintrUnitLock());
+  if (!g_printerList) g_printerList = new TppPrinterList;
   return g_printerList;
 }
 
 TppPrinter* ppGetGlobalPrinter() {
-  if (!g_globalPrinter) {
-    TppPrinterList* list = ppGetPrinterList();
-    TppLockGuard unit(ppPrintrUnitLock());
-    if (!g_globalPrinter && list->GetCount() > 2) g_globalPrinter = new TppPrinter;
-  }
+  if (TppPrinter* p = g_globalPrinter) return p;
+  TppPrinterList* list = ppGetPrinterList();
+  TppLockGuard unit(ppPrintrUnitLock());
+  // A new printer takes the list's lock while it is made, after the unit lock.
+  if (!g_globalPrinter && list->GetCount() > 2) g_globalPrinter = new TppPrinter;
   return g_globalPrinter;
 }
 
 TppPrinterInfo* ppGetNoPrinterInfo() {
-  if (!g_noPrinterInfo) {
-    TppLockGuard unit(ppPrintrUnitLock());
-    if (!g_noPrinterInfo) g_noPrinterInfo = new TppPrinterInfo("No Printer Installed", false, "None", "None", nullptr);
-  }
+  if (TppPrinterInfo* i = g_noPrinterInfo) return i;
+  TppLockGuard unit(ppPrintrUnitLock());
+  if (!g_noPrinterInfo) g_noPrinterInfo = new TppPrinterInfo("No Printer Installed", false, "None", "None", nullptr);
   return g_noPrinterInfo;
 }
 
 void ppPrintrFinalize() {
-  TppLockGuard unit(ppPrintrUnitLock());
-  if (TppPrinter* p = g_globalPrinter.exchange(nullptr)) p->Free();
-  if (TppPrinterList* l = g_printerList.exchange(nullptr)) l->Free();
-  if (TppPrinterInfo* i = g_noPrinterInfo.exchange(nullptr)) i->Free();
+  // Taken under the unit lock, freed after it: freeing a printer takes the
+  // printer's lock, which comes first.
+  cls::Owned<TppPrinter> printer;
+  cls::Owned<TppPrinterList> list;
+  cls::Owned<TppPrinterInfo> none;
+  std::vector<cls::Owned<TppPrinter>> retired;
+  {
+    TppLockGuard unit(ppPrintrUnitLock());
+    printer.reset(g_globalPrinter.exchange(nullptr));
+    list.reset(g_printerList.exchange(nullptr));
+    none.reset(g_noPrinterInfo.exchange(nullptr));
+    retired.swap(g_retiredPrinters);
+  }
 }
 
 // ---------------------------------------------------------------- printer setup
 
 CLS_IMPLEMENT_CLASS(TppPrinterSetup)
 
-namespace {
-enum { mBottom, mLeft, mRight, mTop };
-}
-
 TppPrinterSetup::TppPrinterSetup(cls::TComponent* owner) : owner_(owner) {
-  pageDef_ = new TppPageDef;
-  workPageDef_ = new TppPageDef;
   if (cls::FormatSettings().DecimalSeparator == '.') {
-    pageDef_->SetmmWidth(215900);
-    pageDef_->SetmmHeight(279401);
+    pageDef_.SetmmWidth(215900);
+    pageDef_.SetmmHeight(279401);
   } else {
-    pageDef_->SetmmWidth(210000);
-    pageDef_->SetmmHeight(297000);
+    pageDef_.SetmmWidth(210000);
+    pageDef_.SetmmHeight(297000);
   }
-  pageDef_->SetmmMarginLeft(6350);
-  pageDef_->SetmmMarginRight(6350);
-  pageDef_->SetmmMarginTop(6350);
-  pageDef_->SetmmMarginBottom(6350);
+  pageDef_.SetmmMarginLeft(6350);
+  pageDef_.SetmmMarginRight(6350);
+  pageDef_.SetmmMarginTop(6350);
+  pageDef_.SetmmMarginBottom(6350);
   printerInfo_ = ppGetPrinterList()->GetPrinterInfo(printerName_);
-}
-
-TppPrinterSetup::~TppPrinterSetup() {
-  delete pageDef_;
-  delete workPageDef_;
 }
 
 cls::TObject* TppPrinterSetup::Printer() {
@@ -564,8 +558,8 @@ cls::TObject* TppPrinterSetup::Printer() {
   return p;
 }
 
-TppPrinterCapabilities* TppPrinterSetup::Capabilities() {
-  return (printerInfo_ ? printerInfo_ : ppGetNoPrinterInfo())->GetCapabilities();
+TppPrinterCapabilities* TppPrinterSetup::CapabilitiesOf(const TppPrinterInfoRef& info) {
+  return info ? info->GetCapabilities() : ppGetNoPrinterInfo()->GetCapabilities();
 }
 
 bool TppPrinterSetup::Reading() { return owner_ && owner_->HasState(cls::csReading); }
@@ -599,17 +593,23 @@ void TppPrinterSetup::DoPrinterSetupChange() {
   if (OnPrinterSetupChange && NotificationsEnabled()) OnPrinterSetupChange(this);
 }
 
+template <class T>
+void TppPrinterSetup::Change(T TppPrinterSetup::*field, const T& v) {
+  {
+    TppLockGuard g(lock_);
+    if (this->*field == v) return;
+    this->*field = v;
+  }
+  DoPrinterSetupChange();
+}
+
 std::string TppPrinterSetup::BinName() {
   TppLockGuard g(lock_);
   return binName_;
 }
 
 void TppPrinterSetup::SetBinName(const std::string& v) {
-  TppLockGuard g(lock_);
-  std::string name = cls::AnsiCompareText(v, "Current") == 0 ? "Default" : v;
-  if (name == binName_) return;
-  binName_ = name;
-  DoPrinterSetupChange();
+  Change(&TppPrinterSetup::binName_, cls::AnsiCompareText(v, "Current") == 0 ? std::string("Default") : v);
 }
 
 bool TppPrinterSetup::Collation() {
@@ -617,12 +617,7 @@ bool TppPrinterSetup::Collation() {
   return collation_;
 }
 
-void TppPrinterSetup::SetCollation(bool v) {
-  TppLockGuard g(lock_);
-  if (v == collation_) return;
-  collation_ = v;
-  DoPrinterSetupChange();
-}
+void TppPrinterSetup::SetCollation(bool v) { Change(&TppPrinterSetup::collation_, v); }
 
 int TppPrinterSetup::Copies() {
   TppLockGuard g(lock_);
@@ -630,10 +625,7 @@ int TppPrinterSetup::Copies() {
 }
 
 void TppPrinterSetup::SetCopies(int v) {
-  TppLockGuard g(lock_);
-  if (v < 1 || v == copies_) return;
-  copies_ = v;
-  DoPrinterSetupChange();
+  if (v >= 1) Change(&TppPrinterSetup::copies_, v);
 }
 
 std::string TppPrinterSetup::DocumentName() {
@@ -641,24 +633,14 @@ std::string TppPrinterSetup::DocumentName() {
   return documentName_;
 }
 
-void TppPrinterSetup::SetDocumentName(const std::string& v) {
-  TppLockGuard g(lock_);
-  if (v == documentName_) return;
-  documentName_ = v;
-  DoPrinterSetupChange();
-}
+void TppPrinterSetup::SetDocumentName(const std::string& v) { Change(&TppPrinterSetup::documentName_, v); }
 
 TppDuplexType TppPrinterSetup::Duplex() {
   TppLockGuard g(lock_);
   return duplex_;
 }
 
-void TppPrinterSetup::SetDuplex(TppDuplexType v) {
-  TppLockGuard g(lock_);
-  if (v == duplex_) return;
-  duplex_ = v;
-  DoPrinterSetupChange();
-}
+void TppPrinterSetup::SetDuplex(TppDuplexType v) { Change(&TppPrinterSetup::duplex_, v); }
 
 std::string TppPrinterSetup::OutputFileName() {
   TppLockGuard g(lock_);
@@ -670,41 +652,45 @@ void TppPrinterSetup::SetOutputFileName(const std::string& v) {
   outputFileName_ = v;
 }
 
-float TppPrinterSetup::GetMargin(int which) {
-  TppLockGuard g(lock_);
-  switch (which) {
-    case mBottom: return ConvertFromMMThousandths(pageDef_->mmMarginBottom(), units_, ppVertical, Printer());
-    case mLeft: return ConvertFromMMThousandths(pageDef_->mmMarginLeft(), units_, ppHorizontal, Printer());
-    case mRight: return ConvertFromMMThousandths(pageDef_->mmMarginRight(), units_, ppHorizontal, Printer());
-    default: return ConvertFromMMThousandths(pageDef_->mmMarginTop(), units_, ppVertical, Printer());
+// Lengths are read under the lock and converted after it, since a
+// conversion to printer pixels asks the printer.
+float TppPrinterSetup::GetLength(int32_t (TppPageDef::*get)() const, int direction) {
+  int32_t v;
+  TppUnitType u;
+  {
+    TppLockGuard g(lock_);
+    v = (pageDef_.*get)();
+    u = units_;
   }
+  return ConvertFromMMThousandths(v, u, direction, Printer());
 }
 
-void TppPrinterSetup::SetMargin(int which, float v) {
-  TppLockGuard g(lock_);
+void TppPrinterSetup::SetMargin(void (TppPageDef::*set)(int32_t), int direction, float v) {
   if (v < 0) return;
-  bool vertical = which == mBottom || which == mTop;
-  int32_t t = ConvertToMMThousandths(v, units_, vertical ? ppVertical : ppHorizontal, Printer());
-  workPageDef_->Assign(pageDef_);
-  switch (which) {
-    case mBottom: workPageDef_->SetmmMarginBottom(t); break;
-    case mLeft: workPageDef_->SetmmMarginLeft(t); break;
-    case mRight: workPageDef_->SetmmMarginRight(t); break;
-    default: workPageDef_->SetmmMarginTop(t); break;
+  TppPageDef work;
+  TppUnitType u;
+  {
+    TppLockGuard g(lock_);
+    work.Assign(&pageDef_);
+    u = units_;
   }
-  if (!DoPageDefChanging(workPageDef_)) return;
-  pageDef_->Assign(workPageDef_);
+  (work.*set)(ConvertToMMThousandths(v, u, direction, Printer()));
+  if (!DoPageDefChanging(&work)) return;
+  {
+    TppLockGuard g(lock_);
+    pageDef_.Assign(&work);
+  }
   DoPageDefChange();
 }
 
-float TppPrinterSetup::MarginBottom() { return GetMargin(mBottom); }
-void TppPrinterSetup::SetMarginBottom(float v) { SetMargin(mBottom, v); }
-float TppPrinterSetup::MarginLeft() { return GetMargin(mLeft); }
-void TppPrinterSetup::SetMarginLeft(float v) { SetMargin(mLeft, v); }
-float TppPrinterSetup::MarginRight() { return GetMargin(mRight); }
-void TppPrinterSetup::SetMarginRight(float v) { SetMargin(mRight, v); }
-float TppPrinterSetup::MarginTop() { return GetMargin(mTop); }
-void TppPrinterSetup::SetMarginTop(float v) { SetMargin(mTop, v); }
+float TppPrinterSetup::MarginBottom() { return GetLength(&TppPageDef::mmMarginBottom, ppVertical); }
+void TppPrinterSetup::SetMarginBottom(float v) { SetMargin(&TppPageDef::SetmmMarginBottom, ppVertical, v); }
+float TppPrinterSetup::MarginLeft() { return GetLength(&TppPageDef::mmMarginLeft, ppHorizontal); }
+void TppPrinterSetup::SetMarginLeft(float v) { SetMargin(&TppPageDef::SetmmMarginLeft, ppHorizontal, v); }
+float TppPrinterSetup::MarginRight() { return GetLength(&TppPageDef::mmMarginRight, ppHorizontal); }
+void TppPrinterSetup::SetMarginRight(float v) { SetMargin(&TppPageDef::SetmmMarginRight, ppHorizontal, v); }
+float TppPrinterSetup::MarginTop() { return GetLength(&TppPageDef::mmMarginTop, ppVertical); }
+void TppPrinterSetup::SetMarginTop(float v) { SetMargin(&TppPageDef::SetmmMarginTop, ppVertical, v); }
 
 TPrinterOrientation TppPrinterSetup::Orientation() {
   TppLockGuard g(lock_);
@@ -712,68 +698,78 @@ TPrinterOrientation TppPrinterSetup::Orientation() {
 }
 
 void TppPrinterSetup::SetOrientation(TPrinterOrientation v) {
-  TppLockGuard g(lock_);
-  if (v == orientation_) return;
-  workPageDef_->Assign(pageDef_);
-  workPageDef_->SetmmWidth(pageDef_->mmHeight());
-  workPageDef_->SetmmHeight(pageDef_->mmWidth());
-  if (!DoPageDefChanging(workPageDef_)) return;
-  orientation_ = v;
-  int32_t w = pageDef_->mmWidth();
-  pageDef_->SetmmWidth(pageDef_->mmHeight());
-  pageDef_->SetmmHeight(w);
-  DoPageDefChange();
-}
-
-float TppPrinterSetup::PaperHeight() {
-  TppLockGuard g(lock_);
-  return ConvertFromMMThousandths(pageDef_->mmHeight(), units_, ppVertical, Printer());
-}
-
-float TppPrinterSetup::PaperWidth() {
-  TppLockGuard g(lock_);
-  return ConvertFromMMThousandths(pageDef_->mmWidth(), units_, ppHorizontal, Printer());
-}
-
-void TppPrinterSetup::SetPaperHeight(float v) {
-  TppLockGuard g(lock_);
-  if (Reading()) {
-    deferredHeight_ = v;
-    return;
+  TppPageDef work;
+  {
+    TppLockGuard g(lock_);
+    if (v == orientation_) return;
+    work.Assign(&pageDef_);
+    work.SetmmWidth(pageDef_.mmHeight());
+    work.SetmmHeight(pageDef_.mmWidth());
   }
-  if (v < 0) return;
-  workPageDef_->Assign(pageDef_);
-  workPageDef_->SetmmHeight(ConvertToMMThousandths(v, units_, ppVertical, Printer()));
-  if (!DoPageDefChanging(workPageDef_)) return;
-  pageDef_->Assign(workPageDef_);
-  paperName_ = FindPaperName(PaperWidth(), PaperHeight());
+  if (!DoPageDefChanging(&work)) return;
+  {
+    TppLockGuard g(lock_);
+    if (v == orientation_) return;
+    orientation_ = v;
+    int32_t w = pageDef_.mmWidth();
+    pageDef_.SetmmWidth(pageDef_.mmHeight());
+    pageDef_.SetmmHeight(w);
+  }
   DoPageDefChange();
 }
 
-void TppPrinterSetup::SetPaperWidth(float v) {
-  TppLockGuard g(lock_);
-  if (Reading()) {
-    deferredWidth_ = v;
-    return;
+float TppPrinterSetup::PaperHeight() { return GetLength(&TppPageDef::mmHeight, ppVertical); }
+float TppPrinterSetup::PaperWidth() { return GetLength(&TppPageDef::mmWidth, ppHorizontal); }
+
+void TppPrinterSetup::SetPaperSize(bool height, float v) {
+  TppPageDef work;
+  TppUnitType u;
+  {
+    TppLockGuard g(lock_);
+    if (Reading()) {
+      (height ? deferredHeight_ : deferredWidth_) = v;
+      return;
+    }
+    if (v < 0) return;
+    work.Assign(&pageDef_);
+    u = units_;
   }
-  if (v < 0) return;
-  workPageDef_->Assign(pageDef_);
-  workPageDef_->SetmmWidth(ConvertToMMThousandths(v, units_, ppHorizontal, Printer()));
-  if (!DoPageDefChanging(workPageDef_)) return;
-  pageDef_->Assign(workPageDef_);
-  paperName_ = FindPaperName(PaperWidth(), PaperHeight());
+  if (height)
+    work.SetmmHeight(ConvertToMMThousandths(v, u, ppVertical, Printer()));
+  else
+    work.SetmmWidth(ConvertToMMThousandths(v, u, ppHorizontal, Printer()));
+  if (!DoPageDefChanging(&work)) return;
+  {
+    TppLockGuard g(lock_);
+    pageDef_.Assign(&work);
+  }
+  std::string name = FindPaperName(PaperWidth(), PaperHeight());
+  {
+    TppLockGuard g(lock_);
+    paperName_ = name;
+  }
   DoPageDefChange();
 }
+
+void TppPrinterSetup::SetPaperHeight(float v) { SetPaperSize(true, v); }
+void TppPrinterSetup::SetPaperWidth(float v) { SetPaperSize(false, v); }
 
 void TppPrinterSetup::UpdatePageDefSize() {
-  TppLockGuard g(lock_);
+  std::optional<float> height, width;
+  TppUnitType u;
+  {
+    TppLockGuard g(lock_);
+    height.swap(deferredHeight_);
+    width.swap(deferredWidth_);
+    u = units_;
+  }
   // Negative sizes are dropped here as the setters drop them.
-  if (deferredHeight_ && *deferredHeight_ >= 0)
-    pageDef_->SetmmHeight(ConvertToMMThousandths(*deferredHeight_, units_, ppVertical, Printer()));
-  if (deferredWidth_ && *deferredWidth_ >= 0)
-    pageDef_->SetmmWidth(ConvertToMMThousandths(*deferredWidth_, units_, ppHorizontal, Printer()));
-  deferredHeight_.reset();
-  deferredWidth_.reset();
+  bool takeHeight = height && *height >= 0, takeWidth = width && *width >= 0;
+  int32_t h = takeHeight ? ConvertToMMThousandths(*height, u, ppVertical, Printer()) : 0;
+  int32_t w = takeWidth ? ConvertToMMThousandths(*width, u, ppHorizontal, Printer()) : 0;
+  TppLockGuard g(lock_);
+  if (takeHeight) pageDef_.SetmmHeight(h);
+  if (takeWidth) pageDef_.SetmmWidth(w);
 }
 
 void TppPrinterSetup::SetStoredPaperCode(int code) {
@@ -782,41 +778,72 @@ void TppPrinterSetup::SetStoredPaperCode(int code) {
 }
 
 std::string TppPrinterSetup::PaperName() {
-  TppLockGuard g(lock_);
-  if (storedPaperCode_ != 0) {
-    if (printerInfo_) {
-      TppPrinterCapabilities* caps = Capabilities();
-      int i = caps->PaperCodes.IndexOf(Str(storedPaperCode_));
-      if (i >= 0 && i < caps->PaperNames.Count()) paperName_ = caps->PaperNames[i];
+  int code;
+  TppPrinterInfoRef info;
+  std::string name;
+  {
+    TppLockGuard g(lock_);
+    code = storedPaperCode_;
+    info = printerInfo_;
+  }
+  if (code != 0) {
+    std::string byCode;
+    if (info) {
+      TppPrinterCapabilities* caps = info->GetCapabilities();
+      int i = caps->PaperCodes.IndexOf(Str(code));
+      if (i >= 0 && i < caps->PaperNames.Count()) byCode = caps->PaperNames[i];
     }
+    TppLockGuard g(lock_);
+    if (!byCode.empty()) paperName_ = byCode;
     storedPaperCode_ = 0;
   }
-  if (paperName_ == "Custom") paperName_ = FindPaperName(PaperWidth(), PaperHeight());
-  return paperName_;
+  {
+    TppLockGuard g(lock_);
+    name = paperName_;
+  }
+  if (name != "Custom") return name;
+  name = FindPaperName(PaperWidth(), PaperHeight());
+  TppLockGuard g(lock_);
+  paperName_ = name;
+  return name;
 }
 
 void TppPrinterSetup::SetPaperName(const std::string& v) {
-  TppLockGuard g(lock_);
   if (!NotificationsEnabled() || v == "Custom") {
+    TppLockGuard g(lock_);
     paperName_ = v;
     return;
   }
   // A paper the printer does not know changes nothing.
-  if (Capabilities()->PaperNames.IndexOf(v) < 0) return;
-  TPrinterOrientation orientation = orientation_;
-  if (v.find("Envelope") != std::string::npos) orientation_ = poLandscape;
+  if (CapabilitiesOf(PrinterInfo())->PaperNames.IndexOf(v) < 0) return;
+  TPrinterOrientation orientation;
+  {
+    TppLockGuard g(lock_);
+    orientation = orientation_;
+    if (v.find("Envelope") != std::string::npos) orientation_ = poLandscape;
+  }
   float w, h;
   GetPaperSizeOfName(v, w, h);
-  workPageDef_->Assign(pageDef_);
-  workPageDef_->SetmmWidth(ConvertToMMThousandths(w, units_, ppHorizontal, Printer()));
-  workPageDef_->SetmmHeight(ConvertToMMThousandths(h, units_, ppVertical, Printer()));
-  if (!DoPageDefChanging(workPageDef_)) {
+  TppPageDef work;
+  TppUnitType u;
+  {
+    TppLockGuard g(lock_);
+    work.Assign(&pageDef_);
+    u = units_;
+  }
+  work.SetmmWidth(ConvertToMMThousandths(w, u, ppHorizontal, Printer()));
+  work.SetmmHeight(ConvertToMMThousandths(h, u, ppVertical, Printer()));
+  if (!DoPageDefChanging(&work)) {
+    TppLockGuard g(lock_);
     orientation_ = orientation;
     return;
   }
-  paperName_ = v;
-  pageDef_->SetmmWidth(workPageDef_->mmWidth());
-  pageDef_->SetmmHeight(workPageDef_->mmHeight());
+  {
+    TppLockGuard g(lock_);
+    paperName_ = v;
+    pageDef_.SetmmWidth(work.mmWidth());
+    pageDef_.SetmmHeight(work.mmHeight());
+  }
   DoPageDefChange();
 }
 
@@ -826,28 +853,33 @@ std::string TppPrinterSetup::PrinterName() {
 }
 
 void TppPrinterSetup::SetPrinterName(const std::string& value) {
-  TppLockGuard g(lock_);
   std::string v = cls::AnsiCompareText(value, "Current") == 0 ? "Default" : value;
   bool enabled = NotificationsEnabled();
   int code = enabled ? GetPaperSizeCode() : 0;
-  TppPrinterInfo* info = ppGetPrinterList()->GetPrinterInfo(v);
+  TppPrinterInfoRef info = ppGetPrinterList()->GetPrinterInfo(v);
   if (!info) return;
   if (cls::AnsiCompareText(v, "Default") != 0) v = info->Name();
-  printerName_ = v;
-  printerInfo_ = info;
+  {
+    TppLockGuard g(lock_);
+    printerName_ = v;
+    printerInfo_ = info;
+  }
   if (!enabled) return;
   std::string name;
   if (code > 0 && code != 256) {
-    TppPrinterCapabilities* caps = Capabilities();
+    TppPrinterCapabilities* caps = info->GetCapabilities();
     int i = caps->PaperCodes.IndexOf(Str(code));
     if (i >= 0 && i < caps->PaperNames.Count()) name = caps->PaperNames[i];
   }
   if (name.empty()) name = FindPaperName(PaperWidth(), PaperHeight());
-  paperName_ = name;
+  {
+    TppLockGuard g(lock_);
+    paperName_ = name;
+  }
   DoPrinterSetupChange();
 }
 
-TppPrinterInfo* TppPrinterSetup::PrinterInfo() {
+TppPrinterInfoRef TppPrinterSetup::PrinterInfo() {
   TppLockGuard g(lock_);
   return printerInfo_;
 }
@@ -858,16 +890,25 @@ TppUnitType TppPrinterSetup::Units() {
 }
 
 void TppPrinterSetup::SetUnits(TppUnitType v) {
-  TppLockGuard g(lock_);
-  if (v == units_) return;
-  units_ = v;
-  if (NotificationsEnabled() && paperName_ != "Custom" && Capabilities()->PaperNames.IndexOf(paperName_) >= 0) {
-    float w, h;
-    GetPaperSizeOfName(paperName_, w, h);
-    pageDef_->SetmmWidth(ConvertToMMThousandths(w, units_, ppHorizontal, Printer()));
-    pageDef_->SetmmHeight(ConvertToMMThousandths(h, units_, ppVertical, Printer()));
-    DoPageDefChange();
+  std::string paper;
+  {
+    TppLockGuard g(lock_);
+    if (v == units_) return;
+    units_ = v;
+    paper = paperName_;
   }
+  if (!NotificationsEnabled() || paper == "Custom" || CapabilitiesOf(PrinterInfo())->PaperNames.IndexOf(paper) < 0)
+    return;
+  float w, h;
+  GetPaperSizeOfName(paper, w, h);
+  int32_t wt = ConvertToMMThousandths(w, v, ppHorizontal, Printer());
+  int32_t ht = ConvertToMMThousandths(h, v, ppVertical, Printer());
+  {
+    TppLockGuard g(lock_);
+    pageDef_.SetmmWidth(wt);
+    pageDef_.SetmmHeight(ht);
+  }
+  DoPageDefChange();
 }
 
 std::vector<std::string> TppPrinterSetup::PrinterNames() {
@@ -882,47 +923,54 @@ static std::vector<std::string> ListOf(const cls::TStringList& l) {
 }
 
 std::vector<std::string> TppPrinterSetup::BinNames() {
-  TppLockGuard g(lock_);
-  return ListOf(Capabilities()->BinNames);
+  TppPrinterInfoRef info = PrinterInfo();
+  return ListOf(CapabilitiesOf(info)->BinNames);
 }
 
 std::vector<std::string> TppPrinterSetup::PaperNames() {
-  TppLockGuard g(lock_);
-  return ListOf(Capabilities()->PaperNames);
+  TppPrinterInfoRef info = PrinterInfo();
+  return ListOf(CapabilitiesOf(info)->PaperNames);
 }
 
 std::string TppPrinterSetup::PrinterDescription() {
-  TppLockGuard g(lock_);
-  return printerInfo_ ? printerInfo_->GetDescription() : "";
+  TppPrinterInfoRef info = PrinterInfo();
+  return info ? info->GetDescription() : "";
 }
 
-float TppPrinterSetup::PrintableHeight() {
-  TppLockGuard g(lock_);
-  return ConvertFromMMThousandths(pageDef_->GetPrintableHeight(), units_, ppVertical, Printer());
-}
-
-float TppPrinterSetup::PrintableWidth() {
-  TppLockGuard g(lock_);
-  return ConvertFromMMThousandths(pageDef_->GetPrintableWidth(), units_, ppHorizontal, Printer());
-}
+float TppPrinterSetup::PrintableHeight() { return GetLength(&TppPageDef::GetPrintableHeight, ppVertical); }
+float TppPrinterSetup::PrintableWidth() { return GetLength(&TppPageDef::GetPrintableWidth, ppHorizontal); }
 
 int TppPrinterSetup::GetPaperSizeCode() {
-  TppLockGuard g(lock_);
-  if (!printerInfo_) return 0;
-  TppPrinterCapabilities* caps = Capabilities();
-  int pos = caps->PaperNames.IndexOf(paperName_);
+  TppPrinterInfoRef info;
+  std::string name;
+  {
+    TppLockGuard g(lock_);
+    info = printerInfo_;
+    name = paperName_;
+  }
+  if (!info) return 0;
+  TppPrinterCapabilities* caps = info->GetCapabilities();
+  int pos = caps->PaperNames.IndexOf(name);
   if (pos <= 0) pos = caps->PaperNames.IndexOf(FindPaperName(PaperWidth(), PaperHeight()));
   if (pos >= 0 && pos < caps->PaperCodes.Count()) return StrToIntDef(caps->PaperCodes[pos], 256);
   return 256;
 }
 
 std::string TppPrinterSetup::FindPaperName(float width, float height) {
-  TppLockGuard g(lock_);
-  if (!printerInfo_) return paperName_;
-  int w = ToTenthsMM(width, units_, ppHorizontal, Printer());
-  int h = ToTenthsMM(height, units_, ppVertical, Printer());
-  if (orientation_ == poLandscape) std::swap(w, h);
-  TppPrinterCapabilities* caps = Capabilities();
+  TppPrinterInfoRef info;
+  TppUnitType u;
+  TPrinterOrientation orientation;
+  {
+    TppLockGuard g(lock_);
+    if (!printerInfo_) return paperName_;
+    info = printerInfo_;
+    u = units_;
+    orientation = orientation_;
+  }
+  int w = ToTenthsMM(width, u, ppHorizontal, Printer());
+  int h = ToTenthsMM(height, u, ppVertical, Printer());
+  if (orientation == poLandscape) std::swap(w, h);
+  TppPrinterCapabilities* caps = info->GetCapabilities();
   int n = std::min({caps->PaperNames.Count(), caps->PaperWidths.Count(), caps->PaperHeights.Count()});
   for (int i = 0; i < n; ++i) {
     int cw = StrToIntDef(caps->PaperWidths[i], 0), ch = StrToIntDef(caps->PaperHeights[i], 0);
@@ -932,21 +980,45 @@ std::string TppPrinterSetup::FindPaperName(float width, float height) {
 }
 
 void TppPrinterSetup::GetPaperSizeOfName(const std::string& name, float& width, float& height) {
-  TppLockGuard g(lock_);
+  TppPrinterInfoRef info;
+  TppUnitType u;
+  TPrinterOrientation orientation;
+  {
+    TppLockGuard g(lock_);
+    info = printerInfo_;
+    u = units_;
+    orientation = orientation_;
+  }
   width = height = 0;
-  TppPrinterCapabilities* caps = Capabilities();
+  TppPrinterCapabilities* caps = CapabilitiesOf(info);
   int i = caps->PaperNames.IndexOf(name);
   if (i < 0 || i >= caps->PaperWidths.Count() || i >= caps->PaperHeights.Count()) return;
   int w = StrToIntDef(caps->PaperWidths[i], 0), h = StrToIntDef(caps->PaperHeights[i], 0);
-  if (orientation_ == poLandscape) std::swap(w, h);
-  width = FromTenthsMM(w, units_, ppHorizontal, Printer());
-  height = FromTenthsMM(h, units_, ppVertical, Printer());
+  if (orientation == poLandscape) std::swap(w, h);
+  width = FromTenthsMM(w, u, ppHorizontal, Printer());
+  height = FromTenthsMM(h, u, ppVertical, Printer());
 }
 
-std::string TppPrinterSetup::GetResolvedPrinterName() {
+std::string TppPrinterSetup::ResolvedName(const std::string& printerName) {
+  if (cls::AnsiCompareText(printerName, "Default") == 0) return ppGetPrinterList()->DefaultPrinterName();
+  return printerName;
+}
+
+std::string TppPrinterSetup::GetResolvedPrinterName() { return ResolvedName(PrinterName()); }
+
+void TppPrinterSetup::ReadSettings(Settings& out) {
   TppLockGuard g(lock_);
-  if (cls::AnsiCompareText(printerName_, "Default") == 0) return ppGetPrinterList()->DefaultPrinterName();
-  return printerName_;
+  out.binName = binName_;
+  out.documentName = documentName_;
+  out.outputFileName = outputFileName_;
+  out.paperName = paperName_;
+  out.printerName = printerName_;
+  out.collation = collation_;
+  out.copies = copies_;
+  out.duplex = duplex_;
+  out.orientation = orientation_;
+  out.units = units_;
+  out.pageDef.Assign(&pageDef_);
 }
 
 void TppPrinterSetup::Assign(cls::TPersistent* source) {
@@ -956,20 +1028,22 @@ void TppPrinterSetup::Assign(cls::TPersistent* source) {
     return;
   }
   if (s == this) return;
+  Settings from;
+  s->ReadSettings(from);
+  TppPrinterInfoRef info = ppGetPrinterList()->GetPrinterInfo(from.printerName);
   TppLockGuard g(lock_);
-  TppLockGuard gs(s->lock_);
-  collation_ = s->collation_;
-  copies_ = s->copies_;
-  documentName_ = s->documentName_;
-  outputFileName_ = s->outputFileName_;
-  printerName_ = s->printerName_;
-  printerInfo_ = ppGetPrinterList()->GetPrinterInfo(printerName_);
-  duplex_ = s->duplex_;
-  orientation_ = s->orientation_;
-  pageDef_->Assign(s->pageDef_);
-  paperName_ = s->paperName_;
-  binName_ = s->binName_;
-  units_ = s->units_;
+  collation_ = from.collation;
+  copies_ = from.copies;
+  documentName_ = from.documentName;
+  outputFileName_ = from.outputFileName;
+  printerName_ = from.printerName;
+  printerInfo_ = info;
+  duplex_ = from.duplex;
+  orientation_ = from.orientation;
+  pageDef_.Assign(&from.pageDef);
+  paperName_ = from.paperName;
+  binName_ = from.binName;
+  units_ = from.units;
   storedPaperCode_ = 0;
 }
 
@@ -988,7 +1062,7 @@ void TppPrinterSetup::DefineProperties(cls::TFiler* filer) {
                                {"mmMarginTop", &TppPageDef::mmMarginTop, &TppPageDef::SetmmMarginTop},
                                {"mmPaperHeight", &TppPageDef::mmHeight, &TppPageDef::SetmmHeight},
                                {"mmPaperWidth", &TppPageDef::mmWidth, &TppPageDef::SetmmWidth}};
-  TppPageDef* pd = pageDef_;
+  TppPageDef* pd = &pageDef_;
   TppLock* lock = &lock_;
   for (const Item& it : items) {
     Get get = it.get;
@@ -996,12 +1070,17 @@ void TppPrinterSetup::DefineProperties(cls::TFiler* filer) {
     filer->DefineProperty(
         it.name,
         [pd, lock, set](cls::TReader& r) {
+          int32_t v = static_cast<int32_t>(r.ReadInteger());
           TppLockGuard g(*lock);
-          (pd->*set)(static_cast<int32_t>(r.ReadInteger()));
+          (pd->*set)(v);
         },
         [pd, lock, get](cls::TWriter& w) {
-          TppLockGuard g(*lock);
-          w.WriteInteger((pd->*get)());
+          int32_t v;
+          {
+            TppLockGuard g(*lock);
+            v = (pd->*get)();
+          }
+          w.WriteInteger(v);
         },
         true);
   }
@@ -1012,17 +1091,21 @@ void TppPrinterSetup::DefineProperties(cls::TFiler* filer) {
 
 bool TppPrinterSetup::IsEqual(TppPrinterSetup* o) {
   if (!o) return false;
-  TppLockGuard g(lock_);
-  return GetResolvedPrinterName() == o->GetResolvedPrinterName() && binName_ == o->BinName() &&
-         collation_ == o->Collation() && copies_ == o->Copies() && documentName_ == o->DocumentName() &&
-         outputFileName_ == o->OutputFileName() && duplex_ == o->Duplex() && orientation_ == o->Orientation() &&
-         pageDef_->IsEqual(o->PageDef());
+  Settings a, b;
+  ReadSettings(a);
+  o->ReadSettings(b);
+  return ResolvedName(a.printerName) == ResolvedName(b.printerName) && a.binName == b.binName &&
+         a.collation == b.collation && a.copies == b.copies && a.documentName == b.documentName &&
+         a.outputFileName == b.outputFileName && a.duplex == b.duplex && a.orientation == b.orientation &&
+         a.pageDef.IsEqual(&b.pageDef);
 }
 
 bool TppPrinterSetup::MatchesPaper(TppPrinterSetup* o) {
   if (!o) return false;
-  TppLockGuard g(lock_);
-  return GetResolvedPrinterName() == o->GetResolvedPrinterName() && orientation_ == o->Orientation() &&
+  Settings a, b;
+  ReadSettings(a);
+  o->ReadSettings(b);
+  return ResolvedName(a.printerName) == ResolvedName(b.printerName) && a.orientation == b.orientation &&
          PaperName() == o->PaperName();
 }
 
@@ -1105,9 +1188,17 @@ CLS_IMPLEMENT_CLASS(TppCustomPrinter)
 
 TppCustomPrinter::TppCustomPrinter() = default;
 
-TppCustomPrinter::~TppCustomPrinter() {
-  delete canvas_;
-  canvas_ = nullptr;
+TppCustomPrinter::~TppCustomPrinter() { Teardown(); }
+
+void TppCustomPrinter::BeforeDestruction() {
+  Teardown();
+  inherited::BeforeDestruction();
+}
+
+void TppCustomPrinter::Teardown() {
+  TppLockGuard g(lock_);
+  // The canvas lets its objects go while the context still exists.
+  canvas_.reset();
   // A job still open is given up rather than left behind half written.
   if (printing_ && dc_) win::AbortDoc(dc_);
   printing_ = false;
@@ -1135,20 +1226,20 @@ void TppCustomPrinter::FreeHandles() {
   spooler_ = nullptr;
 }
 
-TppPrinterInfo* TppCustomPrinter::GetPrinterInfo() {
+TppPrinterInfoRef TppCustomPrinter::GetPrinterInfo() {
   TppLockGuard g(lock_);
   return printerInfo_;
 }
 
 TppPrinterCapabilities* TppCustomPrinter::GetCapabilities() {
   TppLockGuard g(lock_);
-  return (printerInfo_ ? printerInfo_ : ppGetNoPrinterInfo())->GetCapabilities();
+  return printerInfo_ ? printerInfo_->GetCapabilities() : ppGetNoPrinterInfo()->GetCapabilities();
 }
 
 TppPrinterCanvas* TppCustomPrinter::GetCanvas() {
   TppLockGuard g(lock_);
-  if (!canvas_) canvas_ = new TppPrinterCanvas(this);
-  return canvas_;
+  if (!canvas_) canvas_ = std::make_unique<TppPrinterCanvas>(this);
+  return canvas_.get();
 }
 
 std::string TppCustomPrinter::GetPrinterName() {
@@ -1161,7 +1252,7 @@ void TppCustomPrinter::SetPrinterName(const std::string& name) {
   if (printing_) return;
   TppPrinterList* list = ppGetPrinterList();
   if (cls::AnsiCompareText(name, "Default") == 0) list->ReadDefaultPrinter();
-  TppPrinterInfo* info = list->GetPrinterInfo(name);
+  TppPrinterInfoRef info = list->GetPrinterInfo(name);
   if (!info || !info->Usable()) info = list->GetPrinterInfo("Screen");
   if (info == printerInfo_) return;
   FreeHandles();
@@ -1172,9 +1263,9 @@ void TppCustomPrinter::SetPrinterName(const std::string& name) {
 win::HDC TppCustomPrinter::OpenPrinterDC() {
   TppLockGuard g(lock_);
   if (dc_) return dc_;
-  TppPrinterInfo* info = ppGetPrinterList()->GetPrinterInfo(printerName_);
+  TppPrinterInfoRef info = ppGetPrinterList()->GetPrinterInfo(printerName_);
   if (!info || !info->Usable()) return nullptr;
-  if (!ObjectIs<TppScreenPrinterInfo>(info)) {
+  if (!ObjectIs<TppScreenPrinterInfo>(info.get())) {
     const char* driver = info->Driver() ? info->Driver()->c_str() : nullptr;
     const char* device = info->Device() ? info->Device()->c_str() : nullptr;
     const char* port = info->Port() ? info->Port()->c_str() : nullptr;
@@ -1200,7 +1291,7 @@ win::HDC TppCustomPrinter::OpenPrinterDC() {
 
 bool TppCustomPrinter::OpenSpooler() {
   if (spooler_) return true;
-  TppPrinterInfo* info = ppGetPrinterList()->GetPrinterInfo(printerName_);
+  TppPrinterInfoRef info = ppGetPrinterList()->GetPrinterInfo(printerName_);
   if (!info || !info->Device()) return false;
   return win::OpenPrinterA(info->Device()->c_str(), &spooler_, nullptr);
 }
@@ -1210,7 +1301,7 @@ const win::DEVMODEA* TppCustomPrinter::GetDevMode() { return GetDevModePointer()
 win::DEVMODEA* TppCustomPrinter::GetDevModePointer() {
   TppLockGuard g(lock_);
   if (devMode_) return devMode_.get();
-  TppPrinterInfo* info = ppGetPrinterList()->GetPrinterInfo(printerName_);
+  TppPrinterInfoRef info = ppGetPrinterList()->GetPrinterInfo(printerName_);
   if (!info || !info->Device() || !OpenSpooler()) return nullptr;
   const char* device = info->Device()->c_str();
   long size = win::DocumentPropertiesA(nullptr, spooler_, device, nullptr, nullptr, 0);
@@ -1240,18 +1331,20 @@ void TppCustomPrinter::SetDevMode(const win::DEVMODEA& mode) {
 }
 
 bool TppCustomPrinter::ShowPropertiesDialog() {
-  TppLockGuard g(lock_);
-  std::optional<win::DEVMODEA> copy = GetDevModeCopy();
-  TppPrinterInfo* info = ppGetPrinterList()->GetPrinterInfo(printerName_);
-  if (!copy || !info || !info->Device()) return false;
-  long result = win::DocumentPropertiesA(nullptr, spooler_, info->Device()->c_str(), &*copy, &*copy,
-                                         win::DM_IN_BUFFER | win::DM_OUT_BUFFER | win::DM_IN_PROMPT);
-  // Only OK confirms; Cancel answers a positive value too.
-  bool confirmed = result == win::IDOK_;
-  if (confirmed) {
-    SetDevMode(*copy);
-    if (OnDevModeChange) OnDevModeChange(this);
+  bool confirmed;
+  {
+    TppLockGuard g(lock_);
+    std::optional<win::DEVMODEA> copy = GetDevModeCopy();
+    TppPrinterInfoRef info = ppGetPrinterList()->GetPrinterInfo(printerName_);
+    if (!copy || !info || !info->Device()) return false;
+    long result = win::DocumentPropertiesA(nullptr, spooler_, info->Device()->c_str(), &*copy, &*copy,
+                                           win::DM_IN_BUFFER | win::DM_OUT_BUFFER | win::DM_IN_PROMPT);
+    // Only OK confirms; Cancel answers a positive value too.
+    confirmed = result == win::IDOK_;
+    if (confirmed) SetDevMode(*copy);
   }
+  // The caller hears of it with the lock let go.
+  if (confirmed && OnDevModeChange) OnDevModeChange(this);
   return confirmed;
 }
 
@@ -1402,13 +1495,10 @@ void TppCustomPrinter::EndDoc() {
 CLS_IMPLEMENT_CLASS(TppPrinter)
 
 TppPrinter::TppPrinter() {
-  setup_ = new TppPrinterSetup(nullptr);
-  setup_->OnPageDefChange = cls::TNotifyEvent(this, &TppPrinter::SetupChanged);
-  setup_->OnPrinterSetupChange = cls::TNotifyEvent(this, &TppPrinter::SetupChanged);
-  setup_->OnGetPrinter = TppGetPrinterEvent(this, &TppPrinter::GetSelf);
+  setup_.OnPageDefChange = cls::TNotifyEvent(this, &TppPrinter::SetupChanged);
+  setup_.OnPrinterSetupChange = cls::TNotifyEvent(this, &TppPrinter::SetupChanged);
+  setup_.OnGetPrinter = TppGetPrinterEvent(this, &TppPrinter::GetSelf);
 }
-
-TppPrinter::~TppPrinter() { delete setup_; }
 
 void TppPrinter::GetSelf(TppPrinter*& aPrinter) { aPrinter = this; }
 
@@ -1420,47 +1510,47 @@ void TppPrinter::SetupChanged(cls::TObject*) {
 void TppPrinter::SetPrinterSetup(TppPrinterSetup* setup) {
   if (!setup) return;
   TppLockGuard g(lock_);
-  TppPrinterInfo* info = GetPrinterInfo();
-  bool differs = !info || info->Name() != setup->GetResolvedPrinterName() || !setup_->IsEqual(setup);
+  TppPrinterInfoRef info = GetPrinterInfo();
+  bool differs = !info || info->Name() != setup->GetResolvedPrinterName() || !setup_.IsEqual(setup);
   if (!differs) return;
-  if (!Printing() && setup_->PrinterName() != setup->PrinterName()) setup_->SetPrinterName(setup->PrinterName());
-  setup_->SetNotifyFlag(false);
-  setup_->Assign(setup);
+  if (!Printing() && setup_.PrinterName() != setup->PrinterName()) setup_.SetPrinterName(setup->PrinterName());
+  setup_.SetNotifyFlag(false);
+  setup_.Assign(setup);
   ApplySetup();
-  setup_->SetNotifyFlag(true);
+  setup_.SetNotifyFlag(true);
 }
 
 void TppPrinter::GetCustomPaperSize(int& width, int& length) {
   TppLockGuard g(lock_);
-  TppUnitType u = setup_->Units();
-  width = ToTenthsMM(setup_->PaperWidth(), u, ppHorizontal, this);
-  length = ToTenthsMM(setup_->PaperHeight(), u, ppVertical, this);
-  if (setup_->Orientation() == poLandscape) std::swap(width, length);
+  TppUnitType u = setup_.Units();
+  width = ToTenthsMM(setup_.PaperWidth(), u, ppHorizontal, this);
+  length = ToTenthsMM(setup_.PaperHeight(), u, ppVertical, this);
+  if (setup_.Orientation() == poLandscape) std::swap(width, length);
 }
 
 void TppPrinter::ApplySetup() {
   TppLockGuard g(lock_);
-  bool notify = setup_->NotifyFlag();
-  setup_->SetNotifyFlag(false);
-  SetPrinterName(setup_->PrinterName());
-  documentName_ = setup_->DocumentName();
-  outputFileName_ = setup_->OutputFileName();
+  bool notify = setup_.NotifyFlag();
+  setup_.SetNotifyFlag(false);
+  SetPrinterName(setup_.PrinterName());
+  documentName_ = setup_.DocumentName();
+  outputFileName_ = setup_.OutputFileName();
   std::optional<win::DEVMODEA> copy = GetDevModeCopy();
   if (copy) {
     win::DEVMODEA& m = *copy;
-    bool custom = setup_->PaperName() == "Custom";
+    bool custom = setup_.PaperName() == "Custom";
     if (IsNT() && custom) {
-      int32_t w = setup_->PageDef()->mmWidth(), h = setup_->PageDef()->mmHeight();
-      if (setup_->Orientation() == poLandscape) std::swap(w, h);
+      int32_t w = setup_.PageDef()->mmWidth(), h = setup_.PageDef()->mmHeight();
+      if (setup_.Orientation() == poLandscape) std::swap(w, h);
       AddOrUpdateForm("Custom", {w, h}, {0, 0, w, h});
       std::memset(m.dmFormName, 0, sizeof m.dmFormName);
       std::strcpy(m.dmFormName, "Custom");
     }
     m.dmFields = win::DM_ORIENTATION | win::DM_PAPERSIZE | win::DM_COPIES | win::DM_DUPLEX;
     m.dmCopies = 1;
-    m.dmDuplex = static_cast<short>(setup_->Duplex() + 1);
-    m.dmOrientation = static_cast<short>(setup_->Orientation() + 1);
-    int code = setup_->GetPaperSizeCode();
+    m.dmDuplex = static_cast<short>(setup_.Duplex() + 1);
+    m.dmOrientation = static_cast<short>(setup_.Orientation() + 1);
+    int code = setup_.GetPaperSizeCode();
     m.dmPaperSize = static_cast<short>(code);
     if (custom || code == 256) {
       m.dmFields |= win::DM_PAPERLENGTH | win::DM_PAPERWIDTH;
@@ -1470,28 +1560,28 @@ void TppPrinter::ApplySetup() {
       m.dmPaperLength = static_cast<short>(std::clamp(l, 0, 32767));
     }
     TppPrinterCapabilities* caps = GetCapabilities();
-    int bin = caps->BinNames.IndexOf(setup_->BinName());
+    int bin = caps->BinNames.IndexOf(setup_.BinName());
     if (bin >= 0 && bin < caps->BinCodes.Count()) {
-      m.dmDefaultSource = static_cast<short>(setup_->BinName() == "Default" ? DefaultBin()
+      m.dmDefaultSource = static_cast<short>(setup_.BinName() == "Default" ? DefaultBin()
                                                                              : StrToIntDef(caps->BinCodes[bin], 0));
       m.dmFields |= win::DM_DEFAULTSOURCE;
     }
     SetDevMode(m);
   }
-  setup_->SetNotifyFlag(notify);
+  setup_.SetNotifyFlag(notify);
 }
 
 TppPrinterSetup* TppPrinter::GetPrinterSetup() {
   TppLockGuard g(lock_);
-  bool notify = setup_->NotifyFlag();
-  setup_->SetNotifyFlag(false);
+  bool notify = setup_.NotifyFlag();
+  setup_.SetNotifyFlag(false);
   std::optional<win::DEVMODEA> copy = GetDevModeCopy();
   if (copy) {
     const win::DEVMODEA& m = *copy;
-    TppUnitType u = setup_->Units();
-    if (m.dmFields & win::DM_DUPLEX) setup_->SetDuplex(static_cast<TppDuplexType>(std::clamp(m.dmDuplex - 1, 0, 2)));
-    if (m.dmFields & win::DM_ORIENTATION) setup_->SetOrientation(m.dmOrientation == 2 ? poLandscape : poPortrait);
-    bool landscape = setup_->Orientation() == poLandscape;
+    TppUnitType u = setup_.Units();
+    if (m.dmFields & win::DM_DUPLEX) setup_.SetDuplex(static_cast<TppDuplexType>(std::clamp(m.dmDuplex - 1, 0, 2)));
+    if (m.dmFields & win::DM_ORIENTATION) setup_.SetOrientation(m.dmOrientation == 2 ? poLandscape : poPortrait);
+    bool landscape = setup_.Orientation() == poLandscape;
     if (m.dmFields & win::DM_PAPERSIZE) {
       TppPrinterCapabilities* caps = GetCapabilities();
       int i = caps->PaperCodes.IndexOf(Str(m.dmPaperSize));
@@ -1503,20 +1593,20 @@ TppPrinterSetup* TppPrinter::GetPrinterSetup() {
           w = StrToIntDef(caps->PaperWidths[i], 0), h = StrToIntDef(caps->PaperHeights[i], 0);
         }
         if (landscape) std::swap(w, h);
-        setup_->SetPaperName(caps->PaperNames[i]);
-        setup_->SetPaperWidth(FromTenthsMM(w, u, ppHorizontal, this));
-        setup_->SetPaperHeight(FromTenthsMM(h, u, ppVertical, this));
+        setup_.SetPaperName(caps->PaperNames[i]);
+        setup_.SetPaperWidth(FromTenthsMM(w, u, ppHorizontal, this));
+        setup_.SetPaperHeight(FromTenthsMM(h, u, ppVertical, this));
       }
     }
     if (m.dmFields & win::DM_DEFAULTSOURCE) {
       TppPrinterCapabilities* caps = GetCapabilities();
       int i = caps->BinCodes.IndexOf(Str(m.dmDefaultSource));
       if (m.dmDefaultSource != DefaultBin() && i >= 0 && i < caps->BinNames.Count())
-        setup_->SetBinName(caps->BinNames[i]);
+        setup_.SetBinName(caps->BinNames[i]);
       else
-        setup_->SetBinName("Default");
+        setup_.SetBinName("Default");
     }
   }
-  setup_->SetNotifyFlag(notify);
-  return setup_;
+  setup_.SetNotifyFlag(notify);
+  return &setup_;
 }
