@@ -238,6 +238,23 @@ TEST_F(Printers, SetupOnTheReceiptPrinter) {
   EXPECT_EQ(s.Copies(), 2);
 }
 
+// The layer's entry point alone publishes the setup (the programs call it;
+// nothing here calls RegisterProperties).
+TEST_F(Printers, TheOutputLayerPublishesTheSetup) {
+  ppRegisterOutput();
+  ppRegisterOutput();
+  Names published;
+  for (const cls::TPropInfo* p : cls::GetPropList(&TppPrinterSetup::StaticClass())) published.push_back(p->Name);
+  EXPECT_EQ(published, (Names{"BinName", "Collation", "Copies", "DocumentName", "Duplex", "MarginBottom",
+                              "MarginLeft", "MarginRight", "MarginTop", "Orientation", "PaperHeight", "PaperName",
+                              "PaperWidth", "PrinterName"}));
+  EXPECT_EQ(cls::FindClass("TppPrinterSetup"), &TppPrinterSetup::StaticClass());
+  TppPrinterSetup s(nullptr);
+  cls::SetEnumProp(&s, "Orientation", "poLandscape");
+  EXPECT_EQ(s.Orientation(), poLandscape);
+  EXPECT_EQ(cls::GetEnumProp(&s, "Duplex"), "dpNone");
+}
+
 TEST_F(Printers, CustomPaperGoesToTheDeviceModeAndComesBack) {
   Install(RecordingZolmet(), true);
   TppPrinterSetup s(nullptr);

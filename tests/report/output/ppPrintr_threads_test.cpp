@@ -22,7 +22,7 @@ constexpr int kRounds = 300;
 // Runs each body on a thread of its own. Bodies that have not all finished
 // within the time limit are taken for a deadlock: the program stops with a
 // failure instead of hanging.
-void RunTogether(const std::vector<std::function<void()>>& bodies, int seconds = 60) {
+void RunTogether(const std::vector<std::function<void()>>& bodies, int seconds = 30) {
   std::mutex m;
   std::condition_variable done;
   size_t finished = 0;
