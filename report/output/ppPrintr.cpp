@@ -29,18 +29,6 @@ const char kPrinterOnPort[] = "%s on %s";
 
 bool IsNT() { return win::Win32Platform() == win::VER_PLATFORM_WIN32_NT; }
 
-int StrToIntDef(const std::string& s, int def) {
-  try {
-    size_t used = 0;
-    int v = std::stoi(s, &used);
-    return used == s.size() ? v : def;
-  } catch (...) {
-    return def;
-  }
-}
-
-std::string Str(int v) { return std::to_string(v); }
-
 std::atomic<TppPrinterList*> g_printerList{nullptr};
 std::atomic<TppPrinter*> g_globalPrinter{nullptr};
 std::atomic<TppPrinterInfo*> g_noPrinterInfo{nullptr};
@@ -168,7 +156,7 @@ void ppGetPaperSize(int code, int& width, int& height) {
 }
 
 std::string ppFormatPaperSize(int width, int height) {
-  return Str(width / 10) + " x " + Str(height / 10) + " mm";
+  return cls::IntToStr(width / 10) + " x " + cls::IntToStr(height / 10) + " mm";
 }
 
 // ---------------------------------------------------------------- capabilities
@@ -180,11 +168,11 @@ void TppPrinterCapabilities::NormalisePapers() {
   if (PaperNames.Count() < PaperCodes.Count()) {
     PaperNames.Clear();
     for (int i = 0; i < PaperCodes.Count(); ++i) {
-      int code = StrToIntDef(PaperCodes[i], 0);
+      int code = cls::StrToIntDef(PaperCodes[i], 0);
       std::string name = ppGetPaperName(code);
       if (name == "Unknown") {
         if (i < PaperWidths.Count() && i < PaperHeights.Count())
-          name = ppFormatPaperSize(StrToIntDef(PaperWidths[i], 0), StrToIntDef(PaperHeights[i], 0));
+          name = ppFormatPaperSize(cls::StrToIntDef(PaperWidths[i], 0), cls::StrToIntDef(PaperHeights[i], 0));
         else
           name = "Unknown: " + PaperCodes[i];
       }
@@ -215,15 +203,15 @@ void TppPrinterCapabilities::NormalisePapers() {
   for (int i = 0; i < PaperCodes.Count(); ++i) {
     if (i < PaperWidths.Count() && i < PaperHeights.Count()) continue;
     int w, h;
-    ppGetPaperSize(StrToIntDef(PaperCodes[i], 0), w, h);
+    ppGetPaperSize(cls::StrToIntDef(PaperCodes[i], 0), w, h);
     if (i < PaperWidths.Count())
-      PaperWidths.Put(i, Str(w));
+      PaperWidths.Put(i, cls::IntToStr(w));
     else
-      PaperWidths.Add(Str(w));
+      PaperWidths.Add(cls::IntToStr(w));
     if (i < PaperHeights.Count())
-      PaperHeights.Put(i, Str(h));
+      PaperHeights.Put(i, cls::IntToStr(h));
     else
-      PaperHeights.Add(Str(h));
+      PaperHeights.Add(cls::IntToStr(h));
   }
   // 4. Papers without a size go, except "Custom".
   for (int i = PaperCodes.Count() - 1; i >= 0; --i) {
@@ -301,7 +289,7 @@ TppPrinterCapabilities* TppPrinterInfo::GetCapabilities() {
     return [&list](const char* p) {
       win::WORD w;
       std::memcpy(&w, p, 2);
-      list.Add(Str(w));
+      list.Add(cls::IntToStr(w));
     };
   };
   if (device) {
@@ -310,8 +298,8 @@ TppPrinterCapabilities* TppPrinterInfo::GetCapabilities() {
     query(win::DC_PAPERSIZE, sizeof(win::POINT), [&](const char* p) {
       win::POINT pt;
       std::memcpy(&pt, p, sizeof pt);
-      caps->PaperWidths.Add(Str(pt.x));
-      caps->PaperHeights.Add(Str(pt.y));
+      caps->PaperWidths.Add(cls::IntToStr(pt.x));
+      caps->PaperHeights.Add(cls::IntToStr(pt.y));
     });
     query(win::DC_BINNAMES, 24, name(24)(caps->BinNames));
     query(win::DC_BINS, 2, word(caps->BinCodes));
@@ -336,10 +324,10 @@ TppPrinterCapabilities* TppScreenPrinterInfo::GetCapabilities() {
   for (int code : {256, 1, 5, 8, 8, 9, 17, 39, 40, 19, 20, 21, 22, 23}) {
     int w, h;
     ppGetPaperSize(code, w, h);
-    caps->PaperCodes.Add(Str(code));
+    caps->PaperCodes.Add(cls::IntToStr(code));
     caps->PaperNames.Add(ppGetPaperName(code));
-    caps->PaperWidths.Add(Str(w));
-    caps->PaperHeights.Add(Str(h));
+    caps->PaperWidths.Add(cls::IntToStr(w));
+    caps->PaperHeights.Add(cls::IntToStr(h));
   }
   capabilities_ = std::move(caps);
   return capabilities_.get();
@@ -790,7 +778,7 @@ std::string TppPrinterSetup::PaperName() {
     std::string byCode;
     if (info) {
       TppPrinterCapabilities* caps = info->GetCapabilities();
-      int i = caps->PaperCodes.IndexOf(Str(code));
+      int i = caps->PaperCodes.IndexOf(cls::IntToStr(code));
       if (i >= 0 && i < caps->PaperNames.Count()) byCode = caps->PaperNames[i];
     }
     TppLockGuard g(lock_);
@@ -868,7 +856,7 @@ void TppPrinterSetup::SetPrinterName(const std::string& value) {
   std::string name;
   if (code > 0 && code != 256) {
     TppPrinterCapabilities* caps = info->GetCapabilities();
-    int i = caps->PaperCodes.IndexOf(Str(code));
+    int i = caps->PaperCodes.IndexOf(cls::IntToStr(code));
     if (i >= 0 && i < caps->PaperNames.Count()) name = caps->PaperNames[i];
   }
   if (name.empty()) name = FindPaperName(PaperWidth(), PaperHeight());
@@ -952,7 +940,7 @@ int TppPrinterSetup::GetPaperSizeCode() {
   TppPrinterCapabilities* caps = info->GetCapabilities();
   int pos = caps->PaperNames.IndexOf(name);
   if (pos <= 0) pos = caps->PaperNames.IndexOf(FindPaperName(PaperWidth(), PaperHeight()));
-  if (pos >= 0 && pos < caps->PaperCodes.Count()) return StrToIntDef(caps->PaperCodes[pos], 256);
+  if (pos >= 0 && pos < caps->PaperCodes.Count()) return cls::StrToIntDef(caps->PaperCodes[pos], 256);
   return 256;
 }
 
@@ -973,7 +961,7 @@ std::string TppPrinterSetup::FindPaperName(float width, float height) {
   TppPrinterCapabilities* caps = info->GetCapabilities();
   int n = std::min({caps->PaperNames.Count(), caps->PaperWidths.Count(), caps->PaperHeights.Count()});
   for (int i = 0; i < n; ++i) {
-    int cw = StrToIntDef(caps->PaperWidths[i], 0), ch = StrToIntDef(caps->PaperHeights[i], 0);
+    int cw = cls::StrToIntDef(caps->PaperWidths[i], 0), ch = cls::StrToIntDef(caps->PaperHeights[i], 0);
     if (std::abs(ch - h) < 11 && std::abs(cw - w) < 11) return caps->PaperNames[i];
   }
   return "Custom";
@@ -993,7 +981,7 @@ void TppPrinterSetup::GetPaperSizeOfName(const std::string& name, float& width, 
   TppPrinterCapabilities* caps = CapabilitiesOf(info);
   int i = caps->PaperNames.IndexOf(name);
   if (i < 0 || i >= caps->PaperWidths.Count() || i >= caps->PaperHeights.Count()) return;
-  int w = StrToIntDef(caps->PaperWidths[i], 0), h = StrToIntDef(caps->PaperHeights[i], 0);
+  int w = cls::StrToIntDef(caps->PaperWidths[i], 0), h = cls::StrToIntDef(caps->PaperHeights[i], 0);
   if (orientation == poLandscape) std::swap(w, h);
   width = FromTenthsMM(w, u, ppHorizontal, Printer());
   height = FromTenthsMM(h, u, ppVertical, Printer());
@@ -1563,7 +1551,7 @@ void TppPrinter::ApplySetup() {
     int bin = caps->BinNames.IndexOf(setup_.BinName());
     if (bin >= 0 && bin < caps->BinCodes.Count()) {
       m.dmDefaultSource = static_cast<short>(setup_.BinName() == "Default" ? DefaultBin()
-                                                                             : StrToIntDef(caps->BinCodes[bin], 0));
+                                                                             : cls::StrToIntDef(caps->BinCodes[bin], 0));
       m.dmFields |= win::DM_DEFAULTSOURCE;
     }
     SetDevMode(m);
@@ -1584,13 +1572,13 @@ TppPrinterSetup* TppPrinter::GetPrinterSetup() {
     bool landscape = setup_.Orientation() == poLandscape;
     if (m.dmFields & win::DM_PAPERSIZE) {
       TppPrinterCapabilities* caps = GetCapabilities();
-      int i = caps->PaperCodes.IndexOf(Str(m.dmPaperSize));
+      int i = caps->PaperCodes.IndexOf(cls::IntToStr(m.dmPaperSize));
       if (i >= 0 && i < caps->PaperNames.Count()) {
         int w, h;
         if (m.dmPaperSize == 256) {
           w = m.dmPaperWidth, h = m.dmPaperLength;
         } else {
-          w = StrToIntDef(caps->PaperWidths[i], 0), h = StrToIntDef(caps->PaperHeights[i], 0);
+          w = cls::StrToIntDef(caps->PaperWidths[i], 0), h = cls::StrToIntDef(caps->PaperHeights[i], 0);
         }
         if (landscape) std::swap(w, h);
         setup_.SetPaperName(caps->PaperNames[i]);
@@ -1600,7 +1588,7 @@ TppPrinterSetup* TppPrinter::GetPrinterSetup() {
     }
     if (m.dmFields & win::DM_DEFAULTSOURCE) {
       TppPrinterCapabilities* caps = GetCapabilities();
-      int i = caps->BinCodes.IndexOf(Str(m.dmDefaultSource));
+      int i = caps->BinCodes.IndexOf(cls::IntToStr(m.dmDefaultSource));
       if (m.dmDefaultSource != DefaultBin() && i >= 0 && i < caps->BinNames.Count())
         setup_.SetBinName(caps->BinNames[i]);
       else
