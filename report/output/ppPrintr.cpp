@@ -1,17 +1,3 @@
-// Locks, always taken in this order, never the other way round:
-//   1. a printer's lock,
-//   2. a printer setup's lock,
-//   3. the unit lock (ppPrintrUnitLock),
-//   4. the printer list's lock,
-//   5. a printer info's lock.
-// A thread holding one may take a later one only. No user event (method
-// pointer of the caller) is fired and no get-printer event is asked while a
-// lock is held; a printer's own setup calls back into that printer, whose
-// lock is re-entrant. Two objects of one class are never locked together:
-// one is read under its own lock first. The printer list is an immutable
-// snapshot that a rebuild replaces; its entries are shared, so holders keep
-// them (or the name) across a rebuild. Objects made under the unit lock
-// take no printer or setup lock while they are made.
 #include "report/output/ppPrintr.h"
 
 #include <algorithm>
