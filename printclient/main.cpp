@@ -8,6 +8,7 @@
 #include "platform/ui/forms.h"
 #include "printclient/ufMain.h"
 #include "printclient/ufMainReceipt.h"
+#include "report/output/ppRegister.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   // the program before it can log and tell the user.
   std::signal(SIGPIPE, SIG_IGN);
   win::InitArguments(argc, argv);
+  ppRegisterOutput();
   ui::TApplication& Application = ui::Application();
   int code = 0;
   try {

@@ -2,11 +2,27 @@
 // "Screen" and "Default" entries, printer capabilities and the paper
 // tables, the printer setup that a report carries, and the printer object
 // that prints through the spooler and a device context.
+//
+// Locks, always taken in this order, never the other way round:
+//   1. a printer's lock,
+//   2. a printer setup's lock,
+//   3. the unit lock (ppPrintrUnitLock),
+//   4. the printer list's lock,
+//   5. a printer info's lock.
+// A thread holding one may take a later one only. No user event (method
+// pointer of the caller) is fired and no get-printer event is asked while a
+// lock is held; a printer's own setup calls back into that printer, whose
+// lock is re-entrant. Two objects of one class are never locked together:
+// one is read under its own lock first. The printer list is an immutable
+// snapshot that a rebuild replaces; its entries are shared, so holders keep
+// them (or the name) across a rebuild. Objects made under the unit lock
+// take no printer or setup lock while they are made.
 #pragma once
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,7 +59,6 @@ class TppPrinterInfo : public cls::TObject {
  public:
   // OPEN is taken for the callers' sake; nothing reads it.
   TppPrinterInfo(const std::string& name, bool open, const char* driver, const char* device, const char* port);
-  ~TppPrinterInfo() override;
 
   const std::string& Name() const { return name_; }
   const std::optional<std::string>& Driver() const { return driver_; }
@@ -54,14 +69,14 @@ class TppPrinterInfo : public cls::TObject {
   bool Network() const { return network_; }
   void SetNetwork(bool v) { network_ = v; }
 
-  // Built on first use; normalised.
+  // Built on first use; normalised. Lives as long as the info.
   virtual TppPrinterCapabilities* GetCapabilities();
   // "<device> on <port>", or empty when either is missing.
   std::string GetDescription() const;
 
  protected:
   TppLock lock_;
-  TppPrinterCapabilities* capabilities_ = nullptr;
+  cls::Owned<TppPrinterCapabilities> capabilities_;
 
  private:
   std::string name_;
@@ -70,6 +85,10 @@ class TppPrinterInfo : public cls::TObject {
   bool network_ = false;
 };
 
+// An entry of the printer list. Holders keep it (or the name), never a raw
+// pointer: a rebuild of the list drops its entries.
+using TppPrinterInfoRef = std::shared_ptr<TppPrinterInfo>;
+
 class TppScreenPrinterInfo : public TppPrinterInfo {
   CLS_DECLARE_CLASS(TppScreenPrinterInfo, TppPrinterInfo)
  public:
@@ -77,15 +96,32 @@ class TppScreenPrinterInfo : public TppPrinterInfo {
   TppPrinterCapabilities* GetCapabilities() override;
 };
 
+// One state of the printer list. It never changes: a rebuild, or a new
+// default printer, publishes a new one.
+struct TppPrinterListSnapshot {
+  struct Entry {
+    std::string Name;
+    TppPrinterInfoRef Info;
+  };
+  std::vector<Entry> Entries;
+  std::string DefaultPrinterName;
+
+  // The first entry named NAME (case ignored); nil when none.
+  TppPrinterInfoRef Find(const std::string& name) const;
+  // The list name of the first entry whose device is DEVICE; empty if none.
+  std::string FindNameByDevice(const std::string& device) const;
+};
+
 class TppPrinterList : public cls::TObject {
   CLS_DECLARE_CLASS(TppPrinterList, cls::TObject)
  public:
   TppPrinterList();
-  ~TppPrinterList() override;
 
+  // Enumerates the printers again; the global printer is forgotten.
   void BuildPrinterList();
   void ReadDefaultPrinter();
-  TppPrinterInfo* GetPrinterInfo(const std::string& name);
+  std::shared_ptr<const TppPrinterListSnapshot> Snapshot();
+  TppPrinterInfoRef GetPrinterInfo(const std::string& name);
   int GetCount();
   // The list names in order ("Screen", "Default", then the printers).
   std::vector<std::string> PrinterNames();
@@ -95,16 +131,16 @@ class TppPrinterList : public cls::TObject {
   static std::vector<std::string> SplitCommaList(const std::string& text);
 
  private:
-  void FreeInfos();
+  void Build();
   TppLock lock_;
-  cls::TStringList names_;
-  std::string defaultPrinterName_;
+  std::shared_ptr<const TppPrinterListSnapshot> snapshot_;
 };
 
 // ---- unit routines ----
 
 TppPrinterList* ppGetPrinterList();
-// The shared printer; nil while the list holds no real printer.
+// The shared printer; nil while the list holds no real printer. A rebuild
+// of the list forgets it; a forgotten one stays valid until ppPrintrFinalize.
 TppPrinter* ppGetGlobalPrinter();
 TppPrinterInfo* ppGetNoPrinterInfo();
 TppLock& ppPrintrUnitLock();
@@ -112,8 +148,18 @@ TppLock& ppPrintrUnitLock();
 // finalisation); the next use builds them again.
 void ppPrintrFinalize();
 
-// Paper tables: sizes in tenths of a millimetre.
+// A standard paper: its DMPAPER code, name and size (0 x 0 for none).
+struct TppPaper {
+  int Code;
+  const char* Name;
+  double Width, Height;
+  bool Inches;  // the size is in inches, else in tenths of a millimetre
+};
+// The paper table, by increasing code.
+std::span<const TppPaper> ppPapers();
+// Sizes in tenths of a millimetre; 0 x 0 for a code without one.
 void ppGetPaperSize(int code, int& width, int& height);
+// "Unknown" for a code the table does not know.
 std::string ppGetPaperName(int code);
 std::string ppFormatPaperSize(int width, int height);
 
@@ -127,7 +173,8 @@ class TppPrinterSetup : public cls::TPersistent {
   CLS_DECLARE_CLASS(TppPrinterSetup, cls::TPersistent)
  public:
   explicit TppPrinterSetup(cls::TComponent* owner);
-  ~TppPrinterSetup() override;
+  // Copies another setup (taken under its own lock first, so two setups are
+  // never locked together).
   void Assign(cls::TPersistent* source) override;
   // The page geometry in thousandths of a millimetre and the paper code.
   void DefineProperties(cls::TFiler* filer) override;
@@ -166,8 +213,8 @@ class TppPrinterSetup : public cls::TPersistent {
   void SetOutputFileName(const std::string& v);
   TppUnitType Units();
   void SetUnits(TppUnitType v);
-  TppPageDef* PageDef() { return pageDef_; }
-  TppPrinterInfo* PrinterInfo();
+  TppPageDef* PageDef() { return &pageDef_; }
+  TppPrinterInfoRef PrinterInfo();
   cls::TComponent* Owner() const { return owner_; }
 
   std::vector<std::string> PrinterNames();
@@ -202,14 +249,33 @@ class TppPrinterSetup : public cls::TPersistent {
   static void RegisterProperties();
 
  private:
+  // The settings that Assign copies and IsEqual compares, read at once.
+  struct Settings {
+    std::string binName, documentName, outputFileName, paperName, printerName;
+    bool collation = true;
+    int copies = 1;
+    TppDuplexType duplex = dpNone;
+    TPrinterOrientation orientation = poPortrait;
+    TppUnitType units = utInches;
+    TppPageDef pageDef;
+  };
+  void ReadSettings(Settings& out);
+  static std::string ResolvedName(const std::string& printerName);
+
+  // The get-printer event's printer; asked with no lock held.
   cls::TObject* Printer();
-  TppPrinterCapabilities* Capabilities();
+  TppPrinterCapabilities* CapabilitiesOf(const TppPrinterInfoRef& info);
   bool Reading();
+  // The page-geometry events, fired with no lock held.
   bool DoPageDefChanging(TppPageDef* newPageDef);
   void DoPageDefChange();
   void DoPrinterSetupChange();
-  void SetMargin(int which, float v);
-  float GetMargin(int which);
+  float GetLength(int32_t (TppPageDef::*get)() const, int direction);
+  void SetMargin(void (TppPageDef::*set)(int32_t), int direction, float v);
+  void SetPaperSize(bool height, float v);
+  // Stores V in FIELD under the lock and tells of a change.
+  template <class T>
+  void Change(T TppPrinterSetup::*field, const T& v);
 
   TppLock lock_;
   bool notify_ = true;
@@ -219,13 +285,12 @@ class TppPrinterSetup : public cls::TPersistent {
   std::string documentName_;
   TppDuplexType duplex_ = dpNone;
   std::string outputFileName_;
-  TppPageDef* workPageDef_ = nullptr;
   TPrinterOrientation orientation_ = poPortrait;
-  TppPageDef* pageDef_ = nullptr;
+  TppPageDef pageDef_;
   std::string paperName_ = "Custom";
   std::string printerName_ = "Default";
-  TppPrinterInfo* printerInfo_ = nullptr;
-  cls::TComponent* owner_ = nullptr;
+  TppPrinterInfoRef printerInfo_;
+  cls::TComponent* const owner_;
   TppUnitType units_ = utInches;
   int storedPaperCode_ = 0;
   std::optional<float> deferredHeight_, deferredWidth_;
@@ -255,7 +320,10 @@ class TppCustomPrinter : public cls::TObject, public IppPrinterMetrics {
   CLS_DECLARE_CLASS(TppCustomPrinter, cls::TObject)
  public:
   TppCustomPrinter();
+  // A printer on the stack is torn down by its destructor instead.
   ~TppCustomPrinter() override;
+  // Gives up an open job and releases the canvas and the handles.
+  void BeforeDestruction() override;
 
   void BeginDoc();
   void NewPage();
@@ -263,7 +331,8 @@ class TppCustomPrinter : public cls::TObject, public IppPrinterMetrics {
   void EndDoc();
 
   win::HDC OpenPrinterDC();
-  TppPrinterInfo* GetPrinterInfo();
+  TppPrinterInfoRef GetPrinterInfo();
+  // The current printer's; valid while the printer keeps that printer.
   TppPrinterCapabilities* GetCapabilities();
   TppPrinterCanvas* GetCanvas();
   void SetPrinterName(const std::string& name);
@@ -304,12 +373,13 @@ class TppCustomPrinter : public cls::TObject, public IppPrinterMetrics {
  private:
   friend class TppPrinterCanvas;
   bool OpenSpooler();
+  void Teardown();
 
   bool isColor_ = true;
-  TppPrinterCanvas* canvas_ = nullptr;
+  std::unique_ptr<TppPrinterCanvas> canvas_;
   win::HDC dc_ = nullptr;
   bool screenDC_ = false;
-  TppPrinterInfo* printerInfo_ = nullptr;
+  TppPrinterInfoRef printerInfo_;
   int defaultBin_ = 0;
   int pageNumber_ = 0;
   bool printing_ = false;
@@ -326,7 +396,6 @@ class TppPrinter : public TppCustomPrinter {
   CLS_DECLARE_CLASS(TppPrinter, TppCustomPrinter)
  public:
   TppPrinter();
-  ~TppPrinter() override;
 
   void SetPrinterSetup(TppPrinterSetup* setup);
   // The own setup, refreshed from the device mode.
@@ -338,5 +407,5 @@ class TppPrinter : public TppCustomPrinter {
   void ApplySetup();
   void SetupChanged(cls::TObject* Sender);
   void GetSelf(TppPrinter*& aPrinter);
-  TppPrinterSetup* setup_ = nullptr;
+  TppPrinterSetup setup_{nullptr};
 };

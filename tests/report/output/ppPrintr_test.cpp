@@ -2,58 +2,23 @@
 
 #include <cstring>
 #include <filesystem>
+#include <cmath>
 #include <map>
+#include <regex>
+#include <set>
+#include <span>
 #include <thread>
 
 #include "platform/gdi/fonts.h"
 #include "platform/spool/osversion.h"
 #include "report/output/ppPrintr.h"
-#include "tests/support/testroot.h"
+#include "report/output/ppRegister.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 
 using namespace testing_support;
 using Names = std::vector<std::string>;
 
 namespace {
-
-spool::PrinterDef Office(const std::string& name) {
-  spool::PrinterDef d;
-  d.name = name;
-  d.ports = {"LPT1:", "LPT2:"};
-  d.dpiX = d.dpiY = 600;
-  d.color = true;
-  d.papers = {{9, 2100, 2970, "A4"}, {1, 2159, 2794, "Letter"}, {20, 0, 0, "Envelope #10"}};
-  d.bins = {{7, "Automatic"}, {4, "Manual Feed"}};
-  d.backend = "record";
-  return d;
-}
-
-spool::PrinterDef RecordingZolmet() {
-  spool::PrinterDef d = spool::DemoReceiptPrinter();
-  d.backend = "record";
-  return d;
-}
-
-class Printers : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ppPrintrFinalize();
-    gdi::ClearRecordedJobs();
-    gdi::SetDeterministicMetrics(true);
-  }
-  void TearDown() override {
-    ppPrintrFinalize();
-    spool::SetPropertiesPrompt(nullptr);
-    win::SetVersionForTesting(win::VER_PLATFORM_WIN32_NT, 5);
-    gdi::SetDeterministicMetrics(false);
-  }
-  void Install(const spool::PrinterDef& d, bool makeDefault = false) {
-    ASSERT_TRUE(spool::InstallPrinter(d));
-    if (makeDefault) {
-      ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
-    }
-  }
-  TempRoot root_;
-};
 
 Names List(const cls::TStringList& l) {
   Names n;
@@ -95,6 +60,98 @@ TEST(PaperTables, NamesSizesAndTheMendedExtraSizes) {
   EXPECT_EQ(ppGetPaperName(256), "Custom");
   EXPECT_EQ(ppGetPaperName(49), "Unknown");
   EXPECT_EQ(ppFormatPaperSize(829, 1505), "82 x 150 mm");
+}
+
+namespace {
+
+// The size a paper's name states ("297 x 420 mm", "8 1/2 x 11 in",
+// "3.875 x 7.5 in"): in tenths of a millimetre or in inches. False for a
+// name that states none in these forms (a number right before the width
+// is a lost fraction sign, as in "7 14 x 10 1/2 in").
+bool SizeInName(const std::string& name, double& w, double& h, bool& inches) {
+  static const std::regex mm(R"((\d+) x (\d+) ?mm$)");
+  static const std::regex in(R"((?:^|[^\d ] )(\d+(?:\.\d+)?)(?: (\d+)/(\d+))? x (\d+(?:\.\d+)?)(?: (\d+)/(\d+))? in$)");
+  std::smatch m;
+  if (std::regex_search(name, m, mm)) {
+    w = std::stod(m[1]) * 10;
+    h = std::stod(m[2]) * 10;
+    inches = false;
+    return true;
+  }
+  if (!std::regex_search(name, m, in)) return false;
+  auto value = [&](int i) {
+    double v = std::stod(m[i]);
+    if (m[i + 1].matched) v += std::stod(m[i + 1]) / std::stod(m[i + 2]);
+    return v;
+  };
+  w = value(1);
+  h = value(4);
+  inches = true;
+  return true;
+}
+
+}  // namespace
+
+TEST(PaperTables, EveryRowIsConsistent) {
+  std::span<const TppPaper> papers = ppPapers();
+  ASSERT_FALSE(papers.empty());
+  std::map<std::string, const TppPaper*> byName;
+  std::set<int> codes;
+  int statedSizes = 0;
+  int previous = 0;
+  for (const TppPaper& p : papers) {
+    SCOPED_TRACE(p.Code);
+    EXPECT_GT(p.Code, previous);  // increasing, so unique
+    previous = p.Code;
+    codes.insert(p.Code);
+    ASSERT_NE(p.Name, nullptr);
+    EXPECT_STRNE(p.Name, "");
+    EXPECT_NE(std::string(p.Name), "Unknown");
+    // Standard sizes are the codes 1 to 68; the others have none.
+    if (p.Code <= 68) {
+      EXPECT_GT(p.Width, 0);
+      EXPECT_GT(p.Height, 0);
+    } else {
+      EXPECT_EQ(p.Width + p.Height, 0);
+    }
+    // The look-ups answer from the row; inch sizes convert as the units do.
+    EXPECT_EQ(ppGetPaperName(p.Code), p.Name);
+    int w, h;
+    ppGetPaperSize(p.Code, w, h);
+    EXPECT_EQ(w, p.Inches ? ToTenthsMM(static_cast<float>(p.Width), utInches) : static_cast<int>(p.Width));
+    EXPECT_EQ(h, p.Inches ? ToTenthsMM(static_cast<float>(p.Height), utInches) : static_cast<int>(p.Height));
+    if (!p.Inches) {
+      EXPECT_EQ(p.Width, std::floor(p.Width));
+      EXPECT_EQ(p.Height, std::floor(p.Height));
+    }
+    // A size the name states is the row's size, in the row's unit.
+    double nw, nh;
+    bool inches;
+    if (SizeInName(p.Name, nw, nh, inches)) {
+      ++statedSizes;
+      EXPECT_EQ(inches, p.Inches) << p.Name;
+      EXPECT_DOUBLE_EQ(nw, p.Width) << p.Name;
+      EXPECT_DOUBLE_EQ(nh, p.Height) << p.Name;
+    }
+    // Rows that share a name are one paper.
+    auto [it, added] = byName.emplace(p.Name, &p);
+    if (!added) {
+      EXPECT_EQ(it->second->Width, p.Width) << p.Name;
+      EXPECT_EQ(it->second->Height, p.Height) << p.Name;
+    }
+  }
+  EXPECT_GE(statedSizes, 40);
+  EXPECT_EQ(byName.size() + 1, papers.size());  // only Letter has two codes, 1 and 2
+  // Codes the table does not know have no name and no size.
+  for (int code = -1; code <= 300; ++code) {
+    if (codes.count(code)) continue;
+    int w = -1, h = -1;
+    ppGetPaperSize(code, w, h);
+    EXPECT_EQ(w + h, 0) << code;
+    EXPECT_EQ(ppGetPaperName(code), "Unknown") << code;
+  }
+  EXPECT_TRUE(codes.count(256));
+  EXPECT_FALSE(codes.count(48) || codes.count(49));
 }
 
 TEST(Capabilities, NormalisationOfPapersAndBins) {
@@ -275,6 +332,23 @@ TEST_F(Printers, SetupOnTheReceiptPrinter) {
   EXPECT_EQ(cls::GetStrProp(&s, "PrinterName"), "Zolmet");
   cls::SetOrdProp(&s, "Copies", 2);
   EXPECT_EQ(s.Copies(), 2);
+}
+
+// The layer's entry point alone publishes the setup (the programs call it;
+// nothing here calls RegisterProperties).
+TEST_F(Printers, TheOutputLayerPublishesTheSetup) {
+  ppRegisterOutput();
+  ppRegisterOutput();
+  Names published;
+  for (const cls::TPropInfo* p : cls::GetPropList(&TppPrinterSetup::StaticClass())) published.push_back(p->Name);
+  EXPECT_EQ(published, (Names{"BinName", "Collation", "Copies", "DocumentName", "Duplex", "MarginBottom",
+                              "MarginLeft", "MarginRight", "MarginTop", "Orientation", "PaperHeight", "PaperName",
+                              "PaperWidth", "PrinterName"}));
+  EXPECT_EQ(cls::FindClass("TppPrinterSetup"), &TppPrinterSetup::StaticClass());
+  TppPrinterSetup s(nullptr);
+  cls::SetEnumProp(&s, "Orientation", "poLandscape");
+  EXPECT_EQ(s.Orientation(), poLandscape);
+  EXPECT_EQ(cls::GetEnumProp(&s, "Duplex"), "dpNone");
 }
 
 TEST_F(Printers, CustomPaperGoesToTheDeviceModeAndComesBack) {

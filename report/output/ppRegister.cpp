@@ -1,0 +1,14 @@
+#include "report/output/ppRegister.h"
+
+#include <mutex>
+
+#include "platform/classes/classes.h"
+#include "report/output/ppPrintr.h"
+
+void ppRegisterOutput() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    cls::RegisterClass(&TppPrinterSetup::StaticClass());
+    TppPrinterSetup::RegisterProperties();
+  });
+}

@@ -1,0 +1,55 @@
+// Printers for the printer tests: a fresh root with the printer list, the
+// recorded jobs and the metrics reset around each case.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/gdi/fonts.h"
+#include "platform/spool/osversion.h"
+#include "report/output/ppPrintr.h"
+#include "tests/support/testroot.h"
+
+namespace {
+
+spool::PrinterDef Office(const std::string& name) {
+  spool::PrinterDef d;
+  d.name = name;
+  d.ports = {"LPT1:", "LPT2:"};
+  d.dpiX = d.dpiY = 600;
+  d.color = true;
+  d.papers = {{9, 2100, 2970, "A4"}, {1, 2159, 2794, "Letter"}, {20, 0, 0, "Envelope #10"}};
+  d.bins = {{7, "Automatic"}, {4, "Manual Feed"}};
+  d.backend = "record";
+  return d;
+}
+
+spool::PrinterDef RecordingZolmet() {
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.backend = "record";
+  return d;
+}
+
+class Printers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ppPrintrFinalize();
+    gdi::ClearRecordedJobs();
+    gdi::SetDeterministicMetrics(true);
+  }
+  void TearDown() override {
+    ppPrintrFinalize();
+    spool::SetPropertiesPrompt(nullptr);
+    win::SetVersionForTesting(win::VER_PLATFORM_WIN32_NT, 5);
+    gdi::SetDeterministicMetrics(false);
+  }
+  void Install(const spool::PrinterDef& d, bool makeDefault = false) {
+    ASSERT_TRUE(spool::InstallPrinter(d));
+    if (makeDefault) {
+      ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    }
+  }
+  testing_support::TempRoot root_;
+};
+
+}  // namespace
