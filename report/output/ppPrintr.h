@@ -270,8 +270,8 @@ class TppPrinterSetup : public cls::TPersistent {
   bool DoPageDefChanging(TppPageDef* newPageDef);
   void DoPageDefChange();
   void DoPrinterSetupChange();
-  float GetLength(int32_t (TppPageDef::*get)() const, int direction);
-  void SetMargin(void (TppPageDef::*set)(int32_t), int direction, float v);
+  float GetLength(int32_t (TppPageDef::*get)() const, TppDirection direction);
+  void SetMargin(void (TppPageDef::*set)(int32_t), TppDirection direction, float v);
   void SetPaperSize(bool height, float v);
   // Stores V in FIELD under the lock and tells of a change.
   template <class T>

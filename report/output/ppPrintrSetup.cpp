@@ -125,7 +125,7 @@ void TppPrinterSetup::SetOutputFileName(const std::string& v) {
 
 // Lengths are read under the lock and converted after it, since a
 // conversion to printer pixels asks the printer.
-float TppPrinterSetup::GetLength(int32_t (TppPageDef::*get)() const, int direction) {
+float TppPrinterSetup::GetLength(int32_t (TppPageDef::*get)() const, TppDirection direction) {
   int32_t v;
   TppUnitType u;
   {
@@ -136,7 +136,7 @@ float TppPrinterSetup::GetLength(int32_t (TppPageDef::*get)() const, int directi
   return ConvertFromMMThousandths(v, u, direction, Printer());
 }
 
-void TppPrinterSetup::SetMargin(void (TppPageDef::*set)(int32_t), int direction, float v) {
+void TppPrinterSetup::SetMargin(void (TppPageDef::*set)(int32_t), TppDirection direction, float v) {
   if (v < 0) return;
   TppPageDef work;
   TppUnitType u;

@@ -3,11 +3,13 @@
 #include <mutex>
 
 #include "platform/classes/classes.h"
+#include "report/model/ppRegister.h"
 #include "report/output/ppPrintr.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
   std::call_once(once, [] {
+    ppRegisterModel();
     cls::RegisterClass(&TppPrinterSetup::StaticClass());
     TppPrinterSetup::RegisterProperties();
   });
