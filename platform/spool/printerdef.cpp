@@ -1,11 +1,8 @@
 #include "printerdef.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "platform/registry/ini.h"
 #include "platform/sysroot/codepage.h"

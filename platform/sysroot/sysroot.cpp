@@ -89,7 +89,8 @@ void SetFirstRunLayOut(LayOutFunction layOut) {
 bool LayOutMissingRoot(const std::string& hostRoot, const LayOutFunction& layOut, std::string& error) {
   std::error_code ec;
   if (fs::exists(fs::symlink_status(hostRoot, ec))) return true;
-  fs::create_directories(fs::path(hostRoot).parent_path(), ec);
+  ec.clear();
+  if (fs::path parent = fs::path(hostRoot).parent_path(); !parent.empty()) fs::create_directories(parent, ec);
   if (ec) {
     error = ec.message();
     return false;

@@ -118,3 +118,13 @@ TEST_F(FirstRun, TheFirstUseOfAMissingRootLaysItOutAndTellsOnceWhenItCannot) {
   EXPECT_NE(err.find(": cannot lay out the system root " + bad + ": Not a directory\n"), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
+
+TEST_F(FirstRun, ARelativeRootIsMadeInTheWorkingFolder) {
+  const fs::path was = fs::current_path();
+  fs::current_path(dir);
+  std::string error;
+  bool ok = sysroot::LayOutMissingRoot("rel", WriteWinIni, error);
+  fs::current_path(was);
+  EXPECT_TRUE(ok) << error;
+  EXPECT_EQ(ReadFile(dir + "/rel/C/Windows/win.ini"), "[windows]\r\n");
+}
