@@ -5,11 +5,13 @@
 
 #include "installer/ufMain.h"
 #include "platform/process/process.h"
+#include "platform/setup/setup.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/ui/forms.h"
 
 int main(int argc, char** argv) {
   win::InitArguments(argc, argv);
+  setup::LayOutMissingRootOnFirstUse();
   ui::TApplication& Application = ui::Application();
   int code = 0;
   try {

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/process/process.h"
+#include "platform/setup/setup.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/ui/forms.h"
 #include "printclient/ufMain.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
   // the program before it can log and tell the user.
   std::signal(SIGPIPE, SIG_IGN);
   win::InitArguments(argc, argv);
+  setup::LayOutMissingRootOnFirstUse();
   ppRegisterOutput();
   ui::TApplication& Application = ui::Application();
   int code = 0;

@@ -210,9 +210,11 @@ class ComPtr {
     if (p_) p_->AddRef();
   }
   ComPtr& operator=(const ComPtr& o) {
-    if (o.p_) o.p_->AddRef();
+    // Taken before Reset, which would clear it when O is this pointer itself.
+    T* p = o.p_;
+    if (p) p->AddRef();
     Reset();
-    p_ = o.p_;
+    p_ = p;
     return *this;
   }
   ~ComPtr() { Reset(); }

@@ -30,10 +30,17 @@ std::map<std::string, win::HLIBRARY> g_modules;  // Windows path -> loaded serve
 
 }  // namespace
 
-bool EnsureBaseKeys() {
-  return reg::Modify(kHKCR, [](reg::Tree& t) {
-    for (const char* k : {"CLSID", "Interface", "TypeLib"}) t.CreateKey(k);
+bool EnsureBaseKeys(std::vector<std::string>* added) {
+  std::vector<std::string> missing;
+  bool ok = reg::Modify(kHKCR, [&](reg::Tree& t) {
+    for (const char* k : {"CLSID", "Interface", "TypeLib"})
+      if (!t.KeyExists(k)) {
+        t.CreateKey(k);
+        missing.push_back(std::string(reg::HiveName(kHKCR)) + "\\" + k);
+      }
   });
+  if (ok && added) added->insert(added->end(), missing.begin(), missing.end());
+  return ok;
 }
 
 bool RegisterServer(const ServerRegistration& r) {

@@ -27,7 +27,8 @@ struct ServerRegistration {
 };
 
 // The keys every registration lives under, as a fresh system has them.
-bool EnsureBaseKeys();
+// ADDED, when given, gets the path of each key that was missing.
+bool EnsureBaseKeys(std::vector<std::string>* added = nullptr);
 
 // One locked change of the store each; false when it cannot be written.
 bool RegisterServer(const ServerRegistration& r);

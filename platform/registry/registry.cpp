@@ -2,16 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
-
-namespace fs = std::filesystem;
 
 namespace reg {
 namespace {
@@ -95,39 +89,8 @@ std::string Unescape(const std::string& s) {
 std::string StoreDir() { return sysroot::Root() + "/Registry"; }
 std::string HiveFile(Hive hive) { return StoreDir() + "/" + HiveName(hive) + ".reg"; }
 
-// Holds the store's lock for its lifetime: shared for reading, exclusive for changes.
-class StoreLock {
- public:
-  explicit StoreLock(bool exclusive) {
-    std::string file = StoreDir() + "/.lock";
-    if (exclusive) {
-      std::error_code ec;
-      fs::create_directories(StoreDir(), ec);
-      fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    } else {
-      // A reader may be allowed to read the store and nothing more.
-      fd_ = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    }
-    if (fd_ < 0) return;
-    int r;
-    do {
-      r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
-    } while (r != 0 && errno == EINTR);
-    if (r != 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~StoreLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  StoreLock(const StoreLock&) = delete;
-  StoreLock& operator=(const StoreLock&) = delete;
-  bool ok() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
+// The store's lock: shared for reading, exclusive for changes.
+std::string LockFile() { return StoreDir() + "/.lock"; }
 
 bool ReadText(const std::string& file, std::string& text) {
   text.clear();
@@ -138,30 +101,6 @@ bool ReadText(const std::string& file, std::string& text) {
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
   bool ok = !std::ferror(f);
   std::fclose(f);
-  return ok;
-}
-
-// Writes under a private name and renames into place, so readers see the
-// old or the new hive, never half of one.
-bool WriteText(const std::string& file, const std::string& text) {
-  std::string tmp = file + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < text.size()) {
-    ssize_t w = write(fd, text.data() + done, text.size() - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(w);
-  }
-  fchmod(fd, 0644);
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(tmp.c_str(), file.c_str()) == 0;
-  if (!ok) unlink(tmp.c_str());
   return ok;
 }
 
@@ -288,20 +227,21 @@ Tree Tree::Parse(const std::string& text) {
 Tree Load(Hive hive) {
   // A reader that cannot take the lock reads anyway: hives are replaced
   // whole, so it sees the old one or the new one.
-  StoreLock lock(false);
+  sysroot::FileLock lock(LockFile(), false);
   std::string text;
   if (!ReadText(HiveFile(hive), text)) return Tree();
   return Tree::Parse(text);
 }
 
 bool Modify(Hive hive, const std::function<void(Tree&)>& change) {
-  StoreLock lock(true);
+  sysroot::FileLock lock(LockFile());
   if (!lock.ok()) return false;
   std::string text;
   if (!ReadText(HiveFile(hive), text)) return false;
   Tree t = Tree::Parse(text);
   change(t);
-  return WriteText(HiveFile(hive), t.Serialize());
+  // Hives are replaced whole, so readers see the old one or the new one.
+  return sysroot::ReplaceFile(HiveFile(hive), t.Serialize());
 }
 
 bool SetValue(Hive hive, const std::string& path, const std::string& name, const std::string& value) {

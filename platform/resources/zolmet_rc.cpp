@@ -17,6 +17,7 @@
 #include "platform/resources/resources.h"
 #include "platform/resources/version.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace {
@@ -80,12 +81,6 @@ int main(int argc, char** argv) {
   if (hasVersion)
     entries.push_back({rsrc::kVersionType, rsrc::kVersionName, rsrc::BuildVersionBlock(version)});
   std::string packed = rsrc::Pack(entries);
-  std::string tmp = std::string(argv[2]) + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out.write(packed.data(), static_cast<std::streamsize>(packed.size()));
-    if (!out) return Fail(std::string("cannot write ") + tmp);
-  }
-  if (std::rename(tmp.c_str(), argv[2]) != 0) return Fail(std::string("cannot write ") + argv[2]);
+  if (!sysroot::ReplaceFile(argv[2], packed)) return Fail(std::string("cannot write ") + argv[2]);
   return 0;
 }

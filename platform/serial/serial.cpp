@@ -1,43 +1,19 @@
 #include "serial.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <termios.h>
 #include <unistd.h>
-#include <vector>
 
+#include "platform/registry/ini.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace serial {
 namespace {
-
-std::vector<std::pair<std::string, std::string>> ReadMap(const std::string& file) {
-  std::vector<std::pair<std::string, std::string>> out;
-  std::ifstream f(file);
-  std::string line;
-  while (std::getline(f, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t eq = line.find('=');
-    if (eq == std::string::npos || line[0] == ';' || line[0] == '[') continue;
-    out.emplace_back(cp::UpperAscii(line.substr(0, eq)), line.substr(eq + 1));
-  }
-  return out;
-}
-
-bool WriteMap(const std::string& file, const std::vector<std::pair<std::string, std::string>>& map) {
-  std::string tmp = file + ".tmp";
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    for (const auto& [k, v] : map) f << k << "=" << v << "\n";
-    if (!f) return false;
-  }
-  return std::rename(tmp.c_str(), file.c_str()) == 0;
-}
 
 speed_t Speed(int baud) {
   switch (baud) {
@@ -74,29 +50,24 @@ std::string PortMapFile() { return sysroot::Root() + "/ports.ini"; }
 std::string DevicePath(const std::string& port) {
   auto name = PortName(port);
   if (!name) return "";
-  for (const auto& [k, v] : ReadMap(PortMapFile()))
-    if (k == *name) return v;
+  ini::File map;
+  if (ini::Load(PortMapFile(), map))
+    if (auto device = map.Get("", *name)) return *device;
   return "/dev/ttyS" + std::to_string(std::stoi(name->substr(3)) - 1);
 }
 
 bool SetPortMapEntry(const std::string& port, const std::string& device) {
   auto name = PortName(port);
   if (!name) return false;
-  auto map = ReadMap(PortMapFile());
-  bool found = false;
-  for (auto& [k, v] : map)
-    if (k == *name) {
-      v = device;
-      found = true;
-    }
-  if (!found) map.emplace_back(*name, device);
-  return WriteMap(PortMapFile(), map);
+  return ini::Modify(PortMapFile(), [&](ini::File& map) { map.Set("", *name, device); });
 }
 
 bool WriteDefaultPortMap(const std::string& hostRoot) {
   std::string file = hostRoot + "/ports.ini";
   if (access(file.c_str(), F_OK) == 0) return true;
-  return WriteMap(file, {{"COM1", "/dev/ttyS0"}});
+  ini::File map;
+  map.Set("", "COM1", "/dev/ttyS0");
+  return sysroot::ReplaceFile(file, map.Serialize());
 }
 
 bool ParseModeParameters(const std::string& params, std::string& port, LineParameters& line) {

@@ -3,40 +3,17 @@
 // hold an exclusive lock on the file's ".lock" neighbour and replace the file
 // whole, so two processes never lose each other's forms.
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/file.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
 #include "spool.h"
 
-namespace fs = std::filesystem;
-
 namespace spool {
 namespace {
-
-class FileLock {
- public:
-  explicit FileLock(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-  }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
 
 std::vector<Form> ReadForms() {
   std::vector<Form> out;
@@ -66,17 +43,7 @@ bool WriteForms(const std::vector<Form>& forms) {
   for (const auto& f : forms)
     o << f.name << "=" << f.width << "," << f.height << "," << f.imageable.left << "," << f.imageable.top
       << "," << f.imageable.right << "," << f.imageable.bottom << "\r\n";
-  std::string path = FormsFile();
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    f << o.str();
-    f.flush();
-    if (!f) return false;
-  }
-  std::error_code ec;
-  fs::rename(tmp, path, ec);
-  return !ec;
+  return sysroot::ReplaceFile(FormsFile(), o.str());
 }
 
 bool ValidForm(const win::FORM_INFO_1A* form) {
@@ -140,7 +107,7 @@ bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO
     SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
-  spool::FileLock lock(spool::FormsFile());
+  sysroot::FileLock lock(spool::FormsFile() + ".lock");
   auto forms = spool::ReadForms();
   for (auto& f : forms)
     if (cp::UpperAscii(f.name) == cp::UpperAscii(formName)) {
@@ -158,7 +125,7 @@ bool AddFormA(HANDLE printer, DWORD level, const FORM_INFO_1A* form) {
     SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
-  spool::FileLock lock(spool::FormsFile());
+  sysroot::FileLock lock(spool::FormsFile() + ".lock");
   auto forms = spool::ReadForms();
   for (const auto& f : forms)
     if (cp::UpperAscii(f.name) == cp::UpperAscii(form->pName)) {

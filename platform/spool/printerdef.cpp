@@ -1,13 +1,12 @@
 #include "printerdef.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
+#include "platform/registry/ini.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -73,28 +72,6 @@ bool ValidName(const std::string& name) {
   return true;
 }
 
-// Writes DATA to PATH through a temporary file, so readers never see half.
-bool WriteWhole(const std::string& path, const std::string& data) {
-  std::error_code ec;
-  fs::create_directories(fs::path(path).parent_path(), ec);
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    f << data;
-    f.flush();
-    if (!f) {
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  fs::rename(tmp, path, ec);
-  if (ec) {
-    fs::remove(tmp, ec);
-    return false;
-  }
-  return true;
-}
-
 std::string WinIniPath() { return sysroot::HostPath(sysroot::JoinWin(sysroot::WindowsDir(), "win.ini")); }
 
 }  // namespace
@@ -148,16 +125,13 @@ std::string FormatDefinition(const PrinterDef& d) {
 
 bool ParseDefinition(const std::string& text, PrinterDef& d) {
   d = PrinterDef();
-  std::istringstream in(text);
-  std::string line;
   bool named = false;
-  while (std::getline(in, line)) {
-    line = Trim(line);
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    std::string key = cp::UpperAscii(Trim(line.substr(0, eq)));
-    std::string val = Trim(line.substr(eq + 1));
+  const ini::File file = ini::File::Parse(text);
+  for (const auto& line : file.Lines()) {
+    if (line.kind == ini::File::Kind::Blank || line.kind == ini::File::Kind::Comment) continue;
+    if (line.kind != ini::File::Kind::Entry) return false;
+    std::string key = cp::UpperAscii(line.name);
+    const std::string& val = line.value;
     auto ints = [&](size_t n, std::vector<int>& out) {
       auto parts = SplitComma(val);
       if (parts.size() != n) return false;
@@ -231,9 +205,10 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
 
 bool InstallPrinter(const PrinterDef& def) {
   if (!ValidName(def.name)) return false;
-  PrinterDef old;
   std::string path = DefinitionFile(def.name);
-  return WriteWhole(path, FormatDefinition(def));
+  std::error_code ec;
+  fs::create_directories(fs::path(path).parent_path(), ec);
+  return sysroot::ReplaceFile(path, FormatDefinition(def));
 }
 
 bool RemovePrinter(const std::string& name) {
@@ -269,66 +244,14 @@ std::vector<PrinterDef> InstalledPrinters() {
 
 std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& def) {
-  std::string text;
-  if (!sysroot::ReadHostFile(WinIniPath(), text)) return def;
-  std::istringstream in(text);
-  std::string line;
-  bool inSection = false;
-  while (std::getline(in, line)) {
-    line = Trim(line);
-    if (!line.empty() && line[0] == '[') {
-      size_t close = line.find(']');
-      inSection = close != std::string::npos && cp::SameText(line.substr(1, close - 1), section);
-      continue;
-    }
-    if (!inSection) continue;
-    size_t eq = line.find('=');
-    if (eq != std::string::npos && cp::SameText(Trim(line.substr(0, eq)), key))
-      return Trim(line.substr(eq + 1));
-  }
-  return def;
+  ini::File f;
+  if (!ini::Load(WinIniPath(), f)) return def;
+  return f.Get(section, key).value_or(def);
 }
 
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value) {
-  std::string text;
-  sysroot::ReadHostFile(WinIniPath(), text);
-  std::istringstream in(text);
-  std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  bool inSection = false, done = false;
-  int sectionEnd = -1;
-  for (size_t i = 0; i < lines.size() && !done; ++i) {
-    std::string t = Trim(lines[i]);
-    if (!t.empty() && t[0] == '[') {
-      if (inSection) break;
-      size_t close = t.find(']');
-      inSection = close != std::string::npos && cp::SameText(t.substr(1, close - 1), section);
-      if (inSection) sectionEnd = static_cast<int>(i) + 1;
-      continue;
-    }
-    if (!inSection) continue;
-    if (!t.empty()) sectionEnd = static_cast<int>(i) + 1;
-    size_t eq = t.find('=');
-    if (eq != std::string::npos && cp::SameText(Trim(t.substr(0, eq)), key)) {
-      lines[i] = key + "=" + value;
-      done = true;
-    }
-  }
-  if (!done) {
-    if (sectionEnd < 0) {
-      lines.push_back("[" + section + "]");
-      sectionEnd = static_cast<int>(lines.size());
-    }
-    lines.insert(lines.begin() + sectionEnd, key + "=" + value);
-  }
-  std::string out;
-  for (const auto& l : lines) out += l + "\r\n";
-  return WriteWhole(WinIniPath(), out);
+  return ini::Modify(WinIniPath(), [&](ini::File& f) { f.Set(section, key, value); });
 }
 
 bool SetDefaultPrinter(const std::string& name) {

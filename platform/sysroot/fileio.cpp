@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,3 +99,56 @@ bool ForceDirectories(const std::string& winDir) {
 }
 
 }  // namespace win
+
+namespace sysroot {
+
+bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
+  // The private file is hidden and beside the target, so the rename stays on
+  // one file system and listings of the folder never show it.
+  size_t slash = path.rfind('/');
+  std::string tmp = slash == std::string::npos ? "." + path : path.substr(0, slash + 1) + "." + path.substr(slash + 1);
+  tmp += ".XXXXXX";
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  int err = 0;
+  for (size_t done = 0; done < data.size() && !err;) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n >= 0) done += static_cast<size_t>(n);
+    else if (errno != EINTR) err = errno;
+  }
+  if (!err && fchmod(fd, mode) != 0) err = errno;
+  if (!err && fsync(fd) != 0) err = errno;
+  if (close(fd) != 0 && !err) err = errno;
+  if (!err && rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+  if (err) {
+    unlink(tmp.c_str());
+    errno = err;
+    return false;
+  }
+  return true;
+}
+
+FileLock::FileLock(const std::string& path, bool exclusive) {
+  if (exclusive) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  } else {
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+  if (fd_ < 0) return;
+  int r;
+  do {
+    r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
+  } while (r != 0 && errno == EINTR);
+  if (r != 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+}  // namespace sysroot

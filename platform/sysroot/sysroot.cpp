@@ -1,13 +1,18 @@
 #include "sysroot.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "codepage.h"
+#include "fileio.h"
 
 namespace fs = std::filesystem;
 
@@ -16,6 +21,12 @@ namespace {
 
 std::mutex g_mutex;
 std::string g_override;
+LayOutFunction g_layOut;
+thread_local const std::string* t_root = nullptr;
+
+// Roots this process has looked at for a first-run lay-out.
+std::mutex g_firstUseMutex;
+std::set<std::string> g_seen;
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
@@ -30,11 +41,10 @@ std::string MatchEntry(const fs::path& dir, const std::string& name) {
   return name;
 }
 
-}  // namespace
-
-std::string Root() {
+std::string Configured(LayOutFunction& layOut) {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
+    layOut = g_layOut;
     if (!g_override.empty()) return g_override;
   }
   if (const char* env = std::getenv("ZOLMET_ROOT"); env && *env) {
@@ -45,6 +55,75 @@ std::string Root() {
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : "/tmp") + "/.zolmet";
 }
+
+// The first use of ROOT in this process: a missing root is laid out. Other
+// threads wait here until it is in place.
+void FirstUse(const std::string& root, const LayOutFunction& layOut) {
+  std::lock_guard<std::mutex> lock(g_firstUseMutex);
+  if (!g_seen.insert(root).second) return;
+  struct stat st;
+  if (lstat(root.c_str(), &st) == 0) return;
+  std::string error;
+  if (!LayOutMissingRoot(root, layOut, error))
+    std::fprintf(stderr, "%s: cannot lay out the system root %s: %s\n", program_invocation_short_name,
+                 root.c_str(), error.c_str());
+}
+
+std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+}  // namespace
+
+std::string Root() {
+  if (t_root) return *t_root;
+  LayOutFunction layOut;
+  std::string root = Configured(layOut);
+  if (layOut) FirstUse(root, layOut);
+  return root;
+}
+
+void SetFirstRunLayOut(LayOutFunction layOut) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_layOut = std::move(layOut);
+}
+
+bool LayOutMissingRoot(const std::string& hostRoot, const LayOutFunction& layOut, std::string& error) {
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(hostRoot, ec))) return true;
+  ec.clear();
+  if (fs::path parent = fs::path(hostRoot).parent_path(); !parent.empty()) fs::create_directories(parent, ec);
+  if (ec) {
+    error = ec.message();
+    return false;
+  }
+  FileLock lock(hostRoot + ".lock");
+  if (!lock.ok()) {
+    error = ErrnoText(errno);
+    return false;
+  }
+  // Another process may have laid it out while this one waited.
+  if (fs::exists(fs::symlink_status(hostRoot, ec))) return true;
+  const std::string staging = hostRoot + ".new";
+  fs::remove_all(staging, ec);  // left by a lay-out that was cut short
+  if (mkdir(staging.c_str(), 0777) != 0) {
+    error = ErrnoText(errno);
+    return false;
+  }
+  bool ok;
+  {
+    ThreadRoot scope(staging);
+    ok = layOut(staging, error);
+  }
+  if (ok && rename(staging.c_str(), hostRoot.c_str()) != 0) {
+    error = ErrnoText(errno);
+    ok = false;
+  }
+  if (!ok) fs::remove_all(staging, ec);
+  return ok;
+}
+
+ThreadRoot::ThreadRoot(const std::string& folder) : folder_(folder), previous_(t_root) { t_root = &folder_; }
+
+ThreadRoot::~ThreadRoot() { t_root = previous_; }
 
 void SetRoot(const std::string& hostFolder) {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -44,15 +45,8 @@ std::string StartTime(int pid) {
 bool Write(const fs::path& file, const TopWindowInfo& w, const std::string& start) {
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
-  fs::path tmp = file;
-  tmp += ".tmp";
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    f << w.pid << "\n" << start << "\n" << w.className << "\n" << w.caption;
-    if (!f) return false;
-  }
-  fs::rename(tmp, file, ec);
-  return !ec;
+  return sysroot::ReplaceFile(file.string(),
+                              std::to_string(w.pid) + "\n" + start + "\n" + w.className + "\n" + w.caption);
 }
 
 bool Read(const fs::path& file, TopWindowInfo& w, std::string& start) {

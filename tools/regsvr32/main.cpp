@@ -11,6 +11,7 @@
 #include "platform/process/library.h"
 #include "platform/com/registration.h"
 #include "platform/process/process.h"
+#include "platform/setup/setup.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -27,6 +28,7 @@ int Report(int code, const std::string& big5Text) {
 
 int main(int argc, char** argv) {
   win::InitArguments(argc, argv);
+  setup::LayOutMissingRootOnFirstUse();
   bool unregister = false;
   std::string file;
   for (int i = 1; i < argc; ++i) {

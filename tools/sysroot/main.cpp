@@ -1,40 +1,16 @@
-// zolmet-sysroot: lays out a fresh system root.
+// zolmet-sysroot: lays out a system root, or adds what one is missing.
 //   zolmet-sysroot [ROOT]   (default: $ZOLMET_ROOT, else $HOME/.zolmet)
+// Prints the root, then "added X" for each piece it wrote, or "nothing to add".
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
-#include "platform/com/registration.h"
-#include "platform/serial/serial.h"
-#include "platform/spool/printerdef.h"
-#include "platform/sysroot/layout.h"
+#include "platform/setup/setup.h"
+#include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// The system folder's tools and libraries, taken from beside this program.
-bool InstallSystemFiles(const std::string& root) {
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return false;
-  self[n] = 0;
-  fs::path bin = fs::path(self).parent_path();
-  fs::path system = fs::path(root) / "C/Windows/System32";
-  std::error_code ec;
-  fs::copy_file(bin / "regsvr32", system / "regsvr32.exe", fs::copy_options::overwrite_existing, ec);
-  if (ec) return false;
-  fs::copy_file(bin / "IPHLPAPI.DLL", system / "IPHLPAPI.DLL", fs::copy_options::overwrite_existing, ec);
-  if (ec) return false;
-  // The "mode" command; the platform applies its parameters itself.
-  std::ofstream(system / "mode.com") << "mode: serial line parameters\n";
-  return serial::WriteDefaultPortMap(root) && com::EnsureBaseKeys();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 2) {
@@ -42,21 +18,22 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string root = argc == 2 ? argv[1] : sysroot::Root();
-  if (!sysroot::LayOut(root)) {
-    std::fprintf(stderr, "zolmet-sysroot: cannot lay out %s\n", root.c_str());
-    return 1;
-  }
-  sysroot::SetRoot(fs::absolute(root).string());
-  if (!InstallSystemFiles(sysroot::Root())) {
-    std::fprintf(stderr, "zolmet-sysroot: cannot install the system files in %s\n", root.c_str());
-    return 1;
-  }
-  // The demo receipt printer; the default printer when there is none yet.
-  if (!spool::InstallPrinter(spool::DemoReceiptPrinter()) ||
-      (spool::GetProfileString("windows", "device", "").empty() && !spool::SetDefaultPrinter("Zolmet"))) {
-    std::fprintf(stderr, "zolmet-sysroot: cannot install the printer Zolmet\n");
+  std::error_code ec;
+  std::string host = fs::absolute(root, ec).string();
+  std::vector<std::string> added;
+  std::string error;
+  // A missing root is made as a program's first use makes it: whole or not at all.
+  bool ok = fs::exists(fs::symlink_status(host, ec))
+                ? setup::LayOutRoot(host, added, error)
+                : sysroot::LayOutMissingRoot(
+                      host, [&](const std::string& r, std::string& e) { return setup::LayOutRoot(r, added, e); },
+                      error);
+  if (!ok) {
+    std::fprintf(stderr, "zolmet-sysroot: cannot lay out %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
   std::printf("%s\n", root.c_str());
+  if (added.empty()) std::printf("nothing to add\n");
+  for (const auto& a : added) std::printf("added %s\n", cp::Big5ToUtf8(a).c_str());
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "platform/process/library.h"
 #include "platform/com/registration.h"
 #include "platform/process/process.h"
+#include "platform/setup/setup.h"
 #include "utf.h"
 
 using namespace com;
@@ -77,6 +78,7 @@ int Run(IDispatch* object, const Call& call) {
 
 int main(int argc, char** argv) {
   win::InitArguments(argc, argv);
+  setup::LayOutMissingRootOnFirstUse();
   std::string progId = "Zolmet.ZolmetStart", clsidText;
   std::vector<Call> calls;
   int i = 1;
