@@ -5,7 +5,7 @@
 #include "platform/process/process.h"
 #include "platform/resources/version.h"
 
-namespace uuPrintMethods {
+namespace control::uuPrintMethods {
 
 const std::string kPrintProgram = "C:\\Program Files\\Zolmet\\ZolmetPrint.exe";
 const std::string kPrintFolder = "C:\\Program Files\\Zolmet";
@@ -17,7 +17,7 @@ namespace {
 int StartPrinter(const std::string& request, bool logFailure) {
   std::string argument;
   try {
-    argument = uuCoding::EncodeCommandLine(request);
+    argument = ::uuCoding::EncodeCommandLine(request);
   } catch (...) {
     return 10;
   }
@@ -81,4 +81,4 @@ std::string GetVer(const std::string& file) {
   }
 }
 
-}  // namespace uuPrintMethods
+}  // namespace control::uuPrintMethods

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   try {
     Application.Initialize();
     Application.SetTitle("Dravik ActiveX 安裝包");
-    zfMain = Application.CreateForm<TzfMain>();
+    installer::zfMain = Application.CreateForm<installer::TzfMain>();
     Application.Run();
   } catch (const std::exception& e) {
     std::cerr << "ZolmetInstall: " << cp::Big5ToUtf8(e.what()) << "\n";

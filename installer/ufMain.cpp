@@ -10,6 +10,8 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/topwindows.h"
 
+namespace installer {
+
 TzfMain* zfMain = nullptr;
 
 namespace {
@@ -287,3 +289,5 @@ win::DWORD RunAndWait(const std::string& CommandLine, const std::string& Dir, st
     return 0;
   }
 }
+
+}  // namespace installer

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     Application.Initialize();
     Application.ShowMainForm = false;
     Application.SetTitle("Dravik列印器");
+    using namespace printclient;
     zfMain = Application.CreateForm<TzfMain>();
     zfMain->ProcessPrintData = [](const std::string& IP, const std::string& WebName,
                                   const std::string& WebPage, const std::string& Data) {

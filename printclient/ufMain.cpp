@@ -8,7 +8,10 @@
 #include "common/uuCommon.h"
 #include "platform/process/process.h"
 #include "platform/ui/dialogs.h"
+#include "printclient/ufMainReceipt.h"
 #include "printclient/uuConfig.h"
+
+namespace printclient {
 
 TzfMain* zfMain = nullptr;
 
@@ -125,20 +128,21 @@ void TzfMain::Timer1Timer(ui::TObject*) {
       HackLog("[收據]參數內容有誤: " + Request.substr(2));
       return;
     }
-    int R = ProcessPrintData(IP, WebName, WebPage, Data);
+    const int R = ProcessPrintData(IP, WebName, WebPage, Data);
     switch (R) {
-      case 0: ResultBox("發生不明錯誤"); break;
-      case 1: break;
-      case 2: ResultBox("列印代碼無效或已失效"); break;
-      case 3: ResultBox("抱歉! 網路通訊失敗"); break;
-      case 4: ResultBox("抱歉! 系統失敗"); break;
-      case 5: ResultBox("抱歉! 封包接收不完整"); break;
+      case ufMain::prFault: ResultBox("發生不明錯誤"); break;
+      case ufMain::prDone: break;
+      case ufMain::prCodeInvalid: ResultBox("列印代碼無效或已失效"); break;
+      case ufMain::prDownloadFailed: ResultBox("抱歉! 網路通訊失敗"); break;
+      case ufMain::prPrintFailed: ResultBox("抱歉! 系統失敗"); break;
+      case ufMain::prIncomplete: ResultBox("抱歉! 封包接收不完整"); break;
       default: ResultBox("抱歉! 未知狀況"); break;
     }
   } else if (tag == "IS") {
-    int R = PrintShiftReport(Request.substr(2));
-    if (R == 0) ResultBox("發生不明錯誤");
+    if (PrintShiftReport(Request.substr(2)) == ufMain::prFault) ResultBox("發生不明錯誤");
   } else {
     HackLog("不明參數: " + Request);
   }
 }
+
+}  // namespace printclient

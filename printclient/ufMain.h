@@ -7,6 +7,8 @@
 #include "platform/sysroot/files.h"
 #include "platform/ui/forms.h"
 
+namespace printclient {
+
 class TzfMain : public ui::TForm {
   CLS_DECLARE_CLASS(TzfMain, ui::TForm)
 
@@ -39,3 +41,5 @@ extern TzfMain* zfMain;
 // The exit code that answers "VER": the six digits yyMMdd of the version
 // times 100, plus the index of its letter.
 win::DWORD VersionExitCode(const std::string& version);
+
+}  // namespace printclient

@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 using testing_support::BinPath;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
+using namespace installer;
 
 namespace {
 

@@ -34,7 +34,7 @@ class TzfMainTest : public ::testing::Test {
     ui::ClearRecordedDialogs();
     win::SetNowForTesting(now);
     ui::Application().SetTitle("Dravik列印器");
-    form = ui::Application().CreateForm<TzfMain>();
+    form = ui::Application().CreateForm<printclient::TzfMain>();
     form->ProcessPrintData = [this](const std::string& ip, const std::string& name,
                                     const std::string& page, const std::string& data) {
       prints.push_back({ip, name, page, data});
@@ -74,7 +74,7 @@ class TzfMainTest : public ::testing::Test {
 
   testing_support::TempRoot root;
   win::TDateTime now = win::EncodeDateTime({2026, 12, 8, 10, 30, 10});
-  TzfMain* form = nullptr;
+  printclient::TzfMain* form = nullptr;
   std::vector<std::string> argStore;
   std::vector<PrintCall> prints;
   std::vector<std::string> shifts;
@@ -103,8 +103,8 @@ TEST_F(TzfMainTest, DesignValuesAndFormCreate) {
   EXPECT_EQ(form->pnHint->BevelInner, ui::TBevelCut::bvLowered);
   EXPECT_EQ(form->pnHint->BorderWidth, 5);
 
-  EXPECT_EQ(VersionExitCode("v20090831a"), 9083100u);
-  EXPECT_EQ(VersionExitCode("V20101231C"), 10123102u);
+  EXPECT_EQ(printclient::VersionExitCode("v20090831a"), 9083100u);
+  EXPECT_EQ(printclient::VersionExitCode("V20101231C"), 10123102u);
 }
 
 TEST_F(TzfMainTest, WrongArgumentCountLogsAndShowsFileAndVersion) {
