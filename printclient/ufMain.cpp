@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
 
 #include "common/uuCoding.h"
 #include "common/uuCommon.h"
@@ -72,7 +71,8 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
 
   OnCreate = [this](ui::TObject* s) { FormCreate(s); };
   ExitProcess = [](win::DWORD code) { win::ExitProcess(code); };
-  DecodeParam = uuCoding::DecodeParam;
+  StartMinute = uuCoding::MinuteCount(win::Now());
+  DecodeParam = [this](const std::string& Argument) { return uuCoding::DecodeParam(Argument, StartMinute); };
 }
 
 TzfMain::~TzfMain() {
@@ -114,21 +114,12 @@ void TzfMain::Timer1Timer(ui::TObject*) {
 
   const std::string tag = Request.substr(0, 2);
   if (tag == "XJ") {
-    std::string IP, WebName, WebPage, Data;
-    try {
-      size_t c1 = Request.find(',', 2);
-      size_t c2 = c1 == std::string::npos ? c1 : Request.find(',', c1 + 1);
-      size_t c3 = c2 == std::string::npos ? c2 : Request.find(',', c2 + 1);
-      if (c3 == std::string::npos) throw std::invalid_argument("missing comma");
-      IP = Request.substr(2, c1 - 2);
-      WebName = Request.substr(c1 + 1, c2 - c1 - 1);
-      WebPage = Request.substr(c2 + 1, c3 - c2 - 1);
-      Data = Request.substr(c3 + 1);
-    } catch (...) {
+    uuCoding::TReceiptFields f;
+    if (!uuCoding::SplitReceiptRequest(Request, f)) {
       HackLog("[收據]參數內容有誤: " + Request.substr(2));
       return;
     }
-    const int R = ProcessPrintData(IP, WebName, WebPage, Data);
+    const int R = ProcessPrintData(f.IP, f.WebName, f.WebPage, f.Data);
     switch (R) {
       case ufMain::prFault: ResultBox("發生不明錯誤"); break;
       case ufMain::prDone: break;

@@ -178,6 +178,21 @@ TEST_F(TzfMainTest, ReceiptRequestOfThisOrTheLastMinuteIsSplitAndPrinted) {
   EXPECT_EQ(Hack(), "");
 }
 
+// The argument is read with the minute the program started in, even when
+// the minute turns before the timer fires. This request (39 bytes) keeps its
+// tag and its three commas under the next minute's key, garbled.
+TEST_F(TzfMainTest, ArgumentIsReadWithTheMinuteTheProgramStartedIn) {
+  const std::string receipt = "10.0.0.12,shop.example,/card/,A12,BCDXJ";
+  const std::string arg = Scrambled(receipt);
+  win::SetNowForTesting(now + 40.0 / 86400.0);  // the timer fires at 10:30:50
+  Dispatch({arg});
+  ASSERT_EQ(prints.size(), 1u);
+  EXPECT_EQ(prints[0].IP, "10.0.0.12");
+  EXPECT_EQ(prints[0].WebName, "shop.example");
+  EXPECT_EQ(prints[0].WebPage, "/card/");
+  EXPECT_EQ(prints[0].Data, "A12,BCD");
+}
+
 TEST_F(TzfMainTest, ReceiptRequestWithoutThreeCommasIsLogged) {
   Dispatch({Scrambled("10.0.0.1XJ")});
   Dispatch({Scrambled("a,b,c 中文XJ")});
