@@ -69,6 +69,20 @@ TEST_F(PrintMethods, PrintHandsTheRequestOverScrambled) {
   EXPECT_EQ(control_test::ReadLog("Zolmet.err"), "");
 }
 
+// The program's folder has a space in it: an unquoted command line would
+// start a "C:\Program.exe" first, handing it the scrambled request.
+TEST_F(PrintMethods, APlantedProgramOnTheWayToThePrintProgramIsNeverStarted) {
+  control_test::InstallFakePrinter();
+  control_test::Install("zolmet-test-planted", "C:\\Program.exe");
+  EXPECT_EQ(control::uuPrintMethods::Print("1.2.3.4", "shop.example", "/pos/", "D 1"), 1);
+  EXPECT_EQ(Recorded(), "XJ1.2.3.4,shop.example,/pos/,D 1\n");
+  std::filesystem::remove(root.Host("C:\\recorded.txt"));
+  EXPECT_EQ(control::uuPrintMethods::PrintTurn("shift \"A\""), 1);
+  EXPECT_EQ(Recorded(), "ISshift \"A\"\n");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "v20090831a");
+  EXPECT_FALSE(std::filesystem::exists(root.Host("C:\\planted.txt")));
+}
+
 TEST_F(PrintMethods, PrintTurnWithEmptyDataStillStarts) {
   control_test::InstallFakePrinter();
   EXPECT_EQ(control::uuPrintMethods::PrintTurn(""), 1);

@@ -111,6 +111,21 @@ TEST_F(InstallerTest, FirstInstallationThenUpdate) {
   EXPECT_FALSE(form->bnRegFiles->Enabled);
 }
 
+// A system folder whose name holds a space: the registration tool's path is
+// quoted, so a planted "C:\Program.exe" is never started in its place.
+TEST_F(InstallerTest, RegistrationNeverStartsAPlantedProgram) {
+  fs::create_directories(root.Host("C:\\Program Files\\System32"));
+  fs::copy_file(BinPath("zolmet-test-regsvr32"), root.Host("C:\\Program Files\\System32\\regsvr32.exe"));
+  fs::copy_file(BinPath("zolmet-test-planted"), root.Host("C:\\Program.exe"));
+  uuConfig::SysDir = "C:\\Program Files\\System32";
+  EXPECT_TRUE(form->InstallFiles());
+  EXPECT_TRUE(form->InstallFiles());  // an update: unregistration, then registration
+  EXPECT_EQ(RegLog(), "/s Zolmet.ocx|C:\\Program Files\\Zolmet\n"
+                      "/u /s Zolmet.ocx|C:\\Program Files\\Zolmet\n"
+                      "/s Zolmet.ocx|C:\\Program Files\\Zolmet\n");
+  EXPECT_FALSE(fs::exists(root.Host("C:\\planted.txt")));
+}
+
 TEST_F(InstallerTest, DecliningOrAnOpenBrowserTouchesNothing) {
   EXPECT_EQ(Press(ui::IDNO), "");
   EXPECT_TRUE(Memo().empty());
