@@ -26,9 +26,9 @@ void BM_SplitAndCheck(benchmark::State& state) {
   int receipts = 0;
   const std::string R = MegabyteReply(receipts);
   for (auto _ : state) {
-    std::vector<ufMain::PrintRecord> records;
-    ufMain::ReplyFault fault;
-    bool ok = ufMain::SplitReply(R, records, fault) && ufMain::CheckRecords(records, R, fault);
+    std::vector<printclient::ufMain::PrintRecord> records;
+    printclient::ufMain::ReplyFault fault;
+    bool ok = printclient::ufMain::SplitReply(R, records, fault) && printclient::ufMain::CheckRecords(records, R, fault);
     if (!ok) state.SkipWithError("reply refused");
     benchmark::DoNotOptimize(records);
   }

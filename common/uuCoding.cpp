@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/process/process.h"
 #include "uuKeyTable.h"
 
 namespace uuCoding {
@@ -77,8 +78,28 @@ std::string EncodeWithMinutes(const std::string& text, std::uint32_t m) {
   return out;
 }
 
+unsigned MsBeforeMinuteChange(win::TDateTime t) {
+  const double x = t * 24.0 * 60.0;
+  // To the millisecond, as the clock counts: a date-time as days is not
+  // exact below a microsecond.
+  const long long left = std::llround((std::nearbyint(x) + 0.5 - x) * 60000.0);
+  return left <= 0 ? 0u : static_cast<unsigned>(left);
+}
+
+std::uint32_t EncodingMinute(const std::function<win::TDateTime()>& now,
+                             const std::function<void(unsigned ms)>& sleep) {
+  win::TDateTime t = now();
+  for (int waits = 0; waits < 4; ++waits) {
+    unsigned left = MsBeforeMinuteChange(t);
+    if (left >= kEncodeGuardMs) break;
+    sleep(left + 1);
+    t = now();
+  }
+  return MinuteCount(t);
+}
+
 std::string EncodeCommandLine(const std::string& text) {
-  return EncodeWithMinutes(text, MinuteCount(win::Now()));
+  return EncodeWithMinutes(text, EncodingMinute(win::Now, [](unsigned ms) { win::Sleep(ms); }));
 }
 
 std::string DecodeWithMinutes(const std::string& hex, std::uint32_t m) {
@@ -98,14 +119,39 @@ std::string DecodeWithMinutes(const std::string& hex, std::uint32_t m) {
   return out;
 }
 
-std::string DecodeParam(const std::string& argument) {
-  std::uint32_t m = MinuteCount(win::Now());
-  for (std::uint32_t minute : {m, m - 1}) {
-    std::string t = DecodeWithMinutes(argument, minute);
-    if (HasTag(t)) return t.substr(t.size() - 2) + t.substr(0, t.size() - 2);
-  }
-  return "";
+bool SplitReceiptRequest(const std::string& Request, TReceiptFields& Fields) {
+  size_t c1 = Request.find(',', 2);
+  size_t c2 = c1 == std::string::npos ? c1 : Request.find(',', c1 + 1);
+  size_t c3 = c2 == std::string::npos ? c2 : Request.find(',', c2 + 1);
+  if (c3 == std::string::npos) return false;
+  Fields.IP = Request.substr(2, c1 - 2);
+  Fields.WebName = Request.substr(c1 + 1, c2 - c1 - 1);
+  Fields.WebPage = Request.substr(c2 + 1, c3 - c2 - 1);
+  Fields.Data = Request.substr(c3 + 1);
+  return true;
 }
+
+bool HasFieldsOfItsTag(const std::string& Request) {
+  if (Request.rfind("XJ", 0) != 0) return true;
+  TReceiptFields fields;
+  return SplitReceiptRequest(Request, fields);
+}
+
+std::string DecodeParam(const std::string& argument, std::uint32_t m) {
+  auto read = [&argument](std::uint32_t minute) {
+    std::string t = DecodeWithMinutes(argument, minute);
+    return HasTag(t) ? t.substr(t.size() - 2) + t.substr(0, t.size() - 2) : std::string();
+  };
+  // A wrong minute's key changes only the bytes that meet its first key
+  // byte; the start minute's reading wins unless it lacks its fields.
+  std::string now = read(m);
+  if (!now.empty() && HasFieldsOfItsTag(now)) return now;
+  std::string before = read(m - 1);
+  if (!before.empty() && HasFieldsOfItsTag(before)) return before;
+  return now.empty() ? before : now;
+}
+
+std::string DecodeParam(const std::string& argument) { return DecodeParam(argument, MinuteCount(win::Now())); }
 
 namespace {
 

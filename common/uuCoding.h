@@ -2,6 +2,7 @@
 // the browser control, read by the print program.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,17 +18,47 @@ int HexValue(char c);
 // Minutes since 1899-12-30 of a local date-time, rounded halves to even.
 std::uint32_t MinuteCount(win::TDateTime t);
 
+// Milliseconds from T until the minute count changes.
+unsigned MsBeforeMinuteChange(win::TDateTime t);
+
+// The control does not encode in the last kEncodeGuardMs before the minute
+// count changes: the print program it starts reads the minute count when it
+// starts, and must read the minute the argument was made in.
+inline constexpr unsigned kEncodeGuardMs = 250;
+
+// The minute count to encode with: NOW's, or inside the guard the next one,
+// after SLEEP has waited for the change (a clock that does not move is
+// given up on after a few waits).
+std::uint32_t EncodingMinute(const std::function<win::TDateTime()>& now,
+                             const std::function<void(unsigned ms)>& sleep);
+
 // Scrambles TEXT with the key of minute count M; upper-case hex.
 std::string EncodeWithMinutes(const std::string& text, std::uint32_t m);
-// The same with the current minute.
+// The same with the current minute, waiting out the guard.
 std::string EncodeCommandLine(const std::string& text);
 
 // Unscrambles HEX with the key of minute M; '' for an odd length; stops at
 // the first pair that is not hex.
 std::string DecodeWithMinutes(const std::string& hex, std::uint32_t m);
 
-// Reads the argument with this minute's key or the last one's; returns the
-// two-letter tag ("XJ" or "IS") followed by the request without it, or ''.
+// The fields of a receipt request: the text after its tag "XJ" split at its
+// first three commas (Data keeps any further commas).
+struct TReceiptFields {
+  std::string IP, WebName, WebPage, Data;
+};
+// False when REQUEST (tag first) has fewer than three commas after the tag.
+bool SplitReceiptRequest(const std::string& Request, TReceiptFields& Fields);
+// Whether REQUEST (tag first) splits into the fields its tag needs: three
+// commas for "XJ"; a shift report ("IS") needs none.
+bool HasFieldsOfItsTag(const std::string& Request);
+
+// Reads the argument with the key of minute M or, failing that, of the
+// minute before; returns the two-letter tag ("XJ" or "IS") followed by the
+// request without it, or ''. A wrong key can leave the tag whole, so a
+// reading that lacks its tag's fields gives way to the other minute's
+// reading that has them.
+std::string DecodeParam(const std::string& argument, std::uint32_t m);
+// The same with the current minute count.
 std::string DecodeParam(const std::string& argument);
 
 // The key-table stream of receipt records: a plain filler count L (30 to

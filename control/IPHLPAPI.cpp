@@ -10,7 +10,7 @@
 #include "platform/process/process.h"
 #include "platform/sysroot/sysroot.h"
 
-namespace IPHLPAPI {
+namespace control::IPHLPAPI {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -122,4 +122,4 @@ std::string GetLocalComputerName() {
   }
 }
 
-}  // namespace IPHLPAPI
+}  // namespace control::IPHLPAPI

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace IPHLPAPI {
+namespace control::IPHLPAPI {
 
 // GetMacIP's failures; the message is the Big5 text to log.
 class EIPHelperError : public std::runtime_error {
@@ -24,4 +24,4 @@ std::uint32_t IPStrToNum(const std::string& text);
 // The computer's name; '' when it cannot be read.
 std::string GetLocalComputerName();
 
-}  // namespace IPHLPAPI
+}  // namespace control::IPHLPAPI

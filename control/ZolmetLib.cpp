@@ -14,7 +14,7 @@ namespace {
 
 // The library's file name, taken when it is loaded.
 __attribute__((constructor)) void TakeModulePath() {
-  uuZolmetStart::ModulePath() = win::ModuleFileNameOf(reinterpret_cast<const void*>(&DllGetClassObject));
+  control::uuZolmetStart::ModulePath() = win::ModuleFileNameOf(reinterpret_cast<const void*>(&DllGetClassObject));
 }
 
 }  // namespace
@@ -23,11 +23,11 @@ com::HRESULT DllGetClassObject(const com::CLSID* clsid, const com::IID* iid, voi
   if (!object) return com::E_POINTER;
   *object = nullptr;
   if (!clsid || !iid) return com::E_INVALIDARG;
-  return ZolmetServer::GetClassObject(*clsid, *iid, object);
+  return control::ZolmetServer::GetClassObject(*clsid, *iid, object);
 }
 
-com::HRESULT DllCanUnloadNow() { return ZolmetServer::CanUnloadNow(); }
+com::HRESULT DllCanUnloadNow() { return control::ZolmetServer::CanUnloadNow(); }
 
-com::HRESULT DllRegisterServer() { return ZolmetServer::RegisterServer(uuZolmetStart::ModulePath()); }
+com::HRESULT DllRegisterServer() { return control::ZolmetServer::RegisterServer(control::uuZolmetStart::ModulePath()); }
 
-com::HRESULT DllUnregisterServer() { return ZolmetServer::UnregisterServer(uuZolmetStart::ModulePath()); }
+com::HRESULT DllUnregisterServer() { return control::ZolmetServer::UnregisterServer(control::uuZolmetStart::ModulePath()); }

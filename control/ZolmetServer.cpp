@@ -6,7 +6,7 @@
 #include "platform/process/process.h"
 #include "uuZolmetStart.h"
 
-namespace ZolmetServer {
+namespace control::ZolmetServer {
 
 using namespace com;
 
@@ -94,4 +94,4 @@ HRESULT UnregisterServer(const std::string& modulePath) {
   return S_OK;
 }
 
-}  // namespace ZolmetServer
+}  // namespace control::ZolmetServer

@@ -6,7 +6,7 @@
 #include "platform/com/com.h"
 #include "platform/com/registration.h"
 
-namespace ZolmetServer {
+namespace control::ZolmetServer {
 
 extern const char kProgID[];  // "Zolmet.ZolmetStart"
 
@@ -18,4 +18,4 @@ com::HRESULT UnregisterServer(const std::string& modulePath);
 
 com::ServerRegistration Registration(const std::string& modulePath);
 
-}  // namespace ZolmetServer
+}  // namespace control::ZolmetServer

@@ -1,6 +1,6 @@
 #include "Zolmet_TLB.h"
 
-namespace Zolmet_TLB {
+namespace control::Zolmet_TLB {
 
 using namespace com;
 
@@ -94,4 +94,4 @@ const TypeLib& ZolmetTypeLib() {
 const TypeInfo& IZolmetStartInfo() { return *ZolmetTypeLib().Find(IID_IZolmetStart); }
 const TypeInfo& IZolmetStartEventsInfo() { return *ZolmetTypeLib().Find(DIID_IZolmetStartEvents); }
 
-}  // namespace Zolmet_TLB
+}  // namespace control::Zolmet_TLB

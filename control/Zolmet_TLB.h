@@ -7,7 +7,7 @@
 #include "platform/com/com.h"
 #include "platform/com/typeinfo.h"
 
-namespace Zolmet_TLB {
+namespace control::Zolmet_TLB {
 
 using com::BSTR;
 using com::HRESULT;
@@ -100,4 +100,4 @@ const com::TypeLib& ZolmetTypeLib();
 const com::TypeInfo& IZolmetStartInfo();
 const com::TypeInfo& IZolmetStartEventsInfo();
 
-}  // namespace Zolmet_TLB
+}  // namespace control::Zolmet_TLB

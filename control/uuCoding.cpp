@@ -6,7 +6,7 @@
 #include "common/uuCoding.h"
 #include "common/uuKeyTable.h"
 
-namespace uuCoding {
+namespace control::uuCoding {
 
 const std::string& EncodeKey(std::int32_t n) {
   static const std::array<std::string, 10> keys = [] {
@@ -19,7 +19,7 @@ const std::string& EncodeKey(std::int32_t n) {
   return keys[static_cast<size_t>(index)];
 }
 
-std::uint8_t EncodeStep(std::uint8_t& prev, std::uint8_t c, const std::string& key, std::size_t& position) {
+std::uint8_t EncodeIdentityStep(std::uint8_t& prev, std::uint8_t c, const std::string& key, std::size_t& position) {
   std::uint8_t a = static_cast<std::uint8_t>((prev >> 2) ^ ((prev << 5) & 0xFF));
   std::uint8_t r = static_cast<std::uint8_t>((c >> 3) | ((c << 5) & 0xFF));
   std::uint8_t k = static_cast<std::uint8_t>(key[position - 1]);
@@ -35,12 +35,12 @@ std::string EncodeWithKey(const std::string& plain, std::int32_t n, std::mt19937
   std::uint8_t count = static_cast<std::uint8_t>(countDist(random) + 30);
   std::string out;
   out.reserve(2 + 2 * (count + plain.size()));
-  AppendHex(out, count);
+  ::uuCoding::AppendHex(out, count);
   std::uint8_t prev = count ^ kEncodeStartByte;
   for (int i = 0; i < count; ++i)
-    AppendHex(out, EncodeStep(prev, static_cast<std::uint8_t>(byteDist(random)), key, position));
-  for (char c : plain) AppendHex(out, EncodeStep(prev, static_cast<std::uint8_t>(c), key, position));
+    ::uuCoding::AppendHex(out, EncodeIdentityStep(prev, static_cast<std::uint8_t>(byteDist(random)), key, position));
+  for (char c : plain) ::uuCoding::AppendHex(out, EncodeIdentityStep(prev, static_cast<std::uint8_t>(c), key, position));
   return out;
 }
 
-}  // namespace uuCoding
+}  // namespace control::uuCoding

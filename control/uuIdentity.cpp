@@ -6,7 +6,7 @@
 #include "common/uuCommon.h"
 #include "uuCoding.h"
 
-namespace uuIdentity {
+namespace control::uuIdentity {
 namespace {
 
 void LogError(const std::string& text) {
@@ -48,4 +48,4 @@ std::int32_t GetInfoSize() {
   return result;
 }
 
-}  // namespace uuIdentity
+}  // namespace control::uuIdentity

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-namespace uuIdentity {
+namespace control::uuIdentity {
 
 // The MAC/IP list; "ERROR" (and an error-log line) when it cannot be built.
 std::string GetIPInfo();
@@ -15,4 +15,4 @@ std::string GetInfo(std::int32_t n, std::mt19937& random);
 // cannot be built.
 std::int32_t GetInfoSize();
 
-}  // namespace uuIdentity
+}  // namespace control::uuIdentity

@@ -9,7 +9,7 @@
 #include "platform/process/process.h"
 #include "platform/serial/serial.h"
 
-namespace uuInvoice {
+namespace control::uuInvoice {
 namespace {
 
 const char kPort[] = "COM1";
@@ -38,7 +38,7 @@ bool HexToBytes(const std::string& hex, std::string& bytes, std::string& message
   bytes.clear();
   bytes.reserve(hex.size() / 2);
   for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    int hi = uuCoding::HexValue(hex[i]), lo = uuCoding::HexValue(hex[i + 1]);
+    int hi = ::uuCoding::HexValue(hex[i]), lo = ::uuCoding::HexValue(hex[i + 1]);
     if (hi < 0 || lo < 0) {
       message = "'" + hex.substr(i, 2) + "' is not a valid hex value";
       return false;
@@ -83,4 +83,4 @@ std::string Invoice(const std::string& Data, const TInvoiceTiming& timing) {
   return answer;
 }
 
-}  // namespace uuInvoice
+}  // namespace control::uuInvoice

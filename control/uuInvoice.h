@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace uuInvoice {
+namespace control::uuInvoice {
 
 // Time limits of one output; the defaults are 30 s and 500 ms, and the
 // environment may shorten them (ZOLMET_INVOICE_DEADLINE_MS,
@@ -28,4 +28,4 @@ std::string Invoice(const std::string& Data, const TInvoiceTiming& timing = TInv
 // naming the first pair that is not hex.
 bool HexToBytes(const std::string& hex, std::string& bytes, std::string& message);
 
-}  // namespace uuInvoice
+}  // namespace control::uuInvoice

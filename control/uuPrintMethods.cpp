@@ -5,7 +5,7 @@
 #include "platform/process/process.h"
 #include "platform/resources/version.h"
 
-namespace uuPrintMethods {
+namespace control::uuPrintMethods {
 
 const std::string kPrintProgram = "C:\\Program Files\\Zolmet\\ZolmetPrint.exe";
 const std::string kPrintFolder = "C:\\Program Files\\Zolmet";
@@ -13,16 +13,20 @@ const std::string kInnerVersion = "v20090831a";
 
 namespace {
 
+// The print program as a command line starts it: quoted, so that the space
+// in its folder cannot make the system start "C:\Program.exe" instead.
+std::string PrintCommand() { return "\"" + kPrintProgram + "\""; }
+
 // Scrambles REQUEST and starts the print program with it.
 int StartPrinter(const std::string& request, bool logFailure) {
   std::string argument;
   try {
-    argument = uuCoding::EncodeCommandLine(request);
+    argument = ::uuCoding::EncodeCommandLine(request);
   } catch (...) {
     return 10;
   }
   if (argument.empty()) return 10;
-  unsigned started = win::WinExec(kPrintProgram + " " + argument, win::SW_SHOWNORMAL);
+  unsigned started = win::WinExec(PrintCommand() + " " + argument, win::SW_SHOWNORMAL);
   if (started >= 32) return 1;
   if (logFailure)
     uuCommon::WriteLog(uuCommon::kLogDir, "Zolmet.err",
@@ -60,7 +64,7 @@ std::string VersionFromExitCode(std::uint32_t code) {
 std::string GetPrinterVer() {
   try {
     if (!win::FileExists(kPrintProgram)) return "檔案不存在";
-    win::HPROCESS process = win::CreateProcess(kPrintProgram + " VER", kPrintFolder);
+    win::HPROCESS process = win::CreateProcess(PrintCommand() + " VER", kPrintFolder);
     if (!process) return "執行失敗";
     if (win::WaitForSingleObject(process, 10000) != win::WAIT_OBJECT_0) return "等待失敗";
     win::DWORD code = 0;
@@ -81,4 +85,4 @@ std::string GetVer(const std::string& file) {
   }
 }
 
-}  // namespace uuPrintMethods
+}  // namespace control::uuPrintMethods

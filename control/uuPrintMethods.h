@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace uuPrintMethods {
+namespace control::uuPrintMethods {
 
 extern const std::string kPrintProgram;  // "C:\Program Files\Zolmet\ZolmetPrint.exe"
 extern const std::string kPrintFolder;   // "C:\Program Files\Zolmet"
@@ -25,4 +25,4 @@ std::string VersionFromExitCode(std::uint32_t code);
 // The file version of FILE joined with ","; '' without a version block.
 std::string GetVer(const std::string& file);
 
-}  // namespace uuPrintMethods
+}  // namespace control::uuPrintMethods

@@ -8,7 +8,7 @@
 #include "uuInvoice.h"
 #include "uuPrintMethods.h"
 
-namespace uuZolmetStart {
+namespace control::uuZolmetStart {
 
 std::string& ModulePath() {
   static std::string path;
@@ -353,4 +353,4 @@ HRESULT TZolmetStart::TEventPoint::Unadvise(DWORD cookie) {
   return S_OK;
 }
 
-}  // namespace uuZolmetStart
+}  // namespace control::uuZolmetStart

@@ -9,7 +9,7 @@
 
 #include "Zolmet_TLB.h"
 
-namespace uuZolmetStart {
+namespace control::uuZolmetStart {
 
 // Full file name of the loaded control file (set when the library loads).
 std::string& ModulePath();
@@ -129,4 +129,4 @@ class TZolmetStart final : public Zolmet_TLB::IZolmetStart,
 #undef ZOLMET_PROPERTY_FIELD
 };
 
-}  // namespace uuZolmetStart
+}  // namespace control::uuZolmetStart

@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out << com::SaveTypeLib(Zolmet_TLB::ZolmetTypeLib());
+  out << com::SaveTypeLib(control::Zolmet_TLB::ZolmetTypeLib());
   return out ? 0 : 1;
 }

@@ -61,15 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string R = Expand(input);
   int printed = 0;
   auto printer = [&printed](int lines, const std::string& barcode, const std::string& text) {
-    if (!barcode.empty() && !ufMain::IsValidEAN13(barcode)) std::abort();
+    if (!barcode.empty() && !printclient::ufMain::IsValidEAN13(barcode)) std::abort();
     CheckWrapped(lines, text);
     return ++printed % 7 != 0;  // now and then a print fails
   };
-  int code = ufMain::ProcessReply(R, printer);
-  if (code != ufMain::prFault && code != ufMain::prDone && code != ufMain::prPrintFailed) std::abort();
+  int code = printclient::ufMain::ProcessReply(R, printer);
+  if (code != printclient::ufMain::prFault && code != printclient::ufMain::prDone && code != printclient::ufMain::prPrintFailed) std::abort();
 
   int lines = 0;
-  std::string wrapped = ufMain::WrapReceiptText(input, lines);
+  std::string wrapped = printclient::ufMain::WrapReceiptText(input, lines);
   if (!wrapped.empty()) CheckWrapped(lines, wrapped);
   return 0;
 }

@@ -17,10 +17,10 @@ namespace ui {
 void ShowMessage(const std::string&) {}
 }  // namespace ui
 
-namespace uuPrintData {
+namespace printclient::uuPrintData {
 std::string PrintDataError;
 bool GetPrintData(const std::string&, const std::string&, const std::string&, const std::string&,
                   std::string&) {
   return false;
 }
-}  // namespace uuPrintData
+}  // namespace printclient::uuPrintData

@@ -6,7 +6,7 @@
 #include "installer/ufMain.h"
 #include "platform/process/process.h"
 #include "platform/setup/setup.h"
-#include "platform/sysroot/codepage.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 
 int main(int argc, char** argv) {
@@ -17,10 +17,10 @@ int main(int argc, char** argv) {
   try {
     Application.Initialize();
     Application.SetTitle("Dravik ActiveX 安裝包");
-    zfMain = Application.CreateForm<TzfMain>();
+    installer::zfMain = Application.CreateForm<installer::TzfMain>();
     Application.Run();
   } catch (const std::exception& e) {
-    std::cerr << "ZolmetInstall: " << cp::Big5ToUtf8(e.what()) << "\n";
+    std::cerr << "ZolmetInstall: " << ui::ForTerminal(e.what()) << "\n";
     code = 1;
   }
   Application.Shutdown();

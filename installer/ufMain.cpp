@@ -10,6 +10,8 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/topwindows.h"
 
+namespace installer {
+
 TzfMain* zfMain = nullptr;
 
 namespace {
@@ -18,6 +20,7 @@ const char* const kAskText =
     "確認已關閉所有瀏覽器相關軟體?\r如果還沒有，請現在將它們關閉，再按確定鈕.\r若不知道怎麼判斷，請儘量關閉所有程式";
 const char* const kIEWindowText = "發現IE視窗，請務必先關閉所有 IE 視窗";
 
+// A command-line word in quotes: a path with a space stays one word.
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // The folder part of a Windows file name, with its trailing "\".
@@ -164,7 +167,7 @@ bool TzfMain::InstallFiles() {
   } else {
     Add("  舊有版本: " + GetFileVersionStr(control));
     win::DWORD code =
-        RunAndWait(uuConfig::SysDir + "\\regsvr32.exe /u /s " + Quoted(kControlFile), kInstallDir, Err);
+        RunAndWait(Quoted(uuConfig::SysDir + "\\regsvr32.exe") + " /u /s " + Quoted(kControlFile), kInstallDir, Err);
     if (!Err.empty()) {
       Add("  解除 OCX 失敗: " + Err);
       return false;
@@ -188,7 +191,7 @@ bool TzfMain::InstallFiles() {
   }
   Add("  建立新版本: " + GetFileVersionStr(control));
 
-  win::DWORD code = RunAndWait(uuConfig::SysDir + "\\regsvr32.exe /s " + Quoted(kControlFile), kInstallDir, Err);
+  win::DWORD code = RunAndWait(Quoted(uuConfig::SysDir + "\\regsvr32.exe") + " /s " + Quoted(kControlFile), kInstallDir, Err);
   if (!Err.empty()) {
     Add("  安裝 OCX 失敗: " + Err);
     return false;
@@ -287,3 +290,5 @@ win::DWORD RunAndWait(const std::string& CommandLine, const std::string& Dir, st
     return 0;
   }
 }
+
+}  // namespace installer

@@ -7,6 +7,8 @@
 #include "platform/sysroot/files.h"
 #include "platform/ui/forms.h"
 
+namespace installer {
+
 // Fixed names of the installation.
 inline const std::string kInstallDir = "C:\\Program Files\\Zolmet\\";
 inline const std::string kPrinterFile = "ZolmetPrint.exe";
@@ -44,3 +46,5 @@ bool ExtractResFile(const std::string& ResName, const std::string& Dir, const st
                     std::string& Err);
 // Starts CommandLine in folder Dir and waits up to 10 s; its exit code.
 win::DWORD RunAndWait(const std::string& CommandLine, const std::string& Dir, std::string& Err);
+
+}  // namespace installer

@@ -1,9 +1,9 @@
 #include "uuConfig.h"
 
-namespace uuConfig {
+namespace installer::uuConfig {
 
 std::string AppPath;
 std::string WinDir;
 std::string SysDir;
 
-}  // namespace uuConfig
+}  // namespace installer::uuConfig

@@ -2,10 +2,10 @@
 #pragma once
 #include <string>
 
-namespace uuConfig {
+namespace installer::uuConfig {
 
 extern std::string AppPath;  // folder of the installer's own file, with a trailing "\"
 extern std::string WinDir;   // the Windows folder
 extern std::string SysDir;   // the system folder
 
-}  // namespace uuConfig
+}  // namespace installer::uuConfig

@@ -5,7 +5,7 @@
 
 #include "platform/process/process.h"
 #include "platform/setup/setup.h"
-#include "platform/sysroot/codepage.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "printclient/ufMain.h"
 #include "printclient/ufMainReceipt.h"
@@ -16,11 +16,8 @@ namespace {
 // Receipts are not laid out yet: each checked receipt goes to standard
 // output (UTF-8), bar code first.
 bool WriteReceipt(int Lines, const std::string& Barcode, const std::string& Text) {
-  std::string text = cp::Big5ToUtf8(Text);
-  for (char& c : text)
-    if (c == '\r') c = '\n';
-  std::cout << "--- receipt (" << Lines << " lines) " << (Barcode.empty() ? "no bar code" : Barcode)
-            << "\n" << text << "\n" << std::flush;
+  std::cout << "--- receipt (" << Lines << " lines) " << (Barcode.empty() ? "no bar code" : ui::ForTerminal(Barcode))
+            << "\n" << ui::ForTerminal(Text) << "\n" << std::flush;
   return static_cast<bool>(std::cout);
 }
 
@@ -39,6 +36,7 @@ int main(int argc, char** argv) {
     Application.Initialize();
     Application.ShowMainForm = false;
     Application.SetTitle("Dravik列印器");
+    using namespace printclient;
     zfMain = Application.CreateForm<TzfMain>();
     zfMain->ProcessPrintData = [](const std::string& IP, const std::string& WebName,
                                   const std::string& WebPage, const std::string& Data) {
@@ -49,7 +47,7 @@ int main(int argc, char** argv) {
     };
     Application.Run();
   } catch (const std::exception& e) {
-    std::cerr << "ZolmetPrint: " << cp::Big5ToUtf8(e.what()) << "\n";
+    std::cerr << "ZolmetPrint: " << ui::ForTerminal(e.what()) << "\n";
     code = 1;
   }
   Application.Shutdown();

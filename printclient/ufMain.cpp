@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
 
 #include "common/uuCoding.h"
 #include "common/uuCommon.h"
 #include "platform/process/process.h"
 #include "platform/ui/dialogs.h"
+#include "printclient/ufMainReceipt.h"
 #include "printclient/uuConfig.h"
+
+namespace printclient {
 
 TzfMain* zfMain = nullptr;
 
@@ -69,7 +71,8 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
 
   OnCreate = [this](ui::TObject* s) { FormCreate(s); };
   ExitProcess = [](win::DWORD code) { win::ExitProcess(code); };
-  DecodeParam = uuCoding::DecodeParam;
+  StartMinute = uuCoding::MinuteCount(win::Now());
+  DecodeParam = [this](const std::string& Argument) { return uuCoding::DecodeParam(Argument, StartMinute); };
 }
 
 TzfMain::~TzfMain() {
@@ -111,34 +114,26 @@ void TzfMain::Timer1Timer(ui::TObject*) {
 
   const std::string tag = Request.substr(0, 2);
   if (tag == "XJ") {
-    std::string IP, WebName, WebPage, Data;
-    try {
-      size_t c1 = Request.find(',', 2);
-      size_t c2 = c1 == std::string::npos ? c1 : Request.find(',', c1 + 1);
-      size_t c3 = c2 == std::string::npos ? c2 : Request.find(',', c2 + 1);
-      if (c3 == std::string::npos) throw std::invalid_argument("missing comma");
-      IP = Request.substr(2, c1 - 2);
-      WebName = Request.substr(c1 + 1, c2 - c1 - 1);
-      WebPage = Request.substr(c2 + 1, c3 - c2 - 1);
-      Data = Request.substr(c3 + 1);
-    } catch (...) {
+    uuCoding::TReceiptFields f;
+    if (!uuCoding::SplitReceiptRequest(Request, f)) {
       HackLog("[收據]參數內容有誤: " + Request.substr(2));
       return;
     }
-    int R = ProcessPrintData(IP, WebName, WebPage, Data);
+    const int R = ProcessPrintData(f.IP, f.WebName, f.WebPage, f.Data);
     switch (R) {
-      case 0: ResultBox("發生不明錯誤"); break;
-      case 1: break;
-      case 2: ResultBox("列印代碼無效或已失效"); break;
-      case 3: ResultBox("抱歉! 網路通訊失敗"); break;
-      case 4: ResultBox("抱歉! 系統失敗"); break;
-      case 5: ResultBox("抱歉! 封包接收不完整"); break;
+      case ufMain::prFault: ResultBox("發生不明錯誤"); break;
+      case ufMain::prDone: break;
+      case ufMain::prCodeInvalid: ResultBox("列印代碼無效或已失效"); break;
+      case ufMain::prDownloadFailed: ResultBox("抱歉! 網路通訊失敗"); break;
+      case ufMain::prPrintFailed: ResultBox("抱歉! 系統失敗"); break;
+      case ufMain::prIncomplete: ResultBox("抱歉! 封包接收不完整"); break;
       default: ResultBox("抱歉! 未知狀況"); break;
     }
   } else if (tag == "IS") {
-    int R = PrintShiftReport(Request.substr(2));
-    if (R == 0) ResultBox("發生不明錯誤");
+    if (PrintShiftReport(Request.substr(2)) == ufMain::prFault) ResultBox("發生不明錯誤");
   } else {
     HackLog("不明參數: " + Request);
   }
 }
+
+}  // namespace printclient

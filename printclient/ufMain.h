@@ -1,11 +1,14 @@
 // The print program's main form. It stays hidden, handles the one
 // command-line argument from a single timer tick and ends the program.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "platform/sysroot/files.h"
 #include "platform/ui/forms.h"
+
+namespace printclient {
 
 class TzfMain : public ui::TForm {
   CLS_DECLARE_CLASS(TzfMain, ui::TForm)
@@ -30,7 +33,10 @@ class TzfMain : public ui::TForm {
   std::function<int(const std::string& Text)> PrintShiftReport;
   // How "VER" leaves; the real one never returns.
   std::function<void(win::DWORD)> ExitProcess;
-  // Reads the argument (uuCoding::DecodeParam).
+  // The minute count when the program started (the form is made at
+  // start-up): the argument is read with its key, not the timer's.
+  std::uint32_t StartMinute = 0;
+  // Reads the argument (uuCoding::DecodeParam with StartMinute).
   std::function<std::string(const std::string& Argument)> DecodeParam;
 };
 
@@ -39,3 +45,5 @@ extern TzfMain* zfMain;
 // The exit code that answers "VER": the six digits yyMMdd of the version
 // times 100, plus the index of its letter.
 win::DWORD VersionExitCode(const std::string& version);
+
+}  // namespace printclient

@@ -7,7 +7,7 @@
 #include "platform/ui/dialogs.h"
 #include "printclient/uuPrintData.h"
 
-namespace ufMain {
+namespace printclient::ufMain {
 namespace {
 
 const char* const kMsgAccident = "抱歉! 單據內容處理時發生意外, 請關閉本視窗後, 重按列印.";
@@ -207,9 +207,9 @@ int PrintShiftReport(const std::string& Text, const TPrintReceipt& PrintReceipt)
   }
   if (!printed) {
     LogErr("[交班單]列印失敗");
-    return 0;
+    return prFault;
   }
-  return 1;
+  return prDone;
 }
 
 std::string WrapReceiptText(const std::string& Text, int& Lines) {
@@ -258,4 +258,4 @@ bool IsValidEAN13(const std::string& Code) {
   return sum % 10 == 0;
 }
 
-}  // namespace ufMain
+}  // namespace printclient::ufMain

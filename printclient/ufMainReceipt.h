@@ -6,17 +6,21 @@
 #include <string>
 #include <vector>
 
-namespace ufMain {
+namespace printclient::ufMain {
 
 // Prints one receipt: line count, bar code ('' for none), wrapped text.
 // False when the print failed.
 using TPrintReceipt = std::function<bool(int lines, const std::string& barcode, const std::string& text)>;
 
-// Result codes.
-constexpr int prFault = 0;         // a fault in the request or the reply, already shown
-constexpr int prDone = 1;          // every record executed
-constexpr int prDownloadFailed = 3;
-constexpr int prPrintFailed = 4;   // a print failed, or an exception
+// Result codes of one request; Timer1Timer shows a message for each.
+enum TPrintResult : int {
+  prFault = 0,           // a fault in the request or the reply, already shown
+  prDone = 1,            // every record executed
+  prCodeInvalid = 2,     // the print code is unknown or spent
+  prDownloadFailed = 3,
+  prPrintFailed = 4,     // a print failed, or an exception
+  prIncomplete = 5,      // the reply came in incomplete
+};
 
 // One record of a reply. For D records the checks fill Barcode and replace
 // Text with the receipt text.
@@ -59,4 +63,4 @@ std::string WrapReceiptText(const std::string& Text, int& Lines);
 // Exactly 13 digits with a correct EAN-13 check digit.
 bool IsValidEAN13(const std::string& Code);
 
-}  // namespace ufMain
+}  // namespace printclient::ufMain

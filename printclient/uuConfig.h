@@ -2,11 +2,11 @@
 #pragma once
 #include <string>
 
-namespace uuConfig {
+namespace printclient::uuConfig {
 
 // "v", eight date digits yyyyMMdd, one lower-case letter.
 inline const std::string kVersion = "v20090831a";
 // Caption of the program's message boxes and its application title.
 inline const std::string kAppTitle = "Orvane．Dravik購卡站";
 
-}  // namespace uuConfig
+}  // namespace printclient::uuConfig

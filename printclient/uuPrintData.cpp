@@ -7,7 +7,7 @@
 #include "platform/inet/wininet.h"
 #include "platform/process/process.h"
 
-namespace uuPrintData {
+namespace printclient::uuPrintData {
 
 std::string PrintDataError;
 
@@ -87,4 +87,4 @@ bool GetPrintData(const std::string& IP, const std::string& WebName, const std::
   return true;
 }
 
-}  // namespace uuPrintData
+}  // namespace printclient::uuPrintData

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-namespace uuPrintData {
+namespace printclient::uuPrintData {
 
 // The short text of the last failure ("初始失敗", "連線失敗" or "讀取失敗");
 // cleared at the start of each GetPrintData.
@@ -18,4 +18,4 @@ void LogDebug(const std::string& text);
 bool GetPrintData(const std::string& IP, const std::string& WebName, const std::string& WebPage,
                   const std::string& Data, std::string& Text);
 
-}  // namespace uuPrintData
+}  // namespace printclient::uuPrintData

@@ -43,13 +43,6 @@ std::vector<int> MessageBoxButtons(unsigned flags) {
   }
 }
 
-std::string ForTerminal(const std::string& big5) {
-  std::string s = cp::Big5ToUtf8(big5);
-  for (char& c : s)
-    if (c == '\r') c = '\n';
-  return s;
-}
-
 void Echo(const std::string& caption, const std::string& text,
           const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer) {
   std::cerr << "[" << ForTerminal(caption) << "] " << ForTerminal(text) << "\n";
@@ -73,6 +66,31 @@ int Show(const std::string& kind, const std::string& caption, const std::string&
 }
 
 }  // namespace
+
+std::string ForTerminal(const std::string& big5) {
+  const std::string utf8 = cp::Big5ToUtf8(big5);
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    const unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if (c == '\r') {
+      out += '\n';
+    } else if (c == '\n' || c == '\t') {
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      out += '^';
+      out += static_cast<char>(c ^ 0x40);
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080..U+009F
+      out += "M-^";
+      out += static_cast<char>((next - 0x80) ^ 0x40);
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
 
 void SetApplicationTitle(const std::string& title) {
   std::lock_guard<std::mutex> lock(g_mutex);

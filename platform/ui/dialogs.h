@@ -72,6 +72,12 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);
 
+// TEXT (Big5) as the terminal is given it: UTF-8, CR as a line break, and
+// every other control character shown, not obeyed: caret notation ("^[" for
+// ESC, "^?" for DEL, "M-^[" for the C1 control U+009B); LF and TAB stay.
+// Only what goes to a terminal passes here; logs and records keep the bytes.
+std::string ForTerminal(const std::string& big5);
+
 // Turns off writing dialogs to stderr (recording goes on).
 void SetEchoDialogs(bool on);
 bool EchoDialogs();

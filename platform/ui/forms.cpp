@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "platform/process/clock.h"
-#include "platform/sysroot/codepage.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/topwindows.h"
 
@@ -454,11 +453,9 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
                      "is posted, no click is scripted and there is no terminal to ask");
   autoAnswered = true;
   if (EchoDialogs()) {
-    std::string text = cp::Big5ToUtf8(form->VisibleText());
-    std::replace(text.begin(), text.end(), '\r', '\n');
-    std::cerr << "[" << cp::Big5ToUtf8(form->Caption) << "] " << text << "\n  -> "
+    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText()) << "\n  -> "
               << (defaultChoice == kCloseChoice ? std::string("(close)")
-                                                : cp::Big5ToUtf8(offered[static_cast<size_t>(defaultChoice)].second))
+                                                : ForTerminal(offered[static_cast<size_t>(defaultChoice)].second))
               << "\n";
   }
   press(defaultChoice);

@@ -15,8 +15,8 @@
 #include "tests/support/testroot.h"
 
 using namespace com;
-using namespace Zolmet_TLB;
-using uuZolmetStart::TZolmetStart;
+using namespace control::Zolmet_TLB;
+using control::uuZolmetStart::TZolmetStart;
 
 namespace {
 
@@ -241,27 +241,27 @@ TEST(ControlServer, FactoryUnloadAndRegistration) {
   for (int i = 0; i < 200 && win::RunningChildren() > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   void* p = nullptr;
-  EXPECT_EQ(ZolmetServer::GetClassObject(IID_IDispatch, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(control::ZolmetServer::GetClassObject(IID_IDispatch, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
   ComPtr<IClassFactory> factory;
-  ASSERT_EQ(ZolmetServer::GetClassObject(CLSID_ZolmetStart, IID_IClassFactory, factory.out()), S_OK);
-  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_OK);
+  ASSERT_EQ(control::ZolmetServer::GetClassObject(CLSID_ZolmetStart, IID_IClassFactory, factory.out()), S_OK);
+  EXPECT_EQ(control::ZolmetServer::CanUnloadNow(), S_OK);
   Sink outer;
   EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &p), CLASS_E_NOAGGREGATION);
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &p), E_NOINTERFACE);
-  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_OK);  // the refused object is gone
+  EXPECT_EQ(control::ZolmetServer::CanUnloadNow(), S_OK);  // the refused object is gone
   ComPtr<IDispatch> control;
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, control.out()), S_OK);
-  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_FALSE);
+  EXPECT_EQ(control::ZolmetServer::CanUnloadNow(), S_FALSE);
   control.Reset();
   factory->LockServer(true);
-  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_FALSE);
+  EXPECT_EQ(control::ZolmetServer::CanUnloadNow(), S_FALSE);
   factory->LockServer(false);
-  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_OK);
+  EXPECT_EQ(control::ZolmetServer::CanUnloadNow(), S_OK);
 
   ASSERT_TRUE(EnsureBaseKeys());
   auto before = reg::Load(reg::Hive::ClassesRoot).Dump();
   const std::string path = "C:\\Program Files\\Zolmet\\Zolmet.ocx";
-  ASSERT_EQ(ZolmetServer::RegisterServer(path), S_OK);
+  ASSERT_EQ(control::ZolmetServer::RegisterServer(path), S_OK);
   std::string clsidKey = "CLSID\\{8070D7AB-9D3F-4EB9-9405-70447F713814}";
   reg::Tree t = reg::Load(reg::Hive::ClassesRoot);
   EXPECT_EQ(t.GetValue(clsidKey + "\\InprocServer32", ""), path);
@@ -274,11 +274,11 @@ TEST(ControlServer, FactoryUnloadAndRegistration) {
   EXPECT_EQ(t.GetValue("TypeLib\\{FB8A24E6-DEA8-4384-A1D7-E5EAEDF55277}\\1.0\\409\\win32", ""), path);
   EXPECT_TRUE(t.KeyExists("Interface\\{87C4FB8B-4401-49E2-B07B-D39EEA1C0AE4}"));
   EXPECT_TRUE(t.KeyExists("Interface\\{6C8A7547-0216-4526-832D-61F5C70997AF}"));
-  EXPECT_EQ(ZolmetServer::RegisterServer(path), S_OK);  // again: nothing doubles
+  EXPECT_EQ(control::ZolmetServer::RegisterServer(path), S_OK);  // again: nothing doubles
   EXPECT_EQ(reg::Load(reg::Hive::ClassesRoot).Dump(), t.Dump());
-  ASSERT_EQ(ZolmetServer::UnregisterServer(path), S_OK);
+  ASSERT_EQ(control::ZolmetServer::UnregisterServer(path), S_OK);
   EXPECT_EQ(reg::Load(reg::Hive::ClassesRoot).Dump(), before);
-  EXPECT_EQ(ZolmetServer::RegisterServer(""), SELFREG_E_CLASS);
+  EXPECT_EQ(control::ZolmetServer::RegisterServer(""), SELFREG_E_CLASS);
 }
 
 // Unloading the library while a print program it started still runs would
@@ -295,11 +295,11 @@ TEST(ControlServer, StaysLoadedUntilItsPrintProgramsAreCollected) {
   EXPECT_EQ(r.lVal, 1);
   control->Release();
   unsetenv("ZOLMET_TEST_PRINT_MS");
-  EXPECT_EQ(ZolmetServer::CanUnloadNow(), S_FALSE);
+  EXPECT_EQ(control::ZolmetServer::CanUnloadNow(), S_FALSE);
   HRESULT unload = S_FALSE;
   for (int i = 0; i < 200 && unload != S_OK; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    unload = ZolmetServer::CanUnloadNow();
+    unload = control::ZolmetServer::CanUnloadNow();
   }
   EXPECT_EQ(unload, S_OK);
   EXPECT_EQ(testing_support::ReadFile(root.Host("C:\\recorded.txt")), "ISx\n");

@@ -48,9 +48,9 @@ class ControlE2E : public ::testing::Test {
 
 // The server's partner routine for the identity text (its own code, not the control's).
 std::string DecodeIdentity(const std::string& hex, int n) {
-  const auto& key = uuKeyTable::CodingKeys[static_cast<size_t>(std::abs(n + uuCoding::kEncodeKeyOffset) % 10)];
+  const auto& key = uuKeyTable::CodingKeys[static_cast<size_t>(std::abs(n + control::uuCoding::kEncodeKeyOffset) % 10)];
   unsigned count = std::stoul(hex.substr(0, 2), nullptr, 16);
-  unsigned prev = count ^ uuCoding::kEncodeStartByte;
+  unsigned prev = count ^ control::uuCoding::kEncodeStartByte;
   std::string out;
   for (size_t i = 2, k = 0; i + 1 < hex.size(); i += 2, k = (k + 1) % key.size()) {
     unsigned r = std::stoul(hex.substr(i, 2), nullptr, 16) ^ (((prev >> 2) ^ (prev << 5)) & 0xFF) ^

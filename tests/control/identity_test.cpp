@@ -15,11 +15,11 @@ namespace {
 
 // The server's partner routine: undoes the control's identity scramble.
 std::string DecodeIdentity(const std::string& hex, long long n) {
-  const auto& key = uuKeyTable::CodingKeys[static_cast<size_t>(std::llabs(n + uuCoding::kEncodeKeyOffset) % 10)];
+  const auto& key = uuKeyTable::CodingKeys[static_cast<size_t>(std::llabs(n + control::uuCoding::kEncodeKeyOffset) % 10)];
   std::vector<unsigned> bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(std::stoul(hex.substr(i, 2), nullptr, 16));
   unsigned count = bytes.at(0);
-  unsigned prev = count ^ uuCoding::kEncodeStartByte;
+  unsigned prev = count ^ control::uuCoding::kEncodeStartByte;
   size_t pos = 0;
   std::string out;
   for (size_t i = 1; i < bytes.size(); ++i) {
@@ -50,7 +50,7 @@ class Identity : public ::testing::Test {
 }  // namespace
 
 TEST(IPStrToNum, ReadsDottedTextAndStopsAtOddities) {
-  using IPHLPAPI::IPStrToNum;
+  using control::IPHLPAPI::IPStrToNum;
   EXPECT_EQ(IPStrToNum("192.168.1.1"), 0xC0A80101u);
   EXPECT_EQ(IPStrToNum("  10.0.0.254\t"), 0x0A0000FEu);
   EXPECT_EQ(IPStrToNum("1.2.300.4"), 1u * 256 + 2);  // a part beyond 255 ends it
@@ -69,7 +69,7 @@ TEST(EncodeWithKey, PartnerRoutineGetsTheTextBack) {
   std::string plain = "\rCOUNTER01\r0011223344550A000001\r";
   plain += std::string("\x00\xFF\xA4\xA4", 4);
   for (int n : {0, 3, 7, -5, -6, 1234567, INT_MAX, INT_MIN}) {
-    std::string hex = uuCoding::EncodeWithKey(plain, n, random);
+    std::string hex = control::uuCoding::EncodeWithKey(plain, n, random);
     ASSERT_TRUE(UpperHex(hex)) << hex;
     unsigned count = std::stoul(hex.substr(0, 2), nullptr, 16);
     EXPECT_GE(count, 30u);
@@ -80,17 +80,17 @@ TEST(EncodeWithKey, PartnerRoutineGetsTheTextBack) {
 }
 
 TEST(EncodeWithKey, KeysRepeatEveryTenAndFillersDiffer) {
-  EXPECT_EQ(&uuCoding::EncodeKey(3), &uuCoding::EncodeKey(13));
-  EXPECT_EQ(&uuCoding::EncodeKey(-5 - uuCoding::kEncodeKeyOffset), &uuCoding::EncodeKey(5 - uuCoding::kEncodeKeyOffset));
-  EXPECT_NE(&uuCoding::EncodeKey(3), &uuCoding::EncodeKey(4));
+  EXPECT_EQ(&control::uuCoding::EncodeKey(3), &control::uuCoding::EncodeKey(13));
+  EXPECT_EQ(&control::uuCoding::EncodeKey(-5 - control::uuCoding::kEncodeKeyOffset), &control::uuCoding::EncodeKey(5 - control::uuCoding::kEncodeKeyOffset));
+  EXPECT_NE(&control::uuCoding::EncodeKey(3), &control::uuCoding::EncodeKey(4));
   std::mt19937 random(1);
-  std::string a = uuCoding::EncodeWithKey("same", 3, random), b = uuCoding::EncodeWithKey("same", 3, random);
+  std::string a = control::uuCoding::EncodeWithKey("same", 3, random), b = control::uuCoding::EncodeWithKey("same", 3, random);
   EXPECT_NE(a, b);
   EXPECT_EQ(DecodeIdentity(a, 3), DecodeIdentity(b, 3));
   // The step chains on the plain byte: prev 0, c 0x08 rotates to 0x01.
   std::uint8_t prev = 0;
   size_t pos = 1;
-  EXPECT_EQ(uuCoding::EncodeStep(prev, 0x08, "q", pos), 0x01 ^ 'q');
+  EXPECT_EQ(control::uuCoding::EncodeIdentityStep(prev, 0x08, "q", pos), 0x01 ^ 'q');
   EXPECT_EQ(prev, 0x08);
   EXPECT_EQ(pos, 1u);
 }
@@ -101,25 +101,25 @@ TEST_F(Identity, MacIpListFromTheAdapterChain) {
       "adapter 001122334455 192.168.2.5/255.255.255.0 -\n"                     // no gateway
       "adapter 00AABBCCDDEE 172.16.0.5/255.255.0.0 10.0.0.1\n"                 // gateway in no subnet of its own
       "adapter 0102030405060708 10.1.2.3/255.0.0.0 10.0.0.1,10.0.0.2\n");       // longer hardware address
-  EXPECT_EQ(IPHLPAPI::GetMacIP(),
+  EXPECT_EQ(control::IPHLPAPI::GetMacIP(),
             "0011223344ABC0A80105C0A80106\r"
             "0102030405060A010203\r");
-  EXPECT_EQ(uuIdentity::GetIPInfo(), IPHLPAPI::GetMacIP());
-  EXPECT_EQ(uuIdentity::GetInfoSize(), 11);
+  EXPECT_EQ(control::uuIdentity::GetIPInfo(), control::IPHLPAPI::GetMacIP());
+  EXPECT_EQ(control::uuIdentity::GetInfoSize(), 11);
   std::mt19937 random(7);
-  std::string a = uuIdentity::GetInfo(3, random), b = uuIdentity::GetInfo(3, random);
+  std::string a = control::uuIdentity::GetInfo(3, random), b = control::uuIdentity::GetInfo(3, random);
   EXPECT_NE(a, b);
-  EXPECT_EQ(DecodeIdentity(a, 3), "\rCOUNTER01\r" + IPHLPAPI::GetMacIP());
+  EXPECT_EQ(DecodeIdentity(a, 3), "\rCOUNTER01\r" + control::IPHLPAPI::GetMacIP());
   EXPECT_EQ(DecodeIdentity(b, 3), DecodeIdentity(a, 3));
   EXPECT_EQ(control_test::ReadLog("Zolmet.err"), "");
 }
 
 TEST_F(Identity, NoGatewayAtAllGivesAnEmptyList) {
   control_test::InstallFakeAdapters("adapter 001122334455 192.168.2.5/255.255.255.0 -\n");
-  EXPECT_EQ(uuIdentity::GetIPInfo(), "");
-  EXPECT_EQ(uuIdentity::GetInfoSize(), 10);
+  EXPECT_EQ(control::uuIdentity::GetIPInfo(), "");
+  EXPECT_EQ(control::uuIdentity::GetInfoSize(), 10);
   std::mt19937 random(7);
-  EXPECT_EQ(DecodeIdentity(uuIdentity::GetInfo(0, random), 0), "\rCOUNTER01\r");
+  EXPECT_EQ(DecodeIdentity(control::uuIdentity::GetInfo(0, random), 0), "\rCOUNTER01\r");
 }
 
 TEST_F(Identity, EachFailureAnswersAndLogsOnce) {
@@ -138,9 +138,9 @@ TEST_F(Identity, EachFailureAnswersAndLogsOnce) {
     testing_support::TempRoot fresh;
     control_test::InstallFakeAdapters(c.adapters);
     std::mt19937 random(1);
-    EXPECT_EQ(uuIdentity::GetIPInfo(), "ERROR");
-    EXPECT_EQ(uuIdentity::GetInfo(1, random), "ERROR");
-    EXPECT_EQ(uuIdentity::GetInfoSize(), 0);
+    EXPECT_EQ(control::uuIdentity::GetIPInfo(), "ERROR");
+    EXPECT_EQ(control::uuIdentity::GetInfo(1, random), "ERROR");
+    EXPECT_EQ(control::uuIdentity::GetInfoSize(), 0);
     std::string log = control_test::ReadLog("Zolmet.err");
     EXPECT_EQ(log.rfind("ZolmetOCX v20090831a\r\n[", 0), 0u) << log;
     EXPECT_NE(log.find("] [GetIPInfo] GetMacIP: " + c.message + "\r\n\r\n"), std::string::npos) << c.message;
@@ -153,17 +153,17 @@ TEST_F(Identity, EachFailureAnswersAndLogsOnce) {
 TEST_F(Identity, LibraryThatCannotServeTheList) {
   // No library at all.
   EXPECT_THROW(
-      try { IPHLPAPI::GetMacIP(); } catch (const IPHLPAPI::EIPHelperError& e) {
+      try { control::IPHLPAPI::GetMacIP(); } catch (const control::IPHLPAPI::EIPHelperError& e) {
         EXPECT_STREQ(e.what(), "載入函式庫失敗");
         throw;
       },
-      IPHLPAPI::EIPHelperError);
+      control::IPHLPAPI::EIPHelperError);
   // A file that is not a library.
   testing_support::WriteFile(root.Host("C:\\Windows\\System32\\IPHLPAPI.DLL"), "MZ not really");
-  EXPECT_EQ(uuIdentity::GetIPInfo(), "ERROR");
+  EXPECT_EQ(control::uuIdentity::GetIPInfo(), "ERROR");
   EXPECT_NE(control_test::ReadLog("Zolmet.err").find("[GetIPInfo] GetMacIP: 載入函式庫失敗"), std::string::npos);
   // A library without the entry point.
   control_test::Install("Zolmet.ocx", "C:\\Windows\\System32\\IPHLPAPI.DLL");
-  EXPECT_EQ(uuIdentity::GetInfoSize(), 0);
+  EXPECT_EQ(control::uuIdentity::GetInfoSize(), 0);
   EXPECT_NE(control_test::ReadLog("Zolmet.err").find("[GetInfo] GetMacIP: 取得函式指標失敗"), std::string::npos);
 }

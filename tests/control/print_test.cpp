@@ -60,7 +60,7 @@ int ZombieChildren() {
 
 TEST_F(PrintMethods, PrintHandsTheRequestOverScrambled) {
   control_test::InstallFakePrinter();
-  EXPECT_EQ(uuPrintMethods::Print("1.2.3.4", "shop.example", "/pos/", "D1,with,commas"), 1);
+  EXPECT_EQ(control::uuPrintMethods::Print("1.2.3.4", "shop.example", "/pos/", "D1,with,commas"), 1);
   EXPECT_EQ(Recorded(), "XJ1.2.3.4,shop.example,/pos/,D1,with,commas\n");
   std::string debug = control_test::ReadLog("Zolmet.debug");
   EXPECT_EQ(debug.rfind("ZolmetOCX v20090831a\r\n[", 0), 0u);
@@ -69,48 +69,62 @@ TEST_F(PrintMethods, PrintHandsTheRequestOverScrambled) {
   EXPECT_EQ(control_test::ReadLog("Zolmet.err"), "");
 }
 
+// The program's folder has a space in it: an unquoted command line would
+// start a "C:\Program.exe" first, handing it the scrambled request.
+TEST_F(PrintMethods, APlantedProgramOnTheWayToThePrintProgramIsNeverStarted) {
+  control_test::InstallFakePrinter();
+  control_test::Install("zolmet-test-planted", "C:\\Program.exe");
+  EXPECT_EQ(control::uuPrintMethods::Print("1.2.3.4", "shop.example", "/pos/", "D 1"), 1);
+  EXPECT_EQ(Recorded(), "XJ1.2.3.4,shop.example,/pos/,D 1\n");
+  std::filesystem::remove(root.Host("C:\\recorded.txt"));
+  EXPECT_EQ(control::uuPrintMethods::PrintTurn("shift \"A\""), 1);
+  EXPECT_EQ(Recorded(), "ISshift \"A\"\n");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "v20090831a");
+  EXPECT_FALSE(std::filesystem::exists(root.Host("C:\\planted.txt")));
+}
+
 TEST_F(PrintMethods, PrintTurnWithEmptyDataStillStarts) {
   control_test::InstallFakePrinter();
-  EXPECT_EQ(uuPrintMethods::PrintTurn(""), 1);
+  EXPECT_EQ(control::uuPrintMethods::PrintTurn(""), 1);
   EXPECT_EQ(Recorded(), "IS\n");
   EXPECT_EQ(control_test::ReadLog("Zolmet.debug"), "");  // PrintTurn does not log
 }
 
 TEST_F(PrintMethods, MissingProgramAnswers13) {
-  EXPECT_EQ(uuPrintMethods::Print("1.2.3.4", "w", "p", "d"), 13);
+  EXPECT_EQ(control::uuPrintMethods::Print("1.2.3.4", "w", "p", "d"), 13);
   std::string err = control_test::ReadLog("Zolmet.err");
   EXPECT_EQ(err.rfind("ZolmetOCX v20090831a\r\n[", 0), 0u);
   EXPECT_NE(err.find("] [OCX][Print] 執行Printer失敗,Err=2\r\n\r\n"), std::string::npos) << err;
   std::error_code ec;
   std::filesystem::remove_all(sysroot::HostPath("C:\\Zolmet\\Logs\\"), ec);
-  EXPECT_EQ(uuPrintMethods::PrintTurn("x"), 13);
+  EXPECT_EQ(control::uuPrintMethods::PrintTurn("x"), 13);
   EXPECT_EQ(control_test::ReadLog("Zolmet.err"), "");
 }
 
 TEST_F(PrintMethods, VersionFromTheExitCode) {
-  EXPECT_EQ(uuPrintMethods::VersionFromExitCode(9083100), "v20090831a");
-  EXPECT_EQ(uuPrintMethods::VersionFromExitCode(9083125), "v20090831z");
-  EXPECT_EQ(uuPrintMethods::VersionFromExitCode(12312001), "v20123120b");
+  EXPECT_EQ(control::uuPrintMethods::VersionFromExitCode(9083100), "v20090831a");
+  EXPECT_EQ(control::uuPrintMethods::VersionFromExitCode(9083125), "v20090831z");
+  EXPECT_EQ(control::uuPrintMethods::VersionFromExitCode(12312001), "v20123120b");
 }
 
 TEST_F(PrintMethods, PrinterVersionAnswers) {
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "檔案不存在");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "檔案不存在");
   control_test::InstallFakePrinter();
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "v20090831a");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "v20090831a");
   setenv("ZOLMET_TEST_VER_CODE", "9083125", 1);
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "v20090831z");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "v20090831z");
   setenv("ZOLMET_TEST_VER_CODE", "0", 1);  // a program that does not know "VER"
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "取回傳值失敗");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "取回傳值失敗");
   // A file that cannot be run.
-  testing_support::WriteFile(root.Host(uuPrintMethods::kPrintProgram), "not a program");
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "執行失敗");
+  testing_support::WriteFile(root.Host(control::uuPrintMethods::kPrintProgram), "not a program");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "執行失敗");
 }
 
 TEST_F(PrintMethods, PrinterThatHangsIsLeftAfterTenSeconds) {
   control_test::InstallFakePrinter();
   setenv("ZOLMET_TEST_VER_HANG", "1", 1);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "等待失敗");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "等待失敗");
   double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_GE(s, 9.9);
   EXPECT_LT(s, 14.0);
@@ -118,24 +132,24 @@ TEST_F(PrintMethods, PrinterThatHangsIsLeftAfterTenSeconds) {
   // it as a zombie for the rest of its life.
   unsetenv("ZOLMET_TEST_VER_HANG");
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  EXPECT_EQ(uuPrintMethods::GetPrinterVer(), "v20090831a");
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "v20090831a");
   EXPECT_EQ(ZombieChildren(), 0);
 }
 
 TEST_F(PrintMethods, ControlVersionFromTheVersionBlock) {
   control_test::Install("Zolmet.ocx", "C:\\Program Files\\Zolmet\\Zolmet.ocx");
-  EXPECT_EQ(uuPrintMethods::GetVer("C:\\Program Files\\Zolmet\\Zolmet.ocx"), "1,0,0,27");
+  EXPECT_EQ(control::uuPrintMethods::GetVer("C:\\Program Files\\Zolmet\\Zolmet.ocx"), "1,0,0,27");
   control_test::InstallFakePrinter();  // a program without a version block
-  EXPECT_EQ(uuPrintMethods::GetVer(uuPrintMethods::kPrintProgram), "");
-  EXPECT_EQ(uuPrintMethods::GetVer("C:\\missing.ocx"), "");
-  EXPECT_EQ(uuPrintMethods::GetVer(""), "");
+  EXPECT_EQ(control::uuPrintMethods::GetVer(control::uuPrintMethods::kPrintProgram), "");
+  EXPECT_EQ(control::uuPrintMethods::GetVer("C:\\missing.ocx"), "");
+  EXPECT_EQ(control::uuPrintMethods::GetVer(""), "");
 }
 
 TEST_F(PrintMethods, ControlFileCarriesItsTypeLibraryAndToolboxBitmap) {
   control_test::Install("Zolmet.ocx", "C:\\Program Files\\Zolmet\\Zolmet.ocx");
   com::TypeLib lib;
   ASSERT_TRUE(com::LoadTypeLibFromFile("C:\\Program Files\\Zolmet\\Zolmet.ocx", lib));
-  EXPECT_EQ(com::SaveTypeLib(lib), com::SaveTypeLib(Zolmet_TLB::ZolmetTypeLib()));
+  EXPECT_EQ(com::SaveTypeLib(lib), com::SaveTypeLib(control::Zolmet_TLB::ZolmetTypeLib()));
   win::HMODULE file = win::LoadLibraryAsDataFile("C:\\Program Files\\Zolmet\\Zolmet.ocx");
   win::HRSRC bitmap = win::FindResource(file, "1", "BITMAP");
   ASSERT_NE(bitmap, nullptr);

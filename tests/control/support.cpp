@@ -104,7 +104,7 @@ com::HRESULT CallByName(com::IDispatch* object, const std::u16string& member, st
 
 com::IDispatch* CreateControl() {
   com::ComPtr<com::IClassFactory> factory;
-  if (com::FAILED(ZolmetServer::GetClassObject(Zolmet_TLB::CLSID_ZolmetStart, com::IID_IClassFactory, factory.out())))
+  if (com::FAILED(control::ZolmetServer::GetClassObject(control::Zolmet_TLB::CLSID_ZolmetStart, com::IID_IClassFactory, factory.out())))
     return nullptr;
   com::IDispatch* object = nullptr;
   if (com::FAILED(factory->CreateInstance(nullptr, com::IID_IDispatch, reinterpret_cast<void**>(&object))))

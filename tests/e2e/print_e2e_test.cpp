@@ -136,6 +136,23 @@ TEST_F(PrintProgram, ShiftReportPrintsWithoutBarCode) {
   EXPECT_EQ(Log("ZolmetPrint.err"), "");
 }
 
+// Server texts reach the terminal with their control bytes shown, not
+// obeyed; the log keeps the bytes.
+TEST_F(PrintProgram, ControlBytesFromTheServerAreShownAsText) {
+  const std::string folder = root_.path() + "/replies";
+  fs::create_directories(folder);
+  testing_support::WriteFile(folder + "/esc.raw", "S\x1b[2Jcleared\rL\x1b[31mred\rEND");
+  printdata_test::ServerProcess server(folder, "/Zolmet/");
+  Outcome r = Start("10.1.1.1," + server.host() + ",/Zolmet/,escXJ");
+  EXPECT_EQ(r.code, 0u);
+  EXPECT_NE(r.err.find("^[[2Jcleared"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(Log("ZolmetPrint.debug").find("[EXE][Print][L] \x1b[31mred\r\n"), std::string::npos);
+
+  r = Start("shift\x1b[2J\x7fIS");
+  EXPECT_EQ(r.out, "--- receipt (1 lines) no bar code\nshift^[[2J^?\n");
+}
+
 TEST_F(PrintProgram, ReceiptThatCannotBeWrittenFailsThePrintInsteadOfKillingTheProgram) {
   Outcome r = Start("shiftIS", true);
   EXPECT_EQ(r.code, 0u);

@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 using testing_support::BinPath;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
+using namespace installer;
 
 namespace {
 
@@ -108,6 +109,21 @@ TEST_F(InstallerTest, FirstInstallationThenUpdate) {
   EXPECT_FALSE(win::FileExists(kDownloaded));
   EXPECT_TRUE(ReadFile(root.Host(kPrinter)) == Resource("zolmet-test-child"));
   EXPECT_FALSE(form->bnRegFiles->Enabled);
+}
+
+// A system folder whose name holds a space: the registration tool's path is
+// quoted, so a planted "C:\Program.exe" is never started in its place.
+TEST_F(InstallerTest, RegistrationNeverStartsAPlantedProgram) {
+  fs::create_directories(root.Host("C:\\Program Files\\System32"));
+  fs::copy_file(BinPath("zolmet-test-regsvr32"), root.Host("C:\\Program Files\\System32\\regsvr32.exe"));
+  fs::copy_file(BinPath("zolmet-test-planted"), root.Host("C:\\Program.exe"));
+  uuConfig::SysDir = "C:\\Program Files\\System32";
+  EXPECT_TRUE(form->InstallFiles());
+  EXPECT_TRUE(form->InstallFiles());  // an update: unregistration, then registration
+  EXPECT_EQ(RegLog(), "/s Zolmet.ocx|C:\\Program Files\\Zolmet\n"
+                      "/u /s Zolmet.ocx|C:\\Program Files\\Zolmet\n"
+                      "/s Zolmet.ocx|C:\\Program Files\\Zolmet\n");
+  EXPECT_FALSE(fs::exists(root.Host("C:\\planted.txt")));
 }
 
 TEST_F(InstallerTest, DecliningOrAnOpenBrowserTouchesNothing) {

@@ -55,7 +55,7 @@ class FetchTest : public PrintDataTest {
   }
 
   bool Get(const std::string& id, std::string& text) {
-    return uuPrintData::GetPrintData("10.0.0.1", server_->host(), "/", id, text);
+    return printclient::uuPrintData::GetPrintData("10.0.0.1", server_->host(), "/", id, text);
   }
 
   static std::string* folder_;
@@ -72,7 +72,7 @@ TEST_F(FetchTest, EmptyBody) {
   std::string text = "unchanged";
   ASSERT_TRUE(Get("empty", text));
   EXPECT_EQ(text, "");
-  EXPECT_EQ(uuPrintData::PrintDataError, "");
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "");
   const std::string url = Url(server_->host(), "empty");
   EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 連線成功 " + url, "[GPD] 成功取得列印資料 " + url}));
   EXPECT_EQ(ErrLog(), "");
@@ -133,9 +133,9 @@ TEST_F(FetchTest, ErrorPageIsReturnedAsText) {
 TEST_F(FetchTest, RefusedConnection) {
   const std::string host = "127.0.0.1:" + std::to_string(printdata_test::UnusedPort());
   std::string text = "unchanged";
-  EXPECT_FALSE(uuPrintData::GetPrintData("", host, "/", "x1", text));
+  EXPECT_FALSE(printclient::uuPrintData::GetPrintData("", host, "/", "x1", text));
   EXPECT_EQ(text, "unchanged");
-  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "連線失敗");
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The attempt to connect to the server failed. " +
                                Url(host, "x1")}));
   EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功"}));
@@ -143,8 +143,8 @@ TEST_F(FetchTest, RefusedConnection) {
 
 TEST_F(FetchTest, PagePathWithoutSlashRunsIntoTheServerName) {
   std::string text;
-  EXPECT_FALSE(uuPrintData::GetPrintData("", server_->host(), "Zolmet/", "x1", text));
-  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_FALSE(printclient::uuPrintData::GetPrintData("", server_->host(), "Zolmet/", "x1", text));
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "連線失敗");
   EXPECT_NE(ErrLog().find(" http://" + server_->host() + "Zolmet/PrintData.aspx?d=x1\r\n"), std::string::npos);
 }
 
@@ -154,7 +154,7 @@ TEST_F(FetchTest, ServerThatStopsSendingMidBody) {
   std::string text = "unchanged";
   EXPECT_FALSE(Get("stall", text));
   EXPECT_EQ(text, "unchanged");
-  EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "讀取失敗");
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
   const std::string url = Url(server_->host(), "stall");
   EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 連線成功 " + url}));
@@ -165,7 +165,7 @@ TEST_F(FetchTest, ServerThatNeverAnswers) {
   win::SetInternetTimeouts(5000, 300);
   std::string text;
   EXPECT_FALSE(Get("mute", text));
-  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "連線失敗");
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The operation timed out. " +
                                Url(server_->host(), "mute")}));
 }
@@ -174,7 +174,7 @@ TEST_F(FetchTest, ServerThatClosesMidBody) {
   Serve("cut", Pattern(4000), "close-mid-body");
   std::string text;
   EXPECT_FALSE(Get("cut", text));
-  EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "讀取失敗");
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The connection with the server was terminated abnormally."}));
 }
 
@@ -200,9 +200,9 @@ TEST_F(FetchTest, ConnectTimeLimit) {
   const std::string host = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
   std::string text;
   std::uint64_t start = win::MonotonicMs();
-  EXPECT_FALSE(uuPrintData::GetPrintData("", host, "/", "x", text));
+  EXPECT_FALSE(printclient::uuPrintData::GetPrintData("", host, "/", "x", text));
   EXPECT_LT(win::MonotonicMs() - start, 4000u);
-  EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+  EXPECT_EQ(printclient::uuPrintData::PrintDataError, "連線失敗");
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The operation timed out. " + Url(host, "x")}));
   for (int c : fillers) close(c);
   close(ls);
@@ -214,7 +214,7 @@ TEST_F(FetchTest, ProxyComesFromTheEnvironment) {
   // looked up, the request goes to the proxy on 127.0.0.1.
   setenv("http_proxy", ("http://" + server_->host()).c_str(), 1);
   std::string text;
-  bool ok = uuPrintData::GetPrintData("", "zolmet.invalid", "/", "viaproxy", text);
+  bool ok = printclient::uuPrintData::GetPrintData("", "zolmet.invalid", "/", "viaproxy", text);
   unsetenv("http_proxy");
   ASSERT_TRUE(ok);
   EXPECT_EQ(text, "K1\rEND\r");

@@ -52,7 +52,7 @@ class PrintDataTest : public ::testing::Test {
   };
   std::vector<Printed> printed_;
   int failAt_ = -1;  // the receipt (0-based) whose print fails
-  ufMain::TPrintReceipt Printer() {
+  printclient::ufMain::TPrintReceipt Printer() {
     return [this](int lines, const std::string& barcode, const std::string& text) {
       if (static_cast<int>(printed_.size()) == failAt_) return false;
       printed_.push_back({lines, barcode, text});

@@ -4,8 +4,8 @@
 
 #include "printclient/ufMainReceipt.h"
 
-using ufMain::IsValidEAN13;
-using ufMain::WrapReceiptText;
+using printclient::ufMain::IsValidEAN13;
+using printclient::ufMain::WrapReceiptText;
 
 namespace {
 

@@ -65,14 +65,14 @@ class ReplyE2eTest : public PrintDataTest {
   }
 
   int Run(const std::string& id) {
-    return ufMain::ProcessPrintData("10.1.1.1", server_->host(), "/Zolmet/", id, Printer());
+    return printclient::ufMain::ProcessPrintData("10.1.1.1", server_->host(), "/Zolmet/", id, Printer());
   }
 
   // The reply the server sends for ID (the same every time: fixed seed),
   // fetched before the run; the logs are cleared afterwards.
   std::string ReplyOf(const std::string& id) {
     std::string R;
-    EXPECT_TRUE(uuPrintData::GetPrintData("", server_->host(), "/Zolmet/", id, R));
+    EXPECT_TRUE(printclient::uuPrintData::GetPrintData("", server_->host(), "/Zolmet/", id, R));
     ClearLogs();
     return R;
   }
@@ -104,7 +104,7 @@ TEST_F(ReplyE2eTest, ThreeReceiptsUnderTwoKeysReachThePrinterInOrder) {
   Write("good.txt", kReceipts);
   std::string R = ReplyOf("good");
   EXPECT_EQ(R.substr(0, 8), "L\xB6\x7D\xA9\x6C\rK2");
-  EXPECT_EQ(Run("good"), ufMain::prDone);
+  EXPECT_EQ(Run("good"), printclient::ufMain::prDone);
   ASSERT_EQ(printed_.size(), 3u);
   EXPECT_EQ(printed_[0], (Printed{3, "2000001000014",
                                   "\xB2\xC4\xA4\x40\xB1\x69\r012345678901234567890123456789\r0123"}));
@@ -146,7 +146,7 @@ TEST_F(ReplyE2eTest, BrokenRepliesFailWithTheirLogLineAndMessage) {
     std::string R = ReplyOf(id);
     ui::ClearRecordedDialogs();
     printed_.clear();
-    EXPECT_EQ(Run(id), ufMain::prFault);
+    EXPECT_EQ(Run(id), printclient::ufMain::prFault);
     EXPECT_EQ(ErrLog(), Entries({c.log(R)}));
     EXPECT_EQ(Messages(), std::vector<std::string>{c.message});
     EXPECT_TRUE(printed_.empty());
@@ -158,13 +158,13 @@ TEST_F(ReplyE2eTest, BrokenRepliesFailWithTheirLogLineAndMessage) {
 
 TEST_F(ReplyE2eTest, EmptyBodyAndUnknownId) {
   Write("empty.raw", "");
-  EXPECT_EQ(Run("empty"), ufMain::prFault);
+  EXPECT_EQ(Run("empty"), printclient::ufMain::prFault);
   EXPECT_EQ(ErrLog(), Entries({"內容空白\r"}));
   EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印."});
   ClearLogs();
   ui::ClearRecordedDialogs();
   std::string R = ReplyOf("unknown");
-  EXPECT_EQ(Run("unknown"), ufMain::prFault);
+  EXPECT_EQ(Run("unknown"), printclient::ufMain::prFault);
   EXPECT_EQ(ErrLog(), Entries({"未知的行首[<]\r" + R}));
   EXPECT_TRUE(printed_.empty());
 }
@@ -174,7 +174,7 @@ TEST_F(ReplyE2eTest, ReplyOfExactlyOneChunk) {
   std::string R = "K1\rL" + std::string(1024 - 4 - 1 - 4, 'p') + "\rEND\r";
   ASSERT_EQ(R.size(), 1024u);
   Write("k1024.raw", R);
-  EXPECT_EQ(Run("k1024"), ufMain::prDone);
+  EXPECT_EQ(Run("k1024"), printclient::ufMain::prDone);
   EXPECT_EQ(ErrLog(), "");
   EXPECT_EQ(DebugLog(), DownloadThen("k1024", {"[EXE][Print][L] " + std::string(1015, 'p')}));
 }
@@ -189,7 +189,7 @@ TEST_F(ReplyE2eTest, MegabyteReplyWithHundredsOfReceipts) {
   Write("big.txt", file);
   std::string R = ReplyOf("big");
   EXPECT_GT(R.size(), 1000u * 1000u);
-  EXPECT_EQ(Run("big"), ufMain::prDone);
+  EXPECT_EQ(Run("big"), printclient::ufMain::prDone);
   ASSERT_EQ(static_cast<int>(printed_.size()), n);
   EXPECT_GT(n, 300);
   EXPECT_EQ(printed_.back().text.substr(printed_.back().text.size() - 4), " " + std::to_string(n - 1));
@@ -198,7 +198,7 @@ TEST_F(ReplyE2eTest, MegabyteReplyWithHundredsOfReceipts) {
 
 TEST_F(ReplyE2eTest, SlowServerWithShortReadsStillSucceeds) {
   Write("slow.txt", std::string(kReceipts) + "fault dribble\n");
-  EXPECT_EQ(Run("slow"), ufMain::prDone);
+  EXPECT_EQ(Run("slow"), printclient::ufMain::prDone);
   EXPECT_EQ(printed_.size(), 3u);
   EXPECT_EQ(ErrLog(), "");
 }
@@ -220,7 +220,7 @@ TEST_F(ReplyE2eTest, DownloadFailures) {
     const std::string id = "d-" + c.fault;
     Write(id + ".txt", std::string(kReceipts) + "fault " + c.fault + "\n");
     ui::ClearRecordedDialogs();
-    EXPECT_EQ(Run(id), ufMain::prDownloadFailed);
+    EXPECT_EQ(Run(id), printclient::ufMain::prDownloadFailed);
     EXPECT_EQ(ErrLog(), Entries({c.gpdLog, c.error}));
     EXPECT_EQ(Messages(), std::vector<std::string>{kDownloadFailed});
     EXPECT_TRUE(printed_.empty());
@@ -230,7 +230,7 @@ TEST_F(ReplyE2eTest, DownloadFailures) {
 
 TEST_F(ReplyE2eTest, RefusedConnection) {
   const std::string host = "127.0.0.1:" + std::to_string(printdata_test::UnusedPort());
-  EXPECT_EQ(ufMain::ProcessPrintData("", host, "/Zolmet/", "x", Printer()), ufMain::prDownloadFailed);
+  EXPECT_EQ(printclient::ufMain::ProcessPrintData("", host, "/Zolmet/", "x", Printer()), printclient::ufMain::prDownloadFailed);
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):The attempt to connect to the server failed. http://" +
                                    host + "/Zolmet/PrintData.aspx?d=x",
                                "連線失敗"}));
@@ -241,11 +241,11 @@ TEST_F(ReplyE2eTest, ExampleReceiptFiles) {
   const std::string dir = std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts/";
   Write("demo.txt", testing_support::ReadFile(dir + "demo.txt"));
   Write("broken-barcode.txt", testing_support::ReadFile(dir + "broken-barcode.txt"));
-  EXPECT_EQ(Run("demo"), ufMain::prDone);
+  EXPECT_EQ(Run("demo"), printclient::ufMain::prDone);
   ASSERT_EQ(printed_.size(), 2u);
   EXPECT_EQ(printed_[0].barcode, "2000001000014");
   EXPECT_EQ(printed_[1].barcode, "");
   EXPECT_EQ(ErrLog(), "");
-  EXPECT_EQ(Run("broken-barcode"), ufMain::prFault);
+  EXPECT_EQ(Run("broken-barcode"), printclient::ufMain::prFault);
   EXPECT_EQ(printed_.size(), 2u);
 }

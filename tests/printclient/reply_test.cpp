@@ -25,9 +25,9 @@ class ReplyTest : public PrintDataTest {
   // Processes R and expects exactly one error entry, one message and CODE,
   // with nothing printed and nothing on the debug log.
   void ExpectFault(const std::string& R, const std::string& log, const std::string& message,
-                   int code = ufMain::prFault) {
+                   int code = printclient::ufMain::prFault) {
     SCOPED_TRACE(R);
-    EXPECT_EQ(ufMain::ProcessReply(R, Printer()), code);
+    EXPECT_EQ(printclient::ufMain::ProcessReply(R, Printer()), code);
     EXPECT_EQ(ErrLog(), Entries({log}));
     EXPECT_EQ(Messages(), std::vector<std::string>{message});
     EXPECT_TRUE(printed_.empty());
@@ -42,7 +42,7 @@ TEST_F(ReplyTest, ExecutesRecordsInOrder) {
   const std::string R = "L\xB6\x7D\xA9\x6C\r" "K2\r" + D("2000001000014\n" + text1, 2) + "\r" +
                         D("\nno bar code", 2, 199) + "\r\r" + "S\xB0\x54\xAE\xA7\r" + "K5\r" +
                         D("4006381333931\nthird\nline", 5, 30) + "\r" + "Llast\r" + "END";
-  EXPECT_EQ(ufMain::ProcessReply(R, Printer()), ufMain::prDone);
+  EXPECT_EQ(printclient::ufMain::ProcessReply(R, Printer()), printclient::ufMain::prDone);
   ASSERT_EQ(printed_.size(), 3u);
   EXPECT_EQ(printed_[0], (Printed{2, "2000001000014", std::string(30, 'x') + "\rx"}));
   EXPECT_EQ(printed_[1], (Printed{1, "", "no bar code"}));
@@ -53,8 +53,8 @@ TEST_F(ReplyTest, ExecutesRecordsInOrder) {
 }
 
 TEST_F(ReplyTest, OnlyEndSucceedsWithNothingDone) {
-  EXPECT_EQ(ufMain::ProcessReply("END\r", Printer()), ufMain::prDone);
-  EXPECT_EQ(ufMain::ProcessReply("\r\rEND\r\r", Printer()), ufMain::prDone);
+  EXPECT_EQ(printclient::ufMain::ProcessReply("END\r", Printer()), printclient::ufMain::prDone);
+  EXPECT_EQ(printclient::ufMain::ProcessReply("\r\rEND\r\r", Printer()), printclient::ufMain::prDone);
   EXPECT_TRUE(printed_.empty());
   EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(ErrLog(), "");
@@ -103,7 +103,7 @@ TEST_F(ReplyTest, BadKeyIndexes) {
 
 TEST_F(ReplyTest, LargeKeyIndexIsAccepted) {
   std::string R = "K2147483647\r" + D("\nx", 2147483647) + "\rEND\r";
-  EXPECT_EQ(ufMain::ProcessReply(R, Printer()), ufMain::prDone);
+  EXPECT_EQ(printclient::ufMain::ProcessReply(R, Printer()), printclient::ufMain::prDone);
   EXPECT_EQ(printed_.size(), 1u);
 }
 
@@ -154,7 +154,7 @@ TEST_F(ReplyTest, FailedPrintStopsAtThatReceipt) {
   failAt_ = 1;
   std::string R = "K1\r" + D("\nfirst", 1) + "\rLbefore\r" + D("\nsecond\nline", 1) + "\rLafter\r" +
                   D("\nthird", 1) + "\rEND\r";
-  EXPECT_EQ(ufMain::ProcessReply(R, Printer()), ufMain::prPrintFailed);
+  EXPECT_EQ(printclient::ufMain::ProcessReply(R, Printer()), printclient::ufMain::prPrintFailed);
   ASSERT_EQ(printed_.size(), 1u);
   EXPECT_EQ(printed_[0].text, "first");
   EXPECT_EQ(ErrLog(), Entries({"列印失敗\rsecond\rline"}));
@@ -167,13 +167,13 @@ TEST_F(ReplyTest, ExceptionWhilePrinting) {
   auto thrower = [](int, const std::string&, const std::string&) -> bool {
     throw std::runtime_error("printer on fire");
   };
-  EXPECT_EQ(ufMain::ProcessReply(R, thrower), ufMain::prPrintFailed);
+  EXPECT_EQ(printclient::ufMain::ProcessReply(R, thrower), printclient::ufMain::prPrintFailed);
   EXPECT_EQ(ErrLog(), Entries({"[列印] 系統錯誤: printer on fire\r" + R}));
   EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 單據列印時發生意外, 請關閉本視窗後, 重按列印."});
 }
 
 TEST_F(ReplyTest, EmptyDataIdentifier) {
-  EXPECT_EQ(ufMain::ProcessPrintData("1.2.3.4", "127.0.0.1:1", "/", "", Printer()), ufMain::prFault);
+  EXPECT_EQ(printclient::ufMain::ProcessPrintData("1.2.3.4", "127.0.0.1:1", "/", "", Printer()), printclient::ufMain::prFault);
   EXPECT_EQ(Messages(), std::vector<std::string>{"單號空白,無法下載列印."});
   EXPECT_EQ(ErrLog(), "");
   EXPECT_EQ(DebugLog(), "");
@@ -183,13 +183,13 @@ TEST_F(ReplyTest, EmptyDataIdentifier) {
 // print is logged and answered 0.
 TEST_F(ReplyTest, ShiftReportPrintsWrappedTextWithoutBarCode) {
   std::string text(31, 'a');
-  EXPECT_EQ(ufMain::PrintShiftReport("\r\n" + text, Printer()), 1);
+  EXPECT_EQ(printclient::ufMain::PrintShiftReport("\r\n" + text, Printer()), 1);
   ASSERT_EQ(printed_.size(), 1u);
   EXPECT_EQ(printed_[0], (Printed{2, "", std::string(30, 'a') + "\r" + "a"}));
   EXPECT_EQ(ErrLog(), "");
 
   failAt_ = 1;
-  EXPECT_EQ(ufMain::PrintShiftReport("x", Printer()), 0);
+  EXPECT_EQ(printclient::ufMain::PrintShiftReport("x", Printer()), 0);
   EXPECT_EQ(ErrLog(), Entries({"[交班單]列印失敗"}));
   EXPECT_TRUE(Messages().empty());
 }

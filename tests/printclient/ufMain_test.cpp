@@ -34,7 +34,7 @@ class TzfMainTest : public ::testing::Test {
     ui::ClearRecordedDialogs();
     win::SetNowForTesting(now);
     ui::Application().SetTitle("Dravik列印器");
-    form = ui::Application().CreateForm<TzfMain>();
+    form = ui::Application().CreateForm<printclient::TzfMain>();
     form->ProcessPrintData = [this](const std::string& ip, const std::string& name,
                                     const std::string& page, const std::string& data) {
       prints.push_back({ip, name, page, data});
@@ -74,7 +74,7 @@ class TzfMainTest : public ::testing::Test {
 
   testing_support::TempRoot root;
   win::TDateTime now = win::EncodeDateTime({2026, 12, 8, 10, 30, 10});
-  TzfMain* form = nullptr;
+  printclient::TzfMain* form = nullptr;
   std::vector<std::string> argStore;
   std::vector<PrintCall> prints;
   std::vector<std::string> shifts;
@@ -103,8 +103,8 @@ TEST_F(TzfMainTest, DesignValuesAndFormCreate) {
   EXPECT_EQ(form->pnHint->BevelInner, ui::TBevelCut::bvLowered);
   EXPECT_EQ(form->pnHint->BorderWidth, 5);
 
-  EXPECT_EQ(VersionExitCode("v20090831a"), 9083100u);
-  EXPECT_EQ(VersionExitCode("V20101231C"), 10123102u);
+  EXPECT_EQ(printclient::VersionExitCode("v20090831a"), 9083100u);
+  EXPECT_EQ(printclient::VersionExitCode("V20101231C"), 10123102u);
 }
 
 TEST_F(TzfMainTest, WrongArgumentCountLogsAndShowsFileAndVersion) {
@@ -176,6 +176,21 @@ TEST_F(TzfMainTest, ReceiptRequestOfThisOrTheLastMinuteIsSplitAndPrinted) {
   EXPECT_TRUE(form->Visible());
   EXPECT_TRUE(ui::Application().Terminated());
   EXPECT_EQ(Hack(), "");
+}
+
+// The argument is read with the minute the program started in, even when
+// the minute turns before the timer fires. This request (39 bytes) keeps its
+// tag and its three commas under the next minute's key, garbled.
+TEST_F(TzfMainTest, ArgumentIsReadWithTheMinuteTheProgramStartedIn) {
+  const std::string receipt = "10.0.0.12,shop.example,/card/,A12,BCDXJ";
+  const std::string arg = Scrambled(receipt);
+  win::SetNowForTesting(now + 40.0 / 86400.0);  // the timer fires at 10:30:50
+  Dispatch({arg});
+  ASSERT_EQ(prints.size(), 1u);
+  EXPECT_EQ(prints[0].IP, "10.0.0.12");
+  EXPECT_EQ(prints[0].WebName, "shop.example");
+  EXPECT_EQ(prints[0].WebPage, "/card/");
+  EXPECT_EQ(prints[0].Data, "A12,BCD");
 }
 
 TEST_F(TzfMainTest, ReceiptRequestWithoutThreeCommasIsLogged) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <pty.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -483,4 +484,65 @@ TEST_F(UiTest, ModalFormOnTerminalOffersItsButtons) {
   close(master);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// What a terminal is given: control bytes shown, never obeyed.
+TEST(ForTerminal, ShowsControlBytesInCaretNotation) {
+  EXPECT_EQ(ForTerminal("\x1b[2J"), "^[[2J");
+  EXPECT_EQ(ForTerminal(std::string("a\0b", 3) + "\x07\x7f\x1f"), "a^@b^G^?^_");
+  EXPECT_EQ(ForTerminal("one\r\ntwo\tthree\r"), "one\n\ntwo\tthree\n");
+  EXPECT_EQ(ForTerminal("\x80x"), "M-^@x");  // a C1 control (U+0080)
+  EXPECT_EQ(ForTerminal("中文 ~"), "\xe4\xb8\xad\xe6\x96\x87 ~");
+}
+
+// Messages and form texts on standard error show ESC[2J as text; the
+// recorded dialog keeps the bytes.
+TEST_F(UiTest, EchoedMessagesShowControlBytesAndRecordThemRaw) {
+  std::string errFile = root.path() + "/err.txt";
+  std::fflush(stderr);
+  int saved = dup(2), file = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  dup2(file, 2);
+  SetEchoDialogs(true);
+  ShowMessage("\x1b[2Jcleared");
+  TNotice* n = NewForm<TNotice>(nullptr);
+  n->Memo1->Lines.Add("\x1b]0;title\x07");
+  n->ShowModal();  // no terminal, no script: closed, and echoed
+  std::cerr << std::flush;
+  dup2(saved, 2);
+  close(saved);
+  close(file);
+  std::string err = testing_support::ReadFile(errFile);
+  EXPECT_NE(err.find("^[[2Jcleared"), std::string::npos) << err;
+  EXPECT_NE(err.find("^[]0;title^G"), std::string::npos) << err;
+  EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
+  ASSERT_FALSE(RecordedDialogs().empty());
+  EXPECT_EQ(RecordedDialogs()[0].text, "\x1b[2Jcleared");
+}
+
+// A form asked on a real terminal (the installer's memo, say) shows its
+// texts the same way.
+TEST_F(UiTest, FormOnTerminalShowsControlBytesAsText) {
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetEchoDialogs(true);
+    TNotice* n = NewForm<TNotice>(nullptr);
+    n->Memo1->Lines.Add("\x1b[2J\x1b[31mred");
+    _exit(n->ShowModal() == mrNo ? 0 : 1);
+  }
+  std::string out;
+  char buf[256];
+  while (out.find("> ") == std::string::npos) {
+    ssize_t k = read(master, buf, sizeof buf);
+    ASSERT_GT(k, 0) << out;
+    out.append(buf, static_cast<size_t>(k));
+  }
+  EXPECT_NE(out.find("^[[2J^[[31mred"), std::string::npos) << out;
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+  ASSERT_EQ(write(master, "2\n", 2), 2);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
