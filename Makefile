@@ -2,12 +2,15 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps deps-fuzz configure build test demo bench fuzz tsan clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
+
+deps-fuzz:
+	@scripts/install-deps.sh --fuzz
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOLMET_SANITIZE=ON >/dev/null
@@ -25,5 +28,15 @@ bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOLMET_BENCH=ON -DZOLMET_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 
+# The clang tree with the fuzz targets; fuzz/run.sh runs them.
+fuzz: deps-fuzz
+	@JOBS=$(JOBS) fuzz/build.sh build-fuzz
+
+# The threaded tests (label tsan) built and run under ThreadSanitizer.
+tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZOLMET_TSAN=ON >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target zolmet_tsan_tests
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest -L tsan --no-tests=error --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) build-bench
+	rm -rf $(BUILD) build-bench build-fuzz build-tsan

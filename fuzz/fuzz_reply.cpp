@@ -7,6 +7,8 @@
 #include <string>
 
 #include "common/uuCoding.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/ui/dialogs.h"
 #include "printclient/ufMainReceipt.h"
 
 namespace {
@@ -56,6 +58,13 @@ void CheckWrapped(int lines, const std::string& text) {
 
 }  // namespace
 
+// Faults are logged into the fuzzer's own system root and shown as dialogs
+// that only are recorded.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz_support::Init();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   const std::string R = Expand(input);
@@ -71,5 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int lines = 0;
   std::string wrapped = printclient::ufMain::WrapReceiptText(input, lines);
   if (!wrapped.empty()) CheckWrapped(lines, wrapped);
+  ui::ClearRecordedDialogs();
   return 0;
 }

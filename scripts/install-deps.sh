@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need;
-# with --fuzz also clang and its runtime for fuzz/build.sh.
+# with --fuzz (CI) also clang and libclang-rt-14-dev, which holds libFuzzer
+# and clang's sanitizer runtimes, for fuzz/build.sh.
 # Does nothing when they are all there; needs root to install.
 set -euo pipefail
 pkgs=(
