@@ -49,13 +49,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz_support::WriteWhole(fuzz_support::ScratchFile("C/fuzz.dft"), data, size);
-  TppLanguageModule* m = TppLanguageModule::Load("C:\\fuzz.dft");
+  cls::Owned<TppLanguageModule> m = TppLanguageModule::Load("C:\\fuzz.dft");
   if (!m) std::abort();
   std::string file(reinterpret_cast<const char*>(data), size);
   std::map<int, std::string> plain;
   if (PlainLines(file, plain))
     for (const auto& [id, text] : plain)
       if (m->LoadString(id) != text) std::abort();
-  m->Free();
   return 0;
 }
