@@ -1,18 +1,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "dc_internal.h"
 #include "platform/classes/classes.h"
+#include "platform/process/process.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/handles.h"
 #include "platform/sysroot/sysroot.h"
@@ -21,12 +20,35 @@ namespace fs = std::filesystem;
 
 namespace win {
 
+namespace {
+// Every font, pen, brush, bitmap and region from its creation until
+// DeleteObject; stock objects stay (kept past static destruction, as
+// contexts are).
+LiveHandles<GdiObject>& Objects() {
+  static auto* live = new LiveHandles<GdiObject>;
+  return *live;
+}
+
+GdiObject* NewObject(GdiObject::Kind kind, bool stock = false) {
+  auto* o = new GdiObject(kind);
+  o->stock = stock;
+  return Objects().Add(o);
+}
+}  // namespace
+
+bool ValidObject(const GdiObject* object, GdiObject::Kind kind) {
+  if (!Objects().Contains(object) || object->kind != kind) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  return true;
+}
+
 // The 1 x 1 bitmap a context holds while none of its own is
 // selected; nothing is drawn on it.
 GdiObject* DefaultBitmap() {
   static GdiObject* bitmap = [] {
-    auto* o = new GdiObject(GdiObject::Bitmap);
-    o->stock = true;
+    GdiObject* o = NewObject(GdiObject::Bitmap, true);
     o->bmWidth = o->bmHeight = 1;
     return o;
   }();
@@ -100,12 +122,20 @@ std::mutex g_jobMutex;  // job numbers within this process
 
 std::string HostFolder(const std::string& winFolder) { return sysroot::HostPath(winFolder); }
 
+// One line of the record: a text without line breaks.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
 std::string FormatRecord(const Job& j) {
   std::ostringstream o;
   o << "Printer=" << j.printer << "\r\n"
     << "Document=" << j.document << "\r\n"
-    << "Status=" << j.status << "\r\n"
-    << "Copies=" << j.copies << "\r\n"
+    << "Status=" << j.status << "\r\n";
+  if (!j.error.empty()) o << "Error=" << OneLine(j.error) << "\r\n";
+  o << "Copies=" << j.copies << "\r\n"
     << "Pages=" << j.pages.size() << "\r\n";
   for (size_t i = 0; i < j.pages.size(); ++i)
     o << "Page" << i + 1 << "=" << j.pages[i].widthTenths << "," << j.pages[i].heightTenths << ","
@@ -115,41 +145,62 @@ std::string FormatRecord(const Job& j) {
   return o.str();
 }
 
-bool WriteRecord(const Job& j) {
+bool WriteRecord(const Job& j, Failure& why) {
   if (j.recordPath.empty()) return true;
+  errno = 0;
   std::ofstream f(j.recordPath, std::ios::binary | std::ios::trunc);
   f << FormatRecord(j);
   f.flush();
-  return static_cast<bool>(f);
+  if (f) return true;
+  int err = errno ? errno : EIO;
+  why.code = win::SetLastErrorFromErrno(err);
+  why.text = "Cannot write the job record " + j.recordPath + ": " + std::strerror(err) + ".";
+  return false;
 }
 
-// Runs COMMAND with PDF as its last argument through the shell; true on exit 0.
-std::mutex g_handOverMutex;
+bool WriteRecord(const Job& j) {
+  Failure ignored;
+  return WriteRecord(j, ignored);
+}
 
-bool HandOver(const std::string& command, const std::string& pdf) {
-  // Made before the fork: the child of a threaded process must not allocate.
-  const std::string script = command + " \"$1\"";
-  std::lock_guard<std::mutex> lock(g_handOverMutex);
-  // Children ignored by inheritance are reaped unseen; the command's status
-  // is needed, so the default holds while it runs.
-  struct sigaction old {}, dfl {};
-  dfl.sa_handler = SIG_DFL;
-  sigemptyset(&dfl.sa_mask);
-  bool restore = sigaction(SIGCHLD, nullptr, &old) == 0 &&
-                 (old.sa_handler == SIG_IGN || (old.sa_flags & SA_NOCLDWAIT)) &&
-                 sigaction(SIGCHLD, &dfl, nullptr) == 0;
-  pid_t pid = fork();
-  if (pid == 0) {
-    execl("/bin/sh", "sh", "-c", script.c_str(), "sh", pdf.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
+// Hands the finished PDF to COMMAND, run by the shell with the PDF as its
+// last argument, through the process layer. A command still running after
+// LIMIT seconds is stopped with all it started.
+bool HandOver(const std::string& command, const std::string& pdf, int limitSeconds, Failure& why) {
+  const std::string quoted = "\"" + command + "\"";
+  // The command runs in a subshell, so that an "exit" in it still reaches
+  // the line after; that line leaves the status in the process layer's side
+  // channel, which tells it even when this program ignores its children's
+  // ends and the system collects them unseen.
+  // The command has lines of its own, so that a comment in it ends there.
+  const std::string script =
+      "(\n" + command + " \"$1\"\n)\ns=$?; echo \"$$ $s\" >\"$ZOLMET_EXIT_FILE\"; exit $s";
+  win::HPROCESS p = win::CreateHostProcess("/bin/sh", {"-c", script, "sh", pdf});
+  if (!p) {
+    why.code = win::GetLastError();
+    why.text = "The command " + quoted + " could not be started.";
+    return false;
   }
-  int status = 0;
-  pid_t waited = -1;
-  if (pid > 0)
-    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-    }
-  if (restore) sigaction(SIGCHLD, &old, nullptr);
-  return pid > 0 && waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const win::DWORD limitMs = static_cast<win::DWORD>(std::max(1, limitSeconds)) * 1000u;
+  if (win::WaitForSingleObject(p, limitMs) != win::WAIT_OBJECT_0) {
+    win::TerminateProcess(p, 1);
+    why.code = win::WAIT_TIMEOUT_ERROR;
+    why.text = "The command " + quoted + " did not end within " + std::to_string(limitSeconds) +
+               " s and was stopped.";
+    return false;
+  }
+  win::DWORD code = 0;
+  if (!win::GetExitCodeProcess(p, code)) {
+    why.code = win::ERROR_GEN_FAILURE;
+    why.text = "The command " + quoted + " ended without an exit status.";
+    return false;
+  }
+  if (code != 0) {
+    why.code = win::ERROR_GEN_FAILURE;
+    why.text = "The command " + quoted + " ended with exit code " + std::to_string(code) + ".";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -169,6 +220,10 @@ void ClearRecordedJobs() {
   Recorded().clear();
 }
 
+std::string DocumentError(win::HDC dc) {
+  return win::Dcs().Contains(dc) ? dc->job.error : std::string();
+}
+
 const std::vector<Page>* DocumentPages(win::HDC dc) {
   return win::Dcs().Contains(dc) && dc->inDoc ? &dc->job.pages : nullptr;
 }
@@ -182,11 +237,7 @@ GdiObject* Stock(int which) {
   static GdiObject* objs[20] = {};
   static std::once_flag once;
   std::call_once(once, [] {
-    auto make = [](GdiObject::Kind k) {
-      auto* o = new GdiObject(k);
-      o->stock = true;
-      return o;
-    };
+    auto make = [](GdiObject::Kind k) { return NewObject(k, true); };
     objs[WHITE_BRUSH] = make(GdiObject::Brush), objs[WHITE_BRUSH]->color = 0xFFFFFF;
     objs[BLACK_BRUSH] = make(GdiObject::Brush), objs[BLACK_BRUSH]->color = 0;
     objs[NULL_BRUSH] = make(GdiObject::Brush), objs[NULL_BRUSH]->style = BS_NULL;
@@ -200,6 +251,12 @@ GdiObject* Stock(int which) {
   return which >= 0 && which < 20 ? objs[which] : nullptr;
 }
 
+// Counts the selections of the objects of S in or out.
+void CountSelections(const DcState& s, int delta) {
+  for (GdiObject* o : {s.font_, s.pen_, s.brush_, s.bitmap_})
+    if (o) o->selections += delta;
+}
+
 void InitState(DcState& s, int dpiY) {
   s = DcState();
   s.font = Stock(SYSTEM_FONT)->font;
@@ -207,6 +264,7 @@ void InitState(DcState& s, int dpiY) {
   s.font_ = Stock(SYSTEM_FONT);
   s.pen_ = Stock(BLACK_PEN);
   s.brush_ = Stock(WHITE_BRUSH);
+  CountSelections(s, +1);
 }
 
 HDC NewPrinterDC(const char* device, const DEVMODEA* mode, bool printing) {
@@ -433,6 +491,7 @@ bool DeleteDC(HDC dc) {
   if (!Valid(dc)) return false;
   if (dc->inDoc) AbortDoc(dc);
   if (!Dcs().Remove(dc)) return false;
+  CountSelections(dc->st, -1);
   delete dc;
   return true;
 }
@@ -504,6 +563,21 @@ int GetDeviceCaps(HDC dc, int index) {
   }
 }
 
+namespace {
+
+// Fails a step of the document: the job keeps its first cause, and the
+// last error is that cause's code.
+int FailDocument(HDC dc, const gdi::Failure& why) {
+  if (dc->job.error.empty()) {
+    dc->job.error = why.text;
+    dc->job.errorCode = why.code ? why.code : ERROR_GEN_FAILURE;
+  }
+  SetLastError(dc->job.errorCode);
+  return SP_ERROR;
+}
+
+}  // namespace
+
 int StartDocA(HDC dc, const DOCINFOA* info) {
   if (!Valid(dc)) return SP_ERROR;
   if (dc->kind != DeviceContext::Printer || dc->inDoc || !info) {
@@ -516,6 +590,7 @@ int StartDocA(HDC dc, const DOCINFOA* info) {
   job.output = info->lpszOutput ? info->lpszOutput : "";
   job.copies = dc->hasMode && (dc->mode.dmFields & DM_COPIES) ? std::max<short>(1, dc->mode.dmCopies) : 1;
   job.status = "printing";
+  dc->job = gdi::Job();  // the last document's cause goes with it
   if (dc->def.backend == "record") {
     std::lock_guard<std::mutex> lock(gdi::g_recordMutex);
     job.number = static_cast<int>(gdi::Recorded().size()) + 1;
@@ -534,8 +609,9 @@ int StartDocA(HDC dc, const DOCINFOA* info) {
       fs::path folder = gdi::HostFolder(dc->def.OutputFolder());
       fs::create_directories(folder, ec);
       if (ec || !fs::is_directory(folder)) {
-        SetLastErrorFromErrno(ec ? ec.value() : ENOTDIR);
-        return SP_ERROR;
+        int err = ec ? ec.value() : ENOTDIR;
+        return FailDocument(dc, {SetLastErrorFromErrno(err), "Cannot make the output folder " + folder.string() +
+                                                                 ": " + std::strerror(err) + "."});
       }
       // The job number is the first whose record can be made new.
       std::lock_guard<std::mutex> lock(gdi::g_jobMutex);
@@ -553,22 +629,22 @@ int StartDocA(HDC dc, const DOCINFOA* info) {
           break;
         }
         if (errno != EEXIST) {
-          SetLastErrorFromErrno(errno);
-          return SP_ERROR;
+          int err = errno;
+          return FailDocument(dc, {SetLastErrorFromErrno(err),
+                                   "Cannot make the job record " + rec + ": " + std::strerror(err) + "."});
         }
       }
     }
-    if (!gdi::WriteRecord(job)) {
-      SetLastErrorFromErrno(errno ? errno : EACCES);
-      return SP_ERROR;
-    }
+    gdi::Failure why;
+    if (!gdi::WriteRecord(job, why)) return FailDocument(dc, why);
     auto doc = std::make_unique<gdi::CairoDocument>();
-    std::string error;
-    if (!doc->Open(job.pdfPath, dc->page.width, dc->page.length, error)) {
-      SetLastErrorFromErrno(errno ? errno : EACCES);
+    if (!doc->Open(job.pdfPath, dc->page.width, dc->page.length, why)) {
       job.status = "failed";
+      job.error = why.text;
+      job.errorCode = why.code;
       gdi::WriteRecord(job);
-      return SP_ERROR;
+      dc->job = std::move(job);
+      return FailDocument(dc, why);
     }
     dc->doc = std::move(doc);
   }
@@ -607,11 +683,9 @@ int EndPage(HDC dc) {
       fs::path pdf(dc->job.pdfPath);
       png = (pdf.parent_path() / pdf.stem()).string() + "-p" + std::to_string(dc->job.pages.size()) + ".png";
     }
-    std::string error;
-    if (!dc->doc->AddPage(dc->job.pages.back(), dc->def.dpiX, dc->def.dpiY, png, error)) {
-      SetLastError(ERROR_DISK_FULL);
-      return SP_ERROR;
-    }
+    gdi::Failure why;
+    if (!dc->doc->AddPage(dc->job.pages.back(), dc->def.dpiX, dc->def.dpiY, png, why))
+      return FailDocument(dc, why);
     if (!png.empty()) dc->job.pngPaths.push_back(png);
     // Written: only its size is kept, so a long job does not hold every
     // page's drawing (and pictures) until it ends.
@@ -627,18 +701,26 @@ int EndDoc(HDC dc) {
     return SP_ERROR;
   }
   if (dc->inPage && EndPage(dc) <= 0) {
+    DWORD code = GetLastError();
     AbortDoc(dc);
+    SetLastError(code);
     return SP_ERROR;
   }
   dc->inDoc = false;
+  gdi::Failure why;
   bool ok = true;
   if (dc->doc) {
-    std::string error;
-    ok = dc->doc->Close(error);
+    ok = dc->doc->Close(why);
     dc->doc.reset();
-    if (ok && !dc->def.command.empty()) ok = gdi::HandOver(dc->def.command, dc->job.pdfPath);
+    if (ok && !dc->def.command.empty())
+      ok = gdi::HandOver(dc->def.command, dc->job.pdfPath, dc->def.commandTimeout, why);
+    if (!ok) FailDocument(dc, why);  // the cause goes into the record
     dc->job.status = ok ? "done" : "failed";
-    if (!gdi::WriteRecord(dc->job)) ok = false;
+    gdi::Failure unwritten;
+    if (!gdi::WriteRecord(dc->job, unwritten) && ok) {
+      ok = false;
+      why = unwritten;
+    }
   } else {
     dc->job.status = "done";
   }
@@ -646,11 +728,7 @@ int EndDoc(HDC dc) {
     std::lock_guard<std::mutex> lock(gdi::g_recordMutex);
     gdi::Recorded().push_back(dc->job);
   }
-  if (!ok) {
-    SetLastError(ERROR_DISK_FULL);
-    return SP_ERROR;
-  }
-  return 1;
+  return ok ? 1 : FailDocument(dc, why);
 }
 
 int AbortDoc(HDC dc) {
@@ -681,13 +759,13 @@ int AbortDoc(HDC dc) {
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {
   if (!font) return nullptr;
-  auto* o = new GdiObject(GdiObject::Font);
+  GdiObject* o = NewObject(GdiObject::Font);
   o->font = *font;
   return o;
 }
 
 HPEN CreatePen(int style, int width, COLORREF color) {
-  auto* o = new GdiObject(GdiObject::Pen);
+  GdiObject* o = NewObject(GdiObject::Pen);
   o->style = style;
   o->width = width;
   o->color = color;
@@ -703,7 +781,7 @@ HBRUSH CreateHatchBrush(int hatch, COLORREF color) {
 }
 
 HBRUSH CreateBrushStyle(int style, COLORREF color) {
-  auto* o = new GdiObject(GdiObject::Brush);
+  GdiObject* o = NewObject(GdiObject::Brush);
   o->style = style;
   o->color = color;
   return o;
@@ -712,44 +790,50 @@ HBRUSH CreateBrushStyle(int style, COLORREF color) {
 HGDIOBJ GetStockObject(int which) { return Stock(which); }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
-  if (!Valid(dc) || !obj) return nullptr;
-  HGDIOBJ prev = nullptr;
+  if (!Valid(dc)) return nullptr;
+  if (!Objects().Check(obj)) return nullptr;
+  HGDIOBJ* slot = nullptr;
   switch (obj->kind) {
     case GdiObject::Font:
-      prev = dc->st.font_;
-      dc->st.font_ = obj;
+      slot = &dc->st.font_;
       dc->st.font = obj->font;
       break;
     case GdiObject::Pen:
-      prev = dc->st.pen_;
-      dc->st.pen_ = obj;
+      slot = &dc->st.pen_;
       dc->st.penStyle = obj->style, dc->st.penWidth = obj->width, dc->st.penColor = obj->color;
       break;
     case GdiObject::Brush:
-      prev = dc->st.brush_;
-      dc->st.brush_ = obj;
+      slot = &dc->st.brush_;
       dc->st.brushStyle = obj->style, dc->st.brushHatch = obj->hatch, dc->st.brushColor = obj->color;
       break;
     case GdiObject::Bitmap:
       if (dc->kind != DeviceContext::Memory) return nullptr;
-      prev = dc->st.bitmap_;
-      dc->st.bitmap_ = obj;
+      slot = &dc->st.bitmap_;
       break;
     case GdiObject::Region:
       SelectClipRgn(dc, obj);
       return obj;
   }
+  HGDIOBJ prev = *slot;
+  *slot = obj;
+  ++obj->selections;
+  if (prev) --prev->selections;
   return prev;
 }
 
 bool DeleteObject(HGDIOBJ obj) {
-  if (!obj) return false;
-  if (!obj->stock) delete obj;
+  if (!Objects().Check(obj)) return false;
+  if (obj->stock) return true;
+  // Still selected into a context: refused, as the system does, so that the
+  // context never draws with freed memory.
+  if (obj->selections > 0) return false;
+  if (!Objects().Remove(obj)) return false;
+  delete obj;
   return true;
 }
 
 HRGN CreateRectRgn(int l, int t, int r, int b) {
-  auto* o = new GdiObject(GdiObject::Region);
+  GdiObject* o = NewObject(GdiObject::Region);
   o->rect = {std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
   return o;
 }
@@ -760,6 +844,7 @@ int SelectClipRgn(HDC dc, HRGN rgn) {
     dc->st.clipped = false;
     return 1;
   }
+  if (!ValidObject(rgn, GdiObject::Region)) return 0;
   dc->st.clipped = true;
   dc->st.clip = rgn->rect;
   return 2;
@@ -799,8 +884,19 @@ bool RestoreDC(HDC dc, int which) {
   if (!Valid(dc) || dc->saved.empty()) return false;
   size_t n = which < 0 ? dc->saved.size() + which : static_cast<size_t>(which) - 1;
   if (n >= dc->saved.size()) return false;
+  CountSelections(dc->st, -1);
   dc->st = dc->saved[n];
   dc->saved.resize(n);
+  // An object deleted since the state was saved is not taken back: the
+  // context keeps its values and holds the stock object of that kind.
+  auto keep = [](HGDIOBJ& o, GdiObject::Kind kind, HGDIOBJ stock) {
+    if (!Objects().Contains(o) || o->kind != kind) o = stock;
+  };
+  keep(dc->st.font_, GdiObject::Font, Stock(SYSTEM_FONT));
+  keep(dc->st.pen_, GdiObject::Pen, Stock(BLACK_PEN));
+  keep(dc->st.brush_, GdiObject::Brush, Stock(WHITE_BRUSH));
+  keep(dc->st.bitmap_, GdiObject::Bitmap, DefaultBitmap());
+  CountSelections(dc->st, +1);
   return true;
 }
 
@@ -1078,7 +1174,7 @@ bool RoundRect(HDC dc, int l, int t, int r, int b, int cw, int ch) {
 bool Ellipse(HDC dc, int l, int t, int r, int b) { return Shape(dc, gdi::Op::Ellipse, l, t, r, b); }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
-  if (!Valid(dc) || !rect || !brush) return 0;
+  if (!Valid(dc) || !rect || !ValidObject(brush, GdiObject::Brush)) return 0;
   gdi::Op op = NewOp(dc, gdi::Op::Fill);
   op.points = {{rect->left, rect->top}, {rect->right, rect->bottom}};
   op.brushStyle = brush->style, op.brushHatch = brush->hatch, op.brushColor = brush->color;
@@ -1087,7 +1183,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
 }
 
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
-  if (!Valid(dc) || !r || !brush) return 0;
+  if (!Valid(dc) || !r || !ValidObject(brush, GdiObject::Brush)) return 0;
   RECT sides[] = {{r->left, r->top, r->right, r->top + 1},
                   {r->left, r->bottom - 1, r->right, r->bottom},
                   {r->left, r->top, r->left + 1, r->bottom},
@@ -1100,7 +1196,7 @@ int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
 
 HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels) {
   if (width <= 0 || height <= 0 || width > 30000 || height > 30000) return nullptr;
-  auto* o = new GdiObject(GdiObject::Bitmap);
+  GdiObject* o = NewObject(GdiObject::Bitmap);
   o->bmWidth = width;
   o->bmHeight = height;
   o->pixels = std::make_shared<std::vector<std::uint32_t>>(static_cast<size_t>(width) * height, 0xFFFFFFFFu);
@@ -1109,13 +1205,13 @@ HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels) {
 }
 
 bool GetBitmapSize(HBITMAP bm, SIZE* size) {
-  if (!bm || bm->kind != GdiObject::Bitmap || !size) return false;
+  if (!ValidObject(bm, GdiObject::Bitmap) || !size) return false;
   *size = {bm->bmWidth, bm->bmHeight};
   return true;
 }
 
 bool GetBitmapPixels(HBITMAP bm, std::vector<std::uint32_t>& pixels) {
-  if (!bm || bm->kind != GdiObject::Bitmap || !bm->pixels) return false;
+  if (!ValidObject(bm, GdiObject::Bitmap) || !bm->pixels) return false;
   pixels = *bm->pixels;
   return true;
 }
@@ -1132,7 +1228,7 @@ bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
     Emit(dest, std::move(op));
     return true;
   }
-  if (!src || src->kind != DeviceContext::Memory || !src->st.bitmap_ || !src->st.bitmap_->pixels)
+  if (!Valid(src) || src->kind != DeviceContext::Memory || !src->st.bitmap_ || !src->st.bitmap_->pixels)
     return false;
   HGDIOBJ bm = src->st.bitmap_;
   op.imageWidth = bm->bmWidth;

@@ -260,6 +260,10 @@ struct Job {
   std::string printer, document, output;
   int copies = 1;
   std::string status;  // "printing", "done", "aborted", "failed"
+  // The first failure of the job: its text (also in the job record) and
+  // error code; empty and 0 while none.
+  std::string error;
+  win::DWORD errorCode = 0;
   std::vector<Page> pages;
   std::string pdfPath, recordPath;  // host paths (cairo back end)
   std::vector<std::string> pngPaths;
@@ -272,6 +276,10 @@ void ClearRecordedJobs();
 // The pages of the current document of a printing context so far (pages
 // already written to a file keep only their sizes).
 const std::vector<Page>* DocumentPages(win::HDC dc);
+
+// The cause of the first failure of the current or last document of a
+// printing context (a cairo, file or command text); empty when none.
+std::string DocumentError(win::HDC dc);
 
 // The headless screen's pixels per inch, as the class library's Screen
 // holds it (one value for both).

@@ -1,4 +1,5 @@
 #include <cairo-pdf.h>
+#include <cerrno>
 #include <cstring>
 #include <cmath>
 #include <cstdio>
@@ -304,16 +305,30 @@ std::vector<std::uint32_t> RenderPage(const Page& page) {
 
 static double TenthsToPoints(int tenths) { return tenths * 72.0 / 254.0; }
 
-bool CairoDocument::Open(const std::string& pdfPath, int w, int h, std::string& error) {
+namespace {
+
+// A cairo failure: out of memory, or output that could not be written.
+Failure CairoFailure(cairo_status_t st, const std::string& what) {
+  Failure f;
+  f.code = st == CAIRO_STATUS_NO_MEMORY ? win::ERROR_NOT_ENOUGH_MEMORY : win::ERROR_WRITE_FAULT;
+  f.text = "Cannot write " + what + ": " + cairo_status_to_string(st) + ".";
+  return f;
+}
+
+}  // namespace
+
+bool CairoDocument::Open(const std::string& pdfPath, int w, int h, Failure& why) {
   FILE* probe = std::fopen(pdfPath.c_str(), "wb");
   if (!probe) {
-    error = "cannot write " + pdfPath;
+    int err = errno;
+    why.code = win::SetLastErrorFromErrno(err);
+    why.text = "Cannot write " + pdfPath + ": " + std::strerror(err) + ".";
     return false;
   }
   std::fclose(probe);
   surface_ = cairo_pdf_surface_create(pdfPath.c_str(), TenthsToPoints(std::max(1, w)), TenthsToPoints(std::max(1, h)));
   if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
-    error = cairo_status_to_string(cairo_surface_status(surface_));
+    why = CairoFailure(cairo_surface_status(surface_), pdfPath);
     cairo_surface_destroy(surface_);
     surface_ = nullptr;
     return false;
@@ -321,9 +336,9 @@ bool CairoDocument::Open(const std::string& pdfPath, int w, int h, std::string& 
   return true;
 }
 
-bool CairoDocument::AddPage(const Page& page, int dpiX, int dpiY, const std::string& pngPath, std::string& error) {
+bool CairoDocument::AddPage(const Page& page, int dpiX, int dpiY, const std::string& pngPath, Failure& why) {
   if (!surface_) {
-    error = "no document";
+    why = {win::ERROR_INVALID_PARAMETER, "No document is open."};
     return false;
   }
   cairo_pdf_surface_set_size(surface_, TenthsToPoints(page.widthTenths), TenthsToPoints(page.heightTenths));
@@ -334,28 +349,33 @@ bool CairoDocument::AddPage(const Page& page, int dpiX, int dpiY, const std::str
   cairo_status_t st = cairo_status(cr);
   cairo_destroy(cr);
   if (st != CAIRO_STATUS_SUCCESS) {
-    error = cairo_status_to_string(st);
+    why = CairoFailure(st, "the PDF");
     return false;
   }
   if (pngPath.empty()) return true;
   cairo_surface_t* png = RenderSurface(page, CAIRO_FORMAT_RGB24);
-  bool written = png && cairo_surface_write_to_png(png, pngPath.c_str()) == CAIRO_STATUS_SUCCESS;
-  if (png) cairo_surface_destroy(png);
-  if (!written) {
-    error = png ? "cannot write " + pngPath : "the page is too large for an image";
+  if (!png) {
+    why = {win::ERROR_NOT_ENOUGH_MEMORY, "The page of " + std::to_string(page.width) + " x " +
+                                             std::to_string(page.height) + " pixels is too large for an image."};
+    return false;
+  }
+  st = cairo_surface_write_to_png(png, pngPath.c_str());
+  cairo_surface_destroy(png);
+  if (st != CAIRO_STATUS_SUCCESS) {
+    why = CairoFailure(st, pngPath);
     return false;
   }
   return true;
 }
 
-bool CairoDocument::Close(std::string& error) {
+bool CairoDocument::Close(Failure& why) {
   if (!surface_) return false;
   cairo_surface_finish(surface_);
   cairo_status_t st = cairo_surface_status(surface_);
   cairo_surface_destroy(surface_);
   surface_ = nullptr;
   if (st != CAIRO_STATUS_SUCCESS) {
-    error = cairo_status_to_string(st);
+    why = CairoFailure(st, "the PDF");
     return false;
   }
   return true;

@@ -142,6 +142,7 @@ std::string FormatDefinition(const PrinterDef& d) {
   o << "Output=" << d.output << "\r\n";
   o << "Formats=" << Join(d.formats) << "\r\n";
   o << "Command=" << d.command << "\r\n";
+  o << "CommandTimeout=" << d.commandTimeout << "\r\n";
   o << "Backend=" << d.backend << "\r\n";
   return o.str();
 }
@@ -221,6 +222,8 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
       d.formats = val.empty() ? std::vector<std::string>{} : SplitComma(val);
     } else if (key == "COMMAND") {
       d.command = val;
+    } else if (key == "COMMANDTIMEOUT") {
+      if (!ToInt(val, d.commandTimeout) || d.commandTimeout < 1 || d.commandTimeout > 86400) return false;
     } else if (key == "BACKEND") {
       d.backend = val;
     }

@@ -12,6 +12,8 @@
 //   DefaultOrientation=1        Custom=1                   CustomRange=100,100,820,32000
 //   Output=C:\Zolmet\Printed\Zolmet                        Formats=pdf,png
 //   Command=lp -d receipt       (receives each finished PDF as its last argument)
+//   CommandTimeout=60           (seconds the command may run before it is stopped
+//                               and the job fails; 1 to 86400, default 60)
 //   Backend=cairo               (or "record": pages kept in memory for tests)
 #pragma once
 #include <cstdint>
@@ -51,6 +53,7 @@ struct PrinterDef {
   std::string output;                    // Windows folder; empty: C:\Zolmet\Printed\<name>
   std::vector<std::string> formats{"pdf"};  // "pdf", "png"
   std::string command;
+  int commandTimeout = 60;  // seconds
   std::string backend = "cairo";
 
   const Paper* FindPaper(int code) const;
