@@ -143,7 +143,7 @@ std::string FormatDefinition(const PrinterDef& d) {
   o << "Formats=" << Join(d.formats) << "\r\n";
   o << "Command=" << d.command << "\r\n";
   o << "CommandTimeout=" << d.commandTimeout << "\r\n";
-  o << "Backend=" << d.backend << "\r\n";
+  o << "Backend=" << (d.backend == PrinterBackend::Record ? "record" : "cairo") << "\r\n";
   return o.str();
 }
 
@@ -225,7 +225,7 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
     } else if (key == "COMMANDTIMEOUT") {
       if (!ToInt(val, d.commandTimeout) || d.commandTimeout < 1 || d.commandTimeout > 86400) return false;
     } else if (key == "BACKEND") {
-      d.backend = val;
+      d.backend = cp::SameText(val, "record") ? PrinterBackend::Record : PrinterBackend::Cairo;
     }
     // Unknown keys are kept for later versions and ignored here.
   }

@@ -14,7 +14,8 @@
 //   Command=lp -d receipt       (receives each finished PDF as its last argument)
 //   CommandTimeout=60           (seconds the command may run before it is stopped
 //                               and the job fails; 1 to 86400, default 60)
-//   Backend=cairo               (or "record": pages kept in memory for tests)
+//   Backend=cairo               (or "record": pages kept in memory for tests;
+//                               any other value is cairo)
 #pragma once
 #include <cstdint>
 #include <string>
@@ -33,6 +34,9 @@ struct Bin {
   int code = 0;
   std::string name;
 };
+
+// Where a printer's pages go: cairo PDF (and PNG) files, or memory.
+enum class PrinterBackend { Cairo, Record };
 
 struct PrinterDef {
   std::string name;
@@ -54,7 +58,7 @@ struct PrinterDef {
   std::vector<std::string> formats{"pdf"};  // "pdf", "png"
   std::string command;
   int commandTimeout = 60;  // seconds
-  std::string backend = "cairo";
+  PrinterBackend backend = PrinterBackend::Cairo;
 
   const Paper* FindPaper(int code) const;
   bool WritesPng() const;

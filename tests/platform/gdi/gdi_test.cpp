@@ -23,7 +23,7 @@ namespace {
 spool::PrinterDef Recorder(const std::string& name = "Recorder") {
   spool::PrinterDef d = spool::DemoReceiptPrinter();
   d.name = name;
-  d.backend = "record";
+  d.backend = spool::PrinterBackend::Record;
   d.unprintLeft = 30;  // 3 mm
   return d;
 }
@@ -193,8 +193,11 @@ TEST(RecordingBackEnd, DrawTextPlacesEachLineAndItsTabStops) {
   ASSERT_EQ(jobs.size(), 1u);
   ASSERT_EQ(jobs[0].pages.size(), 1u);
   std::vector<std::string> drawn;
-  for (const auto& op : jobs[0].pages[0].ops)
-    drawn.push_back(op.text + " " + std::to_string(op.points[0].x) + "," + std::to_string(op.points[0].y));
+  for (const auto& op : jobs[0].pages[0].ops) {
+    const gdi::TextOp* t = op.As<gdi::TextOp>();
+    ASSERT_NE(t, nullptr) << op.Describe();
+    drawn.push_back(t->text + " " + std::to_string(t->origin.x) + "," + std::to_string(t->origin.y));
+  }
   EXPECT_EQ(drawn, (std::vector<std::string>{"ab 189,0", "c 194,21", "ab 278,0", "a 201,50", "b 289,50"}));
 }
 
@@ -246,12 +249,15 @@ TEST(RecordingBackEnd, KeepsEveryCallInDevicePixels) {
   EXPECT_EQ(p.heightTenths, 1500);
   ASSERT_EQ(p.ops.size(), 6u);
   EXPECT_EQ(p.ops[0].Describe(), "Text 10,20 \"Hi\" Liberation Sans 34");
-  EXPECT_EQ(p.ops[1].points[0].x, 600 - 17);
-  EXPECT_EQ(p.ops[1].points[0].y, 100 - 27);
+  ASSERT_NE(p.ops[1].As<gdi::TextOp>(), nullptr);
+  EXPECT_EQ(p.ops[1].As<gdi::TextOp>()->origin.x, 600 - 17);
+  EXPECT_EQ(p.ops[1].As<gdi::TextOp>()->origin.y, 100 - 27);
   EXPECT_EQ(p.ops[2].Describe(), "Line 0,50 640,50");
   EXPECT_EQ(p.ops[3].Describe(), "Rect 5,60 200,160 clip 0,0,300,300");
-  EXPECT_EQ(p.ops[4].text, "a");
-  EXPECT_EQ(p.ops[5].points[0].x, 110);
+  ASSERT_NE(p.ops[4].As<gdi::TextOp>(), nullptr);
+  EXPECT_EQ(p.ops[4].As<gdi::TextOp>()->text, "a");
+  ASSERT_NE(p.ops[5].As<gdi::TextOp>(), nullptr);
+  EXPECT_EQ(p.ops[5].As<gdi::TextOp>()->origin.x, 110);
 }
 
 TEST(CairoBackEnd, PdfPngAndJobRecord) {
@@ -883,4 +889,87 @@ TEST(HandOver, EachFailureKeepsItsOwnCause) {
   EXPECT_NE(win::GetLastError(), win::ERROR_DISK_FULL);
   EXPECT_NE(gdi::DocumentError(dc).find("Cannot make the output folder"), std::string::npos);
   win::DeleteDC(dc);
+}
+
+namespace {
+
+// Draws a few shapes and a picture on DC (the same calls for every engine).
+void DrawSample(win::HDC dc) {
+  win::HPEN pen = win::CreatePen(win::PS_SOLID, 3, win::RGB(0, 0, 255));
+  win::HBRUSH brush = win::CreateHatchBrush(win::HS_CROSS, win::RGB(255, 0, 0));
+  win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
+  win::HGDIOBJ oldBrush = win::SelectObject(dc, brush);
+  win::Rectangle(dc, 2, 2, 30, 20);
+  win::RoundRect(dc, 34, 2, 70, 30, 12, 12);
+  win::Ellipse(dc, 2, 34, 40, 60);
+  win::PT tri[] = {{50, 40}, {70, 60}, {45, 60}};
+  win::Polygon(dc, tri, 3);
+  win::IntersectClipRect(dc, 0, 62, 40, 70);
+  win::MoveToEx(dc, 0, 66, nullptr);
+  win::LineTo(dc, 79, 66);  // clipped at 40
+  win::SelectClipRgn(dc, nullptr);
+  std::uint32_t checker[] = {0xFF000000u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF000000u};
+  win::HBITMAP bm = win::CreateBitmap32(2, 2, checker);
+  win::HDC src = win::CreateCompatibleDC(dc);
+  win::HGDIOBJ oldBm = win::SelectObject(src, bm);
+  win::StretchBlt(dc, 60, 70, 8, 8, src, 0, 0, 2, 2, win::SRCCOPY);
+  win::SelectObject(src, oldBm);
+  win::DeleteDC(src);
+  win::DeleteObject(bm);
+  win::SelectObject(dc, oldPen);
+  win::SelectObject(dc, oldBrush);
+  win::DeleteObject(pen);
+  win::DeleteObject(brush);
+}
+
+}  // namespace
+
+TEST(Engines, APagePrintedAndABitmapDrawnGiveTheSamePixels) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  spool::PrinterDef d = Recorder();
+  d.dpiX = d.dpiY = 96;  // the page is as many pixels as the bitmap
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  win::DEVMODEA m = Custom(212, 212);  // 80 x 80 pixels
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, &m);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  DrawSample(dc);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  const gdi::Page& page = jobs[0].pages[0];
+  ASSERT_EQ(page.width, 80);
+  ASSERT_EQ(page.ops.size(), 6u);
+  EXPECT_EQ(page.ops[1].Describe(), "RoundRect 34,2 70,30 12,12");
+  EXPECT_EQ(page.ops[4].Describe(), "Line 0,66 79,66 clip 0,62,40,70");
+  EXPECT_EQ(page.ops[5].Describe(), "Image 60,70 68,78");
+
+  gdi::TBitmap bm;
+  bm.SetSize(80, 80);
+  DrawSample(bm.DC());
+  std::vector<std::uint32_t> printed = gdi::RenderPage(page), drawn = bm.Pixels();
+  ASSERT_EQ(printed.size(), drawn.size());
+  EXPECT_TRUE(printed == drawn);
+  // The outline of a hatched shape is drawn, inside the bounds; the
+  // clipped line stops at the clip.
+  auto at = [&](int x, int y) { return drawn[static_cast<size_t>(y) * 80 + x] & 0xFFFFFF; };
+  EXPECT_EQ(at(2, 10), 0x0000FFu);
+  EXPECT_EQ(at(1, 10), 0xFFFFFFu);
+  EXPECT_EQ(at(30, 10), 0xFFFFFFu);
+  EXPECT_EQ(at(39, 66), 0x0000FFu);
+  EXPECT_EQ(at(41, 66), 0xFFFFFFu);
+  EXPECT_EQ(at(60, 70), 0x000000u);  // the picture's black corner, four pixels a source pixel
+  EXPECT_EQ(at(64, 70), 0xFFFFFFu);
+}
+
+TEST(Engines, ThePrinterDefinitionNamesTheEngineOnce) {
+  spool::PrinterDef d;
+  ASSERT_TRUE(spool::ParseDefinition("Name=X\nBackend=RECORD\n", d));
+  EXPECT_EQ(d.backend, spool::PrinterBackend::Record);
+  EXPECT_NE(spool::FormatDefinition(d).find("Backend=record\r\n"), std::string::npos);
+  ASSERT_TRUE(spool::ParseDefinition("Name=X\nBackend=plotter\n", d));
+  EXPECT_EQ(d.backend, spool::PrinterBackend::Cairo);  // anything else writes files
 }
