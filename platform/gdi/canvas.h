@@ -5,15 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/gdi/colors.h"
 #include "platform/gdi/gdi.h"
+#include "platform/classes/typinfo.h"
 
 namespace gdi {
 
-using TColor = std::int32_t;  // 0x00BBGGRR; negative values are system colours
-constexpr TColor clBlack = 0x000000, clWhite = 0xFFFFFF, clRed = 0x0000FF, clGreen = 0x008000,
-                 clBlue = 0xFF0000, clGray = 0x808080, clSilver = 0xC0C0C0, clNone = 0x1FFFFFFF,
-                 clWindow = static_cast<TColor>(0xFF000005), clBtnFace = static_cast<TColor>(0xFF00000F),
-                 clWindowText = static_cast<TColor>(0xFF000008);
+// The RGB value of a colour; system colours by the system-colour scheme.
 win::COLORREF ColorToRGB(TColor color);
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -23,6 +21,9 @@ enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear,
 enum class TPenMode { pmCopy, pmNot, pmXor, pmMerge, pmMask };
 enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross,
                          bsDiagCross };
+// Type descriptions of the pen and brush styles (published properties).
+const cls::TTypeInfo* TypeInfoTPenStyle();
+const cls::TTypeInfo* TypeInfoTBrushStyle();
 
 // A font: Height in pixels of its PixelsPerInch (the screen's unless set;
 // negative: character height), Size in points; setting one recomputes the
@@ -30,6 +31,9 @@ enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal
 class TFont {
  public:
   TFont();
+  // Copies take the values, not the OnChange handler; assigning is Assign.
+  TFont(const TFont& other);
+  TFont& operator=(const TFont& other);
   std::string Name() const { return name_; }
   void SetName(const std::string& v);
   int Size() const;

@@ -48,7 +48,7 @@ constexpr int RC_BITBLT = 0x1, RC_DI_BITMAP = 0x80, RC_STRETCHBLT = 0x800, RC_ST
 
 // Fonts.
 constexpr int FW_NORMAL = 400, FW_BOLD = 700;
-constexpr int DEFAULT_CHARSET = 1, CHINESEBIG5_CHARSET = 136;
+constexpr int ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, CHINESEBIG5_CHARSET = 136;
 struct LOGFONTA {
   LONG lfHeight = 0;  // < 0: character height (em), > 0: cell height, in device pixels
   LONG lfWidth = 0;

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/gdi/canvas.h"
+
 #define PP_ENUM_IMPL(Type, ...)                                                  \
   const cls::TTypeInfo* TypeInfo##Type() {                                       \
     static const cls::TTypeInfo* t = cls::MakeEnumTypeInfo(#Type, __VA_ARGS__); \
@@ -97,10 +99,7 @@ struct RegistryUnit {
 
 const cls::TTypeInfo* ppPlatformEnumTypeInfo(const std::string& typeName) {
   static const std::vector<const cls::TTypeInfo*> types = {
-      cls::MakeEnumTypeInfo("TBrushStyle", {"bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal",
-                                            "bsBDiagonal", "bsCross", "bsDiagCross"}),
-      cls::MakeEnumTypeInfo("TPenStyle",
-                            {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear", "psInsideFrame"}),
+      gdi::TypeInfoTBrushStyle(), gdi::TypeInfoTPenStyle(),
       cls::MakeEnumTypeInfo("TAlignment", {"taLeftJustify", "taRightJustify", "taCenter"}),
       cls::MakeEnumTypeInfo("TShapeType",
                             {"stRectangle", "stSquare", "stRoundRect", "stRoundSquare", "stEllipse", "stCircle"}),

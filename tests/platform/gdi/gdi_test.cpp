@@ -973,3 +973,24 @@ TEST(Engines, ThePrinterDefinitionNamesTheEngineOnce) {
   ASSERT_TRUE(spool::ParseDefinition("Name=X\nBackend=plotter\n", d));
   EXPECT_EQ(d.backend, spool::PrinterBackend::Cairo);  // anything else writes files
 }
+
+TEST(Canvas, AFontCopyTakesTheValuesAndAssigningNotifiesTheOwner) {
+  int changes = 0;
+  gdi::TFont owned;
+  owned.OnChange = [&] { ++changes; };
+  gdi::TFont other;
+  other.SetName("細明體");
+  other.SetCharset(win::CHINESEBIG5_CHARSET);
+  owned = other;  // as a control's Font = a form's Font
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(owned.Name(), "細明體");
+  EXPECT_TRUE(owned.Equals(other));
+  gdi::TFont copy(owned);  // the handler stays with its owner
+  copy.SetSize(20);
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(copy.Equals(owned));
+  // System colours resolve through one scheme.
+  EXPECT_EQ(gdi::ColorToRGB(gdi::clBtnFace), 0xC0C0C0u);
+  EXPECT_EQ(gdi::ColorToRGB(gdi::clWindowText), 0u);
+  EXPECT_EQ(gdi::ColorToRGB(gdi::clRed), win::RGB(255, 0, 0));
+}
