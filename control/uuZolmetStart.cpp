@@ -3,6 +3,7 @@
 #include <exception>
 #include <time.h>
 
+#include "platform/gdi/colors.h"
 #include "platform/sysroot/codepage.h"
 #include "uuIdentity.h"
 #include "uuInvoice.h"
@@ -22,7 +23,14 @@ using namespace Zolmet_TLB;
 
 namespace {
 
-constexpr std::int32_t clBtnFace = static_cast<std::int32_t>(0x8000000Fu);
+// The Color property is an OLE_COLOR: a system colour is 0x80000000 | its
+// index, where the class library's TColor holds it as 0xFF000000 | index;
+// any other colour is 0x00BBGGRR in both.
+constexpr std::int32_t OleColor(gdi::TColor c) {
+  return gdi::IsSystemColor(c) ? static_cast<std::int32_t>(0x80000000u | (static_cast<std::uint32_t>(c) & 0xFFu)) : c;
+}
+static_assert(OleColor(gdi::clBtnFace) == static_cast<std::int32_t>(0x8000000Fu));
+static_assert(OleColor(gdi::clRed) == 0x0000FF);
 
 std::string ToAnsi(const BSTR& s) { return cp::Utf16ToBig5(s); }
 BSTR ToWide(const std::string& s) { return cp::Big5ToUtf16(s); }
@@ -79,7 +87,7 @@ TZolmetStart::TZolmetStart() {
   FVisible = VARIANT_TRUE;
   FAxBorderStyle = afbNone;
   FCaption = u"ZolmetStart";
-  FColor = clBtnFace;
+  FColor = OleColor(gdi::clBtnFace);
   FFont = u"MS Sans Serif";
   FPixelsPerInch = 96;
   FPrintScale = poProportional;

@@ -49,9 +49,9 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   Position = ui::TPosition::poDesktopCenter;
   SetClientWidth(653);
   SetClientHeight(558);
-  Font.Name = "細明體";
-  Font.Height = -16;
-  Font.Charset = ui::CHINESEBIG5_CHARSET;
+  Font.SetName("細明體");
+  Font.SetHeight(-16);
+  Font.SetCharset(win::CHINESEBIG5_CHARSET);
 
   pnMain = new ui::TPanel(this);
   pnMain->SetName("pnMain");
@@ -70,8 +70,8 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   Panel1->Font = Font;
 
   ui::TFont buttonFont = Font;
-  buttonFont.Name = "標楷體";
-  buttonFont.Height = -19;
+  buttonFont.SetName("標楷體");
+  buttonFont.SetHeight(-19);
 
   bnRegFiles = new ui::TSpeedButton(this);
   bnRegFiles->SetName("bnRegFiles");

@@ -49,18 +49,18 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
   BorderStyle = ui::TFormBorderStyle::bsDialog;
   SetClientWidth(345);
   SetClientHeight(112);
-  Font.Name = "細明體";
-  Font.Height = -16;
-  Font.Charset = ui::CHINESEBIG5_CHARSET;
+  Font.SetName("細明體");
+  Font.SetHeight(-16);
+  Font.SetCharset(win::CHINESEBIG5_CHARSET);
 
   pnHint = new ui::TPanel(this);
   pnHint->SetName("pnHint");
   pnHint->SetParent(this);
   pnHint->SetAlign(ui::TAlign::alClient);
   pnHint->Caption = "單據列印處理中";
-  pnHint->Font.Name = "標楷體";
-  pnHint->Font.Height = -21;
-  pnHint->Font.Charset = ui::CHINESEBIG5_CHARSET;
+  pnHint->Font.SetName("標楷體");
+  pnHint->Font.SetHeight(-21);
+  pnHint->Font.SetCharset(win::CHINESEBIG5_CHARSET);
   pnHint->BevelInner = ui::TBevelCut::bvLowered;
   pnHint->BorderWidth = 5;
 

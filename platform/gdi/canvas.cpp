@@ -17,11 +17,11 @@ int MulDiv(int a, int b, int c) {
 }  // namespace
 
 win::COLORREF ColorToRGB(TColor c) {
-  if (c < 0) {
+  if (IsSystemColor(c)) {
     switch (c & 0xFF) {
-      case 5: return 0xFFFFFF;   // window
-      case 8: return 0x000000;   // window text
-      case 15: return 0xC0C0C0;  // button face
+      case COLOR_WINDOW: return 0xFFFFFF;
+      case COLOR_WINDOWTEXT: return 0x000000;
+      case COLOR_BTNFACE: return 0xC0C0C0;
       default: return 0x000000;
     }
   }
@@ -29,6 +29,21 @@ win::COLORREF ColorToRGB(TColor c) {
 }
 
 TFont::TFont() : ppi_(ScreenPixelsPerInch()) {}
+
+TFont::TFont(const TFont& o)
+    : name_(o.name_),
+      height_(o.height_),
+      style_(o.style_),
+      color_(o.color_),
+      charset_(o.charset_),
+      pitch_(o.pitch_),
+      ppi_(o.ppi_),
+      orientation_(o.orientation_) {}
+
+TFont& TFont::operator=(const TFont& o) {
+  if (this != &o) Assign(o);
+  return *this;
+}
 
 void TFont::Changed() {
   if (OnChange) OnChange();

@@ -5,24 +5,22 @@
 #include <memory>
 #include <string>
 
+#include "platform/gdi/colors.h"
 #include "platform/gdi/gdi.h"
+#include "platform/classes/typinfo.h"
 
 namespace gdi {
 
-using TColor = std::int32_t;  // 0x00BBGGRR; negative values are system colours
-constexpr TColor clBlack = 0x000000, clWhite = 0xFFFFFF, clRed = 0x0000FF, clGreen = 0x008000,
-                 clBlue = 0xFF0000, clGray = 0x808080, clSilver = 0xC0C0C0, clNone = 0x1FFFFFFF,
-                 clWindow = static_cast<TColor>(0xFF000005), clBtnFace = static_cast<TColor>(0xFF00000F),
-                 clWindowText = static_cast<TColor>(0xFF000008);
+// The RGB value of a colour; system colours by the system-colour scheme.
 win::COLORREF ColorToRGB(TColor color);
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TFontStyles = unsigned;
 enum class TFontPitch { fpDefault, fpVariable, fpFixed };
-enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+CLS_ENUM_CLASS(TPenStyle, psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame)
 enum class TPenMode { pmCopy, pmNot, pmXor, pmMerge, pmMask };
-enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross,
-                         bsDiagCross };
+CLS_ENUM_CLASS(TBrushStyle, bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross,
+               bsDiagCross)
 
 // A font: Height in pixels of its PixelsPerInch (the screen's unless set;
 // negative: character height), Size in points; setting one recomputes the
@@ -30,6 +28,9 @@ enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal
 class TFont {
  public:
   TFont();
+  // Copies take the values, not the OnChange handler; assigning is Assign.
+  TFont(const TFont& other);
+  TFont& operator=(const TFont& other);
   std::string Name() const { return name_; }
   void SetName(const std::string& v);
   int Size() const;

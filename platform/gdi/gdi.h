@@ -3,17 +3,20 @@
 // bitmaps; device capabilities; documents and pages; fonts, pens, brushes,
 // text and shapes, in device pixels.
 //
-// Every drawing call becomes one resolved operation (gdi::Op) in device
-// pixels. A printing context keeps the operations of its page and hands
-// the page to its printer's back end at EndPage: "cairo" writes the
-// document as a PDF (and a PNG per page where the printer asks for it)
-// with a job record beside it; "record" keeps the pages in memory for
-// tests (gdi::RecordedJobs). A memory context renders into its bitmap at
-// once; the screen context and information contexts draw nowhere.
+// Every drawing call becomes one typed operation (gdi::Op) in device
+// pixels, drawn by the context's engine (engine.h), chosen once from the
+// context's kind: a printing context keeps the operations of its page and
+// hands the page to its printer's engine at EndPage (cairo: a PDF, and a
+// PNG per page where the printer asks for it, with a job record beside it;
+// record: the pages kept in memory for tests, gdi::RecordedJobs); a memory
+// context draws on its bitmap at once through the raster engine; the
+// screen context and information contexts draw nowhere.
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/spool/spool.h"
@@ -45,7 +48,7 @@ constexpr int RC_BITBLT = 0x1, RC_DI_BITMAP = 0x80, RC_STRETCHBLT = 0x800, RC_ST
 
 // Fonts.
 constexpr int FW_NORMAL = 400, FW_BOLD = 700;
-constexpr int DEFAULT_CHARSET = 1, CHINESEBIG5_CHARSET = 136;
+constexpr int ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, CHINESEBIG5_CHARSET = 136;
 struct LOGFONTA {
   LONG lfHeight = 0;  // < 0: character height (em), > 0: cell height, in device pixels
   LONG lfWidth = 0;
@@ -216,36 +219,77 @@ int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, in
 
 namespace gdi {
 
-// One resolved drawing operation in device pixels.
-struct Op {
-  enum Kind { Text, Line, Polygon, Rect, RoundRect, Ellipse, Fill, Image } kind = Text;
-  std::vector<win::PT> points;  // Line, Polygon: the points; Rect, RoundRect, Ellipse, Fill,
-                                // Image: (left, top), (right, bottom); RoundRect adds the corner size
-  // Pen and brush (shapes); a null pen or brush is style 5 or 1.
-  int penStyle = win::PS_SOLID, penWidth = 1;
-  win::COLORREF penColor = 0;
-  int brushStyle = win::BS_SOLID, brushHatch = 0;
-  win::COLORREF brushColor = 0xFFFFFF;
-  // Text: the origin of the first character cell's top-left, the Big5 text,
-  // the advance of each byte's character (0 on a trail byte), the font.
-  std::string text;
-  std::vector<int> advances;
+// The pen and brush of an operation: a null pen is PS_NULL, a hollow brush
+// BS_NULL.
+struct PenSpec {
+  int style = win::PS_SOLID, width = 1;
+  win::COLORREF color = 0;
+};
+struct BrushSpec {
+  int style = win::BS_SOLID, hatch = 0;
+  win::COLORREF color = 0xFFFFFF;
+};
+
+// Drawing operations, resolved to device pixels.
+struct TextOp {
+  win::PT origin;  // the first character cell's top-left
+  std::string text;  // Big5
+  std::vector<int> advances;  // one a byte: a Big5 character's on its lead byte, 0 on its trail byte
   std::string face;    // as selected (Big5)
   std::string family;  // the installed family used to render it (UTF-8)
   int em = 0, ascent = 0, descent = 0, weight = win::FW_NORMAL, escapement = 0;
   bool italic = false, underline = false, strikeOut = false;
-  win::COLORREF textColor = 0;
-  bool opaque = false;  // background filled in bkColor
+  win::COLORREF color = 0;
+  bool opaque = false;  // the cells filled in bkColor first
   win::COLORREF bkColor = 0xFFFFFF;
-  // Image.
-  int imageWidth = 0, imageHeight = 0;
-  std::shared_ptr<const std::vector<std::uint32_t>> pixels;
+};
+struct LineOp {  // an open polyline
+  std::vector<win::PT> points;
+  PenSpec pen;
+};
+struct PolygonOp {
+  std::vector<win::PT> points;
+  PenSpec pen;
+  BrushSpec brush;
+};
+struct RectOp {
+  win::RECT bounds;
+  PenSpec pen;
+  BrushSpec brush;
+};
+struct RoundRectOp {
+  win::RECT bounds;
+  win::SIZE corner;  // the corner ellipse's width and height
+  PenSpec pen;
+  BrushSpec brush;
+};
+struct EllipseOp {
+  win::RECT bounds;
+  PenSpec pen;
+  BrushSpec brush;
+};
+struct FillOp {  // no outline
+  win::RECT rect;
+  BrushSpec brush;
+};
+struct ImageOp {
+  win::RECT dest;  // left, top, left + width, top + height (a negative size mirrors)
+  int width = 0, height = 0;
+  std::shared_ptr<const std::vector<std::uint32_t>> pixels;  // 0xAARRGGBB, rows top down
   win::RECT source{};
   unsigned rop = win::SRCCOPY;
-  // Clipping in force, if any.
-  bool clipped = false;
-  win::RECT clip{};
+};
+using Drawing = std::variant<TextOp, LineOp, PolygonOp, RectOp, RoundRectOp, EllipseOp, FillOp, ImageOp>;
 
+// One operation with the clipping in force when it was drawn.
+struct Op {
+  Drawing what;
+  std::optional<win::RECT> clip;
+
+  template <class T>
+  const T* As() const {
+    return std::get_if<T>(&what);
+  }
   std::string Describe() const;  // one line, for tests and logs
 };
 
@@ -260,6 +304,10 @@ struct Job {
   std::string printer, document, output;
   int copies = 1;
   std::string status;  // "printing", "done", "aborted", "failed"
+  // The first failure of the job: its text (also in the job record) and
+  // error code; empty and 0 while none.
+  std::string error;
+  win::DWORD errorCode = 0;
   std::vector<Page> pages;
   std::string pdfPath, recordPath;  // host paths (cairo back end)
   std::vector<std::string> pngPaths;
@@ -272,6 +320,10 @@ void ClearRecordedJobs();
 // The pages of the current document of a printing context so far (pages
 // already written to a file keep only their sizes).
 const std::vector<Page>* DocumentPages(win::HDC dc);
+
+// The cause of the first failure of the current or last document of a
+// printing context (a cairo, file or command text); empty when none.
+std::string DocumentError(win::HDC dc);
 
 // The headless screen's pixels per inch, as the class library's Screen
 // holds it (one value for both).

@@ -1,7 +1,7 @@
-#include <cairo-pdf.h>
-#include <cstring>
+// Drawing one operation with cairo, in device pixels.
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "dc_internal.h"
@@ -14,14 +14,13 @@ void SetColor(cairo_t* cr, win::COLORREF c) {
   cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
 }
 
-bool HasPen(const Op& op) { return op.penStyle != win::PS_NULL && op.penWidth > 0; }
-bool HasBrush(const Op& op) { return op.brushStyle != win::BS_NULL; }
+bool HasPen(const PenSpec& pen) { return pen.style != win::PS_NULL && pen.width > 0; }
 
-void ApplyPen(cairo_t* cr, const Op& op) {
-  SetColor(cr, op.penColor);
-  cairo_set_line_width(cr, std::max(1, op.penWidth));
-  double w = std::max(1, op.penWidth);
-  switch (op.penStyle) {
+void ApplyPen(cairo_t* cr, const PenSpec& pen) {
+  SetColor(cr, pen.color);
+  cairo_set_line_width(cr, std::max(1, pen.width));
+  double w = std::max(1, pen.width);
+  switch (pen.style) {
     case win::PS_DASH: {
       double d[] = {6 * w, 2 * w};
       cairo_set_dash(cr, d, 2, 0);
@@ -47,11 +46,13 @@ void ApplyPen(cairo_t* cr, const Op& op) {
   }
 }
 
-void FillBrush(cairo_t* cr, const Op& op) {
-  if (!HasBrush(op)) return;
-  SetColor(cr, op.brushColor);
-  if (op.brushStyle == win::BS_HATCHED) {
-    // Hatches as thin lines every 8 pixels inside the current path.
+void FillBrush(cairo_t* cr, const BrushSpec& brush) {
+  if (brush.style == win::BS_NULL) return;
+  SetColor(cr, brush.color);
+  if (brush.style == win::BS_HATCHED) {
+    // Hatches as thin lines every 8 pixels inside the current path; the
+    // path stays for the outline.
+    cairo_path_t* path = cairo_copy_path(cr);
     double x1, y1, x2, y2;
     cairo_save(cr);
     cairo_clip_preserve(cr);
@@ -60,7 +61,7 @@ void FillBrush(cairo_t* cr, const Op& op) {
     cairo_set_line_width(cr, 1);
     double span = (x2 - x1) + (y2 - y1);
     for (double s = -span; s < span; s += 8) {
-      int h = op.brushHatch;
+      int h = brush.hatch;
       if (h == win::HS_HORIZONTAL || h == win::HS_CROSS) {
         cairo_move_to(cr, x1, y1 + s + span), cairo_line_to(cr, x2, y1 + s + span);
       }
@@ -76,25 +77,31 @@ void FillBrush(cairo_t* cr, const Op& op) {
     }
     cairo_stroke(cr);
     cairo_restore(cr);
+    cairo_new_path(cr);
+    cairo_append_path(cr, path);
+    cairo_path_destroy(path);
     return;
   }
   cairo_fill_preserve(cr);
 }
 
-void ShapePath(cairo_t* cr, const Op& op, double inset) {
-  double l = op.points[0].x + inset, t = op.points[0].y + inset;
-  double r = op.points[1].x - inset, b = op.points[1].y - inset;
+enum class Outline { Rect, RoundRect, Ellipse };
+
+// The path of a shape inside BOUNDS, drawn INSET pixels in.
+void ShapePath(cairo_t* cr, Outline shape, const win::RECT& bounds, win::SIZE corner, double inset) {
+  double l = bounds.left + inset, t = bounds.top + inset;
+  double r = bounds.right - inset, b = bounds.bottom - inset;
   if (r < l) r = l;
   if (b < t) b = t;
   cairo_new_path(cr);
-  if (op.kind == Op::Ellipse) {
+  if (shape == Outline::Ellipse) {
     cairo_save(cr);
     cairo_translate(cr, (l + r) / 2, (t + b) / 2);
     cairo_scale(cr, std::max(0.01, (r - l) / 2), std::max(0.01, (b - t) / 2));
     cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
     cairo_restore(cr);
-  } else if (op.kind == Op::RoundRect && op.points.size() > 2) {
-    double rx = std::min((r - l) / 2, op.points[2].x / 2.0), ry = std::min((b - t) / 2, op.points[2].y / 2.0);
+  } else if (shape == Outline::RoundRect) {
+    double rx = std::min((r - l) / 2, corner.cx / 2.0), ry = std::min((b - t) / 2, corner.cy / 2.0);
     if (rx <= 0 || ry <= 0) {
       cairo_rectangle(cr, l, t, r - l, b - t);
     } else {
@@ -114,12 +121,43 @@ void ShapePath(cairo_t* cr, const Op& op, double inset) {
   }
 }
 
-void RenderText(cairo_t* cr, const Op& op) {
+// A shape filled with its brush and outlined inside its bounds with its pen.
+void RenderShape(cairo_t* cr, Outline shape, const win::RECT& bounds, win::SIZE corner, const PenSpec& pen,
+                 const BrushSpec& brush) {
+  double w = HasPen(pen) ? std::max(1, pen.width) : 0;
+  ShapePath(cr, shape, bounds, corner, w / 2);
+  FillBrush(cr, brush);
+  if (HasPen(pen)) {
+    ApplyPen(cr, pen);
+    cairo_stroke(cr);
+  }
+}
+
+// An open or closed run of lines through the pixel centres.
+void RenderPath(cairo_t* cr, const std::vector<win::PT>& points, const PenSpec& pen, const BrushSpec* fill) {
+  if (points.empty()) return;
+  cairo_new_path(cr);
+  for (size_t i = 0; i < points.size(); ++i) {
+    double x = points[i].x + 0.5, y = points[i].y + 0.5;
+    i ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
+  }
+  if (fill) {
+    cairo_close_path(cr);
+    FillBrush(cr, *fill);
+  }
+  if (HasPen(pen)) {
+    ApplyPen(cr, pen);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+    cairo_stroke(cr);
+  }
+}
+
+void RenderText(cairo_t* cr, const TextOp& op) {
   if (op.text.empty()) return;
   int total = 0;
   for (int a : op.advances) total += a;
   cairo_save(cr);
-  cairo_translate(cr, op.points[0].x, op.points[0].y);
+  cairo_translate(cr, op.origin.x, op.origin.y);
   if (op.escapement) cairo_rotate(cr, -op.escapement * M_PI / 1800.0);
   if (op.opaque) {
     SetColor(cr, op.bkColor);
@@ -153,7 +191,7 @@ void RenderText(cairo_t* cr, const Op& op) {
     x += adv;
     i += len;
   }
-  SetColor(cr, op.textColor);
+  SetColor(cr, op.color);
   if (!glyphs.empty())
     cairo_show_text_glyphs(cr, utf8.c_str(), static_cast<int>(utf8.size()), glyphs.data(),
                            static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
@@ -170,16 +208,18 @@ void RenderText(cairo_t* cr, const Op& op) {
   cairo_restore(cr);
 }
 
-void RenderImage(cairo_t* cr, const Op& op) {
-  if (!op.pixels || op.imageWidth <= 0 || op.imageHeight <= 0) return;
-  int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, op.imageWidth);
-  std::vector<unsigned char> data(static_cast<size_t>(stride) * op.imageHeight);
-  for (int y = 0; y < op.imageHeight; ++y)
-    std::memcpy(data.data() + static_cast<size_t>(y) * stride, op.pixels->data() + static_cast<size_t>(y) * op.imageWidth,
-                static_cast<size_t>(op.imageWidth) * 4);
-  cairo_surface_t* img = cairo_image_surface_create_for_data(data.data(), CAIRO_FORMAT_ARGB32, op.imageWidth,
-                                                             op.imageHeight, stride);
-  double l = op.points[0].x, t = op.points[0].y, r = op.points[1].x, b = op.points[1].y;
+void RenderImage(cairo_t* cr, const ImageOp& op) {
+  if (!op.pixels || op.width <= 0 || op.height <= 0 ||
+      op.pixels->size() < static_cast<size_t>(op.width) * static_cast<size_t>(op.height))
+    return;
+  int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, op.width);
+  std::vector<unsigned char> data(static_cast<size_t>(stride) * op.height);
+  for (int y = 0; y < op.height; ++y)
+    std::memcpy(data.data() + static_cast<size_t>(y) * stride, op.pixels->data() + static_cast<size_t>(y) * op.width,
+                static_cast<size_t>(op.width) * 4);
+  cairo_surface_t* img =
+      cairo_image_surface_create_for_data(data.data(), CAIRO_FORMAT_ARGB32, op.width, op.height, stride);
+  double l = op.dest.left, t = op.dest.top, r = op.dest.right, b = op.dest.bottom;
   double sw = op.source.right - op.source.left, sh = op.source.bottom - op.source.top;
   if (sw != 0 && sh != 0 && r != l && b != t) {
     cairo_save(cr);
@@ -202,173 +242,63 @@ void RenderImage(cairo_t* cr, const Op& op) {
 void RenderOp(cairo_t* cr, const Op& op) {
   // A clip that encloses nothing shows nothing (cairo would take the
   // rectangle between its crossed edges instead).
-  if (op.clipped && (op.clip.right <= op.clip.left || op.clip.bottom <= op.clip.top)) return;
+  const auto& clip = op.clip;
+  if (clip && (clip->right <= clip->left || clip->bottom <= clip->top)) return;
   cairo_save(cr);
-  if (op.clipped) {
-    cairo_rectangle(cr, op.clip.left, op.clip.top, op.clip.right - op.clip.left, op.clip.bottom - op.clip.top);
+  if (clip) {
+    cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);
     cairo_clip(cr);
   }
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
-  switch (op.kind) {
-    case Op::Text:
-      RenderText(cr, op);
-      break;
-    case Op::Line:
-    case Op::Polygon: {
-      if (op.points.empty()) break;
-      cairo_new_path(cr);
-      for (size_t i = 0; i < op.points.size(); ++i) {
-        double x = op.points[i].x + 0.5, y = op.points[i].y + 0.5;
-        i ? cairo_line_to(cr, x, y) : cairo_move_to(cr, x, y);
-      }
-      if (op.kind == Op::Polygon) {
-        cairo_close_path(cr);
-        FillBrush(cr, op);
-      }
-      if (HasPen(op)) {
-        ApplyPen(cr, op);
-        cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
-        cairo_stroke(cr);
-      }
-      break;
+  struct Draw {
+    cairo_t* cr;
+    void operator()(const TextOp& o) const { RenderText(cr, o); }
+    void operator()(const LineOp& o) const { RenderPath(cr, o.points, o.pen, nullptr); }
+    void operator()(const PolygonOp& o) const { RenderPath(cr, o.points, o.pen, &o.brush); }
+    void operator()(const RectOp& o) const { RenderShape(cr, Outline::Rect, o.bounds, {}, o.pen, o.brush); }
+    void operator()(const RoundRectOp& o) const {
+      RenderShape(cr, Outline::RoundRect, o.bounds, o.corner, o.pen, o.brush);
     }
-    case Op::Rect:
-    case Op::RoundRect:
-    case Op::Ellipse: {
-      double w = HasPen(op) ? std::max(1, op.penWidth) : 0;
-      ShapePath(cr, op, w / 2);
-      FillBrush(cr, op);
-      if (HasPen(op)) {
-        ApplyPen(cr, op);
-        cairo_stroke(cr);
-      }
-      break;
+    void operator()(const EllipseOp& o) const { RenderShape(cr, Outline::Ellipse, o.bounds, {}, o.pen, o.brush); }
+    void operator()(const FillOp& o) const {
+      ShapePath(cr, Outline::Rect, o.rect, {}, 0);
+      FillBrush(cr, o.brush);
     }
-    case Op::Fill:
-      ShapePath(cr, op, 0);
-      FillBrush(cr, op);
-      break;
-    case Op::Image:
-      RenderImage(cr, op);
-      break;
-  }
+    void operator()(const ImageOp& o) const { RenderImage(cr, o); }
+  };
+  std::visit(Draw{cr}, op.what);
   cairo_new_path(cr);
   cairo_restore(cr);
 }
 
 std::string Op::Describe() const {
   std::ostringstream o;
-  static const char* names[] = {"Text", "Line", "Polygon", "Rect", "RoundRect", "Ellipse", "Fill", "Image"};
-  o << names[kind];
-  for (const auto& p : points) o << " " << p.x << "," << p.y;
-  if (kind == Text) o << " \"" << cp::Big5ToUtf8(text) << "\" " << family << " " << em;
-  if (clipped) o << " clip " << clip.left << "," << clip.top << "," << clip.right << "," << clip.bottom;
+  auto corners = [&](const win::RECT& r) { o << " " << r.left << "," << r.top << " " << r.right << "," << r.bottom; };
+  auto points = [&](const std::vector<win::PT>& pts) {
+    for (const auto& p : pts) o << " " << p.x << "," << p.y;
+  };
+  struct Name {
+    std::ostringstream& o;
+    decltype(corners)& rect;
+    decltype(points)& pts;
+    void operator()(const TextOp& t) const {
+      o << "Text " << t.origin.x << "," << t.origin.y << " \"" << cp::Big5ToUtf8(t.text) << "\" " << t.family << " "
+        << t.em;
+    }
+    void operator()(const LineOp& l) const { o << "Line", pts(l.points); }
+    void operator()(const PolygonOp& p) const { o << "Polygon", pts(p.points); }
+    void operator()(const RectOp& r) const { o << "Rect", rect(r.bounds); }
+    void operator()(const RoundRectOp& r) const {
+      o << "RoundRect", rect(r.bounds);
+      o << " " << r.corner.cx << "," << r.corner.cy;
+    }
+    void operator()(const EllipseOp& e) const { o << "Ellipse", rect(e.bounds); }
+    void operator()(const FillOp& f) const { o << "Fill", rect(f.rect); }
+    void operator()(const ImageOp& i) const { o << "Image", rect(i.dest); }
+  };
+  std::visit(Name{o, corners, points}, what);
+  if (clip) o << " clip " << clip->left << "," << clip->top << "," << clip->right << "," << clip->bottom;
   return o.str();
 }
-
-namespace {
-
-// The page drawn on a white image of its size; nullptr when there is no
-// page or cairo cannot make an image that large.
-cairo_surface_t* RenderSurface(const Page& page, cairo_format_t format) {
-  if (page.width <= 0 || page.height <= 0) return nullptr;
-  cairo_surface_t* s = cairo_image_surface_create(format, page.width, page.height);
-  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(s);
-    return nullptr;
-  }
-  cairo_t* cr = cairo_create(s);
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_paint(cr);
-  for (const auto& op : page.ops) RenderOp(cr, op);
-  cairo_destroy(cr);
-  cairo_surface_flush(s);
-  return s;
-}
-
-}  // namespace
-
-std::vector<std::uint32_t> RenderPage(const Page& page) {
-  std::vector<std::uint32_t> out;
-  cairo_surface_t* s = RenderSurface(page, CAIRO_FORMAT_ARGB32);
-  if (!s) return out;
-  int stride = cairo_image_surface_get_stride(s);
-  const unsigned char* data = cairo_image_surface_get_data(s);
-  out.resize(static_cast<size_t>(page.width) * page.height);
-  for (int y = 0; y < page.height; ++y)
-    std::memcpy(out.data() + static_cast<size_t>(y) * page.width, data + static_cast<size_t>(y) * stride,
-                static_cast<size_t>(page.width) * 4);
-  cairo_surface_destroy(s);
-  return out;
-}
-
-static double TenthsToPoints(int tenths) { return tenths * 72.0 / 254.0; }
-
-bool CairoDocument::Open(const std::string& pdfPath, int w, int h, std::string& error) {
-  FILE* probe = std::fopen(pdfPath.c_str(), "wb");
-  if (!probe) {
-    error = "cannot write " + pdfPath;
-    return false;
-  }
-  std::fclose(probe);
-  surface_ = cairo_pdf_surface_create(pdfPath.c_str(), TenthsToPoints(std::max(1, w)), TenthsToPoints(std::max(1, h)));
-  if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
-    error = cairo_status_to_string(cairo_surface_status(surface_));
-    cairo_surface_destroy(surface_);
-    surface_ = nullptr;
-    return false;
-  }
-  return true;
-}
-
-bool CairoDocument::AddPage(const Page& page, int dpiX, int dpiY, const std::string& pngPath, std::string& error) {
-  if (!surface_) {
-    error = "no document";
-    return false;
-  }
-  cairo_pdf_surface_set_size(surface_, TenthsToPoints(page.widthTenths), TenthsToPoints(page.heightTenths));
-  cairo_t* cr = cairo_create(surface_);
-  cairo_scale(cr, 72.0 / dpiX, 72.0 / dpiY);
-  for (const auto& op : page.ops) RenderOp(cr, op);
-  cairo_show_page(cr);
-  cairo_status_t st = cairo_status(cr);
-  cairo_destroy(cr);
-  if (st != CAIRO_STATUS_SUCCESS) {
-    error = cairo_status_to_string(st);
-    return false;
-  }
-  if (pngPath.empty()) return true;
-  cairo_surface_t* png = RenderSurface(page, CAIRO_FORMAT_RGB24);
-  bool written = png && cairo_surface_write_to_png(png, pngPath.c_str()) == CAIRO_STATUS_SUCCESS;
-  if (png) cairo_surface_destroy(png);
-  if (!written) {
-    error = png ? "cannot write " + pngPath : "the page is too large for an image";
-    return false;
-  }
-  return true;
-}
-
-bool CairoDocument::Close(std::string& error) {
-  if (!surface_) return false;
-  cairo_surface_finish(surface_);
-  cairo_status_t st = cairo_surface_status(surface_);
-  cairo_surface_destroy(surface_);
-  surface_ = nullptr;
-  if (st != CAIRO_STATUS_SUCCESS) {
-    error = cairo_status_to_string(st);
-    return false;
-  }
-  return true;
-}
-
-void CairoDocument::Abandon() {
-  if (surface_) {
-    cairo_surface_finish(surface_);
-    cairo_surface_destroy(surface_);
-    surface_ = nullptr;
-  }
-}
-
-CairoDocument::~CairoDocument() { Abandon(); }
 
 }  // namespace gdi

@@ -29,6 +29,7 @@ class Process {
   bool finished = false;
   DWORD exitCode = STILL_ACTIVE;
   bool exitKnown = false;
+  bool ownGroup = false;  // leads a process group of its own
 
   ~Process();
   // Collects the child if it has ended; BLOCK waits for it.
@@ -214,21 +215,12 @@ ParsedCommandLine ParseCommandLine(const std::string& line, const std::string& c
   return r;
 }
 
-HPROCESS CreateProcess(const std::string& commandLine, const std::string& currentDirectory) {
-  ReapOrphans();
-  std::string cwd = currentDirectory;
-  if (!cwd.empty() && !DirectoryExists(cwd)) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return nullptr;
-  }
-  ParsedCommandLine parsed = ParseCommandLine(commandLine, cwd.empty() ? CurrentWinDir() : cwd);
-  std::string hostProgram = sysroot::HostPath(parsed.program);
-  struct stat st;
-  if (parsed.program.empty() || stat(hostProgram.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return nullptr;
-  }
+namespace {
 
+// Starts HOSTPROGRAM with ARGS (after the program's own name) in HOSTCWD
+// (empty: ours); GROUP puts it in a process group of its own.
+HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& args,
+               const std::string& hostCwd, bool group) {
   auto proc = std::make_shared<Process>();
   char tmpl[] = "/tmp/zolmet-exit-XXXXXX";
   int fd = mkstemp(tmpl);
@@ -241,7 +233,7 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
 
   std::vector<std::string> argStore;
   argStore.push_back(hostProgram);
-  for (const auto& a : parsed.args) argStore.push_back(a);
+  for (const auto& a : args) argStore.push_back(a);
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -264,11 +256,7 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
   // Only the standard handles are passed on, as the system does when
   // handles are not inherited.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  std::string hostCwd;
-  if (!cwd.empty()) {
-    hostCwd = sysroot::HostPath(cwd);
-    posix_spawn_file_actions_addchdir_np(&actions, hostCwd.c_str());
-  }
+  if (!hostCwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, hostCwd.c_str());
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   // The child starts with default signal handling, whatever ours is.
@@ -278,7 +266,12 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  if (group) {
+    posix_spawnattr_setpgroup(&attr, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  posix_spawnattr_setflags(&attr, flags);
   pid_t pid = -1;
   int rc = posix_spawn(&pid, hostProgram.c_str(), &actions, &attr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -288,7 +281,37 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
     return nullptr;
   }
   proc->pid = pid;
+  proc->ownGroup = group;
   return proc;
+}
+
+}  // namespace
+
+HPROCESS CreateProcess(const std::string& commandLine, const std::string& currentDirectory) {
+  ReapOrphans();
+  std::string cwd = currentDirectory;
+  if (!cwd.empty() && !DirectoryExists(cwd)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return nullptr;
+  }
+  ParsedCommandLine parsed = ParseCommandLine(commandLine, cwd.empty() ? CurrentWinDir() : cwd);
+  std::string hostProgram = sysroot::HostPath(parsed.program);
+  struct stat st;
+  if (parsed.program.empty() || stat(hostProgram.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  return Spawn(hostProgram, parsed.args, cwd.empty() ? "" : sysroot::HostPath(cwd), false);
+}
+
+HPROCESS CreateHostProcess(const std::string& hostProgram, const std::vector<std::string>& args) {
+  ReapOrphans();
+  struct stat st;
+  if (hostProgram.empty() || stat(hostProgram.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  return Spawn(hostProgram, args, "", true);
 }
 
 int RunningChildren() {
@@ -345,7 +368,8 @@ bool GetExitCodeProcess(const HPROCESS& p, DWORD& code) {
 
 bool TerminateProcess(const HPROCESS& p, DWORD) {
   if (!p || p->finished) return false;
-  if (kill(p->pid, SIGKILL) != 0) return false;
+  // A process leading its own group takes what it started with it.
+  if (kill(p->ownGroup ? -p->pid : p->pid, SIGKILL) != 0) return false;
   p->Reap(true);
   return true;
 }

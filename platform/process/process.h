@@ -42,6 +42,11 @@ std::vector<std::string> SplitArguments(const std::string& text);
 // Starts a program; nullptr with the last error set when it cannot start.
 // CURRENTDIRECTORY is a Windows folder; empty keeps the caller's.
 HPROCESS CreateProcess(const std::string& commandLine, const std::string& currentDirectory = "");
+// Starts a program of this system (HOSTPROGRAM is a host path, not a
+// Windows one) with ARGS, for commands the platform's own settings name,
+// such as a printer's hand-over command. It leads a process group of its
+// own, so TerminateProcess also ends what it started.
+HPROCESS CreateHostProcess(const std::string& hostProgram, const std::vector<std::string>& args);
 // Starts a program without keeping a handle; > 31 when it started.
 unsigned WinExec(const std::string& commandLine, int show);
 // Collects the ended children that nobody holds a handle to (started by

@@ -119,7 +119,8 @@ std::string FormatDefinition(const PrinterDef& d) {
   o << "Output=" << d.output << "\r\n";
   o << "Formats=" << Join(d.formats) << "\r\n";
   o << "Command=" << d.command << "\r\n";
-  o << "Backend=" << d.backend << "\r\n";
+  o << "CommandTimeout=" << d.commandTimeout << "\r\n";
+  o << "Backend=" << (d.backend == PrinterBackend::Record ? "record" : "cairo") << "\r\n";
   return o.str();
 }
 
@@ -195,8 +196,10 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
       d.formats = val.empty() ? std::vector<std::string>{} : SplitComma(val);
     } else if (key == "COMMAND") {
       d.command = val;
+    } else if (key == "COMMANDTIMEOUT") {
+      if (!ToInt(val, d.commandTimeout) || d.commandTimeout < 1 || d.commandTimeout > 86400) return false;
     } else if (key == "BACKEND") {
-      d.backend = val;
+      d.backend = cp::SameText(val, "record") ? PrinterBackend::Record : PrinterBackend::Cairo;
     }
     // Unknown keys are kept for later versions and ignored here.
   }

@@ -12,7 +12,10 @@
 //   DefaultOrientation=1        Custom=1                   CustomRange=100,100,820,32000
 //   Output=C:\Zolmet\Printed\Zolmet                        Formats=pdf,png
 //   Command=lp -d receipt       (receives each finished PDF as its last argument)
-//   Backend=cairo               (or "record": pages kept in memory for tests)
+//   CommandTimeout=60           (seconds the command may run before it is stopped
+//                               and the job fails; 1 to 86400, default 60)
+//   Backend=cairo               (or "record": pages kept in memory for tests;
+//                               any other value is cairo)
 #pragma once
 #include <cstdint>
 #include <string>
@@ -31,6 +34,9 @@ struct Bin {
   int code = 0;
   std::string name;
 };
+
+// Where a printer's pages go: cairo PDF (and PNG) files, or memory.
+enum class PrinterBackend { Cairo, Record };
 
 struct PrinterDef {
   std::string name;
@@ -51,7 +57,8 @@ struct PrinterDef {
   std::string output;                    // Windows folder; empty: C:\Zolmet\Printed\<name>
   std::vector<std::string> formats{"pdf"};  // "pdf", "png"
   std::string command;
-  std::string backend = "cairo";
+  int commandTimeout = 60;  // seconds
+  PrinterBackend backend = PrinterBackend::Cairo;
 
   const Paper* FindPaper(int code) const;
   bool WritesPng() const;

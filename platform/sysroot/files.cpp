@@ -29,6 +29,8 @@ const char* BaseMessage(DWORD code) {
     case ERROR_INVALID_HANDLE: return "The handle is invalid.";
     case ERROR_NOT_ENOUGH_MEMORY: return "Not enough storage is available to process this command.";
     case ERROR_BAD_FORMAT: return "An attempt was made to load a program with an incorrect format.";
+    case ERROR_WRITE_FAULT: return "The system cannot write to the specified device.";
+    case ERROR_GEN_FAILURE: return "A device attached to the system is not functioning.";
     case ERROR_SHARING_VIOLATION:
       return "The process cannot access the file because it is being used by another process.";
     case ERROR_NOT_SUPPORTED: return "The request is not supported.";

@@ -8,14 +8,6 @@
 
 namespace ui {
 
-int TFont::Size() const {
-  return static_cast<int>(std::lround(-Height * 72.0 / cls::Screen().PixelsPerInch));
-}
-
-void TFont::SetSize(int points) {
-  Height = -static_cast<int>(std::lround(points * cls::Screen().PixelsPerInch / 72.0));
-}
-
 // ---- TControl
 
 CLS_IMPLEMENT_COMPONENT(TControl)
@@ -138,7 +130,7 @@ TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 
 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 185, 89);
-  Color = clWindow;
+  Color = gdi::clWindow;
 }
 
 TCustomForm* GetParentForm(TControl* control) {

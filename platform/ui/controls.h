@@ -1,12 +1,13 @@
 // Headless controls: class-library components with a parent/child tree
 // with alignment, and the design values forms need (captions, fonts,
-// bevels, memo lines). Nothing is drawn.
+// bevels, memo lines). Nothing is drawn yet; fonts and colours are gdi's.
 #pragma once
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/classes/classes.h"
+#include "platform/gdi/canvas.h"
 
 namespace ui {
 
@@ -17,32 +18,9 @@ using TComponent = cls::TComponent;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
-// Colours are 0x00BBGGRR.
-using TColor = int;
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000,
-                 clNavy = 0x800000, clGray = 0x808080, clSilver = 0xC0C0C0,
-                 clRed = 0x0000FF, clLime = 0x00FF00, clBlue = 0xFF0000,
-                 clWhite = 0xFFFFFF, clBtnFace = 0xF0F0F0, clWindow = 0xFFFFFF,
-                 clWindowText = 0x000000;
-
-constexpr int DEFAULT_CHARSET = 1, ANSI_CHARSET = 0, CHINESEBIG5_CHARSET = 136;
-
-enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-
-// A font as a plain record. Height is in pixels (negative: character
-// height without internal leading); Size is in points at the screen's
-// pixels per inch.
-struct TFont {
-  std::string Name = "MS Sans Serif";  // Big5
-  int Height = -11;
-  TColor Color = clWindowText;
-  int Charset = DEFAULT_CHARSET;
-  unsigned Style = 0;
-
-  int Size() const;
-  void SetSize(int points);
-  bool operator==(const TFont&) const = default;
-};
+// Fonts and colours are gdi's: one vocabulary for what is drawn.
+using gdi::TColor;
+using gdi::TFont;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
@@ -85,7 +63,7 @@ class TControl : public TComponent {
   bool Enabled = true;
   std::string Caption;  // Big5
   TFont Font;
-  TColor Color = clBtnFace;
+  TColor Color = gdi::clBtnFace;
   TNotifyEvent OnClick;
 
   // Runs OnClick as the message loop would: a form freed inside waits

@@ -8,20 +8,9 @@
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
-// The canvas's brush and pen styles, until platform/gdi describes them
-// beside their declarations.
-const cls::TTypeInfo* ppTypeInfoBrushStyle() {
-  static_assert(static_cast<int>(gdi::TBrushStyle::bsDiagCross) == 7);
-  static const cls::TTypeInfo* const info = cls::MakeEnumTypeInfoFromList(
-      "TBrushStyle", "bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross");
-  return info;
-}
-const cls::TTypeInfo* ppTypeInfoPenStyle() {
-  static_assert(static_cast<int>(gdi::TPenStyle::psInsideFrame) == 6);
-  static const cls::TTypeInfo* const info = cls::MakeEnumTypeInfoFromList(
-      "TPenStyle", "psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame");
-  return info;
-}
+// The canvas's brush and pen styles, described beside their declarations.
+const cls::TTypeInfo* ppTypeInfoBrushStyle() { return cls::EnumTypeInfo<gdi::TBrushStyle>(); }
+const cls::TTypeInfo* ppTypeInfoPenStyle() { return cls::EnumTypeInfo<gdi::TPenStyle>(); }
 
 namespace {
 

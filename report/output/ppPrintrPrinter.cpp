@@ -280,15 +280,19 @@ void TppCustomPrinter::ResetDevice() {
 }
 
 // A job step that failed: the job is given up and the printer is idle again.
+// The message names the job's own cause (the cairo, file or command text)
+// where the device kept one, else the system's text for the last error.
 void TppCustomPrinter::FailJob(const std::string& operation, const std::string& what) {
   win::DWORD error = win::GetLastError();
+  std::string cause = dc_ ? gdi::DocumentError(dc_) : std::string();
+  if (cause.empty()) cause = win::SysErrorMessage(error);
   if (dc_ && printing_) win::AbortDoc(dc_);
   printing_ = false;
   pageOpen_ = false;
   pageNumber_ = 0;
   FreeDC();
   throw EPrintError("TppCustomPrinter." + operation + ": " + what + " on printer " + printerName_ + " (" +
-                    win::SysErrorMessage(error) + ").");
+                    cause + ").");
 }
 
 void TppCustomPrinter::BeginDoc() {

@@ -76,8 +76,8 @@ TEST_F(InstallerTest, FormDesign) {
   EXPECT_EQ(form->Caption, "Dravik安裝包 v20090831a");
   EXPECT_EQ(form->bnRegFiles->Caption, "開始 安裝/更新");
   EXPECT_EQ(form->bnClose->Caption, "結束");
-  EXPECT_EQ(form->bnRegFiles->Font.Name, "標楷體");
-  EXPECT_EQ(form->Font.Name, "細明體");
+  EXPECT_EQ(form->bnRegFiles->Font.Name(), "標楷體");
+  EXPECT_EQ(form->Font.Name(), "細明體");
   EXPECT_TRUE(form->edNote->ReadOnly);
   EXPECT_EQ(form->edNote->Color, 15658734);
   EXPECT_EQ(form->BorderIcons, 0u);

@@ -94,12 +94,12 @@ TEST_F(TzfMainTest, DesignValuesAndFormCreate) {
   EXPECT_EQ(form->BorderStyle, ui::TFormBorderStyle::bsDialog);
   EXPECT_EQ(form->ClientWidth(), 345);
   EXPECT_EQ(form->ClientHeight(), 112);
-  EXPECT_EQ(form->Font.Name, "細明體");
-  EXPECT_EQ(form->Font.Charset, ui::CHINESEBIG5_CHARSET);
+  EXPECT_EQ(form->Font.Name(), "細明體");
+  EXPECT_EQ(form->Font.Charset(), win::CHINESEBIG5_CHARSET);
   EXPECT_EQ(form->pnHint->Caption, "單據列印處理中");
   EXPECT_EQ(form->pnHint->Align(), ui::TAlign::alClient);
   EXPECT_EQ(form->pnHint->Width(), 345);
-  EXPECT_EQ(form->pnHint->Font.Name, "標楷體");
+  EXPECT_EQ(form->pnHint->Font.Name(), "標楷體");
   EXPECT_EQ(form->pnHint->BevelInner, ui::TBevelCut::bvLowered);
   EXPECT_EQ(form->pnHint->BorderWidth, 5);
 

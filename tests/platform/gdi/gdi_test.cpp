@@ -2,9 +2,11 @@
 
 #include <cairo.h>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>  // the clocks
 
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
@@ -21,7 +23,7 @@ namespace {
 spool::PrinterDef Recorder(const std::string& name = "Recorder") {
   spool::PrinterDef d = spool::DemoReceiptPrinter();
   d.name = name;
-  d.backend = "record";
+  d.backend = spool::PrinterBackend::Record;
   d.unprintLeft = 30;  // 3 mm
   return d;
 }
@@ -191,8 +193,11 @@ TEST(RecordingBackEnd, DrawTextPlacesEachLineAndItsTabStops) {
   ASSERT_EQ(jobs.size(), 1u);
   ASSERT_EQ(jobs[0].pages.size(), 1u);
   std::vector<std::string> drawn;
-  for (const auto& op : jobs[0].pages[0].ops)
-    drawn.push_back(op.text + " " + std::to_string(op.points[0].x) + "," + std::to_string(op.points[0].y));
+  for (const auto& op : jobs[0].pages[0].ops) {
+    const gdi::TextOp* t = op.As<gdi::TextOp>();
+    ASSERT_NE(t, nullptr) << op.Describe();
+    drawn.push_back(t->text + " " + std::to_string(t->origin.x) + "," + std::to_string(t->origin.y));
+  }
   EXPECT_EQ(drawn, (std::vector<std::string>{"ab 189,0", "c 194,21", "ab 278,0", "a 201,50", "b 289,50"}));
 }
 
@@ -244,12 +249,15 @@ TEST(RecordingBackEnd, KeepsEveryCallInDevicePixels) {
   EXPECT_EQ(p.heightTenths, 1500);
   ASSERT_EQ(p.ops.size(), 6u);
   EXPECT_EQ(p.ops[0].Describe(), "Text 10,20 \"Hi\" Liberation Sans 34");
-  EXPECT_EQ(p.ops[1].points[0].x, 600 - 17);
-  EXPECT_EQ(p.ops[1].points[0].y, 100 - 27);
+  ASSERT_NE(p.ops[1].As<gdi::TextOp>(), nullptr);
+  EXPECT_EQ(p.ops[1].As<gdi::TextOp>()->origin.x, 600 - 17);
+  EXPECT_EQ(p.ops[1].As<gdi::TextOp>()->origin.y, 100 - 27);
   EXPECT_EQ(p.ops[2].Describe(), "Line 0,50 640,50");
   EXPECT_EQ(p.ops[3].Describe(), "Rect 5,60 200,160 clip 0,0,300,300");
-  EXPECT_EQ(p.ops[4].text, "a");
-  EXPECT_EQ(p.ops[5].points[0].x, 110);
+  ASSERT_NE(p.ops[4].As<gdi::TextOp>(), nullptr);
+  EXPECT_EQ(p.ops[4].As<gdi::TextOp>()->text, "a");
+  ASSERT_NE(p.ops[5].As<gdi::TextOp>(), nullptr);
+  EXPECT_EQ(p.ops[5].As<gdi::TextOp>()->origin.x, 110);
 }
 
 TEST(CairoBackEnd, PdfPngAndJobRecord) {
@@ -706,3 +714,283 @@ TEST(MemoryBitmaps, FloodFillPixelsAndStretchMode) {
 }
 
 }  // namespace
+
+TEST(GdiHandles, ObjectsSelectedIntoALiveContextCannotBeDeleted) {
+  win::HDC dc = win::CreateCompatibleDC(nullptr);
+  win::HBITMAP bm = win::CreateBitmap32(8, 8, nullptr);
+  win::HGDIOBJ old = win::SelectObject(dc, bm);
+  ASSERT_NE(old, nullptr);
+  // Refused while selected: drawing goes on into pixels that still exist.
+  EXPECT_FALSE(win::DeleteObject(bm));
+  win::HBRUSH red = win::CreateSolidBrush(win::RGB(255, 0, 0));
+  win::RECT all{0, 0, 8, 8};
+  EXPECT_EQ(win::FillRect(dc, &all, red), 1);
+  EXPECT_EQ(win::GetPixel(dc, 7, 7), win::RGB(255, 0, 0));
+  // Let go of, it goes; the stale handle is refused everywhere after.
+  EXPECT_EQ(win::SelectObject(dc, old), bm);
+  EXPECT_TRUE(win::DeleteObject(bm));
+  EXPECT_EQ(win::SelectObject(dc, bm), nullptr);
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_HANDLE);
+  std::vector<std::uint32_t> px;
+  EXPECT_FALSE(win::GetBitmapPixels(bm, px));
+  win::SIZE size;
+  EXPECT_FALSE(win::GetBitmapSize(bm, &size));
+  EXPECT_FALSE(win::DeleteObject(bm));
+  EXPECT_EQ(win::GetPixel(dc, 0, 0), win::CLR_INVALID);  // the default bitmap draws nowhere
+
+  // A deleted brush, or a handle of another kind, draws nothing.
+  EXPECT_TRUE(win::DeleteObject(red));
+  EXPECT_EQ(win::FillRect(dc, &all, red), 0);
+  win::HPEN pen = win::CreatePen(win::PS_SOLID, 1, 0);
+  EXPECT_EQ(win::FillRect(dc, &all, pen), 0);
+  // A pen, font or brush is kept while selected, and goes with its context.
+  win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
+  EXPECT_EQ(oldPen, win::GetStockObject(win::BLACK_PEN));
+  EXPECT_FALSE(win::DeleteObject(pen));
+  win::HFONT font = Font("Arial", -12);
+  win::SelectObject(dc, font);
+  EXPECT_FALSE(win::DeleteObject(font));
+  win::DeleteDC(dc);
+  EXPECT_TRUE(win::DeleteObject(pen));
+  EXPECT_TRUE(win::DeleteObject(font));
+  // Stock objects are never deleted.
+  EXPECT_TRUE(win::DeleteObject(win::GetStockObject(win::BLACK_PEN)));
+  EXPECT_EQ(win::GetStockObject(win::BLACK_PEN), oldPen);
+}
+
+TEST(GdiHandles, ARestoredStateLeavesOutObjectsDeletedSinceItWasSaved) {
+  gdi::TBitmap bm;
+  bm.SetSize(4, 4);
+  win::HDC dc = bm.DC();
+  win::HBRUSH blue = win::CreateSolidBrush(win::RGB(0, 0, 255));
+  win::HGDIOBJ old = win::SelectObject(dc, blue);
+  int saved = win::SaveDC(dc);
+  ASSERT_GT(saved, 0);
+  win::SelectObject(dc, old);
+  EXPECT_TRUE(win::DeleteObject(blue));
+  ASSERT_TRUE(win::RestoreDC(dc, saved));
+  // The state's colour comes back; the freed brush does not.
+  EXPECT_TRUE(win::ExtFloodFill(dc, 0, 0, 0xFFFFFF, win::FLOODFILLSURFACE));
+  EXPECT_EQ(win::GetPixel(dc, 3, 3), win::RGB(0, 0, 255));
+  EXPECT_EQ(win::SelectObject(dc, old), win::GetStockObject(win::WHITE_BRUSH));
+  // The context's bitmap stays drawable and freeable by its owner.
+}
+
+namespace {
+
+// A cairo printer writing PDF only whose hand-over command is COMMAND.
+void InstallHandingPrinter(const std::string& command, int limitSeconds) {
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.formats = {"pdf"};
+  z.command = command;
+  z.commandTimeout = limitSeconds;
+  ASSERT_TRUE(spool::InstallPrinter(z));
+}
+
+// Prints one empty page on "Zolmet"; the result of EndDoc, the last error
+// and the document's cause.
+struct Printed {
+  int result;
+  win::DWORD error;
+  std::string cause;
+};
+Printed PrintOnePage() {
+  win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+  win::DOCINFOA di;
+  di.lpszDocName = "x";
+  EXPECT_GT(win::StartDocA(dc, &di), 0);
+  win::StartPage(dc);
+  Printed p;
+  p.result = win::EndDoc(dc);
+  p.error = win::GetLastError();
+  p.cause = gdi::DocumentError(dc);
+  win::DeleteDC(dc);
+  return p;
+}
+
+}  // namespace
+
+TEST(HandOver, ACommandThatNeverEndsIsStoppedAtItsTimeLimit) {
+  TempRoot root;
+  // The command leaves the process id of what it runs, to check it is gone.
+  std::string pidFile = root.path() + "/command.pid";
+  InstallHandingPrinter("sh -c 'echo $$ >" + pidFile + "; exec sleep 1000'", 1);
+  const auto start = std::chrono::steady_clock::now();
+  Printed p = PrintOnePage();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(p.result, win::SP_ERROR);
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_GE(seconds, 0.9);
+  EXPECT_EQ(p.error, win::WAIT_TIMEOUT_ERROR);
+  EXPECT_NE(p.cause.find("did not end within 1 s"), std::string::npos) << p.cause;
+  std::string record = ReadFile(root.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0001.job"));
+  EXPECT_NE(record.find("Status=failed\r\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("Error=The command \"sh -c"), std::string::npos) << record;
+  EXPECT_NE(record.find("did not end within 1 s and was stopped.\r\n"), std::string::npos) << record;
+  // What the command started was stopped with it (at most a zombie that
+  // nobody reaps in this container is left).
+  int pid = std::atoi(ReadFile(pidFile).c_str());
+  ASSERT_GT(pid, 0);
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
+}
+
+TEST(HandOver, EachFailureKeepsItsOwnCause) {
+  TempRoot root;
+  InstallHandingPrinter("false", 60);
+  Printed p = PrintOnePage();
+  EXPECT_EQ(p.result, win::SP_ERROR);
+  EXPECT_EQ(p.error, win::ERROR_GEN_FAILURE);
+  EXPECT_EQ(p.cause, "The command \"false\" ended with exit code 1.");
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0001.job"))
+                .find("Error=The command \"false\" ended with exit code 1.\r\n"),
+            std::string::npos);
+  // An "exit" in the command still counts as the command's end.
+  InstallHandingPrinter("exit 7;", 60);
+  p = PrintOnePage();
+  EXPECT_EQ(p.cause, "The command \"exit 7;\" ended with exit code 7.");
+  // A command that works leaves no cause, and a new document none of the last.
+  InstallHandingPrinter("true", 60);
+  p = PrintOnePage();
+  EXPECT_GT(p.result, 0);
+  EXPECT_EQ(p.cause, "");
+  std::string record = ReadFile(root.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0003.job"));
+  EXPECT_EQ(record.find("Error="), std::string::npos) << record;
+
+  // A page too large for its PNG: memory, not a full disk, and the first
+  // cause is kept through the abort that follows.
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.name = "Fine";
+  d.output.clear();
+  d.dpiX = d.dpiY = 600;
+  d.customMaxLength = 20000;
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  win::DEVMODEA m = Custom(820, 16000);
+  win::HDC dc = win::CreateDCA(nullptr, "Fine", nullptr, &m);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  EXPECT_EQ(win::EndDoc(dc), win::SP_ERROR);  // ends the page, which fails
+  EXPECT_EQ(win::GetLastError(), win::ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_NE(gdi::DocumentError(dc).find("too large for an image"), std::string::npos);
+  win::DeleteDC(dc);
+  std::string fine = ReadFile(root.Host("C:\\Zolmet\\Printed\\Fine\\job-0001.job"));
+  EXPECT_NE(fine.find("Status=aborted\r\nError=The page of 1937 x 37795 pixels is too large"), std::string::npos)
+      << fine;
+
+  // A folder that cannot be made says why.
+  d = spool::DemoReceiptPrinter();
+  d.name = "Blocked";
+  d.output = "C:\\blocker\\out";
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  WriteFile(root.Host("C:\\") + "/blocker", "a file where the folder should be");
+  dc = win::CreateDCA(nullptr, "Blocked", nullptr, nullptr);
+  EXPECT_EQ(win::StartDocA(dc, &di), win::SP_ERROR);
+  EXPECT_NE(win::GetLastError(), win::ERROR_DISK_FULL);
+  EXPECT_NE(gdi::DocumentError(dc).find("Cannot make the output folder"), std::string::npos);
+  win::DeleteDC(dc);
+}
+
+namespace {
+
+// Draws a few shapes and a picture on DC (the same calls for every engine).
+void DrawSample(win::HDC dc) {
+  win::HPEN pen = win::CreatePen(win::PS_SOLID, 3, win::RGB(0, 0, 255));
+  win::HBRUSH brush = win::CreateHatchBrush(win::HS_CROSS, win::RGB(255, 0, 0));
+  win::HGDIOBJ oldPen = win::SelectObject(dc, pen);
+  win::HGDIOBJ oldBrush = win::SelectObject(dc, brush);
+  win::Rectangle(dc, 2, 2, 30, 20);
+  win::RoundRect(dc, 34, 2, 70, 30, 12, 12);
+  win::Ellipse(dc, 2, 34, 40, 60);
+  win::PT tri[] = {{50, 40}, {70, 60}, {45, 60}};
+  win::Polygon(dc, tri, 3);
+  win::IntersectClipRect(dc, 0, 62, 40, 70);
+  win::MoveToEx(dc, 0, 66, nullptr);
+  win::LineTo(dc, 79, 66);  // clipped at 40
+  win::SelectClipRgn(dc, nullptr);
+  std::uint32_t checker[] = {0xFF000000u, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFF000000u};
+  win::HBITMAP bm = win::CreateBitmap32(2, 2, checker);
+  win::HDC src = win::CreateCompatibleDC(dc);
+  win::HGDIOBJ oldBm = win::SelectObject(src, bm);
+  win::StretchBlt(dc, 60, 70, 8, 8, src, 0, 0, 2, 2, win::SRCCOPY);
+  win::SelectObject(src, oldBm);
+  win::DeleteDC(src);
+  win::DeleteObject(bm);
+  win::SelectObject(dc, oldPen);
+  win::SelectObject(dc, oldBrush);
+  win::DeleteObject(pen);
+  win::DeleteObject(brush);
+}
+
+}  // namespace
+
+TEST(Engines, APagePrintedAndABitmapDrawnGiveTheSamePixels) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  spool::PrinterDef d = Recorder();
+  d.dpiX = d.dpiY = 96;  // the page is as many pixels as the bitmap
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  win::DEVMODEA m = Custom(212, 212);  // 80 x 80 pixels
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, &m);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  DrawSample(dc);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  const gdi::Page& page = jobs[0].pages[0];
+  ASSERT_EQ(page.width, 80);
+  ASSERT_EQ(page.ops.size(), 6u);
+  EXPECT_EQ(page.ops[1].Describe(), "RoundRect 34,2 70,30 12,12");
+  EXPECT_EQ(page.ops[4].Describe(), "Line 0,66 79,66 clip 0,62,40,70");
+  EXPECT_EQ(page.ops[5].Describe(), "Image 60,70 68,78");
+
+  gdi::TBitmap bm;
+  bm.SetSize(80, 80);
+  DrawSample(bm.DC());
+  std::vector<std::uint32_t> printed = gdi::RenderPage(page), drawn = bm.Pixels();
+  ASSERT_EQ(printed.size(), drawn.size());
+  EXPECT_TRUE(printed == drawn);
+  // The outline of a hatched shape is drawn, inside the bounds; the
+  // clipped line stops at the clip.
+  auto at = [&](int x, int y) { return drawn[static_cast<size_t>(y) * 80 + x] & 0xFFFFFF; };
+  EXPECT_EQ(at(2, 10), 0x0000FFu);
+  EXPECT_EQ(at(1, 10), 0xFFFFFFu);
+  EXPECT_EQ(at(30, 10), 0xFFFFFFu);
+  EXPECT_EQ(at(39, 66), 0x0000FFu);
+  EXPECT_EQ(at(41, 66), 0xFFFFFFu);
+  EXPECT_EQ(at(60, 70), 0x000000u);  // the picture's black corner, four pixels a source pixel
+  EXPECT_EQ(at(64, 70), 0xFFFFFFu);
+}
+
+TEST(Engines, ThePrinterDefinitionNamesTheEngineOnce) {
+  spool::PrinterDef d;
+  ASSERT_TRUE(spool::ParseDefinition("Name=X\nBackend=RECORD\n", d));
+  EXPECT_EQ(d.backend, spool::PrinterBackend::Record);
+  EXPECT_NE(spool::FormatDefinition(d).find("Backend=record\r\n"), std::string::npos);
+  ASSERT_TRUE(spool::ParseDefinition("Name=X\nBackend=plotter\n", d));
+  EXPECT_EQ(d.backend, spool::PrinterBackend::Cairo);  // anything else writes files
+}
+
+TEST(Canvas, AFontCopyTakesTheValuesAndAssigningNotifiesTheOwner) {
+  int changes = 0;
+  gdi::TFont owned;
+  owned.OnChange = [&] { ++changes; };
+  gdi::TFont other;
+  other.SetName("細明體");
+  other.SetCharset(win::CHINESEBIG5_CHARSET);
+  owned = other;  // as a control's Font = a form's Font
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(owned.Name(), "細明體");
+  EXPECT_TRUE(owned.Equals(other));
+  gdi::TFont copy(owned);  // the handler stays with its owner
+  copy.SetSize(20);
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(copy.Equals(owned));
+  // System colours resolve through one scheme.
+  EXPECT_EQ(gdi::ColorToRGB(gdi::clBtnFace), 0xC0C0C0u);
+  EXPECT_EQ(gdi::ColorToRGB(gdi::clWindowText), 0u);
+  EXPECT_EQ(gdi::ColorToRGB(gdi::clRed), win::RGB(255, 0, 0));
+}

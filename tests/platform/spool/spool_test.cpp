@@ -67,6 +67,17 @@ TEST(PrinterDefinition, RefusesNamesThatCannotBeFilesOrListEntries) {
   EXPECT_FALSE(spool::ParseDefinition("Paper=1,2\n", broken));
 }
 
+TEST(PrinterDefinition, TheHandOverTimeLimitIsWholeSecondsWithADefault) {
+  spool::PrinterDef d;
+  ASSERT_TRUE(spool::ParseDefinition("Name=X\n", d));
+  EXPECT_EQ(d.commandTimeout, 60);
+  EXPECT_NE(spool::FormatDefinition(d).find("CommandTimeout=60\r\n"), std::string::npos);
+  ASSERT_TRUE(spool::ParseDefinition("Name=X\ncommandtimeout=2\n", d));
+  EXPECT_EQ(d.commandTimeout, 2);
+  for (const char* bad : {"0", "-5", "1.5", "", "86401"})
+    EXPECT_FALSE(spool::ParseDefinition(std::string("Name=X\nCommandTimeout=") + bad + "\n", d)) << bad;
+}
+
 TEST(DefaultPrinter, DeviceLineOfWinIniKeepsTheRest) {
   TempRoot root;
   WriteFile(root.Host("C:\\Windows\\win.ini"), "[windows]\r\nload=\r\n[fonts]\r\nx=1\r\n");

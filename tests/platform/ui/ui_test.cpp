@@ -448,7 +448,7 @@ TEST_F(UiTest, AlignedPanelsShareTheClientArea) {
 
   TFont font;
   font.SetSize(12);
-  EXPECT_EQ(font.Height, -16);
+  EXPECT_EQ(font.Height(), -16);
   EXPECT_EQ(font.Size(), 12);
   cls::TStringList lines;
   lines.SetText("a\r\nb\rc\n\nd");

@@ -45,7 +45,7 @@ void Paint(gdi::TBitmap& b, gdi::TColor c) {
 spool::PrinterDef Recorder(bool color) {
   spool::PrinterDef d = spool::DemoReceiptPrinter();
   d.name = "Recorder";
-  d.backend = "record";
+  d.backend = spool::PrinterBackend::Record;
   d.color = color;
   return d;
 }
@@ -109,14 +109,14 @@ TEST(DeviceCompatibleCanvas, RecordedAsOneImageWithItsRasterOperation) {
     canvas.RenderToDevice({10, 20, 16, 24}, c.Handle(), win::SRCAND);
   });
   ASSERT_EQ(page.ops.size(), 1u);
-  const gdi::Op& op = page.ops[0];
-  EXPECT_EQ(op.kind, gdi::Op::Image);
-  EXPECT_EQ(op.rop, win::SRCAND);
-  EXPECT_EQ(op.points[0].x, 10);
-  EXPECT_EQ(op.points[1].y, 24);
-  EXPECT_EQ(op.imageWidth, 3);
-  EXPECT_EQ(op.source.right, 3);
-  EXPECT_EQ(op.source.bottom, 2);
+  const gdi::ImageOp* op = page.ops[0].As<gdi::ImageOp>();
+  ASSERT_NE(op, nullptr);
+  EXPECT_EQ(op->rop, win::SRCAND);
+  EXPECT_EQ(op->dest.left, 10);
+  EXPECT_EQ(op->dest.bottom, 24);
+  EXPECT_EQ(op->width, 3);
+  EXPECT_EQ(op->source.right, 3);
+  EXPECT_EQ(op->source.bottom, 2);
 }
 
 TEST(BitmapsOnDevices, StretchDrawDIB) {
@@ -148,8 +148,8 @@ TEST(BitmapsOnDevices, StretchDrawDIB) {
   EXPECT_EQ(org.x, 2);
   EXPECT_EQ(org.y, 3);
   ASSERT_EQ(page.ops.size(), 1u);
-  EXPECT_EQ(page.ops[0].kind, gdi::Op::Image);
-  EXPECT_EQ(page.ops[0].imageWidth, 4);
+  ASSERT_NE(page.ops[0].As<gdi::ImageOp>(), nullptr);
+  EXPECT_EQ(page.ops[0].As<gdi::ImageOp>()->width, 4);
 }
 
 TEST(BitmapsOnDevices, WhiteIsTransparent) {
@@ -182,11 +182,13 @@ TEST(BitmapsOnDevices, TransparentOnRecordedPrinters) {
       DrawTransparentBitmap(c, {4, 4, 12, 12}, *sample);
     });
     ASSERT_EQ(page.ops.size(), 3u) << color;
-    EXPECT_EQ(page.ops[1].rop, win::SRCAND);
-    EXPECT_EQ(page.ops[2].rop, win::SRCPAINT);
+    ASSERT_NE(page.ops[1].As<gdi::ImageOp>(), nullptr);
+    ASSERT_NE(page.ops[2].As<gdi::ImageOp>(), nullptr);
+    EXPECT_EQ(page.ops[1].As<gdi::ImageOp>()->rop, win::SRCAND);
+    EXPECT_EQ(page.ops[2].As<gdi::ImageOp>()->rop, win::SRCPAINT);
     // The canvases are of the rectangle's size on a one-bit printer, else
     // of the bitmap's.
-    EXPECT_EQ(page.ops[1].imageWidth, color ? 4 : 8) << color;
+    EXPECT_EQ(page.ops[1].As<gdi::ImageOp>()->width, color ? 4 : 8) << color;
     auto px = gdi::RenderPage(page);
     ASSERT_FALSE(px.empty());
     int w = page.width;

@@ -20,13 +20,13 @@ spool::PrinterDef Office(const std::string& name) {
   d.color = true;
   d.papers = {{9, 2100, 2970, "A4"}, {1, 2159, 2794, "Letter"}, {20, 0, 0, "Envelope #10"}};
   d.bins = {{7, "Automatic"}, {4, "Manual Feed"}};
-  d.backend = "record";
+  d.backend = spool::PrinterBackend::Record;
   return d;
 }
 
 spool::PrinterDef RecordingZolmet() {
   spool::PrinterDef d = spool::DemoReceiptPrinter();
-  d.backend = "record";
+  d.backend = spool::PrinterBackend::Record;
   return d;
 }
 

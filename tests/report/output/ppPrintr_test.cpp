@@ -647,3 +647,36 @@ TEST_F(Printers, AHandOverThatFailsFailsTheJob) {
   EXPECT_NE(ReadFile(root_.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0001.job")).find("Status=failed"),
             std::string::npos);
 }
+
+TEST_F(Printers, AFailedJobNamesItsOwnCause) {
+  auto endDocMessage = [](const std::string& printer) {
+    TppPrinter p;
+    p.SetPrinterName(printer);
+    p.BeginDoc();
+    p.NewPage();
+    try {
+      p.EndDoc();
+    } catch (const EPrintError& e) {
+      return std::string(e.what());
+    }
+    return std::string("printed");
+  };
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.command = "false";
+  d.formats = {"pdf"};
+  Install(d, true);
+  std::string failed = endDocMessage("Zolmet");
+  EXPECT_NE(failed.find("(The command \"false\" ended with exit code 1.)"), std::string::npos) << failed;
+  EXPECT_EQ(failed.find(win::SysErrorMessage(win::ERROR_DISK_FULL)), std::string::npos) << failed;
+
+  // A command that hangs is stopped at the printer's limit.
+  d.command = "sleep 1000;";
+  d.commandTimeout = 1;
+  Install(d, true);
+  std::string hung = endDocMessage("Zolmet");
+  EXPECT_NE(hung.find("(The command \"sleep 1000;\" did not end within 1 s and was stopped.)"), std::string::npos)
+      << hung;
+  EXPECT_NE(ReadFile(root_.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0002.job"))
+                .find("Error=The command \"sleep 1000;\" did not end within 1 s"),
+            std::string::npos);
+}

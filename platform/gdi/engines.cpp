@@ -1,0 +1,310 @@
+// The engines: recording (pages kept in memory), cairo (a PDF, PNG pages
+// and a job record in the printer's output folder, then the hand-over
+// command) and raster (32-bit pixels drawn at once).
+#include <cairo-pdf.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <unistd.h>
+
+#include "dc_internal.h"
+#include "platform/sysroot/sysroot.h"
+
+namespace fs = std::filesystem;
+
+namespace gdi {
+
+bool Engine::BeginDocument(Job&, int, int, Failure&) { return true; }
+bool Engine::AddPage(Job&, Page&, Failure&) { return true; }
+bool Engine::EndDocument(Job& job, Failure&) {
+  job.status = "done";
+  return true;
+}
+void Engine::AbortDocument(Job& job) { job.status = "aborted"; }
+void Engine::Draw(const Op&) {}
+
+namespace {
+
+Failure TooLarge(int width, int height) {
+  return {win::ERROR_NOT_ENOUGH_MEMORY, "The page of " + std::to_string(width) + " x " + std::to_string(height) +
+                                            " pixels is too large for an image."};
+}
+
+// A cairo failure: out of memory, or output that could not be written.
+Failure CairoFailure(cairo_status_t st, const std::string& what) {
+  return {st == CAIRO_STATUS_NO_MEMORY ? win::ERROR_NOT_ENOUGH_MEMORY : win::ERROR_WRITE_FAULT,
+          "Cannot write " + what + ": " + cairo_status_to_string(st) + "."};
+}
+
+Failure FileFailure(int err, const std::string& what) {
+  Failure f;
+  f.code = win::SetLastErrorFromErrno(err);
+  f.text = what + ": " + std::strerror(err) + ".";
+  return f;
+}
+
+double TenthsToPoints(int tenths) { return tenths * 72.0 / 254.0; }
+
+// ---- recording
+
+class RecordingEngine : public Engine {
+ public:
+  bool BeginDocument(Job& job, int, int, Failure&) override {
+    job.number = NextRecordedJobNumber();
+    return true;
+  }
+  bool EndDocument(Job& job, Failure& why) override {
+    Engine::EndDocument(job, why);
+    AddRecordedJob(job);
+    return true;
+  }
+  void AbortDocument(Job& job) override {
+    Engine::AbortDocument(job);
+    AddRecordedJob(job);
+  }
+};
+
+// ---- cairo: PDF, PNG pages, job record, hand-over
+
+std::mutex g_jobMutex;  // job numbers within this process
+
+class CairoEngine : public Engine {
+ public:
+  explicit CairoEngine(const spool::PrinterDef& def) : def_(def) {}
+  ~CairoEngine() override { Abandon(); }
+
+  bool BeginDocument(Job& job, int widthTenths, int heightTenths, Failure& why) override {
+    if (!NameFiles(job, why)) return false;
+    if (!WriteRecord(job, why)) return false;
+    if (!OpenPdf(job.pdfPath, widthTenths, heightTenths, why)) {
+      job.status = "failed";
+      KeepFirstFailure(job, why);
+      WriteRecord(job, why);
+      return false;
+    }
+    return true;
+  }
+
+  bool AddPage(Job& job, Page& page, Failure& why) override {
+    if (!surface_) {
+      why = {win::ERROR_INVALID_PARAMETER, "No document is open."};
+      return false;
+    }
+    cairo_pdf_surface_set_size(surface_, TenthsToPoints(page.widthTenths), TenthsToPoints(page.heightTenths));
+    cairo_t* cr = cairo_create(surface_);
+    cairo_scale(cr, 72.0 / def_.dpiX, 72.0 / def_.dpiY);
+    for (const auto& op : page.ops) RenderOp(cr, op);
+    cairo_show_page(cr);
+    cairo_status_t st = cairo_status(cr);
+    cairo_destroy(cr);
+    if (st != CAIRO_STATUS_SUCCESS) {
+      why = CairoFailure(st, "the PDF");
+      return false;
+    }
+    if (def_.WritesPng()) {
+      fs::path pdf(job.pdfPath);
+      std::string png = (pdf.parent_path() / pdf.stem()).string() + "-p" + std::to_string(job.pages.size()) + ".png";
+      if (!WritePng(page, png, why)) return false;
+      job.pngPaths.push_back(png);
+    }
+    // Written: only its size is kept, so a long job does not hold every
+    // page's drawing (and pictures) until it ends.
+    std::vector<Op>().swap(page.ops);
+    return true;
+  }
+
+  bool EndDocument(Job& job, Failure& why) override {
+    bool ok = ClosePdf(why);
+    if (ok && !def_.command.empty()) ok = HandOver(def_.command, job.pdfPath, def_.commandTimeout, why);
+    if (!ok) KeepFirstFailure(job, why);  // the cause goes into the record
+    job.status = ok ? "done" : "failed";
+    Failure unwritten;
+    if (!WriteRecord(job, unwritten) && ok) {
+      why = unwritten;
+      return false;
+    }
+    return ok;
+  }
+
+  void AbortDocument(Job& job) override {
+    Engine::AbortDocument(job);
+    Abandon();
+    std::error_code ec;
+    fs::remove(job.pdfPath, ec);
+    for (const auto& p : job.pngPaths) fs::remove(p, ec);
+    job.pngPaths.clear();
+    Failure ignored;
+    WriteRecord(job, ignored);
+  }
+
+ private:
+  // The job's number and files: the output file asked for, or the next
+  // free job-NNNN in the printer's output folder.
+  bool NameFiles(Job& job, Failure& why) {
+    std::error_code ec;
+    if (!job.output.empty()) {
+      fs::path p = sysroot::HostPath(job.output);
+      fs::create_directories(p.parent_path(), ec);
+      job.pdfPath = p.string();
+      job.recordPath = (p.parent_path() / p.stem()).string() + ".job";
+      job.number = 1;
+      return true;
+    }
+    fs::path folder = sysroot::HostPath(def_.OutputFolder());
+    fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder)) {
+      why = FileFailure(ec ? ec.value() : ENOTDIR, "Cannot make the output folder " + folder.string());
+      return false;
+    }
+    // The job number is the first whose record can be made new.
+    std::lock_guard<std::mutex> lock(g_jobMutex);
+    for (int n = 1; n < 1000000; ++n) {
+      char name[32];
+      std::snprintf(name, sizeof name, "job-%04d", n);
+      std::string rec = (folder / (std::string(name) + ".job")).string();
+      int fd = ::open(rec.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        ::close(fd);
+        job.number = n;
+        job.recordPath = rec;
+        job.pdfPath = (folder / name).string() + ".pdf";
+        return true;
+      }
+      if (errno != EEXIST) {
+        why = FileFailure(errno, "Cannot make the job record " + rec);
+        return false;
+      }
+    }
+    why = {win::ERROR_FILE_EXISTS, "No job number is free in " + folder.string() + "."};
+    return false;
+  }
+
+  bool OpenPdf(const std::string& path, int w, int h, Failure& why) {
+    FILE* probe = std::fopen(path.c_str(), "wb");
+    if (!probe) {
+      why = FileFailure(errno, "Cannot write " + path);
+      return false;
+    }
+    std::fclose(probe);
+    surface_ = cairo_pdf_surface_create(path.c_str(), TenthsToPoints(std::max(1, w)), TenthsToPoints(std::max(1, h)));
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+      why = CairoFailure(cairo_surface_status(surface_), path);
+      cairo_surface_destroy(surface_);
+      surface_ = nullptr;
+      return false;
+    }
+    return true;
+  }
+
+  bool ClosePdf(Failure& why) {
+    if (!surface_) {
+      why = {win::ERROR_INVALID_PARAMETER, "No document is open."};
+      return false;
+    }
+    cairo_surface_finish(surface_);
+    cairo_status_t st = cairo_surface_status(surface_);
+    cairo_surface_destroy(surface_);
+    surface_ = nullptr;
+    if (st != CAIRO_STATUS_SUCCESS) {
+      why = CairoFailure(st, "the PDF");
+      return false;
+    }
+    return true;
+  }
+
+  void Abandon() {
+    if (!surface_) return;
+    cairo_surface_finish(surface_);
+    cairo_surface_destroy(surface_);
+    surface_ = nullptr;
+  }
+
+  // The page drawn by the raster engine, written as an RGB PNG.
+  static bool WritePng(const Page& page, const std::string& path, Failure& why) {
+    RasterEngine raster;
+    if (!raster.DrawPage(page, why)) return false;
+    auto& px = *raster.Pixels();
+    cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(px.data()),
+                                                             CAIRO_FORMAT_RGB24, page.width, page.height,
+                                                             page.width * 4);
+    cairo_status_t st = cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+    if (st != CAIRO_STATUS_SUCCESS) {
+      why = CairoFailure(st, path);
+      return false;
+    }
+    return true;
+  }
+
+  spool::PrinterDef def_;
+  cairo_surface_t* surface_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Engine> MakePrinterEngine(const spool::PrinterDef& def) {
+  switch (def.backend) {
+    case spool::PrinterBackend::Record: return std::make_unique<RecordingEngine>();
+    case spool::PrinterBackend::Cairo: break;
+  }
+  return std::make_unique<CairoEngine>(def);
+}
+
+// ---- raster
+
+void RasterEngine::SetTarget(std::shared_ptr<std::vector<std::uint32_t>> pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0 ||
+      pixels->size() < static_cast<size_t>(width) * static_cast<size_t>(height)) {
+    pixels_.reset();
+    width_ = height_ = 0;
+    return;
+  }
+  pixels_ = std::move(pixels);
+  width_ = width;
+  height_ = height;
+}
+
+void RasterEngine::Draw(const Op& op) {
+  if (!pixels_) return;
+  int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_);
+  if (stride != width_ * 4) return;
+  cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_->data()),
+                                                           CAIRO_FORMAT_ARGB32, width_, height_, stride);
+  cairo_t* cr = cairo_create(s);
+  RenderOp(cr, op);
+  cairo_destroy(cr);
+  cairo_surface_flush(s);
+  cairo_surface_destroy(s);
+}
+
+bool RasterEngine::DrawPage(const Page& page, Failure& why) {
+  if (page.width <= 0 || page.height <= 0 || page.width > kMaxSide || page.height > kMaxSide) {
+    why = TooLarge(page.width, page.height);
+    return false;
+  }
+  try {
+    SetTarget(std::make_shared<std::vector<std::uint32_t>>(static_cast<size_t>(page.width) * page.height,
+                                                             0xFFFFFFFFu),
+              page.width, page.height);
+  } catch (const std::bad_alloc&) {
+    why = TooLarge(page.width, page.height);
+    return false;
+  }
+  for (const auto& op : page.ops) Draw(op);
+  return true;
+}
+
+bool RasterEngine::AddPage(Job&, Page& page, Failure& why) { return DrawPage(page, why); }
+
+std::vector<std::uint32_t> RenderPage(const Page& page) {
+  RasterEngine raster;
+  Failure why;
+  if (!raster.DrawPage(page, why)) return {};
+  return std::move(*raster.Pixels());
+}
+
+}  // namespace gdi

@@ -1,0 +1,230 @@
+// Documents and pages of printing contexts, handed to the context's
+// engine; the job record; the hand-over command; the recorded jobs.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "dc_internal.h"
+#include "platform/process/process.h"
+
+namespace fs = std::filesystem;
+
+namespace gdi {
+namespace {
+
+std::mutex g_recordMutex;
+std::vector<Job>& Recorded() {
+  static std::vector<Job> v;
+  return v;
+}
+
+}  // namespace
+
+int NextRecordedJobNumber() {
+  std::lock_guard<std::mutex> lock(g_recordMutex);
+  return static_cast<int>(Recorded().size()) + 1;
+}
+
+void AddRecordedJob(const Job& job) {
+  std::lock_guard<std::mutex> lock(g_recordMutex);
+  Recorded().push_back(job);
+}
+
+std::vector<Job> RecordedJobs() {
+  std::lock_guard<std::mutex> lock(g_recordMutex);
+  return Recorded();
+}
+
+void ClearRecordedJobs() {
+  std::lock_guard<std::mutex> lock(g_recordMutex);
+  Recorded().clear();
+}
+
+std::string DocumentError(win::HDC dc) { return win::Dcs().Contains(dc) ? dc->job.error : std::string(); }
+
+const std::vector<Page>* DocumentPages(win::HDC dc) {
+  return win::Dcs().Contains(dc) && dc->inDoc ? &dc->job.pages : nullptr;
+}
+
+void KeepFirstFailure(Job& job, const Failure& why) {
+  if (!job.error.empty()) return;
+  job.error = why.text;
+  job.errorCode = why.code ? why.code : win::ERROR_GEN_FAILURE;
+}
+
+namespace {
+
+// One line of the record: a text without line breaks.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+std::string FormatRecord(const Job& j) {
+  std::ostringstream o;
+  o << "Printer=" << j.printer << "\r\n"
+    << "Document=" << j.document << "\r\n"
+    << "Status=" << j.status << "\r\n";
+  if (!j.error.empty()) o << "Error=" << OneLine(j.error) << "\r\n";
+  o << "Copies=" << j.copies << "\r\n"
+    << "Pages=" << j.pages.size() << "\r\n";
+  for (size_t i = 0; i < j.pages.size(); ++i)
+    o << "Page" << i + 1 << "=" << j.pages[i].widthTenths << "," << j.pages[i].heightTenths << ","
+      << j.pages[i].width << "," << j.pages[i].height << "\r\n";
+  o << "Pdf=" << fs::path(j.pdfPath).filename().string() << "\r\n";
+  for (const auto& p : j.pngPaths) o << "Png=" << fs::path(p).filename().string() << "\r\n";
+  return o.str();
+}
+
+}  // namespace
+
+bool WriteRecord(const Job& j, Failure& why) {
+  if (j.recordPath.empty()) return true;
+  errno = 0;
+  std::ofstream f(j.recordPath, std::ios::binary | std::ios::trunc);
+  f << FormatRecord(j);
+  f.flush();
+  if (f) return true;
+  int err = errno ? errno : EIO;
+  why.code = win::SetLastErrorFromErrno(err);
+  why.text = "Cannot write the job record " + j.recordPath + ": " + std::strerror(err) + ".";
+  return false;
+}
+
+// Hands the finished PDF to COMMAND, run by the shell with the PDF as its
+// last argument, through the process layer. A command still running after
+// LIMIT seconds is stopped with all it started.
+bool HandOver(const std::string& command, const std::string& pdf, int limitSeconds, Failure& why) {
+  const std::string quoted = "\"" + command + "\"";
+  // The command runs in a subshell, so that an "exit" in it still reaches
+  // the line after; that line leaves the status in the process layer's side
+  // channel, which tells it even when this program ignores its children's
+  // ends and the system collects them unseen.
+  // The command has lines of its own, so that a comment in it ends there.
+  const std::string script =
+      "(\n" + command + " \"$1\"\n)\ns=$?; echo \"$$ $s\" >\"$ZOLMET_EXIT_FILE\"; exit $s";
+  win::HPROCESS p = win::CreateHostProcess("/bin/sh", {"-c", script, "sh", pdf});
+  if (!p) {
+    why.code = win::GetLastError();
+    why.text = "The command " + quoted + " could not be started.";
+    return false;
+  }
+  const win::DWORD limitMs = static_cast<win::DWORD>(std::max(1, limitSeconds)) * 1000u;
+  if (win::WaitForSingleObject(p, limitMs) != win::WAIT_OBJECT_0) {
+    win::TerminateProcess(p, 1);
+    why.code = win::WAIT_TIMEOUT_ERROR;
+    why.text = "The command " + quoted + " did not end within " + std::to_string(limitSeconds) +
+               " s and was stopped.";
+    return false;
+  }
+  win::DWORD code = 0;
+  if (!win::GetExitCodeProcess(p, code)) {
+    why.code = win::ERROR_GEN_FAILURE;
+    why.text = "The command " + quoted + " ended without an exit status.";
+    return false;
+  }
+  if (code != 0) {
+    why.code = win::ERROR_GEN_FAILURE;
+    why.text = "The command " + quoted + " ended with exit code " + std::to_string(code) + ".";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace gdi
+
+namespace win {
+namespace {
+
+// Fails a step of the document: the job keeps its first cause, and the
+// last error is that cause's code.
+int FailDocument(HDC dc, const gdi::Failure& why) {
+  gdi::KeepFirstFailure(dc->job, why);
+  SetLastError(dc->job.errorCode);
+  return SP_ERROR;
+}
+
+}  // namespace
+
+int StartDocA(HDC dc, const DOCINFOA* info) {
+  if (!Valid(dc)) return SP_ERROR;
+  if (dc->kind != DeviceContext::Printer || dc->inDoc || !info) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  gdi::Job job;
+  job.printer = dc->def.name;
+  job.document = info->lpszDocName ? info->lpszDocName : "";
+  job.output = info->lpszOutput ? info->lpszOutput : "";
+  job.copies = dc->hasMode && (dc->mode.dmFields & DM_COPIES) ? std::max<short>(1, dc->mode.dmCopies) : 1;
+  job.status = "printing";
+  gdi::Failure why;
+  bool begun = dc->engine->BeginDocument(job, dc->page.width, dc->page.length, why);
+  dc->job = std::move(job);  // the last document's cause goes with it
+  if (!begun) return FailDocument(dc, why);
+  dc->inDoc = true;
+  dc->inPage = false;
+  return dc->job.number;
+}
+
+int StartPage(HDC dc) {
+  if (!Valid(dc)) return SP_ERROR;
+  if (!dc->inDoc || dc->inPage) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  dc->current = gdi::Page();
+  dc->current.widthTenths = dc->page.width;
+  dc->current.heightTenths = dc->page.length;
+  dc->current.width = dc->Px(dc->page.width, false);
+  dc->current.height = dc->Px(dc->page.length, true);
+  dc->inPage = true;
+  return 1;
+}
+
+int EndPage(HDC dc) {
+  if (!Valid(dc)) return SP_ERROR;
+  if (!dc->inDoc || !dc->inPage) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  dc->inPage = false;
+  dc->job.pages.push_back(std::move(dc->current));
+  gdi::Failure why;
+  if (!dc->engine->AddPage(dc->job, dc->job.pages.back(), why)) return FailDocument(dc, why);
+  return 1;
+}
+
+int EndDoc(HDC dc) {
+  if (!Valid(dc)) return SP_ERROR;
+  if (!dc->inDoc) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  if (dc->inPage && EndPage(dc) <= 0) {
+    AbortDoc(dc);
+    SetLastError(dc->job.errorCode);
+    return SP_ERROR;
+  }
+  dc->inDoc = false;
+  gdi::Failure why;
+  return dc->engine->EndDocument(dc->job, why) ? 1 : FailDocument(dc, why);
+}
+
+int AbortDoc(HDC dc) {
+  if (!Valid(dc)) return SP_ERROR;
+  if (!dc->inDoc) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  dc->inDoc = dc->inPage = false;
+  dc->engine->AbortDocument(dc->job);
+  return 1;
+}
+
+}  // namespace win
