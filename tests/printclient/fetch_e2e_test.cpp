@@ -307,7 +307,7 @@ TEST_F(FetchTest, RepliesLongerThan16MiBAreReadFailures) {
     SCOPED_TRACE(id);
     text = "unchanged";
     EXPECT_FALSE(Get(id, text));
-    EXPECT_EQ(text, "unchanged");
+    EXPECT_TRUE(text == "unchanged") << text.size() << " bytes";
     EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
     EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: 資料超過 16777216 bytes"}));
     std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
