@@ -339,6 +339,9 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
     DWORD err = h->done ? ErrorFromCurl(h->result) : ERROR_INTERNET_INTERNAL_ERROR;
     if (h->done && h->result == CURLE_OK) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;
     if (h->redirectLoop) err = ERROR_HTTP_REDIRECT_FAILED;
+    // A reply that is not HTTP (curl takes it for HTTP/0.9) is not an
+    // unknown scheme: the URL's scheme was known, the answer was bad.
+    if (h->connected && h->result == CURLE_UNSUPPORTED_PROTOCOL) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;
     FreeUrl(h);
     delete h;
     SetLastError(err);
