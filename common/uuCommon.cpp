@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,11 +32,31 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
+// One append. One cut short (a full disk) is taken back, so the file never
+// holds part of an entry: the entry is lost instead.
 bool AppendEntry(const std::string& path, const std::string& entry) {
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, entry);
+  ssize_t n;
+  do n = write(fd, entry.data(), entry.size());
+  while (n < 0 && errno == EINTR);
+  bool ok = n == static_cast<ssize_t>(entry.size());
+  if (n > 0 && !ok) {
+    // The append ended at the file offset; cut back to where it began.
+    // Others repairing the same file take turns, and one never grows it.
+    off_t end = lseek(fd, 0, SEEK_CUR);
+    off_t begin = end - n;
+    struct stat st;
+    if (end >= n && flock(fd, LOCK_EX) == 0) {
+      if (fstat(fd, &st) == 0 && st.st_size > begin) {
+        int r = ftruncate(fd, begin);
+        (void)r;
+      }
+      flock(fd, LOCK_UN);
+    }
+  }
   close(fd);
+  if (!ok && n >= 0) errno = ENOSPC;
   return ok;
 }
 

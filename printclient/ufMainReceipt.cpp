@@ -15,6 +15,7 @@ const char* const kMsgBadContent = "抱歉! 下載的單據內容有誤, 請關�
 
 using uuPrintData::LogDebug;
 using uuPrintData::LogErr;
+using uuPrintData::ReplyForLog;
 
 int Fail(const ReplyFault& f) {
   LogErr(f.Log);
@@ -64,12 +65,12 @@ bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFa
     if (end > pos) {
       char kind = R[pos];
       if (end - pos == 1) {
-        Fault = {"無效的訊息行(" + std::to_string(Records.size() + 1) + ")\r" + R,
+        Fault = {"無效的訊息行(" + std::to_string(Records.size() + 1) + ")\r" + ReplyForLog(R),
                  "抱歉! 下載的單據內容不完整, 請關閉本視窗後, 重按列印.", prFault};
         return false;
       }
       if (kind != 'L' && kind != 'S' && kind != 'K' && kind != 'D' && kind != 'E') {
-        Fault = {"未知的行首[" + std::string(1, kind) + "]\r" + R, kMsgBadContent, prFault};
+        Fault = {"未知的行首[" + std::string(1, kind) + "]\r" + ReplyForLog(R), kMsgBadContent, prFault};
         return false;
       }
       Records.push_back(PrintRecord{kind, "", R.substr(pos + 1, end - pos - 1)});
@@ -82,11 +83,11 @@ bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFa
 
 bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, ReplyFault& Fault) {
   if (Records.empty()) {
-    Fault = {"內容空白\r" + R, "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.", prFault};
+    Fault = {"內容空白\r" + ReplyForLog(R), "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.", prFault};
     return false;
   }
   if (Records.back().Kind != 'E' || Records.back().Text != "ND") {
-    Fault = {"非END結尾\r" + R, "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.", prFault};
+    Fault = {"非END結尾\r" + ReplyForLog(R), "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.", prFault};
     return false;
   }
   Records.pop_back();
@@ -96,28 +97,28 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
       case 'K':
         k = KeyIndexOf(rec.Text);
         if (k < 1) {
-          Fault = {"密鑰索引有誤: " + rec.Text + "\r" + R, kMsgBadContent, prFault};
+          Fault = {"密鑰索引有誤: " + rec.Text + "\r" + ReplyForLog(R), kMsgBadContent, prFault};
           return false;
         }
         break;
       case 'D': {
         if (k < 1) {
-          Fault = {"缺乏密鑰索引\r" + R, kMsgBadContent, prFault};
+          Fault = {"缺乏密鑰索引\r" + ReplyForLog(R), kMsgBadContent, prFault};
           return false;
         }
         std::string plain = uuCoding::DecodeData(rec.Text, k);
         if (plain.empty()) {
-          Fault = {"明文空白\r" + R, kMsgBadContent, prFault};
+          Fault = {"明文空白\r" + ReplyForLog(R), kMsgBadContent, prFault};
           return false;
         }
         size_t lf = plain.find('\n');
         if (lf == std::string::npos) {
-          Fault = {"明文內容有誤\r" + plain + "\r" + R, kMsgBadContent, prFault};
+          Fault = {"明文內容有誤\r" + ReplyForLog(plain) + "\r" + ReplyForLog(R), kMsgBadContent, prFault};
           return false;
         }
         std::string barcode = plain.substr(0, lf);
         if (!barcode.empty() && !IsValidEAN13(barcode)) {
-          Fault = {"條碼有誤: " + barcode + "\r" + R,
+          Fault = {"條碼有誤: " + barcode + "\r" + ReplyForLog(R),
                    "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫", prFault};
           return false;
         }
@@ -126,7 +127,7 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
         break;
       }
       case 'E':
-        Fault = {"多餘的END\r" + R, "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.", prFault};
+        Fault = {"多餘的END\r" + ReplyForLog(R), "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.", prFault};
         return false;
       default:
         break;
@@ -141,13 +142,13 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
   try {
     if (!SplitReply(R, records, fault)) return Fail(fault);
   } catch (...) {
-    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R,
+    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R),
                 kMsgAccident, prPrintFailed);
   }
   try {
     if (!CheckRecords(records, R, fault)) return Fail(fault);
   } catch (...) {
-    return Fail("[檢查] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R, kMsgAccident,
+    return Fail("[檢查] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R), kMsgAccident,
                 prPrintFailed);
   }
   try {
@@ -157,7 +158,7 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
           int lines = 0;
           std::string wrapped = WrapReceiptText(rec.Text, lines);
           if (!PrintReceipt || !PrintReceipt(lines, rec.Barcode, wrapped))
-            return Fail("列印失敗\r" + wrapped, "抱歉! 列印失敗", prPrintFailed);
+            return Fail("列印失敗\r" + ReplyForLog(wrapped), "抱歉! 列印失敗", prPrintFailed);
           break;
         }
         case 'L':
@@ -171,7 +172,7 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
       }
     }
   } catch (...) {
-    return Fail("[列印] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R,
+    return Fail("[列印] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R),
                 "抱歉! 單據列印時發生意外, 請關閉本視窗後, 重按列印.", prPrintFailed);
   }
   return prDone;
@@ -191,7 +192,7 @@ int ProcessPrintData(const std::string& IP, const std::string& WebName, const st
       return prDownloadFailed;
     }
   } catch (...) {
-    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + R,
+    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R),
                 kMsgAccident, prPrintFailed);
   }
   return ProcessReply(R, PrintReceipt);

@@ -14,6 +14,11 @@ std::string PrintDataError;
 void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
 void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
 
+std::string ReplyForLog(const std::string& Reply) {
+  if (Reply.size() <= kMaxLoggedReply) return Reply;
+  return Reply.substr(0, kMaxLoggedReply) + " ... (" + std::to_string(Reply.size()) + " bytes)";
+}
+
 namespace {
 
 constexpr win::DWORD kChunk = 1024;
@@ -24,6 +29,11 @@ std::string ProgramName() {
   std::string path = win::GetModuleFileName();
   size_t slash = path.find_last_of("\\/:");
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void OnStatus(win::HINTERNET, win::DWORD, win::DWORD status, const void* info, win::DWORD) {
+  if (status == win::INTERNET_STATUS_REDIRECT && info)
+    LogDebug("[GPD] 重新導向 " + std::string(static_cast<const char*>(info)));
 }
 
 // Closes the handles whatever happens, each on its own.
@@ -58,6 +68,7 @@ bool GetPrintData(const std::string& IP, const std::string& WebName, const std::
     return false;
   }
   LogDebug("[GPD] 初始成功");
+  win::InternetSetStatusCallback(h.session, &OnStatus);
 
   const std::string url = "http://" + WebName + WebPage + "PrintData.aspx?d=" + Data;
   h.url = win::InternetOpenUrl(h.session, url, "", 0, 0);
@@ -71,6 +82,7 @@ bool GetPrintData(const std::string& IP, const std::string& WebName, const std::
   // The body ends only when a read gives no bytes: a short read in the
   // middle of the body is not its end.
   std::string reply;
+  size_t received = 0;
   for (;;) {
     win::DWORD got = 0;
     if (!win::InternetReadFile(h.url, buffer.get(), kChunk, &got)) {
@@ -79,6 +91,12 @@ bool GetPrintData(const std::string& IP, const std::string& WebName, const std::
       return false;
     }
     if (got == 0) break;
+    received += got;
+    if (received > kMaxReply) {
+      PrintDataError = "讀取失敗";
+      LogErr("[GPD] 讀取失敗: 資料超過 " + std::to_string(kMaxReply) + " bytes");
+      return false;
+    }
     buffer[got] = 0;
     reply.append(buffer.get(), std::strlen(buffer.get()));  // each chunk up to its first zero byte
   }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include "platform/process/clock.h"
 #include "platform/sysroot/handles.h"
@@ -17,7 +18,8 @@ struct InternetHandle {
   // Session.
   std::string agent;
   DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG;
-  DWORD connectMs = 0, receiveMs = 0;
+  DWORD connectMs = 0, receiveMs = 0, totalMs = 0;
+  INTERNET_STATUS_CALLBACK callback = nullptr;
   // URL.
   CURLM* multi = nullptr;
   CURL* easy = nullptr;
@@ -28,6 +30,12 @@ struct InternetHandle {
   bool done = false;
   CURLcode result = CURLE_OK;
   std::uint64_t lastActivity = 0;
+  std::uint64_t started = 0;
+  bool answered = false;     // the server has sent something
+  bool overdue = false;      // the whole-transfer limit has passed
+  std::set<std::string> visited;  // the URL and every redirect target
+  bool redirectLoop = false;
+  DWORD context = 0;
 };
 
 namespace {
@@ -39,7 +47,9 @@ LiveHandles<InternetHandle>& Live() {
   return *live;
 }
 bool g_timeoutsSet = false;
-DWORD g_connectMs = 60000, g_receiveMs = 30000;
+constexpr DWORD kConnectMs = 60000, kReceiveMs = 30000, kTotalMs = 120000;
+DWORD g_connectMs = kConnectMs, g_receiveMs = kReceiveMs, g_totalMs = kTotalMs;
+constexpr size_t kMaxRedirects = 10;
 
 const char* InternetMessage(DWORD code) {
   switch (code) {
@@ -54,6 +64,7 @@ const char* InternetMessage(DWORD code) {
     case ERROR_INTERNET_CONNECTION_ABORTED: return "The connection with the server was terminated abnormally.";
     case ERROR_INTERNET_CONNECTION_RESET: return "The connection with the server was reset.";
     case ERROR_HTTP_INVALID_SERVER_RESPONSE: return "The server response could not be parsed.";
+    case ERROR_HTTP_REDIRECT_FAILED: return "The redirection failed: the redirects run in a loop.";
     default: return nullptr;
   }
 }
@@ -76,21 +87,28 @@ DWORD ParseDword(const char*& p) {
   return v;
 }
 
-void CurrentTimeouts(DWORD& connectMs, DWORD& receiveMs) {
+void CurrentTimeouts(DWORD& connectMs, DWORD& receiveMs, DWORD& totalMs) {
   std::lock_guard<std::mutex> lock(g_mutex);
   connectMs = g_connectMs;
   receiveMs = g_receiveMs;
+  totalMs = g_totalMs;
   if (g_timeoutsSet) return;
   if (const char* env = std::getenv("ZOLMET_INET_TIMEOUTS")) {
+    // "connect,receive" or "connect,receive,total"; anything else is ignored.
     const char* p = env;
     DWORD c = ParseDword(p);
+    if (*p != ',') return;
+    ++p;
+    DWORD r = ParseDword(p);
+    DWORD t = kTotalMs;
     if (*p == ',') {
       ++p;
-      DWORD r = ParseDword(p);
-      if (*p == 0 && c > 0 && r > 0) {
-        connectMs = c;
-        receiveMs = r;
-      }
+      t = ParseDword(p);
+    }
+    if (*p == 0 && c > 0 && r > 0 && t > 0) {
+      connectMs = c;
+      receiveMs = r;
+      totalMs = t;
     }
   }
 }
@@ -112,6 +130,7 @@ DWORD ErrorFromCurl(CURLcode c) {
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_BAD_CONTENT_ENCODING: return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     case CURLE_OUT_OF_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
+    case CURLE_TOO_MANY_REDIRECTS: return ERROR_HTTP_REDIRECT_FAILED;
     default: return ERROR_INTERNET_INTERNAL_ERROR;
   }
 }
@@ -125,17 +144,48 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// REF resolved against BASE as curl resolves a redirect; BASE itself,
+// normalised, when REF is null. Empty when either is not a URL.
+std::string ResolveUrl(const char* base, const char* ref) {
+  std::string out;
+  CURLU* u = curl_url();
+  char* text = nullptr;
+  if (u && curl_url_set(u, CURLUPART_URL, base, 0) == CURLUE_OK &&
+      (!ref || curl_url_set(u, CURLUPART_URL, ref, CURLU_URLENCODE) == CURLUE_OK) &&
+      curl_url_get(u, CURLUPART_URL, &text, 0) == CURLUE_OK)
+    out = text;
+  curl_free(text);
+  curl_url_cleanup(u);
+  return out;
+}
+
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* h = static_cast<InternetHandle*>(user);
   size_t n = size * count;
   h->lastActivity = MonotonicMs();
+  h->answered = true;
   // The empty line after the headers of a final (not 1xx) reply.
   if (n <= 2 && (n == 0 || data[0] == '\r' || data[0] == '\n')) {
     long status = 0;
     curl_easy_getinfo(h->easy, CURLINFO_RESPONSE_CODE, &status);
-    char* next = nullptr;  // a redirect that will be followed is not the reply yet
-    if (status >= 300 && status < 400) curl_easy_getinfo(h->easy, CURLINFO_REDIRECT_URL, &next);
-    if (status >= 200 && !next) h->headersDone = true;
+    // A redirect, which curl follows, is not the reply yet.
+    curl_header* location = nullptr;
+    bool redirect = status >= 300 && status < 400 &&
+                    curl_easy_header(h->easy, "Location", 0, CURLH_HEADER, -1, &location) == CURLHE_OK;
+    if (redirect) {
+      char* from = nullptr;
+      curl_easy_getinfo(h->easy, CURLINFO_EFFECTIVE_URL, &from);
+      std::string target = from ? ResolveUrl(from, location->value) : "";
+      if (target.empty()) target = location->value;
+      // Back to a URL already visited, or too many: stop here.
+      if (h->visited.size() > kMaxRedirects || !h->visited.insert(target).second) {
+        h->redirectLoop = true;
+        return 0;
+      }
+      if (h->callback)
+        h->callback(h, h->context, INTERNET_STATUS_REDIRECT, target.c_str(), static_cast<DWORD>(target.size() + 1));
+    }
+    if (status >= 200 && !redirect) h->headersDone = true;
   }
   return n;
 }
@@ -147,8 +197,9 @@ int OnConnected(void* user, char*, char*, int, int) {
   return CURL_PREREQFUNC_OK;
 }
 
-// Drives the transfer until WANT holds, the transfer ends or the server has
-// been silent too long (which ends it as a time-out).
+// Drives the transfer until WANT holds, the transfer ends, or the server has
+// been silent too long or the whole transfer has taken too long (which end
+// it as a time-out).
 template <typename Want>
 void Pump(InternetHandle* h, Want want) {
   while (!want() && !h->done) {
@@ -169,7 +220,9 @@ void Pump(InternetHandle* h, Want want) {
     if (want() || h->done) break;
     // Connecting is bounded by the connect limit inside the transfer;
     // once connected, silence is bounded here.
-    if (h->connected && MonotonicMs() - h->lastActivity >= h->receiveMs) {
+    std::uint64_t now = MonotonicMs();
+    h->overdue = now - h->started >= h->totalMs;
+    if (h->overdue || (h->connected && now - h->lastActivity >= h->receiveMs)) {
       curl_multi_remove_handle(h->multi, h->easy);
       h->done = true;
       h->result = CURLE_OPERATION_TIMEDOUT;
@@ -189,17 +242,19 @@ void FreeUrl(InternetHandle* h) {
 
 }  // namespace
 
-void SetInternetTimeouts(DWORD connectMs, DWORD receiveMs) {
+void SetInternetTimeouts(DWORD connectMs, DWORD receiveMs, DWORD totalMs) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_connectMs = std::max<DWORD>(connectMs, 1);
   g_receiveMs = std::max<DWORD>(receiveMs, 1);
+  g_totalMs = std::max<DWORD>(totalMs, 1);
   g_timeoutsSet = true;
 }
 
 void ResetInternetTimeouts() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_connectMs = 60000;
-  g_receiveMs = 30000;
+  g_connectMs = kConnectMs;
+  g_receiveMs = kReceiveMs;
+  g_totalMs = kTotalMs;
   g_timeoutsSet = false;
 }
 
@@ -216,14 +271,13 @@ HINTERNET InternetOpen(const std::string& agent, DWORD accessType, const std::st
   auto* h = new InternetHandle;
   h->agent = agent;
   h->accessType = accessType;
-  CurrentTimeouts(h->connectMs, h->receiveMs);
+  CurrentTimeouts(h->connectMs, h->receiveMs, h->totalMs);
   return Live().Add(h);
 }
 
 HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::string& headers,
                           DWORD flags, DWORD context) {
   (void)flags;
-  (void)context;
   if (!IsLive(session) || session->isUrl) {
     SetLastError(session && IsLive(session) ? ERROR_INTERNET_INCORRECT_HANDLE_TYPE
                                             : ERROR_INVALID_HANDLE);
@@ -233,6 +287,10 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
   h->isUrl = true;
   h->connectMs = session->connectMs;
   h->receiveMs = session->receiveMs;
+  h->totalMs = session->totalMs;
+  h->callback = session->callback;
+  h->context = context;
+  h->visited.insert(ResolveUrl(url.c_str(), nullptr));
   h->multi = curl_multi_init();
   h->easy = curl_easy_init();
   curl_slist* extra = nullptr;
@@ -267,7 +325,7 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
     start = end + 1;
   }
   if (extra) curl_easy_setopt(e, CURLOPT_HTTPHEADER, extra);
-  h->lastActivity = MonotonicMs();
+  h->started = h->lastActivity = MonotonicMs();
   curl_multi_add_handle(h->multi, e);
   Pump(h, [h] { return h->headersDone; });
   if (extra) {
@@ -276,9 +334,14 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, nullptr);
     curl_slist_free_all(extra);
   }
-  if (!h->headersDone) {
+  // A reply that had begun but ran out of time fails on reading.
+  if (!h->headersDone && !(h->overdue && h->answered)) {
     DWORD err = h->done ? ErrorFromCurl(h->result) : ERROR_INTERNET_INTERNAL_ERROR;
     if (h->done && h->result == CURLE_OK) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    if (h->redirectLoop) err = ERROR_HTTP_REDIRECT_FAILED;
+    // A reply that is not HTTP (curl takes it for HTTP/0.9) is not an
+    // unknown scheme: the URL's scheme was known, the answer was bad.
+    if (h->connected && h->result == CURLE_UNSUPPORTED_PROTOCOL) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;
     FreeUrl(h);
     delete h;
     SetLastError(err);
@@ -323,6 +386,16 @@ bool InternetReadFile(HINTERNET h, void* buffer, DWORD toRead, DWORD* read) {
     return false;
   }
   return true;  // end of the body
+}
+
+INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET session, INTERNET_STATUS_CALLBACK callback) {
+  if (!IsLive(session) || session->isUrl) {
+    SetLastError(session && IsLive(session) ? ERROR_INTERNET_INCORRECT_HANDLE_TYPE : ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  INTERNET_STATUS_CALLBACK old = session->callback;
+  session->callback = callback;
+  return old;
 }
 
 bool InternetCloseHandle(HINTERNET h) {

@@ -3,8 +3,11 @@
 // error to an Internet error code whose text SysErrorMessage knows.
 //
 // Proxy settings come from the environment (http_proxy, no_proxy, ...) for
-// the preconfigured access type. Time limits: connecting may take 60 s and
-// receiving may be silent for 30 s (settable, see SetInternetTimeouts).
+// the preconfigured access type. Time limits: connecting may take 60 s,
+// receiving may be silent for 30 s, and the whole transfer, from opening the
+// URL to the end of the body, may take 120 s (settable, see
+// SetInternetTimeouts). Redirects are followed, at most 10, never back to a
+// URL already visited.
 #pragma once
 #include <string>
 
@@ -26,16 +29,26 @@ constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
 constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;
+
+// Status reported to a status callback: INFO is the new URL (with its zero).
+constexpr DWORD INTERNET_STATUS_REDIRECT = 110;
 
 struct InternetHandle;
 using HINTERNET = InternetHandle*;
+
+using INTERNET_STATUS_CALLBACK = void (*)(HINTERNET handle, DWORD context, DWORD status, const void* info,
+                                          DWORD infoLength);
 
 // A session; nullptr with the last error set on failure.
 HINTERNET InternetOpen(const std::string& agent, DWORD accessType, const std::string& proxy,
                        const std::string& proxyBypass, DWORD flags);
 // Sends the GET and waits for the reply's headers; nullptr with the last
-// error set when the server cannot be reached or does not answer in time.
-// The HTTP status is not looked at.
+// error set when the server cannot be reached or does not answer in time,
+// or when the redirects loop (ERROR_HTTP_REDIRECT_FAILED). The HTTP status
+// is not looked at. When the whole-transfer limit passes after the server
+// began to answer, the handle is returned and its first read fails with
+// ERROR_INTERNET_TIMEOUT.
 HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::string& headers,
                           DWORD flags, DWORD context);
 // Reads up to TOREAD bytes of the body into BUFFER. Returns as soon as some
@@ -43,11 +56,15 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
 // 0 only at the end of the body. False with the last error set on failure.
 bool InternetReadFile(HINTERNET url, void* buffer, DWORD toRead, DWORD* read);
 bool InternetCloseHandle(HINTERNET handle);
+// Sets the callback of a session, for the URLs opened from it afterwards
+// (whatever their context); returns the previous one. Reports each redirect
+// followed, from inside InternetOpenUrl.
+INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET session, INTERNET_STATUS_CALLBACK callback);
 
 // Time limits in milliseconds for sessions opened afterwards. The
-// environment variable ZOLMET_INET_TIMEOUTS="connect,receive" overrides the
-// defaults (60000, 30000) in a child process.
-void SetInternetTimeouts(DWORD connectMs, DWORD receiveMs);
+// environment variable ZOLMET_INET_TIMEOUTS="connect,receive[,total]"
+// overrides the defaults (60000, 30000, 120000) in a child process.
+void SetInternetTimeouts(DWORD connectMs, DWORD receiveMs, DWORD totalMs = 120000);
 void ResetInternetTimeouts();
 
 }  // namespace win

@@ -1,4 +1,6 @@
 #include <filesystem>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,4 +129,48 @@ TEST(WriteLog, ProcessesWritingTogetherNeverInterleave) {
     ++count;
   }
   EXPECT_EQ(count, static_cast<size_t>(kProcs * kEntries));
+}
+
+TEST(WriteLog, FullDiskLosesWholeEntriesAndTearsNone) {
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 12, 0, 0});
+  // Entry I holds I, a colon and a run of x whose length varies, so some
+  // entries still fit after others no longer do.
+  auto text = [](int i) { return std::to_string(i) + ":" + std::string(static_cast<size_t>(i * 37 % 300), 'x'); };
+  const rlim_t kLimit = 4000;
+  const int kEntries = 120;
+  pid_t pid = fork();
+  if (pid == 0) {
+    // The file-size limit stands in for a full disk: a write is cut short
+    // at the limit, the next one fails.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{kLimit, kLimit};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    for (int i = 0; i < kEntries; ++i) uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text(i));
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  std::string file = ReadFile(root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt"));
+  const std::string header = uuCommon::kPrintLogHeader;
+  ASSERT_EQ(file.compare(0, header.size(), header), 0);
+  EXPECT_LE(file.size(), kLimit);
+  EXPECT_GT(file.size(), kLimit - 400);  // the limit was reached
+  size_t pos = header.size();
+  int last = -1, count = 0;
+  while (pos < file.size()) {
+    size_t end = file.find("\r\n\r\n", pos);
+    ASSERT_NE(end, std::string::npos) << "torn tail: " << file.substr(pos);
+    std::string entry = file.substr(pos, end - pos);
+    ASSERT_EQ(entry.substr(0, 11), "[12:00:00] ") << entry;
+    int i = std::atoi(entry.c_str() + 11);
+    EXPECT_GT(i, last);
+    EXPECT_EQ(entry.substr(11), text(i));
+    last = i;
+    pos = end + 4;
+    ++count;
+  }
+  EXPECT_GT(count, 10);
+  EXPECT_LT(count, kEntries);  // some were lost
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -158,4 +159,23 @@ TEST_F(PrintProgram, ReceiptThatCannotBeWrittenFailsThePrintInsteadOfKillingTheP
   EXPECT_EQ(r.code, 0u);
   EXPECT_EQ(Log("ZolmetPrint.err"), kHeader + "[12:00:00] [交班單]列印失敗\r\n\r\n");
   EXPECT_NE(r.err.find(U("發生不明錯誤")), std::string::npos) << r.err;
+}
+
+TEST_F(PrintProgram, EndlessReplyIsAReadFailureWithBoundedMemory) {
+  std::string folder = root_.path() + "/replies";
+  fs::create_directories(folder);
+  testing_support::WriteFile(folder + "/endless.txt", "log never\nreceipt -\nnever\n.\nfault endless\n");
+  printdata_test::ServerProcess server(folder, "/Zolmet/");
+  Outcome r = Start("10.1.1.1," + server.host() + ",/Zolmet/,endlessXJ");
+  // The program is the only child waited for so far.
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  EXPECT_EQ(r.code, 0u);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(U("抱歉! 網路通訊失敗")), std::string::npos) << r.err;
+  EXPECT_EQ(Log("ZolmetPrint.err"), kHeader + "[12:00:00] [GPD] 讀取失敗: 資料超過 16777216 bytes\r\n\r\n" +
+                                        "[12:00:00] 讀取失敗\r\n\r\n");
+  EXPECT_EQ(Log("ZolmetPrint.debug").find("never"), std::string::npos);
+  EXPECT_LT(u.ru_maxrss, 256 * 1024) << "KiB";
+  std::printf("peak resident size of ZolmetPrint on an endless reply: %ld KiB\n", u.ru_maxrss);
 }

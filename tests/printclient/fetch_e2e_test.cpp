@@ -1,12 +1,14 @@
 // The print-data fetch against the real server on 127.0.0.1.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -287,4 +289,166 @@ TEST_F(FetchTest, TimeLimitsFromTheEnvironment) {
   EXPECT_FALSE(ok);
   EXPECT_LT(win::MonotonicMs() - start, 5000u);
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
+}
+
+TEST_F(FetchTest, RepliesLongerThan16MiBAreReadFailures) {
+  const size_t kMax = 16 * 1024 * 1024;
+  // The limit itself is taken...
+  Serve("max", Pattern(kMax));
+  std::string text;
+  ASSERT_TRUE(Get("max", text));
+  EXPECT_EQ(text.size(), kMax);
+  EXPECT_EQ(ErrLog(), "");
+  // ...one byte more, a 17 MiB reply and a reply without end are not.
+  Serve("max1", Pattern(kMax + 1));
+  Serve("oversize", "K1\rEND\r", "oversize");
+  Serve("endless", "K1\rEND\r", "endless");
+  for (const char* id : {"max1", "oversize", "endless"}) {
+    SCOPED_TRACE(id);
+    text = "unchanged";
+    EXPECT_FALSE(Get(id, text));
+    EXPECT_TRUE(text == "unchanged") << text.size() << " bytes";
+    EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+    EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: 資料超過 16777216 bytes"}));
+    std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+  }
+}
+
+// Fetches ID in a child process and returns its peak resident size in KiB;
+// the child's exit status says how the fetch ended: 0 a read failure, 1
+// anything else, 3 the peak passed CAPKIB (it stops there), 14 no end in 60 s.
+static long FetchPeakKiB(const std::string& host, const std::string& id, long capKiB, int& exitStatus) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    alarm(60);
+    std::thread([capKiB] {
+      for (;;) {
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        if (u.ru_maxrss > capKiB) _exit(3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }).detach();
+    std::string text;
+    bool ok = uuPrintData::GetPrintData("", host, "/", id, text);
+    _exit(!ok && uuPrintData::PrintDataError == "讀取失敗" ? 0 : 1);
+  }
+  int status = 0;
+  rusage u{};
+  wait4(pid, &status, 0, &u);
+  exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return u.ru_maxrss;
+}
+
+TEST_F(FetchTest, OversizeAndEndlessRepliesKeepMemoryBounded) {
+  Serve("small", Pattern(100));
+  Serve("big", "K1\rEND\r", "oversize");
+  Serve("endless", "K1\rEND\r", "endless");
+  int status = -1;
+  // The small reply's child ends as a success (1 here); its peak is the base.
+  long base = FetchPeakKiB(server_->host(), "small", 1L << 30, status);
+  EXPECT_EQ(status, 1);
+  const long capKiB = base + 256 * 1024;
+  for (const char* id : {"big", "endless"}) {
+    SCOPED_TRACE(id);
+    long peak = FetchPeakKiB(server_->host(), id, capKiB, status);
+    EXPECT_EQ(status, 0) << "3: over the cap, 14: no end";
+    // The reply is held once: at most 16 MiB, with room for the string's
+    // growth and the sanitizer's quarantine of the buffers it outgrew.
+    EXPECT_LT(peak - base, 64 * 1024) << "peak " << peak << " KiB, base " << base << " KiB";
+    std::printf("peak resident size fetching %s: %ld KiB (base %ld KiB, +%ld KiB)\n", id, peak, base,
+                peak - base);
+  }
+}
+
+TEST_F(FetchTest, TricklesEndAtTheOverallLimit) {
+  // One byte, one header line or one "100 Continue" every 100 ms: never
+  // silent for the receive limit, stopped by the overall one.
+  const std::string body = Pattern(3000);
+  Serve("trickle", body, "trickle");
+  Serve("trickle-headers", body, "trickle-headers");
+  Serve("trickle-continue", body, "trickle-continue");
+  for (const char* id : {"trickle", "trickle-headers", "trickle-continue"}) {
+    SCOPED_TRACE(id);
+    win::SetInternetTimeouts(5000, 1000, 1500);
+    std::string text = "unchanged";
+    std::uint64_t start = win::MonotonicMs();
+    EXPECT_FALSE(Get(id, text));
+    std::uint64_t took = win::MonotonicMs() - start;
+    EXPECT_GE(took, 1450u);
+    EXPECT_LT(took, 4000u);
+    EXPECT_EQ(text, "unchanged");
+    EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+    EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
+    const std::string url = Url(server_->host(), id);
+    EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 連線成功 " + url}));
+    for (const char* kind : {"err", "debug"})
+      std::remove(root_.Host(std::string("C:\\Zolmet\\Logs\\090831.ZolmetPrint.") + kind + ".txt").c_str());
+  }
+}
+
+TEST_F(FetchTest, OverallLimitFromTheEnvironment) {
+  Serve("envtrickle", Pattern(3000), "trickle");
+  setenv("ZOLMET_INET_TIMEOUTS", "5000,1000,800", 1);
+  win::ResetInternetTimeouts();
+  std::string text;
+  std::uint64_t start = win::MonotonicMs();
+  bool ok = Get("envtrickle", text);
+  std::uint64_t took = win::MonotonicMs() - start;
+  unsetenv("ZOLMET_INET_TIMEOUTS");
+  EXPECT_FALSE(ok);
+  EXPECT_GE(took, 750u);
+  EXPECT_LT(took, 3000u);
+  EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
+}
+
+TEST_F(FetchTest, RedirectsAreFollowedAndLogged) {
+  // Another server stands for another host.
+  std::string otherFolder = *folder_ + "-other";
+  WriteFile(otherFolder + "/there.raw", "K1\rEND\r");
+  ServerProcess other(otherFolder);
+  const std::string there = Url(other.host(), "there");
+  WriteFile(*folder_ + "/hop1.txt", "redirect hop2\n");
+  WriteFile(*folder_ + "/hop2.txt", "redirect " + there + "\n");
+  std::string text;
+  ASSERT_TRUE(Get("hop1", text));
+  EXPECT_EQ(text, "K1\rEND\r");
+  const std::string url = Url(server_->host(), "hop1");
+  EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 重新導向 " + Url(server_->host(), "hop2"),
+                                 "[GPD] 重新導向 " + there, "[GPD] 連線成功 " + url,
+                                 "[GPD] 成功取得列印資料 " + url}));
+  EXPECT_EQ(ErrLog(), "");
+  std::filesystem::remove_all(otherFolder);
+}
+
+TEST_F(FetchTest, RedirectLoopsAreConnectionFailures) {
+  const std::string loop = "[GPD] 開啟服務失敗(連線失敗):The redirection failed: the redirects run in a loop. ";
+  // To itself, and back and forth.
+  WriteFile(*folder_ + "/self.txt", "redirect self\n");
+  WriteFile(*folder_ + "/ping.txt", "redirect pong\n");
+  WriteFile(*folder_ + "/pong.txt", "redirect ping\n");
+  struct Case {
+    std::string id;
+    std::vector<std::string> redirects;
+  };
+  // Eleven distinct hops are one too many.
+  std::vector<std::string> chain;
+  for (int i = 0; i <= 11; ++i) {
+    WriteFile(*folder_ + "/chain" + std::to_string(i) + ".txt", "redirect chain" + std::to_string(i + 1) + "\n");
+    if (i >= 1 && i <= 10) chain.push_back(Url(server_->host(), "chain" + std::to_string(i)));
+  }
+  for (const Case& c : {Case{"self", {}}, Case{"ping", {Url(server_->host(), "pong")}}, Case{"chain0", chain}}) {
+    SCOPED_TRACE(c.id);
+    std::string text = "unchanged";
+    EXPECT_FALSE(Get(c.id, text));
+    EXPECT_EQ(text, "unchanged");
+    EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+    EXPECT_EQ(ErrLog(), Entries({loop + Url(server_->host(), c.id)}));
+    std::vector<std::string> debug = {"[GPD] 初始成功"};
+    for (const std::string& r : c.redirects) debug.push_back("[GPD] 重新導向 " + r);
+    EXPECT_EQ(DebugLog(), Entries(debug));
+    for (const char* kind : {"err", "debug"})
+      std::remove(root_.Host(std::string("C:\\Zolmet\\Logs\\090831.ZolmetPrint.") + kind + ".txt").c_str());
+  }
 }

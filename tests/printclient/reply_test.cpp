@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -192,4 +193,26 @@ TEST_F(ReplyTest, ShiftReportPrintsWrappedTextWithoutBarCode) {
   EXPECT_EQ(printclient::ufMain::PrintShiftReport("x", Printer()), 0);
   EXPECT_EQ(ErrLog(), Entries({"[交班單]列印失敗"}));
   EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(ReplyTest, ErrorLogHoldsAtMostTheFirst64KiBOfAReply) {
+  const std::string incomplete = "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.";
+  const size_t kMax = 64 * 1024;
+  // Up to the limit the reply is logged as it is.
+  const std::string exact = "L" + std::string(kMax - 1, 'a');
+  ExpectFault(exact, "非END結尾\r" + exact, incomplete);
+  ui::ClearRecordedDialogs();
+  std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+  // One byte more: its first 64 KiB and its whole length.
+  const std::string longer = exact + "b";
+  ExpectFault(longer, "非END結尾\r" + exact + " ... (65537 bytes)", incomplete);
+  ui::ClearRecordedDialogs();
+  std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+  // A long plain text is cut the same way, and so is the reply after it.
+  const std::string plain = std::string(kMax + 10, 'p');
+  const std::string R = "K3\r" + D(plain, 3) + "\rEND";
+  ExpectFault(R,
+              "明文內容有誤\r" + plain.substr(0, kMax) + " ... (65546 bytes)\r" + R.substr(0, kMax) + " ... (" +
+                  std::to_string(R.size()) + " bytes)",
+              kBadContent);
 }

@@ -1,12 +1,14 @@
 // A print-data web server for the demo and the tests, on 127.0.0.1 only.
 //
-//   printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--seed N] [--quiet]
+//   printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--seed N]
+//                    [--trickle-ms N] [--quiet]
 //
 // Prints the port it listens on as the first line of standard output, then
 // serves GET <path>PrintData.aspx?d=<id> from the folder:
 //   <id>.raw  is sent byte for byte (with the transport faults listed in
 //             <id>.faults, if that file exists: stall, stall-headers,
-//             close-mid-body, dribble, truncate, error-page);
+//             close-mid-body, dribble, truncate, error-page, oversize, endless,
+//             trickle, trickle-headers, trickle-continue);
 //   <id>.txt  is a receipt file (UTF-8) built into a reply in Big5:
 //     key N            a K record (the first receipt gets "key 1" if none came before)
 //     receipt BARCODE  a receipt ("-" for no bar code); its text lines follow,
@@ -14,11 +16,14 @@
 //     log TEXT         an L record
 //     show TEXT        an S record
 //     charset big5     the file is Big5 already
+//     redirect TARGET  a 302 to the id TARGET on this server, or to the URL
+//                      TARGET when it begins with "http"
 //     fault MODE       a broken reply on purpose, see kFaults
 // Other ids get a 404 page. Filler counts and bytes are random, or follow
 // --seed N (the same reply for every request). A proxy-style request
 // (GET http://host/...) is served the same way. Ends on SIGTERM or SIGINT,
-// or after its lifetime (default 600 s).
+// or after its lifetime (default 600 s). The trickle faults pause
+// --trickle-ms (default 100) between their pieces.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -67,13 +72,21 @@ const std::set<std::string> kFaults = {
     "stall-headers",  // no answer at all
     "close-mid-body", // the full length is announced, half is sent, then the connection closes
     "dribble",        // the body in small pieces with pauses
+    "oversize",       // L records before the reply make it 17 MiB long
+    "endless",        // no length announced; the reply, then L records without end
+    "trickle",        // the header lines one at a time, then the body one byte at a time
+    "trickle-headers",   // a header line at a time, without end
+    "trickle-continue",  // "100 Continue" again and again, without end
 };
+
+constexpr size_t kOversize = 17 * 1024 * 1024;
 
 int g_stopPipe[2] = {-1, -1};
 std::string g_dir, g_path = "/";
 bool g_quiet = false;
 bool g_seeded = false;
 unsigned g_seed = 0;
+int g_trickleMs = 100;
 std::mutex g_logMutex;
 
 void OnSignal(int) {
@@ -100,7 +113,22 @@ struct Receipt {
 struct Reply {
   std::string body;
   std::set<std::string> faults;
+  std::string redirect;  // where a 302 sends the client
 };
+
+// An L record of padding, CR included.
+std::string Padding(size_t n) { return "L" + std::string(n - 2, 'p') + "\r"; }
+
+// Breaks BODY as the faults that change its bytes say.
+void ApplyBodyFaults(Reply& reply) {
+  if (reply.faults.count("truncate")) reply.body.resize(reply.body.size() / 2);
+  if (reply.faults.count("oversize")) {
+    std::string pad;
+    pad.reserve(kOversize);
+    while (pad.size() + reply.body.size() < kOversize) pad += Padding(1024);
+    reply.body.insert(0, pad);
+  }
+}
 
 std::string RandomFiller(std::mt19937& rng, int count) {
   std::string f;
@@ -152,6 +180,8 @@ bool BuildReply(const std::string& file, Reply& reply, std::string& error) {
       }
     } else if (word == "log") {
       records.push_back("L" + conv(arg));
+    } else if (word == "redirect") {
+      reply.redirect = arg;
     } else if (word == "show") {
       records.push_back("S" + conv(arg));
     } else if (word == "receipt") {
@@ -203,7 +233,7 @@ bool BuildReply(const std::string& file, Reply& reply, std::string& error) {
   if (!F.count("no-end")) records.push_back("END");
   const std::string eol = F.count("crlf") ? "\r\n" : "\r";
   for (const std::string& r : records) reply.body += r + eol;
-  if (F.count("truncate")) reply.body.resize(reply.body.size() / 2);
+  ApplyBodyFaults(reply);
   return true;
 }
 
@@ -300,7 +330,7 @@ void Serve(int fd) {
           if (kFaults.count(w)) reply.faults.insert(w);
           else Note(id + ".faults: unknown fault " + w);
         }
-        if (reply.faults.count("truncate")) reply.body.resize(reply.body.size() / 2);
+        ApplyBodyFaults(reply);
       }
     } else if (sysroot::ReadHostFile(g_dir + "/" + id + ".txt", content)) {
       if (!BuildReply(content, reply, error)) {
@@ -322,7 +352,40 @@ void Serve(int fd) {
   const auto& F = reply.faults;
   const std::string& body = reply.body;
   const char* type = "text/plain; charset=big5";
-  if (F.count("stall-headers")) {
+  // Waits one trickle pause; false when the server is stopping.
+  auto pause = [] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_trickleMs));
+    return !Stopping();
+  };
+  if (!reply.redirect.empty()) {
+    std::string to = reply.redirect.rfind("http", 0) == 0 ? reply.redirect
+                                                            : g_path + "PrintData.aspx?d=" + reply.redirect;
+    std::string page = "<html><body>Moved</body></html>";
+    SendAll(fd, "HTTP/1.1 302 Found\r\nLocation: " + to + "\r\nContent-Type: text/html\r\nContent-Length: " +
+                    std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
+  } else if (F.count("endless")) {
+    if (SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: " + std::string(type) + "\r\nConnection: close\r\n\r\n") &&
+        SendAll(fd, body)) {
+      const std::string more = Padding(64 * 1024);
+      while (!Stopping() && SendAll(fd, more)) {
+      }
+    }
+  } else if (F.count("trickle") || F.count("trickle-headers")) {
+    std::string head = Header(200, "OK", body.size(), type);
+    bool ok = true;
+    for (size_t at = 0; ok && at < head.size() - 2;) {  // up to the empty line
+      size_t end = head.find("\r\n", at) + 2;
+      ok = SendAll(fd, head.substr(at, end - at)) && pause();
+      at = end;
+    }
+    for (int n = 0; ok && F.count("trickle-headers"); ++n)
+      ok = SendAll(fd, "X-Trickle: " + std::to_string(n) + "\r\n") && pause();
+    ok = ok && SendAll(fd, "\r\n");
+    for (size_t at = 0; ok && at < body.size(); ++at) ok = SendAll(fd, body.data() + at, 1) && pause();
+  } else if (F.count("trickle-continue")) {
+    while (SendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n") && pause()) {
+    }
+  } else if (F.count("stall-headers")) {
     WaitQuiet(fd, 3600 * 1000);
   } else if (F.count("error-page")) {
     std::string page =
@@ -352,7 +415,8 @@ void Serve(int fd) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--seed N] [--quiet]\n");
+               "usage: printdata-server --dir FOLDER [--port N] [--path /P/] [--lifetime SEC] [--seed N]\n"
+               "                        [--trickle-ms N] [--quiet]\n");
   return 2;
 }
 
@@ -374,6 +438,7 @@ int main(int argc, char** argv) {
     else if (a == "--path" && value(v)) g_path = v;
     else if (a == "--lifetime" && value(v)) lifetime = std::atol(v.c_str());
     else if (a == "--quiet") g_quiet = true;
+    else if (a == "--trickle-ms" && value(v)) g_trickleMs = std::max(1, std::atoi(v.c_str()));
     else if (a == "--seed" && value(v)) {
       g_seeded = true;
       g_seed = static_cast<unsigned>(std::strtoul(v.c_str(), nullptr, 10));
