@@ -308,7 +308,7 @@ TEST_F(FetchTest, RepliesLongerThan16MiBAreReadFailures) {
     text = "unchanged";
     EXPECT_FALSE(Get(id, text));
     EXPECT_TRUE(text == "unchanged") << text.size() << " bytes";
-    EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+    EXPECT_EQ(printclient::uuPrintData::PrintDataError, "讀取失敗");
     EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: 資料超過 16777216 bytes"}));
     std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
   }
@@ -331,8 +331,8 @@ static long FetchPeakKiB(const std::string& host, const std::string& id, long ca
       }
     }).detach();
     std::string text;
-    bool ok = uuPrintData::GetPrintData("", host, "/", id, text);
-    _exit(!ok && uuPrintData::PrintDataError == "讀取失敗" ? 0 : 1);
+    bool ok = printclient::uuPrintData::GetPrintData("", host, "/", id, text);
+    _exit(!ok && printclient::uuPrintData::PrintDataError == "讀取失敗" ? 0 : 1);
   }
   int status = 0;
   rusage u{};
@@ -379,7 +379,7 @@ TEST_F(FetchTest, TricklesEndAtTheOverallLimit) {
     EXPECT_GE(took, 1450u);
     EXPECT_LT(took, 4000u);
     EXPECT_EQ(text, "unchanged");
-    EXPECT_EQ(uuPrintData::PrintDataError, "讀取失敗");
+    EXPECT_EQ(printclient::uuPrintData::PrintDataError, "讀取失敗");
     EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out."}));
     const std::string url = Url(server_->host(), id);
     EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 連線成功 " + url}));
@@ -443,7 +443,7 @@ TEST_F(FetchTest, RedirectLoopsAreConnectionFailures) {
     std::string text = "unchanged";
     EXPECT_FALSE(Get(c.id, text));
     EXPECT_EQ(text, "unchanged");
-    EXPECT_EQ(uuPrintData::PrintDataError, "連線失敗");
+    EXPECT_EQ(printclient::uuPrintData::PrintDataError, "連線失敗");
     EXPECT_EQ(ErrLog(), Entries({loop + Url(server_->host(), c.id)}));
     std::vector<std::string> debug = {"[GPD] 初始成功"};
     for (const std::string& r : c.redirects) debug.push_back("[GPD] 重新導向 " + r);

@@ -257,7 +257,7 @@ TEST_F(ReplyE2eTest, OversizeAndEndlessRepliesExecuteNothing) {
     const std::string id = std::string("big-") + fault;
     Write(id + ".txt", std::string(kReceipts) + "fault " + fault + "\n");
     ui::ClearRecordedDialogs();
-    EXPECT_EQ(Run(id), ufMain::prDownloadFailed);
+    EXPECT_EQ(Run(id), printclient::ufMain::prDownloadFailed);
     EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: 資料超過 16777216 bytes", "讀取失敗"}));
     EXPECT_EQ(Messages(), std::vector<std::string>{kDownloadFailed});
     EXPECT_TRUE(printed_.empty());
@@ -269,7 +269,7 @@ TEST_F(ReplyE2eTest, OversizeAndEndlessRepliesExecuteNothing) {
 TEST_F(ReplyE2eTest, RedirectedRequestPrintsTheTargetsReceiptsAndLogsWhereFrom) {
   Write("moved-to.txt", kReceipts);
   Write("moved.txt", "redirect moved-to\n");
-  EXPECT_EQ(Run("moved"), ufMain::prDone);
+  EXPECT_EQ(Run("moved"), printclient::ufMain::prDone);
   EXPECT_EQ(printed_.size(), 3u);
   EXPECT_EQ(DebugLog(), Entries({"[GPD] 初始成功", "[GPD] 重新導向 " + Url("moved-to"), "[GPD] 連線成功 " + Url("moved"),
                                  "[GPD] 成功取得列印資料 " + Url("moved"), "[EXE][Print][L] \xB6\x7D\xA9\x6C",
@@ -281,7 +281,7 @@ TEST_F(ReplyE2eTest, TrickledReplyEndsAtTheOverallLimit) {
   Write("trickled.txt", std::string(kReceipts) + "fault trickle\n");
   win::SetInternetTimeouts(5000, 1000, 1200);
   std::uint64_t start = win::MonotonicMs();
-  EXPECT_EQ(Run("trickled"), ufMain::prDownloadFailed);
+  EXPECT_EQ(Run("trickled"), printclient::ufMain::prDownloadFailed);
   EXPECT_LT(win::MonotonicMs() - start, 4000u);
   EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: The operation timed out.", "讀取失敗"}));
   EXPECT_TRUE(printed_.empty());
