@@ -8,6 +8,7 @@
 
 #include "report/engine/ppDB.h"
 #include "report/model/ppResMgr.h"
+#include "report/output/ppDevice.h"
 #include "report/output/ppPrintr.h"
 
 CLS_IMPLEMENT_CLASS(TppPrintable)
@@ -379,9 +380,33 @@ void TppPrintable::ClearPrintState() {
 
 void TppPrintable::Reset() { resetOnCompute_ = true; }
 
-void TppPrintable::CreateDrawCommand(TppPage*) {}  // PAGE
-void TppPrintable::PropertiesToDrawCommand(TppDrawCommand*) {}  // PAGE
-void TppPrintable::DoOnDrawCommandClick(cls::TObject*) {}  // PAGE
+void TppPrintable::CreateDrawCommand(TppPage* page) {
+  if (!drawCommandClass_ || !drawCommandClass_->Create || !page) return;
+  cls::Owned<cls::TComponent> made(drawCommandClass_->Create(nullptr));
+  auto* command = cls::ObjectAs<TppDrawCommand>(made.get());
+  if (!command) return;  // not a draw command class: freed by MADE
+  PropertiesToDrawCommand(command);
+  command->SetClickable(OnDrawCommandClick.Assigned() || HasEventNotify(ciComponentDrawCommandClick));
+  command->SetComponent(this);
+  command->OnClick = cls::TNotifyEvent(this, &TppPrintable::DoOnDrawCommandClick);
+  if (TppPageDef* def = page->PageDef()) command->SetPageRect(def->GetPrintableRect());
+  if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
+  command->SetPage(page);  // the page owns it from now on
+  made.release();
+  SendEventNotify(this, ciComponentDrawCommandCreate, nullptr);
+}
+
+void TppPrintable::PropertiesToDrawCommand(TppDrawCommand* command) {
+  command->SetTag(Tag());
+  if (IsDataAvailable()) command->SetDataType(dataPipeline_->GetFieldDataType(dataField_));
+}
+
+void TppPrintable::DoOnDrawCommandClick(cls::TObject* drawCommand) {
+  auto* command = cls::ObjectAs<TppDrawCommand>(drawCommand);
+  if (!command) return;
+  if (OnDrawCommandClick) OnDrawCommandClick(this, command);
+  SendEventNotify(this, ciComponentDrawCommandClick, nullptr);
+}
 
 void TppPrintable::PrintToPage(TppPage* page) {
   if (drawComponent_ && visible_) CreateDrawCommand(page);

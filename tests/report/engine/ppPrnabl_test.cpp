@@ -14,6 +14,7 @@
 #include "platform/spool/spool.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppPrnabl.h"
+#include "report/output/ppDevice.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/testroot.h"
 
@@ -46,6 +47,14 @@ class TTestPrintable : public TppPrintable {
   int changes = 0;
 };
 CLS_IMPLEMENT_COMPONENT(TTestPrintable)
+
+// The draw command of the test printable.
+class TTestDrawCommand : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TTestDrawCommand, TppDrawCommand)
+ public:
+  explicit TTestDrawCommand(cls::TComponent* owner) : TppDrawCommand(owner) {}
+};
+CLS_IMPLEMENT_COMPONENT(TTestDrawCommand)
 
 // A pipeline with fields of its own.
 class TTestPipeline : public TppDataPipeline {
@@ -315,6 +324,170 @@ TEST_F(Printables, GenerationStepsSetAndClearTheirFlags) {
   EXPECT_FALSE(p->GenerationComplete());
   EXPECT_EQ(p->SpaceUsed(), 0);
   EXPECT_FALSE(p->OutOfSpace());
+}
+
+// Records the events a publisher sends, with the page's command count at
+// the time.
+struct TEventLog {
+  explicit TEventLog(TppCommunicator* publisher, std::initializer_list<int> ids, TppPage* page = nullptr)
+      : listener(new TppCommunicator(nullptr)), page(page) {
+    for (int id : ids) listener->EventMask().Include(id);
+    listener->OnEventNotify = {this, [](void* d, cls::TObject*, TppCommunicator*, int id, TraParamList* params) {
+                                 auto* log = static_cast<TEventLog*>(d);
+                                 log->ids.push_back(id);
+                                 log->commandsAtEvent.push_back(log->page ? log->page->GetDrawCommandCount() : -1);
+                                 log->hadParams = log->hadParams || params;
+                               }};
+    publisher->AddEventNotify(listener);
+    publisher->AddNotify(listener);  // linked, so the publisher knows what it wants
+  }
+  ~TEventLog() { listener->Free(); }
+  TppCommunicator* listener;
+  TppPage* page;
+  std::vector<int> ids;
+  std::vector<int> commandsAtEvent;
+  bool hadParams = false;
+};
+
+class PrintToPage : public Printables {
+ protected:
+  void SetUp() override {
+    page = Make<TppPage>();
+    TppPageDef* def = page->PageDef();
+    def->SetmmWidth(82000);
+    def->SetmmHeight(100000);
+    def->SetmmMarginLeft(2000);
+    def->SetmmMarginRight(3000);
+    def->SetmmMarginTop(4000);
+    def->SetmmMarginBottom(5000);
+    p = Make();
+    p->SetDrawCommandClass(&TTestDrawCommand::StaticClass());
+    p->SetTag(42);
+  }
+  TppPage* page = nullptr;
+  TTestPrintable* p = nullptr;
+};
+
+TEST_F(PrintToPage, AVisibleObjectAddsItsCommandAndSendsTheCreateEvent) {
+  TEventLog log(p, {ciComponentDrawCommandCreate}, page);
+  struct Seen {
+    TppDrawCommand* command = nullptr;
+    TppPage* pageAtHandler = reinterpret_cast<TppPage*>(1);
+  } seen;
+  p->OnDrawCommandCreate = {&seen, [](void* d, cls::TObject*, cls::TObject* c) {
+                              auto* s = static_cast<Seen*>(d);
+                              s->command = cls::ObjectAs<TppDrawCommand>(c);
+                              s->pageAtHandler = s->command ? s->command->Page() : nullptr;
+                            }};
+  p->InitDrawComponent();
+  p->PrintToPage(page);
+
+  ASSERT_EQ(page->GetDrawCommandCount(), 1);
+  TppDrawCommand* c = page->GetDrawCommand(0);
+  EXPECT_EQ(c->ClassType(), &TTestDrawCommand::StaticClass());
+  EXPECT_EQ(c->Owner(), page);
+  EXPECT_EQ(c->Page(), page);
+  EXPECT_EQ(c->Component(), p);
+  EXPECT_EQ(c->Tag(), 42);
+  EXPECT_EQ(c->DataType(), dtString);
+  EXPECT_EQ(c->PageRect(), (TppRect{2000, 4000, 79000, 95000}));
+  EXPECT_FALSE(c->Clickable());
+  // The handler sees the command before it is on the page; the event after.
+  EXPECT_EQ(seen.command, c);
+  EXPECT_EQ(seen.pageAtHandler, nullptr);
+  EXPECT_EQ(log.ids, std::vector<int>{ciComponentDrawCommandCreate});
+  EXPECT_EQ(log.commandsAtEvent, std::vector<int>{1});
+  EXPECT_FALSE(log.hadParams);
+
+  // Freeing the object leaves the command on its page without a dangling
+  // component or click handler.
+  objects.erase(std::find(objects.begin(), objects.end(), p));
+  p->Free();
+  EXPECT_EQ(c->Component(), nullptr);
+  EXPECT_FALSE(c->OnClick.Assigned());
+  c->DoClick();
+}
+
+TEST_F(PrintToPage, NothingIsAddedUnlessTheObjectIsVisibleDueAndHasACommandClass) {
+  TEventLog log(p, {ciComponentDrawCommandCreate}, page);
+  p->PrintToPage(page);  // not due
+  p->SetDrawComponent(true);
+  p->SetVisible(false);
+  p->PrintToPage(page);  // invisible, whatever DrawComponent says
+  p->SetVisible(true);
+  p->SetDrawCommandClass(nullptr);
+  p->PrintToPage(page);  // no command class
+  p->SetDrawCommandClass(&TTestPipeline::StaticClass());
+  p->PrintToPage(page);  // a class that is no draw command
+  EXPECT_EQ(page->GetDrawCommandCount(), 0);
+  EXPECT_TRUE(log.ids.empty());
+
+  // Complete objects stop drawing; an overflowing one is drawn again only
+  // through InitDrawComponent.
+  p->SetDrawCommandClass(&TTestDrawCommand::StaticClass());
+  p->PrintToPage(page);
+  p->SetGenerationComplete(true);
+  p->UpdateDrawComponent();
+  p->PrintToPage(page);
+  EXPECT_EQ(page->GetDrawCommandCount(), 1);
+}
+
+TEST_F(PrintToPage, ClicksReachTheHandlerAndTheSubscribers) {
+  // Without a handler, a linked subscriber of the click event makes the
+  // command clickable.
+  {
+    TEventLog log(p, {ciComponentDrawCommandClick}, page);
+    p->SetDrawComponent(true);
+    p->PrintToPage(page);
+    ASSERT_EQ(page->GetDrawCommandCount(), 1);
+    TppDrawCommand* c = page->GetDrawCommand(0);
+    EXPECT_TRUE(c->Clickable());
+    EXPECT_EQ(page->GetClickableCommandCount(), 1);
+    c->DoClick();
+    EXPECT_EQ(log.ids, std::vector<int>{ciComponentDrawCommandClick});
+    p->DoOnDrawCommandClick(p);  // not a draw command: ignored
+    EXPECT_EQ(log.ids.size(), 1u);
+  }
+  page->Clear();
+  p->PrintToPage(page);
+  EXPECT_FALSE(page->GetDrawCommand(0)->Clickable());
+
+  std::vector<cls::TObject*> clicked;
+  p->OnDrawCommandClick = {&clicked, [](void* d, cls::TObject*, cls::TObject* c) {
+                             static_cast<std::vector<cls::TObject*>*>(d)->push_back(c);
+                           }};
+  page->Clear();
+  p->PrintToPage(page);
+  TppDrawCommand* c = page->GetDrawCommand(0);
+  EXPECT_TRUE(c->Clickable());
+  c->DoClick();
+  EXPECT_EQ(clicked, std::vector<cls::TObject*>{c});
+}
+
+TEST_F(PrintToPage, CommandsCarryTheFieldsDataTypeAndSurviveExtremePages) {
+  auto* pipeline = Make<TTestPipeline>();
+  p->dataAware = true;
+  p->SetDataPipeline(pipeline);
+  p->SetDataField("Amount");
+  p->SetDrawComponent(true);
+  p->PrintToPage(page);
+  ASSERT_EQ(page->GetDrawCommandCount(), 1);
+  EXPECT_EQ(page->GetDrawCommand(0)->DataType(), dtCurrency);
+  pipeline->active = false;
+  p->PrintToPage(page);
+  EXPECT_EQ(page->GetDrawCommand(1)->DataType(), dtString);
+
+  // A page definition at the limits (archives carry them) gives a clamped
+  // rectangle.
+  TppPageDef* def = page->PageDef();
+  def->SetmmWidth(kMax);
+  def->SetmmMarginRight(kMin);
+  def->SetmmHeight(kMin);
+  def->SetmmMarginBottom(kMax);
+  p->PrintToPage(page);
+  EXPECT_EQ(page->GetDrawCommand(2)->PageRect().Right, kMax);
+  EXPECT_EQ(page->GetDrawCommand(2)->PageRect().Bottom, kMin);
+  EXPECT_EQ(def->GetPrintableWidth(), kMax);
 }
 
 TEST_F(Printables, OnPrintFiresItsHandlerThenItsEvent) {
