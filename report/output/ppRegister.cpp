@@ -5,6 +5,7 @@
 #include "platform/classes/classes.h"
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
+#include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
 
 void ppRegisterOutput() {
@@ -14,5 +15,6 @@ void ppRegisterOutput() {
     cls::RegisterClass(&TppPrinterSetup::StaticClass());
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
+    ppRegisterDrawCommandUnit();
   });
 }
