@@ -18,6 +18,18 @@ TScreen& Screen() {
   return screen;
 }
 
+// ---- global name space ----
+
+namespace {
+std::recursive_mutex& NameSpaceMutex() {
+  static std::recursive_mutex m;
+  return m;
+}
+}  // namespace
+
+void BeginGlobalNameSpaceWrite() { NameSpaceMutex().lock(); }
+void EndGlobalNameSpaceWrite() { NameSpaceMutex().unlock(); }
+
 // ---- class registry ----
 
 namespace {

@@ -173,6 +173,19 @@ struct TScreen {
 };
 TScreen& Screen();
 
+// The class library's global name-space lock. Its writers (form
+// construction, a printer run's clean-up) exclude each other; a thread that
+// holds it may take it again. Held briefly, never around a user event.
+void BeginGlobalNameSpaceWrite();
+void EndGlobalNameSpaceWrite();
+class TGlobalNameSpaceWrite {
+ public:
+  TGlobalNameSpaceWrite() { BeginGlobalNameSpaceWrite(); }
+  ~TGlobalNameSpaceWrite() { EndGlobalNameSpaceWrite(); }
+  TGlobalNameSpaceWrite(const TGlobalNameSpaceWrite&) = delete;
+  TGlobalNameSpaceWrite& operator=(const TGlobalNameSpaceWrite&) = delete;
+};
+
 // Process-wide registry of classes by name (streams name their classes).
 void RegisterClass(TClass c);
 void UnregisterClass(TClass c);

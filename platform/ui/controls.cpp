@@ -17,6 +17,10 @@ CLS_IMPLEMENT_COMPONENT(TLabel)
 CLS_IMPLEMENT_COMPONENT(TButton)
 CLS_IMPLEMENT_COMPONENT(TSpeedButton)
 CLS_IMPLEMENT_COMPONENT(TMemo)
+CLS_IMPLEMENT_COMPONENT(TEdit)
+CLS_IMPLEMENT_COMPONENT(TListBox)
+CLS_IMPLEMENT_COMPONENT(THeaderControl)
+CLS_IMPLEMENT_COMPONENT(TUpDown)
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -79,7 +83,27 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 TWinControl::~TWinControl() {
   // Children owned elsewhere stay alive but lose their parent.
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+  // No form keeps the focus on a control that is gone.
+  for (TCustomForm* f : Application().Forms())
+    if (f->activeControl_ == this) f->activeControl_ = nullptr;
 }
+
+bool TWinControl::CanFocus() const {
+  TCustomForm* form = GetParentForm(const_cast<TWinControl*>(this));
+  if (!form) return false;
+  for (const TControl* c = this; c && c != form; c = c->Parent())
+    if (!c->Visible() || !c->Enabled) return false;
+  return form->CanFocus();
+}
+
+void TWinControl::SetFocus() {
+  if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  TCustomForm* form = GetParentForm(this);
+  form->activeControl_ = this;
+  Application().ActivateForm(form);
+}
+
+bool TWinControl::Focused() const { return Screen().ActiveControl() == this; }
 
 void TWinControl::Realign() {
   int left = BorderWidth, top = BorderWidth;
@@ -131,6 +155,74 @@ TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 185, 89);
   Color = gdi::clWindow;
+}
+
+TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 121, 21);
+  Color = gdi::clWindow;
+}
+
+void TEdit::SetText(const std::string& text) {
+  if (text == text_) return;
+  text_ = text;
+  if (OnChange) {
+    TCustomForm::HandlerScope scope(GetParentForm(this));
+    OnChange(this);
+  }
+}
+
+TListBox::TListBox(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 121, 97);
+  Color = gdi::clWindow;
+}
+
+int TListBox::ItemIndex() const { return itemIndex_ < Items.Count() ? itemIndex_ : -1; }
+
+void TListBox::SetItemIndex(int i) { itemIndex_ = i >= 0 && i < Items.Count() ? i : -1; }
+
+void TListBox::ClickItem(int i) {
+  SetItemIndex(i);
+  Click();
+}
+
+void TListBox::DblClickItem(int i) {
+  ClickItem(i);
+  if (!OnDblClick) return;
+  TCustomForm::HandlerScope scope(GetParentForm(this));
+  OnDblClick(this);
+}
+
+THeaderControl::THeaderControl(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 17); }
+
+TUpDown::TUpDown(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 16, 24); }
+
+void TUpDown::SetPosition(int v) { position_ = std::clamp(v, Min, std::max(Min, Max)); }
+
+void TUpDown::ClickButton(TUDBtnType button) {
+  int step = button == TUDBtnType::btNext ? Increment : -Increment;
+  int next = position_ + step;
+  if (Wrap && next > Max) next = Min;
+  else if (Wrap && next < Min) next = Max;
+  SetPosition(next);
+  if (!OnButtonClick) return;
+  TCustomForm::HandlerScope scope(GetParentForm(this));
+  OnButtonClick(this, button);
+}
+
+void TUpDown::Repaint() {
+  if (face_.Width() != Width() || face_.Height() != Height()) face_.SetSize(Width(), Height());
+  Paint();
+}
+
+void TUpDown::Paint() {
+  gdi::TCanvas& c = Canvas();
+  int w = face_.Width(), h = face_.Height();
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = gdi::clBtnFace;
+  c.FillRect({0, 0, w, h});
+  c.Brush.Color = gdi::clGray;
+  c.FrameRect({0, 0, w, h / 2});
+  c.FrameRect({0, h / 2, w, h});
 }
 
 TCustomForm* GetParentForm(TControl* control) {

@@ -1,12 +1,14 @@
 // Headless controls: class-library components with a parent/child tree
-// with alignment, and the design values forms need (captions, fonts,
-// bevels, memo lines). Nothing is drawn yet; fonts and colours are gdi's.
+// with alignment, focus, and the design values forms need (captions, fonts,
+// bevels, memo lines, edit texts, list items, header sections). Only the
+// up-down control paints (on its own face); fonts and colours are gdi's.
 #pragma once
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/classes/classes.h"
+#include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
 
 namespace ui {
@@ -26,6 +28,11 @@ enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum class TBorderStyle { bsNone, bsSingle };
+using cls::TAlignment;
+
+// An operation the control's state does not allow (focusing a hidden or
+// disabled control, making a visible form modal).
+CLS_DECLARE_EXCEPTION(EInvalidOperation, cls::Exception);
 
 class TWinControl;
 class TCustomForm;
@@ -94,6 +101,14 @@ class TWinControl : public TControl {
   // Lays out the aligned children: top, bottom, left, right, then client.
   void Realign();
 
+  // Focus: a control can take it when it and every parent up to its form
+  // are visible and enabled and the form is shown; a form when it is shown
+  // and enabled. SetFocus raises EInvalidOperation when it cannot.
+  virtual bool CanFocus() const;
+  virtual void SetFocus();
+  // The screen's focused control is this one.
+  bool Focused() const;
+
  private:
   friend class TControl;
   std::vector<TControl*> controls_;
@@ -148,8 +163,101 @@ class TMemo : public TWinControl {
   cls::TStringList Lines;
   bool ReadOnly = false;
   bool WordWrap = true;
+  TAlignment Alignment = TAlignment::taLeftJustify;
   TScrollStyle ScrollBars = TScrollStyle::ssNone;
   TBorderStyle BorderStyle = TBorderStyle::bsSingle;
+};
+
+// A one-line edit field.
+class TEdit : public TWinControl {
+  CLS_DECLARE_CLASS(TEdit, TWinControl)
+
+ public:
+  explicit TEdit(TComponent* AOwner);
+  const std::string& Text() const { return text_; }
+  // Runs OnChange when the text differs, as typing does.
+  void SetText(const std::string& text);
+  bool ReadOnly = false;
+  TNotifyEvent OnChange;
+
+ private:
+  std::string text_;
+};
+
+// A list of lines of which one may be selected.
+class TListBox : public TWinControl {
+  CLS_DECLARE_CLASS(TListBox, TWinControl)
+
+ public:
+  explicit TListBox(TComponent* AOwner);
+  cls::TStringList Items;  // Big5
+  // The selected line, -1 for none (also when the lines got fewer).
+  int ItemIndex() const;
+  // A line outside the list selects none.
+  void SetItemIndex(int i);
+  TNotifyEvent OnDblClick;
+
+  // A user's click and double click on line I: select it, then OnClick
+  // (and OnDblClick), run as the message loop would.
+  void ClickItem(int i);
+  void DblClickItem(int i);
+
+ private:
+  int itemIndex_ = -1;
+};
+
+// One column title of a header control.
+struct THeaderSection {
+  std::string Text;  // Big5
+  int Width = 50;
+};
+
+// Column titles over a list.
+class THeaderControl : public TWinControl {
+  CLS_DECLARE_CLASS(THeaderControl, TWinControl)
+
+ public:
+  explicit THeaderControl(TComponent* AOwner);
+  std::vector<THeaderSection> Sections;
+};
+
+enum class TUDBtnType { btNext, btPrev };
+using TUDClickEvent = std::function<void(TObject* Sender, TUDBtnType Button)>;
+
+// A spin button: an up and a down arrow that step Position between Min and
+// Max. It paints itself on a face of its own size; descendants draw over
+// the standard face in Paint.
+class TUpDown : public TWinControl {
+  CLS_DECLARE_CLASS(TUpDown, TWinControl)
+
+ public:
+  explicit TUpDown(TComponent* AOwner);
+  int Min = 0;
+  int Max = 100;
+  int Increment = 1;
+  bool Wrap = false;
+  int Position() const { return position_; }
+  // Kept within Min..Max.
+  void SetPosition(int v);
+  // Runs after a press of one of the arrows, once Position has moved.
+  TUDClickEvent OnButtonClick;
+
+  // A user's press of an arrow (btNext: up), run as the message loop would.
+  void ClickButton(TUDBtnType button);
+
+  // The canvas on the control's face, and the face itself.
+  gdi::TCanvas& Canvas() { return face_.Canvas(); }
+  gdi::TBitmap& Face() { return face_; }
+  // Sizes the face to the control and paints it.
+  void Repaint();
+
+ protected:
+  // The standard face: two framed halves on the button face colour.
+  virtual void Paint();
+
+ private:
+  int position_ = 0;
+  gdi::TBitmap face_;
 };
 
 // The form a control sits on, or nullptr.

@@ -1,11 +1,13 @@
 #include "forms.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <iostream>
 #include <mutex>
 #include <thread>
 
+#include "platform/gdi/gdi.h"
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/topwindows.h"
@@ -24,6 +26,20 @@ std::optional<std::string> PopScriptedClick() {
   std::string c = g_clicks.front();
   g_clicks.pop_front();
   return c;
+}
+
+// Pops the front click when it is NAME.
+bool PopScriptedClickIf(const std::string& name) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_clicks.empty() || g_clicks.front() != name) return false;
+  g_clicks.pop_front();
+  return true;
+}
+
+std::optional<std::string> PeekScriptedClick() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_clicks.empty()) return std::nullopt;
+  return g_clicks.front();
 }
 
 bool HasPosted() {
@@ -55,6 +71,64 @@ TApplication& Application() {
   return app;
 }
 
+// ---- TIcon
+
+void TIcon::SetImage(int w, int h, std::vector<std::uint32_t> pixels) {
+  if (w <= 0 || h <= 0 || pixels.size() != static_cast<size_t>(w) * static_cast<size_t>(h)) {
+    width_ = height_ = 0;
+    pixels_.clear();
+    return;
+  }
+  width_ = w;
+  height_ = h;
+  pixels_ = std::move(pixels);
+}
+
+// ---- TScreen
+
+namespace {
+
+int ScreenCaps(int index) {
+  win::HDC dc = win::GetDC(nullptr);
+  int v = win::GetDeviceCaps(dc, index);
+  win::ReleaseDC(nullptr, dc);
+  return v;
+}
+
+}  // namespace
+
+int TScreen::Width() const { return ScreenCaps(win::HORZRES); }
+int TScreen::Height() const { return ScreenCaps(win::VERTRES); }
+int TScreen::PixelsPerInch() const { return gdi::ScreenPixelsPerInch(); }
+TCustomForm* TScreen::ActiveForm() const { return Application().activeForm_; }
+
+TWinControl* TScreen::ActiveControl() const {
+  TCustomForm* f = ActiveForm();
+  return f ? f->ActiveControl() : nullptr;
+}
+
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
+}
+
+TCustomForm* NewFormOfClass(cls::TClass formClass, TComponent* owner) {
+  if (!formClass || !formClass->Create || !formClass->InheritsFrom(&TCustomForm::StaticClass()))
+    throw EInvalidOperation("Not a form class: " + (formClass ? formClass->Name : std::string("nil")));
+  TCustomForm* f;
+  {
+    cls::TGlobalNameSpaceWrite lock;
+    f = static_cast<TCustomForm*>(formClass->Create(owner));
+  }
+  try {
+    f->DoCreate();
+  } catch (...) {
+    f->Free();
+    throw;
+  }
+  return f;
+}
+
 // ---- TCustomForm
 
 TCustomForm::HandlerScope::HandlerScope(TCustomForm* f) : form_(f) {
@@ -69,6 +143,7 @@ CLS_IMPLEMENT_COMPONENT(TCustomForm)
 CLS_IMPLEMENT_COMPONENT(TForm)
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+  cls::TGlobalNameSpaceWrite lock;
   TControl::SetVisible(false);
   SetBounds(0, 0, 320, 240);
   Application().forms_.push_back(this);
@@ -77,6 +152,7 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
 void TCustomForm::BeforeDestruction() {
   SetStateFlag(cls::csDestroying, true);
   SetShown(false);
+  Application().FormHidden(this);
   if (OnDestroy) {
     try {
       OnDestroy(this);
@@ -91,6 +167,9 @@ TCustomForm::~TCustomForm() {
   TApplication& app = Application();
   std::erase(app.forms_, this);
   std::erase(app.released_, this);
+  std::erase(app.shown_, this);
+  std::erase(app.modal_, this);
+  if (app.activeForm_ == this) app.activeForm_ = nullptr;
   if (app.mainForm_ == this) app.mainForm_ = nullptr;
 }
 
@@ -103,8 +182,52 @@ void TCustomForm::DoCreate() {
 void TCustomForm::SetVisible(bool v) {
   if (v == Visible()) return;
   HandlerScope scope(this);
-  SetShown(v);
-  if (v && OnShow) OnShow(this);
+  ChangeShowing(v);
+}
+
+void TCustomForm::ChangeShowing(bool v) {
+  TApplication& app = Application();
+  if (v) {
+    if (!centred_ && (Position == TPosition::poScreenCenter || Position == TPosition::poDesktopCenter)) {
+      centred_ = true;
+      CenterOnScreen();
+    }
+    SetShown(true);
+    DoShow();
+    if (!Parent() && Visible()) app.ActivateForm(this);
+  } else {
+    DoHide();
+    SetShown(false);
+    app.FormHidden(this);
+  }
+}
+
+void TCustomForm::DoShow() {
+  if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+  if (OnHide) OnHide(this);
+}
+
+void TCustomForm::Activate() {
+  if (OnActivate) OnActivate(this);
+}
+
+bool TCustomForm::Active() const { return Application().activeForm_ == this; }
+
+bool TCustomForm::CanFocus() const { return Visible() && Enabled && !HasState(cls::csDestroying); }
+
+void TCustomForm::SetFocus() {
+  if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  Application().ActivateForm(this);
+}
+
+void TCustomForm::CenterOnScreen() {
+  const TScreen& screen = Screen();
+  // Halves go to the even neighbour.
+  auto half = [](int a, int b) { return static_cast<int>(std::nearbyint(a / 2.0 - b / 2.0)); };
+  SetBounds(half(screen.Width(), Width()), half(screen.Height(), Height()), Width(), Height());
 }
 
 void TCustomForm::SetShown(bool v) {
@@ -166,11 +289,32 @@ void TCustomForm::CloseModal() {
 }
 
 int TCustomForm::ShowModal() {
-  if (Visible() || Modal())
-    throw std::logic_error("Cannot make a visible window modal");
+  if (Visible() || Modal() || !Enabled)
+    throw EInvalidOperation("Cannot make a visible window modal");
   HandlerScope scope(this);  // freed inside, the form goes when this returns
   TApplication& app = Application();
   ++modalDepth_;
+  app.modal_.push_back(this);
+  // The other shown forms take no input while the modal form runs.
+  std::vector<TCustomForm*> disabled;
+  for (TCustomForm* f : app.shown_)
+    if (f != this && f->Enabled) {
+      f->Enabled = false;
+      disabled.push_back(f);
+    }
+  auto end = [&] {
+    --modalDepth_;
+    std::erase(app.modal_, this);
+    try {
+      if (Visible()) DoHide();
+    } catch (...) {
+      app.HandleException(this);
+    }
+    SetShown(false);
+    for (TCustomForm* f : disabled)
+      if (std::find(app.forms_.begin(), app.forms_.end(), f) != app.forms_.end()) f->Enabled = true;
+    app.FormHidden(this);
+  };
   ModalResult = 0;
   bool autoAnswered = false;
   try {
@@ -181,12 +325,10 @@ int TCustomForm::ShowModal() {
       else if (ModalResult != 0) CloseModal();
     } while (ModalResult == 0);
   } catch (...) {
-    --modalDepth_;
-    SetShown(false);
+    end();
     throw;
   }
-  --modalDepth_;
-  SetShown(false);
+  end();
   std::vector<int> answers;
   for (TButton* b : Buttons()) answers.push_back(b->ModalResult);
   RecordDialog({ClassName(), Caption, VisibleText(), 0, answers, ModalResult});
@@ -209,6 +351,7 @@ void TCustomForm::Free() {
   if (handlerDepth_ > 0) {
     freePending_ = true;
     SetShown(false);
+    Application().FormHidden(this);
     return;
   }
   inherited::Free();
@@ -300,6 +443,9 @@ void TApplication::Shutdown() {
     g_messages.clear();
   }
   released_.clear();
+  modal_.clear();
+  shown_.clear();
+  activeForm_ = nullptr;
   mainForm_ = nullptr;
   terminated_ = false;
   ShowMainForm = true;
@@ -386,7 +532,43 @@ bool TApplication::RunDue() {
   return ran;
 }
 
-void TApplication::ProcessMessages() { RunDue(); }
+void TApplication::ProcessMessages() {
+  RunDue();
+  PressModalClick();
+}
+
+void TApplication::PressModalClick() {
+  if (modal_.empty()) return;
+  TCustomForm* form = modal_.back();
+  std::optional<std::string> click = PeekScriptedClick();
+  if (!click) return;
+  for (TButton* b : form->Buttons())
+    if (b->Name() == *click && PopScriptedClickIf(*click)) {
+      Dispatch(b, [b] { b->Click(); });
+      return;
+    }
+}
+
+void TApplication::ActivateForm(TCustomForm* form) {
+  if (!form || form->HasState(cls::csDestroying)) return;
+  std::erase(shown_, form);
+  shown_.push_back(form);
+  if (activeForm_ == form) return;
+  activeForm_ = form;
+  Dispatch(form, [form] {
+    TCustomForm::HandlerScope scope(form);
+    form->Activate();
+  });
+}
+
+void TApplication::FormHidden(TCustomForm* form) {
+  std::erase(shown_, form);
+  if (activeForm_ != form) return;
+  activeForm_ = nullptr;
+  // The form shown last before it takes over.
+  for (auto it = shown_.rbegin(); it != shown_.rend(); ++it)
+    if ((*it)->Showing() && !(*it)->HasState(cls::csDestroying)) return ActivateForm(*it);
+}
 
 void TApplication::HandleMessage(TCustomForm* waitingFor, bool& autoAnswered) {
   if (RunDue()) {

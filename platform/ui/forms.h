@@ -10,6 +10,14 @@
 //
 // A form shown without a parent is registered as a shown top-level window
 // of its class name (FindWindow finds it) until it is hidden or freed.
+// Showing such a form makes it the screen's active form (Activate runs);
+// when it is hidden or freed the form shown before it is activated again.
+// A modal form disables the other shown forms for its run.
+//
+// ProcessMessages, called from a long handler, also presses the next
+// scripted click when it names an enabled, visible button of the innermost
+// modal form (a user's click during the run); other clicks stay queued for
+// the loop that waits for their form. It never asks the terminal.
 //
 // Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
 // messages) are shown by the application's exception handler in a message
@@ -43,10 +51,30 @@ enum class TPosition { poDesigned, poDefault, poScreenCenter, poDesktopCenter, p
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+// A form's icon: a small picture (0x00RRGGBB pixels, rows top down), empty
+// when none was given.
+class TIcon {
+ public:
+  bool Empty() const { return pixels_.empty(); }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  const std::vector<std::uint32_t>& Pixels() const { return pixels_; }
+  // W x H pixels; a size that does not match the pixels makes it empty.
+  void SetImage(int w, int h, std::vector<std::uint32_t> pixels);
+  void Clear() { SetImage(0, 0, {}); }
+  void Assign(const TIcon& other) { *this = other; }
+  bool operator==(const TIcon& o) const = default;
+
+ private:
+  int width_ = 0, height_ = 0;
+  std::vector<std::uint32_t> pixels_;
+};
+
 class TCustomForm : public TWinControl {
   CLS_DECLARE_CLASS(TCustomForm, TWinControl)
 
  public:
+  // Takes the global name-space write lock while it registers the form.
   explicit TCustomForm(TComponent* AOwner);
   ~TCustomForm() override;
   // Runs OnDestroy, then frees what the form owns while it is still whole.
@@ -57,18 +85,45 @@ class TCustomForm : public TWinControl {
   TPosition Position = TPosition::poDesigned;
   bool AutoSize = false;
 
+  TIcon Icon;
+  // The resolution the form was designed at.
+  int PixelsPerInch = 96;
+
   // The client area; the frame is not modelled, so it is the form's size.
   void SetClientWidth(int w) { SetWidth(w); }
   void SetClientHeight(int h) { SetHeight(h); }
+  // Places the form in the middle of the screen: left := screen width / 2 -
+  // width / 2 and top likewise, each rounded (halves to even). Forms with
+  // Position poScreenCenter or poDesktopCenter get it when shown.
+  void CenterOnScreen();
 
   int ModalResult = 0;
   bool Modal() const { return modalDepth_ > 0; }
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnActivate;
   TNotifyEvent OnDestroy;
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
+
+  // Whether the form may close now: OnCloseQuery decides (true without one).
+  virtual bool CloseQuery();
+  // The form became the screen's active form: runs OnActivate.
+  virtual void Activate();
+  // Showing and hiding: run OnShow (before activation) and OnHide (while
+  // the form is still shown).
+  virtual void DoShow();
+  virtual void DoHide();
+
+  // The screen's active form is this one.
+  bool Active() const;
+  // The control that has the focus when the form is active, or nullptr.
+  TWinControl* ActiveControl() const { return activeControl_; }
+  // A form activates itself and focuses its active control.
+  bool CanFocus() const override;
+  void SetFocus() override;
 
   void SetVisible(bool v) override;
   // Shows the form and runs a message loop until ModalResult is set (by a
@@ -105,15 +160,20 @@ class TCustomForm : public TWinControl {
 
  private:
   friend class TApplication;
-  bool CloseQuery();
+  friend class TWinControl;
   void CloseModal();
   // Shows or hides without OnShow, registering the shown top-level window.
   void SetShown(bool v);
+  // Shows (DoShow, then activation) or hides (DoHide, then the form shown
+  // before is activated).
+  void ChangeShowing(bool v);
 
   int handlerDepth_ = 0;
   int modalDepth_ = 0;
   bool freePending_ = false;
-  TopWindowHandle topWindow_ = 0;  // registered while shown without a parent
+  bool centred_ = false;                  // placed by Position once
+  TWinControl* activeControl_ = nullptr;  // the focus inside the form
+  TopWindowHandle topWindow_ = 0;         // registered while shown without a parent
 };
 
 class TForm : public TCustomForm {
@@ -123,10 +183,15 @@ class TForm : public TCustomForm {
   using TCustomForm::TCustomForm;
 };
 
-// Creates a form of class T and runs its OnCreate.
+// Creates a form of class T and runs its OnCreate. The global name-space
+// write lock is held while the form is built, not while OnCreate runs.
 template <class T, class... Args>
 T* NewForm(TComponent* owner, Args&&... args) {
-  T* f = new T(owner, std::forward<Args>(args)...);
+  T* f;
+  {
+    cls::TGlobalNameSpaceWrite lock;
+    f = new T(owner, std::forward<Args>(args)...);
+  }
   try {
     f->DoCreate();
   } catch (...) {
@@ -135,6 +200,22 @@ T* NewForm(TComponent* owner, Args&&... args) {
   }
   return f;
 }
+
+// The same for a form class given by reference (it must be a form class
+// with a virtual constructor; EInvalidOperation otherwise).
+TCustomForm* NewFormOfClass(cls::TClass formClass, TComponent* owner);
+
+// The screen: its size is the screen device context's (one value), its
+// resolution the class library's; and which form and control are active.
+class TScreen {
+ public:
+  int Width() const;
+  int Height() const;
+  int PixelsPerInch() const;
+  TCustomForm* ActiveForm() const;
+  TWinControl* ActiveControl() const;
+};
+TScreen& Screen();
 
 class TTimer : public TComponent {
   CLS_DECLARE_CLASS(TTimer, TComponent)
@@ -189,7 +270,9 @@ class TApplication : public TComponent {
   void Run();
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
-  // Runs every posted message and due timer, without waiting.
+  // Runs every posted message and due timer, without waiting; during a
+  // modal run also a scripted click meant for the innermost modal form
+  // (see the file comment).
   void ProcessMessages();
   // Runs MSG from the loop (any thread may post).
   void PostMessage(std::function<void()> msg);
@@ -209,10 +292,21 @@ class TApplication : public TComponent {
 
   // Forms alive, in creation order.
   const std::vector<TCustomForm*>& Forms() const { return forms_; }
+  // The modal forms running, innermost last.
+  const std::vector<TCustomForm*>& ModalForms() const { return modal_; }
 
  private:
   friend class TCustomForm;
   friend class TTimer;
+  friend class TScreen;
+  friend class TWinControl;
+  // Makes FORM the active form (Activate runs when it was not).
+  void ActivateForm(TCustomForm* form);
+  // FORM is hidden or going: the form shown last before it becomes active.
+  void FormHidden(TCustomForm* form);
+  // Presses the front scripted click when it names a button of the
+  // innermost modal form.
+  void PressModalClick();
   // One turn of a loop that waits for FORM (nullptr: the main loop):
   // run what is due, else wait for it, else answer the form.
   void HandleMessage(TCustomForm* waitingFor, bool& autoAnswered);
@@ -225,6 +319,9 @@ class TApplication : public TComponent {
   std::vector<TCustomForm*> forms_;
   std::vector<TTimer*> timers_;
   std::vector<TCustomForm*> released_;
+  std::vector<TCustomForm*> modal_;
+  std::vector<TCustomForm*> shown_;  // shown top-level forms, last activated last
+  TCustomForm* activeForm_ = nullptr;
 };
 
 // The process's application object.
