@@ -6,6 +6,7 @@
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppPrintr.h"
+#include "report/output/ppPrnDev.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -14,5 +15,6 @@ void ppRegisterOutput() {
     cls::RegisterClass(&TppPrinterSetup::StaticClass());
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
+    RegisterDevice<TppPrinterDevice>();
   });
 }
