@@ -39,6 +39,7 @@ void ppRegisterModel() {
   static std::once_flag once;
   std::call_once(once, [] {
     RegisterStartupEnums(std::make_index_sequence<ppStartupEnumCount>{});
+    gdi::RegisterGraphicsClasses();
     PublishPageDef();
   });
 }

@@ -5,6 +5,7 @@
 #include "platform/classes/classes.h"
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
+#include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 
@@ -15,6 +16,7 @@ void ppRegisterOutput() {
     cls::RegisterClass(&TppPrinterSetup::StaticClass());
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
+    ppRegisterDrawCommandUnit();
     RegisterDevice<TppPrinterDevice>();
   });
 }
