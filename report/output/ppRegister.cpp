@@ -7,6 +7,7 @@
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
+#include "report/output/ppPrnDev.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -16,5 +17,6 @@ void ppRegisterOutput() {
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
     ppRegisterDrawCommandUnit();
+    RegisterDevice<TppPrinterDevice>();
   });
 }
