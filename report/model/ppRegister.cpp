@@ -5,6 +5,7 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -40,5 +41,6 @@ void ppRegisterModel() {
   std::call_once(once, [] {
     RegisterStartupEnums(std::make_index_sequence<ppStartupEnumCount>{});
     PublishPageDef();
+    ppPublishFormProperties();
   });
 }
