@@ -4,6 +4,7 @@
 
 #include "platform/classes/classes.h"
 #include "report/model/ppRegister.h"
+#include "report/output/ppDevice.h"
 #include "report/output/ppPrintr.h"
 
 void ppRegisterOutput() {
@@ -12,5 +13,6 @@ void ppRegisterOutput() {
     ppRegisterModel();
     cls::RegisterClass(&TppPrinterSetup::StaticClass());
     TppPrinterSetup::RegisterProperties();
+    ppRegisterDeviceUnit();
   });
 }

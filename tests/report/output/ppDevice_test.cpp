@@ -1,0 +1,323 @@
+// Pages and their commands, page requests.
+#include <gtest/gtest.h>
+
+#include "report/output/ppDevice.h"
+
+namespace {
+
+class TestBoxCommand : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TestBoxCommand, TppDrawCommand)
+ public:
+  using TppDrawCommand::TppDrawCommand;
+  void Assign(cls::TPersistent* source) override {
+    inherited::Assign(source);
+    if (auto* from = cls::ObjectAs<TestBoxCommand>(source)) Label = from->Label;
+  }
+  std::string Label;
+};
+CLS_IMPLEMENT_COMPONENT(TestBoxCommand)
+
+// A command with a page number printed late.
+class TestPageNoCommand : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TestPageNoCommand, TppDrawCommand)
+ public:
+  using TppDrawCommand::TppDrawCommand;
+  bool NeedsPageValues() override { return true; }
+  bool UpdatePageValues() override {
+    Text = std::to_string(Page()->PageNo()) + "/" + std::to_string(Page()->PageCount());
+    return true;
+  }
+  std::string Text;
+};
+CLS_IMPLEMENT_COMPONENT(TestPageNoCommand)
+
+class TppOutlineDrawCommand : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TppOutlineDrawCommand, TppDrawCommand)
+ public:
+  using TppDrawCommand::TppDrawCommand;
+};
+CLS_IMPLEMENT_COMPONENT(TppOutlineDrawCommand)
+
+template <class T>
+T* AddCommand(TppPage& page, int left = 0, int top = 0) {
+  auto* c = new T(nullptr);
+  c->SetLeft(left);
+  c->SetTop(top);
+  c->SetWidth(1000);
+  c->SetHeight(500);
+  c->SetPage(&page);
+  return c;
+}
+
+struct ClickCounter {
+  int clicks = 0;
+  void Clicked(cls::TObject*) { ++clicks; }
+};
+
+}  // namespace
+
+TEST(Pages, CommandsJoinInOrderAndLeaveWhenFreed) {
+  cls::Owned<TppPage> page(new TppPage(nullptr));
+  auto* a = AddCommand<TestBoxCommand>(*page, 10);
+  auto* b = AddCommand<TestPageNoCommand>(*page, 20);
+  auto* c = AddCommand<TestBoxCommand>(*page, 30);
+  c->SetClickable(true);
+  c->SetPage(nullptr);
+  c->SetPage(page.get());  // clickable counts when it joins
+  ASSERT_EQ(page->GetDrawCommandCount(), 3);
+  EXPECT_EQ(page->GetDrawCommand(0), a);
+  EXPECT_EQ(page->GetDrawCommand(2), c);
+  EXPECT_EQ(a->Owner(), page.get());
+  EXPECT_EQ(page->GetClickableCommandCount(), 1);
+  EXPECT_TRUE(page->HasPageValueCommands());
+  EXPECT_EQ(page->FindDrawCommandOfClass(&TestPageNoCommand::StaticClass()), b);
+  EXPECT_EQ(page->FindDrawCommandOfClass(&TppOutlineDrawCommand::StaticClass()), nullptr);
+
+  b->Free();
+  c->Free();
+  EXPECT_EQ(page->GetDrawCommandCount(), 1);
+  EXPECT_FALSE(page->HasPageValueCommands());
+  EXPECT_EQ(page->GetClickableCommandCount(), 0);
+  EXPECT_EQ(page->GetClickableCommand(0), nullptr);
+
+  // A command moved to another page leaves the first one and its owner.
+  cls::Owned<TppPage> other(new TppPage(nullptr));
+  a->SetPage(other.get());
+  EXPECT_EQ(page->GetDrawCommandCount(), 0);
+  EXPECT_EQ(page->ComponentCount(), 0);
+  EXPECT_EQ(a->Page(), other.get());
+  EXPECT_EQ(a->Owner(), other.get());
+  other->RemoveDrawCommand(a);
+  EXPECT_EQ(a->Page(), nullptr);
+  EXPECT_EQ(a->Owner(), nullptr);
+  a->Free();
+}
+
+TEST(Pages, AssignCopiesCommandsOfTheSameClassesInOrder) {
+  cls::Owned<TppPage> page(new TppPage(nullptr));
+  page->SetAbsolutePageNo(3);
+  page->SetDocumentName("Receipt");
+  page->SetFinal(true);
+  page->PrinterSetup()->SetCopies(2);
+  AddCommand<TestBoxCommand>(*page, 1)->Label = "first";
+  AddCommand<TestPageNoCommand>(*page, 2);
+  AddCommand<TppOutlineDrawCommand>(*page, 3);
+
+  cls::Owned<TppPage> copy(new TppPage(nullptr));
+  AddCommand<TestBoxCommand>(*copy, 99);  // replaced
+  copy->Assign(page.get());
+  EXPECT_EQ(copy->AbsolutePageNo(), 3);
+  EXPECT_EQ(copy->DocumentName(), "Receipt");
+  EXPECT_TRUE(copy->Final());
+  EXPECT_EQ(copy->PrinterSetup()->Copies(), 2);
+  EXPECT_NE(copy->PrinterSetup(), page->PrinterSetup());
+  ASSERT_EQ(copy->GetDrawCommandCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    TppDrawCommand* c = copy->GetDrawCommand(i);
+    EXPECT_EQ(c->ClassType(), page->GetDrawCommand(i)->ClassType());
+    EXPECT_NE(c, page->GetDrawCommand(i));
+    EXPECT_EQ(c->Left(), i + 1);
+    EXPECT_EQ(c->Page(), copy.get());
+    EXPECT_EQ(c->Owner(), copy.get());
+    EXPECT_TRUE(c->IsSameAs(page->GetDrawCommand(i)));
+  }
+  EXPECT_EQ(static_cast<TestBoxCommand*>(copy->GetDrawCommand(0))->Label, "first");
+  EXPECT_TRUE(copy->HasPageValueCommands());
+  EXPECT_FALSE(copy->GetDrawCommand(0)->IsSameAs(copy->GetDrawCommand(1)));
+
+  cls::TStringList notAPage;
+  EXPECT_THROW(copy->Assign(&notAPage), cls::EConvertError);
+
+  copy->Clear();
+  EXPECT_EQ(copy->GetDrawCommandCount(), 0);
+  EXPECT_EQ(copy->AbsolutePageNo(), 0);
+  EXPECT_EQ(copy->DocumentName(), "");
+}
+
+TEST(Pages, OneOutlineCommandAPageAndLatePageValues) {
+  cls::Owned<TppPage> page(new TppPage(nullptr));
+  AddCommand<TppOutlineDrawCommand>(*page);
+  auto* second = new TppOutlineDrawCommand(nullptr);
+  try {
+    second->SetPage(page.get());
+    FAIL() << "a second outline was added";
+  } catch (const EOutlineError& e) {
+    EXPECT_STREQ(e.what(), "TppPage.AddDrawCommand: Cannot add more than one draw outline command per page.");
+  }
+  EXPECT_EQ(second->Page(), nullptr);
+  EXPECT_EQ(page->GetDrawCommandCount(), 1);
+  second->Free();
+
+  auto* late = AddCommand<TestPageNoCommand>(*page);
+  page->SetPageNo(2);
+  page->SetPageCount(5);
+  page->UpdatePageValues(nullptr);
+  EXPECT_EQ(late->Text, "2/5");
+  page->SetAbsolutePageNo(2);
+  page->SetAbsolutePageCount(5);
+  EXPECT_EQ(page->GetPageNoText(), "Page 2");
+  EXPECT_EQ(page->GetPageNoOfCountText(), "Page 2 of 5");
+}
+
+TEST(DrawCommands, AFreedComponentIsDroppedWithItsClickHandler) {
+  cls::Owned<TppPage> page(new TppPage(nullptr));
+  auto* command = AddCommand<TestBoxCommand>(*page);
+  ClickCounter counter;
+  auto* component = new cls::TComponent(nullptr);
+  auto* band = new cls::TComponent(nullptr);
+  command->SetComponent(component);
+  command->SetBand(band);
+  command->SetPageRect(MakeRect(0, 0, 82000, 100000));
+  command->SetDrawRect(MakeRect(1, 2, 3, 4));
+  command->OnClick = cls::TNotifyEvent(&counter, &ClickCounter::Clicked);
+  command->SetTag(7);
+
+  // A copy keeps the references, not the page.
+  cls::Owned<TestBoxCommand> copy(new TestBoxCommand(nullptr));
+  copy->Assign(command);
+  EXPECT_EQ(copy->Component(), component);
+  EXPECT_EQ(copy->Band(), band);
+  EXPECT_EQ(copy->PageRect(), MakeRect(0, 0, 82000, 100000));
+  EXPECT_EQ(copy->GetDrawRect(), MakeRect(1, 2, 3, 4));
+  EXPECT_EQ(copy->Tag(), 7);
+  EXPECT_EQ(copy->Page(), nullptr);
+  copy->DoClick();
+  EXPECT_EQ(counter.clicks, 1);
+
+  component->Free();
+  EXPECT_EQ(command->Component(), nullptr);
+  EXPECT_EQ(copy->Component(), nullptr);
+  EXPECT_EQ(command->Band(), band);
+  command->DoClick();
+  copy->DoClick();
+  EXPECT_EQ(counter.clicks, 1);
+  band->Free();
+  EXPECT_EQ(command->Band(), nullptr);
+  EXPECT_EQ(copy->Band(), nullptr);
+}
+
+namespace {
+
+cls::Owned<TppPage> MakePage(int no, int count, bool last) {
+  cls::Owned<TppPage> p(new TppPage(nullptr));
+  p->SetAbsolutePageNo(no);
+  p->SetAbsolutePageCount(count);
+  p->SetFirstPage(no == 1);
+  p->SetLastPage(last);
+  p->SetFinal(true);
+  return p;
+}
+
+}  // namespace
+
+TEST(PageRequests, ASinglePageBeyondTheEndIsClampedToTheLastPage) {
+  TppPageRequest r;
+  r.SetPageSetting(TppPageSettingType::psSinglePage);
+  r.SetPageRequested(9);
+  for (int i = 1; i <= 4; ++i) EXPECT_FALSE(r.IsPageRequested(MakePage(i, i, false).get()));
+  auto last = MakePage(5, 5, true);
+  EXPECT_TRUE(r.IsPageRequested(last.get()));
+  EXPECT_EQ(r.PageRequested(), 5);
+  EXPECT_TRUE(r.IsRequestComplete(last.get()));
+
+  // Below 1 it becomes page 1.
+  r.SetPageRequested(0);
+  EXPECT_TRUE(r.IsPageRequested(MakePage(1, 1, false).get()));
+  EXPECT_EQ(r.PageRequested(), 1);
+}
+
+TEST(PageRequests, RangesListsAndCompletion) {
+  TppPageRequest even;
+  even.SetPageRange(prEvenPages);
+  std::vector<int> wanted;
+  for (int i = 1; i <= 6; ++i)
+    if (even.IsPageRequested(MakePage(i, 6, i == 6).get())) wanted.push_back(i);
+  EXPECT_EQ(wanted, (std::vector<int>{2, 4, 6}));
+
+  TppPageRequest list;
+  list.SetPageSetting(TppPageSettingType::psPageList);
+  list.PageList()->Add("2");
+  list.PageList()->Add("4");
+  TppPageRequest copy;
+  copy.Assign(&list);
+  EXPECT_FALSE(list.IsPageRequested(MakePage(3, 3, false).get()));
+  EXPECT_FALSE(list.IsRequestComplete(MakePage(4, 4, false).get()));
+  EXPECT_TRUE(list.IsRequestComplete(MakePage(2, 4, false).get()));
+
+  TppPageRequest range;
+  range.SetPageSetting(TppPageSettingType::psPageRange);
+  EXPECT_FALSE(range.IsPageRequested(MakePage(1, 1, true).get()));
+  EXPECT_FALSE(range.IsRequestComplete(MakePage(1, 1, true).get()));
+
+  EXPECT_EQ(list.PageList()->Count(), 0);
+  EXPECT_EQ(copy.PageSetting(), TppPageSettingType::psPageList);
+  EXPECT_EQ(copy.PageList()->CommaText(), "2,4");
+  cls::TStringList other;
+  copy.Assign(&other);  // ignored
+  copy.Clear();
+  EXPECT_EQ(copy.PageSetting(), TppPageSettingType::psAll);
+  EXPECT_EQ(copy.PageList()->Count(), 0);
+}
+
+TEST(PageRequests, MergingWidensThePendingRequest) {
+  auto single = [](int page) {
+    auto r = std::make_unique<TppPageRequest>();
+    r->SetPageSetting(TppPageSettingType::psSinglePage);
+    r->SetPageRequested(page);
+    return r;
+  };
+  auto pending = single(5);
+  pending->MergeRequest(single(3).get());
+  EXPECT_EQ(pending->PageSetting(), TppPageSettingType::psPageList);
+  EXPECT_EQ(pending->PageList()->CommaText(), "5,3");
+  pending->MergeRequest(single(3).get());
+  pending->MergeRequest(single(8).get());
+  EXPECT_EQ(pending->PageList()->CommaText(), "5,3,8");
+
+  // The same page leaves it as it was.
+  auto same = single(5);
+  same->MergeRequest(single(5).get());
+  EXPECT_EQ(same->PageSetting(), TppPageSettingType::psSinglePage);
+
+  // A last-page or range request cannot tell whether it holds page 3.
+  for (auto setting : {TppPageSettingType::psLastPage, TppPageSettingType::psPageRange}) {
+    TppPageRequest r;
+    r.SetPageSetting(setting);
+    r.MergeRequest(single(3).get());
+    EXPECT_EQ(r.PageSetting(), TppPageSettingType::psAll);
+  }
+  // Anything but a single or first page makes it all pages.
+  TppPageRequest last;
+  last.SetPageSetting(TppPageSettingType::psLastPage);
+  auto first = single(5);
+  first->MergeRequest(&last);
+  EXPECT_EQ(first->PageSetting(), TppPageSettingType::psAll);
+
+  // A first-page request is page 1.
+  TppPageRequest firstPage;
+  firstPage.SetPageSetting(TppPageSettingType::psFirstPage);
+  auto four = single(4);
+  four->MergeRequest(&firstPage);
+  EXPECT_EQ(four->PageList()->CommaText(), "4,1");
+  TppPageRequest pendingFirst;
+  pendingFirst.SetPageSetting(TppPageSettingType::psFirstPage);
+  pendingFirst.MergeRequest(single(1).get());
+  EXPECT_EQ(pendingFirst.PageSetting(), TppPageSettingType::psFirstPage);
+}
+
+TEST(PageRequests, PublishedDefaultsAreTheArchiveFormat) {
+  TppPageRequest r;
+  const cls::TPropInfo* requested = cls::GetPropInfo(&r, "PageRequested");
+  ASSERT_NE(requested, nullptr);
+  EXPECT_TRUE(requested->HasDefault);
+  EXPECT_EQ(requested->Default, 1);
+  EXPECT_EQ(cls::GetEnumProp(&r, "PageSetting"), "psAll");
+  cls::SetEnumProp(&r, "PageRange", "prOddPages");
+  EXPECT_EQ(r.PageRange(), prOddPages);
+  TestBoxCommand c(nullptr);
+  EXPECT_EQ(cls::GetEnumProp(&c, "DataType"), "dtString");
+  EXPECT_EQ(cls::GetPropInfo(&c, "DataType")->Default, dtString);
+  TppPage page(nullptr);
+  EXPECT_EQ(cls::GetOrdProp(&page, "Color"), 0xFFFFFF);
+  EXPECT_EQ(cls::GetPropInfo(&page, "Color")->Default, 0xFFFFFF);
+}
