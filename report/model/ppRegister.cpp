@@ -5,6 +5,7 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -41,5 +42,6 @@ void ppRegisterModel() {
     RegisterStartupEnums(std::make_index_sequence<ppStartupEnumCount>{});
     gdi::RegisterGraphicsClasses();
     PublishPageDef();
+    ppPublishFormProperties();
   });
 }
