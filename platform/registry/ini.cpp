@@ -9,10 +9,11 @@
 namespace ini {
 namespace {
 
+// Blanks, and the stray CR of a line end doubled to CR CR LF.
 std::string_view Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
+  size_t b = s.find_first_not_of(" \t\r");
   if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
 }
 
 // The first C in S at a character boundary: the second byte of a Big5

@@ -64,6 +64,19 @@ TEST(IniFile, SetChangesOnlyItsLineAndKeepsTheLineEnds) {
   EXPECT_EQ(fresh.Serialize(), "[windows]\r\ndevice=a\r\n");
 }
 
+// A file whose line ends were doubled (CR CR LF): the stray CR is not part
+// of the value, so a port map still names its device, and a file written
+// back reads the same.
+TEST(IniFile, AStrayCarriageReturnEndsNoValue) {
+  ini::File f = ini::File::Parse("[ports]\nCOM1=/dev/ttyS0\r\r\nCOM2 \r=x\r\n\r\r\n");
+  EXPECT_EQ(f.Get("ports", "COM1"), "/dev/ttyS0");
+  EXPECT_EQ(f.Get("ports", "COM2"), "x");
+  EXPECT_EQ(f.Lines()[3].kind, ini::File::Kind::Blank);
+  ini::File again = ini::File::Parse(f.Serialize());
+  EXPECT_EQ(again.Get("ports", "COM1"), "/dev/ttyS0");
+  EXPECT_EQ(again.Serialize(), ini::File::Parse(again.Serialize()).Serialize());
+}
+
 // Second bytes of Big5 characters: 也 A4 5D (']'), 久 A4 5B ('['), 么 A4 5C
 // ('\'), 乙 A4 41 ('A') and 兀 A4 61 ('a').
 TEST(IniFile, Big5NamesAndValuesKeepEveryTrailByte) {
