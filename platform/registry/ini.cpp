@@ -63,7 +63,9 @@ File File::Parse(std::string_view text) {
     std::string_view line = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
     pos = end == std::string_view::npos ? text.size() : end + 1;
     bool cr = !line.empty() && line.back() == '\r';
-    if (cr) line.remove_suffix(1);
+    // A doubled line end (CR CR LF) leaves no CR behind, so a rewrite gives
+    // the same line every time.
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (first && end != std::string_view::npos) f.eol_ = cr ? "\r\n" : "\n";
     first = false;
     f.lines_.push_back(Classify(line));

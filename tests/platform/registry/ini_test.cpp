@@ -66,15 +66,17 @@ TEST(IniFile, SetChangesOnlyItsLineAndKeepsTheLineEnds) {
 
 // A file whose line ends were doubled (CR CR LF): the stray CR is not part
 // of the value, so a port map still names its device, and a file written
-// back reads the same.
+// back once is written back the same ever after.
 TEST(IniFile, AStrayCarriageReturnEndsNoValue) {
   ini::File f = ini::File::Parse("[ports]\nCOM1=/dev/ttyS0\r\r\nCOM2 \r=x\r\n\r\r\n");
   EXPECT_EQ(f.Get("ports", "COM1"), "/dev/ttyS0");
   EXPECT_EQ(f.Get("ports", "COM2"), "x");
   EXPECT_EQ(f.Lines()[3].kind, ini::File::Kind::Blank);
-  ini::File again = ini::File::Parse(f.Serialize());
-  EXPECT_EQ(again.Get("ports", "COM1"), "/dev/ttyS0");
-  EXPECT_EQ(again.Serialize(), ini::File::Parse(again.Serialize()).Serialize());
+  // Written back once, the stray CRs are gone: a later rewrite of the file
+  // changes none of these lines again.
+  EXPECT_EQ(f.Serialize(), "[ports]\nCOM1=/dev/ttyS0\nCOM2 \r=x\n\n");
+  ini::File more = ini::File::Parse("[s]\nk=\r\r\r\n");
+  EXPECT_EQ(more.Serialize(), "[s]\nk=\n");
 }
 
 // Second bytes of Big5 characters: 也 A4 5D (']'), 久 A4 5B ('['), 么 A4 5C
