@@ -190,12 +190,6 @@ void TppPrinterDevice::UpdateStatus(TppPage* page) {
   ui::Application().ProcessMessages();
 }
 
-bool TppPrinterDevice::DrawCommand(TppDrawCommand* command) {
-  if (!command || !canvas_) return false;
-  CalcDeviceRect(command);
-  return false;
-}
-
 void TppPrinterDevice::DrawShape(TppDrawShape* command) {
   if (canvas_) ppRasterDraw::DrawShape(*canvas_, Scale(), command);
 }
