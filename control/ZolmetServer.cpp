@@ -21,12 +21,7 @@ constexpr DWORD OLEMISC_SIMPLEFRAME = 0x10000;
 class TZolmetFactory : public IClassFactory {
  public:
   HRESULT QueryInterface(const IID& iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!(iid == IID_IUnknown) && !(iid == IID_IClassFactory)) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOneInterface<IClassFactory>(this, IID_IClassFactory, iid, object);
   }
   ULONG AddRef() override { return 2; }
   ULONG Release() override { return 1; }

@@ -328,12 +328,7 @@ HRESULT TZolmetStart::FindConnectionPoint(const IID& iid, IConnectionPoint** poi
 }
 
 HRESULT TZolmetStart::TEventPoint::QueryInterface(const IID& iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (!(iid == IID_IUnknown) && !(iid == IID_IConnectionPoint)) return E_NOINTERFACE;
-  *object = this;
-  AddRef();
-  return S_OK;
+  return QueryOneInterface<IConnectionPoint>(this, IID_IConnectionPoint, iid, object);
 }
 
 HRESULT TZolmetStart::TEventPoint::GetConnectionInterface(IID* iid) {

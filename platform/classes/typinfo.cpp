@@ -83,6 +83,12 @@ const TTypeInfo* MakeEnumTypeInfoFromList(const std::string& name, const std::st
   return MakeEnumTypeInfo(name, std::move(names));
 }
 
+const TTypeInfo* MakeSetTypeInfo(const std::string& name, const TTypeInfo* element) {
+  TTypeInfo t{tkSet, name, {}};
+  t.ElementType = element;
+  return Keep(std::move(t));
+}
+
 const TTypeInfo* MakeClassTypeInfo(const std::string& name, TClass c) {
   TTypeInfo t{tkClass, name, {}};
   t.ClassType = c;

@@ -42,6 +42,8 @@ const TTypeInfo* TypeInfoString();
 const TTypeInfo* MakeEnumTypeInfo(const std::string& name, std::vector<std::string> names);
 // The same from the names as one comma-separated text ("mA, mB").
 const TTypeInfo* MakeEnumTypeInfoFromList(const std::string& name, const std::string& valueList);
+// A set of ELEMENT's values; its ordinal holds bit n for value n.
+const TTypeInfo* MakeSetTypeInfo(const std::string& name, const TTypeInfo* element);
 const TTypeInfo* MakeClassTypeInfo(const std::string& name, TClass c);
 const TTypeInfo* MakeMethodTypeInfo(const std::string& name);
 

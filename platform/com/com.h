@@ -90,6 +90,18 @@ class IUnknown {
   ~IUnknown() = default;
 };
 
+// QueryInterface of an object that offers one interface beside IUnknown,
+// the one whose id is WANT: hands out SELF with a reference.
+template <class I>
+HRESULT QueryOneInterface(I* self, const IID& want, const IID& iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!(iid == IID_IUnknown) && !(iid == want)) return E_NOINTERFACE;
+  *object = self;
+  self->AddRef();
+  return S_OK;
+}
+
 // Variant types used by dispatch calls.
 enum VARTYPE : std::uint16_t {
   VT_EMPTY = 0,

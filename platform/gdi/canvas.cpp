@@ -30,8 +30,15 @@ win::COLORREF ColorToRGB(TColor c) {
 
 TFont::TFont() : ppi_(ScreenPixelsPerInch()) {}
 
+CLS_IMPLEMENT_CLASS(TFont)
+CLS_IMPLEMENT_CLASS(TPen)
+CLS_IMPLEMENT_CLASS(TBrush)
+CLS_IMPLEMENT_CLASS(TGraphic)
+CLS_IMPLEMENT_CLASS(TBitmap)
+
 TFont::TFont(const TFont& o)
-    : name_(o.name_),
+    : TPersistent(),
+      name_(o.name_),
       height_(o.height_),
       style_(o.style_),
       color_(o.color_),
@@ -84,6 +91,11 @@ void TFont::Assign(const TFont& o) {
   Changed();
 }
 
+void TFont::Assign(cls::TPersistent* source) {
+  if (auto* f = cls::ObjectAs<TFont>(source)) return Assign(*f);
+  inherited::Assign(source);
+}
+
 bool TFont::Equals(const TFont& o) const {
   return name_ == o.name_ && Size() == o.Size() && style_ == o.style_ && color_ == o.color_ &&
          charset_ == o.charset_ && pitch_ == o.pitch_;
@@ -101,6 +113,42 @@ win::LOGFONTA TFont::LogFont() const {
   lf.lfPitchAndFamily = static_cast<win::BYTE>(pitch_ == TFontPitch::fpFixed ? 1 : pitch_ == TFontPitch::fpVariable ? 2 : 0);
   std::strncpy(lf.lfFaceName, name_.c_str(), sizeof lf.lfFaceName - 1);
   return lf;
+}
+
+void TPen::SetColor(TColor v) {
+  if (v != Color) Color = v, Changed();
+}
+void TPen::SetWidth(int v) {
+  if (v != Width) Width = v, Changed();
+}
+void TPen::SetStyle(TPenStyle v) {
+  if (v != Style) Style = v, Changed();
+}
+void TPen::SetMode(TPenMode v) {
+  if (v != Mode) Mode = v, Changed();
+}
+void TPen::Assign(const TPen& o) {
+  Color = o.Color, Width = o.Width, Style = o.Style, Mode = o.Mode;
+  Changed();
+}
+void TPen::Assign(cls::TPersistent* source) {
+  if (auto* p = cls::ObjectAs<TPen>(source)) return Assign(*p);
+  inherited::Assign(source);
+}
+
+void TBrush::SetColor(TColor v) {
+  if (v != Color) Color = v, Changed();
+}
+void TBrush::SetStyle(TBrushStyle v) {
+  if (v != Style) Style = v, Changed();
+}
+void TBrush::Assign(const TBrush& o) {
+  Color = o.Color, Style = o.Style;
+  Changed();
+}
+void TBrush::Assign(cls::TPersistent* source) {
+  if (auto* b = cls::ObjectAs<TBrush>(source)) return Assign(*b);
+  inherited::Assign(source);
 }
 
 TCanvas::TCanvas() = default;
@@ -228,15 +276,13 @@ win::SIZE TCanvas::TextExtent(const std::string& text) {
 int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).cx; }
 int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).cy; }
 
-void TCanvas::StretchDraw(const win::RECT& r, TBitmap& bitmap) {
+void TCanvas::StretchDraw(const win::RECT& r, TGraphic& graphic) {
   RequireState();
-  if (dc_ && bitmap.Width() > 0 && bitmap.Height() > 0)
-    win::StretchBlt(dc_, r.left, r.top, r.right - r.left, r.bottom - r.top, bitmap.DC(), 0, 0, bitmap.Width(),
-                    bitmap.Height(), CopyMode);
+  if (dc_ && !graphic.Empty()) graphic.Draw(*this, r);
 }
 
-void TCanvas::Draw(int x, int y, TBitmap& bitmap) {
-  StretchDraw({x, y, x + bitmap.Width(), y + bitmap.Height()}, bitmap);
+void TCanvas::Draw(int x, int y, TGraphic& graphic) {
+  StretchDraw({x, y, x + graphic.Width(), y + graphic.Height()}, graphic);
 }
 
 win::RECT TCanvas::ClipRect() {
@@ -258,7 +304,10 @@ TBitmap::~TBitmap() {
 
 void TBitmap::SetSize(int w, int h) {
   if (w == width_ && h == height_) return;
-  win::HBITMAP bm = win::CreateBitmap32(w, h, nullptr);
+  Replace(win::CreateBitmap32(w, h, nullptr), w, h);
+}
+
+void TBitmap::Replace(win::HBITMAP bm, int w, int h) {
   // The context lets go of the old bitmap before it is freed: it takes the
   // new one, or the one it had at first.
   if (dc_) {
@@ -269,6 +318,43 @@ void TBitmap::SetSize(int w, int h) {
   bitmap_ = bm;
   width_ = bm ? w : 0;
   height_ = bm ? h : 0;
+}
+
+bool TBitmap::SetPixels(int w, int h, const std::vector<std::uint32_t>& pixels) {
+  if (w <= 0 || h <= 0 || pixels.size() != static_cast<size_t>(w) * static_cast<size_t>(h)) return false;
+  win::HBITMAP bm = win::CreateBitmap32(w, h, pixels.data());
+  if (!bm) return false;
+  Replace(bm, w, h);
+  return true;
+}
+
+void TBitmap::Draw(TCanvas& canvas, const win::RECT& r) {
+  win::HDC dc = canvas.Handle();
+  if (dc && width_ > 0 && height_ > 0)
+    win::StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, DC(), 0, 0, width_, height_,
+                    canvas.CopyMode);
+}
+
+TGraphic* TBitmap::NewCopy() const {
+  auto* copy = new TBitmap;
+  if (width_ > 0 && height_ > 0) copy->SetPixels(width_, height_, Pixels());
+  return copy;
+}
+
+void TBitmap::Assign(cls::TPersistent* source) {
+  if (source == this) return;
+  if (auto* b = cls::ObjectAs<TBitmap>(source)) {
+    if (b->Empty()) Replace(nullptr, 0, 0);
+    else SetPixels(b->width_, b->height_, b->Pixels());
+    return;
+  }
+  if (auto* g = cls::ObjectAs<TGraphic>(source)) {
+    Replace(nullptr, 0, 0);
+    SetSize(g->Width(), g->Height());
+    if (!Empty()) g->Draw(Canvas(), {0, 0, width_, height_});
+    return;
+  }
+  inherited::Assign(source);
 }
 
 win::HDC TBitmap::DC() {

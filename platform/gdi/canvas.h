@@ -7,6 +7,7 @@
 
 #include "platform/gdi/colors.h"
 #include "platform/gdi/gdi.h"
+#include "platform/classes/classes.h"
 #include "platform/classes/typinfo.h"
 
 namespace gdi {
@@ -15,17 +16,22 @@ namespace gdi {
 win::COLORREF ColorToRGB(TColor color);
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-using TFontStyles = unsigned;
-enum class TFontPitch { fpDefault, fpVariable, fpFixed };
+using TFontStyles = unsigned;  // bit n for the style of ordinal n (a set)
+CLS_ENUM_CLASS(TFontPitch, fpDefault, fpVariable, fpFixed)
 CLS_ENUM_CLASS(TPenStyle, psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame)
-enum class TPenMode { pmCopy, pmNot, pmXor, pmMerge, pmMask };
+CLS_ENUM_CLASS(TPenMode, pmCopy, pmNot, pmXor, pmMerge, pmMask)
 CLS_ENUM_CLASS(TBrushStyle, bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross,
                bsDiagCross)
+
+// Fonts, pens, brushes and pictures are persistent: Assign copies them and
+// their published properties (RegisterGraphicsClasses) stream with the
+// object that holds them.
 
 // A font: Height in pixels of its PixelsPerInch (the screen's unless set;
 // negative: character height), Size in points; setting one recomputes the
 // other.
-class TFont {
+class TFont : public cls::TPersistent {
+  CLS_DECLARE_CLASS(TFont, cls::TPersistent)
  public:
   TFont();
   // Copies take the values, not the OnChange handler; assigning is Assign.
@@ -51,6 +57,8 @@ class TFont {
   int Orientation() const { return orientation_; }  // tenths of a degree
   void SetOrientation(int v);
   void Assign(const TFont& other);
+  // A font source is copied; others as TPersistent has it.
+  void Assign(cls::TPersistent* source) override;
   bool Equals(const TFont& other) const;  // name, size, style, colour, charset, pitch
   win::LOGFONTA LogFont() const;
   std::function<void()> OnChange;
@@ -67,23 +75,74 @@ class TFont {
   int orientation_ = 0;
 };
 
-class TPen {
+// Pens and brushes: the fields may be written directly (no notice); the
+// setters and Assign notify OnChange.
+class TPen : public cls::TPersistent {
+  CLS_DECLARE_CLASS(TPen, cls::TPersistent)
  public:
+  TPen() = default;
+  // Copies take the values, not the OnChange handler.
+  TPen(const TPen& o) : TPersistent(), Color(o.Color), Width(o.Width), Style(o.Style), Mode(o.Mode) {}
+  TPen& operator=(const TPen& o) {
+    if (this != &o) Assign(o);
+    return *this;
+  }
   TColor Color = clBlack;
   int Width = 1;
   TPenStyle Style = TPenStyle::psSolid;
   TPenMode Mode = TPenMode::pmCopy;
-  void Assign(const TPen& o) { Color = o.Color, Width = o.Width, Style = o.Style, Mode = o.Mode; }
+  void SetColor(TColor v);
+  void SetWidth(int v);
+  void SetStyle(TPenStyle v);
+  void SetMode(TPenMode v);
+  void Assign(const TPen& o);
+  void Assign(cls::TPersistent* source) override;
+  std::function<void()> OnChange;
+
+ private:
+  void Changed() {
+    if (OnChange) OnChange();
+  }
 };
 
-class TBrush {
+class TBrush : public cls::TPersistent {
+  CLS_DECLARE_CLASS(TBrush, cls::TPersistent)
  public:
+  TBrush() = default;
+  TBrush(const TBrush& o) : TPersistent(), Color(o.Color), Style(o.Style) {}
+  TBrush& operator=(const TBrush& o) {
+    if (this != &o) Assign(o);
+    return *this;
+  }
   TColor Color = clWhite;
   TBrushStyle Style = TBrushStyle::bsSolid;
-  void Assign(const TBrush& o) { Color = o.Color, Style = o.Style; }
+  void SetColor(TColor v);
+  void SetStyle(TBrushStyle v);
+  void Assign(const TBrush& o);
+  void Assign(cls::TPersistent* source) override;
+  std::function<void()> OnChange;
+
+ private:
+  void Changed() {
+    if (OnChange) OnChange();
+  }
 };
 
-class TBitmap;
+class TCanvas;
+
+// A picture of some kind (bitmap, metafile, ...) of a size in pixels.
+class TGraphic : public cls::TPersistent {
+  CLS_DECLARE_CLASS(TGraphic, cls::TPersistent)
+ public:
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual bool Empty() const { return Width() <= 0 || Height() <= 0; }
+  // Draws the graphic stretched into R on CANVAS.
+  virtual void Draw(TCanvas& canvas, const win::RECT& r) = 0;
+  // A new graphic of this class holding the same picture.
+  virtual TGraphic* NewCopy() const = 0;
+};
+
 
 class TCanvas {
  public:
@@ -118,8 +177,9 @@ class TCanvas {
   int TextWidth(const std::string& text);
   int TextHeight(const std::string& text);
   win::SIZE TextExtent(const std::string& text);
-  void StretchDraw(const win::RECT& r, TBitmap& bitmap);
-  void Draw(int x, int y, TBitmap& bitmap);
+  // The graphic stretched into R; at its own size at (x, y).
+  void StretchDraw(const win::RECT& r, TGraphic& graphic);
+  void Draw(int x, int y, TGraphic& graphic);
   win::RECT ClipRect();
 
   // Selects font, pen and brush into the context (before each call).
@@ -141,25 +201,37 @@ class TCanvas {
 };
 
 // A bitmap with a canvas of its own (32-bit, white when made).
-class TBitmap {
+class TBitmap : public TGraphic {
+  CLS_DECLARE_CLASS(TBitmap, TGraphic)
  public:
   TBitmap();
-  ~TBitmap();
-  TBitmap(const TBitmap&) = delete;
-  TBitmap& operator=(const TBitmap&) = delete;
-  int Width() const { return width_; }
-  int Height() const { return height_; }
+  ~TBitmap() override;
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
   void SetSize(int w, int h);
   TCanvas& Canvas();
   win::HDC DC();
   std::vector<std::uint32_t> Pixels() const;
+  // Takes W x H pixels (0xAARRGGBB, rows top down); false, leaving the
+  // bitmap as it was, when the size is not one a bitmap can have or the
+  // pixels do not fill it.
+  bool SetPixels(int w, int h, const std::vector<std::uint32_t>& pixels);
+  void Draw(TCanvas& canvas, const win::RECT& r) override;
+  TGraphic* NewCopy() const override;
+  // A bitmap is copied; another graphic is drawn at its own size on white.
+  void Assign(cls::TPersistent* source) override;
 
  private:
+  void Replace(win::HBITMAP bm, int w, int h);
   int width_ = 0, height_ = 0;
   win::HDC dc_ = nullptr;
   win::HBITMAP bitmap_ = nullptr;
   win::HGDIOBJ old_ = nullptr;
   std::unique_ptr<TCanvas> canvas_;
 };
+
+// Publishes the properties of fonts, pens and brushes (once; later calls
+// do nothing).
+void RegisterGraphicsClasses();
 
 }  // namespace gdi

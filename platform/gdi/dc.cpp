@@ -134,7 +134,7 @@ int ReleaseDC(void*, HDC dc) { return DeleteDC(dc) ? 1 : 0; }
 
 int GetDeviceCaps(HDC dc, int index) {
   if (!Valid(dc)) return 0;
-  bool printer = dc->kind == DeviceContext::Printer || dc->kind == DeviceContext::Info;
+  bool printer = dc->kind == DeviceContext::Printer || dc->kind == DeviceContext::Info || dc->printerReference;
   if (!printer) {
     int ppi = gdi::ScreenPixelsPerInch();
     int w = 1024, h = 768;
@@ -346,3 +346,47 @@ int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
 }
 
 }  // namespace win
+
+// ---- metafile contexts
+
+namespace gdi {
+namespace {
+
+// Keeps each operation as it comes.
+class OpListEngine : public Engine {
+ public:
+  bool Immediate() const override { return true; }
+  void Draw(const Op& op) override { ops.push_back(op); }
+  std::vector<Op> ops;
+};
+
+}  // namespace
+
+win::HDC CreateMetafileDC(win::HDC reference) {
+  using win::DeviceContext;
+  auto* dc = new DeviceContext;
+  dc->kind = DeviceContext::Metafile;
+  int dpiY = ScreenPixelsPerInch();
+  if (reference && win::Valid(reference) &&
+      (reference->kind == DeviceContext::Printer || reference->kind == DeviceContext::Info ||
+       reference->printerReference)) {
+    dc->printerReference = true;
+    dc->def = reference->def;
+    dc->hasMode = reference->hasMode;
+    dc->mode = reference->mode;
+    dc->page = reference->page;
+    dpiY = dc->def.dpiY;
+  }
+  dc->engine = std::make_unique<OpListEngine>();
+  win::InitState(dc->st, dpiY);
+  return win::Dcs().Add(dc);
+}
+
+std::vector<Op> CloseMetafileDC(win::HDC dc) {
+  if (!win::Valid(dc) || dc->kind != win::DeviceContext::Metafile) return {};
+  std::vector<Op> ops = std::move(static_cast<OpListEngine*>(dc->engine.get())->ops);
+  win::DeleteDC(dc);
+  return ops;
+}
+
+}  // namespace gdi

@@ -63,7 +63,9 @@ void CountSelections(const DcState& s, int delta);
 
 class DeviceContext {
  public:
-  enum Kind { Screen, Info, Printer, Memory } kind = Screen;
+  enum Kind { Screen, Info, Printer, Memory, Metafile } kind = Screen;
+  // A metafile context on a printer reference answers as the printer.
+  bool printerReference = false;
   spool::PrinterDef def;
   bool hasMode = false;
   DEVMODEA mode{};
@@ -80,7 +82,7 @@ class DeviceContext {
   gdi::Page current;
 
   int Dpi(bool y) const {
-    if (kind == Printer || kind == Info) return y ? def.dpiY : def.dpiX;
+    if (kind == Printer || kind == Info || printerReference) return y ? def.dpiY : def.dpiX;
     return gdi::ScreenPixelsPerInch();
   }
   int Px(int tenths, bool y) const {

@@ -325,6 +325,19 @@ const std::vector<Page>* DocumentPages(win::HDC dc);
 // printing context (a cairo, file or command text); empty when none.
 std::string DocumentError(win::HDC dc);
 
+// Metafile contexts keep every drawing call as an operation, in the
+// pixels of the reference context (the screen's when there is none), and
+// answer capabilities as it does.
+win::HDC CreateMetafileDC(win::HDC reference);
+// The operations kept so far; the context is freed.
+std::vector<Op> CloseMetafileDC(win::HDC dc);
+// Draws OPS, recorded within FRAME, stretched into DEST on DC through its
+// engine: clipped by their own clipping and DC's, empty or inverted frames
+// and destinations draw nothing.
+void PlayOperations(win::HDC dc, const std::vector<Op>& ops, const win::RECT& frame, const win::RECT& dest);
+// The smallest rectangle holding what OPS draw (empty when nothing).
+win::RECT OperationBounds(const std::vector<Op>& ops);
+
 // The headless screen's pixels per inch, as the class library's Screen
 // holds it (one value for both).
 int ScreenPixelsPerInch();

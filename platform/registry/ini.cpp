@@ -9,10 +9,11 @@
 namespace ini {
 namespace {
 
+// Blanks, and the stray CR of a line end doubled to CR CR LF.
 std::string_view Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
+  size_t b = s.find_first_not_of(" \t\r");
   if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+  return s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
 }
 
 // The first C in S at a character boundary: the second byte of a Big5
@@ -62,7 +63,9 @@ File File::Parse(std::string_view text) {
     std::string_view line = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
     pos = end == std::string_view::npos ? text.size() : end + 1;
     bool cr = !line.empty() && line.back() == '\r';
-    if (cr) line.remove_suffix(1);
+    // A doubled line end (CR CR LF) leaves no CR behind, so a rewrite gives
+    // the same line every time.
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (first && end != std::string_view::npos) f.eol_ = cr ? "\r\n" : "\n";
     first = false;
     f.lines_.push_back(Classify(line));

@@ -5,7 +5,8 @@
 // characters exactly); names and values lose their surrounding blanks; a
 // value runs from the first '=' to the end of the line, later '=' included.
 // Lines starting with ';' or '#' are comments. Entries before the first
-// section belong to the section "". Line ends may be CR LF or LF; a file
+// section belong to the section "". Line ends may be CR LF or LF (a stray
+// CR around a name or value counts as a blank); a file
 // is written back with the line end it was read with (CR LF when new).
 // Every line is kept as it was read, so a change touches only its own line.
 #pragma once

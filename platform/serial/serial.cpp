@@ -50,9 +50,11 @@ std::string PortMapFile() { return sysroot::Root() + "/ports.ini"; }
 std::string DevicePath(const std::string& port) {
   auto name = PortName(port);
   if (!name) return "";
+  // The map has no sections; one written under a heading is read all the same.
   ini::File map;
   if (ini::Load(PortMapFile(), map))
-    if (auto device = map.Get("", *name)) return *device;
+    for (const auto& line : map.Lines())
+      if (line.kind == ini::File::Kind::Entry && cp::SameText(line.name, *name)) return line.value;
   return "/dev/ttyS" + std::to_string(std::stoi(name->substr(3)) - 1);
 }
 

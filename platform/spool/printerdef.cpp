@@ -52,6 +52,20 @@ bool ToInt(const std::string& s, int& v) {
   }
 }
 
+// A 32-bit mask: written unsigned; a negative value is taken as its two's
+// complement, as older definitions may hold one.
+bool ToMask(const std::string& s, std::uint32_t& v) {
+  try {
+    size_t used = 0;
+    long long x = std::stoll(s, &used);
+    if (used != s.size() || x < -2147483648LL || x > 4294967295LL) return false;
+    v = static_cast<std::uint32_t>(x);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 std::string Join(const std::vector<std::string>& v) {
   std::string r;
   for (size_t i = 0; i < v.size(); ++i) r += (i ? "," : "") + v[i];
@@ -150,9 +164,7 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
     } else if (key == "PORTS") {
       d.ports = val.empty() ? std::vector<std::string>{} : SplitComma(val);
     } else if (key == "ATTRIBUTES") {
-      int a;
-      if (!ToInt(val, a)) return false;
-      d.attributes = static_cast<std::uint32_t>(a);
+      if (!ToMask(val, d.attributes)) return false;
     } else if (key == "RESOLUTION") {
       if (!ints(2, v) || v[0] <= 0 || v[1] <= 0) return false;
       d.dpiX = v[0];

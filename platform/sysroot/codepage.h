@@ -13,6 +13,8 @@ std::string Utf16ToBig5(std::u16string_view utf16);
 
 // True when byte C starts a two-byte Big5 character.
 inline bool IsBig5Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+// True when byte C can be the second byte of a Big5 character.
+inline bool IsBig5Trail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0xA1 && c <= 0xFE); }
 
 // Big5 text with its ASCII letters in upper or lower case, as Windows names
 // are compared; the second byte of a Big5 character is never changed.

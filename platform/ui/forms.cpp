@@ -223,6 +223,15 @@ void TCustomForm::SetFocus() {
   Application().ActivateForm(this);
 }
 
+gdi::TCanvas& TCustomForm::Canvas() {
+  if (!canvas_) {
+    canvas_ = std::make_unique<gdi::TBitmap>();
+    canvas_->SetSize(1, 1);
+    canvas_->Canvas().Font.Assign(Font);
+  }
+  return canvas_->Canvas();
+}
+
 void TCustomForm::CenterOnScreen() {
   const TScreen& screen = Screen();
   // Halves go to the even neighbour.

@@ -28,6 +28,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -96,6 +97,8 @@ class TCustomForm : public TWinControl {
   // width / 2 and top likewise, each rounded (halves to even). Forms with
   // Position poScreenCenter or poDesktopCenter get it when shown.
   void CenterOnScreen();
+  // A canvas like the screen's, made with the form's font (for measuring).
+  gdi::TCanvas& Canvas();
 
   int ModalResult = 0;
   bool Modal() const { return modalDepth_ > 0; }
@@ -174,6 +177,7 @@ class TCustomForm : public TWinControl {
   bool centred_ = false;                  // placed by Position once
   TWinControl* activeControl_ = nullptr;  // the focus inside the form
   TopWindowHandle topWindow_ = 0;         // registered while shown without a parent
+  std::unique_ptr<gdi::TBitmap> canvas_;  // the canvas's surface, made on first use
 };
 
 class TForm : public TCustomForm {

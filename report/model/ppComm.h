@@ -156,6 +156,8 @@ class TppCommunicator : public cls::TComponent {
   void SendEventNotify(TppCommunicator* sender, int eventId, TraParamList* params);
   int EventNotifyCount() const;
   TppCommunicator* GetEventNotify(int index) const;
+  // The publishers whose events this object receives.
+  const std::vector<TppCommunicator*>& EventSources() const { return subscribedTo_; }
   cls::TSet256& EventMask() { return eventMask_; }
   const cls::TSet256& EventMask() const { return eventMask_; }
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/classes/typinfo.h"
 #include "report/model/ppUtils.h"
 
 // ---- TppForm
@@ -114,6 +115,64 @@ void TppCustomCancelDialog::ForgetActiveForm() {
 void TppCustomCancelDialog::Notification(cls::TComponent* c, cls::TOperation op) {
   inherited::Notification(c, op);
   if (op == cls::opRemove && c == activeForm_) activeForm_ = nullptr;
+}
+
+// ---- the abstract dialogs
+
+CLS_IMPLEMENT_COMPONENT(TppCustomPreviewer)
+CLS_IMPLEMENT_COMPONENT(TppCustomPrintDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomPageSettingDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomCalcTimingDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomTemplateDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomRTFEditor)
+CLS_IMPLEMENT_COMPONENT(TppCustomAutoSearchDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomNoDataDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomTextSearchSettingsDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomFormatDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomPositionDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomBandPositionDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomMemoDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomDBTextDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomDBCalcDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomCalcDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomShiftDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomDrillDownDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomTemplateErrorDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomBarCodeDialog)
+CLS_IMPLEMENT_COMPONENT(TppCustomCalcOrderDialog)
+
+void ppPublishFormProperties() {
+  cls::TPropInfo viewer;
+  viewer.Name = "Viewer";
+  viewer.Type = cls::MakeClassTypeInfo("TObject", &cls::TObject::StaticClass());
+  viewer.GetObj = [](cls::TObject* o) { return static_cast<TppCustomPreviewer*>(o)->Viewer(); };
+  cls::PublishProperty(TppCustomPreviewer::StaticClass(), std::move(viewer));
+}
+
+// ---- TppUpDown
+
+CLS_IMPLEMENT_COMPONENT(TppUpDown)
+
+TppUpDown::TppUpDown(cls::TComponent* AOwner) : ui::TUpDown(AOwner) { Min = -100; }
+
+TppUpDown::TppUpDown(cls::TComponent* AOwner, ui::TEdit* edit) : TppUpDown(AOwner) {
+  SetParent(edit->Parent());
+  SetBounds(edit->Left() + edit->Width() - Width() - 2, edit->Top() + 2, Width(), edit->Height() - 4);
+}
+
+void TppUpDown::Paint() {
+  inherited::Paint();
+  gdi::TCanvas& c = Canvas();
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = gdi::clBlack;
+  const int x = (Width() - 1) / 2;
+  const int up = Height() / 4 - 1;        // the up mark's tip
+  const int down = Height() * 3 / 4 + 1;  // the down mark's tip
+  // Three pixel rows each, one, three and five pixels wide.
+  for (int i = 0; i < 3; ++i) {
+    c.FillRect({x - i, up + i, x + i + 1, up + i + 1});
+    c.FillRect({x - i, down - i, x + i + 1, down - i + 1});
+  }
 }
 
 // ---- registry

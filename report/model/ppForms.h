@@ -12,6 +12,7 @@
 #include "platform/classes/classes.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
+#include "report/model/ppTypes.h"
 
 class TppForm : public ui::TForm {
   CLS_DECLARE_CLASS(TppForm, ui::TForm)
@@ -99,6 +100,132 @@ class TppCustomCancelDialog : public TppForm {
   std::string statusText_;
   ui::TTimer* timer_;  // owned as a component
 };
+
+// The print preview form: it answers the viewer it shows (a page viewer of
+// the output layer). Published: Viewer.
+class TppCustomPreviewer : public TppForm {
+  CLS_DECLARE_CLASS(TppCustomPreviewer, TppForm)
+
+ public:
+  using TppForm::TppForm;
+  // The caption shows the report's document name on activation.
+  bool DisplayDocumentName = false;
+  cls::TObject* Viewer() { return GetViewer(); }
+  virtual cls::TObject* GetViewer() { return nullptr; }
+  virtual void Init() {}
+};
+
+// The print dialog edits the printer (its setup), the page request and the
+// background print settings the caller hands in.
+class TppCustomPrintDialog : public TppForm {
+  CLS_DECLARE_CLASS(TppCustomPrintDialog, TppForm)
+
+ public:
+  using TppForm::TppForm;
+  bool AllowPrintToArchive = false;
+  bool AllowPrintToFile = false;
+  bool PrintToArchive = false;  // the chosen output after OK
+  bool PrintToFile = false;
+  bool Designing = false;       // the report's owner is being designed
+  std::string ArchiveFileName;
+  std::string DeviceType;
+  std::string TextFileName;
+  TppFileType TextFileType = TppFileType::ftComma;
+
+  cls::TObject* Printer() const { return printer_; }
+  // Stores the printer whose setup the dialog edits.
+  virtual void SetPrinter(cls::TObject* printer) { printer_ = printer; }
+  virtual cls::TObject* PageRequest() { return nullptr; }
+  virtual cls::TObject* BackgroundPrintSettings() { return nullptr; }
+  virtual void SetBackgroundPrintSettings(cls::TObject*) {}
+  virtual void Init() {}
+
+ private:
+  cls::TObject* printer_ = nullptr;
+};
+
+class TppCustomPageSettingDialog : public TppForm {
+  CLS_DECLARE_CLASS(TppCustomPageSettingDialog, TppForm)
+
+ public:
+  using TppForm::TppForm;
+  cls::TStringList PageList;
+  bool AllPages = false;
+  std::string PageRange;
+};
+
+class TppCustomCalcTimingDialog : public TppForm {
+  CLS_DECLARE_CLASS(TppCustomCalcTimingDialog, TppForm)
+
+ public:
+  using TppForm::TppForm;
+  int CalcOn = -1;
+  int ResetOn = -1;
+  cls::TStringList CalcComponents;
+  cls::TStringList ResetComponents;
+  virtual int AddCalcComponent(const std::string& name, cls::TObject* component) {
+    return CalcComponents.AddObject(name, component);
+  }
+  virtual int AddResetComponent(const std::string& name, cls::TObject* component) {
+    return ResetComponents.AddObject(name, component);
+  }
+};
+
+// Opens or saves a template kept in a table: mode 0 open, 1 save.
+class TppCustomTemplateDialog : public TppForm {
+  CLS_DECLARE_CLASS(TppCustomTemplateDialog, TppForm)
+
+ public:
+  using TppForm::TppForm;
+  int Mode() const { return mode_; }
+  virtual void SetMode(int mode) { mode_ = mode; }
+
+ private:
+  int mode_ = 0;
+};
+
+// The abstract dialogs whose callers need nothing beyond the form base.
+#define PP_ABSTRACT_FORM(Class)              \
+  class Class : public TppForm {             \
+    CLS_DECLARE_CLASS(Class, TppForm)        \
+                                             \
+   public:                                   \
+    using TppForm::TppForm;                  \
+  };
+PP_ABSTRACT_FORM(TppCustomRTFEditor)
+PP_ABSTRACT_FORM(TppCustomAutoSearchDialog)
+PP_ABSTRACT_FORM(TppCustomNoDataDialog)
+PP_ABSTRACT_FORM(TppCustomTextSearchSettingsDialog)
+PP_ABSTRACT_FORM(TppCustomFormatDialog)
+PP_ABSTRACT_FORM(TppCustomPositionDialog)
+PP_ABSTRACT_FORM(TppCustomBandPositionDialog)
+PP_ABSTRACT_FORM(TppCustomMemoDialog)
+PP_ABSTRACT_FORM(TppCustomDBTextDialog)
+PP_ABSTRACT_FORM(TppCustomDBCalcDialog)
+PP_ABSTRACT_FORM(TppCustomCalcDialog)
+PP_ABSTRACT_FORM(TppCustomShiftDialog)
+PP_ABSTRACT_FORM(TppCustomDrillDownDialog)
+PP_ABSTRACT_FORM(TppCustomTemplateErrorDialog)
+PP_ABSTRACT_FORM(TppCustomBarCodeDialog)
+PP_ABSTRACT_FORM(TppCustomCalcOrderDialog)
+#undef PP_ABSTRACT_FORM
+
+// The spin button the dialogs attach to numeric edit fields: Min -100, two
+// small arrow marks drawn over the standard face.
+class TppUpDown : public ui::TUpDown {
+  CLS_DECLARE_CLASS(TppUpDown, ui::TUpDown)
+
+ public:
+  explicit TppUpDown(cls::TComponent* AOwner);
+  // Attached to EDIT: placed inside its right edge, on its parent.
+  TppUpDown(cls::TComponent* AOwner, ui::TEdit* edit);
+
+ protected:
+  void Paint() override;
+};
+
+// Publishes the form classes' properties (the model's entry point calls it).
+void ppPublishFormProperties();
 
 // The registry. Names compare without regard to case.
 //

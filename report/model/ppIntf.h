@@ -2,6 +2,7 @@
 // engine, report). They implement these; the model calls through them.
 #pragma once
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace cls {
@@ -58,4 +59,20 @@ class IppShiftable {
   virtual cls::TComponent* ShiftTarget() = 0;
   // The objects of the component's band, in order (none without a band).
   virtual void ShiftBandObjects(std::vector<cls::TComponent*>& objects) = 0;
+};
+
+// A table of records read in order, field values by field name (a data
+// pipeline implements it; the template dialog lists a template table
+// through it).
+class IppDataTable {
+ public:
+  virtual ~IppDataTable() = default;
+  virtual bool Active() = 0;
+  virtual void Open() = 0;
+  virtual void First() = 0;
+  virtual void Next() = 0;
+  // Past the last record (at once when the table is empty).
+  virtual bool Eof() = 0;
+  // The current record's value of FIELDNAME as text.
+  virtual std::string GetFieldAsString(const std::string& fieldName) = 0;
 };

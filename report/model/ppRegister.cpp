@@ -5,6 +5,7 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -39,6 +40,8 @@ void ppRegisterModel() {
   static std::once_flag once;
   std::call_once(once, [] {
     RegisterStartupEnums(std::make_index_sequence<ppStartupEnumCount>{});
+    gdi::RegisterGraphicsClasses();
     PublishPageDef();
+    ppPublishFormProperties();
   });
 }

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+CLS_IMPLEMENT_CLASS(TppFont)
+
 TppDeviceCompatibleCanvas::TppDeviceCompatibleCanvas(int width, int height, win::HDC device)
     : width_(width), height_(height) {
   memDC_ = win::CreateCompatibleDC(device);

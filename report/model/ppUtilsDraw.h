@@ -7,6 +7,19 @@
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
 
+// The library's font: a class-library font (persistent, with published
+// properties) as components and draw commands own it.
+class TppFont : public gdi::TFont {
+  CLS_DECLARE_CLASS(TppFont, gdi::TFont)
+ public:
+  TppFont() = default;
+  TppFont(const TppFont& other) : gdi::TFont(other) {}
+  TppFont& operator=(const TppFont& other) {
+    gdi::TFont::operator=(other);
+    return *this;
+  }
+};
+
 // An off-screen canvas like the device: a memory context with a bitmap of
 // the given size, white when made.
 class TppDeviceCompatibleCanvas : public gdi::TCanvas {

@@ -11,7 +11,11 @@ CLS_IMPLEMENT_COMPONENT(TppPage)
 
 TppPage::TppPage(cls::TComponent* owner) : TppRelative(owner), printerSetup_(new TppPrinterSetup(nullptr)) {}
 
-TppPage::~TppPage() = default;
+TppPage::~TppPage() {
+  // A page on the stack: its commands leave it while it is still a page.
+  SetStateFlag(cls::csDestroying, true);
+  FreeChildren();
+}
 
 void TppPage::BeforeDestruction() {
   SetStateFlag(cls::csDestroying, true);

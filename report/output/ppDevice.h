@@ -422,6 +422,9 @@ class TppDevice : public TppCommunicator {
  protected:
   // Fires EVENT with the publisher's broadcast lock given up.
   void Fire(const cls::TNotifyEvent& event);
+  // ReceivePage without the completion check: skip flags, request test,
+  // the page-received event and notice.
+  void BeginReceivePage(TppPage* page);
   void CheckRequestComplete(TppPage* page);
   void DoPublisherChange();
   void SetBusy(bool v) { busy_ = v; }

@@ -66,6 +66,11 @@ void TppDevice::EndJob() {
 
 void TppDevice::ReceivePage(TppPage* page) {
   if (!page) return;
+  BeginReceivePage(page);
+  CheckRequestComplete(page);
+}
+
+void TppDevice::BeginReceivePage(TppPage* page) {
   skipPage_ = false;
   pageIsRequested_ = pageRequest_.IsPageRequested(page);
   if (page->Calculation()) skipPage_ = true;
@@ -75,7 +80,6 @@ void TppDevice::ReceivePage(TppPage* page) {
     if (OnPageReceive) OnPageReceive(this, page);
     SendEventNotify(this, ciDevicePageReceived, nullptr);
   }
-  CheckRequestComplete(page);
 }
 
 void TppDevice::CheckRequestComplete(TppPage* page) {

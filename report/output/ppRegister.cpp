@@ -5,7 +5,9 @@
 #include "platform/classes/classes.h"
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
+#include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
+#include "report/output/ppPrnDev.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -14,5 +16,7 @@ void ppRegisterOutput() {
     cls::RegisterClass(&TppPrinterSetup::StaticClass());
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
+    ppRegisterDrawCommandUnit();
+    RegisterDevice<TppPrinterDevice>();
   });
 }

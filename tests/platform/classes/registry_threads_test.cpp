@@ -91,4 +91,36 @@ TEST(ClassRegistryThreads, LookupsWhileClassesComeAndGo) {
   cls::UnregisterClass(&stays);
 }
 
+// The global name-space write lock: a thread may take it again while it
+// holds it, and another thread gets it only once the holder let go of every
+// level.
+TEST(GlobalNameSpaceThreads, WriteLockIsReentrantAndExcludesOtherThreads) {
+  std::atomic<int> phase{0};
+  std::atomic<bool> otherHolds{false};
+  std::atomic<int> seenWhileHeld{-1};
+  std::thread other;
+  {
+    cls::TGlobalNameSpaceWrite outer;
+    {
+      cls::TGlobalNameSpaceWrite inner;  // the same thread again: no deadlock
+      other = std::thread([&] {
+        phase = 1;
+        cls::TGlobalNameSpaceWrite lock;
+        otherHolds = true;
+        seenWhileHeld = phase.load();
+      });
+      while (phase.load() == 0) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      EXPECT_FALSE(otherHolds.load());
+    }
+    // One level let go: the other thread still waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(otherHolds.load());
+    phase = 2;
+  }
+  other.join();
+  EXPECT_TRUE(otherHolds.load());
+  EXPECT_EQ(seenWhileHeld.load(), 2);
+}
+
 }  // namespace

@@ -37,12 +37,7 @@ class Object : public IDispatch {
   Object() { ++g_objects; }
   virtual ~Object() { --g_objects; }
   HRESULT QueryInterface(const IID& iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!(iid == IID_IUnknown) && !(iid == IID_IDispatch)) return E_NOINTERFACE;
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOneInterface<IDispatch>(this, IID_IDispatch, iid, object);
   }
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override {
@@ -86,12 +81,7 @@ class Object : public IDispatch {
 class Factory : public IClassFactory {
  public:
   HRESULT QueryInterface(const IID& iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!(iid == IID_IUnknown) && !(iid == IID_IClassFactory)) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOneInterface<IClassFactory>(this, IID_IClassFactory, iid, object);
   }
   // The factory is static: its references are server locks.
   ULONG AddRef() override { return static_cast<ULONG>(++g_locks); }

@@ -831,7 +831,13 @@ TEST(HandOver, ACommandThatNeverEndsIsStoppedAtItsTimeLimit) {
   // nobody reaps in this container is left).
   int pid = std::atoi(ReadFile(pidFile).c_str());
   ASSERT_GT(pid, 0);
-  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  // A kill is delivered asynchronously: give it a moment to land.
+  std::string stat;
+  for (int i = 0; i < 200; ++i) {
+    stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.empty() || stat.find(") Z ") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
 }
 

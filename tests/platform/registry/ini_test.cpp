@@ -64,6 +64,21 @@ TEST(IniFile, SetChangesOnlyItsLineAndKeepsTheLineEnds) {
   EXPECT_EQ(fresh.Serialize(), "[windows]\r\ndevice=a\r\n");
 }
 
+// A file whose line ends were doubled (CR CR LF): the stray CR is not part
+// of the value, so a port map still names its device, and a file written
+// back once is written back the same ever after.
+TEST(IniFile, AStrayCarriageReturnEndsNoValue) {
+  ini::File f = ini::File::Parse("[ports]\nCOM1=/dev/ttyS0\r\r\nCOM2 \r=x\r\n\r\r\n");
+  EXPECT_EQ(f.Get("ports", "COM1"), "/dev/ttyS0");
+  EXPECT_EQ(f.Get("ports", "COM2"), "x");
+  EXPECT_EQ(f.Lines()[3].kind, ini::File::Kind::Blank);
+  // Written back once, the stray CRs are gone: a later rewrite of the file
+  // changes none of these lines again.
+  EXPECT_EQ(f.Serialize(), "[ports]\nCOM1=/dev/ttyS0\nCOM2 \r=x\n\n");
+  ini::File more = ini::File::Parse("[s]\nk=\r\r\r\n");
+  EXPECT_EQ(more.Serialize(), "[s]\nk=\n");
+}
+
 // Second bytes of Big5 characters: 也 A4 5D (']'), 久 A4 5B ('['), 么 A4 5C
 // ('\'), 乙 A4 41 ('A') and 兀 A4 61 ('a').
 TEST(IniFile, Big5NamesAndValuesKeepEveryTrailByte) {

@@ -26,6 +26,12 @@ TEST(SerialPorts, TheMapNamesTheDevice) {
   EXPECT_EQ(serial::DevicePath("COM2"), "/dev/null");
   EXPECT_TRUE(serial::WriteDefaultPortMap(root.path()));  // keeps the map there is
   EXPECT_EQ(serial::DevicePath("COM1"), "/dev/pts/77");
+  // A map written by hand under a section heading still names its devices;
+  // the first entry of a port wins, and a change goes to the top.
+  testing_support::WriteFile(serial::PortMapFile(), "; receipt printer\n[Ports]\nCOM3 = /dev/ttyUSB0\n");
+  EXPECT_EQ(serial::DevicePath("COM3"), "/dev/ttyUSB0");
+  ASSERT_TRUE(serial::SetPortMapEntry("COM3", "/dev/ttyUSB1"));
+  EXPECT_EQ(serial::DevicePath("COM3"), "/dev/ttyUSB1");
 }
 
 TEST(SerialPorts, ModeParameters) {

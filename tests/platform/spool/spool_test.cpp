@@ -52,6 +52,23 @@ TEST(PrinterDefinition, RoundTripsAndIsFoundWithoutRegardToCase) {
   EXPECT_FALSE(spool::LoadPrinter("Zolmet", back));
 }
 
+// Attributes are a 32-bit mask: one with the top bit set is written and read
+// back (an installed printer never vanishes from the list), and an older
+// negative value still reads as its two's complement.
+TEST(PrinterDefinition, AttributesKeepAllThirtyTwoBits) {
+  TempRoot root;
+  spool::PrinterDef d = Office("High");
+  d.attributes = 0x80000040u;
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  spool::PrinterDef back;
+  ASSERT_TRUE(spool::LoadPrinter("High", back));
+  EXPECT_EQ(back.attributes, 0x80000040u);
+  ASSERT_EQ(spool::InstalledPrinters().size(), 1u);
+  ASSERT_TRUE(spool::ParseDefinition("Name=Old\nAttributes=-1\n", back));
+  EXPECT_EQ(back.attributes, 0xFFFFFFFFu);
+  EXPECT_FALSE(spool::ParseDefinition("Name=Big\nAttributes=4294967296\n", back));
+}
+
 TEST(PrinterDefinition, RefusesNamesThatCannotBeFilesOrListEntries) {
   TempRoot root;
   for (const char* bad : {"", "a/b", "a\\b", "a,b", " lead", "x:y"}) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -208,5 +209,107 @@ TEST_F(FormsTest, ScalingFollowsTheScreenAndTheFormResolutions) {
   EXPECT_EQ(f->ScaleToScreen(271), 136);
   EXPECT_EQ(f->ScaleToScreen(273), 136);
   EXPECT_EQ(f->ScaleFromScreen(135), 270);
+  f->Free();
+}
+
+TEST_F(FormsTest, EveryAbstractDialogIsAFormTheRegistryCanServe) {
+  const std::vector<cls::TClass> abstracts = {
+      &TppCustomPreviewer::StaticClass(), &TppCustomRTFEditor::StaticClass(),
+      &TppCustomAutoSearchDialog::StaticClass(), &TppCustomPageSettingDialog::StaticClass(),
+      &TppCustomPrintDialog::StaticClass(), &TppCustomCancelDialog::StaticClass(),
+      &TppCustomNoDataDialog::StaticClass(), &TppCustomTextSearchSettingsDialog::StaticClass(),
+      &TppCustomFormatDialog::StaticClass(), &TppCustomPositionDialog::StaticClass(),
+      &TppCustomBandPositionDialog::StaticClass(), &TppCustomMemoDialog::StaticClass(),
+      &TppCustomDBTextDialog::StaticClass(), &TppCustomDBCalcDialog::StaticClass(),
+      &TppCustomCalcTimingDialog::StaticClass(), &TppCustomCalcDialog::StaticClass(),
+      &TppCustomShiftDialog::StaticClass(), &TppCustomDrillDownDialog::StaticClass(),
+      &TppCustomTemplateDialog::StaticClass(), &TppCustomTemplateErrorDialog::StaticClass(),
+      &TppCustomBarCodeDialog::StaticClass(), &TppCustomCalcOrderDialog::StaticClass()};
+  ASSERT_EQ(abstracts.size(), 22u);
+  for (cls::TClass c : abstracts) {
+    SCOPED_TRACE(c->Name);
+    EXPECT_EQ(c->Parent, &TppForm::StaticClass());
+    EXPECT_EQ(c->Name.rfind("TppCustom", 0), 0u);
+    // Each can stand under its own name; none takes another's place.
+    RegisterFormClass(c, c);
+  }
+  for (cls::TClass c : abstracts) {
+    EXPECT_EQ(FindFormClass(c), c) << c->Name;
+    ui::TCustomForm* f = ui::NewFormOfClass(c, nullptr);
+    EXPECT_EQ(f->ClassType(), c);
+    f->Free();
+    UnregisterFormClass(c);
+  }
+}
+
+TEST_F(FormsTest, AbstractDialogsKeepWhatTheirCallersHandIn) {
+  class TViewerPreview : public TppCustomPreviewer {
+   public:
+    using TppCustomPreviewer::TppCustomPreviewer;
+    cls::TComponent viewer{nullptr};
+    cls::TObject* GetViewer() override { return &viewer; }
+  };
+  auto* base = ui::NewForm<TppCustomPreviewer>(nullptr);
+  EXPECT_EQ(cls::GetObjectProp(base, "Viewer"), nullptr);
+  EXPECT_FALSE(base->DisplayDocumentName);
+  auto* preview = ui::NewForm<TViewerPreview>(nullptr);
+  EXPECT_EQ(cls::GetObjectProp(preview, "Viewer"), &preview->viewer);
+
+  auto* timing = ui::NewForm<TppCustomCalcTimingDialog>(nullptr);
+  EXPECT_EQ(timing->CalcOn, -1);
+  EXPECT_EQ(timing->ResetOn, -1);
+  cls::TComponent group(nullptr);
+  EXPECT_EQ(timing->AddResetComponent("Group1", &group), 0);
+  EXPECT_EQ(timing->ResetComponents.Objects(0), &group);
+  EXPECT_EQ(timing->CalcComponents.Count(), 0);
+
+  auto* print = ui::NewForm<TppCustomPrintDialog>(nullptr);
+  EXPECT_TRUE(print->DeviceType.empty());
+  EXPECT_FALSE(print->AllowPrintToFile);
+  print->SetPrinter(&group);
+  EXPECT_EQ(print->Printer(), &group);
+  EXPECT_EQ(print->PageRequest(), nullptr);
+
+  auto* templ = ui::NewForm<TppCustomTemplateDialog>(nullptr);
+  templ->SetMode(1);
+  EXPECT_EQ(templ->Mode(), 1);
+  for (ui::TCustomForm* f : std::vector<ui::TCustomForm*>{base, preview, timing, print, templ}) f->Free();
+}
+
+TEST_F(FormsTest, UpDownSitsInsideItsEditAndMarksBothArrows) {
+  auto* f = ui::NewForm<ui::TForm>(nullptr);
+  auto* edit = new ui::TEdit(f);
+  edit->SetParent(f);
+  edit->SetBounds(100, 40, 60, 21);
+  auto* ud = new TppUpDown(f, edit);
+  EXPECT_EQ(ud->Parent(), f);
+  EXPECT_EQ(ud->Left(), 100 + 60 - ud->Width() - 2);
+  EXPECT_EQ(ud->Top(), 42);
+  EXPECT_EQ(ud->Height(), 17);
+  EXPECT_EQ(ud->Min, -100);
+  ud->SetPosition(-150);
+  EXPECT_EQ(ud->Position(), -100);
+
+  ud->SetBounds(0, 0, 16, 24);
+  ud->Repaint();
+  std::vector<std::uint32_t> px = ud->Face().Pixels();
+  auto dark = [&](int x, int y) { return (px[static_cast<size_t>(y) * 16 + static_cast<size_t>(x)] & 0xFFFFFF) == 0; };
+  // Up mark: tip at (7, 5), rows of 1, 3, 5 pixels below it; the down mark
+  // mirrored with its tip at (7, 19).
+  std::vector<std::string> rows;
+  for (int y = 0; y < 24; ++y) {
+    std::string row;
+    for (int x = 0; x < 16; ++x) row += dark(x, y) ? '#' : '.';
+    rows.push_back(row);
+  }
+  EXPECT_EQ(rows[5], ".......#........");
+  EXPECT_EQ(rows[6], "......###.......");
+  EXPECT_EQ(rows[7], ".....#####......");
+  EXPECT_EQ(rows[17], ".....#####......");
+  EXPECT_EQ(rows[18], "......###.......");
+  EXPECT_EQ(rows[19], ".......#........");
+  int marked = 0;
+  for (const std::string& r : rows) marked += static_cast<int>(std::count(r.begin(), r.end(), '#'));
+  EXPECT_EQ(marked, 18);
   f->Free();
 }

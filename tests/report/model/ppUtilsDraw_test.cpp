@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/gdi/canvas.h"
+#include "platform/classes/typinfo.h"
+#include "report/model/ppRegister.h"
+#include "report/model/ppTypes.h"
 #include "report/model/ppUtilsDraw.h"
 #include "tests/support/testroot.h"
 
@@ -300,3 +303,21 @@ TEST(MetaBitmap, DrawToBitmapKeepsTheBitmap) {
 }
 
 }  // namespace
+
+TEST(LibraryFont, IsAPersistentFontWithTheFontsPublishedProperties) {
+  ppRegisterModel();
+  TppFont font;
+  gdi::TFont plain;
+  plain.SetName("細明體");
+  plain.SetSize(12);
+  font.Assign(static_cast<cls::TPersistent*>(&plain));
+  EXPECT_TRUE(font.Equals(plain));
+  EXPECT_EQ(cls::GetStrProp(&font, "Name"), "細明體");
+  EXPECT_EQ(cls::GetOrdProp(&font, "Size"), 12);
+  TppFont copy(font);
+  EXPECT_EQ(copy.ClassName(), "TppFont");
+  EXPECT_TRUE(copy.Equals(font));
+  // The enumerations of the class library are registered by name.
+  EXPECT_EQ(FindEnumType("TAlignment"), cls::EnumTypeInfo<cls::TAlignment>());
+  EXPECT_EQ(FindEnumType("TShapeType"), cls::EnumTypeInfo<TShapeType>());
+}

@@ -1,6 +1,9 @@
 // Pages and their commands, page requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "report/output/ppDevice.h"
 
 namespace {
@@ -320,4 +323,279 @@ TEST(PageRequests, PublishedDefaultsAreTheArchiveFormat) {
   TppPage page(nullptr);
   EXPECT_EQ(cls::GetOrdProp(&page, "Color"), 0xFFFFFF);
   EXPECT_EQ(cls::GetPropInfo(&page, "Color")->Default, 0xFFFFFF);
+}
+
+// ---- publisher and devices ----
+
+namespace {
+
+class TestDevice : public TppDevice {
+  CLS_DECLARE_CLASS(TestDevice, TppDevice)
+ public:
+  using TppDevice::TppDevice;
+  static std::string ClassDeviceName() { return "TestFile"; }
+  std::string DeviceName() const override { return ClassDeviceName(); }
+  void ReceivePage(TppPage* page) override {
+    inherited::ReceivePage(page);
+    if (!SkipPage() && PageIsRequested()) Received.push_back(page->AbsolutePageNo());
+  }
+  bool DrawCommand(TppDrawCommand* command) override {
+    Drawn.push_back(command->Left());
+    return true;
+  }
+  std::vector<int> Received;
+  std::vector<int> Drawn;
+};
+CLS_IMPLEMENT_COMPONENT(TestDevice)
+
+// Makes pages 1 to Count for every request, as a report does.
+struct TestReport {
+  int Count = 7;
+  int Requests = 0;
+  std::vector<int> Skip;  // pages made non-final
+  TppPublisher* Publisher = nullptr;
+  void PageRequest(cls::TObject*, TppPageRequest*) {
+    ++Requests;
+    for (int i = 1; i <= Count; ++i) {
+      cls::Owned<TppPage> page(new TppPage(nullptr));
+      page->SetAbsolutePageNo(i);
+      page->SetAbsolutePageCount(i);
+      page->SetPageNo(i);
+      page->SetPageCount(i);
+      page->SetFirstPage(i == 1);
+      page->SetLastPage(i == Count);
+      page->SetFinal(std::find(Skip.begin(), Skip.end(), i) == Skip.end());
+      AddCommand<TestPageNoCommand>(*page);
+      Publisher->PublishPage(page.get());
+    }
+  }
+};
+
+class Publishing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    publisher_.reset(new TppPublisher(nullptr));
+    report_.Publisher = publisher_.get();
+    publisher_->OnPageRequest = TppPageRequestEvent(&report_, &TestReport::PageRequest);
+  }
+  TestDevice* Attach() {
+    auto* d = new TestDevice(nullptr);
+    devices_.emplace_back(d);
+    d->SetPublisher(publisher_.get());
+    return d;
+  }
+  void Print(TestDevice* d) {
+    d->RequestPages();
+  }
+  cls::Owned<TppPublisher> publisher_;
+  TestReport report_;
+  std::vector<cls::Owned<TestDevice>> devices_;
+};
+
+}  // namespace
+
+TEST_F(Publishing, CachedPagesTakeTheFinalCountAndServeTheNextRequest) {
+  publisher_->SetCachePages(true);
+  TestDevice* d = Attach();
+  Print(d);
+  EXPECT_EQ(report_.Requests, 1);
+  EXPECT_EQ(d->Received, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_FALSE(d->Busy());
+  EXPECT_EQ(publisher_->PageCount(), 7);
+  ASSERT_EQ(publisher_->GetCachedPageCount(), 7);
+  for (int i = 0; i < 7; ++i) {
+    TppPage* cached = publisher_->GetCachedPage(i);
+    EXPECT_EQ(cached->AbsolutePageNo(), i + 1);
+    EXPECT_EQ(cached->AbsolutePageCount(), 7);
+    // The last page's own values are the report's to set.
+    if (i < 6) {
+      EXPECT_EQ(static_cast<TestPageNoCommand*>(cached->GetDrawCommand(0))->Text, std::to_string(i + 1) + "/7");
+    }
+  }
+  d->Received.clear();
+  Print(d);
+  EXPECT_EQ(report_.Requests, 1);
+  EXPECT_EQ(d->Received, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+
+  // A single page, the first and the last come from the cache too.
+  for (auto [setting, page] : {std::pair{TppPageSettingType::psSinglePage, 5},
+                               std::pair{TppPageSettingType::psFirstPage, 1},
+                               std::pair{TppPageSettingType::psLastPage, 7}}) {
+    d->Received.clear();
+    d->PageRequest()->SetPageSetting(setting);
+    d->PageRequest()->SetPageRequested(page);
+    Print(d);
+    EXPECT_EQ(report_.Requests, 1);
+    EXPECT_EQ(d->Received, (std::vector<int>{page}));
+  }
+}
+
+TEST_F(Publishing, NonFinalAndCalculationPagesAreNotCachedAndAGapIsGenerated) {
+  publisher_->SetCachePages(true);
+  report_.Skip = {4};
+  TestDevice* d = Attach();
+  Print(d);
+  EXPECT_EQ(publisher_->GetCachedPageCount(), 6);
+  EXPECT_EQ(publisher_->FindCachedPage(4), nullptr);
+  Print(d);
+  EXPECT_EQ(report_.Requests, 2);
+
+  // Publishing a page again keeps one copy, the newer one.
+  cls::Owned<TppPage> again(new TppPage(nullptr));
+  again->SetAbsolutePageNo(3);
+  again->SetAbsolutePageCount(7);
+  again->SetFinal(true);
+  again->SetDocumentName("second");
+  publisher_->PublishPage(again.get());
+  EXPECT_EQ(publisher_->GetCachedPageCount(), 6);
+  EXPECT_EQ(publisher_->FindCachedPage(3)->DocumentName(), "second");
+  again->SetAbsolutePageNo(4);
+  again->SetCalculation(true);
+  publisher_->PublishPage(again.get());
+  EXPECT_EQ(publisher_->FindCachedPage(4), nullptr);
+}
+
+TEST_F(Publishing, AllPagesAreNotServedWithoutCachedPageOne) {
+  publisher_->SetCachePages(true);
+  report_.Skip = {1};
+  report_.Count = 1;
+  TestDevice* d = Attach();
+  Print(d);
+  // Page 7 alone, made as the last of seven.
+  cls::Owned<TppPage> seven(new TppPage(nullptr));
+  seven->SetAbsolutePageNo(7);
+  seven->SetAbsolutePageCount(1);
+  seven->SetFinal(true);
+  seven->SetLastPage(true);
+  publisher_->PublishPage(seven.get());
+  ASSERT_EQ(publisher_->GetCachedPageCount(), 1);
+  EXPECT_EQ(publisher_->FindCachedPage(1), nullptr);
+  Print(d);
+  EXPECT_EQ(report_.Requests, 2);
+}
+
+TEST_F(Publishing, DevicesStopWaitingOnceTheirRequestIsComplete) {
+  TestDevice* single = Attach();
+  single->PageRequest()->SetPageSetting(TppPageSettingType::psSinglePage);
+  single->PageRequest()->SetPageRequested(2);
+  TestDevice* inactive = Attach();
+  inactive->SetActive(false);
+  int started = 0;
+  struct Counter {
+    int* n;
+    void Fired(cls::TObject*) { ++*n; }
+  } counter{&started};
+  inactive->OnStartJob = cls::TNotifyEvent(&counter, &Counter::Fired);
+  single->OnEndJob = cls::TNotifyEvent(&counter, &Counter::Fired);
+  single->RequestPages();
+  EXPECT_EQ(single->Received, (std::vector<int>{2}));
+  EXPECT_TRUE(inactive->Received.empty());
+  EXPECT_EQ(started, 1);  // the single device's end of job only
+  single->EndJob();       // not busy: nothing
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(publisher_->PendingRequest()->PageSetting(), TppPageSettingType::psAll);
+}
+
+TEST_F(Publishing, OnlyTheNewestDeviceOfAGroupReceivesPages) {
+  auto grouped = [&] {
+    auto* d = new TestDevice(nullptr);
+    devices_.emplace_back(d);
+    d->SetGrouped(true);
+    d->SetGroupName("Archive");
+    d->SetPublisher(publisher_.get());
+    d->SetGroupName("Other");  // ignored while attached
+    EXPECT_EQ(d->GroupName(), "Archive");
+    return d;
+  };
+  TestDevice* first = grouped();
+  TestDevice* second = grouped();
+  EXPECT_EQ(publisher_->GetDeviceCount(), 1);
+  second->RequestPages();
+  EXPECT_TRUE(first->Received.empty());
+  EXPECT_EQ(second->Received.size(), 7u);
+  second->SetPublisher(nullptr);
+  EXPECT_EQ(publisher_->GetDevice(0), first);
+  first->RequestPages();
+  EXPECT_EQ(first->Received.size(), 7u);
+  first->SetPublisher(publisher_.get());  // attached twice: ignored
+  EXPECT_EQ(publisher_->GetDeviceCount(), 1);
+}
+
+TEST_F(Publishing, DevicesAndPublishersForgetEachOtherWhenFreed) {
+  TestDevice* d = Attach();
+  devices_.back().reset();
+  EXPECT_EQ(publisher_->GetDeviceCount(), 0);
+  TestDevice* e = Attach();
+  publisher_.reset();
+  EXPECT_EQ(e->Publisher(), nullptr);
+  e->RequestPages();  // no publisher: nothing
+  EXPECT_TRUE(e->Received.empty());
+  (void)d;
+}
+
+TEST_F(Publishing, ADeviceFreedDuringABroadcastIsSkipped) {
+  TestDevice* first = Attach();
+  TestDevice* second = Attach();
+  struct Freer {
+    cls::Owned<TestDevice>* victim;
+    void Received(cls::TObject*, TppPage*) { victim->reset(); }
+  } freer{&devices_[1]};
+  first->OnPageReceive = TppPageEvent(&freer, &Freer::Received);
+  first->RequestPages();
+  EXPECT_EQ(first->Received.size(), 7u);
+  EXPECT_EQ(publisher_->GetDeviceCount(), 1);
+  (void)second;
+}
+
+TEST_F(Publishing, TheBroadcastLockIsGivenUpAroundUserEvents) {
+  TestDevice* d = Attach();
+  struct OtherThread {
+    TppPublisher* publisher;
+    bool tookIt = false;
+    void Received(cls::TObject*, TppPage*) {
+      std::thread t([this] {
+        publisher->BroadcastLock().Lock();
+        tookIt = true;
+        publisher->BroadcastLock().Unlock();
+      });
+      t.join();
+    }
+  } other{publisher_.get()};
+  d->OnPageReceive = TppPageEvent(&other, &OtherThread::Received);
+  report_.Count = 1;
+  d->RequestPages();
+  EXPECT_TRUE(other.tookIt);
+}
+
+TEST(Devices, DrawPageSkipsCommandsThatStartBeyondThePaper) {
+  TppPage page(nullptr);
+  page.PrinterSetup()->SetUnits(utMMThousandths);
+  page.PageDef()->SetmmWidth(82000);
+  page.PageDef()->SetmmHeight(100000);
+  AddCommand<TestBoxCommand>(page, 82000, 0);
+  AddCommand<TestBoxCommand>(page, 82001, 0);
+  AddCommand<TestBoxCommand>(page, 5, 100001);
+  AddCommand<TestBoxCommand>(page, 7, 100000);
+  TestDevice device(nullptr);
+  device.DrawPage(&page);
+  EXPECT_EQ(device.Drawn, (std::vector<int>{82000, 7}));
+}
+
+TEST(Devices, TheRegistryFindsClassesByNameWithoutRegardToCase) {
+  RegisterDevice<TestDevice>();
+  RegisterDevice<TestDevice>();
+  EXPECT_EQ(GetDeviceClassForName("testfile"), &TestDevice::StaticClass());
+  EXPECT_EQ(cls::FindClass("TestDevice"), &TestDevice::StaticClass());
+  auto names = GetDeviceNames();
+  EXPECT_EQ(std::count(names.begin(), names.end(), "TestFile"), 1);
+  EXPECT_EQ(GetDeviceClassForName("Nowhere"), nullptr);
+  UnregisterDevice(&TestDevice::StaticClass());
+  EXPECT_EQ(GetDeviceClassForName("TestFile"), nullptr);
+  EXPECT_EQ(cls::FindClass("TestDevice"), nullptr);
+
+  EXPECT_EQ(GetTrueTypeFontName("MS Serif"), "Courier New");
+  EXPECT_EQ(GetTrueTypeFontName("Courier"), "Courier New");
+  EXPECT_EQ(GetTrueTypeFontName("Small Fonts"), "Arial");
+  EXPECT_EQ(GetTrueTypeFontName("courier"), "courier");
+  EXPECT_EQ(GetTrueTypeFontName("細明體"), "細明體");
 }

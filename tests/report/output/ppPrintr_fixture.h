@@ -12,7 +12,7 @@
 
 namespace {
 
-spool::PrinterDef Office(const std::string& name) {
+[[maybe_unused]] spool::PrinterDef Office(const std::string& name) {
   spool::PrinterDef d;
   d.name = name;
   d.ports = {"LPT1:", "LPT2:"};
@@ -24,7 +24,7 @@ spool::PrinterDef Office(const std::string& name) {
   return d;
 }
 
-spool::PrinterDef RecordingZolmet() {
+[[maybe_unused]] spool::PrinterDef RecordingZolmet() {
   spool::PrinterDef d = spool::DemoReceiptPrinter();
   d.backend = spool::PrinterBackend::Record;
   return d;

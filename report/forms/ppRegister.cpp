@@ -1,0 +1,24 @@
+#include "report/forms/ppRegister.h"
+
+#include <mutex>
+
+#include "report/forms/ppCDlg.h"
+#include "report/forms/ppNoDataDlg.h"
+#include "report/forms/ppTmDlg.h"
+#include "report/forms/ppTmEDlg.h"
+#include "report/model/ppForms.h"
+#include "report/output/ppRegister.h"
+
+void ppRegisterForms() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // The layer below; the engine's entry point once that layer exists.
+    ppRegisterOutput();
+    TppTemplateDialog::RegisterProperties();
+    TppTemplateErrorDialog::RegisterProperties();
+    RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());
+    RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
+    RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());
+    RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());
+  });
+}

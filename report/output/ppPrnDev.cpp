@@ -1,0 +1,207 @@
+#include "report/output/ppPrnDev.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/ui/forms.h"
+#include "report/model/ppForms.h"
+#include "report/model/ppResMgr.h"
+
+// ---- TppDeviceScale ----
+
+TppDeviceScale::TppDeviceScale(int ppiX, int ppiY, int offsetX, int offsetY)
+    : ppiX_(ppiX > 0 ? ppiX : cls::Screen().PixelsPerInch),
+      ppiY_(ppiY > 0 ? ppiY : cls::Screen().PixelsPerInch),
+      offsetX_(offsetX),
+      offsetY_(offsetY) {}
+
+void TppDeviceScale::GetPixelsPerInch(int& x, int& y) {
+  x = ppiX_;
+  y = ppiY_;
+}
+
+int TppDeviceScale::ToPixels(int64_t mmThousandths, TppDirection direction) const {
+  // Sums of bounds near the 32-bit limits stay within them.
+  int64_t v = std::clamp<int64_t>(mmThousandths, std::numeric_limits<int32_t>::min(),
+                                  std::numeric_limits<int32_t>::max());
+  float px = ConvertFromMMThousandths(static_cast<int32_t>(v), utPrinterPixels, direction,
+                                      const_cast<TppDeviceScale*>(this));
+  return static_cast<int>(std::trunc(px));
+}
+
+int TppDeviceScale::FromScreenPixels(int pixels, TppDirection direction) const {
+  float px = ConvertFromScreenPixels(pixels, utPrinterPixels, direction, const_cast<TppDeviceScale*>(this));
+  return static_cast<int>(std::trunc(px));
+}
+
+TppRect TppDeviceScale::DeviceRect(const TppDrawCommand* c) const {
+  int64_t left = c->Left(), top = c->Top();
+  return MakeRect(ToDeviceX(left), ToDeviceY(top), ToDeviceX(left + c->Width()), ToDeviceY(top + c->Height()));
+}
+
+// ---- TppPrinterDevice ----
+
+CLS_IMPLEMENT_COMPONENT(TppPrinterDevice)
+
+TppPrinterDevice::TppPrinterDevice(cls::TComponent* owner) : TppRasterDevice(owner), printer_(new TppPrinter()) {}
+
+TppPrinterDevice::~TppPrinterDevice() = default;
+
+void TppPrinterDevice::BeforeDestruction() {
+  // Freed with its document open (a cancel after the last page): end it
+  // as a cancel does, so that what was printed is kept.
+  try {
+    EndDocument();
+  } catch (...) {
+  }
+  SetCancelDialog(nullptr);
+  inherited::BeforeDestruction();
+}
+
+void TppPrinterDevice::Notification(cls::TComponent* c, cls::TOperation op) {
+  inherited::Notification(c, op);
+  if (op == cls::opRemove && c && c == cancelDialog_) cancelDialog_ = nullptr;
+}
+
+void TppPrinterDevice::SetCancelDialog(TppCustomCancelDialog* dialog) {
+  if (dialog == cancelDialog_) return;
+  if (cancelDialog_) RemoveFreeNotification(cancelDialog_);
+  cancelDialog_ = dialog;
+  if (cancelDialog_) FreeNotification(cancelDialog_);
+}
+
+void TppPrinterDevice::EndDocument() {
+  canvas_ = nullptr;
+  if (printer_ && printer_->Printing()) printer_->EndDoc();
+}
+
+void TppPrinterDevice::StartJob() {
+  if (Busy()) return;
+  inherited::StartJob();
+  UpdateStatus(nullptr);
+  try {
+    printer_->BeginDoc();
+  } catch (...) {
+    // No document: the device stays idle.
+    canvas_ = nullptr;
+    SetBusy(false);
+    throw;
+  }
+  canvas_ = printer_->GetCanvas();
+  firstPage_ = true;
+}
+
+void TppPrinterDevice::ReceivePage(TppPage* page) {
+  if (!page) return;
+  BeginReceivePage(page);
+  if (Busy() && !Cancelled() && PageIsRequested()) {
+    UpdateStatus(page);
+    // A cancel may have been handled inside the status update.
+    if (Busy() && !Cancelled() && !SkipPage()) PrintPage(page);
+  }
+  // Only now is the request complete: a cancel during the last page still
+  // reaches the device.
+  CheckRequestComplete(page);
+}
+
+void TppPrinterDevice::PrintPage(TppPage* page) {
+  int copies = printer_->GetPrinterSetup()->Collation() ? 1 : page->PrinterSetup()->Copies();
+  for (int i = 0; i < std::max(copies, 1); ++i) {
+    if (!Busy() || Cancelled() || !canvas_) break;
+    StartPage(page);
+    DrawPage(page);
+    EndPage(page);
+  }
+}
+
+void TppPrinterDevice::EndJob() {
+  if (!Busy() || !NextCopy()) return;
+  EndDocument();
+  inherited::EndJob();
+}
+
+bool TppPrinterDevice::NextCopy() {
+  if (copiesLeft_ <= 1) return true;
+  --copiesLeft_;
+  RequestPages();
+  return false;
+}
+
+void TppPrinterDevice::CancelJob() {
+  EndDocument();
+  inherited::CancelJob();
+}
+
+void TppPrinterDevice::StartPage(TppPage* page) {
+  if (firstPage_) {
+    TppPrinterSetup* current = printer_->GetPrinterSetup();
+    if (current->Collation()) copiesLeft_ = std::max(current->Copies(), 1);
+    firstPage_ = false;
+  }
+  printer_->SetPrinterSetup(page->PrinterSetup());
+  printer_->NewPage();
+  int left = 0, top = 0, right = 0, bottom = 0;
+  printer_->GetPageOffsets(left, top, right, bottom);
+  pageOffsetX_ = -left;
+  pageOffsetY_ = -top;
+  if (OnStartPage) {
+    TppUnlockedScope unlocked(Publisher());
+    OnStartPage(this, page);
+  }
+}
+
+void TppPrinterDevice::EndPage(TppPage* page) {
+  printer_->EndPage();
+  if (OnEndPage) {
+    TppUnlockedScope unlocked(Publisher());
+    OnEndPage(this, page);
+  }
+}
+
+TppDeviceScale TppPrinterDevice::Scale() {
+  int x = 0, y = 0;
+  printer_->GetPixelsPerInch(x, y);
+  return TppDeviceScale(x, y, pageOffsetX_, pageOffsetY_);
+}
+
+void TppPrinterDevice::CalcDeviceRect(TppDrawCommand* command) {
+  if (command) command->SetDrawRect(Scale().DeviceRect(command));
+}
+
+void TppPrinterDevice::UpdateStatus(TppPage* page) {
+  TppPublisher* publisher = Publisher();
+  std::string text;
+  if (!page) {
+    text = LoadLanguageString(2);
+  } else if (SkipPage() && publisher && !publisher->LastPageSeen()) {
+    text = cancelDialog_ ? cancelDialog_->StatusText() : "";
+  } else {
+    std::string document = page->DocumentName(), printer = printer_->GetPrinterName();
+    if (!publisher || publisher->LastPageSeen())
+      text = FormatLanguageString(28, {page->AbsolutePageNo(), page->AbsolutePageCount(), document, printer});
+    else
+      text = FormatLanguageString(27, {page->AbsolutePageNo(), document, printer});
+  }
+  SetStatus(text);
+  if (!cancelDialog_ || cancelDialog_->StatusText() == text) return;
+  TppUnlockedScope unlocked(publisher);
+  cancelDialog_->SetStatusText(text);
+  ui::Application().ProcessMessages();
+}
+
+void TppPrinterDevice::DrawShape(TppDrawShape* command) {
+  if (canvas_) ppRasterDraw::DrawShape(*canvas_, Scale(), command);
+}
+
+void TppPrinterDevice::DrawLine(TppDrawLine* command) {
+  if (canvas_) ppRasterDraw::DrawLine(*canvas_, Scale(), command);
+}
+
+void TppPrinterDevice::DrawImage(TppDrawImage* command) {
+  if (canvas_) ppRasterDraw::DrawImage(*canvas_, Scale(), command);
+}
+
+void TppPrinterDevice::DrawText(TppDrawText* command) {
+  if (canvas_) ppRasterDraw::DrawText(*canvas_, Scale(), command);
+}
