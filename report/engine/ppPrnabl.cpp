@@ -35,6 +35,7 @@ int32_t ClampInt32(int64_t v) {
 TppPrintable::TppPrintable(cls::TComponent* owner) : TppCacheable(owner) {
   mmHeight_ = ConvertToMMThousandths(17, utScreenPixels, ppVertical);
   mmWidth_ = ConvertToMMThousandths(65, utScreenPixels, ppHorizontal);
+  font_.OnChange = [this] { FontChanged(); };
 }
 
 void TppPrintable::BeforeDestruction() {
@@ -44,6 +45,7 @@ void TppPrintable::BeforeDestruction() {
     RemoveNotify(p);
   }
   FreeDesignObjects();
+  font_.OnChange = nullptr;
   inherited::BeforeDestruction();
 }
 
@@ -207,6 +209,12 @@ void TppPrintable::SetDataPipeline(TppDataPipeline* v) {
   if (!HasState(cls::csLoading) && !Reading()) Changed();
 }
 
+void TppPrintable::SetFont(const gdi::TFont* v) {
+  if (!v) return;
+  font_.Assign(*v);  // the font's change handler runs FontChanged
+  InvalidateDesign();
+}
+
 void TppPrintable::SetForceJustifyLastLine(bool v) {
   if (v == forceJustifyLastLine_) return;
   forceJustifyLastLine_ = v;
@@ -327,11 +335,17 @@ bool TppPrintable::IsPrinting() { return false; }
 void TppPrintable::GetText(std::string& text) { text = text_; }
 
 void TppPrintable::GetFontColorAndTransparency(gdi::TColor& color, bool& transparent) {
-  (void)color;
-  transparent = true;  // FONT
+  if (HasFont()) {
+    color = font_.Color();
+    transparent = transparent_;
+  } else {
+    transparent = true;
+  }
 }
 
-void TppPrintable::SetFontColor(gdi::TColor) {}  // FONT
+void TppPrintable::SetFontColor(gdi::TColor color) {
+  if (HasFont()) font_.SetColor(color);
+}
 
 void TppPrintable::GetColorAndTransparency(gdi::TColor& color, bool& transparent) {
   if (HasColor()) {
@@ -555,12 +569,22 @@ cls::TPropInfo MakeProperty(const std::string& name) {
   if (name == "DataPipeline") {
     cls::TPropInfo p;
     p.Name = name;
-    p.Type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
+    static const cls::TTypeInfo* type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
+    p.Type = type;
     p.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<P*>(o)->DataPipeline(); };
     p.SetObj = [](cls::TObject* o, cls::TObject* v) {
       static_cast<P*>(o)->SetDataPipeline(cls::ObjectAs<TppDataPipeline>(v));
     };
     p.Stored = [](cls::TObject*) { return false; };  // streamed as DataPipelineName
+    return p;
+  }
+  if (name == "Font") {
+    cls::TPropInfo p;
+    p.Name = name;
+    static const cls::TTypeInfo* type = cls::MakeClassTypeInfo("TppFont", &TppFont::StaticClass());
+    p.Type = type;
+    p.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<P*>(o)->Font(); };
+    p.SetObj = [](cls::TObject* o, cls::TObject* v) { static_cast<P*>(o)->SetFont(cls::ObjectAs<gdi::TFont>(v)); };
     return p;
   }
   if (name == "ForceJustifyLastLine")

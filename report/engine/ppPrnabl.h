@@ -15,6 +15,7 @@
 #include "report/model/ppCache.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
+#include "report/model/ppUtilsDraw.h"
 
 class TppDataPipeline;
 class TppDrawCommand;
@@ -52,6 +53,9 @@ class TppPrintable : public TppCacheable {
   void SetDrawCommandClass(cls::TClass c) { drawCommandClass_ = c; }
   bool DrawComponent() const { return drawComponent_; }
   void SetDrawComponent(bool v) { drawComponent_ = v; }
+  // The font; its changes run FontChanged.
+  TppFont* Font() { return &font_; }
+  const TppFont* Font() const { return &font_; }
   bool ForceJustifyLastLine() const { return forceJustifyLastLine_; }
   bool GenerationComplete() const { return generationComplete_; }
   void SetGenerationComplete(bool v) { generationComplete_ = v; }
@@ -145,6 +149,8 @@ class TppPrintable : public TppCacheable {
   virtual void SetCaption(const std::string& value);
   virtual void SetDataField(const std::string& value);
   virtual void SetDataPipeline(TppDataPipeline* value);
+  // Takes the font's attributes; nullptr is ignored.
+  virtual void SetFont(const gdi::TFont* value);
   virtual void SetForceJustifyLastLine(bool value);
   virtual void SetmmHeight(int32_t value);
   virtual void SetmmLeft(int32_t value);
@@ -241,6 +247,7 @@ class TppPrintable : public TppCacheable {
   std::string defaultPropName_;
   cls::TClass drawCommandClass_ = nullptr;
   bool drawComponent_ = false;
+  TppFont font_;
   bool forceJustifyLastLine_ = false;
   bool generationComplete_ = false;
   int32_t mmHeight_ = 0;

@@ -15,6 +15,7 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppPrnabl.h"
 #include "report/output/ppDevice.h"
+#include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/testroot.h"
 
@@ -38,8 +39,12 @@ class TTestPrintable : public TppPrintable {
   bool HasColor() override { return hasColor; }
   bool NeedsResetAtStart() override { return needsReset; }
   void Changed() override { ++changes; }
+  void AdjustBounds() override { ++adjustments; }
+  bool HasFont() override { return hasFont; }
 
   TppPrinter* printer = nullptr;
+  bool hasFont = true;
+  int adjustments = 0;
   bool dataAware = false;
   bool canJustify = false;
   bool hasColor = true;
@@ -47,14 +52,6 @@ class TTestPrintable : public TppPrintable {
   int changes = 0;
 };
 CLS_IMPLEMENT_COMPONENT(TTestPrintable)
-
-// The draw command of the test printable.
-class TTestDrawCommand : public TppDrawCommand {
-  CLS_DECLARE_CLASS(TTestDrawCommand, TppDrawCommand)
- public:
-  explicit TTestDrawCommand(cls::TComponent* owner) : TppDrawCommand(owner) {}
-};
-CLS_IMPLEMENT_COMPONENT(TTestDrawCommand)
 
 // A pipeline with fields of its own.
 class TTestPipeline : public TppDataPipeline {
@@ -294,6 +291,35 @@ TEST_F(Printables, ShiftAndStretchExcludeEachOtherAndCaptionFeedsText) {
   EXPECT_TRUE(p->Transparent());
 }
 
+TEST_F(Printables, FontChangesAdjustTheBounds) {
+  auto* p = Make();
+  gdi::TFont f;
+  f.SetName("Arial");
+  f.SetSize(12);
+  f.SetColor(0x0000FF);
+  p->SetFont(&f);
+  EXPECT_EQ(p->Font()->Name(), "Arial");
+  EXPECT_EQ(p->Font()->Size(), 12);
+  EXPECT_GT(p->adjustments, 0);
+  int before = p->adjustments;
+  p->Font()->SetSize(14);  // a change of the font itself
+  EXPECT_EQ(p->adjustments, before + 1);
+  p->SetFont(nullptr);
+  EXPECT_EQ(p->Font()->Size(), 14);
+  EXPECT_EQ(cls::GetPropInfo(p, "Font"), nullptr);  // not published by this class
+
+  gdi::TColor c = 0;
+  bool transparent = false;
+  p->GetFontColorAndTransparency(c, transparent);
+  EXPECT_EQ(c, 0x0000FF);
+  EXPECT_FALSE(transparent);
+  p->hasFont = false;
+  p->SetFontColor(0x00FF00);
+  p->GetFontColorAndTransparency(c, transparent);
+  EXPECT_TRUE(transparent);
+  EXPECT_EQ(p->Font()->Color(), 0x0000FF);
+}
+
 // ---- generation steps ----
 
 TEST_F(Printables, GenerationStepsSetAndClearTheirFlags) {
@@ -361,7 +387,7 @@ class PrintToPage : public Printables {
     def->SetmmMarginTop(4000);
     def->SetmmMarginBottom(5000);
     p = Make();
-    p->SetDrawCommandClass(&TTestDrawCommand::StaticClass());
+    p->SetDrawCommandClass(&TppDrawText::StaticClass());
     p->SetTag(42);
   }
   TppPage* page = nullptr;
@@ -384,7 +410,7 @@ TEST_F(PrintToPage, AVisibleObjectAddsItsCommandAndSendsTheCreateEvent) {
 
   ASSERT_EQ(page->GetDrawCommandCount(), 1);
   TppDrawCommand* c = page->GetDrawCommand(0);
-  EXPECT_EQ(c->ClassType(), &TTestDrawCommand::StaticClass());
+  EXPECT_EQ(c->ClassType(), &TppDrawText::StaticClass());
   EXPECT_EQ(c->Owner(), page);
   EXPECT_EQ(c->Page(), page);
   EXPECT_EQ(c->Component(), p);
@@ -424,7 +450,7 @@ TEST_F(PrintToPage, NothingIsAddedUnlessTheObjectIsVisibleDueAndHasACommandClass
 
   // Complete objects stop drawing; an overflowing one is drawn again only
   // through InitDrawComponent.
-  p->SetDrawCommandClass(&TTestDrawCommand::StaticClass());
+  p->SetDrawCommandClass(&TppDrawText::StaticClass());
   p->PrintToPage(page);
   p->SetGenerationComplete(true);
   p->UpdateDrawComponent();
@@ -699,14 +725,14 @@ CLS_IMPLEMENT_COMPONENT(TPublishedPrintable)
 TEST_F(Printables, DescendantsPublishTheirSubsetByName) {
   static bool published = [] {
     TppPrintable::PublishProperties(TPublishedPrintable::StaticClass(),
-                                    {"Alignment", "Caption", "DataPipeline", "Left", "Top", "Visible"});
+                                    {"Alignment", "Caption", "DataPipeline", "Font", "Left", "Top", "Visible"});
     return true;
   }();
   ASSERT_TRUE(published);
   std::vector<std::string> names;
   for (const cls::TPropInfo* i : cls::GetPropList(&TPublishedPrintable::StaticClass())) names.push_back(i->Name);
-  EXPECT_EQ(names, (std::vector<std::string>{"OnPrint", "Alignment", "Caption", "DataPipeline", "Left", "Top",
-                                             "Visible"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"OnPrint", "Alignment", "Caption", "DataPipeline", "Font", "Left",
+                                             "Top", "Visible"}));
   EXPECT_THROW(TppPrintable::PublishProperties(TPublishedPrintable::StaticClass(), {"Colour"}), EPagewrightError);
 
   auto* p = Make<TPublishedPrintable>();
@@ -715,6 +741,7 @@ TEST_F(Printables, DescendantsPublishTheirSubsetByName) {
   EXPECT_EQ(p->mmTop(), 12500);
   cls::SetEnumProp(p, "Alignment", "taRightJustify");
   EXPECT_EQ(p->TextAlignment(), taRightJustified);
+  EXPECT_EQ(cls::GetObjectProp(p, "Font"), p->Font());
   cls::SetStrProp(p, "Caption", "Sum");
   EXPECT_EQ(cls::GetStrProp(p, "Caption"), "Sum");
   // The stream carries the thousandths and the pipeline's name instead.
