@@ -215,6 +215,18 @@ int64_t TppTextWrapper::TextWidthMM(const std::string& text) {
                                 printer_);
 }
 
+bool TppTextWrapper::Exceeds(const std::string& head, const std::string& tail) {
+  // A long word is measured in growing pieces that end between characters,
+  // so that it costs about as much as the line it fills.
+  size_t piece = 0;
+  for (size_t want = 64; want < tail.size(); want *= 2) {
+    while (piece < want) piece += CharLength(tail, piece);
+    if (piece >= tail.size()) break;
+    if (TextWidthMM(head + tail.substr(0, piece)) > widthLimit_) return true;
+  }
+  return TextWidthMM(head + tail) > widthLimit_;
+}
+
 void TppTextWrapper::WrapLines() {
   line_.clear();
   remainder_.clear();
@@ -239,7 +251,7 @@ void TppTextWrapper::WrapLines() {
           blanks = 0;
         }
       }
-      if (TextWidthMM(line_ + token_) > widthLimit_) {
+      if (Exceeds(line_, token_)) {
         BreakLine();
         line_.clear();
         completed = true;
@@ -288,7 +300,7 @@ void TppTextWrapper::FetchToken() {
 
 void TppTextWrapper::BreakLine() {
   // A word that fits a line by itself moves to the next one whole.
-  if (CharWrap || line_.empty() || TextWidthMM(token_) > widthLimit_) {
+  if (CharWrap || line_.empty() || Exceeds("", token_)) {
     std::string fit, rest;
     SplitWord(fit, rest);
     line_ += fit;
@@ -316,11 +328,8 @@ void TppTextWrapper::SplitWord(std::string& fit, std::string& rest) {
 }
 
 void TppTextWrapper::AddLine(std::string line) {
-  if (!line.empty() && line.back() == ' ') {
-    size_t end = line.size();
-    while (end > 0 && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
-    line.resize(end);
-  }
+  // Only blanks go: a tab or control byte before them is text.
+  line.erase(line.find_last_not_of(' ') + 1);
   widestLine_ = static_cast<int>(std::clamp<int64_t>(std::max<int64_t>(widestLine_, TextWidthMM(line)), 0, INT_MAX));
   lines_.Add(line);
   skipBlanks_ = true;

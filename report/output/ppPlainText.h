@@ -99,6 +99,8 @@ class TppTextWrapper {
   void AddLine(std::string line);
   void EndParagraph();
   int64_t TextWidthMM(const std::string& text);
+  // Whether HEAD then TAIL is wider than the width limit.
+  bool Exceeds(const std::string& head, const std::string& tail);
 
   cls::TStringList tabStops_;
   int tabCount_ = 0;

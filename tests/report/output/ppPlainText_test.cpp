@@ -214,6 +214,8 @@ TEST_F(Wrapping, WordsWrapAtBlanksAndBreaksDroppingAtMostTwoLeadingBlanks) {
   EXPECT_EQ(Wrap("aaaaaa  bb", 6, 9).lines, (Lines{"aaaaaa", "bb"}));
   EXPECT_EQ(Wrap("aaaaaa   bb", 6, 9).lines, (Lines{"aaaaaa", "   bb"}));
   EXPECT_EQ(Wrap("a\r\n  b", 6, 9).lines, (Lines{"a", "  b"}));  // after a break they stay
+  // Trailing blanks go, a control byte before them stays.
+  EXPECT_EQ(Wrap("ab\x01 cdef", 4, 9).lines, (Lines{"ab\x01", "cdef"}));
   // CR LF is one break, LF CR two; the marker is one.
   EXPECT_EQ(Wrap("a\r\nb", 6, 9).lines, (Lines{"a", "b"}));
   EXPECT_EQ(Wrap("a\n\rb", 6, 9).lines, (Lines{"a", "", "b"}));
@@ -250,6 +252,14 @@ TEST_F(Wrapping, ABig5RunWiderThanTheWidthBreaksOnlyBetweenCharacters) {
   EXPECT_EQ(lines, (Lines{"收據", "許功", "收據", "許"}));
   charWrap_ = true;
   EXPECT_EQ(Wrap("a " + run, 5, 9).lines, (Lines{"a 收", "據許", "功收", "據許"}));
+  // A long run costs about a line's measuring a line.
+  std::string longRun;
+  for (int i = 0; i < 4000; ++i) longRun += i % 2 ? "據" : "許";
+  lines = Wrap(longRun, 5, 3000).lines;
+  ASSERT_EQ(lines.size(), 2000u);
+  std::string joined;
+  for (const std::string& l : lines) joined += l;
+  EXPECT_EQ(joined, longRun);
   // A lone lead byte at the end is a byte of its own.
   EXPECT_EQ(Wrap("收據\xA4", 5, 9).lines, (Lines{"收據\xA4"}));
   EXPECT_EQ(Wrap("收據收\xA4", 5, 9).lines, (Lines{"收據", "收\xA4"}));
