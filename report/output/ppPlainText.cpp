@@ -31,6 +31,21 @@ int ClampCount(int count) { return std::clamp(count, 0, ppMaxTabStops); }
 
 int Length(const std::string& s) { return static_cast<int>(std::min<size_t>(s.size(), INT_MAX)); }
 
+// The canvas that text is measured on, in FONT: the printer's when its
+// device context opens (PRINTER is then DEVICE), else SCREEN's (PRINTER nil).
+gdi::TCanvas* MeasuringCanvas(TppPrinter* device, const gdi::TFont& font, gdi::TBitmap& screen, TppPrinter*& printer) {
+  printer = device && device->OpenPrinterDC() ? device : nullptr;
+  gdi::TCanvas* canvas;
+  if (printer) {
+    canvas = printer->GetCanvas();
+  } else {
+    screen.SetSize(1, 1);
+    canvas = &screen.Canvas();
+  }
+  canvas->Font.Assign(font);
+  return canvas;
+}
+
 }  // namespace
 
 bool TppTextMarkups::IsEndOfParagraphAt(const std::string& text, size_t at) {
@@ -178,16 +193,8 @@ void TppTextWrapper::SetTabStops(const cls::TStringList* tabStops) {
 
 void TppTextWrapper::WrapText() {
   lines_.Clear();
-  // The printer's canvas when it can measure, else a screen bitmap's.
-  printer_ = Device && Device->OpenPrinterDC() ? Device : nullptr;
   gdi::TBitmap screen;
-  if (printer_) {
-    canvas_ = printer_->GetCanvas();
-  } else {
-    screen.SetSize(1, 1);
-    canvas_ = &screen.Canvas();
-  }
-  canvas_->Font.Assign(Font);
+  canvas_ = MeasuringCanvas(Device, Font, screen, printer_);
   PrepareWrap();
   canvas_ = nullptr;
 }
@@ -366,16 +373,9 @@ void TppPlainText::WrapText(const std::string& text, const win::RECT& rect, cls:
 
 int TppPlainText::CalcLinesThatFit(const gdi::TFont& font, int leading, int& lineHeight, TppPrinter* device,
                                    int availableHeight) {
-  TppPrinter* printer = device && device->OpenPrinterDC() ? device : nullptr;
   gdi::TBitmap screen;
-  gdi::TCanvas* canvas;
-  if (printer) {
-    canvas = printer->GetCanvas();
-  } else {
-    screen.SetSize(1, 1);
-    canvas = &screen.Canvas();
-  }
-  canvas->Font.Assign(font);
+  TppPrinter* printer;
+  gdi::TCanvas* canvas = MeasuringCanvas(device, font, screen, printer);
   canvas->RequireState();
   win::TEXTMETRICA tm{};
   int64_t height = canvas->Handle() && win::GetTextMetricsA(canvas->Handle(), &tm) ? tm.tmHeight : 0;
