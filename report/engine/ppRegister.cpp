@@ -2,6 +2,9 @@
 
 #include <mutex>
 
+#include "platform/classes/classes.h"
+#include "report/engine/ppDB.h"
+#include "report/engine/ppPrnabl.h"
 #include "report/engine/ppProd.h"
 #include "report/output/ppRegister.h"
 
@@ -9,6 +12,8 @@ void ppRegisterEngine() {
   static std::once_flag once;
   std::call_once(once, [] {
     ppRegisterOutput();
+    cls::RegisterClass(&TppDataPipeline::StaticClass());
+    TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
   });
 }
