@@ -288,6 +288,26 @@ TEST_F(Producer, TheRunHappensInsideTheModalCancelDialog) {
   EXPECT_EQ(ui::FindWindow("TStatusDialog"), 0u);
 }
 
+TEST_F(Producer, AModelessCancelDialogIsClosedWhenTheRunEnds) {
+  RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TStatusDialog::StaticClass());
+  report_->SetModalCancelDialog(false);
+  bool shown = false, modal = true;
+  report_->AfterPage = [&](int) {
+    shown = report_->CancelDialog() && report_->CancelDialog()->Visible();
+    modal = report_->CancelDialog() && report_->CancelDialog()->Modal();
+  };
+  report_->Print();
+  EXPECT_TRUE(shown);
+  EXPECT_FALSE(modal);
+  EXPECT_TRUE(ui::RecordedDialogs().empty());
+  ASSERT_EQ(Jobs().size(), 1u);
+  EXPECT_EQ(Jobs()[0].pages.size(), 2u);
+  for (int id : {ciProducerCancelDialogCreate, ciProducerCancelDialogClose, ciProducerPrintJobEnd})
+    EXPECT_EQ((*events_)[id], 1) << id;
+  ExpectIdle();
+  EXPECT_EQ(ui::FindWindow("TStatusDialog"), 0u);
+}
+
 TEST_F(Producer, AFailureInsideTheModalRunEndsItAndReachesTheCaller) {
   RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TStatusDialog::StaticClass());
   report_->FailOnPage = 2;
