@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need;
+# Installs the Debian packages the build, the tests and the demo need
+# (zint and zbar-tools are test oracles for bar codes; libzint-dev is
+# linked by the bench only);
 # with --fuzz (CI) also clang and libclang-rt-14-dev, which holds libFuzzer
 # and clang's sanitizer runtimes, for fuzz/build.sh.
 # Does nothing when they are all there; needs root to install.
@@ -9,7 +11,7 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcairo2-dev libfontconfig-dev
   fonts-arphic-bkai00mp fonts-arphic-bsmi00lp fonts-liberation
-  poppler-utils
+  poppler-utils zint zbar-tools libzint-dev
 )
 if [ "${1:-}" = "--fuzz" ]; then
   pkgs+=(clang libclang-rt-14-dev)

@@ -1,5 +1,5 @@
-// The draw commands for text, lines, shapes and pictures: what a component
-// leaves on a page for every device to draw or store. Their published
+// The draw commands for text, lines, shapes, pictures and bar codes: what a
+// component leaves on a page for every device to draw or store. Their published
 // properties are what archives keep, so the defaults decide what a stream
 // leaves out.
 #pragma once
@@ -13,7 +13,11 @@
 #include "report/model/ppComm.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtilsDraw.h"
+#include "report/output/ppBarCodeEnc.h"
 #include "report/output/ppDevice.h"
+
+class TppCustomPrinter;
+class TppPrinterDevice;
 
 class TppDrawText : public TppDrawCommand {
   CLS_DECLARE_CLASS(TppDrawText, TppDrawCommand)
@@ -271,6 +275,117 @@ class TppDrawImage : public TppDrawCommand {
   cls::Owned<gdi::TBitmap> bitmap_;
 };
 
-// Registers the seven classes for streaming and publishes their
+// What a screen device gives the commands that draw themselves on it: its
+// canvas and the device rectangle of a command.
+class IppScreenDrawing {
+ public:
+  virtual ~IppScreenDrawing() = default;
+  virtual gdi::TCanvas* ScreenCanvas() = 0;
+  virtual void CalcDeviceRect(TppDrawCommand* command) = 0;
+};
+
+// A bar code: it encodes its data for the resolution of the device it is
+// drawn on and paints bars, bearer bars, the human-readable text and an
+// add-on itself.
+class TppDrawBarCode : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TppDrawBarCode, TppDrawCommand)
+ public:
+  explicit TppDrawBarCode(cls::TComponent* owner);
+  // From another bar code (after the command's own values): every
+  // published value.
+  void Assign(cls::TPersistent* source) override;
+
+  // Virtual operations, in slot order.
+  // The printer device and screen devices draw it; other devices store it.
+  bool Draw(TppDevice* device) override;
+  virtual bool DrawToPrinter(TppPrinterDevice* device);
+  // Painted on a bitmap at the screen's resolution, then stretched into
+  // the device rectangle the screen computes (combined with SRCAND when
+  // Transparent).
+  virtual bool DrawToScreen(IppScreenDrawing* screen);
+  // Sizes the symbol for the resolution (pixels per inch) and, with PAINT,
+  // paints it at (LEFT, TOP); a nil canvas does nothing.
+  virtual void PaintBars(gdi::TCanvas* canvas, int left, bool paint, int ppiX, int ppiY, int top);
+
+  // Width and Height from the symbol's extent on PRINTER (else the global
+  // printer; without one, on the screen).
+  void CalcSize(TppCustomPrinter* printer);
+  // Paints at (0, 0) at the canvas's own resolution (design painting).
+  void PaintToCanvas(gdi::TCanvas* canvas);
+  // BarPattern (and AddOnPattern) for the resolution along the symbol.
+  void Encode(int ppiX, int ppiY);
+
+  // Published.
+  TppBarCodeType BarCodeType() const { return data_.BarCodeType; }
+  void SetBarCodeType(TppBarCodeType v) { data_.BarCodeType = v; }
+  std::string Data() const { return data_.Data; }
+  void SetData(const std::string& v) { data_.Data = v; }
+  std::string AddOnCode() const { return data_.AddOnCode; }
+  void SetAddOnCode(const std::string& v) { data_.AddOnCode = v; }
+  bool AutoEncode() const { return data_.AutoEncode; }
+  void SetAutoEncode(bool v) { data_.AutoEncode = v; }
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v) { autoSize_ = v; }
+  bool AutoSizeFont() const { return autoSizeFont_; }
+  void SetAutoSizeFont(bool v) { autoSizeFont_ = v; }
+  gdi::TColor BarColor() const { return barColor_; }
+  void SetBarColor(gdi::TColor v) { barColor_ = v; }
+  // The narrow module in thousandths of a millimetre.
+  int32_t BarWidth() const { return data_.BarWidth; }
+  void SetBarWidth(int32_t v) { data_.BarWidth = v; }
+  bool BearerBars() const { return bearerBars_; }
+  void SetBearerBars(bool v) { bearerBars_ = v; }
+  bool CalcCheckDigit() const { return data_.CalcCheckDigit; }
+  void SetCalcCheckDigit(bool v) { data_.CalcCheckDigit = v; }
+  bool CodeOK() const { return data_.CodeOK; }
+  void SetCodeOK(bool v) { data_.CodeOK = v; }
+  gdi::TColor Color() const { return color_; }
+  void SetColor(gdi::TColor v) { color_ = v; }
+  TppFont* Font() { return &font_; }
+  const TppFont* Font() const { return &font_; }
+  void SetFont(const gdi::TFont* font);  // assigns; nullptr is ignored
+  cls::TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(cls::TAlignment v) { alignment_ = v; }
+  TppBarCodeOrientation Orientation() const { return orientation_; }
+  void SetOrientation(TppBarCodeOrientation v) { orientation_ = v; }
+  bool PrintHumanReadable() const { return printHumanReadable_; }
+  void SetPrintHumanReadable(bool v) { printHumanReadable_ = v; }
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v) { transparent_ = v; }
+  float WideBarRatio() const { return data_.WideBarRatio; }
+  void SetWideBarRatio(float v) { data_.WideBarRatio = v; }
+
+  // As last encoded and sized.
+  bool Printing() const { return printing_; }
+  const std::string& BarPattern() const { return barPattern_; }
+  const std::string& AddOnPattern() const { return addOnPattern_; }
+  int PixelWidth() const { return geometry_.PixelWidth; }
+  int PixelHeight() const { return geometry_.PixelHeight; }
+  int QuietZone() const { return geometry_.QuietZone; }
+  const ppBarCode::TppBarCodeGeometry& Geometry() const { return geometry_; }
+
+ private:
+  bool Vertical() const { return orientation_ == orTopToBottom || orientation_ == orBottomToTop; }
+  void ShowEncodeError(int message);
+  void FitFont(gdi::TCanvas& canvas, ppBarCode::TppBarCodeSurface& surface, const ppBarCode::TppSymbology& symbology);
+
+  ppBarCode::TppBarCodeData data_;
+  bool autoSize_ = true;
+  bool autoSizeFont_ = true;
+  gdi::TColor barColor_ = gdi::clBlack;
+  bool bearerBars_ = false;
+  gdi::TColor color_ = gdi::clWhite;
+  TppFont font_;
+  cls::TAlignment alignment_ = cls::taLeftJustify;
+  TppBarCodeOrientation orientation_ = orLeftToRight;
+  bool printHumanReadable_ = true;
+  bool transparent_ = false;
+  bool printing_ = false;
+  std::string addOnPattern_;
+  std::string barPattern_;
+  ppBarCode::TppBarCodeGeometry geometry_;
+};
+
+// Registers the eight classes for streaming and publishes their
 // properties (part of the output layer's registration).
 void ppRegisterDrawCommandUnit();
