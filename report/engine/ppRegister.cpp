@@ -5,6 +5,7 @@
 #include "platform/classes/classes.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppPrnabl.h"
+#include "report/engine/ppProd.h"
 #include "report/output/ppRegister.h"
 
 void ppRegisterEngine() {
@@ -13,5 +14,6 @@ void ppRegisterEngine() {
     ppRegisterOutput();
     cls::RegisterClass(&TppDataPipeline::StaticClass());
     TppPrintable::RegisterProperties();
+    ppRegisterProducerUnit();
   });
 }
