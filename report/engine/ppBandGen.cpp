@@ -51,6 +51,7 @@ int TppBandGeneration::ListIndexOfKey(int key) const {
 void TppBandGeneration::BuildPrintLists() {
   printLists_.clear();
   for (int i = 0; i < genBand_->ObjectCount(); ++i) genBand_->Objects(i)->SetZOrder(i);
+  std::vector<TppComponent*> byKey[4];
   for (int i = 0; i < genBand_->ObjectCount(); ++i) {
     TppComponent* c = genBand_->Objects(i);
     auto* s = cls::ObjectAs<TppStretchable>(c);
@@ -59,13 +60,11 @@ void TppBandGeneration::BuildPrintLists() {
     if (s && s->Stretch()) key = 2;
     else if (c->StretchWithParent()) key = 3;
     else if (c->ShiftWithParent()) key = 4;
-    int at = ListIndexOfKey(key);
-    if (at < 0) {
-      auto pos = std::find_if(printLists_.begin(), printLists_.end(), [key](const auto& l) { return l.first > key; });
-      at = static_cast<int>(printLists_.insert(pos, {key, {}}) - printLists_.begin());
-    }
-    printLists_[static_cast<size_t>(at)].second.push_back(c);
+    byKey[key - 1].push_back(c);
   }
+  // Lists only where an object needs one, in key order.
+  for (int key = 1; key <= 4; ++key)
+    if (!byKey[key - 1].empty()) printLists_.emplace_back(key, std::move(byKey[key - 1]));
 }
 
 void TppBandGeneration::InitBandGeneration() {

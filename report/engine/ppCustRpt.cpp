@@ -1,6 +1,7 @@
 #include "report/engine/ppCustRpt.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "report/engine/ppBands.h"
@@ -18,7 +19,7 @@ TppCustomReport::TppCustomReport(cls::TComponent* owner) : TppProducer(owner) {
     engine_->OnEndPage = cls::TNotifyEvent(this, &TppCustomReport::CheckPageLimit);
     engine_->OnSendPage = cls::TNotifyEvent(this, &TppCustomReport::SendPage);
   }
-  PrinterSetup()->SetDocumentName("Report");
+  PrinterSetup()->SetDocumentName(UserName());
 }
 
 void TppCustomReport::BeforeDestruction() {
@@ -46,8 +47,12 @@ void TppCustomReport::BeforeDestruction() {
 
 // ---- page geometry ----
 
-int32_t TppCustomReport::PrintableWidth() const { return PrinterSetup()->PageDef()->GetPrintableWidth(); }
-int32_t TppCustomReport::PrintableHeight() const { return PrinterSetup()->PageDef()->GetPrintableHeight(); }
+int32_t TppCustomReport::PrintableWidth() const {
+  return const_cast<TppCustomReport*>(this)->PrinterSetup()->PageDef()->GetPrintableWidth();
+}
+int32_t TppCustomReport::PrintableHeight() const {
+  return const_cast<TppCustomReport*>(this)->PrinterSetup()->PageDef()->GetPrintableHeight();
+}
 
 // ---- engine values ----
 
@@ -257,9 +262,23 @@ void TppCustomReport::CheckPageLimit(cls::TObject*) {
 }
 
 void TppCustomReport::FailGeneration(const std::string& cause) {
-  CancelJob();
+  CancelJob(std::make_exception_ptr(EPrintError(cause)));
+  // Only an engine error flag keeps CancelJob from raising.
+  throw EPrintError(cause);
+}
+
+void TppCustomReport::CancelJob(const std::exception_ptr& failure) {
+  TppProducer::CancelJob(failure);
   if (engine_ && engine_->Generating()) engine_->SetCancelled(true);
-  throw EPrintError(ppLoadStr(1023) + "\r\n\r\n" + cause);
+  if (engine_ && engine_->ErrorFlag()) return;
+  std::string message;
+  try {
+    if (failure) std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    message = e.what();
+  } catch (...) {
+  }
+  throw EPrintError(ppLoadStr(1023) + "\r\n\r\n" + message);
 }
 
 void TppCustomReport::StartJob() {

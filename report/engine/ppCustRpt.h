@@ -94,8 +94,8 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
 
   void Stop();
   void PageLimitReached();
-  // Cancels the job and raises EPrintError: "Cannot generate report.",
-  // CR LF, CR LF and CAUSE. Every generation failure ends here.
+  // Cancels the job with an EPrintError of CAUSE (CancelJob raises).
+  // Every generation failure ends here.
   [[noreturn]] void FailGeneration(const std::string& cause);
   void ResetCaches();
 
@@ -115,6 +115,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // ---- producer overrides ----
   void StartJob() override;
   void ResetJobState() override;
+  // The producer part, a running engine cancelled, then EPrintError with
+  // "Cannot generate report.", CR LF, CR LF and FAILURE's message.
+  void CancelJob(const std::exception_ptr& failure) override;
 
   // ---- IppCacheReport ----
   void AddCacheManager(TppCacheManager* manager) override;
@@ -124,6 +127,8 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   int CacheManagerCount() const { return cacheManagers_.Count(); }
 
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  // A report always answers "Report".
+  std::string GetUserName() const override { return "Report"; }
 
   // ---- virtual operations, in slot order ----
   virtual void ChildTemplateLoaded(TppCustomReport*) {}

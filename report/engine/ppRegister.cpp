@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/classes/classes.h"
+#include "report/engine/ppBands.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppPrnabl.h"
 #include "report/engine/ppProd.h"
@@ -15,5 +16,6 @@ void ppRegisterEngine() {
     cls::RegisterClass(&TppDataPipeline::StaticClass());
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
+    ppRegisterBands();
   });
 }
