@@ -1,6 +1,7 @@
 #include "report/engine/ppStrtch.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
@@ -14,6 +15,29 @@ TppStretchable::TppStretchable(cls::TComponent* owner) : TppComponent(owner) {
   SetWordWrap(false);
   SetspHeight(89);
   SetspWidth(185);
+  SetCacheRecordSize(ppStretchableRecordSize);
+}
+
+void TppStretchable::SaveToCache(int32_t pageIndex) {
+  uint8_t record[ppStretchableRecordSize] = {};
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  record[2] = OverFlow();
+  record[3] = partialGeneration_;
+  std::memcpy(record + 4, &shifterResumeIndex_, sizeof shifterResumeIndex_);
+  WriteCacheRecord(pageIndex, record);
+}
+
+void TppStretchable::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[ppStretchableRecordSize];
+  std::memset(record, 0xFF, sizeof record);
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == 0xFF) return;  // no record of that page
+  SetDrawComponent(record[0] != 0);
+  shiftersStarted_ = record[1] != 0;
+  SetOverFlow(record[2] != 0);
+  partialGeneration_ = record[3] != 0;
+  std::memcpy(&shifterResumeIndex_, record + 4, sizeof shifterResumeIndex_);
 }
 
 void TppStretchable::BeforeDestruction() {

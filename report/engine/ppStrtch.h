@@ -65,6 +65,10 @@ class TppStretchable : public TppComponent {
   virtual TppStretchable* LastStretchable() { return nullptr; }
 
   // ---- overrides ----
+  // Record: DrawComponent, ShiftersStarted, OverFlow, PartialGeneration
+  // (a byte each), ShifterResumeIndex (int32).
+  void SaveToCache(int32_t pageIndex) override;
+  void RestoreFromCache(int32_t pageIndex) override;
   void Generate() override;
   void PrintToPage(TppPage* page) override;
   void InitGeneration() override;
@@ -80,6 +84,7 @@ class TppStretchable : public TppComponent {
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
 
  protected:
+  static constexpr int32_t ppStretchableRecordSize = 8;
   void CalcPrintPosition();
   int32_t CalcTop();
   void PrintShifters(int index);
