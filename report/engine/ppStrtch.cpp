@@ -18,26 +18,33 @@ TppStretchable::TppStretchable(cls::TComponent* owner) : TppComponent(owner) {
   SetCacheRecordSize(ppStretchableRecordSize);
 }
 
-void TppStretchable::SaveToCache(int32_t pageIndex) {
-  uint8_t record[ppStretchableRecordSize] = {};
+void TppStretchable::WriteCacheState(uint8_t* record) {
   record[0] = DrawComponent();
   record[1] = shiftersStarted_;
   record[2] = OverFlow();
   record[3] = partialGeneration_;
   std::memcpy(record + 4, &shifterResumeIndex_, sizeof shifterResumeIndex_);
-  WriteCacheRecord(pageIndex, record);
 }
 
-void TppStretchable::RestoreFromCache(int32_t pageIndex) {
-  uint8_t record[ppStretchableRecordSize];
-  std::memset(record, 0xFF, sizeof record);
-  ReadCacheRecord(pageIndex, record);
-  if (record[0] == 0xFF) return;  // no record of that page
+void TppStretchable::ReadCacheState(const uint8_t* record) {
   SetDrawComponent(record[0] != 0);
   shiftersStarted_ = record[1] != 0;
   SetOverFlow(record[2] != 0);
   partialGeneration_ = record[3] != 0;
   std::memcpy(&shifterResumeIndex_, record + 4, sizeof shifterResumeIndex_);
+}
+
+void TppStretchable::SaveToCache(int32_t pageIndex) {
+  std::vector<uint8_t> record(static_cast<size_t>(std::max(CacheRecordSize(), ppStretchableRecordSize)), 0);
+  WriteCacheState(record.data());
+  WriteCacheRecord(pageIndex, record.data());
+}
+
+void TppStretchable::RestoreFromCache(int32_t pageIndex) {
+  // Flags are written as 0 or 1: 0xFF left in the first byte means no record.
+  std::vector<uint8_t> record(static_cast<size_t>(std::max(CacheRecordSize(), ppStretchableRecordSize)), 0xFF);
+  ReadCacheRecord(pageIndex, record.data());
+  if (record[0] != 0xFF) ReadCacheState(record.data());
 }
 
 void TppStretchable::BeforeDestruction() {

@@ -65,8 +65,8 @@ class TppStretchable : public TppComponent {
   virtual TppStretchable* LastStretchable() { return nullptr; }
 
   // ---- overrides ----
-  // Record: DrawComponent, ShiftersStarted, OverFlow, PartialGeneration
-  // (a byte each), ShifterResumeIndex (int32).
+  // The page-cache record of CacheRecordSize bytes, filled by
+  // WriteCacheState and read back by ReadCacheState.
   void SaveToCache(int32_t pageIndex) override;
   void RestoreFromCache(int32_t pageIndex) override;
   void Generate() override;
@@ -84,7 +84,12 @@ class TppStretchable : public TppComponent {
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
 
  protected:
+  // DrawComponent, ShiftersStarted, OverFlow, PartialGeneration (a byte
+  // each), ShifterResumeIndex (int32). Descendants that keep more set a
+  // larger record size and put theirs after these 8 bytes.
   static constexpr int32_t ppStretchableRecordSize = 8;
+  virtual void WriteCacheState(uint8_t* record);
+  virtual void ReadCacheState(const uint8_t* record);
   void CalcPrintPosition();
   int32_t CalcTop();
   void PrintShifters(int index);
