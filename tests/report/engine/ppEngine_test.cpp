@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/gdi.h"
+#include "platform/spool/printerdef.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
 #include "report/engine/ppHorizontalBandEngine.h"
@@ -15,6 +17,7 @@
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 #include "tests/report/engine/ppTestDoubles.h"
+#include "tests/support/testroot.h"
 
 namespace {
 
@@ -380,4 +383,51 @@ TEST_F(Engine, MissingColumnPositionGivesMessage43AndLeftZero) {
   EXPECT_EQ(engine->GetColumnLeft(-1), 0);
   EXPECT_THROW(engine->SetBand(AddBand<TppSummaryBand>(5)), EPagewrightError);
   EXPECT_EQ(engine->Band(), detail);
+}
+
+// ---- a whole printer run ----
+
+TEST_F(Engine, TallHeaderGoesOnOverPagesOfOnePrinterJob) {
+  testing_support::TempRoot root;
+  ppPrintrFinalize();
+  gdi::ClearRecordedJobs();
+  spool::PrinterDef d = spool::DemoReceiptPrinter();
+  d.backend = spool::PrinterBackend::Record;
+  ASSERT_TRUE(spool::InstallPrinter(d));
+  ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+  TppPrinterSetup* s = report->PrinterSetup();
+  s->SetPrinterName(d.name);
+  s->SetPaperWidth(82);
+  s->SetPaperHeight(83.452f);
+  report->SetDeviceType("Printer");
+  report->SetShowPrintDialog(false);
+  report->SetShowCancelDialog(false);
+
+  auto* header = AddBand<TppHeaderBand>(10, phDynamic);
+  TFixed* label = Add<TFixed>(header, 0, 6879);
+  auto* lines = Add<TLines>(header, 27517, 10000);
+  lines->SetStretch(true);
+  lines->lines = 29;
+  AddBand<TppDetailBand>(0);  // else the job makes one of the default height
+  auto* summary = AddBand<TppSummaryBand>(5);
+  TFixed* end = Add<TFixed>(summary, 0, 5000);
+  report->Print();
+
+  std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "done");
+  EXPECT_EQ(jobs[0].pages.size(), 2u);
+  // Every line once; the label on the first page only; the summary after
+  // the last line.
+  int32_t total = 0, labels = 0;
+  for (const TSentPage& p : report->pages)
+    for (const TCommand& c : p.commands) {
+      if (c.component == lines) total += c.height;
+      labels += c.component == label;
+    }
+  EXPECT_EQ(total, 29 * 4255);
+  EXPECT_EQ(labels, 1);
+  ASSERT_EQ(report->pages.size(), 2u);
+  EXPECT_EQ(report->pages[1].commands.back().component, end);
+  ppPrintrFinalize();
 }
