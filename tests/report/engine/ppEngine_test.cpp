@@ -431,3 +431,27 @@ TEST_F(Engine, TallHeaderGoesOnOverPagesOfOnePrinterJob) {
   EXPECT_EQ(report->pages[1].commands.back().component, end);
   ppPrintrFinalize();
 }
+
+TEST_F(Engine, ColumnsDownThePageFillTheFirstColumnFirst) {
+  auto* detail = AddBand<TppDetailBand>(10);
+  TFixed* c = Add<TFixed>(detail, 0, 5000);
+  report->SetColumns(2);
+  report->SetAutoStop(false);
+  report->SetPageLimit(2);
+  int32_t width = report->mmColumnWidth();
+  Request(TppPageSettingType::psAll);
+  ASSERT_EQ(report->pages.size(), 2u);
+  for (const TSentPage& p : report->pages) {
+    std::vector<std::pair<int32_t, int32_t>> at;
+    for (const TCommand& cmd : p.commands)
+      if (cmd.component == c) at.emplace_back(cmd.left, cmd.top);
+    // Eight a column: the column headers and footers made by SetColumns are empty.
+    ASSERT_EQ(at.size(), 16u) << p.no;
+    EXPECT_EQ(at[0], std::make_pair(5000, 3000));
+    EXPECT_EQ(at[7], std::make_pair(5000, 73000));
+    EXPECT_EQ(at[8], std::make_pair(5000 + width, 3000));
+  }
+  // The report classes are known by name.
+  EXPECT_EQ(cls::FindClass("TppReport"), &TppReport::StaticClass());
+  EXPECT_EQ(cls::FindClass("TppChildReport"), &TppChildReport::StaticClass());
+}
