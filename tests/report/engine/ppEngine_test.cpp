@@ -19,6 +19,8 @@
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/support/testroot.h"
 
+using namespace engine_doubles;
+
 namespace {
 
 struct TCommand {

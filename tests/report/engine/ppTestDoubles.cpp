@@ -2,11 +2,14 @@
 
 #include <cstring>
 
+namespace engine_doubles {
+
 CLS_IMPLEMENT_COMPONENT(TTestDrawCommand)
 CLS_IMPLEMENT_COMPONENT(TFixed)
 CLS_IMPLEMENT_COMPONENT(TLines)
 
 namespace {
+
 void BoundsToCommand(TppPrintable* p, TppDrawCommand* c) {
   c->SetLeft(p->PrintRect().Left);
   c->SetTop(p->PrintRect().Top);
@@ -45,7 +48,7 @@ void TFixed::PropertiesToDrawCommand(TppDrawCommand* c) {
 
 TLines::TLines(cls::TComponent* owner) : TppStretchable(owner) {
   SetDrawCommandClass(&TTestDrawCommand::StaticClass());
-  SetCacheRecordSize(ppStretchableRecordSize + 4);
+  SetCacheRecordSize(8);
 }
 
 void TLines::CalcPrintExtent() {
@@ -67,12 +70,22 @@ void TLines::PropertiesToDrawCommand(TppDrawCommand* c) {
   BoundsToCommand(this, c);
 }
 
-void TLines::WriteCacheState(uint8_t* record) {
-  TppStretchable::WriteCacheState(record);
-  std::memcpy(record + ppStretchableRecordSize, &done, sizeof done);
+void TLines::SaveToCache(int32_t pageIndex) {
+  uint8_t record[8] = {};
+  record[0] = DrawComponent();
+  record[1] = OverFlow();
+  std::memcpy(record + 4, &done, sizeof done);
+  WriteCacheRecord(pageIndex, record);
 }
 
-void TLines::ReadCacheState(const uint8_t* record) {
-  TppStretchable::ReadCacheState(record);
-  std::memcpy(&done, record + ppStretchableRecordSize, sizeof done);
+void TLines::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[8];
+  std::memset(record, 0xFF, sizeof record);
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == 0xFF) return;  // no record of that page
+  SetDrawComponent(record[0] != 0);
+  SetOverFlow(record[1] != 0);
+  std::memcpy(&done, record + 4, sizeof done);
 }
+
+}  // namespace engine_doubles

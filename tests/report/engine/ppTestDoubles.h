@@ -10,6 +10,8 @@
 #include "report/engine/ppStrtch.h"
 #include "report/output/ppDevice.h"
 
+namespace engine_doubles {
+
 class TTestDrawCommand : public TppDrawCommand {
   CLS_DECLARE_CLASS(TTestDrawCommand, TppDrawCommand)
  public:
@@ -33,8 +35,10 @@ class TLines : public TppStretchable {
   void CalcPrintExtent() override;
   void InitGeneration() override;
   void PropertiesToDrawCommand(TppDrawCommand* c) override;
-  // The stretchable's record, then DONE.
-  void WriteCacheState(uint8_t* record) override;
-  void ReadCacheState(const uint8_t* record) override;
+  // Its page record: DrawComponent, OverFlow, DONE.
+  void SaveToCache(int32_t pageIndex) override;
+  void RestoreFromCache(int32_t pageIndex) override;
   int32_t lines = 0, pitch = 4255, done = 0;
 };
+
+}  // namespace engine_doubles
