@@ -17,6 +17,7 @@
 #include "report/output/ppPrnDev.h"
 #include "tests/report/engine/ppEngineDoubles.h"
 #include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/ppListPipeline.h"
 
 namespace {
 
@@ -360,6 +361,46 @@ TEST_F(ReceiptReport, PageCacheKeepsTheContinuationPoint) {
   EXPECT_EQ(memo->CharPos(), 0);
   EXPECT_FALSE(memo->OverFlow());
   report->OnEndPage = cls::TNotifyEvent();
+}
+
+TEST_F(ReceiptReport, MemoThatDoesNotStretchPrintsWhatFitsItsHeight) {
+  TppMemo* memo = AddDataMemo(JoinedByCR(5));
+  memo->SetStretch(false);
+  memo->SetmmHeight(2 * 4254 + 500);
+  Run();
+  ASSERT_EQ(report->copies.size(), 1u);
+  EXPECT_EQ(MemoPages()[0], (std::vector<std::string>{ReceiptLine(0), ReceiptLine(1)}));
+  EXPECT_EQ(report->Texts(0)[0]->Height(), 2 * 4254 + 500);
+  EXPECT_FALSE(memo->OverFlow());
+}
+
+TEST_F(ReceiptReport, DataMemoTakesItsLinesFromTheField) {
+  cls::Owned<TppListPipeline> data(new TppListPipeline(nullptr));
+  data->SetFieldNames({"Body"});
+  data->AddRecord({{"Body", JoinedByCR(3)}});
+  data->Open();
+  auto* memo = Add<TppDBMemo>();
+  memo->Font()->SetName("細明體");
+  memo->Font()->SetSize(12);
+  memo->SetStretch(true);
+  memo->SetBoundsInUnits(0, 0, 69.321f, 6.35f);
+  memo->SetDataPipeline(data.get());
+  memo->SetDataField("body");
+  Run();
+  EXPECT_EQ(MemoPages()[0], (std::vector<std::string>{ReceiptLine(0), ReceiptLine(1), ReceiptLine(2)}));
+  // Without data nothing prints, and OnGetMemo is asked only while printing.
+  data->Close();
+  int asked = 0;
+  struct Handler {
+    int* asked;
+    void Get(cls::TObject*, cls::TStringList*) { ++*asked; }
+  } handler{&asked};
+  memo->OnGetMemo = TppGetMemoEvent(&handler, &Handler::Get);
+  report->copies.clear();
+  Run();
+  EXPECT_TRUE(MemoPages()[0].empty());
+  EXPECT_EQ(asked, 0);
+  memo->SetDataPipeline(nullptr);
 }
 
 // ---- the bar code ----
