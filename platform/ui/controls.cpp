@@ -76,6 +76,13 @@ void TControl::Click() {
   OnClick(this);
 }
 
+intptr_t TControl::Perform(unsigned msg, intptr_t wParam, intptr_t lParam) {
+  TMessage m{msg, wParam, lParam, 0};
+  TCustomForm::HandlerScope scope(GetParentForm(this));
+  WndProc(m);
+  return m.Result;
+}
+
 // ---- TWinControl
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}

@@ -3,6 +3,7 @@
 // bevels, memo lines, edit texts, list items, header sections). Only the
 // up-down control paints (on its own face); fonts and colours are gdi's.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,6 +37,14 @@ CLS_DECLARE_EXCEPTION(EInvalidOperation, cls::Exception);
 
 class TWinControl;
 class TCustomForm;
+
+// A window message: its number, its two parameters and the answer.
+struct TMessage {
+  unsigned Msg = 0;
+  intptr_t WParam = 0;
+  intptr_t LParam = 0;
+  intptr_t Result = 0;
+};
 
 class TControl : public TComponent {
   CLS_DECLARE_CLASS(TControl, TComponent)
@@ -76,6 +85,13 @@ class TControl : public TComponent {
   // Runs OnClick as the message loop would: a form freed inside waits
   // until the handler is done.
   virtual void Click();
+
+  // Handles the message at once, as SendMessage does; answers its Result.
+  intptr_t Perform(unsigned msg, intptr_t wParam, intptr_t lParam);
+
+ protected:
+  // A message sent to the control; one it does not know changes nothing.
+  virtual void WndProc(TMessage&) {}
 
  private:
   friend class TWinControl;

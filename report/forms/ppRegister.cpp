@@ -2,18 +2,17 @@
 
 #include <mutex>
 
+#include "report/engine/ppRegister.h"
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
 #include "report/forms/ppTmDlg.h"
 #include "report/forms/ppTmEDlg.h"
 #include "report/model/ppForms.h"
-#include "report/output/ppRegister.h"
 
 void ppRegisterForms() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // The layer below; the engine's entry point once that layer exists.
-    ppRegisterOutput();
+    ppRegisterEngine();
     TppTemplateDialog::RegisterProperties();
     TppTemplateErrorDialog::RegisterProperties();
     RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());

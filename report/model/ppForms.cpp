@@ -47,6 +47,11 @@ bool TppForm::CloseQuery() {
   return inherited::CloseQuery();
 }
 
+void TppForm::WndProc(ui::TMessage& message) {
+  if (message.Msg == ppWMReportDestroyed && message.WParam == ppReportMessageParam) Close();
+  else inherited::WndProc(message);
+}
+
 int TppForm::ScaleToScreen(int designPixels) const {
   int formPpi = PixelsPerInch > 0 ? PixelsPerInch : 96;
   return static_cast<int>(ppNint(static_cast<double>(designPixels) * ui::Screen().PixelsPerInch() / formPpi));

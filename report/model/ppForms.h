@@ -14,6 +14,11 @@
 #include "platform/ui/forms.h"
 #include "report/model/ppTypes.h"
 
+// The message a report sends its open dialogs when it is freed (wParam
+// ppReportMessageParam, lParam the report): the dialog closes.
+constexpr unsigned ppWMReportDestroyed = 1126;
+constexpr intptr_t ppReportMessageParam = 5050;
+
 class TppForm : public ui::TForm {
   CLS_DECLARE_CLASS(TppForm, ui::TForm)
 
@@ -51,6 +56,10 @@ class TppForm : public ui::TForm {
   // and back, rounded.
   int ScaleToScreen(int designPixels) const;
   int ScaleFromScreen(int screenPixels) const;
+
+ protected:
+  // Closes on ppWMReportDestroyed.
+  void WndProc(ui::TMessage& message) override;
 
  private:
   int languageIndex_ = 0;

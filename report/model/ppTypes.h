@@ -101,6 +101,7 @@ PP_STARTUP_ENUM(28, TppVarType, vtDate, vtDateTime, vtDocumentName, vtPrintDateT
 PP_STARTUP_ENUM(29, TPrinterOrientation, poPortrait, poLandscape)
 
 PP_ENUM_CLASS(TppCollationType, ctANSI, ctASCII)
+PP_ENUM(TppColumnTraversalType, ctTopToBottom, ctLeftToRight)
 PP_ENUM(TppNoDataBehaviorType, ndMessageDialog, ndMessageOnPage, ndBlankPage, ndBlankReport)
 PP_ENUM(TppOutlineNodeType, ntRoot, ntReport, ntSubReport, ntGroup, ntPage, ntNoOutline, ntOther)
 PP_ENUM_CLASS(TppPageSettingType, psAll, psPageList, psSinglePage, psFirstPage, psLastPage, psPageRange)

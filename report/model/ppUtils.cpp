@@ -152,11 +152,18 @@ void TppPageDef::Assign(cls::TPersistent* source) {
   inherited::Assign(source);
 }
 
+// Page definitions come from archives too: sums are taken in 64 bits and
+// clamped to 32.
 TppRect TppPageDef::GetPrintableRect() const {
-  return TppRect{mmMarginLeft_, mmMarginTop_, mmWidth_ - mmMarginRight_, mmHeight_ - mmMarginBottom_};
+  return TppRect{mmMarginLeft_, mmMarginTop_, ToInt32(double(int64_t{mmWidth_} - mmMarginRight_)),
+                 ToInt32(double(int64_t{mmHeight_} - mmMarginBottom_))};
 }
-int32_t TppPageDef::GetPrintableWidth() const { return mmWidth_ - (mmMarginLeft_ + mmMarginRight_); }
-int32_t TppPageDef::GetPrintableHeight() const { return mmHeight_ - (mmMarginTop_ + mmMarginBottom_); }
+int32_t TppPageDef::GetPrintableWidth() const {
+  return ToInt32(double(int64_t{mmWidth_} - (int64_t{mmMarginLeft_} + mmMarginRight_)));
+}
+int32_t TppPageDef::GetPrintableHeight() const {
+  return ToInt32(double(int64_t{mmHeight_} - (int64_t{mmMarginTop_} + mmMarginBottom_)));
+}
 bool TppPageDef::IsEqual(const TppPageDef* o) const {
   return o && mmHeight_ == o->mmHeight_ && mmWidth_ == o->mmWidth_ && mmMarginLeft_ == o->mmMarginLeft_ &&
          mmMarginRight_ == o->mmMarginRight_ && mmMarginTop_ == o->mmMarginTop_ &&

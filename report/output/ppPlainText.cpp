@@ -6,6 +6,7 @@
 
 #include "platform/sysroot/codepage.h"
 #include "report/model/ppUtils.h"
+#include "report/output/ppPrintr.h"
 
 namespace {
 
@@ -29,6 +30,21 @@ bool MatchAt(const std::string& text, const std::string& sub, size_t at) {
 int ClampCount(int count) { return std::clamp(count, 0, ppMaxTabStops); }
 
 int Length(const std::string& s) { return static_cast<int>(std::min<size_t>(s.size(), INT_MAX)); }
+
+// The canvas that text is measured on, in FONT: the printer's when its
+// device context opens (PRINTER is then DEVICE), else SCREEN's (PRINTER nil).
+gdi::TCanvas* MeasuringCanvas(TppPrinter* device, const gdi::TFont& font, gdi::TBitmap& screen, TppPrinter*& printer) {
+  printer = device && device->OpenPrinterDC() ? device : nullptr;
+  gdi::TCanvas* canvas;
+  if (printer) {
+    canvas = printer->GetCanvas();
+  } else {
+    screen.SetSize(1, 1);
+    canvas = &screen.Canvas();
+  }
+  canvas->Font.Assign(font);
+  return canvas;
+}
 
 }  // namespace
 
@@ -118,4 +134,255 @@ void TppPlainText::JustifyLine(gdi::TCanvas& canvas, const win::RECT& rect, cons
   win::SetTextJustification(dc, 0, 0);
   long long extra = static_cast<long long>(rect.right) - rect.left - GetTabbedTextWidth(canvas, line, positions, count);
   win::SetTextJustification(dc, static_cast<int>(std::clamp<long long>(extra, INT_MIN, INT_MAX)), blanks);
+}
+
+// ---------------------------------------------------------------- parser
+
+void TppPlainTextParser::SetParserText(const std::string& text) {
+  text_ = text.substr(0, text.find('\0'));
+  length_ = ::Length(text_);
+  position_ = 0;
+  endOfText_ = false;
+  tokenStart_ = 0;
+}
+
+void TppPlainTextParser::SetParserPosition(int p) {
+  position_ = std::clamp(p, 0, length_ < INT_MAX ? length_ + 1 : length_);
+  endOfText_ = position_ > length_;
+}
+
+std::string TppPlainTextParser::NextToken() {
+  std::string token;
+  tokenStart_ = Offset();
+  while (!endOfText_) {
+    if (position_ >= length_) {
+      position_ = length_ < INT_MAX ? length_ + 1 : length_;
+      endOfText_ = true;
+      break;
+    }
+    const size_t at = static_cast<size_t>(position_++);
+    const char c = text_[at];
+    if (c == ' ' || c == '\t') {
+      if (token.empty())
+        token = c;
+      else
+        --position_;
+      break;
+    }
+    if (c == '\r' || c == '\n' || TppTextMarkups::IsEndOfParagraphAt(text_, at)) {
+      if (!token.empty()) {
+        --position_;
+      } else {
+        // CR LF is one break; the marker's two bytes are one too.
+        if ((c == '\r' && at + 1 < text_.size() && text_[at + 1] == '\n') || c == '$') ++position_;
+        token = TppTextMarkups::LineBreak();
+      }
+      break;
+    }
+    token += c;
+  }
+  return token;
+}
+
+// ---------------------------------------------------------------- wrapper
+
+void TppTextWrapper::SetTabStops(const cls::TStringList* tabStops) {
+  tabStops_.Clear();
+  if (tabStops && tabStops->Count() > 0) tabStops_.AddStrings(*tabStops);
+}
+
+void TppTextWrapper::WrapText() {
+  lines_.Clear();
+  gdi::TBitmap screen;
+  canvas_ = MeasuringCanvas(Device, Font, screen, printer_);
+  PrepareWrap();
+  canvas_ = nullptr;
+}
+
+void TppTextWrapper::PrepareWrap() {
+  const TppUnitType units = printer_ ? utPrinterPixels : utScreenPixels;
+  lineHeight_ = ConvertToMMThousandths(static_cast<float>(canvas_->TextHeight("W")), units, ppVertical, printer_);
+  lineHeight_ = static_cast<int>(std::clamp<int64_t>(int64_t{lineHeight_} + Leading, INT_MIN, INT_MAX));
+  TppPlainText::ConvertTabStops(units, &tabStops_, printer_, tabCount_, tabPositions_);
+  int64_t extra = 0;
+  if (AutoSize) extra = static_cast<int64_t>(std::nearbyint(0.3 * static_cast<double>(TextWidthMM(" "))));
+  if (int64_t{Rect.top} + lineHeight_ >= Rect.bottom) return;
+  parser_.SetParserText(Text);
+  parser_.SetParserPosition(CharPos);
+  skipBlanks_ = CharPos != 0;
+  widestLine_ = 0;
+  widthLimit_ = int64_t{Rect.right} - Rect.left + extra;
+  WrapLines();
+}
+
+int64_t TppTextWrapper::TextWidthMM(const std::string& text) {
+  int px = text.find('\t') != std::string::npos ? TppPlainText::GetTabbedTextWidth(*canvas_, text, tabPositions_, tabCount_)
+                                                 : canvas_->TextWidth(text);
+  return ConvertToMMThousandths(static_cast<float>(px), printer_ ? utPrinterPixels : utScreenPixels, ppHorizontal,
+                                printer_);
+}
+
+bool TppTextWrapper::Exceeds(const std::string& head, const std::string& tail) {
+  // A long word is measured in growing pieces that end between characters,
+  // so that it costs about as much as the line it fills.
+  size_t piece = 0;
+  for (size_t want = 64; want < tail.size(); want *= 2) {
+    while (piece < want) piece += CharLength(tail, piece);
+    if (piece >= tail.size()) break;
+    if (TextWidthMM(head + tail.substr(0, piece)) > widthLimit_) return true;
+  }
+  return TextWidthMM(head + tail) > widthLimit_;
+}
+
+void TppTextWrapper::WrapLines() {
+  line_.clear();
+  remainder_.clear();
+  token_ = parser_.NextToken();
+  tokenStart_ = parser_.TokenStart();
+  int blanks = 0;
+  bool full = false;
+  while (!token_.empty() && !full) {
+    bool completed = false;
+    if (token_ != TppTextMarkups::LineBreak()) {
+      if (skipBlanks_) {
+        if (token_ == " ") {
+          if (++blanks > 2) {  // three or more stay
+            skipBlanks_ = false;
+            blanks = 0;
+          }
+        } else {
+          size_t lead = 0;
+          while (lead < line_.size() && lead < static_cast<size_t>(blanks) && line_[lead] == ' ') ++lead;
+          line_.erase(0, lead);
+          skipBlanks_ = false;
+          blanks = 0;
+        }
+      }
+      if (Exceeds(line_, token_)) {
+        BreakLine();
+        line_.clear();
+        completed = true;
+      } else {
+        line_ += token_;
+        token_.clear();
+      }
+    } else {
+      AddLine(line_);
+      EndParagraph();
+      CharPos = parser_.Offset();
+      line_.clear();
+      token_.clear();
+      skipBlanks_ = false;
+      blanks = 0;
+      completed = true;
+    }
+    if (completed && (int64_t{lines_.Count()} + 1) * lineHeight_ + Rect.top > Rect.bottom) {
+      full = true;
+      // The pending token is read again by the next run.
+      if (!token_.empty()) CharPos = tokenStart_;
+    }
+    if (!full) FetchToken();
+  }
+  if (lines_.Count() == 0) CharPos = parser_.Offset();
+}
+
+void TppTextWrapper::FetchToken() {
+  if (!remainder_.empty()) {
+    token_ = std::move(remainder_);
+    remainder_.clear();
+    tokenStart_ = remainderStart_;
+  } else if (token_.empty()) {
+    token_ = parser_.NextToken();
+    tokenStart_ = parser_.TokenStart();
+    if (token_.empty()) {  // the text has ended
+      if (!line_.empty()) {
+        AddLine(line_);
+        EndParagraph();
+        line_.clear();
+      }
+      CharPos = parser_.Offset();
+    }
+  }
+}
+
+void TppTextWrapper::BreakLine() {
+  // A word that fits a line by itself moves to the next one whole.
+  if (CharWrap || line_.empty() || Exceeds("", token_)) {
+    std::string fit, rest;
+    SplitWord(fit, rest);
+    line_ += fit;
+    remainderStart_ = tokenStart_ + static_cast<int>(fit.size());
+    remainder_ = std::move(rest);
+    token_.clear();
+    CharPos = remainderStart_;
+  } else {
+    CharPos = parser_.Offset();
+  }
+  AddLine(line_);
+}
+
+void TppTextWrapper::SplitWord(std::string& fit, std::string& rest) {
+  // Whole characters only: a Big5 character never straddles two lines.
+  size_t n = 0;
+  while (n < token_.size()) {
+    size_t next = n + CharLength(token_, n);
+    if (TextWidthMM(line_ + token_.substr(0, next)) > widthLimit_) break;
+    n = next;
+  }
+  if (n == 0 && line_.empty()) n = CharLength(token_, 0);  // at least one character a line
+  fit = token_.substr(0, n);
+  rest = token_.substr(n);
+}
+
+void TppTextWrapper::AddLine(std::string line) {
+  // Only blanks go: a tab or control byte before them is text.
+  line.erase(line.find_last_not_of(' ') + 1);
+  widestLine_ = static_cast<int>(std::clamp<int64_t>(std::max<int64_t>(widestLine_, TextWidthMM(line)), 0, INT_MAX));
+  lines_.Add(line);
+  skipBlanks_ = true;
+}
+
+void TppTextWrapper::EndParagraph() {
+  if (Alignment == taFullJustified && lines_.Count() > 0)
+    lines_.Put(lines_.Count() - 1, lines_.Strings(lines_.Count() - 1) + TppTextMarkups::EndOfParagraph());
+}
+
+// ---------------------------------------------------------------- class functions
+
+void TppPlainText::WrapText(const std::string& text, const win::RECT& rect, cls::TStringList* lines, int& charPos,
+                            TppPrinter* device, const cls::TStringList* tabStops, int leading, bool charWrap,
+                            const gdi::TFont& font, bool autoSize, TppTextAlignment alignment) {
+  TppTextWrapper wrapper;
+  wrapper.Alignment = alignment;
+  wrapper.Rect = rect;
+  wrapper.AutoSize = autoSize;
+  wrapper.CharWrap = charWrap;
+  wrapper.Font.Assign(font);
+  wrapper.Leading = leading;
+  wrapper.Device = device;
+  wrapper.SetTabStops(tabStops);
+  wrapper.Text = text;
+  wrapper.CharPos = charPos;
+  wrapper.WrapText();
+  charPos = wrapper.CharPos;
+  if (lines) {
+    lines->Clear();
+    lines->AddStrings(wrapper.Lines());
+  }
+}
+
+int TppPlainText::CalcLinesThatFit(const gdi::TFont& font, int leading, int& lineHeight, TppPrinter* device,
+                                   int availableHeight) {
+  gdi::TBitmap screen;
+  TppPrinter* printer;
+  gdi::TCanvas* canvas = MeasuringCanvas(device, font, screen, printer);
+  canvas->RequireState();
+  win::TEXTMETRICA tm{};
+  int64_t height = canvas->Handle() && win::GetTextMetricsA(canvas->Handle(), &tm) ? tm.tmHeight : 0;
+  if (leading != 0) height += static_cast<int64_t>(std::trunc(ConvertFromMMThousandths(leading, utPrinterPixels, ppVertical, device)));
+  // A line is at least a pixel high, so that callers always move on.
+  height = std::clamp<int64_t>(height, 1, INT_MAX);
+  lineHeight = ConvertToMMThousandths(static_cast<float>(height), utPrinterPixels, ppVertical, device);
+  double available = std::trunc(ConvertFromMMThousandths(availableHeight, utPrinterPixels, ppVertical, device));
+  return static_cast<int>(std::clamp(std::trunc(available / static_cast<double>(height)), 0.0, double{INT_MAX}));
 }

@@ -1,7 +1,9 @@
-// Plain-text services: the control characters of wrapped text, tab stops,
-// tabbed widths, full justification of a line and removal of markers.
+// Plain-text services: the word wrapper of the report library and what it
+// uses: the control characters of wrapped text, tab stops, tabbed widths,
+// full justification of a line and removal of markers.
 #pragma once
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "platform/classes/classes.h"
@@ -26,12 +28,110 @@ class TppTextMarkups {
   static bool HasEndOfParagraph(const std::string& text);
 };
 
+class TppPrinter;
+
 // At most this many tab stops are used.
 constexpr int ppMaxTabStops = 100;
 using TppTabPositions = std::array<int, ppMaxTabStops>;
 
+// Splits text into tokens: a word, a single blank, a single tab or the line
+// break CR LF (for CR LF, a lone CR or LF, or the paragraph marker). Bytes
+// are taken one by one; no delimiter can be the second byte of a Big5
+// character, so a word never ends inside one. The text ends at its first
+// NUL byte.
+class TppPlainTextParser {
+ public:
+  void SetParserText(const std::string& text);
+  // Reading goes on after the first P bytes (P is kept within the text).
+  void SetParserPosition(int p);
+  // The next token; empty once the text has ended.
+  std::string NextToken();
+  // 1-based index of the last byte consumed (0 before the first); one past
+  // the length once the end was read.
+  int Position() const { return position_; }
+  bool EndOfText() const { return endOfText_; }
+  // The bytes before the first NUL.
+  int Length() const { return length_; }
+  // Where the next unread byte is (0-based, at most Length()).
+  int Offset() const { return position_ < length_ ? position_ : length_; }
+  // Where the last token returned began.
+  int TokenStart() const { return tokenStart_; }
+
+ private:
+  int position_ = 0;
+  bool endOfText_ = false;
+  std::string text_;
+  int length_ = 0;
+  int tokenStart_ = 0;
+};
+
+// One wrapping run: the lines of Text from CharPos that fit Rect (mm/1000)
+// in Font, measured on Device's canvas (a printer whose device context
+// opens) or on a screen bitmap. CharPos comes back where the next run
+// continues; a run that has no room for one line leaves it alone.
+class TppTextWrapper {
+ public:
+  TppTextAlignment Alignment = taLeftJustified;
+  win::RECT Rect{};
+  // A line may go past the width by 0.3 of a blank.
+  bool AutoSize = false;
+  int CharPos = 0;
+  // Words break anywhere, not only when they fill a line by themselves.
+  bool CharWrap = false;
+  gdi::TFont Font;
+  int Leading = 0;  // mm/1000 added to every line
+  std::string Text;
+  TppPrinter* Device = nullptr;
+
+  // Keeps a copy of the entries (none for a missing or empty list).
+  void SetTabStops(const cls::TStringList* tabStops);
+  void WrapText();
+  const cls::TStringList& Lines() const { return lines_; }
+  int LineHeight() const { return lineHeight_; }  // mm/1000
+  int WidestLine() const { return widestLine_; }  // mm/1000
+
+ private:
+  void PrepareWrap();
+  void WrapLines();
+  void FetchToken();
+  void BreakLine();
+  void SplitWord(std::string& fit, std::string& rest);
+  void AddLine(std::string line);
+  void EndParagraph();
+  int64_t TextWidthMM(const std::string& text);
+  // Whether HEAD then TAIL is wider than the width limit.
+  bool Exceeds(const std::string& head, const std::string& tail);
+
+  cls::TStringList tabStops_;
+  int tabCount_ = 0;
+  TppTabPositions tabPositions_{};
+  cls::TStringList lines_;
+  gdi::TCanvas* canvas_ = nullptr;
+  TppPrinter* printer_ = nullptr;  // Device when it is ready
+  int lineHeight_ = 0;
+  int widestLine_ = 0;
+  TppPlainTextParser parser_;
+  bool skipBlanks_ = false;
+  int64_t widthLimit_ = 0;
+  // The run's state.
+  std::string line_, token_, remainder_;
+  int tokenStart_ = 0, remainderStart_ = 0;
+};
+
 class TppPlainText {
  public:
+  // Replaces LINES with the lines of TEXT from CHARPOS that fit RECT
+  // (mm/1000) and sets CHARPOS where the next run continues (see
+  // TppTextWrapper). Memos pass AUTOSIZE false.
+  static void WrapText(const std::string& text, const win::RECT& rect, cls::TStringList* lines, int& charPos,
+                       TppPrinter* device, const cls::TStringList* tabStops, int leading, bool charWrap,
+                       const gdi::TFont& font, bool autoSize, TppTextAlignment alignment);
+  // How many lines of FONT plus LEADING (mm/1000) fit AVAILABLEHEIGHT
+  // (mm/1000), counted in DEVICE's pixels; LINEHEIGHT gets one line's
+  // height in mm/1000.
+  static int CalcLinesThatFit(const gdi::TFont& font, int leading, int& lineHeight, TppPrinter* device,
+                              int availableHeight);
+
   // Tab stops (entries in mm/1000) as device pixels of UNITS, truncated and
   // in order; only screen and printer pixels (the printer's from DEVICE)
   // give any. Entries that are not integers are skipped; at most

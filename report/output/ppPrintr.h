@@ -329,6 +329,8 @@ class TppCustomPrinter : public cls::TObject, public IppPrinterMetrics {
   void NewPage();
   void EndPage();
   void EndDoc();
+  // Gives an open job up: nothing of it is kept.
+  void AbortDoc();
 
   win::HDC OpenPrinterDC();
   TppPrinterInfoRef GetPrinterInfo();

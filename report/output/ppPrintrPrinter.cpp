@@ -344,6 +344,16 @@ void TppCustomPrinter::EndDoc() {
   pageNumber_ = 0;
 }
 
+void TppCustomPrinter::AbortDoc() {
+  TppLockGuard g(lock_);
+  if (!printing_) return;
+  if (dc_) win::AbortDoc(dc_);
+  FreeDC();
+  printing_ = false;
+  pageOpen_ = false;
+  pageNumber_ = 0;
+}
+
 // ---------------------------------------------------------------- TppPrinter
 
 CLS_IMPLEMENT_CLASS(TppPrinter)

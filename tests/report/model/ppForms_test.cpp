@@ -108,6 +108,18 @@ TEST_F(FormsTest, HandlersRunAroundTheFormsOwnSteps) {
   plain->Free();
 }
 
+TEST_F(FormsTest, ADialogClosesWhenItsReportIsFreed) {
+  auto* f = ui::NewForm<TppForm>(nullptr);
+  f->Show();
+  // Other messages, or the number without the report's parameter, change nothing.
+  EXPECT_EQ(f->Perform(ppWMReportDestroyed, 0, 0), 0);
+  EXPECT_EQ(f->Perform(1125, ppReportMessageParam, 0), 0);
+  EXPECT_TRUE(f->Visible());
+  f->Perform(ppWMReportDestroyed, ppReportMessageParam, 0);
+  EXPECT_FALSE(f->Visible());
+  f->Free();
+}
+
 TEST_F(FormsTest, RegistryKeepsOneFormClassPerAncestor) {
   cls::TClass ancestor = &TppCustomCancelDialog::StaticClass();
   EXPECT_EQ(FindFormClass(ancestor), nullptr);

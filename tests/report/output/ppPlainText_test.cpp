@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/gdi/fonts.h"
 #include "report/model/ppUtils.h"
 #include "report/output/ppPlainText.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 
 namespace {
 
@@ -18,7 +21,101 @@ std::string Removed(const std::string& text, const std::string& sub) {
   return out;
 }
 
+using Lines = std::vector<std::string>;
+
+Lines ToVector(const cls::TStringList& list) {
+  Lines out;
+  for (int i = 0; i < list.Count(); ++i) out.push_back(list.Strings(i));
+  return out;
+}
+
+// Screen pixels as mm/1000.
+int Mm(int px, TppDirection direction = ppHorizontal) {
+  return ConvertToMMThousandths(static_cast<float>(px), utScreenPixels, direction);
+}
+
+struct Wrapped {
+  Lines lines;
+  int charPos;
+};
+
+// The deterministic font 20 pixels high on a screen bitmap: a single byte
+// is 10 pixels wide, a Big5 character 20.
+class Wrapping : public PlainText {
+ protected:
+  void SetUp() override {
+    PlainText::SetUp();
+    font_.SetHeight(-20);
+  }
+  int LineHeight() const { return Mm(20, ppVertical); }
+  // COLUMNS single bytes wide, with room for ROWS lines.
+  Wrapped Wrap(const std::string& text, int columns, int rows, int charPos = 0) {
+    return WrapRect(text, win::RECT{0, 0, Mm(columns * 10), rows * LineHeight() + 1}, charPos);
+  }
+  Wrapped WrapRect(const std::string& text, const win::RECT& rect, int charPos = 0) {
+    cls::TStringList lines;
+    lines.Add("stale");
+    TppPlainText::WrapText(text, rect, &lines, charPos, nullptr, tabStops_.Count() ? &tabStops_ : nullptr, 0,
+                           charWrap_, font_, autoSize_, alignment_);
+    return {ToVector(lines), charPos};
+  }
+  // Runs of ROWS lines, each from where the last stopped, until the text
+  // (up to a NUL) is used up; every run must move on.
+  Lines RunByRun(const std::string& text, int columns, int rows) {
+    const int end = static_cast<int>(std::min(text.find('\0'), text.size()));
+    Lines all;
+    int pos = 0;
+    while (pos < end) {
+      Wrapped w = Wrap(text, columns, rows, pos);
+      EXPECT_GT(w.charPos, pos) << "no progress at " << pos;
+      if (w.charPos <= pos) break;
+      EXPECT_LE(static_cast<int>(w.lines.size()), rows);
+      all.insert(all.end(), w.lines.begin(), w.lines.end());
+      pos = w.charPos;
+    }
+    return all;
+  }
+  gdi::TFont font_;
+  cls::TStringList tabStops_;
+  bool charWrap_ = false, autoSize_ = false;
+  TppTextAlignment alignment_ = taLeftJustified;
+};
+
+std::vector<std::string> Tokens(const std::string& text, int from = 0) {
+  TppPlainTextParser p;
+  p.SetParserText(text);
+  p.SetParserPosition(from);
+  std::vector<std::string> out;
+  for (std::string t = p.NextToken(); !t.empty(); t = p.NextToken()) out.push_back(t);
+  EXPECT_TRUE(p.EndOfText());
+  EXPECT_EQ(p.Offset(), p.Length());
+  return out;
+}
+
 }  // namespace
+
+TEST(PlainTextParser, SplitsWordsBlanksTabsAndBreaksAndStopsAtNul) {
+  const std::string br = "\r\n";
+  EXPECT_EQ(Tokens("ab  c\td\r\ne\n\rf\n\ng"),
+            (Lines{"ab", " ", " ", "c", "\t", "d", br, "e", br, br, "f", br, br, "g"}));
+  // The marker is a break, before a byte that cannot end a Big5 character;
+  // "$間" ("$" B6 A1) and "$" B6 "x" are text.
+  EXPECT_EQ(Tokens("f$\xB6" "1$\xB6 $\xB6"), (Lines{"f", br, "1", br, " ", br}));
+  EXPECT_EQ(Tokens("a$間 $\xB6x"), (Lines{"a$間", " ", "$\xB6x"}));
+  // A double-byte character is two bytes of one word; a lone lead byte at
+  // the end stays a byte of the last word.
+  EXPECT_EQ(Tokens("收據 許\\ \xA4"), (Lines{"收據", " ", "許\\", " ", "\xA4"}));
+  // A NUL ends the text; the length counts the bytes before it.
+  EXPECT_EQ(Tokens(std::string("ab\0cd", 5)), (Lines{"ab"}));
+  TppPlainTextParser p;
+  p.SetParserText(std::string("ab\0cd", 5));
+  EXPECT_EQ(p.Length(), 2);
+  // Positions outside the text are kept within it.
+  EXPECT_EQ(Tokens("abc def", 4), (Lines{"def"}));
+  EXPECT_EQ(Tokens("abc", 99), Lines{});
+  EXPECT_EQ(Tokens("abc", -5), (Lines{"abc"}));
+  EXPECT_EQ(Tokens(""), Lines{});
+}
 
 TEST_F(PlainText, TheParagraphMarkerNeverSplitsABig5Character) {
   const std::string eop = TppTextMarkups::EndOfParagraph();
@@ -110,4 +207,200 @@ TEST_F(PlainText, TabbedWidthsAndJustifiedLinesFillTheRectangle) {
   line = "   ";
   TppPlainText::JustifyLine(c, rect, pos, 0, line);
   EXPECT_EQ(line, "");
+}
+
+TEST_F(Wrapping, WordsWrapAtBlanksAndBreaksDroppingAtMostTwoLeadingBlanks) {
+  EXPECT_EQ(Wrap("aaa bbb ccc", 7, 9).lines, (Lines{"aaa bbb", "ccc"}));
+  EXPECT_EQ(Wrap("aaaaaa  bb", 6, 9).lines, (Lines{"aaaaaa", "bb"}));
+  EXPECT_EQ(Wrap("aaaaaa   bb", 6, 9).lines, (Lines{"aaaaaa", "   bb"}));
+  EXPECT_EQ(Wrap("a\r\n  b", 6, 9).lines, (Lines{"a", "  b"}));  // after a break they stay
+  // Trailing blanks go, a control byte before them stays.
+  EXPECT_EQ(Wrap("ab\x01 cdef", 4, 9).lines, (Lines{"ab\x01", "cdef"}));
+  // CR LF is one break, LF CR two; the marker is one.
+  EXPECT_EQ(Wrap("a\r\nb", 6, 9).lines, (Lines{"a", "b"}));
+  EXPECT_EQ(Wrap("a\n\rb", 6, 9).lines, (Lines{"a", "", "b"}));
+  EXPECT_EQ(Wrap("a\n\nb\r", 6, 9).lines, (Lines{"a", "", "b"}));
+  EXPECT_EQ(Wrap("a$\xB6" "1", 6, 9).lines, (Lines{"a", "1"}));
+  EXPECT_EQ(Wrap("a$間1", 6, 9).lines, (Lines{"a$間1"}));
+  // Full justification ends every paragraph's last line with the marker.
+  alignment_ = taFullJustified;
+  const std::string eop = TppTextMarkups::EndOfParagraph();
+  EXPECT_EQ(Wrap("aaa bbb\r\nccc", 4, 9).lines, (Lines{"aaa", "bbb" + eop, "ccc" + eop}));
+}
+
+TEST_F(Wrapping, LongWordsSplitWhereTheyStopFittingAndShortOnesMoveWhole) {
+  EXPECT_EQ(Wrap("abcdefghij", 4, 9).lines, (Lines{"abcd", "efgh", "ij"}));
+  EXPECT_EQ(Wrap("ab cdef", 5, 9).lines, (Lines{"ab", "cdef"}));
+  EXPECT_EQ(Wrap("ab cdefghij", 5, 9).lines, (Lines{"ab cd", "efghi", "j"}));
+  charWrap_ = true;
+  EXPECT_EQ(Wrap("ab cdef", 5, 9).lines, (Lines{"ab cd", "ef"}));
+  // Narrower than one character: one a line all the same.
+  charWrap_ = false;
+  EXPECT_EQ(Wrap("abc", 0, 9).lines, (Lines{"a", "b", "c"}));
+  // AutoSize lets a line go 0.3 of a blank (10 pixels) past the width.
+  const win::RECT rect{0, 0, Mm(110) - 500, 10 * LineHeight()};
+  EXPECT_EQ(WrapRect("abcdefghijk", rect).lines, (Lines{"abcdefghij", "k"}));
+  autoSize_ = true;
+  EXPECT_EQ(WrapRect("abcdefghijk", rect).lines, (Lines{"abcdefghijk"}));
+}
+
+TEST_F(Wrapping, ABig5RunWiderThanTheWidthBreaksOnlyBetweenCharacters) {
+  // Five columns hold two characters and a half: the half stays whole on
+  // the next line, also for characters whose second byte is ASCII (許 B3 5C).
+  const std::string run = "收據許功收據許";
+  Lines lines = Wrap(run, 5, 9).lines;
+  EXPECT_EQ(lines, (Lines{"收據", "許功", "收據", "許"}));
+  charWrap_ = true;
+  EXPECT_EQ(Wrap("a " + run, 5, 9).lines, (Lines{"a 收", "據許", "功收", "據許"}));
+  // A long run costs about a line's measuring a line.
+  std::string longRun;
+  for (int i = 0; i < 4000; ++i) longRun += i % 2 ? "據" : "許";
+  lines = Wrap(longRun, 5, 3000).lines;
+  ASSERT_EQ(lines.size(), 2000u);
+  std::string joined;
+  for (const std::string& l : lines) joined += l;
+  EXPECT_EQ(joined, longRun);
+  // A lone lead byte at the end is a byte of its own.
+  EXPECT_EQ(Wrap("收據\xA4", 5, 9).lines, (Lines{"收據\xA4"}));
+  EXPECT_EQ(Wrap("收據收\xA4", 5, 9).lines, (Lines{"收據", "收\xA4"}));
+}
+
+TEST_F(Wrapping, TheAreaMustHoldALineStrictly) {
+  const int h = LineHeight();
+  auto rows = [&](int top, int bottom, int charPos = 0) {
+    return WrapRect("a b c d", win::RECT{0, top, Mm(10), bottom}, charPos);
+  };
+  Wrapped none = rows(1000, 1000 + h, 2);
+  EXPECT_TRUE(none.lines.empty());
+  EXPECT_EQ(none.charPos, 2);  // left alone
+  EXPECT_EQ(rows(1000, 1001 + h).lines, (Lines{"a"}));
+  EXPECT_EQ(rows(1000, 1000 + 2 * h).lines, (Lines{"a", "b"}));
+  EXPECT_EQ(rows(1000, 999 + 2 * h).lines, (Lines{"a"}));
+  // An upside-down rectangle holds nothing either.
+  EXPECT_TRUE(rows(1000, 0).lines.empty());
+}
+
+TEST_F(Wrapping, RunByRunFromTheReturnedPositionGivesTheTextBack) {
+  // Each run re-reads the word it could not place.
+  const std::string text = "Orvane Dravik購卡站 receipt 2000001000014\r\n收據收據收據收據 x\ny  z\rlast words here";
+  Lines whole = Wrap(text, 8, 99).lines;
+  for (int rows : {1, 2, 3}) {
+    EXPECT_EQ(RunByRun(text, 8, rows), whole) << rows << " a run";
+  }
+  Wrapped first = Wrap("abc de fg", 4, 1);
+  EXPECT_EQ(first.lines, Lines{"abc"});
+  EXPECT_EQ(first.charPos, 4);
+  EXPECT_EQ(Wrap("abc de fg", 4, 1, first.charPos).lines, Lines{"de"});
+  // A word split at the end of a run goes on from the split.
+  first = Wrap("abc defgh ij", 4, 2);
+  EXPECT_EQ(first.lines, (Lines{"abc", "defg"}));
+  EXPECT_EQ(first.charPos, 8);
+
+  // The word after a tab starts the next run; the tab is not repeated.
+  tabStops_.Add(std::to_string(Mm(100)));
+  Wrapped tabbed = Wrap("ab\tcdefghi j", 16, 1);
+  EXPECT_EQ(tabbed.lines, Lines{"ab\t"});
+  EXPECT_EQ(tabbed.charPos, 3);
+  EXPECT_EQ(RunByRun("ab\tcdefghi j", 16, 1), (Lines{"ab\t", "cdefghi j"}));
+
+  // The end: the position is the length, or where a NUL stands.
+  EXPECT_EQ(Wrap("ab cd", 9, 9).charPos, 5);
+  Wrapped nul = Wrap(std::string("ab cd\0ef", 8), 9, 9);
+  EXPECT_EQ(nul.lines, Lines{"ab cd"});
+  EXPECT_EQ(nul.charPos, 5);
+  EXPECT_EQ(Wrap(std::string("ab cd\0ef", 8), 9, 9, 5).charPos, 5);
+  EXPECT_EQ(Wrap("", 9, 9).lines, Lines{});
+}
+
+TEST_F(Wrapping, LinesThatFitCountWholePixelLines) {
+  int lineHeight = 0;
+  // Screen metrics without a printer: 20 pixels a line.
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, 0, lineHeight, nullptr, Mm(100, ppVertical)), 5);
+  EXPECT_EQ(lineHeight, LineHeight());
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, 0, lineHeight, nullptr, Mm(99, ppVertical)), 4);
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, Mm(5, ppVertical), lineHeight, nullptr, Mm(100, ppVertical)), 4);
+  EXPECT_EQ(lineHeight, Mm(25, ppVertical));
+  // A leading that eats the line leaves a pixel; no height fits nothing.
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, -Mm(40), lineHeight, nullptr, Mm(7, ppVertical)), 7);
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, 0, lineHeight, nullptr, -5000), 0);
+}
+
+namespace {
+
+// The receipt's memo on the demo printer, with the real fonts.
+class ReceiptWrap : public Printers {
+ protected:
+  void SetUp() override {
+    Printers::SetUp();
+    gdi::SetDeterministicMetrics(false);
+    Install(RecordingZolmet(), true);
+    printer_->SetPrinterName("Zolmet");
+    font_.SetName("細明體");
+    font_.SetSize(12);
+  }
+  void TearDown() override {
+    printer_.reset();
+    Printers::TearDown();
+  }
+  Wrapped Wrap(const std::string& text, int bottom, int charPos = 0) {
+    cls::TStringList lines;
+    TppPlainText::WrapText(text, win::RECT{0, 0, 69321, bottom}, &lines, charPos, printer_.get(), nullptr, 0,
+                           false, font_, false, taLeftJustified);
+    return {ToVector(lines), charPos};
+  }
+  cls::Owned<TppPrinter> printer_{new TppPrinter};
+  gdi::TFont font_;
+};
+
+}  // namespace
+
+TEST_F(ReceiptWrap, ThirtyColumnLinesJoinedByCREachMakeOneLine) {
+  int lineHeight = 0;
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, 0, lineHeight, printer_.get(), 10 * 4254), 10);
+  EXPECT_EQ(lineHeight, 4254);  // 34 pixels at 203 dpi
+  EXPECT_EQ(TppPlainText::CalcLinesThatFit(font_, 0, lineHeight, printer_.get(), 42400), 9);  // 339 pixels
+
+  const Lines receipt = {"收據編號：２０００００１０００",  "購卡站　Orvane Dravik 總店 #12",
+                         "卡號 8866 1234 5678 9012 3456 ", "品名：儲值卡　　　數量：１張共",
+                         "金額：新台幣 NT$1,000 元整 OK ", "交易時間 2024/05/06 12:34:56 X"};
+  std::string text;
+  for (const std::string& l : receipt) {
+    ASSERT_EQ(l.size(), 30u) << l;
+    text += (text.empty() ? "" : "\r") + l;
+  }
+  Lines expected = receipt;
+  for (std::string& l : expected) {
+    while (l.back() == ' ') l.pop_back();
+  }
+  Wrapped all = Wrap(text, 100000);
+  EXPECT_EQ(all.lines, expected);
+  EXPECT_EQ(all.charPos, static_cast<int>(text.size()));
+
+  // Room for k lines: the next run starts at line k + 1; the runs hold the
+  // text once. One line needs more than its height (the test is strict).
+  for (int k : {1, 2, 4}) {
+    Lines runs;
+    int pos = 0;
+    while (pos < static_cast<int>(text.size())) {
+      Wrapped w = Wrap(text, k * 4254 + (k == 1), pos);
+      ASSERT_FALSE(w.lines.empty());
+      ASSERT_LE(static_cast<int>(w.lines.size()), k);
+      if (pos == 0) {
+        EXPECT_EQ(w.charPos, k * 31);
+      }
+      runs.insert(runs.end(), w.lines.begin(), w.lines.end());
+      pos = w.charPos;
+    }
+    EXPECT_EQ(runs, expected) << k;
+  }
+  EXPECT_TRUE(Wrap(text, 4254).lines.empty());  // top + line height = bottom
+
+  // A Big5 run wider than the memo breaks between characters only.
+  std::string run;
+  for (int i = 0; i < 20; ++i) run += i % 2 ? "許" : "據";
+  Wrapped wide = Wrap(run, 100000);
+  ASSERT_EQ(wide.lines.size(), 2u);
+  EXPECT_EQ(wide.lines[0] + wide.lines[1], run);
+  EXPECT_EQ(wide.lines[0].size() % 2, 0u);
+  EXPECT_EQ(wide.lines[0].size(), 32u);  // 16 characters of 34 pixels fill 544 of 554
 }

@@ -1,0 +1,658 @@
+#include "report/engine/ppBands.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "report/engine/ppClass.h"
+#include "report/engine/ppCustEng.h"
+#include "report/engine/ppCustRpt.h"
+#include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
+#include "report/engine/ppStrtch.h"
+#include "report/model/ppResMgr.h"
+#include "report/output/ppDevice.h"
+
+CLS_IMPLEMENT_CLASS(TppBand)
+CLS_IMPLEMENT_CLASS(TppCustomBand)
+CLS_IMPLEMENT_CLASS(TppBasicBand)
+CLS_IMPLEMENT_CLASS(TppPageBand)
+CLS_IMPLEMENT_CLASS(TppReportBand)
+CLS_IMPLEMENT_CLASS(TppGroupBand)
+CLS_IMPLEMENT_COMPONENT(TppHeaderBand)
+CLS_IMPLEMENT_COMPONENT(TppFooterBand)
+CLS_IMPLEMENT_COMPONENT(TppTitleBand)
+CLS_IMPLEMENT_COMPONENT(TppSummaryBand)
+CLS_IMPLEMENT_COMPONENT(TppColumnHeaderBand)
+CLS_IMPLEMENT_COMPONENT(TppColumnFooterBand)
+CLS_IMPLEMENT_COMPONENT(TppDetailBand)
+CLS_IMPLEMENT_COMPONENT(TppPageStyle)
+CLS_IMPLEMENT_COMPONENT(TppGroupHeaderBand)
+CLS_IMPLEMENT_COMPONENT(TppGroupFooterBand)
+
+namespace {
+
+std::string Key(int64_t value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%8lld", static_cast<long long>(value));
+  return buf;
+}
+
+// 50 screen pixels, the height of a new band.
+int32_t DefaultBandHeight() { return ConvertToMMThousandths(50, utScreenPixels, ppVertical); }
+
+std::atomic<TppDetailBandEngineCreator> detailBandEngineClass{nullptr};
+
+}  // namespace
+
+// ---- TppBand ----
+
+TppBand::TppBand(cls::TComponent* owner) : TppCacheable(owner), mmHeight_(DefaultBandHeight()) {}
+
+void TppBand::BeforeDestruction() {
+  while (objects_.Count() > 0) {
+    TppComponent* c = objects_.Last();
+    c->SetBand(nullptr);
+    objects_.Remove(c);  // in case the component kept it
+  }
+  if (report_) SetReport(nullptr);
+  TppCacheable::BeforeDestruction();
+}
+
+std::string TppBand::GetUserName() const {
+  std::string fixed = FixedUserName();
+  return fixed.empty() ? TppCacheable::GetUserName() : fixed;
+}
+
+void TppBand::Notify(TppCommunicator* communicator, uint8_t operation) { TppCacheable::Notify(communicator, operation); }
+
+void TppBand::ReportChanged() {
+  if (report_) report_->ResetJobState();
+}
+
+float TppBand::ToUnits(int32_t value) const {
+  cls::TObject* printer = report_ ? report_->GetPrinter() : nullptr;
+  return ConvertFromMMThousandths(value, units_, ppVertical, printer);
+}
+
+int32_t TppBand::FromUnits(float value) const {
+  cls::TObject* printer = report_ ? report_->GetPrinter() : nullptr;
+  return ConvertToMMThousandths(value, units_, ppVertical, printer);
+}
+
+void TppBand::SetUnits(TppUnitType units) {
+  units_ = units;
+  for (TppComponent* c : objects_) c->SetUnits(units);
+}
+
+float TppBand::Height() const { return ToUnits(mmHeight_); }
+void TppBand::SetHeight(float value) {
+  if (Reading()) {
+    mmHeight_ = static_cast<int32_t>(value);
+    return;
+  }
+  SetmmHeight(FromUnits(value));
+}
+
+void TppBand::SetmmHeight(int32_t value) {
+  if (Reading()) {
+    mmHeight_ = value;
+    return;
+  }
+  // A band holding objects keeps at least some height.
+  if (value < 1 && objects_.Count() > 0 && report_) return;
+  if (value != mmHeight_ && printHeight_ == phStatic && report_) {
+    int32_t pageHeight = report_->PrintableHeight();
+    if (pageHeight > 0 && value > pageHeight) return;
+  }
+  mmHeight_ = std::max<int32_t>(value, 0);
+  for (TppComponent* c : objects_)
+    if (c->mmTop() + c->mmHeight() > mmHeight_)
+      c->SetmmTop(c->mmHeight() > mmHeight_ ? 0 : mmHeight_ - c->mmHeight());
+  ReportChanged();
+}
+
+float TppBand::BottomOffset() const { return ToUnits(mmBottomOffset_); }
+void TppBand::SetBottomOffset(float value) { SetmmBottomOffset(FromUnits(value)); }
+void TppBand::SetmmBottomOffset(int32_t value) {
+  mmBottomOffset_ = value;
+  ReportChanged();
+}
+
+float TppBand::PrintPosition() const { return ToUnits(mmPrintPosition_); }
+void TppBand::SetPrintPosition(float value) { SetmmPrintPosition(FromUnits(value)); }
+void TppBand::SetmmPrintPosition(int32_t value) {
+  mmPrintPosition_ = value;
+  ReportChanged();
+}
+
+void TppBand::SetPrintCount(int32_t value) {
+  // Below 0 counts as 0: the kind's default mode.
+  printCount_ = std::max<int32_t>(value, 0);
+  printCountMode_ = printCount_ == 0 ? GetDefaultPrintMode() : ppPrintCountTimes;
+  if (!Reading()) ReportChanged();
+}
+
+void TppBand::SetVisible(bool value) {
+  visible_ = value;
+  if (!Reading()) ReportChanged();
+}
+
+void TppBand::SetSave(bool value) {
+  save_ = value;
+  if (!Reading()) ReportChanged();
+}
+
+int32_t TppBand::mmWidth() const {
+  if (!report_) return 0;
+  if (report_->Columns() > 1 && const_cast<TppBand*>(this)->IsInsideColumns()) return report_->mmColumnWidth();
+  return report_->PrintableWidth();
+}
+
+int TppBand::Index() const { return report_ ? report_->IndexOfBand(this) : -1; }
+
+void TppBand::AddObject(TppComponent* c) {
+  if (!c || objects_.Contains(c)) return;
+  objects_.Add(c);
+  if (Owner() && c->Owner() != Owner()) c->ChangeOwner(Owner());
+  bool loading = HasState(cls::csLoading) || Reading();
+  if (!loading) {
+    auto* s = cls::ObjectAs<TppStretchable>(c);
+    if (s && s->Stretch() && printHeight_ == phStatic) SetPrintHeight(phDynamic);
+    if (c->UserName().empty()) {
+      std::string name = ClassNameWithoutPrefix(c);
+      if (report_) report_->MakeUniqueUserName(c, name);
+      c->SetUserName(name);
+    }
+  }
+}
+
+void TppBand::RemoveObject(TppComponent* c) { objects_.Remove(c); }
+
+void TppBand::MoveObject(int from, int to) {
+  if (from < 0 || from >= objects_.Count() || objects_.Count() == 0) return;
+  if (to >= objects_.Count()) to = objects_.Count() - 1;
+  if (to < 0) to = 0;
+  objects_.Move(from, to);
+  ReportChanged();
+}
+
+void TppBand::BringObjectToFront(TppComponent* c) { MoveObject(objects_.IndexOf(c), objects_.Count() - 1); }
+void TppBand::SendObjectToBack(TppComponent* c) { MoveObject(objects_.IndexOf(c), 0); }
+
+void TppBand::DoAfterGenerate() {
+  if (AfterGenerate) AfterGenerate(this);
+  SendEventNotify(this, ciBandAfterGenerate, nullptr);
+}
+void TppBand::DoAfterPrint() {
+  if (AfterPrint) AfterPrint(this);
+  SendEventNotify(this, ciBandAfterPrint, nullptr);
+}
+void TppBand::DoBeforeGenerate() {
+  if (BeforeGenerate) BeforeGenerate(this);
+  SendEventNotify(this, ciBandBeforeGenerate, nullptr);
+}
+void TppBand::DoBeforePrint() {
+  if (BeforePrint) BeforePrint(this);
+  SendEventNotify(this, ciBandBeforePrint, nullptr);
+}
+
+void TppBand::SetCaption(const std::string& text) { caption_ = text; }
+
+void TppBand::SetPrintHeight(TppPrintHeightType value) {
+  if (value == printHeight_) return;
+  printHeight_ = value;
+  if (!Reading()) ReportChanged();
+}
+
+void TppBand::SetReport(TppCustomReport* report) {
+  if (report == report_) return;
+  if (report_) {
+    TppCustomReport* old = report_;
+    report_ = nullptr;
+    old->RemoveBand(this);
+  }
+  report_ = report;
+  if (!report_) return;
+  report_->AddBand(this);
+  captionIndex_ = CaptionMessage();
+  SetCaption(ppLoadStr(captionIndex_));
+  SetUnits(report_->Units());
+  report_->SetModified(true);
+}
+
+void TppBand::NotifyObjectsBeforeGeneration() {}
+
+void TppBand::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name) {
+  for (TppComponent* c : objects_) c->ReplaceDataPipeline(pipeline, name);
+}
+
+TppDataPipeline* TppBand::GetDataPipeline() { return report_ ? report_->DataPipeline() : nullptr; }
+
+void TppBand::InitGeneration() {
+  for (TppComponent* c : objects_) c->InitGeneration();
+}
+
+void TppBand::LanguageChanged() {
+  if (captionIndex_) SetCaption(ppLoadStr(captionIndex_));
+}
+
+// ---- TppCustomBand ----
+
+TppCustomBand::TppCustomBand(cls::TComponent* owner) : TppBand(owner), TppBandGeneration(this) {}
+
+void TppCustomBand::InitGeneration() { InitBandGeneration(); }
+
+// ---- page bands ----
+
+void TppPageBand::SetPrintOnFirstPage(bool v) {
+  if (!Report() || v == printOnFirstPage_) return;
+  printOnFirstPage_ = v;
+  ReportChanged();
+}
+
+void TppPageBand::SetPrintOnLastPage(bool v) {
+  if (!Report() || v == printOnLastPage_) return;
+  printOnLastPage_ = v;
+  ReportChanged();
+}
+
+void TppPageBand::BeforeGeneration() {
+  TppCustomEngine* engine = Report() ? Report()->Engine() : nullptr;
+  if (!engine) {
+    SetGenerationComplete(true);
+    return;
+  }
+  if (!printOnFirstPage_ && engine->AbsolutePageNo() == 1) SetGenerationComplete(true);
+  if (!printOnLastPage_) {
+    if (engine->Flags().Contains(TppEngineFlag::efFirstPass)) {
+      if (engine->DataExhausted() || engine->Flags().Contains(TppEngineFlag::efSummary)) SetGenerationComplete(true);
+    } else if (engine->Flags().Contains(TppEngineFlag::efSecondPass)) {
+      if (engine->AbsolutePageNo() == engine->AbsolutePageCount()) SetGenerationComplete(true);
+    }
+  }
+}
+
+TppHeaderBand::TppHeaderBand(cls::TComponent* owner) : TppPageBand(owner) {}
+std::string TppHeaderBand::GetSortKey() { return Key(2); }
+
+TppFooterBand::TppFooterBand(cls::TComponent* owner) : TppPageBand(owner) {}
+std::string TppFooterBand::GetSortKey() { return Key(8); }
+
+void TppFooterBand::PlaceBand() {
+  TppCustomEngine* engine = Report()->Engine();
+  TppPageDef* def = engine->Page()->PageDef();
+  int32_t bottom = def ? def->mmHeight() - def->mmMarginBottom() : engine->GetPageBottom();
+  SetPageBottom(bottom);
+  int32_t start = bottom - mmHeight();
+  SetStartingPosition(start);
+  const TppRect& page = engine->PageRect();
+  SetPrintRect(MakeRect(page.Left, start, page.Right, start + mmHeight()));
+  SetCurrentPosition(start);
+}
+
+// ---- report bands ----
+
+void TppReportBand::SetNewPage(bool v) {
+  if (!Report() || v == newPage_) return;
+  newPage_ = v;
+  ReportChanged();
+}
+
+void TppReportBand::InitGeneration() {
+  TppBasicBand::InitGeneration();
+  printed_ = false;
+}
+
+TppTitleBand::TppTitleBand(cls::TComponent* owner) : TppReportBand(owner) {}
+std::string TppTitleBand::GetSortKey() { return Key(1); }
+
+void TppTitleBand::BeforeGeneration() {
+  TppCustomEngine* engine = Report() ? Report()->Engine() : nullptr;
+  if (!engine) return;
+  if (NewPage() && Printed()) {
+    SetGenerationComplete(true);
+    engine->ExcludeFlags(TppEngineFlag::efTitle);
+  } else {
+    engine->IncludeFlags(TppEngineFlag::efTitle);
+  }
+}
+
+void TppTitleBand::EndGeneration() {
+  TppCustomEngine* engine = Report() ? Report()->Engine() : nullptr;
+  if (!engine) return;
+  if (NewPage() && !Printed()) {
+    SetPrinted(true);
+    if (Visible()) SetOutOfSpace(true);
+  } else {
+    engine->ExcludeFlags(TppEngineFlag::efTitle);
+  }
+}
+
+TppSummaryBand::TppSummaryBand(cls::TComponent* owner) : TppReportBand(owner) {}
+std::string TppSummaryBand::GetSortKey() { return Key(9); }
+
+void TppSummaryBand::BeforeGeneration() {
+  if (TppCustomEngine* engine = Report() ? Report()->Engine() : nullptr)
+    engine->IncludeFlags(TppEngineFlag::efSummary);
+}
+
+void TppSummaryBand::PlaceBand() {
+  TppCustomEngine* engine = Report()->Engine();
+  if (NewPage() && !Printed()) {
+    SetPrinted(true);
+    if (Visible()) {
+      SetOutOfSpace(true);
+      return;
+    }
+  }
+  if (Report()->Columns() != 1) {
+    TppPageDef* def = engine->Page()->PageDef();
+    int32_t leftMargin = def ? def->mmMarginLeft() : 0;
+    auto* detail = cls::ObjectAs<TppDetailBand>(Report()->GetBand(TppBandType::btDetail, 0));
+    if (detail && detail->ColumnTraversal() == ctLeftToRight) {
+      engine->ResetColumnLeft();
+    } else if (engine->PageRect().Left != leftMargin) {
+      SetOutOfSpace(true);
+      return;
+    }
+  }
+  TppBasicBand::PlaceBand();
+}
+
+void TppSummaryBand::EndPage() {
+  if (TppCustomEngine* engine = Report() ? Report()->Engine() : nullptr)
+    engine->ExcludeFlags(TppEngineFlag::efSummary);
+}
+
+// ---- column bands ----
+
+TppColumnHeaderBand::TppColumnHeaderBand(cls::TComponent* owner) : TppBasicBand(owner) { StoreHeight(0); }
+std::string TppColumnHeaderBand::GetSortKey() { return Key(3); }
+
+TppColumnFooterBand::TppColumnFooterBand(cls::TComponent* owner) : TppBasicBand(owner) { StoreHeight(0); }
+std::string TppColumnFooterBand::GetSortKey() { return Key(7); }
+
+void TppColumnFooterBand::PlaceBand() {
+  TppCustomEngine* engine = Report()->Engine();
+  TppPageDef* def = engine->Page()->PageDef();
+  SetPageBottom(def ? def->mmHeight() - def->mmMarginBottom() : engine->GetPageBottom());
+  int32_t start = engine->GetPageBottom();
+  SetStartingPosition(start);
+  const TppRect& page = engine->PageRect();
+  SetPrintRect(MakeRect(page.Left, start, page.Right, start + mmHeight()));
+  SetCurrentPosition(start);
+}
+
+// ---- detail band ----
+
+TppDetailBand::TppDetailBand(cls::TComponent* owner) : TppBasicBand(owner) {
+  SetPrintCount(0);  // the detail band's own default mode
+}
+
+void TppDetailBand::BeforeDestruction() {
+  FreeBandEngine();
+  if (dataPipeline_) RemoveNotify(dataPipeline_);
+  dataPipeline_ = nullptr;
+  TppBasicBand::BeforeDestruction();
+}
+
+void TppDetailBand::FreeBandEngine() {
+  bandEngine_ = nullptr;
+  bandEngineObject_.reset();
+}
+
+void TppDetailBand::SetBandsPerRecord(int32_t v) {
+  bandsPerRecord_ = std::max<int32_t>(v, 1);
+  ReportChanged();
+}
+
+void TppDetailBand::SetColumnTraversal(TppColumnTraversalType v) {
+  columnTraversal_ = v;
+  if (PrintHeight() == phDynamic && v == ctLeftToRight) StorePrintHeight(phStatic);
+  ReportChanged();
+}
+
+void TppDetailBand::SetPrintHeight(TppPrintHeightType value) {
+  if (value == phDynamic && columnTraversal_ == ctLeftToRight) return;
+  TppBasicBand::SetPrintHeight(value);
+}
+
+void TppDetailBand::SetDataPipeline(TppDataPipeline* pipeline) {
+  if (Report() && pipeline == Report()->DataPipeline()) return;
+  if (pipeline == dataPipeline_) return;
+  if (dataPipeline_) RemoveNotify(dataPipeline_);
+  dataPipeline_ = pipeline;
+  if (dataPipeline_) AddNotify(dataPipeline_);
+  ReportChanged();
+}
+
+TppDataPipeline* TppDetailBand::GetDataPipeline() { return dataPipeline_ ? dataPipeline_ : TppBasicBand::GetDataPipeline(); }
+
+void TppDetailBand::Notify(TppCommunicator* communicator, uint8_t operation) {
+  TppBasicBand::Notify(communicator, operation);
+  if (operation == ppopRemove && communicator && communicator == dataPipeline_) {
+    if (Report()) Report()->ResetCaches();
+    dataPipeline_ = nullptr;
+  }
+}
+
+void TppDetailBand::InitGeneration() {
+  FreeBandEngine();
+  if (TppDetailBandEngineCreator create = ppGetDetailBandEngineClass()) {
+    TppBandEngineRef made = create(this);
+    bandEngineObject_.reset(made.Object);
+    bandEngine_ = made.Generation;
+  }
+  if (bandEngine_) bandEngine_->InitBandGeneration();
+}
+
+void TppDetailBand::Generate() {
+  if (bandEngine_) bandEngine_->GenerateBand();
+}
+
+void TppDetailBand::EndPage() {
+  if (bandEngine_) {
+    if (auto* b = dynamic_cast<TppBand*>(bandEngine_)) b->EndPage();
+  }
+}
+
+template <class T>
+struct ppParam {
+  using type = T;
+};
+template <>
+struct ppParam<TppRect> {
+  using type = const TppRect&;
+};
+#define PP_PARAM(Type) typename ppParam<Type>::type
+#define PP_DETAIL_GET(Type, Name, Default) \
+  Type TppDetailBand::Get##Name() { return bandEngine_ ? bandEngine_->Get##Name() : Default; }
+#define PP_DETAIL_SET(Type, Name) \
+  void TppDetailBand::Set##Name(PP_PARAM(Type) v) {      \
+    if (bandEngine_) bandEngine_->Set##Name(v);          \
+  }
+#define PP_DETAIL_STATE(X)                                       \
+  X(bool, AllObjectsPrinted, false)                              \
+  X(int32_t, Count, 0)                                           \
+  X(int32_t, CurrentPosition, 0)                                 \
+  X(int32_t, CumulativeCurrentPosition, 0)                       \
+  X(bool, Generating, false)                                     \
+  X(bool, GenerationComplete, true)                              \
+  X(TppStretchable*, MaxStretchable, nullptr)                    \
+  X(int32_t, ResumeListIndex, -1)                                \
+  X(int32_t, ResumeObjectIndex, -1)                              \
+  X(bool, OutOfSpace, false)                                     \
+  X(bool, OverFlow, false)                                       \
+  X(int32_t, PageBottom, 0)                                      \
+  X(bool, PartialGeneration, false)                              \
+  X(int32_t, PartialAdjustment, 0)                               \
+  X(bool, PrintingSection, false)                                \
+  X(bool, PrintPositionBreak, false)                             \
+  X(TppRect, PrintRect, TppRect())                               \
+  X(int32_t, SpaceUsed, 0)                                       \
+  X(int32_t, StartingPosition, 0)
+#define PP_DETAIL_ACCESSORS(Type, Name, Default) PP_DETAIL_GET(Type, Name, Default)
+PP_DETAIL_STATE(PP_DETAIL_ACCESSORS)
+#undef PP_DETAIL_ACCESSORS
+#define PP_DETAIL_SETTERS(Type, Name, Default) PP_DETAIL_SET(Type, Name)
+PP_DETAIL_STATE(PP_DETAIL_SETTERS)
+#undef PP_DETAIL_SETTERS
+
+std::string TppDetailBand::GetSortKey() { return Key(5); }
+
+void ppSetDetailBandEngineClass(TppDetailBandEngineCreator creator) { detailBandEngineClass.store(creator); }
+TppDetailBandEngineCreator ppGetDetailBandEngineClass() { return detailBandEngineClass.load(); }
+
+// ---- page style ----
+
+TppPageStyle::TppPageStyle(cls::TComponent* owner) : TppBasicBand(owner) {}
+
+bool TppPageStyle::PrintingReport() const { return Report() && Report()->MainReport()->Printing(); }
+
+std::string TppPageStyle::GetSortKey() { return Key(PrintingReport() ? 0 : 10); }
+
+void TppPageStyle::SetPageSetting(TppPageSettingType v) {
+  if (PrintingReport() || v == pageSetting_) return;
+  pageSetting_ = v;
+  ReportChanged();
+}
+void TppPageStyle::SetStartPage(int32_t v) {
+  if (PrintingReport() || v == startPage_) return;
+  startPage_ = v;
+  ReportChanged();
+}
+void TppPageStyle::SetEndPage(int32_t v) {
+  if (PrintingReport() || v == endPage_) return;
+  endPage_ = v;
+  ReportChanged();
+}
+void TppPageStyle::SetSinglePage(int32_t v) {
+  if (PrintingReport() || v == singlePage_) return;
+  singlePage_ = v;
+  ReportChanged();
+}
+void TppPageStyle::SetPageList(const cls::TStringList& list) {
+  if (PrintingReport()) return;
+  pageList_.Assign(const_cast<cls::TStringList*>(&list));
+  ReportChanged();
+}
+void TppPageStyle::SetValidPages(const std::string& text) {
+  if (PrintingReport() || text == validPages_) return;
+  validPages_ = text;
+  ParsePageList(text, &pageList_, true);
+  pageSetting_ = TppPageSettingType::psPageList;
+  ReportChanged();
+}
+
+bool TppPageStyle::ShowsOnPage(int32_t n, bool countKnown, int32_t count) {
+  switch (pageSetting_) {
+    case TppPageSettingType::psAll:
+      return Visible();
+    case TppPageSettingType::psPageList:
+      return pageList_.IndexOf(ppPageKey(n)) >= 0;
+    case TppPageSettingType::psSinglePage:
+      return n == singlePage_;
+    case TppPageSettingType::psFirstPage:
+      return n == 1;
+    case TppPageSettingType::psLastPage:
+      return countKnown && n == count;
+    case TppPageSettingType::psPageRange:
+      return n >= startPage_ && (endPage_ == 0 || n <= endPage_);
+  }
+  return false;
+}
+
+void TppPageStyle::BeforeGeneration() {
+  TppCustomReport* main = Report() ? Report()->MainReport() : nullptr;
+  TppCustomEngine* engine = main ? main->Engine() : nullptr;
+  if (!engine) return;
+  bool shown = ShowsOnPage(engine->AbsolutePageNo(), engine->CountKnown(), engine->AbsolutePageCount());
+  // With psAll the band's own Visible stands.
+  if (pageSetting_ != TppPageSettingType::psAll) StoreVisible(shown);
+}
+
+void TppPageStyle::PlaceBand() {
+  TppCustomEngine* engine = Report()->Engine();
+  savedRect_ = engine->PageRect();
+  TppPageDef* def = engine->Page()->PageDef();
+  int32_t top = def ? def->mmMarginTop() : 0;
+  SetPageBottom(def ? def->mmHeight() - def->mmMarginBottom() : engine->GetPageBottom());
+  SetStartingPosition(top);
+  SetPrintRect(MakeRect(savedRect_.Left, top, savedRect_.Right, top + mmHeight()));
+  SetCurrentPosition(top);
+}
+
+void TppPageStyle::AdvancePage() {
+  TppCustomEngine* engine = Report()->Engine();
+  SetGenerationComplete(true);
+  // The body starts where it would have without the page style.
+  engine->SetPageRect(savedRect_.Left, savedRect_.Top, savedRect_.Right, GetPrintRect().Bottom);
+}
+
+// ---- group bands ----
+
+TppGroupBand::TppGroupBand(cls::TComponent* owner) : TppCustomBand(owner) { StoreHeight(0); }
+
+void TppGroupBand::BeforeDestruction() {
+  if (group_) SetGroup(nullptr);
+  TppCustomBand::BeforeDestruction();
+}
+
+void TppGroupBand::SetGroup(TppGroup* group) {
+  if (group == group_) return;
+  if (group_) AttachToGroup(group_, false);
+  group_ = group;
+  if (group_) {
+    AttachToGroup(group_, true);
+    SetReport(group_->Report());
+  } else {
+    SetReport(nullptr);
+  }
+}
+
+int TppGroupBand::GroupIndex() const { return group_ ? group_->GroupNo() : -1; }
+
+std::string TppGroupHeaderBand::GetSortKey() { return Key(4) + Key(GroupIndex()); }
+
+TppBandKinds TppGroupHeaderBand::GetKindFlag() {
+  TppBandKinds kinds = TppBandKind::bkGroupHeader;
+  if (TppGroup* g = Group()) {
+    if (g->ReprintOnSubsequentPage()) kinds.Include(TppBandKind::bkHeader);
+    if (Report() && Report()->Columns() >= 2 && g->ReprintOnSubsequentColumn())
+      kinds.Include(TppBandKind::bkColumnHeader);
+  }
+  return kinds;
+}
+
+void TppGroupHeaderBand::AttachToGroup(TppGroup* group, bool attach) {
+  group->headerBand_ = attach ? this : nullptr;
+}
+
+std::string TppGroupFooterBand::GetSortKey() { return Key(6) + Key(99999999 - (GroupIndex() + 1)); }
+
+void TppGroupFooterBand::AttachToGroup(TppGroup* group, bool attach) {
+  group->footerBand_ = attach ? this : nullptr;
+}
+
+// ---- classes ----
+
+cls::TClass ppBandClassOfType(TppBandType type) {
+  switch (type) {
+    case TppBandType::btHeader: return &TppHeaderBand::StaticClass();
+    case TppBandType::btTitle: return &TppTitleBand::StaticClass();
+    case TppBandType::btColumnHeader: return &TppColumnHeaderBand::StaticClass();
+    case TppBandType::btGroupHeader: return &TppGroupHeaderBand::StaticClass();
+    case TppBandType::btDetail: return &TppDetailBand::StaticClass();
+    case TppBandType::btGroupFooter: return &TppGroupFooterBand::StaticClass();
+    case TppBandType::btColumnFooter: return &TppColumnFooterBand::StaticClass();
+    case TppBandType::btSummary: return &TppSummaryBand::StaticClass();
+    case TppBandType::btFooter: return &TppFooterBand::StaticClass();
+    case TppBandType::btPageStyle: return &TppPageStyle::StaticClass();
+  }
+  return nullptr;
+}
+
+void ppRegisterBands() {
+  for (int t = 0; t < ppBandTypeCount; ++t) cls::RegisterClass(ppBandClassOfType(static_cast<TppBandType>(t)));
+  RegisterEnumType("TppColumnTraversalType", ppEnumTypeInfo<TppColumnTraversalType>());
+}

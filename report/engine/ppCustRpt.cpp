@@ -1,0 +1,359 @@
+#include "report/engine/ppCustRpt.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "report/engine/ppBands.h"
+#include "report/engine/ppClass.h"
+#include "report/engine/ppCustEng.h"
+#include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
+#include "report/model/ppResMgr.h"
+
+CLS_IMPLEMENT_COMPONENT(TppCustomReport)
+
+TppCustomReport::TppCustomReport(cls::TComponent* owner) : TppProducer(owner) {
+  if (TppEngineCreator create = ppGetEngineClass()) {
+    engine_.reset(create(this));
+    engine_->OnEndPage = cls::TNotifyEvent(this, &TppCustomReport::CheckPageLimit);
+    engine_->OnSendPage = cls::TNotifyEvent(this, &TppCustomReport::SendPage);
+  }
+  PrinterSetup()->SetDocumentName("Report");
+}
+
+void TppCustomReport::BeforeDestruction() {
+  destroying_ = true;
+  // Cache managers first: they must not reach bands, groups or the engine
+  // while those go.
+  while (cacheManagers_.Count() > 0) {
+    TppCacheManager* manager = cacheManagers_.Last();
+    cacheManagers_.Remove(manager);
+    manager->Clear();
+    manager->Notify(this, ppopRemove);
+    RemoveNotify(manager);
+  }
+  if (dataPipeline_) {
+    RemoveNotify(dataPipeline_);
+    dataPipeline_ = nullptr;
+  }
+  if (engine_ && engine_->Generating()) engine_->SetCancelled(true);
+  // Group bands go with their groups.
+  while (groups_.Count() > 0) groups_.Last()->Free();
+  while (bands_.Count() > 0) bands_.Last()->Free();
+  engine_.reset();
+  TppProducer::BeforeDestruction();
+}
+
+// ---- page geometry ----
+
+int32_t TppCustomReport::PrintableWidth() const { return PrinterSetup()->PageDef()->GetPrintableWidth(); }
+int32_t TppCustomReport::PrintableHeight() const { return PrinterSetup()->PageDef()->GetPrintableHeight(); }
+
+// ---- engine values ----
+
+int32_t TppCustomReport::AbsolutePageNo() const { return engine_ ? engine_->AbsolutePageNo() : 0; }
+int32_t TppCustomReport::AbsolutePageCount() const { return engine_ ? engine_->AbsolutePageCount() : 0; }
+int32_t TppCustomReport::PageNo() const { return engine_ ? engine_->GetPageNo() : 0; }
+int32_t TppCustomReport::PageCount() const { return engine_ ? engine_->GetPageCount() : 0; }
+int32_t TppCustomReport::CurrentColumn() const { return engine_ ? engine_->CurrentColumn() : 0; }
+bool TppCustomReport::FirstPass() const { return engine_ && engine_->Flags().Contains(TppEngineFlag::efFirstPass); }
+bool TppCustomReport::SecondPass() const {
+  return engine_ && engine_->Flags().Contains(TppEngineFlag::efSecondPass);
+}
+
+// ---- settings ----
+
+void TppCustomReport::SetColumns(int value) {
+  int oldCount = columns_;
+  int32_t oldWidth = mmColumnWidth_;
+  columns_ = std::max(value, 1);
+  if (LoadingOrReading()) return;
+  if (columns_ >= 2) {
+    mmColumnWidth_ = PrintableWidth() / columns_;
+    // Column bands are made once, only where missing.
+    if (!Designing() && oldCount == 1 && bands_.Count() > 0) {
+      if (!GetBand(TppBandType::btColumnHeader, 0)) NewBandOfClass(&TppColumnHeaderBand::StaticClass());
+      if (!GetBand(TppBandType::btColumnFooter, 0)) NewBandOfClass(&TppColumnFooterBand::StaticClass());
+    }
+  } else if (ReportDesigner()) {
+    mmColumnWidth_ = PrintableWidth();
+  }
+  (void)oldWidth;
+  ApplyPageLayout();
+}
+
+TppBand* TppCustomReport::NewBandOfClass(cls::TClass c) {
+  cls::TComponent* owner = Owner();
+  auto* band = static_cast<TppBand*>(c->Create(owner));
+  if (owner) {
+    std::string name = GetUniqueName(owner, ClassNameWithoutT(band), band);
+    band->SetName(name);
+  }
+  band->SetReport(this);
+  return band;
+}
+
+float TppCustomReport::ColumnWidth() const {
+  return ConvertFromMMThousandths(mmColumnWidth_, units_, ppHorizontal, const_cast<TppCustomReport*>(this)->GetPrinter());
+}
+
+void TppCustomReport::SetColumnWidth(float value) {
+  int32_t oldWidth = mmColumnWidth_;
+  mmColumnWidth_ = ConvertToMMThousandths(value, units_, ppHorizontal, GetPrinter());
+  if (!LoadingOrReading()) {
+    int32_t printable = PrintableWidth();
+    if (mmColumnWidth_ > printable) mmColumnWidth_ = printable;
+    if (mmColumnWidth_ <= 0 && columns_ >= 2) {
+      mmColumnWidth_ = 0;
+      columns_ = 1;
+    } else if (columns_ > 1 && mmColumnWidth_ > 0 && columns_ > printable / mmColumnWidth_) {
+      columns_ = printable / mmColumnWidth_;
+    }
+  }
+  (void)oldWidth;
+  ApplyPageLayout();
+}
+
+void TppCustomReport::GetColumnPositions(cls::TStringList& lines) const {
+  lines.Assign(const_cast<cls::TStringList*>(&storedColumnPositions_));
+  ListFromMMThousandths(&lines, units_, ppHorizontal, const_cast<TppCustomReport*>(this)->GetPrinter());
+}
+
+void TppCustomReport::SetColumnPositions(const cls::TStringList& lines) {
+  cls::TStringList converted;
+  converted.Assign(const_cast<cls::TStringList*>(&lines));
+  // Raises EConvertError on a line that is no number; nothing is stored then.
+  ListToMMThousandths(&converted, units_, ppHorizontal, GetPrinter());
+  storedColumnPositions_.Assign(&converted);
+  ResetJobState();
+}
+
+void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
+  if (pipeline == dataPipeline_) return;
+  if (dataPipeline_) RemoveNotify(dataPipeline_);
+  dataPipeline_ = pipeline;
+  if (dataPipeline_) AddNotify(dataPipeline_);
+  if (!LoadingOrReading() && StateFlags() < pstReadingTemplate) {
+    autoStop_ = dataPipeline_ == nullptr;
+    ResetJobState();
+  }
+}
+
+void TppCustomReport::SetNoDataBehaviors(TppNoDataBehaviors value) {
+  if (noDataBehaviors_.Contains(ndBlankPage) && value.Contains(ndBlankReport)) value.Exclude(ndBlankPage);
+  if (noDataBehaviors_.Contains(ndBlankReport) && value.Contains(ndBlankPage)) value.Exclude(ndBlankReport);
+  noDataBehaviors_ = value;
+  if (!noDataBehaviors_.Contains(ndBlankPage) && !noDataBehaviors_.Contains(ndBlankReport))
+    noDataBehaviors_.Include(ndBlankPage);
+  if (noDataBehaviors_.Contains(ndBlankPage) && noDataBehaviors_.Contains(ndMessageOnPage))
+    noDataBehaviors_.Exclude(ndMessageOnPage);
+  ResetJobState();
+}
+
+void TppCustomReport::SetPageLimit(int v) {
+  pageLimit_ = v;
+  ResetJobState();
+}
+
+void TppCustomReport::SetPassSetting(TppPassSettingType v) {
+  passSetting_ = v;
+  SetModified(true);
+  ResetJobState();
+}
+
+void TppCustomReport::SetUnits(TppUnitType value) {
+  units_ = value;
+  PrinterSetup()->SetUnits(value);
+  for (TppGroup* g : groups_) g->SetUnits(value);
+  for (TppBand* b : bands_) b->SetUnits(value);
+}
+
+void TppCustomReport::SetModified(bool value) { modified_ = value; }
+
+void TppCustomReport::ApplyPageLayout() { ResetJobState(); }
+
+// ---- bands and groups ----
+
+TppBand* TppCustomReport::GetBand(TppBandType bandType, int groupIndex) const {
+  if (bandType == TppBandType::btGroupHeader || bandType == TppBandType::btGroupFooter) {
+    if (groupIndex < 0 || groupIndex >= groups_.Count()) return nullptr;
+    TppGroup* g = groups_[groupIndex];
+    if (bandType == TppBandType::btGroupHeader) return g->HeaderBand();
+    return g->FooterBand();
+  }
+  cls::TClass c = ppBandClassOfType(bandType);
+  for (TppBand* b : bands_)
+    if (b->ClassType() == c && b->InheritsFrom(&TppBasicBand::StaticClass())) return b;
+  return nullptr;
+}
+
+void TppCustomReport::AddBand(TppBand* band) {
+  if (!band || bands_.Contains(band)) return;
+  bands_.Add(band);
+  if (Owner() && band->Owner() != Owner()) band->ChangeOwner(Owner());
+  SortBands();
+  ResetJobState();
+}
+
+void TppCustomReport::RemoveBand(TppBand* band) {
+  if (bands_.Remove(band) < 0) return;
+  SortBands();
+  if (!destroying_) ResetJobState();
+}
+
+void TppCustomReport::AddGroup(TppGroup* group) {
+  if (!group || groups_.Contains(group)) return;
+  groups_.Add(group);
+  if (Owner() && group->Owner() != Owner()) group->ChangeOwner(Owner());
+  ResetJobState();
+}
+
+void TppCustomReport::RemoveGroup(TppGroup* group) {
+  if (groups_.Remove(group) < 0) return;
+  if (destroying_) return;
+  for (TppGroup* g : groups_) g->RefreshBands();
+  SortBands();
+  ResetJobState();
+}
+
+void TppCustomReport::SortBands() {
+  std::vector<std::pair<std::string, TppBand*>> keyed;
+  for (TppBand* b : bands_) keyed.emplace_back(b->GetSortKey(), b);
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  bands_.Clear();
+  for (auto& k : keyed) bands_.Add(k.second);
+}
+
+void TppCustomReport::CreateDefaultBands() {
+  if (bands_.Count() > 0) return;
+  if (columns_ > 1) {
+    defaultBandTypes_.Include(TppBandType::btColumnHeader);
+    defaultBandTypes_.Include(TppBandType::btColumnFooter);
+  } else {
+    defaultBandTypes_.Exclude(TppBandType::btColumnHeader);
+    defaultBandTypes_.Exclude(TppBandType::btColumnFooter);
+  }
+  for (int t = 0; t < ppBandTypeCount; ++t) {
+    auto type = static_cast<TppBandType>(t);
+    if (type == TppBandType::btGroupHeader || type == TppBandType::btGroupFooter) continue;
+    if (defaultBandTypes_.Contains(type) && !GetBand(type, 0)) NewBandOfClass(ppBandClassOfType(type));
+  }
+  SetModified(true);
+}
+
+// ---- generation ----
+
+void TppCustomReport::Stop() {
+  if (engine_) engine_->Stop();
+}
+
+void TppCustomReport::PageLimitReached() {
+  if (engine_) engine_->PageLimitReached();
+}
+
+void TppCustomReport::CheckPageLimit(cls::TObject*) {
+  DoOnEndPage();
+  if (pageLimit_ >= 1 && AbsolutePageNo() >= pageLimit_) PageLimitReached();
+}
+
+void TppCustomReport::FailGeneration(const std::string& cause) {
+  CancelJob();
+  if (engine_ && engine_->Generating()) engine_->SetCancelled(true);
+  throw EPrintError(ppLoadStr(1023) + "\r\n\r\n" + cause);
+}
+
+void TppCustomReport::StartJob() {
+  if (engine_) engine_->ResetState();
+  TppProducer::StartJob();
+}
+
+void TppCustomReport::ResetJobState() {
+  TppProducer::ResetJobState();
+  if (Printing() || destroying_) return;
+  if (engine_) engine_->ResetState();
+  Publisher()->Reset();
+}
+
+void TppCustomReport::ResetCaches() {
+  TppCustomReport* main = MainReport();
+  if (main && main != this) main->ResetCaches();
+  for (TppCacheManager* m : cacheManagers_) m->Clear();
+}
+
+void TppCustomReport::NotifyBandsBeforeGeneration() {
+  for (TppBand* b : bands_) b->NotifyObjectsBeforeGeneration();
+}
+
+void TppCustomReport::IncludeFlags(TppEngineFlags flags) {
+  if (engine_) engine_->IncludeFlags(flags);
+}
+
+void TppCustomReport::ExcludeFlags(TppEngineFlags flags) {
+  if (engine_) engine_->ExcludeFlags(flags);
+}
+
+void TppCustomReport::PrepareBandsAndGroups() {
+  for (TppBand* b : bands_) b->PrepareObjects();
+}
+
+void TppCustomReport::FinishBandsAndGroups() {
+  for (TppBand* b : bands_) b->FinishObjects();
+}
+
+// ---- events ----
+
+namespace {
+void Fire(TppCustomReport* report, const cls::TNotifyEvent& handler, int eventId) {
+  if (handler) handler(report);
+  report->SendEventNotify(report, eventId, nullptr);
+}
+}  // namespace
+
+void TppCustomReport::DoOnEndColumn() { Fire(this, OnEndColumn, ciReportEndColumn); }
+void TppCustomReport::DoOnEndFirstPass() { Fire(this, OnEndFirstPass, ciReportEndFirstPass); }
+void TppCustomReport::DoOnEndPage() { Fire(this, OnEndPage, ciReportEndPage); }
+void TppCustomReport::DoOnEndSecondPass() { Fire(this, OnEndSecondPass, ciReportEndSecondPass); }
+void TppCustomReport::DoOnStartColumn() { Fire(this, OnStartColumn, ciReportStartColumn); }
+void TppCustomReport::DoOnStartFirstPass() { Fire(this, OnStartFirstPass, ciReportStartFirstPass); }
+void TppCustomReport::DoOnStartPage() { Fire(this, OnStartPage, ciReportStartPage); }
+void TppCustomReport::DoOnStartSecondPass() { Fire(this, OnStartSecondPass, ciReportStartSecondPass); }
+
+void TppCustomReport::DoOnNoData(cls::TObject* dialog, bool& showDialog, cls::TObject* drawCommand,
+                                 bool& addDrawCommand) {
+  if (OnNoData) OnNoData(this, dialog, showDialog, drawCommand, addDrawCommand);
+  // The parameter list comes with the scripting layer's report description.
+  SendEventNotify(this, ciReportNoData, nullptr);
+}
+
+void TppCustomReport::NotifyGenerationStart() { SendEventNotify(this, ciReportGenerationStart, nullptr); }
+
+// ---- caches ----
+
+void TppCustomReport::AddCacheManager(TppCacheManager* manager) {
+  if (manager && !cacheManagers_.Contains(manager)) cacheManagers_.Add(manager);
+}
+
+void TppCustomReport::RemoveCacheManager(TppCacheManager* manager) { cacheManagers_.Remove(manager); }
+
+IppCacheEngine* TppCustomReport::CacheEngine() { return engine_.get(); }
+
+void TppCustomReport::ForEachCacheObject(const std::function<void(cls::TObject*)>& proc) {
+  if (engine_) proc(engine_.get());
+  for (TppGroup* g : groups_) proc(g);
+  for (TppBand* b : bands_) {
+    proc(b);
+    for (int i = 0; i < b->ObjectCount(); ++i) proc(b->Objects(i));
+  }
+}
+
+void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {
+  TppProducer::Notify(communicator, operation);
+  if (operation != ppopRemove || !communicator) return;
+  if (communicator == dataPipeline_) {
+    ResetCaches();
+    dataPipeline_ = nullptr;
+    autoStop_ = true;
+    ResetJobState();
+  }
+  if (auto* m = cls::ObjectAs<TppCacheManager>(communicator)) cacheManagers_.Remove(m);
+}

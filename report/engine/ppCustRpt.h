@@ -1,0 +1,169 @@
+// TppCustomReport: the core of every report. It owns the bands, groups,
+// column layout and the page-generation engine, keeps the report-wide
+// settings and fires the report events while pages are generated.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/engine/ppEngTypes.h"
+#include "report/engine/ppProd.h"
+#include "report/model/ppIntf.h"
+#include "report/model/ppTypes.h"
+
+class TppBand;
+class TppCustomEngine;
+class TppDataPipeline;
+class TppGroup;
+
+// OnNoData (Sender, aDialog, var aShowDialog, aDrawCommand, var aAddDrawCommand).
+using TppNoDataEvent = cls::TMethodPointer<void(cls::TObject* Sender, cls::TObject* aDialog, bool& aShowDialog,
+                                                cls::TObject* aDrawCommand, bool& aAddDrawCommand)>;
+
+class TppCustomReport : public TppProducer, public IppCacheReport {
+  CLS_DECLARE_CLASS(TppCustomReport, TppProducer)
+ public:
+  explicit TppCustomReport(cls::TComponent* owner);
+  // Cache managers reset and let go, then bands, groups and the engine freed.
+  void BeforeDestruction() override;
+
+  // ---- published ----
+  bool AutoStop() const { return autoStop_; }
+  void SetAutoStop(bool v) { autoStop_ = v; }
+  int Columns() const { return columns_; }
+  void SetColumns(int value);
+  // Column left positions in Units, one number per line. A line that is
+  // no number raises EConvertError and keeps the stored positions.
+  void GetColumnPositions(cls::TStringList& lines) const;
+  void SetColumnPositions(const cls::TStringList& lines);
+  // The stored positions, thousandths of a millimetre as text.
+  const cls::TStringList& StoredColumnPositions() const { return storedColumnPositions_; }
+  float ColumnWidth() const;
+  void SetColumnWidth(float value);
+  int32_t mmColumnWidth() const { return mmColumnWidth_; }
+  TppDataPipeline* DataPipeline() const { return dataPipeline_; }
+  void SetDataPipeline(TppDataPipeline* pipeline);
+  TppNoDataBehaviors NoDataBehaviors() const { return noDataBehaviors_; }
+  void SetNoDataBehaviors(TppNoDataBehaviors value);
+  int PageLimit() const { return pageLimit_; }
+  void SetPageLimit(int v);
+  TppPassSettingType PassSetting() const { return passSetting_; }
+  void SetPassSetting(TppPassSettingType v);
+  bool SaveAsTemplate() const { return saveAsTemplate_; }
+  void SetSaveAsTemplate(bool v) { saveAsTemplate_ = v; }
+  TppUnitType Units() const { return units_; }
+  void SetUnits(TppUnitType value);
+
+  cls::TNotifyEvent OnEndColumn, OnEndFirstPass, OnEndPage, OnEndSecondPass, OnPrintingComplete, OnStartColumn,
+      OnStartFirstPass, OnStartPage, OnStartSecondPass;
+  TppNoDataEvent OnNoData;
+
+  // ---- public ----
+  TppCustomEngine* Engine() const { return engine_.get(); }
+  int BandCount() const { return bands_.Count(); }
+  TppBand* Bands(int i) const { return bands_[i]; }
+  int IndexOfBand(const TppBand* band) const { return bands_.IndexOf(band); }
+  int GroupCount() const { return groups_.Count(); }
+  TppGroup* Groups(int i) const { return groups_[i]; }
+  int IndexOfGroup(const TppGroup* group) const { return groups_.IndexOf(group); }
+  TppBandTypes DefaultBandTypes() const { return defaultBandTypes_; }
+  bool Modified() const { return modified_; }
+  int32_t AbsolutePageNo() const;
+  int32_t AbsolutePageCount() const;
+  int32_t PageNo() const;
+  int32_t PageCount() const;
+  int32_t CurrentColumn() const;
+  bool FirstPass() const;
+  bool SecondPass() const;
+  // The printable page width and height (thousandths of a millimetre).
+  int32_t PrintableWidth() const;
+  int32_t PrintableHeight() const;
+
+  // For types 3 and 5 the header or footer band of group GROUPINDEX (nil
+  // out of range); else the first band of the type's class.
+  TppBand* GetBand(TppBandType bandType, int groupIndex) const;
+  // Bands join and leave through TppBand::SetReport; groups through TppGroup::SetReport.
+  void AddBand(TppBand* band);
+  void RemoveBand(TppBand* band);
+  void AddGroup(TppGroup* group);
+  void RemoveGroup(TppGroup* group);
+  // Re-sorts the band list by the bands' sort keys.
+  void SortBands();
+  // Only when the report has no band: a band of each default type.
+  void CreateDefaultBands();
+
+  void Stop();
+  void PageLimitReached();
+  // Cancels the job and raises EPrintError: "Cannot generate report.",
+  // CR LF, CR LF and CAUSE. Every generation failure ends here.
+  [[noreturn]] void FailGeneration(const std::string& cause);
+  void ResetCaches();
+
+  // Report events: the handler, then the event to subscribers.
+  void DoOnEndColumn();
+  void DoOnEndFirstPass();
+  void DoOnEndPage();
+  void DoOnEndSecondPass();
+  void DoOnStartColumn();
+  void DoOnStartFirstPass();
+  void DoOnStartPage();
+  void DoOnStartSecondPass();
+  void DoOnNoData(cls::TObject* dialog, bool& showDialog, cls::TObject* drawCommand, bool& addDrawCommand);
+  // The start of page generation (event 91).
+  void NotifyGenerationStart();
+
+  // ---- producer overrides ----
+  void StartJob() override;
+  void ResetJobState() override;
+
+  // ---- IppCacheReport ----
+  void AddCacheManager(TppCacheManager* manager) override;
+  void RemoveCacheManager(TppCacheManager* manager) override;
+  IppCacheEngine* CacheEngine() override;
+  void ForEachCacheObject(const std::function<void(cls::TObject*)>& proc) override;
+  int CacheManagerCount() const { return cacheManagers_.Count(); }
+
+  void Notify(TppCommunicator* communicator, uint8_t operation) override;
+
+  // ---- virtual operations, in slot order ----
+  virtual void ChildTemplateLoaded(TppCustomReport*) {}
+  virtual void SetModified(bool value);
+  virtual void ApplyPageLayout();
+  // The engine's end-of-page hook.
+  virtual void CheckPageLimit(cls::TObject* sender);
+  // The engine's send-page hook.
+  virtual void SendPage(cls::TObject*) {}
+  virtual std::string GetDescriptionText() { return std::string(); }
+  virtual TppCustomReport* MainReport() { return this; }
+  virtual std::string GetClassNameText() { return ClassName(); }
+  virtual std::string GetDesignBitmapName() { return "PPNOREPORTBITMAP"; }
+  virtual void NotifyBandsBeforeGeneration();
+  virtual void IncludeFlags(TppEngineFlags flags);
+  virtual void ExcludeFlags(TppEngineFlags flags);
+  virtual void PrepareBandsAndGroups();
+  virtual void FinishBandsAndGroups();
+  virtual void CreateMissingBands() {}
+
+ private:
+  bool LoadingOrReading() const { return HasState(cls::csLoading) || HasState(cls::csReading); }
+  bool Designing() const { return (StateFlags() & pstDesignerOpen) != 0; }
+  TppBand* NewBandOfClass(cls::TClass c);
+
+  bool autoStop_ = true;
+  cls::TPtrList<TppBand> bands_;
+  cls::TPtrList<TppCacheManager> cacheManagers_;
+  int columns_ = 1;
+  int32_t mmColumnWidth_ = 0;
+  TppDataPipeline* dataPipeline_ = nullptr;
+  TppBandTypes defaultBandTypes_ = ppDefaultBandTypes;
+  cls::Owned<TppCustomEngine> engine_;
+  cls::TStringList storedColumnPositions_;
+  cls::TPtrList<TppGroup> groups_;
+  bool modified_ = false;
+  TppNoDataBehaviors noDataBehaviors_{ndBlankPage};
+  int pageLimit_ = 0;
+  TppPassSettingType passSetting_ = TppPassSettingType::psOnePass;
+  bool saveAsTemplate_ = false;
+  TppUnitType units_ = utInches;
+  bool destroying_ = false;
+};

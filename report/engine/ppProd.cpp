@@ -1,0 +1,801 @@
+#include "report/engine/ppProd.h"
+
+#include <mutex>
+#include <thread>
+
+#include "platform/ui/dialogs.h"
+#include "report/model/ppResMgr.h"
+#include "report/model/ppUtils.h"
+
+CLS_IMPLEMENT_COMPONENT(TppProducer)
+
+namespace {
+
+constexpr int64_t kVersionNo = 7030;
+constexpr const char* kVersion = "7.03";
+constexpr const char* kScreen = "Screen";
+
+// Runs every step; the first failure passes on once all have run.
+class TppSteps {
+ public:
+  template <class F>
+  void Run(F&& step) {
+    try {
+      step();
+    } catch (...) {
+      if (!first_) first_ = std::current_exception();
+    }
+  }
+  void Finish() {
+    if (first_) std::rethrow_exception(first_);
+  }
+
+ private:
+  std::exception_ptr first_;
+};
+
+}  // namespace
+
+TppProducer::TppProducer(cls::TComponent* owner)
+    : TppRelative(owner), printerSetup_(this), publisher_(new TppPublisher(nullptr)) {
+  printerSetup_.OnGetPrinter = TppGetPrinterEvent(this, &TppProducer::SetupGetPrinter);
+  printerSetup_.OnPageDefChanging = TppPageDefChangingEvent(this, &TppProducer::PageDefChanging);
+  printerSetup_.OnPageDefChange = cls::TNotifyEvent(this, &TppProducer::DoPageDefChange);
+  printerSetup_.OnPrinterSetupChange = cls::TNotifyEvent(this, &TppProducer::DoPrinterSetupChange);
+  publisher_->OnPageRequest = TppPageRequestEvent(this, &TppProducer::PageRequest);
+}
+
+TppProducer::~TppProducer() = default;
+
+void TppProducer::BeforeDestruction() {
+  if (previewForm_) CloseDialog(previewForm_);
+  if (cancelDialog_) CloseDialog(cancelDialog_);
+  previewForm_ = nullptr;
+  cancelDialog_ = nullptr;
+  // A run still open (freed from one of its handlers): its objects go too.
+  if (printDialog_) cls::FreeAndNil(printDialog_);
+  savedSetup_.reset();
+  cls::FreeAndNil(fileDevice_);
+  cls::FreeAndNil(printerDevice_);
+  printerSetup_.OnGetPrinter.Clear();
+  printerSetup_.OnPageDefChanging.Clear();
+  printerSetup_.OnPageDefChange.Clear();
+  printerSetup_.OnPrinterSetupChange.Clear();
+  publisher_->OnPageRequest.Clear();
+  publisher_.reset();
+  ownPrinter_.reset();
+  inherited::BeforeDestruction();
+}
+
+void TppProducer::CloseDialog(TppForm* form) {
+  form->RemoveFreeNotification(this);
+  form->OnCancel.Clear();
+  form->OnFormCloseQuery.Clear();
+  form->OnFormDestroy.Clear();
+  if (auto* c = cls::ObjectAs<TppCustomCancelDialog>(form)) c->OnPrint.Clear();
+  form->SetReport(nullptr);
+  try {
+    form->Perform(ppWMReportDestroyed, ppReportMessageParam, reinterpret_cast<intptr_t>(this));
+  } catch (...) {
+  }
+  form->Free();
+}
+
+void TppProducer::Notification(cls::TComponent* c, cls::TOperation op) {
+  inherited::Notification(c, op);
+  if (op != cls::opRemove) return;
+  if (c == cancelDialog_) cancelDialog_ = nullptr;
+  if (c == previewForm_) previewForm_ = nullptr;
+  if (c == printDialog_) printDialog_ = nullptr;
+  if (c == printerDevice_) printerDevice_ = nullptr;
+  if (c == fileDevice_) fileDevice_ = nullptr;
+}
+
+// ---- stored form
+
+void TppProducer::DefineProperties(cls::TFiler* filer) {
+  inherited::DefineProperties(filer);
+  filer->DefineProperty(
+      "Version",
+      [this](cls::TReader& r) {
+        cls::TValueKind kind = r.NextValue();
+        if (kind != cls::vkString && kind != cls::vkIdent) {
+          r.SkipValue();
+          return;
+        }
+        version_ = kind == cls::vkString ? r.ReadString() : r.ReadIdent();
+        versionNo_ = VersionToInteger(version_);
+      },
+      [](cls::TWriter& w) { w.WriteString(kVersion); }, true);
+  filer->DefineProperty(
+      "Device",
+      [this](cls::TReader& r) {
+        if (r.NextValue() != cls::vkIdent) {
+          r.SkipValue();
+          return;
+        }
+        std::string ident = r.ReadIdent();
+        if (ident == "dvScreen") SetDeviceType(kScreen);
+        else if (ident == "dvPrinter") SetDeviceType("Printer");
+        else if (ident == "dvFile") SetDeviceType("TextFile");
+        else if (ident == "dvArchive") SetDeviceType("ArchiveFile");
+      },
+      nullptr, false);
+}
+
+void TppProducer::Loaded() {
+  static const std::string kBeta = "Beta Build";
+  size_t at = version_.find(kBeta);
+  if (at != std::string::npos && kVersionNo <= versionNo_) {
+    // The build number sits 11 places on; anything but a digit there
+    // counts as an early build.
+    size_t i = at + 11;
+    int build = i < version_.size() && version_[i] >= '0' && version_[i] <= '9' ? version_[i] - '0' : 0;
+    versionNo_ = build >= 7 ? 3999 : 3998;
+  }
+  convertedFromPre40_ = versionNo_ < 4000;
+  if (kVersionNo > versionNo_) {
+    Convert(versionNo_);
+    converted_ = true;
+  }
+  version_ = kVersion;
+  versionNo_ = kVersionNo;
+  inherited::Loaded();
+}
+
+void TppProducer::Convert(int64_t versionNo) {
+  if (versionNo < 4211 && language_ == lgSpanish) language_ = lgSpanishMexico;
+}
+
+void TppProducer::Transfer(TppCommunicator* source) {
+  inherited::Transfer(source);
+  auto* s = cls::ObjectAs<TppProducer>(source);
+  if (!s || s == this) return;
+  allowPrintToArchive_ = s->allowPrintToArchive_;
+  allowPrintToFile_ = s->allowPrintToFile_;
+  archiveFileName_ = s->archiveFileName_;
+  converted_ = s->converted_;
+  convertedFromPre40_ = s->convertedFromPre40_;
+  deviceType_ = s->deviceType_;
+  icon_ = s->icon_;
+  language_ = s->language_;
+  languageIndex_ = s->languageIndex_;
+  modalCancelDialog_ = s->modalCancelDialog_;
+  modalPreview_ = s->modalPreview_;
+  showCancelDialog_ = s->showCancelDialog_;
+  showPrintDialog_ = s->showPrintDialog_;
+  textFileName_ = s->textFileName_;
+  textFileType_ = s->textFileType_;
+  version_ = s->version_;
+  versionNo_ = s->versionNo_;
+  printerSetup_.Assign(&s->printerSetup_);
+  AfterPrint = s->AfterPrint;
+  BeforePrint = s->BeforePrint;
+  OnCancel = s->OnCancel;
+  OnCancelDialogCreate = s->OnCancelDialogCreate;
+  OnCancelDialogClose = s->OnCancelDialogClose;
+  OnPageRequest = s->OnPageRequest;
+  OnAssignPreviewFormSettings = s->OnAssignPreviewFormSettings;
+  OnPreviewFormCreate = s->OnPreviewFormCreate;
+  OnPreviewFormClose = s->OnPreviewFormClose;
+  OnPrintDialogCreate = s->OnPrintDialogCreate;
+  OnPrintDialogClose = s->OnPrintDialogClose;
+  OnSaveText = s->OnSaveText;
+  OnPrintingComplete = s->OnPrintingComplete;
+}
+
+// ---- settings
+
+void TppProducer::SetAllowPrintToArchive(bool v) {
+  if (!printing_) allowPrintToArchive_ = v;
+}
+
+void TppProducer::SetAllowPrintToFile(bool v) {
+  if (!printing_) allowPrintToFile_ = v;
+}
+
+void TppProducer::SetArchiveFileName(const std::string& v) {
+  if (printing_) return;
+  archiveFileName_ = v;
+  ResetJobState();
+  publisher_->ResetDevices();
+}
+
+void TppProducer::SetIcon(const ui::TIcon& icon) {
+  if (!printing_) icon_ = icon;
+}
+
+void TppProducer::SetModalCancelDialog(bool v) {
+  if (!printing_) modalCancelDialog_ = v;
+}
+
+void TppProducer::SetModalPreview(bool v) {
+  if (!printing_) modalPreview_ = v;
+}
+
+void TppProducer::SetShowCancelDialog(bool v) {
+  if (!printing_) showCancelDialog_ = v;
+}
+
+void TppProducer::SetShowPrintDialog(bool v) {
+  if (!printing_) showPrintDialog_ = v;
+}
+
+void TppProducer::SetTextFileName(const std::string& v) {
+  if (!printing_) textFileName_ = v;
+}
+
+void TppProducer::SetTextFileType(TppFileType v) {
+  if (!printing_) textFileType_ = v;
+}
+
+void TppProducer::SetEnableProcessMessages(bool v) { enableProcessMessages_ = v; }
+
+void TppProducer::SetDeviceType(const std::string& name) {
+  std::string old = deviceType_;
+  deviceType_ = name;
+  if (!Streaming() && !GetDeviceClassForName(name)) deviceType_ = old;
+}
+
+void TppProducer::SetDeviceTypeFromOrdinal(int ordinal) {
+  static const char* const names[] = {"Printer", kScreen, "TextFile", "ArchiveFile"};
+  if (ordinal >= 0 && ordinal < 4) SetDeviceType(names[ordinal]);
+}
+
+void TppProducer::SetLanguage(TppLanguageType language) {
+  if (printing_) return;
+  TppResourceManager* manager = GetResourceManager();
+  if (!manager->SetLanguage(language)) {
+    if (!Streaming()) return;
+    language = lgDefault;
+    manager->SetLanguage(lgDefault);
+  }
+  language_ = language;
+  languageIndex_ = 0;
+  LanguageChanged();
+}
+
+void TppProducer::SetPrinterSetup(TppPrinterSetup* setup) {
+  if (!setup) return;
+  bool compare = !Streaming();
+  TppPageDef oldPageDef;
+  TPrinterOrientation oldOrientation = poPortrait;
+  if (compare) {
+    oldPageDef.Assign(printerSetup_.PageDef());
+    oldOrientation = printerSetup_.Orientation();
+  }
+  printerSetup_.Assign(setup);
+  if (compare && (!oldPageDef.IsEqual(printerSetup_.PageDef()) || oldOrientation != printerSetup_.Orientation()))
+    PageDefChanged();
+  else
+    PrinterSetupChanged();
+}
+
+void TppProducer::PageDefChanged() { PrinterSetupChanged(); }
+
+void TppProducer::DoPageDefChange(cls::TObject*) { PageDefChanged(); }
+
+void TppProducer::DoPrinterSetupChange(cls::TObject*) { PrinterSetupChanged(); }
+
+void TppProducer::AssignOnSaveTextMethod(const std::string& name) {
+  OnSaveText = TppSaveTextEvent::FromMethod(GetMethodByName(Owner(), name.substr(0, 255)));
+}
+
+// ---- printers
+
+TppPrinter* TppProducer::GetPrinter() {
+  if (ownPrinter_) {
+    ownPrinter_->SetPrinterSetup(&printerSetup_);
+    return ownPrinter_.get();
+  }
+  if (printerDevice_) return printerDevice_->Printer();
+  TppPrinter* global = ppGetGlobalPrinter();
+  if (!InMainThread() && global) {
+    ownPrinter_.reset(new TppPrinter());
+    ownPrinter_->SetPrinterSetup(&printerSetup_);
+    return ownPrinter_.get();
+  }
+  if (global) global->SetPrinterSetup(&printerSetup_);
+  return global;
+}
+
+void TppProducer::SetupGetPrinter(TppPrinter*& aPrinter) { aPrinter = GetPrinter(); }
+
+void TppProducer::ProcessMessages() {
+  if (enableProcessMessages_) ui::Application().ProcessMessages();
+}
+
+// ---- events
+
+void TppProducer::NotifyAfterPrint() {
+  if (!printNotified_) return;
+  printNotified_ = false;
+  SendEventNotify(this, ciProducerAfterPrint, nullptr);
+}
+
+void TppProducer::NotifyBeforePrint() {
+  if (printNotified_) return;
+  printNotified_ = true;
+  SendEventNotify(this, ciProducerBeforePrint, nullptr);
+}
+
+void TppProducer::NotifyReportPrepare() { SendEventNotify(this, ciReportPrepare, nullptr); }
+
+void TppProducer::NotifyReportEngineReset() { SendEventNotify(this, ciReportEngineReset, nullptr); }
+
+void TppProducer::DoAfterPrint() {
+  NotifyAfterPrint();
+  if (AfterPrint) AfterPrint(this);
+}
+
+void TppProducer::DoBeforePrint() {
+  if (BeforePrint) BeforePrint(this);
+}
+
+void TppProducer::DoOnCancel() {
+  if (OnCancel) OnCancel(this);
+  SendEventNotify(this, ciProducerCancel, nullptr);
+}
+
+void TppProducer::DoOnCancelDialogCreate() {
+  if (OnCancelDialogCreate) OnCancelDialogCreate(this);
+  SendEventNotify(this, ciProducerCancelDialogCreate, nullptr);
+}
+
+void TppProducer::DoOnCancelDialogClose() {
+  if (OnCancelDialogClose) OnCancelDialogClose(this);
+  SendEventNotify(this, ciProducerCancelDialogClose, nullptr);
+}
+
+void TppProducer::DoOnPageRequest(TppPageRequest* request) {
+  if (OnPageRequest) OnPageRequest(this, request);
+}
+
+void TppProducer::DoOnAssignPreviewFormSettings() {
+  if (OnAssignPreviewFormSettings) OnAssignPreviewFormSettings(this);
+  SendEventNotify(this, ciProducerAssignPreviewFormSettings, nullptr);
+}
+
+void TppProducer::DoOnPreviewFormCreate() {
+  if (previewForm_) {
+    previewForm_->SetLanguageIndex(languageIndex_);
+    if (!icon_.Empty()) previewForm_->Icon.Assign(icon_);
+  }
+  if (OnPreviewFormCreate) OnPreviewFormCreate(this);
+  SendEventNotify(this, ciProducerPreviewFormCreate, nullptr);
+}
+
+void TppProducer::DoOnPreviewFormClose() {
+  if (printing_) Cancel();
+  if (OnPreviewFormClose) OnPreviewFormClose(this);
+  SendEventNotify(this, ciProducerPreviewFormClose, nullptr);
+}
+
+void TppProducer::DoOnPrintDialogCreate() {
+  if (OnPrintDialogCreate) OnPrintDialogCreate(this);
+  SendEventNotify(this, ciProducerPrintDialogCreate, nullptr);
+}
+
+void TppProducer::DoOnPrintDialogClose() {
+  if (OnPrintDialogClose) OnPrintDialogClose(this);
+  SendEventNotify(this, ciProducerPrintDialogClose, nullptr);
+}
+
+void TppProducer::DoOnPrintingComplete() {
+  if (OnPrintingComplete) OnPrintingComplete(this);
+}
+
+void TppProducer::DoOnSaveText(cls::TObject* field, std::string& text) {
+  if (OnSaveText) OnSaveText(this, field, text);
+  SendEventNotify(this, ciProducerSaveText, nullptr);
+}
+
+void TppProducer::SaveText(cls::TObject* field, std::string& text) { DoOnSaveText(field, text); }
+
+bool TppProducer::IsNonScreenDevice() const { return !cls::SameText(deviceType_, kScreen); }
+
+// ---- the job
+
+void TppProducer::StartJob() {
+  if (convertedFromPre40_) {
+    ConvertBeforePrinting(true);
+    return;
+  }
+  DoBeforePrint();
+  if (!jobStarted_ && !cancelled_) publisher_->Refresh();
+  jobStarted_ = true;
+  cancelled_ = false;
+  publisher_->StartJob();
+}
+
+void TppProducer::RequestPages() { publisher_->RequestPages(); }
+
+void TppProducer::EndJob() {
+  if (!cancelled_) publisher_->EndJob();
+  if (!IsNonScreenDevice()) return;
+  DoAfterPrint();
+  DoOnPrintingComplete();
+  EndPrintJob();
+}
+
+void TppProducer::Cancel() {
+  cancelled_ = true;
+  publisher_->CancelJob();
+}
+
+void TppProducer::CancelJob(const std::exception_ptr&) { publisher_->CancelJob(); }
+
+void TppProducer::ResetJobState() {
+  if (printing_) return;
+  jobStarted_ = false;
+  cancelled_ = false;
+}
+
+void TppProducer::PageRequest(cls::TObject*, TppPageRequest* aPageRequest) { DoOnPageRequest(aPageRequest); }
+
+void TppProducer::PrintInBackground() {
+  throw EBackgroundPrintError("Background printing is not available.");
+}
+
+void TppProducer::InternalPrintInBackground(TppPageRequest*, const std::string&, const std::string&,
+                                            const std::string&) {
+  PrintInBackground();
+}
+
+void TppProducer::ConvertBeforePrinting(bool continueWithStartJob) {
+  if (printing_) return;
+  ui::ShowMessage("This report will be converted to 4.0 format before printing.");
+  printing_ = true;
+  conversionWait_ = true;
+  {
+    cls::Owned<ui::TTimer> timer(new ui::TTimer(nullptr));
+    timer->SetEnabled(false);
+    timer->SetInterval(1000);
+    ui::TTimer* t = timer.get();
+    timer->OnTimer = [this, t](cls::TObject*) {
+      t->SetEnabled(false);
+      conversionWait_ = false;
+    };
+    timer->SetEnabled(true);
+    try {
+      // The application's own pump: the wait ends even without
+      // EnableProcessMessages.
+      while (conversionWait_) {
+        ui::Application().ProcessMessages();
+        if (conversionWait_) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    } catch (...) {
+      conversionWait_ = false;
+      printing_ = false;
+      throw;
+    }
+  }
+  convertedFromPre40_ = false;
+  printing_ = false;
+  if (continueWithStartJob) StartJob();
+  else Print();
+}
+
+void TppProducer::Print() {
+  // A handler of a printer run prints nothing more.
+  if (printerRun_) return;
+  if (convertedFromPre40_) {
+    ConvertBeforePrinting(false);
+    return;
+  }
+  producing_ = true;
+  if (IsNonScreenDevice()) PrintToPrinter();
+  else PrintToScreen();
+}
+
+void TppProducer::PrintToDevices() {
+  if (BackgroundActive() && IsNonScreenDevice()) {
+    PrintInBackground();
+    return;
+  }
+  StartJob();
+  RequestPages();
+  EndJob();
+}
+
+// ---- the printer run
+
+void TppProducer::PrintToPrinter() {
+  if (cancelDialog_) return;
+  if (!GetDeviceClassForName(deviceType_)) {
+    producing_ = false;
+    return;
+  }
+  struct RunFlag {
+    bool& flag;
+    explicit RunFlag(bool& f) : flag(f) { flag = true; }
+    ~RunFlag() { flag = false; }
+  } run(printerRun_);
+  runFailure_ = nullptr;
+  runOpen_ = true;
+  try {
+    setupChanged_ = false;
+    cls::Owned<TppPrinterSetup> saved(new TppPrinterSetup(nullptr));
+    saved->Assign(&printerSetup_);
+    savedSetup_ = std::move(saved);
+    RunPrinterJob();
+  } catch (...) {
+    std::exception_ptr failure = std::current_exception();
+    AbandonPrintJob();
+    ReleaseCancelDialog();
+    std::rethrow_exception(failure);
+  }
+  ReleaseCancelDialog();
+  if (std::exception_ptr failure = runFailure_) {
+    runFailure_ = nullptr;
+    std::rethrow_exception(failure);
+  }
+}
+
+void TppProducer::RunPrinterJob() {
+  // 2: the printer device.
+  printerDevice_ = new TppPrinterDevice(this);
+  printerDevice_->FreeNotification(this);
+  printerDevice_->SetGrouped(true);
+  if (TppPrinter* printer = printerDevice_->Printer()) printer->SetPrinterSetup(&printerSetup_);
+
+  // 3, 4: the print dialog.
+  std::string deviceType = deviceType_;
+  if (CreatePrintDialog()) {
+    int result = printDialog_->ShowModal();
+    DoOnPrintDialogClose();
+    if (!printDialog_) return EndPrintJob();
+    if (auto* bps = cls::ObjectAs<TppBackgroundPrintSettings>(printDialog_->BackgroundPrintSettings()))
+      backgroundPrintSettings_.SetActive(bps->Active());
+    if (result != ui::mrOk) return EndPrintJob();
+    deviceType = printDialog_->DeviceType;
+  }
+
+  // 5: a file device, else a printer that can print.
+  if (!BackgroundActive()) {
+    if (!CreateFileDevice(deviceType) && printerDevice_) {
+      if (!printerDevice_->Printer()->OpenPrinterDC()) {
+        ui::MessageDlg(LoadLanguageString(1020), ui::TMsgDlgType::mtWarning, ui::mbOK);
+        return EndPrintJob();
+      }
+      if (printDialog_)
+        if (auto* request = cls::ObjectAs<TppPageRequest>(printDialog_->PageRequest()))
+          printerDevice_->SetPageRequest(request);
+    }
+  }
+
+  // 6: the device that prints gets the pages.
+  TppDevice* device = fileDevice_ ? fileDevice_ : printerDevice_;
+  if (device) {
+    device->SetPublisher(publisher_.get());
+    DeviceAssigned(device);
+  }
+  if (!fileDevice_ && printerDevice_) SetPrinterSetup(printerDevice_->Printer()->GetPrinterSetup());
+
+  // 7: another printer or paper: the pages are made again.
+  if (!printerSetup_.MatchesPaper(savedSetup_.get())) {
+    setupChanged_ = true;
+    Regenerate();
+  }
+
+  // 8, 9: the run, inside the cancel dialog's modal loop when there is one.
+  CreateCancelDialog();
+  if (cancelDialog_ && modalCancelDialog_) {
+    cancelDialog_->OnPrint = cls::TNotifyEvent(this, &TppProducer::CancelDialogStart);
+    cancelDialog_->StartDialog();
+  } else if (cancelDialog_) {
+    cancelDialog_->Show();
+    PrintToDevices();
+  } else if (BackgroundActive()) {
+    if (printDialog_)
+      InternalPrintInBackground(cls::ObjectAs<TppPageRequest>(printDialog_->PageRequest()), deviceType,
+                                printDialog_->TextFileName, printDialog_->ArchiveFileName);
+    else
+      PrintInBackground();
+    EndPrintJob();
+  } else {
+    PrintToDevices();
+  }
+}
+
+bool TppProducer::CreatePrintDialog() {
+  if (!showPrintDialog_ && !(StateFlags() & 4)) return false;
+  cls::TClass c = FindFormClass(&TppCustomPrintDialog::StaticClass());
+  if (!c) return false;
+  auto* dialog = cls::ObjectAs<TppCustomPrintDialog>(ui::NewFormOfClass(c, nullptr));
+  if (!dialog) return false;
+  printDialog_ = dialog;
+  dialog->FreeNotification(this);
+  dialog->SetReport(this);
+  dialog->DeviceType = deviceType_;
+  dialog->SetPrinter(printerDevice_ ? printerDevice_->Printer() : nullptr);
+  dialog->SetLanguageIndex(languageIndex_);
+  dialog->AllowPrintToArchive = allowPrintToArchive_;
+  dialog->AllowPrintToFile = allowPrintToFile_;
+  dialog->ArchiveFileName = archiveFileName_;
+  dialog->SetBackgroundPrintSettings(&backgroundPrintSettings_);
+  dialog->TextFileName = textFileName_;
+  dialog->TextFileType = textFileType_;
+  if (auto* request = cls::ObjectAs<TppPageRequest>(dialog->PageRequest())) request->SetPageRequested(currentPage_);
+  dialog->Designing = Owner() && Owner()->HasState(cls::csDesigning);
+  if (dialog->Icon.Empty() && !icon_.Empty()) dialog->Icon.Assign(icon_);
+  dialog->Init();
+  DoOnPrintDialogCreate();
+  return true;
+}
+
+bool TppProducer::CreateFileDevice(const std::string& deviceType) {
+  cls::TClass c = GetDeviceClassForName(deviceType);
+  // The printer and the screen are no file devices.
+  if (!c || !c->Create || c->InheritsFrom(&TppRasterDevice::StaticClass()) || cls::SameText(deviceType, kScreen))
+    return false;
+  cls::TComponent* made = c->Create(this);
+  auto* device = cls::ObjectAs<TppDevice>(made);
+  if (!device) {
+    if (made) made->Free();
+    return false;
+  }
+  if (fileDevice_) {
+    device->Free();
+    throw EPagewrightError("TppProducer.PrintToPrinter: The file device has already been created.");
+  }
+  fileDevice_ = device;
+  device->FreeNotification(this);
+  return true;
+}
+
+void TppProducer::CreateCancelDialog() {
+  if (!showCancelDialog_ || BackgroundActive()) return;
+  cls::TClass c = FindFormClass(&TppCustomCancelDialog::StaticClass());
+  if (!c) return;
+  auto* dialog = cls::ObjectAs<TppCustomCancelDialog>(ui::NewFormOfClass(c, nullptr));
+  if (!dialog) return;
+  cancelDialog_ = dialog;
+  dialog->FreeNotification(this);
+  dialog->SetReport(this);
+  dialog->SetLanguageIndex(languageIndex_);
+  dialog->OnCancel = cls::TNotifyEvent(this, &TppProducer::DialogCancel);
+  dialog->OnFormCloseQuery = cls::TNotifyEvent(this, &TppProducer::CancelDialogClose);
+  dialog->SetAllowPrintCancel(true);
+  if (!icon_.Empty()) dialog->Icon.Assign(icon_);
+  if (!fileDevice_ && printerDevice_) printerDevice_->SetCancelDialog(dialog);
+  DoOnCancelDialogCreate();
+}
+
+void TppProducer::ReleaseCancelDialog() {
+  TppCustomCancelDialog* dialog = cancelDialog_;
+  if (!dialog) return;
+  cancelDialog_ = nullptr;
+  dialog->RemoveFreeNotification(this);
+  dialog->OnCancel.Clear();
+  dialog->OnFormCloseQuery.Clear();
+  dialog->OnPrint.Clear();
+  dialog->SetReport(nullptr);
+  if (dialog->Visible()) dialog->Hide();
+  dialog->Release();
+}
+
+void TppProducer::DialogCancel(cls::TObject*) {
+  Cancel();
+  DoOnCancel();
+}
+
+void TppProducer::CancelDialogClose(cls::TObject*) {
+  DoOnCancelDialogClose();
+  // The run's devices are gone once EndPrintJob has run.
+  if (printerDevice_) printerDevice_->SetCancelDialog(nullptr);
+}
+
+void TppProducer::CancelDialogStart(cls::TObject*) {
+  try {
+    PrintToDevices();
+  } catch (...) {
+    // The run ends here; Print raises the failure once the loop is done.
+    runFailure_ = std::current_exception();
+    AbandonPrintJob();
+    if (cancelDialog_) cancelDialog_->ModalResult = ui::mrAbort;
+  }
+}
+
+void TppProducer::Regenerate() {
+  producing_ = false;
+  publisher_->Reset();
+  ResetJobState();
+  producing_ = true;
+}
+
+void TppProducer::EndPrintJob() {
+  runOpen_ = false;
+  TppSteps steps;
+  if (TppCustomCancelDialog* dialog = cancelDialog_) {
+    steps.Run([&] {
+      if (modalCancelDialog_ && dialog->Modal()) dialog->ModalResult = ui::mrOk;
+      else if (dialog->Visible()) dialog->Close();
+    });
+  }
+  if (setupChanged_) steps.Run([&] { Regenerate(); });
+  if (!savePrinterSetup_ && savedSetup_) steps.Run([&] { SetPrinterSetup(savedSetup_.get()); });
+  {
+    cls::TGlobalNameSpaceWrite lock;
+    steps.Run([&] { cls::FreeAndNil(printDialog_); });
+    savedSetup_.reset();
+    steps.Run([&] { cls::FreeAndNil(fileDevice_); });
+    steps.Run([&] { cls::FreeAndNil(printerDevice_); });
+  }
+  producing_ = false;
+  setupChanged_ = false;
+  steps.Run([&] { SendEventNotify(this, ciProducerPrintJobEnd, nullptr); });
+  steps.Finish();
+}
+
+void TppProducer::AbandonPrintJob() {
+  if (!runOpen_) return;
+  try {
+    if (printerDevice_ && printerDevice_->Printer()) printerDevice_->Printer()->AbortDoc();
+  } catch (...) {
+  }
+  try {
+    EndPrintJob();
+  } catch (...) {
+  }
+  try {
+    ResetJobState();
+  } catch (...) {
+  }
+}
+
+// ---- the screen run
+
+void TppProducer::PrintToScreen() {
+  if (previewForm_) return;
+  cls::TClass c = FindFormClass(&TppCustomPreviewer::StaticClass());
+  auto* form = c ? cls::ObjectAs<TppCustomPreviewer>(ui::NewFormOfClass(c, nullptr)) : nullptr;
+  if (!form) {
+    producing_ = false;
+    return;
+  }
+  previewForm_ = form;
+  form->FreeNotification(this);
+  form->SetReport(this);
+  form->OnFormCloseQuery = cls::TNotifyEvent(this, &TppProducer::PreviewFormClose);
+  form->OnFormDestroy = cls::TNotifyEvent(this, &TppProducer::PreviewFormDestroy);
+  form->OnCancel = cls::TNotifyEvent(this, &TppProducer::DialogCancel);
+  DoOnAssignPreviewFormSettings();
+  DoOnPreviewFormCreate();
+  if (modalPreview_) {
+    // The pages are made from the loop once the form is up.
+    ui::Application().PostMessage([this, form] {
+      if (previewForm_ == form) PreviewFormStart();
+    });
+    form->ShowModal();
+  } else {
+    form->Show();
+    PrintToDevices();
+  }
+  ProcessMessages();
+}
+
+void TppProducer::PreviewFormStart() {
+  if (!IsNonScreenDevice()) PrintToDevices();
+}
+
+void TppProducer::PreviewFormClose(cls::TObject*) {
+  DoOnPreviewFormClose();
+  producing_ = false;
+  DoAfterPrint();
+}
+
+void TppProducer::PreviewFormDestroy(cls::TObject*) { previewForm_ = nullptr; }
+
+// ---- registration
+
+void ppRegisterProducerUnit() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    GetResourceManager()->AddModule("kzPrint");
+    cls::RegisterClass(&TppProducer::StaticClass());
+    cls::RegisterClass(&TppPrinterSetup::StaticClass());
+    cls::RegisterClass(&TppBackgroundPrintSettings::StaticClass());
+    TppBackgroundPrintSettings::RegisterProperties();
+  });
+}

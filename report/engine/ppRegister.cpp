@@ -1,0 +1,19 @@
+#include "report/engine/ppRegister.h"
+
+#include <mutex>
+
+#include "platform/classes/classes.h"
+#include "report/engine/ppDB.h"
+#include "report/engine/ppPrnabl.h"
+#include "report/engine/ppProd.h"
+#include "report/output/ppRegister.h"
+
+void ppRegisterEngine() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    ppRegisterOutput();
+    cls::RegisterClass(&TppDataPipeline::StaticClass());
+    TppPrintable::RegisterProperties();
+    ppRegisterProducerUnit();
+  });
+}
