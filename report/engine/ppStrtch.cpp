@@ -1,6 +1,7 @@
 #include "report/engine/ppStrtch.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
@@ -9,7 +10,12 @@
 
 CLS_IMPLEMENT_COMPONENT(TppStretchable)
 
+namespace {
+constexpr int32_t kStretchRecordSize = 8;
+}
+
 TppStretchable::TppStretchable(cls::TComponent* owner) : TppComponent(owner) {
+  SetCacheRecordSize(kStretchRecordSize);
   SetAutoSize(false);
   SetWordWrap(false);
   SetspHeight(89);
@@ -335,4 +341,31 @@ void TppStretchable::InitGeneration() {
   shifterResumeIndex_ = 0;
   partialAdjustment_ = 0;
   partialGeneration_ = false;
+}
+
+// ---- page cache ----
+
+void TppStretchable::SaveToCache(int32_t pageIndex) {
+  uint8_t record[kStretchRecordSize] = {};
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  std::memcpy(record + 2, &shifterResumeIndex_, 4);
+  record[6] = OverFlow();
+  record[7] = partialGeneration_;
+  WriteCacheRecord(pageIndex, record);
+}
+
+void TppStretchable::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[kStretchRecordSize] = {};
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  std::memcpy(record + 2, &shifterResumeIndex_, 4);
+  record[6] = OverFlow();
+  record[7] = partialGeneration_;
+  ReadCacheRecord(pageIndex, record);  // an absent record leaves the state
+  SetDrawComponent(record[0] != 0);
+  shiftersStarted_ = record[1] != 0;
+  std::memcpy(&shifterResumeIndex_, record + 2, 4);
+  SetOverFlow(record[6] != 0);
+  partialGeneration_ = record[7] != 0;
 }

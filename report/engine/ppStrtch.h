@@ -76,10 +76,18 @@ class TppStretchable : public TppComponent {
   void SetRegion(TppComponent* region) override;
   void SetUserName(const std::string& name) override;
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  // The page's record: DrawComponent, ShiftersStarted, ShifterResumeIndex,
+  // OverFlow, PartialGeneration.
+  void SaveToCache(int32_t pageIndex) override;
+  void RestoreFromCache(int32_t pageIndex) override;
   bool IsStretchableComponent() override { return true; }
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
 
  protected:
+  // For descendants that keep the page state in a record of their own.
+  void SetShiftersStarted(bool v) { shiftersStarted_ = v; }
+  void SetShifterResumeIndex(int32_t v) { shifterResumeIndex_ = v; }
+  void SetPartialGeneration(bool v) { partialGeneration_ = v; }
   void CalcPrintPosition();
   int32_t CalcTop();
   void PrintShifters(int index);
