@@ -1,5 +1,6 @@
 #include "report/engine/ppBands.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -167,7 +168,10 @@ void TppBand::AddObject(TppComponent* c) {
   }
 }
 
-void TppBand::RemoveObject(TppComponent* c) { objects_.Remove(c); }
+void TppBand::RemoveObject(TppComponent* c) {
+  objects_.Remove(c);
+  saveList_.erase(std::remove(saveList_.begin(), saveList_.end(), c), saveList_.end());
+}
 
 void TppBand::MoveObject(int from, int to) {
   if (from < 0 || from >= objects_.Count() || objects_.Count() == 0) return;

@@ -244,6 +244,9 @@ class TppBand : public TppCacheable {
   void MoveObject(int from, int to);
   void BringObjectToFront(TppComponent* c);
   void SendObjectToBack(TppComponent* c);
+  // The components whose text goes to the text-file export, in save order
+  // (not owned; an object leaving the band leaves it too).
+  std::vector<TppComponent*>& SaveList() { return saveList_; }
 
   // ---- events ----
   cls::TNotifyEvent AfterGenerate;
@@ -301,6 +304,7 @@ class TppBand : public TppCacheable {
   int captionIndex_ = 0;
   int32_t mmHeight_ = 0;
   cls::TPtrList<TppComponent> objects_;
+  std::vector<TppComponent*> saveList_;
   int32_t printCount_ = 0;
   TppPrintHeightType printHeight_ = phStatic;
   int32_t mmPrintPosition_ = 0;

@@ -8,3 +8,4 @@ bool TppDataPipeline::GetActive() const { return false; }
 TppDataType TppDataPipeline::GetFieldDataType(const std::string&) { return dtNotKnown; }
 std::string TppDataPipeline::GetFieldDisplayName(const std::string& fieldName) { return fieldName; }
 bool TppDataPipeline::CheckFieldName(const std::string&) { return true; }
+std::string TppDataPipeline::GetFieldAsString(const std::string&) { return std::string(); }

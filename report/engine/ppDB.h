@@ -23,4 +23,7 @@ class TppDataPipeline : public TppRelative {
   virtual std::string GetFieldDisplayName(const std::string& fieldName);
   // False when the pipeline rejects the field name.
   virtual bool CheckFieldName(const std::string& fieldName);
+  // The current record's value of a field as text, formatted by the
+  // field's type; empty for a null value or a field the pipeline lacks.
+  virtual std::string GetFieldAsString(const std::string& fieldName);
 };

@@ -10,41 +10,16 @@
 
 CLS_IMPLEMENT_COMPONENT(TppStretchable)
 
+namespace {
+constexpr int32_t kStretchRecordSize = 8;
+}
+
 TppStretchable::TppStretchable(cls::TComponent* owner) : TppComponent(owner) {
+  SetCacheRecordSize(kStretchRecordSize);
   SetAutoSize(false);
   SetWordWrap(false);
   SetspHeight(89);
   SetspWidth(185);
-  SetCacheRecordSize(ppStretchableRecordSize);
-}
-
-void TppStretchable::WriteCacheState(uint8_t* record) {
-  record[0] = DrawComponent();
-  record[1] = shiftersStarted_;
-  record[2] = OverFlow();
-  record[3] = partialGeneration_;
-  std::memcpy(record + 4, &shifterResumeIndex_, sizeof shifterResumeIndex_);
-}
-
-void TppStretchable::ReadCacheState(const uint8_t* record) {
-  SetDrawComponent(record[0] != 0);
-  shiftersStarted_ = record[1] != 0;
-  SetOverFlow(record[2] != 0);
-  partialGeneration_ = record[3] != 0;
-  std::memcpy(&shifterResumeIndex_, record + 4, sizeof shifterResumeIndex_);
-}
-
-void TppStretchable::SaveToCache(int32_t pageIndex) {
-  std::vector<uint8_t> record(static_cast<size_t>(std::max(CacheRecordSize(), ppStretchableRecordSize)), 0);
-  WriteCacheState(record.data());
-  WriteCacheRecord(pageIndex, record.data());
-}
-
-void TppStretchable::RestoreFromCache(int32_t pageIndex) {
-  // Flags are written as 0 or 1: 0xFF left in the first byte means no record.
-  std::vector<uint8_t> record(static_cast<size_t>(std::max(CacheRecordSize(), ppStretchableRecordSize)), 0xFF);
-  ReadCacheRecord(pageIndex, record.data());
-  if (record[0] != 0xFF) ReadCacheState(record.data());
 }
 
 void TppStretchable::BeforeDestruction() {
@@ -366,4 +341,31 @@ void TppStretchable::InitGeneration() {
   shifterResumeIndex_ = 0;
   partialAdjustment_ = 0;
   partialGeneration_ = false;
+}
+
+// ---- page cache ----
+
+void TppStretchable::SaveToCache(int32_t pageIndex) {
+  uint8_t record[kStretchRecordSize] = {};
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  std::memcpy(record + 2, &shifterResumeIndex_, 4);
+  record[6] = OverFlow();
+  record[7] = partialGeneration_;
+  WriteCacheRecord(pageIndex, record);
+}
+
+void TppStretchable::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[kStretchRecordSize] = {};
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  std::memcpy(record + 2, &shifterResumeIndex_, 4);
+  record[6] = OverFlow();
+  record[7] = partialGeneration_;
+  ReadCacheRecord(pageIndex, record);  // an absent record leaves the state
+  SetDrawComponent(record[0] != 0);
+  shiftersStarted_ = record[1] != 0;
+  std::memcpy(&shifterResumeIndex_, record + 2, 4);
+  SetOverFlow(record[6] != 0);
+  partialGeneration_ = record[7] != 0;
 }

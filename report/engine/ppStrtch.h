@@ -65,10 +65,6 @@ class TppStretchable : public TppComponent {
   virtual TppStretchable* LastStretchable() { return nullptr; }
 
   // ---- overrides ----
-  // The page-cache record of CacheRecordSize bytes, filled by
-  // WriteCacheState and read back by ReadCacheState.
-  void SaveToCache(int32_t pageIndex) override;
-  void RestoreFromCache(int32_t pageIndex) override;
   void Generate() override;
   void PrintToPage(TppPage* page) override;
   void InitGeneration() override;
@@ -80,16 +76,18 @@ class TppStretchable : public TppComponent {
   void SetRegion(TppComponent* region) override;
   void SetUserName(const std::string& name) override;
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  // The page's record: DrawComponent, ShiftersStarted, ShifterResumeIndex,
+  // OverFlow, PartialGeneration.
+  void SaveToCache(int32_t pageIndex) override;
+  void RestoreFromCache(int32_t pageIndex) override;
   bool IsStretchableComponent() override { return true; }
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
 
  protected:
-  // DrawComponent, ShiftersStarted, OverFlow, PartialGeneration (a byte
-  // each), ShifterResumeIndex (int32). Descendants that keep more set a
-  // larger record size and put theirs after these 8 bytes.
-  static constexpr int32_t ppStretchableRecordSize = 8;
-  virtual void WriteCacheState(uint8_t* record);
-  virtual void ReadCacheState(const uint8_t* record);
+  // For descendants that keep the page state in a record of their own.
+  void SetShiftersStarted(bool v) { shiftersStarted_ = v; }
+  void SetShifterResumeIndex(int32_t v) { shifterResumeIndex_ = v; }
+  void SetPartialGeneration(bool v) { partialGeneration_ = v; }
   void CalcPrintPosition();
   int32_t CalcTop();
   void PrintShifters(int index);

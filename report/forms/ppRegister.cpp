@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "report/engine/ppRegister.h"
+#include "report/components/ppRegister.h"
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
 #include "report/forms/ppTmDlg.h"
@@ -12,7 +12,7 @@
 void ppRegisterForms() {
   static std::once_flag once;
   std::call_once(once, [] {
-    ppRegisterEngine();
+    ppRegisterComponents();
     TppTemplateDialog::RegisterProperties();
     TppTemplateErrorDialog::RegisterProperties();
     RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());

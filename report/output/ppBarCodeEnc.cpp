@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "report/model/ppUtils.h"
 
@@ -126,6 +127,25 @@ bool ExpandModules(std::string_view modules, float inches, float wideRatio, int 
                    std::string& pattern) {
   pattern.clear();
   const int narrow = ModuleColumns(inches, ppi);
+  constexpr size_t kBlock = 16;
+  bool anyWide = false;
+  for (char module : modules) anyWide |= (module & kWide) != 0;
+  if (!anyWide && narrow <= static_cast<int>(kBlock)) {
+    // Narrow modules only (UPC/EAN): one block store a module, no branch on
+    // the data, into a little slack past the end.
+    int64_t total = static_cast<int64_t>(modules.size()) * narrow;
+    if (total > capacity) return false;
+    pattern.resize(static_cast<size_t>(total) + kBlock);
+    char* out = pattern.data();
+    for (char module : modules) {
+      char block[kBlock];
+      std::memset(block, module, kBlock);
+      std::memcpy(out, block, kBlock);
+      out += narrow;
+    }
+    pattern.resize(static_cast<size_t>(total));
+    return true;
+  }
   int wide = -1;  // counted when the first wide module comes
   int64_t total = 0;
   for (char module : modules) {
@@ -137,11 +157,22 @@ bool ExpandModules(std::string_view modules, float inches, float wideRatio, int 
     }
     if (total > capacity) return false;
   }
-  pattern.reserve(static_cast<size_t>(total));
-  for (char module : modules) {
-    bool isWide = module & kWide;
-    pattern.append(static_cast<size_t>(isWide ? wide : narrow), static_cast<char>(module & ~kWide));
+  // Run by run (equal modules side by side are one stretch of columns),
+  // in whole blocks into the slack.
+  pattern.resize(static_cast<size_t>(total) + kBlock);
+  char* out = pattern.data();
+  for (size_t i = 0, n = modules.size(); i < n;) {
+    const char module = modules[i];
+    size_t j = i + 1;
+    while (j < n && modules[j] == module) ++j;
+    size_t count = (j - i) * static_cast<size_t>((module & kWide) ? wide : narrow);
+    char block[kBlock];
+    std::memset(block, module & ~kWide, kBlock);
+    for (size_t k = 0; k < count; k += kBlock) std::memcpy(out + k, block, kBlock);
+    out += count;
+    i = j;
   }
+  pattern.resize(static_cast<size_t>(total));
   return true;
 }
 

@@ -252,30 +252,6 @@ TEST(DrawBarCode, PublishedWithTheDefaultsStreamsLeaveOut) {
   made->Free();
 }
 
-TEST_F(BarCodes, AssignCopiesEveryValueAndTheFont) {
-  auto* a = Receipt("200000100001");
-  a->SetOrientation(orBottomToTop);
-  a->SetBearerBars(true);
-  a->SetCodeOK(false);
-  a->SetAddOnCode("12");
-  a->SetBarColor(gdi::clRed);
-  a->SetLeft(265);
-  auto* b = new TppDrawBarCode(nullptr);
-  b->Assign(a);
-  EXPECT_EQ(b->Data(), "200000100001");
-  EXPECT_EQ(b->Orientation(), orBottomToTop);
-  EXPECT_TRUE(b->BearerBars());
-  EXPECT_FALSE(b->CodeOK());
-  EXPECT_EQ(b->AddOnCode(), "12");
-  EXPECT_EQ(b->BarColor(), gdi::clRed);
-  EXPECT_EQ(b->BarWidth(), 400);
-  EXPECT_EQ(b->Left(), 265);
-  EXPECT_EQ(b->Font()->Name(), "Courier New");
-  EXPECT_NE(b->Font(), a->Font());
-  a->Free();
-  b->Free();
-}
-
 TEST_F(BarCodes, ReceiptSymbolOnTheRollPrinter) {
   auto* c = Receipt("200000100001");
   auto bitmap = Paint(c);

@@ -1,0 +1,22 @@
+#include "report/components/ppRegister.h"
+
+#include <mutex>
+
+#include "platform/classes/classes.h"
+#include "report/components/ppBarCod.h"
+#include "report/components/ppCtrls.h"
+#include "report/components/ppMemo.h"
+#include "report/engine/ppRegister.h"
+
+void ppRegisterComponents() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    ppRegisterEngine();
+    for (cls::TClass c : {&TppLabel::StaticClass(), &TppMemo::StaticClass(), &TppDBMemo::StaticClass(),
+                          &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass()})
+      cls::RegisterClass(c);
+    ppRegisterCtrlsUnit();
+    ppRegisterMemoUnit();
+    ppRegisterBarCodeUnit();
+  });
+}
