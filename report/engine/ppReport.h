@@ -8,6 +8,7 @@
 // Auto search, parameters, the outline and templates come with their own
 // units.
 #pragma once
+#include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/model/ppCache.h"
 
