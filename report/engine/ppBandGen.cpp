@@ -79,6 +79,7 @@ void TppBandGeneration::InitBandGeneration() {
   for (int i = 0; i < genBand_->ObjectCount(); ++i)
     if (genBand_->Objects(i)->NeedsResetAtStart()) resetAtStart_.push_back(genBand_->Objects(i));
   neverFits_.Reset();
+  InitGenerationDone();
 }
 
 TppComponent* TppBandGeneration::CurrentObject() {
@@ -126,6 +127,8 @@ void TppBandGeneration::GenerateBand() {
 
     BeforePrintObjects();
     PlaceBand();
+    // A break forced to reach PrintPosition says nothing about fitting.
+    bool forcedBreak = GetPrintPositionBreak();
     if (genBand_->Visible()) {
       if (!GetOutOfSpace()) {
         if (!GetOverFlow() && !GetPartialGeneration()) engine->SetReportBandCount(engine->ReportBandCount() + 1);
@@ -153,7 +156,7 @@ void TppBandGeneration::GenerateBand() {
 
     bool stalled = GetOutOfSpace() && drawList_.empty() && !pageHeldBody && !engine->Cancelled();
     std::string culprit = objectsRan && firstUnfinished_ ? firstUnfinished_->UserName() : genBand_->UserName();
-    neverFits_.PassEnded(stalled, GenReport(), culprit);
+    if (!forcedBreak) neverFits_.PassEnded(stalled, GenReport(), culprit);
   }
   EndGeneration();
   SetGenerating(false);

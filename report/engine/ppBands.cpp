@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "report/engine/ppClass.h"
 #include "report/engine/ppCustEng.h"
@@ -242,9 +243,49 @@ void TppBand::LanguageChanged() {
 
 // ---- TppCustomBand ----
 
-TppCustomBand::TppCustomBand(cls::TComponent* owner) : TppBand(owner), TppBandGeneration(this) {}
+TppCustomBand::TppCustomBand(cls::TComponent* owner) : TppBand(owner), TppBandGeneration(this) {
+  SetCacheRecordSize(ppBandRecordSize);
+}
 
 void TppCustomBand::InitGeneration() { InitBandGeneration(); }
+
+namespace {
+void PutInt(uint8_t* at, int32_t v) { std::memcpy(at, &v, sizeof v); }
+int32_t GetInt(const uint8_t* at) {
+  int32_t v = 0;
+  std::memcpy(&v, at, sizeof v);
+  return v;
+}
+constexpr size_t ppMaxBandRecord = 24;
+}  // namespace
+
+void TppCustomBand::SaveToCache(int32_t pageIndex) {
+  uint8_t record[ppMaxBandRecord] = {};
+  PutInt(record, GetResumeObjectIndex());
+  PutInt(record + 4, GetResumeListIndex());
+  PutInt(record + 8, GetPartialAdjustment());
+  record[12] = GetOverFlow();
+  record[13] = GetPartialGeneration();
+  record[14] = GetPrintPositionBreak();
+  record[15] = GetPrintingSection();
+  WriteKindState(record + 16);
+  WriteCacheRecord(pageIndex, record);
+}
+
+void TppCustomBand::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[ppMaxBandRecord];
+  std::memset(record, 0xFF, sizeof record);
+  ReadCacheRecord(pageIndex, record);
+  if (record[12] == 0xFF) return;  // no record of that page (flags are 0 or 1)
+  SetResumeObjectIndex(GetInt(record));
+  SetResumeListIndex(GetInt(record + 4));
+  SetPartialAdjustment(GetInt(record + 8));
+  SetOverFlow(record[12] != 0);
+  SetPartialGeneration(record[13] != 0);
+  SetPrintPositionBreak(record[14] != 0);
+  SetPrintingSection(record[15] != 0);
+  ReadKindState(record + 16);
+}
 
 // ---- page bands ----
 
@@ -391,7 +432,15 @@ void TppColumnFooterBand::PlaceBand() {
 
 TppDetailBand::TppDetailBand(cls::TComponent* owner) : TppBasicBand(owner) {
   SetPrintCount(0);  // the detail band's own default mode
+  SetCacheRecordSize(ppBandRecordSize + 4);
 }
+
+int32_t TppDetailBand::GetRecordCounter() { return bandEngine_ ? bandEngine_->GetRecordCounter() : 0; }
+void TppDetailBand::SetRecordCounter(int32_t v) {
+  if (bandEngine_) bandEngine_->SetRecordCounter(v);
+}
+void TppDetailBand::WriteKindState(uint8_t* kindBytes) { PutInt(kindBytes + 4, GetRecordCounter()); }
+void TppDetailBand::ReadKindState(const uint8_t* kindBytes) { SetRecordCounter(GetInt(kindBytes + 4)); }
 
 void TppDetailBand::BeforeDestruction() {
   FreeBandEngine();
@@ -455,9 +504,7 @@ void TppDetailBand::Generate() {
 }
 
 void TppDetailBand::EndPage() {
-  if (bandEngine_) {
-    if (auto* b = dynamic_cast<TppBand*>(bandEngine_)) b->EndPage();
-  }
+  if (bandEngine_) bandEngine_->EndOfPage();
 }
 
 template <class T>
@@ -626,6 +673,18 @@ TppBandKinds TppGroupHeaderBand::GetKindFlag() {
       kinds.Include(TppBandKind::bkColumnHeader);
   }
   return kinds;
+}
+
+void TppGroupHeaderBand::WriteKindState(uint8_t* kindBytes) {
+  TppGroupBand::WriteKindState(kindBytes);
+  kindBytes[1] = alreadyPageBreak_;
+  kindBytes[2] = newColumnTaken_;
+}
+
+void TppGroupHeaderBand::ReadKindState(const uint8_t* kindBytes) {
+  TppGroupBand::ReadKindState(kindBytes);
+  alreadyPageBreak_ = kindBytes[1] != 0;
+  newColumnTaken_ = kindBytes[2] != 0;
 }
 
 void TppGroupHeaderBand::AttachToGroup(TppGroup* group, bool attach) {

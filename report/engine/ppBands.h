@@ -113,6 +113,10 @@ class TppBandGeneration {
   virtual void FireAfterPrint();
   virtual void FireBeforeGenerate();
   virtual void FireAfterGenerate();
+  // The end of InitBandGeneration, and the band's end-of-page call (band
+  // engines add to both).
+  virtual void InitGenerationDone() {}
+  virtual void EndOfPage() {}
 
   // ---- state accessors ----
   virtual bool GetAllObjectsPrinted() { return state_.AllObjectsPrinted; }
@@ -153,6 +157,9 @@ class TppBandGeneration {
   virtual void SetPrintRect(const TppRect& v) { state_.PrintRect = v; }
   virtual void SetSpaceUsed(int32_t v) { state_.SpaceUsed = v; }
   virtual void SetStartingPosition(int32_t v) { state_.StartingPosition = v; }
+  // Detail passes printed for the current record (detail band engines).
+  virtual int32_t GetRecordCounter() { return 0; }
+  virtual void SetRecordCounter(int32_t) {}
 
  protected:
   TppCustomEngine* GenEngine() const;
@@ -313,12 +320,24 @@ class TppBand : public TppCacheable {
 
 // ---- TppCustomBand: a band that generates itself ----
 
+// Its page-cache record: resume object and list indexes, PartialAdjustment
+// (int32 each), OverFlow, PartialGeneration, PrintPositionBreak,
+// PrintingSection (a byte each), then four bytes of the kind's own (20
+// bytes; the detail and group header bands add four more).
 class TppCustomBand : public TppBand, public TppBandGeneration {
   CLS_DECLARE_CLASS(TppCustomBand, TppBand)
  public:
   explicit TppCustomBand(cls::TComponent* owner);
   void Generate() override { GenerateBand(); }
   void InitGeneration() override;
+  void SaveToCache(int32_t pageIndex) override;
+  void RestoreFromCache(int32_t pageIndex) override;
+
+ protected:
+  static constexpr int32_t ppBandRecordSize = 20;
+  // The kind's bytes of the record, from offset 16.
+  virtual void WriteKindState(uint8_t*) {}
+  virtual void ReadKindState(const uint8_t*) {}
 };
 
 class TppBasicBand : public TppCustomBand {
@@ -355,6 +374,10 @@ class TppReportBand : public TppBasicBand {
   void SetPrinted(bool v) { printed_ = v; }
   bool IsInsideColumns() override { return false; }
   void InitGeneration() override;
+
+ protected:
+  void WriteKindState(uint8_t* kindBytes) override { kindBytes[0] = printed_; }
+  void ReadKindState(const uint8_t* kindBytes) override { printed_ = kindBytes[0] != 0; }
 
  private:
   bool newPage_ = false;
@@ -512,6 +535,13 @@ class TppDetailBand : public TppBasicBand {
   void SetPrintRect(const TppRect& v) override;
   void SetSpaceUsed(int32_t v) override;
   void SetStartingPosition(int32_t v) override;
+  int32_t GetRecordCounter() override;
+  void SetRecordCounter(int32_t v) override;
+
+ protected:
+  // The band engine's record counter.
+  void WriteKindState(uint8_t* kindBytes) override;
+  void ReadKindState(const uint8_t* kindBytes) override;
 
  private:
   void FreeBandEngine();
@@ -597,6 +627,8 @@ class TppGroupBand : public TppCustomBand {
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;
+  void WriteKindState(uint8_t* kindBytes) override { kindBytes[0] = generation_; }
+  void ReadKindState(const uint8_t* kindBytes) override { generation_ = kindBytes[0] != 0; }
 
  private:
   TppGroup* group_ = nullptr;
@@ -607,7 +639,9 @@ class TppGroupBand : public TppCustomBand {
 class TppGroupHeaderBand : public TppGroupBand {
   CLS_DECLARE_CLASS(TppGroupHeaderBand, TppGroupBand)
  public:
-  explicit TppGroupHeaderBand(cls::TComponent* owner) : TppGroupBand(owner) {}
+  explicit TppGroupHeaderBand(cls::TComponent* owner) : TppGroupBand(owner) {
+    SetCacheRecordSize(ppBandRecordSize + 4);
+  }
   std::string GetSortKey() override;
   TppBandKinds GetKindFlag() override;
   TppBandType BandType() const override { return TppBandType::btGroupHeader; }
@@ -619,6 +653,8 @@ class TppGroupHeaderBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  void WriteKindState(uint8_t* kindBytes) override;
+  void ReadKindState(const uint8_t* kindBytes) override;
 
  private:
   bool alreadyPageBreak_ = false;

@@ -5,8 +5,10 @@
 #include "platform/classes/classes.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppDB.h"
+#include "report/engine/ppEngine.h"
 #include "report/engine/ppPrnabl.h"
 #include "report/engine/ppProd.h"
+#include "report/engine/ppReport.h"
 #include "report/output/ppRegister.h"
 
 void ppRegisterEngine() {
@@ -17,5 +19,7 @@ void ppRegisterEngine() {
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
     ppRegisterBands();
+    ppRegisterEngineUnit();
+    ppRegisterReportUnit();
   });
 }

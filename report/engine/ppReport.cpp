@@ -1,0 +1,174 @@
+#include "report/engine/ppReport.h"
+
+#include "report/engine/ppBands.h"
+#include "report/engine/ppCustEng.h"
+#include "report/engine/ppGroup.h"
+
+CLS_IMPLEMENT_CLASS(TppBandedReport)
+CLS_IMPLEMENT_COMPONENT(TppReport)
+CLS_IMPLEMENT_COMPONENT(TppChildReport)
+
+// ---- TppBandedReport ----
+
+TppBand* TppBandedReport::CreateBand(TppBandType type, int groupIndex) {
+  if (GetBand(type, groupIndex)) return nullptr;
+  bool groupBand = type == TppBandType::btGroupHeader || type == TppBandType::btGroupFooter;
+  if (groupBand && (groupIndex < 0 || groupIndex >= GroupCount())) return nullptr;
+  cls::TComponent* owner = Owner();
+  auto* band = static_cast<TppBand*>(ppBandClassOfType(type)->Create(owner));
+  if (owner) band->SetName(GetUniqueName(owner, ClassNameWithoutT(band), band));
+  if (groupBand) static_cast<TppGroupBand*>(band)->SetGroup(Groups(groupIndex));
+  else band->SetReport(this);
+  return band;
+}
+
+TppBand* TppBandedReport::DetailBand() {
+  if (TppBand* band = GetBand(TppBandType::btDetail, 0)) return band;
+  return CreateBand(TppBandType::btDetail, 0);
+}
+
+void TppBandedReport::CreateMissingBands() {
+  if (BandCount() == 0) CreateDefaultBands();
+  DetailBand();
+  for (int i = 0; i < GroupCount(); ++i) {
+    CreateBand(TppBandType::btGroupHeader, i);
+    CreateBand(TppBandType::btGroupFooter, i);
+  }
+}
+
+void TppBandedReport::StartJob() {
+  CreateMissingBands();
+  TppCustomReport::StartJob();
+}
+
+// ---- TppReport ----
+
+TppReport::TppReport(cls::TComponent* owner) : TppBandedReport(owner), cacheManager_(new TppCacheManager(this)) {
+  if (TppCustomEngine* engine = Engine()) {
+    engine->OnStartGeneration = cls::TNotifyEvent(this, &TppReport::CacheStartGeneration);
+    engine->OnStartPage = cls::TNotifyEvent(this, &TppReport::CacheStartPage);
+    engine->OnPagePositionSaved = cls::TNotifyEvent(this, &TppReport::CachePagePositionSaved);
+    engine->OnPageRequest = TppEnginePageRequestEvent(this, &TppReport::CachePageRequest);
+  }
+}
+
+void TppReport::BeforeDestruction() {
+  if (TppCustomEngine* engine = Engine()) {
+    engine->OnStartGeneration.Clear();
+    engine->OnStartPage.Clear();
+    engine->OnPagePositionSaved.Clear();
+    engine->OnPageRequest.Clear();
+  }
+  // The custom report lets its cache managers go first; this one is ours.
+  TppCacheManager* manager = cacheManager_.release();
+  TppBandedReport::BeforeDestruction();
+  if (manager) manager->Free();
+}
+
+void TppReport::CacheStartGeneration(cls::TObject*) { cacheManager_->Reset(); }
+
+void TppReport::CacheStartPage(cls::TObject*) { cacheManager_->RestorePage(AbsolutePageNo() - 1); }
+
+void TppReport::CachePagePositionSaved(cls::TObject*) { cacheManager_->SavePage(AbsolutePageNo()); }
+
+void TppReport::CachePageRequest(cls::TObject*, int32_t& availablePage) {
+  availablePage = cacheManager_->HighWaterPage();
+}
+
+void TppReport::SetCachePages(bool v) {
+  if (Printing() || v == cachePages_) return;
+  cachePages_ = v;
+  SetModified(true);
+  ResetJobState();
+}
+
+void TppReport::Print() {
+  if (PrePrint()) TppBandedReport::Print();
+}
+
+bool TppReport::PrePrint() {
+  prePrinting_ = true;
+  bool go = ShowAutoSearchDialog() ? ExecuteAutoSearchDialog() : true;
+  prePrinting_ = false;
+  return go;
+}
+
+void TppReport::PrintToDevices() {
+  TppCustomEngine* engine = Engine();
+  if (engine && !engine->Flags().Contains(TppEngineFlag::efInitialised) && !engine->Cancelled())
+    Publisher()->SetCachePages(cachePages_);
+  TppBandedReport::PrintToDevices();
+}
+
+void TppReport::PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) {
+  TppBandedReport::PageRequest(Sender, aPageRequest);
+  TppCustomEngine* engine = Engine();
+  if (!engine) return;
+  SetPrinting(true);
+  TppPage* page = engine->Page();
+  bool setupChanged = page->PrinterSetup() && !page->PrinterSetup()->IsEqual(PrinterSetup());
+  page->SetPrinterSetup(PrinterSetup());
+  if (setupChanged) {
+    Publisher()->Reset();
+    engine->ResetState();
+  }
+  try {
+    engine->Generate(aPageRequest);
+  } catch (...) {
+    SetPrinting(false);
+    engine->ResetState();
+    throw;
+  }
+  SetPrinting(false);
+  if (engine->Cancelled()) engine->ResetState();
+  if (engine->Done() && AbsolutePageCount() == 0 && NoDataBehaviors().Contains(ndBlankPage)) {
+    Cancel();
+    ResetJobState();
+  }
+}
+
+void TppReport::SendPage(cls::TObject*) {
+  if (TppCustomEngine* engine = Engine()) Publisher()->PublishPage(engine->Page());
+}
+
+void TppReport::Cancel() {
+  TppBandedReport::Cancel();
+  if (TppCustomEngine* engine = Engine()) engine->SetCancelled(true);
+}
+
+// ---- TppChildReport ----
+
+TppCustomReport* TppChildReport::MainReport() {
+  if (!parentReport_) return this;
+  return parentReport_->MainReport();
+}
+
+void TppChildReport::SetModified(bool value) {
+  TppBandedReport::SetModified(value);
+  if (!SaveAsTemplate() && parentReport_) parentReport_->MainReport()->SetModified(value);
+}
+
+void TppChildReport::ResetJobState() {
+  if (parentReport_) parentReport_->MainReport()->ResetJobState();
+}
+
+void TppChildReport::Cancel() {
+  TppBandedReport::Cancel();
+  if (TppCustomEngine* engine = Engine()) engine->SetCancelled(true);
+  if (parentReport_ && !cls::ObjectIs<TppReport>(parentReport_)) parentReport_->Cancel();
+}
+
+void TppChildReport::IncludeFlags(TppEngineFlags flags) {
+  TppBandedReport::IncludeFlags(flags);
+  if (parentReport_) parentReport_->IncludeFlags(flags);
+}
+
+void TppChildReport::ExcludeFlags(TppEngineFlags flags) {
+  TppBandedReport::ExcludeFlags(flags);
+  if (parentReport_) parentReport_->ExcludeFlags(flags);
+}
+
+void ppRegisterReportUnit() {
+  cls::RegisterClass(&TppReport::StaticClass());
+  cls::RegisterClass(&TppChildReport::StaticClass());
+}

@@ -1,0 +1,97 @@
+// The report components. TppBandedReport names the band kinds and makes
+// the bands a job needs; TppReport is the report placed on a form: it adds
+// the page cache that lets the engine make any page again, hands finished
+// pages to the publisher and generates for the publisher's page requests;
+// TppChildReport is the report a subreport owns, which leaves job-level
+// decisions to its main report.
+//
+// Auto search, parameters, the outline and templates come with their own
+// units.
+#pragma once
+#include "report/engine/ppCustEng.h"
+#include "report/engine/ppCustRpt.h"
+#include "report/model/ppCache.h"
+
+class TppBandedReport : public TppCustomReport {
+  CLS_DECLARE_CLASS(TppBandedReport, TppCustomReport)
+ public:
+  explicit TppBandedReport(cls::TComponent* owner) : TppCustomReport(owner) {}
+
+  // nullptr when the band exists; else a band of the type's class in the
+  // report's owner (group bands join group GROUPINDEX).
+  TppBand* CreateBand(TppBandType type, int groupIndex);
+  TppBand* TitleBand() const { return GetBand(TppBandType::btTitle, 0); }
+  TppBand* HeaderBand() const { return GetBand(TppBandType::btHeader, 0); }
+  TppBand* ColumnHeaderBand() const { return GetBand(TppBandType::btColumnHeader, 0); }
+  TppBand* ColumnFooterBand() const { return GetBand(TppBandType::btColumnFooter, 0); }
+  TppBand* FooterBand() const { return GetBand(TppBandType::btFooter, 0); }
+  TppBand* SummaryBand() const { return GetBand(TppBandType::btSummary, 0); }
+  TppBand* GroupHeaderBand(int i) const { return GetBand(TppBandType::btGroupHeader, i); }
+  TppBand* GroupFooterBand(int i) const { return GetBand(TppBandType::btGroupFooter, i); }
+  // Made when absent.
+  TppBand* DetailBand();
+
+  // No band at all: the default set; then the detail band and every
+  // group's header and footer where missing.
+  void CreateMissingBands() override;
+  // The missing bands first.
+  void StartJob() override;
+};
+
+class TppReport : public TppBandedReport {
+  CLS_DECLARE_CLASS(TppReport, TppBandedReport)
+ public:
+  explicit TppReport(cls::TComponent* owner);
+  void BeforeDestruction() override;
+
+  bool CachePages() const { return cachePages_; }
+  void SetCachePages(bool v);
+  TppCacheManager* CacheManager() const { return cacheManager_.get(); }
+
+  void Print() override;
+  // Auto search comes with its own unit: True.
+  bool PrePrint();
+  void PrintToDevices() override;
+  // Generates the pages the publisher asks for.
+  void PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) override;
+  // The engine's page to the publisher.
+  void SendPage(cls::TObject* Sender) override;
+  void Cancel() override;
+
+ private:
+  void CacheStartGeneration(cls::TObject*);
+  void CacheStartPage(cls::TObject*);
+  void CachePagePositionSaved(cls::TObject*);
+  void CachePageRequest(cls::TObject*, int32_t& availablePage);
+
+  cls::Owned<TppCacheManager> cacheManager_;
+  bool cachePages_ = false;
+  bool prePrinting_ = false;
+};
+
+class TppChildReport : public TppBandedReport {
+  CLS_DECLARE_CLASS(TppChildReport, TppBandedReport)
+ public:
+  explicit TppChildReport(cls::TComponent* owner) : TppBandedReport(owner) {}
+
+  // The report whose subreport holds this one; set by the subreport.
+  void SetParentReport(TppCustomReport* parent) { parentReport_ = parent; }
+  TppCustomReport* ParentReport() const { return parentReport_; }
+  // The parent's main report; this report outside a subreport.
+  TppCustomReport* MainReport() override;
+
+  void SetModified(bool value) override;
+  // Acts on the main report; nothing outside a subreport.
+  void ResetJobState() override;
+  // The producer part, the own engine, and a main report that is no TppReport.
+  void Cancel() override;
+  // The own engine's flags and the parent's.
+  void IncludeFlags(TppEngineFlags flags) override;
+  void ExcludeFlags(TppEngineFlags flags) override;
+
+ private:
+  TppCustomReport* parentReport_ = nullptr;
+};
+
+// Registers the report classes with the class registry.
+void ppRegisterReportUnit();

@@ -1,0 +1,3 @@
+#include "report/engine/ppVerticalBandEngine.h"
+
+CLS_IMPLEMENT_CLASS(TppVerticalBandEngine)
