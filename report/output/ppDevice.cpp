@@ -385,7 +385,9 @@ void TppPage::RegisterProperties() {
                                          &P::SetPassSetting);
   pass.HasDefault = true;
   cls::PublishProperty(c, pass);
-  cls::PublishProperty(c, cls::FloatProperty("PrintDateTime", &P::PrintDateTime, &P::SetPrintDateTime));
+  cls::TPropInfo printed = cls::FloatProperty("PrintDateTime", &P::PrintDateTime, &P::SetPrintDateTime);
+  printed.Type = cls::TypeInfoDateTime();
+  cls::PublishProperty(c, printed);
   cls::TPropInfo setup;
   setup.Name = "PrinterSetup";
   setup.Type = cls::MakeClassTypeInfo("TppPrinterSetup", &TppPrinterSetup::StaticClass());

@@ -596,7 +596,7 @@ void TppPrinterSetup::RegisterProperties() {
     auto flt = [&](const char* name, float (S::*get)(), void (S::*set)(float)) {
       cls::TPropInfo p;
       p.Name = name;
-      p.Type = cls::TypeInfoFloat();
+      p.Type = cls::TypeInfoSingle();
       p.GetFloat = [get](cls::TObject* o) { return static_cast<double>((static_cast<S*>(o)->*get)()); };
       p.SetFloat = [set](cls::TObject* o, double v) { (static_cast<S*>(o)->*set)(static_cast<float>(v)); };
       cls::PublishProperty(c, p);
