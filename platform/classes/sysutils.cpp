@@ -407,11 +407,11 @@ double StrToFloat(std::string_view text) {
   return v;
 }
 
-std::string FloatToStrG(double value, int precision) {
+std::string ExtendedToStrG(long double value, int precision) {
   if (precision < 1) precision = 1;
   if (precision > 18) precision = 18;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*G", precision, value);
+  std::snprintf(buf, sizeof buf, "%.*LG", precision, value);
   std::string s = buf;
   // The system writes exponents as E+XX only when they are needed.
   size_t e = s.find('E');
@@ -424,6 +424,8 @@ std::string FloatToStrG(double value, int precision) {
   }
   return WithSeparator(s);
 }
+
+std::string FloatToStrG(double value, int precision) { return ExtendedToStrG(value, precision); }
 
 std::string TrimLeft(std::string_view s) {
   size_t i = 0;

@@ -129,6 +129,8 @@ double StrToFloat(std::string_view text);
 bool TryStrToFloat(std::string_view text, double& value);
 // General format with PRECISION significant digits (no exponent while it fits).
 std::string FloatToStrG(double value, int precision = 15);
+// The same for an extended value (up to 18 digits).
+std::string ExtendedToStrG(long double value, int precision = 18);
 
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 // VALUE with PRECISION significant digits (general and exponent formats) or
