@@ -631,3 +631,33 @@ void TppPrinterSetup::RegisterProperties() {
     str("PrinterName", &S::PrinterName, &S::SetPrinterName);
   });
 }
+
+// ---- scripting ----
+
+namespace {
+
+std::string Lines(const std::vector<std::string>& names) {
+  cls::TStringList list;
+  for (const std::string& name : names) list.Add(name);
+  return list.Text();
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppPrinterSetupRTTI)
+
+const TraMembers* TraTppPrinterSetupRTTI::Members() const {
+  using C = TppPrinterSetup;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daString>("BinNames", [](C* s) { return Lines(s->BinNames()); }),
+       raProperty<C, daString>("PaperNames", [](C* s) { return Lines(s->PaperNames()); }),
+       raProperty<C, daString>("PrinterDescription", &C::PrinterDescription),
+       raProperty<C, daString>("PrinterNames", [](C* s) { return Lines(s->PrinterNames()); }),
+       raObjectProperty<C, TppPrinterInfo>("PrinterInfo", [](C* s) { return s->PrinterInfo().get(); }),
+       raObjectProperty<C, TppPageDef>("PageDef", &C::PageDef),
+       raProperty<C, daSingle>("PrintableHeight", &C::PrintableHeight),
+       raProperty<C, daSingle>("PrintableWidth", &C::PrintableWidth),
+       raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits)});
+  return &members;
+}
