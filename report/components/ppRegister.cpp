@@ -1,5 +1,6 @@
 #include "report/components/ppRegister.h"
 
+#include <initializer_list>
 #include <mutex>
 
 #include "platform/classes/classes.h"
@@ -18,5 +19,9 @@ void ppRegisterComponents() {
     ppRegisterCtrlsUnit();
     ppRegisterMemoUnit();
     ppRegisterBarCodeUnit();
+    for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
+             &TraTppCustomTextRTTI::Instance(), &TraTppCustomMemoRTTI::Instance(), &TraTppDBMemoRTTI::Instance(),
+             &TraTppBarCodeRTTI::Instance()})
+      raRegisterRTTI(*rtti);
   });
 }
