@@ -807,14 +807,22 @@ void ppRegisterProducerUnit() {
 
 // ---- scripting ----
 
+namespace {
+
+// The icon is no class-library object: described, of no type, read-only.
+TraMember IconMember() {
+  TraMember icon;
+  icon.Name = "Icon";
+  icon.Get = [](cls::TObject*, TraValue& v) { v = std::monostate{}; };
+  return icon;
+}
+
+}  // namespace
+
 RA_IMPLEMENT_RTTI(TraTppProducerRTTI)
 
 const TraMembers* TraTppProducerRTTI::Members() const {
   using C = TppProducer;
-  // The icon is no class-library object: described, of no type.
-  TraMember icon;
-  icon.Name = "Icon";
-  icon.Get = [](cls::TObject*, TraValue& v) { v = std::monostate{}; };
   static const TraMembers members(
       inherited::Members(),
       {raEvent("AfterPrint", ciProducerAfterPrint), raEvent("BeforePrint", ciProducerBeforePrint),
@@ -840,7 +848,7 @@ const TraMembers* TraTppProducerRTTI::Members() const {
        raProperty<C, daInteger>("CurrentPage", &C::CurrentPage),
        raProperty<C, daString>("DeviceType", &C::DeviceType, &C::SetDeviceType),
        raProperty<C, daBoolean>("EnableProcessMessages", &C::EnableProcessMessages),
-       raObjectProperty<C, TppDevice>("FileDevice", &C::FileDevice), icon,
+       raObjectProperty<C, TppDevice>("FileDevice", &C::FileDevice), IconMember(),
        raEnumProperty<C, TppLanguageType>("Language", &C::Language, &C::SetLanguage),
        raProperty<C, daInteger>("LanguageIndex", &C::LanguageIndex),
        raProperty<C, daBoolean>("ModalCancelDialog", &C::ModalCancelDialog, &C::SetModalCancelDialog),
