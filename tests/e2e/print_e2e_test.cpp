@@ -254,6 +254,24 @@ TEST_F(PrintProgram, ReceiptThatCannotBeWrittenFailsThePrintInsteadOfKillingTheP
   EXPECT_NE(r.err.find(root_.path() + "/C/Zolmet/Printed/Zolmet"), std::string::npos) << r.err;
   EXPECT_EQ(Log("ZolmetPrint.err"), kHeader + "[12:00:00] [交班單]列印失敗\r\n\r\n");
   EXPECT_NE(r.err.find(U("發生不明錯誤")), std::string::npos) << r.err;
+
+  // A receipt request: the cause, then the failed print logged with its
+  // text and told, then the result; the second receipt is not tried.
+  printdata_test::ServerProcess server(std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts",
+                                       "/Zolmet/");
+  r = Start("10.1.1.1," + server.host() + ",/Zolmet/,demoXJ");
+  EXPECT_EQ(r.code, 0u);
+  size_t cause = r.err.find("Not a directory");
+  size_t failed = r.err.find(U("抱歉! 列印失敗"));
+  size_t result = r.err.find(U("抱歉! 系統失敗"));
+  EXPECT_NE(cause, std::string::npos) << r.err;
+  EXPECT_NE(result, std::string::npos) << r.err;
+  EXPECT_LT(cause, failed);
+  EXPECT_LT(failed, result);
+  std::string log = Log("ZolmetPrint.err");
+  EXPECT_NE(log.find("] 列印失敗\r" "Orvane "), std::string::npos) << U(log);
+  EXPECT_EQ(log.find("交易序號"), std::string::npos) << U(log);
+  EXPECT_EQ(Jobs(), 0u);
 }
 
 // On a terminal nothing is asked while the receipts print.
