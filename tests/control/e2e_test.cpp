@@ -124,10 +124,13 @@ TEST_F(ControlE2E, PrintAndPrintTurnEndAsPrintedJobs) {
     std::snprintf(name, sizeof name, "/job-%04d.job", n);
     return testing_support::ReadFile(folder + name);
   };
-  // Waits until job N is recorded (the program runs on after the call).
+  // Waits until job N has ended (the program runs on after the call).
   auto waitFor = [&](int n) {
-    for (int i = 0; i < 600 && record(n).find("Status=") == std::string::npos; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto open = [&] {
+      std::string r = record(n);
+      return r.find("Status=") == std::string::npos || r.find("Status=printing\r") != std::string::npos;
+    };
+    for (int i = 0; i < 600 && open(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return record(n);
   };
   RunResult r = Page({"Print", "127.0.0.1", server.host(), "/Zolmet/", "demo"});
