@@ -344,8 +344,8 @@ class TppDrawBarCode : public TppDrawCommand {
   TppFont* Font() { return &font_; }
   const TppFont* Font() const { return &font_; }
   void SetFont(const gdi::TFont* font);  // assigns; nullptr is ignored
-  cls::TAlignment Alignment() const { return alignment_; }
-  void SetAlignment(cls::TAlignment v) { alignment_ = v; }
+  cls::TAlignment Alignment() const { return data_.Alignment; }
+  void SetAlignment(cls::TAlignment v) { data_.Alignment = v; }
   TppBarCodeOrientation Orientation() const { return orientation_; }
   void SetOrientation(TppBarCodeOrientation v) { orientation_ = v; }
   bool PrintHumanReadable() const { return printHumanReadable_; }
@@ -376,7 +376,6 @@ class TppDrawBarCode : public TppDrawCommand {
   bool bearerBars_ = false;
   gdi::TColor color_ = gdi::clWhite;
   TppFont font_;
-  cls::TAlignment alignment_ = cls::taLeftJustify;
   TppBarCodeOrientation orientation_ = orLeftToRight;
   bool printHumanReadable_ = true;
   bool transparent_ = false;
@@ -389,3 +388,8 @@ class TppDrawBarCode : public TppDrawCommand {
 // Registers the eight classes for streaming and publishes their
 // properties (part of the output layer's registration).
 void ppRegisterDrawCommandUnit();
+
+// The text command's published properties on the command's description.
+class TraTppDrawTextRTTI : public TraTppDrawCommandRTTI {
+  RA_DECLARE_RTTI(TraTppDrawTextRTTI, TraTppDrawCommandRTTI, TppDrawText)
+};

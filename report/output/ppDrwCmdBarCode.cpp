@@ -85,7 +85,6 @@ void TppDrawBarCode::Assign(cls::TPersistent* source) {
   inherited::Assign(source);
   auto* from = cls::ObjectAs<TppDrawBarCode>(source);
   if (!from || from == this) return;
-  alignment_ = from->alignment_;
   data_ = from->data_;
   autoSize_ = from->autoSize_;
   autoSizeFont_ = from->autoSizeFont_;
@@ -118,7 +117,8 @@ void TppDrawBarCode::Encode(int ppiX, int ppiY) {
 
 void TppDrawBarCode::ShowEncodeError(int message) {
   if (message > 0 && !printing_)
-    ui::MessageDlg(LoadLanguageString(message), ui::TMsgDlgType::mtInformation, ui::mbOK);
+    ui::MessageDlg(FormatLanguageString(message, {cls::TVarRec(data_.MessageArg)}), ui::TMsgDlgType::mtInformation,
+                   ui::mbOK);
 }
 
 bool TppDrawBarCode::DrawToPrinter(TppPrinterDevice* device) {
@@ -197,7 +197,8 @@ void TppDrawBarCode::FitFont(gdi::TCanvas& canvas, TppBarCodeSurface& surface, c
   canvas.Font.Assign(font_);
   int across = std::max(1, g.PpiAcross);
   int screen = Pixels(static_cast<double>(g.PixelHeight) * cls::Screen().PixelsPerInch / across);
-  int size = std::clamp(Pixels(screen * symbology.FontFactor), 1, kMaxFontSize);
+  int start = symbology.FontStart ? symbology.FontStart(screen) : Pixels(screen * symbology.FontFactor);
+  int size = std::clamp(start, 1, kMaxFontSize);
   canvas.Font.SetSize(size);
   while (size > 1 && symbology.FontTooWide(surface, g, data_)) canvas.Font.SetSize(--size);
   font_.Assign(canvas.Font);
@@ -252,14 +253,21 @@ void TppDrawBarCode::PaintBars(gdi::TCanvas* canvas, int left, bool paint, int p
   canvas->Font.SetColor(barColor_);
   // 10. Bars, run by run from the end of the quiet zone.
   const int m = g.ModuleWidth, bh = g.BarHeight;
-  int length = bh;
-  if (symbology && symbology->GuardsIntoText) length = bh - m + (g.PixelHeight - bh) / 2;
+  g.BarLength = bh;
+  if (symbology && symbology->GuardsIntoText) g.BarLength = bh - m + (g.PixelHeight - bh) / 2;
+  // Two heights (POSTNET): '2' tall, '1' at 0.4 of it, on the same bottom.
+  const bool twoHeights = symbology && symbology->TallAndShortBars;
+  const int shortTop = bh - Pixels(0.4 * bh);
   int x = g.QuietZone;
   for (size_t i = 0; i < barPattern_.size();) {
     size_t j = i;
     while (j < barPattern_.size() && barPattern_[j] == barPattern_[i]) ++j;
     int run = static_cast<int>(j - i);
-    if (barPattern_[i] == '1' && x <= g.PixelWidth) surface.FillBar(x, 0, x + run, length);
+    char c = barPattern_[i];
+    if (c != '0' && x <= g.PixelWidth) {
+      if (!twoHeights) surface.FillBar(x, 0, x + run, g.BarLength);
+      else surface.FillBar(x, c == '2' ? 0 : shortTop, x + run, bh);
+    }
     x += run;
     i = j;
   }
@@ -271,7 +279,7 @@ void TppDrawBarCode::PaintBars(gdi::TCanvas* canvas, int left, bool paint, int p
   // 13, 14. Text and add-on.
   if (printHumanReadable_ && symbology && symbology->DrawText) symbology->DrawText(surface, g, data_);
   if (!addOnPattern_.empty() && symbology && symbology->DrawAddOn)
-    symbology->DrawAddOn(surface, g, data_, addOnPattern_);
+    symbology->DrawAddOn(surface, g, data_, addOnPattern_, printHumanReadable_);
   canvas->Brush.Color = color_;
 }
 
