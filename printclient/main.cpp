@@ -9,19 +9,7 @@
 #include "platform/ui/forms.h"
 #include "printclient/ufMain.h"
 #include "printclient/ufMainReceipt.h"
-#include "report/output/ppRegister.h"
-
-namespace {
-
-// Receipts are not laid out yet: each checked receipt goes to standard
-// output (UTF-8), bar code first.
-bool WriteReceipt(int Lines, const std::string& Barcode, const std::string& Text) {
-  std::cout << "--- receipt (" << Lines << " lines) " << (Barcode.empty() ? "no bar code" : ui::ForTerminal(Barcode))
-            << "\n" << ui::ForTerminal(Text) << "\n" << std::flush;
-  return static_cast<bool>(std::cout);
-}
-
-}  // namespace
+#include "report/forms/ppRegister.h"
 
 int main(int argc, char** argv) {
   // A write to a closed pipe fails like any other write instead of ending
@@ -29,7 +17,9 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   win::InitArguments(argc, argv);
   setup::LayOutMissingRootOnFirstUse();
-  ppRegisterOutput();
+  // The report library's classes, devices ("Printer") and dialogs (the
+  // cancel dialog), every layer from the forms down.
+  ppRegisterForms();
   ui::TApplication& Application = ui::Application();
   int code = 0;
   try {
@@ -40,10 +30,10 @@ int main(int argc, char** argv) {
     zfMain = Application.CreateForm<TzfMain>();
     zfMain->ProcessPrintData = [](const std::string& IP, const std::string& WebName,
                                   const std::string& WebPage, const std::string& Data) {
-      return ufMain::ProcessPrintData(IP, WebName, WebPage, Data, WriteReceipt);
-    };
-    zfMain->PrintShiftReport = [](const std::string& Text) {
-      return ufMain::PrintShiftReport(Text, WriteReceipt);
+      return ufMain::ProcessPrintData(IP, WebName, WebPage, Data,
+                                      [](int Lines, const std::string& Barcode, const std::string& Text) {
+                                        return zfMain && zfMain->PrintReceipt(Lines, Barcode, Text);
+                                      });
     };
     Application.Run();
   } catch (const std::exception& e) {

@@ -8,6 +8,14 @@
 #include "platform/sysroot/files.h"
 #include "platform/ui/forms.h"
 
+class TppBarCode;
+class TppDetailBand;
+class TppFooterBand;
+class TppHeaderBand;
+class TppLabel;
+class TppMemo;
+class TppReport;
+
 namespace printclient {
 
 class TzfMain : public ui::TForm {
@@ -18,19 +26,32 @@ class TzfMain : public ui::TForm {
   ~TzfMain() override;
 
   ui::TPanel* pnHint;
-  // The receipt report lives here too once the report library stands:
-  // ppReport1 with ppHeaderBand1, ppDetailBand1, ppFooterBand1, lbTitle,
-  // lbData and ppBarCode, all owned by the form.
+  // The receipt report with its bands and components, all owned by the form.
+  TppReport* ppReport1;
+  TppHeaderBand* ppHeaderBand1;
+  TppLabel* lbTitle;
+  TppBarCode* ppBarCode;
+  TppMemo* lbData;
+  TppDetailBand* ppDetailBand1;
+  TppFooterBand* ppFooterBand1;
   ui::TTimer* Timer1;
 
   void FormCreate(ui::TObject* Sender);
   void Timer1Timer(ui::TObject* Sender);
 
-  // The receipt and shift-report routines; the program block sets them.
+  // Prints one receipt on the printer "Zolmet" (after the notice when it is
+  // not installed): line count, bar code ('' or an invalid one prints none)
+  // and the wrapped text. False when the print failed; its cause has been
+  // shown then.
+  virtual bool PrintReceipt(int Lines, const std::string& Barcode, const std::string& Text);
+  // The shift hand-over report, printed as a receipt without a bar code:
+  // 1 when printed, else 0 (logged).
+  virtual int PrintShiftReport(const std::string& Text);
+
+  // The receipt request; the program block sets it (with PrintReceipt).
   std::function<int(const std::string& IP, const std::string& WebName, const std::string& WebPage,
                     const std::string& Data)>
       ProcessPrintData;
-  std::function<int(const std::string& Text)> PrintShiftReport;
   // How "VER" leaves; the real one never returns.
   std::function<void(win::DWORD)> ExitProcess;
   // The minute count when the program started (the form is made at
@@ -38,6 +59,9 @@ class TzfMain : public ui::TForm {
   std::uint32_t StartMinute = 0;
   // Reads the argument (uuCoding::DecodeParam with StartMinute).
   std::function<std::string(const std::string& Argument)> DecodeParam;
+
+ private:
+  void CreateReport();
 };
 
 extern TzfMain* zfMain;

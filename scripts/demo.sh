@@ -7,8 +7,8 @@
 #   3. start the print-data server on 127.0.0.1 with the demo receipts
 #   4. call the browser control as the web page would: versions, machine identity
 #   5. Print: the control starts the installed ZolmetPrint, which fetches,
-#      checks and hands over the receipts
-#   6. show the receipts handed over and the day's logs
+#      checks and prints the receipts on the printer "Zolmet"
+#   6. show the printed jobs (PDF, PNG, the PDF's text) and the day's logs
 #   usage: scripts/demo.sh [BUILD_DIR]     (default: build)
 # Every step is bounded in time; the exit code is 0 only when all went well.
 set -euo pipefail
@@ -139,8 +139,20 @@ fi
 print_waiting=""
 
 step "6. what ZolmetPrint did"
-echo "receipts handed to the printing step (its standard output):"
-sed '0,/^-\?[0-9]\+$/{//d}' "$work/print.out" | indent
+printed="$ZOLMET_ROOT/C/Zolmet/Printed/Zolmet"
+echo "jobs printed on \"Zolmet\" ($printed):"
+shopt -s nullglob
+jobs=("$printed"/job-*.job)
+for job in "${jobs[@]}"; do
+  base=${job%.job}
+  size=$(grep -m1 '^Page1=' "$job" | tr -d '\r' | cut -d= -f2 | cut -d, -f1,2 | tr , x)
+  echo "--- $(basename "$base"): $size tenths of a mm, $(grep -m1 '^Status=' "$job" | tr -d '\r')"
+  echo "    $base.pdf"
+  for png in "$base"-p*.png; do echo "    $png"; done
+  if command -v pdftotext >/dev/null; then
+    pdftotext -layout "$base.pdf" - 2>/dev/null | sed -e '/^[[:space:]]*$/d' -e 's/\f//g' | indent
+  fi
+done
 echo "messages it showed (its standard error; nobody has to answer them):"
 indent <"$work/print.err"
 echo "requests the server saw:"
@@ -149,15 +161,18 @@ sed 's/^printdata-server: //' "$work/server.err" | indent
 logs="$ZOLMET_ROOT/C/Zolmet/Logs"
 echo
 echo "the day's logs in C:\\Zolmet\\Logs\\ ($logs), Big5 shown as UTF-8:"
-shopt -s nullglob
 for f in "$logs"/*.txt; do
   echo "--- $f"
   iconv -f CP950 -t UTF-8 "$f" | tr -d '\r' | indent
 done
 
 [ -z "$problem" ] || fail "$problem"
-count=$(grep -c '^--- receipt' "$work/print.out" || true)
-[ "$count" -ge 1 ] || fail "no receipt reached the printing step"
+count=0
+for job in "${jobs[@]}"; do
+  grep -q '^Status=done' "$job" && count=$((count + 1))
+done
+[ "$count" -ge 1 ] || fail "no receipt was printed"
+! LC_ALL=C grep -qs "$(printf '\xa6\x43\xa6\x4c\xa5\xa2\xb1\xd1')" "$logs"/*.txt || fail "a print failed (see the logs)"
 
 step "7. stop the print-data server"
 kill "$server"
@@ -174,8 +189,6 @@ echo "stopped"
 
 cat <<EOF
 
-== done: $count receipts fetched, checked and handed to the printing step.
-What the demo does not do: the receipts are not laid out and printed on
-the printer "Zolmet" (no PDF/PNG in C/Zolmet/Printed/Zolmet/); the print
-program writes each checked receipt to its standard output instead.
+== done: $count receipts fetched, checked and printed on "Zolmet"
+(PDF and PNG in $printed).
 EOF

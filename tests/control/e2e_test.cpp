@@ -15,6 +15,7 @@
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
 #include "support.h"
+#include "tests/printclient/server.h"
 #include "tests/support/testroot.h"
 
 using control_test::RunResult;
@@ -108,6 +109,42 @@ TEST_F(ControlE2E, PrintProgramVersionAndRequest) {
     if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_TRUE(seen);
+  EXPECT_EQ(control_test::ReadLog("ZolmetPrint.hack"), "");
+}
+
+// The page's Print and PrintTurn start the installed print program, which
+// prints on the demo printer "Zolmet": the demo reply's two receipts, then
+// a shift report of three lines without a bar code.
+TEST_F(ControlE2E, PrintAndPrintTurnEndAsPrintedJobs) {
+  printdata_test::ServerProcess server(std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts",
+                                       "/Zolmet/");
+  const std::string folder = root.Host("C:\\Zolmet\\Printed\\Zolmet");
+  auto record = [&](int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.job", n);
+    return testing_support::ReadFile(folder + name);
+  };
+  // Waits until job N has ended (the program runs on after the call).
+  auto waitFor = [&](int n) {
+    auto open = [&] {
+      std::string r = record(n);
+      return r.find("Status=") == std::string::npos || r.find("Status=printing\r") != std::string::npos;
+    };
+    for (int i = 0; i < 600 && open(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return record(n);
+  };
+  RunResult r = Page({"Print", "127.0.0.1", server.host(), "/Zolmet/", "demo"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  std::string first = waitFor(1), second = waitFor(2);
+  EXPECT_NE(first.find("Status=done\r\nCopies=1\r\nPages=1\r\nPage1=820,579,"), std::string::npos) << first;
+  EXPECT_NE(second.find("Status=done\r\nCopies=1\r\nPages=1\r\nPage1=820,301,"), std::string::npos) << second;
+
+  r = Page({"PrintTurn", "shift 1\nshift 2\nshift 3"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string shift = waitFor(3);
+  EXPECT_NE(shift.find("Status=done\r\nCopies=1\r\nPages=1\r\nPage1=820,343,"), std::string::npos) << shift;
+  EXPECT_EQ(control_test::ReadLog("ZolmetPrint.err"), "");
   EXPECT_EQ(control_test::ReadLog("ZolmetPrint.hack"), "");
 }
 

@@ -72,19 +72,26 @@ TEST(DemoE2E, RunsTheMainJobInItsOwnRootAndShowsWhatItDid) {
            std::string("    GetPrinterVer  -> v20090831a\n"),
            std::string("    GetIPInfo      -> "),
            std::string("Print returned 1 (1: the print program was started); it has ended\n"),
-           U("    --- receipt (4 lines) 2000001000014\n    Orvane 購卡站 收據\n"),
-           U("    --- receipt (2 lines) no bar code\n    交易序號 20090831-0001\n    本收據無條碼\n"),
+           "--- job-0001: 820x579 tenths of a mm, Status=done\n    " + cwd +
+               "/demo-root/C/Zolmet/Printed/Zolmet/job-0001.pdf\n    " + cwd +
+               "/demo-root/C/Zolmet/Printed/Zolmet/job-0001-p1.png\n",
+           U("Orvane Dravik購卡站\n"),
+           U("Orvane 購卡站 收據\n"),
+           std::string("--- job-0002: 820x301 tenths of a mm, Status=done\n"),
+           U("交易序號 20090831-0001\n"),
+           U("本收據無條碼\n"),
            U("] 列印完成\n"),
            std::string("    GET /Zolmet/PrintData.aspx?d=demo\n"),
            "--- " + cwd + "/demo-root/C/Zolmet/Logs/",
            U("[OCX][Print] IP=127.0.0.1 Web=127.0.0.1:"),
            U("[EXE][Print][L] 示範單據開始\n"),
            std::string("== 7. stop the print-data server\nstopped\n"),
-           std::string("== done: 2 receipts fetched, checked and handed to the printing step.\n"),
-           std::string("the receipts are not laid out and printed on\nthe printer \"Zolmet\""),
+           std::string("== done: 2 receipts fetched, checked and printed on \"Zolmet\"\n"),
        })
     EXPECT_NE(out.find(line), std::string::npos) << "missing: " << line << "\n" << out;
   EXPECT_EQ(out.find("FAILED"), std::string::npos) << out;
+  EXPECT_EQ(out.find(U("列印失敗")), std::string::npos) << out;
+  EXPECT_EQ(out.find("job-0003"), std::string::npos) << out;
 
   // The installed files are the freshly built ones.
   const std::string installed = cwd + "/demo-root/C/Program Files/Zolmet/";

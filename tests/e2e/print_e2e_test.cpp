@@ -1,6 +1,7 @@
 // The real ZolmetPrint, started as the browser control starts it, against
-// the real print-data server on 127.0.0.1: the receipts it prints (on
-// standard output for now), its logs, its messages and its exit code.
+// the real print-data server on 127.0.0.1: the receipts it prints (the jobs
+// of the printer "Zolmet", read back with poppler and zbar), its logs, its
+// messages and its exit code.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,16 +11,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
+#include <thread>
 
 #include "common/uuCoding.h"
 #include "platform/process/clock.h"
 #include "platform/process/process.h"
+#include "platform/spool/printerdef.h"
 #include "platform/sysroot/codepage.h"
 #include "tests/printclient/server.h"
 #include "tests/support/testroot.h"
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
+using testing_support::Shell;
 
 namespace {
 
@@ -45,14 +50,19 @@ class PrintProgram : public ::testing::Test {
     fs::create_directories(fs::path(target).parent_path());
     fs::copy_file(testing_support::BinPath("ZolmetPrint"), target);
     fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
+    ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+    ASSERT_TRUE(spool::SetDefaultPrinter("Zolmet"));
   }
 
   // Starts the program through the process layer with the scrambled
   // REQUEST as its one argument, standard output and error caught.
   // With BROKENOUT its standard output is a pipe that nobody reads.
-  Outcome Start(const std::string& request, bool brokenOut = false) {
+  static std::string Argument(const std::string& request) {
     win::DateTimeParts p{2009, 8, 31, 12, 0, 0};
-    std::string arg = uuCoding::EncodeWithMinutes(request, uuCoding::MinuteCount(win::EncodeDateTime(p)));
+    return uuCoding::EncodeWithMinutes(request, uuCoding::MinuteCount(win::EncodeDateTime(p)));
+  }
+  Outcome Start(const std::string& request, bool brokenOut = false) {
+    std::string arg = Argument(request);
     std::string outFile = root_.path() + "/out.txt", errFile = root_.path() + "/err.txt";
     std::fflush(stdout);
     std::fflush(stderr);
@@ -86,8 +96,84 @@ class PrintProgram : public ::testing::Test {
     r.err = ReadFile(errFile);
     return r;
   }
+  // The program on a pseudo-terminal of its own, answering by PRESSES;
+  // what it showed (UTF-8) and its exit code.
+  Outcome StartOnTerminal(const std::string& request, const std::vector<std::string>& presses) {
+    std::string cmd = "ZOLMET_ROOT='" + root_.path() + "' ZOLMET_CLOCK='" + kClock + "' '" +
+                      testing_support::BinPath("zolmet-test-terminal") + "' --timeout 30";
+    for (const std::string& p : presses) cmd += " --press '" + U(p) + "'";
+    cmd += " -- '" + root_.Host(kProgram) + "' " + Argument(request) + " </dev/null; echo \"exit $?\"";
+    Outcome r;
+    r.out = Shell(cmd);
+    std::smatch m;
+    if (std::regex_search(r.out, m, std::regex("exit ([0-9]+)\n$"))) r.code = std::stoul(m[1].str());
+    return r;
+  }
   std::string Log(const std::string& kind) const {
     return ReadFile(root_.Host("C:\\Zolmet\\Logs\\090831." + kind + ".txt"));
+  }
+  // Files of job N of the demo printer.
+  std::string Job(int n, const std::string& suffix) const {
+    char name[48];
+    std::snprintf(name, sizeof name, "/job-%04d%s", n, suffix.c_str());
+    return root_.Host("C:\\Zolmet\\Printed\\Zolmet") + name;
+  }
+  std::string Record(int n) const { return fs::exists(Job(n, ".job")) ? ReadFile(Job(n, ".job")) : ""; }
+  // Width and height of page 1 in tenths of a millimetre, then in pixels.
+  std::string PageLine(int n) const {
+    std::smatch m;
+    std::string record = Record(n);
+    return std::regex_search(record, m, std::regex("Page1=([0-9,]+)\r")) ? m[1].str() : "";
+  }
+  std::string PdfPageSize(int n) const {
+    std::smatch m;
+    std::string info = Shell("pdfinfo '" + Job(n, ".pdf") + "' 2>/dev/null");
+    if (!std::regex_search(info, m, std::regex("Page size: +([0-9.]+) x ([0-9.]+) pts"))) return "";
+    char size[64];
+    std::snprintf(size, sizeof size, "%.2f x %.2f", std::stod(m[1].str()), std::stod(m[2].str()));
+    return size;
+  }
+  // The PDF's text, runs of blanks made one (the layout mode spaces by position).
+  std::string PdfText(int n) const {
+    return Shell("pdftotext -layout '" + Job(n, ".pdf") + "' - 2>/dev/null | tr -s ' '");
+  }
+  std::string BarCode(int n) const { return Shell("zbarimg -q --raw '" + Job(n, "-p1.png") + "' 2>/dev/null"); }
+  // Top of the first word WORD on page 1 below the page top, millimetres.
+  double WordTopMM(int n, const std::string& word) const {
+    std::string bbox = Shell("pdftotext -bbox '" + Job(n, ".pdf") + "' - 2>/dev/null");
+    std::smatch m;
+    if (!std::regex_search(bbox, m, std::regex("yMin=\"([0-9.]+)\"[^>]*>" + word + "<"))) return -1;
+    return std::stod(m[1].str()) * 25.4 / 72;
+  }
+  size_t Jobs() const {
+    size_t n = 0;
+    std::error_code ec;
+    for (auto& e : fs::directory_iterator(root_.Host("C:\\Zolmet\\Printed\\Zolmet"), ec))
+      n += e.path().extension() == ".job";
+    return n;
+  }
+  // The two jobs of the demo reply.
+  void ExpectDemoJobs() {
+    EXPECT_EQ(Jobs(), 2u);
+    EXPECT_NE(Record(1).find("Status=done\r\nCopies=1\r\nPages=1\r"), std::string::npos) << Record(1);
+    EXPECT_EQ(PageLine(1).substr(0, 12), "820,579,655,") << Record(1);
+    EXPECT_EQ(PdfPageSize(1), "232.44 x 164.13");
+    std::string text = PdfText(1);
+    for (const char* line : {"Orvane Dravik購卡站", "Orvane 購卡站 收據", "點數卡 300 點 NT$ 300", "合計 NT$ 300",
+                             "謝謝光臨"})
+      EXPECT_NE(text.find(U(line)), std::string::npos) << U(line) << "\n" << text;
+    EXPECT_EQ(BarCode(1), "2000001000014\n");
+
+    EXPECT_NE(Record(2).find("Pages=1\r"), std::string::npos) << Record(2);
+    EXPECT_EQ(PageLine(2).substr(0, 8), "820,301,") << Record(2);
+    EXPECT_EQ(PdfPageSize(2), "232.44 x 85.32");
+    text = PdfText(2);
+    EXPECT_NE(text.find(U("交易序號 20090831-0001")), std::string::npos) << text;
+    EXPECT_NE(text.find(U("本收據無條碼")), std::string::npos) << text;
+    EXPECT_EQ(BarCode(2), "");
+    // The first memo line: under the bar code, or right under the title.
+    EXPECT_NEAR(WordTopMM(1, U("收據")), 31.2, 0.6);
+    EXPECT_NEAR(WordTopMM(2, U("交易序號")), 11.9, 0.6);
   }
 
   testing_support::TempRoot root_;
@@ -100,11 +186,8 @@ TEST_F(PrintProgram, ReceiptRequestPrintsEveryReceiptOfTheReply) {
                                        "/Zolmet/");
   Outcome r = Start("10.1.1.1," + server.host() + ",/Zolmet/,demoXJ");
   EXPECT_EQ(r.code, 0u);
-  EXPECT_EQ(r.out,
-            U("--- receipt (4 lines) 2000001000014\n"
-              "Orvane 購卡站 收據\n點數卡 300 點          NT$ 300\n合計                   NT$ 300\n謝謝光臨\n"
-              "--- receipt (2 lines) no bar code\n"
-              "交易序號 20090831-0001\n本收據無條碼\n"));
+  EXPECT_EQ(r.out, "");
+  ExpectDemoJobs();
   // The S record was shown; nothing failed.
   EXPECT_NE(r.err.find(U("列印完成")), std::string::npos) << r.err;
   EXPECT_EQ(Log("ZolmetPrint.err"), "");
@@ -122,6 +205,7 @@ TEST_F(PrintProgram, RefusedReplyPrintsNothingAndShowsBothMessages) {
   Outcome r = Start("10.1.1.1," + server.host() + ",/Zolmet/,broken-barcodeXJ");
   EXPECT_EQ(r.code, 0u);
   EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Jobs(), 0u);
   size_t specific = r.err.find(U("抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫"));
   size_t result = r.err.find(U("發生不明錯誤"));
   EXPECT_NE(specific, std::string::npos) << r.err;
@@ -133,7 +217,13 @@ TEST_F(PrintProgram, RefusedReplyPrintsNothingAndShowsBothMessages) {
 TEST_F(PrintProgram, ShiftReportPrintsWithoutBarCode) {
   Outcome r = Start(std::string(31, 's') + "\r\n第二行IS");
   EXPECT_EQ(r.code, 0u);
-  EXPECT_EQ(r.out, "--- receipt (3 lines) no bar code\n" + std::string(30, 's') + "\ns\n" + U("第二行") + "\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Jobs(), 1u);
+  // 8.879 + 3 x 4.255 + 12.7 mm
+  EXPECT_EQ(PageLine(1).substr(0, 8), "820,343,") << Record(1);
+  std::string text = PdfText(1);
+  EXPECT_NE(text.find(std::string(30, 's') + "\ns\n" + U("第二行")), std::string::npos) << text;
+  EXPECT_EQ(BarCode(1), "");
   EXPECT_EQ(Log("ZolmetPrint.err"), "");
 }
 
@@ -151,14 +241,73 @@ TEST_F(PrintProgram, ControlBytesFromTheServerAreShownAsText) {
   EXPECT_NE(Log("ZolmetPrint.debug").find("[EXE][Print][L] \x1b[31mred\r\n"), std::string::npos);
 
   r = Start("shift\x1b[2J\x7fIS");
-  EXPECT_EQ(r.out, "--- receipt (1 lines) no bar code\nshift^[[2J^?\n");
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(PdfText(1).find("shift"), std::string::npos) << PdfText(1);
+  EXPECT_EQ(Log("ZolmetPrint.err"), "");
 }
 
 TEST_F(PrintProgram, ReceiptThatCannotBeWrittenFailsThePrintInsteadOfKillingTheProgram) {
+  // The printer's output folder cannot be made: a file is in its place.
+  testing_support::WriteFile(root_.Host("C:\\Zolmet\\Printed\\Zolmet"), "x");
   Outcome r = Start("shiftIS", true);
   EXPECT_EQ(r.code, 0u);
+  EXPECT_NE(r.err.find(root_.path() + "/C/Zolmet/Printed/Zolmet"), std::string::npos) << r.err;
   EXPECT_EQ(Log("ZolmetPrint.err"), kHeader + "[12:00:00] [交班單]列印失敗\r\n\r\n");
   EXPECT_NE(r.err.find(U("發生不明錯誤")), std::string::npos) << r.err;
+
+  // A receipt request: the cause, then the failed print logged with its
+  // text and told, then the result; the second receipt is not tried.
+  printdata_test::ServerProcess server(std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts",
+                                       "/Zolmet/");
+  r = Start("10.1.1.1," + server.host() + ",/Zolmet/,demoXJ");
+  EXPECT_EQ(r.code, 0u);
+  size_t cause = r.err.find("Not a directory");
+  size_t failed = r.err.find(U("抱歉! 列印失敗"));
+  size_t result = r.err.find(U("抱歉! 系統失敗"));
+  EXPECT_NE(cause, std::string::npos) << r.err;
+  EXPECT_NE(result, std::string::npos) << r.err;
+  EXPECT_LT(cause, failed);
+  EXPECT_LT(failed, result);
+  std::string log = Log("ZolmetPrint.err");
+  EXPECT_NE(log.find("] 列印失敗\r" "Orvane "), std::string::npos) << U(log);
+  EXPECT_EQ(log.find("交易序號"), std::string::npos) << U(log);
+  EXPECT_EQ(Jobs(), 0u);
+}
+
+// On a terminal nothing is asked while the receipts print.
+TEST_F(PrintProgram, OnATerminalTheReceiptsPrintWithoutAQuestion) {
+  printdata_test::ServerProcess server(std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts",
+                                       "/Zolmet/");
+  Outcome r = StartOnTerminal("10.1.1.1," + server.host() + ",/Zolmet/,demoXJ", {});
+  EXPECT_EQ(r.code, 0u) << r.out;
+  ExpectDemoJobs();
+  EXPECT_EQ(Log("ZolmetPrint.err"), "");
+}
+
+// No printer at all: the user prints anyway on the notice; the print
+// fails with the library's text, then the failure is logged and told.
+TEST_F(PrintProgram, WithNoPrinterTheFailureIsShownLoggedAndTheProgramEnds) {
+  ASSERT_TRUE(spool::RemovePrinter("Zolmet"));
+  spool::WriteProfileString("windows", "device", "");
+  printdata_test::ServerProcess server(std::string(ZOLMET_SOURCE_DIR) + "/tools/printdata-server/receipts",
+                                       "/Zolmet/");
+  const auto start = std::chrono::steady_clock::now();
+  Outcome r = StartOnTerminal("10.1.1.1," + server.host() + ",/Zolmet/,demoXJ", {"繼續列印", "OK"});
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+  EXPECT_EQ(r.code, 0u) << r.out;
+  size_t notice = r.out.find(U("將使用預設印表機列印 ?"));
+  size_t cause = r.out.find("Screen printer does not support printing.");
+  size_t failed = r.out.find(U("抱歉! 列印失敗"));
+  size_t result = r.out.find(U("抱歉! 系統失敗"));
+  EXPECT_NE(notice, std::string::npos) << r.out;
+  EXPECT_NE(result, std::string::npos) << r.out;
+  EXPECT_LT(notice, cause);
+  EXPECT_LT(cause, failed);
+  EXPECT_LT(failed, result);
+  EXPECT_EQ(r.out.find("Screen printer does not support printing.", cause + 1), std::string::npos) << r.out;
+  EXPECT_EQ(Log("ZolmetPrint.err").rfind(kHeader + "[12:00:00] 列印失敗\r" + "Orvane ", 0), 0u)
+      << Log("ZolmetPrint.err");
+  EXPECT_FALSE(fs::exists(root_.Host("C:\\Zolmet\\Printed")));
 }
 
 TEST_F(PrintProgram, EndlessReplyIsAReadFailureWithBoundedMemory) {

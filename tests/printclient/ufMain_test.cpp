@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <stdexcept>
 
 #include "common/uuCoding.h"
@@ -26,6 +27,14 @@ struct PrintCall {
   std::string IP, WebName, WebPage, Data;
 };
 
+// The main form with its shift report taken by the test.
+class TShiftRecordingMain : public printclient::TzfMain {
+ public:
+  using TzfMain::TzfMain;
+  int PrintShiftReport(const std::string& Text) override { return OnShift(Text); }
+  std::function<int(const std::string&)> OnShift;
+};
+
 class TzfMainTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -34,13 +43,14 @@ class TzfMainTest : public ::testing::Test {
     ui::ClearRecordedDialogs();
     win::SetNowForTesting(now);
     ui::Application().SetTitle("Dravik列印器");
-    form = ui::Application().CreateForm<printclient::TzfMain>();
+    auto* main = ui::Application().CreateForm<TShiftRecordingMain>();
+    form = main;
     form->ProcessPrintData = [this](const std::string& ip, const std::string& name,
                                     const std::string& page, const std::string& data) {
       prints.push_back({ip, name, page, data});
       return printResult;
     };
-    form->PrintShiftReport = [this](const std::string& text) {
+    main->OnShift = [this](const std::string& text) {
       shifts.push_back(text);
       return shiftResult;
     };
