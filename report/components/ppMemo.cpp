@@ -423,20 +423,6 @@ void ppRegisterMemoUnit() {
 
 // ---- scripting ----
 
-namespace {
-
-// A list property's setter given its own list: copied first, so that the
-// setter never clears what it copies from.
-template <void (TppCustomMemo::*Set)(const cls::TStringList*)>
-void SetListCopy(TppCustomMemo* memo, cls::TStringList* value) {
-  if (!value) return;
-  cls::TStringList copy;
-  copy.Assign(value);
-  (memo->*Set)(&copy);
-}
-
-}  // namespace
-
 RA_IMPLEMENT_RTTI(TraTppCustomMemoRTTI)
 
 const TraMembers* TraTppCustomMemoRTTI::Members() const {
@@ -446,7 +432,7 @@ const TraMembers* TraTppCustomMemoRTTI::Members() const {
       {raProperty<C, daBoolean>("CharWrap", &C::CharWrap, &C::SetCharWrap),
        ppColorMember("Color", &TppPrintable::Color, &TppPrintable::SetColor),
        raProperty<C, daSingle>("Leading", &C::Leading, &C::SetLeading),
-       raObjectProperty<C, cls::TStringList>("Lines", &C::GetLines, &SetListCopy<&C::SetLines>),
+       raObjectProperty<C, cls::TStringList>("Lines", &C::GetLines, &C::SetLines),
        raObjectProperty<C, cls::TMemoryStream>("MemoStream", &C::GetMemoStream),
        raProperty<C, daInteger>("mmLeading", &C::mmLeading),
        raObjectProperty<C, cls::TStringList>("PrintLines", &C::GetPrintLines),
@@ -456,7 +442,7 @@ const TraMembers* TraTppCustomMemoRTTI::Members() const {
                                                                ppVertical);
                                 }),
        raObjectProperty<C, cls::TStringList>("TabStopPositions", &C::TabStopPositions,
-                                             &SetListCopy<&C::SetTabStopPositions>)});
+                                             &C::SetTabStopPositions)});
   return &members;
 }
 
