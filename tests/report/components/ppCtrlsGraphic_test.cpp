@@ -565,3 +565,23 @@ TEST_F(GraphicsOnPaper, ShapeLineAndPictureInThePng) {
   EXPECT_EQ(at(400, 241), 0xFFFFFFu);
   cairo_surface_destroy(img);
 }
+
+TEST(GraphicRegistration, ShapesLinesAndPicturesStreamByNameWithTheirProperties) {
+  for (const char* name : {"TppShape", "TppLine", "TppImage", "TppDBImage"})
+    ASSERT_NE(cls::FindClass(name), nullptr) << name;
+  auto prop = [](const char* cls, const char* name) { return cls::GetPropInfo(cls::FindClass(cls), name); };
+  EXPECT_NE(prop("TppShape", "Brush"), nullptr);
+  EXPECT_EQ(prop("TppLine", "Brush"), nullptr);
+  EXPECT_NE(prop("TppLine", "Weight"), nullptr);
+  EXPECT_NE(prop("TppImage", "Picture"), nullptr);
+  EXPECT_EQ(prop("TppImage", "AutoSize")->Default, 0);
+  EXPECT_EQ(prop("TppImage", "Center")->Default, 1);
+  EXPECT_EQ(prop("TppDBImage", "AutoSize"), nullptr);
+  EXPECT_NE(prop("TppDBImage", "GraphicType"), nullptr);
+  EXPECT_NE(prop("TppDBImage", "DataField"), nullptr);
+  // Made by name, as a stream reader makes them.
+  cls::Owned<cls::TComponent> line(cls::FindClass("TppLine")->Create(nullptr));
+  ASSERT_TRUE(cls::ObjectIs<TppLine>(line.get()));
+  cls::GetPropInfo(line->ClassType(), "Weight")->SetFloat(line.get(), 1e30);  // kept within reason
+  EXPECT_LE(static_cast<TppLine*>(line.get())->Pen()->Width, 1400);
+}
