@@ -16,6 +16,7 @@ void ppRegisterComponents() {
                           &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass()})
       cls::RegisterClass(c);
     ppRegisterCtrlsUnit();
+    ppRegisterCtrlsGraphicUnit();
     ppRegisterMemoUnit();
     ppRegisterBarCodeUnit();
   });
