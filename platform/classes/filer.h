@@ -1,7 +1,7 @@
 // The interface between persistent objects and component streams: the
 // reader and writer that a stream format implements, and the filer through
 // which an object defines stream properties beyond its published ones
-// (older names read into new fields, data without a property).
+// (older names read into new fields, data without a property, binary data).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -10,6 +10,7 @@
 namespace cls {
 
 class TPersistent;
+class TStream;
 
 // Kind of the next value in a component stream.
 enum TValueKind { vkNone, vkInteger, vkFloat, vkString, vkIdent, vkBoolean, vkSet, vkList, vkCollection, vkBinary, vkNil };
@@ -31,6 +32,9 @@ class TReader {
   // Position in the stream, to look ahead and come back.
   virtual int64_t Position() = 0;
   virtual void SetPosition(int64_t position) = 0;
+  // A binary value (vkBinary): its bytes are written to STREAM. Formats
+  // without binary values raise EReadError.
+  virtual void ReadBinary(TStream& stream);
 };
 
 class TWriter {
@@ -41,6 +45,9 @@ class TWriter {
   virtual void WriteString(const std::string& value) = 0;
   virtual void WriteIdent(const std::string& value) = 0;
   virtual void WriteBoolean(bool value) = 0;
+  // A binary value of SIZE bytes. Formats without binary values raise
+  // EWriteError.
+  virtual void WriteBinary(const void* data, int64_t size);
 };
 
 class TFiler {
@@ -51,6 +58,13 @@ class TFiler {
   // READ runs when the stream holds NAME; WRITE (when given) runs on
   // writing when HASDATA.
   virtual void DefineProperty(const std::string& name, ReadProc read, WriteProc write, bool hasData) = 0;
+
+  // A property kept as one binary value: READ gets a stream holding its
+  // bytes at position 0; WRITE fills an empty stream whose bytes are then
+  // written. Built on DefineProperty with the reader's and writer's binary
+  // values.
+  using StreamProc = std::function<void(TStream&)>;
+  virtual void DefineBinaryProperty(const std::string& name, StreamProc read, StreamProc write, bool hasData);
 };
 
 }  // namespace cls

@@ -1,5 +1,7 @@
 #include "platform/classes/streams.h"
 
+#include "platform/classes/filer.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -47,6 +49,31 @@ int64_t TStream::CopyFrom(TStream* source, int64_t count) {
     count -= n;
   }
   return total;
+}
+
+// ---- binary values of component streams ----
+
+void TReader::ReadBinary(TStream&) { throw EReadError("This stream holds no binary values"); }
+
+void TWriter::WriteBinary(const void*, int64_t) { throw EWriteError("This stream takes no binary values"); }
+
+void TFiler::DefineBinaryProperty(const std::string& name, StreamProc read, StreamProc write, bool hasData) {
+  ReadProc onRead;
+  if (read)
+    onRead = [read](TReader& reader) {
+      TMemoryStream bytes;
+      reader.ReadBinary(bytes);
+      bytes.SetPosition(0);
+      read(bytes);
+    };
+  WriteProc onWrite;
+  if (write)
+    onWrite = [write](TWriter& writer) {
+      TMemoryStream bytes;
+      write(bytes);
+      writer.WriteBinary(bytes.Memory(), bytes.Size());
+    };
+  DefineProperty(name, std::move(onRead), std::move(onWrite), hasData);
 }
 
 // ---- TMemoryStream ----

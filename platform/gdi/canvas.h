@@ -10,6 +10,10 @@
 #include "platform/classes/classes.h"
 #include "platform/classes/typinfo.h"
 
+namespace cls {
+class TStream;
+}
+
 namespace gdi {
 
 // The RGB value of a colour; system colours by the system-colour scheme.
@@ -141,6 +145,12 @@ class TGraphic : public cls::TPersistent {
   virtual void Draw(TCanvas& canvas, const win::RECT& r) = 0;
   // A new graphic of this class holding the same picture.
   virtual TGraphic* NewCopy() const = 0;
+  // The graphic's file format from the stream's position to its end; a
+  // graphic that cannot be read raises EInvalidGraphic and stays as it was.
+  virtual void LoadFromStream(cls::TStream& stream);
+  virtual void SaveToStream(cls::TStream& stream);
+  // A file by its Windows name under the system root.
+  void LoadFromFile(const std::string& fileName);
 };
 
 
@@ -220,6 +230,10 @@ class TBitmap : public TGraphic {
   TGraphic* NewCopy() const override;
   // A bitmap is copied; another graphic is drawn at its own size on white.
   void Assign(cls::TPersistent* source) override;
+  // BMP files (uncompressed, 1, 4, 8, 24 or 32 bits a pixel); saved with
+  // 24 bits.
+  void LoadFromStream(cls::TStream& stream) override;
+  void SaveToStream(cls::TStream& stream) override;
 
  private:
   void Replace(win::HBITMAP bm, int w, int h);

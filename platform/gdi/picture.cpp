@@ -19,6 +19,7 @@ void TMetafile::SetSize(int w, int h) {
 
 void TMetafile::Clear() {
   ops_.clear();
+  bytes_.clear();
   width_ = height_ = 0;
 }
 
@@ -31,6 +32,7 @@ TGraphic* TMetafile::NewCopy() const {
   copy->width_ = width_;
   copy->height_ = height_;
   copy->ops_ = ops_;
+  copy->bytes_ = bytes_;
   return copy;
 }
 
@@ -40,6 +42,7 @@ void TMetafile::Assign(cls::TPersistent* source) {
     width_ = m->width_;
     height_ = m->height_;
     ops_ = m->ops_;
+    bytes_ = m->bytes_;
     return;
   }
   inherited::Assign(source);
@@ -63,6 +66,7 @@ void TMetafileCanvas::Close() {
     metafile_->SetSize(std::max(0, b.right), std::max(0, b.bottom));
   }
   metafile_->ops_ = std::move(ops);
+  metafile_->bytes_.clear();
 }
 
 // ---- pictures

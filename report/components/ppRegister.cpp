@@ -17,6 +17,7 @@ void ppRegisterComponents() {
                           &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass()})
       cls::RegisterClass(c);
     ppRegisterCtrlsUnit();
+    ppRegisterCtrlsGraphicUnit();
     ppRegisterMemoUnit();
     ppRegisterBarCodeUnit();
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/gdi/picture.h"
 #include "platform/process/process.h"
 #include "platform/resources/resources.h"
 #include "platform/sysroot/codepage.h"
@@ -458,53 +459,7 @@ std::string FormatLanguageString(int n, const std::vector<cls::TVarRec>& args) {
 
 // ---- bitmaps ----
 
-win::HBITMAP ppBitmapFromPackedDIB(const void* data, size_t size) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  win::BITMAPINFOHEADER h;
-  if (!bytes || size < sizeof h) return nullptr;
-  std::memcpy(&h, bytes, sizeof h);
-  // Any header from the 40-byte one on; the colour table follows it.
-  if (h.biSize < sizeof h || h.biSize > size) return nullptr;
-  int bpp = h.biBitCount;
-  if (h.biCompression != win::BI_RGB || h.biPlanes != 1 ||
-      (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32))
-    return nullptr;
-  int64_t width = h.biWidth, height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
-  if (width <= 0 || height <= 0 || width > 30000 || height > 30000 || width * height > (int64_t(1) << 24))
-    return nullptr;
-  // The table holds biClrUsed entries (all 2^bpp when 0 on a paletted
-  // picture); only the first 2^bpp can be used, the rest is skipped.
-  uint64_t stored = h.biClrUsed ? h.biClrUsed : (bpp <= 8 ? (1u << bpp) : 0);
-  uint64_t colours = bpp <= 8 ? std::min<uint64_t>(stored, 1u << bpp) : 0;
-  uint64_t stride = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
-  uint64_t tableStart = h.biSize, tableEnd = tableStart + stored * sizeof(win::RGBQUAD);
-  if (tableEnd > size || static_cast<uint64_t>(size) - tableEnd < stride * static_cast<uint64_t>(height))
-    return nullptr;
-  // Header and table laid out as the drawing call reads them.
-  std::vector<unsigned char> info(sizeof h + (bpp <= 8 ? colours : 1) * sizeof(win::RGBQUAD), 0);
-  h.biSize = sizeof h;
-  h.biClrUsed = bpp <= 8 ? static_cast<win::DWORD>(colours) : 0;
-  std::memcpy(info.data(), &h, sizeof h);
-  if (bpp <= 8) std::memcpy(info.data() + sizeof h, bytes + tableStart, colours * sizeof(win::RGBQUAD));
-  int w = static_cast<int>(width), ht = static_cast<int>(height);
-  win::HBITMAP bitmap = win::CreateBitmap32(w, ht, nullptr);
-  win::HDC dc = bitmap ? win::CreateCompatibleDC(nullptr) : nullptr;
-  if (!dc) {
-    if (bitmap) win::DeleteObject(bitmap);
-    return nullptr;
-  }
-  win::HGDIOBJ old = win::SelectObject(dc, bitmap);
-  int rows = win::StretchDIBits(dc, 0, 0, w, ht, 0, 0, w, ht, bytes + tableEnd,
-                                reinterpret_cast<const win::BITMAPINFO*>(info.data()), win::DIB_RGB_COLORS,
-                                win::SRCCOPY);
-  win::SelectObject(dc, old);
-  win::DeleteDC(dc);
-  if (rows != ht) {
-    win::DeleteObject(bitmap);
-    return nullptr;
-  }
-  return bitmap;
-}
+win::HBITMAP ppBitmapFromPackedDIB(const void* data, size_t size) { return gdi::BitmapFromDIB(data, size); }
 
 win::HBITMAP LoadBitmapResource(const std::string& name) {
   std::vector<win::HMODULE> modules{win::GetModuleHandle()};
