@@ -40,6 +40,10 @@ class ReportByName : public Printers {
     bar->SetBarCodeType(bcEAN_13);
     bar->SetData("2000001000014");
     Add<TppDBBarCode>();
+    Add<TppShape>();
+    Add<TppLine>();
+    Add<TppImage>();
+    Add<TppDBImage>();
   }
   void TearDown() override {
     for (auto it = components.rbegin(); it != components.rend(); ++it) (*it)->Free();
@@ -75,7 +79,7 @@ TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack
   cls::Owned<TppChildReport> child(new TppChildReport(nullptr));
   std::vector<cls::TObject*> objects = Objects();
   objects.push_back(child.get());
-  ASSERT_EQ(objects.size(), 1u + 1u + 10u + 5u + 1u);
+  ASSERT_EQ(objects.size(), 1u + 1u + 10u + 9u + 1u);
   int written = 0;
   for (cls::TObject* object : objects) {
     const TraRTTI* rtti = raGetRTTIClass(object->ClassType());
@@ -103,7 +107,7 @@ TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack
   }
   EXPECT_GT(written, 300);
   // The components still stand where they stood.
-  EXPECT_EQ(detail->ObjectCount(), 5);
+  EXPECT_EQ(detail->ObjectCount(), 9);
   EXPECT_EQ(label->Caption(), "Total");
 }
 
