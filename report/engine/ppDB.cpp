@@ -253,7 +253,8 @@ void TppDataPipeline::TraverseLast() {
       dataTraversed_ = true;
       RecordPositionChange();
     }
-    if (!(recordFlags_ & ppNoRecords)) recordFlags_ = RangeEmpty() ? ppNoRecords : ppLastRecord;
+    bool empty = (recordFlags_ & ppNoRecords) || (Walking() ? Walk().empty() : DataBof() && DataEof());
+    recordFlags_ = empty ? ppNoRecords : ppLastRecord;
     SkipEmptyMasterRecords(-1);
   }
   Fire(OnLast, ciPipelineLast);
