@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/process/clock.h"
+#include "platform/registry/registry.h"
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
@@ -39,18 +40,19 @@ std::string WithSeparator(std::string s) {
   return s;
 }
 
-std::string GroupThousands(const std::string& digits) {
-  // DIGITS may start with '-' and hold a '.' fraction.
-  size_t start = digits[0] == '-' ? 1 : 0;
+// DIGITS as printf writes them (a '-' first, a '.' fraction) in the
+// settings' separators, the whole part grouped by thousands when asked.
+std::string LocalNumber(const std::string& digits, bool group) {
+  size_t start = !digits.empty() && digits[0] == '-' ? 1 : 0;
   size_t dot = digits.find('.');
   size_t end = dot == std::string::npos ? digits.size() : dot;
   std::string out = digits.substr(0, start);
   for (size_t i = start; i < end; ++i) {
     out += digits[i];
     size_t left = end - i - 1;
-    if (left > 0 && left % 3 == 0) out += FormatSettings().ThousandSeparator;
+    if (group && left > 0 && left % 3 == 0) out += FormatSettings().ThousandSeparator;
   }
-  out += digits.substr(end);
+  if (dot != std::string::npos) out += FormatSettings().DecimalSeparator + digits.substr(dot + 1);
   return out;
 }
 
@@ -62,6 +64,134 @@ char FoldLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<ch
 TFormatSettings& FormatSettings() {
   static TFormatSettings settings;
   return settings;
+}
+
+TFormatSettings SystemFormatSettings() {
+  TFormatSettings s;
+  const reg::Tree tree = reg::Load(reg::Hive::CurrentUser);
+  const std::string key = "Control Panel\\International";
+  auto text = [&](const char* name) { return tree.GetValue(key, name).value_or(std::string()); };
+  auto number = [&](const char* name, int max, uint8_t& out) {
+    int64_t v;
+    if (TryStrToInt(text(name), v) && v >= 0 && v <= max) out = static_cast<uint8_t>(v);
+  };
+  auto separator = [&](const char* name, char& out) {
+    std::string v = text(name);
+    if (v.size() == 1) out = v[0];
+  };
+  separator("sDecimal", s.DecimalSeparator);
+  separator("sThousand", s.ThousandSeparator);
+  // Windows writes months as M and minutes as m, hours as H or h.
+  if (std::string v = text("sShortDate"); !v.empty()) {
+    for (char& c : v)
+      if (c == 'M') c = 'm';
+    s.ShortDateFormat = v;
+  }
+  if (std::string v = text("sTimeFormat"); !v.empty()) {
+    for (char& c : v) {
+      if (c == 'm') c = 'n';
+      else if (c == 'H') c = 'h';
+    }
+    s.LongTimeFormat = v;
+  }
+  if (tree.GetValue(key, "sCurrency")) s.CurrencyString = text("sCurrency");
+  number("iCurrency", 3, s.CurrencyFormat);
+  number("iNegCurr", 15, s.NegCurrFormat);
+  number("iCurrDigits", 18, s.CurrencyDecimals);
+  return s;
+}
+
+void LoadFormatSettings() { FormatSettings() = SystemFormatSettings(); }
+
+Currency Currency::FromDouble(double value) {
+  double scaled = std::nearbyint(value * 10000.0);
+  if (!(scaled > -9.2233720368547e18 && scaled < 9.2233720368547e18))
+    throw EConvertError(FloatToStrG(value) + " is not a valid currency value");
+  return Currency{static_cast<int64_t>(scaled)};
+}
+
+std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits) {
+  if (precision < 1) precision = 1;
+  if (precision > 18) precision = 18;
+  if (digits < 0) digits = 0;
+  if (digits > 18) digits = 18;
+  if (format == ffGeneral) return FloatToStrG(value, precision);
+  char buf[400];
+  if (format == ffExponent) {
+    std::snprintf(buf, sizeof buf, "%.*E", precision - 1, value);
+    return WithSeparator(buf);
+  }
+  if (!std::isfinite(value)) return FloatToStrG(value, precision);
+  std::snprintf(buf, sizeof buf, "%.*f", digits, std::fabs(value));
+  bool negative = std::signbit(value) && std::string(buf).find_first_not_of("0.") != std::string::npos;
+  std::string number = LocalNumber(buf, format != ffFixed);
+  if (format != ffCurrency) return negative ? "-" + number : number;
+  // '$' stands for the currency string, '1' for the number.
+  static constexpr const char* kPositive[] = {"$1", "1$", "$ 1", "1 $"};
+  static constexpr const char* kNegative[] = {"($1)", "-$1", "$-1", "$1-", "(1$)", "-1$", "1-$", "1$-",
+                                              "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
+  const TFormatSettings& fs = FormatSettings();
+  const char* pattern = negative ? kNegative[fs.NegCurrFormat % 16] : kPositive[fs.CurrencyFormat % 4];
+  std::string out;
+  for (const char* c = pattern; *c; ++c) {
+    if (*c == '$') out += fs.CurrencyString;
+    else if (*c == '1') out += number;
+    else out += *c;
+  }
+  return out;
+}
+
+std::string CurrToStr(Currency value) {
+  uint64_t magnitude = value.Scaled < 0 ? 0 - static_cast<uint64_t>(value.Scaled) : static_cast<uint64_t>(value.Scaled);
+  std::string out = value.Scaled < 0 ? "-" : "";
+  out += std::to_string(magnitude / 10000);
+  std::string fraction = std::to_string(magnitude % 10000);
+  fraction = std::string(4 - fraction.size(), '0') + fraction;
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  if (!fraction.empty()) out += FormatSettings().DecimalSeparator + fraction;
+  return out;
+}
+
+bool TryStrToCurr(std::string_view text, Currency& value) {
+  std::string s = Trim(text);
+  size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  __int128 scaled = 0;
+  int decimals = -1, digits = 0;
+  int roundDigit = -1;
+  bool restNonZero = false;
+  for (; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == FormatSettings().DecimalSeparator && decimals < 0) {
+      decimals = 0;
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    ++digits;
+    if (decimals >= 4) {
+      // Beyond four decimals only the rounding matters.
+      if (roundDigit < 0) roundDigit = c - '0';
+      else if (c != '0') restNonZero = true;
+      continue;
+    }
+    scaled = scaled * 10 + (c - '0');
+    if (scaled > static_cast<__int128>(INT64_MAX) * 10) return false;
+    if (decimals >= 0) ++decimals;
+  }
+  if (digits == 0) return false;
+  for (int d = decimals < 0 ? 0 : decimals; d < 4; ++d) scaled *= 10;
+  if (roundDigit > 5 || (roundDigit == 5 && (restNonZero || (scaled & 1)))) ++scaled;
+  if (negative) scaled = -scaled;
+  if (scaled > INT64_MAX || scaled < INT64_MIN) return false;
+  value.Scaled = static_cast<int64_t>(scaled);
+  return true;
+}
+
+Currency StrToCurr(std::string_view text) {
+  Currency v;
+  if (!TryStrToCurr(text, v)) throw EConvertError("'" + std::string(text) + "' is not a valid currency value");
+  return v;
 }
 
 std::string Format(std::string_view format, const std::vector<TVarRec>& args) {
@@ -158,16 +288,16 @@ std::string Format(std::string_view format, const std::vector<TVarRec>& args) {
         else
           BadFormat(format);
         if (precision > 200) precision = 200;
-        if (type == 'e') {
+        if (type == 'm') {
+          piece = FloatToStrF(v, ffCurrency, 18, precision < 0 ? FormatSettings().CurrencyDecimals : precision);
+        } else if (type == 'e') {
           std::snprintf(buf, sizeof buf, "%.*E", precision < 0 ? 14 : (precision > 0 ? precision - 1 : 0), v);
           piece = WithSeparator(buf);
         } else if (type == 'g') {
           piece = WithSeparator(FloatToStrG(v, precision <= 0 ? 15 : precision));
         } else {
           std::snprintf(buf, sizeof buf, "%.*f", precision < 0 ? 2 : precision, v);
-          piece = buf;
-          if (type != 'f') piece = GroupThousands(piece);
-          piece = WithSeparator(piece);
+          piece = LocalNumber(buf, type != 'f');
         }
         break;
       }
@@ -277,11 +407,11 @@ double StrToFloat(std::string_view text) {
   return v;
 }
 
-std::string FloatToStrG(double value, int precision) {
+std::string ExtendedToStrG(long double value, int precision) {
   if (precision < 1) precision = 1;
   if (precision > 18) precision = 18;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*G", precision, value);
+  std::snprintf(buf, sizeof buf, "%.*LG", precision, value);
   std::string s = buf;
   // The system writes exponents as E+XX only when they are needed.
   size_t e = s.find('E');
@@ -294,6 +424,8 @@ std::string FloatToStrG(double value, int precision) {
   }
   return WithSeparator(s);
 }
+
+std::string FloatToStrG(double value, int precision) { return ExtendedToStrG(value, precision); }
 
 std::string TrimLeft(std::string_view s) {
   size_t i = 0;

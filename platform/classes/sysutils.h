@@ -77,14 +77,38 @@ inline std::string Format(std::string_view format, std::initializer_list<TVarRec
   return Format(format, std::vector<TVarRec>(args));
 }
 
-// Locale settings the formatting routines use.
+// Locale settings the formatting routines use: the system's locale. The
+// defaults are the counter PCs' (Taiwan): "NT$12.50", "-NT$12.50".
 struct TFormatSettings {
   char DecimalSeparator = '.';
   char ThousandSeparator = ',';
   std::string ShortDateFormat = "yyyy/m/d";
   std::string LongTimeFormat = "hh:nn:ss";
+  std::string CurrencyString = "NT$";
+  // Placement of the currency string as Windows numbers it: positive 0 "$1",
+  // 1 "1$", 2 "$ 1", 3 "1 $"; negative 0 to 15, 1 being "-$1".
+  uint8_t CurrencyFormat = 0;
+  uint8_t NegCurrFormat = 1;
+  uint8_t CurrencyDecimals = 2;
 };
 TFormatSettings& FormatSettings();
+// The defaults above with what the system root's registry store holds under
+// HKEY_CURRENT_USER\Control Panel\International (sDecimal, sThousand,
+// sShortDate, sTimeFormat, sCurrency, iCurrency, iNegCurr, iCurrDigits);
+// values it cannot read keep their defaults.
+TFormatSettings SystemFormatSettings();
+// FormatSettings() := SystemFormatSettings() (a program's start-up).
+void LoadFormatSettings();
+
+// A fixed-point amount: the value times 10000 in 64 bits.
+struct Currency {
+  int64_t Scaled = 0;
+  // Rounded to four decimals, halves to the even neighbour; EConvertError
+  // when the value does not fit.
+  static Currency FromDouble(double value);
+  double ToDouble() const { return static_cast<double>(Scaled) / 10000.0; }
+  bool operator==(const Currency&) const = default;
+};
 
 // Case-insensitive comparison in the system code page: ASCII letters are
 // folded, the second byte of a Big5 character never is. <0, 0 or >0.
@@ -105,6 +129,19 @@ double StrToFloat(std::string_view text);
 bool TryStrToFloat(std::string_view text, double& value);
 // General format with PRECISION significant digits (no exponent while it fits).
 std::string FloatToStrG(double value, int precision = 15);
+// The same for an extended value (up to 18 digits).
+std::string ExtendedToStrG(long double value, int precision = 18);
+
+enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
+// VALUE with PRECISION significant digits (general and exponent formats) or
+// DIGITS decimals (fixed, number with thousand separators, currency with
+// separators and the currency string placed as the settings say).
+std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits);
+// Shortest text of the amount (up to four decimals, no currency string).
+std::string CurrToStr(Currency value);
+// Decimal text with the settings' separator; EConvertError otherwise.
+Currency StrToCurr(std::string_view text);
+bool TryStrToCurr(std::string_view text, Currency& value);
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);

@@ -60,6 +60,42 @@ const TTypeInfo* TypeInfoFloat() {
   static const TTypeInfo* t = Keep(TTypeInfo{tkFloat, "Double", {}});
   return t;
 }
+namespace {
+const TTypeInfo* FloatTypeInfo(const char* name, TFloatType type) {
+  TTypeInfo t{tkFloat, name, {}};
+  t.FloatType = type;
+  return Keep(std::move(t));
+}
+}  // namespace
+
+const TTypeInfo* TypeInfoSingle() {
+  static const TTypeInfo* t = FloatTypeInfo("Single", ftSingle);
+  return t;
+}
+const TTypeInfo* TypeInfoExtended() {
+  static const TTypeInfo* t = FloatTypeInfo("Extended", ftExtended);
+  return t;
+}
+const TTypeInfo* TypeInfoCurrency() {
+  static const TTypeInfo* t = FloatTypeInfo("Currency", ftCurr);
+  return t;
+}
+const TTypeInfo* TypeInfoDateTime() {
+  static const TTypeInfo* t = FloatTypeInfo("TDateTime", ftDouble);
+  return t;
+}
+const TTypeInfo* TypeInfoDate() {
+  static const TTypeInfo* t = FloatTypeInfo("TDate", ftDouble);
+  return t;
+}
+const TTypeInfo* TypeInfoTime() {
+  static const TTypeInfo* t = FloatTypeInfo("TTime", ftDouble);
+  return t;
+}
+const TTypeInfo* TypeInfoVariant() {
+  static const TTypeInfo* t = Keep(TTypeInfo{tkVariant, "Variant", {}});
+  return t;
+}
 const TTypeInfo* TypeInfoString() {
   static const TTypeInfo* t = Keep(TTypeInfo{tkString, "String", {}});
   return t;
@@ -188,6 +224,12 @@ void SetMethodProp(TObject* o, const std::string& name, const TMethod& value) {
   const TPropInfo& p = Need(o, name, {tkMethod});
   NeedSetter(bool(p.SetMethod), name);
   p.SetMethod(o, value);
+}
+Variant GetVariantProp(TObject* o, const std::string& name) { return Need(o, name, {tkVariant}).GetVariant(o); }
+void SetVariantProp(TObject* o, const std::string& name, const Variant& value) {
+  const TPropInfo& p = Need(o, name, {tkVariant});
+  NeedSetter(bool(p.SetVariant), name);
+  p.SetVariant(o, value);
 }
 std::string GetEnumProp(TObject* o, const std::string& name) {
   const TPropInfo& p = Need(o, name, {tkEnumeration});

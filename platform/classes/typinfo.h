@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "platform/classes/classes.h"
+#include "platform/classes/variants.h"
 
 namespace cls {
 
-enum TTypeKind { tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod, tkInt64 };
+enum TTypeKind { tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod, tkInt64,
+                 tkVariant };
+// What a float property holds; its accessors carry it as a double.
+enum TFloatType : uint8_t { ftSingle, ftDouble, ftExtended, ftComp, ftCurr };
 
 // Description of a property's type. Enumerations carry their value names in
 // order (value 0 first); sets name their element enumeration.
@@ -24,6 +28,7 @@ struct TTypeInfo {
   std::vector<std::string> EnumNames;
   const TTypeInfo* ElementType = nullptr;  // sets
   TClass ClassType = nullptr;              // class properties
+  TFloatType FloatType = ftDouble;         // float properties
 };
 
 // Value name of an enumeration value; empty when out of range.
@@ -35,8 +40,16 @@ int64_t GetEnumValue(const TTypeInfo* type, const std::string& name);
 const TTypeInfo* TypeInfoBoolean();
 const TTypeInfo* TypeInfoInteger();
 const TTypeInfo* TypeInfoInt64();
-const TTypeInfo* TypeInfoFloat();
+const TTypeInfo* TypeInfoFloat();  // "Double"
+const TTypeInfo* TypeInfoSingle();
+const TTypeInfo* TypeInfoExtended();
+const TTypeInfo* TypeInfoCurrency();
+// Doubles counting days: "TDateTime", "TDate", "TTime".
+const TTypeInfo* TypeInfoDateTime();
+const TTypeInfo* TypeInfoDate();
+const TTypeInfo* TypeInfoTime();
 const TTypeInfo* TypeInfoString();
+const TTypeInfo* TypeInfoVariant();
 // A type description that lives as long as the process; the enumeration's
 // value names are given in order.
 const TTypeInfo* MakeEnumTypeInfo(const std::string& name, std::vector<std::string> names);
@@ -110,6 +123,8 @@ struct TPropInfo {
   std::function<void(TObject*, TObject*)> SetObj;
   std::function<TMethod(TObject*)> GetMethod;
   std::function<void(TObject*, const TMethod&)> SetMethod;
+  std::function<Variant(TObject*)> GetVariant;
+  std::function<void(TObject*, const Variant&)> SetVariant;
   // Default of an ordinal property; streams skip a value equal to it.
   bool HasDefault = false;
   int64_t Default = 0;
@@ -117,7 +132,7 @@ struct TPropInfo {
   std::function<bool(TObject*)> Stored;
 
   TTypeKind Kind() const { return Type ? Type->Kind : tkUnknown; }
-  bool ReadOnly() const { return !SetOrd && !SetFloat && !SetStr && !SetObj && !SetMethod; }
+  bool ReadOnly() const { return !SetOrd && !SetFloat && !SetStr && !SetObj && !SetMethod && !SetVariant; }
   bool IsStored(TObject* o) const { return !Stored || Stored(o); }
 };
 
@@ -149,6 +164,8 @@ TObject* GetObjectProp(TObject* o, const std::string& name);
 void SetObjectProp(TObject* o, const std::string& name, TObject* value);
 TMethod GetMethodProp(TObject* o, const std::string& name);
 void SetMethodProp(TObject* o, const std::string& name, const TMethod& value);
+Variant GetVariantProp(TObject* o, const std::string& name);
+void SetVariantProp(TObject* o, const std::string& name, const Variant& value);
 // Enumeration properties by value name.
 std::string GetEnumProp(TObject* o, const std::string& name);
 void SetEnumProp(TObject* o, const std::string& name, const std::string& valueName);
@@ -165,11 +182,14 @@ TPropInfo OrdProperty(const std::string& name, const TTypeInfo* type, V (C::*get
   return p;
 }
 
+// The type is Single for a float, Extended for a long double, else Double.
 template <class C, class V>
 TPropInfo FloatProperty(const std::string& name, V (C::*get)() const, void (C::*set)(V) = nullptr) {
   TPropInfo p;
   p.Name = name;
-  p.Type = TypeInfoFloat();
+  if constexpr (std::is_same_v<V, float>) p.Type = TypeInfoSingle();
+  else if constexpr (std::is_same_v<V, long double>) p.Type = TypeInfoExtended();
+  else p.Type = TypeInfoFloat();
   p.GetFloat = [get](TObject* o) { return static_cast<double>((static_cast<C*>(o)->*get)()); };
   if (set) p.SetFloat = [set](TObject* o, double v) { (static_cast<C*>(o)->*set)(static_cast<V>(v)); };
   return p;
@@ -182,6 +202,16 @@ TPropInfo StrProperty(const std::string& name, G get, S set = nullptr) {
   p.Type = TypeInfoString();
   p.GetStr = [get](TObject* o) { return std::string((static_cast<C*>(o)->*get)()); };
   if (set) p.SetStr = [set](TObject* o, const std::string& v) { (static_cast<C*>(o)->*set)(v); };
+  return p;
+}
+
+template <class C, class G, class S = void (C::*)(const Variant&)>
+TPropInfo VariantProperty(const std::string& name, G get, S set = nullptr) {
+  TPropInfo p;
+  p.Name = name;
+  p.Type = TypeInfoVariant();
+  p.GetVariant = [get](TObject* o) { return Variant((static_cast<C*>(o)->*get)()); };
+  if (set) p.SetVariant = [set](TObject* o, const Variant& v) { (static_cast<C*>(o)->*set)(v); };
   return p;
 }
 

@@ -433,7 +433,8 @@ TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() { Shutdown(); }
 
-void TApplication::Initialize() {}
+// The system's locale (its root's International settings) from here on.
+void TApplication::Initialize() { cls::LoadFormatSettings(); }
 
 std::string TApplication::Title() const { return ApplicationTitle(); }
 

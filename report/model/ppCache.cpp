@@ -266,3 +266,18 @@ void TppCacheManager::EventNotify(TppCommunicator* sender, int eventId, TraParam
   if (eventId == ciCacheFull) SwitchToFiles();
   else if (eventId == ciCacheError) RaiseCacheError();
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppCacheableRTTI)
+
+const TraMembers* TraTppCacheableRTTI::Members() const {
+  using C = TppCacheable;
+  static const TraMembers members(inherited::Members(),
+                                  {raProperty<C, daInteger>("CacheCount", &C::CacheCount),
+                                   raProperty<C, daInteger>("CachePageCount", &C::CachePageCount),
+                                   raProperty<C, daInteger>("CachePosition", &C::CachePosition),
+                                   raProperty<C, daInteger>("CacheRecordSize", &C::CacheRecordSize),
+                                   raObjectProperty<C, cls::TStream>("CacheStream", &C::CacheStream)});
+  return &members;
+}

@@ -124,3 +124,8 @@ class TppCacheManager : public TppCommunicator {
   cls::TComponent* report_ = nullptr;
   int64_t memoryLimit_ = 64ll * 1024 * 1024;
 };
+
+// By-name access to the cache figures and stream (read-only).
+class TraTppCacheableRTTI : public TraTppRelativeRTTI {
+  RA_DECLARE_RTTI(TraTppCacheableRTTI, TraTppRelativeRTTI, TppCacheable)
+};

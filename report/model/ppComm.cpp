@@ -330,3 +330,14 @@ int32_t TppCommunicator::QueryInterface(const std::string&, void** obj) {
   if (obj) *obj = nullptr;
   return E_NOINTERFACE_CODE;
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppCommunicatorRTTI)
+
+const TraMembers* TraTppCommunicatorRTTI::Members() const {
+  using C = TppCommunicator;
+  static const TraMembers members(inherited::Members(),
+                                  {raProperty<C, daString>("UserName", &C::GetUserName, &C::SetUserName)});
+  return &members;
+}

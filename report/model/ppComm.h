@@ -9,8 +9,8 @@
 
 #include "platform/classes/classes.h"
 #include "report/model/ppIntf.h"
+#include "report/model/ppRTTI.h"
 
-class TraParamList;
 class TppCommunicator;
 
 // Notification operations between linked communicators.
@@ -220,4 +220,9 @@ class TppCommunicator : public cls::TComponent {
   cls::TSet256 eventMask_;
   std::string userName_;
   std::shared_ptr<bool> alive_;
+};
+
+// By-name access: "UserName".
+class TraTppCommunicatorRTTI : public TraTComponentRTTI {
+  RA_DECLARE_RTTI(TraTppCommunicatorRTTI, TraTComponentRTTI, TppCommunicator)
 };

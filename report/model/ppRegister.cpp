@@ -5,7 +5,10 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
+#include "report/model/ppCache.h"
 #include "report/model/ppForms.h"
+#include "report/model/ppRTTI.h"
+#include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -43,5 +46,9 @@ void ppRegisterModel() {
     gdi::RegisterGraphicsClasses();
     PublishPageDef();
     ppPublishFormProperties();
+    raRegisterBaseRTTI();
+    raRegisterRTTI(TraTppCommunicatorRTTI::Instance());
+    raRegisterRTTI(TraTppRelativeRTTI::Instance());
+    raRegisterRTTI(TraTppCacheableRTTI::Instance());
   });
 }

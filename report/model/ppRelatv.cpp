@@ -167,3 +167,22 @@ void TppRelative::DefineProperties(cls::TFiler* filer) {
   filer->DefineProperty(
       "ChildType", [this](cls::TReader& r) { childType_ = static_cast<int32_t>(r.ReadInteger()); }, nullptr, false);
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppRelativeRTTI)
+
+const TraMembers* TraTppRelativeRTTI::Members() const {
+  using C = TppRelative;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daInteger>("AllChildCount", &C::GetAllChildCount),
+       raProperty<C, daInteger>("ChildCount", &C::ChildCount),
+       raProperty<C, daBoolean>("FreeingChildren", &C::FreeingChildren),
+       raProperty<C, daInteger>("Index", &C::GetIndex),
+       raProperty<C, daInteger>("ChildType", &C::ChildType, &C::SetChildType),
+       raProperty<C, daInteger>("Position", &C::Position, &C::SetPosition),
+       raProperty<C, daBoolean>("OrderedChildren", &C::OrderedChildren, &C::SetOrderedChildren),
+       raObjectProperty<C, TppRelative>("Parent", &C::Parent, &C::SetParent)});
+  return &members;
+}

@@ -72,3 +72,9 @@ class TppRelative : public TppCommunicator {
   TppRelative* parent_ = nullptr;
   int savedPosition_ = -1;
 };
+
+// By-name access to the tree: counts, index, child type, position, order and
+// parent.
+class TraTppRelativeRTTI : public TraTppCommunicatorRTTI {
+  RA_DECLARE_RTTI(TraTppRelativeRTTI, TraTppCommunicatorRTTI, TppRelative)
+};

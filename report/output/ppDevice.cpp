@@ -385,7 +385,9 @@ void TppPage::RegisterProperties() {
                                          &P::SetPassSetting);
   pass.HasDefault = true;
   cls::PublishProperty(c, pass);
-  cls::PublishProperty(c, cls::FloatProperty("PrintDateTime", &P::PrintDateTime, &P::SetPrintDateTime));
+  cls::TPropInfo printed = cls::FloatProperty("PrintDateTime", &P::PrintDateTime, &P::SetPrintDateTime);
+  printed.Type = cls::TypeInfoDateTime();
+  cls::PublishProperty(c, printed);
   cls::TPropInfo setup;
   setup.Name = "PrinterSetup";
   setup.Type = cls::MakeClassTypeInfo("TppPrinterSetup", &TppPrinterSetup::StaticClass());
@@ -448,4 +450,32 @@ void ppRegisterDeviceUnit() {
     TppDrawCommand::RegisterProperties();
     TppPageRequest::RegisterProperties();
   });
+}
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppPageRTTI)
+
+const TraMembers* TraTppPageRTTI::Members() const {
+  static const TraMembers members(
+      inherited::Members(),
+      {raMethod("RemoveDrawCommand", {raParam("aDrawCommand", daObject, &TppDrawCommand::StaticClass())},
+                [](cls::TObject* o, TraParamList* params, bool) {
+                  cls::TObject* command = nullptr;
+                  if (!params || !params->GetParam("aDrawCommand", command) || !command) return false;
+                  static_cast<TppPage*>(o)->RemoveDrawCommand(static_cast<TppDrawCommand*>(command));
+                  return true;
+                })});
+  return &members;
+}
+
+RA_IMPLEMENT_RTTI(TraTppDrawCommandRTTI)
+
+const TraMembers* TraTppDrawCommandRTTI::Members() const {
+  using C = TppDrawCommand;
+  static const TraMembers members(inherited::Members(),
+                                  {raProperty<C, daBoolean>("Clickable", &C::Clickable),
+                                   raObjectProperty<C, TppPage>("Page", &C::Page, &C::SetPage),
+                                   raProperty<C, daBoolean>("RedrawPage", &C::RedrawPage, &C::SetRedrawPage)});
+  return &members;
 }

@@ -479,3 +479,15 @@ std::string GetTrueTypeFontName(const std::string& fontName);
 // Registers pages and page requests for streaming and publishes their
 // properties and those of draw commands (the output layer's registration).
 void ppRegisterDeviceUnit();
+
+// ---- scripting ----
+
+// "RemoveDrawCommand" ("aDrawCommand").
+class TraTppPageRTTI : public TraTppRelativeRTTI {
+  RA_DECLARE_RTTI(TraTppPageRTTI, TraTppRelativeRTTI, TppPage)
+};
+
+// "Clickable" (read-only), "Page" and "RedrawPage".
+class TraTppDrawCommandRTTI : public TraTppRelativeRTTI {
+  RA_DECLARE_RTTI(TraTppDrawCommandRTTI, TraTppRelativeRTTI, TppDrawCommand)
+};

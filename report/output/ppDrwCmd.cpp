@@ -183,9 +183,14 @@ void TppDrawVariable::LookAheadChange(const std::string& key, int32_t traversalC
 }
 
 void TppDrawVariable::ListenerEvent(cls::TObject*, TppCommunicator*, int eventId, TraParamList* params) {
-  // The values travel in the event's parameter list, which the scripting
-  // layer defines; an event without one carries nothing to take.
+  // The values travel in the event's parameter list; an event that lacks
+  // one of the three carries nothing to take.
   if (eventId != ciLookAheadChange || !params) return;
+  std::string key, text;
+  int32_t traversalCount = 0;
+  if (params->GetParam("aLookAheadKey", key) && params->GetParam("aTraversalCount", traversalCount) &&
+      params->GetParam("aText", text))
+    LookAheadChange(key, traversalCount, text);
 }
 
 // ---- TppDrawVar ----
@@ -436,3 +441,9 @@ void ppRegisterDrawCommandUnit() {
     PublishBarCode();
   });
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppDrawTextRTTI)
+
+const TraMembers* TraTppDrawTextRTTI::Members() const { return inherited::Members(); }

@@ -388,3 +388,8 @@ class TppDrawBarCode : public TppDrawCommand {
 // Registers the eight classes for streaming and publishes their
 // properties (part of the output layer's registration).
 void ppRegisterDrawCommandUnit();
+
+// The text command's published properties on the command's description.
+class TraTppDrawTextRTTI : public TraTppDrawCommandRTTI {
+  RA_DECLARE_RTTI(TraTppDrawTextRTTI, TraTppDrawCommandRTTI, TppDrawText)
+};

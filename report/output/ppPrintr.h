@@ -32,6 +32,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/spool/spool.h"
 #include "report/model/ppIntf.h"
+#include "report/model/ppRTTI.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -410,4 +411,12 @@ class TppPrinter : public TppCustomPrinter {
   void SetupChanged(cls::TObject* Sender);
   void GetSelf(TppPrinter*& aPrinter);
   TppPrinterSetup setup_{nullptr};
+};
+
+// The published properties and "BinNames", "PaperNames", "PrinterNames"
+// (texts of one name a line), "PrinterDescription", "PrinterInfo" (while the
+// setup keeps that printer), "PageDef", "PrintableHeight", "PrintableWidth"
+// (read-only) and "Units".
+class TraTppPrinterSetupRTTI : public TraTPersistentRTTI {
+  RA_DECLARE_RTTI(TraTppPrinterSetupRTTI, TraTPersistentRTTI, TppPrinterSetup)
 };

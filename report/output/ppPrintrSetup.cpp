@@ -596,7 +596,7 @@ void TppPrinterSetup::RegisterProperties() {
     auto flt = [&](const char* name, float (S::*get)(), void (S::*set)(float)) {
       cls::TPropInfo p;
       p.Name = name;
-      p.Type = cls::TypeInfoFloat();
+      p.Type = cls::TypeInfoSingle();
       p.GetFloat = [get](cls::TObject* o) { return static_cast<double>((static_cast<S*>(o)->*get)()); };
       p.SetFloat = [set](cls::TObject* o, double v) { (static_cast<S*>(o)->*set)(static_cast<float>(v)); };
       cls::PublishProperty(c, p);
@@ -630,4 +630,34 @@ void TppPrinterSetup::RegisterProperties() {
     flt("PaperWidth", &S::PaperWidth, &S::SetPaperWidth);
     str("PrinterName", &S::PrinterName, &S::SetPrinterName);
   });
+}
+
+// ---- scripting ----
+
+namespace {
+
+std::string Lines(const std::vector<std::string>& names) {
+  cls::TStringList list;
+  for (const std::string& name : names) list.Add(name);
+  return list.Text();
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppPrinterSetupRTTI)
+
+const TraMembers* TraTppPrinterSetupRTTI::Members() const {
+  using C = TppPrinterSetup;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daString>("BinNames", [](C* s) { return Lines(s->BinNames()); }),
+       raProperty<C, daString>("PaperNames", [](C* s) { return Lines(s->PaperNames()); }),
+       raProperty<C, daString>("PrinterDescription", &C::PrinterDescription),
+       raProperty<C, daString>("PrinterNames", [](C* s) { return Lines(s->PrinterNames()); }),
+       raObjectProperty<C, TppPrinterInfo>("PrinterInfo", [](C* s) { return s->PrinterInfo().get(); }),
+       raObjectProperty<C, TppPageDef>("PageDef", &C::PageDef),
+       raProperty<C, daSingle>("PrintableHeight", &C::PrintableHeight),
+       raProperty<C, daSingle>("PrintableWidth", &C::PrintableWidth),
+       raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits)});
+  return &members;
 }

@@ -18,5 +18,9 @@ void ppRegisterOutput() {
     ppRegisterDeviceUnit();
     ppRegisterDrawCommandUnit();
     RegisterDevice<TppPrinterDevice>();
+    raRegisterRTTI(TraTppPageRTTI::Instance());
+    raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
+    raRegisterRTTI(TraTppDrawTextRTTI::Instance());
+    raRegisterRTTI(TraTppPrinterSetupRTTI::Instance());
   });
 }

@@ -118,4 +118,32 @@ TEST(Reflection, EnumerationsDeclaredWithTheirNames) {
   EXPECT_TRUE(MakeEnumTypeInfoFromList("T", "")->EnumNames.empty());
 }
 
+TEST(TypeInfo, FloatKindsAndVariantProperties) {
+  struct TGauge : TComponent {
+    using TComponent::TComponent;
+    float Level() const { return level; }
+    void SetLevel(float v) { level = v; }
+    long double Precise() const { return 1.5L; }
+    Variant Reading() const { return reading; }
+    void SetReading(const Variant& v) { reading = v; }
+    float level = 0;
+    Variant reading;
+  };
+  TPropInfo level = FloatProperty<TGauge, float>("Level", &TGauge::Level, &TGauge::SetLevel);
+  TPropInfo precise = FloatProperty<TGauge, long double>("Precise", &TGauge::Precise);
+  TPropInfo plain = FloatProperty<TBigWidget, double>("Scale", &TBigWidget::Scale, &TBigWidget::SetScale);
+  EXPECT_EQ(level.Type->FloatType, ftSingle);
+  EXPECT_EQ(precise.Type->FloatType, ftExtended);
+  EXPECT_EQ(plain.Type->FloatType, ftDouble);
+  EXPECT_EQ(TypeInfoCurrency()->FloatType, ftCurr);
+  EXPECT_EQ(TypeInfoDateTime()->Kind, tkFloat);
+  TPropInfo reading = VariantProperty<TGauge>("Reading", &TGauge::Reading, &TGauge::SetReading);
+  EXPECT_EQ(reading.Kind(), tkVariant);
+  EXPECT_FALSE(reading.ReadOnly());
+  EXPECT_TRUE(VariantProperty<TGauge>("Reading", &TGauge::Reading).ReadOnly());
+  TGauge g(nullptr);
+  reading.SetVariant(&g, Variant("12"));
+  EXPECT_EQ(reading.GetVariant(&g).AsInt64(), 12);
+}
+
 }  // namespace

@@ -599,3 +599,38 @@ TEST(Devices, TheRegistryFindsClassesByNameWithoutRegardToCase) {
   EXPECT_EQ(GetTrueTypeFontName("courier"), "courier");
   EXPECT_EQ(GetTrueTypeFontName("細明體"), "細明體");
 }
+
+TEST(PageScripting, CommandsJoinAndLeavePagesByName) {
+  cls::Owned<TppPage> page(new TppPage(nullptr));
+  TestBoxCommand* box = new TestBoxCommand(nullptr);
+  const TraRTTI* commands = raGetRTTIClass(box->ClassType());
+  ASSERT_EQ(commands, &TraTppDrawCommandRTTI::Instance());
+  EXPECT_TRUE(commands->SetPropValue(box, "Page", static_cast<cls::TObject*>(page.get())));
+  EXPECT_EQ(page->GetDrawCommandCount(), 1);
+  EXPECT_EQ(box->Owner(), page.get());
+  EXPECT_FALSE(commands->SetPropValue(box, "Clickable", true));
+  EXPECT_FALSE(commands->SetPropValue(box, "Page", static_cast<cls::TObject*>(box)));
+  EXPECT_TRUE(commands->SetPropValue(box, "RedrawPage", true));
+  EXPECT_TRUE(box->RedrawPage());
+  // The page's method takes the command off again.
+  const TraRTTI* pages = raGetRTTIClass(page->ClassType());
+  ASSERT_EQ(pages, &TraTppPageRTTI::Instance());
+  cls::Owned<TraParamList> params(pages->GetParams("RemoveDrawCommand"));
+  ASSERT_TRUE(params);
+  TppDrawCommand* which = box;
+  params->SetParamAddress("aDrawCommand", &which);
+  EXPECT_TRUE(pages->CallMethod(page.get(), "RemoveDrawCommand", params.get()));
+  EXPECT_EQ(page->GetDrawCommandCount(), 0);
+  EXPECT_EQ(box->Owner(), nullptr);
+  box->Free();
+  // The print time is a date-time; the page's own names still answer.
+  page->SetPrintDateTime(46159.5);
+  TraPropRec rec;
+  ASSERT_TRUE(pages->GetPropRec("PrintDateTime", rec));
+  EXPECT_EQ(rec.TypeCode, daDateTime);
+  std::string text;
+  ASSERT_TRUE(pages->GetPropValueText(page.get(), "PrintDateTime", text));
+  EXPECT_EQ(text, "2026/5/17 12:00:00");
+  ASSERT_TRUE(pages->GetPropValueText(page.get(), "PassSetting", text));
+  EXPECT_EQ(text, "psOnePass");
+}

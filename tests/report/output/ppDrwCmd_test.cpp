@@ -363,3 +363,31 @@ TEST(DrawCommands, ImagesGiveTheBitmapDevicesDraw) {
   copy->Free();
   image->Free();
 }
+
+TEST(DrawCommands, LookAheadValuesArriveInTheEventsParameters) {
+  cls::Owned<TppDrawVariable> v(Make<TppDrawVariable>());
+  v->SetLookAheadKey("Group1");
+  v->SetLookAhead(true);
+  TppCommunicator sender(nullptr);
+  sender.AddEventNotify(v->Listener());
+  std::string key = "Group1", text = "120";
+  int32_t count = 2;
+  cls::Owned<TraParamList> params(new TraParamList());
+  params->AddParam("aLookAheadKey", daString);
+  params->AddParam("aTraversalCount", daInteger);
+  params->SetParamAddress("aLookAheadKey", &key);
+  params->SetParamAddress("aTraversalCount", &count);
+  // Without its text the event carries nothing to take.
+  sender.SendEventNotify(&sender, ciLookAheadChange, params.get());
+  EXPECT_EQ(v->Text(), "");
+  params->AddParam("aText", daString);
+  params->SetParamAddress("aText", &text);
+  sender.SendEventNotify(&sender, ciLookAheadChange, params.get());
+  EXPECT_EQ(v->Text(), "120");
+  // The describing class of every text command is the text's.
+  EXPECT_EQ(raGetRTTIClass(&TppDrawCalc::StaticClass()), &TraTppDrawTextRTTI::Instance());
+  EXPECT_EQ(raGetRTTIClass(&TppDrawLine::StaticClass()), &TraTppDrawCommandRTTI::Instance());
+  EXPECT_TRUE(TraTppDrawTextRTTI::Instance().SetPropValue(v.get(), "TextAlignment", TraEnumValue{taCentered}));
+  EXPECT_EQ(v->Alignment(), cls::taCenter);
+  sender.RemoveEventNotify(v->Listener());
+}

@@ -680,3 +680,71 @@ TEST_F(Printers, AFailedJobNamesItsOwnCause) {
                 .find("Error=The command \"sleep 1000;\" did not end within 1 s"),
             std::string::npos);
 }
+
+TEST_F(Printers, EveryDescribedNameReadsAndTakesItsOwnValueBack) {
+  // Each described class that can be made by name, and a printer setup.
+  std::vector<cls::Owned<cls::TObject>> objects;
+  auto entries = raRTTIClassRegistry().Entries();
+  for (const auto& e : *entries)
+    if (e.Described->Create) objects.emplace_back(e.Described->Create(nullptr));
+  objects.emplace_back(new TppPrinterSetup(nullptr));
+  ASSERT_GE(objects.size(), 6u);
+  for (auto& object : objects) {
+    const TraRTTI* rtti = raGetRTTIClass(object->ClassType());
+    ASSERT_NE(rtti, nullptr) << object->ClassName();
+    cls::TStringList names;
+    rtti->GetPropList(&names);
+    for (int i = 0; i < names.Count(); ++i) {
+      SCOPED_TRACE(object->ClassName() + "." + names[i]);
+      TraPropRec rec;
+      ASSERT_TRUE(rtti->GetPropRec(names[i], rec));
+      if (rec.TypeCode == daMethod) continue;
+      TraValue value;
+      ASSERT_TRUE(rtti->GetPropValue(object.get(), names[i], value));
+      std::string text, again;
+      ASSERT_TRUE(rtti->GetPropValueText(object.get(), names[i], text));
+      if (rec.IsReadOnly) {
+        EXPECT_FALSE(rtti->SetPropValue(object.get(), names[i], value));
+        continue;
+      }
+      ASSERT_TRUE(rtti->SetPropValue(object.get(), names[i], value));
+      ASSERT_TRUE(rtti->GetPropValueText(object.get(), names[i], again));
+      EXPECT_EQ(again, text);
+    }
+  }
+}
+
+TEST_F(Printers, SetupByName) {
+  Install(Office("Office"), true);
+  TppPrinterSetup setup(nullptr);
+  const TraRTTI* rtti = raGetRTTIClass(&TppPrinterSetup::StaticClass());
+  ASSERT_EQ(rtti, &TraTppPrinterSetupRTTI::Instance());
+  std::string text;
+  ASSERT_TRUE(rtti->GetPropValueText(&setup, "PrinterNames", text));
+  EXPECT_EQ(text, "Screen\r\nDefault\r\nOffice\r\n");
+  ASSERT_TRUE(rtti->SetPropValue(&setup, "PrinterName", std::string("Office")));
+  ASSERT_TRUE(rtti->GetPropValueText(&setup, "BinNames", text));
+  EXPECT_EQ(text, "Default\r\nAutomatic\r\nManual Feed\r\n");
+  // Units by name: the published sizes follow them.
+  EXPECT_TRUE(rtti->SetPropValue(&setup, "Units", TraEnumValue{utMillimeters}));
+  EXPECT_FALSE(rtti->SetPropValue(&setup, "Units", TraEnumValue{9}));
+  ASSERT_TRUE(rtti->GetPropValueText(&setup, "Units", text));
+  EXPECT_EQ(text, "utMillimeters");
+  EXPECT_TRUE(rtti->SetPropValue(&setup, "MarginLeft", 25.4f));
+  EXPECT_EQ(setup.PageDef()->mmMarginLeft(), 25400);
+  EXPECT_FALSE(rtti->SetPropValue(&setup, "MarginLeft", 25.4));  // a double is not a single
+  ASSERT_TRUE(rtti->GetPropValueText(&setup, "MarginLeft", text));
+  EXPECT_EQ(text, "25.4");
+  TraValue v;
+  ASSERT_TRUE(rtti->GetPropValue(&setup, "PageDef", v));
+  EXPECT_EQ(std::get<cls::TObject*>(v), setup.PageDef());
+  ASSERT_TRUE(rtti->GetPropValue(&setup, "PrinterInfo", v));
+  EXPECT_EQ(std::get<cls::TObject*>(v), setup.PrinterInfo().get());
+  EXPECT_FALSE(rtti->SetPropValue(&setup, "PrintableWidth", 1.0f));
+  TraPropRec rec;
+  ASSERT_TRUE(rtti->GetPropRec("Copies", rec));
+  EXPECT_TRUE(rec.IsPublished);
+  EXPECT_EQ(rec.TypeCode, daInteger);
+  ASSERT_TRUE(rtti->GetPropRec("PaperWidth", rec));
+  EXPECT_EQ(rec.TypeCode, daSingle);
+}
