@@ -38,6 +38,11 @@ bool TppField::IsNull() const {
   return !p || p->GetFieldIsNull(fieldName_);
 }
 
+cls::Variant TppField::Value() const {
+  TppDataPipeline* p = DataPipeline();
+  return p ? p->GetFieldValue(fieldName_) : cls::Variant::Null();
+}
+
 // ---------------------------------------------------------------- TppMasterFieldLink
 
 TppMasterFieldLink::TppMasterFieldLink(cls::TComponent* owner) : TppRelative(owner) {}
@@ -459,6 +464,24 @@ double TppDataPipeline::GetFieldAsDouble(const std::string& fieldName) {
 }
 
 bool TppDataPipeline::GetFieldIsNull(const std::string&) { return true; }
+
+cls::Variant TppDataPipeline::GetFieldValue(const std::string& fieldName) {
+  if (GetFieldIsNull(fieldName)) return cls::Variant::Null();
+  switch (GetFieldDataType(fieldName)) {
+    case dtBoolean: return cls::Variant(GetFieldAsDouble(fieldName) != 0);
+    case dtDate:
+    case dtTime:
+    case dtDateTime: return cls::Variant::DateTime(GetFieldAsDouble(fieldName));
+    case dtInteger:
+    case dtLongint:
+    case dtLargeInt: return cls::Variant(static_cast<long long>(GetFieldAsDouble(fieldName)));
+    case dtSingle:
+    case dtDouble:
+    case dtExtended:
+    case dtCurrency: return cls::Variant(GetFieldAsDouble(fieldName));
+    default: return cls::Variant(GetFieldAsString(fieldName));
+  }
+}
 bool TppDataPipeline::IsDataTypeSupported(TppDataType) { return true; }
 TppBookmark TppDataPipeline::GetBookmark() { return 0; }
 void TppDataPipeline::FreeBookmark(TppBookmark) {}
@@ -609,7 +632,36 @@ void PublishPipeline() {
 
 }  // namespace
 
+// ---------------------------------------------------------------- scripting
+
+RA_IMPLEMENT_RTTI(TraTppDataPipelineRTTI)
+
+const TraMembers* TraTppDataPipelineRTTI::Members() const {
+  static const TraMembers members(inherited::Members(), [] {
+    std::vector<TraMember> events;
+    for (int id = ciPipelineRecordPositionChange; id <= ciPipelineClose; ++id)
+      events.push_back(raEvent(ppEventName(id), id));
+    return events;
+  }());
+  return &members;
+}
+
+RA_IMPLEMENT_RTTI(TraTppFieldRTTI)
+
+const TraMembers* TraTppFieldRTTI::Members() const {
+  using F = TppField;
+  static const TraMembers members(inherited::Members(),
+                                  {raProperty<F, daDouble>("AsDouble", &F::AsDouble),
+                                   raProperty<F, daString>("AsString", &F::AsString),
+                                   raProperty<F, daBoolean>("IsNull", &F::IsNull),
+                                   raObjectProperty<F, TppDataPipeline>("DataPipeline", &F::DataPipeline),
+                                   raProperty<F, daVariant>("Value", &F::Value)});
+  return &members;
+}
+
 void ppRegisterDBUnit() {
+  raRegisterRTTI(TraTppDataPipelineRTTI::Instance());
+  raRegisterRTTI(TraTppFieldRTTI::Instance());
   PublishField();
   PublishMasterFieldLink();
   PublishPipeline();

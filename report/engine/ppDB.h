@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/classes/variants.h"
+#include "report/model/ppRTTI.h"
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
 
@@ -96,6 +98,7 @@ class TppField : public TppRelative {
   std::string AsString() const;
   double AsDouble() const;
   bool IsNull() const;
+  cls::Variant Value() const;
 
  private:
   cls::TAlignment alignment_ = cls::taLeftJustify;
@@ -256,6 +259,8 @@ class TppDataPipeline : public TppRelative, public IppDataTable {
   std::string GetFieldAsString(const std::string& fieldName) override;
   virtual double GetFieldAsDouble(const std::string& fieldName);
   virtual bool GetFieldIsNull(const std::string& fieldName);
+  // The value as a variant of the field's type (null for a null value).
+  virtual cls::Variant GetFieldValue(const std::string& fieldName);
   virtual bool IsDataTypeSupported(TppDataType type);
   virtual TppBookmark GetBookmark();
   virtual void FreeBookmark(TppBookmark bookmark);
@@ -349,5 +354,14 @@ class TppDataPipelineList : public cls::TStringList {
   TppDataPipeline* GetPipeline(int index) const;
 };
 
-// Registers the pipeline classes and the fields' published properties.
+// Scripting: the pipeline's events 37-47; the field's value names.
+class TraTppDataPipelineRTTI : public TraTppRelativeRTTI {
+  RA_DECLARE_RTTI(TraTppDataPipelineRTTI, TraTppRelativeRTTI, TppDataPipeline)
+};
+class TraTppFieldRTTI : public TraTppRelativeRTTI {
+  RA_DECLARE_RTTI(TraTppFieldRTTI, TraTppRelativeRTTI, TppField)
+};
+
+// Registers the pipeline classes, the fields' published properties and the
+// describing classes.
 void ppRegisterDBUnit();

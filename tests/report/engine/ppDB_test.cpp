@@ -10,6 +10,7 @@
 #include "platform/classes/sysutils.h"
 #include "report/engine/ppDB.h"
 #include "report/model/ppIntf.h"
+#include "report/model/ppRTTI.h"
 #include "tests/support/ppListPipeline.h"
 
 namespace {
@@ -416,4 +417,42 @@ TEST(PipelineFields, DataTypeThePipelineCannotKeepIsRefused) {
   cls::Owned<TppField> loose(new TppField(nullptr));
   loose->SetDataType(dtGraphic);
   EXPECT_EQ(loose->DataType(), dtGraphic);
+}
+
+// ---- scripting ----
+
+TEST(PipelineScripting, PipelineEventsAndFieldValuesByName) {
+  const TraRTTI* rtti = raGetRTTIClass(&TppListPipeline::StaticClass());
+  ASSERT_NE(rtti, nullptr);
+  EXPECT_EQ(rtti->ClassType()->Name, "TraTppDataPipelineRTTI");
+  cls::TStringList events;
+  rtti->GetEventList(&events);
+  for (int id = ciPipelineRecordPositionChange; id <= ciPipelineClose; ++id) {
+    TraPropRec rec;
+    ASSERT_TRUE(rtti->GetPropRec(ppEventName(id), rec)) << id;
+    EXPECT_EQ(rec.EventId, id);
+    EXPECT_GE(events.IndexOf(ppEventName(id)), 0) << id;
+  }
+
+  cls::Owned<TppListPipeline> p(new TppListPipeline(nullptr));
+  TppField* price = p->AddField("Price", dtCurrency);
+  TppField* day = p->AddField("Day", dtDate);
+  p->AddRecord({{"Price", TValue(12.5)}, {"Day", TValue()}});
+  p->Open();
+  p->TraverseFirst();
+  TraValue v;
+  ASSERT_TRUE(raGetPropValue(price, "asstring", v));
+  EXPECT_EQ(std::get<std::string>(v), "12.5");
+  ASSERT_TRUE(raGetPropValue(price, "Value", v));
+  EXPECT_DOUBLE_EQ(std::get<cls::Variant>(v).AsDouble(), 12.5);
+  ASSERT_TRUE(raGetPropValue(day, "IsNull", v));
+  EXPECT_TRUE(std::get<bool>(v));
+  ASSERT_TRUE(raGetPropValue(day, "Value", v));
+  EXPECT_TRUE(std::get<cls::Variant>(v).IsNull());
+  ASSERT_TRUE(raGetPropValue(day, "DataPipeline", v));
+  EXPECT_EQ(std::get<cls::TObject*>(v), p.get());
+  // Read-only values refuse a write; published ones take it.
+  EXPECT_FALSE(raSetPropValue(price, "AsString", TraValue(std::string("1"))));
+  EXPECT_TRUE(raSetPropValue(price, "FieldAlias", TraValue(std::string("Amount"))));
+  EXPECT_EQ(p->GetFieldDisplayName("Price"), "Amount");
 }
