@@ -453,9 +453,15 @@ TppPipelinePosition TppEngine::CurrentPosition(TppDataPipeline* pipeline) {
 
 void TppEngine::PutBackPosition(TppDataPipeline* pipeline, const TppPipelinePosition& position) {
   if (!pipeline || !pipeline->Active()) return;
+  // A pipeline that had no place (closed, or without records) keeps the
+  // one it has; only its emptiness is put back.
+  if (!position.BookmarkHeld) {
+    if (position.NoRecords) pipeline->SetRecordFlags(ppNoRecords);
+    return;
+  }
   uint8_t flags = (position.FirstRecord ? ppFirstRecord : 0) | (position.LastRecord ? ppLastRecord : 0) |
                   (position.NoRecords ? ppNoRecords : 0);
-  pipeline->RestoreTraversal(position.BookmarkHeld ? position.Bookmark : 0, position.TraversalCount, flags);
+  pipeline->RestoreTraversal(position.Bookmark, position.TraversalCount, flags);
 }
 
 bool TppEngine::HasData() {
@@ -635,6 +641,7 @@ void TppEngine::InitGeneration() {
   bool nested = Nested();
   if (!nested && !prepared_) r->NotifyReportPrepare();
   InitPipelines();
+  if (Cancelled() && masterPipeline_) masterPipeline_->SetRecordFlags(ppNoRecords);
   if (!nested && !prepared_) {
     r->PrepareBandsAndGroups();
     prepared_ = true;
