@@ -388,6 +388,7 @@ void TppCustomReport::ForEachCacheObject(const std::function<void(cls::TObject*)
 
 void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {
   TppProducer::Notify(communicator, operation);
+  if (operation == ppopDataChange && communicator && communicator == dataPipeline_) ResetJobState();
   if (operation != ppopRemove || !communicator) return;
   if (communicator == dataPipeline_) {
     ResetCaches();

@@ -116,11 +116,12 @@ void TppEngine::FreeRecordBookmarks(int32_t pageIndex, TppDataPipeline* pipeline
   if (!CacheStream()) return;
   constexpr int kBookmarkAt[2] = {44, 68};
   TppDataPipeline* owners[2] = {masterPipeline_, detailPipeline_};
-  for (int32_t page = pageIndex; page <= CachePageCount(); ++page) {
+  // Up to the last record in the stream (gaps before a record read as 0).
+  for (int32_t page = pageIndex;; ++page) {
     uint8_t record[ppEngineRecordSize];
     std::memset(record, 0xFF, sizeof record);
     ReadCacheRecord(page, record);
-    if (record[0] == 0xFF) continue;
+    if (record[0] == 0xFF) break;
     bool changed = false;
     for (int i = 0; i < 2; ++i) {
       if (!owners[i] || (pipeline && owners[i] != pipeline)) continue;
@@ -396,10 +397,15 @@ void TppEngine::OpenPipeline(TppDataPipeline* pipeline) {
 }
 
 void TppEngine::InitPipelines() {
+  TppCustomReport* r = Report();
+  // The page records' bookmarks go back to the pipelines that made them.
+  TppDetailBand* detailBand = DetailBand();
+  if (masterPipeline_ && masterPipeline_ != r->DataPipeline()) FreeRecordBookmarks(0, masterPipeline_, true);
+  if (detailPipeline_ && detailPipeline_ != (detailBand ? detailBand->DataPipeline() : nullptr))
+    FreeRecordBookmarks(0, detailPipeline_, true);
   FreePagePositions();
   FreeKeptBookmark();
   ReleasePipelines();
-  TppCustomReport* r = Report();
   if (TppDataPipeline* master = r->DataPipeline()) {
     masterPipeline_ = master;
     AddNotify(master);
@@ -412,8 +418,7 @@ void TppEngine::InitPipelines() {
     master->TraverseFirst();
     masterNoticePending_ = true;
   }
-  TppDetailBand* detail = DetailBand();
-  TppDataPipeline* dp = detail ? detail->DataPipeline() : nullptr;
+  TppDataPipeline* dp = detailBand ? detailBand->DataPipeline() : nullptr;
   if (dp && dp != masterPipeline_) {
     detailPipeline_ = dp;
     AddNotify(dp);

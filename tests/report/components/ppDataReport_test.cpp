@@ -251,3 +251,19 @@ TEST_F(DataReport, SuppressedRepeatsPrintOncePerRun) {
   report->Print();
   EXPECT_EQ(AllTexts(), (std::vector<std::string>{"same", "other", "same"}));
 }
+
+TEST_F(DataReport, PageRecordBookmarksGoBackToThePipelineThatMadeThem) {
+  AddItems({{1, "a"}, {1, "b"}, {1, "c"}, {1, "d"}, {1, "e"}, {1, "f"}, {1, "g"}});
+  cls::Owned<TppListPipeline> other(new TppListPipeline(nullptr));
+  other->AddField("Item");
+  other->AddRecord({{"Item", TValue(std::string("x"))}});
+  report->SetDataPipeline(items.get());
+  report->Print();
+  ASSERT_GT(items->BookmarksOut(), 0);
+  report->SetDataPipeline(other.get());
+  report->Print();
+  EXPECT_EQ(items->BookmarksOut(), 0);
+  EXPECT_EQ(AllTexts().back(), "x");
+  report.reset();
+  EXPECT_EQ(other->BookmarksOut(), 0);
+}
