@@ -522,14 +522,6 @@ void TppDataPipeline::DefineProperties(cls::TFiler* filer) {
       [this](cls::TWriter& w) { w.WriteString(master_ ? master_->Name() : masterName_); }, master_ != nullptr);
 }
 
-void TppDataPipeline::Loaded() {
-  inherited::Loaded();
-  // A master among the owner's pipelines is found at once; others wait for
-  // ResolveMasterDataPipeline.
-  if (master_ || masterName_.empty() || !Owner()) return;
-  if (auto* p = cls::ObjectAs<TppDataPipeline>(Owner()->FindComponent(masterName_))) SetMasterDataPipeline(p);
-}
-
 // ---------------------------------------------------------------- TppDataPipelineList
 
 void TppDataPipelineList::AddPipeline(TppDataPipeline* pipeline) {

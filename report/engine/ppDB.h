@@ -23,6 +23,7 @@
 #include "report/model/ppTypes.h"
 
 class TppDataPipeline;
+class TppDataPipelineList;
 
 using TppBookmark = uint64_t;
 
@@ -229,7 +230,7 @@ class TppDataPipeline : public TppRelative, public IppDataTable {
   void SetMasterDataPipeline(TppDataPipeline* master);
   const std::string& MasterDataPipelineName() const { return masterName_; }
   // After loading: the master named by the stream, found in LIST.
-  void ResolveMasterDataPipeline(const class TppDataPipelineList& list);
+  void ResolveMasterDataPipeline(const TppDataPipelineList& list);
   int DetailCount() const { return details_.Count(); }
   TppDataPipeline* Details(int i) const { return details_[i]; }
   std::vector<TppMasterFieldLink*> MasterFieldLinks() const;
@@ -285,7 +286,6 @@ class TppDataPipeline : public TppRelative, public IppDataTable {
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
   void DefineProperties(cls::TFiler* filer) override;
-  void Loaded() override;
 
  protected:
   // The data changed: linked objects are told (operation 2), event 41,
