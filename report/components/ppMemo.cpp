@@ -344,9 +344,9 @@ void TppDBMemo::CalcPrintExtent() {
     TppCustomMemo::CalcPrintExtent();
     return;
   }
-  // The pipeline's state flag that forces a repeat comes with the full
-  // pipeline; until then a repeated value prints once per run of repeats.
-  bool print = !isRepeated_;
+  // A repeat prints at the first record of its pipeline's range while it
+  // has not printed yet.
+  bool print = !isRepeated_ || (DataPipeline() && DataPipeline()->FirstRecord() && !repeatPrinted_);
   if (print) {
     repeatPrinted_ = true;
   } else {

@@ -231,6 +231,18 @@ void TppBand::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& 
   for (TppComponent* c : objects_) c->ReplaceDataPipeline(pipeline, name);
 }
 
+void TppBand::RebindDataPipeline(TppDataPipeline* oldPipeline, TppDataPipeline* newPipeline) {
+  if (oldPipeline == newPipeline) return;
+  for (TppComponent* c : objects_) {
+    if (!c->IsDataAware() || !c->ParentDataPipeline()) continue;
+    if (c->DataPipeline()) {
+      if (c->DataPipeline() == oldPipeline) c->SetDataPipeline(newPipeline);
+    } else if (newPipeline && (c->DataField().empty() || newPipeline->IndexOfFieldName(c->DataField()) >= 0)) {
+      c->SetDataPipeline(newPipeline);
+    }
+  }
+}
+
 TppDataPipeline* TppBand::GetDataPipeline() { return report_ ? report_->DataPipeline() : nullptr; }
 
 void TppBand::InitGeneration() {
@@ -473,9 +485,11 @@ void TppDetailBand::SetPrintHeight(TppPrintHeightType value) {
 void TppDetailBand::SetDataPipeline(TppDataPipeline* pipeline) {
   if (Report() && pipeline == Report()->DataPipeline()) return;
   if (pipeline == dataPipeline_) return;
+  TppDataPipeline* old = GetDataPipeline();
   if (dataPipeline_) RemoveNotify(dataPipeline_);
   dataPipeline_ = pipeline;
   if (dataPipeline_) AddNotify(dataPipeline_);
+  if (!HasState(cls::csLoading) && !HasState(cls::csReading)) RebindDataPipeline(old, GetDataPipeline());
   ReportChanged();
 }
 

@@ -274,6 +274,9 @@ class TppBand : public TppCacheable {
   virtual void ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name);
   virtual void Generate() = 0;
   virtual TppDataPipeline* GetDataPipeline();
+  // Data-aware objects that follow the band's pipeline move from OLD to NEW:
+  // one on OLD takes NEW; one on none takes NEW unless NEW lacks its field.
+  void RebindDataPipeline(TppDataPipeline* oldPipeline, TppDataPipeline* newPipeline);
   virtual std::string GetCaptionText() { return caption_; }
   virtual void InitGeneration();
   virtual bool IsDetailLike() { return false; }

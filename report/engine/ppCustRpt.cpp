@@ -15,6 +15,7 @@
 CLS_IMPLEMENT_COMPONENT(TppCustomReport)
 
 TppCustomReport::TppCustomReport(cls::TComponent* owner) : TppProducer(owner) {
+  EventMask().Include(ciPipelineBeforeClose);
   if (TppEngineCreator create = ppGetEngineClass()) {
     engine_.reset(create(this));
     engine_->OnEndPage = cls::TNotifyEvent(this, &TppCustomReport::CheckPageLimit);
@@ -35,6 +36,7 @@ void TppCustomReport::BeforeDestruction() {
     RemoveNotify(manager);
   }
   if (dataPipeline_) {
+    dataPipeline_->RemoveEventNotify(this);
     RemoveNotify(dataPipeline_);
     dataPipeline_ = nullptr;
   }
@@ -136,13 +138,32 @@ void TppCustomReport::SetColumnPositions(const cls::TStringList& lines) {
 
 void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
   if (pipeline == dataPipeline_) return;
-  if (dataPipeline_) RemoveNotify(dataPipeline_);
+  TppDataPipeline* old = dataPipeline_;
+  if (old) {
+    old->RemoveEventNotify(this);
+    RemoveNotify(old);
+  }
   dataPipeline_ = pipeline;
-  if (dataPipeline_) AddNotify(dataPipeline_);
+  if (dataPipeline_) {
+    AddNotify(dataPipeline_);
+    dataPipeline_->AddEventNotify(this);
+  }
   if (!LoadingOrReading() && StateFlags() < pstReadingTemplate) {
+    for (TppBand* b : bands_) {
+      auto* detail = cls::ObjectAs<TppDetailBand>(b);
+      if (detail && detail->DataPipeline()) continue;
+      b->RebindDataPipeline(old, dataPipeline_);
+    }
     autoStop_ = dataPipeline_ == nullptr;
     ResetJobState();
   }
+}
+
+void TppCustomReport::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppProducer::EventNotify(sender, eventId, params);
+  if (eventId != ciPipelineBeforeClose || !sender || sender != dataPipeline_) return;
+  TppCustomReport* main = MainReport();
+  if (!(main ? main : this)->Printing()) ResetCaches();
 }
 
 void TppCustomReport::SetNoDataBehaviors(TppNoDataBehaviors value) {
@@ -379,6 +400,7 @@ void TppCustomReport::ForEachCacheObject(const std::function<void(cls::TObject*)
 
 void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {
   TppProducer::Notify(communicator, operation);
+  if (operation == ppopDataChange && communicator && communicator == dataPipeline_) ResetJobState();
   if (operation != ppopRemove || !communicator) return;
   if (communicator == dataPipeline_) {
     ResetCaches();

@@ -127,6 +127,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   int CacheManagerCount() const { return cacheManagers_.Count(); }
 
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  // Event 73 from the data pipeline (before it closes) resets the caches
+  // while the main report is not printing.
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
   // A report always answers "Report".
   std::string GetUserName() const override { return "Report"; }
 

@@ -6,6 +6,7 @@
 
 #include "platform/process/clock.h"
 #include "report/engine/ppBands.h"
+#include "report/engine/ppClass.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
@@ -60,6 +61,7 @@ bool IsGroupHeader(TppCustomBand* band) { return cls::ObjectIs<TppGroupHeaderBan
 
 TppEngine::TppEngine(TppCustomReport* report) : TppCustomEngine(report) {
   SetCacheRecordSize(ppEngineRecordSize);
+  EventMask().Include(ciPipelineClose);
   IncludeFlags(TppEngineFlag::efInitialised);
   ResetState();
 }
@@ -69,7 +71,11 @@ void TppEngine::BeforeDestruction() {
     noDataText_->Free();
     noDataText_ = nullptr;
   }
-  masterPipeline_ = detailPipeline_ = nullptr;
+  FreePosition(masterPipeline_, startPositions_[0]);
+  FreePosition(detailPipeline_, startPositions_[1]);
+  FreePagePositions();
+  FreeKeptBookmark();
+  ReleasePipelines();
   for (auto& list : bandLists_) list.clear();
   TppCustomEngine::BeforeDestruction();
 }
@@ -101,9 +107,34 @@ TppDetailBand* TppEngine::DetailBand() const {
 
 // ---- cache ----
 
-void TppEngine::ResetCache(int32_t) {
-  // The bookmarks come with the pipelines; the records hold none yet.
+void TppEngine::ResetCache(int32_t pageIndex) {
   FreePagePositions();
+  FreeRecordBookmarks(std::max(pageIndex, 0), nullptr, false);
+}
+
+void TppEngine::FreeRecordBookmarks(int32_t pageIndex, TppDataPipeline* pipeline, bool writeBack) {
+  if (!CacheStream()) return;
+  constexpr int kBookmarkAt[2] = {44, 68};
+  TppDataPipeline* owners[2] = {masterPipeline_, detailPipeline_};
+  // Up to the last record in the stream (gaps before a record read as 0).
+  for (int32_t page = pageIndex;; ++page) {
+    uint8_t record[ppEngineRecordSize];
+    std::memset(record, 0xFF, sizeof record);
+    ReadCacheRecord(page, record);
+    if (record[0] == 0xFF) break;
+    bool changed = false;
+    for (int i = 0; i < 2; ++i) {
+      if (!owners[i] || (pipeline && owners[i] != pipeline)) continue;
+      TppBookmark b = 0;
+      std::memcpy(&b, record + kBookmarkAt[i], sizeof b);
+      if (!b) continue;
+      owners[i]->FreeBookmark(b);
+      std::memset(record + kBookmarkAt[i], 0, sizeof b);
+      record[kBookmarkAt[i] - 5] = 0;  // bookmark held
+      changed = true;
+    }
+    if (changed && writeBack) WriteCacheRecord(page, record);
+  }
 }
 
 void TppEngine::SaveToCache(int32_t pageIndex) {
@@ -122,16 +153,27 @@ void TppEngine::SaveToCache(int32_t pageIndex) {
   record[32] = detailNoticePending_;
   record[33] = TraversalNoticePending();
   TppPipelinePosition master, detail;
-  if (pagePositionsHeld_) {
+  if (pagePositionsHeld_ && pagePositionsOwned_) {
     master = pagePositions_[0];
     detail = pagePositions_[1];
-    pagePositionsHeld_ = false;
+    pagePositions_[0] = pagePositions_[1] = TppPipelinePosition();
+    pagePositionsHeld_ = pagePositionsOwned_ = false;
   } else {
+    // Positions restored from another record stay that record's.
     master = CurrentPosition(masterPipeline_);
     detail = CurrentPosition(detailPipeline_);
   }
   PutPosition(record + 36, master);
   PutPosition(record + 60, detail);
+  // A record written over gives up its bookmarks.
+  uint8_t old[ppEngineRecordSize];
+  std::memset(old, 0xFF, sizeof old);
+  ReadCacheRecord(pageIndex, old);
+  if (old[0] != 0xFF) {
+    TppPipelinePosition was[2] = {GetPosition(old + 36), GetPosition(old + 60)};
+    FreePosition(masterPipeline_, was[0]);
+    FreePosition(detailPipeline_, was[1]);
+  }
   WriteCacheRecord(pageIndex, record);
 }
 
@@ -161,13 +203,34 @@ void TppEngine::RestoreFromCache(int32_t pageIndex) {
   pagePositions_[0] = GetPosition(record + 36);
   pagePositions_[1] = GetPosition(record + 60);
   pagePositionsHeld_ = true;
+  pagePositionsOwned_ = false;
   restoredPositions_ = true;
 }
 
 void TppEngine::FreePagePositions() {
+  if (pagePositionsOwned_) {
+    FreePosition(masterPipeline_, pagePositions_[0]);
+    FreePosition(detailPipeline_, pagePositions_[1]);
+  }
   pagePositions_[0] = pagePositions_[1] = TppPipelinePosition();
-  pagePositionsHeld_ = false;
+  pagePositionsHeld_ = pagePositionsOwned_ = false;
   restoredPositions_ = false;
+}
+
+void TppEngine::FreePosition(TppDataPipeline* pipeline, TppPipelinePosition& position) {
+  if (pipeline && position.Bookmark) pipeline->FreeBookmark(position.Bookmark);
+  position.Bookmark = 0;
+  position.BookmarkHeld = false;
+}
+
+void TppEngine::FreeKeptBookmark() {
+  if (!keptBookmark_) return;
+  TppBookmark b = keptBookmark_;
+  keptBookmark_ = 0;
+  if (masterPipeline_) {
+    if (masterPipeline_->CurrentRecordBookmark() == b) masterPipeline_->SetCurrentRecordBookmark(0);
+    masterPipeline_->FreeBookmark(b);
+  }
 }
 
 // ---- simple operations ----
@@ -209,7 +272,28 @@ bool TppEngine::PageNotGenerated() {
 }
 
 void TppEngine::ClosePipelines() {
+  FreePagePositions();
+  FreeKeptBookmark();
+  std::vector<TppDataPipeline*> others(otherPipelines_.rbegin(), otherPipelines_.rend());
+  TppDataPipeline* master = masterPipeline_;
+  TppDataPipeline* detail = detailPipeline_;
+  ReleasePipelines();
+  if (master) master->Close();
+  if (detail) detail->Close();
+  for (TppDataPipeline* p : others) p->Close();
+}
+
+void TppEngine::ReleasePipelines() {
+  for (TppDataPipeline* p : {masterPipeline_, detailPipeline_}) {
+    if (!p) continue;
+    p->RemoveEventNotify(this);
+    RemoveNotify(p);
+  }
+  for (TppDataPipeline* p : otherPipelines_)
+    if (p != masterPipeline_ && p != detailPipeline_) RemoveNotify(p);
   masterPipeline_ = detailPipeline_ = nullptr;
+  otherPipelines_.clear();
+  masterDetail_ = false;
 }
 
 void TppEngine::Stop() {
@@ -253,6 +337,7 @@ void TppEngine::Reset(int32_t pageCount) {
 
 void TppEngine::RestorePagePosition() {
   if (!restoredPositions_) return;
+  // Put back where the record says; the record keeps its bookmarks.
   PutBackPosition(masterPipeline_, pagePositions_[0]);
   PutBackPosition(detailPipeline_, pagePositions_[1]);
   restoredPositions_ = false;
@@ -269,6 +354,7 @@ void TppEngine::RecordStep() {
   if (MasterAtEnd()) {
     SetDataExhausted(true);
     IncludeState(TppBandKind::bkSummary | TppBandKind::bkGroupFooter);
+    if (masterPipeline_) masterPipeline_->TraverseLast();
   } else if (State().Contains(TppBandKind::bkGroupFooter)) {
     StepBack();
   } else {
@@ -294,26 +380,174 @@ void TppEngine::DeferredBreakStep() {
 }
 
 void TppEngine::SendTraversalNotices() {
+  bool master = masterNoticePending_;
+  bool detail = detailNoticePending_;
   masterNoticePending_ = detailNoticePending_ = false;
+  if (master && masterPipeline_) masterPipeline_->DoTraversal();
+  if (detail && detailPipeline_) detailPipeline_->DoTraversal();
   SendEventNotify(this, ciEngineTraversal, nullptr);
 }
 
-void TppEngine::InitPipelines() {
-  masterPipeline_ = Report()->DataPipeline();
-  TppDetailBand* detail = DetailBand();
-  TppDataPipeline* dp = detail ? detail->DataPipeline() : nullptr;
-  detailPipeline_ = dp != masterPipeline_ ? dp : nullptr;
-  if (HasData()) ExcludeFlags(TppEngineFlag::efNoData);
-  else IncludeFlags(TppEngineFlag::efNoData);
+// ---- pipelines ----
+
+void TppEngine::OpenPipeline(TppDataPipeline* pipeline) {
+  pipeline->Open();
+  if (pipeline->Active()) return;
+  Report()->CancelJob(std::make_exception_ptr(EPrintError(ppLoadStr(40) + ": " + pipeline->UserName())));
 }
 
-TppPipelinePosition TppEngine::CurrentPosition(TppDataPipeline*) { return TppPipelinePosition(); }
-void TppEngine::PutBackPosition(TppDataPipeline*, const TppPipelinePosition&) {}
+void TppEngine::InitPipelines() {
+  TppCustomReport* r = Report();
+  // The page records' bookmarks go back to the pipelines that made them.
+  TppDetailBand* detailBand = DetailBand();
+  if (masterPipeline_ && masterPipeline_ != r->DataPipeline()) FreeRecordBookmarks(0, masterPipeline_, true);
+  if (detailPipeline_ && detailPipeline_ != (detailBand ? detailBand->DataPipeline() : nullptr))
+    FreeRecordBookmarks(0, detailPipeline_, true);
+  FreePagePositions();
+  FreeKeptBookmark();
+  ReleasePipelines();
+  if (TppDataPipeline* master = r->DataPipeline()) {
+    masterPipeline_ = master;
+    AddNotify(master);
+    master->AddEventNotify(this);
+    OpenPipeline(master);
+    if (!Nested()) {
+      keptBookmark_ = master->GetBookmark();
+      master->SetCurrentRecordBookmark(keptBookmark_);
+    }
+    master->TraverseFirst();
+    masterNoticePending_ = true;
+  }
+  TppDataPipeline* dp = detailBand ? detailBand->DataPipeline() : nullptr;
+  if (dp && dp != masterPipeline_) {
+    detailPipeline_ = dp;
+    AddNotify(dp);
+    dp->AddEventNotify(this);
+    OpenPipeline(dp);
+    dp->TraverseFirst();
+    detailNoticePending_ = true;
+  }
+  if (HasData()) ExcludeFlags(TppEngineFlag::efNoData);
+  else IncludeFlags(TppEngineFlag::efNoData);
+  for (int i = 0; i < r->BandCount(); ++i) {
+    TppBand* band = r->Bands(i);
+    for (int j = 0; j < band->ObjectCount(); ++j) {
+      TppComponent* c = band->Objects(j);
+      TppDataPipeline* p = c->IsDataAware() ? c->DataPipeline() : nullptr;
+      if (!p || p == masterPipeline_ || p == detailPipeline_) continue;
+      if (std::find(otherPipelines_.begin(), otherPipelines_.end(), p) != otherPipelines_.end()) continue;
+      OpenPipeline(p);
+      AddNotify(p);
+      otherPipelines_.push_back(p);
+    }
+  }
+}
+
+TppPipelinePosition TppEngine::CurrentPosition(TppDataPipeline* pipeline) {
+  TppPipelinePosition p;
+  if (!pipeline) return p;
+  p.NoRecords = pipeline->NoRecords();
+  p.LastRecord = pipeline->LastRecord();
+  p.FirstRecord = pipeline->FirstRecord();
+  p.Bookmark = pipeline->Active() ? pipeline->GetBookmark() : 0;
+  p.BookmarkHeld = p.Bookmark != 0;
+  p.TraversalCount = pipeline->TraversalCount();
+  p.CurrentBookmark = pipeline->CurrentRecordBookmark();
+  return p;
+}
+
+void TppEngine::PutBackPosition(TppDataPipeline* pipeline, const TppPipelinePosition& position) {
+  if (!pipeline || !pipeline->Active()) return;
+  // A pipeline that had no place (closed, or without records) keeps the
+  // one it has; only its emptiness is put back.
+  if (!position.BookmarkHeld) {
+    if (position.NoRecords) pipeline->SetRecordFlags(ppNoRecords);
+    return;
+  }
+  uint8_t flags = (position.FirstRecord ? ppFirstRecord : 0) | (position.LastRecord ? ppLastRecord : 0) |
+                  (position.NoRecords ? ppNoRecords : 0);
+  pipeline->RestoreTraversal(position.Bookmark, position.TraversalCount, flags);
+}
 
 bool TppEngine::HasData() {
   if (Cancelled()) return false;
-  // A pipeline without traversal has no records to run out of.
-  return true;
+  if (!masterPipeline_) return true;
+  if (masterPipeline_->NoRecords()) return false;
+  if (!masterPipeline_->Active()) return true;
+  return !masterPipeline_->Eof();
+}
+
+// ---- record stepping without groups ----
+
+void TppEngine::AdvanceRecord() {
+  if (!masterDetail_) {
+    if (!masterPipeline_) return;
+    masterPipeline_->TraverseNext();
+    masterNoticePending_ = true;
+    detailNoticePending_ = detailPipeline_ != nullptr;
+    FindGroupBreaks(masterPipeline_);
+    return;
+  }
+  bool detailLeft = !detailPipeline_->LastRecord() && !detailPipeline_->NoRecords();
+  if (detailLeft) {
+    detailPipeline_->TraverseNext();
+    detailNoticePending_ = true;
+    if (!detailPipeline_->Eof()) {
+      FindGroupBreaks(detailPipeline_);
+      return;
+    }
+  } else if (masterPipeline_->LastRecord() || masterPipeline_->NoRecords()) {
+    return;
+  }
+  masterPipeline_->TraverseNext();
+  masterNoticePending_ = detailNoticePending_ = true;
+  detailPipeline_->TraverseFirst();
+  FindGroupBreaks(masterPipeline_);
+}
+
+void TppEngine::StepPipelineBack(TppDataPipeline* pipeline) {
+  if (pipeline->Eof()) pipeline->TraverseLast();
+  else pipeline->TraversePrior();
+}
+
+void TppEngine::StepBack() {
+  if (masterDetail_ && !detailPipeline_->FirstRecord() && !detailPipeline_->NoRecords()) {
+    StepPipelineBack(detailPipeline_);
+  } else if (masterPipeline_ && !masterPipeline_->FirstRecord() && !masterPipeline_->NoRecords()) {
+    StepPipelineBack(masterPipeline_);
+    if (masterDetail_) detailPipeline_->TraverseLast();
+  }
+}
+
+bool TppEngine::MasterAtEnd() { return masterPipeline_ && masterPipeline_->Eof(); }
+
+// ---- notices ----
+
+void TppEngine::Notify(TppCommunicator* communicator, uint8_t operation) {
+  TppCustomEngine::Notify(communicator, operation);
+  if (operation != ppopRemove || !communicator) return;
+  auto* pipeline = static_cast<TppDataPipeline*>(communicator);
+  int which = pipeline == masterPipeline_ ? 0 : pipeline == detailPipeline_ ? 1 : -1;
+  if (which >= 0) {
+    // Its bookmarks go while it can still free them.
+    FreeRecordBookmarks(0, pipeline, true);
+    FreePosition(pipeline, startPositions_[which]);
+    if (pagePositionsOwned_) FreePosition(pipeline, pagePositions_[which]);
+    pagePositions_[which] = TppPipelinePosition();
+    if (which == 0) {
+      FreeKeptBookmark();
+      masterPipeline_ = nullptr;
+    } else {
+      detailPipeline_ = nullptr;
+    }
+    masterDetail_ = false;
+  }
+  otherPipelines_.erase(std::remove(otherPipelines_.begin(), otherPipelines_.end(), pipeline), otherPipelines_.end());
+}
+
+void TppEngine::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppCustomEngine::EventNotify(sender, eventId, params);
+  if (eventId == ciPipelineClose && sender && sender == masterPipeline_) FreeKeptBookmark();
 }
 
 void TppEngine::ChooseGroups() {
@@ -380,6 +614,8 @@ void TppEngine::Generate(TppPageRequest* request) {
   } runEnd{this};
   if (request) pageRequest_.Assign(request);
   else pageRequest_.Clear();
+  FreePosition(Report()->DataPipeline(), startPositions_[0]);
+  FreePosition(DetailBand() ? DetailBand()->DataPipeline() : nullptr, startPositions_[1]);
   startPositions_[0] = CurrentPosition(Report()->DataPipeline());
   TppDetailBand* detail = DetailBand();
   startPositions_[1] = CurrentPosition(detail ? detail->DataPipeline() : nullptr);
@@ -397,6 +633,8 @@ void TppEngine::Generate(TppPageRequest* request) {
   }
   PutBackPosition(Report()->DataPipeline(), startPositions_[0]);
   PutBackPosition(detail ? detail->DataPipeline() : nullptr, startPositions_[1]);
+  FreePosition(Report()->DataPipeline(), startPositions_[0]);
+  FreePosition(detail ? detail->DataPipeline() : nullptr, startPositions_[1]);
 }
 
 void TppEngine::InitGeneration() {
@@ -408,6 +646,7 @@ void TppEngine::InitGeneration() {
   bool nested = Nested();
   if (!nested && !prepared_) r->NotifyReportPrepare();
   InitPipelines();
+  if (Cancelled() && masterPipeline_) masterPipeline_->SetRecordFlags(ppNoRecords);
   if (!nested && !prepared_) {
     r->PrepareBandsAndGroups();
     prepared_ = true;
@@ -866,9 +1105,13 @@ void TppEngine::EndPageBands() {
 
 void TppEngine::SavePagePosition() {
   if (!Nested() && (CountKnown() || MainEngine()->CountKnown())) return;
+  if (pagePositionsOwned_) {
+    FreePosition(masterPipeline_, pagePositions_[0]);
+    FreePosition(detailPipeline_, pagePositions_[1]);
+  }
   pagePositions_[0] = CurrentPosition(masterPipeline_);
   pagePositions_[1] = CurrentPosition(detailPipeline_);
-  pagePositionsHeld_ = true;
+  pagePositionsHeld_ = pagePositionsOwned_ = true;
   if (MainEngine()->PageNotGenerated()) DoPagePositionSaved();
 }
 

@@ -5,10 +5,10 @@
 // the column and page footers. Finished pages go to the report's send-page
 // hook; the detail band's own passes run in its band engine.
 //
-// Groups, data pipelines and sections are not here yet: the steps that
-// need them are virtual and do the part that holds without them (a record
-// step only changes the state set, a report has data, no group numbers
-// pages).
+// The engine opens and steps the report's pipeline (master) and the detail
+// band's own one (detail). Groups and sections are not here yet: the steps
+// that need them are virtual and do the part that holds without them (no
+// group breaks, no group numbers pages).
 //
 // Generation-state record (SaveToCache / RestoreFromCache), 84 bytes; a
 // flag is a byte of 0 or 1, integers are int32 in host order:
@@ -24,16 +24,19 @@
 // +3 bookmark held (bytes), +4 traversal count (int32), +8 the bookmark,
 // +16 the current-record bookmark (64-bit handles, 0 for none). So the
 // bookmarks of a page record sit at bytes 44 and 52 (master) and 68 and 76
-// (detail); the cache reset frees those of every record it drops.
+// (detail). A record owns its bookmarks at +8 (44 and 68): the cache reset
+// frees those of every record it drops, and so does a record written over
+// or a pipeline that goes; the current-record bookmark is the engine's
+// (taken when the pipelines open) and records keep a copy of it.
 #pragma once
 #include <cstdint>
 #include <vector>
 
 #include "report/engine/ppCustEng.h"
+#include "report/engine/ppDB.h"
 #include "report/output/ppDevice.h"
 
 class TppBand;
-class TppDataPipeline;
 class TppDetailBand;
 class TppDrawText;
 
@@ -44,8 +47,8 @@ struct TppPipelinePosition {
   bool FirstRecord = false;
   bool BookmarkHeld = false;
   int32_t TraversalCount = 0;
-  uint64_t Bookmark = 0;
-  uint64_t CurrentBookmark = 0;
+  TppBookmark Bookmark = 0;
+  TppBookmark CurrentBookmark = 0;
 };
 
 // Band list positions.
@@ -114,18 +117,31 @@ class TppEngine : public TppCustomEngine {
   void GenerateColumnBands(int position);
   // The detail band, or nullptr.
   TppDetailBand* DetailBand() const;
+  TppDataPipeline* MasterPipeline() const { return masterPipeline_; }
+  TppDataPipeline* DetailPipeline() const { return detailPipeline_; }
+  bool MasterDetail() const { return masterDetail_; }
+  // The pipelines of data-aware objects that are neither of the two.
+  const std::vector<TppDataPipeline*>& OtherPipelines() const { return otherPipelines_; }
+
+  void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
 
  protected:
   // ---- steps waiting for pipelines, groups, sections and the outline ----
   virtual void InitPipelines();
   virtual TppPipelinePosition CurrentPosition(TppDataPipeline* pipeline);
   virtual void PutBackPosition(TppDataPipeline* pipeline, const TppPipelinePosition& position);
+  // Opens a pipeline; one that stays closed goes to the report's error
+  // operation (message 40).
+  virtual void OpenPipeline(TppDataPipeline* pipeline);
   // Moves the data on one record; the groups are tested on the way.
-  virtual void AdvanceRecord() {}
+  virtual void AdvanceRecord();
   // Moves the data back one record.
-  virtual void StepBack() {}
-  virtual bool MasterAtEnd() { return false; }
+  virtual void StepBack();
+  virtual bool MasterAtEnd();
   virtual void SendTraversalNotices();
+  // Tests the groups against PIPELINE, which just moved.
+  virtual void FindGroupBreaks(TppDataPipeline*) {}
   virtual void ResetGroups() {}
   virtual void ResetGroupBreakValues() {}
   virtual void ChooseGroups();
@@ -168,6 +184,16 @@ class TppEngine : public TppCustomEngine {
   void CreateNoDataText();
   bool ShowNoDataDialog();
   void FreePagePositions();
+  // Moves PIPELINE back one record (to its last at EOF).
+  static void StepPipelineBack(TppDataPipeline* pipeline);
+  void FreePosition(TppDataPipeline* pipeline, TppPipelinePosition& position);
+  // Frees the bookmarks of the cache records from PAGEINDEX on that
+  // PIPELINE made (both pipelines' when nullptr); WRITEBACK keeps the
+  // records, without those bookmarks.
+  void FreeRecordBookmarks(int32_t pageIndex, TppDataPipeline* pipeline, bool writeBack);
+  void FreeKeptBookmark();
+  // Unlinks the master, detail and other pipelines (without closing them).
+  void ReleasePipelines();
   TppPageDef* PageDef() const;
 
   std::vector<TppCustomBand*> bandLists_[blListCount];
@@ -200,9 +226,13 @@ class TppEngine : public TppCustomEngine {
   bool masterDetail_ = false;
   bool masterNoticePending_ = false;
   bool detailNoticePending_ = false;
+  std::vector<TppDataPipeline*> otherPipelines_;
+  TppBookmark keptBookmark_ = 0;
   TppPipelinePosition startPositions_[2];
   TppPipelinePosition pagePositions_[2];
   bool pagePositionsHeld_ = false;
+  // The page positions' bookmarks are the engine's (taken, not restored).
+  bool pagePositionsOwned_ = false;
   bool restoredPositions_ = false;
 
   TppDrawText* noDataText_ = nullptr;

@@ -19,7 +19,7 @@ void ppRegisterEngine() {
   static std::once_flag once;
   std::call_once(once, [] {
     ppRegisterOutput();
-    cls::RegisterClass(&TppDataPipeline::StaticClass());
+    ppRegisterDBUnit();
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
     ppRegisterBands();

@@ -2,33 +2,111 @@
 
 #include <algorithm>
 
+#include "platform/classes/sysutils.h"
 #include "report/model/ppUtils.h"
 
 CLS_IMPLEMENT_COMPONENT(TppListPipeline)
 
 TppListPipeline::TppListPipeline(cls::TComponent* owner) : TppDataPipeline(owner) {}
 
-void TppListPipeline::Open() {
+TppField* TppListPipeline::AddField(const std::string& name, TppDataType type) {
+  auto* field = new TppField(this);
+  field->SetFieldName(name);
+  field->SetParent(this);
+  field->SetDataType(type);
+  return field;
+}
+
+void TppListPipeline::SetFieldNames(const std::vector<std::string>& names) {
+  for (const std::string& n : names) AddField(n);
+}
+
+void TppListPipeline::ClearRecords() {
+  records_.clear();
+  GoTo(0);
+  DataChange();
+}
+
+void TppListPipeline::OpenDataSet() {
   active_ = true;
-  index_ = 0;
+  GoTo(0);
 }
 
-void TppListPipeline::Next() {
-  if (index_ < RecordCount()) ++index_;
+void TppListPipeline::GoTo(int index) {
+  bool empty = records_.empty();
+  index_ = empty ? 0 : std::clamp(index, 0, RecordCount() - 1);
+  bof_ = eof_ = empty;
 }
 
-bool TppListPipeline::CheckFieldName(const std::string& fieldName) {
-  return std::any_of(fieldNames_.begin(), fieldNames_.end(),
-                     [&](const std::string& f) { return SameTextNoCase(f, fieldName); });
+void TppListPipeline::DataMoveBy(int32_t count) {
+  if (records_.empty() || count == 0) return;
+  int64_t target = static_cast<int64_t>(index_) + count;
+  bof_ = eof_ = false;
+  if (target >= RecordCount()) {
+    index_ = RecordCount() - 1;
+    eof_ = true;
+  } else if (target < 0) {
+    index_ = 0;
+    bof_ = true;
+  } else {
+    index_ = static_cast<int>(target);
+  }
 }
 
-TppDataType TppListPipeline::GetFieldDataType(const std::string& fieldName) {
-  return CheckFieldName(fieldName) ? dtString : dtNotKnown;
+void TppListPipeline::DataGotoBookmark(TppBookmark bookmark) {
+  if (bookmark >= 1 && bookmark <= records_.size()) GoTo(static_cast<int>(bookmark - 1));
+}
+
+TppBookmark TppListPipeline::GetBookmark() {
+  if (!active_ || records_.empty()) return 0;
+  ++bookmarksOut_;
+  return static_cast<TppBookmark>(index_) + 1;
+}
+
+void TppListPipeline::FreeBookmark(TppBookmark bookmark) {
+  if (bookmark) --bookmarksOut_;
+}
+
+int TppListPipeline::CompareBookmarks(TppBookmark a, TppBookmark b) { return a < b ? -1 : a > b ? 1 : 0; }
+
+bool TppListPipeline::IsDataTypeSupported(TppDataType type) {
+  return type != dtBLOB && type != dtGraphic && type != dtNotKnown;
+}
+
+const TppListPipeline::TValue* TppListPipeline::Value(const std::string& fieldName) const {
+  if (!active_ || records_.empty()) return nullptr;
+  for (const auto& [name, value] : records_[static_cast<size_t>(index_)])
+    if (SameTextNoCase(name, fieldName)) return &value;
+  return nullptr;
+}
+
+bool TppListPipeline::GetFieldIsNull(const std::string& fieldName) {
+  const TValue* v = Value(fieldName);
+  return !v || std::holds_alternative<std::monostate>(*v);
+}
+
+double TppListPipeline::GetFieldAsDouble(const std::string& fieldName) {
+  const TValue* v = Value(fieldName);
+  if (!v) return 0;
+  if (auto* b = std::get_if<bool>(v)) return *b ? 1 : 0;
+  if (auto* i = std::get_if<int64_t>(v)) return static_cast<double>(*i);
+  if (auto* d = std::get_if<double>(v)) return *d;
+  double parsed = 0;
+  if (auto* s = std::get_if<std::string>(v)) cls::TryStrToFloat(*s, parsed);
+  return parsed;
 }
 
 std::string TppListPipeline::GetFieldAsString(const std::string& fieldName) {
-  if (!active_ || Eof()) return std::string();
-  for (const auto& [name, value] : records_[static_cast<size_t>(index_)])
-    if (SameTextNoCase(name, fieldName)) return value;
-  return std::string();
+  const TValue* v = Value(fieldName);
+  if (!v || std::holds_alternative<std::monostate>(*v)) return std::string();
+  if (auto* s = std::get_if<std::string>(v)) return *s;
+  if (auto* b = std::get_if<bool>(v)) return *b ? "True" : "False";
+  if (auto* i = std::get_if<int64_t>(v)) return cls::IntToStr(*i);
+  double d = std::get<double>(*v);
+  switch (GetFieldDataType(fieldName)) {
+    case dtDate: return cls::DateToStr(d);
+    case dtTime: return cls::TimeToStr(d);
+    case dtDateTime: return cls::DateTimeToStr(d);
+    default: return cls::FloatToStrG(d);
+  }
 }

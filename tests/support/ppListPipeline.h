@@ -1,8 +1,14 @@
-// A pipeline over records kept in memory, for the tests of data-aware
-// components: named string fields, one current record.
+// A pipeline over records kept in memory, the one every data-aware test
+// uses: typed fields (field objects of the pipeline), values that may be
+// null, bookmarks that are record indexes (plus one: 0 is "none"). EOF
+// comes after a step past the last record, BOF after a step before the
+// first; both at once when there are no records. Going to the first or last
+// record, or to a bookmark, clears both.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "report/engine/ppDB.h"
@@ -12,27 +18,52 @@ class TppListPipeline : public TppDataPipeline {
  public:
   explicit TppListPipeline(cls::TComponent* owner);
 
-  using TRecord = std::map<std::string, std::string>;
-  // The fields of every record; a field a record lacks is null.
-  void SetFieldNames(const std::vector<std::string>& names) { fieldNames_ = names; }
+  // A value; std::monostate is null. Dates and times are day numbers.
+  using TValue = std::variant<std::monostate, bool, int64_t, double, std::string>;
+  // Values by field name (case ignored); a field a record lacks is null.
+  using TRecord = std::map<std::string, TValue>;
+
+  // Adds a field object of TYPE.
+  TppField* AddField(const std::string& name, TppDataType type = dtString);
+  // Adds a string field for each name.
+  void SetFieldNames(const std::vector<std::string>& names);
   void AddRecord(const TRecord& record) { records_.push_back(record); }
+  void ClearRecords();
   int RecordCount() const { return static_cast<int>(records_.size()); }
+  // The current record's index (0 based).
   int RecordIndex() const { return index_; }
-  // Opens the list at its first record.
-  void Open();
-  void Close() { active_ = false; }
-  void First() { index_ = 0; }
-  void Next();
-  bool Eof() const { return index_ >= RecordCount(); }
+  // Bookmarks taken and not yet freed.
+  int BookmarksOut() const { return bookmarksOut_; }
 
   bool GetActive() const override { return active_; }
-  TppDataType GetFieldDataType(const std::string& fieldName) override;
-  bool CheckFieldName(const std::string& fieldName) override;
   std::string GetFieldAsString(const std::string& fieldName) override;
+  double GetFieldAsDouble(const std::string& fieldName) override;
+  bool GetFieldIsNull(const std::string& fieldName) override;
+  // Pictures and blobs are not kept in the list.
+  bool IsDataTypeSupported(TppDataType type) override;
+  TppBookmark GetBookmark() override;
+  void FreeBookmark(TppBookmark bookmark) override;
+  int CompareBookmarks(TppBookmark a, TppBookmark b) override;
+  int32_t GetRecordCount() override { return RecordCount(); }
+
+ protected:
+  void OpenDataSet() override;
+  void CloseDataSet() override { active_ = false; }
+  bool DataBof() override { return bof_; }
+  bool DataEof() override { return eof_; }
+  void DataFirst() override { GoTo(0); }
+  void DataLast() override { GoTo(RecordCount() - 1); }
+  void DataMoveBy(int32_t count) override;
+  void DataGotoBookmark(TppBookmark bookmark) override;
 
  private:
-  std::vector<std::string> fieldNames_;
+  void GoTo(int index);
+  const TValue* Value(const std::string& fieldName) const;
+
   std::vector<TRecord> records_;
   int index_ = 0;
   bool active_ = false;
+  bool bof_ = true;
+  bool eof_ = true;
+  int bookmarksOut_ = 0;
 };
