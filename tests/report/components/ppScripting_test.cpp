@@ -15,6 +15,7 @@
 #include "report/engine/ppReport.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/pagesource.h"
+#include "tests/support/ppListPipeline.h"
 
 using testing_support::TEventHook;
 
@@ -77,9 +78,14 @@ class ReportByName : public Printers {
 
 TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack) {
   cls::Owned<TppChildReport> child(new TppChildReport(nullptr));
+  cls::Owned<TppListPipeline> pipeline(new TppListPipeline(nullptr));
+  pipeline->AddField("Item");
+  report->SetDataPipeline(pipeline.get());
   std::vector<cls::TObject*> objects = Objects();
   objects.push_back(child.get());
-  ASSERT_EQ(objects.size(), 1u + 1u + 10u + 9u + 1u);
+  objects.push_back(pipeline.get());
+  objects.push_back(pipeline->Fields(0));
+  ASSERT_EQ(objects.size(), 1u + 1u + 10u + 9u + 3u);
   int written = 0;
   for (cls::TObject* object : objects) {
     const TraRTTI* rtti = raGetRTTIClass(object->ClassType());
@@ -109,6 +115,8 @@ TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack
   // The components still stand where they stood.
   EXPECT_EQ(detail->ObjectCount(), 9);
   EXPECT_EQ(label->Caption(), "Total");
+  EXPECT_EQ(report->DataPipeline(), pipeline.get());
+  report->SetDataPipeline(nullptr);
 }
 
 TEST_F(ReportByName, UnitsSetOnTheReportReachItsComponents) {

@@ -13,6 +13,7 @@
 #include "report/engine/ppBands.h"
 #include "report/engine/ppReport.h"
 #include "tests/support/pagesource.h"
+#include "tests/support/ppListPipeline.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -84,4 +85,33 @@ TEST_F(ScriptedReport, ATextSubscriberPutsItsTextOnThePrintedPage) {
   std::string after = PdfText(2);
   EXPECT_NE(after.find("After"), std::string::npos) << after;
   EXPECT_EQ(after.find("Before"), std::string::npos) << after;
+}
+
+TEST_F(ScriptedReport, ANoDataSubscriberKeepsTheNoDataDialogAway) {
+  cls::Owned<TppListPipeline> empty(new TppListPipeline(nullptr));
+  empty->AddField("Item");
+  report_->SetDataPipeline(empty.get());
+  report_->SetNoDataBehaviors(TppNoDataBehaviors{ndMessageDialog, ndBlankPage});
+  report_->SetShowCancelDialog(false);
+  auto noDataDialogs = [] {
+    int n = 0;
+    for (const ui::TRecordedDialog& d : ui::RecordedDialogs()) n += d.text == "No data found for this report.";
+    return n;
+  };
+  report_->Print();
+  EXPECT_EQ(noDataDialogs(), 1);
+
+  ui::ClearRecordedDialogs();
+  int calls = 0;
+  TEventHook hook(report_, {ciReportNoData}, [&](TppCommunicator*, int, TraParamList* params) {
+    ++calls;
+    bool show = false;
+    ASSERT_TRUE(params && params->GetParam("aShowDialog", show));
+    EXPECT_TRUE(show);
+    EXPECT_TRUE(params->SetParamValue("aShowDialog", false));
+  });
+  report_->Print();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(noDataDialogs(), 0);
+  report_->SetDataPipeline(nullptr);
 }
