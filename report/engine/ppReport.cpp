@@ -172,3 +172,31 @@ void ppRegisterReportUnit() {
   cls::RegisterClass(&TppReport::StaticClass());
   cls::RegisterClass(&TppChildReport::StaticClass());
 }
+
+// ---- TppReport: parameters ----
+
+TppParameterList* TppReport::Parameters() {
+  if (!parameters_) {
+    auto* list = new TppParameterList(Owner());
+    list->SetParent(this);
+    if (parameters_ != list) list->Free();  // refused as a child: cannot happen
+  }
+  return parameters_;
+}
+
+void TppReport::InsertChild(int index, TppRelative* child) {
+  if (auto* list = cls::ObjectAs<TppParameterList>(child); list && list != parameters_) {
+    TppParameterList* old = parameters_;
+    parameters_ = nullptr;
+    if (old) old->Free();
+    TppBandedReport::InsertChild(index, list);
+    if (list->Parent() == this) parameters_ = list;
+    return;
+  }
+  TppBandedReport::InsertChild(index, child);
+}
+
+void TppReport::RemoveChild(TppRelative* child) {
+  if (child && child == parameters_) parameters_ = nullptr;
+  TppBandedReport::RemoveChild(child);
+}
