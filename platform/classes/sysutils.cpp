@@ -58,6 +58,38 @@ std::string LocalNumber(const std::string& digits, bool group) {
 
 char FoldLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c); }
 
+// A Windows date or time pattern in the class library's letters: months M
+// are m; in a time pattern minutes m are n, hours H are h and the marker t
+// or tt is ampm. Quoted text and Big5 characters stay as they are.
+std::string FromWindowsPattern(const std::string& v, bool time) {
+  std::string out;
+  char quote = 0;
+  for (size_t i = 0; i < v.size(); ++i) {
+    char c = v[i];
+    if (cp::IsBig5Lead(static_cast<unsigned char>(c)) && i + 1 < v.size()) {
+      out.append(v, i++, 2);
+      continue;
+    }
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == 'M') {
+      c = 'm';
+    } else if (time && c == 'm') {
+      c = 'n';
+    } else if (time && c == 'H') {
+      c = 'h';
+    } else if (time && c == 't') {
+      while (i + 1 < v.size() && v[i + 1] == 't') ++i;
+      out += "ampm";
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
 
 }  // namespace
 
@@ -81,19 +113,14 @@ TFormatSettings SystemFormatSettings() {
   };
   separator("sDecimal", s.DecimalSeparator);
   separator("sThousand", s.ThousandSeparator);
-  // Windows writes months as M and minutes as m, hours as H or h.
-  if (std::string v = text("sShortDate"); !v.empty()) {
-    for (char& c : v)
-      if (c == 'M') c = 'm';
-    s.ShortDateFormat = v;
-  }
-  if (std::string v = text("sTimeFormat"); !v.empty()) {
-    for (char& c : v) {
-      if (c == 'm') c = 'n';
-      else if (c == 'H') c = 'h';
-    }
-    s.LongTimeFormat = v;
-  }
+  separator("sDate", s.DateSeparator);
+  separator("sTime", s.TimeSeparator);
+  if (std::string v = text("sShortDate"); !v.empty()) s.ShortDateFormat = FromWindowsPattern(v, false);
+  if (std::string v = text("sLongDate"); !v.empty()) s.LongDateFormat = FromWindowsPattern(v, false);
+  if (std::string v = text("sTimeFormat"); !v.empty()) s.LongTimeFormat = FromWindowsPattern(v, true);
+  if (std::string v = text("sShortTime"); !v.empty()) s.ShortTimeFormat = FromWindowsPattern(v, true);
+  if (tree.GetValue(key, "s1159")) s.TimeAMString = text("s1159");
+  if (tree.GetValue(key, "s2359")) s.TimePMString = text("s2359");
   if (tree.GetValue(key, "sCurrency")) s.CurrencyString = text("sCurrency");
   number("iCurrency", 3, s.CurrencyFormat);
   number("iNegCurr", 15, s.NegCurrFormat);
@@ -108,37 +135,6 @@ Currency Currency::FromDouble(double value) {
   if (!(scaled > -9.2233720368547e18 && scaled < 9.2233720368547e18))
     throw EConvertError(FloatToStrG(value) + " is not a valid currency value");
   return Currency{static_cast<int64_t>(scaled)};
-}
-
-std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits) {
-  if (precision < 1) precision = 1;
-  if (precision > 18) precision = 18;
-  if (digits < 0) digits = 0;
-  if (digits > 18) digits = 18;
-  if (format == ffGeneral) return FloatToStrG(value, precision);
-  char buf[400];
-  if (format == ffExponent) {
-    std::snprintf(buf, sizeof buf, "%.*E", precision - 1, value);
-    return WithSeparator(buf);
-  }
-  if (!std::isfinite(value)) return FloatToStrG(value, precision);
-  std::snprintf(buf, sizeof buf, "%.*f", digits, std::fabs(value));
-  bool negative = std::signbit(value) && std::string(buf).find_first_not_of("0.") != std::string::npos;
-  std::string number = LocalNumber(buf, format != ffFixed);
-  if (format != ffCurrency) return negative ? "-" + number : number;
-  // '$' stands for the currency string, '1' for the number.
-  static constexpr const char* kPositive[] = {"$1", "1$", "$ 1", "1 $"};
-  static constexpr const char* kNegative[] = {"($1)", "-$1", "$-1", "$1-", "(1$)", "-1$", "1-$", "1$-",
-                                              "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
-  const TFormatSettings& fs = FormatSettings();
-  const char* pattern = negative ? kNegative[fs.NegCurrFormat % 16] : kPositive[fs.CurrencyFormat % 4];
-  std::string out;
-  for (const char* c = pattern; *c; ++c) {
-    if (*c == '$') out += fs.CurrencyString;
-    else if (*c == '1') out += number;
-    else out += *c;
-  }
-  return out;
 }
 
 std::string CurrToStr(Currency value) {
@@ -438,55 +434,6 @@ std::string TrimRight(std::string_view s) {
   return std::string(s.substr(0, n));
 }
 std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
-
-namespace {
-
-std::string FormatParts(const std::string& pattern, const win::DateTimeParts& p) {
-  std::string out;
-  for (size_t i = 0; i < pattern.size();) {
-    char c = static_cast<char>(FoldLower(static_cast<unsigned char>(pattern[i])));
-    size_t run = 1;
-    while (i + run < pattern.size() && FoldLower(static_cast<unsigned char>(pattern[i + run])) == c) ++run;
-    int value = -1;
-    switch (c) {
-      case 'y': value = run <= 2 ? p.year % 100 : p.year; break;
-      case 'm': value = p.month; break;
-      case 'd': value = p.day; break;
-      case 'h': value = p.hour; break;
-      case 'n': value = p.minute; break;
-      case 's': value = p.second; break;
-      default: break;
-    }
-    if (value < 0) {
-      out.append(pattern, i, run);
-    } else {
-      std::string v = std::to_string(value);
-      size_t want = c == 'y' ? (run <= 2 ? 2 : 4) : (run >= 2 ? 2 : 1);
-      while (v.size() < want) v = "0" + v;
-      out += v;
-    }
-    i += run;
-  }
-  return out;
-}
-
-}  // namespace
-
-std::string DateToStr(double dateTime) {
-  return FormatParts(FormatSettings().ShortDateFormat, win::DecodeDateTime(dateTime));
-}
-std::string TimeToStr(double dateTime) {
-  return FormatParts(FormatSettings().LongTimeFormat, win::DecodeDateTime(dateTime));
-}
-std::string DateTimeToStr(double dateTime) {
-  win::DateTimeParts p = win::DecodeDateTime(dateTime);
-  std::string s = DateToStr(dateTime);
-  if (p.hour || p.minute || p.second || p.millisecond) {
-    s += ' ';
-    s += TimeToStr(dateTime);
-  }
-  return s;
-}
 
 double StrToDateTime(std::string_view text) {
   // Reads the numbers in the order of the short date format and then

@@ -1,5 +1,6 @@
 // Exceptions, text helpers and formatting of the class library.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
@@ -78,12 +79,26 @@ inline std::string Format(std::string_view format, std::initializer_list<TVarRec
 }
 
 // Locale settings the formatting routines use: the system's locale. The
-// defaults are the counter PCs' (Taiwan): "NT$12.50", "-NT$12.50".
+// defaults are the counter PCs' (Taiwan): "NT$12.50", "-NT$12.50",
+// "2026/5/17", "2026年5月17日", "下午 01:30".
 struct TFormatSettings {
   char DecimalSeparator = '.';
   char ThousandSeparator = ',';
+  // What '/' and ':' stand for in date-time patterns and edit masks.
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
   std::string ShortDateFormat = "yyyy/m/d";
+  std::string LongDateFormat = "yyyy'年'm'月'd'日'";
+  std::string ShortTimeFormat = "hh:nn";
   std::string LongTimeFormat = "hh:nn:ss";
+  std::string TimeAMString = "上午";
+  std::string TimePMString = "下午";
+  // January first; Sunday first.
+  std::array<std::string, 12> ShortMonthNames = {"一月", "二月", "三月", "四月", "五月", "六月",
+                                                 "七月", "八月", "九月", "十月", "十一月", "十二月"};
+  std::array<std::string, 12> LongMonthNames = ShortMonthNames;
+  std::array<std::string, 7> ShortDayNames = {"週日", "週一", "週二", "週三", "週四", "週五", "週六"};
+  std::array<std::string, 7> LongDayNames = {"星期日", "星期一", "星期二", "星期三", "星期四", "星期五", "星期六"};
   std::string CurrencyString = "NT$";
   // Placement of the currency string as Windows numbers it: positive 0 "$1",
   // 1 "1$", 2 "$ 1", 3 "1 $"; negative 0 to 15, 1 being "-$1".
@@ -94,8 +109,9 @@ struct TFormatSettings {
 TFormatSettings& FormatSettings();
 // The defaults above with what the system root's registry store holds under
 // HKEY_CURRENT_USER\Control Panel\International (sDecimal, sThousand,
-// sShortDate, sTimeFormat, sCurrency, iCurrency, iNegCurr, iCurrDigits);
-// values it cannot read keep their defaults.
+// sDate, sTime, sShortDate, sLongDate, sTimeFormat, sShortTime, s1159,
+// s2359, sCurrency, iCurrency, iNegCurr, iCurrDigits); values it cannot
+// read keep their defaults.
 TFormatSettings SystemFormatSettings();
 // FormatSettings() := SystemFormatSettings() (a program's start-up).
 void LoadFormatSettings();
@@ -133,10 +149,22 @@ std::string FloatToStrG(double value, int precision = 15);
 std::string ExtendedToStrG(long double value, int precision = 18);
 
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
-// VALUE with PRECISION significant digits (general and exponent formats) or
-// DIGITS decimals (fixed, number with thousand separators, currency with
-// separators and the currency string placed as the settings say).
-std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits);
+// VALUE (80-bit, so 64-bit integers keep every digit; an exact half rounds
+// to the even neighbour) with PRECISION
+// significant digits (1-19) and, in the fixed formats, DIGITS decimals
+// (0-18): general, exponent, fixed, number with thousand separators,
+// currency with separators and the currency string placed as the settings
+// say. A fixed or number value with more whole digits than PRECISION is
+// written in exponent form.
+std::string FloatToStrF(long double value, TFloatFormat format, int precision, int digits);
+// VALUE through the pattern FORMAT: up to three sections (positive;
+// negative; zero) of the placeholders 0 and #, one '.', ',' for grouping,
+// E+ E- e+ e- with up to four exponent 0s, quoted 'text' or "text", and any
+// other byte as itself. An empty pattern is the general format; a value of
+// more than 19 whole digits without an exponent too. Any pattern is safe.
+std::string FormatFloat(std::string_view format, long double value);
+// The same for an amount (exact: every digit of the 64-bit value).
+std::string FormatCurr(std::string_view format, Currency value);
 // Shortest text of the amount (up to four decimals, no currency string).
 std::string CurrToStr(Currency value);
 // Decimal text with the settings' separator; EConvertError otherwise.
@@ -146,12 +174,37 @@ std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 
-// Date-time texts in the settings' short date and long time formats.
+// A date-time (days since 1899-12-30, the fraction the time of day)
+// through the pattern FORMAT: c, d dd ddd dddd ddddd dddddd, e ee, g gg,
+// m mm mmm mmmm (minutes when the last letter before was h), y yy yyyy,
+// h hh, n nn, s ss, z zzz, t tt, am/pm a/p ampm (h then counts 12 hours),
+// '/' and ':' for the settings' separators, quoted 'text' or "text"; other
+// bytes, and Big5 characters whole, as themselves. An empty pattern is
+// "c". EConvertError for a date outside the years 1 to 9999; any pattern
+// is safe and the text bounded.
+std::string FormatDateTime(std::string_view format, double dateTime);
+// Whether the date lies in the years 1 to 9999.
+bool IsValidDateTime(double dateTime);
+
+// Date-time texts in the settings' short date and long time formats
+// (DateTimeToStr omits a midnight time). A date outside the years 1 to 9999
+// gives its number of days in general format.
 std::string DateTimeToStr(double dateTime);
 std::string DateToStr(double dateTime);
 std::string TimeToStr(double dateTime);
 // The reverse of DateTimeToStr; EConvertError on a text it cannot read.
 double StrToDateTime(std::string_view text);
+
+// VALUE laid through the edit mask EDITMASK ("mask;save;blank"). Mask
+// characters L l A a C c 0 9 # each take one character of the value (a Big5
+// character whole); '\' makes the next character a literal, ':' and '/'
+// are the settings' separators, '_' a blank, '>' '<' "<>" change case, '!'
+// lays the value from the right. With save "0" the value holds no literals
+// and they are laid in; otherwise the value's literals divide it into the
+// fields between the mask's literals. Missing characters are the blank
+// character (a space when none is given); a value longer than the mask
+// loses the rest.
+std::string FormatMaskText(std::string_view editMask, std::string_view value);
 
 }  // namespace cls
 

@@ -173,6 +173,34 @@ void ppRegisterReportUnit() {
   cls::RegisterClass(&TppChildReport::StaticClass());
 }
 
+// ---- TppReport: parameters ----
+
+TppParameterList* TppReport::Parameters() {
+  if (!parameters_) {
+    auto* list = new TppParameterList(Owner());
+    list->SetParent(this);
+    if (parameters_ != list) list->Free();  // refused as a child: cannot happen
+  }
+  return parameters_;
+}
+
+void TppReport::InsertChild(int index, TppRelative* child) {
+  if (auto* list = cls::ObjectAs<TppParameterList>(child); list && list != parameters_) {
+    TppParameterList* old = parameters_;
+    parameters_ = nullptr;
+    if (old) old->Free();
+    TppBandedReport::InsertChild(index, list);
+    if (list->Parent() == this) parameters_ = list;
+    return;
+  }
+  TppBandedReport::InsertChild(index, child);
+}
+
+void TppReport::RemoveChild(TppRelative* child) {
+  if (child && child == parameters_) parameters_ = nullptr;
+  TppBandedReport::RemoveChild(child);
+}
+
 // ---- scripting ----
 
 namespace {
@@ -218,7 +246,10 @@ RA_IMPLEMENT_RTTI(TraTppReportRTTI)
 const TraMembers* TraTppReportRTTI::Members() const {
   using C = TppReport;
   static const TraMembers members(
-      inherited::Members(), {raObjectProperty<C, TppCacheManager>("CacheManager", &C::CacheManager),
-                             raProperty<C, daBoolean>("CachePages", &C::CachePages, &C::SetCachePages)});
+      inherited::Members(),
+      {raObjectProperty<C, TppCacheManager>("CacheManager", &C::CacheManager),
+       raProperty<C, daBoolean>("CachePages", &C::CachePages, &C::SetCachePages),
+       // Another list is copied into the report's own.
+       raObjectProperty<C, TppParameterList>("Parameters", &C::Parameters, &C::SetParameters)});
   return &members;
 }

@@ -11,6 +11,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/model/ppCache.h"
+#include "report/model/ppParameter.h"
 
 class TppBandedReport : public TppCustomReport {
   CLS_DECLARE_CLASS(TppBandedReport, TppCustomReport)
@@ -67,6 +68,19 @@ class TppReport : public TppBandedReport {
   cls::Owned<TppCacheManager> cacheManager_;
   bool cachePages_ = false;
   bool prePrinting_ = false;
+
+ public:
+  // Made on first use, owned like the report and its child; setting copies
+  // into it.
+  TppParameterList* Parameters();
+  void SetParameters(TppParameterList* value) { Parameters()->Assign(value); }
+  // A parameter list added as a child replaces (and frees) Parameters;
+  // removed (or freed elsewhere), it is no longer the report's.
+  void InsertChild(int index, TppRelative* child) override;
+  void RemoveChild(TppRelative* child) override;
+
+ private:
+  TppParameterList* parameters_ = nullptr;
 };
 
 class TppChildReport : public TppBandedReport {

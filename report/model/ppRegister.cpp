@@ -6,7 +6,9 @@
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
 #include "report/model/ppCache.h"
+#include "report/model/ppDisplayFormat.h"
 #include "report/model/ppForms.h"
+#include "report/model/ppParameter.h"
 #include "report/model/ppRTTI.h"
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
@@ -50,5 +52,7 @@ void ppRegisterModel() {
     raRegisterRTTI(TraTppCommunicatorRTTI::Instance());
     raRegisterRTTI(TraTppRelativeRTTI::Instance());
     raRegisterRTTI(TraTppCacheableRTTI::Instance());
+    ppSetDisplayFormatClass(&TppDisplayFormat::Instance());
+    ppRegisterParameterUnit();
   });
 }

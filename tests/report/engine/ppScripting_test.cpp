@@ -10,6 +10,7 @@
 #include "report/engine/ppEngine.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
+#include "report/model/ppParameter.h"
 #include "report/output/ppDevice.h"
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/support/pagesource.h"
@@ -173,6 +174,14 @@ TEST_F(ReportScripting, MethodsAndIndexedListsByName) {
   groups->SetParamAddress("Index", &index);
   ASSERT_TRUE(Call(report, "GroupFooter", groups.get(), result));
   EXPECT_EQ(result, nullptr);
+
+  // Another parameter list is copied into the report's own.
+  cls::Owned<TppParameterList> other(new TppParameterList(nullptr));
+  other->Add("Store");
+  TppParameterList* own = report->Parameters();
+  ASSERT_TRUE(raSetPropValue(report, "Parameters", static_cast<cls::TObject*>(other.get())));
+  EXPECT_EQ(report->Parameters(), own);
+  EXPECT_TRUE(own->InList("Store"));
 
   // The component's place.
   std::string text;

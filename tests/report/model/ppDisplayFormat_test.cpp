@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/process/clock.h"
+#include "report/model/ppDisplayFormat.h"
+
+namespace {
+
+class DisplayFormats : public ::testing::Test {
+ protected:
+  void SetUp() override { saved_ = cls::FormatSettings(); }
+  void TearDown() override { cls::FormatSettings() = saved_; }
+  static void UseUsSettings() {
+    cls::TFormatSettings& fs = cls::FormatSettings();
+    fs.CurrencyString = "$";
+    fs.CurrencyFormat = 0;
+    fs.NegCurrFormat = 0;
+    fs.ShortDateFormat = "m/d/yy";
+    fs.LongTimeFormat = "h:nn:ss AMPM";
+    fs.TimeAMString = "AM";
+    fs.TimePMString = "PM";
+    fs.ShortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    fs.LongMonthNames = {"January", "February", "March",     "April",   "May",      "June",
+                         "July",    "August",   "September", "October", "November", "December"};
+  }
+  static cls::Variant Sample() {
+    return cls::Variant::DateTime(win::EncodeDateTime(win::DateTimeParts{1995, 3, 4, 13, 30, 55, 0}));
+  }
+
+ private:
+  cls::TFormatSettings saved_;
+};
+
+std::string Trimmed(const char* s) { return cls::TrimRight(s); }
+
+TEST_F(DisplayFormats, CatalogueRowsAndLists) {
+  const std::pair<TppDataType, int> counts[] = {{dtBoolean, 8}, {dtDate, 9},     {dtTime, 4},      {dtDateTime, 11},
+                                                {dtInteger, 9}, {dtSingle, 9},   {dtDouble, 9},    {dtExtended, 9},
+                                                {dtCurrency, 9}, {dtLongint, 9}, {dtLargeInt, 9},  {dtString, 8},
+                                                {dtChar, 0},    {dtMemo, 0},     {dtVariant, 0},   {dtNotKnown, 0}};
+  for (auto [type, count] : counts) EXPECT_EQ(static_cast<int>(ppDisplayFormatEntries(type).size()), count) << type;
+  cls::TStringList list;
+  list.Add("old");
+  GetDisplayFormats(dtDateTime, &list);
+  ASSERT_EQ(list.Count(), 11);
+  EXPECT_EQ(list[0], "3/4/95 1:30:55 PM\x01m/d/yy h:nn:ss AM/PM");
+  EXPECT_EQ(list[5], "4-Mar-95 \x01" "d-mmm-yy");  // the samples of the mmm forms end in a space
+  EXPECT_EQ(list[6], "04-Mar-95 \x01" "dd-mmm-yy");
+  GetDisplayFormats(dtString, &list);
+  EXPECT_EQ(list[0], "Phone\x01!\\(999\\)\\ 000\\-0000;0; ");
+  EXPECT_EQ(list[6], "Long Time\x01!90:00:00\\ >LL;0; ");
+  GetDisplayFormats(dtBoolean, &list);
+  EXPECT_EQ(list[7], "\x01;Not Done");
+  GetDisplayFormats(dtBLOB, &list);
+  EXPECT_EQ(list.Count(), 0);
+  // Every row has a format; the date rows close the date-time list.
+  for (int t = 0; t < cls::EnumCount<TppDataType>(); ++t)
+    for (const TppDisplayFormatEntry& e : ppDisplayFormatEntries(static_cast<TppDataType>(t)))
+      EXPECT_FALSE(std::string(e.Format).empty()) << t << " " << e.Sample;
+  EXPECT_EQ(ppDisplayFormatEntries(dtDate).data(), ppDisplayFormatEntries(dtDateTime).data() + 2);
+}
+
+TEST_F(DisplayFormats, UsSamplesComeOutOfTheirFormats) {
+  UseUsSettings();
+  // Each date and time sample is its format applied to 1995-03-04 13:30:55.
+  for (TppDataType t : {dtDate, dtTime, dtDateTime})
+    for (const TppDisplayFormatEntry& e : ppDisplayFormatEntries(t))
+      EXPECT_EQ(FormatDisplayValue(e.Format, Sample(), t), Trimmed(e.Sample)) << e.Format;
+  auto numeric = ppDisplayFormatEntries(dtDouble);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(FormatDisplayValue(numeric[i].Format, -1234.4, dtDouble), numeric[i].Sample);
+  // "$" formats take only their decimals; the system places the currency.
+  EXPECT_EQ(FormatDisplayValue("$#,0.00;($#,0.00)", -1234.4, dtDouble), "($1,234.40)");
+  EXPECT_EQ(FormatDisplayValue("$#,0.00;-$#,0.00", -1234.4, dtDouble), "($1,234.40)");
+  EXPECT_EQ(FormatDisplayValue("$#,0", cls::Currency{12344000}, dtCurrency), "$1,234");
+  EXPECT_EQ(FormatDisplayValue("$#,0.00;($#,0.00)", 1234.4, dtCurrency), "$1,234.40");
+  EXPECT_EQ(FormatDisplayValue(ppDisplayFormatEntries(dtString)[0].Format, "8005551234", dtString), "(800) 555-1234");
+  EXPECT_EQ(FormatDisplayValue("Yes;No", true, dtBoolean), "Yes");
+  EXPECT_EQ(FormatDisplayValue("Yes;No", false, dtBoolean), "No");
+  EXPECT_EQ(FormatDisplayValue("OK;", false, dtBoolean), "");
+  EXPECT_EQ(FormatDisplayValue(";Not OK", true, dtBoolean), "");
+  EXPECT_EQ(FormatDisplayValue("Done", false, dtBoolean), "");
+  EXPECT_EQ(FormatDisplayValue("Yes;No", "maybe", dtBoolean), "maybe");
+  for (int t = 0; t < cls::EnumCount<TppDataType>(); ++t)
+    EXPECT_EQ(FormatDisplayValue("Yes;No", cls::Variant::Null(), static_cast<TppDataType>(t)), "") << t;
+}
+
+TEST_F(DisplayFormats, EmptyFormatsUseTheSystemsTexts) {
+  // Taiwan defaults.
+  EXPECT_EQ(FormatDisplayValue("", Sample(), dtDate), "1995/3/4");
+  EXPECT_EQ(FormatDisplayValue("", Sample(), dtTime), "13:30:55");
+  EXPECT_EQ(FormatDisplayValue("", Sample(), dtDateTime), "1995/3/4 13:30:55");
+  EXPECT_EQ(FormatDisplayValue("", 1234.4, dtCurrency), "NT$1,234.40");
+  EXPECT_EQ(FormatDisplayValue("$#,0.00;($#,0.00)", -1234.4, dtCurrency), "-NT$1,234.40");
+  EXPECT_EQ(FormatDisplayValue("", 1.0 / 3, dtDouble), "0.333333333333333");
+  EXPECT_EQ(FormatDisplayValue("", "text", dtString), "text");
+  // 64-bit integers and amounts keep every digit.
+  EXPECT_EQ(FormatDisplayValue("", INT64_MAX, dtLargeInt), "9223372036854775807");
+  EXPECT_EQ(FormatDisplayValue("#,0", INT64_MAX, dtLargeInt), "9,223,372,036,854,775,807");
+  EXPECT_EQ(FormatDisplayValue("#,0.0000", cls::Currency{INT64_MAX}, dtCurrency), "922,337,203,685,477.5807");
+  cls::FormatSettings().DecimalSeparator = ',';
+  cls::FormatSettings().ThousandSeparator = '.';
+  EXPECT_EQ(FormatDisplayValue("#,0.00;-#,0.00", -1234.4, dtDouble), "-1.234,40");
+  EXPECT_EQ(FormatDisplayValue("#,0", 5, static_cast<TppDataType>(200)), "");
+  EXPECT_EQ(FormatDisplayValue("#,0", 5, dtBLOB), "");
+}
+
+TEST_F(DisplayFormats, NeverRaises) {
+  // A value its type cannot take gives its plain text.
+  EXPECT_EQ(FormatDisplayValue("#,0", "abc", dtInteger), "abc");
+  EXPECT_EQ(FormatDisplayValue("yyyy", "no date", dtDate), "no date");
+  EXPECT_EQ(FormatDisplayValue("$#,0", "x", dtCurrency), "x");
+  // So does a date outside the years 1 to 9999.
+  EXPECT_EQ(FormatDisplayValue("yyyy", cls::Variant::DateTime(1e7), dtDate), "10000000");
+  EXPECT_EQ(FormatDisplayValue("", 1e300, dtDateTime), "1E+300");
+  EXPECT_EQ(FormatDisplayValue("hh", -1e9, dtTime), "-1000000000");
+  // "$" decimals stop at 18.
+  std::string many = "$0." + std::string(400, '0');
+  EXPECT_EQ(FormatDisplayValue(many, 1.5, dtDouble), "NT$1.500000000000000000");
+  // Any pattern is safe.
+  EXPECT_EQ(FormatDisplayValue("\"", 5, dtDouble), "");
+  EXPECT_EQ(FormatDisplayValue("'", Sample(), dtDate), "");
+  EXPECT_EQ(FormatDisplayValue("\\", "abc", dtString), "");
+}
+
+// A formatter that takes the slot's place.
+class TppLoudFormat : public TppDisplayFormat {
+ public:
+  std::string Format(const std::string& f, const cls::Variant& v, TppDataType t) const override {
+    return "!" + TppDisplayFormat::Format(f, v, t);
+  }
+};
+
+TEST_F(DisplayFormats, TheSlotChoosesTheFormatter) {
+  static const TppLoudFormat loud;
+  const TppDisplayFormat* before = ppDisplayFormatClass();
+  ASSERT_EQ(before, &TppDisplayFormat::Instance());
+  ppSetDisplayFormatClass(&loud);
+  EXPECT_EQ(FormatDisplayValue("0.0", 2.25, dtDouble), "!2.2");
+  ppSetDisplayFormatClass(nullptr);
+  EXPECT_EQ(FormatDisplayValue("0.0", 2.25, dtDouble), "2.25");
+  cls::TStringList list;
+  list.Add("old");
+  GetDisplayFormats(dtBoolean, &list);
+  EXPECT_EQ(list.Count(), 0);
+  ppSetDisplayFormatClass(before);
+}
+
+}  // namespace
