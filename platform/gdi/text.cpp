@@ -10,7 +10,7 @@
 namespace win {
 namespace {
 
-gdi::FontMetrics Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
+const gdi::FontMetrics& Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
 
 // Advances of TEXT with the justification in force spread over its blanks.
 std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, const std::string& text) {
@@ -150,7 +150,7 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
 
 bool GetTextMetricsA(HDC dc, TEXTMETRICA* tm) {
   if (!Valid(dc) || !tm) return false;
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   std::memset(tm, 0, sizeof *tm);
   tm->tmHeight = m.ascent + m.descent;
   tm->tmAscent = m.ascent;
@@ -169,7 +169,7 @@ bool GetTextMetricsA(HDC dc, TEXTMETRICA* tm) {
 
 bool GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
   if (!Valid(dc) || !size) return false;
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   size->cx = Sum(Advances(dc, m, Str(text, count)));
   size->cy = m.ascent + m.descent;
   return true;
@@ -183,7 +183,7 @@ bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const RECT* rect, const
                  const int* dx) {
   if (!Valid(dc)) return false;
   std::string s = Str(text, count);
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   std::vector<int> adv = Advances(dc, m, s);
   if (dx)  // one width a byte; a Big5 character advances by its two together
     for (size_t i = 0; i < s.size(); ++i) {
@@ -205,7 +205,7 @@ LONG TabbedTextOutA(HDC dc, int x, int y, const char* text, int count, int tabCo
                     int tabOrigin) {
   if (!Valid(dc)) return 0;
   std::string s = Str(text, count);
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   TabLayout t = LayOutTabs(dc, m, s, x, tabs ? tabCount : 0, tabs, tabOrigin);
   for (const auto& p : t.pieces)
     if (!p.text.empty()) EmitText(dc, x + p.offset, y, p.text, m, p.advances, nullptr, false);
@@ -214,7 +214,7 @@ LONG TabbedTextOutA(HDC dc, int x, int y, const char* text, int count, int tabCo
 
 DWORD GetTabbedTextExtentA(HDC dc, const char* text, int count, int tabCount, const int* tabs) {
   if (!Valid(dc)) return 0;
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   TabLayout t = LayOutTabs(dc, m, Str(text, count), 0, tabs ? tabCount : 0, tabs, 0);
   return static_cast<DWORD>(((m.ascent + m.descent) << 16) | (t.width & 0xFFFF));
 }
@@ -232,7 +232,7 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, unsigned format) 
     s += raw[i];
     if (cp::IsBig5Lead(static_cast<unsigned char>(raw[i])) && i + 1 < raw.size()) s += raw[++i];
   }
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   int lineH = m.ascent + m.descent + ((format & DT_EXTERNALLEADING) ? m.externalLeading : 0);
   // Tab stops count from the line's start, so a layout at 0 serves any x.
   auto layOut = [&](const std::string& line) {
