@@ -1,5 +1,6 @@
 // Drawing one operation with cairo, in device pixels.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -173,9 +174,19 @@ class FaceGlyphs {
   // The character of LEN bytes at AT in TEXT (under the lock).
   const Char& Find(const std::string& text, size_t at, size_t len, cairo_scaled_font_t* sf) {
     unsigned code = static_cast<unsigned char>(text[at]);
-    if (len == 2) code = code << 8 | static_cast<unsigned char>(text[at + 1]);
+    if (len == 1) {
+      std::unique_ptr<Char>& single = single_[code];
+      if (!single) single = std::make_unique<Char>(Make(text, at, sf));
+      return *single;
+    }
+    code = code << 8 | static_cast<unsigned char>(text[at + 1]);
     auto it = chars_.find(code);
     if (it != chars_.end()) return it->second;
+    return chars_.emplace(code, Make(text, at, sf)).first->second;
+  }
+
+ private:
+  static Char Make(const std::string& text, size_t at, cairo_scaled_font_t* sf) {
     Char ch;
     size_t n;
     ch.utf8 = CharUtf8(text, at, n);
@@ -188,19 +199,29 @@ class FaceGlyphs {
       ch.single = true;
     }
     cairo_glyph_free(g);
-    return chars_.emplace(code, std::move(ch)).first->second;
+    return ch;
   }
 
- private:
+  std::array<std::unique_ptr<Char>, 256> single_;
   std::unordered_map<unsigned, Char> chars_;
 };
 
 FaceGlyphs& GlyphsOf(const std::string& family, bool bold, bool italic) {
+  // A page is mostly one face: the last one asked for on this thread
+  // answers without the lock.
+  struct Last {
+    std::string family;
+    bool bold = false, italic = false;
+    FaceGlyphs* glyphs = nullptr;
+  };
+  thread_local Last last;
+  if (last.glyphs && last.bold == bold && last.italic == italic && last.family == family) return *last.glyphs;
   static std::mutex mutex;
   static auto* faces = new std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FaceGlyphs>>;
   std::lock_guard<std::mutex> lock(mutex);
   auto& f = (*faces)[std::make_tuple(family, bold, italic)];
   if (!f) f = std::make_unique<FaceGlyphs>();
+  last = {family, bold, italic, f.get()};
   return *f;
 }
 
@@ -209,11 +230,17 @@ void RenderText(cairo_t* cr, const TextOp& op) {
   int total = 0;
   for (int a : op.advances) total += a;
   cairo_save(cr);
-  cairo_translate(cr, op.origin.x, op.origin.y);
-  if (op.escapement) cairo_rotate(cr, -op.escapement * M_PI / 1800.0);
+  // Upright text is placed by offsets: moving the user space would make
+  // cairo look its scaled font up again for every line.
+  double ox = op.origin.x, oy = op.origin.y;
+  if (op.escapement) {
+    cairo_translate(cr, op.origin.x, op.origin.y);
+    cairo_rotate(cr, -op.escapement * M_PI / 1800.0);
+    ox = oy = 0;
+  }
   if (op.opaque) {
     SetColor(cr, op.bkColor);
-    cairo_rectangle(cr, 0, 0, total, op.ascent + op.descent);
+    cairo_rectangle(cr, ox, oy, total, op.ascent + op.descent);
     cairo_fill(cr);
   }
   const bool bold = op.weight >= 600;
@@ -239,13 +266,14 @@ void RenderText(cairo_t* cr, const TextOp& op) {
       if (c >= 0x20 && c != 0x7F) {
         const FaceGlyphs::Char& ch = face.Find(op.text, i, len, sf);
         if (ch.single) {
-          glyphs.push_back({ch.index, static_cast<double>(x), static_cast<double>(op.ascent)});
+          glyphs.push_back({ch.index, ox + x, oy + op.ascent});
           utf8 += ch.utf8;
           clusters.push_back({static_cast<int>(ch.utf8.size()), 1});
         } else {
           cairo_glyph_t* g = nullptr;
           int n = 0;
-          if (cairo_scaled_font_text_to_glyphs(sf, x, op.ascent, ch.utf8.c_str(), static_cast<int>(ch.utf8.size()),
+          if (cairo_scaled_font_text_to_glyphs(sf, ox + x, oy + op.ascent, ch.utf8.c_str(),
+                                               static_cast<int>(ch.utf8.size()),
                                                &g, &n, nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS) {
             for (int k = 0; k < n; ++k) glyphs.push_back(g[k]);
             utf8 += ch.utf8;
@@ -265,11 +293,11 @@ void RenderText(cairo_t* cr, const TextOp& op) {
                            static_cast<cairo_text_cluster_flags_t>(0));
   double lw = std::max(1.0, op.em / 14.0);
   if (op.underline) {
-    cairo_rectangle(cr, 0, op.ascent + lw, total, lw);
+    cairo_rectangle(cr, ox, oy + op.ascent + lw, total, lw);
     cairo_fill(cr);
   }
   if (op.strikeOut) {
-    cairo_rectangle(cr, 0, op.ascent - op.em * 0.3, total, lw);
+    cairo_rectangle(cr, ox, oy + op.ascent - op.em * 0.3, total, lw);
     cairo_fill(cr);
   }
   cairo_restore(cr);

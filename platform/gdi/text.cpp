@@ -3,6 +3,7 @@
 // character.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "dc_internal.h"
 #include "platform/sysroot/codepage.h"
@@ -12,9 +13,10 @@ namespace {
 
 const gdi::FontMetrics& Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
 
-// Advances of TEXT with the justification in force spread over its blanks.
-std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, const std::string& text) {
-  auto adv = gdi::CharAdvances(m, text);
+// Advances of TEXT with the justification in force spread over its blanks,
+// into ADV.
+void Advances(HDC dc, const gdi::FontMetrics& m, std::string_view text, std::vector<int>& adv) {
+  gdi::CharAdvances(m, text, adv);
   int breaks = dc->st.justifyBreaks, extra = dc->st.justifyExtra;
   if (breaks > 0 && extra != 0) {
     int seen = 0;
@@ -24,6 +26,11 @@ std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, const std::string& 
         ++seen;
       }
   }
+}
+
+std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, std::string_view text) {
+  std::vector<int> adv;
+  Advances(dc, m, text, adv);
   return adv;
 }
 
@@ -170,7 +177,11 @@ bool GetTextMetricsA(HDC dc, TEXTMETRICA* tm) {
 bool GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
   if (!Valid(dc) || !size) return false;
   const gdi::FontMetrics& m = Metrics(dc);
-  size->cx = Sum(Advances(dc, m, Str(text, count)));
+  std::string_view s = text ? (count < 0 ? std::string_view(text) : std::string_view(text, static_cast<size_t>(count)))
+                            : std::string_view();
+  thread_local std::vector<int> adv;  // measuring allocates nothing
+  Advances(dc, m, s, adv);
+  size->cx = Sum(adv);
   size->cy = m.ascent + m.descent;
   return true;
 }
