@@ -457,3 +457,29 @@ void ppRegisterBarCodeUnit() {
     TppPrintable::PublishProperties(info, {"Height", "Left", "Top", "Width"});
   }
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppBarCodeRTTI)
+
+const TraMembers* TraTppBarCodeRTTI::Members() const {
+  using C = TppCustomBarCode;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daString>("AddOnCode", &C::AddOnCode, &C::SetAddOnCode),
+       raProperty<C, daBoolean>("AutoEncode", &C::AutoEncode, &C::SetAutoEncode),
+       raProperty<C, daBoolean>("AutoSizeFont", &C::AutoSizeFont, &C::SetAutoSizeFont),
+       raEnumProperty<C, TppBarCodeType>("BarCodeType", &C::BarCodeType, &C::SetBarCodeType),
+       raProperty<C, daInteger>(
+           "BarColor", [](C* b) { return static_cast<int32_t>(b->BarColor()); },
+           [](C* b, int32_t v) { b->SetBarColor(static_cast<gdi::TColor>(v)); }),
+       raProperty<C, daSingle>("BarWidth", &C::BarWidth, &C::SetBarWidth),
+       raProperty<C, daBoolean>("BearerBars", &C::BearerBars, &C::SetBearerBars),
+       raProperty<C, daBoolean>("CalcCheckDigit", &C::CalcCheckDigit, &C::SetCalcCheckDigit),
+       raProperty<C, daString>("Data", &C::Data, &C::SetData),
+       // Described and read, not written by name.
+       raEnumProperty<C, TppBarCodeOrientation>("Orientation", &C::Orientation),
+       raProperty<C, daBoolean>("PrintHumanReadable", &C::PrintHumanReadable, &C::SetPrintHumanReadable),
+       raProperty<C, daSingle>("WideBarRatio", &C::WideBarRatio, &C::SetWideBarRatio)});
+  return &members;
+}

@@ -128,3 +128,9 @@ class TppDBBarCode : public TppCustomBarCode {
 };
 
 void ppRegisterBarCodeUnit();
+
+// ---- scripting ----
+
+class TraTppBarCodeRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppBarCodeRTTI, TraTppComponentRTTI, TppCustomBarCode)
+};

@@ -263,7 +263,12 @@ void TppCustomText::GetText(std::string& text) {
   if (HasState(cls::csLoading) || HasState(cls::csReading)) return;
   if ((StateFlags() & pstDesignerOpen) && !IsPrinting()) return;
   if (OnGetText) OnGetText(this, text);
-  SendEventNotify(this, ciComponentGetText, nullptr);
+  if (!HasEventNotify(ciComponentGetText)) return;
+  cls::Owned<TraParamList> params(raGetParams(this, "OnGetText"));
+  std::string value = text;
+  if (params) params->SetParamAddress("Text", &value);
+  SendEventNotify(this, ciComponentGetText, params.get());
+  if (params) params->GetParam("Text", text);
 }
 
 void TppCustomText::GetDescription(std::string& text) { text = UserName() + ": " + Caption(); }
@@ -426,4 +431,31 @@ void ppRegisterCtrlsUnit() {
   TppPrintable::PublishProperties(label, {"Caption", "Color", "Font", "OnDrawCommandClick", "OnDrawCommandCreate",
                                           "TextAlignment", "Transparent", "Visible", "WordWrap", "Height", "Left",
                                           "Top", "Width"});
+}
+
+// ---- scripting ----
+
+TraMember ppColorMember(const std::string& name, gdi::TColor (TppPrintable::*get)() const,
+                        void (TppPrintable::*set)(gdi::TColor)) {
+  return raProperty<TppPrintable, daInteger>(
+      name, [get](TppPrintable* p) { return static_cast<int32_t>((p->*get)()); },
+      [set](TppPrintable* p, int32_t v) { (p->*set)(static_cast<gdi::TColor>(v)); });
+}
+
+RA_IMPLEMENT_RTTI(TraTppCustomTextRTTI)
+
+const TraMembers* TraTppCustomTextRTTI::Members() const {
+  using C = TppCustomText;
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OnFormat", -1), raEvent("OnGetText", ciComponentGetText, {raParam("Text", daString, nullptr, true)}),
+       raProperty<C, daBoolean>("CharWrap", &C::CharWrap, &C::SetCharWrap),
+       ppColorMember("Color", &TppPrintable::Color, &TppPrintable::SetColor),
+       raProperty<C, daInteger>("SaveOrder", &C::SaveOrder, &C::SetSaveOrder),
+       raProperty<C, daBoolean>("Save", &C::Save, &C::SetSave),
+       raProperty<C, daInteger>("SaveLength", &C::SaveLength, &C::SetSaveLength),
+       // The text before OnGetText: reading it sends no event.
+       raProperty<C, daString>("Text", &C::GetDisplayText, &C::SetText),
+       raProperty<C, daBoolean>("Transparent", &C::Transparent, &C::SetTransparent)});
+  return &members;
 }

@@ -296,3 +296,13 @@ cls::TPropInfo ppAutoSizeProperty(bool defaultValue);
 // Publishes the properties of the unit's classes (part of the components
 // layer's registration).
 void ppRegisterCtrlsUnit();
+
+// ---- scripting ----
+
+class TraTppCustomTextRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppCustomTextRTTI, TraTppComponentRTTI, TppCustomText)
+};
+
+// A colour by name: a 32-bit value, described as an integer.
+TraMember ppColorMember(const std::string& name, gdi::TColor (TppPrintable::*get)() const,
+                        void (TppPrintable::*set)(gdi::TColor));

@@ -281,7 +281,10 @@ void TppDBMemo::LinesChanged() {
 void TppDBMemo::DoOnGetMemo(cls::TStringList* lines) {
   if (!IsPrinting()) return;
   if (OnGetMemo) OnGetMemo(this, lines);
-  SendEventNotify(this, ciMemoGetMemo, nullptr);
+  if (!HasEventNotify(ciMemoGetMemo)) return;
+  cls::Owned<TraParamList> params(raGetParams(this, "OnGetMemo"));
+  if (params) params->SetParamAddress("Lines", &lines);
+  SendEventNotify(this, ciMemoGetMemo, params.get());
 }
 
 void TppDBMemo::SetDataField(const std::string& value) {
@@ -416,4 +419,40 @@ void ppRegisterMemoUnit() {
   parent.Default = 1;
   cls::PublishProperty(db, parent);
   cls::PublishProperty(db, Bool<D>("SuppressRepeatedValues", &D::SuppressRepeatedValues, &D::SetSuppressRepeatedValues));
+}
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppCustomMemoRTTI)
+
+const TraMembers* TraTppCustomMemoRTTI::Members() const {
+  using C = TppCustomMemo;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daBoolean>("CharWrap", &C::CharWrap, &C::SetCharWrap),
+       ppColorMember("Color", &TppPrintable::Color, &TppPrintable::SetColor),
+       raProperty<C, daSingle>("Leading", &C::Leading, &C::SetLeading),
+       raObjectProperty<C, cls::TStringList>("Lines", &C::GetLines, &C::SetLines),
+       raObjectProperty<C, cls::TMemoryStream>("MemoStream", &C::GetMemoStream),
+       raProperty<C, daInteger>("mmLeading", &C::mmLeading),
+       raObjectProperty<C, cls::TStringList>("PrintLines", &C::GetPrintLines),
+       raProperty<C, daInteger>("spLeading",
+                                [](C* m) {
+                                  return ConvertToScreenPixels(static_cast<float>(m->mmLeading()), utMMThousandths,
+                                                               ppVertical);
+                                }),
+       raObjectProperty<C, cls::TStringList>("TabStopPositions", &C::TabStopPositions,
+                                             &C::SetTabStopPositions)});
+  return &members;
+}
+
+RA_IMPLEMENT_RTTI(TraTppDBMemoRTTI)
+
+const TraMembers* TraTppDBMemoRTTI::Members() const {
+  using C = TppDBMemo;
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OnGetMemo", ciMemoGetMemo, {raParam("Lines", daObject, &cls::TStringList::StaticClass())}),
+       raProperty<C, daBoolean>("AutoDisplay", &C::AutoDisplay, &C::SetAutoDisplay)});
+  return &members;
 }

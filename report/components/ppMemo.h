@@ -119,3 +119,13 @@ class TppDBMemo : public TppCustomMemo {
 };
 
 void ppRegisterMemoUnit();
+
+// ---- scripting ----
+
+class TraTppCustomMemoRTTI : public TraTppStretchableRTTI {
+  RA_DECLARE_RTTI(TraTppCustomMemoRTTI, TraTppStretchableRTTI, TppCustomMemo)
+};
+
+class TraTppDBMemoRTTI : public TraTppCustomMemoRTTI {
+  RA_DECLARE_RTTI(TraTppDBMemoRTTI, TraTppCustomMemoRTTI, TppDBMemo)
+};

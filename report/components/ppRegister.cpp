@@ -1,5 +1,6 @@
 #include "report/components/ppRegister.h"
 
+#include <initializer_list>
 #include <mutex>
 
 #include "platform/classes/classes.h"
@@ -19,5 +20,9 @@ void ppRegisterComponents() {
     ppRegisterCtrlsGraphicUnit();
     ppRegisterMemoUnit();
     ppRegisterBarCodeUnit();
+    for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
+             &TraTppCustomTextRTTI::Instance(), &TraTppCustomMemoRTTI::Instance(), &TraTppDBMemoRTTI::Instance(),
+             &TraTppBarCodeRTTI::Instance()})
+      raRegisterRTTI(*rtti);
   });
 }

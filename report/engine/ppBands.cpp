@@ -733,3 +733,76 @@ void ppRegisterBands() {
   for (int t = 0; t < ppBandTypeCount; ++t) cls::RegisterClass(ppBandClassOfType(static_cast<TppBandType>(t)));
   RegisterEnumType("TppColumnTraversalType", ppEnumTypeInfo<TppColumnTraversalType>());
 }
+
+// ---- scripting ----
+
+namespace {
+
+// The band's variables: its objects of the class registered as "TppVariable".
+std::vector<TppComponent*> BandVariables(const TppBand* band) {
+  std::vector<TppComponent*> out;
+  cls::TClass variable = cls::FindClass("TppVariable");
+  if (!variable) return out;
+  for (int i = 0; i < band->ObjectCount(); ++i)
+    if (band->Objects(i)->InheritsFrom(variable)) out.push_back(band->Objects(i));
+  return out;
+}
+
+// The top of the band's print rectangle while it generates.
+int32_t BandPrintTop(TppBand* band) {
+  auto* custom = cls::ObjectAs<TppCustomBand>(band);
+  return custom ? custom->GetPrintRect().Top : 0;
+}
+
+int32_t ScreenPixels(int32_t mm, TppDirection direction) {
+  return ConvertToScreenPixels(static_cast<float>(mm), utMMThousandths, direction);
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppBandRTTI)
+
+const TraMembers* TraTppBandRTTI::Members() const {
+  using C = TppBand;
+  cls::TClass component = &TppComponent::StaticClass();
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("AfterPrint", ciBandAfterPrint), raEvent("BeforePrint", ciBandBeforePrint),
+       raEvent("AfterGenerate", ciBandAfterGenerate), raEvent("BeforeGenerate", ciBandBeforeGenerate),
+       raProperty<C, daString>("Caption", &C::Caption, &C::SetCaption),
+       raProperty<C, daInteger>("CaptionIndex", &C::CaptionIndex),
+       raProperty<C, daBoolean>("DrawPage", &C::DrawPage),
+       raProperty<C, daSingle>("Height", &C::Height, &C::SetHeight),
+       raProperty<C, daInteger>("Index", &C::Index),
+       raProperty<C, daInteger>("mmBottomOffset", &C::mmBottomOffset, &C::SetmmBottomOffset),
+       raProperty<C, daInteger>("mmHeight", &C::mmHeight, &C::SetmmHeight),
+       raProperty<C, daInteger>("mmPrintPosition", &C::mmPrintPosition, &C::SetmmPrintPosition),
+       raProperty<C, daInteger>("mmTop", &BandPrintTop), raProperty<C, daInteger>("mmWidth", &C::mmWidth),
+       raProperty<C, daInteger>("ObjectCount", &C::ObjectCount),
+       raIndexed(
+           "Objects", daObject, component, [](cls::TObject* o) { return static_cast<C*>(o)->ObjectCount(); },
+           [](cls::TObject* o, int i) { return TraValue(static_cast<cls::TObject*>(static_cast<C*>(o)->Objects(i))); }),
+       raEnumProperty<C, TppPrintHeightType>("PrintHeight", &C::PrintHeight, &C::SetPrintHeight),
+       raObjectProperty<C, TppCustomReport>("Report", &C::Report),
+       raProperty<C, daBoolean>("Save", &C::Save, &C::SetSave),
+       raProperty<C, daInteger>("SaveCount", [](C* b) { return static_cast<int32_t>(b->SaveList().size()); }),
+       raIndexed(
+           "Saves", daObject, component,
+           [](cls::TObject* o) { return static_cast<int>(static_cast<C*>(o)->SaveList().size()); },
+           [](cls::TObject* o, int i) {
+             return TraValue(static_cast<cls::TObject*>(static_cast<C*>(o)->SaveList()[static_cast<size_t>(i)]));
+           }),
+       raProperty<C, daInteger>("spHeight", [](C* b) { return ScreenPixels(b->mmHeight(), ppVertical); }),
+       raProperty<C, daInteger>("spTop", [](C* b) { return ScreenPixels(BandPrintTop(b), ppVertical); }),
+       raProperty<C, daInteger>("spWidth", [](C* b) { return ScreenPixels(b->mmWidth(), ppHorizontal); }),
+       raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits),
+       raProperty<C, daInteger>("VariableCount", [](C* b) { return static_cast<int32_t>(BandVariables(b).size()); }),
+       raIndexed(
+           "Variables", daObject, component,
+           [](cls::TObject* o) { return static_cast<int>(BandVariables(static_cast<C*>(o)).size()); },
+           [](cls::TObject* o, int i) {
+             return TraValue(static_cast<cls::TObject*>(BandVariables(static_cast<C*>(o))[static_cast<size_t>(i)]));
+           }),
+       raProperty<C, daBoolean>("Visible", &C::Visible, &C::SetVisible)});
+  return &members;
+}

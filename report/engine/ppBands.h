@@ -681,3 +681,9 @@ class TppGroupFooterBand : public TppGroupBand {
 cls::TClass ppBandClassOfType(TppBandType type);
 // Registers the band classes and TppColumnTraversalType.
 void ppRegisterBands();
+
+// ---- scripting ----
+
+class TraTppBandRTTI : public TraTppCacheableRTTI {
+  RA_DECLARE_RTTI(TraTppBandRTTI, TraTppCacheableRTTI, TppBand)
+};

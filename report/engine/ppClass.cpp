@@ -223,3 +223,28 @@ void TppComponent::ShiftBandObjects(std::vector<cls::TComponent*>& objects) {
   if (!band_) return;
   for (int i = 0; i < band_->ObjectCount(); ++i) objects.push_back(band_->Objects(i));
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppComponentRTTI)
+
+const TraMembers* TraTppComponentRTTI::Members() const {
+  using C = TppComponent;
+  static const TraMembers members(
+      inherited::Members(),
+      {raObjectProperty<C, TppBand>("Band", &C::Band,
+                                    [](C* c, TppBand* band) {
+                                      // Only bands that generate hold components.
+                                      if (!band || cls::ObjectIs<TppCustomBand>(band))
+                                        c->SetBand(static_cast<TppCustomBand*>(band));
+                                    }),
+       raEnumProperty<C, TppBandType>("BandType", [](C* c) { return static_cast<TppBandType>(c->BandType()); }),
+       raProperty<C, daInteger>("Index", &C::IndexInBand),
+       raObjectProperty<C, TppComponent>("NextSibling", &C::GetNextSibling),
+       raProperty<C, daInteger>("ParentIndex", &C::ZOrderIndex), raProperty<C, daInteger>("GroupNo", &C::GroupNo),
+       raObjectProperty<C, cls::TComponent>("Parent", &C::GetParent),
+       raProperty<C, daBoolean>("ParentDataPipeline", &C::ParentDataPipeline, &C::SetParentDataPipeline),
+       raObjectProperty<C, TppComponent>("Region", &C::Region, &C::SetRegion),
+       raObjectProperty<C, TppGroup>("ResetGroup", &C::ResetGroup, &C::SetResetGroup)});
+  return &members;
+}

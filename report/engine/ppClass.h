@@ -89,3 +89,9 @@ class TppComponent : public TppPrintable, public IppShiftable {
   TppComponent* region_ = nullptr;
   TppGroup* resetGroup_ = nullptr;
 };
+
+// ---- scripting ----
+
+class TraTppComponentRTTI : public TraTppPrintableRTTI {
+  RA_DECLARE_RTTI(TraTppComponentRTTI, TraTppPrintableRTTI, TppComponent)
+};

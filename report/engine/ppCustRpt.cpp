@@ -9,6 +9,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
+#include "report/engine/ppReport.h"
 #include "report/model/ppResMgr.h"
 
 CLS_IMPLEMENT_COMPONENT(TppCustomReport)
@@ -361,8 +362,19 @@ void TppCustomReport::DoOnStartSecondPass() { Fire(this, OnStartSecondPass, ciRe
 void TppCustomReport::DoOnNoData(cls::TObject* dialog, bool& showDialog, cls::TObject* drawCommand,
                                  bool& addDrawCommand) {
   if (OnNoData) OnNoData(this, dialog, showDialog, drawCommand, addDrawCommand);
-  // The parameter list comes with the scripting layer's report description.
-  SendEventNotify(this, ciReportNoData, nullptr);
+  if (!HasEventNotify(ciReportNoData)) return;
+  cls::Owned<TraParamList> params(raGetParams(this, "OnNoData"));
+  bool show = showDialog, add = addDrawCommand;
+  if (params) {
+    params->SetParamAddress("aDialog", &dialog);
+    params->SetParamAddress("aShowDialog", &show);
+    params->SetParamAddress("aDrawCommand", &drawCommand);
+    params->SetParamAddress("aAddDrawCommand", &add);
+  }
+  SendEventNotify(this, ciReportNoData, params.get());
+  if (!params) return;
+  params->GetParam("aShowDialog", showDialog);
+  params->GetParam("aAddDrawCommand", addDrawCommand);
 }
 
 void TppCustomReport::NotifyGenerationStart() { SendEventNotify(this, ciReportGenerationStart, nullptr); }
@@ -397,4 +409,120 @@ void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {
     ResetJobState();
   }
   if (auto* m = cls::ObjectAs<TppCacheManager>(communicator)) cacheManagers_.Remove(m);
+}
+
+// ---- scripting ----
+
+namespace {
+
+template <class B>
+int32_t CountBands(const TppCustomReport* r) {
+  int32_t n = 0;
+  for (int i = 0; i < r->BandCount(); ++i) n += cls::ObjectIs<B>(r->Bands(i));
+  return n;
+}
+
+std::string ColumnPositionsText(const TppCustomReport* r) {
+  cls::TStringList lines;
+  r->GetColumnPositions(lines);
+  return lines.Text();
+}
+
+void SetColumnPositionsText(TppCustomReport* r, const std::string& text) {
+  cls::TStringList lines;
+  lines.SetText(text);
+  r->SetColumnPositions(lines);
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppCustomReportRTTI)
+
+const TraMembers* TraTppCustomReportRTTI::Members() const {
+  using C = TppCustomReport;
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OnEndColumn", ciReportEndColumn), raEvent("OnEndFirstPass", ciReportEndFirstPass),
+       raEvent("OnEndPage", ciReportEndPage), raEvent("OnEndSecondPass", ciReportEndSecondPass),
+       raEvent("OnNoData", ciReportNoData,
+               {raParam("aDialog", daObject), raParam("aShowDialog", daBoolean, nullptr, true),
+                raParam("aDrawCommand", daObject), raParam("aAddDrawCommand", daBoolean, nullptr, true)}),
+       raEvent("OnStartColumn", ciReportStartColumn), raEvent("OnStartFirstPass", ciReportStartFirstPass),
+       raEvent("OnStartPage", ciReportStartPage), raEvent("OnStartSecondPass", ciReportStartSecondPass),
+       raProperty<C, daInteger>("AbsolutePage", &C::AbsolutePageNo),
+       raProperty<C, daInteger>("AbsolutePageNo", &C::AbsolutePageNo),
+       raProperty<C, daInteger>("AbsolutePageCount", &C::AbsolutePageCount),
+       raProperty<C, daInteger>("BandCount", &C::BandCount),
+       raIndexed(
+           "Bands", daObject, &TppBand::StaticClass(), [](cls::TObject* o) { return static_cast<C*>(o)->BandCount(); },
+           [](cls::TObject* o, int i) { return TraValue(static_cast<cls::TObject*>(static_cast<C*>(o)->Bands(i))); }),
+       raProperty<C, daInteger>("CurrentColumn", &C::CurrentColumn),
+       raProperty<C, daBoolean>("DonePrinting", [](C* r) { return r->Engine() && r->Engine()->Done(); }),
+       raObjectProperty<C, TppCustomEngine>("Engine", &C::Engine),
+       raProperty<C, daBoolean>("FirstPass", &C::FirstPass),
+       raMethod("GetBand",
+                {raEnumParam("BandType", "TppBandType"), raParam("GroupIndex", daInteger),
+                 raParam("Result", daObject, &TppBand::StaticClass())},
+                [](cls::TObject* o, TraParamList* params, bool) {
+                  TraEnumValue type;
+                  int32_t group = 0;
+                  if (!params || !params->GetParam("BandType", type) || type.Ordinal < 0 ||
+                      type.Ordinal >= ppBandTypeCount)
+                    return false;
+                  params->GetParam("GroupIndex", group);
+                  TppBand* band = static_cast<C*>(o)->GetBand(static_cast<TppBandType>(type.Ordinal), group);
+                  return params->SetParamValue("Result", static_cast<cls::TObject*>(band));
+                }),
+       raProperty<C, daInteger>("GroupCount", &C::GroupCount),
+       raIndexed(
+           "Groups", daObject, &TppGroup::StaticClass(),
+           [](cls::TObject* o) { return static_cast<C*>(o)->GroupCount(); },
+           [](cls::TObject* o, int i) { return TraValue(static_cast<cls::TObject*>(static_cast<C*>(o)->Groups(i))); }),
+       raObjectProperty<C, TppCustomReport>("MainReport", &C::MainReport),
+       raProperty<C, daInteger>("mmColumnWidth", &C::mmColumnWidth),
+       raProperty<C, daBoolean>("Modified", &C::Modified),
+       raObjectProperty<C, TppPage>("Page", [](C* r) { return r->Engine() ? r->Engine()->Page() : nullptr; }),
+       raProperty<C, daInteger>("PageNo", &C::PageNo),
+       raProperty<C, daInteger>("PageBandCount", [](C* r) { return CountBands<TppPageBand>(r); }),
+       raProperty<C, daInteger>("PageCount", &C::PageCount),
+       raMethod("PageLimitReached", {},
+                [](cls::TObject* o, TraParamList*, bool) {
+                  static_cast<C*>(o)->PageLimitReached();
+                  return true;
+                }),
+       raObjectProperty<C, TppCustomReport>("ParentReport",
+                                            [](C* r) -> TppCustomReport* {
+                                              auto* child = cls::ObjectAs<TppChildReport>(r);
+                                              return child ? child->ParentReport() : nullptr;
+                                            }),
+       raObjectProperty<C, cls::TObject>("ReportDesigner", &C::ReportDesigner),
+       raProperty<C, daDateTime>("PrintDateTime",
+                                 [](C* r) { return r->Engine() ? r->Engine()->PrintDateTime() : 0.0; }),
+       raProperty<C, daBoolean>("PrintingAsSubReport",
+                                [](C* r) {
+                                  TppCustomReport* main = r->MainReport();
+                                  return main && main != r && main->Printing();
+                                }),
+       raProperty<C, daInteger>("ReportBandCount", [](C* r) { return CountBands<TppReportBand>(r); }),
+       raProperty<C, daBoolean>("SecondPass", &C::SecondPass),
+       raProperty<C, daInteger>("spColumnWidth",
+                                [](C* r) {
+                                  return ConvertToScreenPixels(static_cast<float>(r->mmColumnWidth()),
+                                                               utMMThousandths, ppHorizontal);
+                                }),
+       raMethod("Stop", {},
+                [](cls::TObject* o, TraParamList*, bool) {
+                  static_cast<C*>(o)->Stop();
+                  return true;
+                }),
+       raProperty<C, daBoolean>("AutoStop", &C::AutoStop, &C::SetAutoStop),
+       raProperty<C, daInteger>("Columns", &C::Columns, &C::SetColumns),
+       raProperty<C, daString>("ColumnPositions", &ColumnPositionsText, &SetColumnPositionsText),
+       raProperty<C, daSingle>("ColumnWidth", &C::ColumnWidth, &C::SetColumnWidth),
+       raObjectProperty<C, TppDataPipeline>("DataPipeline", &C::DataPipeline, &C::SetDataPipeline),
+       raProperty<C, daInteger>("PageLimit", &C::PageLimit, &C::SetPageLimit),
+       raEnumProperty<C, TppPassSettingType>("PassSetting", &C::PassSetting, &C::SetPassSetting),
+       raProperty<C, daBoolean>("SaveAsTemplate", &C::SaveAsTemplate, &C::SetSaveAsTemplate),
+       raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits)});
+  return &members;
 }

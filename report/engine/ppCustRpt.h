@@ -175,3 +175,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   TppUnitType units_ = utInches;
   bool destroying_ = false;
 };
+
+// ---- scripting ----
+
+class TraTppCustomReportRTTI : public TraTppProducerRTTI {
+  RA_DECLARE_RTTI(TraTppCustomReportRTTI, TraTppProducerRTTI, TppCustomReport)
+};

@@ -5,21 +5,14 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "report/model/ppTypes.h"
+
 // ---- band types ----
 
-enum class TppBandType : uint8_t {
-  btHeader,
-  btTitle,
-  btColumnHeader,
-  btGroupHeader,
-  btDetail,
-  btGroupFooter,
-  btColumnFooter,
-  btSummary,
-  btFooter,
-  btPageStyle,
-};
+PP_ENUM_CLASS(TppBandType, btHeader, btTitle, btColumnHeader, btGroupHeader, btDetail, btGroupFooter, btColumnFooter,
+              btSummary, btFooter, btPageStyle)
 constexpr int ppBandTypeCount = 10;
+static_assert(cls::EnumCount<TppBandType>() == ppBandTypeCount);
 
 // A 16-bit set of band types (bit = 1 << type).
 class TppBandTypes {

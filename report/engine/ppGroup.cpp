@@ -57,3 +57,29 @@ void TppGroup::SetBreakName(const std::string& v) {
 void TppGroup::RefreshBands() {
   if (report_) report_->SortBands();
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppGroupRTTI)
+
+const TraMembers* TraTppGroupRTTI::Members() const {
+  using C = TppGroup;
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("AfterGroupBreak", ciGroupAfterGroupBreak), raEvent("BeforeGroupBreak", ciGroupBeforeGroupBreak),
+       raEvent("BeforeHeader", ciGroupBeforeHeader), raEvent("BeforeFooter", ciGroupBeforeFooter),
+       raEvent("OnGetBreakValue", ciGroupGetBreakValue, {raParam("BreakValue", daString, nullptr, true)}),
+       raProperty<C, daString>("BreakName", &C::BreakName, &C::SetBreakName),
+       raObjectProperty<C, TppGroupFooterBand>("FooterBand", &C::FooterBand),
+       raProperty<C, daInteger>("GroupNo", &C::GroupNo),
+       raObjectProperty<C, TppGroupHeaderBand>("HeaderBand", &C::HeaderBand),
+       raProperty<C, daInteger>("Index", &C::GroupNo),
+       raProperty<C, daBoolean>("KeepTogether", &C::KeepTogether, &C::SetKeepTogether),
+       raObjectProperty<C, TppCustomReport>("Report", &C::Report),
+       raProperty<C, daBoolean>("ReprintOnSubsequentColumn", &C::ReprintOnSubsequentColumn,
+                                &C::SetReprintOnSubsequentColumn),
+       raProperty<C, daBoolean>("ReprintOnSubsequentPage", &C::ReprintOnSubsequentPage,
+                                &C::SetReprintOnSubsequentPage),
+       raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits)});
+  return &members;
+}

@@ -54,3 +54,11 @@ class TppGroup : public TppCacheable {
   std::string breakName_;
   TppUnitType units_ = utInches;
 };
+
+// ---- scripting ----
+
+// The names the group answers so far; breaks, keep-together and page
+// numbers bring theirs with them.
+class TraTppGroupRTTI : public TraTppCacheableRTTI {
+  RA_DECLARE_RTTI(TraTppGroupRTTI, TraTppCacheableRTTI, TppGroup)
+};

@@ -394,6 +394,17 @@ void TppPrintable::ClearPrintState() {
 
 void TppPrintable::Reset() { resetOnCompute_ = true; }
 
+namespace {
+// Event 84 or 85 with its "aDrawCommand", when a subscriber wants it.
+void SendDrawCommandEvent(TppPrintable* sender, int eventId, const std::string& eventName, TppDrawCommand* command) {
+  if (!sender->HasEventNotify(eventId)) return;
+  cls::Owned<TraParamList> params(raGetParams(sender, eventName));
+  cls::TObject* drawCommand = command;
+  if (params) params->SetParamAddress("aDrawCommand", &drawCommand);
+  sender->SendEventNotify(sender, eventId, params.get());
+}
+}  // namespace
+
 void TppPrintable::CreateDrawCommand(TppPage* page) {
   if (!drawCommandClass_ || !drawCommandClass_->Create || !page) return;
   cls::Owned<cls::TComponent> made(drawCommandClass_->Create(nullptr));
@@ -407,7 +418,7 @@ void TppPrintable::CreateDrawCommand(TppPage* page) {
   if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
   command->SetPage(page);  // the page owns it from now on
   made.release();
-  SendEventNotify(this, ciComponentDrawCommandCreate, nullptr);
+  SendDrawCommandEvent(this, ciComponentDrawCommandCreate, "OnDrawCommandCreate", command);
 }
 
 void TppPrintable::PropertiesToDrawCommand(TppDrawCommand* command) {
@@ -419,7 +430,7 @@ void TppPrintable::DoOnDrawCommandClick(cls::TObject* drawCommand) {
   auto* command = cls::ObjectAs<TppDrawCommand>(drawCommand);
   if (!command) return;
   if (OnDrawCommandClick) OnDrawCommandClick(this, command);
-  SendEventNotify(this, ciComponentDrawCommandClick, nullptr);
+  SendDrawCommandEvent(this, ciComponentDrawCommandClick, "OnDrawCommandClick", command);
 }
 
 void TppPrintable::PrintToPage(TppPage* page) {
@@ -623,3 +634,70 @@ void TppPrintable::PublishProperties(cls::TClassInfo& c, std::initializer_list<c
 }
 
 void TppPrintable::RegisterProperties() { PublishProperties(StaticClass(), {"OnPrint"}); }
+
+// ---- scripting ----
+
+namespace {
+
+// A text read through one of the printable's out-parameter getters.
+template <void (TppPrintable::*Getter)(std::string&)>
+std::string TextOf(TppPrintable* p) {
+  std::string text;
+  (p->*Getter)(text);
+  return text;
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppPrintableRTTI)
+
+const TraMembers* TraTppPrintableRTTI::Members() const {
+  using C = TppPrintable;
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OnPrint", ciComponentPrint),
+       raEvent("OnDrawCommandCreate", ciComponentDrawCommandCreate,
+               {raParam("aDrawCommand", daObject, &cls::TObject::StaticClass())}),
+       raEvent("OnDrawCommandClick", ciComponentDrawCommandClick,
+               {raParam("aDrawCommand", daObject, &cls::TObject::StaticClass())}),
+       raEnumProperty<C, cls::TAlignment>("Alignment", &C::Alignment, &C::SetAlignment),
+       raProperty<C, daBoolean>("AutoSize", &C::AutoSize, &C::SetAutoSize),
+       raProperty<C, daString>("Caption", &TextOf<&C::GetCaption>, &C::SetCaption),
+       raProperty<C, daString>("DataField", &C::DataField, &C::SetDataField),
+       raObjectProperty<C, TppDataPipeline>("DataPipeline", &C::DataPipeline, &C::SetDataPipeline),
+       raProperty<C, daString>("DefaultPropHint", &TextOf<&C::GetDefaultPropHint>),
+       raProperty<C, daString>("DefaultPropName", &C::DefaultPropName),
+       raProperty<C, daInteger>("DefaultPropEditType", &C::DefaultPropEditType),
+       raProperty<C, daString>("Description", &TextOf<&C::GetDescription>),
+       raObjectProperty<C, cls::TObject>("DesignControl", &C::DesignControl),
+       raProperty<C, daBoolean>("DrawComponent", &C::DrawComponent),
+       raObjectProperty<C, gdi::TFont>(
+           "Font", [](C* p) { return p->Font(); }, [](C* p, gdi::TFont* f) { p->SetFont(f); }),
+       raProperty<C, daBoolean>("GenerationComplete", &C::GenerationComplete),
+       raProperty<C, daSingle>("Height", &C::Height, &C::SetHeight),
+       raProperty<C, daSingle>("Left", &C::Left, &C::SetLeft),
+       raObjectProperty<C, cls::TObject>("LookupPipeline", &C::LookupPipeline),
+       raProperty<C, daInteger>("mmLeft", &C::mmLeft), raProperty<C, daInteger>("mmHeight", &C::mmHeight),
+       raProperty<C, daInteger>("mmTop", &C::mmTop), raProperty<C, daInteger>("mmWidth", &C::mmWidth),
+       raProperty<C, daBoolean>("OutOfSpace", &C::OutOfSpace), raProperty<C, daBoolean>("OverFlow", &C::OverFlow),
+       raProperty<C, daBoolean>("ParentHeight", &C::ParentHeight, &C::SetParentHeight),
+       raProperty<C, daBoolean>("ParentWidth", &C::ParentWidth, &C::SetParentWidth),
+       raProperty<C, daBoolean>("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow),
+       raProperty<C, daBoolean>("ResetOnCompute", &C::ResetOnCompute),
+       raObjectProperty<C, cls::TObject>("SelectionObject", &C::SelectionObject),
+       raProperty<C, daBoolean>("ShiftWithParent", &C::ShiftWithParent, &C::SetShiftWithParent),
+       raProperty<C, daInteger>("SpaceUsed", &C::SpaceUsed),
+       raProperty<C, daInteger>("spLeft", &C::spLeft, &C::SetspLeft),
+       raProperty<C, daInteger>("spHeight", &C::spHeight, &C::SetspHeight),
+       raProperty<C, daInteger>("spTop", &C::spTop, &C::SetspTop),
+       raProperty<C, daInteger>("spWidth", &C::spWidth, &C::SetspWidth),
+       raProperty<C, daBoolean>("StretchWithParent", &C::StretchWithParent, &C::SetStretchWithParent),
+       raProperty<C, daString>("Text", &TextOf<&C::GetText>, &C::SetText),
+       raProperty<C, daSingle>("Top", &C::Top, &C::SetTop),
+       raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits),
+       raProperty<C, daBoolean>("Visible", &C::Visible, &C::SetVisible),
+       raProperty<C, daSingle>("Width", &C::Width, &C::SetWidth),
+       raProperty<C, daBoolean>("WordWrap", &C::WordWrap, &C::SetWordWrap),
+       raProperty<C, daInteger>("ZOrder", &C::ZOrder)});
+  return &members;
+}

@@ -275,3 +275,9 @@ class TppPrintable : public TppCacheable {
   std::string oldDataFieldName_;
   std::string oldDataSourceName_;
 };
+
+// ---- scripting ----
+
+class TraTppPrintableRTTI : public TraTppCacheableRTTI {
+  RA_DECLARE_RTTI(TraTppPrintableRTTI, TraTppCacheableRTTI, TppPrintable)
+};

@@ -387,7 +387,12 @@ void TppProducer::DoOnPrintingComplete() {
 
 void TppProducer::DoOnSaveText(cls::TObject* field, std::string& text) {
   if (OnSaveText) OnSaveText(this, field, text);
-  SendEventNotify(this, ciProducerSaveText, nullptr);
+  if (!HasEventNotify(ciProducerSaveText)) return;
+  cls::Owned<TraParamList> params(raGetParams(this, "OnSaveText"));
+  std::string value = text;
+  if (params) params->SetParamAddress("Text", &value);
+  SendEventNotify(this, ciProducerSaveText, params.get());
+  if (params) params->GetParam("Text", text);
 }
 
 void TppProducer::SaveText(cls::TObject* field, std::string& text) { DoOnSaveText(field, text); }
@@ -798,4 +803,70 @@ void ppRegisterProducerUnit() {
     cls::RegisterClass(&TppBackgroundPrintSettings::StaticClass());
     TppBackgroundPrintSettings::RegisterProperties();
   });
+}
+
+// ---- scripting ----
+
+namespace {
+
+// The icon is no class-library object: described, of no type, read-only.
+TraMember IconMember() {
+  TraMember icon;
+  icon.Name = "Icon";
+  icon.Get = [](cls::TObject*, TraValue& v) { v = std::monostate{}; };
+  return icon;
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppProducerRTTI)
+
+const TraMembers* TraTppProducerRTTI::Members() const {
+  using C = TppProducer;
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("AfterPrint", ciProducerAfterPrint), raEvent("BeforePrint", ciProducerBeforePrint),
+       raEvent("OnCancel", ciProducerCancel), raEvent("OnCancelDialogCreate", ciProducerCancelDialogCreate),
+       raEvent("OnCancelDialogClose", ciProducerCancelDialogClose),
+       raEvent("OnAssignPreviewFormSettings", ciProducerAssignPreviewFormSettings),
+       raEvent("OnPreviewFormCreate", ciProducerPreviewFormCreate),
+       raEvent("OnPreviewFormClose", ciProducerPreviewFormClose),
+       raEvent("OnPrintDialogCreate", ciProducerPrintDialogCreate),
+       raEvent("OnPrintDialogClose", ciProducerPrintDialogClose),
+       raEvent("OnSaveText", ciProducerSaveText, {raParam("Text", daString, nullptr, true)}),
+       raMethod("Cancel", {},
+                [](cls::TObject* o, TraParamList*, bool) {
+                  static_cast<C*>(o)->Cancel();
+                  return true;
+                }),
+       raProperty<C, daBoolean>("AllowPrintToArchive", &C::AllowPrintToArchive, &C::SetAllowPrintToArchive),
+       raProperty<C, daBoolean>("AllowPrintToFile", &C::AllowPrintToFile, &C::SetAllowPrintToFile),
+       raProperty<C, daString>("ArchiveFileName", &C::ArchiveFileName, &C::SetArchiveFileName),
+       raObjectProperty<C, TppCustomCancelDialog>("CancelDialog", &C::CancelDialog),
+       raProperty<C, daBoolean>("Converted", &C::Converted),
+       raProperty<C, daBoolean>("ConvertedFromPre40", &C::ConvertedFromPre40),
+       raProperty<C, daInteger>("CurrentPage", &C::CurrentPage),
+       raProperty<C, daString>("DeviceType", &C::DeviceType, &C::SetDeviceType),
+       raProperty<C, daBoolean>("EnableProcessMessages", &C::EnableProcessMessages),
+       raObjectProperty<C, TppDevice>("FileDevice", &C::FileDevice), IconMember(),
+       raEnumProperty<C, TppLanguageType>("Language", &C::Language, &C::SetLanguage),
+       raProperty<C, daInteger>("LanguageIndex", &C::LanguageIndex),
+       raProperty<C, daBoolean>("ModalCancelDialog", &C::ModalCancelDialog, &C::SetModalCancelDialog),
+       raProperty<C, daBoolean>("ModalPreview", &C::ModalPreview, &C::SetModalPreview),
+       raObjectProperty<C, TppCustomPreviewer>("PreviewForm", &C::PreviewForm),
+       raObjectProperty<C, TppPrinterSetup>("PrinterSetup", &C::PrinterSetup),
+       raObjectProperty<C, TppPrinter>("Printer", &C::GetPrinter),
+       raObjectProperty<C, TppCustomPrintDialog>("PrintDialog", &C::PrintDialog),
+       raProperty<C, daBoolean>("Printing", &C::Printing), raProperty<C, daBoolean>("Producing", &C::Producing),
+       raObjectProperty<C, TppPrinterDevice>("PrinterDevice", &C::PrinterDevice),
+       raObjectProperty<C, TppPublisher>("Publisher", &C::Publisher),
+       raProperty<C, daBoolean>("SavePrinterSetup", &C::SavePrinterSetup, &C::SetSavePrinterSetup),
+       raProperty<C, daBoolean>("ShowAutoSearchDialog", &C::ShowAutoSearchDialog, &C::SetShowAutoSearchDialog),
+       raProperty<C, daBoolean>("ShowCancelDialog", &C::ShowCancelDialog, &C::SetShowCancelDialog),
+       raProperty<C, daBoolean>("ShowPrintDialog", &C::ShowPrintDialog, &C::SetShowPrintDialog),
+       raProperty<C, daString>("TextFileName", &C::TextFileName, &C::SetTextFileName),
+       raEnumProperty<C, TppFileType>("TextFileType", &C::TextFileType, &C::SetTextFileType),
+       raProperty<C, daString>("Version", &C::Version),
+       raProperty<C, daInteger>("VersionNo", [](C* p) { return static_cast<int32_t>(p->VersionNo()); })});
+  return &members;
 }

@@ -256,3 +256,9 @@ class TppProducer : public TppRelative {
 // Registers the producer, its setup and background print settings for
 // streaming and publishes the settings' properties.
 void ppRegisterProducerUnit();
+
+// ---- scripting ----
+
+class TraTppProducerRTTI : public TraTppRelativeRTTI {
+  RA_DECLARE_RTTI(TraTppProducerRTTI, TraTppRelativeRTTI, TppProducer)
+};

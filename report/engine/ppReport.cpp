@@ -200,3 +200,56 @@ void TppReport::RemoveChild(TppRelative* child) {
   if (child && child == parameters_) parameters_ = nullptr;
   TppBandedReport::RemoveChild(child);
 }
+
+// ---- scripting ----
+
+namespace {
+
+TraMember BandOfType(const std::string& name, TppBandType type) {
+  return raObjectProperty<TppBandedReport, TppBand>(name,
+                                                     [type](TppBandedReport* r) { return r->GetBand(type, 0); });
+}
+
+// GroupHeader (Index) and the like: the band of group Index in "Result".
+TraMember GroupBand(const std::string& name, TppBandType type) {
+  return raMethod(name, {raParam("Index", daInteger), raParam("Result", daObject, &TppBand::StaticClass())},
+                  [type](cls::TObject* o, TraParamList* params, bool) {
+                    int32_t index = 0;
+                    if (!params || !params->GetParam("Index", index)) return false;
+                    TppBand* band = static_cast<TppBandedReport*>(o)->GetBand(type, index);
+                    return params->SetParamValue("Result", static_cast<cls::TObject*>(band));
+                  });
+}
+
+}  // namespace
+
+RA_IMPLEMENT_RTTI(TraTppBandedReportRTTI)
+
+const TraMembers* TraTppBandedReportRTTI::Members() const {
+  using T = TppBandType;
+  static const TraMembers members(
+      inherited::Members(),
+      {BandOfType("Title", T::btTitle), BandOfType("TitleBand", T::btTitle), BandOfType("Header", T::btHeader),
+       BandOfType("HeaderBand", T::btHeader), BandOfType("ColumnHeader", T::btColumnHeader),
+       BandOfType("ColumnHeaderBand", T::btColumnHeader), BandOfType("Detail", T::btDetail),
+       BandOfType("DetailBand", T::btDetail), BandOfType("ColumnFooter", T::btColumnFooter),
+       BandOfType("ColumnFooterBand", T::btColumnFooter), BandOfType("Footer", T::btFooter),
+       BandOfType("FooterBand", T::btFooter), BandOfType("Summary", T::btSummary),
+       BandOfType("SummaryBand", T::btSummary), GroupBand("GroupHeader", T::btGroupHeader),
+       GroupBand("GroupHeaderBand", T::btGroupHeader), GroupBand("GroupFooter", T::btGroupFooter),
+       GroupBand("GroupFooterBand", T::btGroupFooter)});
+  return &members;
+}
+
+RA_IMPLEMENT_RTTI(TraTppReportRTTI)
+
+const TraMembers* TraTppReportRTTI::Members() const {
+  using C = TppReport;
+  static const TraMembers members(
+      inherited::Members(),
+      {raObjectProperty<C, TppCacheManager>("CacheManager", &C::CacheManager),
+       raProperty<C, daBoolean>("CachePages", &C::CachePages, &C::SetCachePages),
+       // Another list is copied into the report's own.
+       raObjectProperty<C, TppParameterList>("Parameters", &C::Parameters, &C::SetParameters)});
+  return &members;
+}

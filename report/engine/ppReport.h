@@ -109,3 +109,14 @@ class TppChildReport : public TppBandedReport {
 
 // Registers the report classes with the class registry.
 void ppRegisterReportUnit();
+
+// ---- scripting ----
+
+class TraTppBandedReportRTTI : public TraTppCustomReportRTTI {
+  RA_DECLARE_RTTI(TraTppBandedReportRTTI, TraTppCustomReportRTTI, TppBandedReport)
+};
+
+// Auto search and parameters bring their names with their units.
+class TraTppReportRTTI : public TraTppBandedReportRTTI {
+  RA_DECLARE_RTTI(TraTppReportRTTI, TraTppBandedReportRTTI, TppReport)
+};

@@ -369,3 +369,26 @@ void TppStretchable::RestoreFromCache(int32_t pageIndex) {
   SetOverFlow(record[6] != 0);
   partialGeneration_ = record[7] != 0;
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppStretchableRTTI)
+
+const TraMembers* TraTppStretchableRTTI::Members() const {
+  using C = TppStretchable;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daInteger>("CurrentPosition", &C::CurrentPosition),
+       raProperty<C, daInteger>("mmBottomOffset", &C::mmBottomOffset),
+       raProperty<C, daInteger>("mmOverFlowOffset", &C::mmOverFlowOffset),
+       raProperty<C, daBoolean>("KeptTogether", &C::KeptTogether),
+       raProperty<C, daInteger>("PageBottom", &C::PageBottom),
+       raProperty<C, daInteger>("PartialAdjustment", &C::PartialAdjustment),
+       raProperty<C, daBoolean>("PartialGeneration", &C::PartialGeneration),
+       raProperty<C, daInteger>("ShifterCount", &C::ShifterCount),
+       raProperty<C, daInteger>("mmStopPosition", &C::mmStopPosition),
+       raProperty<C, daBoolean>("KeepTogether", &C::KeepTogether, &C::SetKeepTogether),
+       raObjectProperty<C, TppStretchable>("ShiftRelativeTo", &C::ShiftRelativeTo, &C::SetShiftRelativeTo),
+       raProperty<C, daBoolean>("Stretch", &C::Stretch, &C::SetStretch)});
+  return &members;
+}

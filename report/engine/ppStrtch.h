@@ -114,3 +114,9 @@ class TppStretchable : public TppComponent {
   bool partialGeneration_ = false;
   std::vector<TppStretchable*> printList_;
 };
+
+// ---- scripting ----
+
+class TraTppStretchableRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppStretchableRTTI, TraTppComponentRTTI, TppStretchable)
+};

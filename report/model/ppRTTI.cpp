@@ -630,6 +630,11 @@ bool raGetPropValueText(cls::TObject* object, const std::string& name, std::stri
   return rtti && rtti->GetPropValueText(object, name, text);
 }
 
+TraParamList* raGetParams(const cls::TObject* object, const std::string& name) {
+  const TraRTTI* rtti = object ? raGetRTTIClass(object->ClassType()) : nullptr;
+  return rtti ? rtti->GetParams(name) : nullptr;
+}
+
 void raRegisterBaseRTTI() {
   raRegisterRTTI(TraTObjectRTTI::Instance());
   raRegisterRTTI(TraTPersistentRTTI::Instance());

@@ -400,6 +400,9 @@ const TraRTTI* raGetRTTIClass(cls::TClass c);
 bool raGetPropValue(cls::TObject* object, const std::string& name, TraValue& value);
 bool raSetPropValue(cls::TObject* object, const std::string& name, const TraValue& value);
 bool raGetPropValueText(cls::TObject* object, const std::string& name, std::string& text);
+// A new parameter list of the object's method or event NAME from the
+// describing class of its class (the caller frees it); nil when none.
+TraParamList* raGetParams(const cls::TObject* object, const std::string& name);
 
 // Registers the describing classes of the class library's classes.
 void raRegisterBaseRTTI();

@@ -479,3 +479,11 @@ const TraMembers* TraTppDrawCommandRTTI::Members() const {
                                    raProperty<C, daBoolean>("RedrawPage", &C::RedrawPage, &C::SetRedrawPage)});
   return &members;
 }
+
+void ppSendPageEvent(TppCommunicator* sender, int eventId, TppPage* page) {
+  if (!sender->HasEventNotify(eventId)) return;
+  TraParamList params;
+  params.AddParam("Page", daObject, false, false, {}, &TppPage::StaticClass());
+  params.SetParamAddress(0, &page);
+  sender->SendEventNotify(sender, eventId, &params);
+}

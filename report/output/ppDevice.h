@@ -491,3 +491,8 @@ class TraTppPageRTTI : public TraTppRelativeRTTI {
 class TraTppDrawCommandRTTI : public TraTppRelativeRTTI {
   RA_DECLARE_RTTI(TraTppDrawCommandRTTI, TraTppRelativeRTTI, TppDrawCommand)
 };
+
+// Event ID of SENDER with the parameter "Page" bound to PAGE, when a
+// subscriber wants it (the device's page received, the publisher's page
+// published).
+void ppSendPageEvent(TppCommunicator* sender, int eventId, TppPage* page);

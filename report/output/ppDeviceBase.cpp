@@ -78,7 +78,7 @@ void TppDevice::BeginReceivePage(TppPage* page) {
   {
     TppUnlockedScope unlocked(publisher_);
     if (OnPageReceive) OnPageReceive(this, page);
-    SendEventNotify(this, ciDevicePageReceived, nullptr);
+    ppSendPageEvent(this, ciDevicePageReceived, page);
   }
 }
 

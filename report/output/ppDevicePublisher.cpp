@@ -241,7 +241,7 @@ void TppPublisher::PublishPage(TppPage* page) {
     pageCount_ = page->AbsolutePageNo();
   }
   TppUnlockedScope unlocked(this);
-  SendEventNotify(this, ciPublisherPagePublished, nullptr);
+  ppSendPageEvent(this, ciPublisherPagePublished, page);
 }
 
 void TppPublisher::CachePage(TppPage* page) {

@@ -4,8 +4,10 @@
 // on page FailOnPage when told. A listener counts the events it broadcasts.
 #pragma once
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "report/engine/ppProd.h"
@@ -72,6 +74,22 @@ class TEventCounter : public TppCommunicator {
     return it == Counts.end() ? 0 : it->second;
   }
   std::map<int, int> Counts;
+};
+
+// Receives the events IDS of a source and hands each with its parameter
+// list to Handler (a scripted event handler stands in this way).
+class TEventHook : public TppCommunicator {
+ public:
+  using THandler = std::function<void(TppCommunicator* sender, int eventId, TraParamList* params)>;
+  TEventHook(TppCommunicator* source, std::initializer_list<int> ids, THandler handler)
+      : TppCommunicator(nullptr), Handler(std::move(handler)) {
+    for (int id : ids) EventMask().Include(id);
+    source->AddEventNotify(this);
+  }
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override {
+    if (Handler) Handler(sender, eventId, params);
+  }
+  THandler Handler;
 };
 
 }  // namespace testing_support

@@ -634,3 +634,41 @@ TEST(PageScripting, CommandsJoinAndLeavePagesByName) {
   ASSERT_TRUE(pages->GetPropValueText(page.get(), "PassSetting", text));
   EXPECT_EQ(text, "psOnePass");
 }
+
+// ---- page events with their parameter ----
+
+namespace {
+
+// Takes the "Page" parameter of every event it is sent.
+class PageListener : public TppCommunicator {
+ public:
+  explicit PageListener(int eventId) : TppCommunicator(nullptr) { EventMask().Include(eventId); }
+  void EventNotify(TppCommunicator*, int, TraParamList* params) override {
+    TraParamRec rec;
+    cls::TObject* page = nullptr;
+    if (!params || params->IndexOf("Page") < 0 || !params->GetParam("Page", page)) {
+      Pages.push_back(-1);
+      return;
+    }
+    params->GetParamRec(params->IndexOf("Page"), rec);
+    EXPECT_EQ(rec.Class, &TppPage::StaticClass());
+    // A receiver cannot put something else in its place.
+    EXPECT_FALSE(params->SetParamValue("Page", static_cast<cls::TObject*>(this)));
+    Pages.push_back(static_cast<TppPage*>(page)->AbsolutePageNo());
+  }
+  std::vector<int> Pages;
+};
+
+}  // namespace
+
+TEST_F(Publishing, ReceivedAndPublishedPagesTravelAsTheEventsPageParameter) {
+  report_.Count = 3;
+  TestDevice* d = Attach();
+  PageListener received(ciDevicePageReceived), published(ciPublisherPagePublished);
+  d->AddEventNotify(&received);
+  publisher_->AddEventNotify(&published);
+  Print(d);
+  EXPECT_EQ(received.Pages, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(published.Pages, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(d->Received, (std::vector<int>{1, 2, 3}));
+}
