@@ -5,7 +5,9 @@
 #include "platform/classes/classes.h"
 #include "report/components/ppBarCod.h"
 #include "report/components/ppCtrls.h"
+#include "report/components/ppDBText.h"
 #include "report/components/ppMemo.h"
+#include "report/components/ppVar.h"
 #include "report/engine/ppRegister.h"
 
 void ppRegisterComponents() {
@@ -13,11 +15,15 @@ void ppRegisterComponents() {
   std::call_once(once, [] {
     ppRegisterEngine();
     for (cls::TClass c : {&TppLabel::StaticClass(), &TppMemo::StaticClass(), &TppDBMemo::StaticClass(),
-                          &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass()})
+                          &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass(),
+                          &TppSystemVariable::StaticClass(), &TppCalc::StaticClass(), &TppVariable::StaticClass(),
+                          &TppDBText::StaticClass(), &TppDBCalc::StaticClass()})
       cls::RegisterClass(c);
     ppRegisterCtrlsUnit();
     ppRegisterCtrlsGraphicUnit();
     ppRegisterMemoUnit();
     ppRegisterBarCodeUnit();
+    ppRegisterVarUnit();
+    ppRegisterDBTextUnit();
   });
 }
