@@ -177,30 +177,62 @@ void TCanvas::SetHandle(win::HDC dc) {
   dc_ = dc;
 }
 
+namespace {
+
+bool SameFont(const win::LOGFONTA& a, const win::LOGFONTA& b) {
+  return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
+         a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
+         a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
+         a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision &&
+         a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
+         std::memcmp(a.lfFaceName, b.lfFaceName, sizeof a.lfFaceName) == 0;
+}
+
+}  // namespace
+
 void TCanvas::RequireState() {
   win::HDC dc = Handle();
   if (!dc) return;
   Changing();
+  // An object is made afresh only when what it stands for changed, or when
+  // the context holds another one now (someone selected their own).
   win::LOGFONTA lf = Font.LogFont();
-  win::HFONT f = win::CreateFontIndirectA(&lf);
-  win::SelectObject(dc, f);
-  win::DeleteObject(font_);
-  font_ = f;
+  if (!font_ || !SameFont(lf, fontSpec_) || win::GetCurrentObject(dc, win::OBJ_FONT) != font_) {
+    win::HFONT f = win::CreateFontIndirectA(&lf);
+    win::SelectObject(dc, f);
+    win::DeleteObject(font_);
+    font_ = f;
+    fontSpec_ = lf;
+  }
   static const int penStyles[] = {win::PS_SOLID, win::PS_DASH, win::PS_DOT, win::PS_DASHDOT,
                                   win::PS_DASHDOTDOT, win::PS_NULL, win::PS_INSIDEFRAME};
-  win::HPEN p = win::CreatePen(penStyles[static_cast<int>(Pen.Style)], Pen.Width, ColorToRGB(Pen.Color));
-  win::SelectObject(dc, p);
-  win::DeleteObject(pen_);
-  pen_ = p;
-  win::HBRUSH b;
-  switch (Brush.Style) {
-    case TBrushStyle::bsSolid: b = win::CreateSolidBrush(ColorToRGB(Brush.Color)); break;
-    case TBrushStyle::bsClear: b = win::CreateBrushStyle(win::BS_NULL, 0); break;
-    default: b = win::CreateHatchBrush(static_cast<int>(Brush.Style) - 2, ColorToRGB(Brush.Color));
+  PenSpec pen{penStyles[static_cast<int>(Pen.Style)], Pen.Width, ColorToRGB(Pen.Color)};
+  if (!pen_ || pen.style != penSpec_.style || pen.width != penSpec_.width || pen.color != penSpec_.color ||
+      win::GetCurrentObject(dc, win::OBJ_PEN) != pen_) {
+    win::HPEN p = win::CreatePen(pen.style, pen.width, pen.color);
+    win::SelectObject(dc, p);
+    win::DeleteObject(pen_);
+    pen_ = p;
+    penSpec_ = pen;
   }
-  win::SelectObject(dc, b);
-  win::DeleteObject(brush_);
-  brush_ = b;
+  BrushSpec brush{win::BS_SOLID, 0, ColorToRGB(Brush.Color)};
+  if (Brush.Style == TBrushStyle::bsClear)
+    brush = {win::BS_NULL, 0, 0};
+  else if (Brush.Style != TBrushStyle::bsSolid)
+    brush = {win::BS_HATCHED, static_cast<int>(Brush.Style) - 2, brush.color};
+  if (!brush_ || brush.style != brushSpec_.style || brush.hatch != brushSpec_.hatch ||
+      brush.color != brushSpec_.color || win::GetCurrentObject(dc, win::OBJ_BRUSH) != brush_) {
+    win::HBRUSH b;
+    switch (Brush.Style) {
+      case TBrushStyle::bsSolid: b = win::CreateSolidBrush(brush.color); break;
+      case TBrushStyle::bsClear: b = win::CreateBrushStyle(win::BS_NULL, 0); break;
+      default: b = win::CreateHatchBrush(brush.hatch, brush.color);
+    }
+    win::SelectObject(dc, b);
+    win::DeleteObject(brush_);
+    brush_ = b;
+    brushSpec_ = brush;
+  }
   win::SetTextColor(dc, ColorToRGB(Font.Color()));
   win::SetBkColor(dc, ColorToRGB(Brush.Color));
   win::SetBkMode(dc, Brush.Style == TBrushStyle::bsClear ? win::TRANSPARENT : win::OPAQUE);

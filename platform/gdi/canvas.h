@@ -208,6 +208,10 @@ class TCanvas {
   win::HFONT font_ = nullptr;
   win::HPEN pen_ = nullptr;
   win::HBRUSH brush_ = nullptr;
+  // What the objects were made from.
+  win::LOGFONTA fontSpec_{};
+  PenSpec penSpec_;
+  BrushSpec brushSpec_;
 };
 
 // A bitmap with a canvas of its own (32-bit, white when made).

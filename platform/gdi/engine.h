@@ -67,6 +67,7 @@ class RasterEngine : public Engine {
   void Draw(const Op& op) override;
 
  private:
+  void DrawOps(const Op* ops, size_t count);
   std::shared_ptr<std::vector<std::uint32_t>> pixels_;
   int width_ = 0, height_ = 0;
 };

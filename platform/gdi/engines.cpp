@@ -268,14 +268,16 @@ void RasterEngine::SetTarget(std::shared_ptr<std::vector<std::uint32_t>> pixels,
   height_ = height;
 }
 
-void RasterEngine::Draw(const Op& op) {
-  if (!pixels_) return;
+void RasterEngine::Draw(const Op& op) { DrawOps(&op, 1); }
+
+void RasterEngine::DrawOps(const Op* ops, size_t count) {
+  if (!pixels_ || count == 0) return;
   int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_);
   if (stride != width_ * 4) return;
   cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_->data()),
                                                            CAIRO_FORMAT_ARGB32, width_, height_, stride);
   cairo_t* cr = cairo_create(s);
-  RenderOp(cr, op);
+  for (size_t i = 0; i < count; ++i) RenderOp(cr, ops[i]);
   cairo_destroy(cr);
   cairo_surface_flush(s);
   cairo_surface_destroy(s);
@@ -294,7 +296,7 @@ bool RasterEngine::DrawPage(const Page& page, Failure& why) {
     why = TooLarge(page.width, page.height);
     return false;
   }
-  for (const auto& op : page.ops) Draw(op);
+  DrawOps(page.ops.data(), page.ops.size());  // one surface for the whole page
   return true;
 }
 

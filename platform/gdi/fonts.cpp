@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <array>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <tuple>
+#include <unordered_map>
 
 #include "platform/sysroot/codepage.h"
 
@@ -19,14 +22,13 @@ std::atomic<int> g_deterministic{-1};  // -1: not yet read from the environment
 
 int Round(double v) { return static_cast<int>(std::lround(v)); }
 
-// Character advances of installed fonts, measured once per font and size.
-struct AdvanceCache {
+// The cairo context that installed fonts are measured on.
+struct Measurer {
   std::mutex mutex;
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
-  std::map<std::tuple<std::string, int, bool, bool, std::string>, int> advances;
 
-  AdvanceCache() {
+  Measurer() {
     surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     cr = cairo_create(surface);
     cairo_font_options_t* o = cairo_font_options_create();
@@ -35,46 +37,126 @@ struct AdvanceCache {
     cairo_set_font_options(cr, o);
     cairo_font_options_destroy(o);
   }
-  ~AdvanceCache() {
+  ~Measurer() {
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
   }
 
-  int Advance(const FontMetrics& m, const std::string& utf8) {
+  // The advance of one character (UTF-8) in FAMILY at EM pixels.
+  int Advance(const std::string& family, int em, bool bold, bool italic, const std::string& utf8) {
     std::lock_guard<std::mutex> lock(mutex);
-    auto key = std::make_tuple(m.family, m.em, m.bold, m.italic, utf8);
-    auto it = advances.find(key);
-    if (it != advances.end()) return it->second;
-    cairo_select_font_face(cr, m.family.c_str(),
-                           m.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           m.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, m.em);
+    cairo_select_font_face(cr, family.c_str(), italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, em);
     cairo_text_extents_t e;
     cairo_text_extents(cr, utf8.c_str(), &e);
-    int adv = Round(e.x_advance);
-    advances.emplace(key, adv);
-    return adv;
+    return Round(e.x_advance);
   }
 };
 
-AdvanceCache* g_cache = nullptr;
+Measurer* g_measurer = nullptr;
 
 // At exit the font caches of cairo and fontconfig are given back, so leak
 // checkers see only what the program itself kept.
 void ReleaseFonts() {
-  delete g_cache;
-  g_cache = nullptr;
+  delete g_measurer;
+  g_measurer = nullptr;
   cairo_debug_reset_static_data();
   FcFini();
 }
 
-AdvanceCache& Cache() {
+Measurer& TheMeasurer() {
   static std::once_flag once;
   std::call_once(once, [] {
-    g_cache = new AdvanceCache;
+    g_measurer = new Measurer;
     std::atexit(ReleaseFonts);
   });
-  return *g_cache;
+  return *g_measurer;
+}
+
+}  // namespace
+
+// The advances of one installed font at one size: single bytes in a table,
+// Big5 pairs as they are met.
+class AdvanceTable {
+ public:
+  AdvanceTable(std::string family, int em, bool bold, bool italic)
+      : family_(std::move(family)), em_(em), bold_(bold), italic_(italic) {
+    single_.fill(-1);
+  }
+
+  void Measure(std::string_view text, int* out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < text.size();) {
+      unsigned char c = static_cast<unsigned char>(text[i]);
+      if (cp::IsBig5Lead(c) && i + 1 < text.size()) {
+        unsigned code = c << 8 | static_cast<unsigned char>(text[i + 1]);
+        auto it = pairs_.find(code);
+        if (it == pairs_.end()) {
+          size_t len;
+          it = pairs_.emplace(code, Advance(CharUtf8(text, i, len))).first;
+        }
+        out[i] = it->second;
+        i += 2;
+      } else {
+        out[i++] = Single(c == '\t' ? ' ' : c);
+      }
+    }
+  }
+
+ private:
+  int Single(unsigned char c) {
+    if (single_[c] < 0) {
+      size_t len;
+      single_[c] = Advance(CharUtf8(std::string_view(reinterpret_cast<const char*>(&c), 1), 0, len));
+    }
+    return single_[c];
+  }
+  int Advance(const std::string& utf8) { return TheMeasurer().Advance(family_, em_, bold_, italic_, utf8); }
+
+  const std::string family_;
+  const int em_;
+  const bool bold_, italic_;
+  std::mutex mutex_;
+  std::array<int, 256> single_;
+  std::unordered_map<unsigned, int> pairs_;
+};
+
+namespace {
+
+// What the metrics of a logical font depend on.
+struct MetricsKey {
+  std::string face;
+  long height;
+  bool bold, italic, deterministic;
+  bool operator<(const MetricsKey& o) const {
+    return std::tie(face, height, bold, italic, deterministic) <
+           std::tie(o.face, o.height, o.bold, o.italic, o.deterministic);
+  }
+};
+
+// Resolved fonts and advance tables, kept for the process (entries never
+// move or go, so pointers to them stay good).
+struct FontRegistry {
+  std::mutex mutex;
+  std::map<MetricsKey, FontMetrics> metrics;
+  std::map<std::tuple<std::string, int, bool, bool>, std::unique_ptr<AdvanceTable>> tables;
+
+  // Under the lock.
+  AdvanceTable* Table(const std::string& family, int em, bool bold, bool italic) {
+    auto& t = tables[std::make_tuple(family, em, bold, italic)];
+    if (!t) t = std::make_unique<AdvanceTable>(family, em, bold, italic);
+    return t.get();
+  }
+};
+
+FontRegistry& Registry() {
+  static auto* registry = new FontRegistry;
+  return *registry;
+}
+
+std::string FaceOf(const win::LOGFONTA& font) {
+  return std::string(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName));
 }
 
 }  // namespace
@@ -122,9 +204,10 @@ bool DeterministicMetrics() {
   return v == 1;
 }
 
-FontMetrics MetricsOf(const win::LOGFONTA& font) {
+// The metrics of FONT worked out afresh; under the registry's lock.
+static FontMetrics Compute(FontRegistry& registry, const win::LOGFONTA& font) {
   FontMetrics m;
-  std::string face(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName));
+  std::string face = FaceOf(font);
   m.family = SubstituteFamily(face);
   m.bold = font.lfWeight >= 600;
   m.italic = font.lfItalic != 0;
@@ -135,8 +218,9 @@ FontMetrics MetricsOf(const win::LOGFONTA& font) {
     asc = s->ascent, desc = s->descent, ext = s->externalLeading;
   } else {
     // A face outside the table carries its own metrics.
-    std::lock_guard<std::mutex> lock(Cache().mutex);
-    cairo_t* cr = Cache().cr;
+    Measurer& measurer = TheMeasurer();
+    std::lock_guard<std::mutex> lock(measurer.mutex);
+    cairo_t* cr = measurer.cr;
     cairo_select_font_face(cr, m.family.c_str(), CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 1000);
     cairo_font_extents_t fe;
@@ -167,12 +251,37 @@ FontMetrics MetricsOf(const win::LOGFONTA& font) {
     m.descent = std::max(0, cell - m.ascent);
   }
   m.internalLeading = std::max(0, m.ascent + m.descent - m.em);
+  if (!DeterministicMetrics()) m.advances = registry.Table(m.family, m.em, m.bold, m.italic);
   m.aveCharWidth = CharAdvances(m, "x")[0];
   m.maxCharWidth = std::max(m.em, CharAdvances(m, "W")[0]);
   return m;
 }
 
-std::string CharUtf8(const std::string& text, size_t at, size_t& length) {
+const FontMetrics& MetricsOf(const win::LOGFONTA& font) {
+  // Text is measured and drawn in one font many times running: the last
+  // font resolved on this thread answers without the lock.
+  struct Last {
+    win::LOGFONTA font{};
+    bool deterministic = false;
+    const FontMetrics* metrics = nullptr;
+  };
+  thread_local Last last;
+  const bool deterministic = DeterministicMetrics();
+  const bool bold = font.lfWeight >= 600, italic = font.lfItalic != 0;
+  if (last.metrics && last.deterministic == deterministic && last.font.lfHeight == font.lfHeight &&
+      (last.font.lfWeight >= 600) == bold && (last.font.lfItalic != 0) == italic &&
+      strncmp(last.font.lfFaceName, font.lfFaceName, sizeof font.lfFaceName) == 0)
+    return *last.metrics;
+  FontRegistry& registry = Registry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  MetricsKey key{FaceOf(font), font.lfHeight, bold, italic, deterministic};
+  auto it = registry.metrics.find(key);
+  if (it == registry.metrics.end()) it = registry.metrics.emplace(std::move(key), Compute(registry, font)).first;
+  last = {font, deterministic, &it->second};
+  return it->second;
+}
+
+std::string CharUtf8(std::string_view text, size_t at, size_t& length) {
   unsigned char c = static_cast<unsigned char>(text[at]);
   length = cp::IsBig5Lead(c) && at + 1 < text.size() ? 2 : 1;
   if (length == 1 && c < 0x80) return std::string(1, static_cast<char>(c));
@@ -180,19 +289,28 @@ std::string CharUtf8(const std::string& text, size_t at, size_t& length) {
   return u.empty() ? "?" : u;
 }
 
-std::vector<int> CharAdvances(const FontMetrics& m, const std::string& text) {
-  std::vector<int> out(text.size(), 0);
-  for (size_t i = 0; i < text.size();) {
-    size_t len;
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    std::string u = c == '\t' ? std::string(" ") : CharUtf8(text, i, len);
-    if (c == '\t') len = 1;
-    if (DeterministicMetrics())
-      out[i] = len == 2 ? m.em : (m.em + 1) / 2;
-    else
-      out[i] = Cache().Advance(m, u);
-    i += len;
+void CharAdvances(const FontMetrics& m, std::string_view text, std::vector<int>& out) {
+  out.assign(text.size(), 0);
+  if (DeterministicMetrics()) {
+    for (size_t i = 0; i < text.size();) {
+      bool pair = text[i] != '\t' && cp::IsBig5Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+      out[i] = pair ? m.em : (m.em + 1) / 2;
+      i += pair ? 2 : 1;
+    }
+    return;
   }
+  AdvanceTable* table = m.advances;
+  if (!table) {
+    FontRegistry& registry = Registry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    table = registry.Table(m.family, m.em, m.bold, m.italic);
+  }
+  table->Measure(text, out.data());
+}
+
+std::vector<int> CharAdvances(const FontMetrics& m, std::string_view text) {
+  std::vector<int> out;
+  CharAdvances(m, text, out);
   return out;
 }
 

@@ -10,6 +10,7 @@
 // ZOLMET_GDI_METRICS=deterministic in the environment.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -30,19 +31,29 @@ std::string SubstituteFamily(const std::string& face);
 void SetDeterministicMetrics(bool on);
 bool DeterministicMetrics();
 
+class AdvanceTable;
+
 struct FontMetrics {
   std::string family;
   int em = 0, ascent = 0, descent = 0, internalLeading = 0, externalLeading = 0;
   int aveCharWidth = 0, maxCharWidth = 0;
   bool bold = false, italic = false;
+  // The character advances of the installed font (family, em, weight,
+  // slant); null in metrics made by hand, which find theirs when measured.
+  AdvanceTable* advances = nullptr;
 };
-FontMetrics MetricsOf(const win::LOGFONTA& font);
+// The metrics of FONT, worked out once per face, height, weight class and
+// slant (and metric mode) and kept for the process.
+const FontMetrics& MetricsOf(const win::LOGFONTA& font);
 
 // The advance of each byte of TEXT (a Big5 pair's advance on its lead byte,
-// 0 on the trail byte); tabs measure as blanks.
-std::vector<int> CharAdvances(const FontMetrics& m, const std::string& text);
+// 0 on the trail byte); tabs measure as blanks. Each character is measured
+// once per installed font and size.
+std::vector<int> CharAdvances(const FontMetrics& m, std::string_view text);
+// The same into OUT (resized to TEXT's length).
+void CharAdvances(const FontMetrics& m, std::string_view text, std::vector<int>& out);
 
 // One Big5 character (or single byte) as UTF-8.
-std::string CharUtf8(const std::string& text, size_t at, size_t& length);
+std::string CharUtf8(std::string_view text, size_t at, size_t& length);
 
 }  // namespace gdi

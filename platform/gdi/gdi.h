@@ -132,6 +132,8 @@ constexpr int WHITE_BRUSH = 0, BLACK_BRUSH = 4, NULL_BRUSH = 5, WHITE_PEN = 6, B
               NULL_PEN = 8, SYSTEM_FONT = 13;
 HGDIOBJ GetStockObject(int which);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);  // previous object of that kind
+constexpr unsigned OBJ_PEN = 1, OBJ_BRUSH = 2, OBJ_FONT = 6, OBJ_BITMAP = 7;
+HGDIOBJ GetCurrentObject(HDC dc, unsigned type);  // the object of that kind selected now
 bool DeleteObject(HGDIOBJ object);             // stock objects are kept
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
 int SelectClipRgn(HDC dc, HRGN region);  // nullptr removes the clipping

@@ -131,6 +131,18 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
   return prev;
 }
 
+HGDIOBJ GetCurrentObject(HDC dc, unsigned type) {
+  if (!Valid(dc)) return nullptr;
+  switch (type) {
+    case OBJ_PEN: return dc->st.pen_;
+    case OBJ_BRUSH: return dc->st.brush_;
+    case OBJ_FONT: return dc->st.font_;
+    case OBJ_BITMAP: return dc->st.bitmap_;
+  }
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return nullptr;
+}
+
 bool DeleteObject(HGDIOBJ obj) {
   if (!ValidObject(obj)) return false;
   if (obj->stock) return true;

@@ -1,7 +1,13 @@
 // Drawing one operation with cairo, in device pixels.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
+#include <unordered_map>
 #include <sstream>
 
 #include "dc_internal.h"
@@ -152,44 +158,133 @@ void RenderPath(cairo_t* cr, const std::vector<win::PT>& points, const PenSpec& 
   }
 }
 
+// The characters of one installed face (family, weight, slant) as drawn:
+// each one's UTF-8 and, where it is one glyph, that glyph's index, found on
+// first use. A face's glyphs do not depend on its size.
+class FaceGlyphs {
+ public:
+  struct Char {
+    std::string utf8;
+    unsigned long index = 0;
+    bool single = false;  // one glyph; else converted at each use
+  };
+
+  std::mutex mutex;
+
+  // The character of LEN bytes at AT in TEXT (under the lock).
+  const Char& Find(const std::string& text, size_t at, size_t len, cairo_scaled_font_t* sf) {
+    unsigned code = static_cast<unsigned char>(text[at]);
+    if (len == 1) {
+      std::unique_ptr<Char>& single = single_[code];
+      if (!single) single = std::make_unique<Char>(Make(text, at, sf));
+      return *single;
+    }
+    code = code << 8 | static_cast<unsigned char>(text[at + 1]);
+    auto it = chars_.find(code);
+    if (it != chars_.end()) return it->second;
+    return chars_.emplace(code, Make(text, at, sf)).first->second;
+  }
+
+ private:
+  static Char Make(const std::string& text, size_t at, cairo_scaled_font_t* sf) {
+    Char ch;
+    size_t n;
+    ch.utf8 = CharUtf8(text, at, n);
+    cairo_glyph_t* g = nullptr;
+    int count = 0;
+    if (cairo_scaled_font_text_to_glyphs(sf, 0, 0, ch.utf8.c_str(), static_cast<int>(ch.utf8.size()), &g, &count,
+                                         nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
+        count == 1) {
+      ch.index = g[0].index;
+      ch.single = true;
+    }
+    cairo_glyph_free(g);
+    return ch;
+  }
+
+  std::array<std::unique_ptr<Char>, 256> single_;
+  std::unordered_map<unsigned, Char> chars_;
+};
+
+FaceGlyphs& GlyphsOf(const std::string& family, bool bold, bool italic) {
+  // A page is mostly one face: the last one asked for on this thread
+  // answers without the lock.
+  struct Last {
+    std::string family;
+    bool bold = false, italic = false;
+    FaceGlyphs* glyphs = nullptr;
+  };
+  thread_local Last last;
+  if (last.glyphs && last.bold == bold && last.italic == italic && last.family == family) return *last.glyphs;
+  static std::mutex mutex;
+  static auto* faces = new std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FaceGlyphs>>;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& f = (*faces)[std::make_tuple(family, bold, italic)];
+  if (!f) f = std::make_unique<FaceGlyphs>();
+  last = {family, bold, italic, f.get()};
+  return *f;
+}
+
 void RenderText(cairo_t* cr, const TextOp& op) {
   if (op.text.empty()) return;
   int total = 0;
   for (int a : op.advances) total += a;
   cairo_save(cr);
-  cairo_translate(cr, op.origin.x, op.origin.y);
-  if (op.escapement) cairo_rotate(cr, -op.escapement * M_PI / 1800.0);
+  // Upright text is placed by offsets: moving the user space would make
+  // cairo look its scaled font up again for every line.
+  double ox = op.origin.x, oy = op.origin.y;
+  if (op.escapement) {
+    cairo_translate(cr, op.origin.x, op.origin.y);
+    cairo_rotate(cr, -op.escapement * M_PI / 1800.0);
+    ox = oy = 0;
+  }
   if (op.opaque) {
     SetColor(cr, op.bkColor);
-    cairo_rectangle(cr, 0, 0, total, op.ascent + op.descent);
+    cairo_rectangle(cr, ox, oy, total, op.ascent + op.descent);
     cairo_fill(cr);
   }
+  const bool bold = op.weight >= 600;
   cairo_select_font_face(cr, op.family.c_str(), op.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                         op.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, std::max(1, op.em));
   cairo_scaled_font_t* sf = cairo_get_scaled_font(cr);
-  std::string utf8;
-  std::vector<cairo_glyph_t> glyphs;
-  std::vector<cairo_text_cluster_t> clusters;
-  int x = 0;
-  for (size_t i = 0; i < op.text.size();) {
-    size_t len;
-    unsigned char c = static_cast<unsigned char>(op.text[i]);
-    std::string piece = CharUtf8(op.text, i, len);
-    int adv = i < op.advances.size() ? op.advances[i] : 0;
-    if (c >= 0x20 && c != 0x7F) {
-      cairo_glyph_t* g = nullptr;
-      int n = 0;
-      if (cairo_scaled_font_text_to_glyphs(sf, x, op.ascent, piece.c_str(), static_cast<int>(piece.size()), &g, &n,
-                                           nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS) {
-        for (int k = 0; k < n; ++k) glyphs.push_back(g[k]);
-        utf8 += piece;
-        clusters.push_back({static_cast<int>(piece.size()), n});
+  // Kept between calls, so drawing a line allocates nothing.
+  thread_local std::string utf8;
+  thread_local std::vector<cairo_glyph_t> glyphs;
+  thread_local std::vector<cairo_text_cluster_t> clusters;
+  utf8.clear();
+  glyphs.clear();
+  clusters.clear();
+  FaceGlyphs& face = GlyphsOf(op.family, bold, op.italic);
+  {
+    std::lock_guard<std::mutex> lock(face.mutex);
+    int x = 0;
+    for (size_t i = 0; i < op.text.size();) {
+      unsigned char c = static_cast<unsigned char>(op.text[i]);
+      size_t len = cp::IsBig5Lead(c) && i + 1 < op.text.size() ? 2 : 1;
+      int adv = i < op.advances.size() ? op.advances[i] : 0;
+      if (c >= 0x20 && c != 0x7F) {
+        const FaceGlyphs::Char& ch = face.Find(op.text, i, len, sf);
+        if (ch.single) {
+          glyphs.push_back({ch.index, ox + x, oy + op.ascent});
+          utf8 += ch.utf8;
+          clusters.push_back({static_cast<int>(ch.utf8.size()), 1});
+        } else {
+          cairo_glyph_t* g = nullptr;
+          int n = 0;
+          if (cairo_scaled_font_text_to_glyphs(sf, ox + x, oy + op.ascent, ch.utf8.c_str(),
+                                               static_cast<int>(ch.utf8.size()),
+                                               &g, &n, nullptr, nullptr, nullptr) == CAIRO_STATUS_SUCCESS) {
+            for (int k = 0; k < n; ++k) glyphs.push_back(g[k]);
+            utf8 += ch.utf8;
+            clusters.push_back({static_cast<int>(ch.utf8.size()), n});
+          }
+          cairo_glyph_free(g);
+        }
       }
-      cairo_glyph_free(g);
+      x += adv;
+      i += len;
     }
-    x += adv;
-    i += len;
   }
   SetColor(cr, op.color);
   if (!glyphs.empty())
@@ -198,11 +293,11 @@ void RenderText(cairo_t* cr, const TextOp& op) {
                            static_cast<cairo_text_cluster_flags_t>(0));
   double lw = std::max(1.0, op.em / 14.0);
   if (op.underline) {
-    cairo_rectangle(cr, 0, op.ascent + lw, total, lw);
+    cairo_rectangle(cr, ox, oy + op.ascent + lw, total, lw);
     cairo_fill(cr);
   }
   if (op.strikeOut) {
-    cairo_rectangle(cr, 0, op.ascent - op.em * 0.3, total, lw);
+    cairo_rectangle(cr, ox, oy + op.ascent - op.em * 0.3, total, lw);
     cairo_fill(cr);
   }
   cairo_restore(cr);

@@ -3,6 +3,7 @@
 // character.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "dc_internal.h"
 #include "platform/sysroot/codepage.h"
@@ -10,11 +11,12 @@
 namespace win {
 namespace {
 
-gdi::FontMetrics Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
+const gdi::FontMetrics& Metrics(HDC dc) { return gdi::MetricsOf(dc->st.font); }
 
-// Advances of TEXT with the justification in force spread over its blanks.
-std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, const std::string& text) {
-  auto adv = gdi::CharAdvances(m, text);
+// Advances of TEXT with the justification in force spread over its blanks,
+// into ADV.
+void Advances(HDC dc, const gdi::FontMetrics& m, std::string_view text, std::vector<int>& adv) {
+  gdi::CharAdvances(m, text, adv);
   int breaks = dc->st.justifyBreaks, extra = dc->st.justifyExtra;
   if (breaks > 0 && extra != 0) {
     int seen = 0;
@@ -24,6 +26,11 @@ std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, const std::string& 
         ++seen;
       }
   }
+}
+
+std::vector<int> Advances(HDC dc, const gdi::FontMetrics& m, std::string_view text) {
+  std::vector<int> adv;
+  Advances(dc, m, text, adv);
   return adv;
 }
 
@@ -150,7 +157,7 @@ TabLayout LayOutTabs(HDC dc, const gdi::FontMetrics& m, const std::string& text,
 
 bool GetTextMetricsA(HDC dc, TEXTMETRICA* tm) {
   if (!Valid(dc) || !tm) return false;
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   std::memset(tm, 0, sizeof *tm);
   tm->tmHeight = m.ascent + m.descent;
   tm->tmAscent = m.ascent;
@@ -169,8 +176,12 @@ bool GetTextMetricsA(HDC dc, TEXTMETRICA* tm) {
 
 bool GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
   if (!Valid(dc) || !size) return false;
-  gdi::FontMetrics m = Metrics(dc);
-  size->cx = Sum(Advances(dc, m, Str(text, count)));
+  const gdi::FontMetrics& m = Metrics(dc);
+  std::string_view s = text ? (count < 0 ? std::string_view(text) : std::string_view(text, static_cast<size_t>(count)))
+                            : std::string_view();
+  thread_local std::vector<int> adv;  // measuring allocates nothing
+  Advances(dc, m, s, adv);
+  size->cx = Sum(adv);
   size->cy = m.ascent + m.descent;
   return true;
 }
@@ -183,7 +194,7 @@ bool ExtTextOutA(HDC dc, int x, int y, unsigned options, const RECT* rect, const
                  const int* dx) {
   if (!Valid(dc)) return false;
   std::string s = Str(text, count);
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   std::vector<int> adv = Advances(dc, m, s);
   if (dx)  // one width a byte; a Big5 character advances by its two together
     for (size_t i = 0; i < s.size(); ++i) {
@@ -205,7 +216,7 @@ LONG TabbedTextOutA(HDC dc, int x, int y, const char* text, int count, int tabCo
                     int tabOrigin) {
   if (!Valid(dc)) return 0;
   std::string s = Str(text, count);
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   TabLayout t = LayOutTabs(dc, m, s, x, tabs ? tabCount : 0, tabs, tabOrigin);
   for (const auto& p : t.pieces)
     if (!p.text.empty()) EmitText(dc, x + p.offset, y, p.text, m, p.advances, nullptr, false);
@@ -214,7 +225,7 @@ LONG TabbedTextOutA(HDC dc, int x, int y, const char* text, int count, int tabCo
 
 DWORD GetTabbedTextExtentA(HDC dc, const char* text, int count, int tabCount, const int* tabs) {
   if (!Valid(dc)) return 0;
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   TabLayout t = LayOutTabs(dc, m, Str(text, count), 0, tabs ? tabCount : 0, tabs, 0);
   return static_cast<DWORD>(((m.ascent + m.descent) << 16) | (t.width & 0xFFFF));
 }
@@ -232,7 +243,7 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, unsigned format) 
     s += raw[i];
     if (cp::IsBig5Lead(static_cast<unsigned char>(raw[i])) && i + 1 < raw.size()) s += raw[++i];
   }
-  gdi::FontMetrics m = Metrics(dc);
+  const gdi::FontMetrics& m = Metrics(dc);
   int lineH = m.ascent + m.descent + ((format & DT_EXTERNALLEADING) ? m.externalLeading : 0);
   // Tab stops count from the line's start, so a layout at 0 serves any x.
   auto layOut = [&](const std::string& line) {

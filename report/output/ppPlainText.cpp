@@ -58,6 +58,8 @@ bool TppTextMarkups::HasEndOfParagraph(const std::string& text) {
 }
 
 size_t TppPlainText::Find(const std::string& text, const std::string& subStr, size_t from) {
+  // Bytes that hold no occurrence at all need no walk.
+  if (subStr.empty() || text.find(subStr, from) == std::string::npos) return std::string::npos;
   // Character boundaries are found walking from the start of the text.
   for (size_t i = 0; i < text.size(); i += CharLength(text, i))
     if (i >= from && MatchAt(text, subStr, i)) return i;
@@ -65,6 +67,10 @@ size_t TppPlainText::Find(const std::string& text, const std::string& subStr, si
 }
 
 void TppPlainText::RemoveAll(const std::string& text, const std::string& subStr, std::string& result) {
+  if (subStr.empty() || text.find(subStr) == std::string::npos) {
+    result = text;
+    return;
+  }
   std::string out;
   for (size_t i = 0; i < text.size();) {
     if (MatchAt(text, subStr, i)) {
@@ -195,6 +201,8 @@ void TppTextWrapper::WrapText() {
   lines_.Clear();
   gdi::TBitmap screen;
   canvas_ = MeasuringCanvas(Device, Font, screen, printer_);
+  // The font is selected once; nothing changes the canvas while wrapping.
+  canvas_->RequireState();
   PrepareWrap();
   canvas_ = nullptr;
 }
@@ -212,14 +220,40 @@ void TppTextWrapper::PrepareWrap() {
   skipBlanks_ = CharPos != 0;
   widestLine_ = 0;
   widthLimit_ = int64_t{Rect.right} - Rect.left + extra;
+  // Widths in mm/1000 grow with widths in pixels: the last pixel width
+  // within the limit is found once.
+  auto toMM = [&](int64_t px) {
+    return ConvertToMMThousandths(static_cast<float>(px), units, ppHorizontal, printer_);
+  };
+  int64_t lo = -1, hi = INT_MAX;  // toMM(lo) within the limit (or lo -1), toMM(hi + 1) past it
+  if (toMM(hi) <= widthLimit_) lo = hi;
+  while (lo < hi) {
+    int64_t mid = lo + (hi - lo + 1) / 2;
+    if (toMM(mid) <= widthLimit_)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  widthLimitPx_ = lo;
   WrapLines();
 }
 
+int TppTextWrapper::TextWidthPx(const std::string& text) {
+  if (text.find('\t') != std::string::npos) return TppPlainText::GetTabbedTextWidth(*canvas_, text, tabPositions_, tabCount_);
+  win::SIZE s{};
+  if (win::HDC dc = canvas_->Handle()) win::GetTextExtentPoint32A(dc, text.data(), Length(text), &s);
+  return s.cx;
+}
+
 int64_t TppTextWrapper::TextWidthMM(const std::string& text) {
-  int px = text.find('\t') != std::string::npos ? TppPlainText::GetTabbedTextWidth(*canvas_, text, tabPositions_, tabCount_)
-                                                 : canvas_->TextWidth(text);
-  return ConvertToMMThousandths(static_cast<float>(px), printer_ ? utPrinterPixels : utScreenPixels, ppHorizontal,
-                                printer_);
+  return ConvertToMMThousandths(static_cast<float>(TextWidthPx(text)), printer_ ? utPrinterPixels : utScreenPixels,
+                                ppHorizontal, printer_);
+}
+
+bool TppTextWrapper::ExceedsWith(const std::string& head, const std::string& tail, size_t n) {
+  measured_.assign(head);
+  measured_.append(tail, 0, n);
+  return TextWidthPx(measured_) > widthLimitPx_;
 }
 
 bool TppTextWrapper::Exceeds(const std::string& head, const std::string& tail) {
@@ -229,9 +263,9 @@ bool TppTextWrapper::Exceeds(const std::string& head, const std::string& tail) {
   for (size_t want = 64; want < tail.size(); want *= 2) {
     while (piece < want) piece += CharLength(tail, piece);
     if (piece >= tail.size()) break;
-    if (TextWidthMM(head + tail.substr(0, piece)) > widthLimit_) return true;
+    if (ExceedsWith(head, tail, piece)) return true;
   }
-  return TextWidthMM(head + tail) > widthLimit_;
+  return ExceedsWith(head, tail, tail.size());
 }
 
 void TppTextWrapper::WrapLines() {
@@ -326,7 +360,7 @@ void TppTextWrapper::SplitWord(std::string& fit, std::string& rest) {
   size_t n = 0;
   while (n < token_.size()) {
     size_t next = n + CharLength(token_, n);
-    if (TextWidthMM(line_ + token_.substr(0, next)) > widthLimit_) break;
+    if (ExceedsWith(line_, token_, next)) break;
     n = next;
   }
   if (n == 0 && line_.empty()) n = CharLength(token_, 0);  // at least one character a line

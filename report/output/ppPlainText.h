@@ -98,9 +98,13 @@ class TppTextWrapper {
   void SplitWord(std::string& fit, std::string& rest);
   void AddLine(std::string line);
   void EndParagraph();
+  // TEXT's width in pixels of the measuring canvas, and in mm/1000.
+  int TextWidthPx(const std::string& text);
   int64_t TextWidthMM(const std::string& text);
   // Whether HEAD then TAIL is wider than the width limit.
   bool Exceeds(const std::string& head, const std::string& tail);
+  // Whether HEAD then the first N bytes of TAIL are, measured at once.
+  bool ExceedsWith(const std::string& head, const std::string& tail, size_t n);
 
   cls::TStringList tabStops_;
   int tabCount_ = 0;
@@ -113,6 +117,10 @@ class TppTextWrapper {
   TppPlainTextParser parser_;
   bool skipBlanks_ = false;
   int64_t widthLimit_ = 0;
+  // The widest text in pixels whose width in mm/1000 is within the limit
+  // (-1: none), so that a line is measured in pixels alone.
+  int64_t widthLimitPx_ = -1;
+  std::string measured_;  // what Exceeds measures, kept to spare allocations
   // The run's state.
   std::string line_, token_, remainder_;
   int tokenStart_ = 0, remainderStart_ = 0;

@@ -104,6 +104,9 @@ void DrawText(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawText* co
     canvas.FillRect(ToRect(r));
   }
   canvas.Brush.Style = gdi::TBrushStyle::bsClear;
+  // Memo lines go straight to the context: it takes the clear brush now, so
+  // that they are drawn without a background of their own.
+  canvas.RequireState();
   // 8, 9. The lines.
   bool justified = false;
   win::RECT whole = ToRect(r);

@@ -583,6 +583,99 @@ TEST(Text, ByteWidthsOfABig5CharacterAddUp) {
   EXPECT_EQ(gdi::RenderPage(jobs[0].pages[1]), gdi::RenderPage(jobs[0].pages[0]));
 }
 
+TEST(Fonts, MeasuresFollowEveryChangeOfFontAndMetricMode) {
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC ic = win::CreateICA(nullptr, "Recorder", nullptr, nullptr);
+  auto width = [&](const char* face, int height, int weight, int italic, const char* text) {
+    win::LOGFONTA lf;
+    std::strcpy(lf.lfFaceName, face);
+    lf.lfHeight = height, lf.lfWeight = weight, lf.lfItalic = static_cast<win::BYTE>(italic);
+    win::HFONT f = win::CreateFontIndirectA(&lf);
+    win::HGDIOBJ old = win::SelectObject(ic, f);
+    win::SIZE s{};
+    win::GetTextExtentPoint32A(ic, text, -1, &s);
+    win::SelectObject(ic, old);
+    win::DeleteObject(f);
+    return s.cx;
+  };
+  // Fonts one field apart, measured one after the other, each keep their own widths.
+  const long plain = width("Arial", -28, 400, 0, "WWW mmm");
+  EXPECT_GT(width("Arial", -28, 700, 0, "WWW mmm"), plain);
+  EXPECT_GT(width("Arial", -40, 400, 0, "WWW mmm"), plain);
+  EXPECT_NE(width("Courier New", -28, 400, 0, "WWW mmm"), plain);
+  EXPECT_EQ(width("MS Sans Serif", -28, 400, 0, "WWW mmm"), plain);  // the same installed font
+  EXPECT_EQ(width("Arial", -28, 400, 0, "WWW mmm"), plain);
+  {
+    Deterministic on;
+    EXPECT_EQ(width("Arial", -28, 400, 0, "WWW mmm"), 7 * 14);
+  }
+  EXPECT_EQ(width("Arial", -28, 400, 0, "WWW mmm"), plain);
+  // Another thread measures the same; metrics made by hand find the same advances.
+  long other = 0;
+  std::thread([&] { other = width("Arial", -28, 400, 0, "WWW mmm"); }).join();
+  EXPECT_EQ(other, plain);
+  gdi::FontMetrics m;
+  m.family = "Liberation Sans";
+  m.em = 28;
+  auto adv = gdi::CharAdvances(m, "WWW mmm");
+  long sum = 0;
+  for (int a : adv) sum += a;
+  EXPECT_EQ(sum, plain);
+  // A tab measures as a blank; a Big5 pair has its width on its lead byte.
+  EXPECT_EQ(width("細明體", -34, 400, 0, "a\tb"), width("細明體", -34, 400, 0, "a b"));
+  m.family = "AR PL Mingti2L Big5";
+  m.em = 34;
+  EXPECT_EQ(gdi::CharAdvances(m, "中a"), (std::vector<int>{34, 0, gdi::CharAdvances(m, "a")[0]}));
+  win::DeleteDC(ic);
+}
+
+TEST(Canvas, ObjectsSelectedBehindTheCanvasAreReplacedBeforeItDraws) {
+  TempRoot root;
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(Recorder()));
+  win::HDC dc = win::CreateDCA(nullptr, "Recorder", nullptr, nullptr);
+  win::DOCINFOA di;
+  ASSERT_GT(win::StartDocA(dc, &di), 0);
+  ASSERT_GT(win::StartPage(dc), 0);
+  {
+    gdi::TCanvas c;
+    c.SetHandle(dc);
+    c.Font.SetName("Arial");
+    c.Font.SetHeight(-28);
+    c.Pen.Color = gdi::clRed;
+    const int w = c.TextWidth("WWW");
+    c.LineTo(10, 10);
+    // Someone selects their own font and pen on the context.
+    win::HFONT big = Font("Courier New", -60);
+    win::HPEN blue = win::CreatePen(win::PS_SOLID, 3, 0xFF0000);
+    win::HGDIOBJ oldFont = win::SelectObject(dc, big);
+    win::HGDIOBJ oldPen = win::SelectObject(dc, blue);
+    EXPECT_EQ(c.TextWidth("WWW"), w);
+    c.LineTo(20, 20);
+    c.Font.SetHeight(-56);
+    EXPECT_GT(c.TextWidth("WWW"), w);
+    win::SelectObject(dc, oldFont);
+    win::SelectObject(dc, oldPen);
+    EXPECT_TRUE(win::DeleteObject(big));
+    EXPECT_TRUE(win::DeleteObject(blue));
+    c.SetHandle(nullptr);
+  }
+  ASSERT_GT(win::EndPage(dc), 0);
+  ASSERT_GT(win::EndDoc(dc), 0);
+  win::DeleteDC(dc);
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  std::vector<gdi::PenSpec> pens;
+  for (const gdi::Op& op : jobs[0].pages[0].ops)
+    if (auto* l = op.As<gdi::LineOp>()) pens.push_back(l->pen);
+  ASSERT_EQ(pens.size(), 2u);
+  for (const gdi::PenSpec& p : pens) {
+    EXPECT_EQ(p.color, 0x0000FFu);
+    EXPECT_EQ(p.width, 1);
+  }
+}
+
 TEST(CairoBackEnd, JobsDoneAbortedOrFailedLeaveNoFilesOpen) {
   TempRoot root;
   spool::PrinterDef z = spool::DemoReceiptPrinter();

@@ -237,6 +237,14 @@ TEST_F(Wrapping, LongWordsSplitWhereTheyStopFittingAndShortOnesMoveWhole) {
   // Narrower than one character: one a line all the same.
   charWrap_ = false;
   EXPECT_EQ(Wrap("abc", 0, 9).lines, (Lines{"a", "b", "c"}));
+  EXPECT_EQ(WrapRect("abc", win::RECT{5000, 0, 0, 10 * LineHeight()}).lines, (Lines{"a", "b", "c"}));
+  // The width holds exactly: a line as wide as it fits, a thousandth of a
+  // mm less does not.
+  EXPECT_EQ(WrapRect("abcdefgh", win::RECT{0, 0, Mm(40), 10 * LineHeight()}).lines, (Lines{"abcd", "efgh"}));
+  EXPECT_EQ(WrapRect("abcdefgh", win::RECT{0, 0, Mm(40) - 1, 10 * LineHeight()}).lines,
+            (Lines{"abc", "def", "gh"}));
+  EXPECT_EQ(WrapRect("ab cd", win::RECT{0, 0, Mm(50), 10 * LineHeight()}).lines, (Lines{"ab cd"}));
+  EXPECT_EQ(WrapRect("ab cd", win::RECT{0, 0, Mm(50) - 1, 10 * LineHeight()}).lines, (Lines{"ab", "cd"}));
   // AutoSize lets a line go 0.3 of a blank (10 pixels) past the width.
   const win::RECT rect{0, 0, Mm(110) - 500, 10 * LineHeight()};
   EXPECT_EQ(WrapRect("abcdefghijk", rect).lines, (Lines{"abcdefghij", "k"}));

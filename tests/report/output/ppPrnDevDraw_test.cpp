@@ -181,6 +181,32 @@ TEST_F(DrawOnPrinter, TextIsPlacedByItsAlignment) {
   EXPECT_EQ(first->clip->right, 583);
 }
 
+TEST_F(DrawOnPrinter, MemoLinesAreDrawnWithoutABackgroundOfTheirOwn) {
+  // A filled memo and then a transparent one over a shape: the fill is the
+  // memo's rectangle, and no line paints the cells behind its characters.
+  auto memo = [&](int top, bool transparent) {
+    auto* t = Place<TppDrawText>(5000, top, 70000, 12000);
+    t->Font()->SetName("Arial");
+    t->Font()->SetSize(12);
+    t->SetIsMemo(true);
+    t->SetWordWrap(true);
+    t->SetTransparent(transparent);
+    t->SetColor(gdi::clSilver);
+    t->WrappedText()->Add("one two");
+    t->WrappedText()->Add("three");
+  };
+  memo(5000, false);
+  Place<TppDrawShape>(5000, 30000, 70000, 12000);
+  memo(30000, true);
+  auto ops = Print();
+  auto texts = OpsOf<gdi::TextOp>(ops);
+  ASSERT_EQ(texts.size(), 4u);
+  for (const gdi::TextOp* t : texts) EXPECT_FALSE(t->opaque) << t->text;
+  auto fills = OpsOf<gdi::FillOp>(ops);
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0]->rect.top, 40);
+}
+
 TEST_F(DrawOnPrinter, TheLastLineOfAJustifiedParagraphIsNotStretched) {
   auto* t = Place<TppDrawText>(5000, 5000, 70000, 20000);
   t->Font()->SetName("Arial");
