@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
@@ -34,6 +35,10 @@ bool IsNumericOrDate(TppDataType t) {
   }
 }
 
+// Cache record: a flags byte, then LastPage.
+constexpr int32_t kDBTextRecordSize = 5;
+constexpr uint8_t kDraw = 1, kPrinted = 2, kRepeated = 4, kFirstAfterReset = 8, kAbsent = 0x80;
+
 bool IsDateType(TppDataType t) { return t == dtDate || t == dtTime || t == dtDateTime; }
 
 TppCustomEngine* EngineOf(TppComponent* c) {
@@ -60,6 +65,7 @@ double ppFieldValueAsDouble(const cls::Variant& value, bool& nullValue) {
 // ---------------------------------------------------------------- TppDBText
 
 TppDBText::TppDBText(cls::TComponent* owner) : TppCustomText(owner) {
+  SetCacheRecordSize(kDBTextRecordSize);
   SetAutoSize(false);
   SetDefaultPropEditType(ppPropEditDataField);
   SetDefaultPropName("DataField");
@@ -211,13 +217,22 @@ void TppDBText::DecidePrinting() {
 }
 
 void TppDBText::SaveToCache(int32_t pageIndex) {
-  // DrawComponent, Printed, Repeated and the first-after-reset flag in the
-  // first byte's bits, then LastPage.
-  TppCustomText::SaveToCache(pageIndex);
+  uint8_t record[kDBTextRecordSize] = {};
+  record[0] = (DrawComponent() ? kDraw : 0) | (printed_ ? kPrinted : 0) | (repeated_ ? kRepeated : 0) |
+              (firstAfterReset_ ? kFirstAfterReset : 0);
+  std::memcpy(record + 1, &lastPage_, 4);
+  WriteCacheRecord(pageIndex, record);
 }
 
 void TppDBText::RestoreFromCache(int32_t pageIndex) {
-  TppCustomText::RestoreFromCache(pageIndex);
+  uint8_t record[kDBTextRecordSize] = {kAbsent};
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == kAbsent) return;
+  SetDrawComponent(record[0] & kDraw);
+  printed_ = record[0] & kPrinted;
+  repeated_ = record[0] & kRepeated;
+  firstAfterReset_ = record[0] & kFirstAfterReset;
+  std::memcpy(&lastPage_, record + 1, 4);
   if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup()) ignoreLast_ = true;
 }
 

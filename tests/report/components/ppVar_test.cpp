@@ -14,6 +14,7 @@
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
 #include "report/engine/ppReport.h"
+#include "report/model/ppCache.h"
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
@@ -213,4 +214,30 @@ TEST(SystemVariable, OutsidePrintingPageValuesAreOne) {
   EXPECT_EQ(v.GetDisplayText(), "1");
   v.SetVarType(vtPageSetDesc);
   EXPECT_EQ(v.GetDisplayText(), "Page 1 of 1");
+}
+
+// A page generated again starts from the DB text's saved repeat state; a
+// page never saved leaves the state as it is.
+TEST_F(VarReport, DBTextRepeatStateComesBackFromThePageCache) {
+  items->AddRecord({{"Item", TValue("a")}});
+  items->AddRecord({{"Item", TValue("a")}});
+  auto* item = Put(new TppDBText(report.get()), detail, 0);
+  item->SetDataField("Item");
+  item->SetSuppressRepeatedValues(true);
+  report->Print();
+  EXPECT_EQ(PrintedPages().at(0).size(), 1u);  // the repeat is left out
+  ASSERT_TRUE(item->Repeated());
+  ASSERT_TRUE(item->Printed());
+  cls::Owned<TppCacheManager> cache(new TppCacheManager(nullptr));
+  cache->SetCacheables({item});
+  item->SaveToCache(3);
+  item->Reset();
+  EXPECT_FALSE(item->Repeated());
+  EXPECT_FALSE(item->Printed());
+  item->RestoreFromCache(3);
+  EXPECT_TRUE(item->Repeated());
+  EXPECT_TRUE(item->Printed());
+  item->Reset();
+  item->RestoreFromCache(9);
+  EXPECT_FALSE(item->Repeated());
 }
