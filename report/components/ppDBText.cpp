@@ -1,0 +1,444 @@
+#include "report/components/ppDBText.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "report/engine/ppBands.h"
+#include "report/engine/ppCustEng.h"
+#include "report/engine/ppCustRpt.h"
+#include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
+#include "report/model/ppDisplayFormat.h"
+#include "report/model/ppResMgr.h"
+#include "report/output/ppDrwCmd.h"
+#include "report/output/ppDrwCmdProps.h"
+
+CLS_IMPLEMENT_COMPONENT(TppDBText)
+CLS_IMPLEMENT_COMPONENT(TppDBCalc)
+
+namespace {
+
+bool IsNumericOrDate(TppDataType t) {
+  switch (t) {
+    case dtDate:
+    case dtTime:
+    case dtDateTime:
+    case dtInteger:
+    case dtSingle:
+    case dtDouble:
+    case dtExtended:
+    case dtCurrency:
+    case dtLongint:
+    case dtLargeInt: return true;
+    default: return false;
+  }
+}
+
+// Cache record: a flags byte, then LastPage.
+constexpr int32_t kDBTextRecordSize = 5;
+constexpr uint8_t kDraw = 1, kPrinted = 2, kRepeated = 4, kFirstAfterReset = 8, kAbsent = 0x80;
+
+bool IsDateType(TppDataType t) { return t == dtDate || t == dtTime || t == dtDateTime; }
+
+TppCustomEngine* EngineOf(TppComponent* c) {
+  TppCustomReport* report = c->GetReport();
+  return report ? report->Engine() : nullptr;
+}
+
+}  // namespace
+
+double ppFieldValueAsDouble(const cls::Variant& value, bool& nullValue) {
+  nullValue = value.IsNull() || value.IsEmpty();
+  if (nullValue) return 0;
+  if (value.VarType() == cls::varString) {
+    double d = 0;
+    return cls::TryStrToFloat(value.AsString(), d) ? d : 0.0;
+  }
+  try {
+    return value.AsDouble();
+  } catch (const cls::Exception&) {
+    return 0;
+  }
+}
+
+// ---------------------------------------------------------------- TppDBText
+
+TppDBText::TppDBText(cls::TComponent* owner) : TppCustomText(owner) {
+  SetCacheRecordSize(kDBTextRecordSize);
+  SetAutoSize(false);
+  SetDefaultPropEditType(ppPropEditDataField);
+  SetDefaultPropName("DataField");
+}
+
+bool TppDBText::IsDataAvailable() {
+  if (!TppCustomText::IsDataAvailable()) return false;
+  // A field the pipeline lacks is no data.
+  TppDataPipeline* pipeline = DataPipeline();
+  return pipeline->FieldCount() == 0 || pipeline->IndexOfFieldName(DataField()) >= 0;
+}
+
+void TppDBText::SetBlankWhenZero(bool value) {
+  blankWhenZero_ = value;
+  InvalidateDesign();
+  Changed();
+}
+
+void TppDBText::SetSuppressRepeatedValues(bool value) {
+  suppressRepeatedValues_ = value;
+  InvalidateDesign();
+  Changed();
+}
+
+void TppDBText::SetReprintOnSubsequent(bool value) {
+  reprintOnSubsequent_ = value;
+  InvalidateDesign();
+  Changed();
+}
+
+std::string TppDBText::GetDisplayText() {
+  if (!IsDataAvailable()) {
+    if (IsPrinting()) return {};
+    if (DataField().empty()) return UserName();
+    if (!DataPipeline()) return DataField();
+    return DataPipeline()->GetFieldDisplayName(DataField());
+  }
+  TppDataPipeline* pipeline = DataPipeline();
+  TppDataType type = pipeline->GetFieldDataType(DataField());
+  cls::Variant value = pipeline->GetFieldValue(DataField());
+  if (blankWhenZero_ && !value.IsNull() && IsNumericOrDate(type)) {
+    bool isNull;
+    if (ppFieldValueAsDouble(value, isNull) == 0) return {};
+  }
+  if (value.VarType() == cls::varString && value.AsString().empty()) return {};
+  if (value.IsNull() && (type == dtDate || type == dtDateTime)) return {};
+  std::string text = FormatDisplayValue(OnFormat ? std::string() : DisplayFormat(), value, type);
+  if (OnFormat) OnFormat(this, DisplayFormat(), type, value, text);
+  return text;
+}
+
+void TppDBText::GetDescription(std::string& text) {
+  text = DataField().empty() ? UserName() : UserName() + ": " + DataField();
+}
+
+void TppDBText::RefreshCaption() {
+  if (IsPrinting()) return;
+  std::string text;
+  GetText(text);
+  StoreCaption(text);
+}
+
+void TppDBText::SetDisplayFormat(const std::string& value) {
+  TppCustomText::SetDisplayFormat(value);
+  RefreshCaption();
+}
+
+void TppDBText::SetDataField(const std::string& value) {
+  TppCustomText::SetDataField(value);
+  if (!LoadingOrReading()) RefreshCaption();
+}
+
+int32_t TppDBText::CurrentCachePage() {
+  TppCustomEngine* engine = EngineOf(this);
+  return engine ? engine->AbsolutePageNo() : 0;
+}
+
+void TppDBText::InitGeneration() {
+  TppCustomText::InitGeneration();
+  printed_ = false;
+  lastPage_ = -1;
+  lastText_.clear();
+  repeated_ = false;
+  ignoreLast_ = false;
+  firstAfterReset_ = true;
+  EventMask().Include(ciEngineTraversal);
+  EventMask().Include(ciGroupAfterGroupBreak);
+  if (TppCustomEngine* engine = EngineOf(this)) engine->AddEventNotify(this);
+  if (TppGroup* group = ResetGroup()) group->AddEventNotify(this);
+}
+
+void TppDBText::Reset() {
+  TppCustomText::Reset();
+  printed_ = false;
+  lastPage_ = -1;
+  lastText_.clear();
+  repeated_ = false;
+  ignoreLast_ = false;
+  firstAfterReset_ = true;
+}
+
+void TppDBText::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppCustomText::EventNotify(sender, eventId, params);
+  if (eventId == ciGroupAfterGroupBreak && sender == ResetGroup()) Reset();
+  else if (eventId == ciEngineTraversal && sender == EngineOf(this)) Traversal();
+}
+
+void TppDBText::Traversal() {
+  CheckRepeat();
+  firstAfterReset_ = false;
+}
+
+void TppDBText::CheckRepeat() {
+  GetText(currentText_);
+  if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup() && ignoreLast_) {
+    repeated_ = true;
+  } else if (!firstAfterReset_ && lastText_ == currentText_) {
+    repeated_ = true;
+  } else {
+    lastText_ = currentText_;
+    ignoreLast_ = false;
+    repeated_ = false;
+    lastPage_ = CurrentCachePage();
+  }
+}
+
+void TppDBText::DecidePrinting() {
+  bool print;
+  TppDataPipeline* pipeline = DataPipeline();
+  if (!repeated_) {
+    printed_ = false;
+    print = true;
+  } else if (pipeline && pipeline->FirstRecord() && !printed_) {
+    print = true;
+  } else if (!suppressRepeatedValues_) {
+    print = DrawComponent();
+  } else if (reprintOnSubsequent_) {
+    print = CurrentCachePage() > lastPage_ && !printed_;
+  } else {
+    print = false;
+  }
+  if (print) {
+    printed_ = true;
+  } else {
+    SetSpaceUsed(0);
+    SetDrawComponent(false);
+  }
+  CheckRepeat();
+}
+
+void TppDBText::SaveToCache(int32_t pageIndex) {
+  uint8_t record[kDBTextRecordSize] = {};
+  record[0] = (DrawComponent() ? kDraw : 0) | (printed_ ? kPrinted : 0) | (repeated_ ? kRepeated : 0) |
+              (firstAfterReset_ ? kFirstAfterReset : 0);
+  std::memcpy(record + 1, &lastPage_, 4);
+  WriteCacheRecord(pageIndex, record);
+}
+
+void TppDBText::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[kDBTextRecordSize] = {kAbsent};
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == kAbsent) return;
+  SetDrawComponent(record[0] & kDraw);
+  printed_ = record[0] & kPrinted;
+  repeated_ = record[0] & kRepeated;
+  firstAfterReset_ = record[0] & kFirstAfterReset;
+  std::memcpy(&lastPage_, record + 1, 4);
+  if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup()) ignoreLast_ = true;
+}
+
+// ---------------------------------------------------------------- TppDBCalc
+
+TppDBCalc::TppDBCalc(cls::TComponent* owner) : TppDBText(owner) {
+  SetDrawCommandClass(&TppDrawVariable::StaticClass());
+}
+
+void TppDBCalc::BeforeDestruction() {
+  lookAheadList_.reset();
+  TppDBText::BeforeDestruction();
+}
+
+void TppDBCalc::SetDBCalcType(TppDBCalcType value) {
+  dbCalcType_ = value;
+  if (!IsPrinting()) {
+    RefreshCaption();
+    InvalidateDesign();
+  }
+  Changed();
+}
+
+void TppDBCalc::SetLookAhead(bool value) {
+  if (IsPrinting()) return;
+  lookAhead_ = value;
+  if (LoadingOrReading()) return;
+  if (value)
+    if (TppCustomReport* main = GetMainReport()) main->SetPassSetting(TppPassSettingType::psTwoPass);
+  InvalidateDesign();
+  Changed();
+}
+
+void TppDBCalc::SetBand(TppCustomBand* band) {
+  TppDBText::SetBand(band);
+  if (LoadingOrReading() || IsPrinting()) return;
+  auto* groupBand = cls::ObjectAs<TppGroupBand>(band);
+  SetResetGroup(groupBand ? groupBand->Group() : nullptr);
+}
+
+double TppDBCalc::Result() const {
+  if (dbCalcType_ == dcAverage) return count_ == 0 ? 0 : value_ / count_;
+  return value_;
+}
+
+TppDataType TppDBCalc::ResultType() {
+  if (dbCalcType_ == dcCount) return dtInteger;
+  TppDataPipeline* pipeline = DataPipeline();
+  if (pipeline && !DataField().empty() && IsDateType(pipeline->GetFieldDataType(DataField()))) return dtDateTime;
+  return dtDouble;
+}
+
+std::string TppDBCalc::GetDisplayText() {
+  if (IsPrinting()) {
+    double result = Result();
+    if (BlankWhenZero() && result == 0) return {};
+    TppDataType type = ResultType();
+    if (type == dtDateTime && result == 0) return {};
+    cls::Variant value = type == dtInteger    ? cls::Variant(static_cast<long long>(std::llround(result)))
+                         : type == dtDateTime ? cls::Variant::DateTime(result)
+                                              : cls::Variant(result);
+    std::string text = FormatDisplayValue(OnFormat ? std::string() : DisplayFormat(), value, type);
+    if (OnFormat) OnFormat(this, DisplayFormat(), type, value, text);
+    return text;
+  }
+  std::string text = LoadLanguageString(1028 + static_cast<int>(dbCalcType_)) + "(";
+  if (DataField().empty())
+    return text + (dbCalcType_ == dcCount ? "*)" : "?)");
+  return text + (DataPipeline() ? DataPipeline()->GetFieldDisplayName(DataField()) : DataField()) + ")";
+}
+
+void TppDBCalc::InitGeneration() {
+  TppDBText::InitGeneration();
+  value_ = count_ = 0;
+  firstValue_ = true;
+  ownCalcCount_ = 0;
+  if (lookAheadList_) lookAheadList_->UnsubscribeAll();
+  lookAheadList_.reset();
+  if (LookAheadActive()) {
+    lookAheadList_ = std::make_unique<TppLookAheadList>(this);
+    EventMask().Include(ciEngineGenerationEnd);
+  }
+}
+
+bool TppDBCalc::LookAheadActive() const {
+  TppCustomReport* main = GetMainReport();
+  return lookAhead_ && main && main->PassSetting() == TppPassSettingType::psTwoPass;
+}
+
+void TppDBCalc::Reset() {
+  TppDBText::Reset();
+  value_ = count_ = 0;
+  firstValue_ = true;
+}
+
+void TppDBCalc::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppDBText::EventNotify(sender, eventId, params);
+  if (eventId == ciEngineGenerationEnd && lookAheadList_ && GetReport() && !GetReport()->FirstPass())
+    lookAheadList_->UnsubscribeAll();
+}
+
+void TppDBCalc::Traversal() {
+  TppDataPipeline* pipeline = DataPipeline();
+  if (pipeline && pipeline->NoRecords()) {
+    value_ = 0;
+  } else if (IsDataAvailable()) {
+    if (firstValue_ && OnGroupBreak) OnGroupBreak(this);
+    bool isNull = false;
+    double x = ppFieldValueAsDouble(pipeline->GetFieldValue(DataField()), isNull);
+    count_ += 1;
+    switch (dbCalcType_) {
+      case dcCount: value_ = count_; break;
+      case dcSum:
+      case dcAverage: value_ += x; break;
+      // Minimum and maximum skip nulls.
+      case dcMinimum:
+        if (!isNull && (firstValue_ || x < value_)) value_ = x;
+        break;
+      case dcMaximum:
+        if (!isNull && (firstValue_ || x > value_)) value_ = x;
+        break;
+    }
+    if (!isNull || (dbCalcType_ != dcMinimum && dbCalcType_ != dcMaximum)) firstValue_ = false;
+  }
+  TppDBText::Traversal();
+  if (OnCalc) OnCalc(this);
+  SendEventNotify(this, ciComponentCalc, nullptr);
+  TppCustomReport* report = GetReport();
+  if (lookAheadList_ && report && report->FirstPass()) {
+    ++ownCalcCount_;
+    std::string text;
+    GetText(text);
+    lookAheadList_->Update(LookAheadKey(), CurrentTraversalCount(), text);
+  }
+}
+
+int32_t TppDBCalc::CurrentTraversalCount() {
+  TppDataPipeline* pipeline = DataPipeline();
+  TppCustomReport* report = GetReport();
+  if (!pipeline && report) pipeline = report->DataPipeline();
+  return pipeline ? pipeline->TraversalCount() : ownCalcCount_;
+}
+
+std::string TppDBCalc::LookAheadKey() {
+  int32_t position = 0, column = 0;
+  TppCustomBand* band = Band();
+  TppCustomReport* report = GetReport();
+  if (!ResetGroup() && report) {
+    if (cls::ObjectAs<TppHeaderBand>(band) || cls::ObjectAs<TppFooterBand>(band) ||
+        cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
+      position = report->AbsolutePageNo();
+    if (cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
+      column = report->CurrentColumn();
+  }
+  char key[32];
+  std::snprintf(key, sizeof key, "%8d|%8d", position, column);
+  return key;
+}
+
+void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
+  TppDBText::PropertiesToDrawCommand(command);
+  auto* var = cls::ObjectAs<TppDrawVariable>(command);
+  if (!lookAheadList_ || !var) return;
+  std::string key = LookAheadKey();
+  TppDrawVariable* entry = lookAheadList_->Lookup(key);
+  if (entry) var->SetText(entry->Text());
+  TppCustomReport* report = GetReport();
+  if (report && report->FirstPass()) {
+    var->SetLookAhead(true);
+    var->SetLookAheadKey(key);
+    var->SetTraversalCount(entry ? entry->TraversalCount() : -1);
+    AddEventNotify(var->Listener());
+  }
+}
+
+// ---------------------------------------------------------------- registration
+
+void ppRegisterDBTextUnit() {
+  using namespace ppDrwCmdProps;
+  using D = TppDBText;
+  cls::TPropInfo format =
+      cls::StrProperty<TppCustomText>("DisplayFormat", &TppCustomText::DisplayFormat, &TppCustomText::SetDisplayFormat);
+  cls::TPropInfo parent = cls::OrdProperty<TppComponent, bool>(
+      "ParentDataPipeline", cls::TypeInfoBoolean(), &TppComponent::ParentDataPipeline,
+      &TppComponent::SetParentDataPipeline);
+  parent.HasDefault = true;
+  parent.Default = 1;
+  for (cls::TClassInfo* c : {&TppDBText::StaticClass(), &TppDBCalc::StaticClass()}) {
+    cls::TClassInfo& info = *c;
+    cls::PublishProperty(info, ppAutoSizeProperty(false));
+    cls::PublishProperty(info, Bool<D>("BlankWhenZero", &D::BlankWhenZero, &D::SetBlankWhenZero));
+    TppPrintable::PublishProperties(info, {"Color", "DataField", "DataPipeline"});
+    cls::PublishProperty(info, format);
+    TppPrintable::PublishProperties(info, {"Font", "OnDrawCommandClick", "OnDrawCommandCreate"});
+    cls::PublishProperty(info, cls::MethodProperty<D>("OnFormat", &D::OnFormat));
+    cls::PublishProperty(info, parent);
+    cls::PublishProperty(info, Bool<D>("ReprintOnSubsequent", &D::ReprintOnSubsequent, &D::SetReprintOnSubsequent));
+    cls::PublishProperty(info, Bool<D>("SuppressRepeatedValues", &D::SuppressRepeatedValues,
+                                       &D::SetSuppressRepeatedValues));
+    TppPrintable::PublishProperties(info, {"TextAlignment", "Transparent", "Visible", "WordWrap", "Height", "Left",
+                                           "Top", "Width"});
+  }
+  using C = TppDBCalc;
+  auto& calc = C::StaticClass();
+  cls::PublishProperty(calc, Enum<C, TppDBCalcType>("DBCalcType", &C::DBCalcType, &C::SetDBCalcType, dcSum));
+  cls::PublishProperty(calc, Bool<C>("LookAhead", &C::LookAhead, &C::SetLookAhead));
+  cls::PublishProperty(calc, cls::MethodProperty<C>("OnCalc", &C::OnCalc));
+  cls::PublishProperty(calc, cls::MethodProperty<C>("OnGroupBreak", &C::OnGroupBreak));
+}

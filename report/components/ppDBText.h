@@ -1,0 +1,113 @@
+// Data-aware texts: TppDBText prints a field of its pipeline through the
+// DisplayFormat, optionally leaving out a value that repeats; TppDBCalc
+// counts, sums, averages or takes the minimum or maximum of a field over
+// the records of a span, with the variables' look-ahead scheme.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "report/components/ppVar.h"
+
+class TppDBText : public TppCustomText {
+  CLS_DECLARE_CLASS(TppDBText, TppCustomText)
+ public:
+  explicit TppDBText(cls::TComponent* owner);
+
+  bool BlankWhenZero() const { return blankWhenZero_; }
+  void SetBlankWhenZero(bool value);
+  bool SuppressRepeatedValues() const { return suppressRepeatedValues_; }
+  void SetSuppressRepeatedValues(bool value);
+  bool ReprintOnSubsequent() const { return reprintOnSubsequent_; }
+  void SetReprintOnSubsequent(bool value);
+  TppFormatEvent OnFormat;
+
+  bool Repeated() const { return repeated_; }
+  bool Printed() const { return printed_; }
+
+  // Data only for a field the pipeline has.
+  bool IsDataAvailable() override;
+  bool IsDataAware() override { return true; }
+  std::string GetDisplayText() override;
+  void GetDescription(std::string& text) override;
+  void SetDisplayFormat(const std::string& value) override;
+  void SetDataField(const std::string& value) override;
+  void InitGeneration() override;
+  void Reset() override;
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
+  void DecidePrinting() override;
+  void SaveToCache(int32_t pageIndex) override;
+  void RestoreFromCache(int32_t pageIndex) override;
+
+ protected:
+  // Each record: CheckRepeat, then the first-after-reset flag clears.
+  virtual void Traversal();
+  void CheckRepeat();
+  int32_t CurrentCachePage();
+  void RefreshCaption();
+
+ private:
+  bool blankWhenZero_ = false;
+  bool suppressRepeatedValues_ = false;
+  bool reprintOnSubsequent_ = false;
+  std::string lastText_;
+  std::string currentText_;
+  int32_t lastPage_ = -1;
+  bool repeated_ = false;
+  bool printed_ = false;
+  bool firstAfterReset_ = true;
+  // After a cache restore the last text is unknown: the value counts as a
+  // repeat until the group resets.
+  bool ignoreLast_ = false;
+};
+
+class TppDBCalc : public TppDBText {
+  CLS_DECLARE_CLASS(TppDBCalc, TppDBText)
+ public:
+  explicit TppDBCalc(cls::TComponent* owner);
+  void BeforeDestruction() override;
+
+  TppDBCalcType DBCalcType() const { return dbCalcType_; }
+  void SetDBCalcType(TppDBCalcType value);
+  bool LookAhead() const { return lookAhead_; }
+  void SetLookAhead(bool value);
+  cls::TNotifyEvent OnCalc;
+  cls::TNotifyEvent OnGroupBreak;
+
+  double Value() const { return value_; }
+  double Count() const { return count_; }
+  // The result: the value, or for an average value / count (0 without records).
+  double Result() const;
+  TppLookAheadList* LookAheadList() const { return lookAheadList_.get(); }
+
+  std::string GetDisplayText() override;
+  void SetBand(TppCustomBand* band) override;
+  void InitGeneration() override;
+  void Reset() override;
+  void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
+
+ protected:
+  void Traversal() override;
+
+ private:
+  TppDataType ResultType();
+  bool LookAheadActive() const;
+  std::string LookAheadKey();
+  int32_t CurrentTraversalCount();
+
+  TppDBCalcType dbCalcType_ = dcSum;
+  bool lookAhead_ = false;
+  double value_ = 0;
+  double count_ = 0;
+  bool firstValue_ = true;
+  std::unique_ptr<TppLookAheadList> lookAheadList_;
+  int32_t ownCalcCount_ = 0;
+};
+
+// The value of a field as a number for the calculations: numbers,
+// currency, dates and Booleans convert; text reads as a number or is 0;
+// null is 0 (NULLVALUE tells it).
+double ppFieldValueAsDouble(const cls::Variant& value, bool& nullValue);
+
+void ppRegisterDBTextUnit();

@@ -1,0 +1,771 @@
+#include "report/components/ppVar.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/process/clock.h"
+#include "report/engine/ppBands.h"
+#include "report/engine/ppCustEng.h"
+#include "report/engine/ppCustRpt.h"
+#include "report/engine/ppDB.h"
+#include "report/engine/ppReport.h"
+#include "report/model/ppDisplayFormat.h"
+#include "report/model/ppResMgr.h"
+#include "report/output/ppDrwCmd.h"
+#include "report/output/ppDrwCmdProps.h"
+#include "report/output/ppPrintr.h"
+
+CLS_IMPLEMENT_CLASS(TppCustomVariable)
+CLS_IMPLEMENT_COMPONENT(TppSystemVariable)
+CLS_IMPLEMENT_COMPONENT(TppCalc)
+CLS_IMPLEMENT_COMPONENT(TppVariable)
+
+namespace {
+
+// The message table lacks these ids; their texts are the names themselves.
+struct TNamedId {
+  int Id;
+  const char* Text;
+};
+constexpr TNamedId kVarTypeNames[] = {{303, "Date"},        {304, "DateTime"}, {1127, "Document Name"},
+                                      {305, "PrintDateTime"}, {306, "PageCount"}, {307, "PageSet"},
+                                      {308, "PageSetDesc"}, {309, "PageNo"},   {310, "PageNoDesc"},
+                                      {311, "Time"}};
+
+TppVarType CalcToVarType(TppCalcType t) {
+  switch (t) {
+    case TppCalcType::ctDate: return vtDate;
+    case TppCalcType::ctDateTime: return vtDateTime;
+    case TppCalcType::ctPrintDateTime: return vtPrintDateTime;
+    case TppCalcType::ctPageCount: return vtPageCount;
+    case TppCalcType::ctPageSet: return vtPageSet;
+    case TppCalcType::ctPageSetDesc: return vtPageSetDesc;
+    case TppCalcType::ctPageNo: return vtPageNo;
+    case TppCalcType::ctPageNoDesc: return vtPageNoDesc;
+    case TppCalcType::ctTime:
+    case TppCalcType::ctCustom: break;
+  }
+  return vtTime;
+}
+
+TppDataType VarTypeDataType(TppVarType t) {
+  switch (t) {
+    case vtDate: return dtDate;
+    case vtDateTime:
+    case vtPrintDateTime: return dtDateTime;
+    case vtPageCount:
+    case vtPageNo: return dtInteger;
+    case vtTime: return dtTime;
+    default: return dtString;
+  }
+}
+
+bool IsDesignState(TppPrintable* p) { return !p->IsPrinting(); }
+
+TppCustomEngine* EngineOf(TppComponent* c) {
+  TppCustomReport* report = c->GetReport();
+  return report ? report->Engine() : nullptr;
+}
+
+// The system value of KIND for component C.
+cls::Variant SystemValue(TppComponent* c, TppVarType kind) {
+  TppCustomReport* report = c->GetReport();
+  bool printing = c->IsPrinting() && report;
+  switch (kind) {
+    case vtDate: return cls::Variant::DateTime(std::floor(win::Now()));
+    case vtDateTime: return cls::Variant::DateTime(win::Now());
+    case vtTime: return cls::Variant::DateTime(win::Now() - std::floor(win::Now()));
+    case vtPrintDateTime:
+      return cls::Variant::DateTime(printing && report->Engine() ? report->Engine()->PrintDateTime() : win::Now());
+    case vtPageCount: return cls::Variant(printing ? report->PageCount() : 1);
+    case vtPageNo: return cls::Variant(printing ? report->PageNo() : 1);
+    case vtDocumentName: {
+      auto* r = cls::ObjectAs<TppReport>(report ? report->MainReport() : nullptr);
+      return cls::Variant(r && r->PrinterSetup() ? r->PrinterSetup()->DocumentName() : std::string());
+    }
+    default: break;
+  }
+  return cls::Variant(BuildSystemVariableText(kind, printing ? report->PageNo() : 1,
+                                              printing ? report->PageCount() : 1, printing, 0));
+}
+
+void MakeTwoPass(TppComponent* c) {
+  if (TppCustomReport* main = c->GetMainReport()) main->SetPassSetting(TppPassSettingType::psTwoPass);
+}
+
+}  // namespace
+
+std::string ppVarTypeName(TppVarType type) {
+  const TNamedId& row = kVarTypeNames[static_cast<int>(type)];
+  std::string text = LoadLanguageString(row.Id);
+  return text.empty() ? row.Text : text;
+}
+
+// ---------------------------------------------------------------- look-ahead
+
+void ppSendLookAheadChange(TppCommunicator* sender, const std::string& key, int32_t traversalCount,
+                           const std::string& text) {
+  std::string k = key, t = text;
+  int32_t count = traversalCount;
+  TraParamList params;
+  params.AddParam("aLookAheadKey", daString);
+  params.AddParam("aTraversalCount", daInteger);
+  params.AddParam("aText", daString);
+  params.SetParamAddress(0, &k);
+  params.SetParamAddress(1, &count);
+  params.SetParamAddress(2, &t);
+  sender->SendEventNotify(sender, ciLookAheadChange, &params);
+}
+
+TppLookAheadList::~TppLookAheadList() {
+  UnsubscribeAll();
+  for (TppDrawVariable* e : entries_) delete e;
+}
+
+void TppLookAheadList::Update(const std::string& key, int32_t traversalCount, const std::string& text) {
+  bool known = false;
+  for (TppDrawVariable* e : entries_)
+    if (e->LookAheadKey() == key) known = true;
+  if (!known) {
+    auto* entry = new TppDrawVariable(nullptr);
+    entry->SetText(text);
+    entry->SetLookAheadKey(key);
+    entry->SetTraversalCount(traversalCount);
+    entry->SetLookAhead(true);
+    owner_->AddEventNotify(entry->Listener());
+    entries_.push_back(entry);
+  }
+  // Commands made before the entry existed wait for this too.
+  ppSendLookAheadChange(owner_, key, traversalCount, text);
+}
+
+TppDrawVariable* TppLookAheadList::Lookup(const std::string& key) {
+  for (TppDrawVariable* e : entries_) {
+    if (e->LookAheadKey() == key) return e;
+    if (e->Listener()) owner_->RemoveEventNotify(e->Listener());
+  }
+  return nullptr;
+}
+
+void TppLookAheadList::UnsubscribeAll() {
+  for (TppDrawVariable* e : entries_)
+    if (e->Listener()) owner_->RemoveEventNotify(e->Listener());
+}
+
+// ---------------------------------------------------------------- TppCustomVariable
+
+TppCustomVariable::TppCustomVariable(cls::TComponent* owner) : TppCustomText(owner) {}
+
+void TppCustomVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
+  TppCustomText::PropertiesToDrawCommand(command);
+  command->SetDataType(GetDataType());
+}
+
+std::string TppCustomVariable::FormatValue(const TppFormatEvent& handler, TppDataType type,
+                                           const cls::Variant& value) {
+  std::string text = FormatDisplayValue(handler ? std::string() : DisplayFormat(), value, type);
+  if (handler) handler(this, DisplayFormat(), type, value, text);
+  return text;
+}
+
+// ---------------------------------------------------------------- TppSystemVariable
+
+TppSystemVariable::TppSystemVariable(cls::TComponent* owner) : TppCustomVariable(owner) {
+  SetDrawCommandClass(&TppDrawVar::StaticClass());
+  SetDefaultPropName("VarType");
+}
+
+TppDataType TppSystemVariable::GetDataType() const { return VarTypeDataType(varType_); }
+
+cls::Variant TppSystemVariable::Value() { return SystemValue(this, varType_); }
+
+void TppSystemVariable::SetVarType(TppVarType value) {
+  varType_ = value;
+  if (LoadingOrReading()) return;
+  if (value == vtPageSet || value == vtPageSetDesc) MakeTwoPass(this);
+  if (IsDesignState(this)) {
+    RefreshCaption();
+    InvalidateDesign();
+    Changed();
+  }
+}
+
+std::string TppSystemVariable::GetDisplayText() {
+  cls::Variant value = Value();
+  if (GetDataType() == dtString) {
+    std::string text = value.AsString();
+    if (OnFormat) OnFormat(this, DisplayFormat(), dtString, value, text);
+    return text;
+  }
+  return FormatValue(OnFormat, GetDataType(), value);
+}
+
+void TppSystemVariable::RefreshCaption() {
+  std::string text;
+  GetText(text);
+  StoreCaption(text);
+}
+
+void TppSystemVariable::SetDisplayFormat(const std::string& value) {
+  TppCustomVariable::SetDisplayFormat(value);
+  if (IsDesignState(this) && !LoadingOrReading()) RefreshCaption();
+}
+
+void TppSystemVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
+  TppCustomVariable::PropertiesToDrawCommand(command);
+  if (auto* var = cls::ObjectAs<TppDrawVar>(command)) var->SetVarType(varType_);
+}
+
+void TppSystemVariable::GetDescription(std::string& text) { text = UserName() + ": " + ppVarTypeName(varType_); }
+
+// ---------------------------------------------------------------- TppCalc
+
+TppCalc::TppCalc(cls::TComponent* owner) : TppCustomVariable(owner) {
+  SetDrawCommandClass(&TppDrawCalc::StaticClass());
+  SetDefaultPropName("CalcType");
+  ClearCustomValue();
+}
+
+void TppCalc::UpdateDataType() {
+  dataType_ = calcType_ == TppCalcType::ctCustom ? customType_ : VarTypeDataType(CalcToVarType(calcType_));
+  if (calcType_ == TppCalcType::ctDateTime || calcType_ == TppCalcType::ctPrintDateTime) dataType_ = dtDateTime;
+}
+
+void TppCalc::SetCalcType(TppCalcType value) {
+  calcType_ = value;
+  if (value == TppCalcType::ctCustom) customType_ = dtString;
+  UpdateDataType();
+  if (LoadingOrReading()) return;
+  InvalidateDesign();
+  Changed();
+}
+
+void TppCalc::SetCustomType(TppDataType value) {
+  if (calcType_ != TppCalcType::ctCustom && !LoadingOrReading()) return;
+  customType_ = value;
+  UpdateDataType();
+}
+
+void TppCalc::SetText(const std::string& value) {
+  if (calcType_ != TppCalcType::ctCustom) return;
+  customType_ = dtString;
+  UpdateDataType();
+  customValue_ = cls::Variant(value);
+  TppCustomVariable::SetText(value);
+}
+
+void TppCalc::ClearCustomValue() {
+  switch (customType_) {
+    case dtBoolean: customValue_ = cls::Variant(false); break;
+    case dtDate:
+    case dtTime:
+    case dtDateTime: customValue_ = cls::Variant::DateTime(win::Now()); break;
+    case dtInteger: customValue_ = cls::Variant(0); break;
+    case dtSingle:
+    case dtDouble:
+    case dtExtended:
+    case dtCurrency: customValue_ = cls::Variant(0.0); break;
+    default: customValue_ = cls::Variant(std::string()); break;
+  }
+}
+
+cls::Variant TppCalc::Value() {
+  if (calcType_ != TppCalcType::ctCustom) return SystemValue(this, CalcToVarType(calcType_));
+  if (IsDesignState(this)) return cls::Variant("Custom");
+  return customValue_;
+}
+
+std::string TppCalc::GetDisplayText() {
+  cls::Variant value = Value();
+  if (dataType_ == dtString || (calcType_ == TppCalcType::ctCustom && IsDesignState(this))) {
+    std::string text;
+    try {
+      text = value.AsString();
+    } catch (const cls::Exception&) {
+    }
+    if (OnFormat) OnFormat(this, DisplayFormat(), dtString, value, text);
+    return text;
+  }
+  return FormatValue(OnFormat, dataType_, value);
+}
+
+void TppCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
+  TppCustomVariable::PropertiesToDrawCommand(command);
+  if (auto* calc = cls::ObjectAs<TppDrawCalc>(command)) calc->SetCalcType(calcType_);
+}
+
+void TppCalc::GetDescription(std::string& text) {
+  text = UserName() + ": " +
+         (calcType_ == TppCalcType::ctCustom ? std::string("Custom") : ppVarTypeName(CalcToVarType(calcType_)));
+}
+
+void TppCalc::InitGeneration() {
+  TppCustomVariable::InitGeneration();
+  ClearCustomValue();
+  if (calcType_ != TppCalcType::ctCustom) return;
+  EventMask().Include(ciEngineTraversal);
+  if (TppCustomEngine* engine = EngineOf(this)) engine->AddEventNotify(this);
+}
+
+void TppCalc::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppCustomVariable::EventNotify(sender, eventId, params);
+  if (eventId != ciEngineTraversal || calcType_ != TppCalcType::ctCustom || !IsPrinting()) return;
+  if (ResetOnCompute()) {
+    ClearCustomValue();
+    SetResetOnCompute(false);
+  }
+  if (OnCalc) OnCalc(this);
+}
+
+void TppCalc::SaveToCache(int32_t pageIndex) {
+  // DrawComponent, then the custom value as text with its type.
+  TppCustomVariable::SaveToCache(pageIndex);
+}
+
+void TppCalc::RestoreFromCache(int32_t pageIndex) { TppCustomVariable::RestoreFromCache(pageIndex); }
+
+void TppCalc::Convert(int64_t version) {
+  TppCustomVariable::Convert(version);
+  if (version < 3000) UpdateDataType();
+}
+
+void TppCalc::DefineProperties(cls::TFiler* filer) {
+  TppCustomVariable::DefineProperties(filer);
+  filer->DefineProperty(
+      "DataType",
+      [this](cls::TReader& r) {
+        static const struct {
+          const char* Name;
+          TppDataType Type;
+        } kMap[] = {{"ftString", dtString},   {"ftSmallint", dtInteger}, {"ftInteger", dtInteger},
+                    {"ftWord", dtInteger},    {"ftBytes", dtInteger},    {"ftFloat", dtDouble},
+                    {"ftCurrency", dtDouble}, {"ftBoolean", dtBoolean},  {"ftDate", dtDate},
+                    {"ftTime", dtTime},       {"ftDateTime", dtDateTime}};
+        std::string ident = r.ReadIdent();
+        for (const auto& m : kMap)
+          if (cls::SameText(ident, m.Name)) {
+            customType_ = m.Type;
+            UpdateDataType();
+          }
+      },
+      nullptr, false);
+}
+
+// ---------------------------------------------------------------- TppVariable
+
+TppVariable::TppVariable(cls::TComponent* owner) : TppCustomVariable(owner) {
+  SetDrawCommandClass(&TppDrawVariable::StaticClass());
+  SetDefaultPropName("DataType");
+  ClearValue();
+  UpdateEventMask();
+}
+
+void TppVariable::BeforeDestruction() {
+  lookAheadList_.reset();
+  TppCustomVariable::BeforeDestruction();
+}
+
+void TppVariable::UpdateEventMask() {
+  EventMask().Clear();
+  EventMask().Include(VarEventToEventId(calcType_));
+  EventMask().Include(VarEventToEventId(resetType_));
+}
+
+void TppVariable::SetCalcType(TppVarEventType value) {
+  calcType_ = value;
+  UpdateEventMask();
+  if (!LoadingOrReading()) Changed();
+}
+
+void TppVariable::SetResetType(TppVarEventType value) {
+  resetType_ = value;
+  UpdateEventMask();
+  if (!LoadingOrReading()) Changed();
+}
+
+void TppVariable::SetCalcComponent(TppCommunicator* value) {
+  if (value == calcComponent_) return;
+  if (calcComponent_ && calcComponent_ != resetComponent_) calcComponent_->RemoveEventNotify(this);
+  calcComponent_ = value;
+  if (value) value->AddEventNotify(this);
+  InvalidateDesign();
+  if (!LoadingOrReading()) Changed();
+}
+
+void TppVariable::SetResetComponent(TppCommunicator* value) {
+  if (value == resetComponent_) return;
+  if (resetComponent_ && resetComponent_ != calcComponent_) resetComponent_->RemoveEventNotify(this);
+  resetComponent_ = value;
+  if (value) value->AddEventNotify(this);
+  InvalidateDesign();
+  if (!LoadingOrReading()) Changed();
+}
+
+void TppVariable::Notify(TppCommunicator* communicator, uint8_t operation) {
+  TppCustomVariable::Notify(communicator, operation);
+  if (operation != ppopRemove) return;
+  if (communicator == calcComponent_) calcComponent_ = nullptr;
+  if (communicator == resetComponent_) resetComponent_ = nullptr;
+}
+
+void TppVariable::SetDataType(TppDataType value) {
+  if (value > dtString) return;
+  dataType_ = value;
+  value_ = Coerce(value_);
+  InvalidateDesign();
+  if (!LoadingOrReading()) Changed();
+}
+
+void TppVariable::SetLookAhead(bool value) {
+  if (IsPrinting()) return;
+  lookAhead_ = value;
+  if (LoadingOrReading()) return;
+  if (value) MakeTwoPass(this);
+  InvalidateDesign();
+  Changed();
+}
+
+void TppVariable::SetUserName(const std::string& name) {
+  TppCustomVariable::SetUserName(name);
+  if (!HasState(cls::csReading)) StoreCaption(UserName());
+}
+
+void TppVariable::GetEventNotifySortKey(std::string& key) {
+  key.clear();
+  if (TppCustomBand* band = Band()) band->GetEventNotifySortKey(key);
+  char order[16];
+  std::snprintf(order, sizeof order, "%8d", IndexInBand());
+  key += order;
+}
+
+// ---- the value ----
+
+cls::Variant TppVariable::Coerce(const cls::Variant& v) const {
+  try {
+    switch (dataType_) {
+      case dtBoolean: return cls::Variant(v.IsNull() || v.IsEmpty() ? false : v.AsBoolean());
+      case dtDate:
+      case dtTime:
+      case dtDateTime: return cls::Variant::DateTime(v.IsNull() || v.IsEmpty() ? 0.0 : v.AsDateTime());
+      case dtInteger: return cls::Variant(static_cast<int64_t>(static_cast<int32_t>(v.AsInt64())));
+      case dtSingle: return cls::Variant(static_cast<double>(static_cast<float>(v.AsDouble())));
+      case dtDouble:
+      case dtExtended: return cls::Variant(v.AsDouble());
+      case dtCurrency: return cls::Variant(v.AsCurrency());
+      case dtChar: {
+        std::string s = v.AsString();
+        return cls::Variant(s.substr(0, s.empty() ? 0 : 1));
+      }
+      case dtString: return cls::Variant(v.IsNull() ? std::string() : v.AsString());
+      default: break;
+    }
+  } catch (const cls::Exception&) {
+  }
+  return cls::Variant();
+}
+
+void TppVariable::ClearValue() {
+  switch (dataType_) {
+    case dtBoolean: value_ = cls::Variant(false); break;
+    case dtDate:
+    case dtTime:
+    case dtDateTime: value_ = cls::Variant::DateTime(win::Now()); break;
+    case dtInteger: value_ = cls::Variant(0); break;
+    case dtSingle:
+    case dtDouble:
+    case dtExtended: value_ = cls::Variant(0.0); break;
+    case dtCurrency: value_ = cls::Variant(cls::Currency{}); break;
+    case dtChar:
+    case dtString: value_ = cls::Variant(std::string()); break;
+    default: value_ = cls::Variant(); break;
+  }
+}
+
+void TppVariable::SetValue(const cls::Variant& value) { value_ = Coerce(value); }
+
+bool TppVariable::AsBoolean() const {
+  try {
+    return value_.AsBoolean();
+  } catch (const cls::Exception&) {
+    return false;
+  }
+}
+char TppVariable::AsChar() const {
+  std::string s = AsString();
+  return s.empty() ? '\0' : s[0];
+}
+cls::Currency TppVariable::AsCurrency() const {
+  try {
+    return value_.AsCurrency();
+  } catch (const cls::Exception&) {
+    return {};
+  }
+}
+double TppVariable::AsDateTime() const {
+  try {
+    return value_.AsDateTime();
+  } catch (const cls::Exception&) {
+    return 0;
+  }
+}
+double TppVariable::AsDouble() const {
+  try {
+    return value_.AsDouble();
+  } catch (const cls::Exception&) {
+    return 0;
+  }
+}
+int32_t TppVariable::AsInteger() const {
+  try {
+    return static_cast<int32_t>(value_.AsInt64());
+  } catch (const cls::Exception&) {
+    return 0;
+  }
+}
+std::string TppVariable::AsString() const {
+  try {
+    return value_.IsNull() ? std::string() : value_.AsString();
+  } catch (const cls::Exception&) {
+    return {};
+  }
+}
+
+void TppVariable::SetAsBoolean(bool v) {
+  dataType_ = dtBoolean;
+  value_ = cls::Variant(v);
+}
+void TppVariable::SetAsChar(char v) {
+  dataType_ = dtChar;
+  value_ = cls::Variant(std::string(1, v));
+}
+void TppVariable::SetAsCurrency(cls::Currency v) {
+  dataType_ = dtCurrency;
+  value_ = cls::Variant(v);
+}
+void TppVariable::SetAsDate(double v) {
+  dataType_ = dtDate;
+  value_ = cls::Variant::DateTime(v);
+}
+void TppVariable::SetAsDateTime(double v) {
+  dataType_ = dtDateTime;
+  value_ = cls::Variant::DateTime(v);
+}
+void TppVariable::SetAsTime(double v) {
+  dataType_ = dtTime;
+  value_ = cls::Variant::DateTime(v);
+}
+void TppVariable::SetAsDouble(double v) {
+  dataType_ = dtDouble;
+  value_ = cls::Variant(v);
+}
+void TppVariable::SetAsExtended(long double v) {
+  dataType_ = dtExtended;
+  value_ = cls::Variant(static_cast<double>(v));
+}
+void TppVariable::SetAsInteger(int32_t v) {
+  dataType_ = dtInteger;
+  value_ = cls::Variant(v);
+  if (!IsPrinting()) InvalidateDesign();
+}
+void TppVariable::SetAsSingle(float v) {
+  dataType_ = dtSingle;
+  value_ = cls::Variant(static_cast<double>(v));
+}
+void TppVariable::SetAsString(const std::string& v) {
+  dataType_ = dtString;
+  value_ = cls::Variant(v);
+}
+
+// ---- generation ----
+
+void TppVariable::InitGeneration() {
+  TppCustomVariable::InitGeneration();
+  UpdateEventMask();
+  TppCustomReport* report = GetReport();
+  auto pick = [&](TppVarEventType type, void (TppVariable::*set)(TppCommunicator*)) {
+    switch (type) {
+      case veTraversal:
+      case veReportStart:
+      case veReportEnd: (this->*set)(report ? report->Engine() : nullptr); break;
+      case vePageStart:
+      case vePageEnd:
+      case veColumnStart:
+      case veColumnEnd: (this->*set)(report); break;
+      default: break;  // the user's choice stays
+    }
+  };
+  pick(calcType_, &TppVariable::SetCalcComponent);
+  pick(resetType_, &TppVariable::SetResetComponent);
+  ClearValue();
+  cacheSaved_ = false;
+  ownCalcCount_ = 0;
+  EndLookAhead();
+  lookAheadList_.reset();
+  if (LookAheadActive()) {
+    lookAheadList_ = std::make_unique<TppLookAheadList>(this);
+    if (TppCustomEngine* engine = EngineOf(this)) {
+      EventMask().Include(ciEngineGenerationEnd);
+      engine->AddEventNotify(this);
+    }
+  }
+}
+
+bool TppVariable::LookAheadActive() const {
+  TppCustomReport* main = GetMainReport();
+  return lookAhead_ && main && main->PassSetting() == TppPassSettingType::psTwoPass;
+}
+
+void TppVariable::EndLookAhead() {
+  if (lookAheadList_) lookAheadList_->UnsubscribeAll();
+}
+
+void TppVariable::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppCustomVariable::EventNotify(sender, eventId, params);
+  if (eventId == ciEngineGenerationEnd && lookAheadList_ && !GetReport()->FirstPass()) EndLookAhead();
+  if (sender == resetComponent_ && eventId == VarEventToEventId(resetType_)) Reset();
+  if (sender == calcComponent_ && eventId == VarEventToEventId(calcType_)) Calc();
+}
+
+void TppVariable::CacheStep(TppVarEventType type) {
+  if ((type != vePageEnd && type != veColumnEnd) || !cacheSaved_) return;
+  cacheSaved_ = false;
+  if (TppCustomEngine* engine = EngineOf(this)) SaveToCache(engine->AbsolutePageNo());
+}
+
+void TppVariable::Calc() {
+  if (!IsPrinting()) return;
+  cls::Variant value = value_;
+  if (OnCalc) OnCalc(this, value);
+  else if (OldOnCalc) OldOnCalc(this);
+  if (OnCalc && !(value == value_)) value_ = Coerce(value);
+  TraParamList params;
+  params.AddParam("Value", daVariant);
+  cls::Variant sent = value_;
+  params.SetParamAddress(0, &sent);
+  SendEventNotify(this, ciComponentCalc, &params);
+  if (!(sent == value_)) value_ = Coerce(sent);
+  CacheStep(calcType_);
+  TppCustomReport* report = GetReport();
+  if (lookAheadList_ && report && report->FirstPass()) {
+    ++ownCalcCount_;
+    std::string text;
+    GetText(text);
+    lookAheadList_->Update(LookAheadKey(), CurrentTraversalCount(), text);
+  }
+}
+
+void TppVariable::Reset() {
+  TppCustomVariable::Reset();
+  ClearValue();
+  if (OnReset) {
+    cls::Variant value = value_;
+    OnReset(this, value);
+    if (!(value == value_)) value_ = Coerce(value);
+  }
+  TraParamList params;
+  params.AddParam("Value", daVariant);
+  cls::Variant sent = value_;
+  params.SetParamAddress(0, &sent);
+  SendEventNotify(this, ciVariableReset, &params);
+  if (!(sent == value_)) value_ = Coerce(sent);
+  CacheStep(resetType_);
+}
+
+int32_t TppVariable::CurrentTraversalCount() {
+  TppDataPipeline* pipeline = cls::ObjectAs<TppDataPipeline>(calcComponent_);
+  TppCustomReport* report = GetReport();
+  if (!pipeline && report) pipeline = report->DataPipeline();
+  // Without a pipeline the variable's own first-pass calcs order the values.
+  return pipeline ? pipeline->TraversalCount() : ownCalcCount_;
+}
+
+std::string TppVariable::LookAheadKey() {
+  TppCustomReport* report = GetReport();
+  int32_t position = 0, column = 0;
+  switch (resetType_) {
+    case veTraversal: position = CurrentTraversalCount(); break;
+    case veDataPipelineTraversal:
+      if (auto* p = cls::ObjectAs<TppDataPipeline>(resetComponent_)) position = p->TraversalCount();
+      break;
+    case vePageStart:
+    case vePageEnd:
+    case veColumnStart:
+    case veColumnEnd:
+      if (report) position = report->AbsolutePageNo();
+      if (report && (resetType_ == veColumnStart || resetType_ == veColumnEnd)) column = report->CurrentColumn();
+      break;
+    default: break;
+  }
+  char key[32];
+  std::snprintf(key, sizeof key, "%8d|%8d", position, column);
+  return key;
+}
+
+std::string TppVariable::GetDisplayText() {
+  if (!IsPrinting()) return UserName();
+  return FormatValue(OnFormat, dataType_, value_);
+}
+
+void TppVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
+  TppCustomVariable::PropertiesToDrawCommand(command);
+  auto* var = cls::ObjectAs<TppDrawVariable>(command);
+  if (!lookAheadList_ || !var) return;
+  std::string key = LookAheadKey();
+  TppDrawVariable* entry = lookAheadList_->Lookup(key);
+  if (entry) var->SetText(entry->Text());
+  TppCustomReport* report = GetReport();
+  if (report && report->FirstPass()) {
+    var->SetLookAhead(true);
+    var->SetLookAheadKey(key);
+    // Made before its span's first value: any value of the span wins.
+    var->SetTraversalCount(entry ? entry->TraversalCount() : -1);
+    AddEventNotify(var->Listener());
+  }
+}
+
+void TppVariable::SaveToCache(int32_t pageIndex) {
+  TppCustomVariable::SaveToCache(pageIndex);
+  cacheSaved_ = true;
+}
+
+void TppVariable::RestoreFromCache(int32_t pageIndex) { TppCustomVariable::RestoreFromCache(pageIndex); }
+
+// ---------------------------------------------------------------- registration
+
+void ppRegisterVarUnit() {
+  using namespace ppDrwCmdProps;
+  cls::TPropInfo format =
+      cls::StrProperty<TppCustomText>("DisplayFormat", &TppCustomText::DisplayFormat, &TppCustomText::SetDisplayFormat);
+  const std::initializer_list<const char*> text = {"Color", "Font", "OnDrawCommandClick", "OnDrawCommandCreate",
+                                                   "TextAlignment", "Transparent", "Visible", "WordWrap",
+                                                   "Height", "Left", "Top", "Width"};
+  using S = TppSystemVariable;
+  auto& sys = S::StaticClass();
+  cls::PublishProperty(sys, ppAutoSizeProperty(true));
+  cls::PublishProperty(sys, format);
+  cls::PublishProperty(sys, Enum<S, TppVarType>("VarType", &S::VarType, &S::SetVarType, vtDate));
+  TppPrintable::PublishProperties(sys, text);
+
+  using C = TppCalc;
+  auto& calc = C::StaticClass();
+  cls::PublishProperty(calc, ppAutoSizeProperty(true));
+  cls::PublishProperty(calc, Enum<C, TppCalcType>("CalcType", &C::CalcType, &C::SetCalcType, TppCalcType::ctDate));
+  cls::PublishProperty(calc, Enum<C, TppDataType>("CustomType", &C::CustomType, &C::SetCustomType, dtString));
+  cls::PublishProperty(calc, format);
+  cls::PublishProperty(calc, cls::MethodProperty<C>("OnCalc", &C::OnCalc));
+  cls::PublishProperty(calc, cls::MethodProperty<C>("OnFormat", &C::OnFormat));
+  TppPrintable::PublishProperties(calc, text);
+
+  using V = TppVariable;
+  auto& var = V::StaticClass();
+  cls::PublishProperty(var, ppAutoSizeProperty(true));
+  cls::PublishProperty(var, Enum<V, TppVarEventType>("CalcType", &V::CalcType, &V::SetCalcType, veTraversal));
+  cls::PublishProperty(var, Enum<V, TppDataType>("DataType", &V::DataType, &V::SetDataType, dtString));
+  cls::PublishProperty(var, format);
+  cls::PublishProperty(var, Bool<V>("LookAhead", &V::LookAhead, &V::SetLookAhead));
+  cls::PublishProperty(var, cls::MethodProperty<V>("OnCalc", &V::OnCalc));
+  cls::PublishProperty(var, cls::MethodProperty<V>("OnFormat", &V::OnFormat));
+  cls::PublishProperty(var, cls::MethodProperty<V>("OnReset", &V::OnReset));
+  cls::PublishProperty(var, Enum<V, TppVarEventType>("ResetType", &V::ResetType, &V::SetResetType, veReportEnd));
+  TppPrintable::PublishProperties(var, text);
+}

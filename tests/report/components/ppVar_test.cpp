@@ -1,0 +1,243 @@
+// System variables, variables, DB texts and DB calcs in whole runs over the
+// list pipeline, printed on the recording "Zolmet": page texts completed at
+// the page's end, sums and averages over the records, look-ahead values
+// printed before they are final, and the value conversions of the calcs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "report/components/ppDBText.h"
+#include "report/components/ppVar.h"
+#include "report/engine/ppBands.h"
+#include "report/engine/ppEngine.h"
+#include "report/engine/ppReport.h"
+#include "report/model/ppCache.h"
+#include "report/output/ppDrwCmd.h"
+#include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/ppListPipeline.h"
+
+namespace {
+
+using TValue = TppListPipeline::TValue;
+
+class VarReport : public Printers {
+ protected:
+  void SetUp() override {
+    Printers::SetUp();
+    Install(RecordingZolmet(), true);
+    ppRegisterEngineUnit();
+    items.reset(new TppListPipeline(nullptr));
+    items->AddField("Item");
+    items->AddField("Amount", dtDouble);
+    report.reset(new TppReport(nullptr));
+    report->SetUnits(utMillimeters);
+    report->PrinterSetup()->SetPrinterName("Zolmet");
+    report->SetDeviceType("Printer");
+    report->SetShowPrintDialog(false);
+    report->SetShowCancelDialog(false);
+    TppPageDef* def = report->PrinterSetup()->PageDef();
+    def->SetmmHeight(100000);
+    def->SetmmMarginTop(0);
+    def->SetmmMarginBottom(0);
+    header = Band(new TppHeaderBand(nullptr), 10000);
+    detail = Band(new TppDetailBand(nullptr), 10000);
+    footer = Band(new TppFooterBand(nullptr), 10000);
+    report->SetDataPipeline(items.get());
+  }
+  void TearDown() override {
+    report.reset();
+    items.reset();
+    Printers::TearDown();
+  }
+  template <class B>
+  B* Band(B* band, int32_t height) {
+    band->SetReport(report.get());
+    band->SetmmHeight(height);
+    return band;
+  }
+  template <class C>
+  C* Put(C* c, TppCustomBand* band, int32_t left) {
+    c->SetBand(band);
+    // Placing does not bind: the designer hands a dropped data-aware
+    // component its band's pipeline.
+    if (c->IsDataAware()) c->SetParentDataPipeline(true);
+    c->SetAutoSize(false);
+    c->SetBounds(left, 0, 30000, 5000);
+    return c;
+  }
+  void AddAmounts(int n) {
+    for (int i = 1; i <= n; ++i)
+      items->AddRecord({{"Item", TValue("item " + std::to_string(i))}, {"Amount", TValue(double(i))}});
+  }
+  // The texts of every printed page.
+  static std::vector<std::vector<std::string>> PrintedPages() {
+    std::vector<std::vector<std::string>> pages;
+    for (const gdi::Job& job : gdi::RecordedJobs())
+      for (const gdi::Page& page : job.pages) {
+        std::vector<std::string> texts;
+        for (const gdi::Op& op : page.ops)
+          if (auto* t = op.As<gdi::TextOp>()) texts.push_back(t->text);
+        pages.push_back(texts);
+      }
+    return pages;
+  }
+  static bool Has(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+  }
+  cls::Owned<TppListPipeline> items;
+  cls::Owned<TppReport> report;
+  TppHeaderBand* header = nullptr;
+  TppDetailBand* detail = nullptr;
+  TppFooterBand* footer = nullptr;
+};
+
+}  // namespace
+
+TEST_F(VarReport, PageTextsDBTextsAndLookAheadSumOverFivePages) {
+  AddAmounts(40);  // 80 mm of page for 10 mm bands: eight a page
+  auto* item = Put(new TppDBText(report.get()), detail, 0);
+  item->SetDataField("Item");
+  auto* pageSet = Put(new TppSystemVariable(report.get()), footer, 0);
+  pageSet->SetVarType(vtPageSetDesc);
+  EXPECT_EQ(report->PassSetting(), TppPassSettingType::psTwoPass);
+  auto* calc = Put(new TppCalc(report.get()), footer, 40000);
+  calc->SetCalcType(TppCalcType::ctPageSet);
+  auto* total = Put(new TppDBCalc(report.get()), header, 0);
+  total->SetDataField("Amount");
+  total->SetLookAhead(true);
+  auto* sum = Put(new TppVariable(report.get()), header, 40000);
+  sum->SetDataType(dtDouble);
+  struct Adder {
+    TppListPipeline* items;
+    void Calc(cls::TObject*, cls::Variant& v) { v = cls::Variant(v.AsDouble() + items->GetFieldAsDouble("Amount")); }
+  } adder{items.get()};
+  sum->OnCalc = TppVarCalcEvent(&adder, &Adder::Calc);
+  sum->SetLookAhead(true);
+  report->Print();
+  auto pages = PrintedPages();
+  ASSERT_EQ(pages.size(), 5u);
+  const char* pageEndSums[] = {"36", "136", "300", "528", "820"};
+  for (int p = 0; p < 5; ++p) {
+    std::string no = std::to_string(p + 1);
+    EXPECT_TRUE(Has(pages[p], "Page " + no + " of 5")) << p;
+    EXPECT_TRUE(Has(pages[p], no + " of 5")) << p;
+    // The variable (reset at the report's end) prints the final sum on
+    // every page; the DB calc without a reset group is keyed by page, so
+    // its header shows the running sum at that page's end.
+    EXPECT_TRUE(Has(pages[p], "820")) << p;
+    EXPECT_TRUE(Has(pages[p], pageEndSums[p])) << p;
+    for (int i = 1; i <= 8; ++i) EXPECT_TRUE(Has(pages[p], "item " + std::to_string(p * 8 + i))) << p << " " << i;
+  }
+}
+
+TEST_F(VarReport, CalcKindsOverTheRecordsWithNullsAndText) {
+  items->AddRecord({{"Amount", TValue(5.0)}});
+  items->AddRecord({{"Amount", TValue()}});  // null
+  items->AddRecord({{"Amount", TValue(3.0)}});
+  items->AddRecord({{"Amount", TValue(7.0)}});
+  auto* summary = Band(new TppSummaryBand(nullptr), 10000);
+  std::vector<TppDBCalc*> calcs;
+  int left = 0;
+  for (TppDBCalcType t : {dcSum, dcCount, dcAverage, dcMinimum, dcMaximum}) {
+    auto* c = Put(new TppDBCalc(report.get()), summary, left);
+    left += 32000;
+    c->SetDataField("Amount");
+    c->SetDBCalcType(t);
+    calcs.push_back(c);
+  }
+  calcs[0]->SetDisplayFormat("#,0.00");
+  report->Print();
+  auto pages = PrintedPages();
+  ASSERT_EQ(pages.size(), 1u);
+  // The null counts as a record of 0 for the sum, count and average; the
+  // minimum and maximum skip it.
+  for (const char* want : {"15.00", "4", "3.75", "3", "7"}) EXPECT_TRUE(Has(pages[0], want)) << want;
+}
+
+TEST(DBCalcValue, FieldValuesAsNumbers) {
+  bool isNull = false;
+  EXPECT_EQ(ppFieldValueAsDouble(cls::Variant("12.5"), isNull), 12.5);
+  EXPECT_EQ(ppFieldValueAsDouble(cls::Variant("abc"), isNull), 0);
+  EXPECT_FALSE(isNull);
+  EXPECT_EQ(ppFieldValueAsDouble(cls::Variant::Null(), isNull), 0);
+  EXPECT_TRUE(isNull);
+  EXPECT_EQ(ppFieldValueAsDouble(cls::Variant(cls::Currency{25000}), isNull), 2.5);
+  EXPECT_EQ(ppFieldValueAsDouble(cls::Variant::DateTime(36000.5), isNull), 36000.5);
+}
+
+TEST(LookAheadList, LaterCountsWinAndLowerOnesChangeNothing) {
+  TppCommunicator owner(nullptr);
+  TppLookAheadList list(&owner);
+  // A first-pass command made before its span had a value.
+  TppDrawVariable early(nullptr);
+  early.SetLookAhead(true);
+  early.SetLookAheadKey("k1");
+  early.SetTraversalCount(-1);
+  owner.AddEventNotify(early.Listener());
+  list.Update("k1", 0, "5");  // one calculation, the first record counting 0
+  EXPECT_EQ(early.Text(), "5");
+  list.Update("k1", 2, "8");
+  list.Update("k1", 1, "6");  // lower: nothing changes
+  EXPECT_EQ(early.Text(), "8");
+  ASSERT_NE(list.Lookup("k1"), nullptr);
+  EXPECT_EQ(list.Lookup("k1")->Text(), "8");
+  // Another span's value closes the first: no later change reaches it.
+  list.Update("k2", 3, "1");
+  list.Update("k1", 9, "99");
+  EXPECT_EQ(early.Text(), "8");
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Lookup("nope"), nullptr);
+}
+
+TEST(Variable, DataTypesAndAccessors) {
+  TppVariable v(nullptr);
+  v.SetDataType(dtInteger);
+  v.SetDataType(dtVariant);  // out of range: unchanged
+  EXPECT_EQ(v.DataType(), dtInteger);
+  v.SetAsCurrency(cls::Currency{12345});
+  EXPECT_EQ(v.DataType(), dtCurrency);
+  EXPECT_DOUBLE_EQ(v.AsDouble(), 1.2345);
+  v.SetAsString("abc");
+  EXPECT_EQ(v.AsDouble(), 0);  // text that is no number
+  v.SetDataType(dtInteger);  // converting text that is no number: empty
+  EXPECT_EQ(v.AsInteger(), 0);
+  EXPECT_EQ(ppVarTypeName(vtDocumentName), "Document Name");
+  EXPECT_EQ(ppVarTypeName(vtTime), "Time");
+}
+
+TEST(SystemVariable, OutsidePrintingPageValuesAreOne) {
+  TppSystemVariable v(nullptr);
+  v.SetVarType(vtPageNo);
+  EXPECT_EQ(v.GetDisplayText(), "1");
+  v.SetVarType(vtPageSetDesc);
+  EXPECT_EQ(v.GetDisplayText(), "Page 1 of 1");
+}
+
+// A page generated again starts from the DB text's saved repeat state; a
+// page never saved leaves the state as it is.
+TEST_F(VarReport, DBTextRepeatStateComesBackFromThePageCache) {
+  items->AddRecord({{"Item", TValue("a")}});
+  items->AddRecord({{"Item", TValue("a")}});
+  auto* item = Put(new TppDBText(report.get()), detail, 0);
+  item->SetDataField("Item");
+  item->SetSuppressRepeatedValues(true);
+  report->Print();
+  EXPECT_EQ(PrintedPages().at(0).size(), 1u);  // the repeat is left out
+  ASSERT_TRUE(item->Repeated());
+  ASSERT_TRUE(item->Printed());
+  cls::Owned<TppCacheManager> cache(new TppCacheManager(nullptr));
+  cache->SetCacheables({item});
+  item->SaveToCache(3);
+  item->Reset();
+  EXPECT_FALSE(item->Repeated());
+  EXPECT_FALSE(item->Printed());
+  item->RestoreFromCache(3);
+  EXPECT_TRUE(item->Repeated());
+  EXPECT_TRUE(item->Printed());
+  item->Reset();
+  item->RestoreFromCache(9);
+  EXPECT_FALSE(item->Repeated());
+}
