@@ -123,6 +123,7 @@ void TppBandGeneration::GenerateBand() {
     if (fresh)
       for (int i = 0; i < genBand_->ObjectCount(); ++i) genBand_->Objects(i)->SetDrawComponent(true);
     bool pageHeldBody = engine->GetNewPageRequested();
+    bool continuation = GetOverFlow();
     bool objectsRan = false;
 
     BeforePrintObjects();
@@ -154,7 +155,10 @@ void TppBandGeneration::GenerateBand() {
     AfterObjects();
     ProcessReportMessages();
 
-    bool stalled = GetOutOfSpace() && drawList_.empty() && !pageHeldBody && !engine->Cancelled();
+    // Objects reprinted on a continuation page are no progress.
+    bool progressed = std::any_of(drawList_.begin(), drawList_.end(),
+                                  [&](TppComponent* c) { return !(continuation && c->ReprintOnOverFlow()); });
+    bool stalled = GetOutOfSpace() && !progressed && !pageHeldBody && !engine->Cancelled();
     std::string culprit = objectsRan && firstUnfinished_ ? firstUnfinished_->UserName() : genBand_->UserName();
     if (!forcedBreak) neverFits_.PassEnded(stalled, GenReport(), culprit);
   }

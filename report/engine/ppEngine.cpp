@@ -1272,6 +1272,17 @@ bool TppEngine::ShowNoDataDialog() {
   return c != nullptr && !secondPassStarted_;
 }
 
+void TppEngine::RunNoDataDialog() {
+  TppCustomReport* r = Report();
+  cls::TClass c = FindFormClass(&TppCustomNoDataDialog::StaticClass());
+  auto* dialog = c ? cls::ObjectAs<TppForm>(ui::NewFormOfClass(c, nullptr)) : nullptr;
+  if (!dialog) return;
+  dialog->SetReport(r);
+  dialog->SetLanguageIndex(r->LanguageIndex());
+  dialog->ShowModal();
+  dialog->Free();
+}
+
 void TppEngine::StartNoData() {
   TppCustomReport* r = Report();
   if (!r->NoDataBehaviors().Contains(ndBlankPage)) return;
@@ -1281,16 +1292,7 @@ void TppEngine::StartNoData() {
   bool show = r->NoDataBehaviors().Contains(ndMessageDialog) && ShowNoDataDialog();
   bool addText = false;
   r->DoOnNoData(nullptr, show, nullptr, addText);
-  if (show) {
-    if (cls::TClass c = FindFormClass(&TppCustomNoDataDialog::StaticClass())) {
-      if (auto* dialog = cls::ObjectAs<TppForm>(ui::NewFormOfClass(c, nullptr))) {
-        dialog->SetReport(r);
-        dialog->SetLanguageIndex(r->LanguageIndex());
-        dialog->ShowModal();
-        dialog->Free();
-      }
-    }
-  }
+  if (show) RunNoDataDialog();
   if (TwoPass()) secondPassStarted_ = true;
 }
 
@@ -1308,16 +1310,7 @@ void TppEngine::HandleNoData() {
   }
   bool show = r->NoDataBehaviors().Contains(ndMessageDialog) && ShowNoDataDialog();
   r->DoOnNoData(nullptr, show, noDataText_, addText);
-  if (show) {
-    if (cls::TClass c = FindFormClass(&TppCustomNoDataDialog::StaticClass())) {
-      if (auto* dialog = cls::ObjectAs<TppForm>(ui::NewFormOfClass(c, nullptr))) {
-        dialog->SetReport(r);
-        dialog->SetLanguageIndex(r->LanguageIndex());
-        dialog->ShowModal();
-        dialog->Free();
-      }
-    }
-  }
+  if (show) RunNoDataDialog();
   if (!addText && noDataText_) {
     noDataText_->Free();
     noDataText_ = nullptr;

@@ -183,6 +183,7 @@ class TppEngine : public TppCustomEngine {
   void HandleNoData();
   void CreateNoDataText();
   bool ShowNoDataDialog();
+  void RunNoDataDialog();
   void FreePagePositions();
   // Moves PIPELINE back one record (to its last at EOF).
   static void StepPipelineBack(TppDataPipeline* pipeline);

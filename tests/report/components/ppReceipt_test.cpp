@@ -321,6 +321,22 @@ TEST_F(ReceiptReport, MemoWhoseLineCanNeverFitEndsGenerationNamingIt) {
   EXPECT_EQ(memo->CharPos(), 0);
 }
 
+TEST_F(ReceiptReport, ReprintedTitleAboveAMemoThatNeverFitsEndsGeneration) {
+  auto* title = Add<TppLabel>();
+  title->SetUserName("lbTitle");
+  title->SetCaption("收據");
+  title->SetBoundsInUnits(0, 0, 60, 5);
+  title->SetReprintOnOverFlow(true);
+  TppMemo* memo = AddDataMemo(JoinedByCR(3));
+  memo->Font()->SetSize(1000);
+  report->SetPageLimit(20);
+  std::string message = RunFailing();
+  EXPECT_EQ(message.rfind(ppLoadStr(1023) + "\r\n\r\n", 0), 0u) << message;
+  EXPECT_NE(message.find("lbData"), std::string::npos) << message;
+  EXPECT_LE(report->copies.size(), 3u);
+  EXPECT_EQ(memo->CharPos(), 0);
+}
+
 TEST_F(ReceiptReport, NoLineOnAContinuationPageKeepsTheContinuationPoint) {
   TppMemo* memo = AddDataMemo(JoinedByCR(5));
   memo->InitGeneration();

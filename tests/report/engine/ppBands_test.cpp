@@ -438,6 +438,19 @@ TEST_F(Generation, FixedComponentTallerThanThePageEndsOnPageTwo) {
   EXPECT_EQ(Engine()->AbsolutePageNo(), 2);
 }
 
+TEST_F(Receipt, ReprintedLabelIsNoProgressForLinesThatNeverFit) {
+  lines->pitch = 90000;  // one line is taller than the page
+  label->SetReprintOnOverFlow(true);
+  report->SetPageLimit(20);
+  lines->SetUserName("Lines");
+  std::string message = RunFailing();
+  EXPECT_EQ(message.rfind(ppLoadStr(1023) + "\r\n\r\n", 0), 0u) << message;
+  EXPECT_NE(message.find("Lines"), std::string::npos) << message;
+  // Page one prints the label; the reprint on page two arms the guard.
+  EXPECT_LE(report->pages.size(), 3u);
+  EXPECT_EQ(lines->done, 0);
+}
+
 TEST_F(Generation, PrintPositionBelowThePageBottomEndsAtOnce) {
   TppBand* band = AddBand<TppSummaryBand>(10);
   band->SetPrintPosition(90);

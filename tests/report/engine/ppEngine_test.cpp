@@ -316,6 +316,22 @@ TEST_F(Engine, BandTallerThanThePageEndsWithAnError) {
   EXPECT_FALSE(report->Engine()->Flags().Contains(TppEngineFlag::efInitialised));
 }
 
+TEST_F(Engine, ReprintedLabelAboveLinesThatNeverFitEndsWithAnError) {
+  TLines* lines = LinesDetail(3);
+  lines->pitch = 90000;  // one line is taller than the page
+  lines->SetUserName("Lines");
+  TFixed* label = Add<TFixed>(lines->Band(), 0, 1500);
+  label->SetReprintOnOverFlow(true);
+  report->SetPageLimit(20);
+  try {
+    Request(TppPageSettingType::psAll);
+    FAIL() << "no error after " << report->pages.size() << " pages";
+  } catch (const EPrintError& e) {
+    EXPECT_NE(e.Message().find("Lines does not fit"), std::string::npos) << e.Message();
+  }
+  EXPECT_LE(report->pages.size(), 3u);
+}
+
 TEST_F(Engine, ForcedPrintPositionBreakIsNoFailure) {
   AddBand<TppHeaderBand>(30);
   auto* detail = AddBand<TppDetailBand>(10);
