@@ -387,25 +387,14 @@ std::string TppDBCalc::LookAheadKey() {
     if (cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
       column = report->CurrentColumn();
   }
-  char key[32];
-  std::snprintf(key, sizeof key, "%8d|%8d", position, column);
-  return key;
+  return ppLookAheadKey(position, column);
 }
 
 void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
   TppDBText::PropertiesToDrawCommand(command);
-  auto* var = cls::ObjectAs<TppDrawVariable>(command);
-  if (!lookAheadList_ || !var) return;
-  std::string key = LookAheadKey();
-  TppDrawVariable* entry = lookAheadList_->Lookup(key);
-  if (entry) var->SetText(entry->Text());
+  if (!lookAheadList_) return;
   TppCustomReport* report = GetReport();
-  if (report && report->FirstPass()) {
-    var->SetLookAhead(true);
-    var->SetLookAheadKey(key);
-    var->SetTraversalCount(entry ? entry->TraversalCount() : -1);
-    AddEventNotify(var->Listener());
-  }
+  lookAheadList_->PrepareCommand(LookAheadKey(), command, report && report->FirstPass());
 }
 
 // ---------------------------------------------------------------- registration

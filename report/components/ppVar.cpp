@@ -147,6 +147,24 @@ TppDrawVariable* TppLookAheadList::Lookup(const std::string& key) {
   return nullptr;
 }
 
+void TppLookAheadList::PrepareCommand(const std::string& key, TppDrawCommand* command, bool firstPass) {
+  auto* var = cls::ObjectAs<TppDrawVariable>(command);
+  if (!var) return;
+  TppDrawVariable* entry = Lookup(key);
+  if (entry) var->SetText(entry->Text());
+  if (!firstPass) return;
+  var->SetLookAhead(true);
+  var->SetLookAheadKey(key);
+  var->SetTraversalCount(entry ? entry->TraversalCount() : -1);
+  owner_->AddEventNotify(var->Listener());
+}
+
+std::string ppLookAheadKey(int32_t position, int32_t column) {
+  char key[32];
+  std::snprintf(key, sizeof key, "%8d|%8d", position, column);
+  return key;
+}
+
 void TppLookAheadList::UnsubscribeAll() {
   for (TppDrawVariable* e : entries_)
     if (e->Listener()) owner_->RemoveEventNotify(e->Listener());
@@ -696,9 +714,7 @@ std::string TppVariable::LookAheadKey() {
       break;
     default: break;
   }
-  char key[32];
-  std::snprintf(key, sizeof key, "%8d|%8d", position, column);
-  return key;
+  return ppLookAheadKey(position, column);
 }
 
 std::string TppVariable::GetDisplayText() {
@@ -708,19 +724,9 @@ std::string TppVariable::GetDisplayText() {
 
 void TppVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
   TppCustomVariable::PropertiesToDrawCommand(command);
-  auto* var = cls::ObjectAs<TppDrawVariable>(command);
-  if (!lookAheadList_ || !var) return;
-  std::string key = LookAheadKey();
-  TppDrawVariable* entry = lookAheadList_->Lookup(key);
-  if (entry) var->SetText(entry->Text());
+  if (!lookAheadList_) return;
   TppCustomReport* report = GetReport();
-  if (report && report->FirstPass()) {
-    var->SetLookAhead(true);
-    var->SetLookAheadKey(key);
-    // Made before its span's first value: any value of the span wins.
-    var->SetTraversalCount(entry ? entry->TraversalCount() : -1);
-    AddEventNotify(var->Listener());
-  }
+  lookAheadList_->PrepareCommand(LookAheadKey(), command, report && report->FirstPass());
 }
 
 void TppVariable::SaveToCache(int32_t pageIndex) {

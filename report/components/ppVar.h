@@ -13,6 +13,7 @@
 
 class TppCustomEngine;
 class TppDataPipeline;
+class TppDrawCommand;
 class TppDrawVariable;
 
 // OnFormat (Sender, DisplayFormat, DataType, Value, var Text).
@@ -39,12 +40,20 @@ class TppLookAheadList {
   TppDrawVariable* Lookup(const std::string& key);
   // Every entry stops listening (end of generation).
   void UnsubscribeAll();
+  // Fills COMMAND (a variable command) for the span KEY: the span's value
+  // when known, and on the first pass the look-ahead marks, with the owner
+  // passing the span's later values on to it. A command made before its
+  // span has a value starts at count -1, so any value of the span wins.
+  void PrepareCommand(const std::string& key, TppDrawCommand* command, bool firstPass);
   int Count() const { return static_cast<int>(entries_.size()); }
 
  private:
   TppCommunicator* owner_;
   std::vector<TppDrawVariable*> entries_;
 };
+
+// A look-ahead key: the span's position and column, as text.
+std::string ppLookAheadKey(int32_t position, int32_t column);
 
 // Broadcasts event 67 from SENDER with the key, the count and the text.
 void ppSendLookAheadChange(TppCommunicator* sender, const std::string& key, int32_t traversalCount,
