@@ -18,85 +18,13 @@
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 #include "tests/report/engine/ppEngineDoubles.h"
+#include "tests/report/engine/ppTestDoubles.h"
 
 namespace {
 
-// Records the component and bounds it was made with.
-class TTestDrawCommand : public TppDrawCommand {
-  CLS_DECLARE_CLASS(TTestDrawCommand, TppDrawCommand)
- public:
-  explicit TTestDrawCommand(cls::TComponent* owner) : TppDrawCommand(owner) {}
-};
-CLS_IMPLEMENT_COMPONENT(TTestDrawCommand)
-
-void BoundsToCommand(TppPrintable* p, TppDrawCommand* c) {
-  c->SetLeft(p->PrintRect().Left);
-  c->SetTop(p->PrintRect().Top);
-  c->SetWidth(p->mmWidth());
-  c->SetHeight(p->SpaceUsed());
-}
-
-// A component that does not stretch: its place from the band's state.
-class TFixed : public TppComponent {
-  CLS_DECLARE_CLASS(TFixed, TppComponent)
- public:
-  explicit TFixed(cls::TComponent* owner) : TppComponent(owner) {
-    SetDrawCommandClass(&TTestDrawCommand::StaticClass());
-  }
-  void Generate() override {
-    ++generated;
-    TppCustomBand* band = Band();
-    if (ReprintOnOverFlow() && band->GetOverFlow()) InitDrawComponent();
-    if (!DrawComponent() || !Visible()) {
-      SetGenerationComplete(true);
-      return;
-    }
-    TppRect r = band->GetPrintRect();
-    int32_t left = r.Left + mmLeft(), top = r.Top + mmTop();
-    if (band->GetPartialGeneration()) top -= band->GetPartialAdjustment();
-    int32_t height = mmHeight();
-    if (band->PrintHeight() == phDynamic && top + height > band->GetPageBottom() + 1) {
-      SetOutOfSpace(true);
-      return;
-    }
-    SetPrintRect(MakeRect(left, top, left + mmWidth(), top + height));
-    SetSpaceUsed(height);
-    SetGenerationComplete(true);
-  }
-  void PropertiesToDrawCommand(TppDrawCommand* c) override {
-    TppComponent::PropertiesToDrawCommand(c);
-    BoundsToCommand(this, c);
-  }
-  int generated = 0;
-};
-CLS_IMPLEMENT_COMPONENT(TFixed)
-
-// Whole lines of a fixed pitch, as many as fit.
-class TLines : public TppStretchable {
-  CLS_DECLARE_CLASS(TLines, TppStretchable)
- public:
-  explicit TLines(cls::TComponent* owner) : TppStretchable(owner) {
-    SetDrawCommandClass(&TTestDrawCommand::StaticClass());
-  }
-  void CalcPrintExtent() override {
-    int32_t room = PrintRect().Bottom - PrintRect().Top;
-    int32_t fit = room > 0 ? room / pitch : 0;
-    int32_t placed = std::min(fit, lines - done);
-    done += placed;
-    SetSpaceUsed(placed * pitch);
-    SetOverFlow(done < lines);
-  }
-  void InitGeneration() override {
-    TppStretchable::InitGeneration();
-    done = 0;
-  }
-  void PropertiesToDrawCommand(TppDrawCommand* c) override {
-    TppStretchable::PropertiesToDrawCommand(c);
-    BoundsToCommand(this, c);
-  }
-  int32_t lines = 0, pitch = 4255, done = 0;
-};
-CLS_IMPLEMENT_COMPONENT(TLines)
+using engine_doubles::TFixed;
+using engine_doubles::TLines;
+using engine_doubles::TTestDrawCommand;
 
 // A report in millimetres on a page of 82 x 83.452 mm, top margin 3, left 5.
 struct Generation : ::testing::Test {
