@@ -155,6 +155,15 @@ void TppComponent::SetBand(TppCustomBand* band) {
   Changed();
 }
 
+void TppComponent::SetParentComponent(cls::TComponent* parent) {
+  if (auto* band = cls::ObjectAs<TppCustomBand>(parent)) {
+    SetBand(band);
+  } else if (auto* region = cls::ObjectAs<TppComponent>(parent); region && region->IsRegion()) {
+    if (auto* band = cls::ObjectAs<TppCustomBand>(region->GetParent())) SetBand(band);
+    SetRegion(region);
+  }
+}
+
 void TppComponent::SetRegion(TppComponent* region) {
   if (region && !region->IsRegion()) return;
   if (region_) {

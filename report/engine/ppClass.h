@@ -53,6 +53,10 @@ class TppComponent : public TppPrintable, public IppShiftable {
   virtual void AddRegionMember(TppComponent*) {}
   virtual int IndexOfRegionMember(const TppComponent*) const { return -1; }
 
+  // A band read around the component takes it; a region puts it into
+  // its band as a member.
+  void SetParentComponent(cls::TComponent* parent) override;
+
   // ---- printable overrides ----
   cls::TObject* GetDesigner() override { return nullptr; }
   int GetLanguageIndex() override { return 0; }

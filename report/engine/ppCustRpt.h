@@ -8,6 +8,7 @@
 
 #include "report/engine/ppEngTypes.h"
 #include "report/engine/ppProd.h"
+#include "report/engine/ppReportTemplate.h"
 #include "report/model/ppIntf.h"
 #include "report/model/ppTypes.h"
 
@@ -53,6 +54,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void SetSaveAsTemplate(bool v) { saveAsTemplate_ = v; }
   TppUnitType Units() const { return units_; }
   void SetUnits(TppUnitType value);
+  // The report's template (owned); setting copies into it.
+  TppReportTemplate* Template() const { return template_.get(); }
+  void SetTemplate(TppReportTemplate* value) { template_->Assign(value); }
 
   cls::TNotifyEvent OnEndColumn, OnEndFirstPass, OnEndPage, OnEndSecondPass, OnPrintingComplete, OnStartColumn,
       OnStartFirstPass, OnStartPage, OnStartSecondPass;
@@ -91,6 +95,8 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void SortBands();
   // Only when the report has no band: a band of each default type.
   void CreateDefaultBands();
+  // Frees every group (with its bands) and every band.
+  void ClearBandsAndGroups();
 
   void Stop();
   void PageLimitReached();
@@ -133,6 +139,23 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // A report always answers "Report".
   std::string GetUserName() const override { return "Report"; }
 
+  // ---- streams ----
+  // The producer part, then the report's settings as Assign copies them
+  // (not the template), then OTHER's bands and groups move here; this
+  // report's own go first.
+  void Transfer(TppCommunicator* other) override;
+  // With SaveAsTemplate and no template being read into it (flag 128 and
+  // above clear): a child report tells its main report, then the
+  // definition is loaded from the template (not for a main report at
+  // design time).
+  void Loaded() override;
+  // mmColumnWidth.
+  void DefineProperties(cls::TFiler* filer) override;
+  // The bands that are not group bands, then the groups.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  // The published properties of the report classes.
+  static void RegisterProperties();
+
   // ---- virtual operations, in slot order ----
   virtual void ChildTemplateLoaded(TppCustomReport*) {}
   virtual void SetModified(bool value);
@@ -174,6 +197,7 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   bool saveAsTemplate_ = false;
   TppUnitType units_ = utInches;
   bool destroying_ = false;
+  cls::Owned<TppReportTemplate> template_;
 };
 
 // ---- scripting ----

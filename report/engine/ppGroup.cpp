@@ -54,6 +54,15 @@ void TppGroup::SetBreakName(const std::string& v) {
   Changed();
 }
 
+void TppGroup::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  if (headerBand_) proc(headerBand_);
+  if (footerBand_) proc(footerBand_);
+}
+
+void TppGroup::SetParentComponent(cls::TComponent* parent) {
+  if (auto* report = cls::ObjectAs<TppCustomReport>(parent)) SetReport(report);
+}
+
 void TppGroup::RefreshBands() {
   if (report_) report_->SortBands();
 }

@@ -40,6 +40,10 @@ class TppGroup : public TppCacheable {
   // After a change of the group list: the bands take their new sort keys.
   void RefreshBands();
 
+  // Streams: the group sits in its report and holds its two bands.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  void SetParentComponent(cls::TComponent* parent) override;
+
  private:
   friend class TppGroupHeaderBand;
   friend class TppGroupFooterBand;

@@ -30,7 +30,7 @@ void ppRegisterEngine() {
              &TraTppProducerRTTI::Instance(), &TraTppCustomReportRTTI::Instance(),
              &TraTppBandedReportRTTI::Instance(), &TraTppReportRTTI::Instance(), &TraTppBandRTTI::Instance(),
              &TraTppGroupRTTI::Instance(), &TraTppPrintableRTTI::Instance(), &TraTppComponentRTTI::Instance(),
-             &TraTppStretchableRTTI::Instance()})
+             &TraTppStretchableRTTI::Instance(), &TraTppReportTemplateRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }

@@ -171,6 +171,8 @@ void TppChildReport::ExcludeFlags(TppEngineFlags flags) {
 void ppRegisterReportUnit() {
   cls::RegisterClass(&TppReport::StaticClass());
   cls::RegisterClass(&TppChildReport::StaticClass());
+  cls::RegisterClass(&TppReportTemplate::StaticClass());
+  TppCustomReport::RegisterProperties();
 }
 
 // ---- TppReport: parameters ----

@@ -11,6 +11,7 @@
 #include "report/model/ppParameter.h"
 #include "report/model/ppRTTI.h"
 #include "report/model/ppRelatv.h"
+#include "report/model/ppTemplate.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -54,5 +55,6 @@ void ppRegisterModel() {
     raRegisterRTTI(TraTppCacheableRTTI::Instance());
     ppSetDisplayFormatClass(&TppDisplayFormat::Instance());
     ppRegisterParameterUnit();
+    ppRegisterTemplateUnit();
   });
 }
