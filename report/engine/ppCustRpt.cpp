@@ -577,6 +577,13 @@ void TppCustomReport::Transfer(TppCommunicator* other) {
 }
 
 void TppCustomReport::Loaded() {
+  // Pipelines named by the stream are the owner's.
+  std::vector<TppDataPipeline*> pipelines;
+  if (cls::TComponent* owner = Owner())
+    for (int i = 0; i < owner->ComponentCount(); ++i)
+      if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);
   TppProducer::Loaded();
   if (!saveAsTemplate_ || StateFlags() >= pstReadingTemplate) return;
   TppCustomReport* main = MainReport();
