@@ -349,6 +349,9 @@ TEST_F(SubReports, BehaviourSettingsAndRegions) {
   sub->SetNewPrintJob(true);
   EXPECT_FALSE(sub->NewPrintJob());
   EXPECT_EQ(sub->PrintBehavior(), pbFixed);
+  // Known by name to streams and scripts.
+  EXPECT_EQ(cls::FindClass("TppSubReport"), &TppSubReport::StaticClass());
+  EXPECT_EQ(raGetRTTIClass(&TppSubReport::StaticClass()), &TraTppSubReportRTTI::Instance());
 }
 
 TEST_F(SubReports, DrillDownComponentBelongsToOneSubReport) {
