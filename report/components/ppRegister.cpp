@@ -10,12 +10,14 @@
 #include "report/components/ppMemo.h"
 #include "report/components/ppVar.h"
 #include "report/engine/ppRegister.h"
+#include "report/engine/ppSubRpt.h"
 #include "report/model/ppRegistration.h"
 
 namespace {
 
 constexpr const char* kStandard = "Standard Components";
 constexpr const char* kData = "Data Components";
+constexpr const char* kAdvanced = "Advanced Components";
 
 // clang-format off
 constexpr TppComponentClassRow kComponentClassRows[] = {
@@ -34,9 +36,8 @@ constexpr TppComponentClassRow kComponentClassRows[] = {
   {kData, 3, &TppDBCalc::StaticClass, 164},
   {kData, 4, &TppDBImage::StaticClass, 165},
   {kData, 5, &TppDBBarCode::StaticClass, 461},
-  // Advanced rows, with the region and subreport classes of the engine:
-  // {"Advanced Components", 0, &TppRegion::StaticClass, 368},
-  // {"Advanced Components", 1, &TppSubReport::StaticClass, 369},
+  // Region row: {kAdvanced, 0, &TppRegion::StaticClass, 368} (comes with the region).
+  {kAdvanced, 1, &TppSubReport::StaticClass, 369},
 };
 // clang-format on
 
