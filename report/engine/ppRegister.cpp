@@ -23,6 +23,7 @@ void ppRegisterEngine() {
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
     ppRegisterBands();
+    ppRegisterGroups();
     ppRegisterEngineUnit();
     ppRegisterReportUnit();
     RegisterEnumType("TppBandType", ppEnumTypeInfo<TppBandType>());
