@@ -420,6 +420,21 @@ TEST_F(Groups, MasterDetailEndsWithTheMastersLastDetail) {
   Box(summary, "S", {});
   Run();
   EXPECT_EQ(Texts(), (Pages{{"D d1", "D d2", "D d1", "D d2", "S"}}));
+  // Pipelines that flag their last record while on it: when neither has
+  // a record left, the master reaches its end (nothing moving would print
+  // the last detail again and again).
+  struct TFlagLast {
+    static void OnNext(void*, cls::TObject* sender) {
+      auto* p = static_cast<TppListPipeline*>(sender);
+      if (!p->Eof() && p->RecordIndex() == p->RecordCount() - 1) p->SetRecordFlags(ppLastRecord);
+    }
+  };
+  details->OnNext = cls::TNotifyEvent(nullptr, &TFlagLast::OnNext);
+  data->OnNext = cls::TNotifyEvent(nullptr, &TFlagLast::OnNext);
+  report->pages.clear();
+  report->StartJob();
+  Run();
+  EXPECT_EQ(Texts(), (Pages{{"D d1", "D d2", "D d1", "D d2", "S"}}));
 }
 
 // ---- what can never fit ----
