@@ -407,7 +407,10 @@ void TppGroup::RollbackKeepTogether() {
 // ---- cache ----
 
 void TppGroup::ResetCache(int32_t) {
-  if (!busy_) keptTogether_ = false;
+  if (busy_) return;
+  keptTogether_ = false;
+  // The page cache may be freeing its streams; the next save names it again.
+  pageStream_ = nullptr;
 }
 
 void TppGroup::SaveToCache(int32_t pageIndex) {
