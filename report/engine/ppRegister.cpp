@@ -24,6 +24,7 @@ void ppRegisterEngine() {
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
     ppRegisterBands();
+    ppRegisterGroups();
     ppRegisterEngineUnit();
     ppRegisterReportUnit();
     ppRegisterSubReportUnit();
