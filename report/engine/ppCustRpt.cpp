@@ -707,6 +707,11 @@ void TppCustomReport::Transfer(TppCommunicator* other) {
   std::vector<TppBand*> bands(s->bands_.begin(), s->bands_.end());
   for (TppBand* b : bands)
     if (!cls::ObjectIs<TppGroupBand>(b)) b->SetReport(this);
+  // Subreports that came with the bands report to this report now.
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i)
+      if (auto* sub = cls::ObjectAs<TppSubReport>(b->Objects(i)); sub && sub->Report())
+        sub->Report()->SetParentReport(this);
   SetUnits(s->units_);
   ResetJobState();
 }
@@ -719,6 +724,7 @@ void TppCustomReport::Loaded() {
       if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
   for (TppBand* b : bands_)
     for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);
+  for (TppGroup* g : groups_) g->ResolveDataPipeline(pipelines);
   TppProducer::Loaded();
   if (!saveAsTemplate_ || StateFlags() >= pstReadingTemplate) return;
   TppCustomReport* main = MainReport();

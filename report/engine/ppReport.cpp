@@ -159,6 +159,10 @@ void TppReport::Cancel() {
 
 // ---- TppChildReport ----
 
+void TppChildReport::SetParentComponent(cls::TComponent* parent) {
+  if (auto* sub = cls::ObjectAs<TppSubReport>(parent)) sub->AdoptChildReport(this);
+}
+
 TppCustomReport* TppChildReport::MainReport() {
   if (!parentReport_) return this;
   return parentReport_->MainReport();

@@ -22,6 +22,8 @@
 #include "report/components/ppDBText.h"
 #include "report/components/ppMemo.h"
 #include "report/engine/ppBands.h"
+#include "report/engine/ppGroup.h"
+#include "report/engine/ppSubRpt.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppReportTemplate.h"
 #include "report/model/ppForms.h"
@@ -80,14 +82,36 @@ struct TTestForm {
     bar->SetData("200000100001");
     bar->SetLeft(2);
     bar->SetTop(8);
+    auto* group = new TppGroup(form.get());
+    group->SetName("ppGroup1");
+    group->SetReport(report);
+    group->SetDataPipeline(plOrders);
+    group->SetBreakName("City");
+    auto* groupHeader = new TppGroupHeaderBand(form.get());
+    groupHeader->SetName("ppGroupHeaderBand1");
+    groupHeader->SetGroup(group);
+    groupHeader->SetHeight(7);
+    auto* city = Add<TppDBText>(groupHeader, "ppDBText1");
+    city->SetDataPipeline(plOrders);
+    city->SetDataField("City");
+    city->SetBoundsInUnits(2, 1, 20, 5);
+    auto* groupFooter = new TppGroupFooterBand(form.get());
+    groupFooter->SetName("ppGroupFooterBand1");
+    groupFooter->SetGroup(group);
+    groupFooter->SetHeight(7);
+    auto* citySum = Add<TppDBCalc>(groupFooter, "ppDBCalc2");
+    citySum->SetDataPipeline(plOrders);
+    citySum->SetDataField("Amount");
+    citySum->SetDBCalcType(dcSum);
+    citySum->SetBoundsInUnits(2, 1, 20, 5);
     auto* detail = new TppDetailBand(form.get());
     detail->SetName("ppDetailBand1");
     detail->SetReport(report);
     detail->SetHeight(12);
-    auto* city = Add<TppDBText>(detail, "ppDBText1");
-    city->SetDataPipeline(plOrders);
-    city->SetDataField("City");
-    city->SetBoundsInUnits(2, 0, 20, 5);
+    auto* item = Add<TppDBText>(detail, "ppDBText2");
+    item->SetDataPipeline(plOrders);
+    item->SetDataField("Item");
+    item->SetBoundsInUnits(2, 0, 20, 5);
     auto* memo1 = Add<TppMemo>(detail, "ppMemo1");
     memo1->SetBoundsInUnits(24, 0, 30, 5);
     memo1->SetStretch(true);
@@ -106,6 +130,17 @@ struct TTestForm {
     sum->SetDataField("Amount");
     sum->SetDBCalcType(dcSum);
     sum->SetBoundsInUnits(2, 1, 20, 5);
+    auto* sub = Add<TppSubReport>(summary, "ppSubReport1");
+    sub->SetPrintBehavior(pbChild);
+    sub->SetBoundsInUnits(2, 7, 60, 6);
+    auto* subDetail = new TppDetailBand(form.get());
+    subDetail->SetName("ppDetailBand2");
+    subDetail->SetReport(sub->Report());
+    subDetail->SetHeight(6);
+    auto* subLabel = Add<TppLabel>(subDetail, "ppLabel2");
+    subLabel->SetCaption("子報表 child");
+    subLabel->SetBoundsInUnits(4, 0, 40, 5);
+    summary->SetHeight(15);
     report->SetDataPipeline(plOrders);
     // The memo's reference names a memo made after it.
     memo1->SetShiftRelativeTo(nullptr);
@@ -177,7 +212,8 @@ TEST_F(Templates, SavedFormsLoadIntoAnotherFormAndPrintTheSame) {
   for (const std::string* saved : {&binary, &text}) {
     TTestForm form2("Form2");
     form2.Load(*saved);
-    EXPECT_EQ(form2.report->BandCount(), 3);
+    EXPECT_EQ(form2.report->BandCount(), 5);
+    EXPECT_EQ(form2.report->GroupCount(), 1);
     EXPECT_EQ(form2.report->DataPipeline(), form2.plOrders);
     EXPECT_EQ(PrintedPages(form2.report), expected);
     EXPECT_EQ(form2.Save(TppFormatType::ftBinary), binary);
@@ -189,7 +225,13 @@ TEST_F(Templates, DebugDump) {
   TTestForm form2("Form2");
   form2.Load(text);
   std::string again = form2.Save(TppFormatType::ftASCII);
-  fprintf(stderr, "device %s printing %d bands %d pipeline %p\n", form2.report->DeviceType().c_str(), form2.report->Printing(), form2.report->BandCount(), (void*)form2.report->DataPipeline());
-  form2.report->Print();
-  fprintf(stderr, "jobs %zu\n", gdi::RecordedJobs().size());
+  if (0) fprintf(stderr, "device %s printing %d bands %d pipeline %p\n", form2.report->DeviceType().c_str(), form2.report->Printing(), form2.report->BandCount(), (void*)form2.report->DataPipeline());
+  auto a = PrintedPages(form1().report);
+  auto b = PrintedPages(form2.report);
+  fprintf(stderr, "pages %zu %zu\n", a.size(), b.size());
+  for (size_t p = 0; p < std::min(a.size(), b.size()); ++p)
+    for (size_t i = 0; i < std::max(a[p].size(), b[p].size()); ++i) {
+      std::string x = i < a[p].size() ? a[p][i] : "-", y = i < b[p].size() ? b[p][i] : "-";
+      if (x != y) fprintf(stderr, "%zu/%zu: %s | %s\n", p, i, x.c_str(), y.c_str());
+    }
 }
