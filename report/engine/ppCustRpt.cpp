@@ -55,6 +55,19 @@ void TppCustomReport::BeforeDestruction() {
   template_.reset();
 }
 
+void TppCustomReport::FreeContents() {
+  for (;;) {
+    TppComponent* last = nullptr;
+    for (TppBand* b : bands_)
+      if (b->ObjectCount() > 0) last = b->Objects(b->ObjectCount() - 1);
+    if (!last) break;
+    auto* sub = cls::ObjectAs<TppSubReport>(last);
+    if (sub && sub->Report()) sub->Report()->FreeContents();
+    last->Free();
+  }
+  ClearBandsAndGroups();
+}
+
 void TppCustomReport::ClearBandsAndGroups() {
   // Group bands go with their groups.
   while (groups_.Count() > 0) groups_.Last()->Free();
@@ -701,7 +714,7 @@ void TppCustomReport::Transfer(TppCommunicator* other) {
   OnStartFirstPass = s->OnStartFirstPass;
   OnStartPage = s->OnStartPage;
   OnStartSecondPass = s->OnStartSecondPass;
-  ClearBandsAndGroups();
+  FreeContents();
   std::vector<TppGroup*> groups(s->groups_.begin(), s->groups_.end());
   for (TppGroup* g : groups) g->SetReport(this);
   std::vector<TppBand*> bands(s->bands_.begin(), s->bands_.end());

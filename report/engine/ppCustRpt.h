@@ -102,6 +102,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void CreateDefaultBands();
   // Frees every group (with its bands) and every band.
   void ClearBandsAndGroups();
+  // Frees the objects of every band (a subreport's child report emptied
+  // first), then the groups and bands: the report is left empty.
+  void FreeContents();
 
   // ---- subreports ----
   // The engine, every group, every band and each of its objects, then the

@@ -31,14 +31,19 @@ void TppReportTemplate::EndLoad(cls::TComponent* read) {
   saved_ = nullptr;
   auto* readReport = cls::ObjectAs<TppCustomReport>(read);
   report_->Transfer(readReport ? readReport : saved);
+  // What the report did not take goes with its objects.
+  if (readReport && readReport != report_) readReport->FreeContents();
   if (read) read->Free();
-  if (saved) saved->Free();
+  if (saved) {
+    saved->FreeContents();
+    saved->Free();
+  }
   report_->ClearStateFlags(pstReadingTemplate);
   report_->SetModified(false);
 }
 
 void TppReportTemplate::DoNew() {
-  if (report_) report_->ClearBandsAndGroups();
+  if (report_) report_->FreeContents();
   SetTemplateName(std::string());
 }
 

@@ -220,18 +220,236 @@ TEST_F(Templates, SavedFormsLoadIntoAnotherFormAndPrintTheSame) {
     EXPECT_EQ(form2.Save(TppFormatType::ftASCII), text);
   }
 }
-TEST_F(Templates, DebugDump) {
+
+// ---- Must show 2: damaged streams change nothing ----
+
+TEST_F(Templates, EveryCutTemplateFailsAndLeavesTheReport) {
+  std::string binary = form1().Save(TppFormatType::ftBinary);
   std::string text = form1().Save(TppFormatType::ftASCII);
+  std::string before = form1().Save(TppFormatType::ftASCII);
+  auto expectFailure = [&](const std::string& bytes, bool shortOfSignature) {
+    try {
+      form1().Load(bytes);
+      ADD_FAILURE() << "loaded " << bytes.size() << " bytes";
+    } catch (const EInvalidTemplateError& e) {
+      EXPECT_TRUE(shortOfSignature) << bytes.size() << ": " << e.what();
+      EXPECT_EQ(std::string(e.what()), "Invalid Template Format");
+    } catch (const cls::EReadError& e) {
+      EXPECT_FALSE(shortOfSignature) << bytes.size() << ": " << e.what();
+    }
+  };
+  for (size_t n = 0; n < binary.size(); ++n) expectFailure(binary.substr(0, n), n < 4);
+  std::vector<size_t> lineStarts{0};
+  for (size_t i = 0; i + 1 < text.size(); ++i)
+    if (text[i] == '\n') lineStarts.push_back(i + 1);
+  for (size_t n : lineStarts) expectFailure(text.substr(0, n), n < 6);
+  // A label as the top object is no report.
+  expectFailure("object ppLabel9: TppLabel\r\n  Caption = 'x'\r\nend\r\n", true);
+  EXPECT_EQ(form1().report->StateFlags() & pstReadingTemplate, 0);
+  EXPECT_EQ(form1().Save(TppFormatType::ftASCII), before);
+  EXPECT_EQ(form1().report->Template()->Format(), TppFormatType::ftASCII);
+}
+
+// ---- Must show 4: into the report itself ----
+
+TEST_F(Templates, LoadingIntoTheSameReportRenamesTheClashingComponents) {
+  TTestForm& f = form1();
+  std::string text = f.Save(TppFormatType::ftASCII);
+  int before = f.form->ComponentCount();
+  f.Load(text);
+  EXPECT_EQ(f.form->ComponentCount(), before);
+  auto* memo1 = cls::ObjectAs<TppMemo>(f.form->FindComponent("ppMemo3"));
+  auto* memo2 = cls::ObjectAs<TppMemo>(f.form->FindComponent("ppMemo4"));
+  ASSERT_NE(memo1, nullptr);
+  ASSERT_NE(memo2, nullptr);
+  EXPECT_EQ(f.form->FindComponent("ppMemo1"), nullptr);
+  EXPECT_EQ(memo1->ShiftRelativeTo(), memo2);
+  EXPECT_EQ(memo1->Band(), memo2->Band());
+  EXPECT_EQ(memo1->GetReport(), f.report);
+  EXPECT_NE(f.form->FindComponent("ppHeaderBand2"), nullptr);
+  EXPECT_NE(f.form->FindComponent("ppLabel3"), nullptr);
+  EXPECT_NE(f.form->FindComponent("ppLabel4"), nullptr);
+  EXPECT_EQ(f.report->Template()->ChangedNames().at("PPMEMO1"), "ppMemo3");
+  EXPECT_EQ(f.report->Name(), "ppReport1");
+  EXPECT_EQ(f.report->StateFlags() & pstReadingTemplate, 0);
+}
+
+TEST_F(Templates, ATemplateNamingItsOwnFileLoadsOnce) {
+  TTestForm& f = form1();
+  std::filesystem::create_directories(sysroot::HostPath("C:\\Reports"));
+  f.report->SetSaveAsTemplate(true);
+  f.report->Template()->SetFileName("C:\\Reports\\self.rtm");
+  f.report->Template()->SetFormat(TppFormatType::ftASCII);
+  f.report->Template()->SaveToFile();
+  struct Count {
+    int loads = 0;
+    void Start(cls::TObject*) { ++loads; }
+  } count;
+  f.report->Template()->OnLoadStart = cls::TNotifyEvent(&count, &Count::Start);
+  f.report->Template()->LoadFromFile();
+  EXPECT_EQ(count.loads, 1);
+  EXPECT_TRUE(f.report->SaveAsTemplate());
+  EXPECT_EQ(f.report->BandCount(), 5);
+}
+
+// ---- Must show 5: offsets and the decimal separator ----
+
+TEST_F(Templates, HeaderBeforeTheTemplateIsFoundThroughItsFirstFourBytes) {
+  std::string binary = form1().Save(TppFormatType::ftBinary);
+  std::string header(16, '\0');
+  header[0] = 16;
+  TTestForm form2("Form2");
+  int32_t seen = -1;
+  struct See {
+    int32_t* seen;
+    void End(cls::TObject* sender) { *seen = static_cast<TppTemplate*>(sender)->Offset(); }
+  } see{&seen};
+  form2.report->Template()->OnLoadEnd = cls::TNotifyEvent(&see, &See::End);
+  form2.Load(header + binary);
+  EXPECT_EQ(seen, 16);
+  EXPECT_EQ(form2.report->Template()->Offset(), 0);
+  EXPECT_EQ(form2.report->BandCount(), 5);
+}
+
+TEST_F(Templates, SavingAtAnOffsetWritesZerosFirst) {
+  form1().report->Template()->SetOffset(8);
+  std::string saved = form1().Save(TppFormatType::ftBinary);
+  EXPECT_EQ(saved.substr(0, 8), std::string(8, '\0'));
+  EXPECT_EQ(saved.substr(8, 4), "TPF0");
+  // The caller's header before the position stays.
+  cls::TMemoryStream s;
+  s.WriteBuffer("HEADER", 6);
+  s.SetPosition(2);
+  form1().report->Template()->SaveToStream(&s);
+  EXPECT_EQ(s.DataString().substr(0, 6), "HEADER");
+  EXPECT_EQ(s.DataString().substr(10, 4), "TPF0");
+}
+
+TEST_F(Templates, FloatsAreWrittenWithAPointWhateverTheSeparator) {
+  cls::TFormatSettings saved = cls::FormatSettings();
+  cls::FormatSettings().DecimalSeparator = ',';
+  form1().report->PrinterSetup()->SetMarginLeft(2.5f);
+  std::string text = form1().Save(TppFormatType::ftASCII);
+  EXPECT_NE(text.find("PrinterSetup.MarginLeft = 2.5\r\n"), std::string::npos);
   TTestForm form2("Form2");
   form2.Load(text);
-  std::string again = form2.Save(TppFormatType::ftASCII);
-  if (0) fprintf(stderr, "device %s printing %d bands %d pipeline %p\n", form2.report->DeviceType().c_str(), form2.report->Printing(), form2.report->BandCount(), (void*)form2.report->DataPipeline());
-  auto a = PrintedPages(form1().report);
-  auto b = PrintedPages(form2.report);
-  fprintf(stderr, "pages %zu %zu\n", a.size(), b.size());
-  for (size_t p = 0; p < std::min(a.size(), b.size()); ++p)
-    for (size_t i = 0; i < std::max(a[p].size(), b[p].size()); ++i) {
-      std::string x = i < a[p].size() ? a[p][i] : "-", y = i < b[p].size() ? b[p][i] : "-";
-      if (x != y) fprintf(stderr, "%zu/%zu: %s | %s\n", p, i, x.c_str(), y.c_str());
+  EXPECT_EQ(form2.report->PrinterSetup()->MarginLeft(), 2.5f);
+  EXPECT_EQ(cls::FormatSettings().DecimalSeparator, ',');
+  cls::FormatSettings() = saved;
+}
+
+// ---- Must show 6: files and a table of templates ----
+
+TEST_F(Templates, FilesReadOnlyMissingAndReplacedWhole) {
+  TppReportTemplate* t = form1().report->Template();
+  std::filesystem::create_directories(sysroot::HostPath("C:\\Reports"));
+  t->SetFileName("C:\\Reports\\none.rtm");
+  try {
+    t->LoadFromFile();
+    ADD_FAILURE() << "loaded a missing file";
+  } catch (const ETemplateLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "File not found: C:\\Reports\\none.rtm");
+  }
+  std::string host = sysroot::HostPath("C:\\Reports\\locked.rtm");
+  { std::ofstream(host) << "old"; }
+  std::filesystem::permissions(host, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  t->SetFileName("C:\\Reports\\locked.rtm");
+  try {
+    t->SaveToFile();
+    ADD_FAILURE() << "saved over a read-only file";
+  } catch (const ETemplateSaveError& e) {
+    EXPECT_EQ(std::string(e.what()), "File is read-only.");
+  }
+  EXPECT_TRUE(t->ReadOnly());
+}
+
+TEST_F(Templates, AFailedSaveLeavesTheOldFile) {
+  TppReportTemplate* t = form1().report->Template();
+  std::filesystem::create_directories(sysroot::HostPath("C:\\Reports"));
+  std::string host = sysroot::HostPath("C:\\Reports\\orders.rtm");
+  { std::ofstream(host) << "old template"; }
+  t->SetFileName("C:\\Reports\\orders.rtm");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{512, 512};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int code = 1;
+    try {
+      t->SaveToFile();
+    } catch (const ETemplateSaveError&) {
+      code = 0;
     }
+    _exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::ifstream in(host);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "old template");
+  int files = 0;
+  for (auto& e : std::filesystem::directory_iterator(std::filesystem::path(host).parent_path())) {
+    (void)e;
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
+  // Without the limit the file is replaced.
+  t->SaveToFile();
+  std::ifstream again(host);
+  std::string saved((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(saved.substr(0, 4), "TPF0");
+}
+
+TEST_F(Templates, TableOfTemplatesKeepsOneRecordPerName) {
+  TTestForm& f = form1();
+  auto* table = new TppListPipeline(f.form.get());
+  table->SetName("plTemplates");
+  table->AddField("Name");
+  TppField* field = table->AddField("Template", dtMemo);
+  TppReportTemplate* t = f.report->Template();
+  t->SetSaveTo(stDatabase);
+  t->DatabaseSettings()->SetDataPipeline(table);
+  t->DatabaseSettings()->SetNameField("Name");
+  t->DatabaseSettings()->SetTemplateField("Template");
+  t->DatabaseSettings()->SetName("orders");
+  t->Save();
+  t->Save();
+  EXPECT_EQ(table->RecordCount(), 1);
+  EXPECT_EQ(table->PostCount(), 2);
+  TTestForm form2("Form2");
+  auto* table2 = new TppListPipeline(form2.form.get());
+  table2->SetName("plTemplates");
+  (void)table2;
+  TppReportTemplate* t2 = form2.report->Template();
+  t2->DatabaseSettings()->SetDataPipeline(table);
+  t2->DatabaseSettings()->SetNameField("Name");
+  t2->DatabaseSettings()->SetTemplateField("Template");
+  t2->DatabaseSettings()->SetName("ORDERS");
+  t2->LoadFromDatabase();
+  EXPECT_EQ(form2.report->BandCount(), 5);
+  t2->DatabaseSettings()->SetName("none");
+  try {
+    t2->LoadFromDatabase();
+    ADD_FAILURE() << "loaded a missing record";
+  } catch (const ETemplateLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "Record not found: none");
+  }
+  // A string field cannot hold a template; nothing is written.
+  field->SetDataType(dtString);
+  t->DatabaseSettings()->SetName("other");
+  try {
+    t->Save();
+    ADD_FAILURE() << "saved into a string field";
+  } catch (const ETemplateSaveError& e) {
+    EXPECT_EQ(std::string(e.what()), ppLoadStr(53));
+  }
+  EXPECT_EQ(table->RecordCount(), 1);
+  EXPECT_EQ(table->PostCount(), 2);
+  // The table going clears the template's link to it.
+  table->Free();
+  EXPECT_EQ(t->DatabaseSettings()->DataPipeline(), nullptr);
+  t2->DatabaseSettings()->SetDataPipeline(nullptr);
 }
