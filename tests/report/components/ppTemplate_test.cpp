@@ -453,3 +453,37 @@ TEST_F(Templates, TableOfTemplatesKeepsOneRecordPerName) {
   EXPECT_EQ(t->DatabaseSettings()->DataPipeline(), nullptr);
   t2->DatabaseSettings()->SetDataPipeline(nullptr);
 }
+
+// ---- Must show 1 on paper: the loaded report printed on "Zolmet" ----
+
+TEST(TemplatesOnPaper, LoadedReportPrintsTextAndAReadableBarCode) {
+  if (std::system("command -v pdftotext > /dev/null 2>&1") != 0 ||
+      std::system("command -v zbarimg > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "pdftotext or zbarimg is not installed";
+  testing_support::TempRoot root;
+  ppPrintrFinalize();
+  ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+  ASSERT_TRUE(spool::SetDefaultPrinter("Zolmet"));
+  std::string binary;
+  {
+    TTestForm form1("Form1");
+    form1.Build();
+    binary = form1.Save(TppFormatType::ftBinary);
+  }
+  TTestForm form2("Form2");
+  form2.Load(binary);
+  form2.report->Print();
+  std::string folder = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+  std::string pdf, png;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    if (e.path().extension() == ".pdf") pdf = e.path().string();
+    if (e.path().extension() == ".png" && png.empty()) png = e.path().string();
+  }
+  ASSERT_FALSE(pdf.empty());
+  ASSERT_FALSE(png.empty());
+  std::string text = testing_support::Shell("pdftotext -layout '" + pdf + "' -");
+  for (const char* expected : {"訂單 Orders", "臺北", "臺南", "first line", "below", "子報表 child"})
+    EXPECT_NE(text.find(cp::Big5ToUtf8(expected)), std::string::npos) << expected << " in:\n" << text;
+  EXPECT_EQ(testing_support::Shell("zbarimg --quiet '" + png + "' 2>/dev/null"), "EAN-13:2000001000014\n");
+  ppPrintrFinalize();
+}
