@@ -487,3 +487,33 @@ TEST(TemplatesOnPaper, LoadedReportPrintsTextAndAReadableBarCode) {
   EXPECT_EQ(testing_support::Shell("zbarimg --quiet '" + png + "' 2>/dev/null"), "EAN-13:2000001000014\n");
   ppPrintrFinalize();
 }
+
+// ---- the template's description and the busy cursor ----
+
+TEST_F(Templates, DescribedByNameAndTheCursorPutBack) {
+  TppReportTemplate* t = form1().report->Template();
+  const TraRTTI* rtti = raGetRTTIClass(t->ClassType());
+  ASSERT_NE(rtti, nullptr);
+  EXPECT_EQ(rtti, &TraTppReportTemplateRTTI::Instance());
+  std::string text;
+  ASSERT_TRUE(raGetPropValueText(t, "FileExtension", text));
+  EXPECT_EQ(text, "rtm");
+  EXPECT_TRUE(raSetPropValue(t, "FileName", TraValue(std::string("C:\\Reports\\x.rtm"))));
+  EXPECT_EQ(t->FileName(), "C:\\Reports\\x.rtm");
+  ASSERT_TRUE(raGetPropValueText(t, "Format", text));
+  EXPECT_EQ(text, "ftBinary");
+  TraValue report;
+  ASSERT_TRUE(raGetPropValue(t, "Report", report));
+  EXPECT_EQ(std::get<cls::TObject*>(report), form1().report);
+  // "New" empties the report and forgets the name.
+  EXPECT_TRUE(rtti->CallMethod(t, "New", nullptr));
+  EXPECT_EQ(form1().report->BandCount(), 0);
+  EXPECT_EQ(t->FileName(), "");
+  EXPECT_EQ(form1().form->FindComponent("ppMemo1"), nullptr);
+
+  ui::Screen().SetCursor(ui::crSQLWait);
+  EXPECT_THROW(form1().Load("neither"), EInvalidTemplateError);
+  EXPECT_EQ(ui::Screen().Cursor(), ui::crSQLWait);
+  form1().Save(TppFormatType::ftBinary);
+  EXPECT_EQ(ui::Screen().Cursor(), ui::crDefault);
+}
