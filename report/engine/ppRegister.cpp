@@ -11,6 +11,7 @@
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppPrnabl.h"
 #include "report/engine/ppProd.h"
+#include "report/engine/ppRegion.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppStrtch.h"
 #include "report/output/ppRegister.h"
@@ -25,12 +26,13 @@ void ppRegisterEngine() {
     ppRegisterBands();
     ppRegisterEngineUnit();
     ppRegisterReportUnit();
+    ppRegisterRegionUnit();
     RegisterEnumType("TppBandType", ppEnumTypeInfo<TppBandType>());
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppProducerRTTI::Instance(), &TraTppCustomReportRTTI::Instance(),
              &TraTppBandedReportRTTI::Instance(), &TraTppReportRTTI::Instance(), &TraTppBandRTTI::Instance(),
              &TraTppGroupRTTI::Instance(), &TraTppPrintableRTTI::Instance(), &TraTppComponentRTTI::Instance(),
-             &TraTppStretchableRTTI::Instance()})
+             &TraTppStretchableRTTI::Instance(), &TraTppCustomRegionRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }
