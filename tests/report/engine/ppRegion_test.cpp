@@ -260,7 +260,7 @@ TEST_F(Regions, ByNameTheRegionGivesItsObjects) {
   cls::Owned<TraParamList> params(rtti->GetParams("Objects"));
   ASSERT_TRUE(params);
   int32_t index = 0;
-  cls::TObject* result = nullptr;
+  TppComponent* result = nullptr;
   params->SetParamAddress("Index", &index);
   params->SetParamAddress("Result", &result);
   ASSERT_TRUE(rtti->CallMethod(region, "Objects", params.get()));
