@@ -173,6 +173,19 @@ TEST_F(Regions, ComponentsJoinTheRegionsBandAndLeaveWhenFreed) {
   EXPECT_EQ(region->ObjectCount(), 2);
   region->Objects(1)->Free();
   EXPECT_EQ(region->ObjectCount(), 1);
+  // A stream reader's parent: a region places the component in it and in
+  // its band; the region writes its objects inside it.
+  auto* read = new TFixed(nullptr);
+  read->SetParentComponent(region);
+  EXPECT_EQ(read->Region(), region);
+  EXPECT_EQ(read->Band(), detail);
+  std::vector<cls::TComponent*> children;
+  region->GetChildren([&](cls::TComponent* c) { children.push_back(c); }, nullptr);
+  EXPECT_EQ(children, (std::vector<cls::TComponent*>{second, read}));
+  read->SetParentComponent(title);
+  EXPECT_EQ(read->Band(), title);
+  read->SetRegion(nullptr);
+  read->Free();
   // Freeing the region frees what it holds.
   owned.erase(std::find(owned.begin(), owned.end(), region));
   region->Free();
