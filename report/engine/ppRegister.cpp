@@ -14,6 +14,7 @@
 #include "report/engine/ppRegion.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppStrtch.h"
+#include "report/engine/ppSubRpt.h"
 #include "report/output/ppRegister.h"
 
 void ppRegisterEngine() {
@@ -27,12 +28,14 @@ void ppRegisterEngine() {
     ppRegisterEngineUnit();
     ppRegisterReportUnit();
     ppRegisterRegionUnit();
+    ppRegisterSubReportUnit();
     RegisterEnumType("TppBandType", ppEnumTypeInfo<TppBandType>());
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppProducerRTTI::Instance(), &TraTppCustomReportRTTI::Instance(),
              &TraTppBandedReportRTTI::Instance(), &TraTppReportRTTI::Instance(), &TraTppBandRTTI::Instance(),
              &TraTppGroupRTTI::Instance(), &TraTppPrintableRTTI::Instance(), &TraTppComponentRTTI::Instance(),
-             &TraTppStretchableRTTI::Instance(), &TraTppCustomRegionRTTI::Instance()})
+             &TraTppStretchableRTTI::Instance(), &TraTppCustomRegionRTTI::Instance(),
+             &TraTppSubReportRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }
