@@ -1,7 +1,6 @@
 #include "report/engine/ppRegion.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "report/engine/ppBands.h"
@@ -117,8 +116,7 @@ void TppCustomRegion::MoveChildren() {
   }
   int32_t dx = mmLeft() - lastLeft_, dy = mmTop() - lastTop_;
   bool sized = mmWidth() != lastWidth_ || mmHeight() != lastHeight_;
-  // The new bounds count as placed before the objects move (their moves
-  // come back here through nothing, but a nested call must see no change).
+  // Recorded first: a call made while the objects move sees no change.
   RememberBounds();
   if (objects_.empty() || (dx == 0 && dy == 0 && !sized)) return;
   const std::vector<TppComponent*> objects = objects_;
