@@ -33,6 +33,11 @@ std::string Trimmed(std::string s) {
 // Why this machine cannot run the test; empty when it can.
 std::string WhyNoCups() {
   if (geteuid() != 0) return "not root: the CUPS test adds a queue and may start the scheduler";
+  // CUPS's administration tools are in sbin, which not every root's PATH has.
+  const char* path = std::getenv("PATH");
+  const std::string current = path ? path : "";
+  if ((":" + current + ":").find(":/usr/sbin:") == std::string::npos)
+    setenv("PATH", (current.empty() ? "/usr/sbin" : current + ":/usr/sbin").c_str(), 1);
   for (const char* tool : {"cupsd", "lpadmin", "lpinfo", "lpstat", "lp", "cupsdisable", "cupsreject"})
     if (Shell(std::string("command -v ") + tool + " >/dev/null && echo found") != "found\n")
       return std::string("CUPS is not installed (no ") + tool + "; scripts/install-deps.sh installs it)";
