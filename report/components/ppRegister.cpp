@@ -8,6 +8,7 @@
 #include "report/components/ppCtrls.h"
 #include "report/components/ppDBText.h"
 #include "report/components/ppMemo.h"
+#include "report/components/ppRichTx.h"
 #include "report/components/ppVar.h"
 #include "report/engine/ppRegister.h"
 
@@ -18,7 +19,8 @@ void ppRegisterComponents() {
     for (cls::TClass c : {&TppLabel::StaticClass(), &TppMemo::StaticClass(), &TppDBMemo::StaticClass(),
                           &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass(),
                           &TppSystemVariable::StaticClass(), &TppCalc::StaticClass(), &TppVariable::StaticClass(),
-                          &TppDBText::StaticClass(), &TppDBCalc::StaticClass()})
+                          &TppDBText::StaticClass(), &TppDBCalc::StaticClass(), &TppRichText::StaticClass(),
+                          &TppDBRichText::StaticClass()})
       cls::RegisterClass(c);
     ppRegisterCtrlsUnit();
     ppRegisterCtrlsGraphicUnit();
@@ -26,9 +28,11 @@ void ppRegisterComponents() {
     ppRegisterBarCodeUnit();
     ppRegisterVarUnit();
     ppRegisterDBTextUnit();
+    ppRegisterRichTextUnit();
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppCustomTextRTTI::Instance(), &TraTppCustomMemoRTTI::Instance(), &TraTppDBMemoRTTI::Instance(),
-             &TraTppBarCodeRTTI::Instance()})
+             &TraTppBarCodeRTTI::Instance(), &TraTppCustomRichTextRTTI::Instance(),
+             &TraTppDBRichTextRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }
