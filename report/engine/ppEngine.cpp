@@ -619,6 +619,7 @@ void TppEngine::Generate(TppPageRequest* request) {
   startPositions_[0] = CurrentPosition(Report()->DataPipeline());
   TppDetailBand* detail = DetailBand();
   startPositions_[1] = CurrentPosition(detail ? detail->DataPipeline() : nullptr);
+  ResumeNestedPositions();
 
   bool twoPassFirst = TwoPass() && !cls::ObjectIs<TppChildReport>(Report()) &&
                       (!Flags().Contains(TppEngineFlag::efInitialised) || !CountKnown());
@@ -631,10 +632,27 @@ void TppEngine::Generate(TppPageRequest* request) {
   } else {
     GeneratePages();
   }
+  KeepNestedPositions();
   PutBackPosition(Report()->DataPipeline(), startPositions_[0]);
   PutBackPosition(detail ? detail->DataPipeline() : nullptr, startPositions_[1]);
   FreePosition(Report()->DataPipeline(), startPositions_[0]);
   FreePosition(detail ? detail->DataPipeline() : nullptr, startPositions_[1]);
+}
+
+// A report printed inside a subreport makes its pages one request at a
+// time: each request goes on from where the last page left the data.
+void TppEngine::ResumeNestedPositions() {
+  if (!Nested() || !pagePositionsHeld_ || restoredPositions_) return;
+  PutBackPosition(masterPipeline_, pagePositions_[0]);
+  PutBackPosition(detailPipeline_, pagePositions_[1]);
+  FreePagePositions();
+}
+
+void TppEngine::KeepNestedPositions() {
+  if (!Nested() || pagePositionsHeld_) return;
+  pagePositions_[0] = CurrentPosition(masterPipeline_);
+  pagePositions_[1] = CurrentPosition(detailPipeline_);
+  pagePositionsHeld_ = pagePositionsOwned_ = true;
 }
 
 void TppEngine::InitGeneration() {

@@ -185,6 +185,10 @@ class TppEngine : public TppCustomEngine {
   bool ShowNoDataDialog();
   void RunNoDataDialog();
   void FreePagePositions();
+  // A nested report's run starts at the positions its last page ended at,
+  // and keeps where this one ended when no page end saved it.
+  void ResumeNestedPositions();
+  void KeepNestedPositions();
   // Moves PIPELINE back one record (to its last at EOF).
   static void StepPipelineBack(TppDataPipeline* pipeline);
   void FreePosition(TppDataPipeline* pipeline, TppPipelinePosition& position);
