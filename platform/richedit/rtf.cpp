@@ -38,7 +38,12 @@ int CodePageOfCharset(int charset) {
   }
 }
 
-bool IsBig5CodePage(int charset) { return CodePageOfCharset(charset) == 950; }
+// As the reader takes a character set in a document saved with code page
+// 950: one it does not know is the document's.
+bool IsBig5CodePage(int charset) {
+  int page = CodePageOfCharset(charset);
+  return page == 0 || page == 950;
+}
 
 struct Font {
   std::string face;
@@ -341,8 +346,10 @@ class Reader {
     Piece(cp::Utf16ToBig5(std::u16string_view(&u, 1)));
   }
 
-  // Already Big5 text, for the current destination.
-  void Piece(const std::string& big5) {
+  // Converted text for the current destination: controls but tab dropped,
+  // single bytes above 0x7F '?'.
+  void Piece(const std::string& converted) {
+    std::string big5 = CleanBig5(converted, false);
     if (state_.dest == Dest::FontTable) entryName_ += big5;
     else if (state_.dest == Dest::Text) Emit(big5);
   }
@@ -374,7 +381,7 @@ class Reader {
     std::string bytes;
     bytes.swap(pending_);
     if (state_.dest == Dest::FontTable) {
-      entryBytes_ += bytes;
+      entryName_ += Decode(bytes, entryCharset_);
       return;
     }
     if (state_.dest != Dest::Text) return;
@@ -409,7 +416,7 @@ class Reader {
   void EndFont() {
     Flush();
     if (entry_ >= 0) {
-      std::string name = entryName_ + Decode(entryBytes_, entryCharset_);
+      std::string name = entryName_;
       size_t a = name.find_first_not_of(' '), b = name.find_last_not_of(' ');
       name = a == std::string::npos ? std::string() : name.substr(a, b - a + 1);
       fonts_.emplace(entry_, Font{name, entryCharset_});
@@ -417,7 +424,6 @@ class Reader {
     entry_ = -1;
     entryCharset_ = kNoCharset;
     entryName_.clear();
-    entryBytes_.clear();
   }
 
   void EndColor() {
@@ -440,7 +446,7 @@ class Reader {
   int deff_ = 0;
   std::map<int, Font> fonts_;
   int entry_ = -1, entryCharset_ = kNoCharset;
-  std::string entryName_, entryBytes_;
+  std::string entryName_;
   std::vector<std::optional<win::COLORREF>> colors_;
   bool colorAny_ = false;
   int r_ = 0, g_ = 0, b_ = 0;

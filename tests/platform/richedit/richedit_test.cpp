@@ -270,3 +270,19 @@ TEST_F(Layout, RendersRunsAlignedThroughTheTextCalls) {
   EXPECT_EQ(texts[4]->origin.x + 8, 100);
   EXPECT_EQ(texts[3]->origin.x, 100 - 8 - 40 - 8);
 }
+
+TEST(RtfWriter, ControlValuesAndUnknownCharacterSetsRoundTrip) {
+  // A Unicode control value is dropped (a tab kept); a character set the
+  // reader does not know reads in the document's code page, and so is
+  // written back.
+  for (const char* body : {"a\\u2 b\\u9 c\\u0 d", "{\\fonttbl{\\f1\\fcharset28 X;}}\\f1 \\'a0f\\'b4I",
+                           "{\\fonttbl{\\f0\\fcharset255 \\u-10179?\\u-8704?\\'e9 Odd;}}\\f0 z"}) {
+    Document d = Loaded(Rtf(body));
+    std::string first = d.SaveRtf();
+    Document again = Loaded(first);
+    EXPECT_EQ(again.Text(), d.Text()) << body;
+    EXPECT_EQ(again.FormatAt(0), d.FormatAt(0)) << body;
+    EXPECT_EQ(again.SaveRtf(), first) << body;
+  }
+  EXPECT_EQ(Loaded(Rtf("a\\u2 b\\u9 c\\u0 d")).Text(), "a\t");  // each value skips its fallback
+}
