@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
@@ -35,8 +36,10 @@ bool IsNumericOrDate(TppDataType t) {
   }
 }
 
-// Cache record: a flags byte, then LastPage.
+// Cache record: a flags byte, then LastPage; a DB calc adds Value, Count
+// and whether the next value is the first after a reset.
 constexpr int32_t kDBTextRecordSize = 5;
+constexpr int32_t kDBCalcRecordSize = kDBTextRecordSize + 8 + 8 + 1;
 constexpr uint8_t kDraw = 1, kPrinted = 2, kRepeated = 4, kFirstAfterReset = 8, kAbsent = 0x80;
 
 bool IsDateType(TppDataType t) { return t == dtDate || t == dtTime || t == dtDateTime; }
@@ -216,18 +219,13 @@ void TppDBText::DecidePrinting() {
   CheckRepeat();
 }
 
-void TppDBText::SaveToCache(int32_t pageIndex) {
-  uint8_t record[kDBTextRecordSize] = {};
+void TppDBText::WriteState(uint8_t* record) {
   record[0] = (DrawComponent() ? kDraw : 0) | (printed_ ? kPrinted : 0) | (repeated_ ? kRepeated : 0) |
               (firstAfterReset_ ? kFirstAfterReset : 0);
   std::memcpy(record + 1, &lastPage_, 4);
-  WriteCacheRecord(pageIndex, record);
 }
 
-void TppDBText::RestoreFromCache(int32_t pageIndex) {
-  uint8_t record[kDBTextRecordSize] = {kAbsent};
-  ReadCacheRecord(pageIndex, record);
-  if (record[0] == kAbsent) return;
+void TppDBText::ReadState(const uint8_t* record) {
   SetDrawComponent(record[0] & kDraw);
   printed_ = record[0] & kPrinted;
   repeated_ = record[0] & kRepeated;
@@ -236,11 +234,52 @@ void TppDBText::RestoreFromCache(int32_t pageIndex) {
   if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup()) ignoreLast_ = true;
 }
 
+void TppDBText::SaveToCache(int32_t pageIndex) {
+  std::vector<uint8_t> record(static_cast<size_t>(CacheRecordSize()));
+  WriteState(record.data());
+  WriteCacheRecord(pageIndex, record.data());
+}
+
+void TppDBText::RestoreFromCache(int32_t pageIndex) {
+  std::vector<uint8_t> record(static_cast<size_t>(CacheRecordSize()));
+  record[0] = kAbsent;
+  ReadCacheRecord(pageIndex, record.data());
+  if (record[0] != kAbsent) ReadState(record.data());
+}
+
 // ---------------------------------------------------------------- TppDBCalc
 
 TppDBCalc::TppDBCalc(cls::TComponent* owner) : TppDBText(owner) {
+  SetCacheRecordSize(kDBCalcRecordSize);
   SetDrawCommandClass(&TppDrawVariable::StaticClass());
 }
+
+void TppDBCalc::WriteState(uint8_t* record) {
+  TppDBText::WriteState(record);
+  std::memcpy(record + kDBTextRecordSize, &value_, 8);
+  std::memcpy(record + kDBTextRecordSize + 8, &count_, 8);
+  record[kDBTextRecordSize + 16] = firstValue_;
+}
+
+void TppDBCalc::ReadState(const uint8_t* record) {
+  TppDBText::ReadState(record);
+  std::memcpy(&value_, record + kDBTextRecordSize, 8);
+  std::memcpy(&count_, record + kDBTextRecordSize + 8, 8);
+  firstValue_ = record[kDBTextRecordSize + 16] != 0;
+}
+
+void TppDBCalc::SaveToCache(int32_t pageIndex) {
+  TppDBText::SaveToCache(pageIndex);
+  cacheSaved_ = true;
+}
+
+void TppDBCalc::Clear() {
+  value_ = count_ = 0;
+  firstValue_ = true;
+}
+
+void TppDBCalc::SetValue(double value) { value_ = value; }
+void TppDBCalc::SetCount(double value) { count_ = value; }
 
 void TppDBCalc::BeforeDestruction() {
   lookAheadList_.reset();
@@ -306,8 +345,8 @@ std::string TppDBCalc::GetDisplayText() {
 
 void TppDBCalc::InitGeneration() {
   TppDBText::InitGeneration();
-  value_ = count_ = 0;
-  firstValue_ = true;
+  Clear();
+  cacheSaved_ = false;
   ownCalcCount_ = 0;
   if (lookAheadList_) lookAheadList_->UnsubscribeAll();
   lookAheadList_.reset();
@@ -324,8 +363,12 @@ bool TppDBCalc::LookAheadActive() const {
 
 void TppDBCalc::Reset() {
   TppDBText::Reset();
-  value_ = count_ = 0;
-  firstValue_ = true;
+  Clear();
+  // A footer's total starts afresh on the page that follows a saved one.
+  TppCustomBand* band = Band();
+  if (!cacheSaved_ || !(cls::ObjectIs<TppFooterBand>(band) || cls::ObjectIs<TppColumnFooterBand>(band))) return;
+  cacheSaved_ = false;
+  TppDBText::SaveToCache(CurrentCachePage());
 }
 
 void TppDBCalc::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
@@ -370,9 +413,8 @@ void TppDBCalc::Traversal() {
 }
 
 int32_t TppDBCalc::CurrentTraversalCount() {
-  TppDataPipeline* pipeline = DataPipeline();
-  TppCustomReport* report = GetReport();
-  if (!pipeline && report) pipeline = report->DataPipeline();
+  TppDataPipeline* pipeline = ppLookAheadPipeline(GetReport(), DataPipeline());
+  // Without a pipeline the calc's own first-pass calculations order the values.
   return pipeline ? pipeline->TraversalCount() : ownCalcCount_;
 }
 
@@ -387,7 +429,7 @@ std::string TppDBCalc::LookAheadKey() {
     if (cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
       column = report->CurrentColumn();
   }
-  return ppLookAheadKey(position, column);
+  return ppLookAheadKey(report, position, column);
 }
 
 void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
