@@ -120,6 +120,11 @@ std::string TppDBText::GetDisplayText() {
   return text;
 }
 
+cls::Variant TppDBText::FieldValue() {
+  if (!IsDataAvailable()) return cls::Variant::Null();
+  return DataPipeline()->GetFieldValue(DataField());
+}
+
 void TppDBText::GetDescription(std::string& text) {
   text = DataField().empty() ? UserName() : UserName() + ": " + DataField();
 }
@@ -437,6 +442,68 @@ void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (!lookAheadList_) return;
   TppCustomReport* report = GetReport();
   lookAheadList_->PrepareCommand(LookAheadKey(), command, report && report->FirstPass());
+}
+
+// ---------------------------------------------------------------- scripting
+
+RA_IMPLEMENT_RTTI(TraTppDBTextRTTI)
+RA_IMPLEMENT_RTTI(TraTppDBCalcRTTI)
+
+const TraMembers* TraTppDBTextRTTI::Members() const {
+  using C = TppDBText;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daBoolean>("AlreadyPrinted", &C::Printed),
+       raProperty<C, daVariant>("FieldValue", &C::FieldValue),
+       raProperty<C, daInteger>("FirstPage", &C::LastPage),
+       raProperty<C, daString>("PriorValue", &C::LastText),
+       raProperty<C, daBoolean>("PriorValueSame", &C::Repeated),
+       raProperty<C, daBoolean>("BlankWhenZero", &C::BlankWhenZero, &C::SetBlankWhenZero),
+       raProperty<C, daBoolean>("ReprintOnSubsequent", &C::ReprintOnSubsequent, &C::SetReprintOnSubsequent),
+       raProperty<C, daBoolean>("SuppressRepeatedValues", &C::SuppressRepeatedValues,
+                                &C::SetSuppressRepeatedValues)});
+  return &members;
+}
+
+namespace {
+
+// A number written by name: numbers, currency, dates, Booleans and numeric
+// text; anything else raises EConvertError.
+double ScriptedNumber(const cls::Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) throw cls::EConvertError("Value is not a number");
+  if (value.VarType() == cls::varString) return cls::StrToFloat(value.AsString());
+  return value.AsDouble();
+}
+
+}  // namespace
+
+const TraMembers* TraTppDBCalcRTTI::Members() const {
+  using C = TppDBCalc;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daDouble>("Divisor", &C::Count, &C::SetCount),
+       raProperty<C, daVariant>(
+           "Value", [](C* c) { return cls::Variant(c->Value()); },
+           [](C* c, const cls::Variant& v) { c->SetValue(ScriptedNumber(v)); }),
+       raEnumProperty<C, TppDBCalcType>("DBCalcType", &C::DBCalcType, &C::SetDBCalcType),
+       raEvent("OnCalc", ciComponentCalc),
+       raMethod("GetLookAheadKey", {raParam("Result", daString)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  return list && list->SetParamValue("Result", static_cast<C*>(o)->LookAheadKey());
+                }),
+       raMethod("GetLookAheadValue", {raParam("aLookAheadKey", daString), raParam("Result", daString)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  std::string key;
+                  if (!list || !list->GetParam("aLookAheadKey", key)) return false;
+                  TppLookAheadList* values = static_cast<C*>(o)->LookAheadList();
+                  TppDrawVariable* entry = values ? values->Find(key) : nullptr;
+                  return list->SetParamValue("Result", entry ? entry->Text() : std::string("0"));
+                }),
+       raMethod("Clear", {}, [](cls::TObject* o, TraParamList*, bool) {
+         static_cast<C*>(o)->Clear();
+         return true;
+       })});
+  return &members;
 }
 
 // ---------------------------------------------------------------- registration

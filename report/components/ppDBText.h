@@ -24,6 +24,11 @@ class TppDBText : public TppCustomText {
 
   bool Repeated() const { return repeated_; }
   bool Printed() const { return printed_; }
+  // The last text seen and the cache page it was taken on (-1 when none).
+  const std::string& LastText() const { return lastText_; }
+  int32_t LastPage() const { return lastPage_; }
+  // The field's value now; null without data.
+  cls::Variant FieldValue();
 
   // Data only for a field the pipeline has.
   bool IsDataAvailable() override;
@@ -118,6 +123,16 @@ class TppDBCalc : public TppDBText {
   bool cacheSaved_ = false;
   std::unique_ptr<TppLookAheadList> lookAheadList_;
   int32_t ownCalcCount_ = 0;
+};
+
+// ---- scripting ----
+
+class TraTppDBTextRTTI : public TraTppCustomTextRTTI {
+  RA_DECLARE_RTTI(TraTppDBTextRTTI, TraTppCustomTextRTTI, TppDBText)
+};
+
+class TraTppDBCalcRTTI : public TraTppDBTextRTTI {
+  RA_DECLARE_RTTI(TraTppDBCalcRTTI, TraTppDBTextRTTI, TppDBCalc)
 };
 
 // The value of a field as a number for the calculations: numbers,

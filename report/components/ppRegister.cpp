@@ -28,7 +28,10 @@ void ppRegisterComponents() {
     ppRegisterDBTextUnit();
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppCustomTextRTTI::Instance(), &TraTppCustomMemoRTTI::Instance(), &TraTppDBMemoRTTI::Instance(),
-             &TraTppBarCodeRTTI::Instance()})
+             &TraTppBarCodeRTTI::Instance(), &TraTppCustomImageRTTI::Instance(), &TraTppDBImageRTTI::Instance(),
+             &TraTppCustomGraphicRTTI::Instance(), &TraTppLineRTTI::Instance(), &TraTppShapeRTTI::Instance(),
+             &TraTppDBTextRTTI::Instance(), &TraTppDBCalcRTTI::Instance(), &TraTppVariableRTTI::Instance(),
+             &TraTppSystemVariableRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }

@@ -146,6 +146,12 @@ void TppLookAheadList::Update(const std::string& key, int32_t traversalCount, co
   ppSendLookAheadChange(owner_, key, traversalCount, text);
 }
 
+TppDrawVariable* TppLookAheadList::Find(const std::string& key) const {
+  for (TppDrawVariable* e : entries_)
+    if (e->LookAheadKey() == key) return e;
+  return nullptr;
+}
+
 TppDrawVariable* TppLookAheadList::Lookup(const std::string& key) {
   for (TppDrawVariable* e : entries_) {
     if (e->LookAheadKey() == key) return e;
@@ -894,6 +900,54 @@ void TppVariable::RestoreFromCache(int32_t pageIndex) {
 void TppVariable::ResetCache(int32_t pageIndex) {
   TppCustomVariable::ResetCache(pageIndex);
   cachedTexts_.DropFrom(pageIndex);
+}
+
+// ---------------------------------------------------------------- scripting
+
+RA_IMPLEMENT_RTTI(TraTppVariableRTTI)
+RA_IMPLEMENT_RTTI(TraTppSystemVariableRTTI)
+
+const TraMembers* TraTppVariableRTTI::Members() const {
+  using C = TppVariable;
+  // OnCalc and OnReset hand the value by reference.
+  auto value = [] { return std::vector<TraParamSpec>{raParam("Value", daVariant, nullptr, true)}; };
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OldOnCalc", -1), raEvent("OnCalc", ciComponentCalc, value()),
+       raEvent("OnReset", ciVariableReset, value()),
+       raMethod("SaveToCache", {raParam("aCachePageNo", daInteger)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  int32_t page = 0;
+                  if (!list || !list->GetParam("aCachePageNo", page)) return false;
+                  static_cast<C*>(o)->SaveToCache(page);
+                  return true;
+                }),
+       raProperty<C, daInteger>("CalcOrder", &C::CalcOrder, &C::SetCalcOrder),
+       raObjectProperty<C, TppCommunicator>("CalcComponent", &C::CalcComponent, &C::SetCalcComponent),
+       raEnumProperty<C, TppVarEventType>("CalcType", &C::CalcType, &C::SetCalcType),
+       raEnumProperty<C, TppDataType>("DataType", &C::DataType, &C::SetDataType),
+       raObjectProperty<C, TppCommunicator>("ResetComponent", &C::ResetComponent, &C::SetResetComponent),
+       raEnumProperty<C, TppVarEventType>("ResetType", &C::ResetType, &C::SetResetType),
+       raProperty<C, daBoolean>("AsBoolean", &C::AsBoolean, &C::SetAsBoolean),
+       raProperty<C, daChar>("AsChar", &C::AsChar, &C::SetAsChar),
+       raProperty<C, daCurrency>("AsCurrency", &C::AsCurrency, &C::SetAsCurrency),
+       raProperty<C, daDateTime>("AsDateTime", &C::AsDateTime, &C::SetAsDateTime),
+       raProperty<C, daDate>("AsDate", &C::AsDate, &C::SetAsDate),
+       raProperty<C, daDouble>("AsDouble", &C::AsDouble, &C::SetAsDouble),
+       raProperty<C, daExtended>("AsExtended", &C::AsExtended, &C::SetAsExtended),
+       raProperty<C, daInteger>("AsInteger", &C::AsInteger, &C::SetAsInteger),
+       raProperty<C, daSingle>("AsSingle", &C::AsSingle, &C::SetAsSingle),
+       raProperty<C, daString>("AsString", &C::AsString, &C::SetAsString),
+       raProperty<C, daTime>("AsTime", &C::AsTime, &C::SetAsTime),
+       raProperty<C, daVariant>("Value", &C::Value, &C::SetValue)});
+  return &members;
+}
+
+const TraMembers* TraTppSystemVariableRTTI::Members() const {
+  using C = TppSystemVariable;
+  static const TraMembers members(inherited::Members(),
+                                  {raEnumProperty<C, TppVarType>("VarType", &C::VarType, &C::SetVarType)});
+  return &members;
 }
 
 // ---------------------------------------------------------------- registration

@@ -40,6 +40,8 @@ class TppLookAheadList {
   // The entry of KEY (nullptr when none); the listeners of entries passed
   // on the way stop listening, their spans being closed.
   TppDrawVariable* Lookup(const std::string& key);
+  // The entry of KEY without closing any span (nullptr when none).
+  TppDrawVariable* Find(const std::string& key) const;
   // Every entry stops listening (end of generation).
   void UnsubscribeAll();
   // Fills COMMAND (a variable command) for the span KEY: the span's value
@@ -271,6 +273,16 @@ class TppVariable : public TppCustomVariable {
   // Without a pipeline's traversal count: the first-pass calcs counted.
   int32_t ownCalcCount_ = 0;
   TppCachedTexts cachedTexts_;
+};
+
+// ---- scripting ----
+
+class TraTppVariableRTTI : public TraTppCustomTextRTTI {
+  RA_DECLARE_RTTI(TraTppVariableRTTI, TraTppCustomTextRTTI, TppVariable)
+};
+
+class TraTppSystemVariableRTTI : public TraTppCustomTextRTTI {
+  RA_DECLARE_RTTI(TraTppSystemVariableRTTI, TraTppCustomTextRTTI, TppSystemVariable)
 };
 
 // The texts of the message ids the message table lacks (VarType names,
