@@ -17,7 +17,10 @@
 #include "report/model/ppCache.h"
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/pagesource.h"
 #include "tests/support/ppListPipeline.h"
+
+using testing_support::TEventHook;
 
 namespace {
 
@@ -240,4 +243,35 @@ TEST_F(VarReport, DBTextRepeatStateComesBackFromThePageCache) {
   item->Reset();
   item->RestoreFromCache(9);
   EXPECT_FALSE(item->Repeated());
+}
+
+// Event 33 and 34 subscribers read and change the variable's value
+// through the parameter bound to it.
+TEST_F(VarReport, SubscribersChangeTheValueThroughItsParameter) {
+  for (double a : {5.0, 3.0, 7.0}) items->AddRecord({{"Amount", TValue(a)}});
+  auto* var = Put(new TppVariable(report.get()), detail, 0);
+  var->SetDataType(dtDouble);
+  std::vector<double> seen;
+  TEventHook calc(var, {ciComponentCalc}, [&](TppCommunicator*, int, TraParamList* params) {
+    cls::Variant v;
+    ASSERT_TRUE(params && params->GetParam("Value", v));
+    seen.push_back(v.AsDouble());
+    EXPECT_TRUE(params->SetParamValue("Value", cls::Variant(v.AsDouble() + items->GetFieldAsDouble("Amount"))));
+  });
+  TEventHook reset(var, {ciVariableReset}, [&](TppCommunicator*, int, TraParamList* params) {
+    EXPECT_TRUE(params && params->SetParamValue("Value", cls::Variant(100.0)));
+  });
+  std::vector<std::string> reads;
+  // A second subscriber sees what the first wrote.
+  TEventHook after(var, {ciComponentCalc}, [&](TppCommunicator*, int, TraParamList* params) {
+    cls::Variant v;
+    ASSERT_TRUE(params && params->GetParam("Value", v));
+    reads.push_back(cls::VarToStr(v));
+  });
+  report->Print();
+  EXPECT_EQ(seen, (std::vector<double>{0, 5, 8}));
+  EXPECT_EQ(reads, (std::vector<std::string>{"5", "8", "15"}));
+  // The report's end resets it, and the reset subscriber has its say.
+  EXPECT_EQ(var->AsDouble(), 100);
+  EXPECT_TRUE(Has(PrintedPages().at(0), "15"));
 }
