@@ -435,52 +435,112 @@ std::string TrimRight(std::string_view s) {
 }
 std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
-double StrToDateTime(std::string_view text) {
-  // Reads the numbers in the order of the short date format and then
-  // an optional time hh[:nn[:ss]].
-  std::string s = Trim(text);
+namespace {
+
+// The numbers of a date-time text in order, and whether it names the
+// morning or the afternoon (the settings' strings or AM/PM, case ignored).
+struct DateTimeText {
   std::vector<int> nums;
-  std::vector<char> seps;
+  int noon = -1;  // -1 neither, 0 morning, 1 afternoon
+};
+
+bool StartsWithNoCase(std::string_view s, size_t at, const std::string& word) {
+  return !word.empty() && s.size() - at >= word.size() && SameText(s.substr(at, word.size()), word);
+}
+
+DateTimeText ScanDateTime(std::string_view text) {
+  DateTimeText t;
+  const TFormatSettings& fs = FormatSettings();
   size_t i = 0;
-  while (i < s.size()) {
-    if (s[i] >= '0' && s[i] <= '9') {
+  while (i < text.size()) {
+    if (text[i] >= '0' && text[i] <= '9') {
       long v = 0;
-      while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-        v = v * 10 + (s[i] - '0');
+      while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        v = v * 10 + (text[i] - '0');
         if (v > 100000) break;
         ++i;
       }
-      nums.push_back(static_cast<int>(v));
+      t.nums.push_back(static_cast<int>(v));
+      continue;
+    }
+    const std::string* words[] = {&fs.TimeAMString, &fs.TimePMString};
+    const std::string ascii[] = {"AM", "PM"};
+    int noon = -1;
+    size_t length = 0;
+    for (int k = 0; k < 2 && noon < 0; ++k) {
+      if (StartsWithNoCase(text, i, *words[k])) noon = k, length = words[k]->size();
+      else if (StartsWithNoCase(text, i, ascii[k])) noon = k, length = 2;
+    }
+    if (noon >= 0) {
+      t.noon = noon;
+      i += length;
     } else {
-      seps.push_back(s[i]);
-      ++i;
+      i += cp::IsBig5Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
     }
   }
-  auto fail = [&]() -> double { throw EConvertError("'" + std::string(text) + "' is not a valid date and time"); };
-  if (nums.size() != 3 && nums.size() != 5 && nums.size() != 6) fail();
+  return t;
+}
+
+// Hours, minutes and seconds from NUMS[FIRST...]; false when out of range.
+bool ReadTimeParts(const DateTimeText& t, size_t first, win::DateTimeParts& p) {
+  p.hour = t.nums[first];
+  p.minute = first + 1 < t.nums.size() ? t.nums[first + 1] : 0;
+  p.second = first + 2 < t.nums.size() ? t.nums[first + 2] : 0;
+  // A marker makes hours 1 to 12 count twelve; a time written with the
+  // marker and a 24-hour hour ("ampm hh" writes "下午 15:08") keeps it.
+  if (t.noon >= 0 && p.hour >= 1 && p.hour <= 12) {
+    if (p.hour == 12) p.hour = 0;
+    if (t.noon == 1) p.hour += 12;
+  }
+  return p.hour <= 23 && p.minute <= 59 && p.second <= 59;
+}
+
+// The date from the first three numbers in the short date format's order.
+bool ReadDateParts(const DateTimeText& t, win::DateTimeParts& p) {
   std::string order;
   for (char c : FormatSettings().ShortDateFormat) {
     char f = static_cast<char>(FoldLower(static_cast<unsigned char>(c)));
     if ((f == 'y' || f == 'm' || f == 'd') && (order.empty() || order.back() != f)) order += f;
   }
   if (order.size() != 3) order = "ymd";
-  win::DateTimeParts p;
   for (int k = 0; k < 3; ++k) {
-    if (order[k] == 'y') p.year = nums[k] < 100 ? nums[k] + 2000 : nums[k];
-    if (order[k] == 'm') p.month = nums[k];
-    if (order[k] == 'd') p.day = nums[k];
-  }
-  if (nums.size() >= 5) {
-    p.hour = nums[3];
-    p.minute = nums[4];
-    p.second = nums.size() == 6 ? nums[5] : 0;
+    if (order[k] == 'y') p.year = t.nums[k] < 100 ? t.nums[k] + 2000 : t.nums[k];
+    if (order[k] == 'm') p.month = t.nums[k];
+    if (order[k] == 'd') p.day = t.nums[k];
   }
   static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (p.month < 1 || p.month > 12 || p.day < 1 || p.day > kDays[p.month - 1] || p.year < 1 || p.year > 9999 ||
-      p.hour > 23 || p.minute > 59 || p.second > 59)
-    fail();
+  if (p.month < 1 || p.month > 12 || p.day < 1 || p.day > kDays[p.month - 1] || p.year < 1 || p.year > 9999)
+    return false;
   bool leap = (p.year % 4 == 0 && p.year % 100 != 0) || p.year % 400 == 0;
-  if (p.month == 2 && p.day == 29 && !leap) fail();
+  return p.month != 2 || p.day != 29 || leap;
+}
+
+}  // namespace
+
+double StrToDateTime(std::string_view text) {
+  // The numbers in the order of the short date format and then an optional
+  // time hh:nn[:ss].
+  DateTimeText t = ScanDateTime(text);
+  win::DateTimeParts p;
+  size_t n = t.nums.size();
+  if ((n != 3 && n != 5 && n != 6) || !ReadDateParts(t, p) || (n > 3 && !ReadTimeParts(t, 3, p)))
+    throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
+  return win::EncodeDateTime(p);
+}
+
+double StrToDate(std::string_view text) {
+  DateTimeText t = ScanDateTime(text);
+  win::DateTimeParts p;
+  if (t.nums.size() != 3 || t.noon >= 0 || !ReadDateParts(t, p))
+    throw EConvertError("'" + std::string(text) + "' is not a valid date");
+  return win::EncodeDateTime(p);
+}
+
+double StrToTime(std::string_view text) {
+  DateTimeText t = ScanDateTime(text);
+  win::DateTimeParts p;
+  if (t.nums.empty() || t.nums.size() > 3 || !ReadTimeParts(t, 0, p))
+    throw EConvertError("'" + std::string(text) + "' is not a valid time");
   return win::EncodeDateTime(p);
 }
 

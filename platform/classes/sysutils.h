@@ -193,7 +193,11 @@ std::string DateTimeToStr(double dateTime);
 std::string DateToStr(double dateTime);
 std::string TimeToStr(double dateTime);
 // The reverse of DateTimeToStr; EConvertError on a text it cannot read.
+// A time may carry the settings' morning or afternoon string (or AM/PM).
 double StrToDateTime(std::string_view text);
+// The reverses of DateToStr and TimeToStr (a time of 1 to 3 numbers).
+double StrToDate(std::string_view text);
+double StrToTime(std::string_view text);
 
 // VALUE laid through the edit mask EDITMASK ("mask;save;blank"). Mask
 // characters L l A a C c 0 9 # each take one character of the value (a Big5

@@ -125,6 +125,22 @@ void File::Set(std::string_view section, std::string_view key, std::string_view 
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), MakeEntry(key, value));
 }
 
+void File::EraseSection(std::string_view section) {
+  bool in = section.empty();
+  std::vector<Line> kept;
+  for (auto& l : lines_) {
+    if (l.kind == Kind::Section) in = cp::SameText(l.name, section);
+    if (in && (!section.empty() || l.kind == Kind::Entry)) continue;
+    kept.push_back(std::move(l));
+  }
+  lines_ = std::move(kept);
+}
+
+std::string ProfileFile(const std::string& name) {
+  bool qualified = (name.size() >= 2 && name[1] == ':') || (!name.empty() && name[0] == '\\');
+  return sysroot::HostPath(qualified ? name : sysroot::JoinWin(sysroot::WindowsDir(), name));
+}
+
 bool Load(const std::string& path, File& file) {
   std::string text;
   if (!sysroot::ReadHostFile(path, text)) {

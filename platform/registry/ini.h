@@ -44,12 +44,21 @@ class File {
   // the section's last line that is not blank, a new section at the end.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 
+  // Removes every header of SECTION with the lines up to the next section;
+  // for "" the entries before the first section.
+  void EraseSection(std::string_view section);
+
   const std::vector<Line>& Lines() const { return lines_; }
 
  private:
   std::vector<Line> lines_;
   std::string eol_ = "\r\n";
 };
+
+// The host file of an ini file as the profile functions name it: a name
+// with a drive or a leading "\" is a Windows path, any other lies in the
+// Windows folder ("Pagewright.ini" is "C:\Windows\Pagewright.ini").
+std::string ProfileFile(const std::string& name);
 
 // Reads the host file PATH; a missing file reads as an empty one. False
 // when it exists but cannot be read.

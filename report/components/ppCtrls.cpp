@@ -123,9 +123,10 @@ void TppCustomText::BeforeDestruction() {
   TppCustomComponent::BeforeDestruction();
 }
 
-void TppCustomText::RegisterResetGroup(TppGroup* group) {
+bool TppCustomText::RegisterResetGroup(TppGroup* group) {
   if (group && std::find(resetGroups_.begin(), resetGroups_.end(), group) == resetGroups_.end())
     resetGroups_.push_back(group);
+  return group != nullptr;
 }
 
 void TppCustomText::UnregisterResetGroup(TppGroup* group) {

@@ -64,8 +64,8 @@ class TppCustomText : public TppCustomComponent {
   // Moves the component to ORDER in its band's save list (only with Save).
   void MoveToSaveOrder(int order);
   // Groups whose break value is this component (kept by the groups).
-  void RegisterResetGroup(TppGroup* group);
-  void UnregisterResetGroup(TppGroup* group);
+  bool RegisterResetGroup(TppGroup* group) override;
+  void UnregisterResetGroup(TppGroup* group) override;
   int ResetGroupCount() const { return static_cast<int>(resetGroups_.size()); }
   // What decides whether a transparent text needs drawing: False only for
   // a transparent one in a white font.

@@ -10,16 +10,48 @@
 #include "report/components/ppMemo.h"
 #include "report/components/ppVar.h"
 #include "report/engine/ppRegister.h"
+#include "report/engine/ppSubRpt.h"
+#include "report/model/ppRegistration.h"
+
+namespace {
+
+constexpr const char* kStandard = "Standard Components";
+constexpr const char* kData = "Data Components";
+constexpr const char* kAdvanced = "Advanced Components";
+
+// clang-format off
+constexpr TppComponentClassRow kComponentClassRows[] = {
+  {kStandard, 0, &TppLabel::StaticClass, 172},
+  {kStandard, 1, &TppMemo::StaticClass, 175},
+  // Rich-text row: {kStandard, 2, &TppRichText::StaticClass, 351} (comes with the rich-text component).
+  {kStandard, 3, &TppSystemVariable::StaticClass, 491},
+  {kStandard, 4, &TppVariable::StaticClass, 492},
+  {kStandard, 5, &TppImage::StaticClass, 170},
+  {kStandard, 6, &TppShape::StaticClass, 178},
+  {kStandard, 7, &TppLine::StaticClass, 174},
+  {kStandard, 8, &TppBarCode::StaticClass, 460},
+  {kData, 0, &TppDBText::StaticClass, 167},
+  {kData, 1, &TppDBMemo::StaticClass, 166},
+  // Rich-text row: {kData, 2, &TppDBRichText::StaticClass, 352} (comes with the rich-text component).
+  {kData, 3, &TppDBCalc::StaticClass, 164},
+  {kData, 4, &TppDBImage::StaticClass, 165},
+  {kData, 5, &TppDBBarCode::StaticClass, 461},
+  // Region row: {kAdvanced, 0, &TppRegion::StaticClass, 368} (comes with the region).
+  {kAdvanced, 1, &TppSubReport::StaticClass, 369},
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const TppComponentClassRow> ppComponentClassRows() { return kComponentClassRows; }
 
 void ppRegisterComponents() {
   static std::once_flag once;
   std::call_once(once, [] {
     ppRegisterEngine();
-    for (cls::TClass c : {&TppLabel::StaticClass(), &TppMemo::StaticClass(), &TppDBMemo::StaticClass(),
-                          &TppBarCode::StaticClass(), &TppDBBarCode::StaticClass(),
-                          &TppSystemVariable::StaticClass(), &TppCalc::StaticClass(), &TppVariable::StaticClass(),
-                          &TppDBText::StaticClass(), &TppDBCalc::StaticClass()})
-      cls::RegisterClass(c);
+    for (const TppComponentClassRow& row : kComponentClassRows)
+      ppRegisterComponent(&row.Class(), row.Page, row.Position, "", 0, row.DescriptionMessage);
+    cls::RegisterClass(&TppCalc::StaticClass());  // streamed, not on the palette
     ppRegisterCtrlsUnit();
     ppRegisterCtrlsGraphicUnit();
     ppRegisterMemoUnit();

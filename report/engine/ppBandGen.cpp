@@ -13,7 +13,8 @@
 // ---- the never-fits guard ----
 
 void TppNeverFitsGuard::PassEnded(bool stalled, TppCustomReport* report, const std::string& culprit) {
-  if (!stalled) {
+  // A subreport's room on its parent's page is judged with that page.
+  if (!stalled || (report && !report->JudgesPageProgress())) {
     stalled_ = false;
     return;
   }

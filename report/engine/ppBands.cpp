@@ -683,7 +683,7 @@ TppBandKinds TppGroupHeaderBand::GetKindFlag() {
   TppBandKinds kinds = TppBandKind::bkGroupHeader;
   if (TppGroup* g = Group()) {
     if (g->ReprintOnSubsequentPage()) kinds.Include(TppBandKind::bkHeader);
-    if (Report() && Report()->Columns() >= 2 && g->ReprintOnSubsequentColumn())
+    if (ppColumnCount(Report()) >= 2 && g->ReprintOnSubsequentColumn())
       kinds.Include(TppBandKind::bkColumnHeader);
   }
   return kinds;
@@ -703,6 +703,120 @@ void TppGroupHeaderBand::ReadKindState(const uint8_t* kindBytes) {
 
 void TppGroupHeaderBand::AttachToGroup(TppGroup* group, bool attach) {
   group->headerBand_ = attach ? this : nullptr;
+}
+
+namespace {
+TppCustomEngine* EngineOf(TppBand* band) { return band->Report() ? band->Report()->Engine() : nullptr; }
+}  // namespace
+
+int ppColumnCount(TppCustomReport* report) {
+  if (!report || report->Columns() < 2 || report->mmColumnWidth() <= 0) return 1;
+  return report->Columns();
+}
+
+void TppGroupHeaderBand::InitGeneration() {
+  TppGroupBand::InitGeneration();
+  SetGeneration(true);
+  SetSaveGeneration(true);
+  newColumnTaken_ = true;
+  TppCustomEngine* engine = EngineOf(this);
+  alreadyPageBreak_ = !(engine && engine->GetNewPageRequested());
+}
+
+void TppGroupHeaderBand::BeforeGeneration() {
+  TppCustomEngine* engine = EngineOf(this);
+  TppGroup* group = Group();
+  if (!engine || !group) return;
+  bool pending = Generation();
+  bool overflow = GetOverFlow();
+  bool columns = ppColumnCount(Report()) >= 2;
+  bool complete = false;
+  if (pending) {
+    group->StartKeepTogether();
+  } else if (engine->State().Contains(TppBandKind::bkHeader) && group->ReprintOnSubsequentPage()) {
+    complete = engine->AbsolutePageNo() < group->FirstPageNo();
+  } else if (engine->State().Contains(TppBandKind::bkColumnHeader) && group->ReprintOnSubsequentColumn()) {
+    bool later = engine->AbsolutePageNo() > group->FirstPageNo() ||
+                 (engine->AbsolutePageNo() == group->FirstPageNo() && engine->CurrentColumn() > group->FirstColumn());
+    complete = !later;
+  } else if (engine->Flags().Intersects(TppEngineFlag::efTitle | TppEngineFlag::efSummary)) {
+    complete = true;
+  } else {
+    complete = !overflow;
+  }
+  if (complete) {
+    SetGenerationComplete(true);
+    return;
+  }
+  // Placed only to learn the room left; fitting is the pass's own test.
+  PlaceBand();
+  SetOutOfSpace(false);
+  int32_t spaceLeft = GetPageBottom() - GetStartingPosition();
+  bool outOfSpace = false;
+  if (!alreadyPageBreak_ && !(columns && newColumnTaken_)) {
+    if (columns && pending && group->NewColumn()) {
+      newColumnTaken_ = outOfSpace = true;
+    } else if (pending && group->NewPage()) {
+      alreadyPageBreak_ = outOfSpace = true;
+    } else if (columns && spaceLeft < group->mmNewColumnThreshold()) {
+      newColumnTaken_ = outOfSpace = true;
+    } else if (spaceLeft < group->mmNewPageThreshold()) {
+      alreadyPageBreak_ = outOfSpace = true;
+    }
+  }
+  if (outOfSpace) {
+    SetOutOfSpace(true);
+    return;
+  }
+  if ((pending || engine->State().Contains(TppBandKind::bkTitle)) && !overflow) {
+    group->SetFirstPageNo(engine->AbsolutePageNo());
+    group->SetFirstColumn(engine->CurrentColumn());
+    engine->DeferredBreakStep();
+  }
+}
+
+void TppGroupHeaderBand::StartGeneration() {
+  if (TppGroup* group = Group(); group && !GetOverFlow() && !GetPartialGeneration()) {
+    if (Generation()) group->DoBeforeGroupBreak();
+    group->DoBeforeHeader();
+  }
+  TppGroupBand::StartGeneration();
+}
+
+void TppGroupHeaderBand::EndGeneration() {
+  if (!Generation() || GetOutOfSpace() || GetOverFlow()) return;
+  SetGeneration(false);
+  if (TppGroup* group = Group()) group->breaking_ = false;
+  alreadyPageBreak_ = newColumnTaken_ = false;
+}
+
+void TppGroupFooterBand::InitGeneration() {
+  TppGroupBand::InitGeneration();
+  SetGeneration(false);
+}
+
+void TppGroupFooterBand::BeforeGeneration() {
+  TppCustomEngine* engine = EngineOf(this);
+  if (!engine || Generation()) return;
+  if (!engine->State().Contains(TppBandKind::bkSummary) && !GetOverFlow()) SetGenerationComplete(true);
+}
+
+void TppGroupFooterBand::StartGeneration() {
+  if (TppGroup* group = Group(); group && !GetOverFlow() && !GetPartialGeneration()) group->DoBeforeFooter();
+  TppGroupBand::StartGeneration();
+}
+
+void TppGroupFooterBand::EndGeneration() {
+  TppGroup* group = Group();
+  if (group && Generation() && !GetOutOfSpace() && !GetOverFlow()) {
+    SetGeneration(false);
+    group->DoAfterGroupBreak();
+  }
+  TppCustomEngine* engine = EngineOf(this);
+  // The outermost footer done: the next deferred step moves the data on.
+  if (engine && GroupIndex() == 0 && !GetOutOfSpace() && !engine->DataExhausted() &&
+      engine->State().Contains(TppBandKind::bkGroupFooter))
+    engine->SetOuterBreakDone(true);
 }
 
 std::string TppGroupFooterBand::GetSortKey() { return Key(6) + Key(99999999 - (GroupIndex() + 1)); }

@@ -640,6 +640,11 @@ class TppGroupBand : public TppCustomBand {
   bool saveGeneration_ = false;
 };
 
+// A pending break (Generation) prints the header once: it may first take
+// a new page or column (NewPage, NewColumn, the thresholds), starts the
+// keep-together of its group and settles the deferred record step. Without
+// one the header reprints at the top of the pages (and columns) its run
+// continues on.
 class TppGroupHeaderBand : public TppGroupBand {
   CLS_DECLARE_CLASS(TppGroupHeaderBand, TppGroupBand)
  public:
@@ -654,6 +659,10 @@ class TppGroupHeaderBand : public TppGroupBand {
   void SetAlreadyPageBreak(bool v) { alreadyPageBreak_ = v; }
   bool NewColumnTaken() const { return newColumnTaken_; }
   void SetNewColumnTaken(bool v) { newColumnTaken_ = v; }
+  void InitGeneration() override;
+  void BeforeGeneration() override;
+  void StartGeneration() override;
+  void EndGeneration() override;
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
@@ -665,6 +674,8 @@ class TppGroupHeaderBand : public TppGroupBand {
   bool newColumnTaken_ = false;
 };
 
+// Prints once for a pending break (and for every run at the data end);
+// the outermost footer lets the engine move the data on.
 class TppGroupFooterBand : public TppGroupBand {
   CLS_DECLARE_CLASS(TppGroupFooterBand, TppGroupBand)
  public:
@@ -673,10 +684,17 @@ class TppGroupFooterBand : public TppGroupBand {
   TppBandKinds GetKindFlag() override { return TppBandKind::bkGroupFooter; }
   TppBandType BandType() const override { return TppBandType::btGroupFooter; }
   int CaptionMessage() const override { return 191; }
+  void InitGeneration() override;
+  void BeforeGeneration() override;
+  void StartGeneration() override;
+  void EndGeneration() override;
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
 };
+
+// The columns the report prints: Columns, or 1 when it has no column width.
+int ppColumnCount(TppCustomReport* report);
 
 // The band class of each band type (group types give their band classes too).
 cls::TClass ppBandClassOfType(TppBandType type);

@@ -52,6 +52,10 @@ class TppComponent : public TppPrintable, public IppShiftable {
   virtual void RemoveRegionMember(TppComponent*) {}
   virtual void AddRegionMember(TppComponent*) {}
   virtual int IndexOfRegionMember(const TppComponent*) const { return -1; }
+  // Groups breaking on this component's text: a text component keeps them
+  // (and answers True); others refuse.
+  virtual bool RegisterResetGroup(TppGroup*) { return false; }
+  virtual void UnregisterResetGroup(TppGroup*) {}
 
   // ---- printable overrides ----
   cls::TObject* GetDesigner() override { return nullptr; }

@@ -10,6 +10,7 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
+#include "report/engine/ppSubRpt.h"
 #include "report/model/ppResMgr.h"
 
 CLS_IMPLEMENT_COMPONENT(TppCustomReport)
@@ -389,13 +390,147 @@ void TppCustomReport::RemoveCacheManager(TppCacheManager* manager) { cacheManage
 
 IppCacheEngine* TppCustomReport::CacheEngine() { return engine_.get(); }
 
-void TppCustomReport::ForEachCacheObject(const std::function<void(cls::TObject*)>& proc) {
-  if (engine_) proc(engine_.get());
-  for (TppGroup* g : groups_) proc(g);
+// Child reports are generated page by page inside their subreports: their
+// state goes into the same page records.
+void TppCustomReport::ForEachCacheObject(const std::function<void(cls::TObject*)>& proc) { IterateObjects(proc); }
+
+// ---- subreports ----
+
+void TppCustomReport::IterateObjects(const std::function<void(cls::TObject*)>& callback) {
+  if (engine_) callback(engine_.get());
+  for (TppGroup* g : groups_) callback(g);
+  std::vector<TppChildReport*> children;
   for (TppBand* b : bands_) {
-    proc(b);
-    for (int i = 0; i < b->ObjectCount(); ++i) proc(b->Objects(i));
+    callback(b);
+    for (int i = 0; i < b->ObjectCount(); ++i) {
+      TppComponent* c = b->Objects(i);
+      callback(c);
+      if (auto* s = cls::ObjectAs<TppSubReport>(c); s && s->Report()) children.push_back(s->Report());
+    }
   }
+  for (TppChildReport* child : children) child->IterateObjects(callback);
+}
+
+void TppCustomReport::GetSubReports(TppSubReportList& list) {
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i)
+      if (auto* s = cls::ObjectAs<TppSubReport>(b->Objects(i)); s && s->Report())
+        list.emplace_back(s->UserName(), s->Report());
+}
+
+void TppCustomReport::GetAllSubReports(TppSubReportList& list) {
+  TppSubReportList own;
+  GetSubReports(own);
+  for (auto& entry : own) {
+    list.push_back(entry);
+    entry.second->GetAllSubReports(list);
+  }
+}
+
+void TppCustomReport::GetOutlineChildren(std::vector<cls::TObject*>& list) {
+  auto subReportsOf = [&](TppBand* b) {
+    for (int i = 0; i < b->ObjectCount(); ++i)
+      if (auto* s = cls::ObjectAs<TppSubReport>(b->Objects(i))) list.push_back(s);
+  };
+  TppBand* detail = GetBand(TppBandType::btDetail, 0);
+  int at = detail ? bands_.IndexOf(detail) : bands_.Count();
+  for (int i = 0; i < at; ++i)
+    if (bands_[i]->BandType() != TppBandType::btGroupHeader) subReportsOf(bands_[i]);
+  if (groups_.Count() > 0) list.push_back(groups_[0]);
+  else if (detail) subReportsOf(detail);
+  for (int i = at + 1; i < bands_.Count(); ++i)
+    if (bands_[i]->BandType() != TppBandType::btGroupFooter) subReportsOf(bands_[i]);
+}
+
+void TppCustomReport::RenameDataField(TppDataPipeline* pipeline, const std::string& oldName,
+                                      const std::string& newName) {
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->UpdateDataFieldName(pipeline, oldName, newName);
+}
+
+void TppCustomReport::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name) {
+  if (dataPipeline_ && dataPipeline_->UserName() == name) SetDataPipeline(pipeline);
+  for (TppBand* b : bands_) b->ReplaceDataPipeline(pipeline, name);
+}
+
+void TppCustomReport::NotifyBeforePrint() {
+  TppProducer::NotifyBeforePrint();
+  TppSubReportList children;
+  GetSubReports(children);
+  for (auto& entry : children) entry.second->NotifyBeforePrint();
+}
+
+void TppCustomReport::NotifyAfterPrint() {
+  TppSubReportList children;
+  GetSubReports(children);
+  for (auto& entry : children) entry.second->NotifyAfterPrint();
+  TppProducer::NotifyAfterPrint();
+}
+
+void TppCustomReport::PrinterSetupChanged() {
+  TppProducer::PrinterSetupChanged();
+  PrinterSetup()->SetUnits(units_);
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i) {
+      auto* s = cls::ObjectAs<TppSubReport>(b->Objects(i));
+      if (s && s->ParentPrinterSetup() && s->Report() && !s->Report()->PrinterSetup()->IsEqual(PrinterSetup()))
+        s->Report()->SetPrinterSetup(PrinterSetup());
+    }
+}
+
+TppCommunicator* TppCustomReport::FindUserName(const std::string& name) {
+  if (SameTextNoCase(UserName(), name)) return this;
+  for (TppBand* b : bands_) {
+    if (SameTextNoCase(b->UserName(), name)) return b;
+    for (int i = 0; i < b->ObjectCount(); ++i)
+      if (SameTextNoCase(b->Objects(i)->UserName(), name)) return b->Objects(i);
+  }
+  for (TppGroup* g : groups_)
+    if (SameTextNoCase(g->UserName(), name)) return g;
+  TppCommunicator* found = TppProducer::FindUserName(name);
+  if (cls::ObjectIs<TppBand>(found) || cls::ObjectIs<TppComponent>(found) || cls::ObjectIs<TppGroup>(found))
+    return nullptr;
+  return found;
+}
+
+namespace {
+// The numbers after BASE that objects of class C use in REPORT's bands.
+void CollectUsedNumbers(TppCustomReport* report, cls::TClass c, const std::string& base, cls::TComponent* self,
+                        std::vector<std::string>& used) {
+  for (int b = 0; b < report->BandCount(); ++b) {
+    TppBand* band = report->Bands(b);
+    for (int i = 0; i < band->ObjectCount(); ++i) {
+      TppComponent* o = band->Objects(i);
+      int64_t n = 0;
+      if (o != self && o->ClassType() == c && ppNumberAfterBase(base, o->UserName(), n))
+        used.push_back(cls::Format("%8d", {n}));
+    }
+  }
+}
+}  // namespace
+
+void TppCustomReport::MakeUniqueUserName(cls::TComponent* component, std::string& name) {
+  if (!component || cls::ObjectIs<TppBand>(component)) {
+    TppProducer::MakeUniqueUserName(component, name);
+    return;
+  }
+  const std::string& cn = component->ClassName();
+  std::string base = cn.size() > 3 ? cn.substr(3) : cn;
+  std::vector<std::string> used;
+  if (cls::ObjectIs<TppSubReport>(component)) {
+    TppCustomReport* main = MainReport();
+    CollectUsedNumbers(main, component->ClassType(), base, component, used);
+    TppSubReportList children;
+    main->GetAllSubReports(children);
+    for (auto& entry : children) CollectUsedNumbers(entry.second, component->ClassType(), base, component, used);
+  } else {
+    CollectUsedNumbers(this, component->ClassType(), base, component, used);
+  }
+  for (int64_t n = 1;; ++n)
+    if (std::find(used.begin(), used.end(), cls::Format("%8d", {n})) == used.end()) {
+      name = base + cls::IntToStr(n);
+      return;
+    }
 }
 
 void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {

@@ -3,7 +3,9 @@
 // settings and fires the report events while pages are generated.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "report/engine/ppEngTypes.h"
@@ -12,7 +14,9 @@
 #include "report/model/ppTypes.h"
 
 class TppBand;
+class TppChildReport;
 class TppCustomEngine;
+class TppDevice;
 class TppDataPipeline;
 class TppGroup;
 
@@ -67,6 +71,7 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   TppGroup* Groups(int i) const { return groups_[i]; }
   int IndexOfGroup(const TppGroup* group) const { return groups_.IndexOf(group); }
   TppBandTypes DefaultBandTypes() const { return defaultBandTypes_; }
+  void SetDefaultBandTypes(TppBandTypes types) { defaultBandTypes_ = types; }
   bool Modified() const { return modified_; }
   int32_t AbsolutePageNo() const;
   int32_t AbsolutePageCount() const;
@@ -92,6 +97,35 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // Only when the report has no band: a band of each default type.
   void CreateDefaultBands();
 
+  // ---- subreports ----
+  // The engine, every group, every band and each of its objects, then the
+  // same for the child report of every subreport met on the way.
+  void IterateObjects(const std::function<void(cls::TObject*)>& callback);
+  // (UserName, child report) of the subreports of the bands that have a
+  // child report; GetAllSubReports also those of the child reports.
+  using TppSubReportList = std::vector<std::pair<std::string, TppChildReport*>>;
+  void GetSubReports(TppSubReportList& list);
+  void GetAllSubReports(TppSubReportList& list);
+  // The report's children in the outline: the subreports of the bands
+  // before the detail band, the first group (or the detail band's
+  // subreports), then the subreports of the bands after it.
+  void GetOutlineChildren(std::vector<cls::TObject*>& list);
+  // The report that generates now: a child report while its subreport
+  // makes its part, else this report.
+  TppCustomReport* CurrentReport() { return currentReport_ ? currentReport_ : this; }
+  void SetCurrentReport(TppCustomReport* report) { currentReport_ = report == this ? nullptr : report; }
+  // The printer device of a section printed as a job of its own: it takes
+  // the drawn pages instead of the publisher while it is set.
+  TppDevice* SectionDevice() const { return sectionDevice_; }
+  void SetSectionDevice(TppDevice* device) { sectionDevice_ = device; }
+  // Passed to every band's objects (and, for the report's own pipeline,
+  // nothing more until groups break on fields).
+  void RenameDataField(TppDataPipeline* pipeline, const std::string& oldName, const std::string& newName);
+  void ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name);
+  // Whether a page that cannot progress ends this report's job: a child
+  // report's pages that are only its subreport's room are not judged.
+  virtual bool JudgesPageProgress() { return true; }
+
   void Stop();
   void PageLimitReached();
   // Cancels the job with an EPrintError of CAUSE (CancelJob raises).
@@ -115,6 +149,12 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // ---- producer overrides ----
   void StartJob() override;
   void ResetJobState() override;
+  // The child reports of the subreports hear them too: before printing
+  // after this report, after printing before it.
+  void NotifyBeforePrint() override;
+  void NotifyAfterPrint() override;
+  // Subreports with ParentPrinterSetup hand the new setup to their child.
+  void PrinterSetupChanged() override;
   // The producer part, a running engine cancelled, then EPrintError with
   // "Cannot generate report.", CR LF, CR LF and FAILURE's message.
   void CancelJob(const std::exception_ptr& failure) override;
@@ -132,6 +172,14 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
   // A report always answers "Report".
   std::string GetUserName() const override { return "Report"; }
+  // Ignoring case: the report, each band and its objects, each group;
+  // else the owner's search, unless it finds a band, component or group
+  // of another report.
+  TppCommunicator* FindUserName(const std::string& name) override;
+  // Bands keep their rule; another object gets its class name without
+  // "Tpp" and the first number no object of its class in this report (for
+  // a subreport: in the main report and all child reports) uses.
+  void MakeUniqueUserName(cls::TComponent* component, std::string& name) override;
 
   // ---- virtual operations, in slot order ----
   virtual void ChildTemplateLoaded(TppCustomReport*) {}
@@ -174,6 +222,8 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   bool saveAsTemplate_ = false;
   TppUnitType units_ = utInches;
   bool destroying_ = false;
+  TppCustomReport* currentReport_ = nullptr;
+  TppDevice* sectionDevice_ = nullptr;
 };
 
 // ---- scripting ----

@@ -262,9 +262,6 @@ int32_t TppEngine::GetPageBottom() {
   return bottom;
 }
 
-// Group page numbers come with the groups: the absolute values.
-int32_t TppEngine::GetPageCount() { return AbsolutePageCount(); }
-int32_t TppEngine::GetPageNo() { return AbsolutePageNo(); }
 
 bool TppEngine::PageNotGenerated() {
   DoPageRequest();
@@ -343,7 +340,7 @@ void TppEngine::RestorePagePosition() {
   restoredPositions_ = false;
 }
 
-// ---- data stepping without pipelines and groups ----
+// ---- data stepping ----
 
 void TppEngine::RecordStep() {
   SetRecordStepActive(true);
@@ -477,7 +474,7 @@ bool TppEngine::HasData() {
   return !masterPipeline_->Eof();
 }
 
-// ---- record stepping without groups ----
+// ---- record stepping ----
 
 void TppEngine::AdvanceRecord() {
   if (!masterDetail_) {
@@ -497,6 +494,11 @@ void TppEngine::AdvanceRecord() {
       return;
     }
   } else if (masterPipeline_->LastRecord() || masterPipeline_->NoRecords()) {
+    // Neither has records left: the master reaches its end, so the groups
+    // break and the data end (standing still would repeat the last record).
+    masterPipeline_->TraverseNext();
+    masterNoticePending_ = true;
+    FindGroupBreaks(masterPipeline_);
     return;
   }
   masterPipeline_->TraverseNext();
@@ -550,26 +552,6 @@ void TppEngine::EventNotify(TppCommunicator* sender, int eventId, TraParamList* 
   if (eventId == ciPipelineClose && sender && sender == masterPipeline_) FreeKeptBookmark();
 }
 
-void TppEngine::ChooseGroups() {
-  SetPageNoGroup(nullptr);
-  SetKeepTogetherGroup(nullptr);
-}
-
-void TppEngine::ContinueGroupFooters() {
-  ExcludeState(TppBandKind::bkTitle | TppBandKind::bkHeader | TppBandKind::bkColumnHeader);
-  GenerateBandList(blGroupFooter, listIndex_, true);
-  bool outOfSpace = false;
-  const auto& footers = bandLists_[blGroupFooter];
-  for (size_t i = static_cast<size_t>(std::max(0, listIndex_)); i < footers.size(); ++i)
-    if (footers[i]->GetOutOfSpace()) outOfSpace = true;
-  if (!outOfSpace) {
-    listPosition_ = DataExhausted() ? blSummary : blGroupHeader;
-    listIndex_ = 0;
-  }
-  ResetGroupBreakValues();
-  DeferredBreakStep();
-}
-
 // ---- band lists ----
 
 void TppEngine::SortBands() {
@@ -619,6 +601,7 @@ void TppEngine::Generate(TppPageRequest* request) {
   startPositions_[0] = CurrentPosition(Report()->DataPipeline());
   TppDetailBand* detail = DetailBand();
   startPositions_[1] = CurrentPosition(detail ? detail->DataPipeline() : nullptr);
+  ResumeNestedPositions();
 
   bool twoPassFirst = TwoPass() && !cls::ObjectIs<TppChildReport>(Report()) &&
                       (!Flags().Contains(TppEngineFlag::efInitialised) || !CountKnown());
@@ -631,10 +614,27 @@ void TppEngine::Generate(TppPageRequest* request) {
   } else {
     GeneratePages();
   }
+  KeepNestedPositions();
   PutBackPosition(Report()->DataPipeline(), startPositions_[0]);
   PutBackPosition(detail ? detail->DataPipeline() : nullptr, startPositions_[1]);
   FreePosition(Report()->DataPipeline(), startPositions_[0]);
   FreePosition(detail ? detail->DataPipeline() : nullptr, startPositions_[1]);
+}
+
+// A report printed inside a subreport makes its pages one request at a
+// time: each request goes on from where the last page left the data.
+void TppEngine::ResumeNestedPositions() {
+  if (!Nested() || !pagePositionsHeld_ || restoredPositions_) return;
+  PutBackPosition(masterPipeline_, pagePositions_[0]);
+  PutBackPosition(detailPipeline_, pagePositions_[1]);
+  FreePagePositions();
+}
+
+void TppEngine::KeepNestedPositions() {
+  if (!Nested() || pagePositionsHeld_) return;
+  pagePositions_[0] = CurrentPosition(masterPipeline_);
+  pagePositions_[1] = CurrentPosition(detailPipeline_);
+  pagePositionsHeld_ = pagePositionsOwned_ = true;
 }
 
 void TppEngine::InitGeneration() {
@@ -689,7 +689,7 @@ void TppEngine::InitGeneration() {
   SetAbsolutePageNo(0);
   SetAbsolutePageCount(0);
   TppDetailBand* detail = DetailBand();
-  columnsMode_ = r->Columns() >= 2 && detail && detail->ColumnTraversal() == ctTopToBottom;
+  columnsMode_ = ppColumnCount(r) >= 2 && detail && detail->ColumnTraversal() == ctTopToBottom;
   IncludeState(TppBandKind::bkTitle);
   listPosition_ = blTitle;
   listIndex_ = 0;
@@ -1164,7 +1164,7 @@ void TppEngine::DescribePage() {
   int32_t no = AbsolutePageNo();
   page->SetAbsolutePageNo(no);
   page->SetAbsolutePageCount(AbsolutePageCount());
-  page->SetControlGroupBreakNo(0);
+  page->SetControlGroupBreakNo(PageNoGroup() ? PageNoGroup()->BreakNo() : 0);
   page->SetDocumentName(r->PrinterSetup()->DocumentName());
   page->SetFirstPage(no == 1);
   page->SetLanguageIndex(r->LanguageIndex());
@@ -1340,7 +1340,7 @@ namespace {
 TppBandEngineRef MakeDetailBandEngine(TppDetailBand* band) {
   TppCustomReport* r = band->Report();
   TppDetailBandEngine* engine = nullptr;
-  if (r && r->Columns() >= 2 && band->ColumnTraversal() == ctLeftToRight)
+  if (ppColumnCount(r) >= 2 && band->ColumnTraversal() == ctLeftToRight)
     engine = new TppHorizontalBandEngine(band);
   else
     engine = new TppVerticalBandEngine(band);

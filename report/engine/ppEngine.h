@@ -6,9 +6,8 @@
 // hook; the detail band's own passes run in its band engine.
 //
 // The engine opens and steps the report's pipeline (master) and the detail
-// band's own one (detail). Groups and sections are not here yet: the steps
-// that need them are virtual and do the part that holds without them (no
-// group breaks, no group numbers pages).
+// band's own one (detail), and tests the groups for breaks on the way; the
+// group steps live in ppEngineGroups.cpp.
 //
 // Generation-state record (SaveToCache / RestoreFromCache), 84 bytes; a
 // flag is a byte of 0 or 1, integers are int32 in host order:
@@ -100,7 +99,6 @@ class TppEngine : public TppCustomEngine {
   void ResetState() override;
   void Reset(int32_t pageCount) override;
   void RestorePagePosition() override;
-  // Without pipelines and groups: the flags and the state set only.
   void DeferredBreakStep() override;
   void RecordStep() override;
 
@@ -140,17 +138,27 @@ class TppEngine : public TppCustomEngine {
   virtual void StepBack();
   virtual bool MasterAtEnd();
   virtual void SendTraversalNotices();
-  // Tests the groups against PIPELINE, which just moved.
-  virtual void FindGroupBreaks(TppDataPipeline*) {}
-  virtual void ResetGroups() {}
-  virtual void ResetGroupBreakValues() {}
+  // ---- groups (ppEngineGroups.cpp) ----
+  // Tests the groups against PIPELINE, which just moved (only within a
+  // record step), and triggers the breaks found.
+  virtual void FindGroupBreaks(TppDataPipeline* pipeline);
+  // From the outermost breaking group in: only one NewPage header takes a
+  // new page.
+  virtual void TriggerGroupBreaks();
+  virtual void ResetGroups();
+  virtual void ResetGroupBreakValues();
+  // The page-number group and the keep-together group.
   virtual void ChooseGroups();
-  virtual void UpdateGroupPageNumbers() {}
-  virtual void KeepGroupTogether(TppCustomBand*) {}
+  virtual void UpdateGroupPageNumbers();
+  // BAND ran out of space: the keep-together group's run goes back to its
+  // start, for the next page.
+  virtual void KeepGroupTogether(TppCustomBand* band);
+  // Footers left over from the last page: the outer groups' headers again,
+  // then the footers.
   virtual void ContinueGroupFooters();
   // Whether the group header band in the current band forces a page end
   // at a column end.
-  virtual bool GroupForcesPageEnd() { return false; }
+  virtual bool GroupForcesPageEnd();
   virtual void UpdateOutline() {}
 
  private:
@@ -185,6 +193,10 @@ class TppEngine : public TppCustomEngine {
   bool ShowNoDataDialog();
   void RunNoDataDialog();
   void FreePagePositions();
+  // A nested report's run starts at the positions its last page ended at,
+  // and keeps where this one ended when no page end saved it.
+  void ResumeNestedPositions();
+  void KeepNestedPositions();
   // Moves PIPELINE back one record (to its last at EOF).
   static void StepPipelineBack(TppDataPipeline* pipeline);
   void FreePosition(TppDataPipeline* pipeline, TppPipelinePosition& position);
@@ -225,6 +237,8 @@ class TppEngine : public TppCustomEngine {
   TppDataPipeline* masterPipeline_ = nullptr;
   TppDataPipeline* detailPipeline_ = nullptr;
   bool masterDetail_ = false;
+  // The outermost group found breaking by the last record step.
+  int outermostBreak_ = 0;
   bool masterNoticePending_ = false;
   bool detailNoticePending_ = false;
   std::vector<TppDataPipeline*> otherPipelines_;

@@ -13,6 +13,7 @@
 #include "report/engine/ppProd.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppStrtch.h"
+#include "report/engine/ppSubRpt.h"
 #include "report/output/ppRegister.h"
 
 void ppRegisterEngine() {
@@ -23,14 +24,16 @@ void ppRegisterEngine() {
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
     ppRegisterBands();
+    ppRegisterGroups();
     ppRegisterEngineUnit();
     ppRegisterReportUnit();
+    ppRegisterSubReportUnit();
     RegisterEnumType("TppBandType", ppEnumTypeInfo<TppBandType>());
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppProducerRTTI::Instance(), &TraTppCustomReportRTTI::Instance(),
              &TraTppBandedReportRTTI::Instance(), &TraTppReportRTTI::Instance(), &TraTppBandRTTI::Instance(),
              &TraTppGroupRTTI::Instance(), &TraTppPrintableRTTI::Instance(), &TraTppComponentRTTI::Instance(),
-             &TraTppStretchableRTTI::Instance()})
+             &TraTppStretchableRTTI::Instance(), &TraTppSubReportRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }

@@ -3,6 +3,7 @@
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppGroup.h"
+#include "report/engine/ppSubRpt.h"
 
 CLS_IMPLEMENT_CLASS(TppBandedReport)
 CLS_IMPLEMENT_COMPONENT(TppReport)
@@ -95,8 +96,10 @@ bool TppReport::PrePrint() {
 
 void TppReport::PrintToDevices() {
   TppCustomEngine* engine = Engine();
-  if (engine && !engine->Flags().Contains(TppEngineFlag::efInitialised) && !engine->Cancelled())
+  if (engine && !engine->Flags().Contains(TppEngineFlag::efInitialised) && !engine->Cancelled()) {
     Publisher()->SetCachePages(cachePages_);
+    ExpandSubReports(0);
+  }
   TppBandedReport::PrintToDevices();
 }
 
@@ -128,7 +131,25 @@ void TppReport::PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) 
 }
 
 void TppReport::SendPage(cls::TObject*) {
-  if (TppCustomEngine* engine = Engine()) Publisher()->PublishPage(engine->Page());
+  TppCustomEngine* engine = Engine();
+  if (!engine) return;
+  if (TppDevice* device = SectionDevice()) {
+    if (!engine->Page()->Calculation()) device->ReceivePage(engine->Page());
+    return;
+  }
+  Publisher()->PublishPage(engine->Page());
+}
+
+void TppReport::ExpandSubReports(int mode) {
+  IterateObjects([mode](cls::TObject* o) {
+    auto* s = cls::ObjectAs<TppSubReport>(o);
+    if (!s) return;
+    if (mode == 0) {
+      if (s->Report() && s->Report()->Engine()) s->Report()->Engine()->Reset(0);
+    } else if (mode == 1 || mode == 2) {
+      s->SetExpandAll(mode == 1);
+    }
+  });
 }
 
 void TppReport::Cancel() {
@@ -166,6 +187,18 @@ void TppChildReport::IncludeFlags(TppEngineFlags flags) {
 void TppChildReport::ExcludeFlags(TppEngineFlags flags) {
   TppBandedReport::ExcludeFlags(flags);
   if (parentReport_) parentReport_->ExcludeFlags(flags);
+}
+
+bool TppChildReport::JudgesPageProgress() {
+  return !parentSubReport_ || parentSubReport_->ChildPagesArePages();
+}
+
+void TppChildReport::PrinterSetupChanged() {
+  TppBandedReport::PrinterSetupChanged();
+  TppCustomReport* main = parentReport_ ? parentReport_->MainReport() : nullptr;
+  if (parentSubReport_ && main && parentSubReport_->ParentPrinterSetup() &&
+      !PrinterSetup()->IsEqual(main->PrinterSetup()))
+    parentSubReport_->SetParentPrinterSetup(false);
 }
 
 void ppRegisterReportUnit() {

@@ -13,6 +13,8 @@
 #include "report/model/ppCache.h"
 #include "report/model/ppParameter.h"
 
+class TppSubReport;
+
 class TppBandedReport : public TppCustomReport {
   CLS_DECLARE_CLASS(TppBandedReport, TppCustomReport)
  public:
@@ -55,9 +57,13 @@ class TppReport : public TppBandedReport {
   void PrintToDevices() override;
   // Generates the pages the publisher asks for.
   void PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) override;
-  // The engine's page to the publisher.
+  // The engine's page to the publisher, or a drawn page to the printer
+  // device of a section that prints as a job of its own.
   void SendPage(cls::TObject* Sender) override;
   void Cancel() override;
+  // For every subreport (nested ones too): 0 resets its child report's
+  // engine, 1 sets ExpandAll, 2 clears it.
+  void ExpandSubReports(int mode);
 
  private:
   void CacheStartGeneration(cls::TObject*);
@@ -91,6 +97,14 @@ class TppChildReport : public TppBandedReport {
   // The report whose subreport holds this one; set by the subreport.
   void SetParentReport(TppCustomReport* parent) { parentReport_ = parent; }
   TppCustomReport* ParentReport() const { return parentReport_; }
+  // The subreport that owns this report; set by the subreport.
+  TppSubReport* ParentSubReport() const { return parentSubReport_; }
+  void SetParentSubReport(TppSubReport* subReport) { parentSubReport_ = subReport; }
+  // Only a section's pages are pages of their own.
+  bool JudgesPageProgress() override;
+  // A setup that no longer matches the main report's clears the
+  // subreport's ParentPrinterSetup.
+  void PrinterSetupChanged() override;
   // The parent's main report; this report outside a subreport.
   TppCustomReport* MainReport() override;
 
@@ -105,6 +119,7 @@ class TppChildReport : public TppBandedReport {
 
  private:
   TppCustomReport* parentReport_ = nullptr;
+  TppSubReport* parentSubReport_ = nullptr;
 };
 
 // Registers the report classes with the class registry.

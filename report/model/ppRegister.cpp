@@ -8,8 +8,10 @@
 #include "report/model/ppCache.h"
 #include "report/model/ppDisplayFormat.h"
 #include "report/model/ppForms.h"
+#include "report/model/ppIniStorage.h"
 #include "report/model/ppParameter.h"
 #include "report/model/ppRTTI.h"
+#include "report/model/ppRegistration.h"
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
@@ -44,6 +46,7 @@ void PublishPageDef() {
 void ppRegisterModel() {
   static std::once_flag once;
   std::call_once(once, [] {
+    ppRegisterRegistrationUnit();  // before any layer registers its components
     RegisterStartupEnums(std::make_index_sequence<ppStartupEnumCount>{});
     gdi::RegisterGraphicsClasses();
     PublishPageDef();
@@ -54,5 +57,6 @@ void ppRegisterModel() {
     raRegisterRTTI(TraTppCacheableRTTI::Instance());
     ppSetDisplayFormatClass(&TppDisplayFormat::Instance());
     ppRegisterParameterUnit();
+    ppRegisterIniStorageUnit();
   });
 }

@@ -62,6 +62,28 @@ TEST(DateTime, TextsBothWays) {
   EXPECT_THROW(StrToDateTime("tomorrow"), EConvertError);
 }
 
+// Dates and times on their own, and the morning and afternoon markers (the
+// settings' strings or AM/PM): hours 1 to 12 then count twelve.
+TEST(DateTime, DatesAndTimesReadAlone) {
+  win::DateTimeParts p;
+  p.year = 2026, p.month = 3, p.day = 4;
+  const double d = win::EncodeDateTime(p);
+  EXPECT_DOUBLE_EQ(StrToDate("2026/3/4"), d);
+  EXPECT_THROW(StrToDate("2026/3/4 09:05"), EConvertError);
+  EXPECT_THROW(StrToDate("2026/13/1"), EConvertError);
+  auto time = [](int h, int n, int s) { return (h * 3600 + n * 60 + s) / 86400.0; };
+  EXPECT_NEAR(StrToTime("09:05:07"), time(9, 5, 7), 1e-9);
+  EXPECT_NEAR(StrToTime("23:59"), time(23, 59, 0), 1e-9);
+  EXPECT_NEAR(StrToTime("下午 01:30:05"), time(13, 30, 5), 1e-9);
+  EXPECT_NEAR(StrToTime("上午 12:10"), time(0, 10, 0), 1e-9);
+  EXPECT_NEAR(StrToTime("12:10 pm"), time(12, 10, 0), 1e-9);
+  EXPECT_NEAR(StrToDateTime("2026/3/4 下午 02:00"), d + time(14, 0, 0), 1e-9);
+  EXPECT_THROW(StrToTime("24:00"), EConvertError);
+  EXPECT_NEAR(StrToTime("下午 15:08"), time(15, 8, 0), 1e-9);  // as "ampm hh:nn" writes it
+  EXPECT_THROW(StrToTime("1:2:3:4"), EConvertError);
+  EXPECT_THROW(StrToTime(""), EConvertError);
+}
+
 TEST(Threads, MainThreadIsKnown) {
   EXPECT_TRUE(win::IsMainThread());
   bool other = true;

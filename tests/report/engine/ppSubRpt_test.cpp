@@ -1,0 +1,531 @@
+// Subreports through whole runs of the report component: child rows poured
+// into the parent's page (pbChild), confined to the design box (pbFixed),
+// printed as pages of their own (pbSection, also as a job of its own), the
+// never-fits guard, failures inside the child, drill-down, and the report's
+// subreport hooks.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "platform/spool/printerdef.h"
+#include "report/engine/ppBands.h"
+#include "report/engine/ppEngine.h"
+#include "report/engine/ppReport.h"
+#include "report/engine/ppSubRpt.h"
+#include "report/model/ppResMgr.h"
+#include "report/output/ppDevice.h"
+#include "tests/report/engine/ppTestDoubles.h"
+#include "tests/support/ppListPipeline.h"
+#include "tests/support/testroot.h"
+
+using namespace engine_doubles;
+
+namespace {
+
+// A row label: it prints the record its band's pipeline is on (1-based)
+// into the command's Tag.
+class TRow : public TFixed {
+  CLS_DECLARE_CLASS(TRow, TFixed)
+ public:
+  explicit TRow(cls::TComponent* owner) : TFixed(owner) {}
+  void Generate() override {
+    record = pipeline ? pipeline->RecordIndex() + 1 : 0;
+    if (failAt && record == failAt) throw std::runtime_error("row " + std::to_string(record) + " is broken");
+    TFixed::Generate();
+  }
+  void PropertiesToDrawCommand(TppDrawCommand* c) override {
+    TFixed::PropertiesToDrawCommand(c);
+    c->SetTag(record);
+  }
+  TppListPipeline* pipeline = nullptr;
+  int record = 0;
+  int failAt = 0;
+};
+CLS_IMPLEMENT_COMPONENT(TRow)
+
+// Stands in for a region: the subreport only asks whether it is in one.
+class TRegionDouble : public TppStretchable {
+  CLS_DECLARE_CLASS(TRegionDouble, TppStretchable)
+ public:
+  explicit TRegionDouble(cls::TComponent* owner) : TppStretchable(owner) {}
+  bool IsRegion() const override { return true; }
+};
+CLS_IMPLEMENT_COMPONENT(TRegionDouble)
+
+struct TCommand {
+  cls::TComponent* component;
+  int32_t left, top;
+  int64_t record;
+};
+struct TSentPage {
+  int32_t no;
+  std::vector<TCommand> commands;
+};
+
+class TRecordingReport : public TppReport {
+  CLS_DECLARE_CLASS(TRecordingReport, TppReport)
+ public:
+  explicit TRecordingReport(cls::TComponent* owner) : TppReport(owner) {}
+  void SendPage(cls::TObject* sender) override {
+    TppPage* p = Engine()->Page();
+    if (!p->Calculation()) {
+      TSentPage page{p->AbsolutePageNo(), {}};
+      for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
+        TppDrawCommand* c = p->GetDrawCommand(i);
+        page.commands.push_back({c->Component(), c->Left(), c->Top(), c->Tag()});
+      }
+      pages.push_back(page);
+    }
+    TppReport::SendPage(sender);
+  }
+  std::vector<TSentPage> pages;
+};
+CLS_IMPLEMENT_COMPONENT(TRecordingReport)
+
+// Millimetres, a page of 80 x 100 mm with 10 mm margins: the body runs
+// from 10 to 90 mm.
+struct SubReports : ::testing::Test {
+  void SetUp() override {
+    ppRegisterEngineUnit();
+    report = new TRecordingReport(nullptr);
+    report->SetUnits(utMillimeters);
+    TppPageDef* def = report->PrinterSetup()->PageDef();
+    def->SetmmWidth(80000);
+    def->SetmmHeight(100000);
+    def->SetmmMarginTop(10000);
+    def->SetmmMarginBottom(10000);
+    def->SetmmMarginLeft(10000);
+    def->SetmmMarginRight(10000);
+  }
+  void TearDown() override {
+    for (auto it = owned.rbegin(); it != owned.rend(); ++it) (*it)->Free();
+    if (report) report->Free();
+    for (auto* p : pipelines) p->Free();
+  }
+  TppListPipeline* Records(int count) {
+    auto* p = new TppListPipeline(nullptr);
+    pipelines.push_back(p);
+    p->SetFieldNames({"No"});
+    for (int i = 1; i <= count; ++i) p->AddRecord({{"No", TppListPipeline::TValue(int64_t{i})}});
+    return p;
+  }
+  template <class T>
+  T* AddBand(TppCustomReport* r, float height) {
+    auto* b = new T(nullptr);
+    b->SetReport(r);
+    b->SetHeight(height);
+    return b;
+  }
+  template <class T>
+  T* Add(TppCustomBand* band, int32_t top, int32_t height) {
+    auto* c = new T(nullptr);
+    owned.push_back(c);
+    c->SetBand(band);
+    c->SetmmTop(top);
+    c->SetmmHeight(height);
+    c->SetmmWidth(20000);
+    return c;
+  }
+  // A subreport at top 5 mm of BAND whose child has a 10 mm detail band of
+  // one row over CHILDROWS records.
+  TppSubReport* SubReport(TppCustomBand* band, TppPrintBehaviorType behavior, int childRows) {
+    auto* sub = Add<TppSubReport>(band, 5000, 25000);
+    sub->SetPrintBehavior(behavior);
+    TppListPipeline* records = Records(childRows);
+    sub->SetDataPipeline(records);
+    auto* detail = AddBand<TppDetailBand>(sub->Report(), 10);
+    childRow = Add<TRow>(detail, 0, 10000);
+    childRow->pipeline = records;
+    return sub;
+  }
+  // A parent detail band of 10 mm over PARENTROWS records.
+  TppDetailBand* ParentDetail(int parentRows) {
+    TppListPipeline* records = Records(parentRows);
+    report->SetDataPipeline(records);
+    parentPipeline = records;
+    return AddBand<TppDetailBand>(report, 10);
+  }
+  void RequestAll() {
+    TppPageRequest request;
+    request.SetPageSetting(TppPageSettingType::psAll);
+    report->PageRequest(report, &request);
+  }
+  // Tops (mm) and records of COMPONENT's commands on page INDEX.
+  std::vector<std::pair<int32_t, int64_t>> Rows(size_t index, cls::TComponent* component) const {
+    std::vector<std::pair<int32_t, int64_t>> out;
+    for (const TCommand& c : report->pages.at(index).commands)
+      if (c.component == component) out.emplace_back(c.top / 1000, c.record);
+    return out;
+  }
+  int CountOf(cls::TComponent* component) const {
+    int n = 0;
+    for (const TSentPage& p : report->pages)
+      for (const TCommand& c : p.commands) n += c.component == component;
+    return n;
+  }
+  using TRows = std::vector<std::pair<int32_t, int64_t>>;
+
+  TRecordingReport* report = nullptr;
+  TppListPipeline* parentPipeline = nullptr;
+  TRow* childRow = nullptr;
+  std::vector<cls::TObject*> owned;
+  std::vector<TppListPipeline*> pipelines;
+};
+
+}  // namespace
+
+// ---- pbChild ----
+
+TEST_F(SubReports, ChildRowsFollowEachParentRecord) {
+  TppDetailBand* detail = ParentDetail(2);
+  SubReport(detail, pbChild, 3);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 1u);
+  EXPECT_EQ(Rows(0, childRow), (TRows{{15, 1}, {25, 2}, {35, 3}, {50, 1}, {60, 2}, {70, 3}}));
+  for (const TCommand& c : report->pages[0].commands) EXPECT_EQ(c.left, 10000);
+}
+
+TEST_F(SubReports, ChildLongerThanTheRoomGoesOnOnTheNextPage) {
+  TppDetailBand* detail = ParentDetail(2);
+  SubReport(detail, pbChild, 10);
+  RequestAll();
+  ASSERT_GE(report->pages.size(), 3u);
+  EXPECT_EQ(Rows(0, childRow), (TRows{{15, 1}, {25, 2}, {35, 3}, {45, 4}, {55, 5}, {65, 6}, {75, 7}}));
+  // Rows 8-10 from the top, then the second parent record's child starts
+  // 5 mm below them and goes on over a page.
+  EXPECT_EQ(Rows(1, childRow), (TRows{{10, 8}, {20, 9}, {30, 10}, {45, 1}, {55, 2}, {65, 3}, {75, 4}}));
+  EXPECT_EQ(Rows(2, childRow), (TRows{{10, 5}, {20, 6}, {30, 7}, {40, 8}, {50, 9}, {60, 10}}));
+  EXPECT_EQ(CountOf(childRow), 20);
+}
+
+TEST_F(SubReports, TwoPassRunPrintsWhatTheFirstPassMade) {
+  TppDetailBand* detail = ParentDetail(2);
+  SubReport(detail, pbChild, 10);
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  RequestAll();
+  // The second pass makes every page again from the page records.
+  // The first pass draws the page asked for (page 1) and counts the rest.
+  ASSERT_EQ(report->pages.size(), 4u);
+  EXPECT_EQ(Rows(0, childRow), Rows(1, childRow));
+  EXPECT_EQ(Rows(2, childRow), (TRows{{10, 8}, {20, 9}, {30, 10}, {45, 1}, {55, 2}, {65, 3}, {75, 4}}));
+  EXPECT_EQ(Rows(3, childRow), (TRows{{10, 5}, {20, 6}, {30, 7}, {40, 8}, {50, 9}, {60, 10}}));
+}
+
+// ---- pbFixed ----
+
+TEST_F(SubReports, FixedSubReportShowsWhatFitsItsBoxOnly) {
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* sub = SubReport(detail, pbFixed, 5);
+  EXPECT_FALSE(sub->Stretch());
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 1u);
+  EXPECT_EQ(Rows(0, childRow), (TRows{{15, 1}, {25, 2}}));
+}
+
+TEST_F(SubReports, FixedSubReportTraversingAllDataGoesOnPageByPage) {
+  AddBand<TppHeaderBand>(report, 30);
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* sub = SubReport(detail, pbFixed, 5);
+  sub->SetTraverseAllData(true);
+  report->SetPageLimit(10);  // a runaway stops here rather than hang
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 3u);
+  EXPECT_EQ(Rows(0, childRow), (TRows{{45, 1}, {55, 2}}));
+  EXPECT_EQ(Rows(1, childRow), (TRows{{40, 3}, {50, 4}}));
+  EXPECT_EQ(Rows(2, childRow), (TRows{{40, 5}}));
+  EXPECT_EQ(sub->mmStopPosition(), 0);
+}
+
+// ---- pbSection ----
+
+TEST_F(SubReports, SectionPrintsWholePagesAfterTheParentRows) {
+  TppDetailBand* detail = ParentDetail(2);
+  TRow* parentRow = Add<TRow>(detail, 0, 10000);
+  parentRow->pipeline = parentPipeline;
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* sub = SubReport(summary, pbSection, 12);
+  sub->SetmmTop(0);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 3u);
+  EXPECT_EQ(Rows(0, parentRow), (TRows{{10, 1}, {20, 2}}));
+  EXPECT_TRUE(Rows(0, childRow).empty());
+  TRows first, second;
+  for (int i = 1; i <= 8; ++i) first.emplace_back(10 * i, i);
+  for (int i = 9; i <= 12; ++i) second.emplace_back(10 * (i - 8), i);
+  EXPECT_EQ(Rows(1, childRow), first);
+  EXPECT_EQ(Rows(2, childRow), second);
+  EXPECT_TRUE(Rows(1, parentRow).empty());
+  // The section's flags are gone once its last page was sent.
+  EXPECT_FALSE(report->Engine()->Flags().Intersects(TppEngineFlag::efSectionPending |
+                                                    TppEngineFlag::efSectionGenerating |
+                                                    TppEngineFlag::efSectionFinished));
+}
+
+// ---- what never fits ----
+
+TEST_F(SubReports, SubReportsThatCanNeverFitEndWithAnError) {
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* sub = SubReport(detail, pbFixed, 3);
+  sub->SetmmHeight(100000);
+  report->SetPageLimit(20);
+  EXPECT_THROW(RequestAll(), EPrintError);
+  EXPECT_LE(report->pages.size(), 3u);
+
+  // A child whose first band is taller than any room the subreport gets
+  // (75 mm below its top).
+  report->pages.clear();
+  sub->SetPrintBehavior(pbChild);
+  sub->SetmmHeight(25000);
+  childRow->Band()->SetmmHeight(78000);
+  childRow->SetmmHeight(78000);
+  ASSERT_EQ(childRow->Band()->mmHeight(), 78000);
+  try {
+    RequestAll();
+    FAIL() << "no error after " << report->pages.size() << " pages";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message().rfind(ppLoadStr(1023) + "\r\n\r\n", 0), 0u) << e.Message();
+  }
+  EXPECT_LE(report->pages.size(), 3u);
+}
+
+TEST_F(SubReports, ChildNearThePageBottomGoesOnToTheNextPage) {
+  AddBand<TppTitleBand>(report, 75);  // 10 to 85: 5 mm left under it
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* sub = SubReport(detail, pbChild, 3);
+  sub->SetmmTop(0);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 2u);
+  EXPECT_TRUE(Rows(0, childRow).empty());
+  EXPECT_EQ(Rows(1, childRow), (TRows{{10, 1}, {20, 2}, {30, 3}}));
+}
+
+// ---- failures inside the child ----
+
+TEST_F(SubReports, FailureInTheChildIsTheReportsGenerationFailure) {
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* sub = SubReport(detail, pbChild, 3);
+  childRow->failAt = 2;
+  try {
+    RequestAll();
+    FAIL() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), ppLoadStr(1023) + "\r\n\r\nrow 2 is broken");
+  }
+  EXPECT_EQ(report->CurrentReport(), report);
+  EXPECT_FALSE(sub->Report()->Engine()->OnPageRequest);
+  EXPECT_FALSE(report->Engine()->Flags().Contains(TppEngineFlag::efInitialised));
+  // The report prints again once the fault is gone.
+  childRow->failAt = 0;
+  report->pages.clear();
+  RequestAll();
+  EXPECT_EQ(CountOf(childRow), 3);
+}
+
+// ---- settings ----
+
+TEST_F(SubReports, BehaviourSettingsAndRegions) {
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* sub = SubReport(detail, pbChild, 1);
+  EXPECT_EQ(sub->Report()->DefaultBandTypes().Bits(), 146);
+  // NewPrintJob on a pbChild subreport: pbSection without the rest.
+  sub->SetNewPrintJob(true);
+  EXPECT_EQ(sub->PrintBehavior(), pbSection);
+  EXPECT_TRUE(sub->Stretch());
+  sub->SetPrintBehavior(pbSection);
+  EXPECT_FALSE(sub->Stretch());
+  EXPECT_EQ(sub->Report()->DefaultBandTypes().Bits(), 273);
+  sub->SetParentWidth(false);
+  EXPECT_TRUE(sub->ParentWidth());
+  // Into a region: pbFixed, and no way back to a section there.
+  auto* region = Add<TRegionDouble>(detail, 0, 30000);
+  sub->SetRegion(region);
+  EXPECT_EQ(sub->PrintBehavior(), pbFixed);
+  EXPECT_FALSE(sub->NewPrintJob());
+  sub->SetPrintBehavior(pbSection);
+  EXPECT_EQ(sub->PrintBehavior(), pbFixed);
+  sub->SetNewPrintJob(true);
+  EXPECT_FALSE(sub->NewPrintJob());
+  EXPECT_EQ(sub->PrintBehavior(), pbFixed);
+  // Known by name to streams and scripts.
+  EXPECT_EQ(cls::FindClass("TppSubReport"), &TppSubReport::StaticClass());
+  EXPECT_EQ(raGetRTTIClass(&TppSubReport::StaticClass()), &TraTppSubReportRTTI::Instance());
+}
+
+TEST_F(SubReports, DrillDownComponentBelongsToOneSubReport) {
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* first = SubReport(detail, pbChild, 1);
+  TppSubReport* second = SubReport(detail, pbChild, 1);
+  auto* label = Add<TFixed>(detail, 0, 5000);
+  first->SetDrillDownComponent(label);
+  second->SetDrillDownComponent(label);
+  EXPECT_EQ(first->DrillDownComponent(), nullptr);
+  EXPECT_EQ(second->DrillDownComponent(), label);
+  // A section has none.
+  second->SetPrintBehavior(pbSection);
+  EXPECT_EQ(second->DrillDownComponent(), nullptr);
+  second->SetDrillDownComponent(label);
+  EXPECT_EQ(second->DrillDownComponent(), nullptr);
+}
+
+// ---- drill-down ----
+
+TEST_F(SubReports, CollapsedInstancesPrintNothingUntilExpanded) {
+  TppDetailBand* detail = ParentDetail(2);
+  TppSubReport* sub = SubReport(detail, pbChild, 2);
+  auto* label = Add<TFixed>(detail, 0, 5000);
+  sub->SetDrillDownComponent(label);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 1u);
+  EXPECT_TRUE(Rows(0, childRow).empty());
+  EXPECT_EQ(Rows(0, label).size(), 2u);
+  // The second instance is expanded: only its child prints.
+  char key[16];
+  std::snprintf(key, sizeof key, "%8d", 1);
+  sub->ToggleExpansion(key);
+  EXPECT_EQ(sub->ExpansionCount(), 1);
+  report->pages.clear();
+  report->ResetJobState();
+  RequestAll();
+  EXPECT_EQ(Rows(0, childRow), (TRows{{20, 1}, {30, 2}}));
+  // ExpandAll shows every instance; the report's expand control clears it.
+  report->ExpandSubReports(1);
+  EXPECT_TRUE(sub->ExpandAll());
+  EXPECT_EQ(sub->ExpansionCount(), 0);
+  report->pages.clear();
+  report->ResetJobState();
+  RequestAll();
+  EXPECT_EQ(CountOf(childRow), 4);
+  report->ExpandSubReports(2);
+  EXPECT_FALSE(sub->ExpandAll());
+}
+
+// ---- the report's subreport hooks ----
+
+TEST_F(SubReports, ReportReachesObjectsAndNamesAcrossChildReports) {
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* outer = SubReport(detail, pbChild, 1);
+  outer->SetUserName("SubReport1");
+  TppCustomBand* childDetail = childRow->Band();
+  TRow* outerRow = childRow;
+  TppSubReport* inner = SubReport(childDetail, pbChild, 1);
+  inner->SetUserName("SubReport2");
+  auto* header = AddBand<TppHeaderBand>(report, 10);
+  TppSubReport* top = Add<TppSubReport>(header, 0, 5000);
+  top->SetUserName("SubReport4");
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* last = Add<TppSubReport>(summary, 0, 5000);
+  last->SetUserName("SubReport5");
+
+  std::vector<cls::TObject*> seen;
+  report->IterateObjects([&](cls::TObject* o) { seen.push_back(o); });
+  EXPECT_EQ(seen.front(), report->Engine());
+  for (cls::TObject* o : {static_cast<cls::TObject*>(outerRow), static_cast<cls::TObject*>(childRow),
+                          static_cast<cls::TObject*>(inner->Report()->Engine())})
+    EXPECT_NE(std::find(seen.begin(), seen.end(), o), seen.end());
+
+  TppCustomReport::TppSubReportList direct, all;
+  report->GetSubReports(direct);
+  report->GetAllSubReports(all);
+  EXPECT_EQ(direct.size(), 3u);
+  ASSERT_EQ(all.size(), 4u);
+  // Band order, each child report's own right after its subreport.
+  EXPECT_EQ(all[1].first, "SubReport1");
+  EXPECT_EQ(all[2].second, inner->Report());
+  EXPECT_EQ(all[3].first, "SubReport5");
+
+  // Numbers used in any child report are taken.
+  std::string name;
+  report->MakeUniqueUserName(Add<TppSubReport>(nullptr, 0, 5000), name);
+  EXPECT_EQ(name, "SubReport3");
+  EXPECT_EQ(report->FindUserName("subreport5"), last);
+
+  // Outline: header subreports, then the detail band's, then the summary's.
+  std::vector<cls::TObject*> outline;
+  report->GetOutlineChildren(outline);
+  EXPECT_EQ(outline, (std::vector<cls::TObject*>{top, outer, last}));
+}
+
+// ---- printing ----
+
+namespace {
+
+struct PrintedSubReports : SubReports {
+  void SetUp() override {
+    SubReports::SetUp();
+    ppPrintrFinalize();
+    gdi::ClearRecordedJobs();
+    spool::PrinterDef d = spool::DemoReceiptPrinter();
+    d.backend = spool::PrinterBackend::Record;
+    ASSERT_TRUE(spool::InstallPrinter(d));
+    ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    TppPrinterSetup* s = report->PrinterSetup();
+    s->SetPrinterName(d.name);
+    s->SetPaperWidth(80);
+    s->SetPaperHeight(100);
+    s->SetMarginTop(10);
+    s->SetMarginBottom(10);
+    s->SetMarginLeft(10);
+    s->SetMarginRight(10);
+    report->SetDeviceType("Printer");
+    report->SetShowPrintDialog(false);
+    report->SetShowCancelDialog(false);
+  }
+  void TearDown() override {
+    SubReports::TearDown();
+    report = nullptr;
+    ppPrintrFinalize();
+  }
+  TppSubReport* SectionAfterTwoRows(int childRows) {
+    TppDetailBand* detail = ParentDetail(2);
+    Add<TFixed>(detail, 0, 10000);
+    auto* summary = AddBand<TppSummaryBand>(report, 10);
+    TppSubReport* sub = SubReport(summary, pbSection, childRows);
+    sub->SetmmTop(0);
+    return sub;
+  }
+  testing_support::TempRoot root;
+};
+
+}  // namespace
+
+TEST_F(PrintedSubReports, ChildRowsReachThePrinter) {
+  TppDetailBand* detail = ParentDetail(2);
+  SubReport(detail, pbChild, 10);
+  report->Print();
+  std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "done");
+  EXPECT_EQ(jobs[0].pages.size(), 3u);
+  EXPECT_EQ(CountOf(childRow), 20);
+}
+
+TEST_F(PrintedSubReports, NewPrintJobSectionIsADocumentOfItsOwn) {
+  TppSubReport* sub = SectionAfterTwoRows(12);
+  sub->SetNewPrintJob(true);
+  report->Print();
+  std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 2u);
+  // The section's job opened inside the main one and ended with the section.
+  int main = jobs[0].pages.size() == 1 ? 0 : 1;
+  EXPECT_EQ(jobs[static_cast<size_t>(main)].pages.size(), 1u);
+  EXPECT_EQ(jobs[static_cast<size_t>(1 - main)].pages.size(), 2u);
+  for (const gdi::Job& j : jobs) EXPECT_EQ(j.status, "done") << j.number;
+  EXPECT_EQ(sub->SectionDevice(), nullptr);
+  EXPECT_EQ(report->SectionDevice(), nullptr);
+}
+
+TEST_F(PrintedSubReports, SectionJobIsGivenUpWhenTheMainJobEndsFirst) {
+  TppSubReport* sub = SectionAfterTwoRows(30);
+  sub->SetNewPrintJob(true);
+  report->SetPageLimit(2);
+  report->Print();
+  std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 2u);
+  int aborted = 0;
+  for (const gdi::Job& j : jobs) aborted += j.status == "aborted";
+  EXPECT_EQ(aborted, 1);
+  EXPECT_EQ(sub->SectionDevice(), nullptr);
+}
