@@ -418,7 +418,9 @@ void TppDBCalc::Traversal() {
 }
 
 int32_t TppDBCalc::CurrentTraversalCount() {
-  TppDataPipeline* pipeline = ppLookAheadPipeline(GetReport(), DataPipeline());
+  TppDataPipeline* pipeline = DataPipeline();
+  if (!pipeline && ResetGroup()) pipeline = ResetGroup()->DataPipeline();
+  pipeline = ppLookAheadPipeline(GetReport(), pipeline);
   // Without a pipeline the calc's own first-pass calculations order the values.
   return pipeline ? pipeline->TraversalCount() : ownCalcCount_;
 }
@@ -427,7 +429,9 @@ std::string TppDBCalc::LookAheadKey() {
   int32_t position = 0, column = 0;
   TppCustomBand* band = Band();
   TppCustomReport* report = GetReport();
-  if (!ResetGroup() && report) {
+  if (TppGroup* group = ResetGroup()) {
+    position = group->BreakNo();
+  } else if (report) {
     if (cls::ObjectAs<TppHeaderBand>(band) || cls::ObjectAs<TppFooterBand>(band) ||
         cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
       position = report->AbsolutePageNo();

@@ -10,6 +10,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/model/ppDisplayFormat.h"
 #include "report/model/ppResMgr.h"
@@ -855,6 +856,12 @@ std::string TppVariable::LookAheadKey() {
     case veColumnEnd:
       if (report) position = report->AbsolutePageNo();
       if (report && (resetType_ == veColumnStart || resetType_ == veColumnEnd)) column = report->CurrentColumn();
+      break;
+    case veGroupStart:
+    case veGroupEnd:
+    case veGroupBeforeHeader:
+    case veGroupBeforeFooter:
+      if (auto* group = cls::ObjectAs<TppGroup>(resetComponent_)) position = group->BreakNo();
       break;
     default: break;
   }

@@ -13,6 +13,7 @@
 #include "report/components/ppVar.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/model/ppCache.h"
 #include "report/output/ppDrwCmd.h"
@@ -274,4 +275,106 @@ TEST_F(VarReport, SubscribersChangeTheValueThroughItsParameter) {
   // The report's end resets it, and the reset subscriber has its say.
   EXPECT_EQ(var->AsDouble(), 100);
   EXPECT_TRUE(Has(PrintedPages().at(0), "15"));
+}
+
+namespace {
+
+// Adds the current record's amount to the value.
+struct TAmountAdder {
+  TppListPipeline* items;
+  void Calc(cls::TObject*, cls::Variant& v) { v = cls::Variant(v.AsDouble() + items->GetFieldAsDouble("Amount")); }
+};
+
+}  // namespace
+
+// Amounts A: 5, 3, 7 and B: 2.5, 4 grouped: the footer's DB calcs, a
+// variable reset at each group's end, and the same totals printed ahead in
+// the group header by look-ahead; the summary's totals over both. A group
+// header takes its group's first record (the traversal) before it fires
+// the group start, so a variable reset at the group's start misses that
+// record.
+TEST_F(VarReport, GroupTotalsInFootersAndAheadInHeaders) {
+  report->PrinterSetup()->PageDef()->SetmmHeight(200000);  // one page
+  items->AddField("Group");
+  for (auto [g, a] : std::initializer_list<std::pair<const char*, double>>{
+           {"A", 5}, {"A", 3}, {"A", 7}, {"B", 2.5}, {"B", 4}})
+    items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
+  auto* group = new TppGroup(nullptr);
+  group->SetReport(report.get());
+  group->SetDataPipeline(items.get());
+  group->SetBreakName("Group");
+  auto* groupHeader = new TppGroupHeaderBand(nullptr);
+  groupHeader->SetGroup(group);
+  groupHeader->SetmmHeight(10000);
+  auto* groupFooter = new TppGroupFooterBand(nullptr);
+  groupFooter->SetGroup(group);
+  groupFooter->SetmmHeight(10000);
+  auto* summary = Band(new TppSummaryBand(nullptr), 10000);
+
+  TAmountAdder adder{items.get()};
+  auto variable = [&](TppCustomBand* band, int32_t left, bool lookAhead, TppVarEventType reset = veGroupEnd) {
+    auto* v = Put(new TppVariable(report.get()), band, left);
+    v->SetDataType(dtDouble);
+    v->OnCalc = TppVarCalcEvent(&adder, &TAmountAdder::Calc);
+    v->SetResetType(reset);
+    v->SetResetComponent(group);
+    v->SetLookAhead(lookAhead);
+    return v;
+  };
+  auto dbCalc = [&](TppCustomBand* band, int32_t left, TppDBCalcType type) {
+    auto* c = Put(new TppDBCalc(report.get()), band, left);
+    c->SetDataField("Amount");
+    c->SetDBCalcType(type);
+    return c;
+  };
+  variable(groupHeader, 0, true);
+  TppDBCalc* ahead = dbCalc(groupHeader, 32000, dcSum);
+  ahead->SetLookAhead(true);
+  EXPECT_EQ(ahead->ResetGroup(), group);  // placed in a group band
+  int left = 0;
+  for (TppDBCalcType t : {dcSum, dcCount, dcAverage, dcMinimum, dcMaximum}) {
+    dbCalc(groupFooter, left, t);
+    left += 32000;
+  }
+  variable(groupFooter, left, false);
+  variable(groupFooter, left + 32000, false, veGroupStart);
+  dbCalc(summary, 0, dcSum)->SetDisplayFormat("#,0.00");
+  dbCalc(summary, 32000, dcAverage);
+  EXPECT_EQ(report->PassSetting(), TppPassSettingType::psTwoPass);
+  report->Print();
+  auto pages = PrintedPages();
+  ASSERT_EQ(pages.size(), 1u);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(pages[0], (V{"15", "15",                                  // group A's header, ahead
+                         "15", "3", "5", "3", "7", "15", "10",        // its footer
+                         "6.5", "6.5",                                // group B's header
+                         "6.5", "2", "3.25", "2.5", "4", "6.5", "4",  // its footer
+                         "21.50", "4.3"}));                           // the summary
+}
+
+// The minimum and maximum start afresh with each group; an average over no
+// records is 0.
+TEST_F(VarReport, MinimumAndMaximumStartAfreshAfterAGroupReset) {
+  items->AddField("Group");
+  for (auto [g, a] : std::initializer_list<std::pair<const char*, double>>{{"A", 1}, {"A", 9}, {"B", 5}, {"B", 6}})
+    items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
+  auto* group = new TppGroup(nullptr);
+  group->SetReport(report.get());
+  group->SetDataPipeline(items.get());
+  group->SetBreakName("Group");
+  auto* groupFooter = new TppGroupFooterBand(nullptr);
+  groupFooter->SetGroup(group);
+  groupFooter->SetmmHeight(10000);
+  for (auto [t, left] : {std::pair{dcMinimum, 0}, std::pair{dcMaximum, 40000}}) {
+    auto* c = Put(new TppDBCalc(report.get()), groupFooter, left);
+    c->SetDataField("Amount");
+    c->SetDBCalcType(t);
+  }
+  report->Print();
+  auto pages = PrintedPages();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0], (std::vector<std::string>{"1", "9", "5", "6"}));
+  TppDBCalc none(nullptr);
+  none.SetDBCalcType(dcAverage);
+  EXPECT_EQ(none.Result(), 0);
 }
