@@ -76,6 +76,27 @@ class VarReport : public Printers {
     for (int i = 1; i <= n; ++i)
       items->AddRecord({{"Item", TValue("item " + std::to_string(i))}, {"Amount", TValue(double(i))}});
   }
+  // The records (group, amount), grouped on "Group" with 10 mm group bands.
+  TppGroup* Grouped(std::initializer_list<std::pair<const char*, double>> rows) {
+    items->AddField("Group");
+    for (auto [g, a] : rows) items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
+    auto* group = new TppGroup(nullptr);
+    group->SetReport(report.get());
+    group->SetDataPipeline(items.get());
+    group->SetBreakName("Group");
+    for (TppGroupBand* band : {static_cast<TppGroupBand*>(new TppGroupHeaderBand(nullptr)),
+                               static_cast<TppGroupBand*>(new TppGroupFooterBand(nullptr))}) {
+      band->SetGroup(group);
+      band->SetmmHeight(10000);
+    }
+    return group;
+  }
+  TppDBCalc* DBCalc(TppCustomBand* band, int32_t left, TppDBCalcType type) {
+    auto* c = Put(new TppDBCalc(report.get()), band, left);
+    c->SetDataField("Amount");
+    c->SetDBCalcType(type);
+    return c;
+  }
   // The texts of every printed page.
   static std::vector<std::vector<std::string>> PrintedPages() {
     std::vector<std::vector<std::string>> pages;
@@ -295,20 +316,9 @@ struct TAmountAdder {
 // record.
 TEST_F(VarReport, GroupTotalsInFootersAndAheadInHeaders) {
   report->PrinterSetup()->PageDef()->SetmmHeight(200000);  // one page
-  items->AddField("Group");
-  for (auto [g, a] : std::initializer_list<std::pair<const char*, double>>{
-           {"A", 5}, {"A", 3}, {"A", 7}, {"B", 2.5}, {"B", 4}})
-    items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
-  auto* group = new TppGroup(nullptr);
-  group->SetReport(report.get());
-  group->SetDataPipeline(items.get());
-  group->SetBreakName("Group");
-  auto* groupHeader = new TppGroupHeaderBand(nullptr);
-  groupHeader->SetGroup(group);
-  groupHeader->SetmmHeight(10000);
-  auto* groupFooter = new TppGroupFooterBand(nullptr);
-  groupFooter->SetGroup(group);
-  groupFooter->SetmmHeight(10000);
+  TppGroup* group = Grouped({{"A", 5}, {"A", 3}, {"A", 7}, {"B", 2.5}, {"B", 4}});
+  TppCustomBand* groupHeader = group->HeaderBand();
+  TppCustomBand* groupFooter = group->FooterBand();
   auto* summary = Band(new TppSummaryBand(nullptr), 10000);
 
   TAmountAdder adder{items.get()};
@@ -321,25 +331,19 @@ TEST_F(VarReport, GroupTotalsInFootersAndAheadInHeaders) {
     v->SetLookAhead(lookAhead);
     return v;
   };
-  auto dbCalc = [&](TppCustomBand* band, int32_t left, TppDBCalcType type) {
-    auto* c = Put(new TppDBCalc(report.get()), band, left);
-    c->SetDataField("Amount");
-    c->SetDBCalcType(type);
-    return c;
-  };
   variable(groupHeader, 0, true);
-  TppDBCalc* ahead = dbCalc(groupHeader, 32000, dcSum);
+  TppDBCalc* ahead = DBCalc(groupHeader, 32000, dcSum);
   ahead->SetLookAhead(true);
   EXPECT_EQ(ahead->ResetGroup(), group);  // placed in a group band
   int left = 0;
   for (TppDBCalcType t : {dcSum, dcCount, dcAverage, dcMinimum, dcMaximum}) {
-    dbCalc(groupFooter, left, t);
+    DBCalc(groupFooter, left, t);
     left += 32000;
   }
   variable(groupFooter, left, false);
   variable(groupFooter, left + 32000, false, veGroupStart);
-  dbCalc(summary, 0, dcSum)->SetDisplayFormat("#,0.00");
-  dbCalc(summary, 32000, dcAverage);
+  DBCalc(summary, 0, dcSum)->SetDisplayFormat("#,0.00");
+  DBCalc(summary, 32000, dcAverage);
   EXPECT_EQ(report->PassSetting(), TppPassSettingType::psTwoPass);
   report->Print();
   auto pages = PrintedPages();
@@ -355,21 +359,9 @@ TEST_F(VarReport, GroupTotalsInFootersAndAheadInHeaders) {
 // The minimum and maximum start afresh with each group; an average over no
 // records is 0.
 TEST_F(VarReport, MinimumAndMaximumStartAfreshAfterAGroupReset) {
-  items->AddField("Group");
-  for (auto [g, a] : std::initializer_list<std::pair<const char*, double>>{{"A", 1}, {"A", 9}, {"B", 5}, {"B", 6}})
-    items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
-  auto* group = new TppGroup(nullptr);
-  group->SetReport(report.get());
-  group->SetDataPipeline(items.get());
-  group->SetBreakName("Group");
-  auto* groupFooter = new TppGroupFooterBand(nullptr);
-  groupFooter->SetGroup(group);
-  groupFooter->SetmmHeight(10000);
-  for (auto [t, left] : {std::pair{dcMinimum, 0}, std::pair{dcMaximum, 40000}}) {
-    auto* c = Put(new TppDBCalc(report.get()), groupFooter, left);
-    c->SetDataField("Amount");
-    c->SetDBCalcType(t);
-  }
+  TppGroup* group = Grouped({{"A", 1}, {"A", 9}, {"B", 5}, {"B", 6}});
+  DBCalc(group->FooterBand(), 0, dcMinimum);
+  DBCalc(group->FooterBand(), 40000, dcMaximum);
   report->Print();
   auto pages = PrintedPages();
   ASSERT_EQ(pages.size(), 1u);
