@@ -19,6 +19,7 @@ class TppCustomComponent : public TppComponent {
   CLS_DECLARE_CLASS(TppCustomComponent, TppComponent)
  public:
   explicit TppCustomComponent(cls::TComponent* owner);
+  bool IsCustomComponent() const override { return true; }
 
   // One band pass: placed when it is to be drawn, else complete at once.
   void Generate() override;

@@ -9,6 +9,7 @@
 #include "report/components/ppDBText.h"
 #include "report/components/ppMemo.h"
 #include "report/components/ppVar.h"
+#include "report/engine/ppRegion.h"
 #include "report/engine/ppRegister.h"
 #include "report/engine/ppSubRpt.h"
 #include "report/model/ppRegistration.h"
@@ -36,7 +37,7 @@ constexpr TppComponentClassRow kComponentClassRows[] = {
   {kData, 3, &TppDBCalc::StaticClass, 164},
   {kData, 4, &TppDBImage::StaticClass, 165},
   {kData, 5, &TppDBBarCode::StaticClass, 461},
-  // Region row: {kAdvanced, 0, &TppRegion::StaticClass, 368} (comes with the region).
+  {kAdvanced, 0, &TppRegion::StaticClass, 368},
   {kAdvanced, 1, &TppSubReport::StaticClass, 369},
 };
 // clang-format on
