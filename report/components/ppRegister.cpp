@@ -64,7 +64,10 @@ void ppRegisterComponents() {
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppCustomTextRTTI::Instance(), &TraTppCustomMemoRTTI::Instance(), &TraTppDBMemoRTTI::Instance(),
              &TraTppBarCodeRTTI::Instance(), &TraTppCustomRichTextRTTI::Instance(),
-             &TraTppDBRichTextRTTI::Instance()})
+             &TraTppDBRichTextRTTI::Instance(), &TraTppCustomImageRTTI::Instance(), &TraTppDBImageRTTI::Instance(),
+             &TraTppCustomGraphicRTTI::Instance(), &TraTppLineRTTI::Instance(), &TraTppShapeRTTI::Instance(),
+             &TraTppDBTextRTTI::Instance(), &TraTppDBCalcRTTI::Instance(), &TraTppVariableRTTI::Instance(),
+             &TraTppSystemVariableRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }
