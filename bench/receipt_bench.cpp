@@ -66,8 +66,8 @@ void BM_FirstDemoReceiptToPdfAndPng(benchmark::State& state) {
   form->Timer1->SetEnabled(false);  // no request to dispatch
   const std::string R = FirstDemoReceipt();
   const std::string folder = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
-  auto print = [form](int Lines, const std::string& Barcode, const std::string& Text) {
-    return form->PrintReceipt(Lines, Barcode, Text);
+  auto print = [form](int Lines, const std::string& Barcode, const std::string& Text, std::string& Cause) {
+    return form->PrintReceipt(Lines, Barcode, Text, &Cause);
   };
   for (auto _ : state) {
     if (printclient::ufMain::ProcessReply(R, print) != printclient::ufMain::prDone) {

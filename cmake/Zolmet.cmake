@@ -20,13 +20,15 @@ function(zolmet_add_subdirs dir)
   endforeach()
 endfunction()
 
-# zolmet_test(NAME name [LABEL unit|e2e] [THREADS] SOURCES ... LIBS ...)
+# zolmet_test(NAME name [LABEL unit|e2e|cups] [THREADS] [LOCK resource] SOURCES ... LIBS ...)
 # One GoogleTest program per area; every case runs under ctest with the label.
+# LOCK names a resource the cases share (as a scheduler of the machine):
+# ctest runs no two cases holding it at once.
 # THREADS marks a program of threaded tests: it also carries the label
 # "tsan" and belongs to the target zolmet_tsan_tests, which CI builds and
 # runs in a second tree under ThreadSanitizer.
 function(zolmet_test)
-  cmake_parse_arguments(T "THREADS" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADS" "NAME;LABEL;TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
@@ -43,9 +45,13 @@ function(zolmet_test)
   target_compile_definitions(${T_NAME} PRIVATE
     ZOLMET_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
     ZOLMET_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  set(lock "")
+  if(T_LOCK)
+    set(lock RESOURCE_LOCK ${T_LOCK})
+  endif()
   # Each case is a ctest entry of its own, so a failure or time-out names it.
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
+                       PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT} ${lock})
   if(T_THREADS)
     add_dependencies(zolmet_tsan_tests ${T_NAME})
     # PROPERTIES above is one flat list, which cannot carry a second label:

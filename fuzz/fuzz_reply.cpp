@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string input(reinterpret_cast<const char*>(data), size);
   const std::string R = Expand(input);
   int printed = 0;
-  auto printer = [&printed](int lines, const std::string& barcode, const std::string& text) {
+  auto printer = [&printed](int lines, const std::string& barcode, const std::string& text, std::string&) {
     if (!barcode.empty() && !printclient::ufMain::IsValidEAN13(barcode)) std::abort();
     CheckWrapped(lines, text);
     return ++printed % 7 != 0;  // now and then a print fails

@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
     zfMain->ProcessPrintData = [](const std::string& IP, const std::string& WebName,
                                   const std::string& WebPage, const std::string& Data) {
       return ufMain::ProcessPrintData(IP, WebName, WebPage, Data,
-                                      [](int Lines, const std::string& Barcode, const std::string& Text) {
-                                        return zfMain && zfMain->PrintReceipt(Lines, Barcode, Text);
+                                      [](int Lines, const std::string& Barcode, const std::string& Text,
+                                         std::string& Cause) {
+                                        return zfMain && zfMain->PrintReceipt(Lines, Barcode, Text, &Cause);
                                       });
     };
     Application.Run();

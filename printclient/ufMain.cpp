@@ -247,7 +247,7 @@ void TzfMain::FormCreate(ui::TObject*) {
   Timer1->SetEnabled(true);
 }
 
-bool TzfMain::PrintReceipt(int Lines, const std::string& Barcode, const std::string& Text) {
+bool TzfMain::PrintReceipt(int Lines, const std::string& Barcode, const std::string& Text, std::string* Cause) {
   try {
     TppPrinterSetup* setup = ppReport1->PrinterSetup();
     const std::vector<std::string> names = setup->PrinterNames();
@@ -278,9 +278,13 @@ bool TzfMain::PrintReceipt(int Lines, const std::string& Barcode, const std::str
     ppReport1->SetShowPrintDialog(false);
     ppReport1->Print();
     return true;
-  } catch (...) {
+  } catch (const std::exception& e) {
     // A failure of the print run comes back here once its dialog is
     // closed and its document given up: its cause is shown once.
+    if (Cause) *Cause = e.what();
+    ui::Application().ShowException(std::current_exception());
+    return false;
+  } catch (...) {
     ui::Application().ShowException(std::current_exception());
     return false;
   }
@@ -288,8 +292,8 @@ bool TzfMain::PrintReceipt(int Lines, const std::string& Barcode, const std::str
 
 int TzfMain::PrintShiftReport(const std::string& Text) {
   return ufMain::PrintShiftReport(
-      Text, [this](int Lines, const std::string& Barcode, const std::string& Wrapped) {
-        return PrintReceipt(Lines, Barcode, Wrapped);
+      Text, [this](int Lines, const std::string& Barcode, const std::string& Wrapped, std::string& Cause) {
+        return PrintReceipt(Lines, Barcode, Wrapped, &Cause);
       });
 }
 

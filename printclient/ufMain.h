@@ -42,8 +42,9 @@ class TzfMain : public ui::TForm {
   // Prints one receipt on the printer "Zolmet" (after the notice when it is
   // not installed): line count, bar code ('' or an invalid one prints none)
   // and the wrapped text. False when the print failed; its cause has been
-  // shown then.
-  virtual bool PrintReceipt(int Lines, const std::string& Barcode, const std::string& Text);
+  // shown then, and is left in CAUSE when one is given.
+  virtual bool PrintReceipt(int Lines, const std::string& Barcode, const std::string& Text,
+                            std::string* Cause = nullptr);
   // The shift hand-over report, printed as a receipt without a bar code:
   // 1 when printed, else 0 (logged).
   virtual int PrintShiftReport(const std::string& Text);

@@ -157,8 +157,10 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
         case 'D': {
           int lines = 0;
           std::string wrapped = WrapReceiptText(rec.Text, lines);
-          if (!PrintReceipt || !PrintReceipt(lines, rec.Barcode, wrapped))
-            return Fail("列印失敗\r" + ReplyForLog(wrapped), "抱歉! 列印失敗", prPrintFailed);
+          std::string cause;
+          if (!PrintReceipt || !PrintReceipt(lines, rec.Barcode, wrapped, cause))
+            return Fail("列印失敗\r" + ReplyForLog(wrapped) + (cause.empty() ? "" : "\r原因: " + cause),
+                        "抱歉! 列印失敗", prPrintFailed);
           break;
         }
         case 'L':
@@ -202,8 +204,9 @@ int PrintShiftReport(const std::string& Text, const TPrintReceipt& PrintReceipt)
   int Lines = 0;
   std::string Wrapped = WrapReceiptText(Text, Lines);
   bool printed = false;
+  std::string cause;  // shown by the print; the shift report logs a fixed entry
   try {
-    printed = PrintReceipt(Lines, "", Wrapped);
+    printed = PrintReceipt(Lines, "", Wrapped, cause);
   } catch (...) {
   }
   if (!printed) {

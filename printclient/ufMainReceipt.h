@@ -9,8 +9,9 @@
 namespace printclient::ufMain {
 
 // Prints one receipt: line count, bar code ('' for none), wrapped text.
-// False when the print failed.
-using TPrintReceipt = std::function<bool(int lines, const std::string& barcode, const std::string& text)>;
+// False when the print failed, with CAUSE set to its text where known.
+using TPrintReceipt =
+    std::function<bool(int lines, const std::string& barcode, const std::string& text, std::string& cause)>;
 
 // Result codes of one request; Timer1Timer shows a message for each.
 enum TPrintResult : int {

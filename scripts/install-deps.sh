@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need
 # (zint and zbar-tools are test oracles for bar codes; libzint-dev is
-# linked by the bench only);
+# linked by the bench only; cups, cups-client and printer-driver-cups-pdf
+# give the cups tests a scheduler and a queue that writes PDFs);
 # with --fuzz (CI) also clang and libclang-rt-14-dev, which holds libFuzzer
 # and clang's sanitizer runtimes, for fuzz/build.sh.
 # Does nothing when they are all there; needs root to install.
@@ -12,6 +13,7 @@ pkgs=(
   libcurl4-openssl-dev libcairo2-dev libfontconfig-dev
   fonts-arphic-bkai00mp fonts-arphic-bsmi00lp fonts-liberation
   poppler-utils zint zbar-tools libzint-dev
+  cups cups-client printer-driver-cups-pdf
 )
 if [ "${1:-}" = "--fuzz" ]; then
   pkgs+=(clang libclang-rt-14-dev)

@@ -118,8 +118,9 @@ namespace gdi {
 // Draws one operation on CR, whose user space is device pixels (render.cpp).
 void RenderOp(cairo_t* cr, const Op& op);
 
-// Hands the finished PDF to COMMAND (jobs.cpp).
-bool HandOver(const std::string& command, const std::string& pdf, int limitSeconds, Failure& why);
+// Hands JOB's finished PDF to COMMAND; false with the cause (how it ended
+// and what it wrote) when it fails or outlives LIMITSECONDS (jobs.cpp).
+bool HandOver(const std::string& command, const Job& job, int limitSeconds, Failure& why);
 
 // The job record beside a cairo job's files; false with the cause when it
 // cannot be written (jobs.cpp).

@@ -119,7 +119,7 @@ class CairoEngine : public Engine {
 
   bool EndDocument(Job& job, Failure& why) override {
     bool ok = ClosePdf(why);
-    if (ok && !def_.command.empty()) ok = HandOver(def_.command, job.pdfPath, def_.commandTimeout, why);
+    if (ok && !def_.command.empty()) ok = HandOver(def_.command, job, def_.commandTimeout, why);
     if (!ok) KeepFirstFailure(job, why);  // the cause goes into the record
     job.status = ok ? "done" : "failed";
     Failure unwritten;

@@ -7,9 +7,11 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <unistd.h>
 
 #include "dc_internal.h"
 #include "platform/process/process.h"
+#include "platform/sysroot/codepage.h"
 
 namespace fs = std::filesystem;
 
@@ -96,41 +98,114 @@ bool WriteRecord(const Job& j, Failure& why) {
   return false;
 }
 
-// Hands the finished PDF to COMMAND, run by the shell with the PDF as its
-// last argument, through the process layer. A command still running after
-// LIMIT seconds is stopped with all it started.
-bool HandOver(const std::string& command, const std::string& pdf, int limitSeconds, Failure& why) {
+namespace {
+
+// The most of a command's output that its failure keeps.
+constexpr std::streamoff kMaxOutput = 1000;
+
+// The end of what a command wrote to PATH, as one line of Big5 text; empty
+// when it wrote nothing but blanks.
+std::string CommandOutput(const std::string& path) {
+  std::ifstream f(path, std::ios::binary | std::ios::ate);
+  if (!f) return "";
+  const std::streamoff size = f.tellg();
+  const std::streamoff from = size > kMaxOutput ? size - kMaxOutput : 0;
+  f.seekg(from);
+  std::string utf8(static_cast<size_t>(size - from), '\0');
+  f.read(utf8.data(), static_cast<std::streamsize>(utf8.size()));
+  utf8.resize(static_cast<size_t>(f.gcount()));
+  size_t start = 0;
+  if (from > 0) {  // cut: start at a whole character
+    while (start < utf8.size() && (static_cast<unsigned char>(utf8[start]) & 0xC0) == 0x80) ++start;
+  }
+  std::string text;
+  for (char c : cp::Utf8ToBig5(std::string_view(utf8).substr(start))) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    if (!blank) text += c;
+    else if (!text.empty() && text.back() != ' ') text += ' ';
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return from > 0 && !text.empty() ? "..." + text : text;
+}
+
+// Width x height of a page in millimetres ("82x57.9").
+std::string PageMillimetres(const Page& page) {
+  auto mm = [](int tenths) {
+    std::string s = std::to_string(tenths / 10);
+    if (tenths % 10) s += "." + std::to_string(tenths % 10);
+    return s;
+  };
+  return mm(page.widthTenths) + "x" + mm(page.heightTenths);
+}
+
+// A temporary file removed with this.
+struct TempFile {
+  std::string path;
+  TempFile() {
+    char name[] = "/tmp/zolmet-output-XXXXXX";
+    int fd = ::mkstemp(name);
+    if (fd >= 0) {
+      ::close(fd);
+      path = name;
+    }
+  }
+  ~TempFile() {
+    if (!path.empty()) ::unlink(path.c_str());
+  }
+};
+
+}  // namespace
+
+// Hands the job's finished PDF to COMMAND, run by the shell with the PDF as
+// its last argument and ZOLMET_PAGE_MM set to the first page's size, through
+// the process layer. What the command writes is kept for its failure. A
+// command still running after LIMIT seconds is stopped with all it started.
+bool HandOver(const std::string& command, const Job& job, int limitSeconds, Failure& why) {
   const std::string quoted = "\"" + command + "\"";
+  TempFile output;
+  if (output.path.empty()) {
+    why.code = win::SetLastErrorFromErrno(errno);
+    why.text = "The command " + quoted + " could not be started: no file for its output: " +
+               std::strerror(errno) + ".";
+    return false;
+  }
   // The command runs in a subshell, so that an "exit" in it still reaches
   // the line after; that line leaves the status in the process layer's side
   // channel, which tells it even when this program ignores its children's
   // ends and the system collects them unseen.
   // The command has lines of its own, so that a comment in it ends there.
   const std::string script =
-      "(\n" + command + " \"$1\"\n)\ns=$?; echo \"$$ $s\" >\"$ZOLMET_EXIT_FILE\"; exit $s";
-  win::HPROCESS p = win::CreateHostProcess("/bin/sh", {"-c", script, "sh", pdf});
+      "zolmet_output=$2; ZOLMET_PAGE_MM=$3; export ZOLMET_PAGE_MM; set -- \"$1\"\n(\n" + command +
+      " \"$1\"\n) >\"$zolmet_output\" 2>&1\ns=$?; echo \"$$ $s\" >\"$ZOLMET_EXIT_FILE\"; exit $s";
+  const std::string pageSize = job.pages.empty() ? "" : PageMillimetres(job.pages.front());
+  win::HPROCESS p = win::CreateHostProcess("/bin/sh", {"-c", script, "sh", job.pdfPath, output.path, pageSize});
   if (!p) {
     why.code = win::GetLastError();
     why.text = "The command " + quoted + " could not be started.";
     return false;
   }
+  // What the command wrote, after the sentence that says how it ended.
+  auto withOutput = [&output](std::string text) {
+    std::string written = CommandOutput(output.path);
+    return written.empty() ? text : text + " Its output: " + written;
+  };
   const win::DWORD limitMs = static_cast<win::DWORD>(std::max(1, limitSeconds)) * 1000u;
   if (win::WaitForSingleObject(p, limitMs) != win::WAIT_OBJECT_0) {
     win::TerminateProcess(p, 1);
     why.code = win::WAIT_TIMEOUT_ERROR;
-    why.text = "The command " + quoted + " did not end within " + std::to_string(limitSeconds) +
-               " s and was stopped.";
+    why.text = withOutput("The command " + quoted + " did not end within " + std::to_string(limitSeconds) +
+                          " s and was stopped.");
     return false;
   }
   win::DWORD code = 0;
   if (!win::GetExitCodeProcess(p, code)) {
     why.code = win::ERROR_GEN_FAILURE;
-    why.text = "The command " + quoted + " ended without an exit status.";
+    why.text = withOutput("The command " + quoted + " ended without an exit status.");
     return false;
   }
   if (code != 0) {
     why.code = win::ERROR_GEN_FAILURE;
-    why.text = "The command " + quoted + " ended with exit code " + std::to_string(code) + ".";
+    why.text = withOutput("The command " + quoted + " ended with exit code " + std::to_string(code) + ".");
     return false;
   }
   return true;

@@ -11,7 +11,10 @@
 //   DefaultPaper=257            DefaultCustom=820,1500     DefaultBin=15
 //   DefaultOrientation=1        Custom=1                   CustomRange=100,100,820,32000
 //   Output=C:\Zolmet\Printed\Zolmet                        Formats=pdf,png
-//   Command=lp -d receipt       (receives each finished PDF as its last argument)
+//   Command=lp -d receipt       (receives each finished PDF as its last argument,
+//                               run by /bin/sh with ZOLMET_PAGE_MM set to the
+//                               first page's size in mm, as "82x57.9"; what it
+//                               writes goes into the cause of a failed job)
 //   CommandTimeout=60           (seconds the command may run before it is stopped
 //                               and the job fails; 1 to 86400, default 60)
 //   Backend=cairo               (or "record": pages kept in memory for tests;

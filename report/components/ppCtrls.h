@@ -19,6 +19,7 @@ class TppCustomComponent : public TppComponent {
   CLS_DECLARE_CLASS(TppCustomComponent, TppComponent)
  public:
   explicit TppCustomComponent(cls::TComponent* owner);
+  bool IsCustomComponent() const override { return true; }
 
   // One band pass: placed when it is to be drawn, else complete at once.
   void Generate() override;
@@ -301,6 +302,27 @@ void ppRegisterCtrlsUnit();
 
 class TraTppCustomTextRTTI : public TraTppComponentRTTI {
   RA_DECLARE_RTTI(TraTppCustomTextRTTI, TraTppComponentRTTI, TppCustomText)
+};
+
+class TraTppCustomImageRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppCustomImageRTTI, TraTppComponentRTTI, TppCustomImage)
+};
+
+// OnGetPicture (event 69) with the picture.
+class TraTppDBImageRTTI : public TraTppCustomImageRTTI {
+  RA_DECLARE_RTTI(TraTppDBImageRTTI, TraTppCustomImageRTTI, TppDBImage)
+};
+
+class TraTppCustomGraphicRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppCustomGraphicRTTI, TraTppComponentRTTI, TppCustomGraphic)
+};
+
+class TraTppLineRTTI : public TraTppCustomGraphicRTTI {
+  RA_DECLARE_RTTI(TraTppLineRTTI, TraTppCustomGraphicRTTI, TppLine)
+};
+
+class TraTppShapeRTTI : public TraTppCustomGraphicRTTI {
+  RA_DECLARE_RTTI(TraTppShapeRTTI, TraTppCustomGraphicRTTI, TppShape)
 };
 
 // A colour by name: a 32-bit value, described as an integer.

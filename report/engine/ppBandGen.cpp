@@ -156,9 +156,10 @@ void TppBandGeneration::GenerateBand() {
     AfterObjects();
     ProcessReportMessages();
 
-    // Objects reprinted on a continuation page are no progress.
+    // Objects reprinted on a continuation page are no progress, nor is a
+    // region that only reprinted what it holds.
     bool progressed = std::any_of(drawList_.begin(), drawList_.end(),
-                                  [&](TppComponent* c) { return !(continuation && c->ReprintOnOverFlow()); });
+                                  [&](TppComponent* c) { return c->PrintedNewContent(continuation); });
     bool stalled = GetOutOfSpace() && !progressed && !pageHeldBody && !engine->Cancelled();
     std::string culprit = objectsRan && firstUnfinished_ ? firstUnfinished_->UserName() : genBand_->UserName();
     if (!forcedBreak) neverFits_.PassEnded(stalled, GenReport(), culprit);

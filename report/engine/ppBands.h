@@ -34,7 +34,8 @@ constexpr uint8_t ppPrintCountTimes = 3;
 // ---- the guard against pages that cannot progress ----
 
 // A pass that ran out of space with nothing placed (objects reprinted on a
-// continuation page count as nothing), begun while the page
+// continuation page count as nothing, and so does a continuing region whose
+// objects only reprinted: TppComponent::PrintedNewContent), begun while the page
 // (or column) held no body output, cannot be helped by a new page. The
 // first such pass may have been crowded off by a title; when the next pass
 // of the same object ends alike, the object can never fit and the report's

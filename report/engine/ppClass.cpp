@@ -5,6 +5,7 @@
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
+#include "report/engine/ppRegion.h"
 #include "report/output/ppDevice.h"
 
 CLS_IMPLEMENT_CLASS(TppComponent)
@@ -12,12 +13,8 @@ CLS_IMPLEMENT_CLASS(TppComponent)
 TppComponent::TppComponent(cls::TComponent* owner) : TppPrintable(owner) {}
 
 void TppComponent::BeforeDestruction() {
-  if (region_) {
-    TppComponent* r = region_;
-    region_ = nullptr;
-    r->RemoveRegionMember(this);
-    RemoveNotify(r);
-  }
+  if (auto* r = cls::ObjectAs<TppCustomRegion>(region_)) r->RemoveObject(this);
+  region_ = nullptr;
   if (resetGroup_) SetResetGroup(nullptr);
   SetBand(nullptr);
   TppPrintable::BeforeDestruction();
@@ -32,7 +29,10 @@ TppCustomReport* TppComponent::GetMainReport() const {
 
 int TppComponent::IndexInBand() const { return band_ ? band_->IndexOfObject(this) : -1; }
 
-int TppComponent::ZOrderIndex() const { return region_ ? region_->IndexOfRegionMember(this) : IndexInBand(); }
+int TppComponent::ZOrderIndex() const {
+  if (auto* r = cls::ObjectAs<TppCustomRegion>(region_)) return r->IndexOfObject(this);
+  return IndexInBand();
+}
 
 bool TppComponent::GeneratingNewPage() const {
   TppCustomReport* main = GetMainReport();
@@ -155,26 +155,12 @@ void TppComponent::SetBand(TppCustomBand* band) {
   Changed();
 }
 
-void TppComponent::SetParentComponent(cls::TComponent* parent) {
-  if (auto* band = cls::ObjectAs<TppCustomBand>(parent)) {
-    SetBand(band);
-  } else if (auto* region = cls::ObjectAs<TppComponent>(parent); region && region->IsRegion()) {
-    if (auto* band = cls::ObjectAs<TppCustomBand>(region->GetParent())) SetBand(band);
-    SetRegion(region);
-  }
-}
-
 void TppComponent::SetRegion(TppComponent* region) {
-  if (region && !region->IsRegion()) return;
-  if (region_) {
-    region_->RemoveRegionMember(this);
-    RemoveNotify(region_);
-  }
+  if (region && !cls::ObjectIs<TppRegion>(region)) return;
+  // The old region tells it to forget the region (Notify).
+  if (auto* old = cls::ObjectAs<TppCustomRegion>(region_)) old->RemoveObject(this);
   region_ = region;
-  if (region_) {
-    AddNotify(region_);
-    region_->AddRegionMember(this);
-  }
+  if (auto* r = cls::ObjectAs<TppCustomRegion>(region_)) r->AddObject(this);
   if (ParentWidth() || ParentHeight()) FitToParent();
   Changed();
 }
@@ -207,11 +193,13 @@ void TppComponent::SetDataPipeline(TppDataPipeline* value) {
 }
 
 void TppComponent::BringToFront() {
-  if (band_) band_->BringObjectToFront(this);
+  if (auto* r = cls::ObjectAs<TppCustomRegion>(region_)) r->MoveObject(this, r->ObjectCount() - 1);
+  else if (band_) band_->BringObjectToFront(this);
 }
 
 void TppComponent::SendToBack() {
-  if (band_) band_->SendObjectToBack(this);
+  if (auto* r = cls::ObjectAs<TppCustomRegion>(region_)) r->MoveObject(this, 0);
+  else if (band_) band_->SendObjectToBack(this);
   InvalidateDesign();
 }
 
@@ -225,6 +213,17 @@ void TppComponent::Notify(TppCommunicator* communicator, uint8_t operation) {
   if (operation != ppopRemove || !communicator) return;
   if (communicator == region_) region_ = nullptr;
   if (communicator == resetGroup_) resetGroup_ = nullptr;
+}
+
+void TppComponent::SetParentComponent(cls::TComponent* parent) {
+  if (auto* region = cls::ObjectAs<TppRegion>(parent)) {
+    if (region->Band() != band_) SetBand(region->Band());
+    SetRegion(region);
+  } else if (auto* band = cls::ObjectAs<TppCustomBand>(parent)) {
+    SetBand(band);
+  } else {
+    TppPrintable::SetParentComponent(parent);
+  }
 }
 
 void TppComponent::ShiftBandObjects(std::vector<cls::TComponent*>& objects) {

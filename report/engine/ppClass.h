@@ -37,6 +37,9 @@ class TppComponent : public TppPrintable, public IppShiftable {
   void FitToParent();
 
   // ---- virtual operations, in slot order ----
+  // A text-type component (labels, texts, shapes, pictures): regions
+  // generate these and stretchables, nothing else.
+  virtual bool IsCustomComponent() const { return false; }
   virtual bool IsRegion() const { return false; }
   virtual TppComponent* GetNextSibling();
   virtual cls::TComponent* GetParent();
@@ -48,18 +51,13 @@ class TppComponent : public TppPrintable, public IppShiftable {
   virtual void GetParentRect(TppRect& rect);
   virtual void BringToFront();
   virtual void SendToBack();
-  // Regions keep their members; nothing here.
-  virtual void RemoveRegionMember(TppComponent*) {}
-  virtual void AddRegionMember(TppComponent*) {}
-  virtual int IndexOfRegionMember(const TppComponent*) const { return -1; }
   // Groups breaking on this component's text: a text component keeps them
   // (and answers True); others refuse.
   virtual bool RegisterResetGroup(TppGroup*) { return false; }
   virtual void UnregisterResetGroup(TppGroup*) {}
-
-  // A band read around the component takes it; a region puts it into
-  // its band as a member.
-  void SetParentComponent(cls::TComponent* parent) override;
+  // Whether what it put on this page is new: not a reprint on a page its
+  // parent continues on (CONTINUATION). The never-fits guard asks it.
+  virtual bool PrintedNewContent(bool continuation) { return !(continuation && ReprintOnOverFlow()); }
 
   // ---- printable overrides ----
   cls::TObject* GetDesigner() override { return nullptr; }
@@ -77,6 +75,8 @@ class TppComponent : public TppPrintable, public IppShiftable {
   void SetDataPipeline(TppDataPipeline* value) override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  // A band read as its parent becomes its band, a region its region.
+  void SetParentComponent(cls::TComponent* parent) override;
 
   // ---- IppShiftable ----
   bool IsStretchableComponent() override { return false; }

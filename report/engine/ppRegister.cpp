@@ -11,6 +11,7 @@
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppPrnabl.h"
 #include "report/engine/ppProd.h"
+#include "report/engine/ppRegion.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppStrtch.h"
 #include "report/engine/ppSubRpt.h"
@@ -27,14 +28,15 @@ void ppRegisterEngine() {
     ppRegisterGroups();
     ppRegisterEngineUnit();
     ppRegisterReportUnit();
+    ppRegisterRegionUnit();
     ppRegisterSubReportUnit();
     RegisterEnumType("TppBandType", ppEnumTypeInfo<TppBandType>());
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppProducerRTTI::Instance(), &TraTppCustomReportRTTI::Instance(),
              &TraTppBandedReportRTTI::Instance(), &TraTppReportRTTI::Instance(), &TraTppBandRTTI::Instance(),
              &TraTppGroupRTTI::Instance(), &TraTppPrintableRTTI::Instance(), &TraTppComponentRTTI::Instance(),
-             &TraTppStretchableRTTI::Instance(), &TraTppSubReportRTTI::Instance(),
-             &TraTppReportTemplateRTTI::Instance()})
+             &TraTppStretchableRTTI::Instance(), &TraTppCustomRegionRTTI::Instance(),
+             &TraTppSubReportRTTI::Instance(), &TraTppReportTemplateRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }

@@ -6,6 +6,7 @@
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
+#include "report/engine/ppRegion.h"
 #include "report/model/ppResMgr.h"
 
 CLS_IMPLEMENT_COMPONENT(TppStretchable)
@@ -136,7 +137,7 @@ void TppStretchable::SetStretchWithParent(bool value) {
 }
 
 void TppStretchable::SetRegion(TppComponent* region) {
-  if (region && !region->IsRegion()) return;
+  if (region && !cls::ObjectIs<TppRegion>(region)) return;
   TppComponent::SetRegion(region);
   if (shiftRelativeTo_) SetShiftRelativeTo(nullptr);
   if (auto* r = cls::ObjectAs<TppStretchable>(region))
@@ -308,8 +309,8 @@ void TppStretchable::PrintShifters(int index) {
 void TppStretchable::PrintToPage(TppPage* page) {
   TppComponent::PrintToPage(page);
   std::stable_sort(printList_.begin(), printList_.end(),
-                   [](TppStretchable* a, TppStretchable* b) { return a->ZOrder() < b->ZOrder(); });
-  for (TppStretchable* s : printList_) {
+                   [](TppComponent* a, TppComponent* b) { return a->ZOrder() < b->ZOrder(); });
+  for (TppComponent* s : printList_) {
     s->PrintToPage(page);
     if (TppCustomReport* r = GetReport()) r->ProcessMessages();
   }
@@ -319,7 +320,7 @@ void TppStretchable::ClearPrintState() {
   TppComponent::ClearPrintState();
   shiftersComplete_ = true;
   currentPosition_ = 0;
-  clearedB_ = 0;
+  spareB_ = 0;
   incompleteShifterFound_ = false;
   shifterOverFlow_ = false;
   pageBottom_ = 0;
@@ -337,7 +338,7 @@ void TppStretchable::InitGeneration() {
   TppComponent::InitGeneration();
   shiftersStarted_ = false;
   keptTogether_ = false;
-  clearedA_ = clearedB_ = 0;
+  spareA_ = spareB_ = 0;
   shifterResumeIndex_ = 0;
   partialAdjustment_ = 0;
   partialGeneration_ = false;

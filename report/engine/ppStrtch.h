@@ -88,6 +88,22 @@ class TppStretchable : public TppComponent {
   void SetShiftersStarted(bool v) { shiftersStarted_ = v; }
   void SetShifterResumeIndex(int32_t v) { shifterResumeIndex_ = v; }
   void SetPartialGeneration(bool v) { partialGeneration_ = v; }
+  void SetPartialAdjustment(int32_t v) { partialAdjustment_ = v; }
+  // For descendants that generate objects of their own as shifters are
+  // generated (regions).
+  void SetShiftersComplete(bool v) { shiftersComplete_ = v; }
+  bool IncompleteShifterFound() const { return incompleteShifterFound_; }
+  void SetIncompleteShifterFound(bool v) { incompleteShifterFound_ = v; }
+  bool ShifterOverFlow() const { return shifterOverFlow_; }
+  void SetShifterOverFlow(bool v) { shifterOverFlow_ = v; }
+  void AddToPrintList(TppComponent* c) { printList_.push_back(c); }
+  const std::vector<TppComponent*>& PrintList() const { return printList_; }
+  void ClearPrintList() { printList_.clear(); }
+  // Two integers cleared at the start of a run (both) and of a page (B).
+  int32_t SpareA() const { return spareA_; }
+  void SetSpareA(int32_t v) { spareA_ = v; }
+  int32_t SpareB() const { return spareB_; }
+  void SetSpareB(int32_t v) { spareB_ = v; }
   void CalcPrintPosition();
   int32_t CalcTop();
   void PrintShifters(int index);
@@ -103,8 +119,8 @@ class TppStretchable : public TppComponent {
   bool stretch_ = false;
   bool shiftersComplete_ = true;
   int32_t currentPosition_ = 0;
-  int32_t clearedA_ = 0;
-  int32_t clearedB_ = 0;
+  int32_t spareA_ = 0;
+  int32_t spareB_ = 0;
   bool shiftersStarted_ = false;
   int32_t shifterResumeIndex_ = 0;
   bool shifterOverFlow_ = false;
@@ -112,7 +128,7 @@ class TppStretchable : public TppComponent {
   int32_t pageBottom_ = 0;
   int32_t partialAdjustment_ = 0;
   bool partialGeneration_ = false;
-  std::vector<TppStretchable*> printList_;
+  std::vector<TppComponent*> printList_;
 };
 
 // ---- scripting ----

@@ -51,10 +51,14 @@ class PrintDataTest : public ::testing::Test {
     bool operator==(const Printed&) const = default;
   };
   std::vector<Printed> printed_;
-  int failAt_ = -1;  // the receipt (0-based) whose print fails
+  int failAt_ = -1;        // the receipt (0-based) whose print fails
+  std::string failCause_;  // and the cause it gives
   printclient::ufMain::TPrintReceipt Printer() {
-    return [this](int lines, const std::string& barcode, const std::string& text) {
-      if (static_cast<int>(printed_.size()) == failAt_) return false;
+    return [this](int lines, const std::string& barcode, const std::string& text, std::string& cause) {
+      if (static_cast<int>(printed_.size()) == failAt_) {
+        cause = failCause_;
+        return false;
+      }
       printed_.push_back({lines, barcode, text});
       return true;
     };

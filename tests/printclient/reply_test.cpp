@@ -163,9 +163,19 @@ TEST_F(ReplyTest, FailedPrintStopsAtThatReceipt) {
   EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 列印失敗"});
 }
 
+// The printer's own account of the failure follows the receipt in the log.
+TEST_F(ReplyTest, FailedPrintLogsItsCause) {
+  failAt_ = 0;
+  failCause_ = "The command \"lp -d receipt\" ended with exit code 1. Its output: lp: paper out";
+  std::string R = "K1\r" + D("\nfirst", 1) + "\rEND\r";
+  EXPECT_EQ(printclient::ufMain::ProcessReply(R, Printer()), printclient::ufMain::prPrintFailed);
+  EXPECT_EQ(ErrLog(), Entries({"列印失敗\rfirst\r原因: " + failCause_}));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 列印失敗"});
+}
+
 TEST_F(ReplyTest, ExceptionWhilePrinting) {
   std::string R = "K1\r" + D("\nfirst", 1) + "\rEND\r";
-  auto thrower = [](int, const std::string&, const std::string&) -> bool {
+  auto thrower = [](int, const std::string&, const std::string&, std::string&) -> bool {
     throw std::runtime_error("printer on fire");
   };
   EXPECT_EQ(printclient::ufMain::ProcessReply(R, thrower), printclient::ufMain::prPrintFailed);

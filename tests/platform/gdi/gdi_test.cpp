@@ -887,8 +887,8 @@ struct Printed {
   win::DWORD error;
   std::string cause;
 };
-Printed PrintOnePage() {
-  win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+Printed PrintOnePage(const win::DEVMODEA* mode = nullptr) {
+  win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, mode);
   win::DOCINFOA di;
   di.lpszDocName = "x";
   EXPECT_GT(win::StartDocA(dc, &di), 0);
@@ -988,6 +988,61 @@ TEST(HandOver, EachFailureKeepsItsOwnCause) {
   EXPECT_NE(win::GetLastError(), win::ERROR_DISK_FULL);
   EXPECT_NE(gdi::DocumentError(dc).find("Cannot make the output folder"), std::string::npos);
   win::DeleteDC(dc);
+}
+
+// What the command writes is its own account of a failure: it goes, as one
+// line of Big5 text and bounded, into the cause and the job record.
+TEST(HandOver, TheCommandsOwnMessageIsPartOfItsFailure) {
+  TempRoot root;
+  const std::string lp = "echo 'lp: Destination \"receipt\" is not accepting jobs.' >&2; echo second; exit 2;";
+  InstallHandingPrinter(lp, 60);
+  Printed p = PrintOnePage();
+  EXPECT_EQ(p.result, win::SP_ERROR);
+  const std::string cause = "The command \"" + lp +
+                            "\" ended with exit code 2. Its output: lp: Destination \"receipt\" is not accepting "
+                            "jobs. second";
+  EXPECT_EQ(p.cause, cause);
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Printed\\Zolmet\\job-0001.job")).find("Error=" + cause + "\r\n"),
+            std::string::npos);
+
+  // UTF-8 output ("缺紙") is kept as Big5 text.
+  InstallHandingPrinter("printf '\\347\\274\\272\\347\\264\\231\\n'; exit 1;", 60);
+  p = PrintOnePage();
+  EXPECT_EQ(p.cause.substr(p.cause.size() - 16), "Its output: 缺紙") << p.cause;
+
+  // A flood of output keeps its end; the cause stays short.
+  InstallHandingPrinter("head -c 200000 /dev/zero | tr '\\0' x; echo ' the end'; exit 1;", 60);
+  p = PrintOnePage();
+  EXPECT_LT(p.cause.size(), 1200u);
+  EXPECT_NE(p.cause.find("Its output: ...xxx"), std::string::npos) << p.cause;
+  EXPECT_EQ(p.cause.substr(p.cause.size() - 8), " the end");
+
+  // A command stopped at its limit still tells what it wrote so far.
+  InstallHandingPrinter("echo waiting for the printer; sleep 1000;", 1);
+  p = PrintOnePage();
+  EXPECT_EQ(p.error, win::WAIT_TIMEOUT_ERROR);
+  EXPECT_NE(p.cause.find("did not end within 1 s and was stopped. Its output: waiting for the printer"),
+            std::string::npos)
+      << p.cause;
+
+  // A command that works: its output is no cause.
+  InstallHandingPrinter("echo request id is receipt-1; true", 60);
+  p = PrintOnePage();
+  EXPECT_GT(p.result, 0);
+  EXPECT_EQ(p.cause, "");
+}
+
+// The command learns the job's page size, for a queue that needs it.
+TEST(HandOver, TheCommandIsToldThePageSizeInMillimetres) {
+  TempRoot root;
+  const std::string size = root.path() + "/size.txt";
+  InstallHandingPrinter("printf %s \"$ZOLMET_PAGE_MM\" >'" + size + "'; true", 60);
+  win::DEVMODEA m = Custom(820, 579);
+  EXPECT_GT(PrintOnePage(&m).result, 0);
+  EXPECT_EQ(ReadFile(size), "82x57.9");
+  m = Custom(580, 1000);
+  EXPECT_GT(PrintOnePage(&m).result, 0);
+  EXPECT_EQ(ReadFile(size), "58x100");
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "platform/spool/printerdef.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
+#include "report/engine/ppRegion.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppSubRpt.h"
 #include "report/model/ppResMgr.h"
@@ -45,15 +46,6 @@ class TRow : public TFixed {
   int failAt = 0;
 };
 CLS_IMPLEMENT_COMPONENT(TRow)
-
-// Stands in for a region: the subreport only asks whether it is in one.
-class TRegionDouble : public TppStretchable {
-  CLS_DECLARE_CLASS(TRegionDouble, TppStretchable)
- public:
-  explicit TRegionDouble(cls::TComponent* owner) : TppStretchable(owner) {}
-  bool IsRegion() const override { return true; }
-};
-CLS_IMPLEMENT_COMPONENT(TRegionDouble)
 
 struct TCommand {
   cls::TComponent* component;
@@ -340,7 +332,7 @@ TEST_F(SubReports, BehaviourSettingsAndRegions) {
   sub->SetParentWidth(false);
   EXPECT_TRUE(sub->ParentWidth());
   // Into a region: pbFixed, and no way back to a section there.
-  auto* region = Add<TRegionDouble>(detail, 0, 30000);
+  auto* region = Add<TppRegion>(detail, 0, 30000);
   sub->SetRegion(region);
   EXPECT_EQ(sub->PrintBehavior(), pbFixed);
   EXPECT_FALSE(sub->NewPrintJob());
@@ -349,6 +341,7 @@ TEST_F(SubReports, BehaviourSettingsAndRegions) {
   sub->SetNewPrintJob(true);
   EXPECT_FALSE(sub->NewPrintJob());
   EXPECT_EQ(sub->PrintBehavior(), pbFixed);
+  sub->SetRegion(nullptr);  // the fixture frees it, not the region
   // Known by name to streams and scripts.
   EXPECT_EQ(cls::FindClass("TppSubReport"), &TppSubReport::StaticClass());
   EXPECT_EQ(raGetRTTIClass(&TppSubReport::StaticClass()), &TraTppSubReportRTTI::Instance());

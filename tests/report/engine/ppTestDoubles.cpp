@@ -23,16 +23,28 @@ TFixed::TFixed(cls::TComponent* owner) : TppComponent(owner) { SetDrawCommandCla
 void TFixed::Generate() {
   ++generated;
   TppCustomBand* band = Band();
-  if (ReprintOnOverFlow() && band->GetOverFlow()) InitDrawComponent();
+  auto* region = cls::ObjectAs<TppStretchable>(Region());
+  bool parentOverFlow = region ? region->OverFlow() : band->GetOverFlow();
+  if (ReprintOnOverFlow() && parentOverFlow) InitDrawComponent();
   if (!DrawComponent() || !Visible()) {
     SetGenerationComplete(true);
     return;
   }
-  TppRect r = band->GetPrintRect();
-  int32_t left = r.Left + mmLeft(), top = r.Top + mmTop();
-  if (band->GetPartialGeneration()) top -= band->GetPartialAdjustment();
+  int32_t left = band->GetPrintRect().Left + mmLeft(), top, bottom;
+  bool stretches;
+  if (region) {
+    top = region->PrintRect().Top + mmTop() - region->mmTop();
+    if (region->PartialGeneration()) top -= region->PartialAdjustment();
+    bottom = region->PageBottom();
+    stretches = region->Stretch() && band->PrintHeight() == phDynamic;
+  } else {
+    top = band->GetPrintRect().Top + mmTop();
+    if (band->GetPartialGeneration()) top -= band->GetPartialAdjustment();
+    bottom = band->GetPageBottom();
+    stretches = band->PrintHeight() == phDynamic;
+  }
   int32_t height = mmHeight();
-  if (band->PrintHeight() == phDynamic && top + height > band->GetPageBottom() + 1) {
+  if (stretches && top + height > bottom + 1) {
     SetOutOfSpace(true);
     return;
   }

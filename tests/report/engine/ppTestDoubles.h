@@ -18,10 +18,12 @@ class TTestDrawCommand : public TppDrawCommand {
   explicit TTestDrawCommand(cls::TComponent* owner) : TppDrawCommand(owner) {}
 };
 
+// Takes its place from its band, or from its region as a label does.
 class TFixed : public TppComponent {
   CLS_DECLARE_CLASS(TFixed, TppComponent)
  public:
   explicit TFixed(cls::TComponent* owner);
+  bool IsCustomComponent() const override { return true; }
   void Generate() override;
   void PropertiesToDrawCommand(TppDrawCommand* c) override;
   int generated = 0;
