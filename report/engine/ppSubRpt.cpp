@@ -476,6 +476,26 @@ void TppSubReport::GenerateAsChild() {
   if (generated_) started_ = false;
   if (!OverFlow() && KeepTogether()) SetKeptTogether(false);
   generatedThisPass_ = true;
+  UpdateInstanceRecords();
+}
+
+// On the main report's last page the cached pages of this instance learn
+// its final child page numbers. Their started flag and child overflow
+// state stay: a page rebuilt from the cache goes on with the child from
+// them, and the final ones would start it over or end it.
+void TppSubReport::UpdateInstanceRecords() {
+  TppCustomEngine* mainEngine = GetMainReport()->Engine();
+  if (mainEngine->AbsolutePageNo() < mainEngine->AbsolutePageCount()) return;
+  TppCacheManager* pages = ppPageCache(GetMainReport());
+  if (!pages) return;
+  pages->WalkRecordsBack(this, [this](uint8_t* record) {
+    int32_t instance = 0;
+    std::memcpy(&instance, record + 24, 4);
+    if (instance != instanceCount_) return false;
+    std::memcpy(record + 16, &recordedPageNo_, 4);
+    std::memcpy(record + 20, &savedPageNo_, 4);
+    return true;
+  });
 }
 
 void TppSubReport::GenerateFixed() {
@@ -552,6 +572,7 @@ void TppSubReport::GenerateSection() {
   }
   SavePageState();
   childOverflowState_ = engine->DataExhausted() && engine->ReportFinished();
+  UpdateInstanceRecords();
   if (!subscribed_) {
     parentEngine->AddEventNotify(this);
     GetMainReport()->AddEventNotify(this);

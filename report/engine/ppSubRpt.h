@@ -124,6 +124,7 @@ class TppSubReport : public TppStretchable {
   void SetChildRoom(int32_t height, int32_t width);
   void RestartChild();
   void SavePageState();
+  void UpdateInstanceRecords();
   void MoveChildDrawCommands(TppPage* page);
   void CreateSectionDevice();
   // Ends the section's own job (kept when FINISHED, else given up).

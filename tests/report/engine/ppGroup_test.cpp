@@ -16,6 +16,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/testroot.h"
 
 using namespace engine_doubles;
 
@@ -367,6 +368,34 @@ TEST_F(Groups, ResetPageNoNumbersThePagesOfEachRun) {
   EXPECT_EQ(no, (std::vector<int32_t>{1, 2, 3, 1}));
   EXPECT_EQ(count, (std::vector<int32_t>{3, 3, 3, 1}));
   EXPECT_EQ(report->pages[3].Texts().front(), "D 21");
+}
+
+namespace {
+// Groups on a system root of their own, where the page cache can move to files.
+struct GroupsOnDisk : Groups {
+  testing_support::TempRoot root;
+};
+}  // namespace
+
+TEST_F(GroupsOnDisk, RunPageNumbersArePatchedIntoCacheFiles) {
+  TppGroup* g = Group("Region", 0);
+  g->SetNewPage(true);
+  g->SetResetPageNo(true);
+  Detail();
+  for (int i = 0; i < 20; ++i) Row("A");
+  for (int i = 0; i < 5; ++i) Row("B");
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  // Memory is full after a few pages: the caches move to files.
+  report->CacheManager()->SetMemoryStreamLimit(200);
+  Run();
+  ASSERT_TRUE(report->CacheManager()->FileMode());
+  std::vector<int32_t> no, count;
+  for (const TGroupPage& p : report->pages) {
+    no.push_back(p.pageNo);
+    count.push_back(p.pageCount);
+  }
+  EXPECT_EQ(no, (std::vector<int32_t>{1, 2, 3, 1}));
+  EXPECT_EQ(count, (std::vector<int32_t>{3, 3, 3, 1}));
 }
 
 // ---- columns ----

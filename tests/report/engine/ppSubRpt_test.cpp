@@ -5,6 +5,7 @@
 // subreport hooks.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -153,12 +154,15 @@ struct SubReports : ::testing::Test {
     request.SetPageSetting(TppPageSettingType::psAll);
     report->PageRequest(report, &request);
   }
-  // Tops (mm) and records of COMPONENT's commands on page INDEX.
-  std::vector<std::pair<int32_t, int64_t>> Rows(size_t index, cls::TComponent* component) const {
+  // Tops (mm) and records of COMPONENT's commands on PAGE.
+  static std::vector<std::pair<int32_t, int64_t>> RowsOf(const TSentPage& page, cls::TComponent* component) {
     std::vector<std::pair<int32_t, int64_t>> out;
-    for (const TCommand& c : report->pages.at(index).commands)
+    for (const TCommand& c : page.commands)
       if (c.component == component) out.emplace_back(c.top / 1000, c.record);
     return out;
+  }
+  std::vector<std::pair<int32_t, int64_t>> Rows(size_t index, cls::TComponent* component) const {
+    return RowsOf(report->pages.at(index), component);
   }
   int CountOf(cls::TComponent* component) const {
     int n = 0;
@@ -212,6 +216,38 @@ TEST_F(SubReports, TwoPassRunPrintsWhatTheFirstPassMade) {
   EXPECT_EQ(Rows(0, childRow), Rows(1, childRow));
   EXPECT_EQ(Rows(2, childRow), (TRows{{10, 8}, {20, 9}, {30, 10}, {45, 1}, {55, 2}, {65, 3}, {75, 4}}));
   EXPECT_EQ(Rows(3, childRow), (TRows{{10, 5}, {20, 6}, {30, 7}, {40, 8}, {50, 9}, {60, 10}}));
+}
+
+TEST_F(SubReports, PagesRebuiltFromTheCacheGoOnWithTheChild) {
+  TppDetailBand* detail = ParentDetail(2);
+  TppSubReport* sub = SubReport(detail, pbChild, 10);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 3u);
+  const std::vector<TSentPage> first = report->pages;
+  // Each page again, alone, from the state cached for the page before it:
+  // the child goes on where that page left it.
+  for (int page : {2, 3, 1, 3}) {
+    report->pages.clear();
+    TppPageRequest request;
+    request.SetPageSetting(TppPageSettingType::psSinglePage);
+    request.SetPageRequested(page);
+    report->PageRequest(report, &request);
+    ASSERT_EQ(report->pages.size(), 1u) << page;
+    EXPECT_EQ(Rows(0, childRow), RowsOf(first[static_cast<size_t>(page - 1)], childRow)) << "page " << page;
+  }
+  // Pages 1 and 2 end inside a child (after its page 1); once that child
+  // ended they hold its last page number (2), learnt on the report's last
+  // page.
+  std::vector<int32_t> recorded;
+  report->CacheManager()->WalkRecordsBack(sub, [&](uint8_t* record) {
+    int32_t no = 0;
+    std::memcpy(&no, record + 16, 4);
+    recorded.insert(recorded.begin(), no);
+    return true;
+  });
+  ASSERT_EQ(recorded.size(), 4u);  // page 0 (the start) to page 3
+  EXPECT_EQ(recorded[1], 2);
+  EXPECT_EQ(recorded[2], 2);
 }
 
 // ---- pbFixed ----
