@@ -8,6 +8,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
@@ -524,11 +525,14 @@ void TppSubReport::GenerateFixed() {
   generatedThisPass_ = true;
 }
 
-// The first step of a section in the run: the engine waits for a fresh
-// page unless this one is still empty. Answers whether the section waits.
+// The first step of a section in the run.
 void TppSubReport::StartSection() {
   sectionFlag_ = true;
   SetOverFlow(true);
+  // The section starts on a page of its own: no NewPage group of the child
+  // takes another for its first run.
+  for (int i = 0; i < child_->GroupCount(); ++i)
+    if (TppGroup* g = child_->Groups(i); g->NewPage() && g->HeaderBand()) g->HeaderBand()->SetAlreadyPageBreak(true);
   TppCustomEngine* mainEngine = GetMainReport()->Engine();
   restartDue_ = mainEngine->AbsolutePageNo() == 0 || mainEngine->AbsolutePageNo() > mainEngine->AbsolutePageCount();
   generated_ = false;

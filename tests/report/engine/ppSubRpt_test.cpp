@@ -14,6 +14,7 @@
 #include "platform/spool/printerdef.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppSubRpt.h"
 #include "report/model/ppResMgr.h"
@@ -64,6 +65,7 @@ struct TCommand {
 struct TSentPage {
   int32_t no;
   std::vector<TCommand> commands;
+  int32_t pageNo = 0, pageCount = 0;
 };
 
 class TRecordingReport : public TppReport {
@@ -73,7 +75,7 @@ class TRecordingReport : public TppReport {
   void SendPage(cls::TObject* sender) override {
     TppPage* p = Engine()->Page();
     if (!p->Calculation()) {
-      TSentPage page{p->AbsolutePageNo(), {}};
+      TSentPage page{p->AbsolutePageNo(), {}, p->PageNo(), p->PageCount()};
       for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
         TppDrawCommand* c = p->GetDrawCommand(i);
         page.commands.push_back({c->Component(), c->Left(), c->Top(), c->Tag()});
@@ -109,8 +111,9 @@ struct SubReports : ::testing::Test {
   TppListPipeline* Records(int count) {
     auto* p = new TppListPipeline(nullptr);
     pipelines.push_back(p);
-    p->SetFieldNames({"No"});
-    for (int i = 1; i <= count; ++i) p->AddRecord({{"No", TppListPipeline::TValue(int64_t{i})}});
+    p->SetFieldNames({"No", "Kind"});
+    for (int i = 1; i <= count; ++i)
+      p->AddRecord({{"No", TppListPipeline::TValue(int64_t{i})}, {"Kind", TppListPipeline::TValue(std::string("row"))}});
     return p;
   }
   template <class T>
@@ -141,6 +144,16 @@ struct SubReports : ::testing::Test {
     childRow = Add<TRow>(detail, 0, 10000);
     childRow->pipeline = records;
     return sub;
+  }
+  // A group of REPORT breaking on FIELD of PIPELINE, with empty bands.
+  TppGroup* Group(TppCustomReport* r, TppDataPipeline* pipeline, const std::string& field) {
+    auto* g = new TppGroup(nullptr);
+    g->SetReport(r);
+    g->SetDataPipeline(pipeline);
+    g->SetBreakName(field);
+    (new TppGroupHeaderBand(nullptr))->SetGroup(g);
+    (new TppGroupFooterBand(nullptr))->SetGroup(g);
+    return g;
   }
   // A parent detail band of 10 mm over PARENTROWS records.
   TppDetailBand* ParentDetail(int parentRows) {
@@ -250,6 +263,47 @@ TEST_F(SubReports, PagesRebuiltFromTheCacheGoOnWithTheChild) {
   EXPECT_EQ(recorded[2], 2);
 }
 
+TEST_F(SubReports, ChildNewPageGroupStartsOnAFreshPage) {
+  TppDetailBand* detail = ParentDetail(2);
+  TppSubReport* sub = SubReport(detail, pbChild, 3);
+  Group(sub->Report(), sub->Report()->DataPipeline(), "Kind")->SetNewPage(true);
+  RequestAll();
+  // The first record's child starts the page; under the second record the
+  // parent's page is no longer fresh, so its child's first run takes the
+  // next page, and the band with it.
+  ASSERT_EQ(report->pages.size(), 2u);
+  EXPECT_EQ(Rows(0, childRow), (TRows{{15, 1}, {25, 2}, {35, 3}}));
+  EXPECT_EQ(Rows(1, childRow), (TRows{{15, 1}, {25, 2}, {35, 3}}));
+}
+
+TEST_F(SubReports, ChildRowsAskForANewPageUnlessThePageHeaderHoldsThem) {
+  // A subreport in the page header and one in the detail band; after each
+  // band the parent's flag tells whether the child's rows asked for a new
+  // page (the parent's own test of the band comes after that).
+  auto* header = AddBand<TppHeaderBand>(report, 20);
+  SubReport(header, pbChild, 1)->SetmmTop(0);
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* inDetail = SubReport(detail, pbChild, 1);
+  static std::vector<bool> asked;
+  asked.clear();
+  struct TProbe {
+    static void AfterGenerate(void* report, cls::TObject*) {
+      asked.push_back(static_cast<TppCustomReport*>(report)->Engine()->GetNewPageRequested());
+    }
+  };
+  header->AfterGenerate = cls::TNotifyEvent(report, &TProbe::AfterGenerate);
+  detail->AfterGenerate = cls::TNotifyEvent(report, &TProbe::AfterGenerate);
+  RequestAll();
+  EXPECT_EQ(asked, (std::vector<bool>{false, true}));
+  // A child engine asks its parent's when its own flag is clear.
+  TppCustomEngine* child = inDetail->Report()->Engine();
+  child->TppCustomEngine::SetNewPageRequested(false);
+  report->Engine()->SetNewPageRequested(true);
+  EXPECT_TRUE(child->GetNewPageRequested());
+  report->Engine()->SetNewPageRequested(false);
+  EXPECT_FALSE(child->GetNewPageRequested());
+}
+
 // ---- pbFixed ----
 
 TEST_F(SubReports, FixedSubReportShowsWhatFitsItsBoxOnly) {
@@ -298,6 +352,59 @@ TEST_F(SubReports, SectionPrintsWholePagesAfterTheParentRows) {
   EXPECT_FALSE(report->Engine()->Flags().Intersects(TppEngineFlag::efSectionPending |
                                                     TppEngineFlag::efSectionGenerating |
                                                     TppEngineFlag::efSectionFinished));
+}
+
+TEST_F(SubReports, TwoPassSectionPagesAreNumbered) {
+  TppDetailBand* detail = ParentDetail(2);
+  Add<TFixed>(detail, 0, 10000);
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* sub = SubReport(summary, pbSection, 12);
+  sub->SetmmTop(0);
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  auto numbers = [this] {
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const TSentPage& p : report->pages) out.emplace_back(p.pageNo, p.pageCount);
+    return out;
+  };
+  using TNumbers = std::vector<std::pair<int32_t, int32_t>>;
+  // Numbered by the section: its own pages from 1.
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 4u);  // page 1 of the first pass, then all three
+  EXPECT_EQ(CountOf(childRow), 12);
+  EXPECT_EQ(numbers(), (TNumbers{{1, 1}, {1, 3}, {1, 1}, {2, 2}}));
+  // Going on with the report's numbers.
+  report->pages.clear();
+  sub->SetResetPageNo(false);
+  report->StartJob();
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 4u);
+  EXPECT_EQ(numbers(), (TNumbers{{1, 1}, {1, 3}, {2, 3}, {3, 3}}));
+}
+
+TEST_F(SubReports, SectionGoingOnWithTheNumbersOfItsGroupsRun) {
+  // Runs A (2 records) and B (1 record), each on pages of its own and
+  // numbered from 1; the footer of each holds a section of 12 rows.
+  auto* parent = new TppListPipeline(nullptr);
+  pipelines.push_back(parent);
+  parent->SetFieldNames({"Region"});
+  for (const char* region : {"A", "A", "B"}) parent->AddRecord({{"Region", TppListPipeline::TValue(std::string(region))}});
+  report->SetDataPipeline(parent);
+  TppGroup* group = Group(report, parent, "Region");
+  group->SetNewPage(true);
+  group->SetResetPageNo(true);
+  auto* parentRow = Add<TRow>(AddBand<TppDetailBand>(report, 10), 0, 10000);
+  parentRow->pipeline = parent;
+  TppSubReport* sub = SubReport(group->FooterBand(), pbSection, 12);
+  sub->SetmmTop(0);
+  sub->SetResetPageNo(false);
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  report->SetPageLimit(20);
+  RequestAll();
+  std::vector<std::pair<int32_t, int32_t>> numbers;
+  for (size_t i = 1; i < report->pages.size(); ++i)  // the first pass drew page 1
+    numbers.emplace_back(report->pages[i].pageNo, report->pages[i].pageCount);
+  EXPECT_EQ(numbers, (std::vector<std::pair<int32_t, int32_t>>{{1, 3}, {2, 3}, {3, 3}, {1, 3}, {2, 3}, {3, 3}}));
+  EXPECT_EQ(CountOf(childRow), 24);
 }
 
 // ---- what never fits ----
