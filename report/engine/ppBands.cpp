@@ -673,9 +673,18 @@ void TppGroupBand::SetGroup(TppGroup* group) {
   } else {
     SetReport(nullptr);
   }
+  RefreshCaption();
 }
 
 int TppGroupBand::GroupIndex() const { return group_ ? group_->GroupNo() : -1; }
+
+void TppGroupBand::RefreshCaption() {
+  std::string caption = ppLoadStr(CaptionMessage());
+  if (group_) caption += "[" + cls::IntToStr(GroupIndex()) + "]: " + group_->BreakText();
+  SetCaption(caption);
+}
+
+void TppGroupBand::LanguageChanged() { RefreshCaption(); }
 
 std::string TppGroupHeaderBand::GetSortKey() { return Key(4) + Key(GroupIndex()); }
 

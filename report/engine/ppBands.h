@@ -628,6 +628,10 @@ class TppGroupBand : public TppCustomBand {
   void BeforeDestruction() override;
   // The group index, -1 without a group.
   int GroupIndex() const;
+  // The caption: the band's caption, "[group index]: " and the group's
+  // break text (the plain caption without a group).
+  void RefreshCaption();
+  void LanguageChanged() override;
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;

@@ -58,6 +58,7 @@ void TppGroup::SetReport(TppCustomReport* report) {
   }
   if (headerBand_) headerBand_->SetReport(report_);
   if (footerBand_) footerBand_->SetReport(report_);
+  RefreshCaptions();
   breakComponentStale_ = true;
   if (report_) report_->SortBands();
   Changed();
@@ -76,6 +77,7 @@ void TppGroup::SetDataPipeline(TppDataPipeline* pipeline) {
     dataPipelineName_ = dataPipeline_->Name();
   }
   Changed();
+  RefreshCaptions();
 }
 
 void TppGroup::Notify(TppCommunicator* communicator, uint8_t operation) {
@@ -140,6 +142,7 @@ void TppGroup::SetBreakType(TppBreakType v) {
   breakType_ = v;
   breakComponentStale_ = true;
   Changed();
+  RefreshCaptions();
 }
 
 void TppGroup::SetBreakName(const std::string& v) {
@@ -228,11 +231,15 @@ void TppGroup::SetReprintOnSubsequentColumn(bool v) {
 
 void TppGroup::RefreshBands() {
   if (report_) report_->SortBands();
+  RefreshCaptions();
 }
 
 void TppGroup::RefreshCaptions() {
-  if (headerBand_) headerBand_->InvalidateDesign();
-  if (footerBand_) footerBand_->InvalidateDesign();
+  for (TppGroupBand* band : {static_cast<TppGroupBand*>(headerBand_), static_cast<TppGroupBand*>(footerBand_)}) {
+    if (!band) continue;
+    band->RefreshCaption();
+    band->InvalidateDesign();
+  }
 }
 
 // ---- page numbers within a run ----

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/classes/filer.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
@@ -738,13 +739,40 @@ void TppSubReport::RestoreFromCache(int32_t pageIndex) {
 
 // ---- registration ----
 
+namespace {
+
+// A reference to another component of the report (streamed by name).
+template <class T>
+cls::TPropInfo Reference(const std::string& name, const char* typeName, T* (TppSubReport::*get)(),
+                         void (TppSubReport::*set)(T*)) {
+  cls::TPropInfo p;
+  p.Name = name;
+  p.Type = cls::MakeClassTypeInfo(typeName, &T::StaticClass());
+  p.GetObj = [get](cls::TObject* o) -> cls::TObject* { return (static_cast<TppSubReport*>(o)->*get)(); };
+  p.SetObj = [set](cls::TObject* o, cls::TObject* v) { (static_cast<TppSubReport*>(o)->*set)(cls::ObjectAs<T>(v)); };
+  p.Stored = [get](cls::TObject* o) { return (static_cast<TppSubReport*>(o)->*get)() != nullptr; };
+  return p;
+}
+
+}  // namespace
+
+void TppSubReport::DefineProperties(cls::TFiler* filer) {
+  inherited::DefineProperties(filer);
+  // Older streams hold a caption; it is made from the names now.
+  filer->DefineProperty("Caption", [](cls::TReader& r) { r.SkipValue(); }, nullptr, false);
+}
+
 void ppRegisterSubReportUnit() {
   using namespace ppDrwCmdProps;
   using S = TppSubReport;
+  using T = TppStretchable;
   cls::TClassInfo& info = TppSubReport::StaticClass();
   cls::RegisterClass(&info);
   RegisterEnumType("TppPrintBehaviorType", ppEnumTypeInfo<TppPrintBehaviorType>());
+  cls::PublishProperty(info, cls::FloatProperty<T, float>("BottomOffset", &T::BottomOffset, &T::SetBottomOffset));
   TppPrintable::PublishProperties(info, {"DataPipeline"});
+  cls::PublishProperty(
+      info, Reference<TppComponent>("DrillDownComponent", "TppComponent", &S::DrillDownComponent, &S::SetDrillDownComponent));
   cls::PublishProperty(info, Bool<S>("ExpandAll", &S::ExpandAll, &S::SetExpandAll));
   cls::TPropInfo keep = cls::OrdProperty<TppStretchable, bool>("KeepTogether", cls::TypeInfoBoolean(),
                                                                &TppStretchable::KeepTogether,
@@ -753,6 +781,8 @@ void ppRegisterSubReportUnit() {
   cls::PublishProperty(info, keep);
   TppPrintable::PublishProperties(info, {"Height", "Left"});
   cls::PublishProperty(info, Bool<S>("NewPrintJob", &S::NewPrintJob, &S::SetNewPrintJob));
+  cls::PublishProperty(info,
+                       cls::FloatProperty<T, float>("OverFlowOffset", &T::OverFlowOffset, &T::SetOverFlowOffset));
   cls::TPropInfo parentSetup = Bool<S>("ParentPrinterSetup", &S::ParentPrinterSetup, &S::SetParentPrinterSetup);
   parentSetup.Default = 1;
   cls::PublishProperty(info, parentSetup);
@@ -762,6 +792,9 @@ void ppRegisterSubReportUnit() {
   cls::TPropInfo resetPageNo = Bool<S>("ResetPageNo", &S::ResetPageNo, &S::SetResetPageNo);
   resetPageNo.Default = 1;
   cls::PublishProperty(info, resetPageNo);
+  cls::PublishProperty(info, Reference<TppStretchable>("ShiftRelativeTo", "TppStretchable", &T::ShiftRelativeTo,
+                                                       &S::SetShiftRelativeTo));
+  cls::PublishProperty(info, cls::FloatProperty<T, float>("StopPosition", &T::StopPosition, &T::SetStopPosition));
   cls::PublishProperty(info, Bool<S>("TraverseAllData", &S::TraverseAllData, &S::SetTraverseAllData));
   TppPrintable::PublishProperties(info, {"Top", "Visible", "Width"});
 }

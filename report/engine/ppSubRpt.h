@@ -95,6 +95,9 @@ class TppSubReport : public TppStretchable {
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
 
+  // "Caption" of older streams is read and dropped.
+  void DefineProperties(cls::TFiler* filer) override;
+
   void InitGeneration() override;
   void CalcPrintExtent() override;
   // pbChild and pbFixed move the child page's commands onto PAGE.

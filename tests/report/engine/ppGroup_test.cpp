@@ -259,6 +259,26 @@ TEST_F(Groups, BreakValuesAndTheirHandlers) {
   EXPECT_EQ(report->pages[0].Texts(), (std::vector<std::string>{"H0 A", "D 1", "D 2", "D 3", "F0 a"}));
 }
 
+TEST_F(Groups, BandCaptionsNameTheGroupAndItsBreak) {
+  TppGroup* outer = Group("Region");
+  TppGroup* inner = Group("City");
+  EXPECT_EQ(outer->HeaderBand()->Description(), "Group Header[0]: Region");
+  EXPECT_EQ(inner->FooterBand()->Description(), "Group Footer[1]: City");
+  inner->SetBreakName("No");
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[1]: No");
+  // The outer group goes: the inner one is group 0 now.
+  outer->SetReport(nullptr);
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[0]: No");
+  // No break name yet.
+  inner->SetBreakName("");
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[0]: " + ppLoadStr(301));
+  inner->SetBreakType(btCustomField);
+  EXPECT_EQ(inner->FooterBand()->Caption(), "Group Footer[0]: " + ppLoadStr(300));
+  inner->HeaderBand()->LanguageChanged();
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[0]: " + ppLoadStr(300));
+  outer->Free();
+}
+
 TEST_F(Groups, BadBreakSourcesGiveAnEmptyValue) {
   TppGroup* g = Group("Missing");
   Detail();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -511,6 +512,54 @@ TEST_F(SubReports, DrillDownComponentBelongsToOneSubReport) {
   EXPECT_EQ(second->DrillDownComponent(), nullptr);
   second->SetDrillDownComponent(label);
   EXPECT_EQ(second->DrillDownComponent(), nullptr);
+}
+
+TEST_F(SubReports, PublishedForStreams) {
+  std::vector<std::string> names;
+  for (const cls::TPropInfo* p : cls::GetPropList(&TppSubReport::StaticClass())) names.push_back(p->Name);
+  const std::vector<std::string> published = {
+      "BottomOffset",  "DataPipeline",    "DrillDownComponent", "ExpandAll",       "KeepTogether",
+      "Height",        "Left",            "NewPrintJob",        "OverFlowOffset",  "ParentPrinterSetup",
+      "ParentWidth",   "PrintBehavior",   "ResetPageNo",        "ShiftRelativeTo", "StopPosition",
+      "TraverseAllData", "Top",           "Visible",            "Width"};
+  // In this order, after what the base classes publish.
+  ASSERT_GE(names.size(), published.size());
+  EXPECT_EQ(std::vector<std::string>(names.end() - static_cast<std::ptrdiff_t>(published.size()), names.end()),
+            published);
+
+  // References go through the setters, and are stored only when set.
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* first = SubReport(detail, pbChild, 1);
+  TppSubReport* second = SubReport(detail, pbChild, 1);
+  auto* label = Add<TFixed>(detail, 0, 5000);
+  const cls::TPropInfo* drillDown = cls::GetPropInfo(first, "DrillDownComponent");
+  ASSERT_NE(drillDown, nullptr);
+  EXPECT_FALSE(drillDown->IsStored(first));
+  cls::SetObjectProp(first, "DrillDownComponent", label);
+  cls::SetObjectProp(second, "DrillDownComponent", label);
+  EXPECT_EQ(cls::GetObjectProp(first, "DrillDownComponent"), nullptr);
+  EXPECT_EQ(cls::GetObjectProp(second, "DrillDownComponent"), label);
+  EXPECT_TRUE(drillDown->IsStored(second));
+  auto* memo = Add<TppStretchable>(detail, 0, 5000);
+  cls::SetObjectProp(first, "ShiftRelativeTo", memo);
+  EXPECT_EQ(first->ShiftRelativeTo(), memo);
+  second->SetPrintBehavior(pbSection);
+  cls::SetObjectProp(second, "ShiftRelativeTo", memo);  // a section shifts with nothing
+  EXPECT_EQ(second->ShiftRelativeTo(), nullptr);
+  cls::SetFloatProp(first, "StopPosition", 12.5);
+  EXPECT_EQ(first->mmStopPosition(), 12500);
+
+  // An older stream's caption is read and dropped, never written.
+  struct TCaptionFiler : cls::TFiler {
+    std::map<std::string, std::pair<ReadProc, bool>> defined;
+    void DefineProperty(const std::string& name, ReadProc read, WriteProc write, bool hasData) override {
+      defined[name] = {read, write && hasData};
+    }
+  } filer;
+  first->DefineProperties(&filer);
+  ASSERT_TRUE(filer.defined.count("Caption"));
+  EXPECT_TRUE(filer.defined["Caption"].first);
+  EXPECT_FALSE(filer.defined["Caption"].second);
 }
 
 // ---- drill-down ----
