@@ -450,6 +450,55 @@ TEST_F(Groups, ColumnsWithoutAWidthPrintOneColumn) {
   EXPECT_EQ(report->pages[1].Texts(), (std::vector<std::string>{"D 9", "D 10"}));
 }
 
+TEST_F(Groups, ColumnPositionThatIsNoNumberIsAMissingPosition) {
+  Detail();
+  for (int i = 0; i < 10; ++i) Row("A");
+  report->SetColumns(2);
+  report->SetColumnWidth(30);
+  cls::TStringList positions;
+  positions.Add("10");
+  positions.Add("40");
+  report->SetColumnPositions(positions);
+  Run();
+  ASSERT_EQ(report->pages.size(), 1u);
+  EXPECT_EQ(report->pages[0].shown.back().left, 40000);
+  // As a stream may leave it: the second entry is no number.
+  const_cast<cls::TStringList&>(report->StoredColumnPositions()).Put(1, "4O000");
+  report->pages.clear();
+  report->StartJob();
+  try {
+    Run();
+    FAIL() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_NE(e.Message().find("Unable to find position for column 2.."), std::string::npos) << e.Message();
+  }
+}
+
+TEST_F(Groups, KeepTogetherAndNewColumnInColumns) {
+  // Region starts each run in a new column, City keeps its runs together.
+  Group("Region", 0)->SetNewColumn(true);
+  Group("City")->SetKeepTogether(true);
+  Detail();
+  Rows({{"A", "p"}, {"A", "p"}, {"A", "p"}, {"A", "q"}, {"A", "q"}, {"A", "q"}, {"B", "r"}, {"B", "r"}});
+  report->SetColumns(2);
+  report->SetColumnWidth(30);
+  Run();
+  ASSERT_EQ(report->pages.size(), 2u);
+  auto column = [this](size_t page, int32_t left) {
+    std::vector<std::string> out;
+    for (const TShown& s : report->pages[page].shown)
+      if (s.left == left) out.push_back(s.text + "@" + std::to_string(s.top / 1000));
+    return out;
+  };
+  using V = std::vector<std::string>;
+  // Run q does not fit under run p: it moves whole to the next column.
+  EXPECT_EQ(column(0, 10000), (V{"H1 p@10", "D 1@20", "D 2@30", "D 3@40", "F1 p@50"}));
+  EXPECT_EQ(column(0, 40000), (V{"H1 q@10", "D 4@20", "D 5@30", "D 6@40", "F1 q@50"}));
+  // Region B takes a new column: the next page's first.
+  EXPECT_EQ(column(1, 10000), (V{"H1 r@10", "D 7@20", "D 8@30", "F1 r@40"}));
+  EXPECT_TRUE(column(1, 40000).empty());
+}
+
 // ---- master and detail ----
 
 TEST_F(Groups, MasterDetailEndsWithTheMastersLastDetail) {

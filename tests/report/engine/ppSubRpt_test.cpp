@@ -694,6 +694,36 @@ TEST_F(PrintedSubReports, ChildRowsReachThePrinter) {
   EXPECT_EQ(CountOf(childRow), 20);
 }
 
+TEST_F(PrintedSubReports, ChildRowsUnderEachRecordOfABreakingGroup) {
+  auto* parent = new TppListPipeline(nullptr);
+  pipelines.push_back(parent);
+  parent->SetFieldNames({"Region"});
+  for (const char* region : {"A", "A", "B"}) parent->AddRecord({{"Region", TppListPipeline::TValue(std::string(region))}});
+  report->SetDataPipeline(parent);
+  TppGroup* group = Group(report, parent, "Region");
+  group->HeaderBand()->SetHeight(10);
+  group->FooterBand()->SetHeight(10);
+  auto* header = Add<TRow>(group->HeaderBand(), 0, 10000);
+  auto* footer = Add<TRow>(group->FooterBand(), 0, 10000);
+  header->pipeline = footer->pipeline = parent;
+  SubReport(AddBand<TppDetailBand>(report, 10), pbChild, 3);
+  report->Print();
+  std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "done");
+  ASSERT_EQ(jobs[0].pages.size(), 2u);
+  ASSERT_EQ(report->pages.size(), 2u);
+  // Page 1: A's header, each A record's child rows 5 mm into its band;
+  // A's footer does not fit under them.
+  EXPECT_EQ(Rows(0, header), (TRows{{10, 1}}));
+  EXPECT_EQ(Rows(0, childRow), (TRows{{25, 1}, {35, 2}, {45, 3}, {60, 1}, {70, 2}, {80, 3}}));
+  EXPECT_TRUE(Rows(0, footer).empty());
+  // Page 2: A's header again over its footer, then B with its record's rows.
+  EXPECT_EQ(Rows(1, header), (TRows{{10, 2}, {30, 3}}));
+  EXPECT_EQ(Rows(1, footer), (TRows{{20, 2}, {75, 3}}));
+  EXPECT_EQ(Rows(1, childRow), (TRows{{45, 1}, {55, 2}, {65, 3}}));
+}
+
 TEST_F(PrintedSubReports, NewPrintJobSectionIsADocumentOfItsOwn) {
   TppSubReport* sub = SectionAfterTwoRows(12);
   sub->SetNewPrintJob(true);
