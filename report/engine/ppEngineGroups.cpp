@@ -95,8 +95,8 @@ void TppEngine::UpdateGroupPageNumbers() {
   // report's numbering makes the runs longer.
   if (Flags().Intersects(TppEngineFlag::efSectionPending | TppEngineFlag::efSectionGenerating)) {
     const std::vector<TppCustomBand*>& list = bandLists_[listPosition_];
-    TppCustomBand* band =
-        listIndex_ >= 0 && static_cast<size_t>(listIndex_) < list.size() ? list[static_cast<size_t>(listIndex_)] : nullptr;
+    size_t at = static_cast<size_t>(std::max(0, listIndex_));
+    TppCustomBand* band = at < list.size() ? list[at] : nullptr;
     auto* section = band ? cls::ObjectAs<TppSubReport>(band->CurrentObject()) : nullptr;
     if (!section || section->ResetPageNo()) return;
   }

@@ -771,8 +771,8 @@ void ppRegisterSubReportUnit() {
   RegisterEnumType("TppPrintBehaviorType", ppEnumTypeInfo<TppPrintBehaviorType>());
   cls::PublishProperty(info, cls::FloatProperty<T, float>("BottomOffset", &T::BottomOffset, &T::SetBottomOffset));
   TppPrintable::PublishProperties(info, {"DataPipeline"});
-  cls::PublishProperty(
-      info, Reference<TppComponent>("DrillDownComponent", "TppComponent", &S::DrillDownComponent, &S::SetDrillDownComponent));
+  cls::PublishProperty(info, Reference<TppComponent>("DrillDownComponent", "TppComponent", &S::DrillDownComponent,
+                                                     &S::SetDrillDownComponent));
   cls::PublishProperty(info, Bool<S>("ExpandAll", &S::ExpandAll, &S::SetExpandAll));
   cls::TPropInfo keep = cls::OrdProperty<TppStretchable, bool>("KeepTogether", cls::TypeInfoBoolean(),
                                                                &TppStretchable::KeepTogether,

@@ -114,7 +114,8 @@ struct SubReports : ::testing::Test {
     pipelines.push_back(p);
     p->SetFieldNames({"No", "Kind"});
     for (int i = 1; i <= count; ++i)
-      p->AddRecord({{"No", TppListPipeline::TValue(int64_t{i})}, {"Kind", TppListPipeline::TValue(std::string("row"))}});
+      p->AddRecord(
+          {{"No", TppListPipeline::TValue(int64_t{i})}, {"Kind", TppListPipeline::TValue(std::string("row"))}});
     return p;
   }
   template <class T>
@@ -145,6 +146,15 @@ struct SubReports : ::testing::Test {
     childRow = Add<TRow>(detail, 0, 10000);
     childRow->pipeline = records;
     return sub;
+  }
+  // The report's records, one per region given.
+  TppListPipeline* Regions(std::initializer_list<const char*> regions) {
+    auto* p = new TppListPipeline(nullptr);
+    pipelines.push_back(p);
+    p->SetFieldNames({"Region"});
+    for (const char* region : regions) p->AddRecord({{"Region", TppListPipeline::TValue(std::string(region))}});
+    report->SetDataPipeline(p);
+    return p;
   }
   // A group of REPORT breaking on FIELD of PIPELINE, with empty bands.
   TppGroup* Group(TppCustomReport* r, TppDataPipeline* pipeline, const std::string& field) {
@@ -355,6 +365,20 @@ TEST_F(SubReports, SectionPrintsWholePagesAfterTheParentRows) {
                                                     TppEngineFlag::efSectionFinished));
 }
 
+TEST_F(SubReports, SectionWithANewPageGroupTakesNoBlankPage) {
+  ParentDetail(2);
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* sub = SubReport(summary, pbSection, 3);
+  sub->SetmmTop(0);
+  Group(sub->Report(), sub->Report()->DataPipeline(), "No")->SetNewPage(true);
+  report->SetPageLimit(20);
+  RequestAll();
+  // A page for the parent rows, then one per child record.
+  ASSERT_EQ(report->pages.size(), 4u);
+  EXPECT_TRUE(Rows(0, childRow).empty());
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(Rows(i, childRow), (TRows{{10, static_cast<int64_t>(i)}})) << i;
+}
+
 TEST_F(SubReports, TwoPassSectionPagesAreNumbered) {
   TppDetailBand* detail = ParentDetail(2);
   Add<TFixed>(detail, 0, 10000);
@@ -385,11 +409,7 @@ TEST_F(SubReports, TwoPassSectionPagesAreNumbered) {
 TEST_F(SubReports, SectionGoingOnWithTheNumbersOfItsGroupsRun) {
   // Runs A (2 records) and B (1 record), each on pages of its own and
   // numbered from 1; the footer of each holds a section of 12 rows.
-  auto* parent = new TppListPipeline(nullptr);
-  pipelines.push_back(parent);
-  parent->SetFieldNames({"Region"});
-  for (const char* region : {"A", "A", "B"}) parent->AddRecord({{"Region", TppListPipeline::TValue(std::string(region))}});
-  report->SetDataPipeline(parent);
+  TppListPipeline* parent = Regions({"A", "A", "B"});
   TppGroup* group = Group(report, parent, "Region");
   group->SetNewPage(true);
   group->SetResetPageNo(true);
@@ -695,11 +715,7 @@ TEST_F(PrintedSubReports, ChildRowsReachThePrinter) {
 }
 
 TEST_F(PrintedSubReports, ChildRowsUnderEachRecordOfABreakingGroup) {
-  auto* parent = new TppListPipeline(nullptr);
-  pipelines.push_back(parent);
-  parent->SetFieldNames({"Region"});
-  for (const char* region : {"A", "A", "B"}) parent->AddRecord({{"Region", TppListPipeline::TValue(std::string(region))}});
-  report->SetDataPipeline(parent);
+  TppListPipeline* parent = Regions({"A", "A", "B"});
   TppGroup* group = Group(report, parent, "Region");
   group->HeaderBand()->SetHeight(10);
   group->FooterBand()->SetHeight(10);
