@@ -704,6 +704,7 @@ void TppGroupBand::SetGroup(TppGroup* group) {
   } else {
     SetReport(nullptr);
   }
+  RefreshCaption();
 }
 
 int TppGroupBand::GroupIndex() const { return group_ ? group_->GroupNo() : -1; }
@@ -711,6 +712,14 @@ int TppGroupBand::GroupIndex() const { return group_ ? group_->GroupNo() : -1; }
 void TppGroupBand::SetParentComponent(cls::TComponent* parent) {
   if (auto* group = cls::ObjectAs<TppGroup>(parent)) SetGroup(group);
 }
+
+void TppGroupBand::RefreshCaption() {
+  std::string caption = ppLoadStr(CaptionMessage());
+  if (group_) caption += "[" + cls::IntToStr(GroupIndex()) + "]: " + group_->BreakText();
+  SetCaption(caption);
+}
+
+void TppGroupBand::LanguageChanged() { RefreshCaption(); }
 
 std::string TppGroupHeaderBand::GetSortKey() { return Key(4) + Key(GroupIndex()); }
 

@@ -637,6 +637,10 @@ class TppGroupBand : public TppCustomBand {
   int GroupIndex() const;
   // A group band sits in its group in a stream.
   void SetParentComponent(cls::TComponent* parent) override;
+  // The caption: the band's caption, "[group index]: " and the group's
+  // break text (the plain caption without a group).
+  void RefreshCaption();
+  void LanguageChanged() override;
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;

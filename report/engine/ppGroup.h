@@ -204,11 +204,6 @@ class TppGroup : public TppCacheable {
   float oldThreshold_ = 0;
   bool oldReprint_ = true;
   bool oldReprintRead_ = false;
-  // Where the report's page cache keeps this group's records (the keep-
-  // together cache positions the group on its own stream too).
-  cls::TStream* pageStream_ = nullptr;
-  int32_t pageStreamPosition_ = 0;
-  int32_t pageStreamCount_ = 0;
 };
 
 // Registers TppGroup, its published properties and TppBreakType.

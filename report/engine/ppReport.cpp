@@ -205,6 +205,11 @@ void TppChildReport::PrinterSetupChanged() {
     parentSubReport_->SetParentPrinterSetup(false);
 }
 
+TppCacheManager* ppPageCache(TppCustomReport* report) {
+  auto* main = report ? cls::ObjectAs<TppReport>(report->MainReport()) : nullptr;
+  return main ? main->CacheManager() : nullptr;
+}
+
 void ppRegisterReportUnit() {
   cls::RegisterClass(&TppReport::StaticClass());
   cls::RegisterClass(&TppChildReport::StaticClass());

@@ -124,6 +124,9 @@ class TppChildReport : public TppBandedReport {
   TppSubReport* parentSubReport_ = nullptr;
 };
 
+// The page cache of REPORT's main report; nullptr when that is no TppReport.
+TppCacheManager* ppPageCache(TppCustomReport* report);
+
 // Registers the report classes with the class registry.
 void ppRegisterReportUnit();
 

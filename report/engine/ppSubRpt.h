@@ -100,6 +100,9 @@ class TppSubReport : public TppStretchable {
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
 
+  // "Caption" of older streams is read and dropped.
+  void DefineProperties(cls::TFiler* filer) override;
+
   void InitGeneration() override;
   void CalcPrintExtent() override;
   // pbChild and pbFixed move the child page's commands onto PAGE.
@@ -129,6 +132,7 @@ class TppSubReport : public TppStretchable {
   void SetChildRoom(int32_t height, int32_t width);
   void RestartChild();
   void SavePageState();
+  void UpdateInstanceRecords();
   void MoveChildDrawCommands(TppPage* page);
   void CreateSectionDevice();
   // Ends the section's own job (kept when FINISHED, else given up).
