@@ -231,13 +231,11 @@ void TCustomForm::SetFocus() {
   Application().ActivateForm(this);
 }
 
-gdi::TCanvas& TCustomForm::Canvas() {
-  if (!canvas_) {
-    canvas_ = std::make_unique<gdi::TBitmap>();
-    canvas_->SetSize(1, 1);
-    canvas_->Canvas().Font.Assign(Font);
-  }
-  return canvas_->Canvas();
+void TCustomForm::Paint() {
+  gdi::TCanvas& c = Canvas();
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = Color;
+  c.FillRect({0, 0, Width(), Height()});
 }
 
 void TCustomForm::CenterOnScreen() {

@@ -14,6 +14,7 @@
 #include "report/model/ppRegistration.h"
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTemplate.h"
+#include "report/model/ppTreeNode.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -60,5 +61,6 @@ void ppRegisterModel() {
     ppRegisterParameterUnit();
     ppRegisterIniStorageUnit();
     ppRegisterTemplateUnit();
+    ppRegisterTreeNodeUnit();
   });
 }
