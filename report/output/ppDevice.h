@@ -22,6 +22,7 @@
 #include "report/model/ppUtils.h"
 #include "report/output/ppPrintr.h"
 
+class TppCustomCancelDialog;
 class TppDevice;
 class TppDrawCommand;
 class TppPage;
@@ -372,6 +373,7 @@ class TppDevice : public TppCommunicator {
   ~TppDevice() override;
   void BeforeDestruction() override;
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  void Notification(cls::TComponent* c, cls::TOperation op) override;
 
   // The name the registry knows the class by.
   static std::string ClassDeviceName() { return "TppDevice"; }
@@ -411,6 +413,10 @@ class TppDevice : public TppCommunicator {
   void SetPageRequest(const TppPageRequest* request);
   TppPublisher* Publisher() const { return publisher_; }
   void SetPublisher(TppPublisher* publisher);
+  // The dialog that shows the device's progress (not owned; forgotten when
+  // it is freed).
+  TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
+  void SetCancelDialog(TppCustomCancelDialog* dialog);
 
   cls::TNotifyEvent OnCancelJob;
   cls::TNotifyEvent OnPageRequest;
@@ -429,6 +435,11 @@ class TppDevice : public TppCommunicator {
   void DoPublisherChange();
   void SetBusy(bool v) { busy_ = v; }
   void SetCancelled(bool v) { cancelled_ = v; }
+  // Stores the progress TEXT; a cancel dialog showing another text gets it,
+  // and the application's messages are processed.
+  void ShowStatus(const std::string& text);
+  // The dialog's current text; empty without one.
+  std::string DialogStatus() const;
 
  private:
   bool active_ = true;
@@ -442,6 +453,7 @@ class TppDevice : public TppCommunicator {
   std::string groupName_;
   std::string status_;
   bool waiting_ = true;
+  TppCustomCancelDialog* cancelDialog_ = nullptr;
 };
 
 // The devices that draw commands (printer, screen) rather than store them.

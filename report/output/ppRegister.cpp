@@ -6,6 +6,7 @@
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
+#include "report/output/ppFilDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 
@@ -18,6 +19,7 @@ void ppRegisterOutput() {
     ppRegisterDeviceUnit();
     ppRegisterDrawCommandUnit();
     RegisterDevice<TppPrinterDevice>();
+    ppRegisterFileDeviceUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
     raRegisterRTTI(TraTppDrawTextRTTI::Instance());

@@ -448,8 +448,8 @@ TEST_F(Producer, ACancelledPrintDialogEndsTheRunQuietly) {
 
 TEST_F(Producer, ADeviceTypeWithoutADeviceClassPrintsNothing) {
   // A stored device name is taken unchecked while loading.
-  Reload("TextFile");
-  EXPECT_EQ(report_->DeviceType(), "TextFile");
+  Reload("Plotter");
+  EXPECT_EQ(report_->DeviceType(), "Plotter");
   report_->Print();
   EXPECT_FALSE(report_->Producing());
   EXPECT_EQ(report_->Requests, 0);
