@@ -8,6 +8,7 @@
 #include "report/model/ppResMgr.h"
 #include "report/model/ppUtils.h"
 #include "report/output/ppDrwCmd.h"
+#include "report/output/ppPlainText.h"
 
 CLS_IMPLEMENT_COMPONENT(TppFileDevice)
 CLS_IMPLEMENT_COMPONENT(TppTextFileDevice)
@@ -304,7 +305,9 @@ std::vector<TppReportTextFileDevice::TGridText> TppReportTextFileDevice::Collect
     int64_t lineHeight = ConvertToMMThousandths(static_cast<float>(zeroHeight), utScreenPixels, ppVertical);
     text.AutoSize = false;
     for (int line = 0; line < wrapped->Count(); ++line) {
-      text.Text = (*wrapped)[line];
+      // The paragraph marker of justified lines is no text.
+      text.Text.clear();
+      TppPlainText::RemoveAll((*wrapped)[line], TppTextMarkups::EndOfParagraph(), text.Text);
       text.Top = int64_t{command->Top()} + line * lineHeight;
       texts.push_back(text);
     }

@@ -13,6 +13,7 @@
 #include "report/model/ppUtils.h"
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppFilDev.h"
+#include "report/output/ppPlainText.h"
 #include "tests/support/testroot.h"
 
 using testing_support::ReadFile;
@@ -300,7 +301,9 @@ TEST_F(FileDevices, AMemoTakesARowForEachWrappedLine) {
   memo->Font()->SetName("Courier New");
   memo->Font()->SetSize(10);
   memo->SetText("one two three");
-  for (const char* line : {"one", "two", "three"}) memo->WrappedText()->Add(line);
+  // A justified memo's paragraph marker is not written.
+  for (std::string line : {"one", "two", "three"}) memo->WrappedText()->Add(line);
+  memo->WrappedText()->Put(2, "three" + TppTextMarkups::EndOfParagraph());
   cls::Owned<TppReportTextFileDevice> device(new TppReportTextFileDevice(nullptr));
   device->SetCalcGridFromFont(false);
   device->SetCharsPerLine(41);
