@@ -225,6 +225,15 @@ void TppGroup::SetReprintOnSubsequentColumn(bool v) {
   Changed();
 }
 
+void TppGroup::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  if (headerBand_) proc(headerBand_);
+  if (footerBand_) proc(footerBand_);
+}
+
+void TppGroup::SetParentComponent(cls::TComponent* parent) {
+  if (auto* report = cls::ObjectAs<TppCustomReport>(parent)) SetReport(report);
+}
+
 void TppGroup::RefreshBands() {
   if (report_) report_->SortBands();
 }

@@ -156,6 +156,10 @@ class TppGroup : public TppCacheable {
   // Registers the published properties.
   static void RegisterProperties();
 
+  // Streams: the group sits in its report and holds its two bands.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  void SetParentComponent(cls::TComponent* parent) override;
+
  private:
   friend class TppGroupHeaderBand;
   friend class TppGroupFooterBand;

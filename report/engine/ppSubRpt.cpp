@@ -76,6 +76,24 @@ void TppSubReport::CreateChildReport(TppCustomReport* ownerReport) {
   child->SetDefaultBandTypes(ppSubReportBandTypes(printBehavior_));
 }
 
+void TppSubReport::AdoptChildReport(TppChildReport* child) {
+  if (!child || child == child_) return;
+  if (TppChildReport* old = child_) {
+    child_ = nullptr;
+    RemoveNotify(old);
+    old->SetParentSubReport(nullptr);
+    old->Free();
+  }
+  child_ = child;
+  AddNotify(child);
+  child->SetParentSubReport(this);
+  if (TppCustomReport* report = BandReport()) child->SetParentReport(report);
+}
+
+void TppSubReport::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  if (child_) proc(child_);
+}
+
 void TppSubReport::UpdateChildBandTypes() {
   if (child_) child_->SetDefaultBandTypes(ppSubReportBandTypes(printBehavior_));
 }
@@ -118,7 +136,8 @@ void TppSubReport::SetNewPrintJob(bool value) {
 }
 
 void TppSubReport::SetResetPageNo(bool value) {
-  if (printBehavior_ != pbSection) return;
+  // A stream gives back what was written, whatever the behaviour.
+  if (printBehavior_ != pbSection && !Streaming()) return;
   resetPageNo_ = value;
   InvalidateDesign();
   Changed();

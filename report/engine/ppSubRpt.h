@@ -53,6 +53,11 @@ class TppSubReport : public TppStretchable {
   // Makes the child report when there is none yet (OWNERREPORT: the
   // report of the subreport's band).
   void CreateChildReport(TppCustomReport* ownerReport);
+  // A child report read from a stream inside the subreport takes the place
+  // of the one made with the band (which is freed).
+  void AdoptChildReport(TppChildReport* child);
+  // Streams hold the child report inside the subreport.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
   // UserName + ": " + the pipeline's UserName (or "No Data Pipeline Assigned").
   void GetCaption(std::string& text) override;
 

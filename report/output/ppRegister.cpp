@@ -18,6 +18,7 @@ void ppRegisterOutput() {
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
     ppRegisterDrawCommandUnit();
+    ppRegisterRichTextCommand();
     RegisterDevice<TppPrinterDevice>();
     ppRegisterFileDeviceUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
