@@ -40,6 +40,8 @@ class TppPage : public TppRelative {
   // From another page: its values, its setup and copies of its commands
   // (same classes, same order); other classes go to the inherited assign.
   void Assign(cls::TPersistent* source) override;
+  // Lists the commands read with the page for clicks and late values
+  // (their flags are read after they join it).
   void Loaded() override;
   void RemoveChild(TppRelative* child) override;
 
@@ -138,6 +140,8 @@ class TppDrawCommand : public TppRelative {
   void Assign(cls::TPersistent* source) override;
   // Drops the component (and the click handler) or band that is freed.
   void Notification(cls::TComponent* c, cls::TOperation op) override;
+  // A command read as a page's child joins the page.
+  void SetParentComponent(cls::TComponent* parent) override;
 
   // Virtual operations, in slot order.
   // The device's DrawCommand; commands that draw themselves override it.

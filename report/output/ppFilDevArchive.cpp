@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/classes/compstream.h"
 #include "platform/sysroot/files.h"
 #include "report/model/ppResMgr.h"
 #include "report/model/ppUtils.h"
@@ -108,4 +109,16 @@ void TppArchiveDevice::WriteArchivePage(TppPage* page) {
   }
 }
 
-void TppArchiveDevice::WritePageStream(TppPage*, cls::TStream*, bool) {}
+void TppArchiveDevice::WritePageStream(TppPage* page, cls::TStream* stream, bool withoutOutline) {
+  TppPage* stored = page;
+  cls::Owned<TppPage> copy;
+  // The page is shared with every device and the cache: its outline is
+  // left out of a copy.
+  if (withoutOutline && page->GetOutlineDrawCommand()) {
+    copy.reset(new TppPage(nullptr));
+    copy->Assign(page);
+    if (TppDrawCommand* outline = copy->GetOutlineDrawCommand()) outline->Free();
+    stored = copy.get();
+  }
+  cls::WriteComponent(stream, stored, stored);
+}
