@@ -163,6 +163,7 @@ void Fill(TppPage* page) {
   bar->SetTop(60000);
   bar->SetWidth(40000);
   bar->SetHeight(15000);
+  bar->SetClickable(true);
   bar->SetPage(page);
 }
 
@@ -205,6 +206,9 @@ TEST_F(ArchiveDevice, ThreePagesAreIndexedAndReadBack) {
       EXPECT_EQ(c->Owner(), back.get());
       EXPECT_TRUE(c->IsSameAs(pages[i]->GetDrawCommand(k))) << c->ClassName();
     }
+    // The page lists what it read: the clickable bar code.
+    ASSERT_EQ(back->GetClickableCommandCount(), 1);
+    EXPECT_NE(cls::ObjectAs<TppDrawBarCode>(back->GetClickableCommand(0)), nullptr);
     auto* text = cls::ObjectAs<TppDrawText>(back->GetDrawCommand(0));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->Text(), "Page " + std::to_string(i + 1));
