@@ -2,11 +2,6 @@
 // temporary page file, outlines, and what is left after failures.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -282,42 +277,4 @@ TEST_F(ArchiveDevice, OnlyTheLastPageKeepsItsOutlineAndTheSharedPageKeepsIt) {
     EXPECT_NE(first->GetOutlineDrawCommand(), nullptr);
     EXPECT_EQ(first->GetDrawCommandCount(), 2);
   }
-}
-
-TEST_F(ArchiveDevice, WritesFailingPartWayLeaveNoFiles) {
-  // A child process whose files may not grow past a few hundred bytes.
-  std::vector<TppPage*> pages;
-  for (int i = 1; i <= 3; ++i) {
-    pages.push_back(NewPage(i, i == 3));
-    Fill(pages.back());
-  }
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{600, 600};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    int code = 0;
-    {
-      cls::Owned<TppArchiveDevice> device(new TppArchiveDevice(nullptr));
-      device->SetFileName("C:\\Out\\limited.raf");
-      try {
-        device->StartJob();
-        for (TppPage* p : pages) device->ReceivePage(p);
-        device->EndJob();
-        code = 1;
-      } catch (const cls::EWriteError&) {
-      } catch (...) {
-        code = 2;
-      }
-      // Freed after the failure: nothing is thrown and nothing stays.
-    }
-    if (win::FileExists("C:\\Out\\limited.raf")) code = 3;
-    if (!ArcFiles().empty()) code = 4;
-    _exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1 no failure, 2 another error, 3 archive left, 4 arc file left";
 }
