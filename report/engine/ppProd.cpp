@@ -570,7 +570,7 @@ void TppProducer::RunPrinterJob() {
   }
 
   // 6: the device that prints gets the pages.
-  TppDevice* device = fileDevice_ ? fileDevice_ : printerDevice_;
+  TppDevice* device = fileDevice_ ? static_cast<TppDevice*>(fileDevice_) : printerDevice_;
   if (device) {
     device->SetPublisher(publisher_.get());
     DeviceAssigned(device);
@@ -631,11 +631,9 @@ bool TppProducer::CreatePrintDialog() {
 
 bool TppProducer::CreateFileDevice(const std::string& deviceType) {
   cls::TClass c = GetDeviceClassForName(deviceType);
-  // The printer and the screen are no file devices.
-  if (!c || !c->Create || c->InheritsFrom(&TppRasterDevice::StaticClass()) || cls::SameText(deviceType, kScreen))
-    return false;
+  if (!c || !c->Create || !c->InheritsFrom(&TppFileDevice::StaticClass())) return false;
   cls::TComponent* made = c->Create(this);
-  auto* device = cls::ObjectAs<TppDevice>(made);
+  auto* device = cls::ObjectAs<TppFileDevice>(made);
   if (!device) {
     if (made) made->Free();
     return false;
@@ -646,8 +644,23 @@ bool TppProducer::CreateFileDevice(const std::string& deviceType) {
   }
   fileDevice_ = device;
   device->FreeNotification(this);
+  // The print dialog's choices, else the report's own.
+  std::string textFileName = printDialog_ ? printDialog_->TextFileName : textFileName_;
+  std::string archiveFileName = printDialog_ ? printDialog_->ArchiveFileName : archiveFileName_;
+  TppFileType fileType = printDialog_ ? printDialog_->TextFileType : textFileType_;
+  if (cls::ObjectAs<TppArchiveDevice>(device)) {
+    device->SetFileName(archiveFileName);
+  } else {
+    device->SetFileName(textFileName);
+    if (auto* text = cls::ObjectAs<TppTextFileDevice>(device)) {
+      text->SetFileType(fileType);
+      text->OnSaveText = TppSaveTextEvent(this, &TppProducer::FileDeviceSaveText);
+    }
+  }
   return true;
 }
+
+void TppProducer::FileDeviceSaveText(cls::TObject*, cls::TObject* aField, std::string& aText) { SaveText(aField, aText); }
 
 void TppProducer::CreateCancelDialog() {
   if (!showCancelDialog_ || BackgroundActive()) return;
@@ -663,7 +676,8 @@ void TppProducer::CreateCancelDialog() {
   dialog->OnFormCloseQuery = cls::TNotifyEvent(this, &TppProducer::CancelDialogClose);
   dialog->SetAllowPrintCancel(true);
   if (!icon_.Empty()) dialog->Icon.Assign(icon_);
-  if (!fileDevice_ && printerDevice_) printerDevice_->SetCancelDialog(dialog);
+  if (TppDevice* device = fileDevice_ ? static_cast<TppDevice*>(fileDevice_) : printerDevice_)
+    device->SetCancelDialog(dialog);
   DoOnCancelDialogCreate();
 }
 
@@ -688,6 +702,7 @@ void TppProducer::DialogCancel(cls::TObject*) {
 void TppProducer::CancelDialogClose(cls::TObject*) {
   DoOnCancelDialogClose();
   // The run's devices are gone once EndPrintJob has run.
+  if (fileDevice_) fileDevice_->SetCancelDialog(nullptr);
   if (printerDevice_) printerDevice_->SetCancelDialog(nullptr);
 }
 
@@ -848,7 +863,7 @@ const TraMembers* TraTppProducerRTTI::Members() const {
        raProperty<C, daInteger>("CurrentPage", &C::CurrentPage),
        raProperty<C, daString>("DeviceType", &C::DeviceType, &C::SetDeviceType),
        raProperty<C, daBoolean>("EnableProcessMessages", &C::EnableProcessMessages),
-       raObjectProperty<C, TppDevice>("FileDevice", &C::FileDevice), IconMember(),
+       raObjectProperty<C, TppFileDevice>("FileDevice", &C::FileDevice), IconMember(),
        raEnumProperty<C, TppLanguageType>("Language", &C::Language, &C::SetLanguage),
        raProperty<C, daInteger>("LanguageIndex", &C::LanguageIndex),
        raProperty<C, daBoolean>("ModalCancelDialog", &C::ModalCancelDialog, &C::SetModalCancelDialog),

@@ -19,10 +19,9 @@
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
 #include "report/output/ppDevice.h"
+#include "report/output/ppFilDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
-
-using TppSaveTextEvent = cls::TMethodPointer<void(cls::TObject* Sender, cls::TObject* aField, std::string& aText)>;
 
 class TppProducer : public TppRelative {
   CLS_DECLARE_CLASS(TppProducer, TppRelative)
@@ -145,7 +144,7 @@ class TppProducer : public TppRelative {
   bool ConvertedFromPre40() const { return convertedFromPre40_; }
   int CurrentPage() const { return currentPage_; }
   void SetCurrentPage(int v) { currentPage_ = v; }
-  TppDevice* FileDevice() const { return fileDevice_; }
+  TppFileDevice* FileDevice() const { return fileDevice_; }
   int LanguageIndex() const { return languageIndex_; }
   void SetLanguageIndex(int v) { languageIndex_ = v; }
   TppCustomPreviewer* PreviewForm() const { return previewForm_; }
@@ -190,6 +189,8 @@ class TppProducer : public TppRelative {
   // Producing off, publisher reset, job state reset, Producing on.
   void Regenerate();
   bool CreatePrintDialog();
+  // The file device of DEVICETYPE with its file name (and file type);
+  // false for the printer and the screen.
   bool CreateFileDevice(const std::string& deviceType);
   void CreateCancelDialog();
   void ReleaseCancelDialog();
@@ -202,6 +203,7 @@ class TppProducer : public TppRelative {
   void DialogCancel(cls::TObject* Sender);
   void CancelDialogClose(cls::TObject* Sender);
   void CancelDialogStart(cls::TObject* Sender);
+  void FileDeviceSaveText(cls::TObject* Sender, cls::TObject* aField, std::string& aText);
   void PreviewFormClose(cls::TObject* Sender);
   void PreviewFormDestroy(cls::TObject* Sender);
   void PreviewFormStart();
@@ -219,7 +221,7 @@ class TppProducer : public TppRelative {
   int currentPage_ = 1;
   std::string deviceType_ = "Screen";
   bool enableProcessMessages_ = true;
-  TppDevice* fileDevice_ = nullptr;
+  TppFileDevice* fileDevice_ = nullptr;
   ui::TIcon icon_;
   bool jobStarted_ = false;
   TppLanguageType language_ = lgDefault;

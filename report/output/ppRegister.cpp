@@ -6,6 +6,7 @@
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
+#include "report/output/ppFilDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
@@ -21,6 +22,7 @@ void ppRegisterOutput() {
     ppRegisterRichTextCommand();
     RegisterDevice<TppPrinterDevice>();
     ppRegisterScrollBoxUnit();
+    ppRegisterFileDeviceUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
     raRegisterRTTI(TraTppDrawTextRTTI::Instance());
