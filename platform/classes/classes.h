@@ -186,6 +186,11 @@ class TGlobalNameSpaceWrite {
   TGlobalNameSpaceWrite& operator=(const TGlobalNameSpaceWrite&) = delete;
 };
 
+// Set once a worker thread has been started (background printing sets it);
+// never cleared.
+bool IsMultiThread();
+void SetMultiThread();
+
 // Process-wide registry of classes by name (streams name their classes).
 void RegisterClass(TClass c);
 void UnregisterClass(TClass c);

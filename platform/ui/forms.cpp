@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/classes/threads.h"
 #include "platform/gdi/gdi.h"
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
@@ -429,9 +430,15 @@ void TTimer::Restart() { due_ = enabled_ && interval_ > 0 ? win::MonotonicMs() +
 
 CLS_IMPLEMENT_CLASS(TApplication)
 
-TApplication::TApplication() : TComponent(nullptr) {}
+TApplication::TApplication() : TComponent(nullptr) {
+  // Work queued for the main thread arrives as a posted message.
+  cls::SetWakeMainThread([this] { PostMessage([] { cls::CheckSynchronize(); }); });
+}
 
-TApplication::~TApplication() { Shutdown(); }
+TApplication::~TApplication() {
+  cls::SetWakeMainThread(nullptr);
+  Shutdown();
+}
 
 // The system's locale (its root's International settings) from here on.
 void TApplication::Initialize() { cls::LoadFormatSettings(); }
