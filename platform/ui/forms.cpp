@@ -528,6 +528,8 @@ bool TApplication::RunDue() {
     Dispatch(this, m);
     ran = true;
   }
+  // Work queued for the main thread before a wake-up could reach the loop.
+  Dispatch(this, [&ran] { ran = cls::CheckSynchronize() || ran; });
   // As on the system, a timer ticks only when no message is waiting.
   if (ran || HasPosted()) return ran;
   std::uint64_t now = win::MonotonicMs();
