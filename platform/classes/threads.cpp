@@ -74,10 +74,9 @@ TEvent::TEvent(bool manualReset, bool initialState, std::string name)
     : signaled_(initialState), manualReset_(manualReset), name_(std::move(name)) {}
 
 void TEvent::SetEvent() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signaled_ = true;
-  }
+  // Notified under the lock: a waiter that wakes may free the event.
+  std::lock_guard<std::mutex> lock(mutex_);
+  signaled_ = true;
   cv_.notify_all();
 }
 

@@ -115,6 +115,24 @@ class TGateModule : public TReceiptModule {
 };
 CLS_IMPLEMENT_COMPONENT(TGateModule)
 
+// Its construction on the worker has the main thread, inside its wait for
+// the container, run a message that returns only once the job has ended.
+class THandshakeModule : public TReceiptModule {
+  CLS_DECLARE_CLASS(THandshakeModule, TReceiptModule)
+ public:
+  explicit THandshakeModule(cls::TComponent* owner) : TReceiptModule(owner) {
+    if (win::IsMainThread()) return;
+    cls::TEvent seen(true, false, "seen");
+    ui::Application().PostMessage([&seen] {
+      TppBackgroundPrintThread* t = ppBackgroundPrintManager()->Queue()->Thread();
+      seen.SetEvent();
+      while (!t->Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    EXPECT_EQ(seen.WaitFor(10000), cls::TWaitResult::wrSignaled);
+  }
+};
+CLS_IMPLEMENT_COMPONENT(THandshakeModule)
+
 // Its construction raises on the worker.
 class TBrokenModule : public TReceiptModule {
   CLS_DECLARE_CLASS(TBrokenModule, TReceiptModule)
@@ -390,4 +408,25 @@ TEST_F(BackgroundPrint, ShutdownWithAJobRunningWaitsForIt) {
   // Its end, still queued for the main thread, is dropped.
   for (int i = 0; i < 20; ++i) ui::Application().ProcessMessages();
   EXPECT_TRUE(log_.events.empty());
+}
+
+TEST_F(BackgroundPrint, AJobThatEndsWhileItsStartStillWaitsIsHandledAfterwards) {
+  TppBackgroundPrintThread::WaitStepMs = 5;
+  auto* quick = Module<THandshakeModule>("Quick");
+  auto* second = Module<TReceiptModule>("Second");
+  quick->Report->Print();
+  // The job ended inside Start's wait; its end is handled after Start
+  // returned, so the second job starts from the loop.
+  EXPECT_TRUE(log_.events.empty());
+  EXPECT_EQ(manager_->GetCount(), 1);
+  ASSERT_NE(manager_->Queue()->Thread(), nullptr);
+  EXPECT_TRUE(manager_->Queue()->Thread()->Finished());
+  second->Report->Print();
+  PumpUntilEmpty();
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].document, "Quick");
+  EXPECT_EQ(jobs[1].document, "Second");
+  EXPECT_EQ(log_.events, (std::vector<std::string>{"job", "job", "empty"}));
+  EXPECT_TRUE(log_.errors.empty());
 }
