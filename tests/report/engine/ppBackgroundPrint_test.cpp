@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/gdi.h"
 #include "platform/spool/printerdef.h"
+#include "platform/sysroot/sysroot.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "report/engine/ppBackgroundPrint.h"
@@ -153,6 +155,16 @@ class TSlowModule : public TReceiptModule {
 };
 CLS_IMPLEMENT_COMPONENT(TSlowModule)
 
+// On the worker its report bears another name.
+class TRenamingModule : public TReceiptModule {
+  CLS_DECLARE_CLASS(TRenamingModule, TReceiptModule)
+ public:
+  explicit TRenamingModule(cls::TComponent* owner) : TReceiptModule(owner) {
+    if (!win::IsMainThread()) Report->SetName("Other");
+  }
+};
+CLS_IMPLEMENT_COMPONENT(TRenamingModule)
+
 // A data module without a virtual constructor.
 class TFixedModule : public TReceiptModule {
   CLS_DECLARE_CLASS(TFixedModule, TReceiptModule)
@@ -249,7 +261,6 @@ TEST_F(BackgroundPrint, FiveReportsPrintInCallOrderOneContainerAtATime) {
     EXPECT_EQ(jobs[i].copies, 1);
     if (i == 2) {
       EXPECT_EQ(jobs[i].status, "aborted");
-      EXPECT_TRUE(jobs[i].pdfPath.empty());
       continue;
     }
     EXPECT_EQ(jobs[i].status, "done");
@@ -344,24 +355,29 @@ TEST_F(BackgroundPrint, ClearDuringAJobCancelsItAndNothingAfterPrints) {
 TEST_F(BackgroundPrint, AFailedContainerIsReportedOnceAndTheNextJobPrints) {
   auto* broken = Module<TBrokenModule>("Broken");
   auto* fixed = Module<TFixedModule>("Fixed");
+  auto* renaming = Module<TRenamingModule>("Renaming");
   auto* good = Module<TReceiptModule>("Good");
   int handled = 0;
   ui::Application().OnException = [&](cls::TObject*, const std::exception_ptr&) { ++handled; };
   broken->Report->Print();
   fixed->Report->Print();
+  renaming->Report->Print();
   good->Report->Print();
   PumpUntilEmpty();
-  ASSERT_EQ(log_.errors.size(), 2u);
+  ASSERT_EQ(log_.errors.size(), 3u);
   EXPECT_EQ(log_.errors[0], "EComponentError: Module cannot load");
   EXPECT_EQ(log_.errors[1], "TppBackgroundContainerAdapter.CreateContainer: Cannot create container: TFixedModule");
+  EXPECT_EQ(log_.errors[2], "TppBackgroundContainerAdapter.CreateContainer: Cannot find producer in owner: Report1");
   // The application's exception handler saw nothing.
   EXPECT_EQ(handled, 0);
   auto jobs = gdi::RecordedJobs();
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].document, "Good");
   EXPECT_EQ(jobs[0].status, "done");
-  EXPECT_EQ(Count(log_.events, "job"), 3);
+  EXPECT_EQ(Count(log_.events, "job"), 4);
   EXPECT_EQ(log_.events.back(), "empty");
+  // Every container made on the worker is gone.
+  EXPECT_EQ(g_liveModules.load(), 4);
 }
 
 TEST_F(BackgroundPrint, WithoutAnExceptionHandlerTheErrorIsAWarningBox) {
@@ -429,4 +445,37 @@ TEST_F(BackgroundPrint, AJobThatEndsWhileItsStartStillWaitsIsHandledAfterwards) 
   EXPECT_EQ(jobs[1].document, "Second");
   EXPECT_EQ(log_.events, (std::vector<std::string>{"job", "job", "empty"}));
   EXPECT_TRUE(log_.errors.empty());
+}
+
+TEST_F(BackgroundPrint, OnTheDemoPrinterTheFailedJobLeavesARecordAndNoPdf) {
+  namespace fs = std::filesystem;
+  ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+  ppPrintrFinalize();
+  Module<TReceiptModule>("First")->Report->Print();
+  Module<TFailingModule>("Failing")->Report->Print();
+  Module<TReceiptModule>("Last")->Report->Print();
+  PumpUntilEmpty();
+  const std::string folder = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+  std::vector<std::string> records;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().extension() == ".job") records.push_back(e.path().string());
+  std::sort(records.begin(), records.end());
+  ASSERT_EQ(records.size(), 3u);
+  const char* documents[] = {"First", "Failing", "Last"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(documents[i]);
+    std::string record = testing_support::ReadFile(records[i]);
+    std::string pdf = records[i].substr(0, records[i].size() - 4) + ".pdf";
+    EXPECT_NE(record.find("Printer=Zolmet\r\nDocument=" + std::string(documents[i]) + "\r\n"), std::string::npos)
+        << record;
+    if (i == 1) {
+      EXPECT_NE(record.find("Status=aborted\r\n"), std::string::npos) << record;
+      EXPECT_FALSE(fs::exists(pdf));
+    } else {
+      EXPECT_NE(record.find("Status=done\r\nCopies=1\r\nPages=3\r\nPage1=820,1000,"), std::string::npos) << record;
+      EXPECT_TRUE(fs::exists(pdf));
+    }
+  }
+  ASSERT_EQ(log_.errors.size(), 1u);
+  EXPECT_EQ(log_.errors[0], "EDataError: No data for page 2.");
 }
