@@ -323,6 +323,8 @@ class TComponent : public TPersistent {
   void EndReading();      // clears reading
   void FinishLoading();   // clears loading and calls Loaded
   virtual void Loaded();
+  // Set while a component stream writes the component.
+  void SetWriting(bool on) { SetStateFlag(csWriting, on); }
 
   void InsertComponent(TComponent* c);
   void RemoveComponent(TComponent* c);
