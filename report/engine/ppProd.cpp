@@ -5,7 +5,9 @@
 
 #include "platform/ui/dialogs.h"
 #include "report/engine/ppBackgroundPrint.h"
+#include "report/model/ppRTTI.h"
 #include "report/model/ppResMgr.h"
+#include "report/model/ppTemplate.h"
 #include "report/model/ppUtils.h"
 
 CLS_IMPLEMENT_COMPONENT(TppProducer)
@@ -449,6 +451,15 @@ void TppProducer::PrintInBackground() {
 void TppProducer::InternalPrintInBackground(TppPageRequest* request, const std::string& deviceType,
                                             const std::string& textFileName, const std::string& archiveFileName) {
   ppBackgroundPrintManager()->Print(this, request, textFileName, archiveFileName, deviceType);
+}
+
+void TppProducer::TransferTemplate(cls::TStream* stream, bool toStream) {
+  TraValue value;
+  if (!raGetPropValue(this, "Template", value) || !std::holds_alternative<cls::TObject*>(value)) return;
+  auto* tmpl = cls::ObjectAs<TppTemplate>(std::get<cls::TObject*>(value));
+  if (!tmpl) return;
+  if (toStream) tmpl->SaveToStream(stream);
+  else tmpl->LoadFromStream(stream);
 }
 
 void TppProducer::ConvertBeforePrinting(bool continueWithStartJob) {

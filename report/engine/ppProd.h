@@ -101,11 +101,11 @@ class TppProducer : public TppRelative {
   virtual void NotifyReportEngineReset();
 
   // What a background job carries of the report beyond its settings. The
-  // template through its "Template" transfer: written into STREAM
-  // (TOSTREAM) or loaded from it; the auto-search fields as a copy, given
-  // to the worker's report. Nothing here: the report's template and
-  // auto-search fields fill these steps in.
-  virtual void TransferTemplate(cls::TStream*, bool /*toStream*/) {}
+  // template through the scripting registry's "Template" property: written
+  // into STREAM (TOSTREAM) or loaded from it; nothing for a producer
+  // without one. The auto-search fields as a copy, given to the worker's
+  // report: nothing here until the auto-search interface fills it in.
+  virtual void TransferTemplate(cls::TStream* stream, bool toStream);
   virtual cls::TObject* CopyAutoSearchFields() { return nullptr; }
   virtual void TransferAutoSearchFields(cls::TObject* /*fields*/) {}
 

@@ -17,6 +17,7 @@
 #include "platform/com/com.h"
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/gdi.h"
+#include "platform/classes/typinfo.h"
 #include "platform/spool/printerdef.h"
 #include "platform/sysroot/sysroot.h"
 #include "platform/ui/dialogs.h"
@@ -194,6 +195,16 @@ class BackgroundPrint : public ::testing::Test {
     d.backend = spool::PrinterBackend::Record;
     ASSERT_TRUE(spool::InstallPrinter(d));
     ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    // The page handler is published: the template names it, and the
+    // worker's report binds it to its own module.
+    static bool published = [] {
+      cls::PublishMethod(TReceiptModule::StaticClass(), cls::TMethodInfo{"StartPage", [](cls::TObject* o) {
+                           return cls::TNotifyEvent(static_cast<TReceiptModule*>(o), &TReceiptModule::StartPage)
+                               .Method();
+                         }});
+      return true;
+    }();
+    (void)published;
     g_liveModules = 0;
     g_mostModules = 0;
     manager_ = ppBackgroundPrintManager();
@@ -478,4 +489,17 @@ TEST_F(BackgroundPrint, OnTheDemoPrinterTheFailedJobLeavesARecordAndNoPdf) {
   }
   ASSERT_EQ(log_.errors.size(), 1u);
   EXPECT_EQ(log_.errors[0], "EDataError: No data for page 2.");
+}
+
+TEST_F(BackgroundPrint, TheWorkersReportIsLoadedFromTheTemplateOfTheReportPrinted) {
+  auto* m = Module<TReceiptModule>("Edited");
+  // Changed after the module was built: only the template carries it.
+  m->Report->SetPageLimit(2);
+  m->Report->Print();
+  PumpUntilEmpty();
+  auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "done");
+  EXPECT_EQ(jobs[0].pages.size(), 2u);
+  EXPECT_TRUE(log_.errors.empty());
 }
