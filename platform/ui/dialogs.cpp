@@ -4,6 +4,7 @@
 #include <mutex>
 #include <unistd.h>
 
+#include "platform/classes/threads.h"
 #include "platform/sysroot/codepage.h"
 
 namespace ui {
@@ -59,6 +60,12 @@ std::vector<std::pair<int, std::string>> Labelled(const std::vector<int>& ids) {
 
 int Show(const std::string& kind, const std::string& caption, const std::string& text,
          unsigned icon, const std::vector<int>& buttons, int defaultAnswer) {
+  // No window on a worker: the main thread shows it, the worker goes on
+  // with the default answer.
+  if (cls::IsWorkerThread()) {
+    cls::QueueToMainThread(nullptr, [=] { Show(kind, caption, text, icon, buttons, defaultAnswer); });
+    return defaultAnswer;
+  }
   TRecordedDialog d{kind, caption, text, icon, buttons, 0};
   d.answer = AskModal(caption, text, Labelled(buttons), defaultAnswer);
   RecordDialog(d);

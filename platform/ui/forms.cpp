@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/classes/threads.h"
 #include "platform/gdi/gdi.h"
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
@@ -435,9 +436,15 @@ void TTimer::Restart() { due_ = enabled_ && interval_ > 0 ? win::MonotonicMs() +
 
 CLS_IMPLEMENT_CLASS(TApplication)
 
-TApplication::TApplication() : TComponent(nullptr) {}
+TApplication::TApplication() : TComponent(nullptr) {
+  // Work queued for the main thread arrives as a posted message.
+  cls::SetWakeMainThread([this] { PostMessage([] { cls::CheckSynchronize(); }); });
+}
 
-TApplication::~TApplication() { Shutdown(); }
+TApplication::~TApplication() {
+  cls::SetWakeMainThread(nullptr);
+  Shutdown();
+}
 
 // The system's locale (its root's International settings) from here on.
 void TApplication::Initialize() { cls::LoadFormatSettings(); }
@@ -527,6 +534,8 @@ bool TApplication::RunDue() {
     Dispatch(this, m);
     ran = true;
   }
+  // Work queued for the main thread before a wake-up could reach the loop.
+  Dispatch(this, [&ran] { ran = cls::CheckSynchronize() || ran; });
   // As on the system, a timer ticks only when no message is waiting.
   if (ran || HasPosted()) return ran;
   std::uint64_t now = win::MonotonicMs();

@@ -4,7 +4,10 @@
 #include <thread>
 
 #include "platform/ui/dialogs.h"
+#include "report/engine/ppBackgroundPrint.h"
+#include "report/model/ppRTTI.h"
 #include "report/model/ppResMgr.h"
+#include "report/model/ppTemplate.h"
 #include "report/model/ppUtils.h"
 
 CLS_IMPLEMENT_COMPONENT(TppProducer)
@@ -302,6 +305,7 @@ TppPrinter* TppProducer::GetPrinter() {
 void TppProducer::SetupGetPrinter(TppPrinter*& aPrinter) { aPrinter = GetPrinter(); }
 
 void TppProducer::ProcessMessages() {
+  if (cancelRequest_ && cancelRequest_->load() && !cancelled_) Cancel();
   if (enableProcessMessages_) ui::Application().ProcessMessages();
 }
 
@@ -329,6 +333,7 @@ void TppProducer::DoAfterPrint() {
 }
 
 void TppProducer::DoBeforePrint() {
+  NotifyBeforePrint();
   if (BeforePrint) BeforePrint(this);
 }
 
@@ -439,12 +444,22 @@ void TppProducer::ResetJobState() {
 void TppProducer::PageRequest(cls::TObject*, TppPageRequest* aPageRequest) { DoOnPageRequest(aPageRequest); }
 
 void TppProducer::PrintInBackground() {
-  throw EBackgroundPrintError("Background printing is not available.");
+  InternalPrintInBackground(printerDevice_ ? printerDevice_->PageRequest() : nullptr, deviceType_, textFileName_,
+                            archiveFileName_);
 }
 
-void TppProducer::InternalPrintInBackground(TppPageRequest*, const std::string&, const std::string&,
-                                            const std::string&) {
-  PrintInBackground();
+void TppProducer::InternalPrintInBackground(TppPageRequest* request, const std::string& deviceType,
+                                            const std::string& textFileName, const std::string& archiveFileName) {
+  ppBackgroundPrintManager()->Print(this, request, textFileName, archiveFileName, deviceType);
+}
+
+void TppProducer::TransferTemplate(cls::TStream* stream, bool toStream) {
+  TraValue value;
+  if (!raGetPropValue(this, "Template", value) || !std::holds_alternative<cls::TObject*>(value)) return;
+  auto* tmpl = cls::ObjectAs<TppTemplate>(std::get<cls::TObject*>(value));
+  if (!tmpl) return;
+  if (toStream) tmpl->SaveToStream(stream);
+  else tmpl->LoadFromStream(stream);
 }
 
 void TppProducer::ConvertBeforePrinting(bool continueWithStartJob) {

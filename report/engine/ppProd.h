@@ -8,6 +8,7 @@
 // EndPrintJob. A failure inside the run ends it through EndPrintJob with
 // the open document given up, and Print passes the failure on.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -80,8 +81,10 @@ class TppProducer : public TppRelative {
   virtual bool ExecuteAutoSearchDialog() { return false; }
   virtual void Print();
   virtual void PrintToDevices();
-  // The background run; it raises EBackgroundPrintError until one exists.
+  // The background run: InternalPrintInBackground with the printer
+  // device's page request, DeviceType and both file names.
   virtual void PrintInBackground();
+  // Hands a snapshot of the job to the global background print manager.
   virtual void InternalPrintInBackground(TppPageRequest* request, const std::string& deviceType,
                                          const std::string& textFileName, const std::string& archiveFileName);
   // The publisher asks for pages: OnPageRequest here; the report generates.
@@ -96,8 +99,21 @@ class TppProducer : public TppRelative {
   virtual void NotifyReportPrepare();
   virtual void NotifyReportEngineReset();
 
-  // Pumps the application's messages when EnableProcessMessages.
+  // What a background job carries of the report beyond its settings. The
+  // template through the scripting registry's "Template" property: written
+  // into STREAM (TOSTREAM) or loaded from it; nothing for a producer
+  // without one. The auto-search fields as a copy, given to the worker's
+  // report: nothing here until the auto-search interface fills it in.
+  virtual void TransferTemplate(cls::TStream* stream, bool toStream);
+  virtual cls::TObject* CopyAutoSearchFields() { return nullptr; }
+  virtual void TransferAutoSearchFields(cls::TObject* /*fields*/) {}
+
+  // Pumps the application's messages when EnableProcessMessages; a
+  // background job's cancel request is carried out here first.
   void ProcessMessages();
+  // The flag a background job's cancel request sets (the worker's report
+  // reads it between steps); nullptr: none.
+  void SetCancelRequest(const std::atomic<bool>* flag) { cancelRequest_ = flag; }
   // The printer the report measures and prints with; nullptr when none.
   TppPrinter* GetPrinter();
   // Binds OnSaveText to the owner's published method of that name.
@@ -253,6 +269,7 @@ class TppProducer : public TppRelative {
   bool printerRun_ = false;           // PrintToPrinter is under way
   bool runOpen_ = false;              // a printer run that EndPrintJob has not ended
   std::exception_ptr runFailure_;     // raised inside the cancel dialog's run
+  const std::atomic<bool>* cancelRequest_ = nullptr;
 };
 
 // Registers the producer, its setup and background print settings for
