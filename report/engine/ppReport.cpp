@@ -54,6 +54,7 @@ TppReport::TppReport(cls::TComponent* owner) : TppBandedReport(owner), cacheMana
 }
 
 void TppReport::BeforeDestruction() {
+  outline_.reset();
   if (TppCustomEngine* engine = Engine()) {
     engine->OnStartGeneration.Clear();
     engine->OnStartPage.Clear();
@@ -107,6 +108,7 @@ void TppReport::PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) 
   TppBandedReport::PageRequest(Sender, aPageRequest);
   TppCustomEngine* engine = Engine();
   if (!engine) return;
+  PrepareOutline();
   SetPrinting(true);
   TppPage* page = engine->Page();
   bool setupChanged = page->PrinterSetup() && !page->PrinterSetup()->IsEqual(PrinterSetup());
@@ -244,6 +246,7 @@ void ppRegisterReportUnit() {
   boolean("ShowCancelDialog", &R::ShowCancelDialog, &R::SetShowCancelDialog, true);
   boolean("ShowPrintDialog", &R::ShowPrintDialog, &R::SetShowPrintDialog, true);
   cls::PublishProperty(c, cls::StrProperty<TppProducer>("TextFileName", &R::TextFileName, &R::SetTextFileName));
+  R::RegisterOutlineProperties();
 }
 
 // ---- TppReport: parameters ----
@@ -323,6 +326,8 @@ const TraMembers* TraTppReportRTTI::Members() const {
       {raObjectProperty<C, TppCacheManager>("CacheManager", &C::CacheManager),
        raProperty<C, daBoolean>("CachePages", &C::CachePages, &C::SetCachePages),
        // Another list is copied into the report's own.
-       raObjectProperty<C, TppParameterList>("Parameters", &C::Parameters, &C::SetParameters)});
+       raObjectProperty<C, TppParameterList>("Parameters", &C::Parameters, &C::SetParameters),
+       raEvent("OnOutlineNodeCreate", ciReportOutlineNodeCreate,
+               {raParam("Node", daObject, &TppOutlineNode::StaticClass()), raParam("Accept", daBoolean, nullptr, true)})});
   return &members;
 }

@@ -302,6 +302,12 @@ bool TppSubReport::Collapsed() const {
   return drillDownComponent_ && printBehavior_ != pbSection && !DrillDownExpanded();
 }
 
+bool TppSubReport::IsDrillDown() { return DrillDownComponent() && printBehavior_ != pbSection; }
+
+void TppSubReport::OutlineChildren(std::vector<cls::TObject*>& list) {
+  if (child_) child_->GetOutlineChildren(list);
+}
+
 std::string TppSubReport::CommandExpansionKey(const TppDrawCommand* command) const {
   auto it = commandKeys_.find(command);
   return it == commandKeys_.end() ? std::string() : it->second;
@@ -800,6 +806,7 @@ void ppRegisterSubReportUnit() {
   cls::PublishProperty(info, keep);
   TppPrintable::PublishProperties(info, {"Height", "Left"});
   cls::PublishProperty(info, Bool<S>("NewPrintJob", &S::NewPrintJob, &S::SetNewPrintJob));
+  cls::PublishProperty(info, ppOutlineSettingsProperty<S, TppOutlineSettings>("TppOutlineSettings"));
   cls::PublishProperty(info,
                        cls::FloatProperty<T, float>("OverFlowOffset", &T::OverFlowOffset, &T::SetOverFlowOffset));
   cls::TPropInfo parentSetup = Bool<S>("ParentPrinterSetup", &S::ParentPrinterSetup, &S::SetParentPrinterSetup);
