@@ -1,6 +1,7 @@
 #include "forms.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <filesystem>
@@ -113,6 +114,13 @@ TWinControl* TScreen::ActiveControl() const {
   TCustomForm* f = ActiveForm();
   return f ? f->ActiveControl() : nullptr;
 }
+
+namespace {
+std::atomic<TCursor> g_screenCursor{crDefault};
+}  // namespace
+
+TCursor TScreen::Cursor() const { return g_screenCursor.load(); }
+void TScreen::SetCursor(TCursor cursor) { g_screenCursor.store(cursor); }
 
 TScreen& Screen() {
   static TScreen screen;

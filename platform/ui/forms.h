@@ -214,10 +214,20 @@ T* NewForm(TComponent* owner, Args&&... args) {
 // with a virtual constructor; EInvalidOperation otherwise).
 TCustomForm* NewFormOfClass(cls::TClass formClass, TComponent* owner);
 
+// Cursor shapes of the screen cursor.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crSQLWait = -17;
+
 // The screen: its size is the screen device context's (one value), its
-// resolution the class library's; and which form and control are active.
+// resolution the class library's; which form and control are active; and
+// the cursor shown over every form (crDefault lets each control choose).
 class TScreen {
  public:
+  TCursor Cursor() const;
+  void SetCursor(TCursor cursor);
   int Width() const;
   int Height() const;
   int PixelsPerInch() const;
