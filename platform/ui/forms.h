@@ -6,8 +6,8 @@
 // from the terminal when standard input is one (the form's buttons, check
 // boxes and edits are offered there, each offer naming a PNG of the form
 // written under the system root, Platform/Screens), else the form's
-// default button is pressed, or the form is closed when it has none. A loop that nothing can end any more throws
-// EStuckLoop instead of hanging.
+// default button is pressed, or the form is closed when it has none. A
+// loop that nothing can end any more throws EStuckLoop instead of hanging.
 //
 // A form shown without a parent is registered as a shown top-level window
 // of its class name (FindWindow finds it) until it is hidden or freed.
@@ -17,8 +17,9 @@
 //
 // ProcessMessages, called from a long handler, also runs the next
 // scripted entry when it names an enabled, visible button, check box or
-// edit of the innermost modal form (a user's click during the run); other clicks stay queued for
-// the loop that waits for their form. It never asks the terminal.
+// edit of the innermost modal form (a user's click during the run); other
+// entries stay queued for the loop that waits for their form. It never
+// asks the terminal.
 //
 // Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
 // messages) are shown by the application's exception handler in a message
