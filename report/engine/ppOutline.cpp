@@ -138,10 +138,8 @@ void TppOutline::SetReport(TppCustomReport* report) {
 
 void TppOutline::Notify(TppCommunicator* communicator, uint8_t operation) {
   inherited::Notify(communicator, operation);
-  if (operation == ppopRemove && communicator == report_) {
-    report_ = nullptr;
-    creators_.reset();
-  }
+  // The creators hear of it themselves; they go with the next Initialize.
+  if (operation == ppopRemove && communicator == report_) report_ = nullptr;
 }
 
 TppCustomEngine* TppOutline::Engine() const { return report_ ? report_->Engine() : nullptr; }
@@ -408,19 +406,26 @@ void TppOutlineGroupNodeCreator::EventNotify(TppCommunicator* sender, int eventI
     // A new break: a node its hidden footer never closed is closed now.
     if (header->Generation() && !header->GetOverFlow() && !header->GetPartialGeneration()) CloseNode();
     if (header->Visible() && header->mmHeight() > 0) {
-      CreateGroupNode();
+      CreateGroupNode(false);
       madeFromHeader_ = true;
     }
   } else if (footer && sender == footer) {
-    if (eventId == ciBandBeforeGenerate && !madeFromHeader_) CreateGroupNode();
+    if (eventId == ciBandBeforeGenerate && !madeFromHeader_) CreateGroupNode(true);
     else if (eventId == ciBandAfterGenerate && !footer->GetOverFlow()) CloseNode();
   }
 }
 
-void TppOutlineGroupNodeCreator::CreateGroupNode() {
+void TppOutlineGroupNodeCreator::CreateGroupNode(bool atFooter) {
   if (HoldsOpenNode()) return;
   auto* group = cls::ObjectAs<TppGroup>(Component());
-  TppOutlineNode* node = NewNode(nullptr, group ? group->BreakValue() : std::string(), ntGroup, EnginePageNo());
+  std::string caption;
+  if (group) {
+    // A footer ends its run after the next run's value was read, unless
+    // the data are at their end.
+    TppCustomEngine* engine = group->Report() ? group->Report()->Engine() : nullptr;
+    caption = atFooter && engine && !engine->DataExhausted() ? group->PriorValue() : group->BreakValue();
+  }
+  TppOutlineNode* node = NewNode(nullptr, caption, ntGroup, EnginePageNo());
   node->SetCreateNode(ComponentCreatesNodes());
   node->SetOpen(true);
   node->SetParent(ParentNode());

@@ -242,7 +242,8 @@ class TppOutlineGroupNodeCreator : public TppOutlineNodeCreator {
   void NodeRemoved(TppOutlineNode* node) override;
 
  private:
-  void CreateGroupNode();
+  // Captioned with the run's break value (ATFOOTER: the run that ends).
+  void CreateGroupNode(bool atFooter);
   void CloseNode();
   bool HoldsOpenNode() const { return currentNode_ && currentNode_->Open(); }
   TppOutlineNode* firstPageNode_ = nullptr;
