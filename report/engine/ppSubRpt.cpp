@@ -806,9 +806,9 @@ void ppRegisterSubReportUnit() {
   cls::PublishProperty(info, keep);
   TppPrintable::PublishProperties(info, {"Height", "Left"});
   cls::PublishProperty(info, Bool<S>("NewPrintJob", &S::NewPrintJob, &S::SetNewPrintJob));
-  cls::PublishProperty(info, ppOutlineSettingsProperty<S, TppOutlineSettings>("TppOutlineSettings"));
   cls::PublishProperty(info,
                        cls::FloatProperty<T, float>("OverFlowOffset", &T::OverFlowOffset, &T::SetOverFlowOffset));
+  cls::PublishProperty(info, ppOutlineSettingsProperty<S, TppOutlineSettings>("TppOutlineSettings"));
   cls::TPropInfo parentSetup = Bool<S>("ParentPrinterSetup", &S::ParentPrinterSetup, &S::SetParentPrinterSetup);
   parentSetup.Default = 1;
   cls::PublishProperty(info, parentSetup);

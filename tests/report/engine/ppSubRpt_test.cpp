@@ -71,6 +71,7 @@ class TRecordingReport : public TppReport {
       TSentPage page{p->AbsolutePageNo(), {}, p->PageNo(), p->PageCount()};
       for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
         TppDrawCommand* c = p->GetDrawCommand(i);
+        if (c == p->GetOutlineDrawCommand()) continue;  // the report's outline, not a component's
         page.commands.push_back({c->Component(), c->Left(), c->Top(), c->Tag()});
       }
       pages.push_back(page);
@@ -532,7 +533,7 @@ TEST_F(SubReports, PublishedForStreams) {
   for (const cls::TPropInfo* p : cls::GetPropList(&TppSubReport::StaticClass())) names.push_back(p->Name);
   const std::vector<std::string> published = {
       "BottomOffset",  "DataPipeline",    "DrillDownComponent", "ExpandAll",       "KeepTogether",
-      "Height",        "Left",            "NewPrintJob",        "OverFlowOffset",  "ParentPrinterSetup",
+      "Height",        "Left",            "NewPrintJob",        "OverFlowOffset",  "OutlineSettings",  "ParentPrinterSetup",
       "ParentWidth",   "PrintBehavior",   "ResetPageNo",        "ShiftRelativeTo", "StopPosition",
       "TraverseAllData", "Top",           "Visible",            "Width"};
   // In this order, after what the base classes publish.
