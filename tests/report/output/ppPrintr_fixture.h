@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/gdi/fonts.h"
+#include "platform/gdi/gdi.h"
 #include "platform/spool/osversion.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/testroot.h"
@@ -48,6 +50,18 @@ class Printers : public ::testing::Test {
     if (makeDefault) {
       ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
     }
+  }
+  // The texts of every printed page, page by page.
+  static std::vector<std::vector<std::string>> PrintedTexts() {
+    std::vector<std::vector<std::string>> pages;
+    for (const gdi::Job& job : gdi::RecordedJobs())
+      for (const gdi::Page& page : job.pages) {
+        std::vector<std::string> texts;
+        for (const gdi::Op& op : page.ops)
+          if (auto* t = op.As<gdi::TextOp>()) texts.push_back(t->text);
+        pages.push_back(texts);
+      }
+    return pages;
   }
   testing_support::TempRoot root_;
 };
