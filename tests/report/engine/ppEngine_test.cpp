@@ -18,6 +18,7 @@
 #include "report/output/ppDevice.h"
 #include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/testroot.h"
 
 using namespace engine_doubles;
@@ -369,14 +370,9 @@ TEST_F(Engine, MissingColumnPositionGivesMessage43AndLeftZero) {
 
 TEST_F(Engine, TallHeaderGoesOnOverPagesOfOnePrinterJob) {
   testing_support::TempRoot root;
-  ppPrintrFinalize();
-  gdi::ClearRecordedJobs();
-  spool::PrinterDef d = spool::DemoReceiptPrinter();
-  d.backend = spool::PrinterBackend::Record;
-  ASSERT_TRUE(spool::InstallPrinter(d));
-  ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+  ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
   TppPrinterSetup* s = report->PrinterSetup();
-  s->SetPrinterName(d.name);
+  s->SetPrinterName("Zolmet");
   s->SetPaperWidth(82);
   s->SetPaperHeight(83.452f);
   report->SetDeviceType("Printer");

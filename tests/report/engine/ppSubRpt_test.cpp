@@ -23,6 +23,7 @@
 #include "report/output/ppDevice.h"
 #include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
 #include "tests/support/testroot.h"
 
@@ -642,14 +643,9 @@ namespace {
 struct PrintedSubReports : SubReports {
   void SetUp() override {
     SubReports::SetUp();
-    ppPrintrFinalize();
-    gdi::ClearRecordedJobs();
-    spool::PrinterDef d = spool::DemoReceiptPrinter();
-    d.backend = spool::PrinterBackend::Record;
-    ASSERT_TRUE(spool::InstallPrinter(d));
-    ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
     TppPrinterSetup* s = report->PrinterSetup();
-    s->SetPrinterName(d.name);
+    s->SetPrinterName("Zolmet");
     s->SetPaperWidth(80);
     s->SetPaperHeight(100);
     s->SetMarginTop(10);

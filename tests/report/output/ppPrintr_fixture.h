@@ -32,6 +32,27 @@ namespace {
   return d;
 }
 
+// "Zolmet" recording its jobs as the default printer, the printer list read
+// afresh and no job recorded yet.
+[[maybe_unused]] void UseRecordingZolmet() {
+  ppPrintrFinalize();
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(RecordingZolmet()));
+  ASSERT_TRUE(spool::SetDefaultPrinter("Zolmet"));
+}
+
+// SETUP in millimetres on "Zolmet": paper 82 mm wide and HEIGHT high, no
+// margins.
+[[maybe_unused]] void ZolmetPaper(TppPrinterSetup& setup, float height = 100) {
+  setup.SetUnits(utMillimeters);
+  setup.SetPrinterName("Zolmet");
+  setup.SetPaperWidth(82);
+  setup.SetPaperHeight(height);
+  for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop, &TppPrinterSetup::SetMarginRight,
+                   &TppPrinterSetup::SetMarginBottom})
+    (setup.*set)(0);
+}
+
 class Printers : public ::testing::Test {
  protected:
   void SetUp() override {
