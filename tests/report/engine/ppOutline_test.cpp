@@ -14,6 +14,7 @@
 #include "report/engine/ppReport.h"
 #include "report/engine/ppSubRpt.h"
 #include "report/output/ppOutlineDrawCommand.h"
+#include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/support/ppListPipeline.h"
 
@@ -63,7 +64,7 @@ CLS_IMPLEMENT_COMPONENT(TOutlineReport)
 
 // Page 80 x 100 mm with 10 mm margins; a NewPage group on Region with a
 // 10 mm header and a 0 mm footer; 10 mm details: seven rows a page.
-struct Outline : ::testing::Test {
+struct Outline : TReportTest<TOutlineReport> {
   void SetUp() override {
     ppRegisterEngineUnit();
     data = new TppListPipeline(nullptr);
@@ -75,15 +76,8 @@ struct Outline : ::testing::Test {
                "catcat cat"});
     add("台中", {"dog", "功能", "bird"});
     add("高雄", {"憭", "-", "-", "-", "-", "-", "-", "CAT"});
-    report = new TOutlineReport(nullptr);
-    report->SetUnits(utMillimeters);
+    MakeReport(80000, 100000, 10000);
     report->SetDataPipeline(data);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(80000);
-    def->SetmmHeight(100000);
-    for (auto set : {&TppPageDef::SetmmMarginTop, &TppPageDef::SetmmMarginBottom, &TppPageDef::SetmmMarginLeft,
-                     &TppPageDef::SetmmMarginRight})
-      (def->*set)(10000);
     group = new TppGroup(nullptr);
     group->SetReport(report);
     group->SetDataPipeline(data);
@@ -92,32 +86,15 @@ struct Outline : ::testing::Test {
     header = new TppGroupHeaderBand(nullptr);
     header->SetGroup(group);
     header->SetHeight(10);
-    Fixed(header);
+    Add<TFixed>(header, 0, 10000);
     footer = new TppGroupFooterBand(nullptr);
     footer->SetGroup(group);
     footer->SetHeight(0);
-    auto* detail = new TppDetailBand(nullptr);
-    detail->SetReport(report);
-    detail->SetHeight(10);
-    Fixed(detail);
+    Add<TFixed>(AddBand<TppDetailBand>(10), 0, 10000);
   }
   void TearDown() override {
-    report->Free();
-    for (auto it = owned.rbegin(); it != owned.rend(); ++it) (*it)->Free();
+    TReportTest<TOutlineReport>::TearDown();
     data->Free();
-  }
-  void Fixed(TppCustomBand* band) {
-    auto* c = new TFixed(nullptr);
-    owned.push_back(c);
-    c->SetBand(band);
-    c->SetmmHeight(10000);
-    c->SetmmWidth(20000);
-  }
-  void Request(TppPageSettingType setting, int32_t page = 1) {
-    TppPageRequest request;
-    request.SetPageSetting(setting);
-    request.SetPageRequested(page);
-    report->PageRequest(report, &request);
   }
   TppOutlineDrawCommand* Page(size_t n) {
     return n < report->pages.size() ? report->pages[n].get() : nullptr;
@@ -125,11 +102,9 @@ struct Outline : ::testing::Test {
   std::string Tree(size_t n) { return Page(n) ? DescribeRoot(Page(n)->OutlineNode()) : "no command"; }
 
   TppListPipeline* data = nullptr;
-  TOutlineReport* report = nullptr;
   TppGroup* group = nullptr;
   TppGroupHeaderBand* header = nullptr;
   TppGroupFooterBand* footer = nullptr;
-  std::vector<cls::TObject*> owned;
 };
 
 const char* const kFinalTree =
