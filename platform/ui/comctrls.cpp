@@ -386,6 +386,10 @@ void TCustomTreeView::SetSelected(TTreeNode* node) {
   if (node == selected_) return;
   selected_ = node;
   Invalidate();
+  Change(node);
+}
+
+void TCustomTreeView::Change(TTreeNode* node) {
   if (!OnChange) return;
   TCustomForm::HandlerScope scope(GetParentForm(this));
   OnChange(this, node);

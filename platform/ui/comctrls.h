@@ -250,7 +250,7 @@ class TCustomTreeView : public TWinControl {
   TTreeNodes& Items() { return items_; }
 
   TTreeNode* Selected() const { return selected_; }
-  // A change runs OnChange.
+  // A change runs Change.
   void SetSelected(TTreeNode* node);
   // The node under the mouse while HotTrack is on.
   TTreeNode* HotNode() const { return hot_; }
@@ -280,6 +280,8 @@ class TCustomTreeView : public TWinControl {
   THitTests GetHitTestInfoAt(int x, int y);
 
  protected:
+  // The selection changed to NODE: OnChange.
+  virtual void Change(TTreeNode* node);
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
