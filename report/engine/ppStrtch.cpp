@@ -7,6 +7,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppRegion.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppResMgr.h"
 
 CLS_IMPLEMENT_COMPONENT(TppStretchable)
@@ -142,6 +143,16 @@ void TppStretchable::SetRegion(TppComponent* region) {
   if (shiftRelativeTo_) SetShiftRelativeTo(nullptr);
   if (auto* r = cls::ObjectAs<TppStretchable>(region))
     if (r->shiftRelativeTo_ == this) r->SetShiftRelativeTo(nullptr);
+}
+
+void TppStretchable::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppComponent::CreatePopupMenu(menu);
+  menu->AddAction<TppStretchable>(6, "ReprintOnOverFlow", 238);
+  menu->AddAction<TppStretchable>(7, "ShiftWithParent", 240);
+  menu->AddAction<TppStretchable>(8, "ShiftRelativeTo", 0, [](TppStretchable& c) {
+    c.ShowDesignDialog(&TppCustomShiftDialog::StaticClass());
+  });
+  menu->AddAction<TppStretchable>(9, "Stretch", 0);
 }
 
 void TppStretchable::SetUserName(const std::string& name) {

@@ -82,6 +82,9 @@ class TppStretchable : public TppComponent {
   void RestoreFromCache(int32_t pageIndex) override;
   bool IsStretchableComponent() override { return true; }
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
+  // Adds ReprintOnOverFlow, ShiftWithParent, ShiftRelativeTo (the
+  // registered shift dialog) and Stretch.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
 
  protected:
   // For descendants that keep the page state in a record of their own.
