@@ -1013,13 +1013,27 @@ void TppBand::UpdatePopupMenu(TppPopupMenu* menu) {
 
 void TppPageBand::CreatePopupMenu(TppPopupMenu*& menu) {
   TppBasicBand::CreatePopupMenu(menu);
-  menu->AddAction<TppPageBand>(7, "PrintOnFirstPage", 0);
-  menu->AddAction<TppPageBand>(8, "PrintOnLastPage", 0);
+  menu->AddAction<TppPageBand>(7, "PrintOnFirstPage", 0,
+                               [](TppPageBand& b) { b.SetPrintOnFirstPage(!b.PrintOnFirstPage()); });
+  menu->AddAction<TppPageBand>(8, "PrintOnLastPage", 0,
+                               [](TppPageBand& b) { b.SetPrintOnLastPage(!b.PrintOnLastPage()); });
+}
+
+void TppPageBand::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppBasicBand::UpdatePopupMenu(menu);
+  if (!menu) return;
+  if (ui::TMenuItem* i = menu->FindItem("PrintOnFirstPage")) i->Checked = PrintOnFirstPage();
+  if (ui::TMenuItem* i = menu->FindItem("PrintOnLastPage")) i->Checked = PrintOnLastPage();
 }
 
 void TppReportBand::CreatePopupMenu(TppPopupMenu*& menu) {
   TppBasicBand::CreatePopupMenu(menu);
-  menu->AddAction<TppReportBand>(7, "NewPage", 0);
+  menu->AddAction<TppReportBand>(7, "NewPage", 0, [](TppReportBand& b) { b.SetNewPage(!b.NewPage()); });
+}
+
+void TppReportBand::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppBasicBand::UpdatePopupMenu(menu);
+  if (ui::TMenuItem* i = menu ? menu->FindItem("NewPage") : nullptr) i->Checked = NewPage();
 }
 
 void TppGroupBand::CreatePopupMenu(TppPopupMenu*& menu) {

@@ -367,8 +367,10 @@ class TppBasicBand : public TppCustomBand {
 class TppPageBand : public TppBasicBand {
   CLS_DECLARE_CLASS(TppPageBand, TppBasicBand)
  public:
-  // Adds PrintOnFirstPage and PrintOnLastPage.
+  // Adds PrintOnFirstPage and PrintOnLastPage, ticked by their values; a
+  // click toggles one.
   void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppPageBand(cls::TComponent* owner) : TppBasicBand(owner) {}
   bool PrintOnFirstPage() const { return printOnFirstPage_; }
   void SetPrintOnFirstPage(bool v);
@@ -386,8 +388,9 @@ class TppPageBand : public TppBasicBand {
 class TppReportBand : public TppBasicBand {
   CLS_DECLARE_CLASS(TppReportBand, TppBasicBand)
  public:
-  // Adds NewPage.
+  // Adds NewPage, ticked by its value; a click toggles it.
   void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppReportBand(cls::TComponent* owner) : TppBasicBand(owner) {}
   bool NewPage() const { return newPage_; }
   void SetNewPage(bool v);

@@ -362,6 +362,12 @@ TEST_F(Designer, ASubreportsItemsFollowItsPrintBehavior) {
   EXPECT_TRUE(enabled("NewPrintJob"));
   EXPECT_TRUE(enabled("ResetPageNo"));
   EXPECT_FALSE(enabled("TraverseAllData"));
+
+  // The stretchable's flags work though a subreport does not publish them.
+  menu->FindItem("ShiftWithParent")->Click();
+  sub->UpdatePopupMenu(menu);
+  EXPECT_TRUE(sub->ShiftWithParent());
+  EXPECT_TRUE(menu->FindItem("ShiftWithParent")->Checked);
 }
 
 TEST_F(Designer, BandMenusAddTheirKindsItems) {
