@@ -7,7 +7,6 @@
 // designer's eight-handle set (TppDesignHandles) mark a selection, which
 // TppSelectionObject places around its component.
 #pragma once
-#include <array>
 #include <functional>
 #include <string>
 
