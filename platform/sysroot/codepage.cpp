@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -103,6 +104,29 @@ std::string Utf16ToBig5(std::u16string_view utf16) {
     bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
   }
   return Conv(3).Run(bytes.data(), bytes.size(), "?", Utf16Len);
+}
+
+std::string CodePageToBig5(int codePage, std::string_view bytes) {
+  if (codePage == 950) return std::string(bytes);
+  thread_local std::map<int, std::unique_ptr<Converter>> converters;
+  auto it = converters.find(codePage);
+  if (it == converters.end()) {
+    std::unique_ptr<Converter> c;
+    if (codePage > 0 && codePage < 100000) {
+      try {
+        c = std::make_unique<Converter>("CP950", ("CP" + std::to_string(codePage)).c_str());
+      } catch (const std::runtime_error&) {
+      }
+    }
+    it = converters.emplace(codePage, std::move(c)).first;
+  }
+  if (!it->second) {
+    std::string out(bytes);
+    for (char& ch : out)
+      if (static_cast<unsigned char>(ch) > 0x7F) ch = '?';
+    return out;
+  }
+  return it->second->Run(bytes.data(), bytes.size(), "?", [](const unsigned char*, size_t) { return size_t{1}; });
 }
 
 namespace {

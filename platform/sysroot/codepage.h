@@ -10,6 +10,10 @@ std::string Big5ToUtf8(std::string_view big5);
 std::string Utf8ToBig5(std::string_view utf8);
 std::u16string Big5ToUtf16(std::string_view big5);
 std::string Utf16ToBig5(std::u16string_view utf16);
+// Bytes of Windows code page CODEPAGE (1252, 936, ...) in Big5; 950 is
+// taken as it is. A code page iconv does not know gives '?' for every byte
+// above 0x7F.
+std::string CodePageToBig5(int codePage, std::string_view bytes);
 
 // True when byte C starts a two-byte Big5 character.
 inline bool IsBig5Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }

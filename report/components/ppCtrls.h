@@ -304,6 +304,27 @@ class TraTppCustomTextRTTI : public TraTppComponentRTTI {
   RA_DECLARE_RTTI(TraTppCustomTextRTTI, TraTppComponentRTTI, TppCustomText)
 };
 
+class TraTppCustomImageRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppCustomImageRTTI, TraTppComponentRTTI, TppCustomImage)
+};
+
+// OnGetPicture (event 69) with the picture.
+class TraTppDBImageRTTI : public TraTppCustomImageRTTI {
+  RA_DECLARE_RTTI(TraTppDBImageRTTI, TraTppCustomImageRTTI, TppDBImage)
+};
+
+class TraTppCustomGraphicRTTI : public TraTppComponentRTTI {
+  RA_DECLARE_RTTI(TraTppCustomGraphicRTTI, TraTppComponentRTTI, TppCustomGraphic)
+};
+
+class TraTppLineRTTI : public TraTppCustomGraphicRTTI {
+  RA_DECLARE_RTTI(TraTppLineRTTI, TraTppCustomGraphicRTTI, TppLine)
+};
+
+class TraTppShapeRTTI : public TraTppCustomGraphicRTTI {
+  RA_DECLARE_RTTI(TraTppShapeRTTI, TraTppCustomGraphicRTTI, TppShape)
+};
+
 // A colour by name: a 32-bit value, described as an integer.
 TraMember ppColorMember(const std::string& name, gdi::TColor (TppPrintable::*get)() const,
                         void (TppPrintable::*set)(gdi::TColor));

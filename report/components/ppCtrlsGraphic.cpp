@@ -518,3 +518,54 @@ void ppRegisterCtrlsGraphicUnit() {
   cls::PublishProperty(db, parent);
   PublishImageCommon(db);
 }
+
+// ---- scripting ----
+
+RA_IMPLEMENT_RTTI(TraTppCustomImageRTTI)
+RA_IMPLEMENT_RTTI(TraTppDBImageRTTI)
+RA_IMPLEMENT_RTTI(TraTppCustomGraphicRTTI)
+RA_IMPLEMENT_RTTI(TraTppLineRTTI)
+RA_IMPLEMENT_RTTI(TraTppShapeRTTI)
+
+const TraMembers* TraTppCustomImageRTTI::Members() const {
+  using C = TppCustomImage;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daBoolean>("Center", &C::Center, &C::SetCenter),
+       raProperty<C, daBoolean>("DirectDraw", &C::DirectDraw, &C::SetDirectDraw),
+       raProperty<C, daBoolean>("MaintainAspectRatio", &C::MaintainAspectRatio, &C::SetMaintainAspectRatio),
+       raProperty<C, daBoolean>("Stretch", &C::Stretch, &C::SetStretch),
+       raProperty<C, daBoolean>("Transparent", &C::Transparent, &C::SetTransparent)});
+  return &members;
+}
+
+const TraMembers* TraTppDBImageRTTI::Members() const {
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OnGetPicture", ciImageGetPicture, {raParam("aPicture", daObject, &gdi::TPicture::StaticClass())})});
+  return &members;
+}
+
+const TraMembers* TraTppCustomGraphicRTTI::Members() const {
+  using C = TppCustomGraphic;
+  static const TraMembers members(
+      inherited::Members(),
+      {raObjectProperty<C, gdi::TBrush>("Brush", [](C* c) { return c->Brush(); }, &C::SetBrush),
+       raObjectProperty<C, gdi::TPen>("Pen", [](C* c) { return c->Pen(); }, &C::SetPen)});
+  return &members;
+}
+
+const TraMembers* TraTppLineRTTI::Members() const {
+  using C = TppLine;
+  static const TraMembers members(
+      inherited::Members(), {raEnumProperty<C, TppLinePositionType>("Position", &C::Position, &C::SetPosition),
+                             raEnumProperty<C, TppLineStyleType>("Style", &C::Style, &C::SetStyle)});
+  return &members;
+}
+
+const TraMembers* TraTppShapeRTTI::Members() const {
+  using C = TppShape;
+  static const TraMembers members(inherited::Members(),
+                                  {raEnumProperty<C, TShapeType>("Shape", &C::Shape, &C::SetShape)});
+  return &members;
+}

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
@@ -35,8 +36,10 @@ bool IsNumericOrDate(TppDataType t) {
   }
 }
 
-// Cache record: a flags byte, then LastPage.
+// Cache record: a flags byte, then LastPage; a DB calc adds Value, Count
+// and whether the next value is the first after a reset.
 constexpr int32_t kDBTextRecordSize = 5;
+constexpr int32_t kDBCalcRecordSize = kDBTextRecordSize + 8 + 8 + 1;
 constexpr uint8_t kDraw = 1, kPrinted = 2, kRepeated = 4, kFirstAfterReset = 8, kAbsent = 0x80;
 
 bool IsDateType(TppDataType t) { return t == dtDate || t == dtTime || t == dtDateTime; }
@@ -115,6 +118,11 @@ std::string TppDBText::GetDisplayText() {
   std::string text = FormatDisplayValue(OnFormat ? std::string() : DisplayFormat(), value, type);
   if (OnFormat) OnFormat(this, DisplayFormat(), type, value, text);
   return text;
+}
+
+cls::Variant TppDBText::FieldValue() {
+  if (!IsDataAvailable()) return cls::Variant::Null();
+  return DataPipeline()->GetFieldValue(DataField());
 }
 
 void TppDBText::GetDescription(std::string& text) {
@@ -216,18 +224,13 @@ void TppDBText::DecidePrinting() {
   CheckRepeat();
 }
 
-void TppDBText::SaveToCache(int32_t pageIndex) {
-  uint8_t record[kDBTextRecordSize] = {};
+void TppDBText::WriteState(uint8_t* record) {
   record[0] = (DrawComponent() ? kDraw : 0) | (printed_ ? kPrinted : 0) | (repeated_ ? kRepeated : 0) |
               (firstAfterReset_ ? kFirstAfterReset : 0);
   std::memcpy(record + 1, &lastPage_, 4);
-  WriteCacheRecord(pageIndex, record);
 }
 
-void TppDBText::RestoreFromCache(int32_t pageIndex) {
-  uint8_t record[kDBTextRecordSize] = {kAbsent};
-  ReadCacheRecord(pageIndex, record);
-  if (record[0] == kAbsent) return;
+void TppDBText::ReadState(const uint8_t* record) {
   SetDrawComponent(record[0] & kDraw);
   printed_ = record[0] & kPrinted;
   repeated_ = record[0] & kRepeated;
@@ -236,11 +239,52 @@ void TppDBText::RestoreFromCache(int32_t pageIndex) {
   if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup()) ignoreLast_ = true;
 }
 
+void TppDBText::SaveToCache(int32_t pageIndex) {
+  std::vector<uint8_t> record(static_cast<size_t>(CacheRecordSize()));
+  WriteState(record.data());
+  WriteCacheRecord(pageIndex, record.data());
+}
+
+void TppDBText::RestoreFromCache(int32_t pageIndex) {
+  std::vector<uint8_t> record(static_cast<size_t>(CacheRecordSize()));
+  record[0] = kAbsent;
+  ReadCacheRecord(pageIndex, record.data());
+  if (record[0] != kAbsent) ReadState(record.data());
+}
+
 // ---------------------------------------------------------------- TppDBCalc
 
 TppDBCalc::TppDBCalc(cls::TComponent* owner) : TppDBText(owner) {
+  SetCacheRecordSize(kDBCalcRecordSize);
   SetDrawCommandClass(&TppDrawVariable::StaticClass());
 }
+
+void TppDBCalc::WriteState(uint8_t* record) {
+  TppDBText::WriteState(record);
+  std::memcpy(record + kDBTextRecordSize, &value_, 8);
+  std::memcpy(record + kDBTextRecordSize + 8, &count_, 8);
+  record[kDBTextRecordSize + 16] = firstValue_;
+}
+
+void TppDBCalc::ReadState(const uint8_t* record) {
+  TppDBText::ReadState(record);
+  std::memcpy(&value_, record + kDBTextRecordSize, 8);
+  std::memcpy(&count_, record + kDBTextRecordSize + 8, 8);
+  firstValue_ = record[kDBTextRecordSize + 16] != 0;
+}
+
+void TppDBCalc::SaveToCache(int32_t pageIndex) {
+  TppDBText::SaveToCache(pageIndex);
+  cacheSaved_ = true;
+}
+
+void TppDBCalc::Clear() {
+  value_ = count_ = 0;
+  firstValue_ = true;
+}
+
+void TppDBCalc::SetValue(double value) { value_ = value; }
+void TppDBCalc::SetCount(double value) { count_ = value; }
 
 void TppDBCalc::BeforeDestruction() {
   lookAheadList_.reset();
@@ -306,8 +350,8 @@ std::string TppDBCalc::GetDisplayText() {
 
 void TppDBCalc::InitGeneration() {
   TppDBText::InitGeneration();
-  value_ = count_ = 0;
-  firstValue_ = true;
+  Clear();
+  cacheSaved_ = false;
   ownCalcCount_ = 0;
   if (lookAheadList_) lookAheadList_->UnsubscribeAll();
   lookAheadList_.reset();
@@ -324,8 +368,12 @@ bool TppDBCalc::LookAheadActive() const {
 
 void TppDBCalc::Reset() {
   TppDBText::Reset();
-  value_ = count_ = 0;
-  firstValue_ = true;
+  Clear();
+  // A footer's total starts afresh on the page that follows a saved one.
+  TppCustomBand* band = Band();
+  if (!cacheSaved_ || !(cls::ObjectIs<TppFooterBand>(band) || cls::ObjectIs<TppColumnFooterBand>(band))) return;
+  cacheSaved_ = false;
+  TppDBText::SaveToCache(CurrentCachePage());
 }
 
 void TppDBCalc::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
@@ -371,8 +419,9 @@ void TppDBCalc::Traversal() {
 
 int32_t TppDBCalc::CurrentTraversalCount() {
   TppDataPipeline* pipeline = DataPipeline();
-  TppCustomReport* report = GetReport();
-  if (!pipeline && report) pipeline = report->DataPipeline();
+  if (!pipeline && ResetGroup()) pipeline = ResetGroup()->DataPipeline();
+  pipeline = ppLookAheadPipeline(GetReport(), pipeline);
+  // Without a pipeline the calc's own first-pass calculations order the values.
   return pipeline ? pipeline->TraversalCount() : ownCalcCount_;
 }
 
@@ -380,14 +429,16 @@ std::string TppDBCalc::LookAheadKey() {
   int32_t position = 0, column = 0;
   TppCustomBand* band = Band();
   TppCustomReport* report = GetReport();
-  if (!ResetGroup() && report) {
+  if (TppGroup* group = ResetGroup()) {
+    position = group->BreakNo();
+  } else if (report) {
     if (cls::ObjectAs<TppHeaderBand>(band) || cls::ObjectAs<TppFooterBand>(band) ||
         cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
       position = report->AbsolutePageNo();
     if (cls::ObjectAs<TppColumnHeaderBand>(band) || cls::ObjectAs<TppColumnFooterBand>(band))
       column = report->CurrentColumn();
   }
-  return ppLookAheadKey(position, column);
+  return ppLookAheadKey(report, position, column);
 }
 
 void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
@@ -395,6 +446,68 @@ void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (!lookAheadList_) return;
   TppCustomReport* report = GetReport();
   lookAheadList_->PrepareCommand(LookAheadKey(), command, report && report->FirstPass());
+}
+
+// ---------------------------------------------------------------- scripting
+
+RA_IMPLEMENT_RTTI(TraTppDBTextRTTI)
+RA_IMPLEMENT_RTTI(TraTppDBCalcRTTI)
+
+const TraMembers* TraTppDBTextRTTI::Members() const {
+  using C = TppDBText;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daBoolean>("AlreadyPrinted", &C::Printed),
+       raProperty<C, daVariant>("FieldValue", &C::FieldValue),
+       raProperty<C, daInteger>("FirstPage", &C::LastPage),
+       raProperty<C, daString>("PriorValue", &C::LastText),
+       raProperty<C, daBoolean>("PriorValueSame", &C::Repeated),
+       raProperty<C, daBoolean>("BlankWhenZero", &C::BlankWhenZero, &C::SetBlankWhenZero),
+       raProperty<C, daBoolean>("ReprintOnSubsequent", &C::ReprintOnSubsequent, &C::SetReprintOnSubsequent),
+       raProperty<C, daBoolean>("SuppressRepeatedValues", &C::SuppressRepeatedValues,
+                                &C::SetSuppressRepeatedValues)});
+  return &members;
+}
+
+namespace {
+
+// A number written by name: numbers, currency, dates, Booleans and numeric
+// text; anything else raises EConvertError.
+double ScriptedNumber(const cls::Variant& value) {
+  if (value.IsNull() || value.IsEmpty()) throw cls::EConvertError("Value is not a number");
+  if (value.VarType() == cls::varString) return cls::StrToFloat(value.AsString());
+  return value.AsDouble();
+}
+
+}  // namespace
+
+const TraMembers* TraTppDBCalcRTTI::Members() const {
+  using C = TppDBCalc;
+  static const TraMembers members(
+      inherited::Members(),
+      {raProperty<C, daDouble>("Divisor", &C::Count, &C::SetCount),
+       raProperty<C, daVariant>(
+           "Value", [](C* c) { return cls::Variant(c->Value()); },
+           [](C* c, const cls::Variant& v) { c->SetValue(ScriptedNumber(v)); }),
+       raEnumProperty<C, TppDBCalcType>("DBCalcType", &C::DBCalcType, &C::SetDBCalcType),
+       raEvent("OnCalc", ciComponentCalc),
+       raMethod("GetLookAheadKey", {raParam("Result", daString)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  return list && list->SetParamValue("Result", static_cast<C*>(o)->LookAheadKey());
+                }),
+       raMethod("GetLookAheadValue", {raParam("aLookAheadKey", daString), raParam("Result", daString)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  std::string key;
+                  if (!list || !list->GetParam("aLookAheadKey", key)) return false;
+                  TppLookAheadList* values = static_cast<C*>(o)->LookAheadList();
+                  TppDrawVariable* entry = values ? values->Find(key) : nullptr;
+                  return list->SetParamValue("Result", entry ? entry->Text() : std::string("0"));
+                }),
+       raMethod("Clear", {}, [](cls::TObject* o, TraParamList*, bool) {
+         static_cast<C*>(o)->Clear();
+         return true;
+       })});
+  return &members;
 }
 
 // ---------------------------------------------------------------- registration

@@ -24,6 +24,11 @@ class TppDBText : public TppCustomText {
 
   bool Repeated() const { return repeated_; }
   bool Printed() const { return printed_; }
+  // The last text seen and the cache page it was taken on (-1 when none).
+  const std::string& LastText() const { return lastText_; }
+  int32_t LastPage() const { return lastPage_; }
+  // The field's value now; null without data.
+  cls::Variant FieldValue();
 
   // Data only for a field the pipeline has.
   bool IsDataAvailable() override;
@@ -42,6 +47,9 @@ class TppDBText : public TppCustomText {
  protected:
   // Each record: CheckRepeat, then the first-after-reset flag clears.
   virtual void Traversal();
+  // The generation state in a cache record of CacheRecordSize bytes.
+  virtual void WriteState(uint8_t* record);
+  virtual void ReadState(const uint8_t* record);
   void CheckRepeat();
   int32_t CurrentCachePage();
   void RefreshCaption();
@@ -75,7 +83,11 @@ class TppDBCalc : public TppDBText {
   cls::TNotifyEvent OnGroupBreak;
 
   double Value() const { return value_; }
+  void SetValue(double value);
   double Count() const { return count_; }
+  void SetCount(double value);
+  // Value and Count 0; the next value is the first of a span.
+  void Clear();
   // The result: the value, or for an average value / count (0 without records).
   double Result() const;
   TppLookAheadList* LookAheadList() const { return lookAheadList_.get(); }
@@ -86,14 +98,21 @@ class TppDBCalc : public TppDBText {
   void Reset() override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
+  // The DB text's state, Value, Count and the first-value flag; saving
+  // sets the cache-saved flag, which a reset in a footer spends.
+  void SaveToCache(int32_t pageIndex) override;
+  bool CacheSaved() const { return cacheSaved_; }
+  // The key of the current span.
+  std::string LookAheadKey();
 
  protected:
   void Traversal() override;
+  void WriteState(uint8_t* record) override;
+  void ReadState(const uint8_t* record) override;
 
  private:
   TppDataType ResultType();
   bool LookAheadActive() const;
-  std::string LookAheadKey();
   int32_t CurrentTraversalCount();
 
   TppDBCalcType dbCalcType_ = dcSum;
@@ -101,8 +120,19 @@ class TppDBCalc : public TppDBText {
   double value_ = 0;
   double count_ = 0;
   bool firstValue_ = true;
+  bool cacheSaved_ = false;
   std::unique_ptr<TppLookAheadList> lookAheadList_;
   int32_t ownCalcCount_ = 0;
+};
+
+// ---- scripting ----
+
+class TraTppDBTextRTTI : public TraTppCustomTextRTTI {
+  RA_DECLARE_RTTI(TraTppDBTextRTTI, TraTppCustomTextRTTI, TppDBText)
+};
+
+class TraTppDBCalcRTTI : public TraTppDBTextRTTI {
+  RA_DECLARE_RTTI(TraTppDBCalcRTTI, TraTppDBTextRTTI, TppDBCalc)
 };
 
 // The value of a field as a number for the calculations: numbers,

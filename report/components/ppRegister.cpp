@@ -8,6 +8,7 @@
 #include "report/components/ppCtrls.h"
 #include "report/components/ppDBText.h"
 #include "report/components/ppMemo.h"
+#include "report/components/ppRichTx.h"
 #include "report/components/ppVar.h"
 #include "report/engine/ppRegion.h"
 #include "report/engine/ppRegister.h"
@@ -24,7 +25,7 @@ constexpr const char* kAdvanced = "Advanced Components";
 constexpr TppComponentClassRow kComponentClassRows[] = {
   {kStandard, 0, &TppLabel::StaticClass, 172},
   {kStandard, 1, &TppMemo::StaticClass, 175},
-  // Rich-text row: {kStandard, 2, &TppRichText::StaticClass, 351} (comes with the rich-text component).
+  {kStandard, 2, &TppRichText::StaticClass, 351},
   {kStandard, 3, &TppSystemVariable::StaticClass, 491},
   {kStandard, 4, &TppVariable::StaticClass, 492},
   {kStandard, 5, &TppImage::StaticClass, 170},
@@ -33,7 +34,7 @@ constexpr TppComponentClassRow kComponentClassRows[] = {
   {kStandard, 8, &TppBarCode::StaticClass, 460},
   {kData, 0, &TppDBText::StaticClass, 167},
   {kData, 1, &TppDBMemo::StaticClass, 166},
-  // Rich-text row: {kData, 2, &TppDBRichText::StaticClass, 352} (comes with the rich-text component).
+  {kData, 2, &TppDBRichText::StaticClass, 352},
   {kData, 3, &TppDBCalc::StaticClass, 164},
   {kData, 4, &TppDBImage::StaticClass, 165},
   {kData, 5, &TppDBBarCode::StaticClass, 461},
@@ -59,9 +60,14 @@ void ppRegisterComponents() {
     ppRegisterBarCodeUnit();
     ppRegisterVarUnit();
     ppRegisterDBTextUnit();
+    ppRegisterRichTextUnit();
     for (const TraRTTI* rtti : std::initializer_list<const TraRTTI*>{
              &TraTppCustomTextRTTI::Instance(), &TraTppCustomMemoRTTI::Instance(), &TraTppDBMemoRTTI::Instance(),
-             &TraTppBarCodeRTTI::Instance()})
+             &TraTppBarCodeRTTI::Instance(), &TraTppCustomRichTextRTTI::Instance(),
+             &TraTppDBRichTextRTTI::Instance(), &TraTppCustomImageRTTI::Instance(), &TraTppDBImageRTTI::Instance(),
+             &TraTppCustomGraphicRTTI::Instance(), &TraTppLineRTTI::Instance(), &TraTppShapeRTTI::Instance(),
+             &TraTppDBTextRTTI::Instance(), &TraTppDBCalcRTTI::Instance(), &TraTppVariableRTTI::Instance(),
+             &TraTppSystemVariableRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }

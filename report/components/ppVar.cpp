@@ -1,13 +1,16 @@
 #include "report/components/ppVar.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/process/clock.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/model/ppDisplayFormat.h"
 #include "report/model/ppResMgr.h"
@@ -59,6 +62,11 @@ TppDataType VarTypeDataType(TppVarType t) {
     default: return dtString;
   }
 }
+
+// Cache records of calcs and variables: flags, a data type, the value.
+constexpr uint8_t kDraw = 1, kReprint = 2, kAbsent = 0x80;
+constexpr int32_t kCalcRecordSize = 2 + TppCachedTexts::kValueSize;
+constexpr int32_t kVariableRecordSize = 2 + TppCachedTexts::kValueSize;
 
 bool IsDesignState(TppPrintable* p) { return !p->IsPrinting(); }
 
@@ -139,6 +147,12 @@ void TppLookAheadList::Update(const std::string& key, int32_t traversalCount, co
   ppSendLookAheadChange(owner_, key, traversalCount, text);
 }
 
+TppDrawVariable* TppLookAheadList::Find(const std::string& key) const {
+  for (TppDrawVariable* e : entries_)
+    if (e->LookAheadKey() == key) return e;
+  return nullptr;
+}
+
 TppDrawVariable* TppLookAheadList::Lookup(const std::string& key) {
   for (TppDrawVariable* e : entries_) {
     if (e->LookAheadKey() == key) return e;
@@ -159,11 +173,83 @@ void TppLookAheadList::PrepareCommand(const std::string& key, TppDrawCommand* co
   owner_->AddEventNotify(var->Listener());
 }
 
-std::string ppLookAheadKey(int32_t position, int32_t column) {
+TppDataPipeline* ppLookAheadPipeline(TppCustomReport* report, TppDataPipeline* preferred) {
+  if (preferred || !report) return preferred;
+  if (auto* detail = cls::ObjectAs<TppDetailBand>(report->GetBand(TppBandType::btDetail, 0)))
+    return detail->GetDataPipeline();
+  return report->DataPipeline();
+}
+
+std::string ppLookAheadKeyPrefix(TppCustomReport* report) {
+  std::string prefix;
+  // Nesting is shallow; the bound only guards a parent chain that loops.
+  for (int depth = 0; depth < 64; ++depth) {
+    auto* child = cls::ObjectAs<TppChildReport>(report);
+    if (!child || !child->ParentReport()) break;
+    report = child->ParentReport();
+    TppDataPipeline* pipeline = ppLookAheadPipeline(report, nullptr);
+    char part[16];
+    std::snprintf(part, sizeof part, "%8d|", pipeline ? pipeline->TraversalCount() : 0);
+    prefix.insert(0, part);
+  }
+  return prefix;
+}
+
+std::string ppLookAheadKey(TppCustomReport* report, int32_t position, int32_t column) {
   char key[32];
   std::snprintf(key, sizeof key, "%8d|%8d", position, column);
-  return key;
+  return ppLookAheadKeyPrefix(report) + key;
 }
+
+// ---------------------------------------------------------------- cached values
+
+void TppCachedTexts::Write(int32_t pageIndex, const cls::Variant& value, uint8_t* at) {
+  at[0] = static_cast<uint8_t>(value.VarType());
+  std::memset(at + 1, 0, kValueSize - 1);
+  switch (value.VarType()) {
+    case cls::varBoolean: at[1] = value.AsBoolean(); break;
+    case cls::varInt64: {
+      int64_t i = value.AsInt64();
+      std::memcpy(at + 1, &i, 8);
+      break;
+    }
+    case cls::varDouble:
+    case cls::varDate: {
+      double d = value.VarType() == cls::varDate ? value.AsDateTime() : value.AsDouble();
+      std::memcpy(at + 1, &d, 8);
+      break;
+    }
+    case cls::varCurrency: {
+      int64_t scaled = value.AsCurrency().Scaled;
+      std::memcpy(at + 1, &scaled, 8);
+      break;
+    }
+    case cls::varString: texts_[pageIndex] = value.AsString(); break;
+    default: break;
+  }
+}
+
+cls::Variant TppCachedTexts::Read(int32_t pageIndex, const uint8_t* at) const {
+  int64_t i = 0;
+  double d = 0;
+  std::memcpy(&i, at + 1, 8);
+  std::memcpy(&d, at + 1, 8);
+  switch (at[0]) {
+    case cls::varNull: return cls::Variant::Null();
+    case cls::varBoolean: return cls::Variant(at[1] != 0);
+    case cls::varInt64: return cls::Variant(static_cast<long long>(i));
+    case cls::varDouble: return cls::Variant(d);
+    case cls::varDate: return cls::Variant::DateTime(d);
+    case cls::varCurrency: return cls::Variant(cls::Currency{i});
+    case cls::varString: {
+      auto it = texts_.find(pageIndex);
+      return cls::Variant(it == texts_.end() ? std::string() : it->second);
+    }
+    default: return cls::Variant();
+  }
+}
+
+void TppCachedTexts::DropFrom(int32_t pageIndex) { texts_.erase(texts_.lower_bound(pageIndex), texts_.end()); }
 
 void TppLookAheadList::UnsubscribeAll() {
   for (TppDrawVariable* e : entries_)
@@ -239,6 +325,7 @@ void TppSystemVariable::GetDescription(std::string& text) { text = UserName() + 
 // ---------------------------------------------------------------- TppCalc
 
 TppCalc::TppCalc(cls::TComponent* owner) : TppCustomVariable(owner) {
+  SetCacheRecordSize(kCalcRecordSize);
   SetDrawCommandClass(&TppDrawCalc::StaticClass());
   SetDefaultPropName("CalcType");
   ClearCustomValue();
@@ -336,11 +423,27 @@ void TppCalc::EventNotify(TppCommunicator* sender, int eventId, TraParamList* pa
 }
 
 void TppCalc::SaveToCache(int32_t pageIndex) {
-  // DrawComponent, then the custom value as text with its type.
-  TppCustomVariable::SaveToCache(pageIndex);
+  uint8_t record[kCalcRecordSize] = {};
+  record[0] = DrawComponent() ? kDraw : 0;
+  record[1] = static_cast<uint8_t>(customType_);
+  cachedTexts_.Write(pageIndex, customValue_, record + 2);
+  WriteCacheRecord(pageIndex, record);
 }
 
-void TppCalc::RestoreFromCache(int32_t pageIndex) { TppCustomVariable::RestoreFromCache(pageIndex); }
+void TppCalc::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[kCalcRecordSize] = {kAbsent};
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == kAbsent) return;
+  SetDrawComponent(record[0] & kDraw);
+  if (record[1] <= dtString) customType_ = static_cast<TppDataType>(record[1]);
+  UpdateDataType();
+  customValue_ = cachedTexts_.Read(pageIndex, record + 2);
+}
+
+void TppCalc::ResetCache(int32_t pageIndex) {
+  TppCustomVariable::ResetCache(pageIndex);
+  cachedTexts_.DropFrom(pageIndex);
+}
 
 void TppCalc::Convert(int64_t version) {
   TppCustomVariable::Convert(version);
@@ -372,6 +475,7 @@ void TppCalc::DefineProperties(cls::TFiler* filer) {
 // ---------------------------------------------------------------- TppVariable
 
 TppVariable::TppVariable(cls::TComponent* owner) : TppCustomVariable(owner) {
+  SetCacheRecordSize(kVariableRecordSize);
   SetDrawCommandClass(&TppDrawVariable::StaticClass());
   SetDefaultPropName("DataType");
   ClearValue();
@@ -452,14 +556,58 @@ void TppVariable::GetEventNotifySortKey(std::string& key) {
   key.clear();
   if (TppCustomBand* band = Band()) band->GetEventNotifySortKey(key);
   char order[16];
-  std::snprintf(order, sizeof order, "%8d", IndexInBand());
+  std::snprintf(order, sizeof order, "%8d", CalcOrder());
   key += order;
+}
+
+namespace {
+
+// The band's variables in band order: the calculation list.
+std::vector<TppVariable*> CalcList(TppCustomBand* band) {
+  std::vector<TppVariable*> list;
+  if (!band) return list;
+  for (int i = 0; i < band->ObjectCount(); ++i)
+    if (auto* v = cls::ObjectAs<TppVariable>(band->Objects(i))) list.push_back(v);
+  return list;
+}
+
+}  // namespace
+
+int32_t TppVariable::CalcOrder() const {
+  std::vector<TppVariable*> list = CalcList(Band());
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int32_t>(it - list.begin());
+}
+
+void TppVariable::SetCalcOrder(int32_t value) {
+  // Read from a stream, the band's object order already holds it.
+  if (HasState(cls::csReading)) return;
+  MoveToCalcOrder(value);
+  Changed();
+}
+
+void TppVariable::MoveToCalcOrder(int32_t order) {
+  TppCustomBand* band = Band();
+  std::vector<TppVariable*> list = CalcList(band);
+  if (list.empty()) return;
+  order = std::clamp<int32_t>(order, 0, static_cast<int32_t>(list.size()) - 1);
+  if (list[static_cast<size_t>(order)] == this) return;
+  // Into the band place of the variable now holding ORDER.
+  band->MoveObject(IndexInBand(), list[static_cast<size_t>(order)]->IndexInBand());
 }
 
 // ---- the value ----
 
 cls::Variant TppVariable::Coerce(const cls::Variant& v) const {
   try {
+    return ConvertValue(v);
+  } catch (const cls::Exception&) {
+  }
+  return cls::Variant();
+}
+
+cls::Variant TppVariable::ConvertValue(const cls::Variant& v) const {
+  {
     switch (dataType_) {
       case dtBoolean: return cls::Variant(v.IsNull() || v.IsEmpty() ? false : v.AsBoolean());
       case dtDate:
@@ -477,7 +625,6 @@ cls::Variant TppVariable::Coerce(const cls::Variant& v) const {
       case dtString: return cls::Variant(v.IsNull() ? std::string() : v.AsString());
       default: break;
     }
-  } catch (const cls::Exception&) {
   }
   return cls::Variant();
 }
@@ -499,7 +646,7 @@ void TppVariable::ClearValue() {
   }
 }
 
-void TppVariable::SetValue(const cls::Variant& value) { value_ = Coerce(value); }
+void TppVariable::SetValue(const cls::Variant& value) { value_ = ConvertValue(value); }
 
 bool TppVariable::AsBoolean() const {
   try {
@@ -647,7 +794,7 @@ void TppVariable::EventNotify(TppCommunicator* sender, int eventId, TraParamList
 void TppVariable::CacheStep(TppVarEventType type) {
   if ((type != vePageEnd && type != veColumnEnd) || !cacheSaved_) return;
   cacheSaved_ = false;
-  if (TppCustomEngine* engine = EngineOf(this)) SaveToCache(engine->AbsolutePageNo());
+  if (TppCustomEngine* engine = EngineOf(this)) WriteState(engine->AbsolutePageNo());
 }
 
 void TppVariable::Calc() {
@@ -657,7 +804,7 @@ void TppVariable::Calc() {
   else if (OldOnCalc) OldOnCalc(this);
   if (OnCalc && !(value == value_)) value_ = Coerce(value);
   TraParamList params;
-  params.AddParam("Value", daVariant);
+  params.AddParam("Value", daVariant, false, true);
   cls::Variant sent = value_;
   params.SetParamAddress(0, &sent);
   SendEventNotify(this, ciComponentCalc, &params);
@@ -681,7 +828,7 @@ void TppVariable::Reset() {
     if (!(value == value_)) value_ = Coerce(value);
   }
   TraParamList params;
-  params.AddParam("Value", daVariant);
+  params.AddParam("Value", daVariant, false, true);
   cls::Variant sent = value_;
   params.SetParamAddress(0, &sent);
   SendEventNotify(this, ciVariableReset, &params);
@@ -690,9 +837,7 @@ void TppVariable::Reset() {
 }
 
 int32_t TppVariable::CurrentTraversalCount() {
-  TppDataPipeline* pipeline = cls::ObjectAs<TppDataPipeline>(calcComponent_);
-  TppCustomReport* report = GetReport();
-  if (!pipeline && report) pipeline = report->DataPipeline();
+  TppDataPipeline* pipeline = ppLookAheadPipeline(GetReport(), cls::ObjectAs<TppDataPipeline>(calcComponent_));
   // Without a pipeline the variable's own first-pass calcs order the values.
   return pipeline ? pipeline->TraversalCount() : ownCalcCount_;
 }
@@ -712,9 +857,15 @@ std::string TppVariable::LookAheadKey() {
       if (report) position = report->AbsolutePageNo();
       if (report && (resetType_ == veColumnStart || resetType_ == veColumnEnd)) column = report->CurrentColumn();
       break;
+    case veGroupStart:
+    case veGroupEnd:
+    case veGroupBeforeHeader:
+    case veGroupBeforeFooter:
+      if (auto* group = cls::ObjectAs<TppGroup>(resetComponent_)) position = group->BreakNo();
+      break;
     default: break;
   }
-  return ppLookAheadKey(position, column);
+  return ppLookAheadKey(report, position, column);
 }
 
 std::string TppVariable::GetDisplayText() {
@@ -729,12 +880,82 @@ void TppVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
   lookAheadList_->PrepareCommand(LookAheadKey(), command, report && report->FirstPass());
 }
 
+void TppVariable::WriteState(int32_t pageIndex) {
+  uint8_t record[kVariableRecordSize] = {};
+  record[0] = (DrawComponent() ? kDraw : 0) | (ReprintOnOverFlow() ? kReprint : 0);
+  record[1] = static_cast<uint8_t>(dataType_);
+  cachedTexts_.Write(pageIndex, value_, record + 2);
+  WriteCacheRecord(pageIndex, record);
+}
+
 void TppVariable::SaveToCache(int32_t pageIndex) {
-  TppCustomVariable::SaveToCache(pageIndex);
+  WriteState(pageIndex);
   cacheSaved_ = true;
 }
 
-void TppVariable::RestoreFromCache(int32_t pageIndex) { TppCustomVariable::RestoreFromCache(pageIndex); }
+void TppVariable::RestoreFromCache(int32_t pageIndex) {
+  uint8_t record[kVariableRecordSize] = {kAbsent};
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == kAbsent) return;
+  SetDrawComponent(record[0] & kDraw);
+  bool reprint = record[0] & kReprint;
+  if (reprint != ReprintOnOverFlow()) SetReprintOnOverFlow(reprint);
+  if (record[1] <= dtString) dataType_ = static_cast<TppDataType>(record[1]);
+  value_ = cachedTexts_.Read(pageIndex, record + 2);
+}
+
+void TppVariable::ResetCache(int32_t pageIndex) {
+  TppCustomVariable::ResetCache(pageIndex);
+  cachedTexts_.DropFrom(pageIndex);
+}
+
+// ---------------------------------------------------------------- scripting
+
+RA_IMPLEMENT_RTTI(TraTppVariableRTTI)
+RA_IMPLEMENT_RTTI(TraTppSystemVariableRTTI)
+
+const TraMembers* TraTppVariableRTTI::Members() const {
+  using C = TppVariable;
+  // OnCalc and OnReset hand the value by reference.
+  auto value = [] { return std::vector<TraParamSpec>{raParam("Value", daVariant, nullptr, true)}; };
+  static const TraMembers members(
+      inherited::Members(),
+      {raEvent("OldOnCalc", -1), raEvent("OnCalc", ciComponentCalc, value()),
+       raEvent("OnReset", ciVariableReset, value()),
+       raMethod("SaveToCache", {raParam("aCachePageNo", daInteger)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  int32_t page = 0;
+                  if (!list || !list->GetParam("aCachePageNo", page)) return false;
+                  static_cast<C*>(o)->SaveToCache(page);
+                  return true;
+                }),
+       raProperty<C, daInteger>("CalcOrder", &C::CalcOrder, &C::SetCalcOrder),
+       raObjectProperty<C, TppCommunicator>("CalcComponent", &C::CalcComponent, &C::SetCalcComponent),
+       raEnumProperty<C, TppVarEventType>("CalcType", &C::CalcType, &C::SetCalcType),
+       raEnumProperty<C, TppDataType>("DataType", &C::DataType, &C::SetDataType),
+       raObjectProperty<C, TppCommunicator>("ResetComponent", &C::ResetComponent, &C::SetResetComponent),
+       raEnumProperty<C, TppVarEventType>("ResetType", &C::ResetType, &C::SetResetType),
+       raProperty<C, daBoolean>("AsBoolean", &C::AsBoolean, &C::SetAsBoolean),
+       raProperty<C, daChar>("AsChar", &C::AsChar, &C::SetAsChar),
+       raProperty<C, daCurrency>("AsCurrency", &C::AsCurrency, &C::SetAsCurrency),
+       raProperty<C, daDateTime>("AsDateTime", &C::AsDateTime, &C::SetAsDateTime),
+       raProperty<C, daDate>("AsDate", &C::AsDate, &C::SetAsDate),
+       raProperty<C, daDouble>("AsDouble", &C::AsDouble, &C::SetAsDouble),
+       raProperty<C, daExtended>("AsExtended", &C::AsExtended, &C::SetAsExtended),
+       raProperty<C, daInteger>("AsInteger", &C::AsInteger, &C::SetAsInteger),
+       raProperty<C, daSingle>("AsSingle", &C::AsSingle, &C::SetAsSingle),
+       raProperty<C, daString>("AsString", &C::AsString, &C::SetAsString),
+       raProperty<C, daTime>("AsTime", &C::AsTime, &C::SetAsTime),
+       raProperty<C, daVariant>("Value", &C::Value, &C::SetValue)});
+  return &members;
+}
+
+const TraMembers* TraTppSystemVariableRTTI::Members() const {
+  using C = TppSystemVariable;
+  static const TraMembers members(inherited::Members(),
+                                  {raEnumProperty<C, TppVarType>("VarType", &C::VarType, &C::SetVarType)});
+  return &members;
+}
 
 // ---------------------------------------------------------------- registration
 

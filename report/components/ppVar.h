@@ -6,12 +6,14 @@
 // pass's draw commands hear later values through event 67.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "platform/classes/variants.h"
 #include "report/components/ppCtrls.h"
 
 class TppCustomEngine;
+class TppCustomReport;
 class TppDataPipeline;
 class TppDrawCommand;
 class TppDrawVariable;
@@ -38,6 +40,8 @@ class TppLookAheadList {
   // The entry of KEY (nullptr when none); the listeners of entries passed
   // on the way stop listening, their spans being closed.
   TppDrawVariable* Lookup(const std::string& key);
+  // The entry of KEY without closing any span (nullptr when none).
+  TppDrawVariable* Find(const std::string& key) const;
   // Every entry stops listening (end of generation).
   void UnsubscribeAll();
   // Fills COMMAND (a variable command) for the span KEY: the span's value
@@ -52,12 +56,35 @@ class TppLookAheadList {
   std::vector<TppDrawVariable*> entries_;
 };
 
-// A look-ahead key: the span's position and column, as text.
-std::string ppLookAheadKey(int32_t position, int32_t column);
+// A look-ahead key of REPORT: the child-report prefix, then the span's
+// position and column ("%8d|%8d").
+std::string ppLookAheadKey(TppCustomReport* report, int32_t position, int32_t column);
+// The key prefix of a child report: for each report it sits in, outermost
+// first, that report's current record ("%8d|"); empty for a main report.
+std::string ppLookAheadKeyPrefix(TppCustomReport* report);
+// The pipeline whose traversal count orders look-ahead values: PREFERRED,
+// else the detail band's pipeline of REPORT, else the report's (nullptr
+// when none).
+TppDataPipeline* ppLookAheadPipeline(TppCustomReport* report, TppDataPipeline* preferred);
 
 // Broadcasts event 67 from SENDER with the key, the count and the text.
 void ppSendLookAheadChange(TppCommunicator* sender, const std::string& key, int32_t traversalCount,
                            const std::string& text);
+
+// Cache records have one size for every page, texts have not: a text
+// value stays whole here under its page, its record marking it.
+class TppCachedTexts {
+ public:
+  // The bytes a value takes in a record: its kind, then 8 bytes.
+  static constexpr int32_t kValueSize = 9;
+  void Write(int32_t pageIndex, const cls::Variant& value, uint8_t* at);
+  cls::Variant Read(int32_t pageIndex, const uint8_t* at) const;
+  // The texts of PAGEINDEX and later go (their records are cut).
+  void DropFrom(int32_t pageIndex);
+
+ private:
+  std::map<int32_t, std::string> texts_;
+};
 
 class TppCustomVariable : public TppCustomText {
   CLS_DECLARE_CLASS(TppCustomVariable, TppCustomText)
@@ -120,8 +147,10 @@ class TppCalc : public TppCustomVariable {
   void GetDescription(std::string& text) override;
   void InitGeneration() override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
+  // DrawComponent, the custom type and value.
   void SaveToCache(int32_t pageIndex) override;
   void RestoreFromCache(int32_t pageIndex) override;
+  void ResetCache(int32_t pageIndex) override;
   void Convert(int64_t version) override;
   void DefineProperties(cls::TFiler* filer) override;
 
@@ -132,6 +161,7 @@ class TppCalc : public TppCustomVariable {
   TppDataType customType_ = dtString;
   TppDataType dataType_ = dtDate;
   cls::Variant customValue_;
+  TppCachedTexts cachedTexts_;
 };
 
 class TppVariable : public TppCustomVariable {
@@ -152,6 +182,11 @@ class TppVariable : public TppCustomVariable {
   TppDataType DataType() const { return dataType_; }
   // dtBoolean through dtString only; others leave the type.
   void SetDataType(TppDataType value);
+  // The place among the band's variables, which notify in this order
+  // (-1 without a band); a new place is bounded to the list.
+  int32_t CalcOrder() const;
+  void SetCalcOrder(int32_t value);
+  void MoveToCalcOrder(int32_t order);
   bool LookAhead() const { return lookAhead_; }
   void SetLookAhead(bool value);
   TppVarCalcEvent OnCalc;
@@ -161,6 +196,8 @@ class TppVariable : public TppCustomVariable {
 
   // ---- the value, each setter also setting DataType ----
   const cls::Variant& Value() const { return value_; }
+  // Converted to the DataType; EConvertError (nothing changed) when it
+  // cannot be.
   void SetValue(const cls::Variant& value);
   bool AsBoolean() const;
   void SetAsBoolean(bool v);
@@ -200,18 +237,27 @@ class TppVariable : public TppCustomVariable {
   void GetEventNotifySortKey(std::string& key) override;
   void SetUserName(const std::string& name) override;
   void ToggleLookAhead() override { SetLookAhead(!lookAhead_); }
+  // DrawComponent, ReprintOnOverFlow, DataType and the value; saving sets
+  // the cache-saved flag, which a page-end or column-end event then spends
+  // saving the value after it.
   void SaveToCache(int32_t pageIndex) override;
   void RestoreFromCache(int32_t pageIndex) override;
+  void ResetCache(int32_t pageIndex) override;
+  bool CacheSaved() const { return cacheSaved_; }
+  std::string LookAheadKey();
 
  private:
+  void WriteState(int32_t pageIndex);
   void UpdateEventMask();
   // Value cleared for the data type (date-times now).
   void ClearValue();
-  // Converts V to the data type; an unknown type gives empty.
+  // V in the data type; EConvertError (or a variant error) when it cannot
+  // be; an unknown type gives empty.
+  cls::Variant ConvertValue(const cls::Variant& v) const;
+  // The same, a failure giving empty.
   cls::Variant Coerce(const cls::Variant& v) const;
   void CacheStep(TppVarEventType type);
   bool LookAheadActive() const;
-  std::string LookAheadKey();
   int32_t CurrentTraversalCount();
   void EndLookAhead();
 
@@ -226,6 +272,17 @@ class TppVariable : public TppCustomVariable {
   std::unique_ptr<TppLookAheadList> lookAheadList_;
   // Without a pipeline's traversal count: the first-pass calcs counted.
   int32_t ownCalcCount_ = 0;
+  TppCachedTexts cachedTexts_;
+};
+
+// ---- scripting ----
+
+class TraTppVariableRTTI : public TraTppCustomTextRTTI {
+  RA_DECLARE_RTTI(TraTppVariableRTTI, TraTppCustomTextRTTI, TppVariable)
+};
+
+class TraTppSystemVariableRTTI : public TraTppCustomTextRTTI {
+  RA_DECLARE_RTTI(TraTppSystemVariableRTTI, TraTppCustomTextRTTI, TppSystemVariable)
 };
 
 // The texts of the message ids the message table lacks (VarType names,

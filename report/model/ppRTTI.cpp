@@ -388,7 +388,13 @@ bool TraRTTI::SetPropValue(cls::TObject* object, const std::string& name, const 
     if (m->Kind != TraMember::mkProperty || !m->Set) return false;
     int count = m->EnumType ? static_cast<int>(m->EnumType->EnumNames.size()) : 0;
     if (!ValueAcceptable(m->TypeCode, value, m->Class, count)) return false;
-    m->Set(object, value);
+    // A setter that refuses the value (a failed conversion) raises before
+    // it changes anything: the answer is no.
+    try {
+      m->Set(object, value);
+    } catch (const cls::Exception&) {
+      return false;
+    }
     return true;
   }
   const cls::TPropInfo* p = cls::GetPropInfo(object, name);
@@ -396,7 +402,11 @@ bool TraRTTI::SetPropValue(cls::TObject* object, const std::string& name, const 
   TraTypeCode code = CodeOf(*p);
   int count = p->Type ? static_cast<int>(p->Type->EnumNames.size()) : 0;
   if (!ValueAcceptable(code, value, p->Type ? p->Type->ClassType : nullptr, count)) return false;
-  return WritePublished(*p, object, code, value);
+  try {
+    return WritePublished(*p, object, code, value);
+  } catch (const cls::Exception&) {
+    return false;
+  }
 }
 
 bool TraRTTI::GetPropValueText(cls::TObject* object, const std::string& name, std::string& text) const {

@@ -4,12 +4,14 @@
 // leaves out.
 #pragma once
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/classes/classes.h"
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/picture.h"
+#include "platform/ui/richedit.h"
 #include "report/model/ppComm.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtilsDraw.h"
@@ -384,6 +386,117 @@ class TppDrawBarCode : public TppDrawCommand {
   std::string barPattern_;
   ppBarCode::TppBarCodeGeometry geometry_;
 };
+
+// ---- rich text ----
+
+// The rich-edit control the report library creates: shown nowhere, made
+// hidden for rendering and measuring. Its searches are forward searches,
+// the only kind the control has.
+class TppRichEdit : public ui::TRichEdit {
+  CLS_DECLARE_CLASS(TppRichEdit, ui::TRichEdit)
+ public:
+  explicit TppRichEdit(cls::TComponent* owner) : ui::TRichEdit(owner) {}
+};
+
+// Answers the controls' protect-change questions: always allowed.
+class TppRichEditUtils : public cls::TObject {
+  CLS_DECLARE_CLASS(TppRichEditUtils, cls::TObject)
+ public:
+  void ProtectChangeHandler(cls::TObject* Sender, int StartPos, int EndPos, bool& AllowChange);
+};
+
+// The one lock of every rich-edit use (loading the shared control through
+// rendering, fitting, measuring, creating controls). Re-entrant; taken
+// after the publisher's lock and the printer's context, never before them.
+std::recursive_mutex& ppRichEditLock();
+
+// The class CreateRichEdit makes (TppRichEdit unless set; nullptr restores
+// it). A class that is not a rich edit gives a TppRichEdit.
+void ppSetRichEditClass(cls::TClass richEditClass);
+cls::TClass ppRichEditClass();
+// A control of that class owned by OWNER, its OnProtectChange bound by
+// name to the unit's TppRichEditUtils.
+ui::TRichEdit* CreateRichEdit(cls::TComponent* owner);
+// The same, invisible and parentless at (-1500, -1500).
+ui::TRichEdit* CreateHiddenRichEdit(cls::TComponent* owner);
+// The hidden control draw commands render through (made on first use);
+// use it only while holding ppRichEditLock().
+ui::TRichEdit* ppSharedRichEdit();
+// Frees the shared control and the utilities object.
+void ppRichEditFinalize();
+
+// Class functions formatting a character range of a rich edit into a
+// device context. Rectangles are in DC pixels; every call takes the lock.
+class TppRTFEngine {
+ public:
+  // The first character not laid out (LAST + 1 when all fits); HEIGHT (when
+  // given) gets the pixels used from the rectangle's top.
+  static int FormatRange(ui::TRichEdit* richEdit, win::HDC dc, bool render, int first, int last,
+                         const win::RECT& rect, win::HDC targetDC, int* height = nullptr);
+  // True when FIRST..LAST fits RECT, or only a paragraph end or line break
+  // is left. Fitting: USEDHEIGHT is the height the range needs (trailing
+  // paragraph ends not counted); else LASTFITTING is the last character
+  // laid out and USEDHEIGHT the rectangle's height.
+  static bool FitRange(ui::TRichEdit* richEdit, win::HDC dc, int& lastFitting, int& usedHeight,
+                       const win::RECT& rect, int first, int last);
+  // The height FIRST..LAST needs, trailing paragraph ends and line breaks
+  // not counted.
+  static int UsedHeight(ui::TRichEdit* richEdit, win::HDC dc, const win::RECT& rect, int first, int last);
+  // Sets the selection's background and answers the one it had (clNone:
+  // none); CHANGED tells whether it differed.
+  static gdi::TColor SetSelBackColor(ui::TRichEdit* richEdit, gdi::TColor color, bool& changed);
+};
+
+// A character range of an RTF document, rendered by the shared rich edit.
+class TppDrawRichText : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TppDrawRichText, TppDrawCommand)
+ public:
+  explicit TppDrawRichText(cls::TComponent* owner);
+  // Colour, range, Transparent and a copy of the stream.
+  void Assign(cls::TPersistent* source) override;
+  // Colour, range, Transparent, streams of one size and documents of equal
+  // lines.
+  bool IsSameAs(TppDrawCommand* other) override;
+  // "RTFStream": a 4-byte little-endian length, then that many bytes. A
+  // length below 0 or beyond the bytes held raises EReadError and leaves
+  // the stream empty.
+  void DefineProperties(cls::TFiler* filer) override;
+
+  // The printer device and screen devices draw it; others get False.
+  bool Draw(TppDevice* device) override;
+  virtual bool DrawToPrinter(TppPrinterDevice* device);
+  // Rendered into a metafile on the reference context (the global
+  // printer's, else the screen's), stretched into the device rectangle the
+  // screen computes (through a bitmap, with SRCAND, when Transparent).
+  virtual bool DrawToScreen(IppScreenDrawing* screen);
+
+  cls::TMemoryStream* RichTextStream() { return &stream_; }
+  const cls::TMemoryStream* RichTextStream() const { return &stream_; }
+  // Published.
+  int32_t StartCharPos() const { return startCharPos_; }
+  void SetStartCharPos(int32_t v) { startCharPos_ = v; }
+  int32_t EndCharPos() const { return endCharPos_; }
+  void SetEndCharPos(int32_t v) { endCharPos_ = v; }
+  gdi::TColor Color() const { return color_; }
+  void SetColor(gdi::TColor v) { color_ = v; }
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v) { transparent_ = v; }
+
+ private:
+  // Loads the stream into the shared control (under the lock).
+  ui::TRichEdit* LoadShared();
+  void ReadStream(cls::TStream& s);
+  void WriteStream(cls::TStream& s);
+  cls::TMemoryStream stream_;
+  int32_t startCharPos_ = -1, endCharPos_ = -1;
+  gdi::TColor color_ = 0;
+  bool transparent_ = false;
+};
+
+// Registers the rich-text command and TppRichEdit for streaming and
+// publishes the command's properties (part of the output layer's
+// registration).
+void ppRegisterRichTextCommand();
 
 // Registers the eight classes for streaming and publishes their
 // properties (part of the output layer's registration).

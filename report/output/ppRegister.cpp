@@ -17,6 +17,7 @@ void ppRegisterOutput() {
     TppPrinterSetup::RegisterProperties();
     ppRegisterDeviceUnit();
     ppRegisterDrawCommandUnit();
+    ppRegisterRichTextCommand();
     RegisterDevice<TppPrinterDevice>();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());

@@ -9,7 +9,9 @@
 
 #include "report/components/ppBarCod.h"
 #include "report/components/ppCtrls.h"
+#include "report/components/ppDBText.h"
 #include "report/components/ppMemo.h"
+#include "report/components/ppVar.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
@@ -74,19 +76,9 @@ class ReportByName : public Printers {
   std::vector<TppComponent*> components;
 };
 
-}  // namespace
-
-TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack) {
-  cls::Owned<TppChildReport> child(new TppChildReport(nullptr));
-  cls::Owned<TppListPipeline> pipeline(new TppListPipeline(nullptr));
-  pipeline->AddField("Item");
-  report->SetDataPipeline(pipeline.get());
-  std::vector<cls::TObject*> objects = Objects();
-  objects.push_back(child.get());
-  objects.push_back(pipeline.get());
-  objects.push_back(pipeline->Fields(0));
-  ASSERT_EQ(objects.size(), 1u + 1u + 10u + 9u + 3u);
-  int written = 0;
+// Every name OBJECTS' describing classes list reads; every writable one
+// takes back its own value (counted in WRITTEN).
+void ReadAndWriteEveryName(const std::vector<cls::TObject*>& objects, int& written) {
   for (cls::TObject* object : objects) {
     const TraRTTI* rtti = raGetRTTIClass(object->ClassType());
     ASSERT_NE(rtti, nullptr) << object->ClassName();
@@ -111,12 +103,37 @@ TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack
       EXPECT_EQ(again, text);
     }
   }
+}
+
+}  // namespace
+
+TEST_F(ReportByName, EveryListedNameReadsAndEveryWritableOneTakesItsOwnValueBack) {
+  cls::Owned<TppChildReport> child(new TppChildReport(nullptr));
+  cls::Owned<TppListPipeline> pipeline(new TppListPipeline(nullptr));
+  pipeline->AddField("Item");
+  report->SetDataPipeline(pipeline.get());
+  std::vector<cls::TObject*> objects = Objects();
+  objects.push_back(child.get());
+  objects.push_back(pipeline.get());
+  objects.push_back(pipeline->Fields(0));
+  ASSERT_EQ(objects.size(), 1u + 1u + 10u + 9u + 3u);
+  int written = 0;
+  ReadAndWriteEveryName(objects, written);
   EXPECT_GT(written, 300);
   // The components still stand where they stood.
   EXPECT_EQ(detail->ObjectCount(), 9);
   EXPECT_EQ(label->Caption(), "Total");
   EXPECT_EQ(report->DataPipeline(), pipeline.get());
   report->SetDataPipeline(nullptr);
+}
+
+TEST_F(ReportByName, VariablesAndDataTextsByEveryName) {
+  std::vector<cls::TObject*> objects{Add<TppVariable>(), Add<TppSystemVariable>(), Add<TppDBText>(),
+                                     Add<TppDBCalc>()};
+  int written = 0;
+  ReadAndWriteEveryName(objects, written);
+  EXPECT_GT(written, 80);
+  EXPECT_EQ(detail->ObjectCount(), 13);
 }
 
 TEST_F(ReportByName, UnitsSetOnTheReportReachItsComponents) {

@@ -13,11 +13,15 @@
 #include "report/components/ppVar.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/model/ppCache.h"
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/pagesource.h"
 #include "tests/support/ppListPipeline.h"
+
+using testing_support::TEventHook;
 
 namespace {
 
@@ -71,6 +75,27 @@ class VarReport : public Printers {
   void AddAmounts(int n) {
     for (int i = 1; i <= n; ++i)
       items->AddRecord({{"Item", TValue("item " + std::to_string(i))}, {"Amount", TValue(double(i))}});
+  }
+  // The records (group, amount), grouped on "Group" with 10 mm group bands.
+  TppGroup* Grouped(std::initializer_list<std::pair<const char*, double>> rows) {
+    items->AddField("Group");
+    for (auto [g, a] : rows) items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
+    auto* group = new TppGroup(nullptr);
+    group->SetReport(report.get());
+    group->SetDataPipeline(items.get());
+    group->SetBreakName("Group");
+    for (TppGroupBand* band : {static_cast<TppGroupBand*>(new TppGroupHeaderBand(nullptr)),
+                               static_cast<TppGroupBand*>(new TppGroupFooterBand(nullptr))}) {
+      band->SetGroup(group);
+      band->SetmmHeight(10000);
+    }
+    return group;
+  }
+  TppDBCalc* DBCalc(TppCustomBand* band, int32_t left, TppDBCalcType type) {
+    auto* c = Put(new TppDBCalc(report.get()), band, left);
+    c->SetDataField("Amount");
+    c->SetDBCalcType(type);
+    return c;
   }
   // The texts of every printed page.
   static std::vector<std::vector<std::string>> PrintedPages() {
@@ -240,4 +265,108 @@ TEST_F(VarReport, DBTextRepeatStateComesBackFromThePageCache) {
   item->Reset();
   item->RestoreFromCache(9);
   EXPECT_FALSE(item->Repeated());
+}
+
+// Event 33 and 34 subscribers read and change the variable's value
+// through the parameter bound to it.
+TEST_F(VarReport, SubscribersChangeTheValueThroughItsParameter) {
+  for (double a : {5.0, 3.0, 7.0}) items->AddRecord({{"Amount", TValue(a)}});
+  auto* var = Put(new TppVariable(report.get()), detail, 0);
+  var->SetDataType(dtDouble);
+  std::vector<double> seen;
+  TEventHook calc(var, {ciComponentCalc}, [&](TppCommunicator*, int, TraParamList* params) {
+    cls::Variant v;
+    ASSERT_TRUE(params && params->GetParam("Value", v));
+    seen.push_back(v.AsDouble());
+    EXPECT_TRUE(params->SetParamValue("Value", cls::Variant(v.AsDouble() + items->GetFieldAsDouble("Amount"))));
+  });
+  TEventHook reset(var, {ciVariableReset}, [&](TppCommunicator*, int, TraParamList* params) {
+    EXPECT_TRUE(params && params->SetParamValue("Value", cls::Variant(100.0)));
+  });
+  std::vector<std::string> reads;
+  // A second subscriber sees what the first wrote.
+  TEventHook after(var, {ciComponentCalc}, [&](TppCommunicator*, int, TraParamList* params) {
+    cls::Variant v;
+    ASSERT_TRUE(params && params->GetParam("Value", v));
+    reads.push_back(cls::VarToStr(v));
+  });
+  report->Print();
+  EXPECT_EQ(seen, (std::vector<double>{0, 5, 8}));
+  EXPECT_EQ(reads, (std::vector<std::string>{"5", "8", "15"}));
+  // The report's end resets it, and the reset subscriber has its say.
+  EXPECT_EQ(var->AsDouble(), 100);
+  EXPECT_TRUE(Has(PrintedPages().at(0), "15"));
+}
+
+namespace {
+
+// Adds the current record's amount to the value.
+struct TAmountAdder {
+  TppListPipeline* items;
+  void Calc(cls::TObject*, cls::Variant& v) { v = cls::Variant(v.AsDouble() + items->GetFieldAsDouble("Amount")); }
+};
+
+}  // namespace
+
+// Amounts A: 5, 3, 7 and B: 2.5, 4 grouped: the footer's DB calcs, a
+// variable reset at each group's end, and the same totals printed ahead in
+// the group header by look-ahead; the summary's totals over both. A group
+// header takes its group's first record (the traversal) before it fires
+// the group start, so a variable reset at the group's start misses that
+// record.
+TEST_F(VarReport, GroupTotalsInFootersAndAheadInHeaders) {
+  report->PrinterSetup()->PageDef()->SetmmHeight(200000);  // one page
+  TppGroup* group = Grouped({{"A", 5}, {"A", 3}, {"A", 7}, {"B", 2.5}, {"B", 4}});
+  TppCustomBand* groupHeader = group->HeaderBand();
+  TppCustomBand* groupFooter = group->FooterBand();
+  auto* summary = Band(new TppSummaryBand(nullptr), 10000);
+
+  TAmountAdder adder{items.get()};
+  auto variable = [&](TppCustomBand* band, int32_t left, bool lookAhead, TppVarEventType reset = veGroupEnd) {
+    auto* v = Put(new TppVariable(report.get()), band, left);
+    v->SetDataType(dtDouble);
+    v->OnCalc = TppVarCalcEvent(&adder, &TAmountAdder::Calc);
+    v->SetResetType(reset);
+    v->SetResetComponent(group);
+    v->SetLookAhead(lookAhead);
+    return v;
+  };
+  variable(groupHeader, 0, true);
+  TppDBCalc* ahead = DBCalc(groupHeader, 32000, dcSum);
+  ahead->SetLookAhead(true);
+  EXPECT_EQ(ahead->ResetGroup(), group);  // placed in a group band
+  int left = 0;
+  for (TppDBCalcType t : {dcSum, dcCount, dcAverage, dcMinimum, dcMaximum}) {
+    DBCalc(groupFooter, left, t);
+    left += 32000;
+  }
+  variable(groupFooter, left, false);
+  variable(groupFooter, left + 32000, false, veGroupStart);
+  DBCalc(summary, 0, dcSum)->SetDisplayFormat("#,0.00");
+  DBCalc(summary, 32000, dcAverage);
+  EXPECT_EQ(report->PassSetting(), TppPassSettingType::psTwoPass);
+  report->Print();
+  auto pages = PrintedPages();
+  ASSERT_EQ(pages.size(), 1u);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(pages[0], (V{"15", "15",                                  // group A's header, ahead
+                         "15", "3", "5", "3", "7", "15", "10",        // its footer
+                         "6.5", "6.5",                                // group B's header
+                         "6.5", "2", "3.25", "2.5", "4", "6.5", "4",  // its footer
+                         "21.50", "4.3"}));                           // the summary
+}
+
+// The minimum and maximum start afresh with each group; an average over no
+// records is 0.
+TEST_F(VarReport, MinimumAndMaximumStartAfreshAfterAGroupReset) {
+  TppGroup* group = Grouped({{"A", 1}, {"A", 9}, {"B", 5}, {"B", 6}});
+  DBCalc(group->FooterBand(), 0, dcMinimum);
+  DBCalc(group->FooterBand(), 40000, dcMaximum);
+  report->Print();
+  auto pages = PrintedPages();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0], (std::vector<std::string>{"1", "9", "5", "6"}));
+  TppDBCalc none(nullptr);
+  none.SetDBCalcType(dcAverage);
+  EXPECT_EQ(none.Result(), 0);
 }

@@ -1,0 +1,620 @@
+// The RTF subset: a one-pass reader (any bytes, linear in the input) and a
+// deterministic writer.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "platform/richedit/richedit.h"
+#include "platform/sysroot/codepage.h"
+
+namespace richedit {
+
+namespace {
+
+constexpr int kNoCharset = -1;
+
+// The Windows code page of a font character set; 0 when the document's.
+int CodePageOfCharset(int charset) {
+  switch (charset) {
+    case win::DEFAULT_CHARSET:
+    case win::CHINESEBIG5_CHARSET: return 950;
+    case 0: return 1252;
+    case 77: return 10000;
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    case 255: return 437;
+    default: return 0;
+  }
+}
+
+// As the reader takes a character set in a document saved with code page
+// 950: one it does not know is the document's.
+bool IsBig5CodePage(int charset) {
+  int page = CodePageOfCharset(charset);
+  return page == 0 || page == 950;
+}
+
+struct Font {
+  std::string face;
+  int charset = kNoCharset;
+};
+
+enum class Dest { Text, FontTable, ColorTable };
+
+struct State {
+  Dest dest = Dest::Text;
+  int font = -1;  // -1: the default font
+  int halfPoints = 24;
+  bool bold = false, italic = false, underline = false;
+  int color = 0, highlight = 0;
+  ParaFormat para;
+  int uc = 1;
+};
+
+const char* const kSkipped[] = {"info", "stylesheet", "pict", "header", "headerl", "headerr", "headerf", "footer",
+                                "footerl", "footerr", "footerf", "footnote", "object", "listtable",
+                                "listoverridetable", "revtbl", "rsidtbl", "generator", "xmlnstbl", "themedata",
+                                "colorschememapping", "latentstyles", "datastore", "fldinst", "filetbl",
+                                "pgdsctbl", "author", "operator", "title", "subject", "comment", "keywords",
+                                "doccomm", "company", "nonshppict", "shppict", "sp", "template", "bkmkstart",
+                                "bkmkend", "panose", "falt", "fontemb", "fontfile"};
+
+class Reader {
+ public:
+  Reader(Document& doc, std::string_view in) : doc_(doc), in_(in) {}
+
+  void Run() {
+    while (i_ < in_.size()) {
+      char c = in_[i_];
+      if (c == '{') {
+        Flush();
+        ++i_;
+        skip_ = 0;
+        if (stack_.size() < kMaxGroupDepth) stack_.push_back(state_);
+        else ++overflow_;
+      } else if (c == '}') {
+        Flush();
+        ++i_;
+        skip_ = 0;
+        CloseGroup();
+      } else if (c == '\\') {
+        Control();
+      } else {
+        ++i_;
+        if (c == '\r' || c == '\n') continue;
+        if (Skipping()) continue;
+        Literal(c);
+      }
+    }
+    Flush();
+    if (pendingHigh_) Emit("?");
+    doc_.SetLastParagraph(lastPara_);
+  }
+
+ private:
+  bool Skipping() {
+    if (skip_ <= 0) return false;
+    --skip_;
+    return true;
+  }
+
+  void CloseGroup() {
+    if (overflow_ > 0) {
+      --overflow_;
+      return;
+    }
+    if (state_.dest == Dest::FontTable) EndFont();
+    if (!stack_.empty()) {
+      state_ = stack_.back();
+      stack_.pop_back();
+    }
+  }
+
+  // A literal byte of the current destination.
+  void Literal(char c, bool escaped = false) {
+    if (state_.dest == Dest::ColorTable) {
+      if (c == ';' && !escaped) EndColor();
+      return;
+    }
+    if (state_.dest == Dest::FontTable && c == ';' && !escaped) {
+      EndFont();
+      return;
+    }
+    pending_ += c;
+  }
+
+  // Skips the rest of the group (a destination the reader does not keep).
+  void SkipGroup() {
+    int depth = 1;
+    while (i_ < in_.size() && depth > 0) {
+      char c = in_[i_++];
+      if (c == '{') {
+        ++depth;
+      } else if (c == '}') {
+        --depth;
+      } else if (c == '\\' && i_ < in_.size()) {
+        char n = in_[i_];
+        if (n == '\\' || n == '{' || n == '}') {
+          ++i_;
+        } else if (in_.compare(i_, 3, "bin") == 0) {
+          std::string word;
+          long long value = 0;
+          bool has = false;
+          size_t save = i_;
+          ReadWord(word, value, has);
+          if (word == "bin" && has) i_ += static_cast<size_t>(std::clamp<long long>(value, 0, in_.size() - i_));
+          else if (i_ == save) ++i_;
+        }
+      }
+    }
+    if (depth == 0) {
+      if (overflow_ > 0) --overflow_;
+      else if (!stack_.empty()) {
+        state_ = stack_.back();
+        stack_.pop_back();
+      }
+    }
+  }
+
+  // Letters, an optional signed number (saturated) and one delimiting blank.
+  void ReadWord(std::string& word, long long& value, bool& has) {
+    while (i_ < in_.size() && ((in_[i_] >= 'a' && in_[i_] <= 'z') || (in_[i_] >= 'A' && in_[i_] <= 'Z'))) {
+      if (word.size() < 32) word += in_[i_];
+      ++i_;
+    }
+    bool negative = false;
+    if (i_ < in_.size() && in_[i_] == '-' && i_ + 1 < in_.size() && in_[i_ + 1] >= '0' && in_[i_ + 1] <= '9') {
+      negative = true;
+      ++i_;
+    }
+    has = false;
+    value = 0;
+    while (i_ < in_.size() && in_[i_] >= '0' && in_[i_] <= '9') {
+      has = true;
+      value = std::min<long long>(value * 10 + (in_[i_] - '0'), 1LL << 40);
+      ++i_;
+    }
+    if (negative) value = -value;
+    if (i_ < in_.size() && in_[i_] == ' ') ++i_;
+  }
+
+  static int Hex(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+
+  void Control() {
+    ++i_;
+    if (i_ >= in_.size()) return;
+    char c = in_[i_];
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+      std::string word;
+      long long value = 0;
+      bool has = false;
+      ReadWord(word, value, has);
+      if (Skipping()) return;
+      Word(word, value, has);
+      return;
+    }
+    ++i_;
+    if (c == '\'') {
+      int hi = i_ < in_.size() ? Hex(in_[i_]) : -1;
+      int lo = hi >= 0 && i_ + 1 < in_.size() ? Hex(in_[i_ + 1]) : -1;
+      if (hi < 0 || lo < 0) {
+        if (hi >= 0) ++i_;  // a bad escape is skipped
+        return;
+      }
+      i_ += 2;
+      if (Skipping()) return;
+      Literal(static_cast<char>(hi * 16 + lo), true);
+      return;
+    }
+    if (Skipping()) return;
+    switch (c) {
+      case '\\':
+      case '{':
+      case '}': Literal(c, true); break;
+      case '*': Flush(); SkipGroup(); break;
+      case '~': Literal(' '); break;
+      case '_': Literal('-'); break;
+      case '\r':
+      case '\n': Word("par", 0, false); break;
+      default: break;
+    }
+  }
+
+  static int Clamp(long long v, int lo, int hi) { return static_cast<int>(std::clamp<long long>(v, lo, hi)); }
+
+  void Word(const std::string& w, long long value, bool has) {
+    Flush();
+    for (const char* s : kSkipped)
+      if (w == s) {
+        SkipGroup();
+        return;
+      }
+    State& s = state_;
+    const bool text = s.dest == Dest::Text;
+    if (w == "ansicpg") codePage_ = Clamp(value, 0, 65535);
+    else if (w == "deff") deff_ = Clamp(value, 0, 1 << 30);
+    else if (w == "fonttbl") s.dest = Dest::FontTable;
+    else if (w == "colortbl") {
+      s.dest = Dest::ColorTable;
+      colorAny_ = false;
+      r_ = g_ = b_ = 0;
+    } else if (w == "f") {
+      if (s.dest == Dest::FontTable) {
+        EndFont();
+        entry_ = Clamp(value, 0, 1 << 30);
+      } else {
+        s.font = Clamp(value, 0, 1 << 30);
+      }
+    } else if (w == "fcharset") {
+      if (s.dest == Dest::FontTable) entryCharset_ = Clamp(value, 0, 255);
+    } else if (w == "red" || w == "green" || w == "blue") {
+      int v = Clamp(value, 0, 255);
+      (w == "red" ? r_ : w == "green" ? g_ : b_) = v;
+      colorAny_ = true;
+    } else if (w == "fs") s.halfPoints = Clamp(has ? value : 24, kMinHalfPoints, kMaxHalfPoints);
+    else if (w == "b") s.bold = !has || value != 0;
+    else if (w == "i") s.italic = !has || value != 0;
+    else if (w == "ul") s.underline = !has || value != 0;
+    else if (w == "ulnone") s.underline = false;
+    else if (w == "cf") s.color = Clamp(value, 0, 1 << 30);
+    else if (w == "highlight") s.highlight = Clamp(value, 0, 1 << 30);
+    else if (w == "plain") {
+      s.font = -1;
+      s.halfPoints = 24;
+      s.bold = s.italic = s.underline = false;
+      s.color = s.highlight = 0;
+    } else if (w == "uc") s.uc = Clamp(value, 0, 10);
+    else if (w == "u") Unicode(value);
+    else if (w == "bin") i_ += static_cast<size_t>(std::clamp<long long>(value, 0, in_.size() - i_));
+    else if (!text) return;
+    else if (w == "pard") SetPara(ParaFormat{});
+    else if (w == "ql" || w == "qc" || w == "qr" || w == "qj") {
+      ParaFormat p = s.para;
+      p.align = w == "qc" ? Alignment::Center : w == "qr" ? Alignment::Right : w == "qj" ? Alignment::Justify
+                                                                                      : Alignment::Left;
+      SetPara(p);
+    } else if (w == "li" || w == "ri" || w == "fi") {
+      ParaFormat p = s.para;
+      (w == "li" ? p.left : w == "ri" ? p.right : p.first) = Clamp(value, -kMaxIndent, kMaxIndent);
+      SetPara(p);
+    } else if (w == "tx") {
+      ParaFormat p = s.para;
+      if (p.tabs.size() < kMaxTabs) p.tabs.push_back(Clamp(value, -kMaxIndent, kMaxIndent));
+      SetPara(p);
+    } else if (w == "par") {
+      Unpaired();
+      doc_.EndParagraph(Format(), s.para);
+      lastPara_ = s.para;
+    } else if (w == "line") Emit("\v");
+    else if (w == "tab") Emit("\t");
+  }
+
+  void SetPara(const ParaFormat& p) {
+    state_.para = p;
+    lastPara_ = p;
+  }
+
+  // A high surrogate waits for its low one; alone it is '?'.
+  void Unpaired() {
+    if (pendingHigh_) {
+      pendingHigh_ = 0;
+      Emit("?");
+    }
+  }
+
+  void Unicode(long long n) {
+    skip_ = state_.uc;
+    if (n < -32768 || n > 65535) {
+      Unpaired();
+      Emit("?");
+      return;
+    }
+    char16_t u = static_cast<char16_t>(n < 0 ? n + 65536 : n);
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      Unpaired();
+      pendingHigh_ = u;
+      return;
+    }
+    if (u >= 0xDC00 && u <= 0xDFFF) {
+      if (!pendingHigh_) {
+        Emit("?");
+        return;
+      }
+      char16_t pair[2] = {pendingHigh_, u};
+      pendingHigh_ = 0;
+      std::string big5 = cp::Utf16ToBig5(std::u16string_view(pair, 2));
+      Piece(big5.size() == 2 && cp::IsBig5Lead(static_cast<unsigned char>(big5[0])) ? big5 : "?");
+      return;
+    }
+    Unpaired();
+    Piece(cp::Utf16ToBig5(std::u16string_view(&u, 1)));
+  }
+
+  // Converted text for the current destination: controls but tab dropped,
+  // single bytes above 0x7F '?'.
+  void Piece(const std::string& converted) {
+    std::string big5 = CleanBig5(converted, false);
+    if (state_.dest == Dest::FontTable) entryName_ += big5;
+    else if (state_.dest == Dest::Text) Emit(big5);
+  }
+
+  Font FontOf(int number) const {
+    auto it = fonts_.find(number < 0 ? deff_ : number);
+    if (it == fonts_.end()) it = fonts_.find(deff_);
+    return it == fonts_.end() ? Font{CharFormat{}.face, kNoCharset} : it->second;
+  }
+
+  int CodePageOf(int charset) const {
+    int page = charset == kNoCharset ? 0 : CodePageOfCharset(charset);
+    if (page == 0) page = codePage_ > 0 ? codePage_ : 950;
+    return page;
+  }
+
+  std::string Decode(const std::string& bytes, int charset) const {
+    int page = CodePageOf(charset);
+    if (page == 950) return CleanBig5(bytes, false);
+    std::string controlFree;
+    for (char c : bytes)
+      if (c == '\t' || static_cast<unsigned char>(c) >= 0x20) controlFree += c;
+    return CleanBig5(cp::CodePageToBig5(page, controlFree), false);
+  }
+
+  // The bytes gathered so far, in the code page of their font.
+  void Flush() {
+    if (pending_.empty()) return;
+    std::string bytes;
+    bytes.swap(pending_);
+    if (state_.dest == Dest::FontTable) {
+      entryName_ += Decode(bytes, entryCharset_);
+      return;
+    }
+    if (state_.dest != Dest::Text) return;
+    Unpaired();
+    Emit(Decode(bytes, FontOf(state_.font).charset));
+  }
+
+  CharFormat Format() const {
+    CharFormat f;
+    Font font = FontOf(state_.font);
+    f.face = font.face;
+    f.charset = font.charset == kNoCharset ? win::DEFAULT_CHARSET : font.charset;
+    f.halfPoints = state_.halfPoints;
+    f.bold = state_.bold;
+    f.italic = state_.italic;
+    f.underline = state_.underline;
+    auto color = [&](int index) -> std::optional<win::COLORREF> {
+      if (index <= 0 || index >= static_cast<int>(colors_.size())) return std::nullopt;
+      return colors_[static_cast<size_t>(index)];
+    };
+    f.color = color(state_.color);
+    f.back = color(state_.highlight);
+    return f;
+  }
+
+  void Emit(const std::string& big5) {
+    if (big5.empty() || state_.dest != Dest::Text) return;
+    doc_.Append(big5, Format());
+    lastPara_ = state_.para;
+  }
+
+  void EndFont() {
+    Flush();
+    if (entry_ >= 0) {
+      std::string name = entryName_;
+      size_t a = name.find_first_not_of(' '), b = name.find_last_not_of(' ');
+      name = a == std::string::npos ? std::string() : name.substr(a, b - a + 1);
+      fonts_.emplace(entry_, Font{name, entryCharset_});
+    }
+    entry_ = -1;
+    entryCharset_ = kNoCharset;
+    entryName_.clear();
+  }
+
+  void EndColor() {
+    if (colorAny_) colors_.push_back(win::RGB(r_, g_, b_));
+    else colors_.push_back(std::nullopt);
+    colorAny_ = false;
+    r_ = g_ = b_ = 0;
+  }
+
+  Document& doc_;
+  std::string_view in_;
+  size_t i_ = 0;
+  State state_;
+  std::vector<State> stack_;
+  int overflow_ = 0;
+  int skip_ = 0;
+  std::string pending_;
+  char16_t pendingHigh_ = 0;
+  int codePage_ = 0;
+  int deff_ = 0;
+  std::map<int, Font> fonts_;
+  int entry_ = -1, entryCharset_ = kNoCharset;
+  std::string entryName_;
+  std::vector<std::optional<win::COLORREF>> colors_;
+  bool colorAny_ = false;
+  int r_ = 0, g_ = 0, b_ = 0;
+  ParaFormat lastPara_;
+};
+
+// ---- writer ----
+
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+  void Word(const std::string& w) {
+    out_ += '\\';
+    out_ += w;
+    delimit_ = true;
+  }
+  void Word(const std::string& w, long long n) { Word(w + std::to_string(n)); }
+  void Raw(const std::string& s) {
+    out_ += s;
+    delimit_ = false;
+  }
+  void Byte(unsigned char c) {
+    if (c > 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\'%02x", c);
+      Raw(hex);
+    } else if (c == '\\' || c == '{' || c == '}') {
+      Raw(std::string{'\\', static_cast<char>(c)});
+    } else {
+      if (delimit_) out_ += ' ';
+      out_ += static_cast<char>(c);
+      delimit_ = false;
+    }
+  }
+  // A character of a font whose code page is not Big5: Unicode with '?'.
+  void Unicode(const std::string& big5) {
+    if (big5.size() == 1) {
+      Byte(static_cast<unsigned char>(big5[0]));
+      return;
+    }
+    for (char16_t u : cp::Big5ToUtf16(big5)) {
+      if (u < 0x80) {
+        Byte(static_cast<unsigned char>(u));
+        continue;
+      }
+      Word("u", static_cast<int16_t>(u));
+      Byte('?');
+    }
+  }
+
+ private:
+  std::string& out_;
+  bool delimit_ = false;
+};
+
+}  // namespace
+
+void Document::Load(std::string_view bytes) {
+  Clear();
+  if (bytes.substr(0, 5) == "{\\rtf") {
+    Reader(*this, bytes).Run();
+  } else {
+    Append(CleanBig5(bytes, true), CharFormat{});
+  }
+}
+
+std::string Document::SaveRtf() const {
+  // Fonts and colours in order of first use.
+  std::vector<std::pair<std::string, int>> fonts;
+  std::vector<win::COLORREF> colors;
+  auto fontIndex = [&](const CharFormat& f) {
+    std::pair<std::string, int> key{f.face, f.charset};
+    auto it = std::find(fonts.begin(), fonts.end(), key);
+    if (it == fonts.end()) it = fonts.insert(fonts.end(), key);
+    return static_cast<int>(it - fonts.begin());
+  };
+  auto colorIndex = [&](win::COLORREF c) {
+    auto it = std::find(colors.begin(), colors.end(), c);
+    if (it == colors.end()) it = colors.insert(colors.end(), c);
+    return static_cast<int>(it - colors.begin()) + 1;
+  };
+  for (const Char& c : chars_) {
+    const CharFormat& f = formats_[static_cast<size_t>(c.fmt)];
+    fontIndex(f);
+    if (f.color) colorIndex(*f.color);
+    if (f.back) colorIndex(*f.back);
+  }
+  std::string out = "{\\rtf1\\ansi\\ansicpg950\\deff0";
+  Writer w(out);
+  w.Raw("{\\fonttbl");
+  for (size_t i = 0; i < fonts.size(); ++i) {
+    w.Raw("{");
+    w.Word("f", static_cast<long long>(i));
+    w.Word("fcharset", fonts[i].second);
+    bool big5 = IsBig5CodePage(fonts[i].second);
+    const std::string& face = fonts[i].first;
+    if (face.empty()) w.Raw(" ");
+    for (size_t k = 0; k < face.size(); ++k) {
+      unsigned char b = static_cast<unsigned char>(face[k]);
+      if (b == ';') w.Raw("\\'3b");
+      else if (b > 0x7F && !big5 && k + 1 < face.size()) {
+        w.Unicode(face.substr(k, 2));
+        ++k;
+      } else w.Byte(b);
+    }
+    w.Raw(";}");
+  }
+  w.Raw("}");
+  if (!colors.empty()) {
+    w.Raw("{\\colortbl;");
+    for (win::COLORREF c : colors) {
+      w.Word("red", c & 0xFF);
+      w.Word("green", (c >> 8) & 0xFF);
+      w.Word("blue", (c >> 16) & 0xFF);
+      w.Raw(";");
+    }
+    w.Raw("}");
+  }
+  w.Word("uc1");
+  w.Raw("\r\n");
+  int para = 0, last = -1;
+  bool paraOpen = false;
+  auto openPara = [&] {
+    const ParaFormat& p = paras_[static_cast<size_t>(para)];
+    w.Word("pard");
+    if (p.align == Alignment::Center) w.Word("qc");
+    else if (p.align == Alignment::Right) w.Word("qr");
+    else if (p.align == Alignment::Justify) w.Word("qj");
+    if (p.left) w.Word("li", p.left);
+    if (p.right) w.Word("ri", p.right);
+    if (p.first) w.Word("fi", p.first);
+    for (int t : p.tabs) w.Word("tx", t);
+    paraOpen = true;
+  };
+  for (const Char& c : chars_) {
+    if (!paraOpen) openPara();
+    const CharFormat& f = formats_[static_cast<size_t>(c.fmt)];
+    if (c.fmt != last) {
+      if (last < 0 || !(formats_[static_cast<size_t>(last)] == f)) {
+        w.Word("plain");
+        w.Word("f", fontIndex(f));
+        w.Word("fs", f.halfPoints);
+        if (f.bold) w.Word("b");
+        if (f.italic) w.Word("i");
+        if (f.underline) w.Word("ul");
+        if (f.color) w.Word("cf", colorIndex(*f.color));
+        if (f.back) w.Word("highlight", colorIndex(*f.back));
+      }
+      last = c.fmt;
+    }
+    if (c.n == 1 && c.b[0] == '\r') {
+      w.Word("par");
+      w.Raw("\r\n");
+      ++para;
+      paraOpen = false;
+    } else if (c.n == 1 && c.b[0] == '\v') {
+      w.Word("line");
+    } else if (c.n == 1 && c.b[0] == '\t') {
+      w.Word("tab");
+    } else if (c.n == 2 && !IsBig5CodePage(f.charset)) {
+      w.Unicode(std::string(c.b, 2));
+    } else {
+      for (int k = 0; k < c.n; ++k) w.Byte(static_cast<unsigned char>(c.b[k]));
+    }
+  }
+  if (!paraOpen) openPara();
+  w.Raw("}");
+  return out;
+}
+
+}  // namespace richedit
