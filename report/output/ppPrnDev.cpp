@@ -35,7 +35,8 @@ int TppDeviceScale::FromScreenPixels(int pixels, TppDirection direction) const {
   return static_cast<int>(std::trunc(px));
 }
 
-void TppDeviceScale::SetZoom(double zoomX, double zoomY) {
+TppDeviceScale::TppDeviceScale(int ppiX, int ppiY, int offsetX, int offsetY, double zoomX, double zoomY)
+    : TppDeviceScale(ppiX, ppiY, offsetX, offsetY) {
   zoomed_ = true;
   zoomX_ = std::isfinite(zoomX) && zoomX > 0 ? zoomX : 1;
   zoomY_ = std::isfinite(zoomY) && zoomY > 0 ? zoomY : 1;

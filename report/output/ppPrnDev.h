@@ -34,9 +34,10 @@ class TPicture;
 class TppDeviceScale : public cls::TObject, public IppPrinterMetrics {
  public:
   TppDeviceScale(int ppiX, int ppiY, int offsetX = 0, int offsetY = 0);
+  // A zoomed scale.
+  TppDeviceScale(int ppiX, int ppiY, int offsetX, int offsetY, double zoomX, double zoomY);
   void GetPixelsPerInch(int& x, int& y) override;
 
-  void SetZoom(double zoomX, double zoomY);
   bool Zoomed() const { return zoomed_; }
   double ZoomX() const { return zoomX_; }
   double ZoomY() const { return zoomY_; }

@@ -8,6 +8,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
+#include "report/output/ppViewr.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -19,6 +20,7 @@ void ppRegisterOutput() {
     ppRegisterDrawCommandUnit();
     ppRegisterRichTextCommand();
     RegisterDevice<TppPrinterDevice>();
+    ppRegisterViewerUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
     raRegisterRTTI(TraTppDrawTextRTTI::Instance());
