@@ -1,5 +1,6 @@
 #include "platform/classes/classes.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -29,6 +30,15 @@ std::recursive_mutex& NameSpaceMutex() {
 
 void BeginGlobalNameSpaceWrite() { NameSpaceMutex().lock(); }
 void EndGlobalNameSpaceWrite() { NameSpaceMutex().unlock(); }
+
+// ---- threads ----
+
+namespace {
+std::atomic<bool> g_multiThread{false};
+}  // namespace
+
+bool IsMultiThread() { return g_multiThread.load(); }
+void SetMultiThread() { g_multiThread.store(true); }
 
 // ---- class registry ----
 

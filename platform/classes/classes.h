@@ -186,6 +186,11 @@ class TGlobalNameSpaceWrite {
   TGlobalNameSpaceWrite& operator=(const TGlobalNameSpaceWrite&) = delete;
 };
 
+// Set once a worker thread has been started (background printing sets it);
+// never cleared.
+bool IsMultiThread();
+void SetMultiThread();
+
 // Process-wide registry of classes by name (streams name their classes).
 void RegisterClass(TClass c);
 void UnregisterClass(TClass c);
@@ -318,6 +323,8 @@ class TComponent : public TPersistent {
   void EndReading();      // clears reading
   void FinishLoading();   // clears loading and calls Loaded
   virtual void Loaded();
+  // Set while a component stream writes the component.
+  void SetWriting(bool on) { SetStateFlag(csWriting, on); }
 
   void InsertComponent(TComponent* c);
   void RemoveComponent(TComponent* c);

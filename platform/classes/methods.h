@@ -5,6 +5,7 @@
 #include <cstring>
 #include <typeinfo>
 #include <type_traits>
+#include <utility>
 
 namespace cls {
 

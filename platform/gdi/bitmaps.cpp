@@ -108,17 +108,26 @@ GdiObject* DrawnBitmap(HDC dc) {
   return bm;
 }
 
+// Moves a logical point to the bitmap's pixels; false outside it.
+bool ToBitmapPoint(HDC dc, const GdiObject* bm, int& x, int& y) {
+  const long long dx = static_cast<long long>(x) + dc->st.origin.x, dy = static_cast<long long>(y) + dc->st.origin.y;
+  if (dx < 0 || dy < 0 || dx >= bm->bmWidth || dy >= bm->bmHeight) return false;
+  x = static_cast<int>(dx);
+  y = static_cast<int>(dy);
+  return true;
+}
+
 }  // namespace
 
 COLORREF GetPixel(HDC dc, int x, int y) {
   GdiObject* bm = DrawnBitmap(dc);
-  if (!bm || x < 0 || y < 0 || x >= bm->bmWidth || y >= bm->bmHeight) return CLR_INVALID;
+  if (!bm || !ToBitmapPoint(dc, bm, x, y)) return CLR_INVALID;
   return ToColorRef((*bm->pixels)[static_cast<size_t>(y) * bm->bmWidth + x]);
 }
 
 bool ExtFloodFill(HDC dc, int x, int y, COLORREF color, unsigned type) {
   GdiObject* bm = DrawnBitmap(dc);
-  if (!bm || x < 0 || y < 0 || x >= bm->bmWidth || y >= bm->bmHeight) return false;
+  if (!bm || !ToBitmapPoint(dc, bm, x, y)) return false;
   if (dc->st.brush.style == BS_NULL) return true;
   auto& px = *bm->pixels;
   const int w = bm->bmWidth, h = bm->bmHeight;

@@ -22,6 +22,8 @@ win::COLORREF ColorToRGB(TColor c) {
       case COLOR_WINDOW: return 0xFFFFFF;
       case COLOR_WINDOWTEXT: return 0x000000;
       case COLOR_BTNFACE: return 0xC0C0C0;
+      case COLOR_BTNSHADOW: return 0x808080;
+      case COLOR_BTNHIGHLIGHT: return 0xFFFFFF;
       default: return 0x000000;
     }
   }

@@ -238,6 +238,11 @@ class TBitmap : public TGraphic {
   // 24 bits.
   void LoadFromStream(cls::TStream& stream) override;
   void SaveToStream(cls::TStream& stream) override;
+  // A PNG (RGB, written by cairo) stating the screen's pixels per inch;
+  // the file by its Windows name under the system root. An empty bitmap
+  // or a failed write raises EInvalidGraphic (the stream's own errors pass).
+  void SaveToPngStream(cls::TStream& stream) const;
+  void SaveToPngFile(const std::string& fileName) const;
 
  private:
   void Replace(win::HBITMAP bm, int w, int h);

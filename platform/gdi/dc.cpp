@@ -1,6 +1,7 @@
 // Device contexts: creation, capabilities, state, clipping, lines and
 // shapes, and the hand-over of each operation to the context's engine.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -34,7 +35,45 @@ void DeviceContext::TargetBitmap() {
     raster->SetTarget(nullptr, 0, 0);
 }
 
-gdi::Op NewOp(HDC dc, gdi::Drawing what) { return gdi::Op{std::move(what), dc->st.clip}; }
+namespace {
+
+int Moved(int v, int by) {
+  long long r = static_cast<long long>(v) + by;
+  return static_cast<int>(std::clamp<long long>(r, INT_MIN, INT_MAX));
+}
+
+// Moves an operation's coordinates by the viewport origin.
+struct Shift {
+  PT by;
+  void P(PT& p) const { p = {Moved(p.x, by.x), Moved(p.y, by.y)}; }
+  void R(RECT& r) const {
+    r = {Moved(r.left, by.x), Moved(r.top, by.y), Moved(r.right, by.x), Moved(r.bottom, by.y)};
+  }
+  void operator()(gdi::TextOp& o) const { P(o.origin); }
+  void operator()(gdi::LineOp& o) const {
+    for (auto& p : o.points) P(p);
+  }
+  void operator()(gdi::PolygonOp& o) const {
+    for (auto& p : o.points) P(p);
+  }
+  void operator()(gdi::RectOp& o) const { R(o.bounds); }
+  void operator()(gdi::RoundRectOp& o) const { R(o.bounds); }
+  void operator()(gdi::EllipseOp& o) const { R(o.bounds); }
+  void operator()(gdi::FillOp& o) const { R(o.rect); }
+  void operator()(gdi::ImageOp& o) const { R(o.dest); }
+};
+
+}  // namespace
+
+RECT ToDevice(HDC dc, RECT r) {
+  Shift{dc->st.origin}.R(r);
+  return r;
+}
+
+gdi::Op NewOp(HDC dc, gdi::Drawing what) {
+  if (dc->st.origin.x != 0 || dc->st.origin.y != 0) std::visit(Shift{dc->st.origin}, what);
+  return gdi::Op{std::move(what), dc->st.clip};
+}
 
 void Emit(HDC dc, gdi::Op&& op) {
   if (!dc->engine) return;
@@ -201,7 +240,7 @@ int SelectClipRgn(HDC dc, HRGN rgn) {
 
 int IntersectClipRect(HDC dc, int l, int t, int r, int b) {
   if (!Valid(dc)) return 0;
-  RECT c{l, t, r, b};
+  RECT c = ToDevice(dc, {l, t, r, b});
   if (const auto& old = dc->st.clip) {
     c.left = std::max(c.left, old->left), c.top = std::max(c.top, old->top);
     c.right = std::min(c.right, old->right), c.bottom = std::min(c.bottom, old->bottom);
@@ -218,6 +257,28 @@ bool GetClipBox(HDC dc, RECT* rect) {
     *rect = *dc->st.clip;
   else
     *rect = {0, 0, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES)};
+  const PT o = dc->st.origin;
+  *rect = {Moved(rect->left, -o.x), Moved(rect->top, -o.y), Moved(rect->right, -o.x), Moved(rect->bottom, -o.y)};
+  return true;
+}
+
+bool SetViewportOrgEx(HDC dc, int x, int y, PT* old) {
+  if (!Valid(dc)) return false;
+  if (old) *old = dc->st.origin;
+  dc->st.origin = {x, y};
+  return true;
+}
+
+bool GetViewportOrgEx(HDC dc, PT* org) {
+  if (!Valid(dc) || !org) return false;
+  *org = dc->st.origin;
+  return true;
+}
+
+bool OffsetViewportOrgEx(HDC dc, int dx, int dy, PT* old) {
+  if (!Valid(dc)) return false;
+  if (old) *old = dc->st.origin;
+  dc->st.origin = {Moved(dc->st.origin.x, dx), Moved(dc->st.origin.y, dy)};
   return true;
 }
 

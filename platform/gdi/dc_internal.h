@@ -55,6 +55,7 @@ struct DcState {
   int justifyExtra = 0, justifyBreaks = 0;
   int stretchMode = BLACKONWHITE;
   PT brushOrg{};
+  PT origin{};  // the viewport origin: device = logical + origin
   HGDIOBJ font_ = nullptr, pen_ = nullptr, brush_ = nullptr, bitmap_ = DefaultBitmap();
 };
 
@@ -97,8 +98,11 @@ class DeviceContext {
 LiveHandles<DeviceContext>& Dcs();
 inline bool Valid(HDC dc) { return Dcs().Check(dc); }
 
-// An operation with the context's clipping.
+// An operation in device pixels (moved by the viewport origin) with the
+// context's clipping.
 gdi::Op NewOp(HDC dc, gdi::Drawing what);
+// A logical rectangle or point of DC in device pixels.
+RECT ToDevice(HDC dc, RECT r);
 // Hands OP to the context's engine: drawn at once, kept in the open page,
 // or dropped where the context draws nowhere.
 void Emit(HDC dc, gdi::Op&& op);

@@ -139,6 +139,12 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom);
 int SelectClipRgn(HDC dc, HRGN region);  // nullptr removes the clipping
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 bool GetClipBox(HDC dc, RECT* rect);
+// The viewport origin: where logical (0, 0) lies in device pixels. Drawing,
+// IntersectClipRect, GetClipBox, GetPixel and ExtFloodFill take logical
+// coordinates; SelectClipRgn takes device ones. Saved with the state.
+bool SetViewportOrgEx(HDC dc, int x, int y, PT* old);
+bool GetViewportOrgEx(HDC dc, PT* org);
+bool OffsetViewportOrgEx(HDC dc, int dx, int dy, PT* old);
 int SaveDC(HDC dc);
 bool RestoreDC(HDC dc, int saved);  // -1: the last saved
 

@@ -122,7 +122,7 @@ void PlayOperations(win::HDC dc, const std::vector<Op>& ops, const win::RECT& fr
     Drawing what = op.what;
     std::visit(map, what);
     Op out = win::NewOp(dc, std::move(what));
-    if (op.clip) out.clip = Intersect(out.clip, map.R(*op.clip));
+    if (op.clip) out.clip = Intersect(out.clip, win::ToDevice(dc, map.R(*op.clip)));
     win::Emit(dc, std::move(out));
   }
 }

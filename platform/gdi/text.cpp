@@ -62,7 +62,7 @@ void EmitText(HDC dc, int x, int y, const std::string& text, const gdi::FontMetr
   t.bkColor = dc->st.bkColor;
   gdi::Op op = NewOp(dc, std::move(t));
   if (clipTo) {  // the text's own rectangle within the context's clipping
-    RECT c = *clipTo;
+    RECT c = ToDevice(dc, *clipTo);
     if (op.clip) {
       c.left = std::max(c.left, op.clip->left), c.top = std::max(c.top, op.clip->top);
       c.right = std::min(c.right, op.clip->right), c.bottom = std::min(c.bottom, op.clip->bottom);

@@ -4,14 +4,18 @@
 #include <array>
 #include <cmath>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 
 namespace ui {
 
 // ---- TControl
 
 CLS_IMPLEMENT_COMPONENT(TControl)
+CLS_IMPLEMENT_COMPONENT(TGraphicControl)
 CLS_IMPLEMENT_COMPONENT(TWinControl)
+CLS_IMPLEMENT_COMPONENT(TCustomPanel)
 CLS_IMPLEMENT_COMPONENT(TPanel)
 CLS_IMPLEMENT_COMPONENT(TLabel)
 CLS_IMPLEMENT_COMPONENT(TButton)
@@ -48,9 +52,9 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   top_ = top;
   width_ = std::max(0, width);
   height_ = std::max(0, height);
-  if (align_ != TAlign::alNone && parent_) parent_->Realign();
+  if (parent_) parent_->Realign();
   if (resized)
-    if (auto* w = dynamic_cast<TWinControl*>(this)) w->Realign();
+    if (auto* w = dynamic_cast<TWinControl*>(this)) w->Resized();
 }
 
 void TControl::SetAlign(TAlign a) {
@@ -61,7 +65,7 @@ void TControl::SetAlign(TAlign a) {
 void TControl::SetVisible(bool v) {
   if (v == visible_) return;
   visible_ = v;
-  if (parent_ && align_ != TAlign::alNone) parent_->Realign();
+  if (parent_) parent_->Realign();
 }
 
 bool TControl::Showing() const {
@@ -76,11 +80,140 @@ void TControl::Click() {
   OnClick(this);
 }
 
+void TControl::DblClick() {
+  if (!OnDblClick) return;
+  TCustomForm::HandlerScope scope(GetParentForm(this));
+  OnDblClick(this);
+}
+
 intptr_t TControl::Perform(unsigned msg, intptr_t wParam, intptr_t lParam) {
   TMessage m{msg, wParam, lParam, 0};
   TCustomForm::HandlerScope scope(GetParentForm(this));
   WndProc(m);
   return m.Result;
+}
+
+void TControl::WndProc(TMessage& m) {
+  const win::PT p = ParamToPoint(m.LParam);
+  const auto shift = static_cast<TShiftState>(static_cast<std::uint64_t>(m.WParam) & 0xFFFFFFFFu);
+  switch (m.Msg) {
+    case WM_MOUSEMOVE: MouseMove(shift, p.x, p.y); break;
+    case WM_LBUTTONDOWN:
+      leftDown_ = true;
+      MouseDown(TMouseButton::mbLeft, shift | ssLeft, p.x, p.y);
+      break;
+    case WM_LBUTTONDBLCLK:
+      leftDown_ = true;
+      DblClick();
+      MouseDown(TMouseButton::mbLeft, shift | ssLeft | ssDouble, p.x, p.y);
+      break;
+    case WM_LBUTTONUP: {
+      // A press and release on the control clicks it.
+      const bool click = leftDown_ && p.x >= 0 && p.y >= 0 && p.x < Width() && p.y < Height();
+      leftDown_ = false;
+      if (click) Click();
+      MouseUp(TMouseButton::mbLeft, shift, p.x, p.y);
+      break;
+    }
+    case WM_RBUTTONDOWN: MouseDown(TMouseButton::mbRight, shift | ssRight, p.x, p.y); break;
+    case WM_RBUTTONUP: MouseUp(TMouseButton::mbRight, shift, p.x, p.y); break;
+    case WM_MBUTTONDOWN: MouseDown(TMouseButton::mbMiddle, shift | ssMiddle, p.x, p.y); break;
+    case WM_MBUTTONUP: MouseUp(TMouseButton::mbMiddle, shift, p.x, p.y); break;
+    case WM_MOUSEWHEEL: {
+      const auto delta = static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(m.WParam) >> 32));
+      m.Result = DoMouseWheel(shift, delta, p) ? 1 : 0;
+      break;
+    }
+    default: break;
+  }
+}
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+  // A right click shows the popup menu.
+  if (button == TMouseButton::mbRight && PopupMenu) PopupMenu->PopupAt(this, x, y);
+}
+
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+
+bool TControl::DoMouseWheel(TShiftState shift, int delta, win::PT pos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, delta, pos, handled);
+  return handled || MouseWheelDefault(shift, delta, pos);
+}
+
+bool TControl::MouseWheelDefault(TShiftState shift, int delta, win::PT pos) {
+  if (!parent_) return false;
+  const win::PT o = parent_->ClientOffset(), s = parent_->ScrollOffset();
+  return parent_->DoMouseWheel(shift, delta, {pos.x + left_ - s.x + o.x, pos.y + top_ - s.y + o.y});
+}
+
+// ---- painting
+
+gdi::TCanvas& TControl::Canvas() {
+  if (painting_) return *painting_;
+  if (!measure_) {
+    measure_ = std::make_unique<gdi::TBitmap>();
+    measure_->SetSize(1, 1);
+  }
+  gdi::TCanvas& c = measure_->Canvas();
+  c.Font.Assign(Font);
+  return c;
+}
+
+void TControl::PaintTo(gdi::TCanvas& canvas, int x, int y) {
+  win::HDC dc = canvas.Handle();
+  const int saved = win::SaveDC(dc);
+  win::OffsetViewportOrgEx(dc, x, y, nullptr);
+  win::IntersectClipRect(dc, 0, 0, width_, height_);
+  // Each control starts from plain drawing tools.
+  auto reset = [&] {
+    canvas.Font.Assign(Font);
+    canvas.Pen.Assign(gdi::TPen());
+    canvas.Brush.Assign(gdi::TBrush());
+    canvas.Brush.Color = Color;
+  };
+  gdi::TCanvas* outer = painting_;
+  painting_ = &canvas;
+  struct Restore {
+    TControl* c;
+    gdi::TCanvas* outer;
+    win::HDC dc;
+    int saved;
+    ~Restore() {
+      c->painting_ = outer;
+      win::RestoreDC(dc, saved);
+    }
+  } restore{this, outer, dc, saved};
+  reset();
+  Paint();
+  if (auto* w = dynamic_cast<TWinControl*>(this)) {
+    const win::PT o = w->ClientOffset(), s = w->ScrollOffset();
+    const int inner = win::SaveDC(dc);
+    win::IntersectClipRect(dc, o.x, o.y, o.x + w->ClientWidth(), o.y + w->ClientHeight());
+    for (TControl* c : w->Controls())
+      if (c->Visible()) c->PaintTo(canvas, o.x + c->Left() - s.x, o.y + c->Top() - s.y);
+    win::RestoreDC(dc, inner);
+  }
+  reset();
+  PaintOver();
+}
+
+void TControl::PaintToBitmap(gdi::TBitmap& bitmap) {
+  bitmap.SetSize(width_, height_);
+  PaintTo(bitmap.Canvas(), 0, 0);
+}
+
+void TControl::SaveToPng(const std::string& fileName) {
+  gdi::TBitmap bitmap;
+  PaintToBitmap(bitmap);
+  bitmap.SaveToPngFile(fileName);
 }
 
 // ---- TWinControl
@@ -112,12 +245,78 @@ void TWinControl::SetFocus() {
 
 bool TWinControl::Focused() const { return Screen().ActiveControl() == this; }
 
+void TWinControl::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_KEYDOWN:
+    case WM_KEYUP: {
+      auto key = static_cast<unsigned short>(m.WParam);
+      const auto shift = static_cast<TShiftState>(m.LParam);
+      if (m.Msg == WM_KEYDOWN) KeyDown(key, shift);
+      else KeyUp(key, shift);
+      m.Result = key;
+      break;
+    }
+    case WM_CHAR: {
+      char key = static_cast<char>(m.WParam);
+      KeyPress(key);
+      m.Result = static_cast<unsigned char>(key);
+      break;
+    }
+    default: TControl::WndProc(m);
+  }
+}
+
+void TWinControl::KeyDown(unsigned short& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+
+void TWinControl::KeyUp(unsigned short& key, TShiftState shift) {
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+}
+
+void TWinControl::KeyPress(char& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
+}
+
+win::RECT TWinControl::AlignArea() const { return {0, 0, ClientWidth(), ClientHeight()}; }
+
+TControl* TWinControl::ControlAtPos(int& x, int& y) const {
+  const win::PT s = ScrollOffset(), o = ClientOffset();
+  const int cx = x - o.x, cy = y - o.y;
+  if (cx < 0 || cy < 0 || cx >= ClientWidth() || cy >= ClientHeight()) return nullptr;
+  // The front-most child: the last painted.
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    TControl* c = *it;
+    if (!c->Visible()) continue;
+    const int lx = cx + s.x - c->Left(), ly = cy + s.y - c->Top();
+    if (lx < 0 || ly < 0 || lx >= c->Width() || ly >= c->Height()) continue;
+    x = lx;
+    y = ly;
+    if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      int ix = lx, iy = ly;
+      if (TControl* deeper = w->ControlAtPos(ix, iy)) {
+        x = ix;
+        y = iy;
+        return deeper;
+      }
+    }
+    return c;
+  }
+  return nullptr;
+}
+
 void TWinControl::Realign() {
-  int left = BorderWidth, top = BorderWidth;
-  int right = ClientWidth() - BorderWidth, bottom = ClientHeight() - BorderWidth;
+  if (realigning_) return;  // placing a child comes back here
+  realigning_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{realigning_};
+  const win::RECT area = AlignArea();
+  int left = area.left + BorderWidth, top = area.top + BorderWidth;
+  int right = area.right - BorderWidth, bottom = area.bottom - BorderWidth;
   static const TAlign order[] = {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight,
                                  TAlign::alClient};
-  // Placing a child must not realign this control again.
   std::vector<std::pair<TControl*, std::array<int, 4>>> placed;
   for (TAlign a : order)
     for (TControl* c : controls_) {
@@ -134,19 +333,68 @@ void TWinControl::Realign() {
       }
       placed.emplace_back(c, r);
     }
-  for (auto& [c, r] : placed) {
-    TAlign keep = c->align_;
-    c->align_ = TAlign::alNone;
-    c->SetBounds(r[0], r[1], r[2], r[3]);
-    c->align_ = keep;
+  for (auto& [c, r] : placed) c->SetBounds(r[0], r[1], r[2], r[3]);
+  realigning_ = false;
+  Realigned();
+}
+
+void Frame3D(gdi::TCanvas& canvas, win::RECT& r, TBevelCut cut, int width) {
+  if (cut == TBevelCut::bvNone) return;
+  const gdi::TColor lit = cut == TBevelCut::bvLowered ? gdi::clBtnShadow : gdi::clBtnHighlight;
+  const gdi::TColor dark = cut == TBevelCut::bvLowered ? gdi::clBtnHighlight : gdi::clBtnShadow;
+  canvas.Brush.Style = gdi::TBrushStyle::bsSolid;
+  for (int i = 0; i < width && r.right - r.left > 1 && r.bottom - r.top > 1; ++i) {
+    if (cut != TBevelCut::bvSpace) {
+      canvas.Brush.Color = lit;
+      canvas.FillRect({r.left, r.top, r.right - 1, r.top + 1});
+      canvas.FillRect({r.left, r.top, r.left + 1, r.bottom - 1});
+      canvas.Brush.Color = dark;
+      canvas.FillRect({r.left, r.bottom - 1, r.right, r.bottom});
+      canvas.FillRect({r.right - 1, r.top, r.right, r.bottom});
+    }
+    r = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
   }
 }
 
-TPanel::TPanel(TComponent* AOwner) : TWinControl(AOwner) {
-  SetBounds(0, 0, 185, 41);
+namespace {
+
+// Text centred in R, in the canvas's font, without a background.
+void CentredText(gdi::TCanvas& c, const win::RECT& r, const std::string& text) {
+  if (text.empty()) return;
+  const win::SIZE e = c.TextExtent(text);
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  c.TextOut(r.left + (r.right - r.left - e.cx) / 2, r.top + (r.bottom - r.top - e.cy) / 2, text);
 }
 
-TLabel::TLabel(TComponent* AOwner) : TControl(AOwner) { SetBounds(0, 0, 65, 13); }
+void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color) {
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = color;
+  c.FillRect(r);
+}
+
+}  // namespace
+
+TCustomPanel::TCustomPanel(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 41); }
+
+void TCustomPanel::Paint() {
+  gdi::TCanvas& c = Canvas();
+  win::RECT r{0, 0, Width(), Height()};
+  Fill(c, r, Color);
+  Frame3D(c, r, BevelOuter, BevelWidth);
+  r = {r.left + BorderWidth, r.top + BorderWidth, r.right - BorderWidth, r.bottom - BorderWidth};
+  Frame3D(c, r, BevelInner, BevelWidth);
+  CentredText(c, r, Caption);
+}
+
+TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 13); }
+
+void TLabel::Paint() {
+  gdi::TCanvas& c = Canvas();
+  if (!Transparent) Fill(c, {0, 0, Width(), Height()}, Color);
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+  c.TextOut(0, 0, Caption);
+}
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 75, 25); }
 
@@ -157,16 +405,86 @@ void TButton::Click() {
   if (OnClick) OnClick(this);
 }
 
+void TButton::Paint() {
+  gdi::TCanvas& c = Canvas();
+  win::RECT r{0, 0, Width(), Height()};
+  Fill(c, r, Color);
+  if (Default) {
+    c.Brush.Color = gdi::clBlack;
+    c.FrameRect(r);
+    r = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+  }
+  Frame3D(c, r, TBevelCut::bvRaised, 1);
+  if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+  CentredText(c, r, Caption);
+}
+
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 0, 23, 22); }
+
+namespace {
+
+// The white field of an edit, memo or list, sunken in its frame; answers
+// the inside.
+win::RECT Field(TControl& control, gdi::TCanvas& c, bool framed) {
+  win::RECT r{0, 0, control.Width(), control.Height()};
+  Fill(c, r, control.Color);
+  if (framed) Frame3D(c, r, TBevelCut::bvLowered, 2);
+  return {r.left + 2, r.top + 1, r.right - 2, r.bottom - 1};
+}
+
+}  // namespace
 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 185, 89);
   Color = gdi::clWindow;
 }
 
+void TMemo::Paint() {
+  gdi::TCanvas& c = Canvas();
+  const win::RECT r = Field(*this, c, BorderStyle == TBorderStyle::bsSingle);
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  const int h = c.TextHeight("Ag");
+  for (int i = 0, y = r.top; i < Lines.Count() && y < r.bottom; ++i, y += h) {
+    int x = r.left;
+    const int w = c.TextWidth(Lines[i]);
+    if (Alignment == TAlignment::taCenter) x = r.left + (r.right - r.left - w) / 2;
+    else if (Alignment == TAlignment::taRightJustify) x = r.right - w;
+    c.TextRect(r, x, y, Lines[i]);
+  }
+}
+
 TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 121, 21);
   Color = gdi::clWindow;
+}
+
+void TEdit::Paint() {
+  gdi::TCanvas& c = Canvas();
+  const win::RECT r = Field(*this, c, true);
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+  c.TextRect(r, r.left, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, text_);
+}
+
+void TEdit::KeyPress(char& key) {
+  TWinControl::KeyPress(key);
+  const auto k = static_cast<unsigned char>(key);
+  if (ReadOnly || k == 0) return;
+  if (k == VK_BACK) {
+    lead_ = false;
+    if (text_.empty()) return;
+    // The last character may be a Big5 pair.
+    size_t i = 0, last = 0;
+    while (i < text_.size()) {
+      last = i;
+      i += cp::IsBig5Lead(static_cast<unsigned char>(text_[i])) && i + 1 < text_.size() ? 2 : 1;
+    }
+    SetText(text_.substr(0, last));
+    return;
+  }
+  if (k < 0x20 && !lead_) return;  // other control characters edit nothing
+  lead_ = !lead_ && cp::IsBig5Lead(k);
+  SetText(text_ + static_cast<char>(k));
 }
 
 void TEdit::SetText(const std::string& text) {
@@ -187,6 +505,21 @@ int TListBox::ItemIndex() const { return itemIndex_ < Items.Count() ? itemIndex_
 
 void TListBox::SetItemIndex(int i) { itemIndex_ = i >= 0 && i < Items.Count() ? i : -1; }
 
+void TListBox::Paint() {
+  gdi::TCanvas& c = Canvas();
+  const win::RECT r = Field(*this, c, true);
+  const int h = c.TextHeight("Ag");
+  for (int i = 0, y = r.top; i < Items.Count() && y < r.bottom; ++i, y += h) {
+    c.Font.SetColor(Font.Color());
+    if (i == ItemIndex()) {
+      Fill(c, {r.left, y, r.right, std::min(y + h, static_cast<int>(r.bottom))}, gdi::clNavy);
+      c.Font.SetColor(gdi::clWhite);
+    }
+    c.Brush.Style = gdi::TBrushStyle::bsClear;
+    c.TextRect(r, r.left, y, Items[i]);
+  }
+}
+
 void TListBox::ClickItem(int i) {
   SetItemIndex(i);
   Click();
@@ -194,9 +527,7 @@ void TListBox::ClickItem(int i) {
 
 void TListBox::DblClickItem(int i) {
   ClickItem(i);
-  if (!OnDblClick) return;
-  TCustomForm::HandlerScope scope(GetParentForm(this));
-  OnDblClick(this);
+  DblClick();
 }
 
 THeaderControl::THeaderControl(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 17); }
@@ -218,7 +549,7 @@ void TUpDown::ClickButton(TUDBtnType button) {
 
 void TUpDown::Repaint() {
   if (face_.Width() != Width() || face_.Height() != Height()) face_.SetSize(Width(), Height());
-  Paint();
+  PaintTo(face_.Canvas(), 0, 0);
 }
 
 void TUpDown::Paint() {

@@ -1,10 +1,22 @@
 // Headless controls: class-library components with a parent/child tree
 // with alignment, focus, and the design values forms need (captions, fonts,
-// bevels, memo lines, edit texts, list items, header sections). Only the
-// up-down control paints (on its own face); fonts and colours are gdi's.
+// bevels, memo lines, edit texts, list items, header sections); fonts and
+// colours are gdi's.
+//
+// Painting: a control paints itself on a gdi canvas with its top-left at
+// the canvas's origin (PaintTo), then its children, each clipped to its
+// parent's client area and shifted by the parent's scroll position; what
+// Paint draws goes to Canvas(). A control renders to a bitmap or a PNG at
+// the screen's resolution (PaintToBitmap, SaveToPng).
+//
+// Input: mouse, wheel, key and scroll messages reach a control through
+// Perform, as the message loop hands them over; the drivers in input.h
+// send them. Positions are 32-bit: a point travels in LParam (x in the low,
+// y in the high 32 bits), a scroll message's thumb position in LParam.
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +32,56 @@ using TObject = cls::TObject;
 using TComponent = cls::TComponent;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// Mouse pointer shapes.
+using TCursor = int;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeAll = -22,
+                  crHourGlass = -11, crDrag = -12, crNoDrop = -13, crHandPoint = -21;
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+// Keys and buttons held (a set).
+enum TShiftStateBit : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+using TShiftState = unsigned;
+enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TMouseWheelEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, win::PT MousePos, bool& Handled)>;
+using TKeyEvent = std::function<void(TObject* Sender, unsigned short& Key, TShiftState Shift)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+
+// Messages the controls handle.
+constexpr unsigned WM_KEYDOWN = 0x100, WM_KEYUP = 0x101, WM_CHAR = 0x102, WM_HSCROLL = 0x114,
+                   WM_VSCROLL = 0x115, WM_MOUSEMOVE = 0x200, WM_LBUTTONDOWN = 0x201, WM_LBUTTONUP = 0x202,
+                   WM_LBUTTONDBLCLK = 0x203, WM_RBUTTONDOWN = 0x204, WM_RBUTTONUP = 0x205,
+                   WM_MBUTTONDOWN = 0x207, WM_MBUTTONUP = 0x208, WM_MOUSEWHEEL = 0x20A;
+// Scroll codes (WParam of WM_HSCROLL and WM_VSCROLL).
+constexpr int SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4,
+              SB_THUMBTRACK = 5, SB_TOP = 6, SB_BOTTOM = 7, SB_ENDSCROLL = 8;
+// Virtual keys.
+constexpr unsigned short VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32,
+                         VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37, VK_UP = 38,
+                         VK_RIGHT = 39, VK_DOWN = 40, VK_DELETE = 46;
+// One notch of the wheel.
+constexpr int WHEEL_DELTA = 120;
+
+// A point in a message's LParam, 32 bits each way.
+inline intptr_t PointToParam(int x, int y) {
+  return static_cast<intptr_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(y)) << 32) |
+                               static_cast<std::uint32_t>(x));
+}
+inline win::PT ParamToPoint(intptr_t p) {
+  const auto u = static_cast<std::uint64_t>(p);
+  return {static_cast<std::int32_t>(static_cast<std::uint32_t>(u)), static_cast<std::int32_t>(static_cast<std::uint32_t>(u >> 32))};
+}
+// WM_MOUSEWHEEL's WParam: the shift state low, the signed delta high.
+inline intptr_t WheelToParam(int delta, TShiftState shift) {
+  return static_cast<intptr_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(delta)) << 32) | shift);
+}
 
 // Fonts and colours are gdi's: one vocabulary for what is drawn.
 using gdi::TColor;
@@ -37,6 +99,7 @@ CLS_DECLARE_EXCEPTION(EInvalidOperation, cls::Exception);
 
 class TWinControl;
 class TCustomForm;
+class TPopupMenu;
 
 // A window message: its number, its two parameters and the answer.
 struct TMessage {
@@ -81,17 +144,60 @@ class TControl : public TComponent {
   TFont Font;
   TColor Color = gdi::clBtnFace;
   TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+  TMouseWheelEvent OnMouseWheel;
+  TDragDropEvent OnDragDrop;
+  TDragOverEvent OnDragOver;
+  // Shown on a right click (not owned).
+  TPopupMenu* PopupMenu = nullptr;
+
+  // The pointer shape over the control.
+  TCursor Cursor() const { return cursor_; }
+  virtual void SetCursor(TCursor c) { cursor_ = c; }
 
   // Runs OnClick as the message loop would: a form freed inside waits
   // until the handler is done.
   virtual void Click();
+  virtual void DblClick();
 
   // Handles the message at once, as SendMessage does; answers its Result.
   intptr_t Perform(unsigned msg, intptr_t wParam, intptr_t lParam);
 
+  // Paints the control and its children on CANVAS with its top-left at
+  // (X, Y) of the canvas, clipped to its bounds.
+  void PaintTo(gdi::TCanvas& canvas, int x, int y);
+  // BITMAP takes the control's size and its picture.
+  void PaintToBitmap(gdi::TBitmap& bitmap);
+  // The picture as a PNG file, by its Windows name under the system root.
+  void SaveToPng(const std::string& fileName);
+  // The canvas Paint draws on; outside painting one that draws nowhere
+  // (for measuring), with the control's font.
+  gdi::TCanvas& Canvas();
+  // Asks for a repaint: headless, the next rendering paints what is there.
+  virtual void Invalidate() { ++invalidated_; }
+  void Repaint() { Invalidate(); }
+  int InvalidateCount() const { return invalidated_; }
+
  protected:
-  // A message sent to the control; one it does not know changes nothing.
-  virtual void WndProc(TMessage&) {}
+  // A message sent to the control. Mouse, wheel and key messages go to
+  // the handlers below; one it does not know changes nothing.
+  virtual void WndProc(TMessage& message);
+  // Draws the control on Canvas(), in its own coordinates.
+  virtual void Paint() {}
+  // Draws over the children once they are painted.
+  virtual void PaintOver() {}
+
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  // OnMouseWheel, then the control's own handling when the handler did not
+  // take it; answers whether anything took it.
+  bool DoMouseWheel(TShiftState shift, int delta, win::PT pos);
+  // Unhandled wheel turns go to the parent.
+  virtual bool MouseWheelDefault(TShiftState shift, int delta, win::PT pos);
 
  private:
   friend class TWinControl;
@@ -99,6 +205,19 @@ class TControl : public TComponent {
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   TAlign align_ = TAlign::alNone;
   bool visible_ = true;
+  TCursor cursor_ = crDefault;
+  int invalidated_ = 0;
+  bool leftDown_ = false;  // a left press began on the control
+  gdi::TCanvas* painting_ = nullptr;
+  std::unique_ptr<gdi::TBitmap> measure_;  // the canvas outside painting
+};
+
+// A control without a window of its own.
+class TGraphicControl : public TControl {
+  CLS_DECLARE_CLASS(TGraphicControl, TControl)
+
+ public:
+  using TControl::TControl;
 };
 
 class TWinControl : public TControl {
@@ -112,10 +231,25 @@ class TWinControl : public TControl {
   int ControlCount() const { return static_cast<int>(controls_.size()); }
 
   int BorderWidth = 0;
+  bool DoubleBuffered = false;
+  // The client area: children's coordinates count from its top-left,
+  // which lies ClientOffset() inside the control.
   virtual int ClientWidth() const { return Width(); }
   virtual int ClientHeight() const { return Height(); }
+  virtual win::PT ClientOffset() const { return {0, 0}; }
+  // How far the client area's contents are scrolled.
+  virtual win::PT ScrollOffset() const { return {0, 0}; }
   // Lays out the aligned children: top, bottom, left, right, then client.
   void Realign();
+  // The area aligned children share, in client coordinates.
+  virtual win::RECT AlignArea() const;
+  // The deepest visible child under a point of the client area, or nullptr;
+  // the point is made the child's own.
+  TControl* ControlAtPos(int& x, int& y) const;
+
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+  TKeyPressEvent OnKeyPress;
 
   // Focus: a control can take it when it and every parent up to its form
   // are visible and enabled and the form is shown; a form when it is shown
@@ -125,29 +259,58 @@ class TWinControl : public TControl {
   // The screen's focused control is this one.
   bool Focused() const;
 
+ protected:
+  void WndProc(TMessage& message) override;
+  virtual void KeyDown(unsigned short& key, TShiftState shift);
+  virtual void KeyUp(unsigned short& key, TShiftState shift);
+  virtual void KeyPress(char& key);
+  // Realigns after a change of size.
+  virtual void Resized() { Realign(); }
+  // Runs after each layout.
+  virtual void Realigned() {}
+
  private:
   friend class TControl;
   std::vector<TControl*> controls_;
+  bool realigning_ = false;
 };
 
-class TPanel : public TWinControl {
-  CLS_DECLARE_CLASS(TPanel, TWinControl)
+// Draws a raised or lowered frame of WIDTH pixels just inside R and
+// shrinks R by it (highlight on the lit sides, shadow on the others).
+void Frame3D(gdi::TCanvas& canvas, win::RECT& r, TBevelCut cut, int width);
+
+// A panel: the face colour, bevels and a centred caption.
+class TCustomPanel : public TWinControl {
+  CLS_DECLARE_CLASS(TCustomPanel, TWinControl)
 
  public:
-  explicit TPanel(TComponent* AOwner);
+  explicit TCustomPanel(TComponent* AOwner);
   TBevelCut BevelInner = TBevelCut::bvNone;
   TBevelCut BevelOuter = TBevelCut::bvRaised;
   int BevelWidth = 1;
+
+ protected:
+  void Paint() override;
 };
 
-class TLabel : public TControl {
-  CLS_DECLARE_CLASS(TLabel, TControl)
+class TPanel : public TCustomPanel {
+  CLS_DECLARE_CLASS(TPanel, TCustomPanel)
+
+ public:
+  using TCustomPanel::TCustomPanel;
+};
+
+class TLabel : public TGraphicControl {
+  CLS_DECLARE_CLASS(TLabel, TGraphicControl)
 
  public:
   explicit TLabel(TComponent* AOwner);
   bool AutoSize = true;
   bool WordWrap = false;
   bool Transparent = false;
+
+ protected:
+  void Paint() override;
 };
 
 class TButton : public TWinControl {
@@ -159,6 +322,9 @@ class TButton : public TWinControl {
   bool Default = false;  // answers a modal form nobody is there to answer
   bool Cancel = false;
   void Click() override;
+
+ protected:
+  void Paint() override;
 };
 
 // A flat tool button; clicks like a button.
@@ -182,6 +348,9 @@ class TMemo : public TWinControl {
   TAlignment Alignment = TAlignment::taLeftJustify;
   TScrollStyle ScrollBars = TScrollStyle::ssNone;
   TBorderStyle BorderStyle = TBorderStyle::bsSingle;
+
+ protected:
+  void Paint() override;
 };
 
 // A one-line edit field.
@@ -196,8 +365,15 @@ class TEdit : public TWinControl {
   bool ReadOnly = false;
   TNotifyEvent OnChange;
 
+ protected:
+  void Paint() override;
+  // Typed characters edit the text at its end: a backspace takes the last
+  // character (both bytes of a Big5 one), a printable one is appended.
+  void KeyPress(char& key) override;
+
  private:
   std::string text_;
+  bool lead_ = false;  // the last byte typed was a Big5 lead byte
 };
 
 // A list of lines of which one may be selected.
@@ -211,12 +387,14 @@ class TListBox : public TWinControl {
   int ItemIndex() const;
   // A line outside the list selects none.
   void SetItemIndex(int i);
-  TNotifyEvent OnDblClick;
 
   // A user's click and double click on line I: select it, then OnClick
   // (and OnDblClick), run as the message loop would.
   void ClickItem(int i);
   void DblClickItem(int i);
+
+ protected:
+  void Paint() override;
 
  private:
   int itemIndex_ = -1;
@@ -261,15 +439,14 @@ class TUpDown : public TWinControl {
   // A user's press of an arrow (btNext: up), run as the message loop would.
   void ClickButton(TUDBtnType button);
 
-  // The canvas on the control's face, and the face itself.
-  gdi::TCanvas& Canvas() { return face_.Canvas(); }
+  // The control's own picture, made by Repaint.
   gdi::TBitmap& Face() { return face_; }
-  // Sizes the face to the control and paints it.
+  // Sizes the face to the control and paints it there.
   void Repaint();
 
  protected:
   // The standard face: two framed halves on the button face colour.
-  virtual void Paint();
+  void Paint() override;
 
  private:
   int position_ = 0;

@@ -1,6 +1,7 @@
 #include "forms.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <iostream>
@@ -106,6 +107,13 @@ TWinControl* TScreen::ActiveControl() const {
   TCustomForm* f = ActiveForm();
   return f ? f->ActiveControl() : nullptr;
 }
+
+namespace {
+std::atomic<TCursor> g_screenCursor{crDefault};
+}  // namespace
+
+TCursor TScreen::Cursor() const { return g_screenCursor.load(); }
+void TScreen::SetCursor(TCursor cursor) { g_screenCursor.store(cursor); }
 
 TScreen& Screen() {
   static TScreen screen;
@@ -223,13 +231,11 @@ void TCustomForm::SetFocus() {
   Application().ActivateForm(this);
 }
 
-gdi::TCanvas& TCustomForm::Canvas() {
-  if (!canvas_) {
-    canvas_ = std::make_unique<gdi::TBitmap>();
-    canvas_->SetSize(1, 1);
-    canvas_->Canvas().Font.Assign(Font);
-  }
-  return canvas_->Canvas();
+void TCustomForm::Paint() {
+  gdi::TCanvas& c = Canvas();
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = Color;
+  c.FillRect({0, 0, Width(), Height()});
 }
 
 void TCustomForm::CenterOnScreen() {

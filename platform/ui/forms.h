@@ -80,6 +80,8 @@ class TCustomForm : public TWinControl {
   ~TCustomForm() override;
   // Runs OnDestroy, then frees what the form owns while it is still whole.
   void BeforeDestruction() override;
+  // A form shows its client area in its colour.
+  void Paint() override;
 
   TFormBorderStyle BorderStyle = TFormBorderStyle::bsSizeable;
   unsigned BorderIcons = biSystemMenu | biMinimize | biMaximize;
@@ -97,8 +99,6 @@ class TCustomForm : public TWinControl {
   // width / 2 and top likewise, each rounded (halves to even). Forms with
   // Position poScreenCenter or poDesktopCenter get it when shown.
   void CenterOnScreen();
-  // A canvas like the screen's, made with the form's font (for measuring).
-  gdi::TCanvas& Canvas();
 
   int ModalResult = 0;
   bool Modal() const { return modalDepth_ > 0; }
@@ -177,7 +177,6 @@ class TCustomForm : public TWinControl {
   bool centred_ = false;                  // placed by Position once
   TWinControl* activeControl_ = nullptr;  // the focus inside the form
   TopWindowHandle topWindow_ = 0;         // registered while shown without a parent
-  std::unique_ptr<gdi::TBitmap> canvas_;  // the canvas's surface, made on first use
 };
 
 class TForm : public TCustomForm {
@@ -209,10 +208,20 @@ T* NewForm(TComponent* owner, Args&&... args) {
 // with a virtual constructor; EInvalidOperation otherwise).
 TCustomForm* NewFormOfClass(cls::TClass formClass, TComponent* owner);
 
+// Cursor shapes of the screen cursor.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crSQLWait = -17;
+
 // The screen: its size is the screen device context's (one value), its
-// resolution the class library's; and which form and control are active.
+// resolution the class library's; which form and control are active; and
+// the cursor shown over every form (crDefault lets each control choose).
 class TScreen {
  public:
+  TCursor Cursor() const;
+  void SetCursor(TCursor cursor);
   int Width() const;
   int Height() const;
   int PixelsPerInch() const;

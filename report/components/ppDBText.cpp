@@ -543,4 +543,12 @@ void ppRegisterDBTextUnit() {
   cls::PublishProperty(calc, Bool<C>("LookAhead", &C::LookAhead, &C::SetLookAhead));
   cls::PublishProperty(calc, cls::MethodProperty<C>("OnCalc", &C::OnCalc));
   cls::PublishProperty(calc, cls::MethodProperty<C>("OnGroupBreak", &C::OnGroupBreak));
+  cls::TPropInfo resetGroup;
+  resetGroup.Name = "ResetGroup";
+  resetGroup.Type = cls::MakeClassTypeInfo("TppGroup", &TppGroup::StaticClass());
+  resetGroup.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->ResetGroup(); };
+  resetGroup.SetObj = [](cls::TObject* o, cls::TObject* v) {
+    static_cast<C*>(o)->SetResetGroup(cls::ObjectAs<TppGroup>(v));
+  };
+  cls::PublishProperty(calc, resetGroup);
 }

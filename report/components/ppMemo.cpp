@@ -390,6 +390,14 @@ void ppRegisterMemoUnit() {
     cls::PublishProperty(info, Object<M, cls::TStringList>("TabStopPositions", strings, &M::TabStopPositions,
                                                            &M::SetTabStopPositions));
     TppPrintable::PublishProperties(info, {"ShiftWithParent"});
+    cls::TPropInfo shift;
+    shift.Name = "ShiftRelativeTo";
+    shift.Type = cls::MakeClassTypeInfo("TppStretchable", &TppStretchable::StaticClass());
+    shift.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<TppStretchable*>(o)->ShiftRelativeTo(); };
+    shift.SetObj = [](cls::TObject* o, cls::TObject* v) {
+      static_cast<TppStretchable*>(o)->SetShiftRelativeTo(cls::ObjectAs<TppStretchable>(v));
+    };
+    cls::PublishProperty(info, shift);
     cls::TPropInfo stretch = cls::OrdProperty<TppStretchable, bool>("Stretch", cls::TypeInfoBoolean(),
                                                                     &TppStretchable::Stretch,
                                                                     &TppStretchable::SetStretch);

@@ -227,6 +227,37 @@ void TppBand::SetReport(TppCustomReport* report) {
 
 void TppBand::NotifyObjectsBeforeGeneration() {}
 
+void TppBand::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  std::vector<TppComponent*> objects(objects_.begin(), objects_.end());
+  for (TppComponent* c : objects)
+    if (c->GetParent() == this) proc(c);
+}
+
+void TppBand::SetParentComponent(cls::TComponent* parent) {
+  if (auto* report = cls::ObjectAs<TppCustomReport>(parent)) SetReport(report);
+}
+
+namespace {
+int32_t ReadInt32(cls::TReader& r) {
+  int64_t v = r.ReadInteger();
+  if (v < INT32_MIN || v > INT32_MAX) throw cls::EReadError("Invalid property value");
+  return static_cast<int32_t>(v);
+}
+}  // namespace
+
+void TppBand::DefineProperties(cls::TFiler* filer) {
+  inherited::DefineProperties(filer);
+  filer->DefineProperty(
+      "mmBottomOffset", [this](cls::TReader& r) { mmBottomOffset_ = ReadInt32(r); },
+      [this](cls::TWriter& w) { w.WriteInteger(mmBottomOffset_); }, mmBottomOffset_ != 0);
+  filer->DefineProperty(
+      "mmHeight", [this](cls::TReader& r) { mmHeight_ = ReadInt32(r); },
+      [this](cls::TWriter& w) { w.WriteInteger(mmHeight_); }, true);
+  filer->DefineProperty(
+      "mmPrintPosition", [this](cls::TReader& r) { mmPrintPosition_ = ReadInt32(r); },
+      [this](cls::TWriter& w) { w.WriteInteger(mmPrintPosition_); }, mmPrintPosition_ != 0);
+}
+
 void TppBand::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name) {
   for (TppComponent* c : objects_) c->ReplaceDataPipeline(pipeline, name);
 }
@@ -673,9 +704,22 @@ void TppGroupBand::SetGroup(TppGroup* group) {
   } else {
     SetReport(nullptr);
   }
+  RefreshCaption();
 }
 
 int TppGroupBand::GroupIndex() const { return group_ ? group_->GroupNo() : -1; }
+
+void TppGroupBand::SetParentComponent(cls::TComponent* parent) {
+  if (auto* group = cls::ObjectAs<TppGroup>(parent)) SetGroup(group);
+}
+
+void TppGroupBand::RefreshCaption() {
+  std::string caption = ppLoadStr(CaptionMessage());
+  if (group_) caption += "[" + cls::IntToStr(GroupIndex()) + "]: " + group_->BreakText();
+  SetCaption(caption);
+}
+
+void TppGroupBand::LanguageChanged() { RefreshCaption(); }
 
 std::string TppGroupHeaderBand::GetSortKey() { return Key(4) + Key(GroupIndex()); }
 
@@ -845,6 +889,21 @@ cls::TClass ppBandClassOfType(TppBandType type) {
 
 void ppRegisterBands() {
   for (int t = 0; t < ppBandTypeCount; ++t) cls::RegisterClass(ppBandClassOfType(static_cast<TppBandType>(t)));
+  using B = TppBand;
+  auto& band = B::StaticClass();
+  for (auto [name, field] : std::initializer_list<std::pair<const char*, cls::TNotifyEvent B::*>>{
+           {"AfterGenerate", &B::AfterGenerate}, {"AfterPrint", &B::AfterPrint},
+           {"BeforeGenerate", &B::BeforeGenerate}, {"BeforePrint", &B::BeforePrint}})
+    cls::PublishProperty(band, cls::MethodProperty<B>(name, field));
+  cls::TPropInfo printHeight = cls::OrdProperty<B, TppPrintHeightType>(
+      "PrintHeight", cls::EnumTypeInfo<TppPrintHeightType>(), &B::PrintHeight, &B::SetPrintHeight);
+  printHeight.HasDefault = true;
+  printHeight.Default = phStatic;
+  cls::PublishProperty(band, printHeight);
+  cls::TPropInfo visible = cls::OrdProperty<B, bool>("Visible", cls::TypeInfoBoolean(), &B::Visible, &B::SetVisible);
+  visible.HasDefault = true;
+  visible.Default = 1;
+  cls::PublishProperty(band, visible);
   RegisterEnumType("TppColumnTraversalType", ppEnumTypeInfo<TppColumnTraversalType>());
 }
 

@@ -259,6 +259,12 @@ class TppBand : public TppCacheable {
   std::string GetUserName() const override;
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
 
+  // ---- streams: the band sits in its report and holds its objects ----
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  void SetParentComponent(cls::TComponent* parent) override;
+  // mmHeight, mmBottomOffset and mmPrintPosition.
+  void DefineProperties(cls::TFiler* filer) override;
+
   // ---- virtual operations, in slot order ----
   virtual void DoAfterGenerate();
   virtual void DoAfterPrint();
@@ -629,6 +635,12 @@ class TppGroupBand : public TppCustomBand {
   void BeforeDestruction() override;
   // The group index, -1 without a group.
   int GroupIndex() const;
+  // A group band sits in its group in a stream.
+  void SetParentComponent(cls::TComponent* parent) override;
+  // The caption: the band's caption, "[group index]: " and the group's
+  // break text (the plain caption without a group).
+  void RefreshCaption();
+  void LanguageChanged() override;
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;

@@ -23,6 +23,12 @@ TppCustomReport::TppCustomReport(cls::TComponent* owner) : TppProducer(owner) {
     engine_->OnSendPage = cls::TNotifyEvent(this, &TppCustomReport::SendPage);
   }
   PrinterSetup()->SetDocumentName(UserName());
+  template_.reset(new TppReportTemplate(this));
+  // The template's table pipeline is linked, so its freeing clears it.
+  template_->DatabaseSettings()->OnPipelineChanging = [this](TppCommunicator* pipeline) {
+    if (TppCommunicator* old = template_->DatabaseSettings()->DataPipeline()) RemoveNotify(old);
+    if (pipeline) AddNotify(pipeline);
+  };
 }
 
 void TppCustomReport::BeforeDestruction() {
@@ -42,11 +48,30 @@ void TppCustomReport::BeforeDestruction() {
     dataPipeline_ = nullptr;
   }
   if (engine_ && engine_->Generating()) engine_->SetCancelled(true);
+  ClearBandsAndGroups();
+  engine_.reset();
+  template_->DatabaseSettings()->SetDataPipeline(nullptr);
+  TppProducer::BeforeDestruction();
+  template_.reset();
+}
+
+void TppCustomReport::FreeContents() {
+  for (;;) {
+    TppComponent* last = nullptr;
+    for (TppBand* b : bands_)
+      if (b->ObjectCount() > 0) last = b->Objects(b->ObjectCount() - 1);
+    if (!last) break;
+    auto* sub = cls::ObjectAs<TppSubReport>(last);
+    if (sub && sub->Report()) sub->Report()->FreeContents();
+    last->Free();
+  }
+  ClearBandsAndGroups();
+}
+
+void TppCustomReport::ClearBandsAndGroups() {
   // Group bands go with their groups.
   while (groups_.Count() > 0) groups_.Last()->Free();
   while (bands_.Count() > 0) bands_.Last()->Free();
-  engine_.reset();
-  TppProducer::BeforeDestruction();
 }
 
 // ---- page geometry ----
@@ -544,6 +569,8 @@ void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {
     ResetJobState();
   }
   if (auto* m = cls::ObjectAs<TppCacheManager>(communicator)) cacheManagers_.Remove(m);
+  if (template_ && communicator == template_->DatabaseSettings()->DataPipeline())
+    template_->DatabaseSettings()->SetDataPipeline(nullptr);
 }
 
 // ---- scripting ----
@@ -660,4 +687,149 @@ const TraMembers* TraTppCustomReportRTTI::Members() const {
        raProperty<C, daBoolean>("SaveAsTemplate", &C::SaveAsTemplate, &C::SetSaveAsTemplate),
        raEnumProperty<C, TppUnitType>("Units", &C::Units, &C::SetUnits)});
   return &members;
+}
+
+// ---- streams ----
+
+void TppCustomReport::Transfer(TppCommunicator* other) {
+  TppProducer::Transfer(other);
+  auto* s = cls::ObjectAs<TppCustomReport>(other);
+  if (!s || s == this) return;
+  columns_ = s->columns_;
+  storedColumnPositions_.Assign(&s->storedColumnPositions_);
+  mmColumnWidth_ = s->mmColumnWidth_;
+  SetDataPipeline(s->dataPipeline_);
+  autoStop_ = s->autoStop_;
+  noDataBehaviors_ = s->noDataBehaviors_;
+  pageLimit_ = s->pageLimit_;
+  passSetting_ = s->passSetting_;
+  saveAsTemplate_ = s->saveAsTemplate_;
+  OnEndColumn = s->OnEndColumn;
+  OnEndFirstPass = s->OnEndFirstPass;
+  OnEndPage = s->OnEndPage;
+  OnEndSecondPass = s->OnEndSecondPass;
+  OnNoData = s->OnNoData;
+  OnPrintingComplete = s->OnPrintingComplete;
+  OnStartColumn = s->OnStartColumn;
+  OnStartFirstPass = s->OnStartFirstPass;
+  OnStartPage = s->OnStartPage;
+  OnStartSecondPass = s->OnStartSecondPass;
+  FreeContents();
+  std::vector<TppGroup*> groups(s->groups_.begin(), s->groups_.end());
+  for (TppGroup* g : groups) g->SetReport(this);
+  std::vector<TppBand*> bands(s->bands_.begin(), s->bands_.end());
+  for (TppBand* b : bands)
+    if (!cls::ObjectIs<TppGroupBand>(b)) b->SetReport(this);
+  // Subreports that came with the bands report to this report now.
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i)
+      if (auto* sub = cls::ObjectAs<TppSubReport>(b->Objects(i)); sub && sub->Report())
+        sub->Report()->SetParentReport(this);
+  SetUnits(s->units_);
+  ResetJobState();
+}
+
+void TppCustomReport::Loaded() {
+  // Pipelines named by the stream are the owner's.
+  std::vector<TppDataPipeline*> pipelines;
+  if (cls::TComponent* owner = Owner())
+    for (int i = 0; i < owner->ComponentCount(); ++i)
+      if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
+  for (TppBand* b : bands_)
+    for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);
+  for (TppGroup* g : groups_) g->ResolveDataPipeline(pipelines);
+  TppProducer::Loaded();
+  if (!saveAsTemplate_ || StateFlags() >= pstReadingTemplate) return;
+  TppCustomReport* main = MainReport();
+  if (main && main != this) main->ChildTemplateLoaded(this);
+  if (main == this && HasState(cls::csDesigning)) return;
+  template_->Load();
+}
+
+void TppCustomReport::DefineProperties(cls::TFiler* filer) {
+  TppProducer::DefineProperties(filer);
+  filer->DefineProperty(
+      "mmColumnWidth",
+      [this](cls::TReader& r) {
+        int64_t v = r.ReadInteger();
+        if (v < INT32_MIN || v > INT32_MAX) throw cls::EReadError("Invalid property value");
+        mmColumnWidth_ = static_cast<int32_t>(v);
+      },
+      [this](cls::TWriter& w) { w.WriteInteger(mmColumnWidth_); }, mmColumnWidth_ != 0);
+}
+
+void TppCustomReport::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  std::vector<TppBand*> bands(bands_.begin(), bands_.end());
+  for (TppBand* b : bands)
+    if (!cls::ObjectIs<TppGroupBand>(b)) proc(b);
+  std::vector<TppGroup*> groups(groups_.begin(), groups_.end());
+  for (TppGroup* g : groups) proc(g);
+}
+
+void TppCustomReport::RegisterProperties() {
+  using C = TppCustomReport;
+  auto& c = StaticClass();
+  auto boolean = [&](const char* name, bool (C::*get)() const, void (C::*set)(bool), bool def) {
+    cls::TPropInfo p = cls::OrdProperty<C, bool>(name, cls::TypeInfoBoolean(), get, set);
+    p.HasDefault = true;
+    p.Default = def;
+    cls::PublishProperty(c, p);
+  };
+  boolean("AutoStop", &C::AutoStop, &C::SetAutoStop, true);
+  cls::TPropInfo columns = cls::OrdProperty<C, int>("Columns", cls::TypeInfoInteger(), &C::Columns, &C::SetColumns);
+  columns.HasDefault = true;
+  columns.Default = 1;
+  cls::PublishProperty(c, columns);
+  cls::TPropInfo pipeline;
+  pipeline.Name = "DataPipeline";
+  pipeline.Type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
+  pipeline.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->DataPipeline(); };
+  pipeline.SetObj = [](cls::TObject* o, cls::TObject* v) {
+    static_cast<C*>(o)->SetDataPipeline(cls::ObjectAs<TppDataPipeline>(v));
+  };
+  cls::PublishProperty(c, pipeline);
+  static const cls::TTypeInfo* behaviors =
+      cls::MakeSetTypeInfo("TppNoDataBehaviors", cls::EnumTypeInfo<TppNoDataBehaviorType>());
+  cls::TPropInfo noData;
+  noData.Name = "NoDataBehaviors";
+  noData.Type = behaviors;
+  noData.GetOrd = [](cls::TObject* o) { return static_cast<int64_t>(static_cast<C*>(o)->NoDataBehaviors().Bits()); };
+  noData.SetOrd = [](cls::TObject* o, int64_t v) {
+    static_cast<C*>(o)->SetNoDataBehaviors(TppNoDataBehaviors::FromBits(static_cast<uint64_t>(v)));
+  };
+  noData.HasDefault = true;
+  noData.Default = static_cast<int64_t>(TppNoDataBehaviors{ndBlankPage}.Bits());
+  cls::PublishProperty(c, noData);
+  for (auto [name, field] : std::initializer_list<std::pair<const char*, cls::TNotifyEvent C::*>>{
+           {"OnEndColumn", &C::OnEndColumn}, {"OnEndFirstPass", &C::OnEndFirstPass}, {"OnEndPage", &C::OnEndPage},
+           {"OnEndSecondPass", &C::OnEndSecondPass}, {"OnPrintingComplete", &C::OnPrintingComplete},
+           {"OnStartColumn", &C::OnStartColumn}, {"OnStartFirstPass", &C::OnStartFirstPass},
+           {"OnStartPage", &C::OnStartPage}, {"OnStartSecondPass", &C::OnStartSecondPass}})
+    cls::PublishProperty(c, cls::MethodProperty<C>(name, field));
+  cls::TPropInfo limit = cls::OrdProperty<C, int>("PageLimit", cls::TypeInfoInteger(), &C::PageLimit, &C::SetPageLimit);
+  limit.HasDefault = true;
+  cls::PublishProperty(c, limit);
+  cls::TPropInfo pass = cls::OrdProperty<C, TppPassSettingType>(
+      "PassSetting", cls::EnumTypeInfo<TppPassSettingType>(), &C::PassSetting, &C::SetPassSetting);
+  pass.HasDefault = true;
+  cls::PublishProperty(c, pass);
+  cls::TPropInfo setup;
+  setup.Name = "PrinterSetup";
+  setup.Type = cls::MakeClassTypeInfo("TppPrinterSetup", &TppPrinterSetup::StaticClass());
+  setup.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->PrinterSetup(); };
+  cls::PublishProperty(c, setup);
+  boolean("SaveAsTemplate", &C::SaveAsTemplate, &C::SetSaveAsTemplate, false);
+  cls::TPropInfo tmpl;
+  tmpl.Name = "Template";
+  tmpl.Type = cls::MakeClassTypeInfo("TppReportTemplate", &TppReportTemplate::StaticClass());
+  tmpl.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->Template(); };
+  tmpl.SetObj = [](cls::TObject* o, cls::TObject* v) {
+    if (auto* t = cls::ObjectAs<TppReportTemplate>(v)) static_cast<C*>(o)->SetTemplate(t);
+  };
+  cls::PublishProperty(c, tmpl);
+  cls::TPropInfo units =
+      cls::OrdProperty<C, TppUnitType>("Units", cls::EnumTypeInfo<TppUnitType>(), &C::Units, &C::SetUnits);
+  units.HasDefault = true;
+  units.Default = utInches;
+  cls::PublishProperty(c, units);
 }

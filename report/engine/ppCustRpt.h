@@ -10,6 +10,7 @@
 
 #include "report/engine/ppEngTypes.h"
 #include "report/engine/ppProd.h"
+#include "report/engine/ppReportTemplate.h"
 #include "report/model/ppIntf.h"
 #include "report/model/ppTypes.h"
 
@@ -57,6 +58,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void SetSaveAsTemplate(bool v) { saveAsTemplate_ = v; }
   TppUnitType Units() const { return units_; }
   void SetUnits(TppUnitType value);
+  // The report's template (owned); setting copies into it.
+  TppReportTemplate* Template() const { return template_.get(); }
+  void SetTemplate(TppReportTemplate* value) { template_->Assign(value); }
 
   cls::TNotifyEvent OnEndColumn, OnEndFirstPass, OnEndPage, OnEndSecondPass, OnPrintingComplete, OnStartColumn,
       OnStartFirstPass, OnStartPage, OnStartSecondPass;
@@ -96,6 +100,11 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void SortBands();
   // Only when the report has no band: a band of each default type.
   void CreateDefaultBands();
+  // Frees every group (with its bands) and every band.
+  void ClearBandsAndGroups();
+  // Frees the objects of every band (a subreport's child report emptied
+  // first), then the groups and bands: the report is left empty.
+  void FreeContents();
 
   // ---- subreports ----
   // The engine, every group, every band and each of its objects, then the
@@ -181,6 +190,23 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // a subreport: in the main report and all child reports) uses.
   void MakeUniqueUserName(cls::TComponent* component, std::string& name) override;
 
+  // ---- streams ----
+  // The producer part, then the report's settings as Assign copies them
+  // (not the template), then OTHER's bands and groups move here; this
+  // report's own go first.
+  void Transfer(TppCommunicator* other) override;
+  // With SaveAsTemplate and no template being read into it (flag 128 and
+  // above clear): a child report tells its main report, then the
+  // definition is loaded from the template (not for a main report at
+  // design time).
+  void Loaded() override;
+  // mmColumnWidth.
+  void DefineProperties(cls::TFiler* filer) override;
+  // The bands that are not group bands, then the groups.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  // The published properties of the report classes.
+  static void RegisterProperties();
+
   // ---- virtual operations, in slot order ----
   virtual void ChildTemplateLoaded(TppCustomReport*) {}
   virtual void SetModified(bool value);
@@ -224,6 +250,7 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   bool destroying_ = false;
   TppCustomReport* currentReport_ = nullptr;
   TppDevice* sectionDevice_ = nullptr;
+  cls::Owned<TppReportTemplate> template_;
 };
 
 // ---- scripting ----

@@ -248,7 +248,7 @@ class TppDataPipeline : public TppRelative, public IppDataTable {
   // ---- what printable objects ask ----
   virtual bool GetActive() const;
   // The data type of a field; dtNotKnown for a field the pipeline lacks.
-  virtual TppDataType GetFieldDataType(const std::string& fieldName);
+  TppDataType GetFieldDataType(const std::string& fieldName) override;
   // The field's alias when it has one, else its name.
   virtual std::string GetFieldDisplayName(const std::string& fieldName);
   // False when the pipeline has fields and FIELDNAME is none of them.

@@ -528,7 +528,8 @@ bool TppEngine::MasterAtEnd() { return masterPipeline_ && masterPipeline_->Eof()
 void TppEngine::Notify(TppCommunicator* communicator, uint8_t operation) {
   TppCustomEngine::Notify(communicator, operation);
   if (operation != ppopRemove || !communicator) return;
-  auto* pipeline = static_cast<TppDataPipeline*>(communicator);
+  auto* pipeline = cls::ObjectAs<TppDataPipeline>(communicator);
+  if (!pipeline) return;
   int which = pipeline == masterPipeline_ ? 0 : pipeline == detailPipeline_ ? 1 : -1;
   if (which >= 0) {
     // Its bookmarks go while it can still free them.

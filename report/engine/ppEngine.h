@@ -101,6 +101,11 @@ class TppEngine : public TppCustomEngine {
   void RestorePagePosition() override;
   void DeferredBreakStep() override;
   void RecordStep() override;
+  // A child report's engine shares the request with its parent report's:
+  // it asks the parent when its own flag is clear and tells the parent
+  // when it sets it (see ppEngineGroups.cpp).
+  bool GetNewPageRequested() override;
+  void SetNewPageRequested(bool value) override;
 
   // ---- what the band engines and tests read ----
   const std::vector<TppCustomBand*>& BandList(int position) const { return bandLists_[position]; }
@@ -160,6 +165,8 @@ class TppEngine : public TppCustomEngine {
   // at a column end.
   virtual bool GroupForcesPageEnd();
   virtual void UpdateOutline() {}
+  // The engine of the report whose subreport holds this engine's report.
+  TppCustomEngine* ParentEngine() const;
 
  private:
   bool Nested() const;

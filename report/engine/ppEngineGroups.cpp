@@ -8,6 +8,8 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppEngine.h"
 #include "report/engine/ppGroup.h"
+#include "report/engine/ppReport.h"
+#include "report/engine/ppSubRpt.h"
 
 namespace {
 
@@ -89,8 +91,15 @@ void TppEngine::UpdateGroupPageNumbers() {
         g->SetFirstPageNo(AbsolutePageNo());
     }
   }
-  // A section's pages are numbered by the section.
-  if (Flags().Intersects(TppEngineFlag::efSectionPending | TppEngineFlag::efSectionGenerating)) return;
+  // While a section waits or prints, only a section that goes on with this
+  // report's numbering makes the runs longer.
+  if (Flags().Intersects(TppEngineFlag::efSectionPending | TppEngineFlag::efSectionGenerating)) {
+    const std::vector<TppCustomBand*>& list = bandLists_[listPosition_];
+    size_t at = static_cast<size_t>(std::max(0, listIndex_));
+    TppCustomBand* band = at < list.size() ? list[at] : nullptr;
+    auto* section = band ? cls::ObjectAs<TppSubReport>(band->CurrentObject()) : nullptr;
+    if (!section || section->ResetPageNo()) return;
+  }
   for (int i = 0; i < r->GroupCount(); ++i)
     if (r->Groups(i)->ResetPageNo()) r->Groups(i)->UpdateLastPageNo();
 }
@@ -152,6 +161,36 @@ void TppEngine::ContinueGroupFooters() {
   }
   ResetGroupBreakValues();
   if (!(lastExamined && lastExamined->NewPage())) DeferredBreakStep();
+}
+
+// ---- new page requests shared with the parent report ----
+
+TppCustomEngine* TppEngine::ParentEngine() const {
+  auto* child = cls::ObjectAs<TppChildReport>(Report());
+  TppCustomReport* parent = child ? child->ParentReport() : nullptr;
+  return parent ? parent->Engine() : nullptr;
+}
+
+bool TppEngine::GetNewPageRequested() {
+  if (TppCustomEngine::GetNewPageRequested()) return true;
+  TppCustomEngine* parent = ParentEngine();
+  return parent && parent->GetNewPageRequested();
+}
+
+// The parent is not told while it prints its title, header or column
+// header bands, nor a group header that reprints on every page: those use
+// space without asking for a new page.
+void TppEngine::SetNewPageRequested(bool value) {
+  TppCustomEngine::SetNewPageRequested(value);
+  TppCustomEngine* parent = value ? ParentEngine() : nullptr;
+  if (!parent) return;
+  int position = parent->GetCurrentListPosition();
+  if (position >= blHeader && position <= blColumnHeader) return;
+  if (position == blGroupHeader) {
+    auto* band = cls::ObjectAs<TppGroupBand>(parent->GetCurrentBand());
+    if (band && band->Group() && band->Group()->ReprintOnSubsequentPage()) return;
+  }
+  parent->SetNewPageRequested(true);
 }
 
 bool TppEngine::GroupForcesPageEnd() {

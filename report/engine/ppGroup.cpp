@@ -10,6 +10,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
+#include "report/engine/ppReport.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 
@@ -57,6 +58,7 @@ void TppGroup::SetReport(TppCustomReport* report) {
   }
   if (headerBand_) headerBand_->SetReport(report_);
   if (footerBand_) footerBand_->SetReport(report_);
+  RefreshCaptions();
   breakComponentStale_ = true;
   if (report_) report_->SortBands();
   Changed();
@@ -75,6 +77,7 @@ void TppGroup::SetDataPipeline(TppDataPipeline* pipeline) {
     dataPipelineName_ = dataPipeline_->Name();
   }
   Changed();
+  RefreshCaptions();
 }
 
 void TppGroup::Notify(TppCommunicator* communicator, uint8_t operation) {
@@ -139,6 +142,7 @@ void TppGroup::SetBreakType(TppBreakType v) {
   breakType_ = v;
   breakComponentStale_ = true;
   Changed();
+  RefreshCaptions();
 }
 
 void TppGroup::SetBreakName(const std::string& v) {
@@ -225,13 +229,26 @@ void TppGroup::SetReprintOnSubsequentColumn(bool v) {
   Changed();
 }
 
+void TppGroup::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  if (headerBand_) proc(headerBand_);
+  if (footerBand_) proc(footerBand_);
+}
+
+void TppGroup::SetParentComponent(cls::TComponent* parent) {
+  if (auto* report = cls::ObjectAs<TppCustomReport>(parent)) SetReport(report);
+}
+
 void TppGroup::RefreshBands() {
   if (report_) report_->SortBands();
+  RefreshCaptions();
 }
 
 void TppGroup::RefreshCaptions() {
-  if (headerBand_) headerBand_->InvalidateDesign();
-  if (footerBand_) footerBand_->InvalidateDesign();
+  for (TppGroupBand* band : {static_cast<TppGroupBand*>(headerBand_), static_cast<TppGroupBand*>(footerBand_)}) {
+    if (!band) continue;
+    band->RefreshCaption();
+    band->InvalidateDesign();
+  }
 }
 
 // ---- page numbers within a run ----
@@ -324,22 +341,14 @@ void TppGroup::UpdateLastPageNo() {
   TppCustomEngine* e = Engine();
   if (!e) return;
   lastPageNo_ = e->AbsolutePageNo();
-  cls::TStream* s = pageStream_;
-  if (!s || pageStreamCount_ <= 0) return;
-  int64_t records = s->Size() / ppGroupRecordSize;
-  int64_t last = records / pageStreamCount_ - 1;
-  for (int64_t page = last; page >= 0; --page) {
-    int64_t at = ppGroupRecordSize * (page * pageStreamCount_ + pageStreamPosition_);
-    if (at + ppGroupRecordSize > s->Size()) continue;
-    uint8_t record[ppGroupRecordSize];
-    s->SetPosition(at);
-    if (s->Read(record, sizeof record) != sizeof record) break;
-    if (GetInt(record + 12) != breakNo_) break;
+  TppCacheManager* pages = ppPageCache(report_);
+  if (!pages) return;
+  pages->WalkRecordsBack(this, [this](uint8_t* record) {
+    if (GetInt(record + 12) != breakNo_) return false;
     PutInt(record, firstPageNo_);
     PutInt(record + 4, lastPageNo_);
-    s->SetPosition(at);
-    s->Write(record, sizeof record);
-  }
+    return true;
+  });
 }
 
 // ---- events ----
@@ -407,10 +416,7 @@ void TppGroup::RollbackKeepTogether() {
 // ---- cache ----
 
 void TppGroup::ResetCache(int32_t) {
-  if (busy_) return;
-  keptTogether_ = false;
-  // The page cache may be freeing its streams; the next save names it again.
-  pageStream_ = nullptr;
+  if (!busy_) keptTogether_ = false;
 }
 
 void TppGroup::SaveToCache(int32_t pageIndex) {
@@ -422,11 +428,6 @@ void TppGroup::SaveToCache(int32_t pageIndex) {
   PutInt(record + 16, firstColumn_);
   record[20] = keptTogether_;
   WriteCacheRecord(pageIndex, record);
-  if (!busy_) {
-    pageStream_ = CacheStream();
-    pageStreamPosition_ = CachePosition();
-    pageStreamCount_ = CacheCount();
-  }
 }
 
 void TppGroup::RestoreFromCache(int32_t pageIndex) {
@@ -440,11 +441,6 @@ void TppGroup::RestoreFromCache(int32_t pageIndex) {
   breakNo_ = GetInt(record + 12);
   firstColumn_ = GetInt(record + 16);
   keptTogether_ = record[20] != 0;
-  if (!busy_) {
-    pageStream_ = CacheStream();
-    pageStreamPosition_ = CachePosition();
-    pageStreamCount_ = CacheCount();
-  }
 }
 
 // ---- streaming ----

@@ -156,6 +156,10 @@ class TppGroup : public TppCacheable {
   // Registers the published properties.
   static void RegisterProperties();
 
+  // Streams: the group sits in its report and holds its two bands.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  void SetParentComponent(cls::TComponent* parent) override;
+
  private:
   friend class TppGroupHeaderBand;
   friend class TppGroupFooterBand;
@@ -200,11 +204,6 @@ class TppGroup : public TppCacheable {
   float oldThreshold_ = 0;
   bool oldReprint_ = true;
   bool oldReprintRead_ = false;
-  // Where the report's page cache keeps this group's records (the keep-
-  // together cache positions the group on its own stream too).
-  cls::TStream* pageStream_ = nullptr;
-  int32_t pageStreamPosition_ = 0;
-  int32_t pageStreamCount_ = 0;
 };
 
 // Registers TppGroup, its published properties and TppBreakType.

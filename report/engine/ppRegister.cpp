@@ -36,7 +36,7 @@ void ppRegisterEngine() {
              &TraTppBandedReportRTTI::Instance(), &TraTppReportRTTI::Instance(), &TraTppBandRTTI::Instance(),
              &TraTppGroupRTTI::Instance(), &TraTppPrintableRTTI::Instance(), &TraTppComponentRTTI::Instance(),
              &TraTppStretchableRTTI::Instance(), &TraTppCustomRegionRTTI::Instance(),
-             &TraTppSubReportRTTI::Instance()})
+             &TraTppSubReportRTTI::Instance(), &TraTppReportTemplateRTTI::Instance()})
       raRegisterRTTI(*rtti);
   });
 }

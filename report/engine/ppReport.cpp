@@ -175,6 +175,10 @@ void TppReport::Cancel() {
 
 // ---- TppChildReport ----
 
+void TppChildReport::SetParentComponent(cls::TComponent* parent) {
+  if (auto* sub = cls::ObjectAs<TppSubReport>(parent)) sub->AdoptChildReport(this);
+}
+
 TppCustomReport* TppChildReport::MainReport() {
   if (!parentReport_) return this;
   return parentReport_->MainReport();
@@ -217,6 +221,11 @@ void TppChildReport::PrinterSetupChanged() {
     parentSubReport_->SetParentPrinterSetup(false);
 }
 
+TppCacheManager* ppPageCache(TppCustomReport* report) {
+  auto* main = report ? cls::ObjectAs<TppReport>(report->MainReport()) : nullptr;
+  return main ? main->CacheManager() : nullptr;
+}
+
 void ppRegisterReportUnit() {
   ppRegisterAutoSearchFieldUnit();
   using R = TppReport;
@@ -228,6 +237,37 @@ void ppRegisterReportUnit() {
   for (const auto& [name, field] : events) cls::PublishProperty(R::StaticClass(), cls::MethodProperty<R>(name, field));
   cls::RegisterClass(&TppReport::StaticClass());
   cls::RegisterClass(&TppChildReport::StaticClass());
+  cls::RegisterClass(&TppReportTemplate::StaticClass());
+  TppCustomReport::RegisterProperties();
+  // The producer's print settings, published on the report.
+  using R = TppReport;
+  auto& c = R::StaticClass();
+  auto boolean = [&](const char* name, bool (TppProducer::*get)() const, void (TppProducer::*set)(bool), bool def) {
+    cls::TPropInfo p = cls::OrdProperty<TppProducer, bool>(name, cls::TypeInfoBoolean(), get, set);
+    p.HasDefault = true;
+    p.Default = def;
+    cls::PublishProperty(c, p);
+  };
+  boolean("AllowPrintToArchive", &R::AllowPrintToArchive, &R::SetAllowPrintToArchive, false);
+  boolean("AllowPrintToFile", &R::AllowPrintToFile, &R::SetAllowPrintToFile, false);
+  cls::PublishProperty(c, cls::StrProperty<TppProducer>("ArchiveFileName", &R::ArchiveFileName, &R::SetArchiveFileName));
+  cls::TPropInfo cache = cls::OrdProperty<R, bool>("CachePages", cls::TypeInfoBoolean(), &R::CachePages, &R::SetCachePages);
+  cache.HasDefault = true;
+  cls::PublishProperty(c, cache);
+  cls::TPropInfo device;
+  device.Name = "DeviceType";
+  device.Type = cls::TypeInfoString();
+  device.GetStr = [](cls::TObject* o) { return static_cast<R*>(o)->DeviceType(); };
+  device.SetStr = [](cls::TObject* o, const std::string& v) { static_cast<R*>(o)->SetDeviceType(v); };
+  device.Stored = [](cls::TObject* o) { return static_cast<R*>(o)->DeviceType() != "Screen"; };
+  cls::PublishProperty(c, device);
+  boolean("ModalCancelDialog", &R::ModalCancelDialog, &R::SetModalCancelDialog, true);
+  boolean("ModalPreview", &R::ModalPreview, &R::SetModalPreview, true);
+  boolean("SavePrinterSetup", &R::SavePrinterSetup, &R::SetSavePrinterSetup, false);
+  boolean("ShowAutoSearchDialog", &R::ShowAutoSearchDialog, &R::SetShowAutoSearchDialog, false);
+  boolean("ShowCancelDialog", &R::ShowCancelDialog, &R::SetShowCancelDialog, true);
+  boolean("ShowPrintDialog", &R::ShowPrintDialog, &R::SetShowPrintDialog, true);
+  cls::PublishProperty(c, cls::StrProperty<TppProducer>("TextFileName", &R::TextFileName, &R::SetTextFileName));
 }
 
 // ---- TppReport: parameters ----

@@ -151,6 +151,8 @@ class TppChildReport : public TppBandedReport {
   // The subreport that owns this report; set by the subreport.
   TppSubReport* ParentSubReport() const { return parentSubReport_; }
   void SetParentSubReport(TppSubReport* subReport) { parentSubReport_ = subReport; }
+  // A subreport read around the child report takes it.
+  void SetParentComponent(cls::TComponent* parent) override;
   // Only a section's pages are pages of their own.
   bool JudgesPageProgress() override;
   // A setup that no longer matches the main report's clears the
@@ -172,6 +174,9 @@ class TppChildReport : public TppBandedReport {
   TppCustomReport* parentReport_ = nullptr;
   TppSubReport* parentSubReport_ = nullptr;
 };
+
+// The page cache of REPORT's main report; nullptr when that is no TppReport.
+TppCacheManager* ppPageCache(TppCustomReport* report);
 
 // Registers the report classes with the class registry.
 void ppRegisterReportUnit();

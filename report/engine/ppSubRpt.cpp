@@ -4,10 +4,12 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/classes/filer.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
@@ -76,6 +78,24 @@ void TppSubReport::CreateChildReport(TppCustomReport* ownerReport) {
   child->SetDefaultBandTypes(ppSubReportBandTypes(printBehavior_));
 }
 
+void TppSubReport::AdoptChildReport(TppChildReport* child) {
+  if (!child || child == child_) return;
+  if (TppChildReport* old = child_) {
+    child_ = nullptr;
+    RemoveNotify(old);
+    old->SetParentSubReport(nullptr);
+    old->Free();
+  }
+  child_ = child;
+  AddNotify(child);
+  child->SetParentSubReport(this);
+  if (TppCustomReport* report = BandReport()) child->SetParentReport(report);
+}
+
+void TppSubReport::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+  if (child_) proc(child_);
+}
+
 void TppSubReport::UpdateChildBandTypes() {
   if (child_) child_->SetDefaultBandTypes(ppSubReportBandTypes(printBehavior_));
 }
@@ -118,7 +138,8 @@ void TppSubReport::SetNewPrintJob(bool value) {
 }
 
 void TppSubReport::SetResetPageNo(bool value) {
-  if (printBehavior_ != pbSection) return;
+  // A stream gives back what was written, whatever the behaviour.
+  if (printBehavior_ != pbSection && !Streaming()) return;
   resetPageNo_ = value;
   InvalidateDesign();
   Changed();
@@ -476,6 +497,26 @@ void TppSubReport::GenerateAsChild() {
   if (generated_) started_ = false;
   if (!OverFlow() && KeepTogether()) SetKeptTogether(false);
   generatedThisPass_ = true;
+  UpdateInstanceRecords();
+}
+
+// On the main report's last page the cached pages of this instance learn
+// its final child page numbers. Their started flag and child overflow
+// state stay: a page rebuilt from the cache goes on with the child from
+// them, and the final ones would start it over or end it.
+void TppSubReport::UpdateInstanceRecords() {
+  TppCustomEngine* mainEngine = GetMainReport()->Engine();
+  if (mainEngine->AbsolutePageNo() < mainEngine->AbsolutePageCount()) return;
+  TppCacheManager* pages = ppPageCache(GetMainReport());
+  if (!pages) return;
+  pages->WalkRecordsBack(this, [this](uint8_t* record) {
+    int32_t instance = 0;
+    std::memcpy(&instance, record + 24, 4);
+    if (instance != instanceCount_) return false;
+    std::memcpy(record + 16, &recordedPageNo_, 4);
+    std::memcpy(record + 20, &savedPageNo_, 4);
+    return true;
+  });
 }
 
 void TppSubReport::GenerateFixed() {
@@ -504,11 +545,14 @@ void TppSubReport::GenerateFixed() {
   generatedThisPass_ = true;
 }
 
-// The first step of a section in the run: the engine waits for a fresh
-// page unless this one is still empty. Answers whether the section waits.
+// The first step of a section in the run.
 void TppSubReport::StartSection() {
   sectionFlag_ = true;
   SetOverFlow(true);
+  // The section starts on a page of its own: no NewPage group of the child
+  // takes another for its first run.
+  for (int i = 0; i < child_->GroupCount(); ++i)
+    if (TppGroup* g = child_->Groups(i); g->NewPage() && g->HeaderBand()) g->HeaderBand()->SetAlreadyPageBreak(true);
   TppCustomEngine* mainEngine = GetMainReport()->Engine();
   restartDue_ = mainEngine->AbsolutePageNo() == 0 || mainEngine->AbsolutePageNo() > mainEngine->AbsolutePageCount();
   generated_ = false;
@@ -552,6 +596,7 @@ void TppSubReport::GenerateSection() {
   }
   SavePageState();
   childOverflowState_ = engine->DataExhausted() && engine->ReportFinished();
+  UpdateInstanceRecords();
   if (!subscribed_) {
     parentEngine->AddEventNotify(this);
     GetMainReport()->AddEventNotify(this);
@@ -713,13 +758,40 @@ void TppSubReport::RestoreFromCache(int32_t pageIndex) {
 
 // ---- registration ----
 
+namespace {
+
+// A reference to another component of the report (streamed by name).
+template <class T>
+cls::TPropInfo Reference(const std::string& name, const char* typeName, T* (TppSubReport::*get)(),
+                         void (TppSubReport::*set)(T*)) {
+  cls::TPropInfo p;
+  p.Name = name;
+  p.Type = cls::MakeClassTypeInfo(typeName, &T::StaticClass());
+  p.GetObj = [get](cls::TObject* o) -> cls::TObject* { return (static_cast<TppSubReport*>(o)->*get)(); };
+  p.SetObj = [set](cls::TObject* o, cls::TObject* v) { (static_cast<TppSubReport*>(o)->*set)(cls::ObjectAs<T>(v)); };
+  p.Stored = [get](cls::TObject* o) { return (static_cast<TppSubReport*>(o)->*get)() != nullptr; };
+  return p;
+}
+
+}  // namespace
+
+void TppSubReport::DefineProperties(cls::TFiler* filer) {
+  inherited::DefineProperties(filer);
+  // Older streams hold a caption; it is made from the names now.
+  filer->DefineProperty("Caption", [](cls::TReader& r) { r.SkipValue(); }, nullptr, false);
+}
+
 void ppRegisterSubReportUnit() {
   using namespace ppDrwCmdProps;
   using S = TppSubReport;
+  using T = TppStretchable;
   cls::TClassInfo& info = TppSubReport::StaticClass();
   cls::RegisterClass(&info);
   RegisterEnumType("TppPrintBehaviorType", ppEnumTypeInfo<TppPrintBehaviorType>());
+  cls::PublishProperty(info, cls::FloatProperty<T, float>("BottomOffset", &T::BottomOffset, &T::SetBottomOffset));
   TppPrintable::PublishProperties(info, {"DataPipeline"});
+  cls::PublishProperty(info, Reference<TppComponent>("DrillDownComponent", "TppComponent", &S::DrillDownComponent,
+                                                     &S::SetDrillDownComponent));
   cls::PublishProperty(info, Bool<S>("ExpandAll", &S::ExpandAll, &S::SetExpandAll));
   cls::TPropInfo keep = cls::OrdProperty<TppStretchable, bool>("KeepTogether", cls::TypeInfoBoolean(),
                                                                &TppStretchable::KeepTogether,
@@ -728,6 +800,8 @@ void ppRegisterSubReportUnit() {
   cls::PublishProperty(info, keep);
   TppPrintable::PublishProperties(info, {"Height", "Left"});
   cls::PublishProperty(info, Bool<S>("NewPrintJob", &S::NewPrintJob, &S::SetNewPrintJob));
+  cls::PublishProperty(info,
+                       cls::FloatProperty<T, float>("OverFlowOffset", &T::OverFlowOffset, &T::SetOverFlowOffset));
   cls::TPropInfo parentSetup = Bool<S>("ParentPrinterSetup", &S::ParentPrinterSetup, &S::SetParentPrinterSetup);
   parentSetup.Default = 1;
   cls::PublishProperty(info, parentSetup);
@@ -737,6 +811,9 @@ void ppRegisterSubReportUnit() {
   cls::TPropInfo resetPageNo = Bool<S>("ResetPageNo", &S::ResetPageNo, &S::SetResetPageNo);
   resetPageNo.Default = 1;
   cls::PublishProperty(info, resetPageNo);
+  cls::PublishProperty(info, Reference<TppStretchable>("ShiftRelativeTo", "TppStretchable", &T::ShiftRelativeTo,
+                                                       &S::SetShiftRelativeTo));
+  cls::PublishProperty(info, cls::FloatProperty<T, float>("StopPosition", &T::StopPosition, &T::SetStopPosition));
   cls::PublishProperty(info, Bool<S>("TraverseAllData", &S::TraverseAllData, &S::SetTraverseAllData));
   TppPrintable::PublishProperties(info, {"Top", "Visible", "Width"});
 }

@@ -53,6 +53,11 @@ class TppSubReport : public TppStretchable {
   // Makes the child report when there is none yet (OWNERREPORT: the
   // report of the subreport's band).
   void CreateChildReport(TppCustomReport* ownerReport);
+  // A child report read from a stream inside the subreport takes the place
+  // of the one made with the band (which is freed).
+  void AdoptChildReport(TppChildReport* child);
+  // Streams hold the child report inside the subreport.
+  void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
   // UserName + ": " + the pipeline's UserName (or "No Data Pipeline Assigned").
   void GetCaption(std::string& text) override;
 
@@ -95,6 +100,9 @@ class TppSubReport : public TppStretchable {
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
 
+  // "Caption" of older streams is read and dropped.
+  void DefineProperties(cls::TFiler* filer) override;
+
   void InitGeneration() override;
   void CalcPrintExtent() override;
   // pbChild and pbFixed move the child page's commands onto PAGE.
@@ -124,6 +132,7 @@ class TppSubReport : public TppStretchable {
   void SetChildRoom(int32_t height, int32_t width);
   void RestartChild();
   void SavePageState();
+  void UpdateInstanceRecords();
   void MoveChildDrawCommands(TppPage* page);
   void CreateSectionDevice();
   // Ends the section's own job (kept when FINISHED, else given up).

@@ -129,6 +129,24 @@ void TppCacheManager::TruncateFrom(int32_t pageIndex) {
   if (pageIndex - 1 < highWaterPage_) highWaterPage_ = pageIndex - 1;
 }
 
+void TppCacheManager::WalkRecordsBack(TppCacheable* c, const std::function<bool(uint8_t*)>& visit) {
+  if (!c || !cacheables_.Contains(c)) return;
+  Position(c);  // another manager may have positioned it last
+  cls::TStream* s = c->stream_;
+  if (!s || c->recordSize_ <= 0 || c->count_ <= 0) return;
+  std::vector<uint8_t> record(static_cast<size_t>(c->recordSize_));
+  int64_t size = s->Size();
+  for (int64_t page = size / c->recordSize_ / c->count_; page >= 0; --page) {
+    int64_t at = c->recordSize_ * (page * c->count_ + c->position_);
+    if (at + c->recordSize_ > size) continue;  // not saved for that page
+    s->Seek(at, cls::soBeginning);
+    s->ReadBuffer(record.data(), c->recordSize_);
+    if (!visit(record.data())) break;
+    s->Seek(at, cls::soBeginning);
+    s->WriteBuffer(record.data(), c->recordSize_);
+  }
+}
+
 void TppCacheManager::Clear() {
   Dispatch(TppCacheOperation::coClear, 0);
   highWaterPage_ = -1;

@@ -3,6 +3,7 @@
 // runs out and then in "cch" temporary files.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,10 @@ class TppCacheManager : public TppCommunicator {
   void RestorePage(int32_t pageIndex);
   void TruncateFrom(int32_t pageIndex);
   void Clear();
+  // Walks CACHEABLE's records in this manager's stream from the newest page
+  // back to page 0. VISIT may change the record, which is written back; it
+  // answers false to stop. Nothing happens for a cacheable it does not hold.
+  void WalkRecordsBack(TppCacheable* cacheable, const std::function<bool(uint8_t* record)>& visit);
 
   int CacheableCount() const { return cacheables_.Count(); }
   TppCacheable* Cacheable(int i) const { return cacheables_[i]; }

@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "report/model/ppTypes.h"
+
 namespace cls {
 class TObject;
 class TComponent;
+class TStream;
 }
 class TppCacheManager;
 
@@ -63,7 +66,8 @@ class IppShiftable {
 
 // A table of records read in order, field values by field name (a data
 // pipeline implements it; the template dialog lists a template table
-// through it).
+// through it, templates are read from and written to one). A table that
+// cannot be written raises EDataError from the writing operations.
 class IppDataTable {
  public:
   virtual ~IppDataTable() = default;
@@ -75,4 +79,34 @@ class IppDataTable {
   virtual bool Eof() = 0;
   // The current record's value of FIELDNAME as text.
   virtual std::string GetFieldAsString(const std::string& fieldName) = 0;
+
+  // Makes the first record whose FIELDNAME equals VALUE (case ignored) the
+  // current one; false when none does.
+  virtual bool Locate(const std::string& fieldName, const std::string& value) {
+    if (!Active()) Open();
+    for (First(); !Eof(); Next())
+      if (cls::SameText(GetFieldAsString(fieldName), value)) return true;
+    return false;
+  }
+  // dtNotKnown for a field the table lacks.
+  virtual TppDataType GetFieldDataType(const std::string&) { return dtNotKnown; }
+  // A new record becomes the current one, in edit mode.
+  virtual void Insert() { throw EDataError("The table cannot be written"); }
+  // The current record goes into edit mode.
+  virtual void Edit() { throw EDataError("The table cannot be written"); }
+  // The record in edit mode is stored.
+  virtual void Post() { throw EDataError("The table cannot be written"); }
+  // Writes the record in edit mode.
+  virtual void SetFieldAsString(const std::string&, const std::string&) {
+    throw EDataError("The table cannot be written");
+  }
+  // The current record's bytes of a blob or memo field into STREAM (at its
+  // position); nothing for a null value.
+  virtual void GetFieldAsStream(const std::string&, cls::TStream*) {
+    throw EDataError("The table holds no streams");
+  }
+  // The whole of STREAM into the field of the record in edit mode.
+  virtual void SetFieldFromStream(const std::string&, cls::TStream*) {
+    throw EDataError("The table cannot be written");
+  }
 };

@@ -13,6 +13,8 @@
 #include "report/model/ppRTTI.h"
 #include "report/model/ppRegistration.h"
 #include "report/model/ppRelatv.h"
+#include "report/model/ppTemplate.h"
+#include "report/model/ppTreeNode.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 
@@ -58,5 +60,7 @@ void ppRegisterModel() {
     ppSetDisplayFormatClass(&TppDisplayFormat::Instance());
     ppRegisterParameterUnit();
     ppRegisterIniStorageUnit();
+    ppRegisterTemplateUnit();
+    ppRegisterTreeNodeUnit();
   });
 }

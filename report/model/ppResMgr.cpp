@@ -125,6 +125,8 @@ const std::map<int, const char*>& OwnMessages() {
     {195, "Title"},
     {296, "A band that holds components cannot be made this small."},
     {297, "The band would be taller than the page."},
+    {300, "(no break component)"},
+    {301, "(no break field)"},
     {342, "A component cannot shift relative to a component that shifts relative to it."},
     {415, "The band's print position lies at or below the bottom of the page"},
     {423, "Add-on codes are for UPC and EAN bar codes only."},

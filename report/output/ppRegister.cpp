@@ -8,6 +8,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
+#include "report/output/ppScrollBox.h"
 #include "report/output/ppViewr.h"
 
 void ppRegisterOutput() {
@@ -20,6 +21,7 @@ void ppRegisterOutput() {
     ppRegisterDrawCommandUnit();
     ppRegisterRichTextCommand();
     RegisterDevice<TppPrinterDevice>();
+    ppRegisterScrollBoxUnit();
     ppRegisterViewerUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());

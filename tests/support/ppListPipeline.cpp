@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/classes/streams.h"
 #include "platform/classes/sysutils.h"
 #include "platform/classes/typinfo.h"
 #include "report/model/ppUtils.h"
@@ -120,4 +121,58 @@ std::string TppListPipeline::GetFieldAsString(const std::string& fieldName) {
     case dtDateTime: return cls::DateTimeToStr(d);
     default: return cls::FloatToStrG(d);
   }
+}
+
+// ---- writing ----
+
+bool TppListPipeline::Locate(const std::string& fieldName, const std::string& value) {
+  if (!active_) Open();
+  for (int i = 0; i < RecordCount(); ++i) {
+    GoTo(i);
+    if (cls::SameText(GetFieldAsString(fieldName), value)) return true;
+  }
+  return false;
+}
+
+void TppListPipeline::Insert() {
+  if (!active_) Open();
+  records_.emplace_back();
+  GoTo(RecordCount() - 1);
+  editing_ = true;
+}
+
+void TppListPipeline::Edit() {
+  if (!active_ || records_.empty()) throw EDataError("No record to edit");
+  editing_ = true;
+}
+
+void TppListPipeline::Post() {
+  if (!editing_) throw EDataError("No record in edit mode");
+  editing_ = false;
+  ++posts_;
+  DataChange();
+}
+
+void TppListPipeline::SetFieldAsString(const std::string& fieldName, const std::string& value) {
+  if (!editing_) throw EDataError("No record in edit mode");
+  TRecord& record = records_[static_cast<size_t>(index_)];
+  for (auto& [name, v] : record)
+    if (SameTextNoCase(name, fieldName)) {
+      v = value;
+      return;
+    }
+  record[fieldName] = value;
+}
+
+void TppListPipeline::GetFieldAsStream(const std::string& fieldName, cls::TStream* stream) {
+  const TValue* v = Value(fieldName);
+  if (auto* s = v ? std::get_if<std::string>(v) : nullptr)
+    stream->WriteBuffer(s->data(), static_cast<int64_t>(s->size()));
+}
+
+void TppListPipeline::SetFieldFromStream(const std::string& fieldName, cls::TStream* stream) {
+  std::string bytes(static_cast<size_t>(stream->Size()), '\0');
+  stream->SetPosition(0);
+  if (!bytes.empty()) stream->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  SetFieldAsString(fieldName, bytes);
 }

@@ -53,6 +53,19 @@ class TppListPipeline : public TppDataPipeline {
   int CompareBookmarks(TppBookmark a, TppBookmark b) override;
   int32_t GetRecordCount() override { return RecordCount(); }
 
+  // Writing: Insert appends an empty record and Edit takes the current one;
+  // values set go to that record at once, Post ends the edit. Writing
+  // outside an edit raises EDataError. Stream values are kept as strings.
+  bool Locate(const std::string& fieldName, const std::string& value) override;
+  void Insert() override;
+  void Edit() override;
+  void Post() override;
+  void SetFieldAsString(const std::string& fieldName, const std::string& value) override;
+  void GetFieldAsStream(const std::string& fieldName, cls::TStream* stream) override;
+  void SetFieldFromStream(const std::string& fieldName, cls::TStream* stream) override;
+  bool Editing() const { return editing_; }
+  int PostCount() const { return posts_; }
+
  protected:
   void OpenDataSet() override;
   void CloseDataSet() override { active_ = false; }
@@ -73,6 +86,8 @@ class TppListPipeline : public TppDataPipeline {
   bool bof_ = true;
   bool eof_ = true;
   int bookmarksOut_ = 0;
+  bool editing_ = false;
+  int posts_ = 0;
   std::string description_;
   int32_t autoSearchTabOrder_ = 0;
 };

@@ -756,6 +756,41 @@ TEST(CairoBackEnd, WrittenPagesDoNotStayInMemory) {
 
 namespace {
 
+TEST(MemoryBitmaps, ViewportOriginMovesDrawingClippingAndPixelsButNotRegions) {
+  win::HDC screen = win::GetDC(nullptr);
+  win::HDC dc = win::CreateCompatibleDC(screen);
+  win::HBITMAP bm = win::CreateCompatibleBitmap(screen, 20, 20);
+  win::HGDIOBJ old = win::SelectObject(dc, bm);
+  win::HBRUSH red = win::CreateSolidBrush(win::RGB(255, 0, 0));
+  const int saved = win::SaveDC(dc);
+  EXPECT_TRUE(win::SetViewportOrgEx(dc, 10, 5, nullptr));
+  win::PT org{};
+  EXPECT_TRUE(win::OffsetViewportOrgEx(dc, -2, 1, &org));
+  EXPECT_EQ(org.x, 10);
+  win::IntersectClipRect(dc, 0, 0, 3, 3);  // device 8,6 .. 11,9
+  win::RECT box{};
+  win::GetClipBox(dc, &box);
+  EXPECT_EQ(box.left, 0);
+  EXPECT_EQ(box.right, 3);
+  win::RECT all{-100, -100, 100, 100};
+  win::FillRect(dc, &all, red);
+  EXPECT_EQ(win::GetPixel(dc, 0, 0), win::RGB(255, 0, 0));  // logical
+  EXPECT_EQ(win::GetPixel(dc, -8, -6), 0xFFFFFFu);         // the bitmap's corner
+  EXPECT_EQ(win::GetPixel(dc, 3, 0), 0xFFFFFFu);           // clipped
+  EXPECT_EQ(win::GetPixel(dc, 100, 0), win::CLR_INVALID);
+  win::RestoreDC(dc, saved);
+  win::GetViewportOrgEx(dc, &org);
+  EXPECT_EQ(org.x, 0);
+  EXPECT_EQ(org.y, 0);
+  EXPECT_EQ(win::GetPixel(dc, 8, 6), win::RGB(255, 0, 0));
+  EXPECT_EQ(win::GetPixel(dc, 11, 6), 0xFFFFFFu);
+  win::SelectObject(dc, old);
+  win::DeleteObject(red);
+  win::DeleteObject(bm);
+  win::DeleteDC(dc);
+  win::ReleaseDC(nullptr, screen);
+}
+
 TEST(MemoryBitmaps, FloodFillPixelsAndStretchMode) {
   win::HDC screen = win::GetDC(nullptr);
   win::HDC dc = win::CreateCompatibleDC(screen);

@@ -16,6 +16,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/testroot.h"
 
 using namespace engine_doubles;
 
@@ -258,6 +259,26 @@ TEST_F(Groups, BreakValuesAndTheirHandlers) {
   EXPECT_EQ(report->pages[0].Texts(), (std::vector<std::string>{"H0 A", "D 1", "D 2", "D 3", "F0 a"}));
 }
 
+TEST_F(Groups, BandCaptionsNameTheGroupAndItsBreak) {
+  TppGroup* outer = Group("Region");
+  TppGroup* inner = Group("City");
+  EXPECT_EQ(outer->HeaderBand()->Description(), "Group Header[0]: Region");
+  EXPECT_EQ(inner->FooterBand()->Description(), "Group Footer[1]: City");
+  inner->SetBreakName("No");
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[1]: No");
+  // The outer group goes: the inner one is group 0 now.
+  outer->SetReport(nullptr);
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[0]: No");
+  // No break name yet.
+  inner->SetBreakName("");
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[0]: " + ppLoadStr(301));
+  inner->SetBreakType(btCustomField);
+  EXPECT_EQ(inner->FooterBand()->Caption(), "Group Footer[0]: " + ppLoadStr(300));
+  inner->HeaderBand()->LanguageChanged();
+  EXPECT_EQ(inner->HeaderBand()->Caption(), "Group Header[0]: " + ppLoadStr(300));
+  outer->Free();
+}
+
 TEST_F(Groups, BadBreakSourcesGiveAnEmptyValue) {
   TppGroup* g = Group("Missing");
   Detail();
@@ -369,6 +390,34 @@ TEST_F(Groups, ResetPageNoNumbersThePagesOfEachRun) {
   EXPECT_EQ(report->pages[3].Texts().front(), "D 21");
 }
 
+namespace {
+// Groups on a system root of their own, where the page cache can move to files.
+struct GroupsOnDisk : Groups {
+  testing_support::TempRoot root;
+};
+}  // namespace
+
+TEST_F(GroupsOnDisk, RunPageNumbersArePatchedIntoCacheFiles) {
+  TppGroup* g = Group("Region", 0);
+  g->SetNewPage(true);
+  g->SetResetPageNo(true);
+  Detail();
+  for (int i = 0; i < 20; ++i) Row("A");
+  for (int i = 0; i < 5; ++i) Row("B");
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  // Memory is full after a few pages: the caches move to files.
+  report->CacheManager()->SetMemoryStreamLimit(200);
+  Run();
+  ASSERT_TRUE(report->CacheManager()->FileMode());
+  std::vector<int32_t> no, count;
+  for (const TGroupPage& p : report->pages) {
+    no.push_back(p.pageNo);
+    count.push_back(p.pageCount);
+  }
+  EXPECT_EQ(no, (std::vector<int32_t>{1, 2, 3, 1}));
+  EXPECT_EQ(count, (std::vector<int32_t>{3, 3, 3, 1}));
+}
+
 // ---- columns ----
 
 TEST_F(Groups, TwoColumnsDownThePage) {
@@ -399,6 +448,55 @@ TEST_F(Groups, ColumnsWithoutAWidthPrintOneColumn) {
   ASSERT_EQ(report->pages.size(), 2u);
   for (const TShown& s : report->pages[0].shown) EXPECT_EQ(s.left, 10000);
   EXPECT_EQ(report->pages[1].Texts(), (std::vector<std::string>{"D 9", "D 10"}));
+}
+
+TEST_F(Groups, ColumnPositionThatIsNoNumberIsAMissingPosition) {
+  Detail();
+  for (int i = 0; i < 10; ++i) Row("A");
+  report->SetColumns(2);
+  report->SetColumnWidth(30);
+  cls::TStringList positions;
+  positions.Add("10");
+  positions.Add("40");
+  report->SetColumnPositions(positions);
+  Run();
+  ASSERT_EQ(report->pages.size(), 1u);
+  EXPECT_EQ(report->pages[0].shown.back().left, 40000);
+  // As a stream may leave it: the second entry is no number.
+  const_cast<cls::TStringList&>(report->StoredColumnPositions()).Put(1, "4O000");
+  report->pages.clear();
+  report->StartJob();
+  try {
+    Run();
+    FAIL() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_NE(e.Message().find("Unable to find position for column 2.."), std::string::npos) << e.Message();
+  }
+}
+
+TEST_F(Groups, KeepTogetherAndNewColumnInColumns) {
+  // Region starts each run in a new column, City keeps its runs together.
+  Group("Region", 0)->SetNewColumn(true);
+  Group("City")->SetKeepTogether(true);
+  Detail();
+  Rows({{"A", "p"}, {"A", "p"}, {"A", "p"}, {"A", "q"}, {"A", "q"}, {"A", "q"}, {"B", "r"}, {"B", "r"}});
+  report->SetColumns(2);
+  report->SetColumnWidth(30);
+  Run();
+  ASSERT_EQ(report->pages.size(), 2u);
+  auto column = [this](size_t page, int32_t left) {
+    std::vector<std::string> out;
+    for (const TShown& s : report->pages[page].shown)
+      if (s.left == left) out.push_back(s.text + "@" + std::to_string(s.top / 1000));
+    return out;
+  };
+  using V = std::vector<std::string>;
+  // Run q does not fit under run p: it moves whole to the next column.
+  EXPECT_EQ(column(0, 10000), (V{"H1 p@10", "D 1@20", "D 2@30", "D 3@40", "F1 p@50"}));
+  EXPECT_EQ(column(0, 40000), (V{"H1 q@10", "D 4@20", "D 5@30", "D 6@40", "F1 q@50"}));
+  // Region B takes a new column: the next page's first.
+  EXPECT_EQ(column(1, 10000), (V{"H1 r@10", "D 7@20", "D 8@30", "F1 r@40"}));
+  EXPECT_TRUE(column(1, 40000).empty());
 }
 
 // ---- master and detail ----

@@ -5,6 +5,8 @@
 // subreport hooks.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "platform/spool/printerdef.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppRegion.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppSubRpt.h"
@@ -55,6 +58,7 @@ struct TCommand {
 struct TSentPage {
   int32_t no;
   std::vector<TCommand> commands;
+  int32_t pageNo = 0, pageCount = 0;
 };
 
 class TRecordingReport : public TppReport {
@@ -64,7 +68,7 @@ class TRecordingReport : public TppReport {
   void SendPage(cls::TObject* sender) override {
     TppPage* p = Engine()->Page();
     if (!p->Calculation()) {
-      TSentPage page{p->AbsolutePageNo(), {}};
+      TSentPage page{p->AbsolutePageNo(), {}, p->PageNo(), p->PageCount()};
       for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
         TppDrawCommand* c = p->GetDrawCommand(i);
         page.commands.push_back({c->Component(), c->Left(), c->Top(), c->Tag()});
@@ -100,8 +104,10 @@ struct SubReports : ::testing::Test {
   TppListPipeline* Records(int count) {
     auto* p = new TppListPipeline(nullptr);
     pipelines.push_back(p);
-    p->SetFieldNames({"No"});
-    for (int i = 1; i <= count; ++i) p->AddRecord({{"No", TppListPipeline::TValue(int64_t{i})}});
+    p->SetFieldNames({"No", "Kind"});
+    for (int i = 1; i <= count; ++i)
+      p->AddRecord(
+          {{"No", TppListPipeline::TValue(int64_t{i})}, {"Kind", TppListPipeline::TValue(std::string("row"))}});
     return p;
   }
   template <class T>
@@ -133,6 +139,25 @@ struct SubReports : ::testing::Test {
     childRow->pipeline = records;
     return sub;
   }
+  // The report's records, one per region given.
+  TppListPipeline* Regions(std::initializer_list<const char*> regions) {
+    auto* p = new TppListPipeline(nullptr);
+    pipelines.push_back(p);
+    p->SetFieldNames({"Region"});
+    for (const char* region : regions) p->AddRecord({{"Region", TppListPipeline::TValue(std::string(region))}});
+    report->SetDataPipeline(p);
+    return p;
+  }
+  // A group of REPORT breaking on FIELD of PIPELINE, with empty bands.
+  TppGroup* Group(TppCustomReport* r, TppDataPipeline* pipeline, const std::string& field) {
+    auto* g = new TppGroup(nullptr);
+    g->SetReport(r);
+    g->SetDataPipeline(pipeline);
+    g->SetBreakName(field);
+    (new TppGroupHeaderBand(nullptr))->SetGroup(g);
+    (new TppGroupFooterBand(nullptr))->SetGroup(g);
+    return g;
+  }
   // A parent detail band of 10 mm over PARENTROWS records.
   TppDetailBand* ParentDetail(int parentRows) {
     TppListPipeline* records = Records(parentRows);
@@ -145,12 +170,15 @@ struct SubReports : ::testing::Test {
     request.SetPageSetting(TppPageSettingType::psAll);
     report->PageRequest(report, &request);
   }
-  // Tops (mm) and records of COMPONENT's commands on page INDEX.
-  std::vector<std::pair<int32_t, int64_t>> Rows(size_t index, cls::TComponent* component) const {
+  // Tops (mm) and records of COMPONENT's commands on PAGE.
+  static std::vector<std::pair<int32_t, int64_t>> RowsOf(const TSentPage& page, cls::TComponent* component) {
     std::vector<std::pair<int32_t, int64_t>> out;
-    for (const TCommand& c : report->pages.at(index).commands)
+    for (const TCommand& c : page.commands)
       if (c.component == component) out.emplace_back(c.top / 1000, c.record);
     return out;
+  }
+  std::vector<std::pair<int32_t, int64_t>> Rows(size_t index, cls::TComponent* component) const {
+    return RowsOf(report->pages.at(index), component);
   }
   int CountOf(cls::TComponent* component) const {
     int n = 0;
@@ -206,6 +234,79 @@ TEST_F(SubReports, TwoPassRunPrintsWhatTheFirstPassMade) {
   EXPECT_EQ(Rows(3, childRow), (TRows{{10, 5}, {20, 6}, {30, 7}, {40, 8}, {50, 9}, {60, 10}}));
 }
 
+TEST_F(SubReports, PagesRebuiltFromTheCacheGoOnWithTheChild) {
+  TppDetailBand* detail = ParentDetail(2);
+  TppSubReport* sub = SubReport(detail, pbChild, 10);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 3u);
+  const std::vector<TSentPage> first = report->pages;
+  // Each page again, alone, from the state cached for the page before it:
+  // the child goes on where that page left it.
+  for (int page : {2, 3, 1, 3}) {
+    report->pages.clear();
+    TppPageRequest request;
+    request.SetPageSetting(TppPageSettingType::psSinglePage);
+    request.SetPageRequested(page);
+    report->PageRequest(report, &request);
+    ASSERT_EQ(report->pages.size(), 1u) << page;
+    EXPECT_EQ(Rows(0, childRow), RowsOf(first[static_cast<size_t>(page - 1)], childRow)) << "page " << page;
+  }
+  // Pages 1 and 2 end inside a child (after its page 1); once that child
+  // ended they hold its last page number (2), learnt on the report's last
+  // page.
+  std::vector<int32_t> recorded;
+  report->CacheManager()->WalkRecordsBack(sub, [&](uint8_t* record) {
+    int32_t no = 0;
+    std::memcpy(&no, record + 16, 4);
+    recorded.insert(recorded.begin(), no);
+    return true;
+  });
+  ASSERT_EQ(recorded.size(), 4u);  // page 0 (the start) to page 3
+  EXPECT_EQ(recorded[1], 2);
+  EXPECT_EQ(recorded[2], 2);
+}
+
+TEST_F(SubReports, ChildNewPageGroupStartsOnAFreshPage) {
+  TppDetailBand* detail = ParentDetail(2);
+  TppSubReport* sub = SubReport(detail, pbChild, 3);
+  Group(sub->Report(), sub->Report()->DataPipeline(), "Kind")->SetNewPage(true);
+  RequestAll();
+  // The first record's child starts the page; under the second record the
+  // parent's page is no longer fresh, so its child's first run takes the
+  // next page, and the band with it.
+  ASSERT_EQ(report->pages.size(), 2u);
+  EXPECT_EQ(Rows(0, childRow), (TRows{{15, 1}, {25, 2}, {35, 3}}));
+  EXPECT_EQ(Rows(1, childRow), (TRows{{15, 1}, {25, 2}, {35, 3}}));
+}
+
+TEST_F(SubReports, ChildRowsAskForANewPageUnlessThePageHeaderHoldsThem) {
+  // A subreport in the page header and one in the detail band; after each
+  // band the parent's flag tells whether the child's rows asked for a new
+  // page (the parent's own test of the band comes after that).
+  auto* header = AddBand<TppHeaderBand>(report, 20);
+  SubReport(header, pbChild, 1)->SetmmTop(0);
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* inDetail = SubReport(detail, pbChild, 1);
+  static std::vector<bool> asked;
+  asked.clear();
+  struct TProbe {
+    static void AfterGenerate(void* report, cls::TObject*) {
+      asked.push_back(static_cast<TppCustomReport*>(report)->Engine()->GetNewPageRequested());
+    }
+  };
+  header->AfterGenerate = cls::TNotifyEvent(report, &TProbe::AfterGenerate);
+  detail->AfterGenerate = cls::TNotifyEvent(report, &TProbe::AfterGenerate);
+  RequestAll();
+  EXPECT_EQ(asked, (std::vector<bool>{false, true}));
+  // A child engine asks its parent's when its own flag is clear.
+  TppCustomEngine* child = inDetail->Report()->Engine();
+  child->TppCustomEngine::SetNewPageRequested(false);
+  report->Engine()->SetNewPageRequested(true);
+  EXPECT_TRUE(child->GetNewPageRequested());
+  report->Engine()->SetNewPageRequested(false);
+  EXPECT_FALSE(child->GetNewPageRequested());
+}
+
 // ---- pbFixed ----
 
 TEST_F(SubReports, FixedSubReportShowsWhatFitsItsBoxOnly) {
@@ -254,6 +355,69 @@ TEST_F(SubReports, SectionPrintsWholePagesAfterTheParentRows) {
   EXPECT_FALSE(report->Engine()->Flags().Intersects(TppEngineFlag::efSectionPending |
                                                     TppEngineFlag::efSectionGenerating |
                                                     TppEngineFlag::efSectionFinished));
+}
+
+TEST_F(SubReports, SectionWithANewPageGroupTakesNoBlankPage) {
+  ParentDetail(2);
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* sub = SubReport(summary, pbSection, 3);
+  sub->SetmmTop(0);
+  Group(sub->Report(), sub->Report()->DataPipeline(), "No")->SetNewPage(true);
+  report->SetPageLimit(20);
+  RequestAll();
+  // A page for the parent rows, then one per child record.
+  ASSERT_EQ(report->pages.size(), 4u);
+  EXPECT_TRUE(Rows(0, childRow).empty());
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(Rows(i, childRow), (TRows{{10, static_cast<int64_t>(i)}})) << i;
+}
+
+TEST_F(SubReports, TwoPassSectionPagesAreNumbered) {
+  TppDetailBand* detail = ParentDetail(2);
+  Add<TFixed>(detail, 0, 10000);
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* sub = SubReport(summary, pbSection, 12);
+  sub->SetmmTop(0);
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  auto numbers = [this] {
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (const TSentPage& p : report->pages) out.emplace_back(p.pageNo, p.pageCount);
+    return out;
+  };
+  using TNumbers = std::vector<std::pair<int32_t, int32_t>>;
+  // Numbered by the section: its own pages from 1.
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 4u);  // page 1 of the first pass, then all three
+  EXPECT_EQ(CountOf(childRow), 12);
+  EXPECT_EQ(numbers(), (TNumbers{{1, 1}, {1, 3}, {1, 1}, {2, 2}}));
+  // Going on with the report's numbers.
+  report->pages.clear();
+  sub->SetResetPageNo(false);
+  report->StartJob();
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 4u);
+  EXPECT_EQ(numbers(), (TNumbers{{1, 1}, {1, 3}, {2, 3}, {3, 3}}));
+}
+
+TEST_F(SubReports, SectionGoingOnWithTheNumbersOfItsGroupsRun) {
+  // Runs A (2 records) and B (1 record), each on pages of its own and
+  // numbered from 1; the footer of each holds a section of 12 rows.
+  TppListPipeline* parent = Regions({"A", "A", "B"});
+  TppGroup* group = Group(report, parent, "Region");
+  group->SetNewPage(true);
+  group->SetResetPageNo(true);
+  auto* parentRow = Add<TRow>(AddBand<TppDetailBand>(report, 10), 0, 10000);
+  parentRow->pipeline = parent;
+  TppSubReport* sub = SubReport(group->FooterBand(), pbSection, 12);
+  sub->SetmmTop(0);
+  sub->SetResetPageNo(false);
+  report->SetPassSetting(TppPassSettingType::psTwoPass);
+  report->SetPageLimit(20);
+  RequestAll();
+  std::vector<std::pair<int32_t, int32_t>> numbers;
+  for (size_t i = 1; i < report->pages.size(); ++i)  // the first pass drew page 1
+    numbers.emplace_back(report->pages[i].pageNo, report->pages[i].pageCount);
+  EXPECT_EQ(numbers, (std::vector<std::pair<int32_t, int32_t>>{{1, 3}, {2, 3}, {3, 3}, {1, 3}, {2, 3}, {3, 3}}));
+  EXPECT_EQ(CountOf(childRow), 24);
 }
 
 // ---- what never fits ----
@@ -361,6 +525,54 @@ TEST_F(SubReports, DrillDownComponentBelongsToOneSubReport) {
   EXPECT_EQ(second->DrillDownComponent(), nullptr);
   second->SetDrillDownComponent(label);
   EXPECT_EQ(second->DrillDownComponent(), nullptr);
+}
+
+TEST_F(SubReports, PublishedForStreams) {
+  std::vector<std::string> names;
+  for (const cls::TPropInfo* p : cls::GetPropList(&TppSubReport::StaticClass())) names.push_back(p->Name);
+  const std::vector<std::string> published = {
+      "BottomOffset",  "DataPipeline",    "DrillDownComponent", "ExpandAll",       "KeepTogether",
+      "Height",        "Left",            "NewPrintJob",        "OverFlowOffset",  "ParentPrinterSetup",
+      "ParentWidth",   "PrintBehavior",   "ResetPageNo",        "ShiftRelativeTo", "StopPosition",
+      "TraverseAllData", "Top",           "Visible",            "Width"};
+  // In this order, after what the base classes publish.
+  ASSERT_GE(names.size(), published.size());
+  EXPECT_EQ(std::vector<std::string>(names.end() - static_cast<std::ptrdiff_t>(published.size()), names.end()),
+            published);
+
+  // References go through the setters, and are stored only when set.
+  TppDetailBand* detail = ParentDetail(1);
+  TppSubReport* first = SubReport(detail, pbChild, 1);
+  TppSubReport* second = SubReport(detail, pbChild, 1);
+  auto* label = Add<TFixed>(detail, 0, 5000);
+  const cls::TPropInfo* drillDown = cls::GetPropInfo(first, "DrillDownComponent");
+  ASSERT_NE(drillDown, nullptr);
+  EXPECT_FALSE(drillDown->IsStored(first));
+  cls::SetObjectProp(first, "DrillDownComponent", label);
+  cls::SetObjectProp(second, "DrillDownComponent", label);
+  EXPECT_EQ(cls::GetObjectProp(first, "DrillDownComponent"), nullptr);
+  EXPECT_EQ(cls::GetObjectProp(second, "DrillDownComponent"), label);
+  EXPECT_TRUE(drillDown->IsStored(second));
+  auto* memo = Add<TppStretchable>(detail, 0, 5000);
+  cls::SetObjectProp(first, "ShiftRelativeTo", memo);
+  EXPECT_EQ(first->ShiftRelativeTo(), memo);
+  second->SetPrintBehavior(pbSection);
+  cls::SetObjectProp(second, "ShiftRelativeTo", memo);  // a section shifts with nothing
+  EXPECT_EQ(second->ShiftRelativeTo(), nullptr);
+  cls::SetFloatProp(first, "StopPosition", 12.5);
+  EXPECT_EQ(first->mmStopPosition(), 12500);
+
+  // An older stream's caption is read and dropped, never written.
+  struct TCaptionFiler : cls::TFiler {
+    std::map<std::string, std::pair<ReadProc, bool>> defined;
+    void DefineProperty(const std::string& name, ReadProc read, WriteProc write, bool hasData) override {
+      defined[name] = {read, write && hasData};
+    }
+  } filer;
+  first->DefineProperties(&filer);
+  ASSERT_TRUE(filer.defined.count("Caption"));
+  EXPECT_TRUE(filer.defined["Caption"].first);
+  EXPECT_FALSE(filer.defined["Caption"].second);
 }
 
 // ---- drill-down ----
@@ -493,6 +705,32 @@ TEST_F(PrintedSubReports, ChildRowsReachThePrinter) {
   EXPECT_EQ(jobs[0].status, "done");
   EXPECT_EQ(jobs[0].pages.size(), 3u);
   EXPECT_EQ(CountOf(childRow), 20);
+}
+
+TEST_F(PrintedSubReports, ChildRowsUnderEachRecordOfABreakingGroup) {
+  TppListPipeline* parent = Regions({"A", "A", "B"});
+  TppGroup* group = Group(report, parent, "Region");
+  group->HeaderBand()->SetHeight(10);
+  group->FooterBand()->SetHeight(10);
+  auto* header = Add<TRow>(group->HeaderBand(), 0, 10000);
+  auto* footer = Add<TRow>(group->FooterBand(), 0, 10000);
+  header->pipeline = footer->pipeline = parent;
+  SubReport(AddBand<TppDetailBand>(report, 10), pbChild, 3);
+  report->Print();
+  std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "done");
+  ASSERT_EQ(jobs[0].pages.size(), 2u);
+  ASSERT_EQ(report->pages.size(), 2u);
+  // Page 1: A's header, each A record's child rows 5 mm into its band;
+  // A's footer does not fit under them.
+  EXPECT_EQ(Rows(0, header), (TRows{{10, 1}}));
+  EXPECT_EQ(Rows(0, childRow), (TRows{{25, 1}, {35, 2}, {45, 3}, {60, 1}, {70, 2}, {80, 3}}));
+  EXPECT_TRUE(Rows(0, footer).empty());
+  // Page 2: A's header again over its footer, then B with its record's rows.
+  EXPECT_EQ(Rows(1, header), (TRows{{10, 2}, {30, 3}}));
+  EXPECT_EQ(Rows(1, footer), (TRows{{20, 2}, {75, 3}}));
+  EXPECT_EQ(Rows(1, childRow), (TRows{{45, 1}, {55, 2}, {65, 3}}));
 }
 
 TEST_F(PrintedSubReports, NewPrintJobSectionIsADocumentOfItsOwn) {

@@ -1,0 +1,304 @@
+#include "extctrls.h"
+
+#include <algorithm>
+
+#include "platform/ui/forms.h"
+
+namespace ui {
+
+CLS_IMPLEMENT_COMPONENT(TScrollingWinControl)
+CLS_IMPLEMENT_COMPONENT(TScrollBox)
+CLS_IMPLEMENT_COMPONENT(TPaintBox)
+CLS_IMPLEMENT_COMPONENT(TCheckBox)
+CLS_IMPLEMENT_COMPONENT(TBevel)
+CLS_IMPLEMENT_COMPONENT(TShape)
+
+namespace {
+
+void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color) {
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = color;
+  c.FillRect(r);
+}
+
+}  // namespace
+
+// ---- TControlScrollBar
+
+int TControlScrollBar::ControlSize() const {
+  return kind_ == TScrollBarKind::sbHorizontal ? control_.ClientWidth() : control_.ClientHeight();
+}
+
+int TControlScrollBar::MaxPosition() const { return std::max(0, range_ - ControlSize()); }
+
+void TControlScrollBar::SetPosition(int v) {
+  v = std::clamp(v, 0, MaxPosition());
+  if (v == position_) return;
+  position_ = v;
+  control_.Invalidate();
+}
+
+void TControlScrollBar::SetRange(int v) {
+  control_.AutoScroll = false;
+  SetCalcRange(v);
+  control_.Realign();
+}
+
+void TControlScrollBar::SetCalcRange(int v) {
+  range_ = std::max(0, v);
+  SetPosition(position_);
+}
+
+void TControlScrollBar::ScrollMessage(int code, int pos) {
+  switch (code) {
+    case SB_LINEUP: SetPosition(position_ - Increment); break;
+    case SB_LINEDOWN: SetPosition(position_ + Increment); break;
+    case SB_PAGEUP: SetPosition(position_ - ControlSize()); break;
+    case SB_PAGEDOWN: SetPosition(position_ + ControlSize()); break;
+    case SB_THUMBPOSITION: SetPosition(pos); break;
+    case SB_THUMBTRACK:
+      if (Tracking) SetPosition(pos);
+      break;
+    case SB_TOP: SetPosition(0); break;
+    case SB_BOTTOM: SetPosition(MaxPosition()); break;
+    default: break;
+  }
+}
+
+// ---- TScrollingWinControl
+
+TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
+    : TWinControl(AOwner), horz_(*this, TScrollBarKind::sbHorizontal), vert_(*this, TScrollBarKind::sbVertical) {}
+
+win::RECT TScrollingWinControl::AlignArea() const {
+  return {0, 0, std::max(horz_.Range(), ClientWidth()), std::max(vert_.Range(), ClientHeight())};
+}
+
+void TScrollingWinControl::UpdateScrollBars() {
+  if (AutoScroll) {
+    // As far as the children reach; right- and bottom-aligned ones add their size.
+    int h = 0, v = 0, hMargin = 0, vMargin = 0;
+    for (TControl* c : Controls()) {
+      if (!c->Visible()) continue;
+      switch (c->Align()) {
+        case TAlign::alNone:
+          h = std::max(h, c->Left() + c->Width());
+          v = std::max(v, c->Top() + c->Height());
+          break;
+        case TAlign::alLeft: h = std::max(h, c->Left() + c->Width()); break;
+        case TAlign::alTop: v = std::max(v, c->Top() + c->Height()); break;
+        case TAlign::alRight: hMargin += c->Width(); break;
+        case TAlign::alBottom: vMargin += c->Height(); break;
+        case TAlign::alClient: break;
+      }
+    }
+    horz_.SetCalcRange(h + hMargin);
+    vert_.SetCalcRange(v + vMargin);
+  } else {
+    horz_.SetPosition(horz_.Position());
+    vert_.SetPosition(vert_.Position());
+  }
+}
+
+void TScrollingWinControl::Realigned() {
+  if (updating_) return;
+  updating_ = true;
+  const int h = horz_.Range(), v = vert_.Range();
+  UpdateScrollBars();
+  if (h != horz_.Range() || v != vert_.Range()) Realign();
+  updating_ = false;
+}
+
+void TScrollingWinControl::WndProc(TMessage& m) {
+  if (m.Msg == WM_HSCROLL || m.Msg == WM_VSCROLL) {
+    (m.Msg == WM_HSCROLL ? horz_ : vert_).ScrollMessage(static_cast<int>(m.WParam), static_cast<int>(m.LParam));
+    m.Result = 0;
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
+bool TScrollingWinControl::MouseWheelDefault(TShiftState shift, int delta, win::PT pos) {
+  const bool horizontal = (shift & ssShift) != 0;
+  TControlScrollBar& bar = horizontal ? horz_ : vert_;
+  if (!bar.IsScrollBarVisible()) {
+    wheel_ = 0;
+    return TWinControl::MouseWheelDefault(shift, delta, pos);
+  }
+  wheel_ += delta;
+  const int notches = wheel_ / WHEEL_DELTA;
+  wheel_ %= WHEEL_DELTA;
+  const unsigned msg = horizontal ? WM_HSCROLL : WM_VSCROLL;
+  for (int n = 0; n < std::abs(notches); ++n)
+    for (int line = 0; line < 3; ++line) Perform(msg, notches > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+  return true;
+}
+
+void TScrollingWinControl::PaintOver() {
+  const bool h = horz_.IsScrollBarVisible(), v = vert_.IsScrollBarVisible();
+  if (!h && !v) return;
+  gdi::TCanvas& c = Canvas();
+  const win::PT o = ClientOffset();
+  const int right = o.x + ClientWidth(), bottom = o.y + ClientHeight();
+  // One bar: its arrows at the ends, the thumb in proportion between them.
+  auto bar = [&](const TControlScrollBar& b, win::RECT r) {
+    const bool horizontal = b.Kind() == TScrollBarKind::sbHorizontal;
+    Fill(c, r, static_cast<gdi::TColor>(0xE0E0E0));
+    const int len = horizontal ? r.right - r.left : r.bottom - r.top;
+    const int arrow = std::min(kBarSize, len / 2);
+    auto button = [&](int from, int size) {
+      win::RECT k = horizontal ? win::RECT{r.left + from, r.top, r.left + from + size, r.bottom}
+                               : win::RECT{r.left, r.top + from, r.right, r.top + from + size};
+      Fill(c, k, gdi::clBtnFace);
+      Frame3D(c, k, TBevelCut::bvRaised, 1);
+    };
+    button(0, arrow);
+    button(len - arrow, arrow);
+    const int track = len - 2 * arrow;
+    if (track <= 0 || b.Range() <= 0) return;
+    const int thumb = std::clamp(static_cast<int>(static_cast<long long>(track) * b.ControlSize() / b.Range()), 8, track);
+    const int max = b.MaxPosition();
+    const int at = max > 0 ? static_cast<int>(static_cast<long long>(track - thumb) * b.Position() / max) : 0;
+    button(arrow + at, thumb);
+  };
+  if (v) bar(vert_, {right - kBarSize, o.y, right, bottom - (h ? kBarSize : 0)});
+  if (h) bar(horz_, {o.x, bottom - kBarSize, right - (v ? kBarSize : 0), bottom});
+  if (h && v) Fill(c, {right - kBarSize, bottom - kBarSize, right, bottom}, gdi::clBtnFace);
+}
+
+// ---- TScrollBox
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) { SetBounds(0, 0, 185, 41); }
+
+int TScrollBox::ClientWidth() const {
+  return std::max(0, Width() - (BorderStyle == TBorderStyle::bsSingle ? 4 : 0));
+}
+
+int TScrollBox::ClientHeight() const {
+  return std::max(0, Height() - (BorderStyle == TBorderStyle::bsSingle ? 4 : 0));
+}
+
+win::PT TScrollBox::ClientOffset() const {
+  return BorderStyle == TBorderStyle::bsSingle ? win::PT{2, 2} : win::PT{0, 0};
+}
+
+void TScrollBox::Paint() {
+  gdi::TCanvas& c = Canvas();
+  win::RECT r{0, 0, Width(), Height()};
+  Fill(c, r, Color);
+  if (BorderStyle == TBorderStyle::bsSingle) Frame3D(c, r, TBevelCut::bvLowered, 2);
+}
+
+// ---- TPaintBox
+
+TPaintBox::TPaintBox(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 105, 105); }
+
+void TPaintBox::Paint() {
+  if (!OnPaint) return;
+  TCustomForm::HandlerScope scope(GetParentForm(this));
+  OnPaint(this);
+}
+
+// ---- TCheckBox
+
+TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 97, 17); }
+
+void TCheckBox::SetState(TCheckBoxState v) {
+  if (v == state_) return;
+  state_ = v;
+  Invalidate();
+  TControl::Click();
+}
+
+void TCheckBox::Click() { SetChecked(!Checked()); }
+
+void TCheckBox::Paint() {
+  gdi::TCanvas& c = Canvas();
+  Fill(c, {0, 0, Width(), Height()}, Color);
+  const int top = (Height() - 13) / 2;
+  win::RECT box{0, top, 13, top + 13};
+  Fill(c, box, Enabled ? gdi::clWindow : gdi::clBtnFace);
+  Frame3D(c, box, TBevelCut::bvLowered, 2);
+  if (state_ != TCheckBoxState::cbUnchecked) {
+    // A tick of three pixel columns' thickness.
+    c.Brush.Color = state_ == TCheckBoxState::cbGrayed ? gdi::clBtnShadow : gdi::clBlack;
+    for (int i = 0; i < 7; ++i) {
+      const int x = 3 + i, y = top + (i < 3 ? 5 + i : 9 - i + 2);
+      c.FillRect({x, y, x + 1, y + 3});
+    }
+  }
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+  c.TextOut(17, (Height() - c.TextHeight("Ag")) / 2, Caption);
+}
+
+// ---- TBevel
+
+TBevel::TBevel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 50, 50); }
+
+void TBevel::Paint() {
+  gdi::TCanvas& c = Canvas();
+  const gdi::TColor dark = Style == TBevelStyle::bsLowered ? gdi::clBtnShadow : gdi::clBtnHighlight;
+  const gdi::TColor lit = Style == TBevelStyle::bsLowered ? gdi::clBtnHighlight : gdi::clBtnShadow;
+  const int w = Width(), h = Height();
+  auto line = [&](gdi::TColor color, int l, int t, int r, int b) { Fill(c, {l, t, r, b}, color); };
+  switch (Shape) {
+    case TBevelShape::bsBox: {
+      win::RECT r{0, 0, w, h};
+      Frame3D(c, r, Style == TBevelStyle::bsLowered ? TBevelCut::bvLowered : TBevelCut::bvRaised, 1);
+      break;
+    }
+    case TBevelShape::bsFrame: {
+      win::RECT r{0, 0, w, h};
+      Frame3D(c, r, Style == TBevelStyle::bsLowered ? TBevelCut::bvLowered : TBevelCut::bvRaised, 1);
+      Frame3D(c, r, Style == TBevelStyle::bsLowered ? TBevelCut::bvRaised : TBevelCut::bvLowered, 1);
+      break;
+    }
+    case TBevelShape::bsTopLine:
+      line(dark, 0, 0, w, 1);
+      line(lit, 0, 1, w, 2);
+      break;
+    case TBevelShape::bsBottomLine:
+      line(dark, 0, h - 2, w, h - 1);
+      line(lit, 0, h - 1, w, h);
+      break;
+    case TBevelShape::bsLeftLine:
+      line(dark, 0, 0, 1, h);
+      line(lit, 1, 0, 2, h);
+      break;
+    case TBevelShape::bsRightLine:
+      line(dark, w - 2, 0, w - 1, h);
+      line(lit, w - 1, 0, w, h);
+      break;
+    case TBevelShape::bsSpacer: break;
+  }
+}
+
+// ---- TShape
+
+TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 65); }
+
+void TShape::Paint() {
+  gdi::TCanvas& c = Canvas();
+  c.Pen.Assign(Pen);
+  c.Brush.Assign(Brush);
+  int x = Pen.Width / 2, y = x;
+  int w = Width() - Pen.Width + 1, h = Height() - Pen.Width + 1;
+  if (Pen.Width == 0) --w, --h;
+  const int s = std::min(w, h);
+  if (Shape == TShapeType::stSquare || Shape == TShapeType::stRoundSquare || Shape == TShapeType::stCircle) {
+    x += (w - s) / 2;
+    y += (h - s) / 2;
+    w = h = s;
+  }
+  switch (Shape) {
+    case TShapeType::stRectangle:
+    case TShapeType::stSquare: c.Rectangle(x, y, x + w, y + h); break;
+    case TShapeType::stRoundRect:
+    case TShapeType::stRoundSquare: c.RoundRect(x, y, x + w, y + h, s / 4, s / 4); break;
+    case TShapeType::stEllipse:
+    case TShapeType::stCircle: c.Ellipse(x, y, x + w, y + h); break;
+  }
+}
+
+}  // namespace ui

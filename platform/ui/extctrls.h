@@ -1,0 +1,165 @@
+// Scroll boxes, paint boxes, check boxes, bevels and shapes.
+#pragma once
+#include "platform/ui/controls.h"
+
+namespace ui {
+
+enum class TScrollBarKind { sbHorizontal, sbVertical };
+
+class TScrollingWinControl;
+
+// One scroll bar of a scrolling control. Positions run from 0 to Range
+// less the client size; the bar shows only when Range exceeds the client
+// size (and Visible allows it), drawn inside the client area.
+class TControlScrollBar {
+ public:
+  TControlScrollBar(TScrollingWinControl& control, TScrollBarKind kind) : control_(control), kind_(kind) {}
+  TControlScrollBar(const TControlScrollBar&) = delete;
+  TControlScrollBar& operator=(const TControlScrollBar&) = delete;
+
+  TScrollBarKind Kind() const { return kind_; }
+  int Position() const { return position_; }
+  // Kept within 0 .. Range - client size.
+  void SetPosition(int v);
+  int Range() const { return range_; }
+  // Setting it by hand stops the control computing it (AutoScroll off).
+  void SetRange(int v);
+  // The line step.
+  int Increment = 8;
+  // Thumb tracking moves the position while the thumb is dragged.
+  bool Tracking = false;
+  bool Visible = true;
+  // The client size along the bar.
+  int ControlSize() const;
+  bool IsScrollBarVisible() const { return Visible && range_ > ControlSize(); }
+  // The largest position.
+  int MaxPosition() const;
+  // Moves as a scroll message with CODE (SB_...) and thumb position POS does.
+  void ScrollMessage(int code, int pos);
+
+ private:
+  friend class TScrollingWinControl;
+  void SetCalcRange(int v);  // AutoScroll's range; leaves AutoScroll on
+  TScrollingWinControl& control_;
+  TScrollBarKind kind_;
+  int position_ = 0;
+  int range_ = 0;
+};
+
+// A control whose contents scroll: children keep their places and are
+// painted and hit shifted by the bars' positions. Aligned children share
+// the larger of the range and the client size.
+class TScrollingWinControl : public TWinControl {
+  CLS_DECLARE_CLASS(TScrollingWinControl, TWinControl)
+
+ public:
+  explicit TScrollingWinControl(TComponent* AOwner);
+  TControlScrollBar& HorzScrollBar() { return horz_; }
+  TControlScrollBar& VertScrollBar() { return vert_; }
+  const TControlScrollBar& HorzScrollBar() const { return horz_; }
+  const TControlScrollBar& VertScrollBar() const { return vert_; }
+  // The ranges follow the children's extent while set.
+  bool AutoScroll = true;
+  // The thickness of a shown bar.
+  static constexpr int kBarSize = 17;
+
+  win::PT ScrollOffset() const override { return {horz_.Position(), vert_.Position()}; }
+  win::RECT AlignArea() const override;
+  // Recomputes AutoScroll ranges and keeps the positions in range.
+  void UpdateScrollBars();
+
+ protected:
+  void WndProc(TMessage& message) override;
+  // The ranges follow the new layout (and the layout the new ranges).
+  void Realigned() override;
+  // A wheel notch scrolls three lines of the vertical bar (the horizontal
+  // one with Shift), through scroll messages.
+  bool MouseWheelDefault(TShiftState shift, int delta, win::PT pos) override;
+  void PaintOver() override;
+
+ private:
+  TControlScrollBar horz_, vert_;
+  int wheel_ = 0;  // turned but not yet a whole notch
+  bool updating_ = false;
+};
+
+class TScrollBox : public TScrollingWinControl {
+  CLS_DECLARE_CLASS(TScrollBox, TScrollingWinControl)
+
+ public:
+  explicit TScrollBox(TComponent* AOwner);
+  // A single border takes two pixels each side from the client area.
+  TBorderStyle BorderStyle = TBorderStyle::bsSingle;
+  int ClientWidth() const override;
+  int ClientHeight() const override;
+  win::PT ClientOffset() const override;
+
+ protected:
+  void Paint() override;
+};
+
+// A control that paints what its OnPaint handler draws on its Canvas.
+class TPaintBox : public TGraphicControl {
+  CLS_DECLARE_CLASS(TPaintBox, TGraphicControl)
+
+ public:
+  explicit TPaintBox(TComponent* AOwner);
+  TNotifyEvent OnPaint;
+
+ protected:
+  void Paint() override;
+};
+
+enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+class TCheckBox : public TWinControl {
+  CLS_DECLARE_CLASS(TCheckBox, TWinControl)
+
+ public:
+  explicit TCheckBox(TComponent* AOwner);
+  bool Checked() const { return state_ == TCheckBoxState::cbChecked; }
+  // A change runs OnClick, as the system's check box does.
+  void SetChecked(bool v) { SetState(v ? TCheckBoxState::cbChecked : TCheckBoxState::cbUnchecked); }
+  TCheckBoxState State() const { return state_; }
+  void SetState(TCheckBoxState v);
+  // A user's click toggles the box (which runs OnClick).
+  void Click() override;
+
+ protected:
+  void Paint() override;
+
+ private:
+  TCheckBoxState state_ = TCheckBoxState::cbUnchecked;
+};
+
+enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+enum class TBevelStyle { bsLowered, bsRaised };
+
+class TBevel : public TGraphicControl {
+  CLS_DECLARE_CLASS(TBevel, TGraphicControl)
+
+ public:
+  explicit TBevel(TComponent* AOwner);
+  TBevelShape Shape = TBevelShape::bsBox;
+  TBevelStyle Style = TBevelStyle::bsLowered;
+
+ protected:
+  void Paint() override;
+};
+
+enum class TShapeType { stRectangle, stSquare, stRoundRect, stRoundSquare, stEllipse, stCircle };
+
+class TShape : public TGraphicControl {
+  CLS_DECLARE_CLASS(TShape, TGraphicControl)
+
+ public:
+  explicit TShape(TComponent* AOwner);
+  TShapeType Shape = TShapeType::stRectangle;
+  gdi::TPen Pen;
+  gdi::TBrush Brush;
+
+ protected:
+  void Paint() override;
+};
+
+}  // namespace ui
