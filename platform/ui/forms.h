@@ -208,11 +208,7 @@ T* NewForm(TComponent* owner, Args&&... args) {
 // with a virtual constructor; EInvalidOperation otherwise).
 TCustomForm* NewFormOfClass(cls::TClass formClass, TComponent* owner);
 
-// Cursor shapes of the screen cursor.
-using TCursor = int;
-constexpr TCursor crDefault = 0;
-constexpr TCursor crArrow = -2;
-constexpr TCursor crHourGlass = -11;
+// Cursor shapes of the screen cursor (the others with the controls).
 constexpr TCursor crSQLWait = -17;
 
 // The screen: its size is the screen device context's (one value), its
