@@ -17,7 +17,7 @@ int Nint(double v) { return static_cast<int>(ppNint(v)); }
 int ScreenPpi() { return cls::Screen().PixelsPerInch > 0 ? cls::Screen().PixelsPerInch : 96; }
 
 // The grey around the page.
-constexpr gdi::TColor kPageSurround = 0x808080;
+constexpr gdi::TColor kPageSurround = gdi::clBtnShadow;
 
 }  // namespace
 
@@ -42,6 +42,7 @@ bool TppScreenDevice::Designing() const { return Owner() && Owner()->HasState(cl
 void TppScreenDevice::StartJob() {
   inherited::StartJob();
   SetStatus(LoadLanguageString(2));
+  ++pageSerial_;
   page_->Clear();
 }
 
@@ -96,6 +97,7 @@ void TppScreenDevice::ReceivePage(TppPage* page) {
       SetStatus(FormatLanguageString(10, {page->AbsolutePageNo(), page->AbsolutePageCount(), page->DocumentName()}));
     return;
   }
+  ++pageSerial_;
   page_->Assign(page);
   PreparePage();
   SetStatus(counted ? page_->GetPageNoOfCountText() : page_->GetPageNoText());
@@ -229,6 +231,7 @@ void TppScreenDevice::PreparePage() {
 }
 
 void TppScreenDevice::ResetPage() {
+  ++pageSerial_;
   page_->FreeChildren();
   PreparePage();
 }
@@ -305,7 +308,7 @@ CLS_IMPLEMENT_CLASS(TppViewerCommunicator)
 
 CLS_IMPLEMENT_COMPONENT(TppViewer)
 
-TppViewer::TppViewer(cls::TComponent* owner) : ui::TPanel(owner) {
+TppViewer::TppViewer(cls::TComponent* owner) : ui::TCustomPanel(owner) {
   Font.SetName("MS Sans Serif");
   Font.SetSize(8);
   Color = kPageSurround;
@@ -316,6 +319,140 @@ TppViewer::TppViewer(cls::TComponent* owner) : ui::TPanel(owner) {
   screenDevice_->OnCancelJob = cls::TNotifyEvent(this, &TppViewer::PrintStateChanged);
   screenDevice_->OnPublisherChange = cls::TNotifyEvent(this, &TppViewer::PublisherChanged);
   communicator_ = new TppViewerCommunicator(this, this);
+  normalCursor_ = Cursor();
+}
+
+void TppViewer::Loaded() {
+  inherited::Loaded();
+  CreateControls();
+}
+
+bool TppViewer::CreateControls() {
+  if (scrollBox_) return true;
+  if (HasState(cls::csLoading) || HasState(cls::csReading)) return false;
+  scrollBox_ = new TppScrollBox(this);
+  scrollBox_->SetName("");
+  scrollBox_->SetParent(this);
+  scrollBox_->Hide();
+  scrollBox_->BorderStyle = ui::TBorderStyle::bsNone;
+  scrollBox_->SetAlign(ui::TAlign::alClient);
+  scrollBox_->DoubleBuffered = true;
+  scrollBox_->AutoScroll = false;
+  scrollBox_->HorzScrollBar().Tracking = true;
+  scrollBox_->VertScrollBar().Tracking = true;
+  scrollBox_->OnMouseWheel = [this](cls::TObject* sender, ui::TShiftState shift, int delta, win::PT pos,
+                                    bool& handled) { ScrollBoxMouseWheel(sender, shift, delta, pos, handled); };
+  paintBox_ = new ui::TPaintBox(this);
+  paintBox_->SetParent(scrollBox_);
+  paintBox_->Hide();
+  paintBox_->SetAlign(ui::TAlign::alClient);
+  paintBox_->Color = kPageSurround;
+  paintBox_->SetCursor(Cursor());
+  normalCursor_ = Cursor();
+  paintBox_->OnPaint = [this](cls::TObject* sender) { PaintBoxPaint(sender); };
+  paintBox_->OnMouseMove = [this](cls::TObject* sender, ui::TShiftState shift, int x, int y) {
+    PaintBoxMouseMove(sender, shift, x, y);
+  };
+  paintBox_->OnClick = [this](cls::TObject* sender) { PaintBoxClick(sender); };
+  paintBox_->OnDblClick = OnDblClick;
+  paintBox_->OnDragDrop = OnDragDrop;
+  paintBox_->OnDragOver = OnDragOver;
+  // The press also tells the click where it was.
+  paintBox_->OnMouseDown = [this, down = OnMouseDown](cls::TObject* sender, ui::TMouseButton button,
+                                                      ui::TShiftState shift, int x, int y) {
+    mouse_ = {x, y};
+    if (down) down(sender, button, shift, x, y);
+  };
+  paintBox_->OnMouseUp = OnMouseUp;
+  scrollBox_->Show();
+  Realign();
+  Invalidate();
+  return true;
+}
+
+TppScrollBox* TppViewer::ScrollBox() {
+  CreateControls();
+  return scrollBox_;
+}
+
+ui::TPaintBox* TppViewer::PaintBox() {
+  CreateControls();
+  return paintBox_;
+}
+
+void TppViewer::ScrollBoxMouseWheel(cls::TObject*, ui::TShiftState, int, win::PT, bool&) {}
+
+void TppViewer::SetCursor(ui::TCursor c) {
+  inherited::SetCursor(c);
+  if (paintBox_ && !handShowing_) paintBox_->SetCursor(c);
+  if (!handShowing_) normalCursor_ = c;
+}
+
+void TppViewer::ShowDisplay() {
+  if (CreateControls() && !paintBox_->Visible() && !HasState(cls::csDesigning)) paintBox_->Show();
+}
+
+void TppViewer::UpdateScrollBars() {
+  if (!CreateControls()) return;
+  gdi::TBitmap* bitmap = screenDevice_->PageBitmap();
+  scrollBox_->HorzScrollBar().SetRange(bitmap ? bitmap->Width() : 0);
+  scrollBox_->VertScrollBar().SetRange(bitmap ? bitmap->Height() : 0);
+  scrollBox_->Realign();
+}
+
+void TppViewer::PaintBoxPaint(cls::TObject*) {
+  gdi::TBitmap* bitmap = screenDevice_->PageBitmap();
+  if (!bitmap || !paintBox_) return;
+  // Only the part in view travels.
+  gdi::TCanvas& canvas = paintBox_->Canvas();
+  const int x = scrollBox_->HorzScrollBar().Position(), y = scrollBox_->VertScrollBar().Position();
+  const int w = std::min(scrollBox_->ClientWidth(), bitmap->Width() - x);
+  const int h = std::min(scrollBox_->ClientHeight(), bitmap->Height() - y);
+  if (w <= 0 || h <= 0) return;
+  win::BitBlt(canvas.Handle(), x, y, w, h, bitmap->Canvas().Handle(), x, y, win::SRCCOPY);
+}
+
+void TppViewer::PaintBoxMouseMove(cls::TObject*, ui::TShiftState, int x, int y) {
+  mouse_ = {x, y};
+  TppDrawCommand* command = nullptr;
+  bool hand = screenDevice_->FindCommandAt(x, y, command);
+  if (hand == handShowing_ || !paintBox_) return;
+  handShowing_ = hand;
+  paintBox_->SetCursor(hand ? ui::crHandPoint : normalCursor_);
+}
+
+void TppViewer::PaintBoxClick(cls::TObject*) {
+  TppDrawCommand* command = nullptr;
+  if (!screenDevice_->FindCommandAt(mouse_.x, mouse_.y, command)) return;
+  const uint64_t serial = screenDevice_->PageSerial();
+  TppCommunicator* report = report_;
+  command->DoClick();
+  // The handler may have asked for pages or let the report go: the command
+  // may be gone with the page it was on.
+  if (report_ != report || screenDevice_->PageSerial() != serial || !command->RedrawPage()) return;
+  command->SetRedrawPage(false);
+  int32_t pageNo = screenDevice_->GetAbsolutePageNo();
+  if (screenDevice_->Busy()) return;
+  screenDevice_->PageRequest()->SetPageSetting(TppPageSettingType::psSinglePage);
+  screenDevice_->PageRequest()->SetPageRequested(std::max<int32_t>(pageNo, 1));
+  screenDevice_->RequestPages();
+  // The pointer's shape for the page drawn again.
+  const win::PT at = mouse_;
+  PaintBoxMouseMove(paintBox_, 0, at.x + 1, at.y);
+  ui::Application().ProcessMessages();
+  PaintBoxMouseMove(paintBox_, 0, at.x, at.y);
+}
+
+void TppViewer::Scroll(int direction) {
+  if (!CreateControls()) return;
+  switch (direction) {
+    case 0: scrollBox_->VertScrollBar().SetPosition(scrollBox_->VertScrollBar().Position() - scrollBox_->Height()); break;
+    case 1: scrollBox_->VertScrollBar().SetPosition(scrollBox_->VertScrollBar().Position() + scrollBox_->Height()); break;
+    case 2: scrollBox_->HorzScrollBar().SetPosition(scrollBox_->HorzScrollBar().Position() - scrollBox_->Width()); break;
+    case 3: scrollBox_->HorzScrollBar().SetPosition(scrollBox_->HorzScrollBar().Position() + scrollBox_->Width()); break;
+    default: return;
+  }
+  Invalidate();
 }
 
 TppViewer::~TppViewer() = default;
@@ -332,6 +469,7 @@ void TppViewer::BeforeDestruction() {
 
 void TppViewer::SetReport(TppCommunicator* report) {
   if (report == report_) return;
+  CreateControls();
   if (report_) {
     screenDevice_->SetPublisher(nullptr);
     report_->RemoveEventNotify(communicator_);
@@ -369,24 +507,40 @@ void TppViewer::ReportEvent(int eventId) {
 }
 
 void TppViewer::SetZoomPercentage(int v) {
-  zoomPercentage_ = std::clamp(v, 25, 250);
-  SetZoomSetting(zsPercentage);
-  if (zoomSetting_ == zsPercentage && report_) {
-    screenDevice_->PreparePage();
-    Invalidate();
-  }
+  int clamped = std::clamp(v, 25, 250);
+  bool changed = clamped != zoomPercentage_;
+  zoomPercentage_ = clamped;
+  if (zoomSetting_ != zsPercentage) SetZoomSetting(zsPercentage);
+  else if (changed) Rezoom();
 }
 
 void TppViewer::SetZoomSetting(TppZoomSettingType v) {
   bool changed = v != zoomSetting_;
   zoomSetting_ = v;
-  if (!changed || HasState(cls::csLoading) || !report_) return;
-  screenDevice_->PreparePage();
-  Invalidate();
+  if (changed) Rezoom();
 }
 
-int TppViewer::DisplayWidth() const { return ClientWidth(); }
-int TppViewer::DisplayHeight() const { return ClientHeight(); }
+void TppViewer::Rezoom() {
+  if (HasState(cls::csLoading) || HasState(cls::csReading) || !report_) return;
+  if (!Visible() || !CreateControls()) {
+    Realign();
+    return;
+  }
+  paintBox_->Hide();
+  screenDevice_->PreparePage();
+  scrollBox_->HorzScrollBar().SetPosition(0);
+  scrollBox_->VertScrollBar().SetPosition(0);
+  UpdateScrollBars();
+  Invalidate();
+  paintBox_->Show();
+}
+
+int TppViewer::DisplayWidth() const {
+  return scrollBox_ ? scrollBox_->ClientWidth() : ClientWidth();
+}
+int TppViewer::DisplayHeight() const {
+  return scrollBox_ ? scrollBox_->ClientHeight() : ClientHeight();
+}
 
 bool TppViewer::GetBusy() const { return screenDevice_->Busy() || (viewerReport_ && viewerReport_->Printing()); }
 
@@ -473,6 +627,7 @@ void TppViewer::RestoreAfterPrint() {
 }
 
 void TppViewer::PageDisplayed() {
+  UpdateScrollBars();
   Invalidate();
   Fire(OnPageChange, ciViewerPageChange);
 }
@@ -485,7 +640,12 @@ void TppViewer::PrintStateChanged(cls::TObject*) {
   Fire(OnPrintStateChange, ciViewerPrintStateChange);
 }
 
-void TppViewer::CopyToDisplay(const TppRect&) { Invalidate(); }
+void TppViewer::CopyToDisplay(const TppRect&) {
+  // Headless, the next rendering copies the bitmap as it now is.
+  repainting_ = true;
+  Invalidate();
+  repainting_ = false;
+}
 
 void TppViewer::Fire(const cls::TNotifyEvent& event, int eventId) {
   if (event) event(this);

@@ -10,11 +10,13 @@
 
 #include "platform/gdi/canvas.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/extctrls.h"
 #include "report/model/ppComm.h"
 #include "report/model/ppTypes.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrnDev.h"
+#include "report/output/ppScrollBox.h"
 
 class TppViewer;
 
@@ -85,6 +87,9 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   bool StatusEnabled() const { return statusEnabled_; }
   void SetStatusEnabled(bool v) { statusEnabled_ = v; }
   TppViewer* Viewer() const { return viewer_; }
+  // Counts the changes of the shown page's commands (a command taken
+  // before a change may be gone after it).
+  uint64_t PageSerial() const { return pageSerial_; }
 
   cls::TNotifyEvent OnPagePrepared;
 
@@ -111,18 +116,25 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   int calculatedZoom_ = 100;
   bool statusEnabled_ = true;
   TppViewer* viewer_ = nullptr;
+  uint64_t pageSerial_ = 0;
 };
 
-// The page viewer: a panel that shows the screen device's page bitmap.
-// Published: Report, PageColor, ZoomPercentage, ZoomSetting and the
-// events. It subscribes to its report's events (87, 89) and sends its own
-// (94-97) through its communicator.
-class TppViewer : public ui::TPanel {
-  CLS_DECLARE_CLASS(TppViewer, ui::TPanel)
+// The page viewer: a panel that shows the screen device's page bitmap in
+// a paint box inside a scroll box. Published: Report, PageColor,
+// ZoomPercentage, ZoomSetting and the events. It subscribes to its
+// report's events (87, 89) and sends its own (92-97) through its
+// communicator.
+class TppViewer : public ui::TCustomPanel {
+  CLS_DECLARE_CLASS(TppViewer, ui::TCustomPanel)
  public:
   explicit TppViewer(cls::TComponent* owner);
   ~TppViewer() override;
   void BeforeDestruction() override;
+  // The controls are made once loaded.
+  void Loaded() override;
+  // The paint box takes the cursor too; it is the normal cursor unless the
+  // hand is showing.
+  void SetCursor(ui::TCursor c) override;
 
   // The report component shown: a communicator that answers
   // IppViewerReport (another is taken as none). The screen device joins
@@ -154,6 +166,9 @@ class TppViewer : public ui::TPanel {
   // Unless busy: the report's auto-search dialog; regenerates on OK.
   void RunAutoSearch();
   void Cancel();
+  // Moves the vertical bar by the scroll box's height (0 up, 1 down) or the
+  // horizontal one by its width (2 left, 3 right); others do nothing.
+  void Scroll(int direction);
   // Unless busy or without a report: prints the report on the printer from
   // the shown page, restoring the screen run on event 89 (or at once when
   // the run ended without it).
@@ -173,6 +188,9 @@ class TppViewer : public ui::TPanel {
   bool IsLocked() const { return locks_ > 0; }
 
   TppScreenDevice* ScreenDevice() const { return screenDevice_; }
+  // Made on first need (nullptr while loading).
+  TppScrollBox* ScrollBox();
+  ui::TPaintBox* PaintBox();
   // The viewer's communicator: previews subscribe to it for 92-97.
   TppCommunicator* Communicator() const { return communicator_; }
   // The area the page bitmap is shown in.
@@ -187,6 +205,11 @@ class TppViewer : public ui::TPanel {
 
   static void RegisterProperties();
 
+ protected:
+  // Empty: the scroll box's own wheel handling applies.
+  virtual void ScrollBoxMouseWheel(cls::TObject* Sender, ui::TShiftState Shift, int WheelDelta, win::PT MousePos,
+                                   bool& Handled);
+
  private:
   friend class TppScreenDevice;
   friend class TppViewerCommunicator;
@@ -194,8 +217,15 @@ class TppViewer : public ui::TPanel {
   void PageDisplayed();
   void StatusChanged();
   void CopyToDisplay(const TppRect& r);
-  void ShowDisplay() {}
-  void Invalidate() {}
+  void ShowDisplay();
+  // The scroll box and paint box, once; false while loading.
+  bool CreateControls();
+  void UpdateScrollBars();
+  // The page prepared again for a new zoom, scrolled to the top left.
+  void Rezoom();
+  void PaintBoxPaint(cls::TObject* Sender);
+  void PaintBoxMouseMove(cls::TObject* Sender, ui::TShiftState Shift, int X, int Y);
+  void PaintBoxClick(cls::TObject* Sender);
   void PrintStateChanged(cls::TObject* Sender);
   void PublisherChanged(cls::TObject* Sender);
   // The report's events and its going.
@@ -212,6 +242,12 @@ class TppViewer : public ui::TPanel {
   TppZoomSettingType zoomSetting_ = zsWholePage;
   TppScreenDevice* screenDevice_ = nullptr;   // owned as a component
   TppCommunicator* communicator_ = nullptr;   // owned as a component
+  TppScrollBox* scrollBox_ = nullptr;   // owned as components
+  ui::TPaintBox* paintBox_ = nullptr;
+  ui::TCursor normalCursor_ = ui::crDefault;
+  bool handShowing_ = false;
+  win::PT mouse_{};                      // the last pointer position on the paint box
+  bool repainting_ = false;              // a command's rectangle is being copied
   int locks_ = 0;
   bool ready_ = false;
   // A printer run borrowed the report: what to give back on event 89.
