@@ -376,7 +376,8 @@ TppAutoSearchGroup* TppAutoSearchGroups::Groups(int index) const {
   return cls::ObjectAs<TppAutoSearchGroup>(GetChild(index));
 }
 
-void TppAutoSearchGroups::AddFields(const std::vector<TppAutoSearchField*>& fields) {
+std::vector<TppAutoSearchField*> TppAutoSearchGroups::AddFields(const std::vector<TppAutoSearchField*>& fields) {
+  std::vector<TppAutoSearchField*> copies;
   for (TppAutoSearchField* field : fields) {
     if (!field) continue;
     TppDataPipeline* pipeline = field->DataPipeline();
@@ -395,8 +396,9 @@ void TppAutoSearchGroups::AddFields(const std::vector<TppAutoSearchField*>& fiel
     copy->Assign(field);
     copy->SetDataPipeline(pipeline);
     copy->SetParent(group);
-    copy.release();
+    copies.push_back(copy.release());
   }
+  return copies;
 }
 
 std::vector<TppAutoSearchField*> TppAutoSearchGroups::FieldList() const {

@@ -222,7 +222,8 @@ class TppAutoSearchGroups : public TppRelative {
   // whose description is its pipeline's "Description" (exactly); a new
   // group takes the pipeline's "AutoSearchTabOrder". Fields without a
   // pipeline go to the group with an empty description, tab order 0.
-  void AddFields(const std::vector<TppAutoSearchField*>& fields);
+  // Answers the copies in the order of FIELDS.
+  std::vector<TppAutoSearchField*> AddFields(const std::vector<TppAutoSearchField*>& fields);
   int GroupCount() const { return ChildCount(); }
   TppAutoSearchGroup* Groups(int index) const;
   // Every field of every group, groups and fields in order.
