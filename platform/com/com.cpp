@@ -244,4 +244,16 @@ void ClearErrorInfo() {
   t_errDescription.clear();
 }
 
+namespace {
+thread_local int t_comInits = 0;
+}  // namespace
+
+HRESULT CoInitialize(void*) { return t_comInits++ == 0 ? S_OK : S_FALSE; }
+
+void CoUninitialize() {
+  if (t_comInits > 0) --t_comInits;
+}
+
+int CoInitializeCount() { return t_comInits; }
+
 }  // namespace com

@@ -251,6 +251,14 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
+// COM on the calling thread: CoInitialize gives S_OK the first time, then
+// S_FALSE; each call needs its CoUninitialize, and the last one ends COM on
+// the thread. CoUninitialize without COM does nothing.
+HRESULT CoInitialize(void* reserved = nullptr);
+void CoUninitialize();
+// The calling thread's CoInitialize calls not yet undone.
+int CoInitializeCount();
+
 // The calling thread's error information: set by a method that fails, read
 // by the dispatcher that reports the failure to the caller.
 void SetErrorInfo(const std::u16string& source, const std::u16string& description);

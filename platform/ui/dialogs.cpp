@@ -4,6 +4,7 @@
 #include <mutex>
 #include <unistd.h>
 
+#include "platform/classes/threads.h"
 #include "platform/sysroot/codepage.h"
 
 namespace ui {
@@ -59,6 +60,12 @@ std::vector<std::pair<int, std::string>> Labelled(const std::vector<int>& ids) {
 
 int Show(const std::string& kind, const std::string& caption, const std::string& text,
          unsigned icon, const std::vector<int>& buttons, int defaultAnswer) {
+  // No window on a worker: the main thread shows it, the worker goes on
+  // with the default answer.
+  if (cls::IsWorkerThread()) {
+    cls::QueueToMainThread(nullptr, [=] { Show(kind, caption, text, icon, buttons, defaultAnswer); });
+    return defaultAnswer;
+  }
   TRecordedDialog d{kind, caption, text, icon, buttons, 0};
   d.answer = AskModal(caption, text, Labelled(buttons), defaultAnswer);
   RecordDialog(d);
@@ -175,6 +182,27 @@ void SetEchoDialogs(bool on) {
 bool EchoDialogs() {
   std::lock_guard<std::mutex> lock(g_mutex);
   return g_echo;
+}
+
+bool TerminalAvailable() {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_terminalEnded) return false;
+  }
+  return isatty(STDIN_FILENO) != 0;
+}
+
+std::optional<std::string> ReadTerminalLine(const std::string& prompt) {
+  if (!TerminalAvailable()) return std::nullopt;
+  std::cerr << ForTerminal(prompt) << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_terminalEnded = true;
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return cp::Utf8ToBig5(line);
 }
 
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,

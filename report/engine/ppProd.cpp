@@ -4,7 +4,10 @@
 #include <thread>
 
 #include "platform/ui/dialogs.h"
+#include "report/engine/ppBackgroundPrint.h"
+#include "report/model/ppRTTI.h"
 #include "report/model/ppResMgr.h"
+#include "report/model/ppTemplate.h"
 #include "report/model/ppUtils.h"
 
 CLS_IMPLEMENT_COMPONENT(TppProducer)
@@ -302,6 +305,7 @@ TppPrinter* TppProducer::GetPrinter() {
 void TppProducer::SetupGetPrinter(TppPrinter*& aPrinter) { aPrinter = GetPrinter(); }
 
 void TppProducer::ProcessMessages() {
+  if (cancelRequest_ && cancelRequest_->load() && !cancelled_) Cancel();
   if (enableProcessMessages_) ui::Application().ProcessMessages();
 }
 
@@ -329,6 +333,7 @@ void TppProducer::DoAfterPrint() {
 }
 
 void TppProducer::DoBeforePrint() {
+  NotifyBeforePrint();
   if (BeforePrint) BeforePrint(this);
 }
 
@@ -439,12 +444,22 @@ void TppProducer::ResetJobState() {
 void TppProducer::PageRequest(cls::TObject*, TppPageRequest* aPageRequest) { DoOnPageRequest(aPageRequest); }
 
 void TppProducer::PrintInBackground() {
-  throw EBackgroundPrintError("Background printing is not available.");
+  InternalPrintInBackground(printerDevice_ ? printerDevice_->PageRequest() : nullptr, deviceType_, textFileName_,
+                            archiveFileName_);
 }
 
-void TppProducer::InternalPrintInBackground(TppPageRequest*, const std::string&, const std::string&,
-                                            const std::string&) {
-  PrintInBackground();
+void TppProducer::InternalPrintInBackground(TppPageRequest* request, const std::string& deviceType,
+                                            const std::string& textFileName, const std::string& archiveFileName) {
+  ppBackgroundPrintManager()->Print(this, request, textFileName, archiveFileName, deviceType);
+}
+
+void TppProducer::TransferTemplate(cls::TStream* stream, bool toStream) {
+  TraValue value;
+  if (!raGetPropValue(this, "Template", value) || !std::holds_alternative<cls::TObject*>(value)) return;
+  auto* tmpl = cls::ObjectAs<TppTemplate>(std::get<cls::TObject*>(value));
+  if (!tmpl) return;
+  if (toStream) tmpl->SaveToStream(stream);
+  else tmpl->LoadFromStream(stream);
 }
 
 void TppProducer::ConvertBeforePrinting(bool continueWithStartJob) {
@@ -570,7 +585,7 @@ void TppProducer::RunPrinterJob() {
   }
 
   // 6: the device that prints gets the pages.
-  TppDevice* device = fileDevice_ ? fileDevice_ : printerDevice_;
+  TppDevice* device = fileDevice_ ? static_cast<TppDevice*>(fileDevice_) : printerDevice_;
   if (device) {
     device->SetPublisher(publisher_.get());
     DeviceAssigned(device);
@@ -631,11 +646,9 @@ bool TppProducer::CreatePrintDialog() {
 
 bool TppProducer::CreateFileDevice(const std::string& deviceType) {
   cls::TClass c = GetDeviceClassForName(deviceType);
-  // The printer and the screen are no file devices.
-  if (!c || !c->Create || c->InheritsFrom(&TppRasterDevice::StaticClass()) || cls::SameText(deviceType, kScreen))
-    return false;
+  if (!c || !c->Create || !c->InheritsFrom(&TppFileDevice::StaticClass())) return false;
   cls::TComponent* made = c->Create(this);
-  auto* device = cls::ObjectAs<TppDevice>(made);
+  auto* device = cls::ObjectAs<TppFileDevice>(made);
   if (!device) {
     if (made) made->Free();
     return false;
@@ -646,8 +659,23 @@ bool TppProducer::CreateFileDevice(const std::string& deviceType) {
   }
   fileDevice_ = device;
   device->FreeNotification(this);
+  // The print dialog's choices, else the report's own.
+  std::string textFileName = printDialog_ ? printDialog_->TextFileName : textFileName_;
+  std::string archiveFileName = printDialog_ ? printDialog_->ArchiveFileName : archiveFileName_;
+  TppFileType fileType = printDialog_ ? printDialog_->TextFileType : textFileType_;
+  if (cls::ObjectAs<TppArchiveDevice>(device)) {
+    device->SetFileName(archiveFileName);
+  } else {
+    device->SetFileName(textFileName);
+    if (auto* text = cls::ObjectAs<TppTextFileDevice>(device)) {
+      text->SetFileType(fileType);
+      text->OnSaveText = TppSaveTextEvent(this, &TppProducer::FileDeviceSaveText);
+    }
+  }
   return true;
 }
+
+void TppProducer::FileDeviceSaveText(cls::TObject*, cls::TObject* aField, std::string& aText) { SaveText(aField, aText); }
 
 void TppProducer::CreateCancelDialog() {
   if (!showCancelDialog_ || BackgroundActive()) return;
@@ -663,7 +691,8 @@ void TppProducer::CreateCancelDialog() {
   dialog->OnFormCloseQuery = cls::TNotifyEvent(this, &TppProducer::CancelDialogClose);
   dialog->SetAllowPrintCancel(true);
   if (!icon_.Empty()) dialog->Icon.Assign(icon_);
-  if (!fileDevice_ && printerDevice_) printerDevice_->SetCancelDialog(dialog);
+  if (TppDevice* device = fileDevice_ ? static_cast<TppDevice*>(fileDevice_) : printerDevice_)
+    device->SetCancelDialog(dialog);
   DoOnCancelDialogCreate();
 }
 
@@ -688,6 +717,7 @@ void TppProducer::DialogCancel(cls::TObject*) {
 void TppProducer::CancelDialogClose(cls::TObject*) {
   DoOnCancelDialogClose();
   // The run's devices are gone once EndPrintJob has run.
+  if (fileDevice_) fileDevice_->SetCancelDialog(nullptr);
   if (printerDevice_) printerDevice_->SetCancelDialog(nullptr);
 }
 
@@ -848,7 +878,7 @@ const TraMembers* TraTppProducerRTTI::Members() const {
        raProperty<C, daInteger>("CurrentPage", &C::CurrentPage),
        raProperty<C, daString>("DeviceType", &C::DeviceType, &C::SetDeviceType),
        raProperty<C, daBoolean>("EnableProcessMessages", &C::EnableProcessMessages),
-       raObjectProperty<C, TppDevice>("FileDevice", &C::FileDevice), IconMember(),
+       raObjectProperty<C, TppFileDevice>("FileDevice", &C::FileDevice), IconMember(),
        raEnumProperty<C, TppLanguageType>("Language", &C::Language, &C::SetLanguage),
        raProperty<C, daInteger>("LanguageIndex", &C::LanguageIndex),
        raProperty<C, daBoolean>("ModalCancelDialog", &C::ModalCancelDialog, &C::SetModalCancelDialog),

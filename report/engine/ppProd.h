@@ -8,6 +8,7 @@
 // EndPrintJob. A failure inside the run ends it through EndPrintJob with
 // the open document given up, and Print passes the failure on.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -19,10 +20,9 @@
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
 #include "report/output/ppDevice.h"
+#include "report/output/ppFilDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
-
-using TppSaveTextEvent = cls::TMethodPointer<void(cls::TObject* Sender, cls::TObject* aField, std::string& aText)>;
 
 class TppProducer : public TppRelative, public IppViewerReport {
   CLS_DECLARE_CLASS(TppProducer, TppRelative)
@@ -81,8 +81,10 @@ class TppProducer : public TppRelative, public IppViewerReport {
   bool ExecuteAutoSearchDialog() override { return false; }
   void Print() override;
   virtual void PrintToDevices();
-  // The background run; it raises EBackgroundPrintError until one exists.
+  // The background run: InternalPrintInBackground with the printer
+  // device's page request, DeviceType and both file names.
   virtual void PrintInBackground();
+  // Hands a snapshot of the job to the global background print manager.
   virtual void InternalPrintInBackground(TppPageRequest* request, const std::string& deviceType,
                                          const std::string& textFileName, const std::string& archiveFileName);
   // The publisher asks for pages: OnPageRequest here; the report generates.
@@ -97,8 +99,21 @@ class TppProducer : public TppRelative, public IppViewerReport {
   virtual void NotifyReportPrepare();
   virtual void NotifyReportEngineReset();
 
-  // Pumps the application's messages when EnableProcessMessages.
+  // What a background job carries of the report beyond its settings. The
+  // template through the scripting registry's "Template" property: written
+  // into STREAM (TOSTREAM) or loaded from it; nothing for a producer
+  // without one. The auto-search fields as a copy, given to the worker's
+  // report: nothing here until the auto-search interface fills it in.
+  virtual void TransferTemplate(cls::TStream* stream, bool toStream);
+  virtual cls::TObject* CopyAutoSearchFields() { return nullptr; }
+  virtual void TransferAutoSearchFields(cls::TObject* /*fields*/) {}
+
+  // Pumps the application's messages when EnableProcessMessages; a
+  // background job's cancel request is carried out here first.
   void ProcessMessages();
+  // The flag a background job's cancel request sets (the worker's report
+  // reads it between steps); nullptr: none.
+  void SetCancelRequest(const std::atomic<bool>* flag) { cancelRequest_ = flag; }
   // The printer the report measures and prints with; nullptr when none.
   TppPrinter* GetPrinter();
   // Binds OnSaveText to the owner's published method of that name.
@@ -145,7 +160,7 @@ class TppProducer : public TppRelative, public IppViewerReport {
   bool ConvertedFromPre40() const { return convertedFromPre40_; }
   int CurrentPage() const override { return currentPage_; }
   void SetCurrentPage(int v) override { currentPage_ = v; }
-  TppDevice* FileDevice() const { return fileDevice_; }
+  TppFileDevice* FileDevice() const { return fileDevice_; }
   int LanguageIndex() const { return languageIndex_; }
   void SetLanguageIndex(int v) { languageIndex_ = v; }
   TppCustomPreviewer* PreviewForm() const { return previewForm_; }
@@ -190,6 +205,8 @@ class TppProducer : public TppRelative, public IppViewerReport {
   // Producing off, publisher reset, job state reset, Producing on.
   void Regenerate();
   bool CreatePrintDialog();
+  // The file device of DEVICETYPE with its file name (and file type);
+  // false for the printer and the screen.
   bool CreateFileDevice(const std::string& deviceType);
   void CreateCancelDialog();
   void ReleaseCancelDialog();
@@ -202,6 +219,7 @@ class TppProducer : public TppRelative, public IppViewerReport {
   void DialogCancel(cls::TObject* Sender);
   void CancelDialogClose(cls::TObject* Sender);
   void CancelDialogStart(cls::TObject* Sender);
+  void FileDeviceSaveText(cls::TObject* Sender, cls::TObject* aField, std::string& aText);
   void PreviewFormClose(cls::TObject* Sender);
   void PreviewFormDestroy(cls::TObject* Sender);
   void PreviewFormStart();
@@ -219,7 +237,7 @@ class TppProducer : public TppRelative, public IppViewerReport {
   int currentPage_ = 1;
   std::string deviceType_ = "Screen";
   bool enableProcessMessages_ = true;
-  TppDevice* fileDevice_ = nullptr;
+  TppFileDevice* fileDevice_ = nullptr;
   ui::TIcon icon_;
   bool jobStarted_ = false;
   TppLanguageType language_ = lgDefault;
@@ -251,6 +269,7 @@ class TppProducer : public TppRelative, public IppViewerReport {
   bool printerRun_ = false;           // PrintToPrinter is under way
   bool runOpen_ = false;              // a printer run that EndPrintJob has not ended
   std::exception_ptr runFailure_;     // raised inside the cancel dialog's run
+  const std::atomic<bool>* cancelRequest_ = nullptr;
 };
 
 // Registers the producer, its setup and background print settings for

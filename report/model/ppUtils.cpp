@@ -8,6 +8,7 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/process/clock.h"
+#include "platform/sysroot/codepage.h"
 #include "report/model/ppComm.h"
 #include "report/model/ppResMgr.h"
 
@@ -295,13 +296,27 @@ cls::TComponent* ppMakeComponent(TppCommunicator* object, cls::TClass c) {
 
 std::string PadString(const std::string& text, int width, TppPadSide side) {
   if (width < 0) width = 0;
-  if (static_cast<int>(text.size()) >= width) return text.substr(0, static_cast<size_t>(width));
+  if (text.size() >= static_cast<size_t>(width)) {
+    size_t cut = Big5Boundary(text, static_cast<size_t>(width));
+    return text.substr(0, cut) + std::string(static_cast<size_t>(width) - cut, ' ');
+  }
   size_t spaces = static_cast<size_t>(width) - text.size();
   switch (side) {
     case ppPadLeft: return std::string(spaces, ' ') + text;
     case ppPadBoth: return std::string(spaces / 2, ' ') + text + std::string(spaces - spaces / 2, ' ');
     default: return text + std::string(spaces, ' ');
   }
+}
+
+size_t Big5Boundary(const std::string& text, size_t at) {
+  if (at >= text.size()) return text.size();
+  size_t i = 0;
+  while (i < at) {
+    size_t len = cp::IsBig5Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    if (i + len > at) break;
+    i += len;
+  }
+  return i;
 }
 
 std::string RemoveChar(const std::string& text, char c) {

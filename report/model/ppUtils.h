@@ -113,7 +113,11 @@ cls::TComponent* ppMakeComponent(TppCommunicator* object, cls::TClass c);
 // (the left getting half of them, rounded down).
 enum TppPadSide : uint8_t { ppPadRight = 0, ppPadLeft = 1, ppPadBoth = 2 };
 // Cut to WIDTH, or padded with spaces on SIDE (any other value: the right).
+// A cut never splits a Big5 character: it falls before one that would not
+// fit, and a blank makes up the width.
 std::string PadString(const std::string& text, int width, TppPadSide side);
+// The largest character boundary of Big5 TEXT at or before byte AT.
+size_t Big5Boundary(const std::string& text, size_t at);
 std::string RemoveChar(const std::string& text, char c);
 void SplitCommaText(const std::string& text, cls::TStringList* list);
 // Up to and including the last backslash; empty without one.

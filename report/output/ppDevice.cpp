@@ -65,7 +65,17 @@ void TppPage::Assign(cls::TPersistent* source) {
   }
 }
 
-void TppPage::Loaded() { inherited::Loaded(); }
+void TppPage::Loaded() {
+  inherited::Loaded();
+  clickable_.Clear();
+  lateValues_.Clear();
+  for (int i = 0; i < GetDrawCommandCount(); ++i) {
+    TppDrawCommand* command = GetDrawCommand(i);
+    if (!command) continue;
+    if (command->NeedsPageValues()) lateValues_.Add(command);
+    if (command->Clickable()) clickable_.Add(command);
+  }
+}
 
 void TppPage::RemoveChild(TppRelative* child) {
   inherited::RemoveChild(child);
@@ -204,6 +214,11 @@ void TppDrawCommand::Link(cls::TComponent*& field, cls::TComponent* value) {
 void TppDrawCommand::SetBand(cls::TComponent* band) { Link(band_, band); }
 
 void TppDrawCommand::SetComponent(cls::TComponent* component) { Link(component_, component); }
+
+void TppDrawCommand::SetParentComponent(cls::TComponent* parent) {
+  if (auto* page = cls::ObjectAs<TppPage>(parent)) SetPage(page);
+  else inherited::SetParentComponent(parent);
+}
 
 void TppDrawCommand::Notification(cls::TComponent* c, cls::TOperation op) {
   inherited::Notification(c, op);

@@ -22,6 +22,7 @@
 #include "report/model/ppUtils.h"
 #include "report/output/ppPrintr.h"
 
+class TppCustomCancelDialog;
 class TppDevice;
 class TppDrawCommand;
 class TppPage;
@@ -39,6 +40,8 @@ class TppPage : public TppRelative {
   // From another page: its values, its setup and copies of its commands
   // (same classes, same order); other classes go to the inherited assign.
   void Assign(cls::TPersistent* source) override;
+  // Lists the commands read with the page for clicks and late values
+  // (their flags are read after they join it).
   void Loaded() override;
   void RemoveChild(TppRelative* child) override;
 
@@ -137,6 +140,8 @@ class TppDrawCommand : public TppRelative {
   void Assign(cls::TPersistent* source) override;
   // Drops the component (and the click handler) or band that is freed.
   void Notification(cls::TComponent* c, cls::TOperation op) override;
+  // A command read as a page's child joins the page.
+  void SetParentComponent(cls::TComponent* parent) override;
 
   // Virtual operations, in slot order.
   // The device's DrawCommand; commands that draw themselves override it.
@@ -372,6 +377,7 @@ class TppDevice : public TppCommunicator {
   ~TppDevice() override;
   void BeforeDestruction() override;
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  void Notification(cls::TComponent* c, cls::TOperation op) override;
 
   // The name the registry knows the class by.
   static std::string ClassDeviceName() { return "TppDevice"; }
@@ -411,6 +417,10 @@ class TppDevice : public TppCommunicator {
   void SetPageRequest(const TppPageRequest* request);
   TppPublisher* Publisher() const { return publisher_; }
   void SetPublisher(TppPublisher* publisher);
+  // The dialog that shows the device's progress (not owned; forgotten when
+  // it is freed).
+  TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
+  void SetCancelDialog(TppCustomCancelDialog* dialog);
 
   cls::TNotifyEvent OnCancelJob;
   cls::TNotifyEvent OnPageRequest;
@@ -429,6 +439,11 @@ class TppDevice : public TppCommunicator {
   void DoPublisherChange();
   void SetBusy(bool v) { busy_ = v; }
   void SetCancelled(bool v) { cancelled_ = v; }
+  // Stores the progress TEXT; a cancel dialog showing another text gets it,
+  // and the application's messages are processed.
+  void ShowStatus(const std::string& text);
+  // The dialog's current text; empty without one.
+  std::string DialogStatus() const;
 
  private:
   bool active_ = true;
@@ -442,6 +457,7 @@ class TppDevice : public TppCommunicator {
   std::string groupName_;
   std::string status_;
   bool waiting_ = true;
+  TppCustomCancelDialog* cancelDialog_ = nullptr;
 };
 
 // The devices that draw commands (printer, screen) rather than store them.

@@ -5,6 +5,9 @@
 
 #include "report/output/ppDevice.h"
 
+#include "platform/ui/forms.h"
+#include "report/model/ppForms.h"
+
 // ---- TppDevice ----
 
 CLS_IMPLEMENT_COMPONENT(TppDevice)
@@ -15,6 +18,7 @@ TppDevice::TppDevice(cls::TComponent* owner) : TppCommunicator(owner) {}
 TppDevice::~TppDevice() = default;
 
 void TppDevice::BeforeDestruction() {
+  SetCancelDialog(nullptr);
   if (publisher_) {
     TppPublisher* p = publisher_;
     publisher_ = nullptr;
@@ -29,6 +33,28 @@ void TppDevice::Notify(TppCommunicator* communicator, uint8_t operation) {
     publisher_ = nullptr;
     DoPublisherChange();
   }
+}
+
+void TppDevice::Notification(cls::TComponent* c, cls::TOperation op) {
+  inherited::Notification(c, op);
+  if (op == cls::opRemove && c && c == cancelDialog_) cancelDialog_ = nullptr;
+}
+
+void TppDevice::SetCancelDialog(TppCustomCancelDialog* dialog) {
+  if (dialog == cancelDialog_) return;
+  if (cancelDialog_) RemoveFreeNotification(cancelDialog_);
+  cancelDialog_ = dialog;
+  if (cancelDialog_) FreeNotification(cancelDialog_);
+}
+
+std::string TppDevice::DialogStatus() const { return cancelDialog_ ? cancelDialog_->StatusText() : ""; }
+
+void TppDevice::ShowStatus(const std::string& text) {
+  SetStatus(text);
+  if (!cancelDialog_ || cancelDialog_->StatusText() == text) return;
+  TppUnlockedScope unlocked(publisher_);
+  cancelDialog_->SetStatusText(text);
+  ui::Application().ProcessMessages();
 }
 
 void TppDevice::SetGrouped(bool v) {

@@ -78,20 +78,7 @@ void TppPrinterDevice::BeforeDestruction() {
     EndDocument();
   } catch (...) {
   }
-  SetCancelDialog(nullptr);
   inherited::BeforeDestruction();
-}
-
-void TppPrinterDevice::Notification(cls::TComponent* c, cls::TOperation op) {
-  inherited::Notification(c, op);
-  if (op == cls::opRemove && c && c == cancelDialog_) cancelDialog_ = nullptr;
-}
-
-void TppPrinterDevice::SetCancelDialog(TppCustomCancelDialog* dialog) {
-  if (dialog == cancelDialog_) return;
-  if (cancelDialog_) RemoveFreeNotification(cancelDialog_);
-  cancelDialog_ = dialog;
-  if (cancelDialog_) FreeNotification(cancelDialog_);
 }
 
 void TppPrinterDevice::EndDocument() {
@@ -198,7 +185,7 @@ void TppPrinterDevice::UpdateStatus(TppPage* page) {
   if (!page) {
     text = LoadLanguageString(2);
   } else if (SkipPage() && publisher && !publisher->LastPageSeen()) {
-    text = cancelDialog_ ? cancelDialog_->StatusText() : "";
+    text = DialogStatus();
   } else {
     std::string document = page->DocumentName(), printer = printer_->GetPrinterName();
     if (!publisher || publisher->LastPageSeen())
@@ -206,11 +193,7 @@ void TppPrinterDevice::UpdateStatus(TppPage* page) {
     else
       text = FormatLanguageString(27, {page->AbsolutePageNo(), document, printer});
   }
-  SetStatus(text);
-  if (!cancelDialog_ || cancelDialog_->StatusText() == text) return;
-  TppUnlockedScope unlocked(publisher);
-  cancelDialog_->SetStatusText(text);
-  ui::Application().ProcessMessages();
+  ShowStatus(text);
 }
 
 void TppPrinterDevice::DrawShape(TppDrawShape* command) {

@@ -90,7 +90,6 @@ class TppPrinterDevice : public TppRasterDevice {
   ~TppPrinterDevice() override;
   // A document still open is ended here (never throws).
   void BeforeDestruction() override;
-  void Notification(cls::TComponent* c, cls::TOperation op) override;
 
   static std::string ClassDeviceName() { return "Printer"; }
   std::string DeviceName() const override { return ClassDeviceName(); }
@@ -121,8 +120,6 @@ class TppPrinterDevice : public TppRasterDevice {
   // Pixels per inch and the page's offset on the current page.
   TppDeviceScale Scale();
   int CopiesLeft() const { return copiesLeft_; }
-  TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
-  void SetCancelDialog(TppCustomCancelDialog* dialog);
 
   TppPageDrawEvent OnStartPage;
   TppPageDrawEvent OnEndPage;
@@ -140,5 +137,4 @@ class TppPrinterDevice : public TppRasterDevice {
   bool firstPage_ = true;
   int pageOffsetX_ = 0, pageOffsetY_ = 0;
   cls::Owned<TppPrinter> printer_;
-  TppCustomCancelDialog* cancelDialog_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
+#include "report/output/ppFilDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
@@ -22,6 +23,7 @@ void ppRegisterOutput() {
     ppRegisterRichTextCommand();
     RegisterDevice<TppPrinterDevice>();
     ppRegisterScrollBoxUnit();
+    ppRegisterFileDeviceUnit();
     ppRegisterViewerUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/com/com.h"
 #include "platform/com/typeinfo.h"
 
@@ -154,4 +156,25 @@ TEST(TypeLibBytes, RoundTripAndDamage) {
                           bytes.substr(0, bytes.find('{')) + "{nonsense}\n", bytes + "value\ta\tb\n"})
     EXPECT_FALSE(LoadTypeLib(bad, back)) << bad;
   EXPECT_FALSE(LoadTypeLibFromFile("C:\\no\\such.ocx", back));
+}
+
+TEST(ComApartment, CountedPerThread) {
+  EXPECT_EQ(com::CoInitialize(), com::S_OK);
+  EXPECT_EQ(com::CoInitialize(), com::S_FALSE);
+  int other = -1;
+  com::HRESULT first = 0;
+  std::thread([&] {
+    other = com::CoInitializeCount();
+    first = com::CoInitialize();
+    com::CoUninitialize();
+    com::CoUninitialize();  // one too many does nothing
+  }).join();
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(first, com::S_OK);
+  EXPECT_EQ(com::CoInitializeCount(), 2);
+  com::CoUninitialize();
+  com::CoUninitialize();
+  EXPECT_EQ(com::CoInitializeCount(), 0);
+  EXPECT_EQ(com::CoInitialize(), com::S_OK);
+  com::CoUninitialize();
 }

@@ -13,6 +13,7 @@
 #include "platform/gdi/fonts.h"
 #include "platform/process/clock.h"
 #include "platform/spool/printerdef.h"
+#include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
@@ -448,8 +449,8 @@ TEST_F(Producer, ACancelledPrintDialogEndsTheRunQuietly) {
 
 TEST_F(Producer, ADeviceTypeWithoutADeviceClassPrintsNothing) {
   // A stored device name is taken unchecked while loading.
-  Reload("TextFile");
-  EXPECT_EQ(report_->DeviceType(), "TextFile");
+  Reload("Plotter");
+  EXPECT_EQ(report_->DeviceType(), "Plotter");
   report_->Print();
   EXPECT_FALSE(report_->Producing());
   EXPECT_EQ(report_->Requests, 0);
@@ -672,4 +673,52 @@ TEST(ProducerSettings, TheBeforeAndAfterPrintNoticesComeInPairs) {
   p->DoAfterPrint();
   p->DoAfterPrint();
   EXPECT_EQ((*events)[ciProducerAfterPrint], 1);
+}
+
+TEST_F(Producer, AFileRunWritesThroughItsFileDeviceWithTheCancelDialogAttached) {
+  RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TStatusDialog::StaticClass());
+  ASSERT_TRUE(win::CreateDirectory("C:\\Out"));
+  report_->SetDeviceType("TextFile");
+  report_->SetTextFileName("C:\\Out\\report.txt");
+  report_->SetTextFileType(TppFileType::ftTab);
+  TStatusDialog* dialog = nullptr;
+  TppFileDevice* device = nullptr;
+  report_->AfterPage = [&](int) {
+    dialog = cls::ObjectAs<TStatusDialog>(report_->CancelDialog());
+    device = report_->FileDevice();
+  };
+  report_->Print();
+  ASSERT_NE(device, nullptr);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Texts, (std::vector<std::string>{"Accessing data...",
+                                                      "Printing page 1 for report Report on the C:\\Out\\report.txt",
+                                                      "Printing page 2 for report Report on the C:\\Out\\report.txt"}));
+  EXPECT_TRUE(Jobs().empty());
+  EXPECT_TRUE(win::FileExists("C:\\Out\\report.txt"));
+  EXPECT_EQ(report_->FileDevice(), nullptr);
+  ExpectIdle();
+}
+
+TEST_F(Producer, ThePrintDialogsFileChoicesMakeTheFileDevice) {
+  RegisterFormClass(&TppCustomPrintDialog::StaticClass(), &TFakePrintDialog::StaticClass());
+  ASSERT_TRUE(win::CreateDirectory("C:\\Out"));
+  report_->SetShowPrintDialog(true);
+  report_->SetShowCancelDialog(false);
+  report_->SetTextFileName("C:\\Out\\not this.txt");
+  TFakePrintDialog::OnInit = [](TFakePrintDialog* d) {
+    d->DeviceType = "ReportTextFile";
+    d->TextFileName = "C:\\Out\\grid.txt";
+  };
+  std::string deviceClass;
+  report_->AfterPage = [&](int) {
+    if (report_->FileDevice()) deviceClass = report_->FileDevice()->ClassName();
+  };
+  report_->Print();
+  EXPECT_EQ(deviceClass, "TppReportTextFileDevice");
+  std::string grid = testing_support::ReadFile(root_.Host("C:\\Out\\grid.txt"));
+  EXPECT_NE(grid.find("Page 1"), std::string::npos);
+  EXPECT_NE(grid.find("Page 2"), std::string::npos);
+  EXPECT_FALSE(win::FileExists("C:\\Out\\not this.txt"));
+  EXPECT_TRUE(Jobs().empty());
+  ExpectIdle();
 }
