@@ -659,6 +659,14 @@ void TppViewer::Broadcast(int eventId) {
 void TppViewer::RegisterProperties() {
   using V = TppViewer;
   auto& c = V::StaticClass();
+  cls::TPropInfo report;
+  report.Name = "Report";
+  report.Type = cls::MakeClassTypeInfo("TppCommunicator", &TppCommunicator::StaticClass());
+  report.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<V*>(o)->Report(); };
+  report.SetObj = [](cls::TObject* o, cls::TObject* v) {
+    static_cast<V*>(o)->SetReport(cls::ObjectAs<TppCommunicator>(v));
+  };
+  cls::PublishProperty(c, std::move(report));
   cls::TPropInfo zoom = cls::OrdProperty<V, TppZoomSettingType>("ZoomSetting", cls::EnumTypeInfo<TppZoomSettingType>(),
                                                                &V::ZoomSetting, &V::SetZoomSetting);
   zoom.HasDefault = true;

@@ -94,6 +94,7 @@ class Viewer : public Printers {
   void BarClicked(cls::TObject*, cls::TObject* command) {
     ++clicks;
     if (redraw) static_cast<TppDrawCommand*>(command)->SetRedrawPage(true);
+    if (navigate) viewer->NextPage();
   }
   // The page changes and notices a step brings.
   std::pair<int, int> Count(const std::function<void()>& step) {
@@ -115,6 +116,7 @@ class Viewer : public Printers {
   int pageChanges = 0;
   int clicks = 0;
   bool redraw = false;
+  bool navigate = false;
   std::function<void()> whilePageChanges;
 };
 
@@ -283,6 +285,16 @@ TEST_F(Viewer, TheHandOverClickableCommandsAndClicksThatRedraw) {
   // A click beside it clicks nothing.
   ui::SendClick(box, 50, 50);
   EXPECT_EQ(clicks, 2);
+  // A handler that moves on frees the page its command was on: the viewer
+  // leaves the command alone.
+  navigate = true;
+  EXPECT_EQ(Count([&] { ui::SendClick(box, 200, 440); }), std::make_pair(1, 1));
+  EXPECT_EQ(clicks, 3);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+  // A page number below 1 is page 1.
+  navigate = false;
+  viewer->GotoPage(-5);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
 }
 
 TEST_F(Viewer, PrintBorrowsTheReportUntilThePrintJobEnds) {
@@ -325,6 +337,12 @@ TEST_F(Viewer, PrintBorrowsTheReportUntilThePrintJobEnds) {
   viewer->Print();
   RegisterDevice<TppPrinterDevice>();
   EXPECT_EQ(jobEnds, 1);
+  EXPECT_EQ(report->DeviceType(), "Screen");
+  EXPECT_TRUE(report->ShowAutoSearchDialog());
+  EXPECT_EQ(viewer->ScreenDevice()->Publisher(), report->Publisher());
+  // A run that raises gives the report back, then the failure passes on.
+  report->PrinterSetup()->SetPrinterName("Screen");
+  EXPECT_THROW(viewer->Print(), cls::Exception);
   EXPECT_EQ(report->DeviceType(), "Screen");
   EXPECT_TRUE(report->ShowAutoSearchDialog());
   EXPECT_EQ(viewer->ScreenDevice()->Publisher(), report->Publisher());
