@@ -9,6 +9,7 @@
 #include "platform/classes/classes.h"
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppViewr.h"
+#include "tests/report/output/ppDrwCmdRichText_support.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 
 namespace {
@@ -51,6 +52,7 @@ class ScreenDevice : public ::testing::Test {
     ASSERT_NE(device->PageBitmap(), nullptr);
     pixels = std::make_unique<std::vector<std::uint32_t>>(device->PageBitmap()->Pixels());
   }
+  testing_support::TempRoot root;
   cls::Owned<TppViewer> viewer;
   TppScreenDevice* device = nullptr;
   std::unique_ptr<std::vector<std::uint32_t>> pixels;
@@ -124,6 +126,21 @@ TEST_F(ScreenDevice, BarCodesDrawThemselvesIntoTheZoomedRectangle) {
   for (int x = r.Left; x < r.Right; ++x) black += Pixel(x, 440) == kBlack;
   EXPECT_GT(black, 30);
   EXPECT_EQ(Pixel(r.Left - 1, 440), kWhite);
+}
+
+TEST_F(ScreenDevice, RichTextDrawsItselfThroughTheScreen) {
+  auto* rich = Place<TppDrawRichText>(20000, 20000, 40000, 10000);
+  SetRtf(rich, "{\\rtf1 WWWW}");
+  rich->SetStartCharPos(0);
+  rich->SetEndCharPos(3);
+  rich->SetColor(gdi::clRed);
+  Prepare(zs100Percent);
+  TppRect r = rich->GetDrawRect();
+  EXPECT_EQ(r.Left, 24 + 76);
+  EXPECT_EQ(r.Top, 24 + 76);
+  EXPECT_EQ(Pixel(r.Right - 2, r.Bottom - 2), 0xFF0000u);
+  EXPECT_EQ(Pixel(r.Right + 2, r.Bottom + 2), kWhite);
+  ppRichEditFinalize();
 }
 
 TEST_F(ScreenDevice, NothingIsPreparedForPagesOrDisplaysItCannotShow) {
