@@ -467,11 +467,22 @@ void TppViewer::BeforeDestruction() {
   inherited::BeforeDestruction();
 }
 
+void TppViewer::AttachDevice(TppPublisher* publisher) {
+  attaching_ = true;
+  try {
+    screenDevice_->SetPublisher(publisher);
+  } catch (...) {
+    attaching_ = false;
+    throw;
+  }
+  attaching_ = false;
+}
+
 void TppViewer::SetReport(TppCommunicator* report) {
   if (report == report_) return;
   CreateControls();
   if (report_) {
-    screenDevice_->SetPublisher(nullptr);
+    AttachDevice(nullptr);
     report_->RemoveEventNotify(communicator_);
     communicator_->RemoveNotify(report_);
   }
@@ -483,22 +494,23 @@ void TppViewer::SetReport(TppCommunicator* report) {
   if (!report_) return;
   communicator_->AddNotify(report_);
   report_->AddEventNotify(communicator_);
-  screenDevice_->SetPublisher(viewerReport_->Publisher());
+  AttachDevice(viewerReport_->Publisher());
 }
 
 void TppViewer::ReportFreed() {
   // The report is going: nothing of it is touched any more.
-  screenDevice_->SetPublisher(nullptr);
+  if (!report_) return;
   report_ = nullptr;
   viewerReport_ = nullptr;
   printRun_ = false;
   savedSetup_.reset();
+  AttachDevice(nullptr);
   ResetDisplay();
 }
 
 void TppViewer::PublisherChanged(cls::TObject*) {
-  // The publisher went with its report.
-  if (report_ && viewerReport_ && !screenDevice_->Publisher() && !printRun_ && !viewerReport_->Publisher()) ReportFreed();
+  // Not the viewer's own doing: the publisher went with its report.
+  if (!attaching_ && report_ && !screenDevice_->Publisher()) ReportFreed();
 }
 
 void TppViewer::ReportEvent(int eventId) {
@@ -576,15 +588,8 @@ void TppViewer::ResetDisplay() {
 
 void TppViewer::Regenerate() {
   if (GetBusy() || !viewerReport_) return;
-  ready_ = false;
   if (TppPublisher* publisher = viewerReport_->Publisher()) publisher->Refresh();
-  try {
-    ResetDisplay();
-  } catch (...) {
-    ready_ = true;
-    throw;
-  }
-  ready_ = true;
+  ResetDisplay();
   if (OnReset) OnReset(this);
   screenDevice_->RequestPages();
 }
@@ -597,7 +602,7 @@ void TppViewer::RunAutoSearch() {
 void TppViewer::Print() {
   if (screenDevice_->Busy() || !viewerReport_) return;
   IppViewerReport* report = viewerReport_;
-  screenDevice_->SetPublisher(nullptr);
+  AttachDevice(nullptr);
   report->SetCurrentPage(std::max<int32_t>(screenDevice_->GetAbsolutePageNo(), 1));
   savedDeviceType_ = report->DeviceType();
   savedShowAutoSearch_ = report->ShowAutoSearchDialog();
@@ -622,7 +627,7 @@ void TppViewer::RestoreAfterPrint() {
   if (!viewerReport_) return;
   viewerReport_->SetDeviceType(savedDeviceType_);
   viewerReport_->SetShowAutoSearchDialog(savedShowAutoSearch_);
-  screenDevice_->SetPublisher(viewerReport_->Publisher());
+  AttachDevice(viewerReport_->Publisher());
   if (saved && !viewerReport_->PrinterSetup()->IsEqual(saved.get())) screenDevice_->RequestPages();
 }
 
@@ -635,7 +640,6 @@ void TppViewer::PageDisplayed() {
 void TppViewer::StatusChanged() { Fire(OnStatusChange, ciViewerStatusChange); }
 
 void TppViewer::PrintStateChanged(cls::TObject*) {
-  if (screenDevice_->Busy()) ready_ = true;
   Invalidate();
   Fire(OnPrintStateChange, ciViewerPrintStateChange);
 }

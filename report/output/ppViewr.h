@@ -228,6 +228,8 @@ class TppViewer : public ui::TCustomPanel {
   void PaintBoxClick(cls::TObject* Sender);
   void PrintStateChanged(cls::TObject* Sender);
   void PublisherChanged(cls::TObject* Sender);
+  // The screen device joins PUBLISHER (nullptr: leaves its own).
+  void AttachDevice(TppPublisher* publisher);
   // The report's events and its going.
   void ReportEvent(int eventId);
   void ReportFreed();
@@ -249,7 +251,7 @@ class TppViewer : public ui::TCustomPanel {
   win::PT mouse_{};                      // the last pointer position on the paint box
   bool repainting_ = false;              // a command's rectangle is being copied
   int locks_ = 0;
-  bool ready_ = false;
+  bool attaching_ = false;
   // A printer run borrowed the report: what to give back on event 89.
   bool printRun_ = false;
   std::string savedDeviceType_;

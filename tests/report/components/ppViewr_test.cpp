@@ -151,9 +151,13 @@ TEST_F(Viewer, NavigationShowsEachPageOnceAndIgnoresWhatCannotMove) {
   EXPECT_EQ(Count([&] { viewer->GotoPage(2); }), one);
   whilePageChanges = nullptr;
   EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+  // An auto search that answers yes makes the pages again from the first.
+  EXPECT_EQ(Count([&] { viewer->RunAutoSearch(); }), one);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
+  EXPECT_EQ(events[ciViewerReset], 1);
   // Freeing the report resets the viewer.
   report.reset();
-  EXPECT_EQ(events[ciViewerReset], 1);
+  EXPECT_EQ(events[ciViewerReset], 2);
   EXPECT_EQ(viewer->Report(), nullptr);
   EXPECT_EQ(Count([&] { viewer->LastPage(); }), none);
 }
