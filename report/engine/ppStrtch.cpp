@@ -371,6 +371,29 @@ void TppStretchable::RestoreFromCache(int32_t pageIndex) {
   partialGeneration_ = record[7] != 0;
 }
 
+void TppStretchable::WriteHeadedRecord(int32_t pageIndex, uint8_t* record) {
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  record[2] = keptTogether_;
+  std::memcpy(record + 3, &shifterResumeIndex_, 4);
+  record[7] = OverFlow();
+  record[8] = partialGeneration_;
+  WriteCacheRecord(pageIndex, record);
+}
+
+bool TppStretchable::ReadHeadedRecord(int32_t pageIndex, uint8_t* record) {
+  record[0] = 2;  // marks a record that is absent
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == 2) return false;
+  SetDrawComponent(record[0] != 0);
+  shiftersStarted_ = record[1] != 0;
+  keptTogether_ = record[2] != 0;
+  std::memcpy(&shifterResumeIndex_, record + 3, 4);
+  SetOverFlow(record[7] != 0);
+  partialGeneration_ = record[8] != 0;
+  return true;
+}
+
 // ---- scripting ----
 
 RA_IMPLEMENT_RTTI(TraTppStretchableRTTI)
