@@ -22,6 +22,7 @@
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 using testing_support::TEventHook;
 
@@ -43,14 +44,8 @@ class Viewer : public Printers {
     for (int i = 1; i <= 3; ++i) pipeline->AddRecord({{"No", TppListPipeline::TValue(int64_t{i})}});
     report.reset(new TppReport(nullptr));
     report->SetUnits(utMillimeters);
-    TppPrinterSetup* setup = report->PrinterSetup();
-    setup->SetPrinterName("Screen");
-    setup->SetUnits(utMillimeters);
-    setup->SetPaperWidth(210);
-    setup->SetPaperHeight(297);
-    for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop,
-                     &TppPrinterSetup::SetMarginRight, &TppPrinterSetup::SetMarginBottom})
-      (setup->*set)(0);
+    report->PrinterSetup()->SetPrinterName("Screen");
+    testing_support::SetPage(report.get(), 210000, 297000, 0);
     report->SetDataPipeline(pipeline.get());
     auto* detail = new TppDetailBand(nullptr);
     detail->SetReport(report.get());
@@ -242,8 +237,7 @@ TEST_F(Viewer, WholePageAndPageWidth) {
 }
 
 TEST_F(Viewer, ALongPageScrollsWholeWith32BitPositions) {
-  report->PrinterSetup()->SetPaperWidth(20);
-  report->PrinterSetup()->SetPaperHeight(9000);
+  testing_support::SetPage(report.get(), 20000, 9000000, 0);
   viewer->SetBounds(0, 0, 300, 200);
   viewer->SetZoomSetting(zs100Percent);
   viewer->ResetDisplay();
@@ -302,8 +296,7 @@ TEST_F(Viewer, TheHandOverClickableCommandsAndClicksThatRedraw) {
 }
 
 TEST_F(Viewer, PrintBorrowsTheReportUntilThePrintJobEnds) {
-  Install(RecordingZolmet(), true);
-  ppPrintrFinalize();
+  UseRecordingZolmet();
   report->SetShowPrintDialog(false);
   report->SetShowCancelDialog(false);
   report->SetShowAutoSearchDialog(true);

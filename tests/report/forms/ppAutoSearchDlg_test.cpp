@@ -9,15 +9,16 @@
 
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/gdi.h"
-#include "platform/spool/printerdef.h"
 #include "report/components/ppDBText.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppReport.h"
 #include "report/forms/ppAutoSearchDlg.h"
 #include "report/output/ppPrintr.h"
 #include "tests/report/forms/forms_fixture.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 using testing_support::TEventHook;
 using TValue = TppListPipeline::TValue;
@@ -28,13 +29,8 @@ class AutoSearch : public DialogTest {
  protected:
   void SetUp() override {
     DialogTest::SetUp();
-    ppPrintrFinalize();
-    gdi::ClearRecordedJobs();
     gdi::SetDeterministicMetrics(true);
-    spool::PrinterDef printer = spool::DemoReceiptPrinter();
-    printer.backend = spool::PrinterBackend::Record;
-    ASSERT_TRUE(spool::InstallPrinter(printer));
-    ASSERT_TRUE(spool::SetDefaultPrinter(printer.name));
+    UseRecordingZolmet();
     form.reset(new cls::TComponent(nullptr));
     customers = new TppListPipeline(form.get());
     customers->SetName("plCustomer");
@@ -45,11 +41,7 @@ class AutoSearch : public DialogTest {
     for (auto& r : rows) all.push_back({{"Name", TValue(std::string(r[0]))}, {"City", TValue(std::string(r[1]))}});
     for (auto& r : all) customers->AddRecord(r);
     report = new TppReport(form.get());
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    testing_support::PrintOnZolmet(report);
     report->SetShowAutoSearchDialog(true);
     report->SetDataPipeline(customers);
     auto* detail = new TppDetailBand(nullptr);
