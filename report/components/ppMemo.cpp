@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppMemo.h"
 
 #include <algorithm>
@@ -445,4 +446,27 @@ const TraMembers* TraTppDBMemoRTTI::Members() const {
       {raEvent("OnGetMemo", ciMemoGetMemo, {raParam("Lines", daObject, &cls::TStringList::StaticClass())}),
        raProperty<C, daBoolean>("AutoDisplay", &C::AutoDisplay, &C::SetAutoDisplay)});
   return &members;
+}
+
+// ---- design popup menus ----
+
+void TppCustomMemo::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppStretchable::CreatePopupMenu(menu);
+  menu->AddAction<TppCustomMemo>(10, "CharWrap", 0);
+  menu->AddAction<TppCustomMemo>(11, "KeepTogether", 0);
+  menu->AddAction<TppCustomMemo>(12, "ForceJustifyLastLine", 0);
+  menu->AddAction<TppCustomMemo>(13, "Transparent", 246);
+}
+
+void TppMemo::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomMemo::CreatePopupMenu(menu);
+  menu->AddAction<TppMemo>(14, "Lines", 0, [](TppMemo& m) {
+    m.ShowDesignDialog(&TppCustomMemoDialog::StaticClass());
+  });
+}
+
+void TppDBMemo::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomMemo::CreatePopupMenu(menu);
+  menu->AddAction<TppDBMemo>(14, "AutoDisplay", 0);
+  menu->AddAction<TppDBMemo>(15, "SuppressRepeatedValues", 245);
 }

@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppRichTx.h"
 
 #include <algorithm>
@@ -441,4 +442,14 @@ const TraMembers* TraTppDBRichTextRTTI::Members() const {
       {raEvent("OnGetRichText", ciComponentGetText, {raParam("Text", daString, nullptr, true)}),
        raProperty<C, daBoolean>("AutoDisplay", &C::AutoDisplay, &C::SetAutoDisplay)});
   return &members;
+}
+
+// ---- design popup menu ----
+
+void TppRichText::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomRichText::CreatePopupMenu(menu);
+  menu->AddAction<TppRichText>(10, "Edit", 0, [](TppRichText& r) {
+    r.ShowDesignDialog(&TppCustomRTFEditor::StaticClass());
+  });
+  menu->AddAction<TppRichText>(11, "MailMerge", 0);
 }

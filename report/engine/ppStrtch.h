@@ -87,6 +87,11 @@ class TppStretchable : public TppComponent {
   void RestoreFromCache(int32_t pageIndex) override;
   bool IsStretchableComponent() override { return true; }
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
+  // Adds ReprintOnOverFlow, ShiftWithParent, ShiftRelativeTo (the
+  // registered shift dialog) and Stretch; the flags are ticked by their
+  // values and toggled by a click.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
 
  protected:
   // For descendants that keep the page state in a record of their own.

@@ -12,6 +12,7 @@
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
+#include "report/output/ppViewr.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -27,6 +28,7 @@ void ppRegisterOutput() {
     ppRegisterFileDeviceUnit();
     ppRegisterOutlineNodeUnit();
     ppRegisterOutlineDrawCommandUnit();
+    ppRegisterViewerUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
     raRegisterRTTI(TraTppDrawTextRTTI::Instance());

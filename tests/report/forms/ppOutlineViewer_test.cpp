@@ -16,6 +16,7 @@
 #include "report/engine/ppSubRpt.h"
 #include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppRegister.h"
+#include "report/output/ppViewr.h"
 #include "tests/report/forms/forms_fixture.h"
 #include "tests/support/ppListPipeline.h"
 #include "tests/support/ppTestReport.h"
@@ -304,4 +305,25 @@ TEST_F(OutlineViewerTest, AnUnexpandedDrillDownShowsOnlyTheNoOutlineNode) {
   EXPECT_EQ(Items(), (V{"NoOutline: DrillDown not supported"}));
   EXPECT_TRUE(outline->LoadedComplete());
   EXPECT_FALSE(outline->HotTrack);
+}
+
+TEST_F(OutlineViewerTest, ClickingAGroupTakesThePageViewerToItsPage) {
+  auto* pageViewer = new TppViewer(form);
+  pageViewer->SetParent(form);
+  pageViewer->SetAlign(ui::TAlign::alClient);
+  outline->SetViewer(pageViewer);
+  report->PrinterSetup()->SetPrinterName("Screen");
+  pageViewer->SetReport(report);
+  report->PrintToDevices();
+  ASSERT_EQ(pageViewer->GetAbsolutePageNo(), 1);
+  outline->SyncToPage(pageViewer->GetCurrentPage());
+  EXPECT_EQ(Items(), (V{"Main", "  台北", "    Page 1", "", "...more..."}));
+  pageViewer->LastPage();
+  outline->SyncToPage(pageViewer->GetCurrentPage());
+  ClickLabel(Item("台中"));
+  EXPECT_EQ(pageViewer->GetAbsolutePageNo(), 3);
+  // Hiding the outline raises the page viewer's refit flag only meanwhile.
+  outline->SetShowOutline(false);
+  EXPECT_FALSE(pageViewer->RefitPending());
+  EXPECT_EQ(pageViewer->PopupMenu, nullptr);  // never shown: no menu yet
 }
