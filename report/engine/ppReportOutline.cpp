@@ -29,9 +29,9 @@ void TppReport::UpdateOutline() {
 void TppReport::OutlineNodeCreate(cls::TComponent*, TppOutlineNode* node, bool& accept) {
   if (HasEventNotify(ciReportOutlineNodeCreate)) {
     cls::Owned<TraParamList> params(raGetParams(this, "OnOutlineNodeCreate"));
-    cls::TObject* nodeObject = node;
+    TppOutlineNode* nodeVariable = node;
     if (params) {
-      params->SetParamAddress(0, &nodeObject);
+      params->SetParamAddress(0, &nodeVariable);
       params->SetParamAddress(1, &accept);
     }
     SendEventNotify(this, ciReportOutlineNodeCreate, params.get());

@@ -306,3 +306,34 @@ TEST_F(ViewControlsTest, WindowUpdateLockHoldsRepaintsUntilUnlocked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ViewControlsTest, ScriptedClicksReachMenuItemsTheFormOwns) {
+  auto* f = NewForm<TForm>(nullptr);
+  auto* panel = new TPanel(f);
+  panel->SetParent(f);
+  auto* menu = new TPopupMenu(panel);  // owned below the form
+  auto* tick = new TMenuItem(menu);
+  tick->SetName("miTick");
+  tick->AutoCheck = true;
+  menu->Items().Add(tick);
+  auto* off = new TMenuItem(menu);
+  off->SetName("miOff");
+  off->Enabled = false;
+  menu->Items().Add(off);
+  auto* ok = new TButton(f);
+  ok->SetName("bnOK");
+  ok->ModalResult = mrOk;
+  ok->SetParent(f);
+  ScriptClicks({"miTick", "bnOK"});
+  EXPECT_EQ(f->ShowModal(), mrOk);
+  EXPECT_TRUE(tick->Checked);
+  // A disabled item is not there for a script.
+  ScriptClicks({"miOff"});
+  EXPECT_THROW(f->ShowModal(), EStuckLoop);
+  ClearScriptedClicks();
+  f->Free();
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classes/compstream.h"
 #include "platform/classes/streams.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
@@ -16,6 +17,7 @@
 #include "report/output/ppOutlineDrawCommand.h"
 #include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
+#include "tests/support/pagesource.h"
 #include "tests/support/ppListPipeline.h"
 
 using namespace engine_doubles;
@@ -167,6 +169,29 @@ TEST_F(Outline, DeclinedNodesLeaveTheirChildrenOneLevelUp) {
             (std::vector<std::string>{"Main", "台北", "Page 1", "Page 2", "台中", "Page 3", "高雄", "Page 4", "Page 5"}));
 }
 
+TEST_F(Outline, Event88ComesBeforeTheHandlerAndMayDeclineToo) {
+  std::vector<std::string> order;
+  testing_support::TEventHook hook(report, {ciReportOutlineNodeCreate}, [&](TppCommunicator*, int, TraParamList* params) {
+    cls::TObject* node = nullptr;
+    ASSERT_TRUE(params && params->GetParam("Node", node));
+    const std::string caption = static_cast<TppOutlineNode*>(node)->Caption();
+    order.push_back("88 " + caption);
+    if (caption == "台中") params->SetParamValue("Accept", TraValue(false));
+  });
+  struct THandler {
+    std::vector<std::string>* order;
+    void Create(cls::TObject*, cls::TObject* node, bool& accept) {
+      order->push_back(std::string(accept ? "yes " : "no ") + static_cast<TppOutlineNode*>(node)->Caption());
+    }
+  } handler{&order};
+  report->OnOutlineNodeCreate = TppOutlineNodeCreateEvent(&handler, &THandler::Create);
+  Request(TppPageSettingType::psSinglePage, 3);
+  EXPECT_EQ(Tree(3), "[Main(1) > [台北(1) > Page 1(1), Page 2(2)], Page 3(3)]");
+  EXPECT_EQ(order[0], "88 Main");
+  EXPECT_EQ(order[1], "yes Main");
+  EXPECT_NE(std::find(order.begin(), order.end(), "no 台中"), order.end());
+}
+
 TEST_F(Outline, SettingsDecideNodesPageNodesAndTheCommand) {
   group->OutlineSettings()->SetCreateNode(false);
   report->OutlineSettings()->SetCreatePageNodes(false);
@@ -298,6 +323,25 @@ TEST_F(Outline, SettingsTellTheirOwnerAndKeepVisibleOnlyWhileEnabled) {
   cls::TStringList other;
   EXPECT_ANY_THROW(s.Assign(&other));
   owner->Free();
+  // The settings stream with the report, the group and the subreport.
+  report->OutlineSettings()->SetEnabled(false);
+  report->OutlineSettings()->SetCreatePageNodes(false);
+  group->OutlineSettings()->SetCreateNode(false);
+  cls::RegisterClass(&TOutlineReport::StaticClass());
+  cls::RegisterClass(&TFixed::StaticClass());
+  cls::TMemoryStream stream;
+  cls::WriteComponent(&stream, report, nullptr);
+  stream.SetPosition(0);
+  cls::TComponentReader reader;
+  // Everything read belongs to one owner.
+  cls::Owned<cls::TComponent> holder(new cls::TComponent(nullptr));
+  auto* read = cls::ObjectAs<TppReport>(reader.ReadComponent(&stream, holder.get()));
+  ASSERT_TRUE(read);
+  EXPECT_FALSE(read->OutlineSettings()->Enabled());
+  EXPECT_FALSE(read->OutlineSettings()->Visible());
+  EXPECT_FALSE(read->OutlineSettings()->CreatePageNodes());
+  ASSERT_EQ(read->GroupCount(), 1);
+  EXPECT_FALSE(read->Groups(0)->OutlineSettings()->CreateNode());
   // Old reports have no outline.
   report->Convert(6000);
   EXPECT_FALSE(report->OutlineSettings()->Enabled());

@@ -3,6 +3,7 @@
 // its embedded communicator.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,23 @@ using V = std::vector<std::string>;
 
 }  // namespace
 
+namespace testing_support_throwing {
+
+// Fails on event 101.
+class TThrower : public TppCommunicator {
+ public:
+  explicit TThrower(TppCommunicator* source) : TppCommunicator(nullptr) {
+    EventMask().Include(ciOutlineEvent);
+    source->AddEventNotify(this);
+  }
+  void EventNotify(TppCommunicator*, int, TraParamList*) override {
+    if (fail) throw std::runtime_error("listener failed");
+  }
+  bool fail = true;
+};
+
+}  // namespace testing_support_throwing
+
 TEST_F(OutlineViewerTest, EachPageShowsTheOutlineAsItStoodThen) {
   Generate();
   ASSERT_EQ(report->pages.size(), 6u);
@@ -271,6 +289,19 @@ TEST_F(OutlineViewerTest, ShowingAndHidingThroughThePopupMenu) {
   EXPECT_EQ(outline->OutlinePopupMenu(), nullptr);
   EXPECT_EQ(viewer->PopupMenu, nullptr);
   EXPECT_EQ(outline->NodesLoaded(), 0);
+}
+
+TEST_F(OutlineViewerTest, AFailingListenerLeavesNothingHeld) {
+  testing_support_throwing::TThrower thrower(outline->WalkieTalkie());
+  EXPECT_THROW(outline->SetShowOutline(false), std::runtime_error);
+  EXPECT_FALSE(outline->GetShowOutline());
+  EXPECT_EQ(outline->Busy(), 0);
+  EXPECT_EQ(ui::LockedWindow(), nullptr);
+  EXPECT_FALSE(viewer->RefitPending());
+  // And it still works.
+  thrower.fail = false;
+  outline->SetShowOutline(true);
+  EXPECT_TRUE(outline->GetShowOutline());
 }
 
 TEST_F(OutlineViewerTest, TheEmbeddedCommunicatorIsNotFreedFromOutside) {
