@@ -78,7 +78,12 @@ void TppOutlineViewer::Notification(cls::TComponent* c, cls::TOperation op) {
   inherited::Notification(c, op);
   if (op != cls::opRemove) return;
   if (c == viewer_) viewer_ = nullptr;
-  if (c == popupMenu_) popupMenu_ = nullptr;
+  if (c == popupMenu_) {
+    // Neither viewer keeps a menu that is gone.
+    if (PopupMenu == popupMenu_) PopupMenu = nullptr;
+    if (viewer_ && viewer_->PopupMenu == popupMenu_) viewer_->PopupMenu = nullptr;
+    popupMenu_ = nullptr;
+  }
   if (c == walkieTalkie_) walkieTalkie_ = nullptr;
 }
 

@@ -283,6 +283,13 @@ TEST_F(OutlineViewerTest, ShowingAndHidingThroughThePopupMenu) {
   EXPECT_EQ(listener->refitDuring, (std::vector<bool>{true, true}));
   click(0);
   EXPECT_TRUE(outline->GetShowOutline());
+  // A menu freed from outside leaves neither viewer holding it.
+  menu->Free();
+  EXPECT_EQ(viewer->PopupMenu, nullptr);
+  EXPECT_EQ(outline->PopupMenu, nullptr);
+  outline->SetShowOutline(true);  // a new one
+  ASSERT_NE(outline->OutlinePopupMenu(), nullptr);
+  EXPECT_EQ(viewer->PopupMenu, outline->OutlinePopupMenu());
   // Clear takes the items and the menu from both viewers.
   outline->Clear();
   EXPECT_EQ(outline->Items().Count(), 0);
