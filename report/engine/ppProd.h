@@ -103,7 +103,7 @@ class TppProducer : public TppRelative, public IppViewerReport {
   // template through the scripting registry's "Template" property: written
   // into STREAM (TOSTREAM) or loaded from it; nothing for a producer
   // without one. The auto-search fields as a copy, given to the worker's
-  // report: nothing here until the auto-search interface fills it in.
+  // report: nothing here; the report carries its fields.
   virtual void TransferTemplate(cls::TStream* stream, bool toStream);
   virtual cls::TObject* CopyAutoSearchFields() { return nullptr; }
   virtual void TransferAutoSearchFields(cls::TObject* /*fields*/) {}

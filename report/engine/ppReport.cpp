@@ -415,6 +415,34 @@ TppAutoSearchField* TppReport::CreateAutoSearchCriteria(const std::string& dataP
   return made;
 }
 
+cls::TObject* TppReport::CopyAutoSearchFields() {
+  if (AutoSearchFieldCount() == 0) return nullptr;
+  cls::Owned<TppAutoSearchGroups> copy(new TppAutoSearchGroups(nullptr));
+  copy->AddFields(AutoSearchFieldList());
+  return copy.release();
+}
+
+void TppReport::TransferAutoSearchFields(cls::TObject* fields) {
+  auto* groups = cls::ObjectAs<TppAutoSearchGroups>(fields);
+  if (!groups) return;
+  std::vector<TppAutoSearchField*> sources = groups->FieldList();
+  if (AutoSearchFieldCount() == 0) {
+    for (TppAutoSearchField* source : sources) {
+      TppAutoSearchField* made =
+          CreateAutoSearchCriteria(source->DataPipelineName(), source->FieldName(), source->SearchOperator(),
+                                   source->SearchExpression(), source->Mandatory());
+      made->Assign(source);
+      made->AssignSearchValues(source);
+    }
+    return;
+  }
+  if (static_cast<size_t>(AutoSearchFieldCount()) != sources.size())
+    throw EBackgroundPrintError(
+        "TppAutoSearchRTTI.CopyAutoSearchFields: The report in the background thread has different autosearch "
+        "fields than the request.");
+  for (int i = 0; i < AutoSearchFieldCount(); ++i) AutoSearchFields(i)->AssignSearchValues(sources[static_cast<size_t>(i)]);
+}
+
 TppAutoSearchField* TppReport::AutoSearchCriteriaByName(const std::string& dataPipelineName,
                                                         const std::string& fieldName) const {
   for (TppAutoSearchField* f : autoSearchFields_)

@@ -99,6 +99,12 @@ class TppReport : public TppBandedReport, public IppOutlineParticipant {
   // The first field of the pipeline and field name (case ignored), or nullptr.
   TppAutoSearchField* AutoSearchCriteriaByName(const std::string& dataPipelineName,
                                                const std::string& fieldName) const;
+  // A background job's copy of the fields (a TppAutoSearchGroups), nullptr
+  // without fields; and its values given to this report's fields: fields
+  // made from the copy when it has none, else the search values taken
+  // field by field (EBackgroundPrintError when the counts differ).
+  cls::TObject* CopyAutoSearchFields() override;
+  void TransferAutoSearchFields(cls::TObject* fields) override;
   int AutoSearchFieldCount() const { return autoSearchFields_.Count(); }
   TppAutoSearchField* AutoSearchFields(int index) const;
   std::vector<TppAutoSearchField*> AutoSearchFieldList() const;

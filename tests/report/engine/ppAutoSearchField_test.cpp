@@ -319,6 +319,35 @@ TEST_F(ReportAutoSearch, CreateFindDescribeAndDrop) {
   EXPECT_EQ(report->AutoSearchCriteriaByName("plCustomer", "City"), b);
 }
 
+// A background job carries a copy of the fields to the worker's report:
+// fields made there when it has none, else values taken field by field.
+TEST_F(ReportAutoSearch, ABackgroundJobsCopyGivesItsValuesToTheWorkersReport) {
+  EXPECT_EQ(report->CopyAutoSearchFields(), nullptr);
+  TppAutoSearchField* city =
+      report->CreateAutoSearchCriteria("plCustomer", "City", TppSearchOperatorType::soEqual, "Kaohsiung", true);
+  city->SetFieldAlias("City");
+  cls::Owned<cls::TObject> copy(report->CopyAutoSearchFields());
+  ASSERT_NE(copy.get(), nullptr);
+  city->SetSearchExpression("Taipei");  // the job keeps what it was given
+
+  auto* worker = new TppReport(form.get());
+  worker->TransferAutoSearchFields(copy.get());
+  ASSERT_EQ(worker->AutoSearchFieldCount(), 1);
+  TppAutoSearchField* made = worker->AutoSearchFields(0);
+  EXPECT_EQ(made->DataPipeline(), pipeline);
+  EXPECT_EQ(made->FieldAlias(), "City");
+  EXPECT_EQ(made->SearchExpression(), "Kaohsiung");
+  EXPECT_TRUE(made->Mandatory());
+
+  made->SetSearchExpression("Tainan");
+  worker->TransferAutoSearchFields(copy.get());
+  ASSERT_EQ(worker->AutoSearchFieldCount(), 1);
+  EXPECT_EQ(worker->AutoSearchFields(0)->SearchExpression(), "Kaohsiung");
+
+  worker->CreateAutoSearchCriteria("plCustomer", "Name", TppSearchOperatorType::soEqual, "", false);
+  EXPECT_THROW(worker->TransferAutoSearchFields(copy.get()), EBackgroundPrintError);
+}
+
 TEST_F(ReportAutoSearch, NoDialogClassOrNoFieldsAnswersTrue) {
   report->SetShowAutoSearchDialog(true);
   report->CreateAutoSearchCriteria("plCustomer", "City", TppSearchOperatorType::soEqual, "Taipei", false);
