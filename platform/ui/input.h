@@ -9,6 +9,8 @@
 
 namespace ui {
 
+class TCustomForm;
+
 void SendMouseMove(TControl* control, int x, int y, TShiftState shift = 0);
 void SendMouseDown(TControl* control, TMouseButton button, int x, int y, TShiftState shift = 0);
 void SendMouseUp(TControl* control, TMouseButton button, int x, int y, TShiftState shift = 0);
@@ -26,6 +28,15 @@ void SendText(TWinControl* control, const std::string& text);
 // What a user does to put TEXT into an edit: focus it when it can take
 // the focus, select everything and delete it (a Backspace), then type.
 void TypeInto(TEdit* edit, const std::string& text);
+// A key pressed on FORM: its focused control takes it, else the form
+// (never both). An Enter or Esc nobody took presses the form's default or
+// cancel button.
+void SendFormKey(TCustomForm* form, unsigned short key, TShiftState shift = 0);
+// A key written "<Enter>", "<Esc>", "<Tab>", "<PgUp>", "<PgDn>", "<Home>",
+// "<End>", "<Up>", "<Down>", "<Left>", "<Right>", "<Del>", "<Back>",
+// "<Space>" or a letter or digit, after "Ctrl+", "Shift+" or "Alt+"
+// prefixes (case ignored). False when ENTRY is no such key.
+bool ParseKeyEntry(const std::string& entry, unsigned short& key, TShiftState& shift);
 // A scroll bar's message with CODE (SB_...) and thumb position POS.
 void SendScroll(TScrollingWinControl* control, TScrollBarKind bar, int code, int pos = 0);
 
