@@ -5,6 +5,7 @@
 #include "report/components/ppRegister.h"
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
+#include "report/forms/ppPDlg.h"
 #include "report/forms/ppTmDlg.h"
 #include "report/forms/ppTmEDlg.h"
 #include "report/model/ppForms.h"
@@ -16,6 +17,7 @@ void ppRegisterForms() {
     TppTemplateDialog::RegisterProperties();
     TppTemplateErrorDialog::RegisterProperties();
     RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());
+    RegisterFormClass(&TppCustomPrintDialog::StaticClass(), &TppPrintDialog::StaticClass());
     RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());
