@@ -1,8 +1,12 @@
 #include "report/forms/ppPDlg.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/classes/sysutils.h"
+#include "platform/spool/spool.h"
 #include "platform/ui/dialogs.h"
 #include "report/model/ppResMgr.h"
 #include "report/model/ppUtils.h"
@@ -66,6 +70,23 @@ std::vector<FileType> FileTypes(bool archive, bool text) {
 std::string ResolvedName(const std::string& name) {
   if (cls::AnsiCompareText(name, "Default") == 0) return ppGetPrinterList()->DefaultPrinterName();
   return name;
+}
+
+// The spooler's driver and port of printer NAME; empty when it has none.
+std::pair<std::string, std::string> DriverAndPort(const std::string& name) {
+  win::HANDLE printer = nullptr;
+  if (name.empty() || !win::OpenPrinterA(name.c_str(), &printer, nullptr)) return {};
+  std::pair<std::string, std::string> out;
+  win::DWORD needed = 0;
+  win::GetPrinterA(printer, 2, nullptr, 0, &needed);
+  std::vector<win::BYTE> buf(needed);
+  if (needed >= sizeof(win::PRINTER_INFO_2A) && win::GetPrinterA(printer, 2, buf.data(), needed, &needed)) {
+    win::PRINTER_INFO_2A e;
+    std::memcpy(&e, buf.data(), sizeof e);
+    out = {e.pDriverName ? e.pDriverName : "", e.pPortName ? e.pPortName : ""};
+  }
+  win::ClosePrinter(printer);
+  return out;
 }
 
 // A small printer icon; a network printer has a cable under it.
@@ -359,11 +380,10 @@ void TppPrintDialog::LoadPrinters() {
 }
 
 void TppPrintDialog::ShowPrinterInfo() {
-  TppPrinterInfoRef info;
-  if (havePrinters_ && cbxPrinters->ItemIndex() >= 0)
-    info = ppGetPrinterList()->GetPrinterInfo(ResolvedName(cbxPrinters->Text()));
-  lblPrinterType->Caption = info && info->Driver() ? *info->Driver() : std::string();
-  lblPrinterLocation->Caption = info && info->Port() ? *info->Port() : std::string();
+  std::pair<std::string, std::string> shown;
+  if (havePrinters_ && cbxPrinters->ItemIndex() >= 0) shown = DriverAndPort(ResolvedName(cbxPrinters->Text()));
+  lblPrinterType->Caption = shown.first;
+  lblPrinterLocation->Caption = shown.second;
 }
 
 void TppPrintDialog::LoadPageRequest() {
@@ -477,9 +497,14 @@ void TppPrintDialog::btnOKClick() {
   }
   if (!chosen) {
     TppPrinterSetup* setup = Setup();
-    TppPrinterInfoRef info;
-    if (setup && havePrinters_) info = ppGetPrinterList()->GetPrinterInfo(ResolvedName(setup->PrinterName()));
-    if (!info) {
+    // Valid: an installed printer of the list ("Default" resolved).
+    bool valid = false;
+    if (setup && havePrinters_) {
+      const std::string name = ResolvedName(setup->PrinterName());
+      valid = !name.empty() && cls::AnsiCompareText(name, "Screen") != 0 &&
+              cls::AnsiCompareText(name, "Default") != 0 && ppGetPrinterList()->Snapshot()->Find(name);
+    }
+    if (!valid) {
       if (havePrinters_) ui::MessageDlg(ppLoadStr(459), ui::TMsgDlgType::mtError, ui::mbOK);
       else ui::MessageDlg(ppLoadStr(8), ui::TMsgDlgType::mtInformation, ui::mbOK);
       return;
