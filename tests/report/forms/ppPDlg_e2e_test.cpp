@@ -317,3 +317,27 @@ TEST_F(PrintDialogRun, PagesToATextFileOfARegisteredDevice) {
   report_->Print();
   EXPECT_EQ(ReadFile(sysroot::HostPath("C:\\Out\\all.pag")), "1\n2\n3\n4\n5\n");
 }
+
+TEST_F(PrintDialogRun, CurrentPagePrintsThatPageOnly) {
+  report_->SetCurrentPage(4);
+  ui::ScriptClicks({"rdbCurrentPage=1", "btnOK"});
+  report_->Print();
+  EXPECT_TRUE(Has(Record(1), "Pages=1\r\n")) << Record(1);
+  EXPECT_EQ(PagesRead(1), std::vector<int>{4});
+}
+
+TEST_F(PrintDialogAlone, BackgroundPrintingIsOfferedOnlyWhenEnabled) {
+  TppBackgroundPrintSettings settings;
+  settings.SetEnabled(true);
+  dialog_->SetBackgroundPrintSettings(&settings);
+  ui::ScriptClicks({"cbxBackgroundPrinting=1", "btnCancel"});
+  dialog_->ShowModal();
+  auto* mine = cls::ObjectAs<TppBackgroundPrintSettings>(dialog_->BackgroundPrintSettings());
+  ASSERT_NE(mine, nullptr);
+  EXPECT_TRUE(mine->Active());
+  EXPECT_FALSE(settings.Active());  // the caller's copy is read back, not edited
+  settings.SetEnabled(false);
+  dialog_->SetBackgroundPrintSettings(&settings);
+  ui::ScriptClicks({"cbxBackgroundPrinting=1"});
+  EXPECT_THROW(dialog_->ShowModal(), ui::EStuckLoop);  // hidden: no such control
+}
