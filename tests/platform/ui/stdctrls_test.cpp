@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/ui/dialogs.h"
 #include "platform/ui/extctrls.h"
@@ -224,4 +227,59 @@ TEST_F(StdCtrlsTest, NewControlsPaintTheirState) {
   form->cbxKind->OnDrawItem = [&](TWinControl*, int index, win::RECT, TOwnerDrawState) { drawn = index; };
   form->PaintToBitmap(b);
   EXPECT_EQ(drawn, 1);
+}
+
+// On a terminal radio buttons and combo boxes are offered too; a combo's
+// entry is typed by its text, and one it lacks is answered and asked again.
+TEST_F(StdCtrlsTest, TerminalOffersRadioButtonsAndComboEntries) {
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetEchoDialogs(true);
+    auto* f = NewForm<ChoiceForm>(nullptr);
+    const bool ok = f->ShowModal() == mrOk && f->cbxKind->Text() == "Tab" && f->rdbSome->Checked();
+    _exit(ok ? 0 : 1);
+  }
+  std::string out;
+  char buf[512];
+  auto readUntil = [&](const std::string& end) {
+    out.clear();
+    while (out.find(end) == std::string::npos) {
+      ssize_t k = read(master, buf, sizeof buf);
+      if (k <= 0) return false;
+      out.append(buf, static_cast<size_t>(k));
+    }
+    return true;
+  };
+  // The number offered for the line reading LABEL.
+  auto number = [&](const std::string& label) {
+    const size_t at = out.find(") " + label);
+    if (at == std::string::npos) return std::string("?");
+    const size_t start = out.find_last_not_of("0123456789", at - 1) + 1;
+    return out.substr(start, at - start);
+  };
+  auto send = [&](const std::string& line) { ASSERT_EQ(write(master, (line + "\n").c_str(), line.size() + 1), static_cast<ssize_t>(line.size() + 1)); };
+  ASSERT_TRUE(readUntil("> "));
+  EXPECT_NE(out.find("( ) rdbSome"), std::string::npos) << out;
+  const std::string combo = number("cbxKind: "), radio = number("( ) rdbSome"), ok = number("btnOK");
+  send(combo);
+  ASSERT_TRUE(readUntil("cbxKind [Comma, Tab, Fixed]> ")) << out;
+  send("Pipe");
+  ASSERT_TRUE(readUntil("> ")) << out;
+  EXPECT_NE(out.find("no entry"), std::string::npos) << out;
+  send(combo);
+  ASSERT_TRUE(readUntil("]> ")) << out;
+  send("tab");
+  ASSERT_TRUE(readUntil("> ")) << out;
+  EXPECT_NE(out.find("cbxKind: Tab"), std::string::npos) << out;
+  send(radio);
+  ASSERT_TRUE(readUntil("> ")) << out;
+  EXPECT_NE(out.find("(o) rdbSome"), std::string::npos) << out;
+  send(ok);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
