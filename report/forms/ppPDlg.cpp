@@ -21,6 +21,8 @@ namespace {
 
 constexpr int kPictureWidth = 102, kPictureHeight = 53;
 constexpr int kMaxCopies = 999;
+// The form with the file output row.
+constexpr int kFormHeight = 392;
 
 // One sheet: window colour, black outline, its number in small type.
 void DrawSheet(gdi::TCanvas& c, int x, int y, int number) {
@@ -132,7 +134,7 @@ TppPrintDialog::TppPrintDialog(cls::TComponent* AOwner)
   Position = ui::TPosition::poScreenCenter;
   Caption = "Print";
   SetClientWidth(426);
-  SetClientHeight(392);
+  SetClientHeight(kFormHeight);
 
   auto make = [this]<class T>(T* c, const char* name, ui::TWinControl* parent, int l, int t, int w, int h) {
     c->SetName(name);
@@ -414,17 +416,10 @@ void TppPrintDialog::LoadPageRequest() {
 }
 
 void TppPrintDialog::LoadPrintToFile() {
-  if (!AllowPrintToArchive && !AllowPrintToFile) {
-    if (pnlPrintToFile->Visible()) {
-      pnlPrintToFile->Hide();
-      SetClientHeight(ClientHeight() - pnlPrintToFile->Height());
-    }
-    return;
-  }
-  if (!pnlPrintToFile->Visible()) {
-    SetClientHeight(392);
-    pnlPrintToFile->Show();
-  }
+  const bool offered = AllowPrintToArchive || AllowPrintToFile;
+  pnlPrintToFile->SetVisible(offered);
+  SetClientHeight(kFormHeight - (offered ? 0 : pnlPrintToFile->Height()));
+  if (!offered) return;
   cbxPrintToFileTypes->Items.Clear();
   int current = -1;
   for (const FileType& t : FileTypes(AllowPrintToArchive, AllowPrintToFile)) {

@@ -142,6 +142,12 @@ TEST_F(PrintDialogAlone, ListsThePrintersWithTheSelectedOnesTypeAndPort) {
   EXPECT_FALSE(dialog_->lblNoPrinters->Visible());
   EXPECT_FALSE(dialog_->pnlPrintToFile->Visible());
   EXPECT_FALSE(dialog_->cbxBackgroundPrinting->Visible());
+  // Without file output the form is shorter by that panel; it renders to PNG.
+  EXPECT_EQ(dialog_->Height(), 392 - dialog_->pnlPrintToFile->Height());
+  dialog_->SaveToPng("C:\\Out\\print.png");
+  std::string png = ReadFile(sysroot::HostPath("C:\\Out\\print.png"));
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
 
   // Choosing a printer sets the setup's and shows its texts; "Default"
   // shows the printer it stands for.
