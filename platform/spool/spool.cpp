@@ -266,6 +266,45 @@ bool OpenPrinterA(const char* printerName, HANDLE* handle, void*) {
   return true;
 }
 
+bool GetPrinterA(HANDLE printer, DWORD level, BYTE* buf, DWORD cb, DWORD* needed) {
+  if (needed) *needed = 0;
+  if (!IsPrinterHandle(printer)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (level != 2 || !needed) {
+    SetLastError(level != 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  spool::PrinterDef d;
+  if (!spool::LoadPrinter(printer->name, d)) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return false;
+  }
+  std::string ports;
+  for (size_t i = 0; i < d.ports.size(); ++i) ports += (i ? ", " : "") + d.ports[i];
+  const size_t size = sizeof(PRINTER_INFO_2A) + d.name.size() + ports.size() + d.driver.size() + 3;
+  *needed = static_cast<DWORD>(size);
+  if (!buf || cb < size) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  char* strings = reinterpret_cast<char*>(buf) + sizeof(PRINTER_INFO_2A);
+  auto put = [&](const std::string& s) {
+    char* at = strings;
+    std::memcpy(at, s.c_str(), s.size() + 1);
+    strings += s.size() + 1;
+    return at;
+  };
+  PRINTER_INFO_2A e{};
+  e.pPrinterName = put(d.name);
+  e.pPortName = put(ports);
+  e.pDriverName = put(d.driver);
+  e.Attributes = d.attributes;
+  std::memcpy(buf, &e, sizeof e);
+  return true;
+}
+
 bool ClosePrinter(HANDLE handle) {
   if (!Printers().Remove(handle)) return false;
   delete handle;

@@ -12,6 +12,7 @@
 namespace win {
 
 constexpr DWORD ERROR_INVALID_PRINTER_NAME = 1801;
+constexpr DWORD ERROR_INVALID_LEVEL = 124;
 constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 
 // EnumPrinters flags and the attribute bits.
@@ -32,6 +33,14 @@ struct PRINTER_INFO_5A {
   DWORD Attributes;
   DWORD DeviceNotSelectedTimeout;
   DWORD TransmissionRetryTimeout;
+};
+
+// The fields of level 2 this system keeps: name, ports, driver, attributes.
+struct PRINTER_INFO_2A {
+  char* pPrinterName;
+  char* pPortName;  // ports joined with ", "
+  char* pDriverName;
+  DWORD Attributes;
 };
 
 // Device mode field flags.
@@ -121,6 +130,10 @@ bool EnumPrintersA(DWORD flags, const char* name, DWORD level, BYTE* buf, DWORD 
                    DWORD* needed, DWORD* returned);
 
 bool OpenPrinterA(const char* printerName, HANDLE* handle, void* defaults);
+// Fills BUF with the open printer's LEVEL 2 entry followed by its strings.
+// NEEDED gets the size required; too small a buffer fails with
+// ERROR_INSUFFICIENT_BUFFER, another level with ERROR_INVALID_LEVEL.
+bool GetPrinterA(HANDLE printer, DWORD level, BYTE* buf, DWORD cb, DWORD* needed);
 bool ClosePrinter(HANDLE handle);
 // True while HANDLE is open; a closed handle is refused with
 // ERROR_INVALID_HANDLE by every call.

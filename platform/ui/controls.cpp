@@ -290,7 +290,12 @@ bool TWinControl::CanFocus() const {
 void TWinControl::SetFocus() {
   if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
   TCustomForm* form = GetParentForm(this);
-  form->activeControl_ = this;
+  TWinControl* old = form->activeControl_;
+  if (old != this) {
+    if (old && old->OnExit) old->OnExit(old);
+    form->activeControl_ = this;
+    if (OnEnter) OnEnter(this);
+  }
   Application().ActivateForm(form);
 }
 

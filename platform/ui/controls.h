@@ -254,6 +254,10 @@ class TWinControl : public TControl {
   TKeyEvent OnKeyDown;
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;
+  // Focus moves: the control losing it gets OnExit, then the one taking it
+  // OnEnter.
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
 
   // Focus: a control can take it when it and every parent up to its form
   // are visible and enabled and the form is shown; a form when it is shown

@@ -11,6 +11,9 @@ CLS_IMPLEMENT_COMPONENT(TScrollBox)
 CLS_IMPLEMENT_COMPONENT(TPaintBox)
 CLS_IMPLEMENT_COMPONENT(TCheckBox)
 CLS_IMPLEMENT_COMPONENT(TRadioGroup)
+CLS_IMPLEMENT_COMPONENT(TRadioButton)
+CLS_IMPLEMENT_COMPONENT(TComboBox)
+CLS_IMPLEMENT_COMPONENT(TGroupBox)
 CLS_IMPLEMENT_COMPONENT(TBevel)
 CLS_IMPLEMENT_COMPONENT(TShape)
 
@@ -378,6 +381,134 @@ void TShape::Paint() {
     case TShapeType::stEllipse:
     case TShapeType::stCircle: c.Ellipse(x, y, x + w, y + h); break;
   }
+}
+
+// ---- TRadioButton
+
+TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 113, 17); }
+
+void TRadioButton::SetChecked(bool v) {
+  if (v == checked_) return;
+  checked_ = v;
+  Invalidate();
+  if (!v) return;
+  if (TWinControl* p = Parent())
+    for (TControl* c : p->Controls())
+      if (auto* r = dynamic_cast<TRadioButton*>(c); r && r != this && r->checked_) {
+        r->checked_ = false;
+        r->Invalidate();
+      }
+  TControl::Click();
+}
+
+void TRadioButton::Click() { SetChecked(true); }
+
+void TRadioButton::Paint() {
+  gdi::TCanvas& c = Canvas();
+  Fill(c, {0, 0, Width(), Height()}, Color);
+  const int top = (Height() - 12) / 2;
+  c.Pen.Color = gdi::clBtnShadow;
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = Enabled ? gdi::clWindow : gdi::clBtnFace;
+  c.Ellipse(0, top, 12, top + 12);
+  if (checked_) {
+    c.Pen.Color = gdi::clBlack;
+    c.Brush.Color = gdi::clBlack;
+    c.Ellipse(4, top + 4, 8, top + 8);
+  }
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+  c.TextOut(17, (Height() - c.TextHeight("Ag")) / 2, Caption);
+}
+
+// ---- TComboBox
+
+TComboBox::TComboBox(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(0, 0, 145, 21);
+  Color = gdi::clWindow;
+}
+
+void TComboBox::Sort() {
+  const std::string selected = Text();
+  Items.Sort();
+  if (itemIndex_ >= 0) itemIndex_ = Items.IndexOf(selected);
+}
+
+int TComboBox::ItemIndex() const { return itemIndex_ < Items.Count() ? itemIndex_ : -1; }
+
+void TComboBox::SetItemIndex(int i) {
+  itemIndex_ = i >= 0 && i < Items.Count() ? i : -1;
+  Invalidate();
+}
+
+std::string TComboBox::Text() const {
+  const int i = ItemIndex();
+  return i < 0 ? std::string() : Items[i];
+}
+
+int TComboBox::IndexOfText(const std::string& text) const { return Items.IndexOf(text); }
+
+void TComboBox::SelectItem(int i) {
+  SetItemIndex(i);
+  if (OnChange) OnChange(this);
+}
+
+void TComboBox::KeyDown(unsigned short& key, TShiftState shift) {
+  TWinControl::KeyDown(key, shift);
+  const int i = ItemIndex();
+  if (key == VK_DOWN && i + 1 < Items.Count()) {
+    SelectItem(i + 1);
+    key = 0;
+  } else if (key == VK_UP && i > 0) {
+    SelectItem(i - 1);
+    key = 0;
+  }
+}
+
+void TComboBox::Paint() {
+  gdi::TCanvas& c = Canvas();
+  win::RECT r{0, 0, Width(), Height()};
+  Fill(c, r, gdi::clBtnFace);
+  Frame3D(c, r, TBevelCut::bvLowered, 2);
+  Fill(c, r, Enabled ? Color : gdi::clBtnFace);
+  // The drop-down button at the right.
+  const int bw = std::min(17, r.right - r.left);
+  win::RECT button{r.right - bw, r.top, r.right, r.bottom};
+  Fill(c, button, gdi::clBtnFace);
+  Frame3D(c, button, TBevelCut::bvRaised, 1);
+  c.Brush.Color = Enabled ? gdi::clBlack : gdi::clBtnShadow;
+  const int ax = r.right - bw / 2 - 3, ay = (Height() - 4) / 2;
+  for (int k = 0; k < 4; ++k) c.FillRect({ax + k, ay + k, ax + 7 - k, ay + k + 1});
+  const int i = ItemIndex();
+  if (i < 0) return;
+  const win::RECT item{r.left + 1, r.top + 1, r.right - bw - 1, r.bottom - 1};
+  if (Style == TComboBoxStyle::csOwnerDrawFixed && OnDrawItem) {
+    OnDrawItem(this, i, item, Focused() ? odSelected | odFocused : 0);
+    return;
+  }
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  c.Font.SetColor(Enabled ? gdi::clWindowText : gdi::clBtnShadow);
+  c.TextOut(item.left + 2, (Height() - c.TextHeight("Ag")) / 2, Items[i]);
+}
+
+// ---- TGroupBox
+
+TGroupBox::TGroupBox(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 105); }
+
+void TGroupBox::Paint() {
+  gdi::TCanvas& c = Canvas();
+  Fill(c, {0, 0, Width(), Height()}, Color);
+  const int th = c.TextHeight("Ag");
+  win::RECT frame{0, th / 2, Width(), Height()};
+  Frame3D(c, frame, TBevelCut::bvLowered, 1);
+  win::RECT inner = frame;
+  Frame3D(c, inner, TBevelCut::bvRaised, 1);
+  if (Caption.empty()) return;
+  const int tw = c.TextWidth(Caption);
+  Fill(c, {6, 0, 8 + tw + 2, th}, Color);
+  c.Brush.Style = gdi::TBrushStyle::bsClear;
+  if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+  c.TextOut(8, 0, Caption);
 }
 
 }  // namespace ui

@@ -194,4 +194,74 @@ class TShape : public TGraphicControl {
   void Paint() override;
 };
 
+// A round option button; checking one unchecks the other radio buttons of
+// its parent.
+class TRadioButton : public TWinControl {
+  CLS_DECLARE_CLASS(TRadioButton, TWinControl)
+
+ public:
+  explicit TRadioButton(TComponent* AOwner);
+  bool Checked() const { return checked_; }
+  // Checking runs OnClick, as the system's radio button does.
+  void SetChecked(bool v);
+  // A user's click checks it.
+  void Click() override;
+
+ protected:
+  void Paint() override;
+
+ private:
+  bool checked_ = false;
+};
+
+enum class TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
+enum TOwnerDrawStateBit : unsigned { odSelected = 1, odFocused = 2 };
+using TOwnerDrawState = unsigned;
+using TDrawItemEvent =
+    std::function<void(TWinControl* Control, int Index, win::RECT Rect, TOwnerDrawState State)>;
+
+// A drop-down list showing the selected entry; owner-drawn styles paint
+// the entry through OnDrawItem.
+class TComboBox : public TWinControl {
+  CLS_DECLARE_CLASS(TComboBox, TWinControl)
+
+ public:
+  explicit TComboBox(TComponent* AOwner);
+  cls::TStringList Items;  // Big5
+  TComboBoxStyle Style = TComboBoxStyle::csDropDownList;
+  bool Sorted = false;
+  // Sorts Items (case ignored) keeping their objects.
+  void Sort();
+  // -1 for none (also when the entries got fewer).
+  int ItemIndex() const;
+  // Selects without OnChange; an index outside the list selects none.
+  void SetItemIndex(int i);
+  std::string Text() const;
+  // The first entry reading TEXT (case ignored), -1 when none.
+  int IndexOfText(const std::string& text) const;
+  // A user's choice of entry I: selects it and runs OnChange.
+  void SelectItem(int i);
+  TNotifyEvent OnChange;
+  TDrawItemEvent OnDrawItem;
+
+ protected:
+  void Paint() override;
+  // Up and Down step through the entries as a user's choice.
+  void KeyDown(unsigned short& key, TShiftState shift) override;
+
+ private:
+  int itemIndex_ = -1;
+};
+
+// A frame with its caption in the top edge.
+class TGroupBox : public TWinControl {
+  CLS_DECLARE_CLASS(TGroupBox, TWinControl)
+
+ public:
+  explicit TGroupBox(TComponent* AOwner);
+
+ protected:
+  void Paint() override;
+};
+
 }  // namespace ui

@@ -588,17 +588,62 @@ void TApplication::PressModalClick() {
 }
 
 std::function<void()> TApplication::ScriptedAction(TCustomForm* form, const std::string& entry) {
+  auto refuse = [&](const std::string& why) {
+    return EStuckLoop("scripted entry \"" + entry + "\": form \"" + form->Caption + "\" (" + form->ClassName() +
+                      ") " + why);
+  };
+  // A user's click or choice focuses the control first (its neighbour's OnExit runs).
+  auto focus = [](TWinControl* c) {
+    if (c->CanFocus()) c->SetFocus();
+  };
+  unsigned short key = 0;
+  TShiftState shift = 0;
+  if (ParseKeyEntry(entry, key, shift)) return [form, key, shift] { SendFormKey(form, key, shift); };
   const size_t eq = entry.find('=');
   if (eq != std::string::npos) {
     const std::string name = entry.substr(0, eq), text = entry.substr(eq + 1);
     for (TEdit* e : form->Edits())
       if (e->Name() == name) return [e, text] { TypeInto(e, text); };
+    for (TCheckBox* c : form->CheckBoxes())
+      if (c->Name() == name) {
+        if (text != "1" && text != "0") throw refuse("refuses value \"" + text + "\" for a check box (1 or 0)");
+        const bool v = text == "1";
+        return [c, v, focus] {
+          focus(c);
+          if (c->Checked() != v) c->Click();
+        };
+      }
+    for (TRadioButton* r : UsableControls<TRadioButton>(form))
+      if (r->Name() == name) {
+        if (text != "1") throw refuse("refuses value \"" + text + "\" for a radio button (1)");
+        return [r, focus] {
+          focus(r);
+          r->Click();
+        };
+      }
+    for (TComboBox* c : UsableControls<TComboBox>(form))
+      if (c->Name() == name) {
+        const int i = c->IndexOfText(text);
+        if (i < 0) throw refuse("has no entry \"" + text + "\" in " + name);
+        return [c, i, focus] {
+          focus(c);
+          c->SelectItem(i);
+        };
+      }
     return nullptr;
   }
   for (TButton* b : form->Buttons())
     if (b->Name() == entry) return [b] { b->Click(); };
   for (TCheckBox* c : form->CheckBoxes())
-    if (c->Name() == entry) return [c] { c->Click(); };
+    if (c->Name() == entry) return [c, focus] {
+        focus(c);
+        c->Click();
+      };
+  for (TRadioButton* r : UsableControls<TRadioButton>(form))
+    if (r->Name() == entry) return [r, focus] {
+        focus(r);
+        r->Click();
+      };
   // A menu item the form owns (through its controls and menus).
   std::function<TMenuItem*(const TComponent*)> findItem = [&](const TComponent* owner) -> TMenuItem* {
     for (int i = 0; i < owner->ComponentCount(); ++i) {
@@ -694,7 +739,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     if (*click == "<close>") return press(kCloseChoice);
     if (std::function<void()> act = ScriptedAction(form, *click)) return Dispatch(form, act);
     throw EStuckLoop("scripted entry \"" + *click + "\": form " + name +
-                     " has no enabled, visible button, check box, menu item or edit of that name");
+                     " has no enabled, visible control of that name");
   }
   int defaultChoice = kCloseChoice;
   for (size_t i = 0; i < buttons.size(); ++i)
@@ -706,7 +751,9 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     // Buttons, then check boxes and edits, then closing; with the form's picture.
     const std::vector<TCheckBox*> boxes = form->CheckBoxes();
     const std::vector<TEdit*> edits = form->Edits();
-    constexpr int kBox = 100000, kEdit = 200000;
+    const std::vector<TRadioButton*> radios = UsableControls<TRadioButton>(form);
+    const std::vector<TComboBox*> combos = UsableControls<TComboBox>(form);
+    constexpr int kBox = 100000, kEdit = 200000, kRadio = 300000, kCombo = 400000;
     std::vector<std::pair<int, std::string>> offered;
     for (size_t i = 0; i < buttons.size(); ++i)
       offered.emplace_back(static_cast<int>(i), buttons[i]->Caption.empty() ? buttons[i]->Name() : buttons[i]->Caption);
@@ -715,12 +762,32 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
                                                            (boxes[i]->Caption.empty() ? boxes[i]->Name() : boxes[i]->Caption));
     for (size_t i = 0; i < edits.size(); ++i)
       offered.emplace_back(kEdit + static_cast<int>(i), edits[i]->Name() + ": " + edits[i]->Text());
+    for (size_t i = 0; i < radios.size(); ++i)
+      offered.emplace_back(kRadio + static_cast<int>(i), std::string(radios[i]->Checked() ? "(o) " : "( ) ") +
+                                                             (radios[i]->Caption.empty() ? radios[i]->Name() : radios[i]->Caption));
+    for (size_t i = 0; i < combos.size(); ++i)
+      offered.emplace_back(kCombo + static_cast<int>(i), combos[i]->Name() + ": " + combos[i]->Text());
     offered.emplace_back(kCloseChoice, "(close)");
     std::string text = form->VisibleText();
     const std::string picture = WriteFormPicture(form);
     if (!picture.empty()) text += (text.empty() ? "" : "\r") + ("Picture: " + cp::Utf8ToBig5(picture));
     if (std::optional<int> a = AskOnTerminal(form->Caption, text, offered, defaultChoice)) {
       autoAnswered = false;
+      if (*a >= kCombo) {
+        TComboBox* c = combos.at(static_cast<size_t>(*a - kCombo));
+        std::string choices;
+        for (int i = 0; i < c->Items.Count(); ++i) choices += (i ? ", " : "") + c->Items[i];
+        if (std::optional<std::string> typed = ReadTerminalLine(c->Name() + " [" + choices + "]> ")) {
+          const int i = c->IndexOfText(*typed);
+          if (i < 0) std::cerr << ForTerminal(c->Name() + ": no entry \"" + *typed + "\"") << "\n";
+          else Dispatch(c, [c, i] { c->SelectItem(i); });
+        }
+        return;
+      }
+      if (*a >= kRadio) {
+        TRadioButton* r = radios.at(static_cast<size_t>(*a - kRadio));
+        return Dispatch(r, [r] { r->Click(); });
+      }
       if (*a >= kEdit) {
         TEdit* e = edits.at(static_cast<size_t>(*a - kEdit));
         if (std::optional<std::string> typed = ReadTerminalLine(e->Name() + "> "))
@@ -758,6 +825,31 @@ void TApplication::Run() {
     TCustomForm* waiting = mainForm_ && mainForm_->Showing() ? mainForm_ : nullptr;
     HandleMessage(waiting, autoAnswered);
   }
+}
+
+// ---- TSaveDialog
+
+CLS_IMPLEMENT_COMPONENT(TSaveDialog)
+
+bool TSaveDialog::Execute() {
+  std::optional<std::string> chosen;
+  if (std::optional<std::string> entry = PeekScriptedClick()) {
+    const std::string prefix = Name() + "=";
+    if (entry->compare(0, prefix.size(), prefix) != 0)
+      throw EStuckLoop("scripted entry \"" + *entry + "\": the save dialog " + Name() + " waits for \"" + prefix +
+                       "file\"");
+    PopScriptedClickIf(*entry);
+    chosen = entry->substr(prefix.size());
+  } else if (TerminalAvailable()) {
+    chosen = ReadTerminalLine((Title.empty() ? Name() : Title) + " (file name, empty cancels)> ");
+  }
+  if (!chosen || chosen->empty()) return false;
+  std::string file = *chosen;
+  const size_t slash = file.find_last_of("\\/");
+  const size_t dot = file.find('.', slash == std::string::npos ? 0 : slash + 1);
+  if (dot == std::string::npos && !DefaultExt.empty()) file += "." + DefaultExt;
+  FileName = file;
+  return true;
 }
 
 }  // namespace ui

@@ -348,10 +348,31 @@ TApplication& Application();
 
 // Scripted clicks for forms waiting for an answer: each entry names a
 // button (its Name) on the waiting form, which presses it, or a check box
-// or a menu item the form owns, which clicks it; "name=text" types TEXT into that edit as a user would;
-// "<close>" closes the form. A name that is not there throws EStuckLoop.
+// or radio button or a menu item the form owns, which clicks it. "name=value" sets a control as a user
+// would: types VALUE into an edit, ticks a check box (1) or clears it (0),
+// checks a radio button (1), chooses a combo box's entry by its text.
+// "<Enter>", "<Esc>", "<PgDn>", "<Ctrl+End>" and the like press a key
+// (SendFormKey); "<close>" closes the form. A name that is not there, or a
+// value its control refuses, throws EStuckLoop naming the entry.
 void ScriptClicks(std::deque<std::string> clicks);
 void ClearScriptedClicks();
 bool HasScriptedClick();
+
+// The save-file dialog. Execute answers from the front scripted entry,
+// which must read "Name=file" (an empty file cancels), else from the
+// terminal, else it is cancelled. A name without an extension gets
+// DefaultExt.
+class TSaveDialog : public TComponent {
+  CLS_DECLARE_CLASS(TSaveDialog, TComponent)
+
+ public:
+  using TComponent::TComponent;
+  std::string FileName;  // Big5
+  std::string DefaultExt;
+  std::string Filter;  // "Text files|*.TXT|All files|*.*"
+  std::string Title;
+  // Whether the user chose a file (then in FileName).
+  bool Execute();
+};
 
 }  // namespace ui

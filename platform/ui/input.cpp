@@ -1,5 +1,10 @@
 #include "input.h"
 
+#include <cctype>
+
+#include "platform/classes/sysutils.h"
+#include "platform/ui/forms.h"
+
 namespace ui {
 namespace {
 
@@ -83,6 +88,52 @@ bool SendMenuClick(TPopupMenu* menu, int x, int y) {
   item->Click();
   return true;
 }
+
+void SendFormKey(TCustomForm* form, unsigned short key, TShiftState shift) {
+  TWinControl* target = form;
+  if (TWinControl* c = form->ActiveControl(); c && c->CanFocus()) target = c;
+  const bool taken = target->Perform(WM_KEYDOWN, key, shift) == 0;
+  if (!taken && (key == VK_BACK || key == VK_SPACE || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) &&
+      !(shift & (ssCtrl | ssAlt)))
+    target->Perform(WM_CHAR, key >= 'A' && key <= 'Z' && !(shift & ssShift) ? key + 32 : key, 0);
+  target->Perform(WM_KEYUP, key, shift);
+  if (taken || (key != VK_RETURN && key != VK_ESCAPE)) return;
+  for (TButton* b : form->Buttons())
+    if (key == VK_RETURN ? b->Default : b->Cancel) return b->Click();
+}
+
+bool ParseKeyEntry(const std::string& entry, unsigned short& key, TShiftState& shift) {
+  if (entry.size() < 3 || entry.front() != '<' || entry.back() != '>') return false;
+  std::string rest = entry.substr(1, entry.size() - 2);
+  TShiftState s = 0;
+  for (;;) {
+    const size_t plus = rest.find('+');
+    if (plus == std::string::npos || plus + 1 == rest.size()) break;
+    const std::string mod = rest.substr(0, plus);
+    if (cls::AnsiCompareText(mod, "Ctrl") == 0) s |= ssCtrl;
+    else if (cls::AnsiCompareText(mod, "Shift") == 0) s |= ssShift;
+    else if (cls::AnsiCompareText(mod, "Alt") == 0) s |= ssAlt;
+    else return false;
+    rest = rest.substr(plus + 1);
+  }
+  static const std::pair<const char*, unsigned short> names[] = {
+      {"Enter", VK_RETURN}, {"Esc", VK_ESCAPE}, {"Tab", VK_TAB},   {"PgUp", VK_PRIOR}, {"PgDn", VK_NEXT},
+      {"Home", VK_HOME},    {"End", VK_END},    {"Up", VK_UP},     {"Down", VK_DOWN},  {"Left", VK_LEFT},
+      {"Right", VK_RIGHT},  {"Del", VK_DELETE}, {"Back", VK_BACK}, {"Space", VK_SPACE}};
+  for (const auto& [name, vk] : names)
+    if (cls::AnsiCompareText(rest, name) == 0) {
+      key = vk;
+      shift = s;
+      return true;
+    }
+  if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0]))) {
+    key = static_cast<unsigned short>(std::toupper(static_cast<unsigned char>(rest[0])));
+    shift = s;
+    return true;
+  }
+  return false;
+}
+
 
 void SendScroll(TScrollingWinControl* control, TScrollBarKind bar, int code, int pos) {
   control->Perform(bar == TScrollBarKind::sbHorizontal ? WM_HSCROLL : WM_VSCROLL, code, pos);

@@ -10,6 +10,8 @@
 
 namespace ui {
 
+class TCustomForm;
+
 void SendMouseMove(TControl* control, int x, int y, TShiftState shift = 0);
 void SendMouseDown(TControl* control, TMouseButton button, int x, int y, TShiftState shift = 0);
 void SendMouseUp(TControl* control, TMouseButton button, int x, int y, TShiftState shift = 0);
@@ -30,6 +32,15 @@ void TypeInto(TEdit* edit, const std::string& text);
 // A click at a point of MENU's picture (TPopupMenu::PaintToBitmap): the
 // item there is clicked; false when the point holds none.
 bool SendMenuClick(TPopupMenu* menu, int x, int y);
+// A key pressed on FORM: its focused control takes it, else the form
+// (never both). An Enter or Esc nobody took presses the form's default or
+// cancel button.
+void SendFormKey(TCustomForm* form, unsigned short key, TShiftState shift = 0);
+// A key written "<Enter>", "<Esc>", "<Tab>", "<PgUp>", "<PgDn>", "<Home>",
+// "<End>", "<Up>", "<Down>", "<Left>", "<Right>", "<Del>", "<Back>",
+// "<Space>" or a letter or digit, after "Ctrl+", "Shift+" or "Alt+"
+// prefixes (case ignored). False when ENTRY is no such key.
+bool ParseKeyEntry(const std::string& entry, unsigned short& key, TShiftState& shift);
 // A scroll bar's message with CODE (SB_...) and thumb position POS.
 void SendScroll(TScrollingWinControl* control, TScrollBarKind bar, int code, int pos = 0);
 

@@ -573,15 +573,15 @@ void TppProducer::RunPrinterJob() {
 
   // 5: a file device, else a printer that can print.
   if (!BackgroundActive()) {
-    if (!CreateFileDevice(deviceType) && printerDevice_) {
-      if (!printerDevice_->Printer()->OpenPrinterDC()) {
-        ui::MessageDlg(LoadLanguageString(1020), ui::TMsgDlgType::mtWarning, ui::mbOK);
-        return EndPrintJob();
-      }
-      if (printDialog_)
-        if (auto* request = cls::ObjectAs<TppPageRequest>(printDialog_->PageRequest()))
-          printerDevice_->SetPageRequest(request);
+    const bool toFile = CreateFileDevice(deviceType);
+    if (!toFile && printerDevice_ && !printerDevice_->Printer()->OpenPrinterDC()) {
+      ui::MessageDlg(LoadLanguageString(1020), ui::TMsgDlgType::mtWarning, ui::mbOK);
+      return EndPrintJob();
     }
+    // The pages chosen in the dialog, for a file as for the printer.
+    TppDevice* chosen = toFile ? static_cast<TppDevice*>(fileDevice_) : printerDevice_;
+    if (printDialog_ && chosen)
+      if (auto* request = cls::ObjectAs<TppPageRequest>(printDialog_->PageRequest())) chosen->SetPageRequest(request);
   }
 
   // 6: the device that prints gets the pages.

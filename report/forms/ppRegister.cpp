@@ -7,6 +7,7 @@
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
 #include "report/forms/ppOutlineViewer.h"
+#include "report/forms/ppPDlg.h"
 #include "report/forms/ppTmDlg.h"
 #include "report/forms/ppTmEDlg.h"
 #include "report/model/ppForms.h"
@@ -19,6 +20,7 @@ void ppRegisterForms() {
     TppTemplateErrorDialog::RegisterProperties();
     ppRegisterOutlineViewerUnit();
     RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());
+    RegisterFormClass(&TppCustomPrintDialog::StaticClass(), &TppPrintDialog::StaticClass());
     RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());

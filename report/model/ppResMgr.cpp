@@ -179,6 +179,7 @@ const std::map<int, const char*>& OwnMessages() {
     {456, "A Code 128 CODE A, CODE B or CODE C character switches to the character set already in use."},
     {457, "FNC2, FNC3 and SHIFT cannot be used in Code 128 character set C."},
     {458, "A Code 128 SHIFT must be followed by a character of the other character set."},
+    {459, "The selected printer is not valid."},
     {691, "Page Style"},
     {1000, "is greater than"},
     {1001, "is on or after"},

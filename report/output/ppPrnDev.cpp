@@ -100,6 +100,7 @@ void TppPrinterDevice::StartJob() {
   }
   canvas_ = printer_->GetCanvas();
   firstPage_ = true;
+  jobRequest_.Assign(PageRequest());
 }
 
 void TppPrinterDevice::ReceivePage(TppPage* page) {
@@ -134,6 +135,7 @@ void TppPrinterDevice::EndJob() {
 bool TppPrinterDevice::NextCopy() {
   if (copiesLeft_ <= 1) return true;
   --copiesLeft_;
+  PageRequest()->Assign(&jobRequest_);
   RequestPages();
   return false;
 }

@@ -135,6 +135,9 @@ class TppPrinterDevice : public TppRasterDevice {
   gdi::TCanvas* canvas_ = nullptr;
   int copiesLeft_ = 1;
   bool firstPage_ = true;
+  // The request as the job started: each collated copy asks for it again
+  // (a page list is struck off as its pages arrive).
+  TppPageRequest jobRequest_;
   int pageOffsetX_ = 0, pageOffsetY_ = 0;
   cls::Owned<TppPrinter> printer_;
 };

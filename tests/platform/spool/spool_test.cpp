@@ -340,3 +340,31 @@ TEST(DeviceCapabilities, ADefinitionThatGrowsBetweenCountAndFillStaysInTheBuffer
   // A fresh count sees the new papers.
   EXPECT_EQ(win::DeviceCapabilitiesA("Office", nullptr, win::DC_PAPERNAMES, nullptr, nullptr), 11);
 }
+
+TEST(GetPrinter, LevelTwoGivesDriverAndPortsOfAnOpenPrinter) {
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(Office("Local")));
+  win::HANDLE h = nullptr;
+  ASSERT_TRUE(win::OpenPrinterA("local", &h, nullptr));
+  win::DWORD needed = 0;
+  EXPECT_FALSE(win::GetPrinterA(h, 4, nullptr, 0, &needed));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_LEVEL);
+  EXPECT_FALSE(win::GetPrinterA(h, 2, nullptr, 0, &needed));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INSUFFICIENT_BUFFER);
+  std::vector<win::BYTE> buf(needed);
+  EXPECT_FALSE(win::GetPrinterA(h, 2, buf.data(), needed - 1, &needed));
+  ASSERT_TRUE(win::GetPrinterA(h, 2, buf.data(), needed, &needed));
+  win::PRINTER_INFO_2A e;
+  std::memcpy(&e, buf.data(), sizeof e);
+  EXPECT_STREQ(e.pPrinterName, "Local");
+  EXPECT_STREQ(e.pDriverName, "Office Laser");
+  EXPECT_STREQ(e.pPortName, "LPT1:, LPT2:");
+  EXPECT_EQ(e.Attributes, win::PRINTER_ATTRIBUTE_LOCAL);
+  // A printer removed while open, and a closed handle, are refused.
+  ASSERT_TRUE(spool::RemovePrinter("Local"));
+  EXPECT_FALSE(win::GetPrinterA(h, 2, buf.data(), needed, &needed));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_PRINTER_NAME);
+  EXPECT_TRUE(win::ClosePrinter(h));
+  EXPECT_FALSE(win::GetPrinterA(h, 2, buf.data(), needed, &needed));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_INVALID_HANDLE);
+}

@@ -1,0 +1,349 @@
+// The print dialog worked by script: on its own against the demo printers
+// of a fresh system root, and inside a report's print run (printer choice,
+// pages, copies, file output), with the OKs it refuses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/spool/printerdef.h"
+#include "platform/sysroot/sysroot.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
+#include "report/forms/ppPDlg.h"
+#include "report/output/ppFilDev.h"
+#include "report/output/ppPrintr.h"
+#include "tests/support/pagesource.h"
+#include "tests/support/testroot.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes the number of each page it receives, one a line.
+class TPageFileDevice : public TppFileDevice {
+  CLS_DECLARE_CLASS(TPageFileDevice, TppFileDevice)
+ public:
+  using TppFileDevice::TppFileDevice;
+  static std::string ClassDeviceName() { return "PageFile"; }
+  std::string DeviceName() const override { return ClassDeviceName(); }
+  std::string DefaultExtension() const override { return "pag"; }
+  std::string FileFilter() const override { return "Page files|*.PAG"; }
+  std::string Description() const override { return "Page numbers"; }
+
+ protected:
+  void WritePage(TppPage* page) override { WriteString(std::to_string(page->AbsolutePageNo()) + "\n"); }
+};
+CLS_IMPLEMENT_COMPONENT(TPageFileDevice)
+
+class PrintDialogRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    ui::SetEchoDialogs(false);
+    ui::ClearRecordedDialogs();
+    ui::ClearScriptedClicks();
+    root_ = tmp_.path() + "/root";
+    ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
+    sysroot::SetRoot(root_);
+    spool::PrinterDef office = spool::DemoReceiptPrinter();
+    office.name = "Office";
+    office.driver = "Office Laser";
+    office.ports = {"LPT1"};
+    office.output = "C:\\Zolmet\\Printed\\Office";
+    ASSERT_TRUE(spool::InstallPrinter(office));
+    fs::create_directories(sysroot::HostPath("C:\\Out"));
+    ppPrintrFinalize();
+    folder_ = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+    report_.reset(new TPageSource(nullptr));
+    report_->Pages = 5;
+    report_->PrinterSetup()->SetPrinterName("Zolmet");
+    report_->PrinterSetup()->SetDocumentName("Report");
+    report_->SetDeviceType("Printer");
+    report_->SetShowPrintDialog(true);
+    report_->SetShowCancelDialog(false);
+  }
+  void TearDown() override {
+    report_.reset();
+    UnregisterDevice(&TPageFileDevice::StaticClass());
+    ui::Application().Shutdown();
+    ui::ClearScriptedClicks();
+    ppPrintrFinalize();
+    ui::SetEchoDialogs(true);
+  }
+  std::string Record(int job) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.job", job);
+    return fs::exists(folder_ + name) ? ReadFile(folder_ + name) : std::string();
+  }
+  std::string PdfText(int job) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.pdf", job);
+    return Shell("pdftotext -enc UTF-8 '" + folder_ + name + "' -");
+  }
+  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+  // The texts of the message boxes shown so far.
+  static std::vector<std::string> Messages() {
+    std::vector<std::string> out;
+    for (const ui::TRecordedDialog& d : ui::RecordedDialogs())
+      if (d.kind == "MessageDlg") out.push_back(d.text);
+    return out;
+  }
+  // The page numbers in reading order of the job's PDF.
+  std::vector<int> PagesRead(int job) const {
+    std::vector<int> out;
+    std::string text = PdfText(job);
+    for (size_t at = text.find("Page "); at != std::string::npos; at = text.find("Page ", at + 5))
+      out.push_back(std::atoi(text.c_str() + at + 5));
+    return out;
+  }
+
+  TempRoot tmp_;
+  std::string root_, folder_;
+  cls::Owned<TPageSource> report_;
+};
+
+// The dialog on its own, editing a printer of its own.
+class PrintDialogAlone : public PrintDialogRun {
+ protected:
+  void SetUp() override {
+    PrintDialogRun::SetUp();
+    printer_.reset(new TppPrinter());
+    printer_->GetPrinterSetup()->SetPrinterName("Zolmet");
+    cls::TClass c = FindFormClass(&TppCustomPrintDialog::StaticClass());
+    ASSERT_EQ(c, &TppPrintDialog::StaticClass());
+    dialog_ = cls::ObjectAs<TppPrintDialog>(ui::NewFormOfClass(c, nullptr));
+    ASSERT_NE(dialog_, nullptr);
+    dialog_->SetPrinter(printer_.get());
+  }
+  void TearDown() override {
+    if (dialog_) dialog_->Free();
+    dialog_ = nullptr;
+    printer_.reset();
+    PrintDialogRun::TearDown();
+  }
+  TppPageRequest* Request() { return cls::ObjectAs<TppPageRequest>(dialog_->PageRequest()); }
+  cls::Owned<TppPrinter> printer_;
+  TppPrintDialog* dialog_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PrintDialogAlone, ListsThePrintersWithTheSelectedOnesTypeAndPort) {
+  ui::ScriptClicks({"btnCancel"});
+  EXPECT_EQ(dialog_->ShowModal(), ui::mrCancel);
+  std::vector<std::string> names;
+  for (int i = 0; i < dialog_->cbxPrinters->Items.Count(); ++i) names.push_back(dialog_->cbxPrinters->Items[i]);
+  EXPECT_EQ(names, (std::vector<std::string>{"Default", "Office", "Zolmet"}));
+  EXPECT_EQ(dialog_->cbxPrinters->Text(), "Zolmet");
+  EXPECT_EQ(dialog_->lblPrinterType->Caption, "Zolmet Receipt");
+  EXPECT_EQ(dialog_->lblPrinterLocation->Caption, "USB001");
+  EXPECT_FALSE(dialog_->lblNoPrinters->Visible());
+  EXPECT_FALSE(dialog_->pnlPrintToFile->Visible());
+  EXPECT_FALSE(dialog_->cbxBackgroundPrinting->Visible());
+  // Without file output the form is shorter by that panel; it renders to PNG.
+  EXPECT_EQ(dialog_->Height(), 392 - dialog_->pnlPrintToFile->Height());
+  dialog_->SaveToPng("C:\\Out\\print.png");
+  std::string png = ReadFile(sysroot::HostPath("C:\\Out\\print.png"));
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+
+  // Choosing a printer sets the setup's and shows its texts; "Default"
+  // shows the printer it stands for.
+  ui::ScriptClicks({"cbxPrinters=Office", "btnCancel"});
+  dialog_->ShowModal();
+  EXPECT_EQ(printer_->GetPrinterSetup()->PrinterName(), "Office");
+  std::string officeType = dialog_->lblPrinterType->Caption;
+  ui::ScriptClicks({"cbxPrinters=Default", "btnCancel"});
+  dialog_->ShowModal();
+  EXPECT_EQ(dialog_->lblPrinterType->Caption, "Zolmet Receipt");
+  EXPECT_EQ(officeType, "Office Laser");
+}
+
+TEST_F(PrintDialogAlone, WithoutPrintersTheListGivesWayToMessage8) {
+  ASSERT_TRUE(spool::RemovePrinter("Zolmet"));
+  ASSERT_TRUE(spool::RemovePrinter("Office"));
+  ppGetPrinterList()->BuildPrinterList();
+  ui::ScriptClicks({"btnOK", "btnCancel"});
+  EXPECT_EQ(dialog_->ShowModal(), ui::mrCancel);
+  EXPECT_TRUE(dialog_->lblNoPrinters->Visible());
+  EXPECT_FALSE(dialog_->cbxPrinters->Visible());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"There are no printers connected to your computer."});
+}
+
+TEST_F(PrintDialogAlone, RefusedOksKeepTheDialogOpenAndChangeNothing) {
+  const struct {
+    std::vector<std::string> entries;
+    const char* message;
+  } cases[] = {
+      {{"edtCopies=3", "edtPageRange=0", "btnOK", "btnCancel"}, "No pages entered."},
+      {{"edtCopies=3", "edtPageRange=100000000", "btnOK", "btnCancel"}, "No pages entered."},
+      {{"edtCopies=3", "rdbPages=1", "btnOK", "btnCancel"}, "No pages entered."},
+      {{"edtCopies=3", "cbxPrinters=Office", "btnOK", "btnCancel"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    ui::ClearRecordedDialogs();
+    Request()->Clear();
+    printer_->GetPrinterSetup()->SetPrinterName("Zolmet");
+    std::deque<std::string> script(c.entries.begin(), c.entries.end());
+    if (!c.message) {
+      // A printer that has gone from the list since it was chosen.
+      auto chosen = dialog_->cbxPrinters->OnChange;
+      dialog_->cbxPrinters->OnChange = [chosen](cls::TObject* sender) {
+        chosen(sender);
+        spool::RemovePrinter("Office");
+        ppGetPrinterList()->BuildPrinterList();
+      };
+    }
+    ui::ScriptClicks(script);
+    EXPECT_EQ(dialog_->ShowModal(), ui::mrCancel) << c.entries[1];
+    EXPECT_EQ(Messages(), std::vector<std::string>{c.message ? c.message : "The selected printer is not valid."});
+    EXPECT_EQ(Request()->PageSetting(), TppPageSettingType::psAll);
+    EXPECT_EQ(printer_->GetPrinterSetup()->Copies(), 1);
+    EXPECT_EQ(dialog_->DeviceType, "");
+  }
+}
+
+TEST_F(PrintDialogAlone, CopiesStayWithinOneTo999AndNeverRaise) {
+  ui::ScriptClicks({"edtCopies=abc", "edtPageRange=2", "btnCancel"});
+  dialog_->ShowModal();
+  EXPECT_EQ(dialog_->edtCopies->Text(), "1");  // left for the page box
+  EXPECT_TRUE(dialog_->rdbPages->Checked());
+  dialog_->udCopies->ClickButton(ui::TUDBtnType::btPrev);
+  EXPECT_EQ(dialog_->edtCopies->Text(), "1");
+  dialog_->edtCopies->SetText("999");
+  dialog_->udCopies->ClickButton(ui::TUDBtnType::btNext);
+  EXPECT_EQ(dialog_->edtCopies->Text(), "999");
+  dialog_->udCopies->ClickButton(ui::TUDBtnType::btPrev);
+  EXPECT_EQ(dialog_->edtCopies->Text(), "998");
+  for (const char* typed : {"99999999999999999999", "-4", "0"}) {
+    ui::ScriptClicks({std::string("edtCopies=") + typed, "btnOK"});
+    EXPECT_EQ(dialog_->ShowModal(), ui::mrOk) << typed;
+    EXPECT_EQ(printer_->GetPrinterSetup()->Copies(), 1) << typed;
+  }
+  ui::ScriptClicks({"edtCopies=1000", "btnOK"});
+  dialog_->ShowModal();
+  EXPECT_EQ(printer_->GetPrinterSetup()->Copies(), 999);
+}
+
+TEST_F(PrintDialogAlone, ShowsTheRequestItIsGiven) {
+  TppPageRequest* request = Request();
+  request->SetPageSetting(TppPageSettingType::psPageRange);
+  request->PageList()->Add("3");
+  request->PageList()->Add("7");
+  request->SetPageRange(prEvenPages);
+  ui::ScriptClicks({"btnCancel"});
+  dialog_->ShowModal();
+  EXPECT_TRUE(dialog_->rdbPages->Checked());
+  EXPECT_EQ(dialog_->edtPageRange->Text(), "3-7");
+  EXPECT_EQ(dialog_->cbxPrintWhat->Text(), "Even pages");
+
+  request->SetPageSetting(TppPageSettingType::psPageList);
+  request->PageList()->Add("9");
+  ui::ScriptClicks({"rdbCurrentPage=1", "cbxPrintWhat=Odd pages", "btnOK"});
+  dialog_->ShowModal();
+  EXPECT_EQ(request->PageSetting(), TppPageSettingType::psSinglePage);
+  EXPECT_EQ(request->PageRange(), prOddPages);
+  EXPECT_EQ(dialog_->edtPageRange->Text(), "");  // the current page cleared it
+  EXPECT_EQ(dialog_->DeviceType, "Printer");
+}
+
+TEST_F(PrintDialogAlone, CollationPicturesDifferAndFollowTheBox) {
+  TppCollationBitmap collated;
+  TppNonCollationBitmap uncollated;
+  EXPECT_EQ(collated.Width(), 102);
+  EXPECT_EQ(collated.Height(), 53);
+  EXPECT_NE(collated.Pixels(), uncollated.Pixels());
+  ui::ScriptClicks({"cbxCollate=1", "btnOK"});
+  dialog_->ShowModal();
+  EXPECT_TRUE(printer_->GetPrinterSetup()->Collation());
+  gdi::TBitmap ticked, cleared;
+  dialog_->pbxCollation->PaintToBitmap(ticked);
+  ui::ScriptClicks({"lblCollate", "btnCancel"});  // not a control a script reaches
+  EXPECT_THROW(dialog_->ShowModal(), ui::EStuckLoop);
+  dialog_->Hide();
+  dialog_->lblCollate->Click();
+  EXPECT_FALSE(dialog_->cbxCollate->Checked());
+  EXPECT_FALSE(printer_->GetPrinterSetup()->Collation());
+  dialog_->pbxCollation->PaintToBitmap(cleared);
+  EXPECT_NE(ticked.Pixels(), cleared.Pixels());
+}
+
+TEST_F(PrintDialogRun, PrintsTheChosenPrinterAndRange) {
+  ui::ScriptClicks({"cbxPrinters=Zolmet", "edtPageRange=2-3", "btnOK"});
+  report_->Print();
+  std::string record = Record(1);
+  EXPECT_TRUE(Has(record, "Printer=Zolmet\r\n")) << record;
+  EXPECT_TRUE(Has(record, "Pages=2\r\n")) << record;
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
+  EXPECT_EQ(report_->PrintDialog(), nullptr);
+  EXPECT_FALSE(report_->Producing());
+}
+
+TEST_F(PrintDialogRun, CollatedCopiesComeInSets) {
+  ui::ScriptClicks({"edtPageRange=1,3-4", "edtCopies=2", "cbxCollate=1", "btnOK"});
+  report_->Print();
+  std::string record = Record(1);
+  EXPECT_TRUE(Has(record, "Pages=6\r\n")) << record;
+  EXPECT_TRUE(Has(record, "Copies=1\r\n")) << record;
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{1, 3, 4, 1, 3, 4}));
+}
+
+TEST_F(PrintDialogRun, HugeRangeAndBadCopiesPrintOnceEachPage) {
+  ui::ScriptClicks({"edtPageRange=1-99999999", "edtCopies=abc", "btnOK"});
+  report_->Print();
+  EXPECT_TRUE(Has(Record(1), "Pages=5\r\n")) << Record(1);
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PrintDialogRun, CancelledDialogPrintsNothing) {
+  ui::ScriptClicks({"edtPageRange=2", "<Esc>"});
+  report_->Print();
+  EXPECT_EQ(Record(1), "");
+  EXPECT_FALSE(report_->Producing());
+  EXPECT_EQ(report_->PrintDialog(), nullptr);
+}
+
+TEST_F(PrintDialogRun, PagesToATextFileOfARegisteredDevice) {
+  RegisterDevice<TPageFileDevice>();
+  report_->SetAllowPrintToFile(true);
+  // No file name refuses OK even with pages chosen; the save dialog then
+  // gives one, and the device's extension completes it.
+  ui::ScriptClicks({"cbxPrintToFile=1", "cbxPrintToFileTypes=Page numbers", "edtPageRange=2,4", "btnOK",
+                    "spbPrintToFile", "SaveDialog1=C:\\Out\\pages", "btnOK"});
+  report_->Print();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Please specify file name before continuing."});
+  EXPECT_EQ(ReadFile(sysroot::HostPath("C:\\Out\\pages.pag")), "2\n4\n");
+  EXPECT_EQ(Record(1), "");  // nothing went to the printer
+
+  // A name ending in a dot gets the extension without another dot.
+  ui::ScriptClicks({"cbxPrintToFile=1", "cbxPrintToFileTypes=Page numbers", "edtPrintToFileName=C:\\Out\\all.",
+                    "<Enter>"});
+  report_->Print();
+  EXPECT_EQ(ReadFile(sysroot::HostPath("C:\\Out\\all.pag")), "1\n2\n3\n4\n5\n");
+}
+
+TEST_F(PrintDialogRun, CurrentPagePrintsThatPageOnly) {
+  report_->SetCurrentPage(4);
+  ui::ScriptClicks({"rdbCurrentPage=1", "btnOK"});
+  report_->Print();
+  EXPECT_TRUE(Has(Record(1), "Pages=1\r\n")) << Record(1);
+  EXPECT_EQ(PagesRead(1), std::vector<int>{4});
+}
+
+TEST_F(PrintDialogAlone, BackgroundPrintingIsOfferedOnlyWhenEnabled) {
+  TppBackgroundPrintSettings settings;
+  settings.SetEnabled(true);
+  dialog_->SetBackgroundPrintSettings(&settings);
+  ui::ScriptClicks({"cbxBackgroundPrinting=1", "btnCancel"});
+  dialog_->ShowModal();
+  auto* mine = cls::ObjectAs<TppBackgroundPrintSettings>(dialog_->BackgroundPrintSettings());
+  ASSERT_NE(mine, nullptr);
+  EXPECT_TRUE(mine->Active());
+  EXPECT_FALSE(settings.Active());  // the caller's copy is read back, not edited
+  settings.SetEnabled(false);
+  dialog_->SetBackgroundPrintSettings(&settings);
+  ui::ScriptClicks({"cbxBackgroundPrinting=1"});
+  EXPECT_THROW(dialog_->ShowModal(), ui::EStuckLoop);  // hidden: no such control
+}
