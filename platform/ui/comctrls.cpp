@@ -13,16 +13,6 @@ CLS_IMPLEMENT_COMPONENT(TStatusBar)
 CLS_IMPLEMENT_COMPONENT(TCustomTreeView)
 CLS_IMPLEMENT_COMPONENT(TTreeView)
 
-namespace {
-
-void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color) {
-  c.Brush.Style = gdi::TBrushStyle::bsSolid;
-  c.Brush.Color = color;
-  c.FillRect(r);
-}
-
-}  // namespace
-
 // ---- TImageList
 
 TImageList::TImageList(TComponent* AOwner) : TComponent(AOwner) {}

@@ -394,6 +394,12 @@ void TWinControl::Realign() {
   Realigned();
 }
 
+void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color) {
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  c.Brush.Color = color;
+  c.FillRect(r);
+}
+
 void Frame3D(gdi::TCanvas& canvas, win::RECT& r, TBevelCut cut, int width) {
   if (cut == TBevelCut::bvNone) return;
   const gdi::TColor lit = cut == TBevelCut::bvLowered ? gdi::clBtnShadow : gdi::clBtnHighlight;
@@ -420,12 +426,6 @@ void CentredText(gdi::TCanvas& c, const win::RECT& r, const std::string& text) {
   const win::SIZE e = c.TextExtent(text);
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   c.TextOut(r.left + (r.right - r.left - e.cx) / 2, r.top + (r.bottom - r.top - e.cy) / 2, text);
-}
-
-void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color) {
-  c.Brush.Style = gdi::TBrushStyle::bsSolid;
-  c.Brush.Color = color;
-  c.FillRect(r);
 }
 
 }  // namespace

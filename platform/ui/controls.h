@@ -286,6 +286,8 @@ class TWinControl : public TControl {
 // Draws a raised or lowered frame of WIDTH pixels just inside R and
 // shrinks R by it (highlight on the lit sides, shadow on the others).
 void Frame3D(gdi::TCanvas& canvas, win::RECT& r, TBevelCut cut, int width);
+// Fills R with a solid brush of COLOR.
+void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color);
 
 // A panel: the face colour, bevels and a centred caption.
 class TCustomPanel : public TWinControl {

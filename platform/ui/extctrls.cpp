@@ -17,16 +17,6 @@ CLS_IMPLEMENT_COMPONENT(TGroupBox)
 CLS_IMPLEMENT_COMPONENT(TBevel)
 CLS_IMPLEMENT_COMPONENT(TShape)
 
-namespace {
-
-void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color) {
-  c.Brush.Style = gdi::TBrushStyle::bsSolid;
-  c.Brush.Color = color;
-  c.FillRect(r);
-}
-
-}  // namespace
-
 // ---- TControlScrollBar
 
 int TControlScrollBar::ControlSize() const {
