@@ -136,7 +136,7 @@ TppPrintDialog::TppPrintDialog(cls::TComponent* AOwner)
   SetClientWidth(426);
   SetClientHeight(kFormHeight);
 
-  auto make = [this]<class T>(T* c, const char* name, ui::TWinControl* parent, int l, int t, int w, int h) {
+  auto make = []<class T>(T* c, const char* name, ui::TWinControl* parent, int l, int t, int w, int h) {
     c->SetName(name);
     c->SetParent(parent);
     c->SetBounds(l, t, w, h);
