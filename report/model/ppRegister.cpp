@@ -10,6 +10,7 @@
 #include "report/model/ppForms.h"
 #include "report/model/ppIniStorage.h"
 #include "report/model/ppParameter.h"
+#include "report/model/ppPreviewSettings.h"
 #include "report/model/ppRTTI.h"
 #include "report/model/ppRegistration.h"
 #include "report/model/ppRelatv.h"
@@ -62,5 +63,6 @@ void ppRegisterModel() {
     ppRegisterIniStorageUnit();
     ppRegisterTemplateUnit();
     ppRegisterTreeNodeUnit();
+    ppRegisterPreviewSettingsUnit();
   });
 }
