@@ -21,6 +21,8 @@ win::COLORREF ColorToRGB(TColor c) {
     switch (c & 0xFF) {
       case COLOR_WINDOW: return 0xFFFFFF;
       case COLOR_WINDOWTEXT: return 0x000000;
+      case COLOR_HIGHLIGHT: return 0x800000;
+      case COLOR_HIGHLIGHTTEXT: return 0xFFFFFF;
       case COLOR_BTNFACE: return 0xC0C0C0;
       case COLOR_BTNSHADOW: return 0x808080;
       case COLOR_BTNHIGHLIGHT: return 0xFFFFFF;

@@ -10,6 +10,7 @@
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
+#include "report/output/ppTextSearch.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -23,6 +24,7 @@ void ppRegisterOutput() {
     RegisterDevice<TppPrinterDevice>();
     ppRegisterScrollBoxUnit();
     ppRegisterFileDeviceUnit();
+    ppRegisterTextSearchUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
     raRegisterRTTI(TraTppDrawTextRTTI::Instance());
