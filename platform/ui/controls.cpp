@@ -46,6 +46,14 @@ void TControl::SetParent(TWinControl* p) {
   }
 }
 
+void TControl::BringToFront() {
+  if (!parent_) return;
+  auto& v = parent_->controls_;
+  v.erase(std::remove(v.begin(), v.end(), this), v.end());
+  v.push_back(this);
+  Invalidate();
+}
+
 void TControl::SetBounds(int left, int top, int width, int height) {
   bool resized = width != width_ || height != height_;
   left_ = left;

@@ -138,6 +138,9 @@ class TControl : public TComponent {
   bool Showing() const;
   void Show() { SetVisible(true); }
   void Hide() { SetVisible(false); }
+  // Moves the control to the end of its parent's controls: painted last,
+  // hit first.
+  void BringToFront();
 
   bool Enabled = true;
   std::string Caption;  // Big5

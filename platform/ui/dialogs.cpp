@@ -184,6 +184,27 @@ bool EchoDialogs() {
   return g_echo;
 }
 
+bool TerminalAvailable() {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_terminalEnded) return false;
+  }
+  return isatty(STDIN_FILENO) != 0;
+}
+
+std::optional<std::string> ReadTerminalLine(const std::string& prompt) {
+  if (!TerminalAvailable()) return std::nullopt;
+  std::cerr << ForTerminal(prompt) << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_terminalEnded = true;
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return cp::Utf8ToBig5(line);
+}
+
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer) {

@@ -72,6 +72,12 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);
 
+// Standard input is a terminal that has not ended.
+bool TerminalAvailable();
+// Writes PROMPT to stderr and reads one line from the terminal (Big5, from
+// the terminal's UTF-8); nothing when there is no terminal or it ended.
+std::optional<std::string> ReadTerminalLine(const std::string& prompt);
+
 // TEXT (Big5) as the terminal is given it: UTF-8, CR as a line break, and
 // every other control character shown, not obeyed: caret notation ("^[" for
 // ESC, "^?" for DEL, "M-^[" for the C1 control U+009B); LF and TAB stay.

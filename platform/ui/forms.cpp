@@ -4,17 +4,24 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/classes/threads.h"
 #include "platform/gdi/gdi.h"
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/topwindows.h"
+#include "platform/ui/extctrls.h"
+#include "platform/ui/input.h"
+#include "platform/sysroot/codepage.h"
+#include "platform/sysroot/sysroot.h"
 
 namespace ui {
+namespace fs = std::filesystem;
 namespace {
 
 std::mutex g_mutex;  // posted messages and scripted clicks
@@ -373,21 +380,30 @@ void TCustomForm::Free() {
   inherited::Free();
 }
 
-std::vector<TButton*> TCustomForm::Buttons() const {
-  std::vector<TButton*> out;
+namespace {
+
+// The enabled, visible controls of class T on the form, in creation order
+// (not looking inside buttons).
+template <class T>
+std::vector<T*> UsableControls(const TWinControl* form) {
+  std::vector<T*> out;
   std::function<void(const TWinControl*)> walk = [&](const TWinControl* w) {
     for (TControl* c : w->Controls()) {
-      if (!c->Visible()) continue;
-      if (auto* b = dynamic_cast<TButton*>(c)) {
-        if (b->Enabled) out.push_back(b);
-      } else if (auto* wc = dynamic_cast<TWinControl*>(c)) {
-        walk(wc);
-      }
+      if (!c->Visible() || !c->Enabled) continue;
+      if (auto* t = dynamic_cast<T*>(c)) out.push_back(t);
+      if (dynamic_cast<TButton*>(c)) continue;
+      if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
     }
   };
-  walk(this);
+  walk(form);
   return out;
 }
+
+}  // namespace
+
+std::vector<TButton*> TCustomForm::Buttons() const { return UsableControls<TButton>(this); }
+std::vector<TEdit*> TCustomForm::Edits() const { return UsableControls<TEdit>(this); }
+std::vector<TCheckBox*> TCustomForm::CheckBoxes() const { return UsableControls<TCheckBox>(this); }
 
 std::string TCustomForm::VisibleText() const {
   std::vector<std::string> lines;
@@ -567,11 +583,23 @@ void TApplication::PressModalClick() {
   TCustomForm* form = modal_.back();
   std::optional<std::string> click = PeekScriptedClick();
   if (!click) return;
+  std::function<void()> act = ScriptedAction(form, *click);
+  if (act && PopScriptedClickIf(*click)) Dispatch(form, act);
+}
+
+std::function<void()> TApplication::ScriptedAction(TCustomForm* form, const std::string& entry) {
+  const size_t eq = entry.find('=');
+  if (eq != std::string::npos) {
+    const std::string name = entry.substr(0, eq), text = entry.substr(eq + 1);
+    for (TEdit* e : form->Edits())
+      if (e->Name() == name) return [e, text] { TypeInto(e, text); };
+    return nullptr;
+  }
   for (TButton* b : form->Buttons())
-    if (b->Name() == *click && PopScriptedClickIf(*click)) {
-      Dispatch(b, [b] { b->Click(); });
-      return;
-    }
+    if (b->Name() == entry) return [b] { b->Click(); };
+  for (TCheckBox* c : form->CheckBoxes())
+    if (c->Name() == entry) return [c] { c->Click(); };
+  return nullptr;
 }
 
 void TApplication::ActivateForm(TCustomForm* form) {
@@ -616,6 +644,26 @@ void TApplication::HandleMessage(TCustomForm* waitingFor, bool& autoAnswered) {
   AnswerIdle(waitingFor, autoAnswered);
 }
 
+namespace {
+
+// The form's picture as a PNG under the system root, for a terminal user
+// to look at; its host path, or empty when it could not be written.
+std::string WriteFormPicture(TCustomForm* form) {
+  static int shots = 0;
+  try {
+    const fs::path dir = fs::path(sysroot::Root()) / "Platform" / "Screens";
+    fs::create_directories(dir);
+    const fs::path file =
+        dir / (form->ClassName() + "-" + std::to_string(getpid()) + "-" + std::to_string(++shots) + ".png");
+    form->SaveToPng(sysroot::WinPath(file.string()));
+    return file.string();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+}  // namespace
+
 void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   if (!form)
     throw EStuckLoop("message loop cannot end: no form waits for an answer, "
@@ -633,10 +681,9 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   if (std::optional<std::string> click = PopScriptedClick()) {
     autoAnswered = false;
     if (*click == "<close>") return press(kCloseChoice);
-    for (size_t i = 0; i < buttons.size(); ++i)
-      if (buttons[i]->Name() == *click) return press(static_cast<int>(i));
-    throw EStuckLoop("scripted click \"" + *click + "\": form " + name +
-                     " has no enabled, visible button of that name");
+    if (std::function<void()> act = ScriptedAction(form, *click)) return Dispatch(form, act);
+    throw EStuckLoop("scripted entry \"" + *click + "\": form " + name +
+                     " has no enabled, visible button, check box or edit of that name");
   }
   int defaultChoice = kCloseChoice;
   for (size_t i = 0; i < buttons.size(); ++i)
@@ -644,15 +691,37 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
       defaultChoice = static_cast<int>(i);
       break;
     }
-  std::vector<std::pair<int, std::string>> offered;
-  for (size_t i = 0; i < buttons.size(); ++i) {
-    std::string label = buttons[i]->Caption.empty() ? buttons[i]->Name() : buttons[i]->Caption;
-    offered.emplace_back(static_cast<int>(i), label);
-  }
-  offered.emplace_back(kCloseChoice, "(close)");
-  if (std::optional<int> a = AskOnTerminal(form->Caption, form->VisibleText(), offered, defaultChoice)) {
-    autoAnswered = false;
-    return press(*a);
+  if (TerminalAvailable()) {
+    // Buttons, then check boxes and edits, then closing; with the form's picture.
+    const std::vector<TCheckBox*> boxes = form->CheckBoxes();
+    const std::vector<TEdit*> edits = form->Edits();
+    constexpr int kBox = 100000, kEdit = 200000;
+    std::vector<std::pair<int, std::string>> offered;
+    for (size_t i = 0; i < buttons.size(); ++i)
+      offered.emplace_back(static_cast<int>(i), buttons[i]->Caption.empty() ? buttons[i]->Name() : buttons[i]->Caption);
+    for (size_t i = 0; i < boxes.size(); ++i)
+      offered.emplace_back(kBox + static_cast<int>(i), std::string(boxes[i]->Checked() ? "[x] " : "[ ] ") +
+                                                           (boxes[i]->Caption.empty() ? boxes[i]->Name() : boxes[i]->Caption));
+    for (size_t i = 0; i < edits.size(); ++i)
+      offered.emplace_back(kEdit + static_cast<int>(i), edits[i]->Name() + ": " + edits[i]->Text());
+    offered.emplace_back(kCloseChoice, "(close)");
+    std::string text = form->VisibleText();
+    const std::string picture = WriteFormPicture(form);
+    if (!picture.empty()) text += (text.empty() ? "" : "\r") + ("Picture: " + cp::Utf8ToBig5(picture));
+    if (std::optional<int> a = AskOnTerminal(form->Caption, text, offered, defaultChoice)) {
+      autoAnswered = false;
+      if (*a >= kEdit) {
+        TEdit* e = edits.at(static_cast<size_t>(*a - kEdit));
+        if (std::optional<std::string> typed = ReadTerminalLine(e->Name() + "> "))
+          Dispatch(e, [e, t = *typed] { TypeInto(e, t); });
+        return;
+      }
+      if (*a >= kBox) {
+        TCheckBox* c = boxes.at(static_cast<size_t>(*a - kBox));
+        return Dispatch(c, [c] { c->Click(); });
+      }
+      return press(*a);
+    }
   }
   if (autoAnswered)
     throw EStuckLoop("message loop of form " + name +
@@ -660,10 +729,13 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
                      "is posted, no click is scripted and there is no terminal to ask");
   autoAnswered = true;
   if (EchoDialogs()) {
+    std::string label = "(close)";
+    if (defaultChoice != kCloseChoice) {
+      TButton* b = buttons[static_cast<size_t>(defaultChoice)];
+      label = b->Caption.empty() ? b->Name() : b->Caption;
+    }
     std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText()) << "\n  -> "
-              << (defaultChoice == kCloseChoice ? std::string("(close)")
-                                                : ForTerminal(offered[static_cast<size_t>(defaultChoice)].second))
-              << "\n";
+              << ForTerminal(label) << "\n";
   }
   press(defaultChoice);
 }

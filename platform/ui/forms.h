@@ -3,10 +3,11 @@
 // The loop runs posted messages and due timers. When it has nothing to do
 // and a form is waiting for an answer (a modal form, or the visible main
 // form under Run), the answer comes from the scripted clicks (tests), else
-// from the terminal when standard input is one (the form's buttons are
-// offered there), else the form's default button is pressed, or the form
-// is closed when it has none. A loop that nothing can end any more throws
-// EStuckLoop instead of hanging.
+// from the terminal when standard input is one (the form's buttons, check
+// boxes and edits are offered there, each offer naming a PNG of the form
+// written under the system root, Platform/Screens), else the form's
+// default button is pressed, or the form is closed when it has none. A
+// loop that nothing can end any more throws EStuckLoop instead of hanging.
 //
 // A form shown without a parent is registered as a shown top-level window
 // of its class name (FindWindow finds it) until it is hidden or freed.
@@ -14,10 +15,11 @@
 // when it is hidden or freed the form shown before it is activated again.
 // A modal form disables the other shown forms for its run.
 //
-// ProcessMessages, called from a long handler, also presses the next
-// scripted click when it names an enabled, visible button of the innermost
-// modal form (a user's click during the run); other clicks stay queued for
-// the loop that waits for their form. It never asks the terminal.
+// ProcessMessages, called from a long handler, also runs the next
+// scripted entry when it names an enabled, visible button, check box or
+// edit of the innermost modal form (a user's click during the run); other
+// entries stay queued for the loop that waits for their form. It never
+// asks the terminal.
 //
 // Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
 // messages) are shown by the application's exception handler in a message
@@ -38,6 +40,8 @@
 #include "platform/ui/topwindows.h"
 
 namespace ui {
+
+class TCheckBox;
 
 // A message loop that nothing could end any more.
 class EStuckLoop : public std::runtime_error {
@@ -145,8 +149,11 @@ class TCustomForm : public TWinControl {
   // Runs OnCreate; forms made with NewForm or CreateForm get it once built.
   void DoCreate();
 
-  // Enabled and visible buttons on the form, in creation order.
+  // Enabled and visible buttons, edits and check boxes on the form (within
+  // enabled, visible parents), in creation order.
   std::vector<TButton*> Buttons() const;
+  std::vector<TEdit*> Edits() const;
+  std::vector<TCheckBox*> CheckBoxes() const;
   // The texts a user would read on it: captions of visible panels and
   // labels and memo lines, one a line (CR between them).
   std::string VisibleText() const;
@@ -315,9 +322,12 @@ class TApplication : public TComponent {
   void ActivateForm(TCustomForm* form);
   // FORM is hidden or going: the form shown last before it becomes active.
   void FormHidden(TCustomForm* form);
-  // Presses the front scripted click when it names a button of the
-  // innermost modal form.
+  // Presses the front scripted click when it names a button, check box or
+  // edit of the innermost modal form.
   void PressModalClick();
+  // What a scripted entry does on FORM; nullptr when the form has no such
+  // enabled, visible control.
+  static std::function<void()> ScriptedAction(TCustomForm* form, const std::string& entry);
   // One turn of a loop that waits for FORM (nullptr: the main loop):
   // run what is due, else wait for it, else answer the form.
   void HandleMessage(TCustomForm* waitingFor, bool& autoAnswered);
@@ -339,8 +349,9 @@ class TApplication : public TComponent {
 TApplication& Application();
 
 // Scripted clicks for forms waiting for an answer: each entry names a
-// button (its Name) on the waiting form, or is "<close>" to close it. A
-// name that is not there throws EStuckLoop.
+// button (its Name) on the waiting form, which presses it, or a check box,
+// which clicks it; "name=text" types TEXT into that edit as a user would;
+// "<close>" closes the form. A name that is not there throws EStuckLoop.
 void ScriptClicks(std::deque<std::string> clicks);
 void ClearScriptedClicks();
 bool HasScriptedClick();

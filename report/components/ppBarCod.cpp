@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppBarCod.h"
 
 #include <algorithm>
@@ -482,4 +483,19 @@ const TraMembers* TraTppBarCodeRTTI::Members() const {
        raProperty<C, daBoolean>("PrintHumanReadable", &C::PrintHumanReadable, &C::SetPrintHumanReadable),
        raProperty<C, daSingle>("WideBarRatio", &C::WideBarRatio, &C::SetWideBarRatio)});
   return &members;
+}
+
+// ---- design popup menu ----
+
+void TppCustomBarCode::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomComponent::CreatePopupMenu(menu);
+  menu->AddAction<TppCustomBarCode>(6, "AutoSize", 226);
+  menu->AddAction<TppCustomBarCode>(7, "AutoSizeFont", 441);
+  menu->AddAction<TppCustomBarCode>(8, "Configure", 443, [](TppCustomBarCode& b) {
+    b.ShowDesignDialog(&TppCustomBarCodeDialog::StaticClass());
+  });
+  menu->AddAction<TppCustomBarCode>(9, "PrintHumanReadable", 442);
+  menu->AddAction<TppCustomBarCode>(10, "ReprintOnOverFlow", 238);
+  menu->AddAction<TppCustomBarCode>(11, "ShiftWithParent", 240);
+  menu->AddAction<TppCustomBarCode>(12, "Transparent", 246);
 }

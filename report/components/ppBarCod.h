@@ -15,6 +15,8 @@ class TppDrawBarCode;
 class TppCustomBarCode : public TppCustomComponent {
   CLS_DECLARE_CLASS(TppCustomBarCode, TppCustomComponent)
  public:
+  // Popup items; Configure shows the registered bar-code dialog.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppCustomBarCode(cls::TComponent* owner);
   void BeforeDestruction() override;
 

@@ -460,3 +460,14 @@ const TraMembers* TraTppCustomTextRTTI::Members() const {
        raProperty<C, daBoolean>("Transparent", &C::Transparent, &C::SetTransparent)});
   return &members;
 }
+
+// ---- design popup menus ----
+
+void TppCustomText::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomComponent::CreatePopupMenu(menu);
+  menu->AddAction<TppCustomText>(30, "AutoSize", 226);
+  menu->AddAction<TppCustomText>(30, "ReprintOnOverFlow", 238);
+  menu->AddAction<TppCustomText>(30, "ShiftWithParent", 240);
+  menu->AddAction<TppCustomText>(30, "Transparent", 246);
+  menu->AddAction<TppCustomText>(30, "WordWrap", 248);
+}

@@ -44,6 +44,9 @@ using TppGetTextEvent = cls::TMethodPointer<void(cls::TObject* Sender, std::stri
 class TppCustomText : public TppCustomComponent {
   CLS_DECLARE_CLASS(TppCustomText, TppCustomComponent)
  public:
+  // Popup items AutoSize, ReprintOnOverFlow, ShiftWithParent, Transparent
+  // and WordWrap, all of order 30.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppCustomText(cls::TComponent* owner);
   // The groups that break on it forget its name; it leaves the save list.
   void BeforeDestruction() override;
@@ -169,6 +172,11 @@ class TppShape : public TppCustomGraphic {
 class TppLine : public TppCustomGraphic {
   CLS_DECLARE_CLASS(TppLine, TppCustomGraphic)
  public:
+  // Popup items choosing Style (StyleSingle, StyleDouble) and Position
+  // (PositionTop, PositionBottom, PositionLeft, PositionRight); the
+  // current ones ticked.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppLine(cls::TComponent* owner);
   TppLinePositionType Position() const { return position_; }
   void SetPosition(TppLinePositionType value);
@@ -243,6 +251,8 @@ class TppCustomImage : public TppCustomComponent {
 class TppImage : public TppCustomImage {
   CLS_DECLARE_CLASS(TppImage, TppCustomImage)
  public:
+  // Popup item Picture.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppImage(cls::TComponent* owner);
   void SetAutoSize(bool value) override;
   // Streams before version 4201: a metafile is drawn directly.
@@ -252,6 +262,10 @@ class TppImage : public TppCustomImage {
 class TppDBImage : public TppCustomImage {
   CLS_DECLARE_CLASS(TppDBImage, TppCustomImage)
  public:
+  // Popup item GraphicType with the registered types under it, the
+  // current one ticked.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppDBImage(cls::TComponent* owner);
 
   bool AutoDisplay() const { return autoDisplay_; }

@@ -569,3 +569,60 @@ const TraMembers* TraTppShapeRTTI::Members() const {
                                   {raEnumProperty<C, TShapeType>("Shape", &C::Shape, &C::SetShape)});
   return &members;
 }
+
+// ---- design popup menus ----
+
+namespace {
+
+constexpr std::pair<const char*, TppLinePositionType> kLinePositionItems[] = {
+    {"PositionTop", lpTop}, {"PositionBottom", lpBottom}, {"PositionLeft", lpLeft}, {"PositionRight", lpRight}};
+constexpr std::pair<const char*, TppLineStyleType> kLineStyleItems[] = {{"StyleSingle", lsSingle},
+                                                                       {"StyleDouble", lsDouble}};
+
+}  // namespace
+
+void TppLine::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomGraphic::CreatePopupMenu(menu);
+  int order = 6;
+  for (const auto& [name, style] : kLineStyleItems)
+    menu->AddAction<TppLine>(order++, name, 0, [style = style](TppLine& l) { l.SetStyle(style); });
+  for (const auto& [name, position] : kLinePositionItems)
+    menu->AddAction<TppLine>(order++, name, 0, [position = position](TppLine& l) { l.SetPosition(position); });
+}
+
+void TppLine::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppCustomGraphic::UpdatePopupMenu(menu);
+  if (!menu) return;
+  for (const auto& [name, style] : kLineStyleItems)
+    if (ui::TMenuItem* i = menu->FindItem(name)) i->Checked = style_ == style;
+  for (const auto& [name, position] : kLinePositionItems)
+    if (ui::TMenuItem* i = menu->FindItem(name)) i->Checked = position_ == position;
+}
+
+void TppImage::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomImage::CreatePopupMenu(menu);
+  // Loading a chosen file needs a picture-open dialog, which the platform
+  // does not have.
+  menu->AddAction<TppImage>(6, "Picture", 0);
+}
+
+void TppDBImage::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomImage::CreatePopupMenu(menu);
+  ui::TMenuItem* parent = menu->AddAction<TppDBImage>(6, "GraphicType", 0);
+  if (!parent) return;
+  for (const auto& row : ppGraphicTypes) {
+    auto* item = new ui::TMenuItem(menu);
+    item->Caption = row.Name;
+    item->OnClick = [menu, name = std::string(row.Name)](cls::TObject*) {
+      if (auto* image = cls::ObjectAs<TppDBImage>(menu->Component())) image->SetGraphicType(name);
+    };
+    parent->Add(item);
+  }
+}
+
+void TppDBImage::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppCustomImage::UpdatePopupMenu(menu);
+  if (ui::TMenuItem* parent = menu ? menu->FindItem("GraphicType") : nullptr)
+    for (int i = 0; i < parent->Count(); ++i)
+      parent->Items(i)->Checked = cls::SameText(parent->Items(i)->Caption, graphicType_);
+}

@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppDBText.h"
 
 #include <cmath>
@@ -551,4 +552,25 @@ void ppRegisterDBTextUnit() {
     static_cast<C*>(o)->SetResetGroup(cls::ObjectAs<TppGroup>(v));
   };
   cls::PublishProperty(calc, resetGroup);
+}
+
+// ---- design popup menus ----
+
+void TppDBText::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomText::CreatePopupMenu(menu);
+  menu->AddAction<TppDBText>(31, "BlankWhenZero", 227);
+  menu->AddAction<TppDBText>(32, "DisplayFormat", 230, [](TppDBText& t) {
+    t.ShowDesignDialog(&TppCustomFormatDialog::StaticClass());
+  });
+  menu->AddAction<TppDBText>(33, "ReprintOnSubsequent", 239);
+  menu->AddAction<TppDBText>(34, "ResetGroup", 1132);
+  menu->AddAction<TppDBText>(35, "SuppressRepeatedValues", 245);
+}
+
+void TppDBCalc::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppDBText::CreatePopupMenu(menu);
+  menu->AddAction<TppDBCalc>(36, "Calculations", 228, [](TppDBCalc& c) {
+    c.ShowDesignDialog(&TppCustomDBCalcDialog::StaticClass());
+  });
+  menu->AddAction<TppDBCalc>(37, "LookAhead", 1131);
 }

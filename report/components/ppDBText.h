@@ -12,6 +12,9 @@
 class TppDBText : public TppCustomText {
   CLS_DECLARE_CLASS(TppDBText, TppCustomText)
  public:
+  // Popup items BlankWhenZero, DisplayFormat, ReprintOnSubsequent,
+  // ResetGroup, SuppressRepeatedValues.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppDBText(cls::TComponent* owner);
 
   bool BlankWhenZero() const { return blankWhenZero_; }
@@ -72,6 +75,8 @@ class TppDBText : public TppCustomText {
 class TppDBCalc : public TppDBText {
   CLS_DECLARE_CLASS(TppDBCalc, TppDBText)
  public:
+  // Popup items Calculations (the registered DB calc dialog), LookAhead.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppDBCalc(cls::TComponent* owner);
   void BeforeDestruction() override;
 

@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppMemo.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ CLS_IMPLEMENT_COMPONENT(TppDBMemo)
 
 namespace {
 
-constexpr int32_t kMemoRecordSize = 13;
+constexpr int32_t kMemoRecordSize = TppStretchable::kRecordHeadSize + 4;
 
 // The bytes before the first NUL: where the wrapper's text ends.
 int32_t TextLength(const std::string& text) {
@@ -210,31 +211,13 @@ void TppCustomMemo::PropertiesToDrawCommand(TppDrawCommand* command) {
 
 void TppCustomMemo::SaveToCache(int32_t pageIndex) {
   uint8_t record[kMemoRecordSize] = {};
-  record[0] = DrawComponent();
-  record[1] = ShiftersStarted();
-  record[2] = KeptTogether();
-  int32_t resume = ShifterResumeIndex();
-  std::memcpy(record + 3, &resume, 4);
-  record[7] = OverFlow();
-  record[8] = PartialGeneration();
-  std::memcpy(record + 9, &charPos_, 4);
-  WriteCacheRecord(pageIndex, record);
+  std::memcpy(record + kRecordHeadSize, &charPos_, 4);
+  WriteHeadedRecord(pageIndex, record);
 }
 
 void TppCustomMemo::RestoreFromCache(int32_t pageIndex) {
   uint8_t record[kMemoRecordSize] = {};
-  record[0] = 2;  // marks a record that is absent
-  ReadCacheRecord(pageIndex, record);
-  if (record[0] == 2) return;
-  SetDrawComponent(record[0] != 0);
-  SetShiftersStarted(record[1] != 0);
-  SetKeptTogether(record[2] != 0);
-  int32_t resume = 0;
-  std::memcpy(&resume, record + 3, 4);
-  SetShifterResumeIndex(resume);
-  SetOverFlow(record[7] != 0);
-  SetPartialGeneration(record[8] != 0);
-  std::memcpy(&charPos_, record + 9, 4);
+  if (ReadHeadedRecord(pageIndex, record)) std::memcpy(&charPos_, record + kRecordHeadSize, 4);
 }
 
 void TppCustomMemo::DefineProperties(cls::TFiler* filer) {
@@ -463,4 +446,27 @@ const TraMembers* TraTppDBMemoRTTI::Members() const {
       {raEvent("OnGetMemo", ciMemoGetMemo, {raParam("Lines", daObject, &cls::TStringList::StaticClass())}),
        raProperty<C, daBoolean>("AutoDisplay", &C::AutoDisplay, &C::SetAutoDisplay)});
   return &members;
+}
+
+// ---- design popup menus ----
+
+void TppCustomMemo::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppStretchable::CreatePopupMenu(menu);
+  menu->AddAction<TppCustomMemo>(10, "CharWrap", 0);
+  menu->AddAction<TppCustomMemo>(11, "KeepTogether", 0);
+  menu->AddAction<TppCustomMemo>(12, "ForceJustifyLastLine", 0);
+  menu->AddAction<TppCustomMemo>(13, "Transparent", 246);
+}
+
+void TppMemo::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomMemo::CreatePopupMenu(menu);
+  menu->AddAction<TppMemo>(14, "Lines", 0, [](TppMemo& m) {
+    m.ShowDesignDialog(&TppCustomMemoDialog::StaticClass());
+  });
+}
+
+void TppDBMemo::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomMemo::CreatePopupMenu(menu);
+  menu->AddAction<TppDBMemo>(14, "AutoDisplay", 0);
+  menu->AddAction<TppDBMemo>(15, "SuppressRepeatedValues", 245);
 }

@@ -13,6 +13,8 @@
 class TppCustomMemo : public TppStretchable {
   CLS_DECLARE_CLASS(TppCustomMemo, TppStretchable)
  public:
+  // Popup items CharWrap, KeepTogether, ForceJustifyLastLine, Transparent.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppCustomMemo(cls::TComponent* owner);
 
   // Where the next page continues in the text (0: the start).
@@ -75,6 +77,8 @@ class TppCustomMemo : public TppStretchable {
 class TppMemo : public TppCustomMemo {
   CLS_DECLARE_CLASS(TppMemo, TppCustomMemo)
  public:
+  // Popup item Lines (the registered memo dialog).
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppMemo(cls::TComponent* owner);
   // Also a design notice and the change event.
   void SetLines(const cls::TStringList* value) override;
@@ -86,6 +90,8 @@ using TppGetMemoEvent = cls::TMethodPointer<void(cls::TObject* Sender, cls::TStr
 class TppDBMemo : public TppCustomMemo {
   CLS_DECLARE_CLASS(TppDBMemo, TppCustomMemo)
  public:
+  // Popup items AutoDisplay and SuppressRepeatedValues.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppDBMemo(cls::TComponent* owner);
 
   bool AutoDisplay() const { return autoDisplay_; }

@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppRichTx.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ CLS_IMPLEMENT_COMPONENT(TppDBRichText)
 
 namespace {
 
-constexpr int32_t kRichTextRecordSize = 17;
+constexpr int32_t kRichTextRecordSize = TppStretchable::kRecordHeadSize + 8;
 
 }  // namespace
 
@@ -241,33 +242,16 @@ void TppCustomRichText::PropertiesToDrawCommand(TppDrawCommand* command) {
 
 void TppCustomRichText::SaveToCache(int32_t pageIndex) {
   uint8_t record[kRichTextRecordSize] = {};
-  record[0] = DrawComponent();
-  record[1] = ShiftersStarted();
-  record[2] = KeptTogether();
-  int32_t resume = ShifterResumeIndex();
-  std::memcpy(record + 3, &resume, 4);
-  record[7] = OverFlow();
-  record[8] = PartialGeneration();
-  std::memcpy(record + 9, &startCharPos_, 4);
-  std::memcpy(record + 13, &endCharPos_, 4);
-  WriteCacheRecord(pageIndex, record);
+  std::memcpy(record + kRecordHeadSize, &startCharPos_, 4);
+  std::memcpy(record + kRecordHeadSize + 4, &endCharPos_, 4);
+  WriteHeadedRecord(pageIndex, record);
 }
 
 void TppCustomRichText::RestoreFromCache(int32_t pageIndex) {
   uint8_t record[kRichTextRecordSize] = {};
-  record[0] = 2;  // marks a record that is absent
-  ReadCacheRecord(pageIndex, record);
-  if (record[0] == 2) return;
-  SetDrawComponent(record[0] != 0);
-  SetShiftersStarted(record[1] != 0);
-  SetKeptTogether(record[2] != 0);
-  int32_t resume = 0;
-  std::memcpy(&resume, record + 3, 4);
-  SetShifterResumeIndex(resume);
-  SetOverFlow(record[7] != 0);
-  SetPartialGeneration(record[8] != 0);
-  std::memcpy(&startCharPos_, record + 9, 4);
-  std::memcpy(&endCharPos_, record + 13, 4);
+  if (!ReadHeadedRecord(pageIndex, record)) return;
+  std::memcpy(&startCharPos_, record + kRecordHeadSize, 4);
+  std::memcpy(&endCharPos_, record + kRecordHeadSize + 4, 4);
 }
 
 // ---------------------------------------------------------------- TppRichText
@@ -458,4 +442,14 @@ const TraMembers* TraTppDBRichTextRTTI::Members() const {
       {raEvent("OnGetRichText", ciComponentGetText, {raParam("Text", daString, nullptr, true)}),
        raProperty<C, daBoolean>("AutoDisplay", &C::AutoDisplay, &C::SetAutoDisplay)});
   return &members;
+}
+
+// ---- design popup menu ----
+
+void TppRichText::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomRichText::CreatePopupMenu(menu);
+  menu->AddAction<TppRichText>(10, "Edit", 0, [](TppRichText& r) {
+    r.ShowDesignDialog(&TppCustomRTFEditor::StaticClass());
+  });
+  menu->AddAction<TppRichText>(11, "MailMerge", 0);
 }

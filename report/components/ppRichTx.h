@@ -60,8 +60,8 @@ class TppCustomRichText : public TppStretchable {
   // EndCharPos.
   void SaveToCache(int32_t pageIndex) override;
   void RestoreFromCache(int32_t pageIndex) override;
-  // Design painting and the popup menu need a report designer.
-  void PaintDesignControl(cls::TObject*) override {}
+  // Design painting needs a report designer.
+  void PaintDesignControl(gdi::TCanvas*) override {}
 
  protected:
   cls::TMemoryStream& Stream() { return stream_; }
@@ -81,6 +81,8 @@ class TppCustomRichText : public TppStretchable {
 class TppRichText : public TppCustomRichText {
   CLS_DECLARE_CLASS(TppRichText, TppCustomRichText)
  public:
+  // Popup items Edit (the registered rich-text editor) and MailMerge.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppRichText(cls::TComponent* owner);
   // The RTF of the text (published "RichText").
   std::string RichText() { return GetRichText(); }

@@ -1,3 +1,4 @@
+#include "report/model/ppForms.h"
 #include "report/components/ppVar.h"
 
 #include <algorithm>
@@ -995,4 +996,52 @@ void ppRegisterVarUnit() {
   cls::PublishProperty(var, cls::MethodProperty<V>("OnReset", &V::OnReset));
   cls::PublishProperty(var, Enum<V, TppVarEventType>("ResetType", &V::ResetType, &V::SetResetType, veReportEnd));
   TppPrintable::PublishProperties(var, text);
+}
+
+// ---- design popup menus ----
+
+void TppCustomVariable::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomText::CreatePopupMenu(menu);
+  menu->AddAction<TppCustomVariable>(31, "DisplayFormat", 230, [](TppCustomVariable& v) {
+    v.ShowDesignDialog(&TppCustomFormatDialog::StaticClass());
+  });
+  menu->AddAction<TppCustomVariable>(32, "LookAhead", 1131, [](TppCustomVariable& v) { v.ToggleLookAhead(); });
+}
+
+namespace {
+
+// A VarType's item: its English name without blanks.
+std::string VarTypeItemName(TppVarType type) {
+  std::string name = kVarTypeNames[static_cast<int>(type)].Text;
+  std::erase(name, ' ');
+  return name;
+}
+
+}  // namespace
+
+void TppSystemVariable::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomVariable::CreatePopupMenu(menu);
+  int order = 33;
+  for (int t = 0; t < static_cast<int>(std::size(kVarTypeNames)); ++t) {
+    const auto type = static_cast<TppVarType>(t);
+    menu->AddItem(order++, VarTypeItemName(type), kVarTypeNames[t].Id, ppVarTypeName(type));
+    menu->SetItemAction(VarTypeItemName(type), [type](cls::TComponent* c) {
+      if (auto* v = cls::ObjectAs<TppSystemVariable>(c)) v->SetVarType(type);
+    });
+  }
+}
+
+void TppSystemVariable::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppCustomVariable::UpdatePopupMenu(menu);
+  if (!menu) return;
+  for (int t = 0; t < static_cast<int>(std::size(kVarTypeNames)); ++t)
+    if (ui::TMenuItem* i = menu->FindItem(VarTypeItemName(static_cast<TppVarType>(t))))
+      i->Checked = t == static_cast<int>(varType_);
+}
+
+void TppVariable::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomVariable::CreatePopupMenu(menu);
+  menu->AddAction<TppVariable>(33, "Calculations", 228, [](TppVariable& v) {
+    v.ShowDesignDialog(&TppCustomCalcDialog::StaticClass());
+  });
 }

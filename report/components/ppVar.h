@@ -89,6 +89,9 @@ class TppCachedTexts {
 class TppCustomVariable : public TppCustomText {
   CLS_DECLARE_CLASS(TppCustomVariable, TppCustomText)
  public:
+  // Popup items DisplayFormat (the registered format dialog) and
+  // LookAhead (ToggleLookAhead).
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppCustomVariable(cls::TComponent* owner);
   // The type of the value shown.
   virtual TppDataType GetDataType() const { return dtString; }
@@ -103,6 +106,9 @@ class TppCustomVariable : public TppCustomText {
 class TppSystemVariable : public TppCustomVariable {
   CLS_DECLARE_CLASS(TppSystemVariable, TppCustomVariable)
  public:
+  // Popup items choosing VarType, the current one ticked.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppSystemVariable(cls::TComponent* owner);
 
   TppVarType VarType() const { return varType_; }
@@ -167,6 +173,8 @@ class TppCalc : public TppCustomVariable {
 class TppVariable : public TppCustomVariable {
   CLS_DECLARE_CLASS(TppVariable, TppCustomVariable)
  public:
+  // Popup item Calculations (the registered calculations dialog).
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppVariable(cls::TComponent* owner);
   void BeforeDestruction() override;
 

@@ -11,6 +11,7 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppStrtch.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 
@@ -978,4 +979,74 @@ const TraMembers* TraTppBandRTTI::Members() const {
            }),
        raProperty<C, daBoolean>("Visible", &C::Visible, &C::SetVisible)});
   return &members;
+}
+
+// ---- design popup menus ----
+
+namespace {
+
+int BandLanguageIndex(TppBand& band) { return band.Report() ? band.Report()->LanguageIndex() : 0; }
+
+}  // namespace
+
+void TppBand::CreatePopupMenu(TppPopupMenu*& menu) {
+  if (!menu) menu = new TppPopupMenu(nullptr);
+  menu->AddAction<TppBand>(1, "DynamicHeight", 0, [](TppBand& b) { b.SetPrintHeight(phDynamic); });
+  menu->AddAction<TppBand>(2, "StaticHeight", 0, [](TppBand& b) { b.SetPrintHeight(phStatic); });
+  menu->AddItem(3, "mniLine1", 0, "-");
+  menu->AddAction<TppBand>(4, "CalcOrder", 0, [](TppBand& b) {
+    ppShowDesignDialog(&TppCustomCalcOrderDialog::StaticClass(), BandLanguageIndex(b), b.Report());
+  });
+  menu->AddAction<TppBand>(5, "Position", 0, [](TppBand& b) {
+    ppShowDesignDialog(&TppCustomBandPositionDialog::StaticClass(), BandLanguageIndex(b), b.Report());
+  });
+  menu->AddAction<TppBand>(6, "Visible", 0);
+}
+
+void TppBand::UpdatePopupMenu(TppPopupMenu* menu) {
+  if (!menu) return;
+  menu->LanguageIndex = BandLanguageIndex(*this);
+  menu->UpdateChecks(this);
+  if (ui::TMenuItem* i = menu->FindItem("DynamicHeight")) i->Checked = printHeight_ == phDynamic;
+  if (ui::TMenuItem* i = menu->FindItem("StaticHeight")) i->Checked = printHeight_ == phStatic;
+}
+
+void TppPageBand::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppBasicBand::CreatePopupMenu(menu);
+  menu->AddAction<TppPageBand>(7, "PrintOnFirstPage", 0,
+                               [](TppPageBand& b) { b.SetPrintOnFirstPage(!b.PrintOnFirstPage()); });
+  menu->AddAction<TppPageBand>(8, "PrintOnLastPage", 0,
+                               [](TppPageBand& b) { b.SetPrintOnLastPage(!b.PrintOnLastPage()); });
+}
+
+void TppPageBand::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppBasicBand::UpdatePopupMenu(menu);
+  if (!menu) return;
+  if (ui::TMenuItem* i = menu->FindItem("PrintOnFirstPage")) i->Checked = PrintOnFirstPage();
+  if (ui::TMenuItem* i = menu->FindItem("PrintOnLastPage")) i->Checked = PrintOnLastPage();
+}
+
+void TppReportBand::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppBasicBand::CreatePopupMenu(menu);
+  menu->AddAction<TppReportBand>(7, "NewPage", 0, [](TppReportBand& b) { b.SetNewPage(!b.NewPage()); });
+}
+
+void TppReportBand::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppBasicBand::UpdatePopupMenu(menu);
+  if (ui::TMenuItem* i = menu ? menu->FindItem("NewPage") : nullptr) i->Checked = NewPage();
+}
+
+void TppGroupBand::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppCustomBand::CreatePopupMenu(menu);
+  menu->AddAction<TppGroupBand>(7, "Groups", 0, [](TppGroupBand& b) {
+    if (auto* designer = dynamic_cast<ui::TControl*>(b.Report() ? b.Report()->ReportDesigner() : nullptr))
+      designer->Perform(1130, 5050, reinterpret_cast<intptr_t>(static_cast<cls::TObject*>(&b)));
+  });
+}
+
+void TppPageStyle::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppBasicBand::CreatePopupMenu(menu);
+  menu->AddAction<TppPageStyle>(7, "PageSetting", 0, [](TppPageStyle& b) {
+    ppShowDesignDialog(&TppCustomPageSettingDialog::StaticClass(), BandLanguageIndex(b), b.Report());
+  });
 }

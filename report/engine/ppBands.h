@@ -18,6 +18,7 @@
 #include "report/model/ppUtils.h"
 
 class TppComponent;
+class TppPopupMenu;
 class TppCustomBand;
 class TppCustomEngine;
 class TppCustomReport;
@@ -291,6 +292,11 @@ class TppBand : public TppCacheable {
   virtual void LanguageChanged();
   virtual void PrepareObjects() {}
   virtual void FinishObjects() {}
+  // The design popup menu: DynamicHeight and StaticHeight (the current one
+  // ticked, a click chooses it), CalcOrder, Position and Visible; kinds add
+  // theirs. MENU is made when nil (the caller owns it).
+  virtual void CreatePopupMenu(TppPopupMenu*& menu);
+  virtual void UpdatePopupMenu(TppPopupMenu* menu);
 
   // The band type of the class; the name a fixed kind always answers
   // (empty for group bands) and its caption message.
@@ -361,6 +367,10 @@ class TppBasicBand : public TppCustomBand {
 class TppPageBand : public TppBasicBand {
   CLS_DECLARE_CLASS(TppPageBand, TppBasicBand)
  public:
+  // Adds PrintOnFirstPage and PrintOnLastPage, ticked by their values; a
+  // click toggles one.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppPageBand(cls::TComponent* owner) : TppBasicBand(owner) {}
   bool PrintOnFirstPage() const { return printOnFirstPage_; }
   void SetPrintOnFirstPage(bool v);
@@ -378,6 +388,9 @@ class TppPageBand : public TppBasicBand {
 class TppReportBand : public TppBasicBand {
   CLS_DECLARE_CLASS(TppReportBand, TppBasicBand)
  public:
+  // Adds NewPage, ticked by its value; a click toggles it.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   explicit TppReportBand(cls::TComponent* owner) : TppBasicBand(owner) {}
   bool NewPage() const { return newPage_; }
   void SetNewPage(bool v);
@@ -576,6 +589,8 @@ TppDetailBandEngineCreator ppGetDetailBandEngineClass();
 class TppPageStyle : public TppBasicBand {
   CLS_DECLARE_CLASS(TppPageStyle, TppBasicBand)
  public:
+  // Adds PageSetting (the registered page-setting dialog).
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppPageStyle(cls::TComponent* owner);
   std::string GetSortKey() override;
   TppBandKinds GetKindFlag() override { return TppBandKind::bkHeader; }
@@ -623,6 +638,8 @@ class TppPageStyle : public TppBasicBand {
 class TppGroupBand : public TppCustomBand {
   CLS_DECLARE_CLASS(TppGroupBand, TppCustomBand)
  public:
+  // Adds Groups (tells the designer, message 1130).
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   explicit TppGroupBand(cls::TComponent* owner);
   TppGroup* Group() const { return group_; }
   // Joins GROUP (and its report); nullptr leaves the old one.

@@ -6,6 +6,7 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppRegion.h"
+#include "report/model/ppForms.h"
 #include "report/output/ppDevice.h"
 
 CLS_IMPLEMENT_CLASS(TppComponent)
@@ -13,6 +14,7 @@ CLS_IMPLEMENT_CLASS(TppComponent)
 TppComponent::TppComponent(cls::TComponent* owner) : TppPrintable(owner) {}
 
 void TppComponent::BeforeDestruction() {
+  PerformDesignerMessage(1128, 5050, this);
   if (auto* r = cls::ObjectAs<TppCustomRegion>(region_)) r->RemoveObject(this);
   region_ = nullptr;
   if (resetGroup_) SetResetGroup(nullptr);
@@ -144,7 +146,12 @@ void TppComponent::SetBand(TppCustomBand* band) {
     old->RemoveObject(this);
   }
   band_ = band;
+  if (!band_ && DesignControl()) {
+    FreeDesignObjects();
+    InvalidateDesign();
+  }
   if (band_) {
+    if (band_->StateFlags() & pstDesignerOpen) CreateDesignControl();
     SetUnits(band_->Units());
     band_->AddObject(this);
     if (GetParent() == band_) FitToParent();
@@ -190,6 +197,36 @@ void TppComponent::SetDataPipeline(TppDataPipeline* value) {
   if (!LoadingOrReading() && StateFlags() < pstReadingTemplate && band_ && parentDataPipeline_ &&
       value != band_->GetDataPipeline())
     SetParentDataPipeline(false);
+}
+
+cls::TObject* TppComponent::GetDesigner() {
+  TppCustomReport* r = GetReport();
+  return r ? r->ReportDesigner() : nullptr;
+}
+
+void TppComponent::UpdateDesignControl() { PlaceDesignControl(); }
+
+void TppComponent::CreatePositionDialog() { ShowDesignDialog(&TppCustomPositionDialog::StaticClass()); }
+
+int TppComponent::ShowDesignDialog(cls::TClass ancestor) {
+  return ppShowDesignDialog(ancestor, GetLanguageIndex(), GetReport());
+}
+
+void TppComponent::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppPrintable::CreatePopupMenu(menu);
+  if (!menu) menu = new TppPopupMenu(nullptr);
+  menu->AddAction<TppComponent>(1, "BringToFront", 0, [](TppComponent& c) { c.BringToFront(); });
+  menu->AddAction<TppComponent>(2, "SendToBack", 0, [](TppComponent& c) { c.SendToBack(); });
+  menu->AddItem(3, "mniLine1", 0, "-");
+  menu->AddAction<TppComponent>(4, "Position", 0, [](TppComponent& c) { c.CreatePositionDialog(); });
+  menu->AddAction<TppComponent>(5, "Visible", 0);
+}
+
+void TppComponent::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppPrintable::UpdatePopupMenu(menu);
+  if (!menu) return;
+  menu->LanguageIndex = GetLanguageIndex();
+  menu->UpdateChecks(this);
 }
 
 void TppComponent::BringToFront() {

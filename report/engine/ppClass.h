@@ -60,7 +60,8 @@ class TppComponent : public TppPrintable, public IppShiftable {
   virtual bool PrintedNewContent(bool continuation) { return !(continuation && ReprintOnOverFlow()); }
 
   // ---- printable overrides ----
-  cls::TObject* GetDesigner() override { return nullptr; }
+  // The band's report's designer; nil without band or report.
+  cls::TObject* GetDesigner() override;
   int GetLanguageIndex() override { return 0; }
   TppPrinter* GetPrinter() const override;
   bool IsPrinting() override;
@@ -77,6 +78,16 @@ class TppComponent : public TppPrintable, public IppShiftable {
   void Notify(TppCommunicator* communicator, uint8_t operation) override;
   // A band read as its parent becomes its band, a region its region.
   void SetParentComponent(cls::TComponent* parent) override;
+  // Design time: the control follows the component; the popup menu holds
+  // BringToFront, SendToBack, Position and Visible.
+  void UpdateDesignControl() override;
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
+  // Shows the registered position dialog.
+  void CreatePositionDialog();
+  // Shows the dialog registered under ANCESTOR for this component's report
+  // (nothing without one); answers its modal result.
+  int ShowDesignDialog(cls::TClass ancestor);
 
   // ---- IppShiftable ----
   bool IsStretchableComponent() override { return false; }

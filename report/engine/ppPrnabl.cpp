@@ -149,7 +149,10 @@ void TppPrintable::DoOnPrint() {
   SendEventNotify(this, ciComponentPrint, nullptr);
 }
 
-void TppPrintable::PerformDesignerMessage(uint32_t, uint32_t, cls::TObject*) {}
+intptr_t TppPrintable::PerformDesignerMessage(uint32_t message, uint32_t wParam, cls::TObject* lParam) {
+  auto* designer = dynamic_cast<ui::TControl*>(GetDesigner());
+  return designer ? designer->Perform(message, wParam & 0xFFFF, reinterpret_cast<intptr_t>(lParam)) : 0;
+}
 void TppPrintable::PostDesignerMessage(uint32_t, uint32_t, cls::TObject*) {}
 
 // ---- setters ----
@@ -356,19 +359,98 @@ void TppPrintable::GetColorAndTransparency(gdi::TColor& color, bool& transparent
   }
 }
 
-// ---- design time (no designer in this system) ----
+// ---- design time ----
 
 void TppPrintable::AdjustBounds() {}
-void TppPrintable::BoundsChange() {}
-void TppPrintable::CreatePopupMenu(cls::TObject*&) {}
+
+void TppPrintable::BoundsChange() {
+  PlaceDesignControl();
+  if (selectionObject_) {
+    selectionObject_->UpdateBounds();
+    if (selectionObject_->Selected()) selectionObject_->SetSelected(true);
+  }
+  InvalidateDesign();
+  if (designControl_ && (mmHeight_ != drawnHeight_ || mmWidth_ != drawnWidth_)) {
+    drawnHeight_ = mmHeight_;
+    drawnWidth_ = mmWidth_;
+    designPainted_ = false;
+    designControl_->Invalidate();
+  }
+}
+
+void TppPrintable::CreatePopupMenu(TppPopupMenu*&) {}
 void TppPrintable::FontChanged() { AdjustBounds(); }
-void TppPrintable::InvalidateDesignControl() {}
-void TppPrintable::PaintDesignControl(cls::TObject*) {}
+
+void TppPrintable::InvalidateDesignControl() {
+  designPainted_ = false;
+  if (designControl_ && (StateFlags() & pstDesignerOpen) && !IsPrinting()) designControl_->Invalidate();
+}
+
+void TppPrintable::PaintDesignControl(gdi::TCanvas*) {}
 void TppPrintable::UpdateDesignControl() {}
-void TppPrintable::CreateDesignControl() {}
-void TppPrintable::UpdatePopupMenu(cls::TObject*) {}
-void TppPrintable::InvalidateDesign() {}
-void TppPrintable::FreeDesignObjects() { ClearStateFlags(pstDesignerOpen | pstDesignUpdate); }
+
+void TppPrintable::CreateDesignControl() {
+  if (designControl_ || IsPrinting() || !GetDesigner()) return;
+  SetStateFlags(pstDesignerOpen);
+  // The designer answers a control it made on its surface; it is ours now.
+  auto* control =
+      cls::ObjectAs<TppDesignControl>(reinterpret_cast<cls::TObject*>(PerformDesignerMessage(1136, 5050, this)));
+  if (!control) return;
+  designControl_ = control;
+  control->SetComponent(this);
+  control->OnPaint = TppDesignPaintEvent(this, &TppPrintable::PaintDesignBitmap);
+  selectionObject_ = new TppSelectionObject(nullptr);
+  selectionObject_->SetParentControl(control->Parent());
+  selectionObject_->SetComponent(this, control);
+  if (IsDataAware()) Notify(dataPipeline_, ppopDataChange);
+  BoundsChange();
+  Changed();
+  InvalidateDesignControl();
+}
+
+void TppPrintable::PlaceDesignControl() {
+  if (!designControl_) return;
+  TppRect r;
+  GetDesignRect(r);
+  designControl_->SetDesignBounds(spLeft() + r.Left, spTop() + r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+gdi::TCanvas& TppPrintable::GetBitmapCanvas() {
+  if (!bitmap_) bitmap_ = std::make_unique<gdi::TBitmap>();
+  if (bitmap_->Width() != spWidth() || bitmap_->Height() != spHeight()) bitmap_->SetSize(spWidth(), spHeight());
+  return bitmap_->Canvas();
+}
+
+void TppPrintable::PaintDesignBitmap(cls::TObject*, gdi::TCanvas* canvas) {
+  if (!designPainted_ || !bitmap_ || bitmap_->Width() != spWidth() || bitmap_->Height() != spHeight()) {
+    PaintDesignControl(&GetBitmapCanvas());
+    designPainted_ = true;
+  }
+  if (canvas) canvas->Draw(0, 0, *bitmap_);
+}
+
+void TppPrintable::UpdatePopupMenu(TppPopupMenu*) {}
+
+void TppPrintable::InvalidateDesign() {
+  if (!GetDesigner() || IsPrinting() || (StateFlags() & 64) || StateFlags() >= 128) return;
+  PerformDesignerMessage(1131, 5050, this);
+}
+
+void TppPrintable::FreeDesignObjects() {
+  ClearStateFlags(pstDesignerOpen | pstDesignUpdate);
+  cls::FreeAndNil(selectionObject_);
+  bitmap_.reset();
+  if (TppDesignControl* c = designControl_) {
+    designControl_ = nullptr;
+    c->SetComponent(nullptr);
+    c->Free();
+  }
+}
+
+void TppPrintable::Notification(cls::TComponent* c, cls::TOperation op) {
+  inherited::Notification(c, op);
+  if (op == cls::opRemove && c == designControl_) designControl_ = nullptr;
+}
 void TppPrintable::Changed() {}
 
 // ---- generation ----

@@ -2,17 +2,20 @@
 // object's geometry in thousandths of a millimetre and shows it in the
 // report's Units, holds its text, colour, font and data binding, and turns
 // itself into a draw command on a page when the band engine prints it.
-// Design-time operations serve a report designer, which this system does
-// not contain: they stay virtual and do nothing.
+// Design-time operations serve a report designer attached to the report:
+// without one they do nothing.
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/classes/typinfo.h"
 #include "platform/gdi/colors.h"
 #include "report/model/ppCache.h"
+#include "report/model/ppDesignControls.h"
+#include "report/model/ppIntf.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
 #include "report/model/ppUtilsDraw.h"
@@ -32,7 +35,7 @@ constexpr uint8_t ppPropEditDataField = 2;
 // A draw command made or clicked: (Sender, the command).
 using TppDrawCommandEvent = cls::TMethodPointer<void(cls::TObject* Sender, cls::TObject* aDrawCommand)>;
 
-class TppPrintable : public TppCacheable {
+class TppPrintable : public TppCacheable, public IppDesignComponent {
   CLS_DECLARE_CLASS(TppPrintable, TppCacheable)
  public:
   explicit TppPrintable(cls::TComponent* owner);
@@ -82,9 +85,11 @@ class TppPrintable : public TppCacheable {
   bool WordWrap() const { return wordWrap_; }
   int32_t ZOrder() const { return zOrder_; }
   void SetZOrder(int32_t v) { zOrder_ = v; }
-  // Design-time objects; none without a report designer.
-  cls::TObject* DesignControl() const { return nullptr; }
-  cls::TObject* SelectionObject() const { return nullptr; }
+  // Design-time objects (owned); none without a report designer.
+  TppDesignControl* DesignControl() const { return designControl_; }
+  TppSelectionObject* SelectionObject() const { return selectionObject_; }
+  // The canvas of the design bitmap, sized to spWidth x spHeight.
+  gdi::TCanvas& GetBitmapCanvas();
 
   // Geometry in thousandths of a millimetre.
   int32_t mmLeft() const { return mmLeft_; }
@@ -119,8 +124,9 @@ class TppPrintable : public TppCacheable {
 
   // Fires OnPrint, then sends OnPrint's event.
   void DoOnPrint();
-  // Designer messages; nothing receives them without a report designer.
-  void PerformDesignerMessage(uint32_t message, uint32_t wParam, cls::TObject* lParam);
+  // Designer messages go to the control GetDesigner answers (wParam cut to
+  // 16 bits); sent, the answer is the message's Result, 0 without one.
+  intptr_t PerformDesignerMessage(uint32_t message, uint32_t wParam, cls::TObject* lParam);
   void PostDesignerMessage(uint32_t message, uint32_t wParam, cls::TObject* lParam);
 
   // ---- virtual operations, in slot order ----
@@ -128,7 +134,8 @@ class TppPrintable : public TppCacheable {
   virtual void BoundsChange();
   virtual bool IsDataAvailable();
   virtual void CreateDrawCommand(TppPage* page);
-  virtual void CreatePopupMenu(cls::TObject*& menu);
+  // Adds the class's items to MENU (made when nil; the caller owns it).
+  virtual void CreatePopupMenu(TppPopupMenu*& menu);
   virtual void DoOnDrawCommandClick(cls::TObject* drawCommand);
   virtual void FontChanged();
   virtual void GetCaption(std::string& text);
@@ -140,7 +147,7 @@ class TppPrintable : public TppCacheable {
   // The printer of printer-pixel conversions; none here.
   virtual TppPrinter* GetPrinter() const;
   virtual void InvalidateDesignControl();
-  virtual void PaintDesignControl(cls::TObject* canvas);
+  virtual void PaintDesignControl(gdi::TCanvas* canvas);
   virtual void PropertiesToDrawCommand(TppDrawCommand* command);
   virtual void InitDrawComponent();
   virtual void SetAlignment(cls::TAlignment value);
@@ -191,7 +198,7 @@ class TppPrintable : public TppCacheable {
   virtual void CreateDesignControl();
   virtual bool NeedsResetAtStart();
   virtual bool IsDataAware();
-  virtual void UpdatePopupMenu(cls::TObject* menu);
+  virtual void UpdatePopupMenu(TppPopupMenu* menu);
   virtual bool IsPrinting();
   // Puts this object's draw command on PAGE when it is to be drawn.
   virtual void PrintToPage(TppPage* page);
@@ -211,6 +218,13 @@ class TppPrintable : public TppCacheable {
   void StateChanged(uint16_t flags) override;
   void Loaded() override;
   void DefineProperties(cls::TFiler* filer) override;
+  // The design control freed elsewhere is forgotten.
+  void Notification(cls::TComponent* c, cls::TOperation op) override;
+
+  // ---- IppDesignComponent ----
+  int32_t DesignColor() override { return color_; }
+  int32_t DesignLeft() override { return spLeft(); }
+  int32_t DesignTop() override { return spTop(); }
 
   // ---- events ----
   cls::TNotifyEvent OnPrint;
@@ -228,6 +242,9 @@ class TppPrintable : public TppCacheable {
   // Stores without notices.
   void StoreCaption(const std::string& v) { caption_ = v; }
   void StoreText(const std::string& v) { text_ = v; }
+  // Places the design control at the design rectangle moved to spLeft,
+  // spTop.
+  void PlaceDesignControl();
 
  private:
   bool Reading() const { return HasState(cls::csReading); }
@@ -235,6 +252,9 @@ class TppPrintable : public TppCacheable {
   // as it is; otherwise it is converted and SETTER is called.
   void SetGeometry(float value, TppDirection direction, int32_t& field, void (TppPrintable::*setter)(int32_t));
   void ReadOldAlignment(cls::TReader& reader);
+  // The design control's paint handler: the design bitmap, repainted when
+  // out of date.
+  void PaintDesignBitmap(cls::TObject* sender, gdi::TCanvas* canvas);
 
   cls::TAlignment alignment_ = cls::taLeftJustify;
   bool autoSize_ = false;
@@ -271,6 +291,11 @@ class TppPrintable : public TppCacheable {
   int32_t mmWidth_ = 0;
   bool wordWrap_ = false;
   int32_t zOrder_ = 0;
+  TppDesignControl* designControl_ = nullptr;
+  TppSelectionObject* selectionObject_ = nullptr;
+  std::unique_ptr<gdi::TBitmap> bitmap_;
+  bool designPainted_ = false;
+  int32_t drawnWidth_ = 0, drawnHeight_ = 0;  // mm size when last repainted
   // Names read from old definitions, used by Convert.
   std::string oldDataFieldName_;
   std::string oldDataSourceName_;

@@ -200,6 +200,15 @@ void TppCustomRegion::SendToBack() {
   InvalidateDesign();
 }
 
+void TppCustomRegion::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppStretchable::CreatePopupMenu(menu);
+  menu->AddAction<TppCustomRegion>(10, "KeepTogether", 0);
+  menu->AddAction<TppCustomRegion>(11, "ParentWidth", 0);
+  menu->AddAction<TppCustomRegion>(12, "ParentHeight", 0);
+  menu->AddAction<TppCustomRegion>(13, "StretchWithParent", 0);
+  menu->AddAction<TppCustomRegion>(14, "Transparent", 246);
+}
+
 void TppCustomRegion::BoundsChange() {
   TppStretchable::BoundsChange();
   MoveChildren();

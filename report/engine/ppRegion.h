@@ -69,6 +69,9 @@ class TppCustomRegion : public TppStretchable {
   void SendToBack() override;
   void BoundsChange() override;
   void UpdateDesignControl() override;
+  // Adds KeepTogether, ParentWidth, ParentHeight, StretchWithParent and
+  // Transparent.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
   void Loaded() override;
   void InitGeneration() override;
   void InitDrawComponent() override;

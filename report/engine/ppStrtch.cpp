@@ -7,6 +7,7 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppRegion.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppResMgr.h"
 
 CLS_IMPLEMENT_COMPONENT(TppStretchable)
@@ -142,6 +143,28 @@ void TppStretchable::SetRegion(TppComponent* region) {
   if (shiftRelativeTo_) SetShiftRelativeTo(nullptr);
   if (auto* r = cls::ObjectAs<TppStretchable>(region))
     if (r->shiftRelativeTo_ == this) r->SetShiftRelativeTo(nullptr);
+}
+
+void TppStretchable::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppComponent::CreatePopupMenu(menu);
+  // Toggles that work also where a class does not publish the property.
+  menu->AddAction<TppStretchable>(6, "ReprintOnOverFlow", 238,
+                                  [](TppStretchable& c) { c.SetReprintOnOverFlow(!c.ReprintOnOverFlow()); });
+  menu->AddAction<TppStretchable>(7, "ShiftWithParent", 240,
+                                  [](TppStretchable& c) { c.SetShiftWithParent(!c.ShiftWithParent()); });
+  menu->AddAction<TppStretchable>(8, "ShiftRelativeTo", 0, [](TppStretchable& c) {
+    c.ShowDesignDialog(&TppCustomShiftDialog::StaticClass());
+  });
+  menu->AddAction<TppStretchable>(9, "Stretch", 0, [](TppStretchable& c) { c.SetStretch(!c.Stretch()); });
+}
+
+void TppStretchable::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppComponent::UpdatePopupMenu(menu);
+  if (!menu) return;
+  const std::pair<const char*, bool> ticks[] = {
+      {"ReprintOnOverFlow", ReprintOnOverFlow()}, {"ShiftWithParent", ShiftWithParent()}, {"Stretch", Stretch()}};
+  for (const auto& [name, value] : ticks)
+    if (ui::TMenuItem* i = menu->FindItem(name)) i->Checked = value;
 }
 
 void TppStretchable::SetUserName(const std::string& name) {
@@ -369,6 +392,29 @@ void TppStretchable::RestoreFromCache(int32_t pageIndex) {
   std::memcpy(&shifterResumeIndex_, record + 2, 4);
   SetOverFlow(record[6] != 0);
   partialGeneration_ = record[7] != 0;
+}
+
+void TppStretchable::WriteHeadedRecord(int32_t pageIndex, uint8_t* record) {
+  record[0] = DrawComponent();
+  record[1] = shiftersStarted_;
+  record[2] = keptTogether_;
+  std::memcpy(record + 3, &shifterResumeIndex_, 4);
+  record[7] = OverFlow();
+  record[8] = partialGeneration_;
+  WriteCacheRecord(pageIndex, record);
+}
+
+bool TppStretchable::ReadHeadedRecord(int32_t pageIndex, uint8_t* record) {
+  record[0] = 2;  // marks a record that is absent
+  ReadCacheRecord(pageIndex, record);
+  if (record[0] == 2) return false;
+  SetDrawComponent(record[0] != 0);
+  shiftersStarted_ = record[1] != 0;
+  keptTogether_ = record[2] != 0;
+  std::memcpy(&shifterResumeIndex_, record + 3, 4);
+  SetOverFlow(record[7] != 0);
+  partialGeneration_ = record[8] != 0;
+  return true;
 }
 
 // ---- scripting ----

@@ -39,6 +39,11 @@ class TppStretchable : public TppComponent {
   int ShifterCount() const { return static_cast<int>(shifters_.size()); }
   TppStretchable* Shifter(int i) const { return shifters_[static_cast<size_t>(i)]; }
 
+  // A page record that holds more starts with a head of this size:
+  // DrawComponent, ShiftersStarted, KeptTogether, ShifterResumeIndex (4
+  // bytes), OverFlow, PartialGeneration.
+  static constexpr int32_t kRecordHeadSize = 9;
+
   // ---- generation state ----
   int32_t CurrentPosition() const { return currentPosition_; }
   void SetCurrentPosition(int32_t v) { currentPosition_ = v; }
@@ -82,6 +87,11 @@ class TppStretchable : public TppComponent {
   void RestoreFromCache(int32_t pageIndex) override;
   bool IsStretchableComponent() override { return true; }
   cls::TComponent* ShiftTarget() override { return shiftRelativeTo_; }
+  // Adds ReprintOnOverFlow, ShiftWithParent, ShiftRelativeTo (the
+  // registered shift dialog) and Stretch; the flags are ticked by their
+  // values and toggled by a click.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
 
  protected:
   // For descendants that keep the page state in a record of their own.
@@ -89,6 +99,12 @@ class TppStretchable : public TppComponent {
   void SetShifterResumeIndex(int32_t v) { shifterResumeIndex_ = v; }
   void SetPartialGeneration(bool v) { partialGeneration_ = v; }
   void SetPartialAdjustment(int32_t v) { partialAdjustment_ = v; }
+  // Puts the head into RECORD (CacheRecordSize bytes) and writes it as the
+  // page's record.
+  void WriteHeadedRecord(int32_t pageIndex, uint8_t* record);
+  // Reads the page's record into RECORD and takes its head; false, with the
+  // state left as it is, when the page has no record.
+  bool ReadHeadedRecord(int32_t pageIndex, uint8_t* record);
   // For descendants that generate objects of their own as shifters are
   // generated (regions).
   void SetShiftersComplete(bool v) { shiftersComplete_ = v; }

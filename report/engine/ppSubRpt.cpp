@@ -11,6 +11,7 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
+#include "report/model/ppForms.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmdProps.h"
@@ -852,4 +853,50 @@ const TraMembers* TraTppSubReportRTTI::Members() const {
                   return params->SetParamValue("Result", static_cast<C*>(o)->Expansions(index));
                 })});
   return &members;
+}
+
+// ---- design time ----
+
+void TppSubReport::CreatePopupMenu(TppPopupMenu*& menu) {
+  TppStretchable::CreatePopupMenu(menu);
+  const auto behavior = [](TppPrintBehaviorType b) {
+    return [b](TppSubReport& s) { s.SetPrintBehavior(b); };
+  };
+  menu->AddAction<TppSubReport>(10, "Child", 0, behavior(pbChild));
+  menu->AddAction<TppSubReport>(11, "Section", 0, behavior(pbSection));
+  menu->AddAction<TppSubReport>(12, "Fixed", 0, behavior(pbFixed));
+  menu->AddItem(13, "PrintBehaviorLine1", 0, "-");
+  menu->AddAction<TppSubReport>(14, "DrillDown", 0, [](TppSubReport& s) {
+    ppShowDesignDialog(&TppCustomDrillDownDialog::StaticClass(), s.GetLanguageIndex(), s.Report());
+  });
+  int order = 15;
+  for (const char* name : {"ExpandAll", "KeepTogether", "NewPrintJob", "ParentPrinterSetup", "ParentWidth",
+                           "ResetPageNo", "TraverseAllData"})
+    menu->AddAction<TppSubReport>(order++, name, 0);
+}
+
+void TppSubReport::UpdatePopupMenu(TppPopupMenu* menu) {
+  TppStretchable::UpdatePopupMenu(menu);
+  if (!menu) return;
+  const auto item = [menu](const char* name, bool enabled) {
+    ui::TMenuItem* i = menu->FindItem(name);
+    if (i) i->Enabled = enabled;
+    return i;
+  };
+  const TppPrintBehaviorType b = PrintBehavior();
+  const bool drillDown = DrillDownComponent() != nullptr;
+  if (ui::TMenuItem* i = menu->FindItem("Stretch")) i->Visible = false;
+  const std::pair<const char*, TppPrintBehaviorType> behaviors[] = {
+      {"Child", pbChild}, {"Section", pbSection}, {"Fixed", pbFixed}};
+  for (const auto& [name, value] : behaviors)
+    if (ui::TMenuItem* i = menu->FindItem(name)) i->Checked = b == value;
+  if (ui::TMenuItem* i = item("DrillDown", b == pbChild)) i->Checked = drillDown;
+  item("KeepTogether", b == pbChild);
+  item("ExpandAll", drillDown);
+  item("NewPrintJob", b == pbSection);
+  item("ParentPrinterSetup", b == pbSection);
+  item("ResetPageNo", b == pbSection);
+  item("ParentWidth", b != pbSection);
+  item("ShiftRelativeTo", !Region() && b != pbSection);
+  item("TraverseAllData", b == pbFixed);
 }

@@ -108,6 +108,12 @@ class TppSubReport : public TppStretchable {
   // pbChild and pbFixed move the child page's commands onto PAGE.
   void PrintToPage(TppPage* page) override;
   void UpdateDrawComponent() override;
+  // The stretchable's items (Stretch hidden), the print behaviours (one
+  // ticked, a click chooses it) and the subreport's own check items.
+  void CreatePopupMenu(TppPopupMenu*& menu) override;
+  // Ticks and enables the items by PrintBehavior and the drill-down
+  // component.
+  void UpdatePopupMenu(TppPopupMenu* menu) override;
   // The stretchable's record, then started, generated, child overflow
   // state, child page number, recorded and saved page numbers, instance
   // counter.

@@ -49,6 +49,17 @@ class IppReportDesigner {
   virtual cls::TComponent* DesignTarget() = 0;
 };
 
+// What the selection marks ask of the component they mark (the printable
+// implements it): its colour and its place on the design surface.
+class IppDesignComponent {
+ public:
+  virtual ~IppDesignComponent() = default;
+  virtual int32_t DesignColor() = 0;
+  // Screen pixels.
+  virtual int32_t DesignLeft() = 0;
+  virtual int32_t DesignTop() = 0;
+};
+
 // What the ShiftRelativeTo utilities ask of a component (stretchables,
 // regions and the components of bands implement it).
 class IppShiftable {

@@ -123,6 +123,16 @@ const std::map<int, const char*>& OwnMessages() {
     {193, "Header"},
     {194, "Summary"},
     {195, "Title"},
+    {226, "Auto Size"},
+    {227, "Blank When Zero"},
+    {228, "Calculations"},
+    {230, "Display Format"},
+    {238, "Reprint On Over Flow"},
+    {239, "Reprint On Subsequent"},
+    {240, "Shift With Parent"},
+    {245, "Suppress Repeated Values"},
+    {246, "Transparent"},
+    {248, "Word Wrap"},
     {296, "A band that holds components cannot be made this small."},
     {297, "The band would be taller than the page."},
     {300, "(no break component)"},
@@ -158,6 +168,9 @@ const std::map<int, const char*>& OwnMessages() {
     {653, "Codabar data starts and ends with A, B, C or D."},
     {654, "The Codabar letters A to D"},
     {655, "stand at the start and the end only."},
+    {441, "Auto Size Font"},
+    {442, "Print Human Readable"},
+    {443, "Configure"},
     {451, "Code 128 data must begin with a start character (START A, START B or START C)."},
     {452, "A Code 128 start character may only stand at the beginning of the data."},
     {453, "The character <character> cannot be encoded in the current Code 128 character set."},
@@ -237,7 +250,9 @@ const std::map<int, const char*>& OwnMessages() {
     {1070, "Error: Text Search Cancelled"},
     {1071, "Find"},
     {1072, "Find Text"},
-    {1073, "Print in Background"},  };
+    {1073, "Print in Background"},
+    {1131, "Look Ahead"},
+    {1132, "Reset Group"},  };
   return table;
 }
 

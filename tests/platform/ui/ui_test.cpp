@@ -10,6 +10,7 @@
 #include "platform/process/clock.h"
 #include "platform/process/process.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/topwindows.h"
 #include "tests/support/testroot.h"
@@ -545,4 +546,130 @@ TEST_F(UiTest, FormOnTerminalShowsControlBytesAsText) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   close(master);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+namespace {
+
+// A search form: a value edit, a show-all box and OK.
+class TSearchForm : public TForm {
+  CLS_DECLARE_CLASS(TSearchForm, TForm)
+
+ public:
+  explicit TSearchForm(TComponent* owner) : TForm(owner) {
+    Caption = "Search";
+    edtValue1 = new TEdit(this);
+    edtValue1->SetName("edtValue1");
+    edtValue1->SetParent(this);
+    edtValue1->SetText("Taipei");
+    cbxShowAll1 = new TCheckBox(this);
+    cbxShowAll1->SetName("cbxShowAll1");
+    cbxShowAll1->Caption = "Show all";
+    cbxShowAll1->SetParent(this);
+    cbxShowAll1->SetTop(30);
+    btnOK = new TButton(this);
+    btnOK->SetName("btnOK");
+    btnOK->Caption = "OK";
+    btnOK->ModalResult = mrOk;
+    btnOK->SetParent(this);
+    btnOK->SetTop(60);
+    // Typing checks the box exactly when the edit ends empty.
+    edtValue1->OnKeyUp = [this](TObject*, unsigned short&, TShiftState) {
+      cbxShowAll1->SetChecked(edtValue1->Text().empty());
+    };
+  }
+  TEdit* edtValue1;
+  TCheckBox* cbxShowAll1;
+  TButton* btnOK;
+};
+CLS_IMPLEMENT_COMPONENT(TSearchForm)
+
+}  // namespace
+
+TEST_F(UiTest, ScriptedEntriesTypeIntoEditsAndClickCheckBoxes) {
+  auto* f = NewForm<TSearchForm>(nullptr);
+  int keys = 0;
+  f->edtValue1->OnKeyPress = [&](TObject*, char&) { ++keys; };
+  ScriptClicks({"edtValue1=", "edtValue1=Kaohsiung", "cbxShowAll1", "btnOK"});
+  EXPECT_EQ(f->ShowModal(), mrOk);
+  EXPECT_EQ(f->edtValue1->Text(), "Kaohsiung");
+  EXPECT_EQ(keys, 2 + 9);  // a Backspace each time, then the letters
+  EXPECT_TRUE(f->cbxShowAll1->Checked());  // typing cleared it, the click set it
+
+  // A name the form lacks (or a hidden edit) stops the loop loudly.
+  f->edtValue1->Hide();
+  ScriptClicks({"edtValue1=x"});
+  EXPECT_THROW(f->ShowModal(), EStuckLoop);
+  f->Free();
+}
+
+TEST_F(UiTest, ScriptedEntryDuringALongHandlerReachesTheModalForm) {
+  auto* f = NewForm<TSearchForm>(nullptr);
+  auto* t = new TTimer(f);
+  t->SetInterval(1);
+  t->OnTimer = [&](TObject*) {
+    t->SetEnabled(false);
+    Application().ProcessMessages();  // runs the entry for the modal form
+    EXPECT_EQ(f->edtValue1->Text(), "abc");
+    f->ModalResult = mrOk;
+  };
+  ScriptClicks({"edtValue1=abc"});
+  EXPECT_EQ(f->ShowModal(), mrOk);
+  EXPECT_FALSE(HasScriptedClick());
+  f->Free();
+}
+
+// On a terminal the form's edits and check boxes are offered beside its
+// buttons, each offer naming a fresh picture of the form.
+TEST_F(UiTest, TerminalOffersEditsAndCheckBoxesWithThePicture) {
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetEchoDialogs(true);
+    auto* f = NewForm<TSearchForm>(nullptr);
+    const int r = f->ShowModal();
+    const bool ok = r == mrOk && f->edtValue1->Text() == "Kaohsiung" && !f->cbxShowAll1->Checked();
+    _exit(ok ? 0 : 1);
+  }
+  std::string out;
+  char buf[512];
+  auto readOffer = [&] {
+    out.clear();
+    while (out.find("> ") == std::string::npos) {
+      ssize_t k = read(master, buf, sizeof buf);
+      if (k <= 0) return false;
+      out.append(buf, static_cast<size_t>(k));
+    }
+    return true;
+  };
+  ASSERT_TRUE(readOffer());
+  EXPECT_NE(out.find("1) OK\r\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("4) (close) *"), std::string::npos) << out;
+  EXPECT_NE(out.find("2) [ ] Show all"), std::string::npos) << out;
+  EXPECT_NE(out.find("3) edtValue1: Taipei"), std::string::npos) << out;
+  const size_t at = out.find("Picture: ");
+  ASSERT_NE(at, std::string::npos) << out;
+  std::string picture = out.substr(at + 9, out.find_first_of("\r\n", at) - at - 9);
+  EXPECT_NE(picture.find("/Platform/Screens/TSearchForm-"), std::string::npos) << picture;
+  ASSERT_EQ(write(master, "3\n", 2), 2);  // the edit: its text is asked next
+  std::string prompt;
+  while (prompt.find("edtValue1> ") == std::string::npos) {
+    ssize_t k = read(master, buf, sizeof buf);
+    ASSERT_GT(k, 0) << prompt;
+    prompt.append(buf, static_cast<size_t>(k));
+  }
+  ASSERT_EQ(write(master, "Kaohsiung\n", 10), 10);
+  ASSERT_TRUE(readOffer());
+  EXPECT_NE(out.find("edtValue1: Kaohsiung"), std::string::npos) << out;
+  ASSERT_EQ(write(master, "1\n", 2), 2);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // The picture is a PNG of the form's size.
+  std::string png = testing_support::ReadFile(picture);
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  EXPECT_EQ(static_cast<unsigned char>(png[18]) * 256 + static_cast<unsigned char>(png[19]), 320);
 }

@@ -17,6 +17,7 @@
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/picturefiles.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 using namespace testing_support;
 
@@ -85,13 +86,7 @@ class GraphicsReport : public Printers {
     report = new TPagesReport(nullptr);
     report->SetUnits(utMillimeters);
     report->PrinterSetup()->SetPrinterName("Zolmet");
-    TppPageDef* page = report->PrinterSetup()->PageDef();
-    page->SetmmWidth(82000);
-    page->SetmmHeight(100000);
-    page->SetmmMarginTop(0);
-    page->SetmmMarginLeft(0);
-    page->SetmmMarginRight(0);
-    page->SetmmMarginBottom(0);
+    testing_support::SetPage(report, 82000, 100000, 0);
     header = new TppHeaderBand(nullptr);
     header->SetReport(report);
     header->SetHeight(60);

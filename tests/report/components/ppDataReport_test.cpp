@@ -17,6 +17,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 namespace {
 
@@ -33,11 +34,7 @@ class DataReport : public Printers {
     items->AddField("Qty", dtInteger);
     items->AddField("OrderNo", dtInteger);
     report.reset(new TppReport(nullptr));
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    testing_support::PrintOnZolmet(report.get());
     TppPageDef* def = report->PrinterSetup()->PageDef();
     def->SetmmHeight(60000);
     def->SetmmMarginTop(3000);
@@ -64,21 +61,9 @@ class DataReport : public Printers {
       items->AddRecord({{"Item", TValue(std::string(item))}, {"Qty", TValue(int64_t{qty++})},
                         {"OrderNo", TValue(int64_t{order})}});
   }
-  // The texts of every printed page, page by page.
-  static std::vector<std::vector<std::string>> PrintedPages() {
-    std::vector<std::vector<std::string>> pages;
-    for (const gdi::Job& job : gdi::RecordedJobs())
-      for (const gdi::Page& page : job.pages) {
-        std::vector<std::string> texts;
-        for (const gdi::Op& op : page.ops)
-          if (auto* t = op.As<gdi::TextOp>()) texts.push_back(t->text);
-        pages.push_back(texts);
-      }
-    return pages;
-  }
   static std::vector<std::string> AllTexts() {
     std::vector<std::string> all;
-    for (const auto& page : PrintedPages()) all.insert(all.end(), page.begin(), page.end());
+    for (const auto& page : PrintedTexts()) all.insert(all.end(), page.begin(), page.end());
     return all;
   }
   cls::Owned<TppListPipeline> items;
@@ -105,7 +90,7 @@ TEST_F(DataReport, OneDetailBandPerRecordOverThePages) {
   for (int i = 1; i <= 12; ++i) expected.push_back("item " + std::to_string(i));
   EXPECT_EQ(AllTexts(), expected);
   // 57 mm of page for 10 mm bands: five a page.
-  auto pages = PrintedPages();
+  auto pages = PrintedTexts();
   ASSERT_EQ(pages.size(), 3u);
   EXPECT_EQ(pages[0].size(), 5u);
   EXPECT_EQ(pages[2].back(), "item 12");

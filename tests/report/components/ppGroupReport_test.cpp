@@ -14,6 +14,7 @@
 #include "report/engine/ppReport.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 namespace {
 
@@ -37,11 +38,7 @@ class GroupReport : public Printers {
     data.reset(new TppListPipeline(nullptr));
     data->SetFieldNames({"Region", "City", "No"});
     report.reset(new TppReport(nullptr));
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    testing_support::PrintOnZolmet(report.get());
     report->SetPageLimit(50);
     TppPageDef* def = report->PrinterSetup()->PageDef();
     def->SetmmHeight(100000);
@@ -92,17 +89,6 @@ class GroupReport : public Printers {
     Label(d, "D ", "No");
     return d;
   }
-  static std::vector<std::vector<std::string>> PrintedPages() {
-    std::vector<std::vector<std::string>> pages;
-    for (const gdi::Job& job : gdi::RecordedJobs())
-      for (const gdi::Page& page : job.pages) {
-        std::vector<std::string> texts;
-        for (const gdi::Op& op : page.ops)
-          if (auto* t = op.As<gdi::TextOp>()) texts.push_back(t->text);
-        pages.push_back(texts);
-      }
-    return pages;
-  }
   cls::Owned<TppListPipeline> data;
   cls::Owned<TppReport> report;
   std::vector<cls::Owned<TppLabel>> labels;
@@ -122,7 +108,7 @@ TEST_F(GroupReport, NestedGroupsPrintedPageByPage) {
   Row("B", "z");
   report->Print();
   using P = std::vector<std::vector<std::string>>;
-  EXPECT_EQ(PrintedPages(), (P{{"H0 A", "H1 x", "D 1", "D 2", "F1 x", "H1 y", "D 3", "F1 y"},
+  EXPECT_EQ(PrintedTexts(), (P{{"H0 A", "H1 x", "D 1", "D 2", "F1 x", "H1 y", "D 3", "F1 y"},
                                {"H0 A", "F0 A", "H0 B", "H1 z", "D 4", "F1 z", "F0 B"}}));
 }
 
@@ -153,7 +139,7 @@ TEST_F(GroupReport, GroupBreaksOnALabelsTextUntilTheLabelGoes) {
   Row("B", "");
   report->Print();
   using P = std::vector<std::vector<std::string>>;
-  EXPECT_EQ(PrintedPages(), (P{{"D 1", "A", "D 2", "A", "F A", "D 3", "B", "F B"}}));
+  EXPECT_EQ(PrintedTexts(), (P{{"D 1", "A", "D 2", "A", "F A", "D 3", "B", "F B"}}));
   // The label goes: the group forgets it and breaks on nothing.
   for (auto& l : labels)
     if (l.get() == key) l.reset();

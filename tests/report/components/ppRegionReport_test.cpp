@@ -16,6 +16,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 namespace {
 
@@ -66,13 +67,7 @@ class RegionReport : public Printers {
     for (int i = 1; i <= 6; ++i) items->AddRecord({{"Item", TValue("row " + std::to_string(i))}});
     report.reset(new TDrawnReport(nullptr));
     report->SetUnits(utMillimeters);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(80000);
-    def->SetmmHeight(100000);
-    def->SetmmMarginTop(10000);
-    def->SetmmMarginBottom(10000);
-    def->SetmmMarginLeft(10000);
-    def->SetmmMarginRight(10000);
+    testing_support::SetPage(report.get(), 80000, 100000, 10000);
     report->SetDataPipeline(items.get());
     auto* detail = new TppDetailBand(nullptr);
     detail->SetReport(report.get());

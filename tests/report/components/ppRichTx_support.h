@@ -10,6 +10,7 @@
 #include "report/engine/ppEngine.h"
 #include "report/engine/ppReport.h"
 #include "report/output/ppDrwCmd.h"
+#include "tests/support/ppTestReport.h"
 
 namespace {
 
@@ -36,19 +37,9 @@ class TRichTextReport {
   TRichTextReport() {
     ppRegisterEngineUnit();
     report.reset(new TppReport(nullptr));
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    testing_support::PrintOnZolmet(report.get());
     report->SetAutoStop(true);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(82000);
-    def->SetmmHeight(100000);
-    def->SetmmMarginTop(0);
-    def->SetmmMarginBottom(0);
-    def->SetmmMarginLeft(0);
-    def->SetmmMarginRight(0);
+    testing_support::SetPage(report.get(), 82000, 100000, 0);
     detail = new TppDetailBand(nullptr);
     detail->SetReport(report.get());
     detail->SetPrintHeight(phDynamic);

@@ -30,6 +30,7 @@
 #include "report/model/ppResMgr.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 namespace {
 
@@ -53,11 +54,7 @@ struct TTestForm {
                            {"Amount", TValue(int64_t{amount})}});
     report = new TppReport(form.get());
     report->SetName("ppReport1");
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    testing_support::PrintOnZolmet(report);
   }
 
   template <class T>

@@ -20,6 +20,7 @@
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
 
 using testing_support::TEventHook;
 
@@ -37,11 +38,7 @@ class VarReport : public Printers {
     items->AddField("Item");
     items->AddField("Amount", dtDouble);
     report.reset(new TppReport(nullptr));
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    testing_support::PrintOnZolmet(report.get());
     TppPageDef* def = report->PrinterSetup()->PageDef();
     def->SetmmHeight(100000);
     def->SetmmMarginTop(0);
@@ -97,18 +94,6 @@ class VarReport : public Printers {
     c->SetDBCalcType(type);
     return c;
   }
-  // The texts of every printed page.
-  static std::vector<std::vector<std::string>> PrintedPages() {
-    std::vector<std::vector<std::string>> pages;
-    for (const gdi::Job& job : gdi::RecordedJobs())
-      for (const gdi::Page& page : job.pages) {
-        std::vector<std::string> texts;
-        for (const gdi::Op& op : page.ops)
-          if (auto* t = op.As<gdi::TextOp>()) texts.push_back(t->text);
-        pages.push_back(texts);
-      }
-    return pages;
-  }
   static bool Has(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
   }
@@ -142,7 +127,7 @@ TEST_F(VarReport, PageTextsDBTextsAndLookAheadSumOverFivePages) {
   sum->OnCalc = TppVarCalcEvent(&adder, &Adder::Calc);
   sum->SetLookAhead(true);
   report->Print();
-  auto pages = PrintedPages();
+  auto pages = PrintedTexts();
   ASSERT_EQ(pages.size(), 5u);
   const char* pageEndSums[] = {"36", "136", "300", "528", "820"};
   for (int p = 0; p < 5; ++p) {
@@ -175,7 +160,7 @@ TEST_F(VarReport, CalcKindsOverTheRecordsWithNullsAndText) {
   }
   calcs[0]->SetDisplayFormat("#,0.00");
   report->Print();
-  auto pages = PrintedPages();
+  auto pages = PrintedTexts();
   ASSERT_EQ(pages.size(), 1u);
   // The null counts as a record of 0 for the sum, count and average; the
   // minimum and maximum skip it.
@@ -250,7 +235,7 @@ TEST_F(VarReport, DBTextRepeatStateComesBackFromThePageCache) {
   item->SetDataField("Item");
   item->SetSuppressRepeatedValues(true);
   report->Print();
-  EXPECT_EQ(PrintedPages().at(0).size(), 1u);  // the repeat is left out
+  EXPECT_EQ(PrintedTexts().at(0).size(), 1u);  // the repeat is left out
   ASSERT_TRUE(item->Repeated());
   ASSERT_TRUE(item->Printed());
   cls::Owned<TppCacheManager> cache(new TppCacheManager(nullptr));
@@ -295,7 +280,7 @@ TEST_F(VarReport, SubscribersChangeTheValueThroughItsParameter) {
   EXPECT_EQ(reads, (std::vector<std::string>{"5", "8", "15"}));
   // The report's end resets it, and the reset subscriber has its say.
   EXPECT_EQ(var->AsDouble(), 100);
-  EXPECT_TRUE(Has(PrintedPages().at(0), "15"));
+  EXPECT_TRUE(Has(PrintedTexts().at(0), "15"));
 }
 
 namespace {
@@ -346,7 +331,7 @@ TEST_F(VarReport, GroupTotalsInFootersAndAheadInHeaders) {
   DBCalc(summary, 32000, dcAverage);
   EXPECT_EQ(report->PassSetting(), TppPassSettingType::psTwoPass);
   report->Print();
-  auto pages = PrintedPages();
+  auto pages = PrintedTexts();
   ASSERT_EQ(pages.size(), 1u);
   using V = std::vector<std::string>;
   EXPECT_EQ(pages[0], (V{"15", "15",                                  // group A's header, ahead
@@ -363,7 +348,7 @@ TEST_F(VarReport, MinimumAndMaximumStartAfreshAfterAGroupReset) {
   DBCalc(group->FooterBand(), 0, dcMinimum);
   DBCalc(group->FooterBand(), 40000, dcMaximum);
   report->Print();
-  auto pages = PrintedPages();
+  auto pages = PrintedTexts();
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0], (std::vector<std::string>{"1", "9", "5", "6"}));
   TppDBCalc none(nullptr);

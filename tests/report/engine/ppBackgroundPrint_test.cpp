@@ -27,6 +27,7 @@
 #include "report/engine/ppBands.h"
 #include "report/engine/ppReport.h"
 #include "report/output/ppPrintr.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/testroot.h"
 
 namespace {
@@ -188,13 +189,8 @@ class BackgroundPrint : public ::testing::Test {
     ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
     ui::SetEchoDialogs(false);
     ui::ClearRecordedDialogs();
-    ppPrintrFinalize();
-    gdi::ClearRecordedJobs();
     gdi::SetDeterministicMetrics(true);
-    spool::PrinterDef d = spool::DemoReceiptPrinter();
-    d.backend = spool::PrinterBackend::Record;
-    ASSERT_TRUE(spool::InstallPrinter(d));
-    ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
     // The page handler is published: the template names it, and the
     // worker's report binds it to its own module.
     static bool published = [] {

@@ -18,6 +18,7 @@
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 #include "tests/report/engine/ppEngineDoubles.h"
+#include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
 
 namespace {
@@ -27,43 +28,17 @@ using engine_doubles::TLines;
 using engine_doubles::TTestDrawCommand;
 
 // A report in millimetres on a page of 82 x 83.452 mm, top margin 3, left 5.
-struct Generation : ::testing::Test {
+struct Generation : engine_doubles::TReportTest<TTestReport> {
   void SetUp() override {
     ppSetEngineClass(&TTestEngine::Make);
     ppSetDetailBandEngineClass(&TTestBandEngine::Make);
-    report = new TTestReport(nullptr);
-    report->SetUnits(utMillimeters);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(82000);
-    def->SetmmHeight(83452);
-    def->SetmmMarginTop(3000);
-    def->SetmmMarginLeft(5000);
-    def->SetmmMarginRight(0);
-    def->SetmmMarginBottom(0);
+    MakeReport(82000, 83452, 3000, 0, 5000, 0);
+    componentWidth = 60000;
   }
   void TearDown() override {
-    if (report) report->Free();
-    for (auto it = components.rbegin(); it != components.rend(); ++it) (*it)->Free();
+    TReportTest::TearDown();
     ppSetEngineClass(nullptr);
     ppSetDetailBandEngineClass(nullptr);
-  }
-  template <class T>
-  T* AddBand(float height = -1, TppPrintHeightType printHeight = phStatic) {
-    auto* b = new T(nullptr);
-    b->SetReport(report);
-    b->SetPrintHeight(printHeight);
-    if (height >= 0) b->SetHeight(height);
-    return b;
-  }
-  template <class T>
-  T* Add(TppCustomBand* band, int32_t top, int32_t height) {
-    auto* c = new T(nullptr);
-    components.push_back(c);
-    c->SetBand(band);
-    c->SetmmTop(top);
-    c->SetmmHeight(height);
-    c->SetmmWidth(60000);
-    return c;
   }
   TLines* AddLines(TppCustomBand* band, int32_t top, int lines) {
     auto* c = Add<TLines>(band, top, 10000);
@@ -87,8 +62,6 @@ struct Generation : ::testing::Test {
       if (s.component == c) return &s;
     return nullptr;
   }
-  TTestReport* report = nullptr;
-  std::vector<cls::TObject*> components;
 };
 
 // The receipt's header: label, lines, bar code.

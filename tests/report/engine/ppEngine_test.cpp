@@ -16,7 +16,9 @@
 #include "report/engine/ppVerticalBandEngine.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
+#include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/testroot.h"
 
 using namespace engine_doubles;
@@ -76,40 +78,10 @@ CLS_IMPLEMENT_CLASS(TListener)
 
 // A report in millimetres on a page of 82 x 83.452 mm, top margin 3, left 5:
 // 80.452 mm for bands.
-struct Engine : ::testing::Test {
+struct Engine : TReportTest<TRecordingReport> {
   void SetUp() override {
     ppRegisterEngineUnit();
-    report = new TRecordingReport(nullptr);
-    report->SetUnits(utMillimeters);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(82000);
-    def->SetmmHeight(83452);
-    def->SetmmMarginTop(3000);
-    def->SetmmMarginLeft(5000);
-    def->SetmmMarginRight(0);
-    def->SetmmMarginBottom(0);
-  }
-  void TearDown() override {
-    if (report) report->Free();
-    for (auto it = owned.rbegin(); it != owned.rend(); ++it) (*it)->Free();
-  }
-  template <class T>
-  T* AddBand(float height, TppPrintHeightType printHeight = phStatic) {
-    auto* b = new T(nullptr);
-    b->SetReport(report);
-    b->SetPrintHeight(printHeight);
-    b->SetHeight(height);
-    return b;
-  }
-  template <class T>
-  T* Add(TppCustomBand* band, int32_t top, int32_t height) {
-    auto* c = new T(nullptr);
-    owned.push_back(c);
-    c->SetBand(band);
-    c->SetmmTop(top);
-    c->SetmmHeight(height);
-    c->SetmmWidth(20000);
-    return c;
+    MakeReport(82000, 83452, 3000, 0, 5000, 0);
   }
   // A detail band of 10 mm with one fixed component: eight passes a page;
   // without AutoStop the page limit ends the report.
@@ -127,16 +99,7 @@ struct Engine : ::testing::Test {
     c->lines = lines;
     return c;
   }
-  void Request(TppPageSettingType setting, int32_t page = 1, std::vector<std::string> list = {}) {
-    TppPageRequest request;
-    request.SetPageSetting(setting);
-    request.SetPageRequested(page);
-    for (const std::string& e : list) request.PageList()->Add(e);
-    report->PageRequest(report, &request);
-  }
   TppEngine* Eng() { return static_cast<TppEngine*>(report->Engine()); }
-  TRecordingReport* report = nullptr;
-  std::vector<cls::TObject*> owned;
 };
 
 }  // namespace
@@ -407,14 +370,9 @@ TEST_F(Engine, MissingColumnPositionGivesMessage43AndLeftZero) {
 
 TEST_F(Engine, TallHeaderGoesOnOverPagesOfOnePrinterJob) {
   testing_support::TempRoot root;
-  ppPrintrFinalize();
-  gdi::ClearRecordedJobs();
-  spool::PrinterDef d = spool::DemoReceiptPrinter();
-  d.backend = spool::PrinterBackend::Record;
-  ASSERT_TRUE(spool::InstallPrinter(d));
-  ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+  ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
   TppPrinterSetup* s = report->PrinterSetup();
-  s->SetPrinterName(d.name);
+  s->SetPrinterName("Zolmet");
   s->SetPaperWidth(82);
   s->SetPaperHeight(83.452f);
   report->SetDeviceType("Printer");

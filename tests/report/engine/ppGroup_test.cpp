@@ -14,6 +14,7 @@
 #include "report/engine/ppReport.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDrwCmd.h"
+#include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/support/ppListPipeline.h"
 #include "tests/support/testroot.h"
@@ -84,26 +85,17 @@ CLS_IMPLEMENT_COMPONENT(TGroupReport)
 
 // Page 80 x 100 mm, 10 mm margins: the body runs from 10 to 90 mm. Bands
 // are 10 mm with one box; a run of more than 50 pages is a hang.
-struct Groups : ::testing::Test {
+struct Groups : TReportTest<TGroupReport> {
   void SetUp() override {
     ppRegisterEngineUnit();
-    report = new TGroupReport(nullptr);
-    report->SetUnits(utMillimeters);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(80000);
-    def->SetmmHeight(100000);
-    def->SetmmMarginTop(10000);
-    def->SetmmMarginBottom(10000);
-    def->SetmmMarginLeft(10000);
-    def->SetmmMarginRight(10000);
+    MakeReport(80000, 100000, 10000);
     report->SetPageLimit(50);
     data = new TppListPipeline(nullptr);
     data->SetFieldNames({"Region", "City", "No"});
     report->SetDataPipeline(data);
   }
   void TearDown() override {
-    report->Free();
-    for (auto it = owned.rbegin(); it != owned.rend(); ++it) (*it)->Free();
+    TReportTest::TearDown();
     data->Free();
   }
   void Rows(std::initializer_list<std::pair<const char*, const char*>> rows) {
@@ -160,9 +152,7 @@ struct Groups : ::testing::Test {
     return out;
   }
   using Pages = std::vector<std::vector<std::string>>;
-  TGroupReport* report = nullptr;
   TppListPipeline* data = nullptr;
-  std::vector<cls::TObject*> owned;
 };
 
 }  // namespace

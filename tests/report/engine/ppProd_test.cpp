@@ -18,6 +18,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "report/model/ppResMgr.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/testroot.h"
 
@@ -160,13 +161,8 @@ class Producer : public ::testing::Test {
     ui::SetEchoDialogs(false);
     ui::ClearRecordedDialogs();
     ui::ClearScriptedClicks();
-    ppPrintrFinalize();
-    gdi::ClearRecordedJobs();
     gdi::SetDeterministicMetrics(true);
-    spool::PrinterDef d = spool::DemoReceiptPrinter();
-    d.backend = spool::PrinterBackend::Record;
-    ASSERT_TRUE(spool::InstallPrinter(d));
-    ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
     report_.reset(new TPageSource(nullptr));
     TppPrinterSetup* s = report_->PrinterSetup();
     s->SetUnits(utMillimeters);

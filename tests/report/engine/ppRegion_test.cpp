@@ -14,6 +14,7 @@
 #include "report/model/ppRTTI.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
+#include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
 
 using namespace engine_doubles;
@@ -58,41 +59,13 @@ class TCounted : public TFixed {
 CLS_IMPLEMENT_COMPONENT(TCounted)
 
 // Millimetres; a page of 80 x 100 mm with 10 mm margins: the body is 10-90.
-struct Regions : ::testing::Test {
+// Regions and components outside regions are the fixture's (Add); the
+// regions free their own.
+struct Regions : TReportTest<TRegionReport> {
   void SetUp() override {
     ppRegisterEngineUnit();
-    report = new TRegionReport(nullptr);
-    report->SetUnits(utMillimeters);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(80000);
-    def->SetmmHeight(100000);
-    def->SetmmMarginTop(10000);
-    def->SetmmMarginBottom(10000);
-    def->SetmmMarginLeft(10000);
-    def->SetmmMarginRight(10000);
-  }
-  void TearDown() override {
-    if (report) report->Free();
-    for (auto it = owned.rbegin(); it != owned.rend(); ++it) (*it)->Free();
-  }
-  template <class T>
-  T* AddBand(float height, TppPrintHeightType printHeight = phStatic) {
-    auto* b = new T(nullptr);
-    b->SetReport(report);
-    b->SetPrintHeight(printHeight);
-    b->SetHeight(height);
-    return b;
-  }
-  // Regions and components outside regions; the regions free their own.
-  template <class T>
-  T* Add(TppCustomBand* band, int32_t top, int32_t height) {
-    auto* c = new T(nullptr);
-    owned.push_back(c);
-    c->SetBand(band);
-    c->SetmmTop(top);
-    c->SetmmHeight(height);
-    c->SetmmWidth(40000);
-    return c;
+    MakeReport(80000, 100000, 10000);
+    componentWidth = 40000;
   }
   // TOP is relative to the region.
   template <class T>
@@ -112,12 +85,6 @@ struct Regions : ::testing::Test {
     c->SetStretch(true);
     return c;
   }
-  void Request(TppPageSettingType setting, int32_t page = 1) {
-    TppPageRequest request;
-    request.SetPageSetting(setting);
-    request.SetPageRequested(page);
-    report->PageRequest(report, &request);
-  }
   std::string RunFailing() {
     try {
       Request(TppPageSettingType::psAll);
@@ -131,8 +98,6 @@ struct Regions : ::testing::Test {
       if (s.component == c) return &s;
     return nullptr;
   }
-  TRegionReport* report = nullptr;
-  std::vector<cls::TObject*> owned;
 };
 
 }  // namespace

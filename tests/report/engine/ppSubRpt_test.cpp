@@ -21,7 +21,9 @@
 #include "report/engine/ppSubRpt.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
+#include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
 #include "tests/support/testroot.h"
 
@@ -83,19 +85,12 @@ CLS_IMPLEMENT_COMPONENT(TRecordingReport)
 
 // Millimetres, a page of 80 x 100 mm with 10 mm margins: the body runs
 // from 10 to 90 mm.
-struct SubReports : ::testing::Test {
+struct SubReports : TReportTest<TRecordingReport> {
   void SetUp() override {
     ppRegisterEngineUnit();
-    report = new TRecordingReport(nullptr);
-    report->SetUnits(utMillimeters);
-    TppPageDef* def = report->PrinterSetup()->PageDef();
-    def->SetmmWidth(80000);
-    def->SetmmHeight(100000);
-    def->SetmmMarginTop(10000);
-    def->SetmmMarginBottom(10000);
-    def->SetmmMarginLeft(10000);
-    def->SetmmMarginRight(10000);
+    MakeReport(80000, 100000, 10000);
   }
+  // The components go before the report here.
   void TearDown() override {
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) (*it)->Free();
     if (report) report->Free();
@@ -116,16 +111,6 @@ struct SubReports : ::testing::Test {
     b->SetReport(r);
     b->SetHeight(height);
     return b;
-  }
-  template <class T>
-  T* Add(TppCustomBand* band, int32_t top, int32_t height) {
-    auto* c = new T(nullptr);
-    owned.push_back(c);
-    c->SetBand(band);
-    c->SetmmTop(top);
-    c->SetmmHeight(height);
-    c->SetmmWidth(20000);
-    return c;
   }
   // A subreport at top 5 mm of BAND whose child has a 10 mm detail band of
   // one row over CHILDROWS records.
@@ -188,10 +173,8 @@ struct SubReports : ::testing::Test {
   }
   using TRows = std::vector<std::pair<int32_t, int64_t>>;
 
-  TRecordingReport* report = nullptr;
   TppListPipeline* parentPipeline = nullptr;
   TRow* childRow = nullptr;
-  std::vector<cls::TObject*> owned;
   std::vector<TppListPipeline*> pipelines;
 };
 
@@ -660,14 +643,9 @@ namespace {
 struct PrintedSubReports : SubReports {
   void SetUp() override {
     SubReports::SetUp();
-    ppPrintrFinalize();
-    gdi::ClearRecordedJobs();
-    spool::PrinterDef d = spool::DemoReceiptPrinter();
-    d.backend = spool::PrinterBackend::Record;
-    ASSERT_TRUE(spool::InstallPrinter(d));
-    ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
+    ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
     TppPrinterSetup* s = report->PrinterSetup();
-    s->SetPrinterName(d.name);
+    s->SetPrinterName("Zolmet");
     s->SetPaperWidth(80);
     s->SetPaperHeight(100);
     s->SetMarginTop(10);

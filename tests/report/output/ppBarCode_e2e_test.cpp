@@ -13,6 +13,7 @@
 #include "report/output/ppDrwCmd.h"
 #include "platform/ui/dialogs.h"
 #include "report/output/ppPrnDev.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -114,13 +115,7 @@ class BarCodeOnZolmet : public ::testing::Test {
     ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
     sysroot::SetRoot(root_);
     ppPrintrFinalize();
-    setup_.SetUnits(utMillimeters);
-    setup_.SetPrinterName("Zolmet");
-    setup_.SetPaperWidth(82);
-    setup_.SetPaperHeight(40);
-    for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop,
-                     &TppPrinterSetup::SetMarginRight, &TppPrinterSetup::SetMarginBottom})
-      (setup_.*set)(0);
+    ZolmetPaper(setup_, 40);
     publisher_.OnPageRequest = TppPageRequestEvent(this, &BarCodeOnZolmet::PageRequest);
     device_.reset(new TppPrinterDevice(nullptr));
     device_->SetPublisher(&publisher_);

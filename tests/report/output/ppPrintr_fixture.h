@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/gdi/fonts.h"
+#include "platform/gdi/gdi.h"
 #include "platform/spool/osversion.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/testroot.h"
@@ -30,6 +32,27 @@ namespace {
   return d;
 }
 
+// "Zolmet" recording its jobs as the default printer, the printer list read
+// afresh and no job recorded yet.
+[[maybe_unused]] void UseRecordingZolmet() {
+  ppPrintrFinalize();
+  gdi::ClearRecordedJobs();
+  ASSERT_TRUE(spool::InstallPrinter(RecordingZolmet()));
+  ASSERT_TRUE(spool::SetDefaultPrinter("Zolmet"));
+}
+
+// SETUP in millimetres on "Zolmet": paper 82 mm wide and HEIGHT high, no
+// margins.
+[[maybe_unused]] void ZolmetPaper(TppPrinterSetup& setup, float height = 100) {
+  setup.SetUnits(utMillimeters);
+  setup.SetPrinterName("Zolmet");
+  setup.SetPaperWidth(82);
+  setup.SetPaperHeight(height);
+  for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop, &TppPrinterSetup::SetMarginRight,
+                   &TppPrinterSetup::SetMarginBottom})
+    (setup.*set)(0);
+}
+
 class Printers : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,6 +71,18 @@ class Printers : public ::testing::Test {
     if (makeDefault) {
       ASSERT_TRUE(spool::SetDefaultPrinter(d.name));
     }
+  }
+  // The texts of every printed page, page by page.
+  static std::vector<std::vector<std::string>> PrintedTexts() {
+    std::vector<std::vector<std::string>> pages;
+    for (const gdi::Job& job : gdi::RecordedJobs())
+      for (const gdi::Page& page : job.pages) {
+        std::vector<std::string> texts;
+        for (const gdi::Op& op : page.ops)
+          if (auto* t = op.As<gdi::TextOp>()) texts.push_back(t->text);
+        pages.push_back(texts);
+      }
+    return pages;
   }
   testing_support::TempRoot root_;
 };

@@ -21,13 +21,7 @@ class DrawOnPrinter : public Printers {
     spool::PrinterDef def = RecordingZolmet();
     def.unprintLeft = 20;
     Install(def, true);
-    setup_.SetUnits(utMillimeters);
-    setup_.SetPrinterName("Zolmet");
-    setup_.SetPaperWidth(82);
-    setup_.SetPaperHeight(100);
-    for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop,
-                     &TppPrinterSetup::SetMarginRight, &TppPrinterSetup::SetMarginBottom})
-      (setup_.*set)(0);
+    ZolmetPaper(setup_);
     page_.reset(new TppPage(nullptr));
     page_->SetPrinterSetup(&setup_);
     page_->SetFinal(true);

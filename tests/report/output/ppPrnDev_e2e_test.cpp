@@ -11,6 +11,7 @@
 #include "report/model/ppForms.h"
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppPrnDev.h"
+#include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -76,13 +77,7 @@ class ReceiptOnZolmet : public ::testing::Test {
     ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
     sysroot::SetRoot(root_);
     ppPrintrFinalize();
-    setup_.SetUnits(utMillimeters);
-    setup_.SetPrinterName("Zolmet");
-    setup_.SetPaperWidth(82);
-    setup_.SetPaperHeight(100);
-    for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop,
-                     &TppPrinterSetup::SetMarginRight, &TppPrinterSetup::SetMarginBottom})
-      (setup_.*set)(0);
+    ZolmetPaper(setup_);
     setup_.SetDocumentName("Receipt");
     report_.Publisher = &publisher_;
     report_.Setup = &setup_;

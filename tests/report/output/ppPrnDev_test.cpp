@@ -75,13 +75,7 @@ class PrinterDevice : public Printers {
     spool::PrinterDef def = RecordingZolmet();
     def.unprintLeft = 20;
     Install(def, true);
-    setup_.SetUnits(utMillimeters);
-    setup_.SetPrinterName("Zolmet");
-    setup_.SetPaperWidth(82);
-    setup_.SetPaperHeight(100);
-    for (auto set : {&TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginTop,
-                     &TppPrinterSetup::SetMarginRight, &TppPrinterSetup::SetMarginBottom})
-      (setup_.*set)(0);
+    ZolmetPaper(setup_);
     setup_.SetDocumentName("Receipt");
     report_.Publisher = &publisher_;
     report_.Setup = &setup_;
