@@ -27,8 +27,6 @@ class TppPreviewFormSettings : public cls::TPersistent {
 
   cls::TNotifyEvent OnChange;
 
-  // The class, its properties and the enumeration types "TppZoomSettingType"
-  // and "TWindowState" by name (the model's registration).
   static void RegisterProperties();
 
  private:
@@ -85,5 +83,6 @@ class TppTextSearchSettings : public cls::TPersistent {
   TppCommunicator* walkieTalkie_ = nullptr;  // owned, freed by BeforeDestruction
 };
 
-// Registers both classes (the model's registration).
+// Registers both classes and the enumerations by name (the preview's
+// layer, output, calls it).
 void ppRegisterPreviewSettingsUnit();

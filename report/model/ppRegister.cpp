@@ -10,7 +10,6 @@
 #include "report/model/ppForms.h"
 #include "report/model/ppIniStorage.h"
 #include "report/model/ppParameter.h"
-#include "report/model/ppPreviewSettings.h"
 #include "report/model/ppRTTI.h"
 #include "report/model/ppRegistration.h"
 #include "report/model/ppRelatv.h"
@@ -63,6 +62,5 @@ void ppRegisterModel() {
     ppRegisterIniStorageUnit();
     ppRegisterTemplateUnit();
     ppRegisterTreeNodeUnit();
-    ppRegisterPreviewSettingsUnit();
   });
 }

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/classes/classes.h"
+#include "report/model/ppPreviewSettings.h"
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
@@ -24,6 +25,7 @@ void ppRegisterOutput() {
     RegisterDevice<TppPrinterDevice>();
     ppRegisterScrollBoxUnit();
     ppRegisterFileDeviceUnit();
+    ppRegisterPreviewSettingsUnit();
     ppRegisterTextSearchUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/classes/typinfo.h"
-#include "report/model/ppRegister.h"
 
 namespace {
 
@@ -40,20 +39,6 @@ TEST(PreviewFormSettings, ZoomPercentageIsClampedAndSelectsThePercentageSetting)
   t->Assign(s.get());
   EXPECT_EQ(counter.changes, 7);
 
-  // The published setter (what a stream uses) clamps and leaves the setting.
-  cls::SetOrdProp(t.get(), "ZoomPercentage", 1000);
-  EXPECT_EQ(t->ZoomPercentage(), 250);
-  EXPECT_EQ(t->ZoomSetting(), zsPageWidth);
-}
-
-TEST(PreviewFormSettings, EnumerationsAreKnownByName) {
-  ppRegisterModel();
-  ASSERT_NE(FindEnumType("TppZoomSettingType"), nullptr);
-  EXPECT_EQ(FindEnumType("TppZoomSettingType")->EnumNames.at(3), "zsPercentage");
-  ASSERT_NE(FindEnumType("TWindowState"), nullptr);
-  EXPECT_EQ(FindEnumType("TWindowState")->EnumNames.at(2), "wsMaximized");
-  EXPECT_EQ(cls::FindClass("TppTextSearchSettings"), &TppTextSearchSettings::StaticClass());
-  EXPECT_EQ(cls::FindClass("TppPreviewFormSettings"), &TppPreviewFormSettings::StaticClass());
 }
 
 TEST(TextSearchSettings, VisibleNeedsEnabledAndAssignCopiesEverything) {

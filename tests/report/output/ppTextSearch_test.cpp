@@ -62,6 +62,24 @@ using Hit = std::pair<int, int>;
 
 }  // namespace
 
+// The preview's layer registers the settings and their enumerations.
+TEST(PreviewFormSettings, PublishedAndKnownByName) {
+  ASSERT_NE(FindEnumType("TppZoomSettingType"), nullptr);
+  EXPECT_EQ(FindEnumType("TppZoomSettingType")->EnumNames.at(3), "zsPercentage");
+  ASSERT_NE(FindEnumType("TWindowState"), nullptr);
+  EXPECT_EQ(FindEnumType("TWindowState")->EnumNames.at(2), "wsMaximized");
+  EXPECT_EQ(cls::FindClass("TppTextSearchSettings"), &TppTextSearchSettings::StaticClass());
+  EXPECT_EQ(cls::FindClass("TppPreviewFormSettings"), &TppPreviewFormSettings::StaticClass());
+  // The published setter (what a stream uses) clamps and leaves the setting.
+  cls::Owned<TppPreviewFormSettings> s(new TppPreviewFormSettings);
+  s->SetZoomSetting(zsPageWidth);
+  cls::SetOrdProp(s.get(), "ZoomPercentage", 1000);
+  EXPECT_EQ(s->ZoomPercentage(), 250);
+  EXPECT_EQ(s->ZoomSetting(), zsPageWidth);
+  cls::SetOrdProp(s.get(), "ZoomPercentage", -3);
+  EXPECT_EQ(s->ZoomPercentage(), 25);
+}
+
 // ---- toolbox ----
 
 TEST(TextSearchToolbox, ThirtyOneByteDelimitersWithTheSpaceFirst) {
