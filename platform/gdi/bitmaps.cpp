@@ -7,7 +7,10 @@
 namespace win {
 
 HBITMAP CreateBitmap32(int width, int height, const std::uint32_t* pixels) {
-  if (width <= 0 || height <= 0 || width > 30000 || height > 30000) return nullptr;
+  // Taller bitmaps (a long page on the screen) are kept to 64 M pixels.
+  constexpr long long kMaxTallPixels = 64LL << 20;
+  if (width <= 0 || height <= 0 || width > 30000) return nullptr;
+  if (height > 30000 && static_cast<long long>(width) * height > kMaxTallPixels) return nullptr;
   GdiObject* o = NewObject(GdiObject::Bitmap);
   o->bmWidth = width;
   o->bmHeight = height;
@@ -37,11 +40,34 @@ bool StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
   if (!Valid(src) || src->kind != DeviceContext::Memory || !src->st.bitmap_ || !src->st.bitmap_->pixels)
     return false;
   HGDIOBJ bm = src->st.bitmap_;
+  // Only the source rectangle's pixels travel (a viewer copies a window of
+  // a page bitmap that may be far larger than an image can be).
+  const long long left = std::clamp<long long>(std::min<long long>(sx, 0LL + sx + sw), 0, bm->bmWidth);
+  const long long right = std::clamp<long long>(std::max<long long>(sx, 0LL + sx + sw), 0, bm->bmWidth);
+  const long long top = std::clamp<long long>(std::min<long long>(sy, 0LL + sy + sh), 0, bm->bmHeight);
+  const long long bottom = std::clamp<long long>(std::max<long long>(sy, 0LL + sy + sh), 0, bm->bmHeight);
+  const bool whole = left == 0 && top == 0 && right == bm->bmWidth && bottom == bm->bmHeight;
+  if (whole || right <= left || bottom <= top) {
+    Emit(dest, NewOp(dest, gdi::ImageOp{{x, y, x + w, y + h},
+                                        bm->bmWidth,
+                                        bm->bmHeight,
+                                        std::make_shared<const std::vector<std::uint32_t>>(*bm->pixels),
+                                        {sx, sy, sx + sw, sy + sh},
+                                        rop}));
+    return true;
+  }
+  const int cw = static_cast<int>(right - left), ch = static_cast<int>(bottom - top);
+  auto part = std::make_shared<std::vector<std::uint32_t>>(static_cast<size_t>(cw) * ch);
+  for (int row = 0; row < ch; ++row) {
+    auto from = bm->pixels->begin() + static_cast<std::ptrdiff_t>((top + row) * bm->bmWidth + left);
+    std::copy(from, from + cw, part->begin() + static_cast<std::ptrdiff_t>(row) * cw);
+  }
+  const int ox = static_cast<int>(left), oy = static_cast<int>(top);
   Emit(dest, NewOp(dest, gdi::ImageOp{{x, y, x + w, y + h},
-                                      bm->bmWidth,
-                                      bm->bmHeight,
-                                      std::make_shared<const std::vector<std::uint32_t>>(*bm->pixels),
-                                      {sx, sy, sx + sw, sy + sh},
+                                      cw,
+                                      ch,
+                                      std::move(part),
+                                      {sx - ox, sy - oy, sx + sw - ox, sy + sh - oy},
                                       rop}));
   return true;
 }

@@ -2,6 +2,7 @@
 // and a job record in the printer's output folder, then the hand-over
 // command) and raster (32-bit pixels drawn at once).
 #include <cairo-pdf.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -274,13 +275,18 @@ void RasterEngine::DrawOps(const Op* ops, size_t count) {
   if (!pixels_ || count == 0) return;
   int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width_);
   if (stride != width_ * 4) return;
-  cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_->data()),
-                                                           CAIRO_FORMAT_ARGB32, width_, height_, stride);
-  cairo_t* cr = cairo_create(s);
-  for (size_t i = 0; i < count; ++i) RenderOp(cr, ops[i]);
-  cairo_destroy(cr);
-  cairo_surface_flush(s);
-  cairo_surface_destroy(s);
+  // A target taller than cairo can draw on is drawn in bands of rows.
+  for (int top = 0; top < height_; top += kMaxSide) {
+    int rows = std::min(kMaxSide, height_ - top);
+    auto* data = reinterpret_cast<unsigned char*>(pixels_->data() + static_cast<size_t>(top) * width_);
+    cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width_, rows, stride);
+    cairo_t* cr = cairo_create(s);
+    cairo_translate(cr, 0, -top);
+    for (size_t i = 0; i < count; ++i) RenderOp(cr, ops[i]);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    cairo_surface_destroy(s);
+  }
 }
 
 bool RasterEngine::DrawPage(const Page& page, Failure& why) {

@@ -25,7 +25,7 @@
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 
-class TppProducer : public TppRelative {
+class TppProducer : public TppRelative, public IppViewerReport {
   CLS_DECLARE_CLASS(TppProducer, TppRelative)
  public:
   explicit TppProducer(cls::TComponent* owner);
@@ -72,16 +72,16 @@ class TppProducer : public TppRelative {
   // 0 printer, 1 screen, 2 text file, 3 archive; others are ignored.
   virtual void SetDeviceTypeFromOrdinal(int ordinal);
   // Outside loading, a name no device class bears keeps the old one.
-  virtual void SetDeviceType(const std::string& name);
+  void SetDeviceType(const std::string& name) override;
   virtual void SetLanguage(TppLanguageType language);
   virtual void PageDefChanging(cls::TObject*, TppPageDef*, bool&) {}
   virtual void DoPageDefChange(cls::TObject* Sender);
   virtual void DoPrinterSetupChange(cls::TObject* Sender);
   // Sets Cancelled and tells the devices.
-  virtual void Cancel();
+  void Cancel() override;
   virtual void Convert(int64_t versionNo);
-  virtual bool ExecuteAutoSearchDialog() { return false; }
-  virtual void Print();
+  bool ExecuteAutoSearchDialog() override { return false; }
+  void Print() override;
   virtual void PrintToDevices();
   // The background run: InternalPrintInBackground with the printer
   // device's page request, DeviceType and both file names.
@@ -105,7 +105,7 @@ class TppProducer : public TppRelative {
   // template through the scripting registry's "Template" property: written
   // into STREAM (TOSTREAM) or loaded from it; nothing for a producer
   // without one. The auto-search fields as a copy, given to the worker's
-  // report: nothing here until the auto-search interface fills it in.
+  // report: nothing here; the report carries its fields.
   virtual void TransferTemplate(cls::TStream* stream, bool toStream);
   virtual cls::TObject* CopyAutoSearchFields() { return nullptr; }
   virtual void TransferAutoSearchFields(cls::TObject* /*fields*/) {}
@@ -129,7 +129,7 @@ class TppProducer : public TppRelative {
   const std::string& ArchiveFileName() const { return archiveFileName_; }
   void SetArchiveFileName(const std::string& v);
   TppBackgroundPrintSettings* BackgroundPrintSettings() { return &backgroundPrintSettings_; }
-  const std::string& DeviceType() const { return deviceType_; }
+  const std::string& DeviceType() const override { return deviceType_; }
   bool EnableProcessMessages() const { return enableProcessMessages_; }
   const ui::TIcon& Icon() const { return icon_; }
   void SetIcon(const ui::TIcon& icon);
@@ -141,14 +141,14 @@ class TppProducer : public TppRelative {
   TppPreviewFormSettings* PreviewFormSettings() const { return previewFormSettings_.get(); }
   // Both settings setters copy the values of SETTINGS (nullptr is ignored).
   void SetPreviewFormSettings(TppPreviewFormSettings* settings);
-  TppPrinterSetup* PrinterSetup() { return &printerSetup_; }
+  TppPrinterSetup* PrinterSetup() override { return &printerSetup_; }
   // Assigns SETUP; a new page geometry or orientation is PageDefChanged,
   // else PrinterSetupChanged.
   void SetPrinterSetup(TppPrinterSetup* setup);
   bool SavePrinterSetup() const { return savePrinterSetup_; }
   void SetSavePrinterSetup(bool v) { savePrinterSetup_ = v; }
-  bool ShowAutoSearchDialog() const { return showAutoSearchDialog_; }
-  void SetShowAutoSearchDialog(bool v) { showAutoSearchDialog_ = v; }
+  bool ShowAutoSearchDialog() const override { return showAutoSearchDialog_; }
+  void SetShowAutoSearchDialog(bool v) override { showAutoSearchDialog_ = v; }
   bool ShowCancelDialog() const { return showCancelDialog_; }
   void SetShowCancelDialog(bool v);
   bool ShowPrintDialog() const { return showPrintDialog_; }
@@ -165,17 +165,17 @@ class TppProducer : public TppRelative {
   bool Cancelled() const { return cancelled_; }
   bool Converted() const { return converted_; }
   bool ConvertedFromPre40() const { return convertedFromPre40_; }
-  int CurrentPage() const { return currentPage_; }
-  void SetCurrentPage(int v) { currentPage_ = v; }
+  int CurrentPage() const override { return currentPage_; }
+  void SetCurrentPage(int v) override { currentPage_ = v; }
   TppFileDevice* FileDevice() const { return fileDevice_; }
   int LanguageIndex() const { return languageIndex_; }
   void SetLanguageIndex(int v) { languageIndex_ = v; }
   TppCustomPreviewer* PreviewForm() const { return previewForm_; }
   TppCustomPrintDialog* PrintDialog() const { return printDialog_; }
   TppPrinterDevice* PrinterDevice() const { return printerDevice_; }
-  bool Printing() const { return printing_; }
+  bool Printing() const override { return printing_; }
   bool Producing() const { return producing_; }
-  TppPublisher* Publisher() const { return publisher_.get(); }
+  TppPublisher* Publisher() const override { return publisher_.get(); }
   const std::string& Version() const { return version_; }
   int64_t VersionNo() const { return versionNo_; }
 

@@ -4,6 +4,8 @@
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppSubRpt.h"
+#include "platform/ui/dialogs.h"
+#include "report/model/ppForms.h"
 
 CLS_IMPLEMENT_CLASS(TppBandedReport)
 CLS_IMPLEMENT_COMPONENT(TppReport)
@@ -54,6 +56,7 @@ TppReport::TppReport(cls::TComponent* owner) : TppBandedReport(owner), cacheMana
 }
 
 void TppReport::BeforeDestruction() {
+  FreeAutoSearchDialog();
   if (TppCustomEngine* engine = Engine()) {
     engine->OnStartGeneration.Clear();
     engine->OnStartPage.Clear();
@@ -88,9 +91,22 @@ void TppReport::Print() {
 }
 
 bool TppReport::PrePrint() {
-  prePrinting_ = true;
-  bool go = ShowAutoSearchDialog() ? ExecuteAutoSearchDialog() : true;
-  prePrinting_ = false;
+  struct Busy {
+    bool& flag;
+    explicit Busy(bool& f) : flag(f) { flag = true; }
+    ~Busy() { flag = false; }
+  } busy(prePrinting_);
+  bool go = true;
+  try {
+    go = ShowAutoSearchDialog() ? ExecuteAutoSearchDialog() : true;
+    TppCustomEngine* engine = Engine();
+    bool initialised = engine && engine->Flags().Contains(TppEngineFlag::efInitialised);
+    if (go && !initialised && autoSearchFields_.Count() > 0) DoOnGetAutoSearchValues();
+  } catch (...) {
+    FreeAutoSearchDialog();
+    throw;
+  }
+  FreeAutoSearchDialog();
   return go;
 }
 
@@ -211,6 +227,14 @@ TppCacheManager* ppPageCache(TppCustomReport* report) {
 }
 
 void ppRegisterReportUnit() {
+  ppRegisterAutoSearchFieldUnit();
+  using R = TppReport;
+  const std::pair<const char*, cls::TNotifyEvent R::*> events[] = {
+      {"AfterAutoSearchDialogCreate", &R::AfterAutoSearchDialogCreate},
+      {"BeforeAutoSearchDialogCreate", &R::BeforeAutoSearchDialogCreate},
+      {"OnAutoSearchDialogClose", &R::OnAutoSearchDialogClose},
+      {"OnGetAutoSearchValues", &R::OnGetAutoSearchValues}};
+  for (const auto& [name, field] : events) cls::PublishProperty(R::StaticClass(), cls::MethodProperty<R>(name, field));
   cls::RegisterClass(&TppReport::StaticClass());
   cls::RegisterClass(&TppChildReport::StaticClass());
   cls::RegisterClass(&TppReportTemplate::StaticClass());
@@ -269,6 +293,15 @@ TppParameterList* TppReport::Parameters() {
 }
 
 void TppReport::InsertChild(int index, TppRelative* child) {
+  if (auto* field = cls::ObjectAs<TppAutoSearchField>(child)) {
+    TppBandedReport::InsertChild(index, field);
+    if (field->Parent() == this && !autoSearchFields_.Contains(field)) {
+      autoSearchFields_.Add(field);
+      AddNotify(field);
+      ResetJobState();
+    }
+    return;
+  }
   if (auto* list = cls::ObjectAs<TppParameterList>(child); list && list != parameters_) {
     TppParameterList* old = parameters_;
     parameters_ = nullptr;
@@ -282,7 +315,176 @@ void TppReport::InsertChild(int index, TppRelative* child) {
 
 void TppReport::RemoveChild(TppRelative* child) {
   if (child && child == parameters_) parameters_ = nullptr;
+  if (auto* field = cls::ObjectAs<TppAutoSearchField>(child); field && autoSearchFields_.Remove(field) >= 0) {
+    RemoveNotify(field);
+    TppBandedReport::RemoveChild(child);
+    ResetJobState();
+    return;
+  }
   TppBandedReport::RemoveChild(child);
+}
+
+// ---- TppReport: auto search ----
+
+void TppReport::Notify(TppCommunicator* communicator, uint8_t operation) {
+  TppBandedReport::Notify(communicator, operation);
+  if (operation == ppopRemove && communicator)
+    if (auto* field = cls::ObjectAs<TppAutoSearchField>(communicator)) autoSearchFields_.Remove(field);
+}
+
+void TppReport::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
+  TppBandedReport::EventNotify(sender, eventId, params);
+  if (eventId == ciReportGetAutoSearchValues && OnGetAutoSearchValues) OnGetAutoSearchValues(this);
+  else if (eventId == ciReportBeforeAutoSearchDialogCreate && BeforeAutoSearchDialogCreate)
+    BeforeAutoSearchDialogCreate(this);
+}
+
+void TppReport::DoBeforeAutoSearchDialogCreate() {
+  if (BeforeAutoSearchDialogCreate) BeforeAutoSearchDialogCreate(this);
+  SendEventNotify(this, ciReportBeforeAutoSearchDialogCreate, nullptr);
+}
+
+void TppReport::DoAfterAutoSearchDialogCreate() {
+  if (AfterAutoSearchDialogCreate) AfterAutoSearchDialogCreate(this);
+  SendEventNotify(this, ciReportAfterAutoSearchDialogCreate, nullptr);
+}
+
+void TppReport::DoOnAutoSearchDialogClose() {
+  if (OnAutoSearchDialogClose) OnAutoSearchDialogClose(this);
+  SendEventNotify(this, ciReportAutoSearchDialogClose, nullptr);
+}
+
+void TppReport::DoOnGetAutoSearchValues() {
+  if (OnGetAutoSearchValues) OnGetAutoSearchValues(this);
+  SendEventNotify(this, ciReportGetAutoSearchValues, nullptr);
+}
+
+void TppReport::FreeAutoSearchDialog() {
+  if (TppCustomAutoSearchDialog* dialog = autoSearchDialog_) {
+    autoSearchDialog_ = nullptr;
+    dialog->OnClose = nullptr;
+    dialog->Free();
+  }
+}
+
+bool TppReport::ExecuteAutoSearchDialog() {
+  DoBeforeAutoSearchDialogCreate();
+  if (!ShowAutoSearchDialog()) return true;
+  cls::TClass c = FindFormClass(&TppCustomAutoSearchDialog::StaticClass());
+  // Nothing to ask: the report prints.
+  if (!c) return true;
+  FreeAutoSearchDialog();
+  auto* dialog = cls::ObjectAs<TppCustomAutoSearchDialog>(ui::NewFormOfClass(c, nullptr));
+  if (!dialog) return true;
+  autoSearchDialog_ = dialog;
+  bool ok = true;
+  try {
+    dialog->SetReport(this);
+    dialog->SetLanguageIndex(LanguageIndex());
+    DoAfterAutoSearchDialogCreate();
+    if (autoSearchFields_.Count() > 0 && autoSearchDialog_ == dialog) {
+      std::vector<cls::TComponent*> fields(autoSearchFields_.begin(), autoSearchFields_.end());
+      dialog->SetAutoSearchFields(fields);
+      dialog->Init();
+      dialog->OnClose = [this](cls::TObject*, ui::TCloseAction&) { DoOnAutoSearchDialogClose(); };
+      ok = dialog->ShowModal() == ui::mrOk;
+      if (ok) {
+        ResetJobState();
+        if (TppCustomEngine* engine = Engine(); engine && !Printing()) engine->ResetState();
+        if (!prePrinting_) DoOnGetAutoSearchValues();
+      }
+    }
+  } catch (...) {
+    FreeAutoSearchDialog();
+    throw;
+  }
+  if (!prePrinting_) FreeAutoSearchDialog();
+  return ok;
+}
+
+TppAutoSearchField* TppReport::CreateAutoSearchCriteria(const std::string& dataPipelineName,
+                                                        const std::string& fieldName, TppSearchOperatorType op,
+                                                        const std::string& expression, bool mandatory) {
+  cls::Owned<TppAutoSearchField> field(new TppAutoSearchField(this));
+  field->SetName(GetUniqueName(this, ClassNameWithoutT(field.get()), field.get()));
+  field->SetDataPipelineName(dataPipelineName);
+  field->SetFieldName(fieldName);
+  field->SetSearchOperator(op);
+  field->SetSearchExpression(expression);
+  field->SetMandatory(mandatory);
+  field->SetParent(this);
+  TppAutoSearchField* made = field.release();
+  if (HasEventNotify(ciReportAutoSearchFieldChange)) {
+    TraParamList params;
+    params.AddParam("aAutoSearchField", daObject, false, false, {}, &TppAutoSearchField::StaticClass());
+    params.SetParamAddress(0, &made);
+    SendEventNotify(this, ciReportAutoSearchFieldChange, &params);
+  }
+  return made;
+}
+
+cls::TObject* TppReport::CopyAutoSearchFields() {
+  if (AutoSearchFieldCount() == 0) return nullptr;
+  cls::Owned<TppAutoSearchGroups> copy(new TppAutoSearchGroups(nullptr));
+  copy->AddFields(AutoSearchFieldList());
+  return copy.release();
+}
+
+void TppReport::TransferAutoSearchFields(cls::TObject* fields) {
+  auto* groups = cls::ObjectAs<TppAutoSearchGroups>(fields);
+  if (!groups) return;
+  std::vector<TppAutoSearchField*> sources = groups->FieldList();
+  if (AutoSearchFieldCount() == 0) {
+    for (TppAutoSearchField* source : sources) {
+      TppAutoSearchField* made =
+          CreateAutoSearchCriteria(source->DataPipelineName(), source->FieldName(), source->SearchOperator(),
+                                   source->SearchExpression(), source->Mandatory());
+      made->Assign(source);
+      made->AssignSearchValues(source);
+    }
+    return;
+  }
+  if (static_cast<size_t>(AutoSearchFieldCount()) != sources.size())
+    throw EBackgroundPrintError(
+        "TppAutoSearchRTTI.CopyAutoSearchFields: The report in the background thread has different autosearch "
+        "fields than the request.");
+  for (int i = 0; i < AutoSearchFieldCount(); ++i) AutoSearchFields(i)->AssignSearchValues(sources[static_cast<size_t>(i)]);
+}
+
+TppAutoSearchField* TppReport::AutoSearchCriteriaByName(const std::string& dataPipelineName,
+                                                        const std::string& fieldName) const {
+  for (TppAutoSearchField* f : autoSearchFields_)
+    if (cls::SameText(f->DataPipelineName(), dataPipelineName) && cls::SameText(f->FieldName(), fieldName))
+      return f;
+  return nullptr;
+}
+
+TppAutoSearchField* TppReport::AutoSearchFields(int index) const {
+  return index >= 0 && index < autoSearchFields_.Count() ? autoSearchFields_[index] : nullptr;
+}
+
+std::vector<TppAutoSearchField*> TppReport::AutoSearchFieldList() const {
+  return std::vector<TppAutoSearchField*>(autoSearchFields_.begin(), autoSearchFields_.end());
+}
+
+std::string TppReport::AutoSearchDescription() {
+  std::string text;
+  for (int i = 0; i < autoSearchFields_.Count(); ++i) {
+    TppAutoSearchField* f = autoSearchFields_[i];
+    f->SetFirstCriterion(i == 0);
+    if (i > 0) text += " ";
+    text += f->Description();
+  }
+  return text;
+}
+
+void TppReport::GetAutoSearchDescriptionLines(cls::TStringList* lines) {
+  if (!lines) return;
+  for (int i = 0; i < autoSearchFields_.Count(); ++i) {
+    TppAutoSearchField* f = autoSearchFields_[i];
+    f->SetFirstCriterion(i == 0);
+    if (std::string d = f->Description(); !d.empty()) lines->Add(d);
+  }
 }
 
 // ---- scripting ----
@@ -334,6 +536,57 @@ const TraMembers* TraTppReportRTTI::Members() const {
       {raObjectProperty<C, TppCacheManager>("CacheManager", &C::CacheManager),
        raProperty<C, daBoolean>("CachePages", &C::CachePages, &C::SetCachePages),
        // Another list is copied into the report's own.
-       raObjectProperty<C, TppParameterList>("Parameters", &C::Parameters, &C::SetParameters)});
+       raObjectProperty<C, TppParameterList>("Parameters", &C::Parameters, &C::SetParameters),
+       raObjectProperty<C, TppCustomAutoSearchDialog>("AutoSearchDialog", &C::AutoSearchDialog),
+       raIndexed(
+           "AutoSearchFields", daObject, &TppAutoSearchField::StaticClass(),
+           [](cls::TObject* o) { return static_cast<C*>(o)->AutoSearchFieldCount(); },
+           [](cls::TObject* o, int i) {
+             return TraValue(static_cast<cls::TObject*>(static_cast<C*>(o)->AutoSearchFields(i)));
+           }),
+       raProperty<C, daInteger>("AutoSearchFieldCount", [](C* r) { return r->AutoSearchFieldCount(); }),
+       raProperty<C, daString>("AutoSearchDescription", [](C* r) { return r->AutoSearchDescription(); }),
+       raMethod("AutoSearchCriteriaByName",
+                {raParam("aDataPipelineName", daString), raParam("aFieldName", daString),
+                 raParam("Result", daObject, &TppAutoSearchField::StaticClass())},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  std::string pipeline, field;
+                  if (!list || !list->GetParam("aDataPipelineName", pipeline) || !list->GetParam("aFieldName", field))
+                    return false;
+                  cls::TObject* found = static_cast<C*>(o)->AutoSearchCriteriaByName(pipeline, field);
+                  return list->SetParamValue("Result", found);
+                }),
+       raMethod("CreateAutoSearchCriteria",
+                {raParam("aDataPipelineName", daString), raParam("aFieldName", daString),
+                 raEnumParam("aOperator", "TppSearchOperatorType"), raParam("aExpression", daString),
+                 raParam("aMandatory", daBoolean), raParam("Result", daObject, &TppAutoSearchField::StaticClass())},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  std::string pipeline, field, expression;
+                  TraEnumValue op;
+                  bool mandatory = false;
+                  if (!list || !list->GetParam("aDataPipelineName", pipeline) ||
+                      !list->GetParam("aFieldName", field) || !list->GetParam("aOperator", op) ||
+                      !list->GetParam("aExpression", expression) || !list->GetParam("aMandatory", mandatory))
+                    return false;
+                  if (op.Ordinal < 0 || op.Ordinal >= cls::EnumCount<TppSearchOperatorType>()) return false;
+                  cls::TObject* made = static_cast<C*>(o)->CreateAutoSearchCriteria(
+                      pipeline, field, static_cast<TppSearchOperatorType>(op.Ordinal), expression, mandatory);
+                  return list->SetParamValue("Result", made);
+                }),
+       raMethod("GetAutoSearchDescriptionLines", {raParam("aLines", daObject, &cls::TStringList::StaticClass())},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  cls::TObject* lines = nullptr;
+                  if (!list || !list->GetParam("aLines", lines)) return false;
+                  static_cast<C*>(o)->GetAutoSearchDescriptionLines(cls::ObjectAs<cls::TStringList>(lines));
+                  return true;
+                }),
+       raMethod("GetAutoSearchDescriptionAsString", {raParam("Result", daString)},
+                [](cls::TObject* o, TraParamList* list, bool) {
+                  return list && list->SetParamValue("Result", static_cast<C*>(o)->AutoSearchDescription());
+                }),
+       raEvent("AfterAutoSearchDialogCreate", ciReportAfterAutoSearchDialogCreate),
+       raEvent("BeforeAutoSearchDialogCreate", ciReportBeforeAutoSearchDialogCreate),
+       raEvent("OnAutoSearchDialogClose", ciReportAutoSearchDialogClose),
+       raEvent("OnGetAutoSearchValues", ciReportGetAutoSearchValues)});
   return &members;
 }

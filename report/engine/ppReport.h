@@ -5,9 +5,11 @@
 // TppChildReport is the report a subreport owns, which leaves job-level
 // decisions to its main report.
 //
-// Auto search, parameters, the outline and templates come with their own
-// units.
+// The outline and templates come with their own units.
 #pragma once
+#include <vector>
+
+#include "report/engine/ppAutoSearchField.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
 #include "report/model/ppCache.h"
@@ -51,8 +53,11 @@ class TppReport : public TppBandedReport {
   void SetCachePages(bool v);
   TppCacheManager* CacheManager() const { return cacheManager_.get(); }
 
+  // PrePrint decides whether the producer prints.
   void Print() override;
-  // Auto search comes with its own unit: True.
+  // With ShowAutoSearchDialog the dialog's answer, else True; then, unless
+  // the engine is initialised, OnGetAutoSearchValues when there are
+  // auto-search fields.
   bool PrePrint();
   void PrintToDevices() override;
   // Generates the pages the publisher asks for.
@@ -76,12 +81,64 @@ class TppReport : public TppBandedReport {
   bool prePrinting_ = false;
 
  public:
+  // ---- auto search ----
+  // Event 72; True without ShowAutoSearchDialog, without a registered
+  // dialog class or without fields. Else the dialog runs modally and the
+  // answer is whether it closed with OK; on OK the job state and engine
+  // are reset and, outside PrePrint, OnGetAutoSearchValues fires.
+  bool ExecuteAutoSearchDialog() override;
+  // A new field owned by the report with a unique name; event 66 with
+  // "aAutoSearchField".
+  TppAutoSearchField* CreateAutoSearchCriteria(const std::string& dataPipelineName, const std::string& fieldName,
+                                               TppSearchOperatorType op, const std::string& expression,
+                                               bool mandatory);
+  // The first field of the pipeline and field name (case ignored), or nullptr.
+  TppAutoSearchField* AutoSearchCriteriaByName(const std::string& dataPipelineName,
+                                               const std::string& fieldName) const;
+  // A background job's copy of the fields (a TppAutoSearchGroups), nullptr
+  // without fields; and its values given to this report's fields: fields
+  // made from the copy when it has none, else the search values taken
+  // field by field (EBackgroundPrintError when the counts differ).
+  cls::TObject* CopyAutoSearchFields() override;
+  void TransferAutoSearchFields(cls::TObject* fields) override;
+  int AutoSearchFieldCount() const { return autoSearchFields_.Count(); }
+  TppAutoSearchField* AutoSearchFields(int index) const;
+  std::vector<TppAutoSearchField*> AutoSearchFieldList() const;
+  // The fields' descriptions joined with " " (the first marked first).
+  std::string AutoSearchDescription();
+  std::string GetAutoSearchDescriptionAsString() { return AutoSearchDescription(); }
+  // One line per field that has a description.
+  void GetAutoSearchDescriptionLines(cls::TStringList* lines);
+  TppCustomAutoSearchDialog* AutoSearchDialog() const { return autoSearchDialog_; }
+
+  cls::TNotifyEvent BeforeAutoSearchDialogCreate;
+  cls::TNotifyEvent AfterAutoSearchDialogCreate;
+  cls::TNotifyEvent OnAutoSearchDialogClose;
+  cls::TNotifyEvent OnGetAutoSearchValues;
+
+  // Subscribers' events 12 and 72 fire the handlers.
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
+  void Notify(TppCommunicator* communicator, uint8_t operation) override;
+
+ private:
+  void DoBeforeAutoSearchDialogCreate();
+  void DoAfterAutoSearchDialogCreate();
+  void DoOnAutoSearchDialogClose();
+  void DoOnGetAutoSearchValues();
+  void FreeAutoSearchDialog();
+
+  TppCustomAutoSearchDialog* autoSearchDialog_ = nullptr;
+  cls::TPtrList<TppAutoSearchField> autoSearchFields_;
+
+ public:
   // Made on first use, owned like the report and its child; setting copies
   // into it.
   TppParameterList* Parameters();
   void SetParameters(TppParameterList* value) { Parameters()->Assign(value); }
   // A parameter list added as a child replaces (and frees) Parameters;
-  // removed (or freed elsewhere), it is no longer the report's.
+  // removed (or freed elsewhere), it is no longer the report's. An
+  // auto-search field joins (or leaves) the auto-search list, linked, and
+  // the job state is reset.
   void InsertChild(int index, TppRelative* child) override;
   void RemoveChild(TppRelative* child) override;
 
@@ -136,7 +193,10 @@ class TraTppBandedReportRTTI : public TraTppCustomReportRTTI {
   RA_DECLARE_RTTI(TraTppBandedReportRTTI, TraTppCustomReportRTTI, TppBandedReport)
 };
 
-// Auto search and parameters bring their names with their units.
+// The cache, parameters and auto search: AutoSearchFields (Index),
+// AutoSearchFieldCount, AutoSearchDescription, AutoSearchDialog and the
+// methods AutoSearchCriteriaByName, CreateAutoSearchCriteria,
+// GetAutoSearchDescriptionLines, GetAutoSearchDescriptionAsString.
 class TraTppReportRTTI : public TraTppBandedReportRTTI {
   RA_DECLARE_RTTI(TraTppReportRTTI, TraTppBandedReportRTTI, TppReport)
 };

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "report/components/ppRegister.h"
+#include "report/forms/ppAutoSearchDlg.h"
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
 #include "report/forms/ppTmDlg.h"
@@ -19,5 +20,6 @@ void ppRegisterForms() {
     RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());
+    ppRegisterAutoSearchDialogUnit();
   });
 }

@@ -8,6 +8,7 @@
 // print settings) are held here as class-library objects.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "platform/classes/classes.h"
 #include "platform/ui/controls.h"
@@ -193,6 +194,23 @@ class TppCustomTemplateDialog : public TppForm {
   int mode_ = 0;
 };
 
+// The auto search dialog. The report hands it its auto-search fields (the
+// engine's field objects, not owned) and shows it modally; OK (modal
+// result 1) has written the entered values back into them.
+class TppCustomAutoSearchDialog : public TppForm {
+  CLS_DECLARE_CLASS(TppCustomAutoSearchDialog, TppForm)
+
+ public:
+  using TppForm::TppForm;
+  const std::vector<cls::TComponent*>& AutoSearchFields() const { return autoSearchFields_; }
+  virtual void SetAutoSearchFields(const std::vector<cls::TComponent*>& fields) { autoSearchFields_ = fields; }
+  // Builds the dialog's controls for the fields.
+  virtual void Init() {}
+
+ private:
+  std::vector<cls::TComponent*> autoSearchFields_;
+};
+
 // The abstract dialogs whose callers need nothing beyond the form base.
 #define PP_ABSTRACT_FORM(Class)              \
   class Class : public TppForm {             \
@@ -202,7 +220,6 @@ class TppCustomTemplateDialog : public TppForm {
     using TppForm::TppForm;                  \
   };
 PP_ABSTRACT_FORM(TppCustomRTFEditor)
-PP_ABSTRACT_FORM(TppCustomAutoSearchDialog)
 PP_ABSTRACT_FORM(TppCustomNoDataDialog)
 PP_ABSTRACT_FORM(TppCustomTextSearchSettingsDialog)
 PP_ABSTRACT_FORM(TppCustomFormatDialog)

@@ -467,6 +467,30 @@ class TppRasterDevice : public TppDevice {
   explicit TppRasterDevice(cls::TComponent* owner) : TppDevice(owner) {}
 };
 
+// ---- the report a page viewer shows ----
+
+// What a page viewer needs of its report (the producer answers it; the
+// viewer finds it on the report component it is given). The report's
+// events and its free notice come through the report as a communicator.
+class IppViewerReport {
+ public:
+  virtual ~IppViewerReport() = default;
+  virtual TppPublisher* Publisher() const = 0;
+  virtual TppPrinterSetup* PrinterSetup() = 0;
+  virtual const std::string& DeviceType() const = 0;
+  virtual void SetDeviceType(const std::string& name) = 0;
+  // The page a print run starts from.
+  virtual int CurrentPage() const = 0;
+  virtual void SetCurrentPage(int page) = 0;
+  virtual bool ShowAutoSearchDialog() const = 0;
+  virtual void SetShowAutoSearchDialog(bool v) = 0;
+  virtual void Print() = 0;
+  virtual void Cancel() = 0;
+  virtual bool ExecuteAutoSearchDialog() = 0;
+  // The report is generating pages.
+  virtual bool Printing() const = 0;
+};
+
 // ---- device registry ----
 
 struct TppDeviceClass {

@@ -35,9 +35,32 @@ int TppDeviceScale::FromScreenPixels(int pixels, TppDirection direction) const {
   return static_cast<int>(std::trunc(px));
 }
 
+TppDeviceScale::TppDeviceScale(int ppiX, int ppiY, int offsetX, int offsetY, double zoomX, double zoomY)
+    : TppDeviceScale(ppiX, ppiY, offsetX, offsetY) {
+  zoomed_ = true;
+  zoomX_ = std::isfinite(zoomX) && zoomX > 0 ? zoomX : 1;
+  zoomY_ = std::isfinite(zoomY) && zoomY > 0 ? zoomY : 1;
+}
+
+int TppDeviceScale::Zoom(int pixels, TppDirection direction) const {
+  double v = pixels * (direction == ppHorizontal ? zoomX_ : zoomY_);
+  return static_cast<int>(std::clamp<double>(ppNint(v), std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max()));
+}
+
 TppRect TppDeviceScale::DeviceRect(const TppDrawCommand* c) const {
   int64_t left = c->Left(), top = c->Top();
-  return MakeRect(ToDeviceX(left), ToDeviceY(top), ToDeviceX(left + c->Width()), ToDeviceY(top + c->Height()));
+  if (!zoomed_)
+    return MakeRect(ToDeviceX(left), ToDeviceY(top), ToDeviceX(left + c->Width()), ToDeviceY(top + c->Height()));
+  int x = ToPixels(left, ppHorizontal), y = ToPixels(top, ppVertical);
+  int w = ToPixels(c->Width(), ppHorizontal), h = ToPixels(c->Height(), ppVertical);
+  auto edge = [this](int64_t pixels, TppDirection d, int offset) {
+    double v = pixels * (d == ppHorizontal ? zoomX_ : zoomY_);
+    return static_cast<int>(std::clamp<double>(ppNint(v) + offset, std::numeric_limits<int32_t>::min(),
+                                               std::numeric_limits<int32_t>::max()));
+  };
+  return MakeRect(edge(x, ppHorizontal, offsetX_), edge(y, ppVertical, offsetY_),
+                  edge(int64_t{x} + w, ppHorizontal, offsetX_), edge(int64_t{y} + h, ppVertical, offsetY_));
 }
 
 // ---- TppPrinterDevice ----

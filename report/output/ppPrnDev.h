@@ -25,10 +25,24 @@ class TPicture;
 // Where a raster device draws: its pixels per inch and the device pixel
 // of the page's top-left corner. It answers printer-pixel conversions as a
 // printer of that resolution would.
+//
+// A zoomed scale is the screen's: device pixels are the page's pixels at
+// the resolution times ZoomX x ZoomY, a rectangle's far edges come from the
+// sum of its rounded position and size, lines and pens grow with ZoomX,
+// fonts with ZoomY (under their TrueType names), and memo text is fitted
+// into its rectangle.
 class TppDeviceScale : public cls::TObject, public IppPrinterMetrics {
  public:
   TppDeviceScale(int ppiX, int ppiY, int offsetX = 0, int offsetY = 0);
+  // A zoomed scale.
+  TppDeviceScale(int ppiX, int ppiY, int offsetX, int offsetY, double zoomX, double zoomY);
   void GetPixelsPerInch(int& x, int& y) override;
+
+  bool Zoomed() const { return zoomed_; }
+  double ZoomX() const { return zoomX_; }
+  double ZoomY() const { return zoomY_; }
+  // An unzoomed length in device pixels scaled by the zoom, rounded.
+  int Zoom(int pixels, TppDirection direction) const;
 
   int PixelsPerInchX() const { return ppiX_; }
   int PixelsPerInchY() const { return ppiY_; }
@@ -46,6 +60,8 @@ class TppDeviceScale : public cls::TObject, public IppPrinterMetrics {
 
  private:
   int ppiX_, ppiY_, offsetX_, offsetY_;
+  bool zoomed_ = false;
+  double zoomX_ = 1, zoomY_ = 1;
 };
 
 // The drawing of the common draw commands on a raster device's canvas.

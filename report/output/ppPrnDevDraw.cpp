@@ -20,8 +20,8 @@ int Nint(double v) { return static_cast<int>(ppNint(v)); }
 win::SIZE PageExtent(gdi::TCanvas& canvas, const TppDeviceScale& scale, const TppDrawCommand* command) {
   win::SIZE s;
   if (TppPage* page = command->Page()) {
-    s.cx = scale.ToPixels(page->PageDef()->mmWidth(), ppHorizontal);
-    s.cy = scale.ToPixels(page->PageDef()->mmHeight(), ppVertical);
+    s.cx = scale.Zoom(scale.ToPixels(page->PageDef()->mmWidth(), ppHorizontal), ppHorizontal);
+    s.cy = scale.Zoom(scale.ToPixels(page->PageDef()->mmHeight(), ppVertical), ppVertical);
   } else {
     win::RECT clip = canvas.ClipRect();
     s.cx = clip.right - clip.left;
@@ -33,6 +33,42 @@ win::SIZE PageExtent(gdi::TCanvas& canvas, const TppDeviceScale& scale, const Tp
 }
 
 bool Empty(const TppRect& r) { return r.Right <= r.Left || r.Bottom <= r.Top; }
+
+// One step smaller in magnitude.
+int SmallerHeight(int height) { return height < 0 ? height + 1 : height - 1; }
+
+// The screen's fitting of a memo's lines into rectangle R: each line wider
+// than R makes the font smaller (while its height's magnitude stays at
+// least 2); then a line height within 10 % of the even share of R takes
+// it, else the leading and then the font shrink until the lines fit or the
+// font reaches 2. Answers the line height and how many lines fit.
+int FitMemoLines(gdi::TCanvas& canvas, const std::vector<std::string>& lines, const TppRect& r, int& leading,
+                 size_t& fitting) {
+  auto metrics = [&canvas, &leading] {
+    canvas.RequireState();
+    win::TEXTMETRICA tm{};
+    win::GetTextMetricsA(canvas.Handle(), &tm);
+    return tm.tmHeight + leading;
+  };
+  const int width = r.Right - r.Left, height = r.Bottom - r.Top;
+  for (const std::string& line : lines)
+    while (canvas.TextWidth(line) > width && std::abs(SmallerHeight(canvas.Font.Height())) >= 2)
+      canvas.Font.SetHeight(SmallerHeight(canvas.Font.Height()));
+  int lineHeight = metrics();
+  const int n = static_cast<int>(lines.size());
+  const int ideal = Nint(double(height) / n);
+  if (std::abs(lineHeight - ideal) <= 0.1 * lineHeight) {
+    lineHeight = ideal;
+  } else {
+    while (lineHeight > height / n && std::abs(canvas.Font.Height()) >= 2) {
+      if (leading > 0) --leading;
+      else canvas.Font.SetHeight(SmallerHeight(canvas.Font.Height()));
+      lineHeight = metrics();
+    }
+  }
+  fitting = lineHeight > 0 ? static_cast<size_t>(std::max(0, height / lineHeight)) : lines.size();
+  return lineHeight;
+}
 
 std::string TrimBlanks(const std::string& s) {
   size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
@@ -48,19 +84,27 @@ void DrawText(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawText* co
   // 1. Tab stops of memos in device pixels.
   TppTabPositions tabs{};
   int tabCount = 0;
-  if (command->IsMemo() && command->TabStopPositions()->Count() > 0)
+  if (command->IsMemo() && command->TabStopPositions()->Count() > 0) {
     TppPlainText::ConvertTabStops(utPrinterPixels, command->TabStopPositions(), const_cast<TppDeviceScale*>(&scale),
                                   tabCount, tabs);
-  // 2. The font, unless the canvas has it already.
+    for (int i = 0; i < tabCount && scale.Zoomed(); ++i) tabs[static_cast<size_t>(i)] = scale.Zoom(tabs[i], ppHorizontal);
+  }
+  // 2. The font, unless the canvas has it already; zoomed, under its
+  // TrueType name and scaled.
   if (!canvas.Font.Equals(*command->Font())) canvas.Font.Assign(*command->Font());
+  if (scale.Zoomed()) {
+    canvas.Font.SetName(GetTrueTypeFontName(canvas.Font.Name()));
+    int height = scale.Zoom(command->Font()->Height(), ppVertical);
+    canvas.Font.SetHeight(height == 0 ? -1 : height);
+  }
   canvas.RequireState();
   win::HDC dc = canvas.Handle();
   if (!dc) return;
   // 3. The line height.
   win::TEXTMETRICA tm{};
   win::GetTextMetricsA(dc, &tm);
-  int lineHeight = tm.tmHeight + (command->IsMemo() ? scale.ToPixels(command->Leading(), ppVertical)
-                                                    : tm.tmExternalLeading);
+  int leading = command->IsMemo() ? scale.ToPixels(command->Leading(), ppVertical) : tm.tmExternalLeading;
+  int lineHeight = tm.tmHeight + leading;
   // 4. The rectangle; one line high at least when sized to a single line.
   TppRect r = command->GetDrawRect();
   if (command->AutoSize() && !command->WordWrap() && !command->Text().empty())
@@ -97,6 +141,14 @@ void DrawText(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawText* co
     }
   }
   if (Empty(r)) return;
+  // Zoomed memos are fitted into their rectangle.
+  size_t drawn = lines.size();
+  if (scale.Zoomed() && command->IsMemo() && lines.size() > 1) {
+    std::vector<std::string> measured;
+    for (const std::string& line : lines) measured.push_back(printable(line));
+    lineHeight = FitMemoLines(canvas, measured, r, leading, drawn);
+    if (canvas.Font.Height() == 0) canvas.Font.SetHeight(-1);
+  }
   // 7. The background.
   if (!command->Transparent()) {
     canvas.Brush.Style = gdi::TBrushStyle::bsSolid;
@@ -110,7 +162,7 @@ void DrawText(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawText* co
   // 8, 9. The lines.
   bool justified = false;
   win::RECT whole = ToRect(r);
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (size_t i = 0; i < std::min(drawn, lines.size()); ++i) {
     int top = r.Top + static_cast<int>(i) * lineHeight;
     bool endsParagraph = TppTextMarkups::HasEndOfParagraph(lines[i]);
     std::string line = printable(lines[i]);
@@ -167,7 +219,8 @@ void DrawLine(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawLine* co
   double ppi = horizontal ? scale.PixelsPerInchY() : scale.PixelsPerInchX();
   double weight = command->Weight();
   int t = 1;
-  if (std::isfinite(weight) && weight > 0) t = std::clamp(Nint(std::min(ppi * weight / 72, double(limit))), 1, limit);
+  if (std::isfinite(weight) && weight > 0)
+    t = std::clamp(Nint(std::min(ppi * weight / 72 * scale.ZoomX(), double(limit))), 1, limit);
   canvas.Pen.Assign(*command->Pen());
   canvas.Pen.Width = 1;
   // One band of T one-pixel lines, OFFSET pixels in from the edge.
@@ -210,7 +263,8 @@ void DrawShape(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawShape* 
   canvas.Brush.Assign(*command->Brush());
   int width = command->Pen()->Width;
   win::SIZE page = PageExtent(canvas, scale, command);
-  canvas.Pen.Width = width == 0 ? 1 : std::clamp(scale.FromScreenPixels(width, ppHorizontal), 1, page.cx);
+  canvas.Pen.Width =
+      width == 0 ? 1 : std::clamp(scale.Zoom(scale.FromScreenPixels(width, ppHorizontal), ppHorizontal), 1, page.cx);
   switch (command->ShapeType()) {
     case TShapeType::stRectangle:
       if (canvas.Brush.Style == gdi::TBrushStyle::bsClear)
@@ -219,8 +273,9 @@ void DrawShape(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawShape* 
         canvas.Rectangle(r.Left, r.Top, r.Right, r.Bottom);
       break;
     case TShapeType::stRoundRect:
-      canvas.RoundRect(r.Left, r.Top, r.Right, r.Bottom, scale.ToPixels(command->XCornerRound(), ppHorizontal),
-                       scale.ToPixels(command->YCornerRound(), ppVertical));
+      canvas.RoundRect(r.Left, r.Top, r.Right, r.Bottom,
+                       scale.Zoom(scale.ToPixels(command->XCornerRound(), ppHorizontal), ppHorizontal),
+                       scale.Zoom(scale.ToPixels(command->YCornerRound(), ppVertical), ppVertical));
       break;
     case TShapeType::stEllipse:
       canvas.Ellipse(r.Left, r.Top, r.Right, r.Bottom);
@@ -269,8 +324,8 @@ void DrawMetafile(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawImag
   int rw = r.Right - r.Left, rh = r.Bottom - r.Top;
   double f = std::min({1.0, double(page.cx) / rw, double(page.cy) / rh});
   int bw = std::max(1, Nint(rw * f)), bh = std::max(1, Nint(rh * f));
-  int w = Nint(scale.FromScreenPixels(graphic.Width(), ppHorizontal) * f);
-  int h = Nint(scale.FromScreenPixels(graphic.Height(), ppVertical) * f);
+  int w = Nint(scale.Zoom(scale.FromScreenPixels(graphic.Width(), ppHorizontal), ppHorizontal) * f);
+  int h = Nint(scale.Zoom(scale.FromScreenPixels(graphic.Height(), ppVertical), ppVertical) * f);
   TppRect target = ImageTarget(MakeRect(0, 0, bw, bh), w, h, command->Stretch(), command->MaintainAspectRatio(),
                                command->Center());
   win::HDC dc = canvas.Handle();
@@ -300,8 +355,8 @@ void DrawImage(gdi::TCanvas& canvas, const TppDeviceScale& scale, TppDrawImage* 
     }
   }
   if (bitmap && !direct) drawable = bitmap;
-  int w = scale.FromScreenPixels(picture->Width(), ppHorizontal);
-  int h = scale.FromScreenPixels(picture->Height(), ppHorizontal);
+  int w = scale.Zoom(scale.FromScreenPixels(picture->Width(), ppHorizontal), ppHorizontal);
+  int h = scale.Zoom(scale.FromScreenPixels(picture->Height(), ppHorizontal), ppHorizontal);
   TppRect target = ImageTarget(r, w, h, command->Stretch(), command->MaintainAspectRatio(), command->Center());
   win::HDC dc = canvas.Handle();
   bool clipped = !command->Stretch() && dc;

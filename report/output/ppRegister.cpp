@@ -12,6 +12,7 @@
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
 #include "report/output/ppTextSearch.h"
+#include "report/output/ppViewr.h"
 
 void ppRegisterOutput() {
   static std::once_flag once;
@@ -25,6 +26,7 @@ void ppRegisterOutput() {
     RegisterDevice<TppPrinterDevice>();
     ppRegisterScrollBoxUnit();
     ppRegisterFileDeviceUnit();
+    ppRegisterViewerUnit();
     ppRegisterPreviewSettingsUnit();
     ppRegisterTextSearchUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());

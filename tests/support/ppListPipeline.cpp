@@ -1,14 +1,25 @@
 #include "tests/support/ppListPipeline.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "platform/classes/streams.h"
 #include "platform/classes/sysutils.h"
+#include "platform/classes/typinfo.h"
 #include "report/model/ppUtils.h"
 
 CLS_IMPLEMENT_COMPONENT(TppListPipeline)
 
-TppListPipeline::TppListPipeline(cls::TComponent* owner) : TppDataPipeline(owner) {}
+TppListPipeline::TppListPipeline(cls::TComponent* owner) : TppDataPipeline(owner) {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    using L = TppListPipeline;
+    cls::PublishProperty(L::StaticClass(), cls::StrProperty<L>("Description", &L::Description, &L::SetDescription));
+    cls::PublishProperty(L::StaticClass(), cls::OrdProperty<L, int32_t>("AutoSearchTabOrder", cls::TypeInfoInteger(),
+                                                                         &L::AutoSearchTabOrder,
+                                                                         &L::SetAutoSearchTabOrder));
+  });
+}
 
 TppField* TppListPipeline::AddField(const std::string& name, TppDataType type) {
   auto* field = new TppField(this);

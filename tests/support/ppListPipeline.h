@@ -35,6 +35,13 @@ class TppListPipeline : public TppDataPipeline {
   // Bookmarks taken and not yet freed.
   int BookmarksOut() const { return bookmarksOut_; }
 
+  // Published (as auto search reads them by name); the first list made
+  // publishes them.
+  const std::string& Description() const { return description_; }
+  void SetDescription(const std::string& v) { description_ = v; }
+  int32_t AutoSearchTabOrder() const { return autoSearchTabOrder_; }
+  void SetAutoSearchTabOrder(int32_t v) { autoSearchTabOrder_ = v; }
+
   bool GetActive() const override { return active_; }
   std::string GetFieldAsString(const std::string& fieldName) override;
   double GetFieldAsDouble(const std::string& fieldName) override;
@@ -81,4 +88,6 @@ class TppListPipeline : public TppDataPipeline {
   int bookmarksOut_ = 0;
   bool editing_ = false;
   int posts_ = 0;
+  std::string description_;
+  int32_t autoSearchTabOrder_ = 0;
 };

@@ -1183,3 +1183,41 @@ TEST(Canvas, AFontCopyTakesTheValuesAndAssigningNotifiesTheOwner) {
   EXPECT_EQ(gdi::ColorToRGB(gdi::clWindowText), 0u);
   EXPECT_EQ(gdi::ColorToRGB(gdi::clRed), win::RGB(255, 0, 0));
 }
+
+TEST(Bitmaps, TallBitmapsAreDrawnWholeAndCopiedByTheirSourceRectangle) {
+  // Taller than cairo draws at once, within 64 M pixels; wider ones and
+  // larger ones are refused.
+  gdi::TBitmap tall;
+  tall.SetSize(40, 40000);
+  ASSERT_EQ(tall.Height(), 40000);
+  gdi::TBitmap refused;
+  refused.SetSize(30001, 10);
+  EXPECT_EQ(refused.Width(), 0);
+  refused.SetSize(2000, 40000);
+  EXPECT_EQ(refused.Width(), 0);
+  gdi::TCanvas& c = tall.Canvas();
+  c.Brush.Color = gdi::clBlack;
+  c.FillRect({0, 0, 40, 40000});
+  c.Brush.Color = gdi::clRed;
+  c.FillRect({10, 39990, 20, 40000});  // beyond the first band of rows
+  std::vector<std::uint32_t> px = tall.Pixels();
+  auto at = [&](const std::vector<std::uint32_t>& p, int w, int x, int y) { return p[y * w + x] & 0xFFFFFF; };
+  EXPECT_EQ(at(px, 40, 15, 39995), 0xFF0000u);
+  EXPECT_EQ(at(px, 40, 5, 39995), 0u);
+  EXPECT_EQ(at(px, 40, 15, 32767), 0u);
+  // A window of it copied: the window's pixels only.
+  gdi::TBitmap view;
+  view.SetSize(20, 20);
+  win::BitBlt(view.Canvas().Handle(), 0, 0, 20, 20, tall.Canvas().Handle(), 5, 39985, win::SRCCOPY);
+  std::vector<std::uint32_t> vp = view.Pixels();
+  EXPECT_EQ(at(vp, 20, 10, 10), 0xFF0000u);  // (15, 39995)
+  EXPECT_EQ(at(vp, 20, 4, 10), 0u);          // (9, 39995)
+  EXPECT_EQ(at(vp, 20, 10, 4), 0u);          // (15, 39989)
+  // A source rectangle reaching past the bitmap copies what there is.
+  view.Canvas().Brush.Color = gdi::clWhite;
+  view.Canvas().FillRect({0, 0, 20, 20});
+  win::BitBlt(view.Canvas().Handle(), 0, 0, 20, 20, tall.Canvas().Handle(), 30, 39995, win::SRCCOPY);
+  vp = view.Pixels();
+  EXPECT_EQ(at(vp, 20, 5, 2), 0u);
+  EXPECT_EQ(at(vp, 20, 15, 2), 0xFFFFFFu);
+}

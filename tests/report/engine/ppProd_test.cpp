@@ -459,7 +459,7 @@ TEST_F(Producer, ADeviceTypeWithoutADeviceClassPrintsNothing) {
 
 TEST_F(Producer, WithoutAPreviewTheScreenRunOnlyEnds) {
   report_->SetDeviceTypeFromOrdinal(1);
-  ASSERT_EQ(report_->DeviceType(), "Printer");  // no screen device in this program
+  ASSERT_EQ(report_->DeviceType(), "Screen");  // the output layer registers the screen device
   Reload("Screen");
   report_->Print();
   EXPECT_FALSE(report_->Producing());
