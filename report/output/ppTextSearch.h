@@ -264,6 +264,190 @@ class TppTextSearchHighlightRegistryList {
   static void FreeHighlighters();
 };
 
+// ---- engines ----
+
+// Searches the pages of a viewer's report: first the pages the publisher
+// has cached, then page after page asked for on an off-screen screen
+// device, so the page shown does not change meanwhile. Every loop stops
+// when the search is cancelled, and lets the window messages through.
+class TppTextSearchCustomEngine : public TppCommunicator {
+  CLS_DECLARE_CLASS(TppTextSearchCustomEngine, TppCommunicator)
+ public:
+  explicit TppTextSearchCustomEngine(cls::TComponent* owner);
+  ~TppTextSearchCustomEngine() override;
+  void BeforeDestruction() override;
+  // Inside one of its own walks the free is put off until the walk has
+  // unwound, and the walk is cancelled.
+  void Free() override;
+  void Notify(TppCommunicator* communicator, uint8_t operation) override;
+  void Notification(cls::TComponent* c, cls::TOperation op) override;
+  // 98 from the off-screen device: the page received.
+  void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
+
+  static std::string ClassEngineName() { return "Custom Search"; }
+
+  // Virtual operations, in slot order.
+  virtual void SetViewer(TppViewer* viewer);
+  // Clears the cancel flag; without a viewer ESearchEngineError.
+  virtual bool Search(const std::string& text);
+  // Records the highest page searched.
+  virtual bool SearchPage(TppPage* page, const std::string& text);
+  // From the page after the shown one (or the highest searched): the next
+  // page with a hit, or to the report's end; 0 when none, the shown page
+  // when cancelled.
+  virtual int32_t NavigateForward(const std::string& text, bool stopAtFirst);
+  virtual void CancelSearch();
+  virtual void ResetSearch();
+
+  // The canvas and scale of the viewer's screen device (the off-screen
+  // device's without a viewer); ESearchEngineError without a canvas.
+  void AssignCanvasScale();
+  // The current canvas and scale (the page bitmap changes with each page).
+  TppCanvasScale CanvasScale() const;
+  // A highlight of OCCURRENCE in DRAWCOMMAND made by its registered
+  // highlighter; the engine keeps it.
+  TppDrawCommand* CreateHighlightDrawCommand(TppDrawCommand* drawCommand, TppTextSearchOccurrence* occurrence);
+  void FreeHighlights();
+  const std::vector<TppDrawCommand*>& Highlights() const { return highlights_; }
+
+  TppViewer* Viewer() const { return viewer_; }
+  TppScreenDevice* OffScreenDevice() const { return offScreenDevice_; }
+  TppPublisher* Publisher() const { return publisher_; }
+  TppTextSearchSettings* TextSearchSettings() const { return settings_; }
+  // Linked, not owned.
+  void SetTextSearchSettings(TppTextSearchSettings* settings);
+  bool Cancelled() const { return cancelled_; }
+  bool Complete() const { return complete_; }
+  bool Searching() const { return searching_ > 0; }
+  const std::string& SearchText() const { return searchText_; }
+  int32_t StartPage() const { return startPage_; }
+  void SetStartPage(int32_t v) { startPage_ = v < 1 ? 1 : v; }
+  int32_t HighestPage() const { return highestPage_; }
+  int32_t RequestedPage() const { return requestedPage_; }
+  int32_t ResultPage() const { return resultPage_; }
+  int DeviceCounter() const { return deviceCounter_; }
+
+  // The devices for a page walk: down, the off-screen device takes the
+  // viewer's place at the publisher; up again, the viewer's comes back.
+  void SwitchDevices(bool up);
+
+ protected:
+  // Holds the switch down for a scope.
+  class TppDevicesSwitched {
+   public:
+    explicit TppDevicesSwitched(TppTextSearchCustomEngine* e) : e_(e) { e_->SwitchDevices(false); }
+    ~TppDevicesSwitched() { e_->SwitchDevices(true); }
+    TppDevicesSwitched(const TppDevicesSwitched&) = delete;
+    TppDevicesSwitched& operator=(const TppDevicesSwitched&) = delete;
+
+   private:
+    TppTextSearchCustomEngine* e_;
+  };
+  // Counts the walks running; the last one out carries out a put-off free.
+  class TppWalk {
+   public:
+    explicit TppWalk(TppTextSearchCustomEngine* e) : e_(e) { ++e_->searching_; }
+    ~TppWalk() { --e_->searching_; }
+    TppWalk(const TppWalk&) = delete;
+    TppWalk& operator=(const TppWalk&) = delete;
+
+   private:
+    TppTextSearchCustomEngine* e_;
+  };
+  // Lets the window messages through; true when the walk must stop.
+  bool Pump();
+  // Page PAGENO on the off-screen device; nullptr when another page came.
+  TppPage* RequestPage(int32_t pageNo);
+  // The viewer's page number, 0 without one.
+  int32_t ShownPageNo() const;
+  // Sends 104.
+  void TextSearchEvent();
+  void FreePendingAfterWalk();
+
+  bool cancelled_ = false;
+  bool complete_ = false;
+  int32_t startPage_ = 1;
+  int32_t requestedPage_ = 0;
+  int32_t highestPage_ = 0;
+  int32_t resultPage_ = -1;
+  std::string searchText_;
+
+ private:
+  void Unlink();
+  TppViewer* viewer_ = nullptr;
+  TppScreenDevice* offScreenDevice_ = nullptr;  // owned
+  TppPublisher* publisher_ = nullptr;
+  TppTextSearchSettings* settings_ = nullptr;
+  std::vector<TppDrawCommand*> highlights_;  // owned
+  std::vector<TppDevice*> deactivated_;      // screen devices put aside by the switch
+  int deviceCounter_ = 1;
+  int searching_ = 0;
+  bool freePending_ = false;
+};
+
+// "Standard Search": text commands, hits kept by page in reading order.
+class TppTextSearchEngine : public TppTextSearchCustomEngine {
+  CLS_DECLARE_CLASS(TppTextSearchEngine, TppTextSearchCustomEngine)
+ public:
+  explicit TppTextSearchEngine(cls::TComponent* owner);
+  void BeforeDestruction() override;
+  static std::string ClassEngineName() { return "Standard Search"; }
+
+  // The pages from the start page (devices switched); the viewer then
+  // shows the first page with a hit.
+  bool Search(const std::string& text) override;
+  // The page's hits, made once per page; false when none or cancelled.
+  bool SearchPage(TppPage* page, const std::string& text) override;
+  int32_t NavigateForward(const std::string& text, bool stopAtFirst) override;
+  void ResetSearch() override;
+
+  // Whether the engine searches commands of that kind (text).
+  virtual bool CanSearch(const TppDrawCommand* drawCommand) const { return cls::ObjectIs<TppDrawText>(drawCommand); }
+  // The hits of one command; ESearchEngineError for a command this engine
+  // does not search.
+  virtual void BuildSearchOccurrenceList(TppDrawCommand* drawCommand, int commandIndex,
+                                         std::vector<TppTextSearchOccurrence*>& found);
+
+  // Highlights of every hit of the current page, or of the current hit.
+  void CreateEntirePageHighlights();
+  void CreateSingleHighlight();
+  // The highlights for the page shown: all its hits with ShowAll, else the
+  // current hit when it is on that page.
+  void HighlightPage(int32_t pageNo);
+
+  TppTextSearchPageList* PageList() const { return pageList_; }
+  TppTextSearchPage* CurrentPage() const { return pageList_->CurrentPage(); }
+  TppTextSearchOccurrence* CurrentOccurrence() const { return pageList_->CurrentOccurrence(); }
+
+ protected:
+  bool SearchPages();
+  int32_t SearchCachedPages();
+  int32_t SearchRequestedPages();
+  // The command of OCCURRENCE on the page with that number (the page shown
+  // or a cached one); nullptr when it is not at hand.
+  TppDrawCommand* CommandOf(int32_t pageNo, const TppTextSearchOccurrence* occurrence) const;
+  bool CaseSensitive() const;
+  bool WholeWord() const;
+
+ private:
+  TppTextSearchPageList* pageList_;  // owned
+};
+
+// "Full Search": text commands and rich text.
+class TppTextSearchRichTextEngine : public TppTextSearchEngine {
+  CLS_DECLARE_CLASS(TppTextSearchRichTextEngine, TppTextSearchEngine)
+ public:
+  explicit TppTextSearchRichTextEngine(cls::TComponent* owner) : TppTextSearchEngine(owner) {}
+  static std::string ClassEngineName() { return "Full Search"; }
+  bool CanSearch(const TppDrawCommand* drawCommand) const override {
+    return TppTextSearchEngine::CanSearch(drawCommand) || cls::ObjectIs<TppDrawRichText>(drawCommand);
+  }
+  // Rich text by the rich edit's find; two hits or more spread their tops
+  // evenly over the command's height.
+  void BuildSearchOccurrenceList(TppDrawCommand* drawCommand, int commandIndex,
+                                 std::vector<TppTextSearchOccurrence*>& found) override;
+};
+
 // Registers the rich text engine and the two highlighters, and makes the
 // delimiter list (the output layer's registration).
 void ppRegisterTextSearchUnit();
