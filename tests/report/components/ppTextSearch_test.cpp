@@ -4,68 +4,34 @@
 // highlights drawn where the hits are on the page bitmap.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "platform/ui/forms.h"
-#include "report/components/ppDBText.h"
-#include "report/engine/ppBands.h"
-#include "report/engine/ppGroup.h"
-#include "report/engine/ppReport.h"
 #include "report/output/ppTextSearch.h"
 #include "report/output/ppViewr.h"
 #include "tests/report/output/ppPrintr_fixture.h"
-#include "tests/support/ppListPipeline.h"
-#include "tests/support/ppTestReport.h"
+#include "tests/support/ppSearchReport.h"
 
 namespace {
 
-using TValue = TppListPipeline::TValue;
 // (page, row top in mm, byte position in the line)
 using Hit = std::tuple<int, int, int>;
 using Hits = std::vector<Hit>;
 
-// Page 80 x 100 mm, 10 mm margins; a new page for each region, its 10 mm
-// header showing the region; a 10 mm detail showing the text.
+// The search report shown in a viewer, searched by the full search engine.
 class TextSearchReport : public Printers {
  protected:
   void SetUp() override {
     Printers::SetUp();
-    data.reset(new TppListPipeline(nullptr));
-    data->SetFieldNames({"Region", "Text"});
-    for (const char* t : {"the cat sat", "Cats and a CAT.", "concatenate", "文中", "一cat", "兀乙", "scat", "(cat)",
-                          "cat cat", "catcat cat"})
-      Row("台北", t);
-    for (const char* t : {"dog", "功能", "bird"}) Row("台中", t);
-    Row("高雄", "憭");
-    for (int i = 0; i < 6; ++i) Row("高雄", "-");
-    Row("高雄", "CAT");
-    report.reset(new TppReport(nullptr));
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Screen");
-    testing_support::SetPage(report.get(), 80000, 100000, 10000);
-    report->SetDataPipeline(data.get());
-    auto* group = new TppGroup(nullptr);  // the report's to free
-    group->SetReport(report.get());
-    group->SetDataPipeline(data.get());
-    group->SetBreakName("Region");
-    group->SetNewPage(true);
-    auto* header = new TppGroupHeaderBand(nullptr);
-    header->SetGroup(group);
-    header->SetHeight(10);
-    auto* footer = new TppGroupFooterBand(nullptr);
-    footer->SetGroup(group);
-    footer->SetHeight(0);
-    Field(header, "Region");
-    auto* detail = new TppDetailBand(nullptr);
-    detail->SetReport(report.get());
-    detail->SetHeight(10);
-    Field(detail, "Text");
+    source.reset(new testing_support::TSearchReport);
+    report = source->report.get();
     viewer.reset(new TppViewer(nullptr));
     viewer->SetBounds(0, 0, 600, 400);
     viewer->OnPageChange = cls::TNotifyEvent(this, &TextSearchReport::PageChanged);
-    viewer->SetReport(report.get());
+    viewer->SetReport(report);
     report->PrintToDevices();
     settings.reset(new TppTextSearchSettings);
     engine.reset(new TppTextSearchRichTextEngine(nullptr));
@@ -76,21 +42,8 @@ class TextSearchReport : public Printers {
     engine.reset();
     settings.reset();
     viewer.reset();
-    owned.clear();
-    report.reset();
-    data.reset();
+    source.reset();
     Printers::TearDown();
-  }
-  void Row(const std::string& region, const std::string& text) {
-    data->AddRecord({{"Region", TValue(region)}, {"Text", TValue(text)}});
-  }
-  void Field(TppBand* band, const std::string& field) {
-    auto* t = new TppDBText(nullptr);
-    owned.emplace_back(t);
-    t->SetBand(static_cast<TppCustomBand*>(band));
-    t->SetDataPipeline(data.get());
-    t->SetDataField(field);
-    t->SetBoundsInUnits(0, 0, 60, 8);
   }
   void PageChanged(cls::TObject*) { shown.push_back(viewer->GetAbsolutePageNo()); }
   // Every hit found so far, in order.
@@ -113,9 +66,8 @@ class TextSearchReport : public Printers {
     return Found();
   }
 
-  cls::Owned<TppListPipeline> data;
-  cls::Owned<TppReport> report;
-  std::vector<cls::Owned<TppComponent>> owned;
+  std::unique_ptr<testing_support::TSearchReport> source;
+  TppReport* report = nullptr;
   cls::Owned<TppViewer> viewer;
   cls::Owned<TppTextSearchSettings> settings;
   cls::Owned<TppTextSearchRichTextEngine> engine;
