@@ -7,6 +7,8 @@
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
 #include "report/forms/ppTmDlg.h"
+#include "report/forms/ppTextSearchPreview.h"
+#include "report/forms/ppTextSearchSettingsDlg.h"
 #include "report/forms/ppTmEDlg.h"
 #include "report/model/ppForms.h"
 
@@ -20,6 +22,8 @@ void ppRegisterForms() {
     RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());
+    RegisterFormClass(&TppCustomTextSearchSettingsDialog::StaticClass(), &TppTextSearchSettingsDialog::StaticClass());
+    ppRegisterTextSearchPreviewUnit();
     ppRegisterAutoSearchDialogUnit();
   });
 }
