@@ -162,6 +162,45 @@ bool TControl::MouseWheelDefault(TShiftState shift, int delta, win::PT pos) {
   return parent_->DoMouseWheel(shift, delta, {pos.x + left_ - s.x + o.x, pos.y + top_ - s.y + o.y});
 }
 
+// ---- window-update lock
+
+namespace {
+TWinControl* lockedWindow = nullptr;
+bool lockedRepaint = false;  // a repaint was asked for while locked
+}  // namespace
+
+bool LockWindowUpdate(TWinControl* control) {
+  if (!control) {
+    TWinControl* was = lockedWindow;
+    const bool repaint = lockedRepaint;
+    lockedWindow = nullptr;
+    lockedRepaint = false;
+    if (was && repaint) was->Invalidate();
+    return was != nullptr;
+  }
+  if (lockedWindow) return false;
+  lockedWindow = control;
+  lockedRepaint = false;
+  return true;
+}
+
+TWinControl* LockedWindow() { return lockedWindow; }
+
+bool UpdatesLocked(const TControl* control) {
+  if (!lockedWindow) return false;
+  for (const TControl* c = control; c; c = c->Parent())
+    if (c == lockedWindow) return true;
+  return false;
+}
+
+void TControl::Invalidate() {
+  if (UpdatesLocked(this)) {
+    lockedRepaint = true;
+    return;
+  }
+  ++invalidated_;
+}
+
 // ---- painting
 
 gdi::TCanvas& TControl::Canvas() {
@@ -229,6 +268,10 @@ void TControl::SaveToPng(const std::string& fileName) {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+  if (lockedWindow == this) {
+    lockedWindow = nullptr;
+    lockedRepaint = false;
+  }
   // Children owned elsewhere stay alive but lose their parent.
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
   // No form keeps the focus on a control that is gone.
@@ -429,6 +472,43 @@ void TButton::Paint() {
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TButton(AOwner) { SetBounds(0, 0, 23, 22); }
 
+void TSpeedButton::SetGlyph(const gdi::TBitmap& glyph) {
+  glyph_.Assign(const_cast<gdi::TBitmap*>(&glyph));
+  Invalidate();
+}
+
+void TSpeedButton::SetNumGlyphs(int n) {
+  numGlyphs_ = std::clamp(n, 1, 4);
+  Invalidate();
+}
+
+int TSpeedButton::GlyphIndex() const { return !Enabled && numGlyphs_ >= 2 ? 1 : 0; }
+
+void TSpeedButton::Paint() {
+  gdi::TCanvas& c = Canvas();
+  win::RECT r{0, 0, Width(), Height()};
+  Fill(c, r, Color);
+  if (!Flat) Frame3D(c, r, TBevelCut::bvRaised, 1);
+  const int gw = glyph_.Width() / numGlyphs_, gh = glyph_.Height();
+  const int tw = Caption.empty() ? 0 : c.TextWidth(Caption);
+  const int gap = gw > 0 && tw > 0 ? 4 : 0;
+  int x = r.left + (r.right - r.left - gw - gap - tw) / 2;
+  if (gw > 0 && gh > 0) {
+    // The bottom-left pixel's colour is the transparent one.
+    const std::uint32_t corner = glyph_.Pixels()[static_cast<size_t>(gh - 1) * static_cast<size_t>(glyph_.Width())];
+    const auto mask = static_cast<gdi::TColor>(((corner >> 16) & 0xFF) | (corner & 0xFF00) | ((corner & 0xFF) << 16));
+    gdi::TBitmap part;
+    part.SetPixels(gw, gh, MaskedPixels(glyph_, GlyphIndex() * gw, gw, gh, mask));
+    c.Draw(x, r.top + (r.bottom - r.top - gh) / 2, part);
+    x += gw + gap;
+  }
+  if (tw > 0) {
+    if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+    c.Brush.Style = gdi::TBrushStyle::bsClear;
+    c.TextOut(x, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, Caption);
+  }
+}
+
 namespace {
 
 // The white field of an edit, memo or list, sunken in its frame; answers
@@ -520,8 +600,8 @@ void TListBox::Paint() {
   for (int i = 0, y = r.top; i < Items.Count() && y < r.bottom; ++i, y += h) {
     c.Font.SetColor(Font.Color());
     if (i == ItemIndex()) {
-      Fill(c, {r.left, y, r.right, std::min(y + h, static_cast<int>(r.bottom))}, gdi::clNavy);
-      c.Font.SetColor(gdi::clWhite);
+      Fill(c, {r.left, y, r.right, std::min(y + h, static_cast<int>(r.bottom))}, gdi::clHighlight);
+      c.Font.SetColor(gdi::clHighlightText);
     }
     c.Brush.Style = gdi::TBrushStyle::bsClear;
     c.TextRect(r, r.left, y, Items[i]);
@@ -569,6 +649,20 @@ void TUpDown::Paint() {
   c.Brush.Color = gdi::clGray;
   c.FrameRect({0, 0, w, h / 2});
   c.FrameRect({0, h / 2, w, h});
+}
+
+std::vector<std::uint32_t> MaskedPixels(const gdi::TBitmap& image, int left, int w, int h, gdi::TColor maskColor) {
+  const std::vector<std::uint32_t> src = image.Pixels();
+  const win::COLORREF mask = gdi::ColorToRGB(maskColor);
+  std::vector<std::uint32_t> out(static_cast<size_t>(std::max(0, w)) * static_cast<size_t>(std::max(0, h)), 0);
+  for (int y = 0; y < std::min(h, image.Height()); ++y)
+    for (int x = 0; x < w && left + x < image.Width(); ++x) {
+      if (left + x < 0) continue;
+      const std::uint32_t argb = src[static_cast<size_t>(y) * static_cast<size_t>(image.Width()) + static_cast<size_t>(left + x)];
+      const win::COLORREF rgb = ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
+      if (rgb != mask) out[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = argb | 0xFF000000u;
+    }
+  return out;
 }
 
 TCustomForm* GetParentForm(TControl* control) {

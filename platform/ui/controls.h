@@ -180,7 +180,8 @@ class TControl : public TComponent {
   // (for measuring), with the control's font.
   gdi::TCanvas& Canvas();
   // Asks for a repaint: headless, the next rendering paints what is there.
-  virtual void Invalidate() { ++invalidated_; }
+  // Held while the control's window updates are locked.
+  virtual void Invalidate();
   void Repaint() { Invalidate(); }
   int InvalidateCount() const { return invalidated_; }
 
@@ -330,13 +331,31 @@ class TButton : public TWinControl {
   void Paint() override;
 };
 
-// A flat tool button; clicks like a button.
+// A flat tool button; clicks like a button. Its Glyph holds NumGlyphs
+// pictures side by side (the first for the enabled button, the second
+// for the disabled one); the glyph's bottom-left pixel colour is
+// transparent. The picture shown is centred, left of the caption when
+// there is one.
 class TSpeedButton : public TButton {
   CLS_DECLARE_CLASS(TSpeedButton, TButton)
 
  public:
   explicit TSpeedButton(TComponent* AOwner);
   bool Flat = false;
+  gdi::TBitmap& Glyph() { return glyph_; }
+  void SetGlyph(const gdi::TBitmap& glyph);
+  // 1 to 4.
+  int NumGlyphs() const { return numGlyphs_; }
+  void SetNumGlyphs(int n);
+  // The picture shown now: 0 enabled, 1 disabled (when there is one).
+  int GlyphIndex() const;
+
+ protected:
+  void Paint() override;
+
+ private:
+  gdi::TBitmap glyph_;
+  int numGlyphs_ = 1;
 };
 
 class TMemo : public TWinControl {
@@ -455,6 +474,35 @@ class TUpDown : public TWinControl {
   int position_ = 0;
   gdi::TBitmap face_;
 };
+
+// The window whose updates are held: repaints asked for by it or its
+// children wait until it is unlocked, which repaints it once. One window
+// at a time: locking another while one is locked fails (false); nullptr
+// unlocks. A locked window that is freed is unlocked.
+bool LockWindowUpdate(TWinControl* control);
+TWinControl* LockedWindow();
+// Whether the control or one of its parents is the locked window.
+bool UpdatesLocked(const TControl* control);
+
+// Locks CONTROL's updates for a scope; unlocks only what it locked.
+class TWindowUpdateLock {
+ public:
+  explicit TWindowUpdateLock(TWinControl* control) : locked_(control && LockWindowUpdate(control)) {}
+  ~TWindowUpdateLock() {
+    if (locked_) LockWindowUpdate(nullptr);
+  }
+  TWindowUpdateLock(const TWindowUpdateLock&) = delete;
+  TWindowUpdateLock& operator=(const TWindowUpdateLock&) = delete;
+  bool Locked() const { return locked_; }
+
+ private:
+  bool locked_;
+};
+
+// The pixels (0xAARRGGBB) of the W x H part of IMAGE whose left edge is
+// LEFT, padded where the image ends; pixels of MASKCOLOR are transparent
+// (alpha 0), the others opaque.
+std::vector<std::uint32_t> MaskedPixels(const gdi::TBitmap& image, int left, int w, int h, gdi::TColor maskColor);
 
 // The form a control sits on, or nullptr.
 TCustomForm* GetParentForm(TControl* control);

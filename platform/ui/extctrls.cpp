@@ -10,6 +10,7 @@ CLS_IMPLEMENT_COMPONENT(TScrollingWinControl)
 CLS_IMPLEMENT_COMPONENT(TScrollBox)
 CLS_IMPLEMENT_COMPONENT(TPaintBox)
 CLS_IMPLEMENT_COMPONENT(TCheckBox)
+CLS_IMPLEMENT_COMPONENT(TRadioGroup)
 CLS_IMPLEMENT_COMPONENT(TBevel)
 CLS_IMPLEMENT_COMPONENT(TShape)
 
@@ -230,6 +231,84 @@ void TCheckBox::Paint() {
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
   c.TextOut(17, (Height() - c.TextHeight("Ag")) / 2, Caption);
+}
+
+// ---- TRadioGroup
+
+TRadioGroup::TRadioGroup(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 105); }
+
+int TRadioGroup::ItemIndex() const { return itemIndex_ < Items.Count() ? itemIndex_ : -1; }
+
+void TRadioGroup::SetItemIndex(int i) {
+  if (i < 0 || i >= Items.Count()) i = -1;
+  if (i == ItemIndex()) return;
+  itemIndex_ = i;
+  Invalidate();
+  TControl::Click();
+}
+
+win::RECT TRadioGroup::ButtonRect(int i) {
+  const int count = Items.Count();
+  if (i < 0 || i >= count) return {0, 0, 0, 0};
+  const int columns = std::max(1, Columns);
+  const int perColumn = (count + columns - 1) / columns;
+  const int top = Canvas().TextHeight("Ag") + 2;
+  const int rowHeight = std::max(1, (Height() - top - 4) / perColumn);
+  const int columnWidth = std::max(1, (Width() - 16) / columns);
+  const int x = 8 + (i / perColumn) * columnWidth, y = top + (i % perColumn) * rowHeight;
+  return {x, y, x + columnWidth, y + rowHeight};
+}
+
+int TRadioGroup::ButtonAt(int x, int y) {
+  for (int i = 0; i < Items.Count(); ++i) {
+    const win::RECT r = ButtonRect(i);
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return i;
+  }
+  return -1;
+}
+
+void TRadioGroup::Paint() {
+  gdi::TCanvas& c = Canvas();
+  Fill(c, {0, 0, Width(), Height()}, Color);
+  const int th = c.TextHeight("Ag");
+  win::RECT frame{0, th / 2, Width(), Height()};
+  Frame3D(c, frame, TBevelCut::bvLowered, 1);
+  Frame3D(c, frame, TBevelCut::bvRaised, 1);
+  c.Brush.Style = gdi::TBrushStyle::bsSolid;
+  if (!Caption.empty()) {
+    Fill(c, {6, 0, 10 + c.TextWidth(Caption), th}, Color);
+    c.Brush.Style = gdi::TBrushStyle::bsClear;
+    if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
+    c.TextOut(8, 0, Caption);
+  }
+  for (int i = 0; i < Items.Count(); ++i) {
+    const win::RECT r = ButtonRect(i);
+    const int cy = (r.top + r.bottom) / 2;
+    c.Pen.Color = gdi::clBtnShadow;
+    c.Brush.Style = gdi::TBrushStyle::bsSolid;
+    c.Brush.Color = Enabled ? gdi::clWindow : gdi::clBtnFace;
+    c.Ellipse(r.left, cy - 6, r.left + 12, cy + 6);
+    if (i == ItemIndex()) {
+      c.Pen.Color = gdi::clBlack;
+      c.Brush.Color = gdi::clBlack;
+      c.Ellipse(r.left + 4, cy - 2, r.left + 8, cy + 2);
+    }
+    c.Brush.Style = gdi::TBrushStyle::bsClear;
+    c.Font.SetColor(Enabled ? Font.Color() : gdi::clBtnShadow);
+    c.TextOut(r.left + 17, cy - th / 2, Items[i]);
+  }
+}
+
+void TRadioGroup::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbLeft) pressed_ = Enabled ? ButtonAt(x, y) : -1;
+  TWinControl::MouseDown(button, shift, x, y);
+}
+
+void TRadioGroup::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  const int pressed = pressed_;
+  if (button == TMouseButton::mbLeft) pressed_ = -1;
+  if (button == TMouseButton::mbLeft && pressed >= 0 && ButtonAt(x, y) == pressed) SetItemIndex(pressed);
+  TWinControl::MouseUp(button, shift, x, y);
 }
 
 // ---- TBevel

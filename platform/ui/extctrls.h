@@ -132,6 +132,38 @@ class TCheckBox : public TWinControl {
   TCheckBoxState state_ = TCheckBoxState::cbUnchecked;
 };
 
+// A framed group of radio buttons, one per line of Items, laid out in
+// Columns (filled column by column); the caption sits on the frame.
+// Choosing a button (a click on it, or ItemIndex set) runs OnClick.
+class TRadioGroup : public TWinControl {
+  CLS_DECLARE_CLASS(TRadioGroup, TWinControl)
+
+ public:
+  explicit TRadioGroup(TComponent* AOwner);
+  cls::TStringList Items;  // Big5
+  int Columns = 1;
+  // The chosen line, -1 for none (also when the lines got fewer).
+  int ItemIndex() const;
+  // A line outside the list chooses none; a change runs OnClick.
+  void SetItemIndex(int i);
+  // Button I's area (its circle and caption), in the group's pixels.
+  win::RECT ButtonRect(int i);
+  // The button under the point, or -1.
+  int ButtonAt(int x, int y);
+  // Only choosing a button runs OnClick; a click elsewhere does nothing.
+  void Click() override {}
+
+ protected:
+  void Paint() override;
+  // A left press and release on one button chooses it.
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+ private:
+  int itemIndex_ = -1;
+  int pressed_ = -1;
+};
+
 enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
 enum class TBevelStyle { bsLowered, bsRaised };
 

@@ -599,6 +599,17 @@ std::function<void()> TApplication::ScriptedAction(TCustomForm* form, const std:
     if (b->Name() == entry) return [b] { b->Click(); };
   for (TCheckBox* c : form->CheckBoxes())
     if (c->Name() == entry) return [c] { c->Click(); };
+  // A menu item the form owns (through its controls and menus).
+  std::function<TMenuItem*(const TComponent*)> findItem = [&](const TComponent* owner) -> TMenuItem* {
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+      TComponent* c = owner->Components(i);
+      if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Name() == entry && item->Enabled && item->Visible)
+        return item;
+      if (TMenuItem* found = findItem(c)) return found;
+    }
+    return nullptr;
+  };
+  if (TMenuItem* item = findItem(form)) return [item] { item->Click(); };
   return nullptr;
 }
 
@@ -683,7 +694,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     if (*click == "<close>") return press(kCloseChoice);
     if (std::function<void()> act = ScriptedAction(form, *click)) return Dispatch(form, act);
     throw EStuckLoop("scripted entry \"" + *click + "\": form " + name +
-                     " has no enabled, visible button, check box or edit of that name");
+                     " has no enabled, visible button, check box, menu item or edit of that name");
   }
   int defaultChoice = kCloseChoice;
   for (size_t i = 0; i < buttons.size(); ++i)

@@ -349,8 +349,8 @@ class TApplication : public TComponent {
 TApplication& Application();
 
 // Scripted clicks for forms waiting for an answer: each entry names a
-// button (its Name) on the waiting form, which presses it, or a check box,
-// which clicks it; "name=text" types TEXT into that edit as a user would;
+// button (its Name) on the waiting form, which presses it, or a check box
+// or a menu item the form owns, which clicks it; "name=text" types TEXT into that edit as a user would;
 // "<close>" closes the form. A name that is not there throws EStuckLoop.
 void ScriptClicks(std::deque<std::string> clicks);
 void ClearScriptedClicks();

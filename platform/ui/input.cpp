@@ -77,6 +77,13 @@ void TypeInto(TEdit* edit, const std::string& text) {
   SendText(edit, text);
 }
 
+bool SendMenuClick(TPopupMenu* menu, int x, int y) {
+  TMenuItem* item = menu->ItemAt(x, y);
+  if (!item) return false;
+  item->Click();
+  return true;
+}
+
 void SendScroll(TScrollingWinControl* control, TScrollBarKind bar, int code, int pos) {
   control->Perform(bar == TScrollBarKind::sbHorizontal ? WM_HSCROLL : WM_VSCROLL, code, pos);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/ui/controls.h"
 #include "platform/ui/extctrls.h"
+#include "platform/ui/menus.h"
 
 namespace ui {
 
@@ -26,6 +27,9 @@ void SendText(TWinControl* control, const std::string& text);
 // What a user does to put TEXT into an edit: focus it when it can take
 // the focus, select everything and delete it (a Backspace), then type.
 void TypeInto(TEdit* edit, const std::string& text);
+// A click at a point of MENU's picture (TPopupMenu::PaintToBitmap): the
+// item there is clicked; false when the point holds none.
+bool SendMenuClick(TPopupMenu* menu, int x, int y);
 // A scroll bar's message with CODE (SB_...) and thumb position POS.
 void SendScroll(TScrollingWinControl* control, TScrollBarKind bar, int code, int pos = 0);
 

@@ -215,6 +215,8 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   virtual void CheckPageLimit(cls::TObject* sender);
   // The engine's send-page hook.
   virtual void SendPage(cls::TObject*) {}
+  // The engine's outline step at each page end (the report component's).
+  virtual void UpdateOutline() {}
   virtual std::string GetDescriptionText() { return std::string(); }
   virtual TppCustomReport* MainReport() { return this; }
   virtual std::string GetClassNameText() { return ClassName(); }

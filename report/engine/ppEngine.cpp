@@ -1099,6 +1099,10 @@ void TppEngine::EndPage() {
   ExcludeState(TppBandKind::bkFooter);
 }
 
+void TppEngine::UpdateOutline() {
+  if (TppCustomReport* r = Report()) r->UpdateOutline();
+}
+
 void TppEngine::EndPageBands() {
   TppCustomReport* r = Report();
   for (int i = 0; i < r->BandCount(); ++i) r->Bands(i)->EndPage();

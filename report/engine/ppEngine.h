@@ -164,7 +164,8 @@ class TppEngine : public TppCustomEngine {
   // Whether the group header band in the current band forces a page end
   // at a column end.
   virtual bool GroupForcesPageEnd();
-  virtual void UpdateOutline() {}
+  // The report's outline step (after the page-end event).
+  virtual void UpdateOutline();
   // The engine of the report whose subreport holds this engine's report.
   TppCustomEngine* ParentEngine() const;
 

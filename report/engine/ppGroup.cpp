@@ -11,6 +11,7 @@
 #include "report/engine/ppCustRpt.h"
 #include "report/engine/ppDB.h"
 #include "report/engine/ppReport.h"
+#include "report/engine/ppSubRpt.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
 
@@ -547,6 +548,7 @@ void TppGroup::RegisterProperties() {
            BoolProp("HeaderForOrphanedFooter", &G::HeaderForOrphanedFooter, &G::SetHeaderForOrphanedFooter, true),
            BoolProp("KeepTogether", &G::KeepTogether, &G::SetKeepTogether, false),
            cls::MethodProperty<G>("OnGetBreakValue", &G::OnGetBreakValue),
+           ppOutlineSettingsProperty<G, TppOutlineSettings>("TppOutlineSettings"),
            BoolProp("NewColumn", &G::NewColumn, &G::SetNewColumn, false),
            UnitProp("NewColumnThreshold", &G::NewColumnThreshold, &G::SetNewColumnThreshold),
            BoolProp("NewPage", &G::NewPage, &G::SetNewPage, false),
@@ -558,6 +560,18 @@ void TppGroup::RegisterProperties() {
            tag,
        })
     cls::PublishProperty(c, std::move(p));
+}
+
+void TppGroup::OutlineChildren(std::vector<cls::TObject*>& list) {
+  if (!report_) return;
+  const int next = GroupNo() + 1;
+  if (next > 0 && next < report_->GroupCount()) {
+    list.push_back(report_->Groups(next));
+    return;
+  }
+  if (TppBand* detail = report_->GetBand(TppBandType::btDetail, 0))
+    for (int i = 0; i < detail->ObjectCount(); ++i)
+      if (auto* s = cls::ObjectAs<TppSubReport>(detail->Objects(i))) list.push_back(s);
 }
 
 void ppRegisterGroups() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "report/engine/ppOutline.h"
 #include "report/model/ppCache.h"
 #include "report/model/ppTypes.h"
 #include "report/model/ppUtils.h"
@@ -25,7 +26,7 @@ class TppPage;
 // OnGetBreakValue (Sender, var aBreakValue).
 using TppGetBreakValueEvent = cls::TMethodPointer<void(cls::TObject* Sender, std::string& aBreakValue)>;
 
-class TppGroup : public TppCacheable {
+class TppGroup : public TppCacheable, public IppOutlineParticipant {
   CLS_DECLARE_CLASS(TppGroup, TppCacheable)
  public:
   static constexpr int32_t ppGroupRecordSize = 24;
@@ -156,6 +157,13 @@ class TppGroup : public TppCacheable {
   // Registers the published properties.
   static void RegisterProperties();
 
+  // ---- outline ----
+  TppOutlineSettings* OutlineSettings() override { return &outlineSettings_; }
+  // The next inner group; the innermost group's: the detail band's subreports.
+  void OutlineChildren(std::vector<cls::TObject*>& list) override;
+  cls::TClass OutlineNodeCreatorClass() override { return &TppOutlineGroupNodeCreator::StaticClass(); }
+  void OutlineSettingsChanged() override {}
+
   // Streams: the group sits in its report and holds its two bands.
   void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
   void SetParentComponent(cls::TComponent* parent) override;
@@ -204,6 +212,7 @@ class TppGroup : public TppCacheable {
   float oldThreshold_ = 0;
   bool oldReprint_ = true;
   bool oldReprintRead_ = false;
+  TppOutlineSettings outlineSettings_{this};
 };
 
 // Registers TppGroup, its published properties and TppBreakType.

@@ -9,6 +9,7 @@
 #include "report/engine/ppDB.h"
 #include "report/engine/ppEngine.h"
 #include "report/engine/ppGroup.h"
+#include "report/engine/ppOutline.h"
 #include "report/engine/ppPrnabl.h"
 #include "report/engine/ppProd.h"
 #include "report/engine/ppRegion.h"
@@ -24,6 +25,7 @@ void ppRegisterEngine() {
     ppRegisterDBUnit();
     TppPrintable::RegisterProperties();
     ppRegisterProducerUnit();
+    ppRegisterOutlineUnit();
     ppRegisterBands();
     ppRegisterGroups();
     ppRegisterEngineUnit();

@@ -56,6 +56,7 @@ TppReport::TppReport(cls::TComponent* owner) : TppBandedReport(owner), cacheMana
 }
 
 void TppReport::BeforeDestruction() {
+  outline_.reset();
   FreeAutoSearchDialog();
   if (TppCustomEngine* engine = Engine()) {
     engine->OnStartGeneration.Clear();
@@ -123,6 +124,7 @@ void TppReport::PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) 
   TppBandedReport::PageRequest(Sender, aPageRequest);
   TppCustomEngine* engine = Engine();
   if (!engine) return;
+  PrepareOutline();
   SetPrinting(true);
   TppPage* page = engine->Page();
   bool setupChanged = page->PrinterSetup() && !page->PrinterSetup()->IsEqual(PrinterSetup());
@@ -268,6 +270,7 @@ void ppRegisterReportUnit() {
   boolean("ShowCancelDialog", &R::ShowCancelDialog, &R::SetShowCancelDialog, true);
   boolean("ShowPrintDialog", &R::ShowPrintDialog, &R::SetShowPrintDialog, true);
   cls::PublishProperty(c, cls::StrProperty<TppProducer>("TextFileName", &R::TextFileName, &R::SetTextFileName));
+  R::RegisterOutlineProperties();
   auto settings = [&](const char* name, cls::TClass type, cls::TObject* (*get)(R*)) {
     cls::TPropInfo p;
     p.Name = name;
@@ -587,6 +590,8 @@ const TraMembers* TraTppReportRTTI::Members() const {
        raEvent("AfterAutoSearchDialogCreate", ciReportAfterAutoSearchDialogCreate),
        raEvent("BeforeAutoSearchDialogCreate", ciReportBeforeAutoSearchDialogCreate),
        raEvent("OnAutoSearchDialogClose", ciReportAutoSearchDialogClose),
-       raEvent("OnGetAutoSearchValues", ciReportGetAutoSearchValues)});
+       raEvent("OnGetAutoSearchValues", ciReportGetAutoSearchValues),
+       raEvent("OnOutlineNodeCreate", ciReportOutlineNodeCreate,
+               {raParam("Node", daObject, &TppOutlineNode::StaticClass()), raParam("Accept", daBoolean, nullptr, true)})});
   return &members;
 }

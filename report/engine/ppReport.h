@@ -12,6 +12,7 @@
 #include "report/engine/ppAutoSearchField.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
+#include "report/engine/ppOutline.h"
 #include "report/model/ppCache.h"
 #include "report/model/ppParameter.h"
 
@@ -43,7 +44,10 @@ class TppBandedReport : public TppCustomReport {
   void StartJob() override;
 };
 
-class TppReport : public TppBandedReport {
+// OnOutlineNodeCreate (Sender, Node, var Accept).
+using TppOutlineNodeCreateEvent = cls::TMethodPointer<void(cls::TObject* Sender, cls::TObject* Node, bool& Accept)>;
+
+class TppReport : public TppBandedReport, public IppOutlineParticipant {
   CLS_DECLARE_CLASS(TppReport, TppBandedReport)
  public:
   explicit TppReport(cls::TComponent* owner);
@@ -144,6 +148,40 @@ class TppReport : public TppBandedReport {
 
  private:
   TppParameterList* parameters_ = nullptr;
+
+  // ---- outline (ppReportOutline.cpp) ----
+ public:
+  TppOutlineReportSettings* OutlineSettings() override { return &outlineSettings_; }
+  void SetOutlineSettings(TppOutlineSettings* value) { outlineSettings_.Assign(value); }
+  // Made on first use; nullptr until then and after ResetJobState.
+  TppOutline* Outline() const { return outline_.get(); }
+  TppOutline* CreateOutline();
+  TppOutlineNodeCreateEvent OnOutlineNodeCreate;
+  // After the page-end event: with OutlineSettings.Enabled the page gets
+  // the outline as it stands.
+  void UpdateOutline() override;
+  // Unless printing, the outline goes.
+  void ResetJobState() override;
+  // Below 6100 the outline is disabled.
+  void Convert(int64_t versionNo) override;
+  // The producer's and report's settings, then OutlineSettings.
+  void Transfer(TppCommunicator* other) override;
+  // Message 374, ": " and the pipeline's name.
+  std::string GetDescriptionText() override;
+
+  // ---- IppOutlineParticipant ----
+  void OutlineChildren(std::vector<cls::TObject*>& list) override { GetOutlineChildren(list); }
+  cls::TClass OutlineNodeCreatorClass() override;
+  void OutlineSettingsChanged() override {}
+  static void RegisterOutlineProperties();
+
+ private:
+  // Before a generation starts: the outline made when missing and reset.
+  void PrepareOutline();
+  // Event 88 (Node, Accept), then OnOutlineNodeCreate.
+  void OutlineNodeCreate(cls::TComponent* component, TppOutlineNode* node, bool& accept);
+  TppOutlineReportSettings outlineSettings_{this};
+  cls::Owned<TppOutline> outline_;
 };
 
 class TppChildReport : public TppBandedReport {
@@ -166,6 +204,8 @@ class TppChildReport : public TppBandedReport {
   void PrinterSetupChanged() override;
   // The parent's main report; this report outside a subreport.
   TppCustomReport* MainReport() override;
+  // The subreport's caption.
+  std::string GetDescriptionText() override;
 
   void SetModified(bool value) override;
   // Acts on the main report; nothing outside a subreport.

@@ -303,6 +303,12 @@ bool TppSubReport::Collapsed() const {
   return drillDownComponent_ && printBehavior_ != pbSection && !DrillDownExpanded();
 }
 
+bool TppSubReport::IsDrillDown() { return DrillDownComponent() && printBehavior_ != pbSection; }
+
+void TppSubReport::OutlineChildren(std::vector<cls::TObject*>& list) {
+  if (child_) child_->GetOutlineChildren(list);
+}
+
 std::string TppSubReport::CommandExpansionKey(const TppDrawCommand* command) const {
   auto it = commandKeys_.find(command);
   return it == commandKeys_.end() ? std::string() : it->second;
@@ -803,6 +809,7 @@ void ppRegisterSubReportUnit() {
   cls::PublishProperty(info, Bool<S>("NewPrintJob", &S::NewPrintJob, &S::SetNewPrintJob));
   cls::PublishProperty(info,
                        cls::FloatProperty<T, float>("OverFlowOffset", &T::OverFlowOffset, &T::SetOverFlowOffset));
+  cls::PublishProperty(info, ppOutlineSettingsProperty<S, TppOutlineSettings>("TppOutlineSettings"));
   cls::TPropInfo parentSetup = Bool<S>("ParentPrinterSetup", &S::ParentPrinterSetup, &S::SetParentPrinterSetup);
   parentSetup.Default = 1;
   cls::PublishProperty(info, parentSetup);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "report/engine/ppEngTypes.h"
+#include "report/engine/ppOutline.h"
 #include "report/engine/ppStrtch.h"
 
 class TppChildReport;
@@ -23,7 +24,7 @@ class TppPrinterDevice;
 // pbChild; header, detail, footer (273) for the others.
 TppBandTypes ppSubReportBandTypes(TppPrintBehaviorType behavior);
 
-class TppSubReport : public TppStretchable {
+class TppSubReport : public TppStretchable, public IppOutlineParticipant {
   CLS_DECLARE_CLASS(TppSubReport, TppStretchable)
  public:
   explicit TppSubReport(cls::TComponent* owner);
@@ -77,6 +78,16 @@ class TppSubReport : public TppStretchable {
   void ToggleExpansion(const std::string& key);
   // The key a drill-down command was made with; empty when unknown.
   std::string CommandExpansionKey(const TppDrawCommand* command) const;
+
+  // A drill-down component is assigned and the behaviour is not pbSection.
+  bool IsDrillDown();
+
+  // ---- outline ----
+  TppOutlineSettings* OutlineSettings() override { return &outlineSettings_; }
+  // The child report's outline children.
+  void OutlineChildren(std::vector<cls::TObject*>& list) override;
+  cls::TClass OutlineNodeCreatorClass() override { return &TppOutlineReportNodeCreator::StaticClass(); }
+  void OutlineSettingsChanged() override {}
 
   // The printer device of a NewPrintJob section while its job is open.
   TppPrinterDevice* SectionDevice() const { return sectionDevice_; }
@@ -174,6 +185,7 @@ class TppSubReport : public TppStretchable {
   bool subscribed_ = false;
   TppPrinterDevice* sectionDevice_ = nullptr;
   std::map<const TppDrawCommand*, std::string> commandKeys_;
+  TppOutlineSettings outlineSettings_{this};
 };
 
 // Registers TppSubReport and "TppPrintBehaviorType".

@@ -6,6 +6,7 @@
 #include "report/forms/ppAutoSearchDlg.h"
 #include "report/forms/ppCDlg.h"
 #include "report/forms/ppNoDataDlg.h"
+#include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppTmDlg.h"
 #include "report/forms/ppTextSearchPreview.h"
 #include "report/forms/ppTextSearchSettingsDlg.h"
@@ -18,6 +19,7 @@ void ppRegisterForms() {
     ppRegisterComponents();
     TppTemplateDialog::RegisterProperties();
     TppTemplateErrorDialog::RegisterProperties();
+    ppRegisterOutlineViewerUnit();
     RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());
     RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());

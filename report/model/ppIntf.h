@@ -1,6 +1,7 @@
 // What the object model asks of classes that later layers build (printer,
 // engine, report). They implement these; the model calls through them.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,6 +40,17 @@ class IppCacheReport {
   virtual void RemoveCacheManager(TppCacheManager* manager) = 0;
   virtual IppCacheEngine* CacheEngine() = 0;
   virtual void ForEachCacheObject(const std::function<void(cls::TObject*)>& proc) = 0;
+};
+
+// The page viewer as the panes beside it reach it (the outline viewer, the
+// text search pane): going to a page, and the flag a pane raises while it
+// toggles, after which the preview refits the page.
+class IppPageViewer {
+ public:
+  virtual ~IppPageViewer() = default;
+  virtual void GotoPage(int32_t pageNo) = 0;
+  virtual bool RefitPending() const = 0;
+  virtual void SetRefitPending(bool v) = 0;
 };
 
 // A report designer attached to report objects at design time. None exists

@@ -8,6 +8,8 @@
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
 #include "report/output/ppFilDev.h"
+#include "report/output/ppOutlineDrawCommand.h"
+#include "report/output/ppOutlineNode.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
@@ -26,6 +28,8 @@ void ppRegisterOutput() {
     RegisterDevice<TppPrinterDevice>();
     ppRegisterScrollBoxUnit();
     ppRegisterFileDeviceUnit();
+    ppRegisterOutlineNodeUnit();
+    ppRegisterOutlineDrawCommandUnit();
     ppRegisterViewerUnit();
     ppRegisterPreviewSettingsUnit();
     ppRegisterTextSearchUnit();

@@ -124,7 +124,7 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
 // ZoomPercentage, ZoomSetting and the events. It subscribes to its
 // report's events (87, 89) and sends its own (92-97) through its
 // communicator.
-class TppViewer : public ui::TCustomPanel {
+class TppViewer : public ui::TCustomPanel, public IppPageViewer {
   CLS_DECLARE_CLASS(TppViewer, ui::TCustomPanel)
  public:
   explicit TppViewer(cls::TComponent* owner);
@@ -154,7 +154,11 @@ class TppViewer : public ui::TCustomPanel {
   void SetZoomSetting(TppZoomSettingType v);
 
   // Navigation through the screen device.
-  void GotoPage(int32_t pageNo);
+  void GotoPage(int32_t pageNo) override;
+  // Raised by a pane beside the viewer while it toggles; the preview
+  // refits the page afterwards.
+  bool RefitPending() const override { return refitPending_; }
+  void SetRefitPending(bool v) override { refitPending_ = v; }
   void FirstPage();
   void LastPage();
   // The next page unless the shown one is the last; the prior unless on 1.
@@ -251,6 +255,7 @@ class TppViewer : public ui::TCustomPanel {
   win::PT mouse_{};                      // the last pointer position on the paint box
   bool repainting_ = false;              // a command's rectangle is being copied
   int locks_ = 0;
+  bool refitPending_ = false;
   bool attaching_ = false;
   // A printer run borrowed the report: what to give back on event 89.
   bool printRun_ = false;

@@ -47,6 +47,7 @@ class TRecordingReport : public TppReport {
     TSentPage page{p->AbsolutePageNo(), p->Calculation(), p->Final(), {}};
     for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
       TppDrawCommand* c = p->GetDrawCommand(i);
+      if (c == p->GetOutlineDrawCommand()) continue;  // the report's outline, not a component's
       page.commands.push_back({c->Component(), c->Left(), c->Top(), c->Height()});
     }
     pages.push_back(page);

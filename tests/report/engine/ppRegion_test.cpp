@@ -38,6 +38,7 @@ class TRegionReport : public TppReport {
       std::vector<TCommand> page;
       for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
         TppDrawCommand* c = p->GetDrawCommand(i);
+        if (c == p->GetOutlineDrawCommand()) continue;  // the report's outline, not a component's
         page.push_back({c->Component(), c->Top(), c->Height()});
       }
       pages.push_back(page);

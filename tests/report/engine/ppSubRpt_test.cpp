@@ -18,6 +18,7 @@
 #include "report/engine/ppGroup.h"
 #include "report/engine/ppRegion.h"
 #include "report/engine/ppReport.h"
+#include "report/engine/ppOutline.h"
 #include "report/engine/ppSubRpt.h"
 #include "report/model/ppResMgr.h"
 #include "report/output/ppDevice.h"
@@ -73,6 +74,7 @@ class TRecordingReport : public TppReport {
       TSentPage page{p->AbsolutePageNo(), {}, p->PageNo(), p->PageCount()};
       for (int i = 0; i < p->GetDrawCommandCount(); ++i) {
         TppDrawCommand* c = p->GetDrawCommand(i);
+        if (c == p->GetOutlineDrawCommand()) continue;  // the report's outline, not a component's
         page.commands.push_back({c->Component(), c->Left(), c->Top(), c->Tag()});
       }
       pages.push_back(page);
@@ -354,6 +356,29 @@ TEST_F(SubReports, SectionWithANewPageGroupTakesNoBlankPage) {
   for (size_t i = 1; i < 4; ++i) EXPECT_EQ(Rows(i, childRow), (TRows{{10, static_cast<int64_t>(i)}})) << i;
 }
 
+TEST_F(SubReports, ASectionHasItsOwnOutlineNodeWithItsGroups) {
+  ParentDetail(2);
+  auto* summary = AddBand<TppSummaryBand>(report, 10);
+  TppSubReport* sub = SubReport(summary, pbSection, 3);
+  sub->SetmmTop(0);
+  sub->SetUserName("Orders");
+  Group(sub->Report(), sub->Report()->DataPipeline(), "No")->SetNewPage(true);
+  report->SetPageLimit(20);
+  RequestAll();
+  ASSERT_EQ(report->pages.size(), 4u);
+  // Main > Page 1, then the section's node (its caption the subreport's
+  // name) holding a node per group break with its page.
+  std::function<std::string(const TppOutlineNode*)> describe = [&](const TppOutlineNode* n) {
+    std::string s = n->Caption() + "(" + std::to_string(n->PageReference()) + ")";
+    for (int i = 0; i < n->ChildCount(); ++i) s += (i ? ", " : " > [") + describe(n->OutlineChild(i));
+    return n->ChildCount() ? s + "]" : s;
+  };
+  ASSERT_NE(report->Outline(), nullptr);
+  EXPECT_EQ(describe(report->Outline()->RootNode()),
+            "(-1) > [Main(1) > [Page 1(1), Orders(2) > [1(2) > [Page 2(2)], 2(3) > [Page 3(3)], 3(4) > [Page 4(4)]]]]");
+  EXPECT_EQ(report->Outline()->RootNode()->OutlineChild(0)->OutlineChild(1)->NodeType(), ntSubReport);
+}
+
 TEST_F(SubReports, TwoPassSectionPagesAreNumbered) {
   TppDetailBand* detail = ParentDetail(2);
   Add<TFixed>(detail, 0, 10000);
@@ -515,7 +540,7 @@ TEST_F(SubReports, PublishedForStreams) {
   for (const cls::TPropInfo* p : cls::GetPropList(&TppSubReport::StaticClass())) names.push_back(p->Name);
   const std::vector<std::string> published = {
       "BottomOffset",  "DataPipeline",    "DrillDownComponent", "ExpandAll",       "KeepTogether",
-      "Height",        "Left",            "NewPrintJob",        "OverFlowOffset",  "ParentPrinterSetup",
+      "Height",        "Left",            "NewPrintJob",        "OverFlowOffset",  "OutlineSettings",  "ParentPrinterSetup",
       "ParentWidth",   "PrintBehavior",   "ResetPageNo",        "ShiftRelativeTo", "StopPosition",
       "TraverseAllData", "Top",           "Visible",            "Width"};
   // In this order, after what the base classes publish.

@@ -1,0 +1,37 @@
+// TppOutlineDrawCommand: the outline as it stood when its page was made.
+// A page holds at most one; devices draw nothing for it.
+#pragma once
+#include "report/output/ppDevice.h"
+#include "report/output/ppOutlineNode.h"
+
+class TppOutlineDrawCommand : public TppDrawCommand {
+  CLS_DECLARE_CLASS(TppOutlineDrawCommand, TppDrawCommand)
+ public:
+  explicit TppOutlineDrawCommand(cls::TComponent* owner);
+  // From another outline command: the command's values, Complete, and a
+  // copy of its tree in place of this one's.
+  void Assign(cls::TPersistent* source) override;
+  // The inherited test, the same Complete and the same tree.
+  bool IsSameAs(TppDrawCommand* other) override;
+  // The tree is kept as one binary value "OutlineNodes".
+  void DefineProperties(cls::TFiler* filer) override;
+
+  // Published: the report was finished when the page was made.
+  bool Complete() const { return complete_; }
+  void SetComplete(bool v) { complete_ = v; }
+  // The tree's root (owned).
+  TppOutlineNode* OutlineNode() const { return root_.get(); }
+  // Takes ROOT over in place of the tree held (nullptr: an empty root).
+  void SetOutlineNode(TppOutlineNode* root);
+
+  static void RegisterProperties();
+
+ private:
+  void ReadNodes(cls::TStream& s);
+  void WriteNodes(cls::TStream& s) const;
+  bool complete_ = false;
+  cls::Owned<TppOutlineNode> root_;
+};
+
+// Registers TppOutlineDrawCommand (the output layer's entry point calls it).
+void ppRegisterOutlineDrawCommandUnit();
