@@ -24,7 +24,8 @@ C* Make(TppTextSearchSettingsDialog* form, const char* name, int left, int top, 
 TppTextSearchSettingsDialog::TppTextSearchSettingsDialog(cls::TComponent* AOwner)
     : TppCustomTextSearchSettingsDialog(AOwner) {
   BorderStyle = ui::TFormBorderStyle::bsSizeable;
-  Position = ui::TPosition::poScreenCenter;
+  // Placed where the store says (ReportAssigned), not centred over it.
+  Position = ui::TPosition::poDesigned;
   SetWidth(265);
   SetHeight(kHeight);
   Caption = "Text Search Settings";

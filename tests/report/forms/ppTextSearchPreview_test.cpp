@@ -26,6 +26,7 @@ using Step = std::pair<int, std::string>;  // page shown, status text
 class THost {
  public:
   explicit THost(TppProducer* report) {
+    report->TextSearchSettings()->SetVisible(true);  // the pane shows
     form = ui::NewForm<ui::TForm>(nullptr);
     form->SetBounds(0, 0, 700, 500);
     status = new ui::TStatusBar(form);
@@ -90,9 +91,12 @@ TEST_F(SearchPane, HitByHitWithTheStatusShown) {
   source.report->PrintToDevices();
   ASSERT_EQ(host.viewer->GetAbsolutePageNo(), 1);
   host.search->miWholeWord->Click();
-  ui::ScriptClicks({"edtFind=cat", "btnFind", "btnNext", "btnNext", "btnNext", "btnNext", "btnNext", "btnNext",
-                    "btnPrior", "btnFind", "<close>"});
-  host.form->ShowModal();
+  // One modal run a click: a click during an action is turned away.
+  for (const char* click : {"btnFind", "btnNext", "btnNext", "btnNext", "btnNext", "btnNext", "btnNext", "btnPrior",
+                            "btnFind"}) {
+    ui::ScriptClicks({"edtFind=cat", click, "<close>"});
+    host.form->ShowModal();
+  }
   const std::string more = "...more...";
   EXPECT_EQ(host.steps, (std::vector<Step>{{1, "Found 1 of 2" + more},
                                            {1, "Found 2 of 2" + more},
@@ -101,9 +105,17 @@ TEST_F(SearchPane, HitByHitWithTheStatusShown) {
                                            {2, "Found 5 of 6" + more},
                                            {2, "Found 6 of 6" + more},
                                            {5, "Found 7 of 7"},
-                                           {5, "Found 6 of 7"},
+                                           {2, "Found 6 of 7"},  // hit 6 is on page 2
                                            {1, "Found 1 of 7"}}));  // Find again: the first hit, no new search
+  EXPECT_TRUE(host.search->btnNext->Enabled);
+  EXPECT_FALSE(host.search->btnPrior->Enabled);
+  // At the last hit of a complete search Next and Last are off.
+  ui::ScriptClicks({"btnLast", "<close>"});
+  host.form->ShowModal();
+  EXPECT_EQ(host.steps.back(), Step(5, "Found 7 of 7"));
   EXPECT_FALSE(host.search->btnNext->Enabled);
+  EXPECT_FALSE(host.search->btnLast->Enabled);
+  EXPECT_TRUE(host.search->btnPrior->Enabled);
   EXPECT_EQ(host.search->Engine()->HighestPage(), 5);
 }
 
@@ -199,15 +211,17 @@ TEST_F(SearchPane, ObjectsOnlyThePaneFreesAndAViewerFreedMidSearch) {
   EXPECT_EQ(host.search->Viewer(), nullptr);
   EXPECT_FALSE(host.search->Busy());
   // The pane freed inside its own search goes when the search unwinds.
-  THost second(source.report.get());
+  testing_support::TSearchReport source2;
+  THost second(source2.report.get());
+  source2.report->PrintToDevices();
   ui::Application().PostMessage([&second] {
     second.search->Free();
     second.search = nullptr;
   });
   second.search->edtFind->SetText("bird");
-  TppTextSearchPreview* s = second.search;
-  s->btnFind->Click();
+  second.search->btnFind->Click();
   EXPECT_EQ(second.search, nullptr);
+  EXPECT_EQ(second.viewer->GetAbsolutePageNo(), 1);
 }
 
 TEST(SearchPaneIcons, TheHitArrowsAreMaroonBesideTheirGreyDisabledGlyph) {
