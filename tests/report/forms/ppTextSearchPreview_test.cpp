@@ -238,3 +238,61 @@ TEST(SearchPaneIcons, TheHitArrowsAreMaroonBesideTheirGreyDisabledGlyph) {
   EXPECT_EQ(grey, black);
   EXPECT_EQ(TppPreviewPlugIn::SearchPreviewClass(), &TppTextSearchPreview::StaticClass());
 }
+
+// What the preview plug-in calls, one by one.
+TEST_F(SearchPane, ThePlugInsCalls) {
+  testing_support::TSearchReport source;
+  cls::Owned<TppTextSearchPreview> bare(new TppTextSearchPreview(nullptr));
+  EXPECT_THROW(bare->BeforePreview(), ESearchError);  // no viewer
+  THost host(source.report.get());
+  source.report->PrintToDevices();
+  TppTextSearchPreview* s = host.search;
+  // Layout: the pane is as wide as the Done button's right edge and 5.
+  EXPECT_EQ(s->Layout(), s->btnDone->Left() + s->btnDone->Width() + 5);
+  EXPECT_GE(s->btnDone->Width(), s->btnFind->Width());
+  EXPECT_GE(s->btnFind->Width(), 55);
+  // Toggling hides the pane, tells the plug-in (103) and keeps Visible.
+  const size_t before = host.steps.size();
+  s->TogglePanel();
+  EXPECT_FALSE(s->PaneVisible());
+  EXPECT_FALSE(host.pane->Visible());
+  EXPECT_FALSE(s->TextSearchSettings()->Visible());
+  EXPECT_EQ(host.steps.size(), before + 1);
+  s->TogglePanel();
+  EXPECT_TRUE(s->PaneVisible());
+  // A search, then paging marks the page moved: the next Find searches anew.
+  s->edtFind->SetText("dog");
+  s->btnFind->Click();
+  EXPECT_EQ(host.viewer->GetAbsolutePageNo(), 3);
+  s->BeforePreviewAction(7);
+  host.viewer->PriorPage();
+  s->AfterPreviewAction(7);
+  s->btnFind->Click();
+  EXPECT_EQ(s->CurrentIndex(), 0);
+  EXPECT_EQ(host.viewer->GetAbsolutePageNo(), 3);
+  // The preview's cancel (10) cancels the search and disables the pane.
+  s->BeforePreviewAction(10);
+  s->AfterPreviewAction(10);
+  EXPECT_EQ(s->StatusText(), "Text Search Cancelled");
+  EXPECT_FALSE(host.pane->Enabled);
+  // UpdateSearch without a finished search: reset, shown and enabled.
+  s->UpdateSearch();
+  EXPECT_TRUE(host.pane->Enabled);
+  EXPECT_EQ(s->StatusText(), "");
+  s->EndPreview();
+  EXPECT_EQ(s->CurrentIndex(), -1);
+  EXPECT_EQ(s->HitCount(), 0);
+  // A one-panel status bar gets a second panel; a simple one is refused.
+  host.status->Panels.Clear();
+  host.status->Panels.Add();
+  s->StatusChange();
+  EXPECT_EQ(host.status->Panels.Count(), 2);
+  EXPECT_EQ(host.status->Panels[0].Width, 275);
+  host.status->SimplePanel = true;
+  EXPECT_THROW(s->StatusChange(), ESearchError);
+  host.status->SimplePanel = false;
+  s->LanguageChanged();
+  EXPECT_EQ(s->btnFind->Caption, "Find Text");
+  EXPECT_EQ(s->btnDone->Caption, "Done");
+  EXPECT_EQ(s->miWholeWord->Caption, "Whole Word");
+}
