@@ -1,6 +1,7 @@
 #include "platform/classes/classes.h"
 
 #include <atomic>
+#include <exception>
 #include <map>
 #include <mutex>
 
@@ -8,6 +9,8 @@
 #include "platform/sysroot/codepage.h"
 
 namespace cls {
+
+TObject::~TObject() { UnguardFree(this); }
 
 TClassInfo& TObject::StaticClass() {
   static TClassInfo info{"TObject", nullptr};
@@ -39,6 +42,55 @@ std::atomic<bool> g_multiThread{false};
 
 bool IsMultiThread() { return g_multiThread.load(); }
 void SetMultiThread() { g_multiThread.store(true); }
+
+// ---- free guards ----
+
+namespace {
+std::atomic<int> g_freeGuards{0};
+std::mutex g_freeGuardMutex;
+std::map<const TObject*, std::function<void()>>& FreeGuards() {
+  static std::map<const TObject*, std::function<void()>> m;
+  return m;
+}
+}  // namespace
+
+void GuardFree(const TObject* object, std::function<void()> raise) {
+  if (!object || !raise) return;
+  std::lock_guard<std::mutex> lock(g_freeGuardMutex);
+  FreeGuards()[object] = std::move(raise);
+  g_freeGuards.store(static_cast<int>(FreeGuards().size()));
+}
+
+void UnguardFree(const TObject* object) {
+  if (g_freeGuards.load() == 0) return;
+  std::lock_guard<std::mutex> lock(g_freeGuardMutex);
+  FreeGuards().erase(object);
+  g_freeGuards.store(static_cast<int>(FreeGuards().size()));
+}
+
+bool IsFreeGuarded(const TObject* object) {
+  if (g_freeGuards.load() == 0) return false;
+  std::lock_guard<std::mutex> lock(g_freeGuardMutex);
+  return FreeGuards().count(object) != 0;
+}
+
+void CheckFree(const TObject* object) {
+  if (g_freeGuards.load() == 0) return;
+  std::function<void()> raise;
+  {
+    std::lock_guard<std::mutex> lock(g_freeGuardMutex);
+    auto it = FreeGuards().find(object);
+    if (it == FreeGuards().end()) return;
+    if (std::uncaught_exceptions() > 0) {
+      // Unwinding: let the object go rather than throw a second time.
+      FreeGuards().erase(it);
+      g_freeGuards.store(static_cast<int>(FreeGuards().size()));
+      return;
+    }
+    raise = it->second;
+  }
+  raise();
+}
 
 // ---- class registry ----
 

@@ -46,12 +46,24 @@ struct TClassInfo {
   }
 };
 
+class TObject;
+// A holder may forbid everyone else to free an object it keeps: Free() then
+// calls RAISE, which throws, before anything of the object is touched. The
+// holder lifts the guard before it frees the object itself. Nothing is
+// raised while an exception unwinds the stack (the object is let go then).
+void GuardFree(const TObject* object, std::function<void()> raise);
+void UnguardFree(const TObject* object);
+bool IsFreeGuarded(const TObject* object);
+// Raises the guard's error when OBJECT is guarded (Free's first step).
+void CheckFree(const TObject* object);
+
 class TObject {
  public:
   TObject() = default;
   TObject(const TObject&) = delete;
   TObject& operator=(const TObject&) = delete;
-  virtual ~TObject() = default;
+  // Drops a guard left on the object.
+  virtual ~TObject();
 
   static TClassInfo& StaticClass();
   virtual TClass ClassType() const { return &StaticClass(); }
@@ -64,6 +76,7 @@ class TObject {
   // A class may put its freeing off (a form inside one of its own
   // handlers); when the time comes it calls TObject::Free.
   virtual void Free() {
+    CheckFree(this);
     BeforeDestruction();
     delete this;
   }

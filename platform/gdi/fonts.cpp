@@ -69,12 +69,17 @@ Measurer& TheMeasurer() {
   static std::once_flag once;
   std::call_once(once, [] {
     g_measurer = new Measurer;
-    std::atexit(ReleaseFonts);
+    ReleaseFontsAtExit();
   });
   return *g_measurer;
 }
 
 }  // namespace
+
+void ReleaseFontsAtExit() {
+  static std::once_flag once;
+  std::call_once(once, [] { std::atexit(ReleaseFonts); });
+}
 
 // The advances of one installed font at one size: single bytes in a table,
 // Big5 pairs as they are met.

@@ -53,6 +53,11 @@ std::vector<int> CharAdvances(const FontMetrics& m, std::string_view text);
 // The same into OUT (resized to TEXT's length).
 void CharAdvances(const FontMetrics& m, std::string_view text, std::vector<int>& out);
 
+// Gives cairo's and fontconfig's font caches back at exit (once asked, by
+// the measurer or by text rendering), so leak checkers see only what the
+// program itself kept.
+void ReleaseFontsAtExit();
+
 // One Big5 character (or single byte) as UTF-8.
 std::string CharUtf8(std::string_view text, size_t at, size_t& length);
 

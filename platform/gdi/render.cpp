@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "dc_internal.h"
+#include "platform/gdi/fonts.h"
 #include "platform/sysroot/codepage.h"
 
 namespace gdi {
@@ -227,6 +228,7 @@ FaceGlyphs& GlyphsOf(const std::string& family, bool bold, bool italic) {
 
 void RenderText(cairo_t* cr, const TextOp& op) {
   if (op.text.empty()) return;
+  ReleaseFontsAtExit();
   int total = 0;
   for (int a : op.advances) total += a;
   cairo_save(cr);

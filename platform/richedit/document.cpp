@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/richedit/richedit.h"
+#include "platform/richedit/match.h"
 #include "platform/sysroot/codepage.h"
 
 namespace richedit {
@@ -17,16 +18,6 @@ std::string FormatKey(const CharFormat& f) {
     k += ',';
   }
   return k;
-}
-
-bool IsWordChar(const std::string& c) {
-  if (c.size() != 1) return false;
-  unsigned char b = static_cast<unsigned char>(c[0]);
-  return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '_';
-}
-
-bool SameChar(const std::string& a, const std::string& b, bool matchCase) {
-  return matchCase ? a == b : cp::SameText(a, b);
 }
 
 }  // namespace
@@ -200,23 +191,29 @@ void Document::ChangeSelectionFormat(const std::function<void(CharFormat&)>& cha
 // ---- search ----
 
 int Document::Find(std::string_view what, int start, int length, bool wholeWord, bool matchCase) const {
-  Document pattern;
-  pattern.Append(CleanBig5(what, true), CharFormat{});
-  const int n = pattern.Length();
-  if (n == 0) return -1;
-  start = std::max(start, 0);
-  int end = length < 0 ? Length() : std::min(Length(), start + length);
-  for (int at = start; at + n <= end; ++at) {
-    bool hit = true;
-    for (int k = 0; k < n && hit; ++k) hit = SameChar(CharText(at + k), pattern.CharText(k), matchCase);
-    if (!hit) continue;
-    if (wholeWord) {
-      if (at > 0 && IsWordChar(CharText(at - 1)) && IsWordChar(CharText(at))) continue;
-      if (at + n < Length() && IsWordChar(CharText(at + n)) && IsWordChar(CharText(at + n - 1))) continue;
-    }
-    return at;
+  const std::string pattern = CleanBig5(what, true);
+  start = std::clamp(start, 0, Length());
+  const int end = length < 0 ? Length() : std::min(Length(), start + length);
+  // The text's bytes and where each character starts.
+  std::string bytes;
+  std::vector<size_t> starts;
+  bytes.reserve(chars_.size());
+  starts.reserve(chars_.size() + 1);
+  for (const Char& c : chars_) {
+    starts.push_back(bytes.size());
+    // A byte pair that is no Big5 character, or a lone high byte, reads as
+    // the reader's '?', so that the characters split here as they are kept.
+    std::string_view text(c.b, c.n);
+    if (CharLength(text, 0) != c.n || (c.n == 1 && static_cast<unsigned char>(c.b[0]) >= 0x80))
+      bytes.append(c.n, '?');
+    else
+      bytes.append(text);
   }
-  return -1;
+  starts.push_back(bytes.size());
+  size_t at = FindText(bytes, pattern, starts[static_cast<size_t>(start)], starts[static_cast<size_t>(std::max(end, start))],
+                       wholeWord, matchCase);
+  if (at == std::string_view::npos) return -1;
+  return static_cast<int>(std::lower_bound(starts.begin(), starts.end(), at) - starts.begin());
 }
 
 }  // namespace richedit

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classes/typinfo.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/topwindows.h"
 
@@ -52,6 +53,7 @@ enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 enum class TPosition { poDesigned, poDefault, poScreenCenter, poDesktopCenter, poMainFormCenter };
+CLS_ENUM(TWindowState, wsNormal, wsMinimized, wsMaximized)
 
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;

@@ -40,7 +40,11 @@ class TppSteps {
 }  // namespace
 
 TppProducer::TppProducer(cls::TComponent* owner)
-    : TppRelative(owner), printerSetup_(this), publisher_(new TppPublisher(nullptr)) {
+    : TppRelative(owner),
+      printerSetup_(this),
+      publisher_(new TppPublisher(nullptr)),
+      previewFormSettings_(new TppPreviewFormSettings),
+      textSearchSettings_(new TppTextSearchSettings) {
   printerSetup_.OnGetPrinter = TppGetPrinterEvent(this, &TppProducer::SetupGetPrinter);
   printerSetup_.OnPageDefChanging = TppPageDefChangingEvent(this, &TppProducer::PageDefChanging);
   printerSetup_.OnPageDefChange = cls::TNotifyEvent(this, &TppProducer::DoPageDefChange);
@@ -148,6 +152,20 @@ void TppProducer::Loaded() {
 
 void TppProducer::Convert(int64_t versionNo) {
   if (versionNo < 4211 && language_ == lgSpanish) language_ = lgSpanishMexico;
+  // Earlier templates had no search pane to show.
+  if (versionNo < 7010) textSearchSettings_->SetVisible(false);
+}
+
+void TppProducer::LanguageChanged() {
+  if (!Streaming()) textSearchSettings_->ResetDefaultString();
+}
+
+void TppProducer::SetPreviewFormSettings(TppPreviewFormSettings* settings) {
+  if (settings && settings != previewFormSettings_.get()) previewFormSettings_->CopySettings(settings);
+}
+
+void TppProducer::SetTextSearchSettings(TppTextSearchSettings* settings) {
+  if (settings && settings != textSearchSettings_.get()) textSearchSettings_->Assign(settings);
 }
 
 void TppProducer::Transfer(TppCommunicator* source) {
@@ -172,6 +190,9 @@ void TppProducer::Transfer(TppCommunicator* source) {
   version_ = s->version_;
   versionNo_ = s->versionNo_;
   printerSetup_.Assign(&s->printerSetup_);
+  textSearchSettings_->Assign(s->textSearchSettings_.get());
+  // Templates load through Transfer: the preview settings travel too.
+  previewFormSettings_->CopySettings(s->previewFormSettings_.get());
   AfterPrint = s->AfterPrint;
   BeforePrint = s->BeforePrint;
   OnCancel = s->OnCancel;
@@ -884,6 +905,8 @@ const TraMembers* TraTppProducerRTTI::Members() const {
        raProperty<C, daBoolean>("ModalCancelDialog", &C::ModalCancelDialog, &C::SetModalCancelDialog),
        raProperty<C, daBoolean>("ModalPreview", &C::ModalPreview, &C::SetModalPreview),
        raObjectProperty<C, TppCustomPreviewer>("PreviewForm", &C::PreviewForm),
+       raObjectProperty<C, TppPreviewFormSettings>("PreviewFormSettings", &C::PreviewFormSettings,
+                                                   &C::SetPreviewFormSettings),
        raObjectProperty<C, TppPrinterSetup>("PrinterSetup", &C::PrinterSetup),
        raObjectProperty<C, TppPrinter>("Printer", &C::GetPrinter),
        raObjectProperty<C, TppCustomPrintDialog>("PrintDialog", &C::PrintDialog),
@@ -896,6 +919,8 @@ const TraMembers* TraTppProducerRTTI::Members() const {
        raProperty<C, daBoolean>("ShowPrintDialog", &C::ShowPrintDialog, &C::SetShowPrintDialog),
        raProperty<C, daString>("TextFileName", &C::TextFileName, &C::SetTextFileName),
        raEnumProperty<C, TppFileType>("TextFileType", &C::TextFileType, &C::SetTextFileType),
+       raObjectProperty<C, TppTextSearchSettings>("TextSearchSettings", &C::TextSearchSettings,
+                                                  &C::SetTextSearchSettings),
        raProperty<C, daString>("Version", &C::Version),
        raProperty<C, daInteger>("VersionNo", [](C* p) { return static_cast<int32_t>(p->VersionNo()); })});
   return &members;

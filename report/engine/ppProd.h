@@ -17,6 +17,7 @@
 #include "platform/ui/forms.h"
 #include "report/engine/ppBackgroundPrintSettings.h"
 #include "report/model/ppForms.h"
+#include "report/model/ppPreviewSettings.h"
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
 #include "report/output/ppDevice.h"
@@ -63,7 +64,8 @@ class TppProducer : public TppRelative, public IppViewerReport {
   virtual void DoOnPrintingComplete();
   virtual void DoOnSaveText(cls::TObject* field, std::string& text);
   virtual bool IsNonScreenDevice() const;
-  virtual void LanguageChanged() {}
+  // Outside loading: the search settings' default text in the new language.
+  virtual void LanguageChanged();
   virtual void PrinterSetupChanged() {}
   // The page geometry changed; then PrinterSetupChanged.
   virtual void PageDefChanged();
@@ -136,6 +138,9 @@ class TppProducer : public TppRelative, public IppViewerReport {
   void SetModalCancelDialog(bool v);
   bool ModalPreview() const { return modalPreview_; }
   void SetModalPreview(bool v);
+  TppPreviewFormSettings* PreviewFormSettings() const { return previewFormSettings_.get(); }
+  // Both settings setters copy the values of SETTINGS (nullptr is ignored).
+  void SetPreviewFormSettings(TppPreviewFormSettings* settings);
   TppPrinterSetup* PrinterSetup() override { return &printerSetup_; }
   // Assigns SETUP; a new page geometry or orientation is PageDefChanged,
   // else PrinterSetupChanged.
@@ -152,6 +157,8 @@ class TppProducer : public TppRelative, public IppViewerReport {
   void SetTextFileName(const std::string& v);
   TppFileType TextFileType() const { return textFileType_; }
   void SetTextFileType(TppFileType v);
+  TppTextSearchSettings* TextSearchSettings() const { return textSearchSettings_.get(); }
+  void SetTextSearchSettings(TppTextSearchSettings* settings);
 
   // Public, not published.
   TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
@@ -254,6 +261,8 @@ class TppProducer : public TppRelative, public IppViewerReport {
   cls::Owned<TppPrinter> ownPrinter_;
   bool producing_ = false;
   cls::Owned<TppPublisher> publisher_;
+  cls::Owned<TppPreviewFormSettings> previewFormSettings_;
+  cls::Owned<TppTextSearchSettings> textSearchSettings_;
   bool setupChanged_ = false;
   bool savePrinterSetup_ = false;
   bool showAutoSearchDialog_ = false;

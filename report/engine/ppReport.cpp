@@ -271,6 +271,17 @@ void ppRegisterReportUnit() {
   boolean("ShowPrintDialog", &R::ShowPrintDialog, &R::SetShowPrintDialog, true);
   cls::PublishProperty(c, cls::StrProperty<TppProducer>("TextFileName", &R::TextFileName, &R::SetTextFileName));
   R::RegisterOutlineProperties();
+  auto settings = [&](const char* name, cls::TClass type, cls::TObject* (*get)(R*)) {
+    cls::TPropInfo p;
+    p.Name = name;
+    p.Type = cls::MakeClassTypeInfo(type->Name, type);
+    p.GetObj = [get](cls::TObject* o) { return get(static_cast<R*>(o)); };
+    cls::PublishProperty(c, p);
+  };
+  settings("PreviewFormSettings", &TppPreviewFormSettings::StaticClass(),
+           [](R* r) -> cls::TObject* { return r->PreviewFormSettings(); });
+  settings("TextSearchSettings", &TppTextSearchSettings::StaticClass(),
+           [](R* r) -> cls::TObject* { return r->TextSearchSettings(); });
 }
 
 // ---- TppReport: parameters ----

@@ -9,6 +9,8 @@
 #include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppPDlg.h"
 #include "report/forms/ppTmDlg.h"
+#include "report/forms/ppTextSearchPreview.h"
+#include "report/forms/ppTextSearchSettingsDlg.h"
 #include "report/forms/ppTmEDlg.h"
 #include "report/model/ppForms.h"
 
@@ -24,6 +26,8 @@ void ppRegisterForms() {
     RegisterFormClass(&TppCustomNoDataDialog::StaticClass(), &TppNoDataDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateDialog::StaticClass(), &TppTemplateDialog::StaticClass());
     RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());
+    RegisterFormClass(&TppCustomTextSearchSettingsDialog::StaticClass(), &TppTextSearchSettingsDialog::StaticClass());
+    ppRegisterTextSearchPreviewUnit();
     ppRegisterAutoSearchDialogUnit();
   });
 }

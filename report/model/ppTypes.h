@@ -22,6 +22,7 @@ CLS_DECLARE_EXCEPTION(EOutlineError, EPagewrightError);
 CLS_DECLARE_EXCEPTION(EBackgroundPrintError, EPagewrightError);
 CLS_DECLARE_EXCEPTION(EBackgroundPrintTimeoutError, EBackgroundPrintError);
 CLS_DECLARE_EXCEPTION(EParameterError, EPagewrightError);
+CLS_DECLARE_EXCEPTION(ESearchError, EPagewrightError);
 
 // ---- enumerations (one byte each, numbered from 0) ----
 //

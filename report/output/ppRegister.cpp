@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/classes/classes.h"
+#include "report/model/ppPreviewSettings.h"
 #include "report/model/ppRegister.h"
 #include "report/output/ppDevice.h"
 #include "report/output/ppDrwCmd.h"
@@ -12,6 +13,7 @@
 #include "report/output/ppPrintr.h"
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppScrollBox.h"
+#include "report/output/ppTextSearch.h"
 #include "report/output/ppViewr.h"
 
 void ppRegisterOutput() {
@@ -29,6 +31,8 @@ void ppRegisterOutput() {
     ppRegisterOutlineNodeUnit();
     ppRegisterOutlineDrawCommandUnit();
     ppRegisterViewerUnit();
+    ppRegisterPreviewSettingsUnit();
+    ppRegisterTextSearchUnit();
     raRegisterRTTI(TraTppPageRTTI::Instance());
     raRegisterRTTI(TraTppDrawCommandRTTI::Instance());
     raRegisterRTTI(TraTppDrawTextRTTI::Instance());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -250,4 +251,34 @@ TEST(Component, OwnedFreesThroughFreeExactlyOnce) {
     EXPECT_EQ(b->label, "c");
   }
   EXPECT_EQ(g_log, (std::vector<std::string>{"free a", "free c"}));
+}
+
+// A guarded object refuses Free() from others before any teardown; its
+// holder lifts the guard and frees it; unwinding lets it go.
+TEST(Component, FreeGuardRaisesBeforeTeardownAndLiftsForTheHolder) {
+  g_log.clear();
+  TProbe* owner = new TProbe(nullptr, "owner");
+  TProbe* kept = new TProbe(owner, "kept");
+  GuardFree(kept, [] { throw EComponentError("Do not free"); });
+  EXPECT_THROW(kept->Free(), EComponentError);
+  EXPECT_TRUE(g_log.empty());  // nothing torn down
+  EXPECT_EQ(owner->ComponentCount(), 1);
+  EXPECT_TRUE(IsFreeGuarded(kept));
+  UnguardFree(kept);
+  kept->Free();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"free kept"}));
+  EXPECT_EQ(owner->ComponentCount(), 0);
+
+  TProbe* other = new TProbe(owner, "other");
+  GuardFree(other, [] { throw EComponentError("Do not free"); });
+  try {
+    struct FreeOnUnwind {
+      TProbe* p;
+      ~FreeOnUnwind() { p->Free(); }
+    } guard{other};
+    throw std::runtime_error("unwind");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(owner->ComponentCount(), 0);
+  owner->Free();
 }

@@ -218,6 +218,36 @@ TEST_F(Templates, SavedFormsLoadIntoAnotherFormAndPrintTheSame) {
   }
 }
 
+// The preview's settings travel with the template; a stored zoom
+// percentage keeps a whole-page setting.
+TEST_F(Templates, PreviewAndSearchSettingsRoundTrip) {
+  TppPreviewFormSettings* preview = form1().report->PreviewFormSettings();
+  preview->SetZoomPercentage(150);
+  preview->SetZoomSetting(zsWholePage);
+  preview->SetWindowState(ui::wsMaximized);
+  TppTextSearchSettings* search = form1().report->TextSearchSettings();
+  search->SetWholeWord(true);
+  search->SetShowAll(true);
+  search->SetVisible(true);
+  search->SetDefaultString("尋找");
+  std::string text = form1().Save(TppFormatType::ftASCII);
+  EXPECT_NE(text.find("TextSearchSettings.WholeWord = True"), std::string::npos) << text;
+  for (TppFormatType format : {TppFormatType::ftASCII, TppFormatType::ftBinary}) {
+    std::string saved = form1().Save(format);
+    TTestForm form2("Form2");
+    form2.Load(saved);
+    TppPreviewFormSettings* p2 = form2.report->PreviewFormSettings();
+    EXPECT_EQ(p2->ZoomPercentage(), 150);
+    EXPECT_EQ(p2->ZoomSetting(), zsWholePage);
+    EXPECT_EQ(p2->WindowState(), ui::wsMaximized);
+    TppTextSearchSettings* s2 = form2.report->TextSearchSettings();
+    EXPECT_TRUE(s2->WholeWord() && s2->ShowAll() && s2->Visible() && s2->Enabled());
+    EXPECT_FALSE(s2->CaseSensitive());
+    EXPECT_EQ(s2->DefaultString(), "尋找");  // loading is no language change
+    EXPECT_EQ(form2.Save(format), saved);
+  }
+}
+
 // ---- Must show 2: damaged streams change nothing ----
 
 TEST_F(Templates, EveryCutTemplateFailsAndLeavesTheReport) {

@@ -718,3 +718,41 @@ TEST_F(Producer, ThePrintDialogsFileChoicesMakeTheFileDevice) {
   EXPECT_TRUE(Jobs().empty());
   ExpectIdle();
 }
+
+// The search settings: cleared Visible below 7.01, copied by Transfer, the
+// default text reset only by a language change made outside loading.
+TEST(ProducerStoredForm, TextSearchSettingsConvertTransferAndFollowTheLanguage) {
+  testing_support::TempRoot root;
+  for (auto [version, visible] : {std::pair{"7.0", false}, {"7.01", true}}) {
+    cls::Owned<TppProducer> p(new TppProducer(nullptr));
+    p->BeginLoading();
+    TCollectingFiler filer;
+    p->DefineProperties(&filer);
+    TValueReader v(cls::vkString, version);
+    filer.Props.at("Version").read(v);
+    p->TextSearchSettings()->SetVisible(true);
+    p->TextSearchSettings()->SetDefaultString("kept");
+    p->SetLanguage(lgDefault);
+    p->FinishLoading();
+    EXPECT_EQ(p->TextSearchSettings()->Visible(), visible) << version;
+    EXPECT_EQ(p->TextSearchSettings()->DefaultString(), "kept");
+    p->SetLanguage(lgDefault);
+    EXPECT_EQ(p->TextSearchSettings()->DefaultString(), "<FindText>");
+  }
+  cls::Owned<TppProducer> a(new TppProducer(nullptr)), b(new TppProducer(nullptr));
+  a->TextSearchSettings()->SetCaseSensitive(true);
+  a->TextSearchSettings()->SetEnabled(false);
+  b->Transfer(a.get());
+  EXPECT_TRUE(b->TextSearchSettings()->CaseSensitive());
+  EXPECT_FALSE(b->TextSearchSettings()->Enabled());
+  EXPECT_NE(b->TextSearchSettings(), a->TextSearchSettings());
+  // Scripting writes a copy; another class is ignored.
+  a->TextSearchSettings()->SetShowAll(true);
+  EXPECT_TRUE(raSetPropValue(b.get(), "TextSearchSettings", TraValue(static_cast<cls::TObject*>(a->TextSearchSettings()))));
+  EXPECT_TRUE(b->TextSearchSettings()->ShowAll());
+  EXPECT_NE(b->TextSearchSettings(), a->TextSearchSettings());
+  EXPECT_FALSE(raSetPropValue(b.get(), "TextSearchSettings", TraValue(static_cast<cls::TObject*>(a->PreviewFormSettings()))));
+  a->PreviewFormSettings()->SetZoomPercentage(40);
+  EXPECT_TRUE(raSetPropValue(b.get(), "PreviewFormSettings", TraValue(static_cast<cls::TObject*>(a->PreviewFormSettings()))));
+  EXPECT_EQ(b->PreviewFormSettings()->ZoomPercentage(), 40);
+}
