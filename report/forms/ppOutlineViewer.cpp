@@ -15,12 +15,6 @@ class TppOutlineWalkieTalkie : public TppCommunicator {
   CLS_DECLARE_CLASS(TppOutlineWalkieTalkie, TppCommunicator)
  public:
   explicit TppOutlineWalkieTalkie(cls::TComponent* owner) : TppCommunicator(owner) {}
-  void Free() override {
-    if (freeAllowed_ && !*freeAllowed_)
-      throw EPagewrightError("TppOutlineViewer.Notification: Do not try to free the embedded walkie talkie.");
-    TppCommunicator::Free();
-  }
-  const bool* freeAllowed_ = nullptr;
 };
 CLS_IMPLEMENT_COMPONENT(TppOutlineWalkieTalkie)
 
@@ -49,9 +43,10 @@ struct TRefitScope {
 }  // namespace
 
 TppOutlineViewer::TppOutlineViewer(cls::TComponent* owner) : ui::TCustomTreeView(owner) {
-  auto* walkie = new TppOutlineWalkieTalkie(this);
-  walkie->freeAllowed_ = &releasing_;
-  walkieTalkie_ = walkie;
+  walkieTalkie_ = new TppOutlineWalkieTalkie(this);
+  cls::GuardFree(walkieTalkie_, [] {
+    throw EPagewrightError("TppOutlineViewer.Notification: Do not try to free the embedded walkie talkie.");
+  });
   HotTrack = true;
   ReadOnly = true;
   ShowRoot = false;
@@ -59,7 +54,7 @@ TppOutlineViewer::TppOutlineViewer(cls::TComponent* owner) : ui::TCustomTreeView
 }
 
 void TppOutlineViewer::BeforeDestruction() {
-  releasing_ = true;
+  if (walkieTalkie_) cls::UnguardFree(walkieTalkie_);
   SetViewer(nullptr);
   inherited::BeforeDestruction();
 }

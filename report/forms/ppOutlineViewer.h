@@ -81,7 +81,6 @@ class TppOutlineViewer : public ui::TCustomTreeView {
   int nodesLoaded_ = 0;
   bool complete_ = false;
   int busy_ = 0;
-  bool releasing_ = false;  // the viewer frees its own parts
 };
 
 // Registers TppOutlineViewer (the forms layer's entry point calls it).
