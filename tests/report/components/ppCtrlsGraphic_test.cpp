@@ -25,28 +25,6 @@ namespace {
 
 int32_t Px(int pixels) { return ConvertToMMThousandths(static_cast<float>(pixels), utScreenPixels, ppVertical); }
 
-// Keeps a copy of every page.
-class TPagesReport : public TTestReport {
-  CLS_DECLARE_CLASS(TPagesReport, TTestReport)
- public:
-  explicit TPagesReport(cls::TComponent* owner) : TTestReport(owner) {}
-  void SendPage(cls::TObject* sender) override {
-    TTestReport::SendPage(sender);
-    cls::Owned<TppPage> copy(new TppPage(nullptr));
-    copy->Assign(Engine()->Page());
-    copies.push_back(std::move(copy));
-  }
-  template <class C>
-  std::vector<C*> Commands(size_t page = 0) const {
-    std::vector<C*> out;
-    for (int i = 0; i < copies.at(page)->GetDrawCommandCount(); ++i)
-      if (auto* c = cls::ObjectAs<C>(copies[page]->GetDrawCommand(i))) out.push_back(c);
-    return out;
-  }
-  std::vector<cls::Owned<TppPage>> copies;
-};
-CLS_IMPLEMENT_COMPONENT(TPagesReport)
-
 // Blob fields: the named fields are pictures' bytes.
 class TBlobPipeline : public TppListPipeline {
   CLS_DECLARE_CLASS(TBlobPipeline, TppListPipeline)

@@ -21,27 +21,6 @@
 
 namespace {
 
-// Keeps a copy of every page besides what the core's double keeps.
-class TKeepingReport : public TTestReport {
-  CLS_DECLARE_CLASS(TKeepingReport, TTestReport)
- public:
-  explicit TKeepingReport(cls::TComponent* owner) : TTestReport(owner) {}
-  void SendPage(cls::TObject* sender) override {
-    TTestReport::SendPage(sender);
-    cls::Owned<TppPage> copy(new TppPage(nullptr));
-    copy->Assign(Engine()->Page());
-    copies.push_back(std::move(copy));
-  }
-  std::vector<TppDrawText*> Texts(size_t page) const {
-    std::vector<TppDrawText*> out;
-    for (int i = 0; i < copies[page]->GetDrawCommandCount(); ++i)
-      if (auto* t = cls::ObjectAs<TppDrawText>(copies[page]->GetDrawCommand(i))) out.push_back(t);
-    return out;
-  }
-  std::vector<cls::Owned<TppPage>> copies;
-};
-CLS_IMPLEMENT_COMPONENT(TKeepingReport)
-
 // The receipt's line: "收據明細第" + two digits + "行" + 16 letters, 30 columns.
 std::string ReceiptLine(int i) {
   std::string digits{static_cast<char>('0' + i / 10 % 10), static_cast<char>('0' + i % 10)};
@@ -66,7 +45,7 @@ class ReceiptReport : public Printers {
     Install(def, true);
     ppSetEngineClass(&TTestEngine::Make);
     ppSetDetailBandEngineClass(&TTestBandEngine::Make);
-    report = new TKeepingReport(nullptr);
+    report = new TPagesReport(nullptr);
     report->SetUnits(utMillimeters);
     report->PrinterSetup()->SetPrinterName("Zolmet");
     SetPaperHeight(279000);
@@ -126,7 +105,7 @@ class ReceiptReport : public Printers {
     std::vector<std::vector<std::string>> pages;
     for (size_t p = 0; p < report->copies.size(); ++p) {
       std::vector<std::string> lines;
-      for (TppDrawText* t : report->Texts(p))
+      for (TppDrawText* t : report->Commands<TppDrawText>(p))
         if (t->IsMemo())
           for (int i = 0; i < t->WrappedText()->Count(); ++i) lines.push_back(t->WrappedText()->Strings(i));
       pages.push_back(lines);
@@ -146,7 +125,7 @@ class ReceiptReport : public Printers {
   }
 
   spool::PrinterBackend backend = spool::PrinterBackend::Record;
-  TKeepingReport* report = nullptr;
+  TPagesReport* report = nullptr;
   TppHeaderBand* header = nullptr;
   std::vector<cls::TObject*> components;
 };
@@ -177,7 +156,7 @@ TEST_F(ReceiptReport, TitleLabelGivesOneTextCommandAtTheMargins) {
   title->SetBoundsInUnits(0, 0, 61.383f, 6.879f);
   Run();
   ASSERT_EQ(report->copies.size(), 1u);
-  auto texts = report->Texts(0);
+  auto texts = report->Commands<TppDrawText>(0);
   ASSERT_EQ(texts.size(), 1u);
   TppDrawText* t = texts[0];
   EXPECT_EQ(t->Left(), 5000);
@@ -208,8 +187,8 @@ TEST_F(ReceiptReport, OnGetTextChangesWhatIsPrinted) {
   label->OnGetText = TppGetTextEvent(&handler, &Handler::Get);
   Run();
   EXPECT_EQ(seen, "before");
-  ASSERT_EQ(report->Texts(0).size(), 1u);
-  EXPECT_EQ(report->Texts(0)[0]->Text(), "after");
+  ASSERT_EQ(report->Commands<TppDrawText>(0).size(), 1u);
+  EXPECT_EQ(report->Commands<TppDrawText>(0)[0]->Text(), "after");
 }
 
 // ---- the text memo ----
@@ -221,7 +200,7 @@ TEST_F(ReceiptReport, EachReceiptLineIsOneMemoLineAThirtyFourPixelPitch) {
   auto pages = MemoPages();
   ASSERT_EQ(pages[0].size(), 6u);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(pages[0][static_cast<size_t>(i)], ReceiptLine(i));
-  auto texts = report->Texts(0);
+  auto texts = report->Commands<TppDrawText>(0);
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0]->Height(), 6 * 4254);
   EXPECT_EQ(texts[0]->Top(), 30517);
@@ -253,7 +232,7 @@ TEST_F(ReceiptReport, WithRoomForKLinesTheNextPageStartsAtLineKPlusOne) {
   ASSERT_EQ(pages[0].size(), 3u);
   EXPECT_EQ(pages[1].front(), ReceiptLine(3));
   // The continuation starts at the top margin.
-  EXPECT_EQ(report->Texts(1)[0]->Top(), 3000);
+  EXPECT_EQ(report->Commands<TppDrawText>(1)[0]->Top(), 3000);
   std::vector<std::string> all;
   for (auto& p : pages) all.insert(all.end(), p.begin(), p.end());
   ASSERT_EQ(all.size(), 10u);
@@ -386,7 +365,7 @@ TEST_F(ReceiptReport, MemoThatDoesNotStretchPrintsWhatFitsItsHeight) {
   Run();
   ASSERT_EQ(report->copies.size(), 1u);
   EXPECT_EQ(MemoPages()[0], (std::vector<std::string>{ReceiptLine(0), ReceiptLine(1)}));
-  EXPECT_EQ(report->Texts(0)[0]->Height(), 2 * 4254 + 500);
+  EXPECT_EQ(report->Commands<TppDrawText>(0)[0]->Height(), 2 * 4254 + 500);
   EXPECT_FALSE(memo->OverFlow());
 }
 

@@ -214,4 +214,27 @@ class TTestReport : public TppCustomReport {
 };
 CLS_IMPLEMENT_COMPONENT(TTestReport)
 
+// Keeps a copy of every page besides what the test report keeps.
+class TPagesReport : public TTestReport {
+  CLS_DECLARE_CLASS(TPagesReport, TTestReport)
+ public:
+  explicit TPagesReport(cls::TComponent* owner) : TTestReport(owner) {}
+  void SendPage(cls::TObject* sender) override {
+    TTestReport::SendPage(sender);
+    cls::Owned<TppPage> copy(new TppPage(nullptr));
+    copy->Assign(Engine()->Page());
+    copies.push_back(std::move(copy));
+  }
+  // The commands of class C on copied page PAGE, in page order.
+  template <class C>
+  std::vector<C*> Commands(size_t page = 0) const {
+    std::vector<C*> out;
+    for (int i = 0; i < copies.at(page)->GetDrawCommandCount(); ++i)
+      if (auto* c = cls::ObjectAs<C>(copies[page]->GetDrawCommand(i))) out.push_back(c);
+    return out;
+  }
+  std::vector<cls::Owned<TppPage>> copies;
+};
+CLS_IMPLEMENT_COMPONENT(TPagesReport)
+
 }  // namespace
