@@ -489,6 +489,39 @@ void TSpeedButton::SetNumGlyphs(int n) {
 
 int TSpeedButton::GlyphIndex() const { return !Enabled && numGlyphs_ >= 2 ? 1 : 0; }
 
+void TSpeedButton::SetDown(bool v) {
+  if (GroupIndex == 0) v = false;
+  if (v == down_) return;
+  if (!v && !AllowAllUp) {
+    // One of an exclusive group stays down.
+    bool otherDown = false;
+    if (Parent())
+      for (TControl* c : Parent()->Controls())
+        if (auto* b = dynamic_cast<TSpeedButton*>(c); b && b != this && b->GroupIndex == GroupIndex && b->down_)
+          otherDown = true;
+    if (!otherDown) return;
+  }
+  down_ = v;
+  if (v && Parent())
+    for (TControl* c : Parent()->Controls())
+      if (auto* b = dynamic_cast<TSpeedButton*>(c); b && b != this && b->GroupIndex == GroupIndex && b->down_) {
+        b->down_ = false;
+        b->Invalidate();
+      }
+  Invalidate();
+}
+
+void TSpeedButton::Click() {
+  if (GroupIndex != 0) {
+    if (!down_) SetDown(true);
+    else if (AllowAllUp) {
+      down_ = false;
+      Invalidate();
+    }
+  }
+  TButton::Click();
+}
+
 void TSpeedButton::Paint() {
   gdi::TCanvas& c = Canvas();
   win::RECT r{0, 0, Width(), Height()};

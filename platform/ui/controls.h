@@ -156,6 +156,10 @@ class TControl : public TComponent {
   TDragOverEvent OnDragOver;
   // Shown on a right click (not owned).
   TPopupMenu* PopupMenu = nullptr;
+  // The help text shown while the pointer rests on the control, when its
+  // ShowHint is set (Big5).
+  std::string Hint;
+  bool ShowHint = false;
 
   // The pointer shape over the control.
   TCursor Cursor() const { return cursor_; }
@@ -355,6 +359,17 @@ class TSpeedButton : public TButton {
   void SetNumGlyphs(int n);
   // The picture shown now: 0 enabled, 1 disabled (when there is one).
   int GlyphIndex() const;
+  enum class TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+  TButtonLayout Layout = TButtonLayout::blGlyphLeft;
+  // Speed buttons of one GroupIndex above 0 under one parent are down one
+  // at a time: a click puts the button down and its group's others up;
+  // clicking the down one puts it up only when AllowAllUp.
+  int GroupIndex = 0;
+  bool AllowAllUp = false;
+  bool Down() const { return down_; }
+  // Putting one down puts its group's others up.
+  void SetDown(bool v);
+  void Click() override;
 
  protected:
   void Paint() override;
@@ -362,6 +377,7 @@ class TSpeedButton : public TButton {
  private:
   gdi::TBitmap glyph_;
   int numGlyphs_ = 1;
+  bool down_ = false;
 };
 
 class TMemo : public TWinControl {

@@ -14,6 +14,8 @@ CLS_IMPLEMENT_COMPONENT(TRadioGroup)
 CLS_IMPLEMENT_COMPONENT(TRadioButton)
 CLS_IMPLEMENT_COMPONENT(TComboBox)
 CLS_IMPLEMENT_COMPONENT(TGroupBox)
+CLS_IMPLEMENT_COMPONENT(TMaskEdit)
+CLS_IMPLEMENT_COMPONENT(TSplitter)
 CLS_IMPLEMENT_COMPONENT(TBevel)
 CLS_IMPLEMENT_COMPONENT(TShape)
 
@@ -499,6 +501,23 @@ void TGroupBox::Paint() {
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
   c.TextOut(8, 0, Caption);
+}
+
+// ---- TMaskEdit
+
+TMaskEdit::TMaskEdit(TComponent* AOwner) : TEdit(AOwner) {}
+
+void TMaskEdit::SetEditMask(const std::string& mask) { editMask_ = mask; }
+
+std::string TMaskEdit::EditText() const { return Text(); }
+
+void TMaskEdit::KeyPress(char& key) { TEdit::KeyPress(key); }
+
+// ---- TSplitter
+
+TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
+  SetBounds(0, 0, 3, 100);
+  SetAlign(TAlign::alLeft);
 }
 
 }  // namespace ui

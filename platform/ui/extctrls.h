@@ -264,4 +264,41 @@ class TGroupBox : public TWinControl {
   void Paint() override;
 };
 
+// An edit whose text follows a mask "mask;save literals;blank": in the
+// mask '9' takes a digit or nothing, '0' a digit, '\\' makes the next
+// character a literal, and other characters are literals shown in place.
+// With save literals 0 Text holds only the characters typed; EditText is
+// what the field shows. Characters the mask refuses, and any past
+// MaxLength (0: no limit), are not taken.
+class TMaskEdit : public TEdit {
+  CLS_DECLARE_CLASS(TMaskEdit, TEdit)
+
+ public:
+  explicit TMaskEdit(TComponent* AOwner);
+  const std::string& EditMask() const { return editMask_; }
+  void SetEditMask(const std::string& mask);
+  int MaxLength = 0;
+  bool TabStop = true;
+  std::string EditText() const;
+
+ protected:
+  void KeyPress(char& key) override;
+
+ private:
+  std::string editMask_;
+};
+
+// A bar between an aligned control and the rest of its parent: dragging
+// it resizes that control, never below MinSize; with AutoSnap a drag
+// below MinSize hides the control.
+class TSplitter : public TGraphicControl {
+  CLS_DECLARE_CLASS(TSplitter, TGraphicControl)
+
+ public:
+  explicit TSplitter(TComponent* AOwner);
+  bool AutoSnap = true;
+  int MinSize = 30;
+  TNotifyEvent OnMoved;
+};
+
 }  // namespace ui
