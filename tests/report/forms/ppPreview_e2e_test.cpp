@@ -1,0 +1,311 @@
+// The print preview opened by a report's Print and worked by script: paging,
+// zooming, the search pane, printing from the preview through the print
+// dialog, closing while idle or busy, and the boxes' bad input. Checks run
+// at points of the script through probe buttons added to the form.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/spool/printerdef.h"
+#include "platform/sysroot/sysroot.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
+#include "report/components/ppDBText.h"
+#include "report/engine/ppBands.h"
+#include "report/engine/ppGroup.h"
+#include "report/engine/ppReport.h"
+#include "report/forms/ppOutlineViewer.h"
+#include "report/forms/ppPreview.h"
+#include "report/forms/ppTextSearchPreview.h"
+#include "report/output/ppPrintr.h"
+#include "report/output/ppViewr.h"
+#include "tests/support/pagesource.h"
+#include "tests/support/ppListPipeline.h"
+#include "tests/support/ppTestReport.h"
+#include "tests/support/testroot.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Units mm, 82 x 100 mm on "Zolmet", CachePages, one page a row: page k
+// reads "Page k"; the rows in DRAVIK also read "Dravik".
+class TPagedReport {
+ public:
+  explicit TPagedReport(int pages, std::vector<int> dravik = {2, 4}) {
+    data.reset(new TppListPipeline(nullptr));
+    data->SetFieldNames({"N", "Text", "Extra"});
+    for (int k = 1; k <= pages; ++k) {
+      bool hit = std::find(dravik.begin(), dravik.end(), k) != dravik.end();
+      data->AddRecord({{"N", TppListPipeline::TValue(std::to_string(k))},
+                       {"Text", TppListPipeline::TValue("Page " + std::to_string(k))},
+                       {"Extra", TppListPipeline::TValue(std::string(hit ? "Dravik" : ""))}});
+    }
+    report.reset(new TppReport(nullptr));
+    report->SetUnits(utMillimeters);
+    report->PrinterSetup()->SetPrinterName("Zolmet");
+    report->PrinterSetup()->SetDocumentName("Pages");
+    SetPage(report.get(), 82000, 100000, 5000);
+    report->SetCachePages(true);
+    report->SetShowCancelDialog(false);
+    report->SetDataPipeline(data.get());
+    auto* group = new TppGroup(nullptr);  // the report's to free
+    group->SetReport(report.get());
+    group->SetDataPipeline(data.get());
+    group->SetBreakName("N");
+    group->SetNewPage(true);
+    auto* header = new TppGroupHeaderBand(nullptr);
+    header->SetGroup(group);
+    header->SetHeight(0);
+    auto* footer = new TppGroupFooterBand(nullptr);
+    footer->SetGroup(group);
+    footer->SetHeight(0);
+    auto* detail = new TppDetailBand(nullptr);
+    detail->SetReport(report.get());
+    detail->SetHeight(20);
+    Field(detail, "Text", 0);
+    Field(detail, "Extra", 10);
+  }
+  ~TPagedReport() {
+    fields.clear();
+    report.reset();
+    data.reset();
+  }
+  TPagedReport(const TPagedReport&) = delete;
+  TPagedReport& operator=(const TPagedReport&) = delete;
+
+  cls::Owned<TppListPipeline> data;
+  cls::Owned<TppReport> report;
+  std::vector<cls::Owned<TppDBText>> fields;
+
+ private:
+  void Field(TppBand* band, const std::string& field, int top) {
+    auto* t = new TppDBText(nullptr);
+    fields.emplace_back(t);
+    t->SetBand(static_cast<TppCustomBand*>(band));
+    t->SetDataPipeline(data.get());
+    t->SetDataField(field);
+    t->SetBoundsInUnits(0, top, 60, 8);
+  }
+};
+
+// A zero-sized button that shows itself only while the preview is idle: a
+// script entry naming it waits for the work under way instead of running
+// from inside it.
+class TProbe : public ui::TButton {
+ public:
+  TProbe(TppPrintPreview* form) : ui::TButton(form), form_(form) {}
+  bool Visible() const override {
+    auto* p = form_->PreviewPlugIn();
+    TppCustomSearchPreview* s = p ? p->SearchPreview() : nullptr;
+    return p && !p->WorkUnderWay() && !(s && (s->Busy() || s->Searching())) && ui::TButton::Visible();
+  }
+
+ private:
+  TppPrintPreview* form_;
+};
+
+class PreviewRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    ui::SetEchoDialogs(false);
+    ui::ClearRecordedDialogs();
+    ui::ClearScriptedClicks();
+    root_ = tmp_.path() + "/root";
+    ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
+    sysroot::SetRoot(root_);
+    spool::PrinterDef office = spool::DemoReceiptPrinter();
+    office.name = "Office";
+    office.driver = "Office Laser";
+    office.ports = {"LPT1"};
+    office.output = "C:\\Zolmet\\Printed\\Office";
+    ASSERT_TRUE(spool::InstallPrinter(office));
+    ppPrintrFinalize();
+    folder_ = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+  }
+  void TearDown() override {
+    hook_.reset();
+    ui::Application().Shutdown();
+    ui::ClearScriptedClicks();
+    ppPrintrFinalize();
+    ui::SetEchoDialogs(true);
+  }
+
+  // Probe buttons NAME (zero-sized) on each preview form REPORT opens; the
+  // script's entry NAME runs the check with the form and its plug-in.
+  using Check = std::function<void(TppPrintPreview*, TppPreview*)>;
+  void Probes(TppProducer* report, std::map<std::string, Check> probes) {
+    probes_ = std::move(probes);
+    hook_.reset(new TEventHook(report, {ciProducerPreviewFormCreate}, [this, report](TppCommunicator*, int, TraParamList*) {
+      auto* form = cls::ObjectAs<TppPrintPreview>(report->PreviewForm());
+      ASSERT_NE(form, nullptr);
+      for (auto& [name, check] : probes_) {
+        auto* b = new TProbe(form);
+        b->SetName(name);
+        b->SetParent(form);
+        b->SetBounds(0, 0, 0, 0);
+        Check* c = &check;
+        b->OnClick = [form, c](cls::TObject*) {
+          (*c)(form, static_cast<TppPreview*>(form->PreviewPlugIn()));
+        };
+      }
+    }));
+  }
+
+  std::string Record(int job) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.job", job);
+    return fs::exists(folder_ + name) ? ReadFile(folder_ + name) : std::string();
+  }
+  std::string Pdf(int job) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.pdf", job);
+    return folder_ + name;
+  }
+  std::vector<int> PagesRead(int job) const {
+    std::vector<int> out;
+    std::string text = Shell("pdftotext -enc UTF-8 '" + Pdf(job) + "' -");
+    for (size_t at = text.find("Page "); at != std::string::npos; at = text.find("Page ", at + 5))
+      out.push_back(std::atoi(text.c_str() + at + 5));
+    return out;
+  }
+  static std::vector<std::string> Messages() {
+    std::vector<std::string> out;
+    for (const ui::TRecordedDialog& d : ui::RecordedDialogs())
+      if (d.kind == "MessageDlg") out.push_back(d.text);
+    return out;
+  }
+  static std::string Status(TppPrintPreview* form, int panel = 0) {
+    return form->StatusBar()->Panels.Count() > panel ? form->StatusBar()->Panels[panel].Text : std::string();
+  }
+
+  TempRoot tmp_;
+  std::string root_, folder_;
+  std::map<std::string, Check> probes_;
+  cls::Owned<TEventHook> hook_;
+};
+
+// The paint box's top-left in the form's pixels.
+win::PT FormOffset(ui::TControl* c) {
+  win::PT at{0, 0};
+  for (; c && !dynamic_cast<ui::TCustomForm*>(c); c = c->Parent()) {
+    at.x += c->Left();
+    at.y += c->Top();
+    if (ui::TWinControl* p = c->Parent()) {
+      at.x += p->ClientOffset().x - p->ScrollOffset().x;
+      at.y += p->ClientOffset().y - p->ScrollOffset().y;
+    }
+  }
+  return at;
+}
+
+// The viewer area of the form's picture holds the page bitmap.
+void ExpectViewerShowsPageBitmap(TppPrintPreview* form, TppViewer* viewer) {
+  gdi::TBitmap picture;
+  form->PaintToBitmap(picture);
+  gdi::TBitmap* page = viewer->ScreenDevice()->PageBitmap();
+  ASSERT_NE(page, nullptr);
+  const win::PT at = FormOffset(viewer->PaintBox());
+  const int w = std::min(viewer->ScrollBox()->ClientWidth(), page->Width());
+  const int h = std::min(viewer->ScrollBox()->ClientHeight(), page->Height());
+  ASSERT_GT(w, 0);
+  ASSERT_GT(h, 0);
+  const std::vector<std::uint32_t> shown = picture.Pixels(), pixels = page->Pixels();
+  int differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (shown[size_t(at.y + y) * picture.Width() + at.x + x] != pixels[size_t(y) * page->Width() + x]) ++differ;
+  EXPECT_EQ(differ, 0);
+}
+
+}  // namespace
+
+TEST_F(PreviewRun, PagesZoomSearchAndPrintFromThePreview) {
+  TPagedReport source(5);
+  TppReport* report = source.report.get();
+  ASSERT_EQ(report->DeviceType(), "Screen");
+  int checks = 0;
+  Probes(report,
+         {{"opened",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->edtPageNo->Text(), "1");
+             EXPECT_EQ(Status(form), "Page 1");
+             EXPECT_TRUE(p->btnWholePage->Down());
+             EXPECT_FALSE(p->btnFirst->Enabled);
+             EXPECT_TRUE(p->btnNext->Enabled);
+             EXPECT_EQ(p->btnCancel->Caption, "Close");
+             EXPECT_TRUE(report->Producing());
+             ExpectViewerShowsPageBitmap(form, p->Viewer());
+           }},
+          {"atLast",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(Status(form), "Page 5 of 5");
+             EXPECT_EQ(p->edtPageNo->Text(), "5");
+             EXPECT_FALSE(p->btnNext->Enabled);
+             EXPECT_FALSE(p->btnLast->Enabled);
+             EXPECT_TRUE(p->btnPrior->Enabled);
+           }},
+          {"zoomed",
+           [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetCalculatedZoom(), 150);
+             EXPECT_EQ(p->Viewer()->ZoomSetting(), zsPercentage);
+             EXPECT_FALSE(p->btnWholePage->Down());
+             EXPECT_FALSE(p->btnPageWidth->Down());
+             EXPECT_FALSE(p->btn100Percent->Down());
+           }},
+          {"searchShown",
+           [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_TRUE(p->btnTextSearch->Down());
+             EXPECT_EQ(p->btnTextSearch->Hint, "Hide the Find Text Toolbar");
+             EXPECT_TRUE(p->pnlLeft->Visible());
+             EXPECT_TRUE(p->pnlSearch->Visible());
+           }},
+          {"firstHit",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetAbsolutePageNo(), 2);
+             EXPECT_EQ(Status(form, 1), "Found 1 of 2");
+           }},
+          {"secondHit",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetAbsolutePageNo(), 4);
+             EXPECT_EQ(Status(form, 1), "Found 2 of 2");
+           }},
+          {"printed",
+           [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(report->DeviceType(), "Screen");
+             EXPECT_FALSE(p->Viewer()->GetBusy());
+           }},
+          {"afterNext", [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetAbsolutePageNo(), 5);
+           }}});
+  ui::ScriptClicks({"opened", "btnLast", "atLast", "edtZoom=150", "<Enter>", "zoomed", "btnTextSearch", "searchShown",
+                    "edtFind=Dravik", "<Enter>", "firstHit", "btnNextHit", "secondHit", "btnPrint",
+                    "cbxPrinters=Zolmet", "edtPageRange=2-3", "btnOK", "printed", "btnNext", "afterNext",
+                    "btnCancel"});
+  report->Print();
+  EXPECT_EQ(checks, 8);
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
+  EXPECT_TRUE(Messages().empty());
+  // The print from the preview: pages 2 and 3 on the receipt paper.
+  const std::string record = Record(1);
+  EXPECT_NE(record.find("Pages=2"), std::string::npos) << record;
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
+  EXPECT_NE(Shell("pdfinfo '" + Pdf(1) + "'").find("232.441 x 283.465 pts"), std::string::npos);
+}
