@@ -286,7 +286,9 @@ void TppCustomPreview::UpdateSearch() {
 }
 
 void TppCustomPreview::Cancel() {
-  if (report_ && report_->Printing() && viewer_) viewer_->Cancel();
+  // A screen run makes its pages without the printing flag: the viewer's
+  // busy state counts too.
+  if (report_ && viewer_ && (report_->Printing() || viewer_->GetBusy())) viewer_->Cancel();
 }
 
 bool TppCustomPreview::WorkUnderWay() const {

@@ -140,9 +140,11 @@ class PreviewRun : public ::testing::Test {
 
   // Probe buttons NAME (zero-sized) on each preview form REPORT opens; the
   // script's entry NAME runs the check with the form and its plug-in.
+  // "idle" only waits for the work under way.
   using Check = std::function<void(TppPrintPreview*, TppPreview*)>;
-  void Probes(TppProducer* report, std::map<std::string, Check> probes) {
+  void Probes(TppProducer* report, std::map<std::string, Check> probes = {}) {
     probes_ = std::move(probes);
+    probes_.emplace("idle", [](TppPrintPreview*, TppPreview*) {});
     hook_.reset(new TEventHook(report, {ciProducerPreviewFormCreate}, [this, report](TppCommunicator*, int, TraParamList*) {
       auto* form = cls::ObjectAs<TppPrintPreview>(report->PreviewForm());
       ASSERT_NE(form, nullptr);
@@ -308,4 +310,167 @@ TEST_F(PreviewRun, PagesZoomSearchAndPrintFromThePreview) {
   EXPECT_NE(record.find("Pages=2"), std::string::npos) << record;
   EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
   EXPECT_NE(Shell("pdfinfo '" + Pdf(1) + "'").find("232.441 x 283.465 pts"), std::string::npos);
+}
+
+TEST_F(PreviewRun, CloseAndEscWhileIdleOrGenerating) {
+  // Idle: Esc closes, and so does the button reading "Close".
+  for (const char* close : {"<Esc>", "btnCancel"}) {
+    TPagedReport source(5);
+    ui::ScriptClicks({close});
+    source.report->Print();
+    EXPECT_FALSE(ui::HasScriptedClick()) << close;
+    EXPECT_EQ(source.report->PreviewForm(), nullptr) << close;
+    EXPECT_FALSE(source.report->Producing()) << close;
+  }
+  // Generating 200 pages: "Cancel" stops the run and the button then
+  // reads "Close"; Esc stops it and closes once it has stopped.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    std::string caption;
+    Probes(source.get(), {{"stopped", [&](TppPrintPreview*, TppPreview* p) { caption = p->btnCancel->Caption; }}});
+    ui::ScriptClicks({"btnCancel", "stopped", "btnCancel"});
+    source->Print();
+    EXPECT_EQ(caption, "Close");
+    EXPECT_LT(source->Published.size(), 200u);
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+  }
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    ui::ScriptClicks({"<Esc>"});
+    source->Print();
+    EXPECT_LT(source->Published.size(), 200u);
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PreviewRun, TheReportsGoingClosesThePreviewAfterTheWorkStops) {
+  // The producer's message while pages are made: the run is cancelled,
+  // the form goes after it has unwound, modal or not.
+  for (bool modal : {true, false}) {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->SetModalPreview(modal);
+    source->AfterPage = [&](int page) {
+      if (page == 3 && source->PreviewForm()) source->PreviewForm()->Perform(ppWMReportDestroyed, ppReportMessageParam, 0);
+    };
+    source->Print();
+    ui::Application().ProcessMessages();
+    EXPECT_EQ(source->Published.size(), 3u) << modal;
+    EXPECT_EQ(source->PreviewForm(), nullptr) << modal;
+    EXPECT_FALSE(source->Producing()) << modal;
+  }
+}
+
+TEST_F(PreviewRun, CtrlKeysPageWithinTheReport) {
+  TPagedReport source(5);
+  std::vector<int> pages;
+  auto page = [&](TppPrintPreview*, TppPreview* p) { pages.push_back(p->Viewer()->GetAbsolutePageNo()); };
+  Probes(source.report.get(), {{"page", page}});
+  ui::ScriptClicks({"<Ctrl+PgUp>", "page", "<Ctrl+Home>", "page", "<Ctrl+PgDn>", "page", "<Ctrl+End>", "page",
+                    "<Ctrl+PgDn>", "page", "btnFirst", "page", "btnNext", "page", "<Ctrl+PgUp>", "page", "<PgDn>", "page",
+                    "btnCancel"});
+  source.report->Print();
+  EXPECT_EQ(pages, (std::vector<int>{1, 1, 2, 5, 5, 1, 2, 1, 1}));
+  EXPECT_EQ(source.report->PreviewForm(), nullptr);
+}
+
+TEST_F(PreviewRun, PanesFollowTheReportsSettings) {
+  auto expectNoOutline = [](TppPreview* p) {
+    EXPECT_FALSE(p->GetOutlineVisible());
+    EXPECT_FALSE(p->tvOutline->Visible());
+    EXPECT_FALSE(p->pnlLeft->Visible());
+  };
+  // A report without outline properties: no outline pane.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 3;
+    int checks = 0;
+    Probes(source.get(), {{"panes", [&](TppPrintPreview*, TppPreview* p) {
+                             ++checks;
+                             expectNoOutline(p);
+                             EXPECT_NE(p->SearchPreview(), nullptr);
+                           }}});
+    ui::ScriptClicks({"panes", "btnNext", "panes", "btnCancel"});
+    source->Print();
+    EXPECT_EQ(checks, 2);
+  }
+  // A report's outline shows unless its settings turn it off. Text search
+  // off: no search pane and no toggle.
+  for (bool outline : {true, false})
+    for (bool search : {true, false}) {
+      TPagedReport source(5);
+      source.report->OutlineSettings()->SetEnabled(outline);
+      source.report->TextSearchSettings()->SetEnabled(search);
+      int checks = 0;
+      Probes(source.report.get(), {{"panes", [&](TppPrintPreview*, TppPreview* p) {
+                                      ++checks;
+                                      EXPECT_EQ(p->SearchPreview() != nullptr, search);
+                                      EXPECT_EQ(p->btnTextSearch->Visible(), search);
+                                      EXPECT_FALSE(p->btnAutoSearch->Visible());
+                                      if (outline) {
+                                        EXPECT_TRUE(p->GetOutlineVisible());
+                                        EXPECT_TRUE(p->pnlLeft->Visible());
+                                      } else {
+                                        expectNoOutline(p);
+                                      }
+                                    }}});
+      ui::ScriptClicks({"panes", "btnNext", "panes", "btnCancel"});
+      source.report->Print();
+      EXPECT_EQ(checks, 2);
+    }
+  // Without an outline the toggle shows the search pane and hides it again.
+  TPagedReport source(5);
+  source.report->OutlineSettings()->SetEnabled(false);
+  int checks = 0;
+  Probes(source.report.get(), {{"shown", [&](TppPrintPreview*, TppPreview* p) {
+                                  ++checks;
+                                  EXPECT_TRUE(p->pnlLeft->Visible());
+                                  EXPECT_TRUE(p->btnTextSearch->Down());
+                                }},
+                               {"hidden", [&](TppPrintPreview*, TppPreview* p) {
+                                  ++checks;
+                                  EXPECT_FALSE(p->pnlLeft->Visible());
+                                  EXPECT_FALSE(p->btnTextSearch->Down());
+                                  EXPECT_EQ(p->btnTextSearch->Hint, "Show the Find Text Toolbar");
+                                }}});
+  ui::ScriptClicks({"btnTextSearch", "shown", "btnTextSearch", "hidden", "btnCancel"});
+  source.report->Print();
+  EXPECT_EQ(checks, 2);
+}
+
+TEST_F(PreviewRun, EscDuringASearchClosesOnceTheSearchStops) {
+  cls::Owned<TPageSource> source(new TPageSource(nullptr));
+  source->Pages = 200;
+  source->Publisher()->SetCachePages(true);
+  std::vector<std::string> statuses;
+  cls::Owned<TEventHook> status;
+  Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
+                           status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
+                                                       [&statuses, form](TppCommunicator*, int, TraParamList*) {
+                                                         statuses.push_back(Status(form, 1));
+                                                       }));
+                         }}});
+  ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", "<Esc>"});
+  source->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(source->PreviewForm(), nullptr);
+  EXPECT_FALSE(source->Producing());
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ(statuses.back(), "Text Search Cancelled");
+  status.reset();
+}
+
+TEST_F(PreviewRun, CurrentPageFromThePreviewPrintsThatPageOnly) {
+  TPagedReport source(5);
+  Probes(source.report.get());
+  ui::ScriptClicks({"idle", "btnLast", "idle", "btnPrior", "idle", "btnPrint", "cbxPrinters=Zolmet", "rdbCurrentPage=1", "btnOK", "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(PagesRead(1), std::vector<int>{4});
+  EXPECT_EQ(source.report->DeviceType(), "Screen");
 }
