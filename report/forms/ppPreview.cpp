@@ -145,7 +145,7 @@ CLS_IMPLEMENT_COMPONENT(TppCustomPreview)
 
 namespace {
 
-// An integer counter raised for a scope.
+// A flag raised for a scope.
 class TppCounterScope {
  public:
   explicit TppCounterScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
@@ -292,13 +292,14 @@ void TppCustomPreview::Cancel() {
 }
 
 bool TppCustomPreview::WorkUnderWay() const {
-  return (viewer_ && viewer_->GetBusy()) || (report_ && report_->Printing()) ||
+  return printing_ || (viewer_ && viewer_->GetBusy()) || (report_ && report_->Printing()) ||
          (searchPreview_ && searchPreview_->Searching());
 }
 
 void TppCustomPreview::CancelWork() {
   if (searchPreview_ && searchPreview_->Searching()) searchPreview_->PerformSearchAction(saCancel);
-  if (viewer_ && ((report_ && report_->Printing()) || viewer_->GetBusy())) viewer_->Cancel();
+  if (printing_ && report_) report_->Cancel();
+  else if (viewer_ && ((report_ && report_->Printing()) || viewer_->GetBusy())) viewer_->Cancel();
 }
 
 void TppCustomPreview::LanguageChanged() {
@@ -331,6 +332,7 @@ void TppCustomPreview::PerformAction(int action) {
 
 void TppCustomPreview::Print() {
   if (!report_ || !viewer_) return;
+  TppCounterScope printing(printing_);
   if (BeforePrint) BeforePrint(this);
   try {
     viewer_->Print();

@@ -192,7 +192,7 @@ class TppCustomPreview : public TppCommunicator {
   void SetZoomPercentage(int percent);
   void GotoPage(int32_t pageNo);
 
-  // A generation, printer run or search is under way.
+  // A generation, a print from the preview or a search is under way.
   bool WorkUnderWay() const;
   // Stops them all (the close road).
   void CancelWork();
@@ -207,6 +207,7 @@ class TppCustomPreview : public TppCommunicator {
   TppViewer* viewer_ = nullptr;  // owned by the parent as a component
   TppProducer* report_ = nullptr;
   TppCustomSearchPreview* searchPreview_ = nullptr;  // owned
+  bool printing_ = false;  // Print is under way
 };
 
 // The default plug-in: toolbar, outline pane, search panel, splitter and

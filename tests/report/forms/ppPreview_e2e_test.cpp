@@ -474,3 +474,22 @@ TEST_F(PreviewRun, CurrentPageFromThePreviewPrintsThatPageOnly) {
   EXPECT_EQ(PagesRead(1), std::vector<int>{4});
   EXPECT_EQ(source.report->DeviceType(), "Screen");
 }
+
+TEST_F(PreviewRun, EscWhilePrintingFromThePreviewStopsThePrintAndCloses) {
+  cls::Owned<TPageSource> source(new TPageSource(nullptr));
+  source->Pages = 200;
+  source->PrinterSetup()->SetPrinterName("Zolmet");
+  source->SetShowCancelDialog(false);
+  size_t shown = 0;
+  Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
+  ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", "<Esc>"});
+  source->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(source->PreviewForm(), nullptr);
+  EXPECT_FALSE(source->Producing());
+  EXPECT_FALSE(source->Printing());
+  EXPECT_EQ(source->DeviceType(), "Screen");
+  // The printer run stopped after the page it was on.
+  EXPECT_GT(shown, 0u);
+  EXPECT_LE(source->Published.size(), shown + 2);
+}
