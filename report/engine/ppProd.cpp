@@ -832,7 +832,7 @@ void TppProducer::PrintToScreen() {
   } else {
     form->Show();
     ui::TCustomForm::HandlerScope keep(form);
-    PrintToDevices();
+    PreviewFormStart();
   }
   ProcessMessages();
 }
@@ -848,7 +848,18 @@ void TppProducer::ApplyPreviewFormSettings() {
 }
 
 void TppProducer::PreviewFormStart() {
-  if (!IsNonScreenDevice()) PrintToDevices();
+  if (IsNonScreenDevice()) return;
+  try {
+    PrintToDevices();
+  } catch (...) {
+    // A page that failed ends the job: the screen device is idle again and
+    // the pages made so far stay reachable.
+    try {
+      EndJob();
+    } catch (...) {
+    }
+    throw;
+  }
 }
 
 void TppProducer::PreviewFormClose(cls::TObject*) {

@@ -178,10 +178,11 @@ class PreviewRun : public ::testing::Test {
       out.push_back(std::atoi(text.c_str() + at + 5));
     return out;
   }
+  // The texts of the message and error boxes shown so far.
   static std::vector<std::string> Messages() {
     std::vector<std::string> out;
     for (const ui::TRecordedDialog& d : ui::RecordedDialogs())
-      if (d.kind == "MessageDlg") out.push_back(d.text);
+      if (d.kind == "MessageDlg" || d.kind == "MessageBox" || d.kind == "ShowMessage") out.push_back(d.text);
     return out;
   }
   static std::string Status(TppPrintPreview* form, int panel = 0) {
@@ -314,7 +315,7 @@ TEST_F(PreviewRun, PagesZoomSearchAndPrintFromThePreview) {
 
 TEST_F(PreviewRun, CloseAndEscWhileIdleOrGenerating) {
   // Idle: Esc closes, and so does the button reading "Close".
-  for (const char* close : {"<Esc>", "btnCancel"}) {
+  for (const char* close : {"<Esc>", "btnCancel", "<close>"}) {
     TPagedReport source(5);
     ui::ScriptClicks({close});
     source.report->Print();
@@ -492,4 +493,48 @@ TEST_F(PreviewRun, EscWhilePrintingFromThePreviewStopsThePrintAndCloses) {
   // The printer run stopped after the page it was on.
   EXPECT_GT(shown, 0u);
   EXPECT_LE(source->Published.size(), shown + 2);
+}
+
+TEST_F(PreviewRun, ThePreviewFormSettingsApply) {
+  const struct {
+    TppZoomSettingType zoom;
+    int percent, shown;
+  } cases[] = {{zsPercentage, 150, 150}, {zs100Percent, 150, 100}};
+  for (const auto& c : cases) {
+    TPagedReport source(5);
+    source.report->PreviewFormSettings()->SetZoomPercentage(c.percent);
+    source.report->PreviewFormSettings()->SetZoomSetting(c.zoom);
+    source.report->PreviewFormSettings()->SetWindowState(ui::wsMaximized);
+    int checks = 0;
+    Probes(source.report.get(), {{"zoom", [&](TppPrintPreview* form, TppPreview* p) {
+                                    ++checks;
+                                    EXPECT_EQ(p->Viewer()->ZoomSetting(), c.zoom);
+                                    EXPECT_EQ(p->Viewer()->GetCalculatedZoom(), c.shown);
+                                    EXPECT_EQ(p->edtZoom->Text(), std::to_string(c.shown));
+                                    EXPECT_EQ(p->btn100Percent->Down(), c.zoom == zs100Percent);
+                                    EXPECT_FALSE(p->btnWholePage->Down());
+                                    EXPECT_EQ(form->WindowState, ui::wsMaximized);
+                                  }}});
+    ui::ScriptClicks({"zoom", "btnCancel"});
+    source.report->Print();
+    EXPECT_EQ(checks, 1);
+  }
+}
+
+TEST_F(PreviewRun, AFailureOnPage3GivesOneErrorAndLeavesPages1And2) {
+  cls::Owned<TPageSource> source(new TPageSource(nullptr));
+  source->Pages = 5;
+  source->FailOnPage = 3;
+  source->Publisher()->SetCachePages(true);
+  std::vector<int> pages;
+  Probes(source.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
+                           pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                         }}});
+  ui::ScriptClicks({"page", "btnNext", "page", "btnPrior", "page", "btnCancel"});
+  source->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"No data for page 3."});
+  EXPECT_EQ(pages, (std::vector<int>{1, 2, 1}));
+  EXPECT_EQ(source->PreviewForm(), nullptr);
+  EXPECT_FALSE(source->Producing());
 }
