@@ -518,12 +518,15 @@ void TppProducer::ConvertBeforePrinting(bool continueWithStartJob) {
 }
 
 void TppProducer::Print() {
-  // A handler of a printer run prints nothing more.
+  // A handler of a printer run prints nothing more; an open preview, whose
+  // run keeps Producing set, may print.
   if (printerRun_) return;
   if (convertedFromPre40_) {
     ConvertBeforePrinting(false);
     return;
   }
+  // A printer run from an open preview leaves the preview's run producing.
+  previewRun_ = producing_ && previewForm_;
   producing_ = true;
   if (IsNonScreenDevice()) PrintToPrinter();
   else PrintToScreen();
@@ -542,9 +545,9 @@ void TppProducer::PrintToDevices() {
 // ---- the printer run
 
 void TppProducer::PrintToPrinter() {
-  if (cancelDialog_) return;
-  if (!GetDeviceClassForName(deviceType_)) {
-    producing_ = false;
+  // A run that cannot start leaves Producing as it was before Print.
+  if (cancelDialog_ || !GetDeviceClassForName(deviceType_)) {
+    producing_ = previewRun_;
     return;
   }
   struct RunFlag {
@@ -762,6 +765,8 @@ void TppProducer::Regenerate() {
 
 void TppProducer::EndPrintJob() {
   runOpen_ = false;
+  // Unless the preview closed meanwhile, its run goes on producing.
+  const bool previewRun = previewRun_ && producing_;
   TppSteps steps;
   if (TppCustomCancelDialog* dialog = cancelDialog_) {
     steps.Run([&] {
@@ -778,7 +783,7 @@ void TppProducer::EndPrintJob() {
     steps.Run([&] { cls::FreeAndNil(fileDevice_); });
     steps.Run([&] { cls::FreeAndNil(printerDevice_); });
   }
-  producing_ = false;
+  producing_ = previewRun;
   setupChanged_ = false;
   steps.Run([&] { SendEventNotify(this, ciProducerPrintJobEnd, nullptr); });
   steps.Finish();
