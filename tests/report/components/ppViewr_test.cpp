@@ -56,6 +56,22 @@ class TTestPrintDialog : public TppCustomPrintDialog {
 };
 CLS_IMPLEMENT_COMPONENT(TTestPrintDialog)
 
+// A cancel dialog whose Cancel button cancels the run.
+class TTestCancelDialog : public TppCustomCancelDialog {
+  CLS_DECLARE_CLASS(TTestCancelDialog, TppCustomCancelDialog)
+ public:
+  explicit TTestCancelDialog(cls::TComponent* owner) : TppCustomCancelDialog(owner) {
+    auto* cancel = new ui::TButton(this);
+    cancel->SetName("btnCancel");
+    cancel->SetParent(this);
+    cancel->OnClick = [this](cls::TObject*) {
+      RequestCancel();
+      Close();
+    };
+  }
+};
+CLS_IMPLEMENT_COMPONENT(TTestCancelDialog)
+
 // A preview form that would show the report; it must not appear when the
 // viewer prints.
 class TTestPreviewer : public TppCustomPreviewer {
@@ -399,6 +415,7 @@ class ViewerPrint : public Viewer {
     hook95.reset();
     UnregisterFormClass(&TppCustomPrintDialog::StaticClass());
     UnregisterFormClass(&TppCustomPreviewer::StaticClass());
+    UnregisterFormClass(&TppCustomCancelDialog::StaticClass());
     ui::Application().Shutdown();
     ui::ClearScriptedClicks();
     ui::SetEchoDialogs(true);
@@ -515,22 +532,31 @@ TEST_F(ViewerPrint, ARunThatNeverStartsGivesTheViewerBackAtOnce) {
 TEST_F(ViewerPrint, ACancelledRunOrOneFromInsideARunLeavesTheViewerUsable) {
   int jobEnds = 0;
   TEventHook ends(report.get(), {ciProducerPrintJobEnd}, [&](TppCommunicator*, int, TraParamList*) { ++jobEnds; });
-  // Cancelled on its second page; a print asked for meanwhile is ignored.
+  // Cancelled from its dialog on the second page; a print asked for while
+  // the dialog is open is ignored.
+  RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TTestCancelDialog::StaticClass());
+  report->SetShowCancelDialog(true);
   struct During {
     TppReport* report;
     TppViewer* viewer;
+    bool dialogOpen = false;
     void BeforePrint(cls::TObject*) {
       if (report->DeviceType() != "Printer" || report->AbsolutePageNo() != 2) return;
+      dialogOpen = report->CancelDialog() && report->CancelDialog()->Visible();
       viewer->Print();
-      report->Cancel();
+      ui::ScriptClicks({"btnCancel"});
     }
   } during{report.get(), viewer.get()};
   line->Band()->BeforePrint = cls::TNotifyEvent(&during, &During::BeforePrint);
   viewer->Print();
+  EXPECT_TRUE(during.dialogOpen);
   ASSERT_EQ(gdi::RecordedJobs().size(), 1u);
   EXPECT_LT(gdi::RecordedJobs()[0].pages.size(), 3u);
   EXPECT_EQ(jobEnds, 1);
-  EXPECT_TRUE(ui::RecordedDialogs().empty());
+  EXPECT_EQ(Shown("TTestCancelDialog"), 1);
+  EXPECT_EQ(ui::RecordedDialogs().size(), 1u);
+  ui::ClearRecordedDialogs();
+  report->SetShowCancelDialog(false);
   ExpectBackOnScreen();
   viewer->LastPage();
   EXPECT_EQ(viewer->GetAbsolutePageNo(), 3);
