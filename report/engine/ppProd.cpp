@@ -537,9 +537,21 @@ void TppProducer::PrintToDevices() {
     PrintInBackground();
     return;
   }
-  StartJob();
-  RequestPages();
-  EndJob();
+  try {
+    StartJob();
+    RequestPages();
+    EndJob();
+  } catch (...) {
+    // A screen run's failure: its devices stop waiting, as on a cancel,
+    // so the viewer is not left busy. A printer run ends in PrintToPrinter.
+    if (!IsNonScreenDevice()) {
+      try {
+        publisher_->CancelJob();
+      } catch (...) {
+      }
+    }
+    throw;
+  }
 }
 
 // ---- the printer run

@@ -561,6 +561,30 @@ TEST_F(Producer, APrintFromAnOpenPreviewGoesThroughAndThePreviewKeepsProducing) 
   viewer.reset();
 }
 
+TEST_F(Producer, AScreenRunThatFailsLeavesTheViewerIdle) {
+  RegisterFormClass(&TppCustomPreviewer::StaticClass(), &TFakePreviewer::StaticClass());
+  report_->Pages = 3;
+  cls::Owned<TppViewer> viewer(new TppViewer(nullptr));
+  viewer->SetBounds(0, 0, 400, 300);
+  viewer->SetReport(report_.get());
+  int stateChanges = 0;
+  testing_support::TEventHook hook(viewer->Communicator(), {ciViewerPrintStateChange},
+                                   [&](TppCommunicator*, int, TraParamList*) { ++stateChanges; });
+  Reload("Screen");
+  report_->SetModalPreview(false);
+  report_->FailOnPage = 1;
+  EXPECT_THROW(report_->Print(), EDataError);
+  EXPECT_FALSE(viewer->ScreenDevice()->Busy());
+  EXPECT_FALSE(viewer->GetBusy());
+  EXPECT_GE(stateChanges, 2);  // started, then stopped
+  // The next request shows its page.
+  report_->FailOnPage = 0;
+  viewer->GotoPage(2);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+  viewer->FirstPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
+}
+
 TEST_F(Producer, APrinterRunThatCannotStartLeavesProducingAsItWas) {
   // A stored device name no class bears: the run never starts.
   Reload("Plotter");
