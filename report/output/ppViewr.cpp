@@ -476,7 +476,12 @@ void TppViewer::RefreshPointer() {
   struct Back {
     TppViewer* viewer;
     win::PT at;
-    ~Back() { viewer->PaintBoxMouseMove(viewer->paintBox_, 0, at.x, at.y); }
+    ~Back() {
+      try {
+        viewer->PaintBoxMouseMove(viewer->paintBox_, 0, at.x, at.y);
+      } catch (...) {
+      }
+    }
   } back{this, mouse_};
   PaintBoxMouseMove(paintBox_, 0, back.at.x + 1, back.at.y);
   ui::Application().ProcessMessages();
@@ -639,7 +644,7 @@ void TppViewer::RunAutoSearch() {
 }
 
 void TppViewer::Print() {
-  if (printRun_ || screenDevice_->Busy() || !viewerReport_) return;
+  if (printRun_ || GetBusy() || !viewerReport_) return;
   IppViewerReport* report = viewerReport_;
   const std::string printer = TppPrinterDevice::ClassDeviceName();
   savedDeviceType_ = report->DeviceType();

@@ -176,12 +176,13 @@ class TppViewer : public ui::TCustomPanel, public IppPageViewer {
   // Moves the vertical bar by the scroll box's height (0 up, 1 down) or the
   // horizontal one by its width (2 left, 3 right); others do nothing.
   void Scroll(int direction);
-  // Unless busy, printing already or without a report: prints the report
-  // on the printer from the shown page. The report's device type, its
-  // auto-search flag and the screen device come back once, on event 89 or
-  // when the report's Print returns or raises, whichever is first; a setup
-  // the run changed has the page asked for again once Print has returned.
-  // Without a printer device class nothing is printed.
+  // Unless busy (the report generating too), printing already or without a
+  // report: prints the report on the printer from the shown page. The
+  // report's device type, its auto-search flag and the screen device come
+  // back once, on event 89 or when the report's Print returns or raises,
+  // whichever is first; a setup the run changed has the page asked for
+  // again once Print has returned. Without a printer device class nothing
+  // is printed.
   void Print();
   // The page definition follows the report's, the device's job is reset,
   // the reset handler runs and event 97 goes out.
