@@ -519,12 +519,15 @@ void TppProducer::ConvertBeforePrinting(bool continueWithStartJob) {
 }
 
 void TppProducer::Print() {
-  // A handler of a printer run prints nothing more.
+  // A handler of a printer run prints nothing more; an open preview, whose
+  // run keeps Producing set, may print.
   if (printerRun_) return;
   if (convertedFromPre40_) {
     ConvertBeforePrinting(false);
     return;
   }
+  // A printer run from an open preview leaves the preview's run producing.
+  previewRun_ = producing_ && previewForm_;
   producing_ = true;
   if (IsNonScreenDevice()) PrintToPrinter();
   else PrintToScreen();
@@ -535,17 +538,29 @@ void TppProducer::PrintToDevices() {
     PrintInBackground();
     return;
   }
-  StartJob();
-  RequestPages();
-  EndJob();
+  try {
+    StartJob();
+    RequestPages();
+    EndJob();
+  } catch (...) {
+    // A screen run's failure: its devices stop waiting, as on a cancel,
+    // so the viewer is not left busy. A printer run ends in PrintToPrinter.
+    if (!IsNonScreenDevice()) {
+      try {
+        publisher_->CancelJob();
+      } catch (...) {
+      }
+    }
+    throw;
+  }
 }
 
 // ---- the printer run
 
 void TppProducer::PrintToPrinter() {
-  if (cancelDialog_) return;
-  if (!GetDeviceClassForName(deviceType_)) {
-    producing_ = false;
+  // A run that cannot start leaves Producing as it was before Print.
+  if (cancelDialog_ || !GetDeviceClassForName(deviceType_)) {
+    producing_ = previewRun_;
     return;
   }
   struct RunFlag {
@@ -763,6 +778,8 @@ void TppProducer::Regenerate() {
 
 void TppProducer::EndPrintJob() {
   runOpen_ = false;
+  // Unless the preview closed meanwhile, its run goes on producing.
+  const bool previewRun = previewRun_ && producing_;
   TppSteps steps;
   if (TppCustomCancelDialog* dialog = cancelDialog_) {
     steps.Run([&] {
@@ -779,7 +796,7 @@ void TppProducer::EndPrintJob() {
     steps.Run([&] { cls::FreeAndNil(fileDevice_); });
     steps.Run([&] { cls::FreeAndNil(printerDevice_); });
   }
-  producing_ = false;
+  producing_ = previewRun;
   setupChanged_ = false;
   steps.Run([&] { SendEventNotify(this, ciProducerPrintJobEnd, nullptr); });
   steps.Finish();

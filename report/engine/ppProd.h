@@ -279,6 +279,7 @@ class TppProducer : public TppRelative, public IppViewerReport {
   bool conversionWait_ = false;
 
   bool printerRun_ = false;           // PrintToPrinter is under way
+  bool previewRun_ = false;           // the printer run began from an open preview
   bool runOpen_ = false;              // a printer run that EndPrintJob has not ended
   std::exception_ptr runFailure_;     // raised inside the cancel dialog's run
   const std::atomic<bool>* cancelRequest_ = nullptr;

@@ -107,6 +107,37 @@ void TppScreenDevice::ReceivePage(TppPage* page) {
   }
 }
 
+void TppScreenDevice::RequestPages() {
+  // The job's start clears the page shown; a request that fails shows it
+  // again.
+  cls::Owned<TppPage> shown;
+  if (page_->AbsolutePageNo() > 0) {
+    shown.reset(new TppPage(nullptr));
+    shown->Assign(page_.get());
+  }
+  try {
+    TppDevice::RequestPages();
+  } catch (...) {
+    // Not the user's cancel: every page stays reachable. The viewer hears
+    // of the end as of a cancel; the request's own failure is passed on.
+    SetCancelled(false);
+    const bool busy = Busy();
+    SetBusy(false);
+    try {
+      const bool restore = shown && page_->AbsolutePageNo() == 0;
+      if (restore) {
+        ++pageSerial_;
+        page_->Assign(shown.get());
+        PreparePage();
+      }
+      SetStatus(page_->GetPageNoText());
+      if (busy || restore) Fire(OnCancelJob);
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
 void TppScreenDevice::FirstPage() {
   if (Busy() || Cancelled() || page_->AbsolutePageNo() == 1) return;
   PageRequest()->SetPageSetting(TppPageSettingType::psFirstPage);
@@ -436,11 +467,24 @@ void TppViewer::PaintBoxClick(cls::TObject*) {
   screenDevice_->PageRequest()->SetPageSetting(TppPageSettingType::psSinglePage);
   screenDevice_->PageRequest()->SetPageRequested(std::max<int32_t>(pageNo, 1));
   screenDevice_->RequestPages();
-  // The pointer's shape for the page drawn again.
-  const win::PT at = mouse_;
-  PaintBoxMouseMove(paintBox_, 0, at.x + 1, at.y);
+  RefreshPointer();
+}
+
+void TppViewer::RefreshPointer() {
+  if (!paintBox_) return;
+  // The pointer goes back where it was even when the pump raises.
+  struct Back {
+    TppViewer* viewer;
+    win::PT at;
+    ~Back() {
+      try {
+        viewer->PaintBoxMouseMove(viewer->paintBox_, 0, at.x, at.y);
+      } catch (...) {
+      }
+    }
+  } back{this, mouse_};
+  PaintBoxMouseMove(paintBox_, 0, back.at.x + 1, back.at.y);
   ui::Application().ProcessMessages();
-  PaintBoxMouseMove(paintBox_, 0, at.x, at.y);
 }
 
 void TppViewer::Scroll(int direction) {
@@ -468,14 +512,12 @@ void TppViewer::BeforeDestruction() {
 }
 
 void TppViewer::AttachDevice(TppPublisher* publisher) {
-  attaching_ = true;
-  try {
-    screenDevice_->SetPublisher(publisher);
-  } catch (...) {
-    attaching_ = false;
-    throw;
-  }
-  attaching_ = false;
+  struct Attaching {
+    bool& flag;
+    explicit Attaching(bool& f) : flag(f) { flag = true; }
+    ~Attaching() { flag = false; }
+  } attaching(attaching_);
+  screenDevice_->SetPublisher(publisher);
 }
 
 void TppViewer::SetReport(TppCommunicator* report) {
@@ -490,6 +532,7 @@ void TppViewer::SetReport(TppCommunicator* report) {
   report_ = viewerReport ? report : nullptr;
   viewerReport_ = viewerReport;
   printRun_ = false;
+  refreshAfterPrint_ = false;
   savedSetup_.reset();
   if (!report_) return;
   communicator_->AddNotify(report_);
@@ -503,6 +546,7 @@ void TppViewer::ReportFreed() {
   report_ = nullptr;
   viewerReport_ = nullptr;
   printRun_ = false;
+  refreshAfterPrint_ = false;
   savedSetup_.reset();
   AttachDevice(nullptr);
   ResetDisplay();
@@ -600,35 +644,52 @@ void TppViewer::RunAutoSearch() {
 }
 
 void TppViewer::Print() {
-  if (screenDevice_->Busy() || !viewerReport_) return;
+  if (printRun_ || GetBusy() || !viewerReport_) return;
   IppViewerReport* report = viewerReport_;
-  AttachDevice(nullptr);
-  report->SetCurrentPage(std::max<int32_t>(screenDevice_->GetAbsolutePageNo(), 1));
+  const std::string printer = TppPrinterDevice::ClassDeviceName();
   savedDeviceType_ = report->DeviceType();
   savedShowAutoSearch_ = report->ShowAutoSearchDialog();
   savedSetup_.reset(new TppPrinterSetup(nullptr));
   savedSetup_->Assign(report->PrinterSetup());
+  refreshAfterPrint_ = false;
   printRun_ = true;
+  // However the run ends, the report is given back once: on event 89,
+  // else here.
+  struct HandBack {
+    TppViewer* viewer;
+    ~HandBack() {
+      if (!viewer->printRun_) return;
+      try {
+        viewer->RestoreAfterPrint();
+      } catch (...) {
+      }
+    }
+  } handBack{this};
+  AttachDevice(nullptr);
+  report->SetCurrentPage(std::max<int32_t>(screenDevice_->GetAbsolutePageNo(), 1));
   report->SetShowAutoSearchDialog(false);
-  report->SetDeviceType(TppPrinterDevice::ClassDeviceName());
-  try {
-    report->Print();
-  } catch (...) {
-    // Ended without event 89: the screen run comes back at once.
-    if (printRun_) RestoreAfterPrint();
-    throw;
-  }
+  report->SetDeviceType(printer);
+  // No printer device class: the name is refused and a Print would show
+  // the screen instead.
+  if (!cls::SameText(report->DeviceType(), printer)) return;
+  report->Print();
   if (printRun_) RestoreAfterPrint();
+  // Outside the printer run: the page again for the setup it left.
+  if (refreshAfterPrint_ && viewerReport_ && !screenDevice_->Busy()) {
+    refreshAfterPrint_ = false;
+    screenDevice_->RequestPages();
+  }
 }
 
 void TppViewer::RestoreAfterPrint() {
   printRun_ = false;
+  refreshAfterPrint_ = false;
   cls::Owned<TppPrinterSetup> saved(std::move(savedSetup_));
   if (!viewerReport_) return;
   viewerReport_->SetDeviceType(savedDeviceType_);
   viewerReport_->SetShowAutoSearchDialog(savedShowAutoSearch_);
   AttachDevice(viewerReport_->Publisher());
-  if (saved && !viewerReport_->PrinterSetup()->IsEqual(saved.get())) screenDevice_->RequestPages();
+  refreshAfterPrint_ = saved && !viewerReport_->PrinterSetup()->IsEqual(saved.get());
 }
 
 void TppViewer::PageDisplayed() {

@@ -54,6 +54,9 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   // The command's rectangle on the page bitmap.
   void CalcDeviceRect(TppDrawCommand* command) override;
 
+  // The base request; a request that raises leaves the device idle and
+  // not cancelled, and its cancel event tells the viewer.
+  void RequestPages();
   // Navigation: each asks the publisher for one page unless busy (or
   // cancelled) or the page is already shown. A number below 1 is page 1.
   void FirstPage();
@@ -173,9 +176,13 @@ class TppViewer : public ui::TCustomPanel, public IppPageViewer {
   // Moves the vertical bar by the scroll box's height (0 up, 1 down) or the
   // horizontal one by its width (2 left, 3 right); others do nothing.
   void Scroll(int direction);
-  // Unless busy or without a report: prints the report on the printer from
-  // the shown page, restoring the screen run on event 89 (or at once when
-  // the run ended without it).
+  // Unless busy (the report generating too), printing already or without a
+  // report: prints the report on the printer from the shown page. The
+  // report's device type, its auto-search flag and the screen device come
+  // back once, on event 89 or when the report's Print returns or raises,
+  // whichever is first; a setup the run changed has the page asked for
+  // again once Print has returned. Without a printer device class nothing
+  // is printed.
   void Print();
   // The page definition follows the report's, the device's job is reset,
   // the reset handler runs and event 97 goes out.
@@ -238,6 +245,8 @@ class TppViewer : public ui::TCustomPanel, public IppPageViewer {
   void ReportEvent(int eventId);
   void ReportFreed();
   void RestoreAfterPrint();
+  // Moves the pointer one pixel and back so its shape follows the page.
+  void RefreshPointer();
   void Broadcast(int eventId);
   void Fire(const cls::TNotifyEvent& event, int eventId);
 
@@ -262,6 +271,7 @@ class TppViewer : public ui::TCustomPanel, public IppPageViewer {
   std::string savedDeviceType_;
   bool savedShowAutoSearch_ = false;
   cls::Owned<TppPrinterSetup> savedSetup_;
+  bool refreshAfterPrint_ = false;       // the run changed the setup
 };
 
 // Registers the screen device (the output layer's registration calls it).

@@ -1,9 +1,10 @@
 // zolmet-test-terminal: runs a program on a pseudo-terminal of its own and
 // answers its questions by button label, as a person at the terminal would.
-//   zolmet-test-terminal [--timeout SEC] [--press LABEL]... -- PROGRAM [ARG...]
+//   zolmet-test-terminal [--timeout SEC] [--press LABEL | --type LINE]... -- PROGRAM [ARG...]
 // What the program shows is copied to standard output (without CRs). Each
-// time the program waits at a prompt ("> " after a list of "  N) LABEL"
-// lines) the next LABEL is pressed by typing its number. Exit code: the
+// time the program waits at a prompt (a line ending in "> ", after a list
+// of "  N) LABEL" lines for a press) the next answer is given: a LABEL is
+// pressed by typing its number, a LINE is typed as it is. Exit code: the
 // program's own; 124 when it has not ended in time (default 30 s), 125 when
 // it asks a question that has no answer here, 126 when it cannot be started.
 #include <poll.h>
@@ -29,7 +30,7 @@ long NowMs() {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL]... -- PROGRAM [ARG...]\n");
+  std::fprintf(stderr, "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL | --type LINE]... -- PROGRAM [ARG...]\n");
   return 2;
 }
 
@@ -67,12 +68,18 @@ void Show(const char* buf, ssize_t n, std::string& shown) {
 
 int main(int argc, char** argv) {
   long timeoutMs = 30000;
-  std::deque<std::string> presses;
+  // The answers in order: a label to press, or (marked) a line to type.
+  struct Answer {
+    bool typed;
+    std::string text;
+  };
+  std::deque<Answer> presses;
   int i = 1;
   for (; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--timeout" && i + 1 < argc) timeoutMs = std::atol(argv[++i]) * 1000;
-    else if (a == "--press" && i + 1 < argc) presses.push_back(argv[++i]);
+    else if (a == "--press" && i + 1 < argc) presses.push_back({false, argv[++i]});
+    else if (a == "--type" && i + 1 < argc) presses.push_back({true, argv[++i]});
     else if (a == "--") break;
     else return Usage();
   }
@@ -115,22 +122,25 @@ int main(int argc, char** argv) {
       continue;
     }
     // Quiet for a moment at a prompt: the program waits for an answer.
-    bool atPrompt = shown.size() > answeredAt && shown.size() >= 3 &&
-                    shown.compare(shown.size() - 3, 3, "\n> ") == 0 && NowMs() - quietSince >= 100;
+    bool atPrompt = shown.size() > answeredAt && shown.size() >= 2 &&
+                    shown.compare(shown.size() - 2, 2, "> ") == 0 && NowMs() - quietSince >= 100;
     if (!atPrompt) continue;
     if (presses.empty()) {
       std::fprintf(stderr, "\nzolmet-test-terminal: a question with no answer scripted\n");
       result = 125;
       break;
     }
-    int number = OfferedNumber(shown.substr(answeredAt), presses.front());
-    if (number == 0) {
-      std::fprintf(stderr, "\nzolmet-test-terminal: \"%s\" is not offered\n", presses.front().c_str());
-      result = 125;
-      break;
+    std::string line = presses.front().text + "\n";
+    if (!presses.front().typed) {
+      int number = OfferedNumber(shown.substr(answeredAt), presses.front().text);
+      if (number == 0) {
+        std::fprintf(stderr, "\nzolmet-test-terminal: \"%s\" is not offered\n", presses.front().text.c_str());
+        result = 125;
+        break;
+      }
+      line = std::to_string(number) + "\n";
     }
     presses.pop_front();
-    std::string line = std::to_string(number) + "\n";
     if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) break;
     answeredAt = shown.size();
   }

@@ -1,8 +1,9 @@
 // The page viewer showing a three-page report: navigation and its events,
 // the page bitmap at each zoom and what the viewer paints of it, scrolling
 // a page taller than an image may be, the hand over a clickable bar code
-// and a click that redraws the page, and a printer run borrowed from the
-// screen.
+// and a click that redraws the page, a printer run borrowed from the
+// screen and given back however it ends, and a page that fails to be
+// made.
 #include <cairo.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "platform/sysroot/sysroot.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
 #include "platform/ui/input.h"
 #include "report/components/ppBarCod.h"
 #include "report/components/ppCtrls.h"
@@ -33,6 +36,52 @@ constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0x000000, kGrey = 0x808080;
 std::uint32_t PixelOf(const std::vector<std::uint32_t>& pixels, int width, int x, int y) {
   return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF;
 }
+
+// A print dialog answered by its buttons.
+class TTestPrintDialog : public TppCustomPrintDialog {
+  CLS_DECLARE_CLASS(TTestPrintDialog, TppCustomPrintDialog)
+ public:
+  explicit TTestPrintDialog(cls::TComponent* owner) : TppCustomPrintDialog(owner) {
+    for (auto [name, result] : {std::pair{"btnOK", ui::mrOk}, std::pair{"btnCancel", ui::mrCancel}}) {
+      auto* button = new ui::TButton(this);
+      button->SetName(name);
+      button->SetParent(this);
+      button->ModalResult = result;
+    }
+  }
+  cls::TObject* PageRequest() override { return &request_; }
+
+ private:
+  TppPageRequest request_;
+};
+CLS_IMPLEMENT_COMPONENT(TTestPrintDialog)
+
+// A cancel dialog whose Cancel button cancels the run.
+class TTestCancelDialog : public TppCustomCancelDialog {
+  CLS_DECLARE_CLASS(TTestCancelDialog, TppCustomCancelDialog)
+ public:
+  explicit TTestCancelDialog(cls::TComponent* owner) : TppCustomCancelDialog(owner) {
+    auto* cancel = new ui::TButton(this);
+    cancel->SetName("btnCancel");
+    cancel->SetParent(this);
+    cancel->OnClick = [this](cls::TObject*) {
+      RequestCancel();
+      Close();
+    };
+  }
+};
+CLS_IMPLEMENT_COMPONENT(TTestCancelDialog)
+
+// A preview form that would show the report; it must not appear when the
+// viewer prints.
+class TTestPreviewer : public TppCustomPreviewer {
+  CLS_DECLARE_CLASS(TTestPreviewer, TppCustomPreviewer)
+ public:
+  explicit TTestPreviewer(cls::TComponent* owner) : TppCustomPreviewer(owner) {
+    OnClose = [](cls::TObject*, ui::TCloseAction& action) { action = ui::TCloseAction::caFree; };
+  }
+};
+CLS_IMPLEMENT_COMPONENT(TTestPreviewer)
 
 class Viewer : public Printers {
  protected:
@@ -343,6 +392,204 @@ TEST_F(Viewer, PrintBorrowsTheReportUntilThePrintJobEnds) {
   EXPECT_EQ(report->DeviceType(), "Screen");
   EXPECT_TRUE(report->ShowAutoSearchDialog());
   EXPECT_EQ(viewer->ScreenDevice()->Publisher(), report->Publisher());
+}
+
+// Dialogs recorded, not echoed; the classes registered for a case are
+// taken back after it.
+class ViewerPrint : public Viewer {
+ protected:
+  void SetUp() override {
+    Viewer::SetUp();
+    ui::SetEchoDialogs(false);
+    ui::ClearRecordedDialogs();
+    ui::ClearScriptedClicks();
+    ASSERT_NO_FATAL_FAILURE(UseRecordingZolmet());
+    report->PrinterSetup()->SetPrinterName("Zolmet");
+    report->SetShowCancelDialog(false);
+    report->SetShowPrintDialog(false);
+    hook95.reset(new TEventHook(viewer->Communicator(), {ciViewerPrintStateChange},
+                                [this](TppCommunicator*, int, TraParamList*) { ++stateChanges; }));
+    report->PrintToDevices();
+  }
+  void TearDown() override {
+    hook95.reset();
+    UnregisterFormClass(&TppCustomPrintDialog::StaticClass());
+    UnregisterFormClass(&TppCustomPreviewer::StaticClass());
+    UnregisterFormClass(&TppCustomCancelDialog::StaticClass());
+    ui::Application().Shutdown();
+    ui::ClearScriptedClicks();
+    ui::SetEchoDialogs(true);
+    Viewer::TearDown();
+  }
+  static int Shown(const std::string& kind) {
+    int n = 0;
+    for (const ui::TRecordedDialog& d : ui::RecordedDialogs()) n += d.kind == kind;
+    return n;
+  }
+  // The viewer is the screen's again and moves from page to page.
+  void ExpectBackOnScreen() {
+    EXPECT_EQ(report->DeviceType(), "Screen");
+    EXPECT_EQ(viewer->ScreenDevice()->Publisher(), report->Publisher());
+    EXPECT_FALSE(viewer->GetBusy());
+    EXPECT_FALSE(report->Producing());
+    int32_t at = viewer->GetAbsolutePageNo();
+    if (at < 3) {
+      viewer->NextPage();
+      EXPECT_EQ(viewer->GetAbsolutePageNo(), at + 1);
+    } else {
+      viewer->PriorPage();
+      EXPECT_EQ(viewer->GetAbsolutePageNo(), at - 1);
+    }
+  }
+  // What a user's click on a button runs: a failure shows its box.
+  void Click(const std::function<void()>& step) {
+    try {
+      step();
+    } catch (...) {
+      ui::Application().HandleException(viewer.get());
+    }
+  }
+
+  cls::Owned<TEventHook> hook95;
+  int stateChanges = 0;
+};
+
+TEST_F(ViewerPrint, AFailureMakingAPageShowsOneBoxAndLeavesTheOtherPagesReachable) {
+  viewer->NextPage();
+  ASSERT_EQ(viewer->GetAbsolutePageNo(), 2);
+  bool fail = true;
+  TppBand* detail = line->Band();
+  struct Raise {
+    TppReport* report;
+    bool* fail;
+    void BeforePrint(cls::TObject*) {
+      if (*fail && report->AbsolutePageNo() == 3) throw cls::Exception("No record for page 3.");
+    }
+  } raise{report.get(), &fail};
+  detail->BeforePrint = cls::TNotifyEvent(&raise, &Raise::BeforePrint);
+  int before = stateChanges;
+  Click([&] { viewer->GotoPage(3); });
+  ASSERT_EQ(Shown("MessageBox"), 1);
+  EXPECT_EQ(ui::RecordedDialogs()[0].text, "No record for page 3.");
+  // Idle, showing what it showed, and the preview told to look again.
+  EXPECT_FALSE(viewer->ScreenDevice()->Busy());
+  EXPECT_FALSE(viewer->GetBusy());
+  EXPECT_FALSE(viewer->ScreenDevice()->Cancelled());
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+  EXPECT_EQ(viewer->GetStatus(), "Page 2");
+  EXPECT_GT(stateChanges, before);
+  viewer->PriorPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
+  viewer->NextPage();
+  viewer->FirstPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
+  // The last page fails the same way, once per request.
+  Click([&] { viewer->LastPage(); });
+  EXPECT_EQ(Shown("MessageBox"), 2);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
+  // Mended, page 3 comes.
+  fail = false;
+  viewer->GotoPage(3);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 3);
+  EXPECT_EQ(Shown("MessageBox"), 2);
+}
+
+TEST_F(ViewerPrint, ARunThatNeverStartsGivesTheViewerBackAtOnce) {
+  RegisterFormClass(&TppCustomPreviewer::StaticClass(), &TTestPreviewer::StaticClass());
+  const size_t forms = ui::Application().Forms().size();
+  int jobEnds = 0;
+  TEventHook ends(report.get(), {ciProducerPrintJobEnd}, [&](TppCommunicator*, int, TraParamList*) { ++jobEnds; });
+  // No printer device: no run, and no preview in its place.
+  UnregisterDevice(&TppPrinterDevice::StaticClass());
+  viewer->Print();
+  RegisterDevice<TppPrinterDevice>();
+  EXPECT_EQ(ui::Application().Forms().size(), forms);
+  EXPECT_TRUE(ui::RecordedDialogs().empty());
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_EQ(jobEnds, 0);
+  ExpectBackOnScreen();
+
+  // The print dialog cancelled: the run ends before a page is made.
+  RegisterFormClass(&TppCustomPrintDialog::StaticClass(), &TTestPrintDialog::StaticClass());
+  report->SetShowPrintDialog(true);
+  ui::ScriptClicks({"btnCancel"});
+  viewer->Print();
+  EXPECT_EQ(Shown("TTestPrintDialog"), 1);
+  EXPECT_EQ(ui::RecordedDialogs().size(), 1u);
+  EXPECT_TRUE(gdi::RecordedJobs().empty());
+  EXPECT_EQ(jobEnds, 1);
+  ExpectBackOnScreen();
+
+  // Printed through the dialog's OK: the page asked for again is not.
+  ui::ScriptClicks({"btnOK"});
+  viewer->Print();
+  ASSERT_EQ(gdi::RecordedJobs().size(), 1u);
+  EXPECT_EQ(gdi::RecordedJobs()[0].pages.size(), 3u);
+  EXPECT_EQ(jobEnds, 2);
+  ExpectBackOnScreen();
+}
+
+TEST_F(ViewerPrint, ACancelledRunOrOneFromInsideARunLeavesTheViewerUsable) {
+  int jobEnds = 0;
+  TEventHook ends(report.get(), {ciProducerPrintJobEnd}, [&](TppCommunicator*, int, TraParamList*) { ++jobEnds; });
+  // Cancelled from its dialog on the second page; a print asked for while
+  // the dialog is open is ignored.
+  RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TTestCancelDialog::StaticClass());
+  report->SetShowCancelDialog(true);
+  struct During {
+    TppReport* report;
+    TppViewer* viewer;
+    bool dialogOpen = false;
+    void BeforePrint(cls::TObject*) {
+      if (report->DeviceType() != "Printer" || report->AbsolutePageNo() != 2) return;
+      dialogOpen = report->CancelDialog() && report->CancelDialog()->Visible();
+      viewer->Print();
+      ui::ScriptClicks({"btnCancel"});
+    }
+  } during{report.get(), viewer.get()};
+  line->Band()->BeforePrint = cls::TNotifyEvent(&during, &During::BeforePrint);
+  viewer->Print();
+  EXPECT_TRUE(during.dialogOpen);
+  ASSERT_EQ(gdi::RecordedJobs().size(), 1u);
+  EXPECT_LT(gdi::RecordedJobs()[0].pages.size(), 3u);
+  EXPECT_EQ(jobEnds, 1);
+  EXPECT_EQ(Shown("TTestCancelDialog"), 1);
+  EXPECT_EQ(ui::RecordedDialogs().size(), 1u);
+  ui::ClearRecordedDialogs();
+  report->SetShowCancelDialog(false);
+  ExpectBackOnScreen();
+  viewer->LastPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 3);
+
+  // A run that raises: one box from the click, the viewer back.
+  line->Band()->BeforePrint.Clear();
+  report->PrinterSetup()->SetPrinterName("Screen");
+  Click([&] { viewer->Print(); });
+  EXPECT_EQ(Shown("MessageBox"), 1);
+  EXPECT_EQ(ui::RecordedDialogs().size(), 1u);
+  EXPECT_EQ(jobEnds, 2);
+  ExpectBackOnScreen();
+}
+
+TEST_F(ViewerPrint, ASetupTheRunKeepsHasThePageMadeAgainAfterTheRun) {
+  report->SetSavePrinterSetup(true);
+  // The driver keeps whole millimetres: the run leaves a taller page.
+  report->PrinterSetup()->SetPaperHeight(296.6f);
+  viewer->ResetDisplay();
+  viewer->GotoPage(2);
+  // Made once, for the screen.
+  std::vector<std::string> deviceTypes;
+  whilePageChanges = [&] { deviceTypes.push_back(report->DeviceType()); };
+  int changes = pageChanges;
+  viewer->Print();
+  ASSERT_EQ(gdi::RecordedJobs().size(), 1u);
+  EXPECT_FLOAT_EQ(report->PrinterSetup()->PaperHeight(), 297.0f);
+  EXPECT_EQ(viewer->GetCurrentPage()->PageDef()->mmHeight(), 297000);
+  EXPECT_EQ(pageChanges - changes, 1);
+  EXPECT_EQ(deviceTypes, std::vector<std::string>{"Screen"});
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+  whilePageChanges = nullptr;
+  ExpectBackOnScreen();
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "report/model/ppResMgr.h"
+#include "report/output/ppViewr.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/testroot.h"
@@ -497,6 +498,102 @@ TEST_F(Producer, AModalPreviewMakesThePagesFromItsLoopAndEndsTheRunWhenClosed) {
   EXPECT_FALSE(report_->Producing());
   ui::Application().ProcessMessages();
   EXPECT_EQ(report_->PreviewForm(), nullptr);
+}
+
+TEST_F(Producer, APrintFromAnOpenPreviewGoesThroughAndThePreviewKeepsProducing) {
+  RegisterFormClass(&TppCustomPreviewer::StaticClass(), &TFakePreviewer::StaticClass());
+  report_->Pages = 3;
+  cls::Owned<TppViewer> viewer(new TppViewer(nullptr));
+  viewer->SetBounds(0, 0, 400, 300);
+  viewer->SetReport(report_.get());
+  Reload("Screen");
+  report_->SetModalPreview(false);
+  report_->Print();
+  ASSERT_NE(report_->PreviewForm(), nullptr);
+  ASSERT_TRUE(report_->Producing());
+  ASSERT_EQ(viewer->GetAbsolutePageNo(), 1);
+  viewer->NextPage();
+  // The preview's print: a printer run while Producing is set.
+  viewer->Print();
+  ASSERT_EQ(Jobs().size(), 1u);
+  EXPECT_EQ(Jobs()[0].pages.size(), 3u);
+  EXPECT_EQ(report_->CurrentPage(), 2);
+  EXPECT_EQ((*events_)[ciProducerPrintJobEnd], 1);
+  EXPECT_TRUE(report_->Producing());
+  EXPECT_NE(report_->PreviewForm(), nullptr);
+  EXPECT_EQ(report_->DeviceType(), "Screen");
+  EXPECT_EQ(report_->PrinterDevice(), nullptr);
+  viewer->NextPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 3);
+
+  // A run that fails: one box where the click lands, the preview as it was.
+  viewer->FirstPage();
+  report_->FailOnPage = 2;
+  try {
+    viewer->Print();
+  } catch (...) {
+    ui::Application().HandleException(viewer.get());
+  }
+  ASSERT_EQ(ui::RecordedDialogs().size(), 1u);
+  EXPECT_EQ(ui::RecordedDialogs()[0].text, "No data for page 2.");
+  ASSERT_EQ(Jobs().size(), 2u);
+  EXPECT_EQ(Jobs()[1].status, "aborted");
+  EXPECT_EQ((*events_)[ciProducerPrintJobEnd], 2);
+  EXPECT_TRUE(report_->Producing());
+  EXPECT_EQ(report_->DeviceType(), "Screen");
+  report_->FailOnPage = 0;
+  viewer->NextPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+
+  // No printer device: nothing runs, the preview still producing.
+  UnregisterDevice(&TppPrinterDevice::StaticClass());
+  viewer->Print();
+  RegisterDevice<TppPrinterDevice>();
+  EXPECT_EQ(Jobs().size(), 2u);
+  EXPECT_EQ((*events_)[ciProducerPrintJobEnd], 2);
+  EXPECT_TRUE(report_->Producing());
+  EXPECT_EQ(report_->DeviceType(), "Screen");
+  EXPECT_EQ(ui::RecordedDialogs().size(), 1u);
+  // Nor does a cancelled print dialog.
+  RegisterFormClass(&TppCustomPrintDialog::StaticClass(), &TFakePrintDialog::StaticClass());
+  report_->SetShowPrintDialog(true);
+  ui::ScriptClicks({"btnCancel"});
+  viewer->Print();
+  EXPECT_EQ(Jobs().size(), 2u);
+  EXPECT_EQ((*events_)[ciProducerPrintJobEnd], 3);
+  EXPECT_TRUE(report_->Producing());
+  EXPECT_EQ(report_->DeviceType(), "Screen");
+  viewer->NextPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 3);
+
+  // Closing the preview ends its run.
+  report_->PreviewForm()->Close();
+  EXPECT_FALSE(report_->Producing());
+  viewer.reset();
+}
+
+TEST_F(Producer, AScreenRunThatFailsLeavesTheViewerIdle) {
+  RegisterFormClass(&TppCustomPreviewer::StaticClass(), &TFakePreviewer::StaticClass());
+  report_->Pages = 3;
+  cls::Owned<TppViewer> viewer(new TppViewer(nullptr));
+  viewer->SetBounds(0, 0, 400, 300);
+  viewer->SetReport(report_.get());
+  int stateChanges = 0;
+  testing_support::TEventHook hook(viewer->Communicator(), {ciViewerPrintStateChange},
+                                   [&](TppCommunicator*, int, TraParamList*) { ++stateChanges; });
+  Reload("Screen");
+  report_->SetModalPreview(false);
+  report_->FailOnPage = 1;
+  EXPECT_THROW(report_->Print(), EDataError);
+  EXPECT_FALSE(viewer->ScreenDevice()->Busy());
+  EXPECT_FALSE(viewer->GetBusy());
+  EXPECT_GE(stateChanges, 2);  // started, then stopped
+  // The next request shows its page.
+  report_->FailOnPage = 0;
+  viewer->GotoPage(2);
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);
+  viewer->FirstPage();
+  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
 }
 
 TEST_F(Producer, AnOldReportWaitsForItsConversionBeforePrinting) {

@@ -12,6 +12,7 @@
 #include "platform/ui/forms.h"
 #include "report/forms/ppPDlg.h"
 #include "report/output/ppFilDev.h"
+#include "report/model/ppResMgr.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/testroot.h"
@@ -347,3 +348,35 @@ TEST_F(PrintDialogAlone, BackgroundPrintingIsOfferedOnlyWhenEnabled) {
   ui::ScriptClicks({"cbxBackgroundPrinting=1"});
   EXPECT_THROW(dialog_->ShowModal(), ui::EStuckLoop);  // hidden: no such control
 }
+
+namespace {
+
+// Longer captions of another language widen what holds them.
+TEST_F(PrintDialogRun, LongerCaptionsWidenTheirControls) {
+  testing_support::WriteFile(sysroot::HostPath("C:\\Windows\\kzPrint.deu"),
+                             "44013=Druckereigenschaften bearbeiten\n44015=Sortieren nach Exemplar\n"
+                             "43011=Geben Sie Seitenzahlen oder Seitenbereiche durch Kommas getrennt ein, "
+                             "zum Beispiel 1,3,5-12 oder 2-4. \xA4\xA4\xA4\xE5\xA4\xA4\xA4\xE5\xA4\xA4\xA4\xE5\n");
+  ASSERT_TRUE(GetResourceManager()->SetLanguage(lgGerman));
+  cls::TClass c = FindFormClass(&TppCustomPrintDialog::StaticClass());
+  auto* german = cls::ObjectAs<TppPrintDialog>(ui::NewFormOfClass(c, nullptr));
+  ASSERT_TRUE(GetResourceManager()->SetLanguage(lgDefault));
+  auto* plain = cls::ObjectAs<TppPrintDialog>(ui::NewFormOfClass(c, nullptr));
+  ASSERT_TRUE(german && plain);
+  const int grow = german->btnPrinterProperties->Width() - 15 - 60;
+  EXPECT_GT(grow, 0);
+  EXPECT_EQ(german->gbxPrinter->Width(), plain->gbxPrinter->Width() + grow);
+  EXPECT_EQ(german->cbxPrinters->Width(), plain->cbxPrinters->Width() + grow);
+  EXPECT_EQ(german->ClientWidth(), plain->ClientWidth() + grow);
+  // The collate box moves left, not over the picture.
+  EXPECT_LT(german->cbxCollate->Left(), plain->cbxCollate->Left());
+  EXPECT_GE(german->cbxCollate->Left(), german->pbxCollation->Left() + german->pbxCollation->Width());
+  EXPECT_EQ(german->lblCollate->Left(), german->cbxCollate->Left() + 18);
+  // The description takes more lines than the English one.
+  EXPECT_GT(german->lblPageRangeDesc->Height(), plain->lblPageRangeDesc->Height());
+  EXPECT_EQ(german->lblPageRangeDesc->Height() % plain->Canvas().TextHeight("Wg"), 0);
+  german->Free();
+  plain->Free();
+}
+
+}  // namespace
