@@ -538,3 +538,27 @@ TEST_F(PreviewRun, AFailureOnPage3GivesOneErrorAndLeavesPages1And2) {
   EXPECT_EQ(source->PreviewForm(), nullptr);
   EXPECT_FALSE(source->Producing());
 }
+
+TEST_F(PreviewRun, BadPageAndZoomBoxInputLeavesThePreviewUsable) {
+  TPagedReport source(5);
+  std::vector<int> pages, zooms;
+  Probes(source.report.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
+                                  pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                                }},
+                               {"zoom", [&](TppPrintPreview*, TppPreview* p) {
+                                  zooms.push_back(p->Viewer()->GetCalculatedZoom());
+                                }}});
+  ui::ScriptClicks({"idle",          "edtPageNo=", "<Enter>",        "btnNext",     "page",     "edtPageNo=0",
+                    "<Enter>",       "page",       "edtPageNo=99",   "<Enter>",     "page",     "edtPageNo=3",
+                    "<Enter>",       "page",       "edtZoom=999",    "<Enter>",     "zoom",     "edtZoom=abc",
+                    "<Enter>",       "zoom",       "edtZoom=10",     "<Enter>",     "zoom",     "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  // The empty page box: one conversion error box, shown by the loop.
+  const std::vector<std::string> messages = Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("not a valid integer"), std::string::npos) << messages[0];
+  EXPECT_EQ(pages, (std::vector<int>{2, 1, 5, 3}));
+  EXPECT_EQ(zooms, (std::vector<int>{250, 100, 25}));
+  EXPECT_EQ(source.report->PreviewForm(), nullptr);
+}
