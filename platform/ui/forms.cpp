@@ -864,8 +864,9 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
     std::cerr << "  " << (i + 1) << ") " << ForTerminal(offers[i].label) << (i == defaultOffer ? " *" : "") << "\n";
   std::optional<std::string> line = ReadTerminalLine("> ");
   if (!line) return false;  // the terminal ended: the default answers from now on
-  std::string entry = *line;
-  if (entry.find_first_not_of(" \t") == std::string::npos) entry.clear();
+  // Spaces around the line are a typing slip, not part of the entry.
+  const size_t first = line->find_first_not_of(" \t");
+  const std::string entry = first == std::string::npos ? "" : line->substr(first, line->find_last_not_of(" \t") - first + 1);
 
   std::string why;
   std::function<void()> act;
@@ -902,7 +903,7 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
   }
   if (!act) {
     // Answered once; the prompt comes again.
-    std::cerr << ForTerminal(*line + ": " + why) << "\n";
+    std::cerr << ForTerminal(entry + ": " + why) << "\n";
     return true;
   }
   Dispatch(form, act);

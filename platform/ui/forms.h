@@ -24,8 +24,8 @@
 // A modal form disables the other shown forms for its run.
 //
 // ProcessMessages, called from a long handler, also runs the next
-// scripted entry when it names an enabled, visible button, check box or
-// edit of the innermost modal form (a user's click during the run); other
+// scripted entry when the innermost modal form can take it (a control of
+// that name, a key or <close>: what a user does during the run); other
 // entries stay queued for the loop that waits for their form. It never
 // asks the terminal.
 //

@@ -211,11 +211,13 @@ TEST_F(EntriesTest, TerminalLinesAreEntriesAndBadOnesAreAskedAgain) {
   for (const auto& [line, why] : std::vector<std::pair<std::string, std::string>>{
            {"bogus", "bogus: no enabled, visible control \"bogus\""},
            {"chkFlag=2", "chkFlag=2: refuses value \"2\""},
-           {"99", "99: no choice 99"}}) {
+           {" 99 ", "99: no choice 99"},
+           {"\x1b[2Jx=1", "^[[2Jx=1: no enabled, visible control \"^[[2Jx\""}}) {
     send(line);
     ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
     EXPECT_NE(out.find(why), std::string::npos) << out;
     EXPECT_NE(out.find("[Entries]"), std::string::npos) << out;  // asked again
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;     // shown, never obeyed
   }
   send("chkFlag=1");
   ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
