@@ -615,7 +615,11 @@ void TEdit::KeyPress(char& key) {
     SetText(text_.substr(0, last));
     return;
   }
-  if (k < 0x20 && !lead_) return;  // other control characters edit nothing
+  // Other control characters (Enter, Esc) edit nothing; no Big5 trail byte is one.
+  if (k < 0x20) {
+    lead_ = false;
+    return;
+  }
   lead_ = !lead_ && cp::IsBig5Lead(k);
   SetText(text_ + static_cast<char>(k));
 }

@@ -110,11 +110,18 @@ TEST_F(EntriesTest, EnterAndEscReachTheKeyPressBeforeTheDefaultButton) {
   takeIt = false;  // not taken: the default button answers
   SendFormKey(form, VK_RETURN);
   EXPECT_EQ(go, 1);
+  // Enter after a lone Big5 lead byte in a plain edit adds nothing to its text.
+  form->edtName->SetFocus();
+  SendText(form->edtName, "\xa4");
+  SendFormKey(form, VK_RETURN);
+  EXPECT_EQ(form->edtName->Text(), "\xa4");
+  EXPECT_EQ(go, 2);
+  form->edtPageNo->SetFocus();
   // A key-down handler that takes the key keeps the character back.
   form->edtPageNo->OnKeyDown = [](TObject*, unsigned short& key, TShiftState) { key = 0; };
   SendFormKey(form, VK_RETURN);
   EXPECT_EQ(pressed.size(), 3u);
-  EXPECT_EQ(go, 1);
+  EXPECT_EQ(go, 2);
 }
 
 TEST_F(EntriesTest, ScriptedEntriesWorkMaskedEditsTreesAndSpeedButtons) {
