@@ -841,16 +841,19 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
   std::vector<Offer> offers;
   for (TButton* b : buttons) offers.push_back({ButtonLabel(b), b, nullptr});
   auto named = [](const TControl* c) { return c->Caption.empty() ? c->Name() : c->Caption + " (" + c->Name() + ")"; };
-  for (TCheckBox* c : form->CheckBoxes()) offers.push_back({(c->Checked() ? "[x] " : "[ ] ") + named(c), nullptr, c});
+  // Fields of no size (a hidden key sink) show nothing a user could work.
+  auto field = [&](TControl* c, const std::string& label) {
+    if (c->Width() > 0 && c->Height() > 0) offers.push_back({label, nullptr, c});
+  };
+  for (TCheckBox* c : form->CheckBoxes()) field(c, (c->Checked() ? "[x] " : "[ ] ") + named(c));
   for (TEdit* e : form->Edits()) {
     auto* m = dynamic_cast<TMaskEdit*>(e);
-    offers.push_back({e->Name() + ": " + (m ? m->EditText() : e->Text()), nullptr, e});
+    field(e, e->Name() + ": " + (m ? m->EditText() : e->Text()));
   }
-  for (TRadioButton* r : UsableControls<TRadioButton>(form))
-    offers.push_back({(r->Checked() ? "(o) " : "( ) ") + named(r), nullptr, r});
-  for (TComboBox* c : UsableControls<TComboBox>(form)) offers.push_back({c->Name() + ": " + c->Text(), nullptr, c});
+  for (TRadioButton* r : UsableControls<TRadioButton>(form)) field(r, (r->Checked() ? "(o) " : "( ) ") + named(r));
+  for (TComboBox* c : UsableControls<TComboBox>(form)) field(c, c->Name() + ": " + c->Text());
   for (TCustomTreeView* t : UsableControls<TCustomTreeView>(form))
-    offers.push_back({t->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()), nullptr, t});
+    field(t, t->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()));
   offers.push_back({"(close)", nullptr, nullptr});
   const size_t defaultOffer = defaultChoice == kCloseChoice ? offers.size() - 1 : static_cast<size_t>(defaultChoice);
 

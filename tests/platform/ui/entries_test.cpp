@@ -16,6 +16,7 @@
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/input.h"
+#include "platform/ui/menus.h"
 #include "tests/support/testroot.h"
 
 using namespace ui;
@@ -50,6 +51,7 @@ class EntryForm : public TForm {
     TTreeNode* a = tvOutline->Items().AddObject(nullptr, "Alpha", 1);
     tvOutline->Items().AddChildObject(a, "Beta", 2);
     for (int i = 0; i < 20; ++i) tvOutline->Items().AddObject(nullptr, "Row " + std::to_string(i), 10 + i);
+    Make<TEdit>("edtKeySink", 0, 0, 0, 0);
     sbStatus = Make<TStatusBar>("sbStatus", 0, 0, 360, 19);
     sbStatus->Panels.Add().Text = "Page 1";
     sbStatus->Panels.Add().Text = "Ready";
@@ -133,17 +135,25 @@ TEST_F(EntriesTest, ScriptedEntriesWorkMaskedEditsTreesAndSpeedButtons) {
   };
   form->tvOutline->OnChange = [&](TObject*, TTreeNode* n) { seen.push_back("change " + n->Text); };
   form->tvOutline->OnClick = [&](TObject*) { seen.push_back("click"); };
+  // A popup menu's items are reached through the components that own them.
+  auto* menu = new TPopupMenu(form->tvOutline);
+  auto* expand = new TMenuItem(menu);
+  expand->SetName("mnuExpand");
+  menu->Items().Add(expand);
+  expand->OnClick = [&](TObject*) { seen.push_back("expand"); };
   ScriptClicks({"edtPageNo=abc", "<Enter>", "edtPageNo=0042x", "<Enter>", "tvOutline=beta", "tvOutline=Row 19",
-                "btnNext"});
+                "mnuExpand", "btnNext"});
   EXPECT_EQ(form->ShowModal(), mrOk);
-  EXPECT_EQ(seen, (std::vector<std::string>{"goto ", "goto 0042", "change Beta", "click", "change Row 19", "click"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"goto ", "goto 0042", "change Beta", "click", "change Row 19", "click",
+                                            "expand"}));
   EXPECT_TRUE(form->tvOutline->Items().GetFirstNode()->Expanded());  // opened to reach Beta
   EXPECT_EQ(form->tvOutline->Selected()->Data, 29);
   EXPECT_EQ(form->edtPageNo->EditText(), "0042 ");
 
   // Hidden or disabled buttons, unknown items and refused values stop a script, naming the entry.
   form->btnNext->Enabled = false;
-  for (const char* entry : {"btnNext", "tvOutline=Gamma", "tvOutline", "btnGo=1", "edtName", "chkFlag=yes"}) {
+  expand->Enabled = false;
+  for (const char* entry : {"btnNext", "mnuExpand", "tvOutline=Gamma", "tvOutline", "btnGo=1", "edtName", "chkFlag=yes"}) {
     ScriptClicks({entry});
     try {
       form->ShowModal();
@@ -205,6 +215,7 @@ TEST_F(EntriesTest, TerminalLinesAreEntriesAndBadOnesAreAskedAgain) {
                             "  2) Next page\r\n", "[ ] chkFlag", "edtName: \r\n", "edtPageNo:      \r\n",
                             "cbxKind: \r\n", "tvOutline: \r\n", "(close)"})
     EXPECT_NE(out.find(shown), std::string::npos) << shown << "\n" << out;
+  EXPECT_EQ(out.find("edtKeySink"), std::string::npos) << out;  // of no size: not offered
   send("edtName=abc");
   ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
   EXPECT_NE(out.find("edtName: abc\r\n"), std::string::npos) << out;
