@@ -492,15 +492,6 @@ int TSpeedButton::GlyphIndex() const { return !Enabled && numGlyphs_ >= 2 ? 1 : 
 void TSpeedButton::SetDown(bool v) {
   if (GroupIndex == 0) v = false;
   if (v == down_) return;
-  if (!v && !AllowAllUp) {
-    // One of an exclusive group stays down.
-    bool otherDown = false;
-    if (Parent())
-      for (TControl* c : Parent()->Controls())
-        if (auto* b = dynamic_cast<TSpeedButton*>(c); b && b != this && b->GroupIndex == GroupIndex && b->down_)
-          otherDown = true;
-    if (!otherDown) return;
-  }
   down_ = v;
   if (v && Parent())
     for (TControl* c : Parent()->Controls())
@@ -512,13 +503,8 @@ void TSpeedButton::SetDown(bool v) {
 }
 
 void TSpeedButton::Click() {
-  if (GroupIndex != 0) {
-    if (!down_) SetDown(true);
-    else if (AllowAllUp) {
-      down_ = false;
-      Invalidate();
-    }
-  }
+  // A click on the down button of a group puts it up only when all may be up.
+  if (GroupIndex != 0 && (!down_ || AllowAllUp)) SetDown(!down_);
   TButton::Click();
 }
 
@@ -526,24 +512,45 @@ void TSpeedButton::Paint() {
   gdi::TCanvas& c = Canvas();
   win::RECT r{0, 0, Width(), Height()};
   Fill(c, r, Color);
-  if (!Flat) Frame3D(c, r, TBevelCut::bvRaised, 1);
+  if (down_) Frame3D(c, r, TBevelCut::bvLowered, 1);
+  else if (!Flat) Frame3D(c, r, TBevelCut::bvRaised, 1);
+  // A button that is down shows its face pressed in by a pixel.
+  const int shift = down_ ? 1 : 0;
   const int gw = glyph_.Width() / numGlyphs_, gh = glyph_.Height();
-  const int tw = Caption.empty() ? 0 : c.TextWidth(Caption);
-  const int gap = gw > 0 && tw > 0 ? 4 : 0;
-  int x = r.left + (r.right - r.left - gw - gap - tw) / 2;
-  if (gw > 0 && gh > 0) {
+  const bool glyph = gw > 0 && gh > 0;
+  const win::SIZE te = Caption.empty() ? win::SIZE{0, 0} : c.TextExtent(Caption);
+  const int gap = glyph && te.cx > 0 ? 4 : 0;
+  const bool across = Layout == TButtonLayout::blGlyphLeft || Layout == TButtonLayout::blGlyphRight;
+  const int bw = r.right - r.left, bh = r.bottom - r.top;
+  // The picture's and the caption's top-left corners.
+  int gx, gy, tx, ty;
+  if (across) {
+    const int x = r.left + (bw - gw - gap - te.cx) / 2;
+    const bool left = Layout == TButtonLayout::blGlyphLeft;
+    gx = left ? x : x + te.cx + gap;
+    tx = left ? x + gw + gap : x;
+    gy = r.top + (bh - gh) / 2;
+    ty = r.top + (bh - te.cy) / 2;
+  } else {
+    const int y = r.top + (bh - gh - gap - te.cy) / 2;
+    const bool top = Layout == TButtonLayout::blGlyphTop;
+    gy = top ? y : y + te.cy + gap;
+    ty = top ? y + gh + gap : y;
+    gx = r.left + (bw - gw) / 2;
+    tx = r.left + (bw - te.cx) / 2;
+  }
+  if (glyph) {
     // The bottom-left pixel's colour is the transparent one.
     const std::uint32_t corner = glyph_.Pixels()[static_cast<size_t>(gh - 1) * static_cast<size_t>(glyph_.Width())];
     const auto mask = static_cast<gdi::TColor>(((corner >> 16) & 0xFF) | (corner & 0xFF00) | ((corner & 0xFF) << 16));
     gdi::TBitmap part;
     part.SetPixels(gw, gh, MaskedPixels(glyph_, GlyphIndex() * gw, gw, gh, mask));
-    c.Draw(x, r.top + (r.bottom - r.top - gh) / 2, part);
-    x += gw + gap;
+    c.Draw(gx + shift, gy + shift, part);
   }
-  if (tw > 0) {
+  if (te.cx > 0) {
     if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
     c.Brush.Style = gdi::TBrushStyle::bsClear;
-    c.TextOut(x, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, Caption);
+    c.TextOut(tx + shift, ty + shift, Caption);
   }
 }
 
@@ -589,7 +596,7 @@ void TEdit::Paint() {
   const win::RECT r = Field(*this, c, true);
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
-  c.TextRect(r, r.left, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, text_);
+  c.TextRect(r, r.left, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, ShownText());
 }
 
 void TEdit::KeyPress(char& key) {
@@ -608,7 +615,11 @@ void TEdit::KeyPress(char& key) {
     SetText(text_.substr(0, last));
     return;
   }
-  if (k < 0x20 && !lead_) return;  // other control characters edit nothing
+  // Other control characters (Enter, Esc) edit nothing; no Big5 trail byte is one.
+  if (k < 0x20) {
+    lead_ = false;
+    return;
+  }
   lead_ = !lead_ && cp::IsBig5Lead(k);
   SetText(text_ + static_cast<char>(k));
 }

@@ -344,8 +344,8 @@ class TButton : public TWinControl {
 // A flat tool button; clicks like a button. Its Glyph holds NumGlyphs
 // pictures side by side (the first for the enabled button, the second
 // for the disabled one); the glyph's bottom-left pixel colour is
-// transparent. The picture shown is centred, left of the caption when
-// there is one.
+// transparent. Picture and caption are centred together, the picture on
+// the side Layout names. A button that is down is drawn lowered.
 class TSpeedButton : public TButton {
   CLS_DECLARE_CLASS(TSpeedButton, TButton)
 
@@ -367,7 +367,9 @@ class TSpeedButton : public TButton {
   int GroupIndex = 0;
   bool AllowAllUp = false;
   bool Down() const { return down_; }
-  // Putting one down puts its group's others up.
+  // Putting one down puts its group's others up. The code may put any
+  // button up (so a group can show none down); without a group a button
+  // is never down.
   void SetDown(bool v);
   void Click() override;
 
@@ -405,12 +407,14 @@ class TEdit : public TWinControl {
   explicit TEdit(TComponent* AOwner);
   const std::string& Text() const { return text_; }
   // Runs OnChange when the text differs, as typing does.
-  void SetText(const std::string& text);
+  virtual void SetText(const std::string& text);
   bool ReadOnly = false;
   TNotifyEvent OnChange;
 
  protected:
   void Paint() override;
+  // What the field shows.
+  virtual std::string ShownText() const { return text_; }
   // Typed characters edit the text at its end: a backspace takes the last
   // character (both bytes of a Big5 one), a printable one is appended.
   void KeyPress(char& key) override;

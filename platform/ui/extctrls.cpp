@@ -507,17 +507,149 @@ void TGroupBox::Paint() {
 
 TMaskEdit::TMaskEdit(TComponent* AOwner) : TEdit(AOwner) {}
 
-void TMaskEdit::SetEditMask(const std::string& mask) { editMask_ = mask; }
+void TMaskEdit::SetEditMask(const std::string& mask) {
+  editMask_ = mask;
+  places_.clear();
+  blank_ = '_';
+  // "mask;save literals;blank": the mask ends at the first ';' not escaped.
+  size_t i = 0;
+  for (; i < mask.size() && mask[i] != ';'; ++i) {
+    if (mask[i] == '\\' && i + 1 < mask.size()) places_.push_back({mask[++i], true});
+    else places_.push_back({mask[i], mask[i] != '9' && mask[i] != '0'});
+  }
+  const size_t blank = mask.find(';', i + 1);
+  if (i < mask.size() && blank != std::string::npos && blank + 1 < mask.size()) blank_ = mask[blank + 1];
+  SetText(Text());
+}
 
-std::string TMaskEdit::EditText() const { return Text(); }
+size_t TMaskEdit::Capacity() const {
+  size_t n = 0;
+  for (const Place& p : places_) n += p.literal ? 0 : 1;
+  if (places_.empty()) n = std::string::npos;  // no mask: a plain edit
+  if (MaxLength > 0) n = std::min(n, static_cast<size_t>(MaxLength));
+  return n;
+}
 
-void TMaskEdit::KeyPress(char& key) { TEdit::KeyPress(key); }
+bool TMaskEdit::Takes(size_t count, char ch) const {
+  if (count >= Capacity()) return false;
+  if (places_.empty()) return static_cast<unsigned char>(ch) >= 0x20;
+  return ch >= '0' && ch <= '9';  // every place of a mask takes digits
+}
+
+std::string TMaskEdit::Fit(const std::string& text) const {
+  std::string out;
+  for (char ch : text)
+    if (Takes(out.size(), ch)) out += ch;
+  return out;
+}
+
+void TMaskEdit::SetText(const std::string& text) { TEdit::SetText(Fit(text)); }
+
+std::string TMaskEdit::EditText() const {
+  if (places_.empty()) return Text();
+  std::string out;
+  size_t next = 0;
+  for (const Place& p : places_) {
+    if (p.literal) out += p.ch;
+    else out += next < Text().size() ? Text()[next++] : blank_;
+  }
+  return out;
+}
+
+bool TMaskEdit::MaskComplete() const {
+  size_t n = 0;
+  for (const Place& p : places_) {
+    if (p.literal) continue;
+    if (p.ch == '0' && n >= Text().size()) return false;
+    ++n;
+  }
+  return true;
+}
+
+void TMaskEdit::KeyPress(char& key) {
+  TWinControl::KeyPress(key);
+  if (ReadOnly || key == 0) return;
+  if (static_cast<unsigned char>(key) == VK_BACK) {
+    if (!Text().empty()) TEdit::SetText(Text().substr(0, Text().size() - 1));
+    return;
+  }
+  if (Takes(Text().size(), key)) TEdit::SetText(Text() + key);
+}
 
 // ---- TSplitter
 
 TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetBounds(0, 0, 3, 100);
   SetAlign(TAlign::alLeft);
+}
+
+namespace {
+
+bool Across(TAlign a) { return a == TAlign::alLeft || a == TAlign::alRight; }
+
+}  // namespace
+
+TControl* TSplitter::ResizedControl() const {
+  if (!Parent()) return nullptr;
+  for (TControl* c : Parent()->Controls()) {
+    if (c == this || !c->Visible() || c->Align() != Align()) continue;
+    bool touches = false;
+    switch (Align()) {
+      case TAlign::alLeft: touches = c->Left() + c->Width() == Left(); break;
+      case TAlign::alRight: touches = c->Left() == Left() + Width(); break;
+      case TAlign::alTop: touches = c->Top() + c->Height() == Top(); break;
+      case TAlign::alBottom: touches = c->Top() == Top() + Height(); break;
+      default: break;
+    }
+    if (touches) return c;
+  }
+  return nullptr;
+}
+
+int TSplitter::DraggedSize(TControl* c, int delta) const {
+  const bool across = Across(Align());
+  // Dragging away from the control's side makes it larger.
+  const bool grows = Align() == TAlign::alLeft || Align() == TAlign::alTop;
+  const int size = across ? c->Width() : c->Height();
+  int wanted = size + (grows ? delta : -delta);
+  // The free area (what an alClient control gets) is what it can take.
+  const win::RECT area = Parent()->AlignArea();
+  int free = across ? area.right - area.left : area.bottom - area.top;
+  free -= 2 * Parent()->BorderWidth;
+  for (TControl* o : Parent()->Controls()) {
+    if (!o->Visible()) continue;
+    if (across && (o->Align() == TAlign::alLeft || o->Align() == TAlign::alRight)) free -= o->Width();
+    if (!across && (o->Align() == TAlign::alTop || o->Align() == TAlign::alBottom)) free -= o->Height();
+  }
+  wanted = std::min(wanted, size + std::max(0, free));
+  if (wanted < MinSize) wanted = AutoSnap ? 0 : std::min(MinSize, std::max(size, wanted));
+  return std::max(0, wanted);
+}
+
+void TSplitter::Paint() { Fill(Canvas(), {0, 0, Width(), Height()}, Color); }
+
+void TSplitter::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbLeft && Enabled) {
+    dragging_ = true;
+    down_ = {x, y};
+  }
+  TGraphicControl::MouseDown(button, shift, x, y);
+}
+
+void TSplitter::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  const bool ended = button == TMouseButton::mbLeft && dragging_;
+  if (ended) dragging_ = false;
+  TGraphicControl::MouseUp(button, shift, x, y);
+  if (!ended) return;
+  TControl* c = ResizedControl();
+  if (!c) return;
+  const int size = DraggedSize(c, Across(Align()) ? x - down_.x : y - down_.y);
+  if (Across(Align())) c->SetWidth(size);
+  else c->SetHeight(size);
+  if (OnMoved) {
+    TCustomForm::HandlerScope scope(GetParentForm(this));
+    OnMoved(this);
+  }
 }
 
 }  // namespace ui

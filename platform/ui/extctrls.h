@@ -265,32 +265,56 @@ class TGroupBox : public TWinControl {
 };
 
 // An edit whose text follows a mask "mask;save literals;blank": in the
-// mask '9' takes a digit or nothing, '0' a digit, '\\' makes the next
-// character a literal, and other characters are literals shown in place.
-// With save literals 0 Text holds only the characters typed; EditText is
-// what the field shows. Characters the mask refuses, and any past
-// MaxLength (0: no limit), are not taken.
+// mask '9' takes a digit or stays blank, '0' takes a digit that must be
+// there, '\\' makes the next character a literal, and other characters
+// are literals shown in place. Text holds only the characters typed (save
+// literals 0; other values are read the same); EditText is what the field
+// shows, the blank character in empty places ('_' when the mask names
+// none). Characters the mask refuses, and any past its places or
+// MaxLength (0: no limit), are not taken; SetText keeps what fits.
 class TMaskEdit : public TEdit {
   CLS_DECLARE_CLASS(TMaskEdit, TEdit)
 
  public:
   explicit TMaskEdit(TComponent* AOwner);
   const std::string& EditMask() const { return editMask_; }
+  // Keeps what of the text fits the new mask.
   void SetEditMask(const std::string& mask);
   int MaxLength = 0;
   bool TabStop = true;
   std::string EditText() const;
+  void SetText(const std::string& text) override;
+  // Every place marked '0' is filled.
+  bool MaskComplete() const;
 
  protected:
+  std::string ShownText() const override { return EditText(); }
+  // A Backspace takes the last character typed; a character goes to the
+  // next free place when it takes it.
   void KeyPress(char& key) override;
 
  private:
+  struct Place {
+    char ch;       // the literal, or the mask character '9' or '0'
+    bool literal;
+  };
+  // How many characters Text can hold.
+  size_t Capacity() const;
+  // Whether the place for the next character after COUNT typed ones takes CH.
+  bool Takes(size_t count, char ch) const;
+  // The characters of TEXT that fit, in order.
+  std::string Fit(const std::string& text) const;
   std::string editMask_;
+  std::vector<Place> places_;
+  char blank_ = '_';
 };
 
-// A bar between an aligned control and the rest of its parent: dragging
-// it resizes that control, never below MinSize; with AutoSnap a drag
-// below MinSize hides the control.
+// A bar between an aligned control and the rest of its parent, aligned the
+// same way (alLeft by default) just after it. Dragging it with the left
+// button resizes that control when the button is released, never below
+// MinSize nor so far that the parent's free area goes below nothing; with
+// AutoSnap a drag below MinSize snaps the control shut (size 0). OnMoved
+// runs after each drag.
 class TSplitter : public TGraphicControl {
   CLS_DECLARE_CLASS(TSplitter, TGraphicControl)
 
@@ -299,6 +323,20 @@ class TSplitter : public TGraphicControl {
   bool AutoSnap = true;
   int MinSize = 30;
   TNotifyEvent OnMoved;
+  // The control the splitter resizes: the visible sibling aligned the same
+  // way whose edge touches it; nullptr when there is none.
+  TControl* ResizedControl() const;
+
+ protected:
+  void Paint() override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+ private:
+  // The size the control takes for a drag of DELTA pixels along the bar's axis.
+  int DraggedSize(TControl* c, int delta) const;
+  bool dragging_ = false;
+  win::PT down_{0, 0};
 };
 
 }  // namespace ui

@@ -15,6 +15,7 @@
 #include "platform/process/clock.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/topwindows.h"
+#include "platform/ui/comctrls.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/input.h"
 #include "platform/sysroot/codepage.h"
@@ -414,6 +415,13 @@ std::string TCustomForm::VisibleText() const {
         for (int i = 0; i < m->Lines.Count(); ++i) lines.push_back(m->Lines[i]);
       } else if (dynamic_cast<TButton*>(c)) {
         continue;
+      } else if (auto* bar = dynamic_cast<TStatusBar*>(c)) {
+        if (bar->SimplePanel) {
+          if (!bar->SimpleText.empty()) lines.push_back(bar->SimpleText);
+        } else {
+          for (int i = 0; i < bar->Panels.Count(); ++i)
+            if (!bar->Panels[i].Text.empty()) lines.push_back(bar->Panels[i].Text);
+        }
       } else {
         if (!c->Caption.empty()) lines.push_back(c->Caption);
         if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
@@ -587,75 +595,134 @@ void TApplication::PressModalClick() {
   if (act && PopScriptedClickIf(*click)) Dispatch(form, act);
 }
 
-std::function<void()> TApplication::ScriptedAction(TCustomForm* form, const std::string& entry) {
-  auto refuse = [&](const std::string& why) {
-    return EStuckLoop("scripted entry \"" + entry + "\": form \"" + form->Caption + "\" (" + form->ClassName() +
-                      ") " + why);
-  };
-  // A user's click or choice focuses the control first (its neighbour's OnExit runs).
-  auto focus = [](TWinControl* c) {
-    if (c->CanFocus()) c->SetFocus();
-  };
+namespace {
+
+// What a user reads on a button: its caption, else its hint, else its name.
+std::string ButtonLabel(const TButton* b) {
+  if (!b->Caption.empty()) return b->Caption;
+  return b->Hint.empty() ? b->Name() : b->Hint;
+}
+
+// A user's click on NODE's label: shown first (its parents expanded), then
+// pressed where it is drawn; a node below the tree's client area is
+// selected and the tree clicked instead.
+void ClickTreeNode(TCustomTreeView* tree, TTreeNode* node) {
+  for (TTreeNode* p = node->Parent(); p; p = p->Parent()) p->SetExpanded(true);
+  const win::RECT r = tree->DisplayRect(node, true);
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  if (r.bottom > r.top && (tree->GetHitTestInfoAt(x, y) & htOnLabel)) return SendClick(tree, x, y);
+  tree->SetSelected(node);
+  tree->Click();
+}
+
+// The controls an entry can work.
+bool Workable(const TControl* c) {
+  return dynamic_cast<const TButton*>(c) || dynamic_cast<const TEdit*>(c) || dynamic_cast<const TCheckBox*>(c) ||
+         dynamic_cast<const TRadioButton*>(c) || dynamic_cast<const TComboBox*>(c) ||
+         dynamic_cast<const TCustomTreeView*>(c);
+}
+
+// A user's click or choice focuses the control first (its neighbour's OnExit runs).
+void FocusFirst(TWinControl* c) {
+  if (c->CanFocus()) c->SetFocus();
+}
+
+}  // namespace
+
+std::function<void()> TApplication::ControlAction(TControl* control, const std::optional<std::string>& value,
+                                                  std::string& why) {
+  const std::string name = control->Name();
+  if (auto* b = dynamic_cast<TButton*>(control)) {
+    if (value) return why = name + " is a button: it takes no value", nullptr;
+    return [b] { b->Click(); };
+  }
+  if (auto* e = dynamic_cast<TEdit*>(control)) {
+    if (!value) return why = name + " is an edit: give it a text (" + name + "=text)", nullptr;
+    return [e, text = *value] { TypeInto(e, text); };
+  }
+  if (auto* c = dynamic_cast<TCheckBox*>(control)) {
+    if (value && *value != "1" && *value != "0")
+      return why = "refuses value \"" + *value + "\" for the check box " + name + " (1 or 0)", nullptr;
+    const int v = !value ? -1 : *value == "1" ? 1 : 0;  // -1: a bare click
+    return [c, v] {
+      FocusFirst(c);
+      if (v < 0 || c->Checked() != (v == 1)) c->Click();
+    };
+  }
+  if (auto* r = dynamic_cast<TRadioButton*>(control)) {
+    if (value && *value != "1")
+      return why = "refuses value \"" + *value + "\" for the radio button " + name + " (1)", nullptr;
+    return [r] {
+      FocusFirst(r);
+      r->Click();
+    };
+  }
+  if (auto* c = dynamic_cast<TComboBox*>(control)) {
+    if (!value) return why = name + " is a list: choose an entry (" + name + "=entry)", nullptr;
+    const int i = c->IndexOfText(*value);
+    if (i < 0) return why = name + ": no entry \"" + *value + "\"", nullptr;
+    return [c, i] {
+      FocusFirst(c);
+      c->SelectItem(i);
+    };
+  }
+  if (auto* t = dynamic_cast<TCustomTreeView*>(control)) {
+    if (!value) return why = name + " is a tree: choose an item (" + name + "=caption)", nullptr;
+    TTreeNode* node = t->Items().GetFirstNode();
+    while (node && cls::AnsiCompareText(node->Text, *value) != 0) node = node->GetNext();
+    if (!node) return why = name + ": no item \"" + *value + "\"", nullptr;
+    return [t, node] {
+      FocusFirst(t);
+      ClickTreeNode(t, node);
+    };
+  }
+  why = name + " cannot be worked from here";
+  return nullptr;
+}
+
+std::function<void()> TApplication::InterpretEntry(TCustomForm* form, const std::string& entry, std::string& why,
+                                                   bool& refused) {
+  why.clear();
+  refused = false;
   unsigned short key = 0;
   TShiftState shift = 0;
+  if (entry == "<close>") return [form] { form->Close(); };
   if (ParseKeyEntry(entry, key, shift)) return [form, key, shift] { SendFormKey(form, key, shift); };
   const size_t eq = entry.find('=');
-  if (eq != std::string::npos) {
-    const std::string name = entry.substr(0, eq), text = entry.substr(eq + 1);
-    for (TEdit* e : form->Edits())
-      if (e->Name() == name) return [e, text] { TypeInto(e, text); };
-    for (TCheckBox* c : form->CheckBoxes())
-      if (c->Name() == name) {
-        if (text != "1" && text != "0") throw refuse("refuses value \"" + text + "\" for a check box (1 or 0)");
-        const bool v = text == "1";
-        return [c, v, focus] {
-          focus(c);
-          if (c->Checked() != v) c->Click();
-        };
-      }
-    for (TRadioButton* r : UsableControls<TRadioButton>(form))
-      if (r->Name() == name) {
-        if (text != "1") throw refuse("refuses value \"" + text + "\" for a radio button (1)");
-        return [r, focus] {
-          focus(r);
-          r->Click();
-        };
-      }
-    for (TComboBox* c : UsableControls<TComboBox>(form))
-      if (c->Name() == name) {
-        const int i = c->IndexOfText(text);
-        if (i < 0) throw refuse("has no entry \"" + text + "\" in " + name);
-        return [c, i, focus] {
-          focus(c);
-          c->SelectItem(i);
-        };
-      }
-    return nullptr;
-  }
-  for (TButton* b : form->Buttons())
-    if (b->Name() == entry) return [b] { b->Click(); };
-  for (TCheckBox* c : form->CheckBoxes())
-    if (c->Name() == entry) return [c, focus] {
-        focus(c);
-        c->Click();
-      };
-  for (TRadioButton* r : UsableControls<TRadioButton>(form))
-    if (r->Name() == entry) return [r, focus] {
-        focus(r);
-        r->Click();
-      };
+  const std::string name = entry.substr(0, eq);
+  std::optional<std::string> value;
+  if (eq != std::string::npos) value = entry.substr(eq + 1);
+  if (!name.empty())
+    for (TControl* c : UsableControls<TControl>(form)) {
+      if (c->Name() != name || !Workable(c)) continue;
+      if (std::function<void()> act = ControlAction(c, value, why)) return act;
+      refused = true;
+      return nullptr;
+    }
   // A menu item the form owns (through its controls and menus).
   std::function<TMenuItem*(const TComponent*)> findItem = [&](const TComponent* owner) -> TMenuItem* {
     for (int i = 0; i < owner->ComponentCount(); ++i) {
       TComponent* c = owner->Components(i);
-      if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Name() == entry && item->Enabled && item->Visible)
+      if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Name() == name && item->Enabled && item->Visible)
         return item;
       if (TMenuItem* found = findItem(c)) return found;
     }
     return nullptr;
   };
-  if (TMenuItem* item = findItem(form)) return [item] { item->Click(); };
+  if (!name.empty() && !value)
+    if (TMenuItem* item = findItem(form)) return [item] { item->Click(); };
+  why = "no enabled, visible control \"" + name + "\" on the form";
   return nullptr;
+}
+
+std::function<void()> TApplication::ScriptedAction(TCustomForm* form, const std::string& entry) {
+  std::string why;
+  bool refused = false;
+  std::function<void()> act = InterpretEntry(form, entry, why, refused);
+  if (refused)
+    throw EStuckLoop("scripted entry \"" + entry + "\": form \"" + form->Caption + "\" (" + form->ClassName() +
+                     ") " + why);
+  return act;
 }
 
 void TApplication::ActivateForm(TCustomForm* form) {
@@ -736,7 +803,6 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   };
   if (std::optional<std::string> click = PopScriptedClick()) {
     autoAnswered = false;
-    if (*click == "<close>") return press(kCloseChoice);
     if (std::function<void()> act = ScriptedAction(form, *click)) return Dispatch(form, act);
     throw EStuckLoop("scripted entry \"" + *click + "\": form " + name +
                      " has no enabled, visible control of that name");
@@ -747,59 +813,9 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
       defaultChoice = static_cast<int>(i);
       break;
     }
-  if (TerminalAvailable()) {
-    // Buttons, then check boxes and edits, then closing; with the form's picture.
-    const std::vector<TCheckBox*> boxes = form->CheckBoxes();
-    const std::vector<TEdit*> edits = form->Edits();
-    const std::vector<TRadioButton*> radios = UsableControls<TRadioButton>(form);
-    const std::vector<TComboBox*> combos = UsableControls<TComboBox>(form);
-    constexpr int kBox = 100000, kEdit = 200000, kRadio = 300000, kCombo = 400000;
-    std::vector<std::pair<int, std::string>> offered;
-    for (size_t i = 0; i < buttons.size(); ++i)
-      offered.emplace_back(static_cast<int>(i), buttons[i]->Caption.empty() ? buttons[i]->Name() : buttons[i]->Caption);
-    for (size_t i = 0; i < boxes.size(); ++i)
-      offered.emplace_back(kBox + static_cast<int>(i), std::string(boxes[i]->Checked() ? "[x] " : "[ ] ") +
-                                                           (boxes[i]->Caption.empty() ? boxes[i]->Name() : boxes[i]->Caption));
-    for (size_t i = 0; i < edits.size(); ++i)
-      offered.emplace_back(kEdit + static_cast<int>(i), edits[i]->Name() + ": " + edits[i]->Text());
-    for (size_t i = 0; i < radios.size(); ++i)
-      offered.emplace_back(kRadio + static_cast<int>(i), std::string(radios[i]->Checked() ? "(o) " : "( ) ") +
-                                                             (radios[i]->Caption.empty() ? radios[i]->Name() : radios[i]->Caption));
-    for (size_t i = 0; i < combos.size(); ++i)
-      offered.emplace_back(kCombo + static_cast<int>(i), combos[i]->Name() + ": " + combos[i]->Text());
-    offered.emplace_back(kCloseChoice, "(close)");
-    std::string text = form->VisibleText();
-    const std::string picture = WriteFormPicture(form);
-    if (!picture.empty()) text += (text.empty() ? "" : "\r") + ("Picture: " + cp::Utf8ToBig5(picture));
-    if (std::optional<int> a = AskOnTerminal(form->Caption, text, offered, defaultChoice)) {
-      autoAnswered = false;
-      if (*a >= kCombo) {
-        TComboBox* c = combos.at(static_cast<size_t>(*a - kCombo));
-        std::string choices;
-        for (int i = 0; i < c->Items.Count(); ++i) choices += (i ? ", " : "") + c->Items[i];
-        if (std::optional<std::string> typed = ReadTerminalLine(c->Name() + " [" + choices + "]> ")) {
-          const int i = c->IndexOfText(*typed);
-          if (i < 0) std::cerr << ForTerminal(c->Name() + ": no entry \"" + *typed + "\"") << "\n";
-          else Dispatch(c, [c, i] { c->SelectItem(i); });
-        }
-        return;
-      }
-      if (*a >= kRadio) {
-        TRadioButton* r = radios.at(static_cast<size_t>(*a - kRadio));
-        return Dispatch(r, [r] { r->Click(); });
-      }
-      if (*a >= kEdit) {
-        TEdit* e = edits.at(static_cast<size_t>(*a - kEdit));
-        if (std::optional<std::string> typed = ReadTerminalLine(e->Name() + "> "))
-          Dispatch(e, [e, t = *typed] { TypeInto(e, t); });
-        return;
-      }
-      if (*a >= kBox) {
-        TCheckBox* c = boxes.at(static_cast<size_t>(*a - kBox));
-        return Dispatch(c, [c] { c->Click(); });
-      }
-      return press(*a);
-    }
+  if (TerminalAvailable() && AskTerminal(form, buttons, defaultChoice)) {
+    autoAnswered = false;
+    return;
   }
   if (autoAnswered)
     throw EStuckLoop("message loop of form " + name +
@@ -808,14 +824,93 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   autoAnswered = true;
   if (EchoDialogs()) {
     std::string label = "(close)";
-    if (defaultChoice != kCloseChoice) {
-      TButton* b = buttons[static_cast<size_t>(defaultChoice)];
-      label = b->Caption.empty() ? b->Name() : b->Caption;
-    }
+    if (defaultChoice != kCloseChoice) label = ButtonLabel(buttons[static_cast<size_t>(defaultChoice)]);
     std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText()) << "\n  -> "
               << ForTerminal(label) << "\n";
   }
   press(defaultChoice);
+}
+
+bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& buttons, int defaultChoice) {
+  // Numbered: the buttons, then the fields with their values, then closing.
+  struct Offer {
+    std::string label;
+    TButton* button = nullptr;
+    TControl* field = nullptr;  // a click (check and radio boxes) or a value (the others)
+  };
+  std::vector<Offer> offers;
+  for (TButton* b : buttons) offers.push_back({ButtonLabel(b), b, nullptr});
+  auto named = [](const TControl* c) { return c->Caption.empty() ? c->Name() : c->Caption + " (" + c->Name() + ")"; };
+  // Fields of no size (a hidden key sink) show nothing a user could work.
+  auto field = [&](TControl* c, const std::string& label) {
+    if (c->Width() > 0 && c->Height() > 0) offers.push_back({label, nullptr, c});
+  };
+  for (TCheckBox* c : form->CheckBoxes()) field(c, (c->Checked() ? "[x] " : "[ ] ") + named(c));
+  for (TEdit* e : form->Edits()) {
+    auto* m = dynamic_cast<TMaskEdit*>(e);
+    field(e, e->Name() + ": " + (m ? m->EditText() : e->Text()));
+  }
+  for (TRadioButton* r : UsableControls<TRadioButton>(form)) field(r, (r->Checked() ? "(o) " : "( ) ") + named(r));
+  for (TComboBox* c : UsableControls<TComboBox>(form)) field(c, c->Name() + ": " + c->Text());
+  for (TCustomTreeView* t : UsableControls<TCustomTreeView>(form))
+    field(t, t->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()));
+  offers.push_back({"(close)", nullptr, nullptr});
+  const size_t defaultOffer = defaultChoice == kCloseChoice ? offers.size() - 1 : static_cast<size_t>(defaultChoice);
+
+  std::string text = form->VisibleText();
+  const std::string picture = WriteFormPicture(form);
+  if (!picture.empty()) text += (text.empty() ? "" : "\r") + ("Picture: " + cp::Utf8ToBig5(picture));
+  std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(text) << "\n"
+            << "Type a number, a button's name, name=value, a key (<Enter>, <Esc>, <Ctrl+End>, ...) "
+               "or <close>; an empty line takes the one marked *.\n";
+  for (size_t i = 0; i < offers.size(); ++i)
+    std::cerr << "  " << (i + 1) << ") " << ForTerminal(offers[i].label) << (i == defaultOffer ? " *" : "") << "\n";
+  std::optional<std::string> line = ReadTerminalLine("> ");
+  if (!line) return false;  // the terminal ended: the default answers from now on
+  // Spaces around the line are a typing slip, not part of the entry.
+  const size_t first = line->find_first_not_of(" \t");
+  const std::string entry = first == std::string::npos ? "" : line->substr(first, line->find_last_not_of(" \t") - first + 1);
+
+  std::string why;
+  std::function<void()> act;
+  const Offer* offer = nullptr;
+  if (entry.empty()) {
+    offer = &offers[defaultOffer];
+  } else if (entry.find_first_not_of("0123456789") == std::string::npos) {
+    const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;
+    if (n >= 1 && n <= offers.size()) offer = &offers[n - 1];
+    else why = "no choice " + entry + " (1 to " + std::to_string(offers.size()) + ")";
+  } else {
+    bool refused = false;
+    act = InterpretEntry(form, entry, why, refused);
+  }
+  if (offer && offer->button) {
+    TButton* b = offer->button;
+    act = [b] { b->Click(); };
+  } else if (offer && offer->field) {
+    TControl* c = offer->field;
+    std::optional<std::string> value;
+    if (!dynamic_cast<TCheckBox*>(c) && !dynamic_cast<TRadioButton*>(c)) {
+      std::string prompt = c->Name();
+      if (auto* combo = dynamic_cast<TComboBox*>(c)) {
+        std::string choices;
+        for (int i = 0; i < combo->Items.Count(); ++i) choices += (i ? ", " : "") + combo->Items[i];
+        prompt += " [" + choices + "]";
+      }
+      value = ReadTerminalLine(prompt + "> ");
+      if (!value) return false;
+    }
+    act = ControlAction(c, value, why);
+  } else if (offer) {
+    act = [form] { form->Close(); };
+  }
+  if (!act) {
+    // Answered once; the prompt comes again.
+    std::cerr << ForTerminal(entry + ": " + why) << "\n";
+    return true;
+  }
+  Dispatch(form, act);
+  return true;
 }
 
 void TApplication::Run() {

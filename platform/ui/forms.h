@@ -3,11 +3,19 @@
 // The loop runs posted messages and due timers. When it has nothing to do
 // and a form is waiting for an answer (a modal form, or the visible main
 // form under Run), the answer comes from the scripted clicks (tests), else
-// from the terminal when standard input is one (the form's buttons, check
-// boxes and edits are offered there, each offer naming a PNG of the form
-// written under the system root, Platform/Screens), else the form's
-// default button is pressed, or the form is closed when it has none. A
-// loop that nothing can end any more throws EStuckLoop instead of hanging.
+// from the terminal when standard input is one, else the form's default
+// button is pressed, or the form is closed when it has none. A loop that
+// nothing can end any more throws EStuckLoop instead of hanging.
+//
+// The terminal is shown the form's caption, its visible text and the path
+// of a fresh PNG of it (under the system root, Platform/Screens), then
+// numbered: its buttons (caption, else hint, else name), its fields with
+// their values and names (check boxes, edits, radio buttons, combo boxes,
+// tree views), and closing. One line is read: a number picks its offer (a
+// field's value is asked next), an empty line the offer marked * (the
+// default button, else closing), anything else is an entry as scripted
+// (ScriptClicks). An entry the form cannot take is answered with one line
+// saying why and the form is asked again.
 //
 // A form shown without a parent is registered as a shown top-level window
 // of its class name (FindWindow finds it) until it is hidden or freed.
@@ -16,8 +24,8 @@
 // A modal form disables the other shown forms for its run.
 //
 // ProcessMessages, called from a long handler, also runs the next
-// scripted entry when it names an enabled, visible button, check box or
-// edit of the innermost modal form (a user's click during the run); other
+// scripted entry when the innermost modal form can take it (a control of
+// that name, a key or <close>: what a user does during the run); other
 // entries stay queued for the loop that waits for their form. It never
 // asks the terminal.
 //
@@ -31,6 +39,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -157,7 +166,8 @@ class TCustomForm : public TWinControl {
   std::vector<TEdit*> Edits() const;
   std::vector<TCheckBox*> CheckBoxes() const;
   // The texts a user would read on it: captions of visible panels and
-  // labels and memo lines, one a line (CR between them).
+  // labels, memo lines and status bar panels (its simple text when it
+  // shows one panel), one a line (CR between them).
   std::string VisibleText() const;
 
   // Keeps the form alive while one of its handlers runs.
@@ -328,8 +338,20 @@ class TApplication : public TComponent {
   // edit of the innermost modal form.
   void PressModalClick();
   // What a scripted entry does on FORM; nullptr when the form has no such
-  // enabled, visible control.
+  // enabled, visible control; EStuckLoop when the control refuses the value.
   static std::function<void()> ScriptedAction(TCustomForm* form, const std::string& entry);
+  // The one reading of an entry, for scripts and the terminal alike:
+  // nullptr with WHY when the form has no such control (REFUSED false) or
+  // its control refuses the value (REFUSED true).
+  static std::function<void()> InterpretEntry(TCustomForm* form, const std::string& entry, std::string& why,
+                                              bool& refused);
+  // What a user does to CONTROL: with VALUE sets it, without clicks it;
+  // nullptr with WHY when the control refuses.
+  static std::function<void()> ControlAction(TControl* control, const std::optional<std::string>& value,
+                                             std::string& why);
+  // Shows FORM on the terminal and does the one line typed there; false
+  // when the terminal ended.
+  bool AskTerminal(TCustomForm* form, const std::vector<TButton*>& buttons, int defaultChoice);
   // One turn of a loop that waits for FORM (nullptr: the main loop):
   // run what is due, else wait for it, else answer the form.
   void HandleMessage(TCustomForm* waitingFor, bool& autoAnswered);
@@ -350,11 +372,14 @@ class TApplication : public TComponent {
 // The process's application object.
 TApplication& Application();
 
-// Scripted clicks for forms waiting for an answer: each entry names a
-// button (its Name) on the waiting form, which presses it, or a check box
-// or radio button or a menu item the form owns, which clicks it. "name=value" sets a control as a user
-// would: types VALUE into an edit, ticks a check box (1) or clears it (0),
-// checks a radio button (1), chooses a combo box's entry by its text.
+// Scripted clicks for forms waiting for an answer: each entry names an
+// enabled, visible button (speed buttons too) on the waiting form, which
+// presses it, or a check box or radio button or a menu item the form owns,
+// which clicks it. "name=value" sets a control as a user would: types
+// VALUE into an edit (a masked one takes what its mask takes), ticks a
+// check box (1) or clears it (0), checks a radio button (1), chooses a
+// combo box's entry by its text, clicks a tree view's first item of that
+// caption (case ignored).
 // "<Enter>", "<Esc>", "<PgDn>", "<Ctrl+End>" and the like press a key
 // (SendFormKey); "<close>" closes the form. A name that is not there, or a
 // value its control refuses, throws EStuckLoop naming the entry.

@@ -92,10 +92,12 @@ bool SendMenuClick(TPopupMenu* menu, int x, int y) {
 void SendFormKey(TCustomForm* form, unsigned short key, TShiftState shift) {
   TWinControl* target = form;
   if (TWinControl* c = form->ActiveControl(); c && c->CanFocus()) target = c;
-  const bool taken = target->Perform(WM_KEYDOWN, key, shift) == 0;
-  if (!taken && (key == VK_BACK || key == VK_SPACE || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) &&
-      !(shift & (ssCtrl | ssAlt)))
-    target->Perform(WM_CHAR, key >= 'A' && key <= 'Z' && !(shift & ssShift) ? key + 32 : key, 0);
+  bool taken = target->Perform(WM_KEYDOWN, key, shift) == 0;
+  if (!taken && !(shift & (ssCtrl | ssAlt)) &&
+      (key == VK_BACK || key == VK_SPACE || key == VK_RETURN || key == VK_ESCAPE || (key >= '0' && key <= '9') ||
+       (key >= 'A' && key <= 'Z')))
+    // A key press handler that sets the character to 0 takes the key too.
+    taken = target->Perform(WM_CHAR, key >= 'A' && key <= 'Z' && !(shift & ssShift) ? key + 32 : key, 0) == 0;
   target->Perform(WM_KEYUP, key, shift);
   if (taken || (key != VK_RETURN && key != VK_ESCAPE)) return;
   for (TButton* b : form->Buttons())

@@ -33,8 +33,9 @@ void TypeInto(TEdit* edit, const std::string& text);
 // item there is clicked; false when the point holds none.
 bool SendMenuClick(TPopupMenu* menu, int x, int y);
 // A key pressed on FORM: its focused control takes it, else the form
-// (never both). An Enter or Esc nobody took presses the form's default or
-// cancel button.
+// (never both): key down, its character (Enter and Esc too) unless the
+// key-down handler set the key to 0, key up. An Enter or Esc that neither
+// handler took (set to 0) presses the form's default or cancel button.
 void SendFormKey(TCustomForm* form, unsigned short key, TShiftState shift = 0);
 // A key written "<Enter>", "<Esc>", "<Tab>", "<PgUp>", "<PgDn>", "<Home>",
 // "<End>", "<Up>", "<Down>", "<Left>", "<Right>", "<Del>", "<Back>",
