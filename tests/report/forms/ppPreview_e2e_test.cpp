@@ -562,3 +562,16 @@ TEST_F(PreviewRun, BadPageAndZoomBoxInputLeavesThePreviewUsable) {
   EXPECT_EQ(zooms, (std::vector<int>{250, 100, 25}));
   EXPECT_EQ(source.report->PreviewForm(), nullptr);
 }
+
+TEST_F(PreviewRun, TheOutlineTakesThePreviewToTheChosenNode) {
+  TPagedReport source(5);
+  std::vector<int> pages;
+  Probes(source.report.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
+                                  EXPECT_TRUE(p->tvOutline->Visible());
+                                  pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                                }}});
+  ui::ScriptClicks({"idle", "btnLast", "page", "tvOutline=3", "page", "tvOutline=Page 2", "page", "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(pages, (std::vector<int>{5, 3, 2}));
+}
