@@ -15,9 +15,6 @@
 #include "platform/sysroot/sysroot.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
-#include "report/components/ppDBText.h"
-#include "report/engine/ppBands.h"
-#include "report/engine/ppGroup.h"
 #include "report/engine/ppReport.h"
 #include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppPreview.h"
@@ -25,75 +22,13 @@
 #include "report/output/ppPrintr.h"
 #include "report/output/ppViewr.h"
 #include "tests/support/pagesource.h"
-#include "tests/support/ppListPipeline.h"
-#include "tests/support/ppTestReport.h"
+#include "tests/support/ppPagedReport.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Units mm, 82 x 100 mm on "Zolmet", CachePages, one page a row: page k
-// reads "Page k"; the rows in DRAVIK also read "Dravik".
-class TPagedReport {
- public:
-  explicit TPagedReport(int pages, std::vector<int> dravik = {2, 4}) {
-    data.reset(new TppListPipeline(nullptr));
-    data->SetFieldNames({"N", "Text", "Extra"});
-    for (int k = 1; k <= pages; ++k) {
-      bool hit = std::find(dravik.begin(), dravik.end(), k) != dravik.end();
-      data->AddRecord({{"N", TppListPipeline::TValue(std::to_string(k))},
-                       {"Text", TppListPipeline::TValue("Page " + std::to_string(k))},
-                       {"Extra", TppListPipeline::TValue(std::string(hit ? "Dravik" : ""))}});
-    }
-    report.reset(new TppReport(nullptr));
-    report->SetUnits(utMillimeters);
-    report->PrinterSetup()->SetPrinterName("Zolmet");
-    report->PrinterSetup()->SetDocumentName("Pages");
-    SetPage(report.get(), 82000, 100000, 5000);
-    report->SetCachePages(true);
-    report->SetShowCancelDialog(false);
-    report->SetDataPipeline(data.get());
-    auto* group = new TppGroup(nullptr);  // the report's to free
-    group->SetReport(report.get());
-    group->SetDataPipeline(data.get());
-    group->SetBreakName("N");
-    group->SetNewPage(true);
-    auto* header = new TppGroupHeaderBand(nullptr);
-    header->SetGroup(group);
-    header->SetHeight(0);
-    auto* footer = new TppGroupFooterBand(nullptr);
-    footer->SetGroup(group);
-    footer->SetHeight(0);
-    auto* detail = new TppDetailBand(nullptr);
-    detail->SetReport(report.get());
-    detail->SetHeight(20);
-    Field(detail, "Text", 0);
-    Field(detail, "Extra", 10);
-  }
-  ~TPagedReport() {
-    fields.clear();
-    report.reset();
-    data.reset();
-  }
-  TPagedReport(const TPagedReport&) = delete;
-  TPagedReport& operator=(const TPagedReport&) = delete;
-
-  cls::Owned<TppListPipeline> data;
-  cls::Owned<TppReport> report;
-  std::vector<cls::Owned<TppDBText>> fields;
-
- private:
-  void Field(TppBand* band, const std::string& field, int top) {
-    auto* t = new TppDBText(nullptr);
-    fields.emplace_back(t);
-    t->SetBand(static_cast<TppCustomBand*>(band));
-    t->SetDataPipeline(data.get());
-    t->SetDataField(field);
-    t->SetBoundsInUnits(0, top, 60, 8);
-  }
-};
 
 // A zero-sized button that shows itself only while the preview is idle: a
 // script entry naming it waits for the work under way instead of running
@@ -574,4 +509,19 @@ TEST_F(PreviewRun, TheOutlineTakesThePreviewToTheChosenNode) {
   source.report->Print();
   EXPECT_FALSE(ui::HasScriptedClick());
   EXPECT_EQ(pages, (std::vector<int>{5, 3, 2}));
+}
+
+TEST_F(PreviewRun, TheSameStepsTypedAtATerminal) {
+  std::string cmd = "ZOLMET_ROOT='" + root_ + "' '" + BinPath("zolmet-test-terminal") + "' --timeout 60";
+  for (const char* line : {"btnLast", "edtZoom=150", "<Enter>", "btnTextSearch", "edtFind=Dravik", "<Enter>",
+                           "btnNextHit", "btnPrint", "cbxPrinters=Zolmet", "edtPageRange=2-3", "btnOK", "btnNext",
+                           "btnCancel"})
+    cmd += " --type '" + std::string(line) + "'";
+  cmd += " -- '" + BinPath("zolmet-test-preview") + "' </dev/null; echo \"exit $?\"";
+  const std::string out = Shell(cmd);
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  for (const char* shown : {"Page 5 of 5", "Found 1 of 2", "Found 2 of 2", "preview closed: yes, producing: no"})
+    EXPECT_NE(out.find(shown), std::string::npos) << shown;
+  EXPECT_NE(Record(1).find("Pages=2"), std::string::npos);
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
 }
