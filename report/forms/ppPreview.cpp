@@ -146,12 +146,12 @@ CLS_IMPLEMENT_COMPONENT(TppCustomPreview)
 namespace {
 
 // A flag raised for a scope.
-class TppCounterScope {
+class TppFlagScope {
  public:
-  explicit TppCounterScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-  ~TppCounterScope() { flag_ = saved_; }
-  TppCounterScope(const TppCounterScope&) = delete;
-  TppCounterScope& operator=(const TppCounterScope&) = delete;
+  explicit TppFlagScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+  ~TppFlagScope() { flag_ = saved_; }
+  TppFlagScope(const TppFlagScope&) = delete;
+  TppFlagScope& operator=(const TppFlagScope&) = delete;
 
  private:
   bool& flag_;
@@ -332,7 +332,7 @@ void TppCustomPreview::PerformAction(int action) {
 
 void TppCustomPreview::Print() {
   if (!report_ || !viewer_) return;
-  TppCounterScope printing(printing_);
+  TppFlagScope printing(printing_);
   if (BeforePrint) BeforePrint(this);
   try {
     viewer_->Print();
@@ -624,7 +624,8 @@ void TppPreview::SetZoomSetting(TppZoomSettingType zoom) {
   if (!Viewer()) return;
   edtZoom->SetText(std::to_string(Viewer()->GetCalculatedZoom()));
   ZoomButtonsDown();
-  if (StatusBar()) FocusKeySink();  // the focus leaves the zoom box
+  // The focus leaves the zoom box for the key sink, where keys still act.
+  FocusKeySink();
 }
 
 bool TppPreview::GetOutlineVisible() { return tvOutline && tvOutline->GetShowOutline(); }
@@ -703,7 +704,7 @@ bool BooleanProperty(cls::TObject* object, const char* name) {
 }  // namespace
 
 void TppPreview::BeforePreview() {
-  TppCounterScope initialising(initialising_);
+  TppFlagScope initialising(initialising_);
   const bool hadSearch = SearchPreview() != nullptr;
   inherited::BeforePreview();
   if (TppCustomSearchPreview* search = SearchPreview()) {
@@ -777,8 +778,6 @@ void TppPreview::SearchPanelToggledEvent() {
   LayoutSearchPanel();
   UpdateOutlinePanel();
 }
-
-void TppPreview::ToggleSearchPanel() { inherited::ToggleSearchPanel(); }
 
 void TppPreview::Cancel() {
   inherited::Cancel();

@@ -225,7 +225,6 @@ class TppPreview : public TppCustomPreview {
   void SetOutlineVisible(bool visible) override;
   void SearchPanelToggledEvent() override;
   void ViewerRefreshEvent() override;
-  void ToggleSearchPanel() override;
   void BeforePreview() override;
   void Cancel() override;
   void LanguageChanged() override;

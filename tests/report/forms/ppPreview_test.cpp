@@ -1,14 +1,13 @@
 // The preview plug-in inside its form, driven directly: the plug-in class
-// registry, the icons drawn by code, the page and zoom boxes' input, the
-// toolbar after a viewer refresh, and the objects it refuses to let go.
+// registry, the icons drawn by code, the toolbar after a viewer refresh,
+// and the objects it refuses to let go.
 #include "report/forms/ppPreview.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <algorithm>
 #include <vector>
 
-#include "platform/classes/sysutils.h"
 #include "platform/ui/comctrls.h"
 #include "platform/ui/forms.h"
 #include "report/forms/ppTextSearchPreview.h"
@@ -45,12 +44,6 @@ class PreviewPlugIn : public DialogTest {
     form_->SetReport(source_.get());
     source_->PrintToDevices();
     return static_cast<TppPreview*>(form_->PreviewPlugIn());
-  }
-  static void Enter(TppPreview* p, ui::TMaskEdit* box, const std::string& text) {
-    box->SetText(text);
-    char key = '\r';
-    if (box == p->edtZoom) p->ZoomKeyPress(box, key);
-    else p->PageNoKeyPress(box, key);
   }
 
   cls::Owned<testing_support::TPageSource> source_;
@@ -94,71 +87,27 @@ TEST_F(PreviewPlugIn, TheRegisteredPlugInClassIsMadeAndTppPreviewStandsIn) {
 
 TEST_F(PreviewPlugIn, IconsAreDrawnOnTheirTransparentColour) {
   int w = 0;
-  auto drawn = [](const std::vector<std::uint32_t>& px, std::uint32_t transparent) {
-    int n = 0;
-    for (std::uint32_t p : px) n += p != transparent;
-    return n;
-  };
-  const std::uint32_t green = 0x008000;  // clGreen as a pixel
+  const std::uint32_t green = 0x008000;  // clGreen
   std::vector<std::vector<std::uint32_t>> singles = {Pixels<TppPrinterIcon>(w), Pixels<TppAutoSearchIcon>(w),
                                                      Pixels<TppZoomWholePageIcon>(w), Pixels<TppZoomPageWidthIcon>(w),
                                                      Pixels<TppZoom100PercentIcon>(w)};
   EXPECT_EQ(w, 16);
   for (size_t i = 0; i < singles.size(); ++i) {
-    EXPECT_EQ(singles[i].size(), 256u);
     EXPECT_EQ(singles[i][0], green) << i;  // a corner stays transparent
-    EXPECT_GT(drawn(singles[i], green), 20) << i;
+    EXPECT_GT(std::count_if(singles[i].begin(), singles[i].end(), [&](std::uint32_t p) { return p != green; }), 20);
     for (size_t j = 0; j < i; ++j) EXPECT_NE(singles[i], singles[j]) << i << " " << j;
   }
-  // The search toggle's two glyphs: black on the left, gray on the right.
+  // The search toggle's two glyphs: the same shape, black left, gray right.
   std::vector<std::uint32_t> toggle = Pixels<TppTextSearchIcon>(w);
   ASSERT_EQ(w, 32);
-  int left = 0, right = 0;
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 32; ++x) {
-      std::uint32_t p = toggle[size_t(y) * 32 + x];
-      if (x < 16 && p == 0x000000) ++left;
-      if (x >= 16 && p == 0x808080) ++right;
-      if (x >= 16) {
-        EXPECT_NE(p, 0x000000u);
-      }
+  int same = 0, drawn = 0;
+  for (size_t at = 0; at < toggle.size(); at += 32)
+    for (size_t x = 0; x < 16; ++x) {
+      drawn += toggle[at + x] == 0x000000;
+      same += (toggle[at + x] == 0x000000) == (toggle[at + 16 + x] == 0x808080);
     }
-  EXPECT_GT(left, 10);
-  EXPECT_EQ(left, right);
-}
-
-TEST_F(PreviewPlugIn, PageAndZoomBoxesTakeOnlyWhatTheReportHas) {
-  TppPreview* p = Open();
-  TppViewer* viewer = p->Viewer();
-  ASSERT_EQ(viewer->GetAbsolutePageNo(), 1);
-  // Pages: 0 is page 1, past the end the last, an empty box the
-  // conversion error with the preview still usable.
-  Enter(p, p->edtPageNo, "3");
-  EXPECT_EQ(viewer->GetAbsolutePageNo(), 3);
-  Enter(p, p->edtPageNo, "0");
-  EXPECT_EQ(viewer->GetAbsolutePageNo(), 1);
-  Enter(p, p->edtPageNo, "99999");
-  EXPECT_EQ(viewer->GetAbsolutePageNo(), 5);
-  EXPECT_FALSE(p->btnNext->Enabled);
-  EXPECT_THROW(Enter(p, p->edtPageNo, ""), cls::EConvertError);
-  p->btnPrior->Click();
-  EXPECT_EQ(viewer->GetAbsolutePageNo(), 4);
-  EXPECT_EQ(p->edtPageNo->Text(), "4");
-  // Zoom: kept within 25..250, no number is 100; the zoom buttons go up.
-  const struct {
-    const char* text;
-    int zoom;
-  } zooms[] = {{"150", 150}, {"999", 250}, {"5", 25}, {"", 100}, {"abc", 100}};
-  for (const auto& z : zooms) {
-    Enter(p, p->edtZoom, z.text);
-    EXPECT_EQ(viewer->GetCalculatedZoom(), z.zoom) << z.text;
-    EXPECT_EQ(p->edtZoom->Text(), std::to_string(z.zoom)) << z.text;
-    EXPECT_FALSE(p->btnWholePage->Down() || p->btnPageWidth->Down() || p->btn100Percent->Down()) << z.text;
-  }
-  p->btnPageWidth->Click();
-  EXPECT_EQ(viewer->ZoomSetting(), zsPageWidth);
-  EXPECT_TRUE(p->btnPageWidth->Down());
-  EXPECT_FALSE(p->btnWholePage->Down());
+  EXPECT_GT(drawn, 10);
+  EXPECT_EQ(same, 256);
 }
 
 TEST_F(PreviewPlugIn, ARefreshStopsPagingUntilTheNextPageAndCancelEndsInTheToolbarState) {
