@@ -286,9 +286,12 @@ void TppCustomPreview::UpdateSearch() {
 }
 
 void TppCustomPreview::Cancel() {
-  // A screen run makes its pages without the printing flag: the viewer's
-  // busy state counts too.
-  if (report_ && viewer_ && (report_->Printing() || viewer_->GetBusy())) viewer_->Cancel();
+  if (!report_ || !viewer_) return;
+  // A print from the preview is the report's printer run; a screen run
+  // makes its pages without the printing flag, so the viewer's busy state
+  // counts too.
+  if (printing_) report_->Cancel();
+  else if (report_->Printing() || viewer_->GetBusy()) viewer_->Cancel();
 }
 
 bool TppCustomPreview::WorkUnderWay() const {
@@ -298,8 +301,7 @@ bool TppCustomPreview::WorkUnderWay() const {
 
 void TppCustomPreview::CancelWork() {
   if (searchPreview_ && searchPreview_->Searching()) searchPreview_->PerformSearchAction(saCancel);
-  if (printing_ && report_) report_->Cancel();
-  else if (viewer_ && ((report_ && report_->Printing()) || viewer_->GetBusy())) viewer_->Cancel();
+  TppCustomPreview::Cancel();
 }
 
 void TppCustomPreview::LanguageChanged() {
