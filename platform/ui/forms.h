@@ -106,6 +106,8 @@ class TCustomForm : public TWinControl {
   TIcon Icon;
   // The resolution the form was designed at.
   int PixelsPerInch = 96;
+  // How the form is shown (headless: kept, not acted on).
+  TWindowState WindowState = wsNormal;
 
   // The client area; the frame is not modelled, so it is the form's size.
   void SetClientWidth(int w) { SetWidth(w); }

@@ -9,6 +9,7 @@
 #include "report/model/ppResMgr.h"
 #include "report/model/ppTemplate.h"
 #include "report/model/ppUtils.h"
+#include "report/output/ppViewr.h"
 
 CLS_IMPLEMENT_COMPONENT(TppProducer)
 
@@ -834,22 +835,48 @@ void TppProducer::PrintToScreen() {
   form->OnFormDestroy = cls::TNotifyEvent(this, &TppProducer::PreviewFormDestroy);
   form->OnCancel = cls::TNotifyEvent(this, &TppProducer::DialogCancel);
   DoOnAssignPreviewFormSettings();
+  ApplyPreviewFormSettings();
   DoOnPreviewFormCreate();
   if (modalPreview_) {
-    // The pages are made from the loop once the form is up.
+    // The pages are made from the loop once the form is up; a close
+    // meanwhile frees the form once they have stopped.
     ui::Application().PostMessage([this, form] {
-      if (previewForm_ == form) PreviewFormStart();
+      if (previewForm_ != form) return;
+      ui::TCustomForm::HandlerScope keep(form);
+      PreviewFormStart();
     });
     form->ShowModal();
   } else {
     form->Show();
-    PrintToDevices();
+    ui::TCustomForm::HandlerScope keep(form);
+    PreviewFormStart();
   }
   ProcessMessages();
 }
 
+void TppProducer::ApplyPreviewFormSettings() {
+  if (!previewForm_) return;
+  TppPreviewFormSettings* settings = previewFormSettings_.get();
+  if (auto* viewer = cls::ObjectAs<TppViewer>(previewForm_->Viewer())) {
+    viewer->SetZoomSetting(settings->ZoomSetting());
+    if (settings->ZoomSetting() == zsPercentage) viewer->SetZoomPercentage(settings->ZoomPercentage());
+  }
+  previewForm_->WindowState = settings->WindowState();
+}
+
 void TppProducer::PreviewFormStart() {
-  if (!IsNonScreenDevice()) PrintToDevices();
+  if (IsNonScreenDevice()) return;
+  try {
+    PrintToDevices();
+  } catch (...) {
+    // A page that failed ends the job: the screen device is idle again and
+    // the pages made so far stay reachable.
+    try {
+      EndJob();
+    } catch (...) {
+    }
+    throw;
+  }
 }
 
 void TppProducer::PreviewFormClose(cls::TObject*) {

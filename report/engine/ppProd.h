@@ -230,6 +230,9 @@ class TppProducer : public TppRelative, public IppViewerReport {
   void PreviewFormClose(cls::TObject* Sender);
   void PreviewFormDestroy(cls::TObject* Sender);
   void PreviewFormStart();
+  // The preview form's zoom (its percentage only for a custom zoom) and
+  // window state from PreviewFormSettings.
+  void ApplyPreviewFormSettings();
   void SetupGetPrinter(TppPrinter*& aPrinter);
 
   bool Streaming() const { return HasState(cls::csLoading) || HasState(cls::csReading); }

@@ -8,6 +8,7 @@
 #include "report/forms/ppNoDataDlg.h"
 #include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppPDlg.h"
+#include "report/forms/ppPreview.h"
 #include "report/forms/ppTmDlg.h"
 #include "report/forms/ppTextSearchPreview.h"
 #include "report/forms/ppTextSearchSettingsDlg.h"
@@ -28,6 +29,7 @@ void ppRegisterForms() {
     RegisterFormClass(&TppCustomTemplateErrorDialog::StaticClass(), &TppTemplateErrorDialog::StaticClass());
     RegisterFormClass(&TppCustomTextSearchSettingsDialog::StaticClass(), &TppTextSearchSettingsDialog::StaticClass());
     ppRegisterTextSearchPreviewUnit();
+    ppRegisterPreviewUnit();
     ppRegisterAutoSearchDialogUnit();
   });
 }

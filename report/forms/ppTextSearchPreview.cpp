@@ -523,13 +523,13 @@ void TppTextSearchPreview::CreateControls() {
   edtFind->SetBounds(5, 5, 115, 21);
   edtFind->SetText(TextSearchSettings()->DefaultString());
   edtFind->OnKeyDown = [this](cls::TObject* s, unsigned short& k, ui::TShiftState sh) { FindKeyDown(s, k, sh); };
-  btnFirst = MakeControl<ui::TSpeedButton>(owner, pane, "btnFirst", 102);
+  btnFirst = MakeControl<ui::TSpeedButton>(owner, pane, "btnFirstHit", 102);
   GlyphOf<TppFirstSearchOccurrenceIcon>(btnFirst);
-  btnPrior = MakeControl<ui::TSpeedButton>(owner, pane, "btnPrior", 103);
+  btnPrior = MakeControl<ui::TSpeedButton>(owner, pane, "btnPriorHit", 103);
   GlyphOf<TppPriorSearchOccurrenceIcon>(btnPrior);
-  btnNext = MakeControl<ui::TSpeedButton>(owner, pane, "btnNext", 104);
+  btnNext = MakeControl<ui::TSpeedButton>(owner, pane, "btnNextHit", 104);
   GlyphOf<TppNextSearchOccurrenceIcon>(btnNext);
-  btnLast = MakeControl<ui::TSpeedButton>(owner, pane, "btnLast", 105);
+  btnLast = MakeControl<ui::TSpeedButton>(owner, pane, "btnLastHit", 105);
   GlyphOf<TppLastSearchOccurrenceIcon>(btnLast);
   btnFind = MakeControl<ui::TButton>(owner, pane, "btnFind", 106);
   btnFind->SetBounds(0, 0, 55, 23);

@@ -92,7 +92,7 @@ TEST_F(SearchPane, HitByHitWithTheStatusShown) {
   ASSERT_EQ(host.viewer->GetAbsolutePageNo(), 1);
   host.search->miWholeWord->Click();
   // One modal run a click: a click during an action is turned away.
-  for (const char* click : {"btnFind", "btnNext", "btnNext", "btnNext", "btnNext", "btnNext", "btnNext", "btnPrior",
+  for (const char* click : {"btnFind", "btnNextHit", "btnNextHit", "btnNextHit", "btnNextHit", "btnNextHit", "btnNextHit", "btnPriorHit",
                             "btnFind"}) {
     ui::ScriptClicks({"edtFind=cat", click, "<close>"});
     host.form->ShowModal();
@@ -110,7 +110,7 @@ TEST_F(SearchPane, HitByHitWithTheStatusShown) {
   EXPECT_TRUE(host.search->btnNext->Enabled);
   EXPECT_FALSE(host.search->btnPrior->Enabled);
   // At the last hit of a complete search Next and Last are off.
-  ui::ScriptClicks({"btnLast", "<close>"});
+  ui::ScriptClicks({"btnLastHit", "<close>"});
   host.form->ShowModal();
   EXPECT_EQ(host.steps.back(), Step(5, "Found 7 of 7"));
   EXPECT_FALSE(host.search->btnNext->Enabled);

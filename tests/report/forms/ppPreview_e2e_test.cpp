@@ -1,0 +1,479 @@
+// The print preview opened by a report's Print and worked by script: paging,
+// zooming, the search pane, printing from the preview through the print
+// dialog, closing while idle or busy, and the boxes' bad input. Checks run
+// at points of the script through probe buttons added to the form.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/spool/printerdef.h"
+#include "platform/sysroot/sysroot.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
+#include "report/engine/ppReport.h"
+#include "report/forms/ppOutlineViewer.h"
+#include "report/forms/ppPreview.h"
+#include "report/forms/ppTextSearchPreview.h"
+#include "report/output/ppPrintr.h"
+#include "report/output/ppViewr.h"
+#include "tests/support/pagesource.h"
+#include "tests/support/ppPagedReport.h"
+#include "tests/support/testroot.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A zero-sized button that shows itself only while the preview is idle: a
+// script entry naming it waits for the work under way instead of running
+// from inside it.
+class TProbe : public ui::TButton {
+ public:
+  TProbe(TppPrintPreview* form) : ui::TButton(form), form_(form) {}
+  bool Visible() const override {
+    auto* p = form_->PreviewPlugIn();
+    TppCustomSearchPreview* s = p ? p->SearchPreview() : nullptr;
+    return p && !p->WorkUnderWay() && !(s && (s->Busy() || s->Searching())) && ui::TButton::Visible();
+  }
+
+ private:
+  TppPrintPreview* form_;
+};
+
+class PreviewRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    ui::SetEchoDialogs(false);
+    ui::ClearRecordedDialogs();
+    ui::ClearScriptedClicks();
+    root_ = tmp_.path() + "/root";
+    ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
+    sysroot::SetRoot(root_);
+    spool::PrinterDef office = spool::DemoReceiptPrinter();
+    office.name = "Office";
+    office.driver = "Office Laser";
+    office.ports = {"LPT1"};
+    office.output = "C:\\Zolmet\\Printed\\Office";
+    ASSERT_TRUE(spool::InstallPrinter(office));
+    ppPrintrFinalize();
+    folder_ = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+  }
+  void TearDown() override {
+    hook_.reset();
+    ui::Application().Shutdown();
+    ui::ClearScriptedClicks();
+    ppPrintrFinalize();
+    ui::SetEchoDialogs(true);
+  }
+
+  // Probe buttons NAME (zero-sized) on each preview form REPORT opens; the
+  // script's entry NAME runs the check with the form and its plug-in.
+  // "idle" only waits for the work under way.
+  using Check = std::function<void(TppPrintPreview*, TppPreview*)>;
+  void Probes(TppProducer* report, std::map<std::string, Check> probes = {}) {
+    probes_ = std::move(probes);
+    probes_.emplace("idle", [](TppPrintPreview*, TppPreview*) {});
+    hook_.reset(new TEventHook(report, {ciProducerPreviewFormCreate}, [this, report](TppCommunicator*, int, TraParamList*) {
+      auto* form = cls::ObjectAs<TppPrintPreview>(report->PreviewForm());
+      ASSERT_NE(form, nullptr);
+      for (auto& [name, check] : probes_) {
+        auto* b = new TProbe(form);
+        b->SetName(name);
+        b->SetParent(form);
+        b->SetBounds(0, 0, 0, 0);
+        Check* c = &check;
+        b->OnClick = [form, c](cls::TObject*) {
+          (*c)(form, static_cast<TppPreview*>(form->PreviewPlugIn()));
+        };
+      }
+    }));
+  }
+
+  std::string Record(int job) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.job", job);
+    return fs::exists(folder_ + name) ? ReadFile(folder_ + name) : std::string();
+  }
+  std::string Pdf(int job) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.pdf", job);
+    return folder_ + name;
+  }
+  std::vector<int> PagesRead(int job) const {
+    std::vector<int> out;
+    std::string text = Shell("pdftotext -enc UTF-8 '" + Pdf(job) + "' -");
+    for (size_t at = text.find("Page "); at != std::string::npos; at = text.find("Page ", at + 5))
+      out.push_back(std::atoi(text.c_str() + at + 5));
+    return out;
+  }
+  // The texts of the message and error boxes shown so far.
+  static std::vector<std::string> Messages() {
+    std::vector<std::string> out;
+    for (const ui::TRecordedDialog& d : ui::RecordedDialogs())
+      if (d.kind == "MessageDlg" || d.kind == "MessageBox" || d.kind == "ShowMessage") out.push_back(d.text);
+    return out;
+  }
+  static std::string Status(TppPrintPreview* form, int panel = 0) {
+    return form->StatusBar()->Panels.Count() > panel ? form->StatusBar()->Panels[panel].Text : std::string();
+  }
+
+  TempRoot tmp_;
+  std::string root_, folder_;
+  std::map<std::string, Check> probes_;
+  cls::Owned<TEventHook> hook_;
+};
+
+// The paint box's top-left in the form's pixels.
+win::PT FormOffset(ui::TControl* c) {
+  win::PT at{0, 0};
+  for (; c && !dynamic_cast<ui::TCustomForm*>(c); c = c->Parent()) {
+    at.x += c->Left();
+    at.y += c->Top();
+    if (ui::TWinControl* p = c->Parent()) {
+      at.x += p->ClientOffset().x - p->ScrollOffset().x;
+      at.y += p->ClientOffset().y - p->ScrollOffset().y;
+    }
+  }
+  return at;
+}
+
+// The viewer area of the form's picture holds the page bitmap.
+void ExpectViewerShowsPageBitmap(TppPrintPreview* form, TppViewer* viewer) {
+  gdi::TBitmap picture;
+  form->PaintToBitmap(picture);
+  gdi::TBitmap* page = viewer->ScreenDevice()->PageBitmap();
+  ASSERT_NE(page, nullptr);
+  const win::PT at = FormOffset(viewer->PaintBox());
+  const int w = std::min(viewer->ScrollBox()->ClientWidth(), page->Width());
+  const int h = std::min(viewer->ScrollBox()->ClientHeight(), page->Height());
+  ASSERT_GT(w, 0);
+  ASSERT_GT(h, 0);
+  const std::vector<std::uint32_t> shown = picture.Pixels(), pixels = page->Pixels();
+  int differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (shown[size_t(at.y + y) * picture.Width() + at.x + x] != pixels[size_t(y) * page->Width() + x]) ++differ;
+  EXPECT_EQ(differ, 0);
+}
+
+}  // namespace
+
+TEST_F(PreviewRun, PagesZoomSearchAndPrintFromThePreview) {
+  TPagedReport source(5);
+  TppReport* report = source.report.get();
+  ASSERT_EQ(report->DeviceType(), "Screen");
+  int checks = 0;
+  Probes(report,
+         {{"opened",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->edtPageNo->Text(), "1");
+             EXPECT_EQ(Status(form), "Page 1");
+             EXPECT_TRUE(p->btnWholePage->Down());
+             EXPECT_FALSE(p->btnFirst->Enabled);
+             EXPECT_TRUE(p->btnNext->Enabled);
+             EXPECT_EQ(p->btnCancel->Caption, "Close");
+             EXPECT_TRUE(report->Producing());
+             ExpectViewerShowsPageBitmap(form, p->Viewer());
+           }},
+          {"atLast",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(Status(form), "Page 5 of 5");
+             EXPECT_EQ(p->edtPageNo->Text(), "5");
+             EXPECT_FALSE(p->btnNext->Enabled);
+             EXPECT_FALSE(p->btnLast->Enabled);
+             EXPECT_TRUE(p->btnPrior->Enabled);
+           }},
+          {"zoomed",
+           [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetCalculatedZoom(), 150);
+             EXPECT_EQ(p->Viewer()->ZoomSetting(), zsPercentage);
+             EXPECT_FALSE(p->btnWholePage->Down());
+             EXPECT_FALSE(p->btnPageWidth->Down());
+             EXPECT_FALSE(p->btn100Percent->Down());
+           }},
+          {"searchShown",
+           [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_TRUE(p->btnTextSearch->Down());
+             EXPECT_EQ(p->btnTextSearch->Hint, "Hide the Find Text Toolbar");
+             EXPECT_TRUE(p->pnlLeft->Visible());
+             EXPECT_TRUE(p->pnlSearch->Visible());
+           }},
+          {"firstHit",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetAbsolutePageNo(), 2);
+             EXPECT_EQ(Status(form, 1), "Found 1 of 2");
+           }},
+          {"secondHit",
+           [&](TppPrintPreview* form, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetAbsolutePageNo(), 4);
+             EXPECT_EQ(Status(form, 1), "Found 2 of 2");
+           }},
+          {"printed",
+           [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(report->DeviceType(), "Screen");
+             EXPECT_FALSE(p->Viewer()->GetBusy());
+           }},
+          {"afterNext", [&](TppPrintPreview*, TppPreview* p) {
+             ++checks;
+             EXPECT_EQ(p->Viewer()->GetAbsolutePageNo(), 5);
+           }}});
+  ui::ScriptClicks({"opened", "btnLast", "atLast", "edtZoom=150", "<Enter>", "zoomed", "btnTextSearch", "searchShown",
+                    "edtFind=Dravik", "<Enter>", "firstHit", "btnNextHit", "secondHit", "btnPrint",
+                    "cbxPrinters=Zolmet", "edtPageRange=2-3", "btnOK", "printed", "btnNext", "afterNext",
+                    "btnCancel"});
+  report->Print();
+  EXPECT_EQ(checks, 8);
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
+  EXPECT_TRUE(Messages().empty());
+  // The print from the preview: pages 2 and 3 on the receipt paper.
+  const std::string record = Record(1);
+  EXPECT_NE(record.find("Pages=2"), std::string::npos) << record;
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
+  EXPECT_NE(Shell("pdfinfo '" + Pdf(1) + "'").find("232.441 x 283.465 pts"), std::string::npos);
+}
+
+TEST_F(PreviewRun, CloseAndEscWhileIdleOrGenerating) {
+  // Idle: Esc closes, and so does the button reading "Close".
+  for (const char* close : {"<Esc>", "btnCancel", "<close>"}) {
+    TPagedReport source(5);
+    ui::ScriptClicks({close});
+    source.report->Print();
+    EXPECT_FALSE(ui::HasScriptedClick()) << close;
+    EXPECT_EQ(source.report->PreviewForm(), nullptr) << close;
+    EXPECT_FALSE(source.report->Producing()) << close;
+  }
+  // Generating 200 pages: "Cancel" stops the run and the button then
+  // reads "Close"; Esc stops it and closes once it has stopped.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    std::string caption;
+    Probes(source.get(), {{"stopped", [&](TppPrintPreview*, TppPreview* p) { caption = p->btnCancel->Caption; }}});
+    ui::ScriptClicks({"btnCancel", "stopped", "btnCancel"});
+    source->Print();
+    EXPECT_EQ(caption, "Close");
+    EXPECT_LT(source->Published.size(), 200u);
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+  }
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    ui::ScriptClicks({"<Esc>"});
+    source->Print();
+    EXPECT_LT(source->Published.size(), 200u);
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(PreviewRun, TheReportsGoingClosesThePreviewAfterTheWorkStops) {
+  // The producer's message while pages are made: the run is cancelled,
+  // the form goes after it has unwound, modal or not.
+  for (bool modal : {true, false}) {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->SetModalPreview(modal);
+    source->AfterPage = [&](int page) {
+      if (page == 3 && source->PreviewForm()) source->PreviewForm()->Perform(ppWMReportDestroyed, ppReportMessageParam, 0);
+    };
+    source->Print();
+    ui::Application().ProcessMessages();
+    EXPECT_EQ(source->Published.size(), 3u) << modal;
+    EXPECT_EQ(source->PreviewForm(), nullptr) << modal;
+    EXPECT_FALSE(source->Producing()) << modal;
+  }
+}
+
+TEST_F(PreviewRun, CtrlKeysPageWithinTheReport) {
+  TPagedReport source(5);
+  std::vector<int> pages;
+  auto page = [&](TppPrintPreview*, TppPreview* p) { pages.push_back(p->Viewer()->GetAbsolutePageNo()); };
+  Probes(source.report.get(), {{"page", page}});
+  ui::ScriptClicks({"<Ctrl+PgUp>", "page", "<Ctrl+Home>", "page", "<Ctrl+PgDn>", "page", "<Ctrl+End>", "page",
+                    "<Ctrl+PgDn>", "page", "btnFirst", "page", "btnNext", "page", "<Ctrl+PgUp>", "page", "<PgDn>", "page",
+                    "btnCancel"});
+  source.report->Print();
+  EXPECT_EQ(pages, (std::vector<int>{1, 1, 2, 5, 5, 1, 2, 1, 1}));
+  EXPECT_EQ(source.report->PreviewForm(), nullptr);
+}
+
+TEST_F(PreviewRun, PanesFollowTheReportsSettings) {
+  // No outline properties (a plain producer), or outline settings turned
+  // off: no outline pane. Text search off: no search pane, no toggle.
+  cls::Owned<TPageSource> plain(new TPageSource(nullptr));
+  TPagedReport source(5);
+  source.report->OutlineSettings()->SetEnabled(false);
+  source.report->TextSearchSettings()->SetEnabled(false);
+  for (TppProducer* report : {static_cast<TppProducer*>(plain.get()), static_cast<TppProducer*>(source.report.get())}) {
+    const bool search = report == plain.get();
+    int checks = 0;
+    Probes(report, {{"panes", [&](TppPrintPreview*, TppPreview* p) {
+                       ++checks;
+                       EXPECT_FALSE(p->GetOutlineVisible());
+                       EXPECT_FALSE(p->tvOutline->Visible());
+                       EXPECT_FALSE(p->pnlLeft->Visible());
+                       EXPECT_EQ(p->SearchPreview() != nullptr, search);
+                       EXPECT_EQ(p->btnTextSearch->Visible(), search);
+                       EXPECT_FALSE(p->btnAutoSearch->Visible());
+                     }}});
+    ui::ScriptClicks({"panes", "btnNext", "panes", "btnCancel"});
+    report->Print();
+    EXPECT_EQ(checks, 2);
+  }
+}
+
+TEST_F(PreviewRun, EscDuringASearchClosesOnceTheSearchStops) {
+  cls::Owned<TPageSource> source(new TPageSource(nullptr));
+  source->Pages = 200;
+  source->Publisher()->SetCachePages(true);
+  std::vector<std::string> statuses;
+  cls::Owned<TEventHook> status;
+  Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
+                           status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
+                                                       [&statuses, form](TppCommunicator*, int, TraParamList*) {
+                                                         statuses.push_back(Status(form, 1));
+                                                       }));
+                         }}});
+  ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", "<Esc>"});
+  source->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(source->PreviewForm(), nullptr);
+  EXPECT_FALSE(source->Producing());
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ(statuses.back(), "Text Search Cancelled");
+  status.reset();
+}
+
+TEST_F(PreviewRun, CurrentPageFromThePreviewPrintsThatPageOnly) {
+  TPagedReport source(5);
+  Probes(source.report.get());
+  ui::ScriptClicks({"idle", "btnLast", "idle", "btnPrior", "idle", "btnPrint", "cbxPrinters=Zolmet", "rdbCurrentPage=1", "btnOK", "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(PagesRead(1), std::vector<int>{4});
+  EXPECT_EQ(source.report->DeviceType(), "Screen");
+}
+
+TEST_F(PreviewRun, EscWhilePrintingFromThePreviewStopsThePrintAndCloses) {
+  cls::Owned<TPageSource> source(new TPageSource(nullptr));
+  source->Pages = 200;
+  source->PrinterSetup()->SetPrinterName("Zolmet");
+  source->SetShowCancelDialog(false);
+  size_t shown = 0;
+  Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
+  ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", "<Esc>"});
+  source->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(source->PreviewForm(), nullptr);
+  EXPECT_FALSE(source->Producing());
+  EXPECT_FALSE(source->Printing());
+  EXPECT_EQ(source->DeviceType(), "Screen");
+  // The printer run stopped after the page it was on.
+  EXPECT_GT(shown, 0u);
+  EXPECT_LE(source->Published.size(), shown + 2);
+}
+
+TEST_F(PreviewRun, ThePreviewFormSettingsApply) {
+  TPagedReport source(5);
+  source.report->PreviewFormSettings()->SetZoomPercentage(150);
+  source.report->PreviewFormSettings()->SetWindowState(ui::wsMaximized);
+  int checks = 0;
+  Probes(source.report.get(), {{"zoom", [&](TppPrintPreview* form, TppPreview* p) {
+                                  ++checks;
+                                  EXPECT_EQ(p->Viewer()->GetCalculatedZoom(), 150);
+                                  EXPECT_EQ(p->edtZoom->Text(), "150");
+                                  EXPECT_FALSE(p->btnWholePage->Down());
+                                  EXPECT_EQ(form->WindowState, ui::wsMaximized);
+                                }}});
+  ui::ScriptClicks({"zoom", "btnCancel"});
+  source.report->Print();
+  EXPECT_EQ(checks, 1);
+}
+
+TEST_F(PreviewRun, AFailureOnPage3GivesOneErrorAndLeavesPages1And2) {
+  cls::Owned<TPageSource> source(new TPageSource(nullptr));
+  source->Pages = 5;
+  source->FailOnPage = 3;
+  source->Publisher()->SetCachePages(true);
+  std::vector<int> pages;
+  Probes(source.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
+                           pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                         }}});
+  ui::ScriptClicks({"page", "btnNext", "page", "btnPrior", "page", "btnCancel"});
+  source->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"No data for page 3."});
+  EXPECT_EQ(pages, (std::vector<int>{1, 2, 1}));
+  EXPECT_EQ(source->PreviewForm(), nullptr);
+  EXPECT_FALSE(source->Producing());
+}
+
+TEST_F(PreviewRun, BadPageAndZoomBoxInputLeavesThePreviewUsable) {
+  TPagedReport source(5);
+  std::vector<int> pages, zooms;
+  Probes(source.report.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
+                                  pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                                }},
+                               {"zoom", [&](TppPrintPreview*, TppPreview* p) {
+                                  zooms.push_back(p->Viewer()->GetCalculatedZoom());
+                                }}});
+  ui::ScriptClicks({"idle",          "edtPageNo=", "<Enter>",        "btnNext",     "page",     "edtPageNo=0",
+                    "<Enter>",       "page",       "edtPageNo=99",   "<Enter>",     "page",     "edtPageNo=3",
+                    "<Enter>",       "page",       "edtZoom=999",    "<Enter>",     "zoom",     "edtZoom=abc",
+                    "<Enter>",       "zoom",       "edtZoom=10",     "<Enter>",     "zoom",     "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  // The empty page box: one conversion error box, shown by the loop.
+  const std::vector<std::string> messages = Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("not a valid integer"), std::string::npos) << messages[0];
+  EXPECT_EQ(pages, (std::vector<int>{2, 1, 5, 3}));
+  EXPECT_EQ(zooms, (std::vector<int>{250, 100, 25}));
+  EXPECT_EQ(source.report->PreviewForm(), nullptr);
+}
+
+TEST_F(PreviewRun, TheOutlineTakesThePreviewToTheChosenNode) {
+  TPagedReport source(5);
+  std::vector<int> pages;
+  Probes(source.report.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
+                                  EXPECT_TRUE(p->tvOutline->Visible());
+                                  pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                                }}});
+  ui::ScriptClicks({"idle", "btnLast", "page", "tvOutline=3", "page", "tvOutline=Page 2", "page", "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(pages, (std::vector<int>{5, 3, 2}));
+}
+
+TEST_F(PreviewRun, TheSameStepsTypedAtATerminal) {
+  std::string cmd = "ZOLMET_ROOT='" + root_ + "' '" + BinPath("zolmet-test-terminal") + "' --timeout 60";
+  for (const char* line : {"btnLast", "edtZoom=150", "<Enter>", "btnTextSearch", "edtFind=Dravik", "<Enter>",
+                           "btnNextHit", "btnPrint", "cbxPrinters=Zolmet", "edtPageRange=2-3", "btnOK", "btnNext",
+                           "btnCancel"})
+    cmd += " --type '" + std::string(line) + "'";
+  cmd += " -- '" + BinPath("zolmet-test-preview") + "' </dev/null; echo \"exit $?\"";
+  const std::string out = Shell(cmd);
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  for (const char* shown : {"Page 5 of 5", "Found 1 of 2", "Found 2 of 2", "preview closed: yes, producing: no"})
+    EXPECT_NE(out.find(shown), std::string::npos) << shown;
+  EXPECT_NE(Record(1).find("Pages=2"), std::string::npos);
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
+}
