@@ -875,6 +875,16 @@ void TppPrintPreview::Activate() {
   inherited::Activate();
 }
 
+void TppPrintPreview::Close() {
+  if (plugIn_) {
+    try {
+      plugIn_->CancelWork();
+    } catch (...) {
+    }
+  }
+  inherited::Close();
+}
+
 void TppPrintPreview::WndProc(ui::TMessage& message) {
   if (message.Msg == ppWMReportDestroyed && message.WParam == ppReportMessageParam && plugIn_) {
     try {

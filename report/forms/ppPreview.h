@@ -291,6 +291,9 @@ class TppPrintPreview : public TppCustomPreviewer {
   void ReportAssigned() override;
   cls::TObject* GetViewer() override;
   void Activate() override;
+  // The work under way (pages, a search, a print) is cancelled first; the
+  // form goes once it has unwound.
+  void Close() override;
 
  protected:
   // The report's going (1126, 5050) cancels the work first.

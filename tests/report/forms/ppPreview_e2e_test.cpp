@@ -284,6 +284,75 @@ TEST_F(PreviewRun, CloseAndEscWhileIdleOrGenerating) {
   EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(PreviewRun, ClosingTheWindowCancelsTheWorkUnderWayFirst) {
+  // While pages are made: the window's close, scripted or from a handler,
+  // modal or not, stops the run before the form goes.
+  for (bool modal : {true, false}) {
+    for (bool scripted : {true, false}) {
+      if (scripted && !modal) continue;  // a scripted entry waits for a modal form
+      cls::Owned<TPageSource> source(new TPageSource(nullptr));
+      source->Pages = 200;
+      source->SetModalPreview(modal);
+      if (scripted) ui::ScriptClicks({"<close>"});
+      else
+        source->AfterPage = [&](int page) {
+          if (page == 3 && source->PreviewForm()) source->PreviewForm()->Close();
+        };
+      source->Print();
+      ui::Application().ProcessMessages();
+      EXPECT_FALSE(ui::HasScriptedClick());
+      EXPECT_LT(source->Published.size(), 200u) << modal << scripted;
+      if (!scripted) {
+        EXPECT_EQ(source->Published.size(), 3u) << modal;
+      }
+      EXPECT_EQ(source->PreviewForm(), nullptr) << modal << scripted;
+      EXPECT_FALSE(source->Producing()) << modal << scripted;
+    }
+  }
+  // While searching 200 pages for the last: the search is cancelled, then
+  // the form goes.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->Publisher()->SetCachePages(true);
+    std::vector<std::string> statuses;
+    cls::Owned<TEventHook> status;
+    Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
+                             status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
+                                                         [&statuses, form](TppCommunicator*, int, TraParamList*) {
+                                                           statuses.push_back(Status(form, 1));
+                                                         }));
+                           }}});
+    ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", "<close>"});
+    source->Print();
+    EXPECT_FALSE(ui::HasScriptedClick());
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), "Text Search Cancelled");
+    status.reset();
+  }
+  // While printing from the preview: the printer run stops.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->PrinterSetup()->SetPrinterName("Zolmet");
+    source->SetShowCancelDialog(false);
+    size_t shown = 0;
+    Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
+    ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", "<close>"});
+    source->Print();
+    EXPECT_FALSE(ui::HasScriptedClick());
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+    EXPECT_FALSE(source->Printing());
+    EXPECT_EQ(source->DeviceType(), "Screen");
+    EXPECT_GT(shown, 0u);
+    EXPECT_LE(source->Published.size(), shown + 2);
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(PreviewRun, TheReportsGoingClosesThePreviewAfterTheWorkStops) {
   // The producer's message while pages are made: the run is cancelled,
   // the form goes after it has unwound, modal or not.
