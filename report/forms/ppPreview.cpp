@@ -879,6 +879,13 @@ void TppPrintPreview::LanguageChanged() {
 
 void TppPrintPreview::ReportAssigned() {
   if (!plugIn_) return;
+  if (!Report()) {
+    // The report lets go (it may be going): the preview ends and keeps
+    // nothing of it.
+    plugIn_->AfterPreview();
+    if (TppViewer* viewer = plugIn_->Viewer()) viewer->SetReport(nullptr);
+    return;
+  }
   if (auto* producer = cls::ObjectAs<TppProducer>(Report())) plugIn_->Viewer()->SetReport(producer);
   plugIn_->BeforePreview();
 }

@@ -4,6 +4,7 @@
 // at points of the script through probe buttons added to the form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -369,6 +370,31 @@ TEST_F(PreviewRun, TheReportsGoingClosesThePreviewAfterTheWorkStops) {
     EXPECT_EQ(source->PreviewForm(), nullptr) << modal;
     EXPECT_FALSE(source->Producing()) << modal;
   }
+}
+
+TEST_F(PreviewRun, AnErrorOutOfTheModalLoopEndsTheRunAndTheNextPrintWorks) {
+  TPagedReport source(5);
+  TppReport* report = source.report.get();
+  ui::TCustomForm* opened = nullptr;
+  Probes(report, {{"idle", [&](TppPrintPreview* form, TppPreview*) { opened = form; }}});
+  ui::ScriptClicks({"idle", "btnNext", "noSuchControl"});
+  EXPECT_THROW(report->Print(), ui::EStuckLoop);
+  // The form is gone (not left hidden), whatever the loop does next.
+  ui::Application().ProcessMessages();
+  const auto& forms = ui::Application().Forms();
+  ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(std::find(forms.begin(), forms.end(), opened), forms.end());
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
+  ui::ClearScriptedClicks();
+  std::vector<int> pages;
+  Probes(report, {{"page", [&](TppPrintPreview*, TppPreview* p) { pages.push_back(p->Viewer()->GetAbsolutePageNo()); }}});
+  ui::ScriptClicks({"page", "btnNext", "page", "btnCancel"});
+  report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(pages, (std::vector<int>{1, 2}));
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
 }
 
 TEST_F(PreviewRun, CtrlKeysPageWithinTheReport) {

@@ -218,3 +218,20 @@ TEST_F(PreviewPlugIn, TheToolbarStartsOnCancelAndALanguageChangeMakesItClose) {
   EXPECT_NE(q->btnCancel->Width(), 54);
   EXPECT_EQ(q->btnPrint->Hint, "Print");
 }
+
+TEST_F(PreviewPlugIn, ANilReportEndsThePreviewAndKeepsNothingOfTheReport) {
+  TppPreview* p = Open();
+  ASSERT_EQ(p->Report(), source_.get());
+  ASSERT_TRUE(p->Viewer()->ScreenDevice()->Active());
+  form_->SetReport(nullptr);
+  EXPECT_EQ(p->Report(), nullptr);
+  EXPECT_EQ(p->Viewer()->Report(), nullptr);
+  EXPECT_FALSE(p->Viewer()->ScreenDevice()->Active());
+  // The report goes before the form: nothing reaches for it afterwards.
+  source_.reset();
+  p->PerformAction(paPrint);
+  p->PerformAction(paNext);
+  p->Cancel();
+  form_->Free();
+  form_ = nullptr;
+}
