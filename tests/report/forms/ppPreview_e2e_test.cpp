@@ -20,6 +20,7 @@
 #include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppPreview.h"
 #include "report/forms/ppTextSearchPreview.h"
+#include "report/output/ppPrnDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppViewr.h"
 #include "tests/support/pagesource.h"
@@ -484,6 +485,47 @@ TEST_F(PreviewRun, EscWhilePrintingFromThePreviewStopsThePrintAndCloses) {
   // The printer run stopped after the page it was on.
   EXPECT_GT(shown, 0u);
   EXPECT_LE(source->Published.size(), shown + 2);
+}
+
+TEST_F(PreviewRun, APrintThatNeverStartsLeavesThePreviewAtOnce) {
+  // No "Printer" device class, then the print dialog cancelled: each time
+  // the preview is back on the screen device and pages on.
+  TPagedReport source(5);
+  TppReport* report = source.report.get();
+  struct Restore {
+    bool unregistered = false;
+    ~Restore() {
+      if (unregistered) RegisterDevice<TppPrinterDevice>();
+    }
+  } restore;
+  std::vector<int> pages;
+  Probes(report, {{"noPrinterClass",
+                   [&](TppPrintPreview*, TppPreview*) {
+                     UnregisterDevice(&TppPrinterDevice::StaticClass());
+                     restore.unregistered = true;
+                   }},
+                  {"printerClass",
+                   [&](TppPrintPreview*, TppPreview*) {
+                     RegisterDevice<TppPrinterDevice>();
+                     restore.unregistered = false;
+                   }},
+                  {"back", [&](TppPrintPreview* form, TppPreview* p) {
+                     EXPECT_EQ(report->DeviceType(), "Screen");
+                     EXPECT_FALSE(report->Printing());
+                     EXPECT_EQ(p->btnCancel->Caption, "Close");
+                     EXPECT_EQ(p->Viewer()->ScreenDevice()->Publisher(), report->Publisher());
+                     EXPECT_EQ(ui::Application().ModalForms().back(), form);
+                     pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                   }}});
+  ui::ScriptClicks({"idle", "noPrinterClass", "btnPrint", "back", "btnNext", "back", "printerClass", "btnPrint",
+                    "btnCancel", "back", "btnNext", "back", "btnCancel"});
+  report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(pages, (std::vector<int>{1, 2, 2, 3}));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Record(1), "");
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
 }
 
 TEST_F(PreviewRun, ThePreviewFormSettingsApply) {
