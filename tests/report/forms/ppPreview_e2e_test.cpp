@@ -2,6 +2,7 @@
 // zooming, the search pane, printing from the preview through the print
 // dialog, closing while idle or busy, and the boxes' bad input. Checks run
 // at points of the script through probe buttons added to the form.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -146,10 +147,17 @@ win::PT FormOffset(ui::TControl* c) {
   return at;
 }
 
-// The viewer area of the form's picture holds the page bitmap.
+// The viewer area of the form's PNG, decoded, holds the page bitmap.
 void ExpectViewerShowsPageBitmap(TppPrintPreview* form, TppViewer* viewer) {
-  gdi::TBitmap picture;
-  form->PaintToBitmap(picture);
+  fs::create_directories(sysroot::HostPath("C:\\Zolmet"));
+  form->SaveToPng("C:\\Zolmet\\preview.png");
+  cairo_surface_t* png = cairo_image_surface_create_from_png(sysroot::HostPath("C:\\Zolmet\\preview.png").c_str());
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  cairo_surface_flush(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  const unsigned char* data = cairo_image_surface_get_data(png);
+  EXPECT_EQ(cairo_image_surface_get_width(png), form->Width());
+  EXPECT_EQ(cairo_image_surface_get_height(png), form->Height());
   gdi::TBitmap* page = viewer->ScreenDevice()->PageBitmap();
   ASSERT_NE(page, nullptr);
   const win::PT at = FormOffset(viewer->PaintBox());
@@ -157,11 +165,16 @@ void ExpectViewerShowsPageBitmap(TppPrintPreview* form, TppViewer* viewer) {
   const int h = std::min(viewer->ScrollBox()->ClientHeight(), page->Height());
   ASSERT_GT(w, 0);
   ASSERT_GT(h, 0);
-  const std::vector<std::uint32_t> shown = picture.Pixels(), pixels = page->Pixels();
+  ASSERT_LE(at.x + w, cairo_image_surface_get_width(png));
+  ASSERT_LE(at.y + h, cairo_image_surface_get_height(png));
+  const std::vector<std::uint32_t> pixels = page->Pixels();
   int differ = 0;
-  for (int y = 0; y < h; ++y)
+  for (int y = 0; y < h; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + size_t(at.y + y) * stride);
     for (int x = 0; x < w; ++x)
-      if (shown[size_t(at.y + y) * picture.Width() + at.x + x] != pixels[size_t(y) * page->Width() + x]) ++differ;
+      if ((row[at.x + x] & 0xFFFFFF) != (pixels[size_t(y) * page->Width() + x] & 0xFFFFFF)) ++differ;
+  }
+  cairo_surface_destroy(png);
   EXPECT_EQ(differ, 0);
 }
 
