@@ -908,16 +908,6 @@ void TppPrintPreview::Close() {
   inherited::Close();
 }
 
-void TppPrintPreview::WndProc(ui::TMessage& message) {
-  if (message.Msg == ppWMReportDestroyed && message.WParam == ppReportMessageParam && plugIn_) {
-    try {
-      plugIn_->CancelWork();
-    } catch (...) {
-    }
-  }
-  inherited::WndProc(message);
-}
-
 void ppRegisterPreviewUnit() {
   cls::RegisterClass(&TppPreview::StaticClass());
   cls::RegisterClass(&TppPrintPreview::StaticClass());

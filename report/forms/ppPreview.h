@@ -302,12 +302,9 @@ class TppPrintPreview : public TppCustomPreviewer {
   cls::TObject* GetViewer() override;
   void Activate() override;
   // The work under way (pages, a search, a print) is cancelled first; the
-  // form goes once it has unwound.
+  // form goes once it has unwound. The report's going (1126, 5050) closes
+  // the form this way too.
   void Close() override;
-
- protected:
-  // The report's going (1126, 5050) cancels the work first.
-  void WndProc(ui::TMessage& message) override;
 
  private:
   void FormCreate(cls::TObject* Sender);
