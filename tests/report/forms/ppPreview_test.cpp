@@ -45,6 +45,17 @@ class TOtherPreview : public TppPreview {
 };
 CLS_IMPLEMENT_COMPONENT(TOtherPreview)
 
+// A plug-in whose toolbar cannot be built.
+class TBrokenPreview : public TppPreview {
+  CLS_DECLARE_CLASS(TBrokenPreview, TppPreview)
+ public:
+  using TppPreview::TppPreview;
+
+ protected:
+  void CreateToolbar() override { throw cls::Exception("no toolbar"); }
+};
+CLS_IMPLEMENT_COMPONENT(TBrokenPreview)
+
 class PreviewPlugIn : public DialogTest {
  protected:
   void SetUp() override {
@@ -97,6 +108,11 @@ TEST_F(PreviewPlugIn, TheRegisteredPlugInClassIsMadeAndTppPreviewStandsIn) {
   EXPECT_EQ(mine->btnExtra->Parent(), mine->pnlButtons);
   EXPECT_NE(mine->splViewer, nullptr);
   other->Free();
+  host->Free();
+  // A build that fails frees the plug-in and passes the failure on.
+  host = ui::NewForm<ui::TForm>(nullptr);
+  TppPreviewPlugIn::RegisterPreviewPlugInClass(&TBrokenPreview::StaticClass());
+  EXPECT_THROW(TppPreviewPlugIn::CreatePreviewPlugIn(host), cls::Exception);
   host->Free();
   // Nothing registered, or a class that is no plug-in: TppPreview, which
   // becomes the registered class.
