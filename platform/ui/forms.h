@@ -151,7 +151,7 @@ class TCustomForm : public TWinControl {
   int ShowModal();
   // Asks the form to close: modal forms get mrCancel; others run OnCloseQuery
   // and OnClose and then hide, free themselves or end the application.
-  void Close();
+  virtual void Close();
   // Frees the form from the message loop, after the current handler.
   void Release();
   // Frees the form; inside one of its own handlers, once that handler is done.

@@ -845,7 +845,18 @@ void TppProducer::PrintToScreen() {
       ui::TCustomForm::HandlerScope keep(form);
       PreviewFormStart();
     });
-    form->ShowModal();
+    try {
+      form->ShowModal();
+    } catch (...) {
+      // The loop gave up (a stuck script, say): the run ends here, the
+      // hidden form goes and the next Print starts afresh.
+      if (previewForm_ == form) {
+        previewForm_ = nullptr;
+        CloseDialog(form);
+      }
+      producing_ = false;
+      throw;
+    }
   } else {
     form->Show();
     ui::TCustomForm::HandlerScope keep(form);

@@ -122,7 +122,14 @@ TppCustomPreview* TppPreviewPlugIn::CreatePreviewPlugIn(ui::TWinControl* parent)
     c = &TppPreview::StaticClass();
     RegisterPreviewPlugInClass(c);
   }
-  return static_cast<TppCustomPreview*>(c->Create(parent));
+  auto* plugIn = static_cast<TppCustomPreview*>(c->Create(parent));
+  try {
+    plugIn->CreateControls();
+  } catch (...) {
+    plugIn->Free();
+    throw;
+  }
+  return plugIn;
 }
 
 void TppPreviewPlugIn::RegisterSearchPreviewClass(cls::TClass searchPreviewClass) {
@@ -437,11 +444,16 @@ int RightOf(const ui::TControl* c) { return c->Left() + c->Width(); }
 
 }  // namespace
 
-TppPreview::TppPreview(cls::TComponent* parent) : TppCustomPreview(parent) {
+TppPreview::TppPreview(cls::TComponent* parent) : TppCustomPreview(parent) {}
+
+void TppPreview::CreateControls() {
+  if (built_) return;
+  built_ = true;
+  ui::TWinControl* parent = Parent();
   CreatePanels();
   CreateToolbar();
   CreateOutlineViewer();
-  splViewer = MakeOn<ui::TSplitter>(parent, Parent(), "splViewer");
+  splViewer = MakeOn<ui::TSplitter>(parent, parent, "splViewer");
   splViewer->SetLeft(tvOutline->Width());
   splViewer->SetAlign(ui::TAlign::alLeft);
   splViewer->AutoSnap = false;
@@ -506,7 +518,6 @@ void TppPreview::CreateToolbar() {
   btnTextSearch->Layout = ui::TSpeedButton::TButtonLayout::blGlyphLeft;
   btnTextSearch->GroupIndex = 2;
   btnTextSearch->AllowAllUp = true;
-  btnTextSearch->Hint = ppLoadStr(1054);
   btnWholePage = button("btnWholePage", paWholePage, btnAutoSearch->Left() + 3 * btnAutoSearch->Width());
   SetGlyph<TppZoomWholePageIcon>(btnWholePage, 1);
   btnWholePage->GroupIndex = 1;
@@ -540,7 +551,8 @@ void TppPreview::CreateToolbar() {
   edtKeySink->SetBounds(0, 0, 0, 0);
   edtKeySink->OnKeyDown = [this](cls::TObject* s, unsigned short& k, ui::TShiftState sh) { EditKeyDown(s, k, sh); };
   edtKeySink->OnKeyPress = [this](cls::TObject* s, char& k) { KeySinkKeyPress(s, k); };
-  LanguageChanged();
+  // The form's language change then reads "Close" and fits the width.
+  SetHints();
 }
 
 void TppPreview::CreateOutlineViewer() {
@@ -788,11 +800,7 @@ void TppPreview::Cancel() {
   PrintStateChangeEvent();
 }
 
-void TppPreview::LanguageChanged() {
-  inherited::LanguageChanged();
-  searchPanelWidthApplied_ = false;
-  if (Viewer() && Viewer()->GetCurrentPage() && tvOutline)
-    tvOutline->LanguageChanged(cls::ObjectAs<TppOutlineDrawCommand>(Viewer()->GetCurrentPage()->GetOutlineDrawCommand()));
+void TppPreview::SetHints() {
   const struct {
     ui::TControl* control;
     int message;
@@ -801,6 +809,14 @@ void TppPreview::LanguageChanged() {
                {btnLast, 14},       {btnCancel, 5}};
   for (const auto& h : hints) h.control->Hint = ppLoadStr(h.message);
   btnTextSearch->Hint = ppLoadStr(btnTextSearch->Down() ? 1055 : 1054);
+}
+
+void TppPreview::LanguageChanged() {
+  inherited::LanguageChanged();
+  searchPanelWidthApplied_ = false;
+  if (Viewer() && Viewer()->GetCurrentPage() && tvOutline)
+    tvOutline->LanguageChanged(cls::ObjectAs<TppOutlineDrawCommand>(Viewer()->GetCurrentPage()->GetOutlineDrawCommand()));
+  SetHints();
   btnCancel->Caption = ppLoadStr(6);
   cls::Owned<gdi::TBitmap> measure(new gdi::TBitmap);
   measure->Canvas().Font.Assign(btnCancel->Font);
@@ -863,6 +879,13 @@ void TppPrintPreview::LanguageChanged() {
 
 void TppPrintPreview::ReportAssigned() {
   if (!plugIn_) return;
+  if (!Report()) {
+    // The report lets go (it may be going): the preview ends and keeps
+    // nothing of it.
+    plugIn_->AfterPreview();
+    if (TppViewer* viewer = plugIn_->Viewer()) viewer->SetReport(nullptr);
+    return;
+  }
   if (auto* producer = cls::ObjectAs<TppProducer>(Report())) plugIn_->Viewer()->SetReport(producer);
   plugIn_->BeforePreview();
 }
@@ -875,14 +898,14 @@ void TppPrintPreview::Activate() {
   inherited::Activate();
 }
 
-void TppPrintPreview::WndProc(ui::TMessage& message) {
-  if (message.Msg == ppWMReportDestroyed && message.WParam == ppReportMessageParam && plugIn_) {
+void TppPrintPreview::Close() {
+  if (plugIn_) {
     try {
       plugIn_->CancelWork();
     } catch (...) {
     }
   }
-  inherited::WndProc(message);
+  inherited::Close();
 }
 
 void ppRegisterPreviewUnit() {

@@ -115,7 +115,7 @@ class TppPreviewPlugIn {
   static void UnregisterPreviewPlugInClass();
   static cls::TClass PreviewPlugInClass();
   // A plug-in of the registered class hosted by PARENT (TppPreview when
-  // none is registered).
+  // none is registered), its controls built once it is whole.
   static TppCustomPreview* CreatePreviewPlugIn(ui::TWinControl* parent);
   static void RegisterSearchPreviewClass(cls::TClass searchPreviewClass);
   static void UnregisterSearchPreviewClass();
@@ -198,6 +198,10 @@ class TppCustomPreview : public TppCommunicator {
   void CancelWork();
 
  protected:
+  friend class TppPreviewPlugIn;
+  // Builds the controls inside the parent; runs once the object is whole,
+  // so a descendant's overrides take part.
+  virtual void CreateControls() {}
   // Sends the search pane the before call and, on leaving, the after call.
   class TppActionScope;
 
@@ -211,7 +215,8 @@ class TppCustomPreview : public TppCommunicator {
 };
 
 // The default plug-in: toolbar, outline pane, search panel, splitter and
-// the page viewer.
+// the page viewer. Made by TppPreviewPlugIn::CreatePreviewPlugIn, which
+// builds its controls.
 class TppPreview : public TppCustomPreview {
   CLS_DECLARE_CLASS(TppPreview, TppCustomPreview)
  public:
@@ -262,16 +267,21 @@ class TppPreview : public TppCustomPreview {
   bool OutlineEnabled() const { return outlineEnabled_; }
 
  protected:
+  // Panels, toolbar, outline viewer, splitter; the viewer's controls.
+  void CreateControls() override;
   virtual void CreateOutlineViewer();
   virtual void CreatePanels();
   virtual void CreateToolbar();
 
  private:
   void KeySinkKeyPress(cls::TObject* Sender, char& Key);
+  // The toolbar's hints in the current language.
+  void SetHints();
   void ZoomButtonsDown();
   // Esc in the search pane's edits reaches the preview's keys too.
   void HookSearchKeys();
 
+  bool built_ = false;
   bool initialising_ = false;
   bool searchPanelWidthApplied_ = false;
   bool outlineEnabled_ = true;
@@ -291,10 +301,10 @@ class TppPrintPreview : public TppCustomPreviewer {
   void ReportAssigned() override;
   cls::TObject* GetViewer() override;
   void Activate() override;
-
- protected:
-  // The report's going (1126, 5050) cancels the work first.
-  void WndProc(ui::TMessage& message) override;
+  // The work under way (pages, a search, a print) is cancelled first; the
+  // form goes once it has unwound. The report's going (1126, 5050) closes
+  // the form this way too.
+  void Close() override;
 
  private:
   void FormCreate(cls::TObject* Sender);

@@ -294,7 +294,10 @@ TEST_F(PrintDialogRun, CollatedCopiesComeInSets) {
 TEST_F(PrintDialogRun, HugeRangeAndBadCopiesPrintOnceEachPage) {
   ui::ScriptClicks({"edtPageRange=1-99999999", "edtCopies=abc", "btnOK"});
   report_->Print();
-  EXPECT_TRUE(Has(Record(1), "Pages=5\r\n")) << Record(1);
+  const std::string record = Record(1);
+  EXPECT_TRUE(Has(record, "Pages=5\r\n")) << record;
+  EXPECT_TRUE(Has(record, "Copies=1\r\n")) << record;
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{1, 2, 3, 4, 5}));
   EXPECT_TRUE(Messages().empty());
 }
 

@@ -2,8 +2,10 @@
 // zooming, the search pane, printing from the preview through the print
 // dialog, closing while idle or busy, and the boxes' bad input. Checks run
 // at points of the script through probe buttons added to the form.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -19,6 +21,7 @@
 #include "report/forms/ppOutlineViewer.h"
 #include "report/forms/ppPreview.h"
 #include "report/forms/ppTextSearchPreview.h"
+#include "report/output/ppPrnDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppViewr.h"
 #include "tests/support/pagesource.h"
@@ -144,10 +147,17 @@ win::PT FormOffset(ui::TControl* c) {
   return at;
 }
 
-// The viewer area of the form's picture holds the page bitmap.
+// The viewer area of the form's PNG, decoded, holds the page bitmap.
 void ExpectViewerShowsPageBitmap(TppPrintPreview* form, TppViewer* viewer) {
-  gdi::TBitmap picture;
-  form->PaintToBitmap(picture);
+  fs::create_directories(sysroot::HostPath("C:\\Zolmet"));
+  form->SaveToPng("C:\\Zolmet\\preview.png");
+  cairo_surface_t* png = cairo_image_surface_create_from_png(sysroot::HostPath("C:\\Zolmet\\preview.png").c_str());
+  ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  cairo_surface_flush(png);
+  const int stride = cairo_image_surface_get_stride(png);
+  const unsigned char* data = cairo_image_surface_get_data(png);
+  EXPECT_EQ(cairo_image_surface_get_width(png), form->Width());
+  EXPECT_EQ(cairo_image_surface_get_height(png), form->Height());
   gdi::TBitmap* page = viewer->ScreenDevice()->PageBitmap();
   ASSERT_NE(page, nullptr);
   const win::PT at = FormOffset(viewer->PaintBox());
@@ -155,11 +165,16 @@ void ExpectViewerShowsPageBitmap(TppPrintPreview* form, TppViewer* viewer) {
   const int h = std::min(viewer->ScrollBox()->ClientHeight(), page->Height());
   ASSERT_GT(w, 0);
   ASSERT_GT(h, 0);
-  const std::vector<std::uint32_t> shown = picture.Pixels(), pixels = page->Pixels();
+  ASSERT_LE(at.x + w, cairo_image_surface_get_width(png));
+  ASSERT_LE(at.y + h, cairo_image_surface_get_height(png));
+  const std::vector<std::uint32_t> pixels = page->Pixels();
   int differ = 0;
-  for (int y = 0; y < h; ++y)
+  for (int y = 0; y < h; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + size_t(at.y + y) * stride);
     for (int x = 0; x < w; ++x)
-      if (shown[size_t(at.y + y) * picture.Width() + at.x + x] != pixels[size_t(y) * page->Width() + x]) ++differ;
+      if ((row[at.x + x] & 0xFFFFFF) != (pixels[size_t(y) * page->Width() + x] & 0xFFFFFF)) ++differ;
+  }
+  cairo_surface_destroy(png);
   EXPECT_EQ(differ, 0);
 }
 
@@ -284,6 +299,75 @@ TEST_F(PreviewRun, CloseAndEscWhileIdleOrGenerating) {
   EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(PreviewRun, ClosingTheWindowCancelsTheWorkUnderWayFirst) {
+  // While pages are made: the window's close, scripted or from a handler,
+  // modal or not, stops the run before the form goes.
+  for (bool modal : {true, false}) {
+    for (bool scripted : {true, false}) {
+      if (scripted && !modal) continue;  // a scripted entry waits for a modal form
+      cls::Owned<TPageSource> source(new TPageSource(nullptr));
+      source->Pages = 200;
+      source->SetModalPreview(modal);
+      if (scripted) ui::ScriptClicks({"<close>"});
+      else
+        source->AfterPage = [&](int page) {
+          if (page == 3 && source->PreviewForm()) source->PreviewForm()->Close();
+        };
+      source->Print();
+      ui::Application().ProcessMessages();
+      EXPECT_FALSE(ui::HasScriptedClick());
+      EXPECT_LT(source->Published.size(), 200u) << modal << scripted;
+      if (!scripted) {
+        EXPECT_EQ(source->Published.size(), 3u) << modal;
+      }
+      EXPECT_EQ(source->PreviewForm(), nullptr) << modal << scripted;
+      EXPECT_FALSE(source->Producing()) << modal << scripted;
+    }
+  }
+  // While searching 200 pages for the last: the search is cancelled, then
+  // the form goes.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->Publisher()->SetCachePages(true);
+    std::vector<std::string> statuses;
+    cls::Owned<TEventHook> status;
+    Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
+                             status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
+                                                         [&statuses, form](TppCommunicator*, int, TraParamList*) {
+                                                           statuses.push_back(Status(form, 1));
+                                                         }));
+                           }}});
+    ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", "<close>"});
+    source->Print();
+    EXPECT_FALSE(ui::HasScriptedClick());
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), "Text Search Cancelled");
+    status.reset();
+  }
+  // While printing from the preview: the printer run stops.
+  {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->PrinterSetup()->SetPrinterName("Zolmet");
+    source->SetShowCancelDialog(false);
+    size_t shown = 0;
+    Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
+    ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", "<close>"});
+    source->Print();
+    EXPECT_FALSE(ui::HasScriptedClick());
+    EXPECT_EQ(source->PreviewForm(), nullptr);
+    EXPECT_FALSE(source->Producing());
+    EXPECT_FALSE(source->Printing());
+    EXPECT_EQ(source->DeviceType(), "Screen");
+    EXPECT_GT(shown, 0u);
+    EXPECT_LE(source->Published.size(), shown + 2);
+  }
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(PreviewRun, TheReportsGoingClosesThePreviewAfterTheWorkStops) {
   // The producer's message while pages are made: the run is cancelled,
   // the form goes after it has unwound, modal or not.
@@ -300,6 +384,31 @@ TEST_F(PreviewRun, TheReportsGoingClosesThePreviewAfterTheWorkStops) {
     EXPECT_EQ(source->PreviewForm(), nullptr) << modal;
     EXPECT_FALSE(source->Producing()) << modal;
   }
+}
+
+TEST_F(PreviewRun, AnErrorOutOfTheModalLoopEndsTheRunAndTheNextPrintWorks) {
+  TPagedReport source(5);
+  TppReport* report = source.report.get();
+  ui::TCustomForm* opened = nullptr;
+  Probes(report, {{"idle", [&](TppPrintPreview* form, TppPreview*) { opened = form; }}});
+  ui::ScriptClicks({"idle", "btnNext", "noSuchControl"});
+  EXPECT_THROW(report->Print(), ui::EStuckLoop);
+  // The form is gone (not left hidden), whatever the loop does next.
+  ui::Application().ProcessMessages();
+  const auto& forms = ui::Application().Forms();
+  ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(std::find(forms.begin(), forms.end(), opened), forms.end());
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
+  ui::ClearScriptedClicks();
+  std::vector<int> pages;
+  Probes(report, {{"page", [&](TppPrintPreview*, TppPreview* p) { pages.push_back(p->Viewer()->GetAbsolutePageNo()); }}});
+  ui::ScriptClicks({"page", "btnNext", "page", "btnCancel"});
+  report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(pages, (std::vector<int>{1, 2}));
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
 }
 
 TEST_F(PreviewRun, CtrlKeysPageWithinTheReport) {
@@ -389,6 +498,47 @@ TEST_F(PreviewRun, EscWhilePrintingFromThePreviewStopsThePrintAndCloses) {
   // The printer run stopped after the page it was on.
   EXPECT_GT(shown, 0u);
   EXPECT_LE(source->Published.size(), shown + 2);
+}
+
+TEST_F(PreviewRun, APrintThatNeverStartsLeavesThePreviewAtOnce) {
+  // No "Printer" device class, then the print dialog cancelled: each time
+  // the preview is back on the screen device and pages on.
+  TPagedReport source(5);
+  TppReport* report = source.report.get();
+  struct Restore {
+    bool unregistered = false;
+    ~Restore() {
+      if (unregistered) RegisterDevice<TppPrinterDevice>();
+    }
+  } restore;
+  std::vector<int> pages;
+  Probes(report, {{"noPrinterClass",
+                   [&](TppPrintPreview*, TppPreview*) {
+                     UnregisterDevice(&TppPrinterDevice::StaticClass());
+                     restore.unregistered = true;
+                   }},
+                  {"printerClass",
+                   [&](TppPrintPreview*, TppPreview*) {
+                     RegisterDevice<TppPrinterDevice>();
+                     restore.unregistered = false;
+                   }},
+                  {"back", [&](TppPrintPreview* form, TppPreview* p) {
+                     EXPECT_EQ(report->DeviceType(), "Screen");
+                     EXPECT_FALSE(report->Printing());
+                     EXPECT_EQ(p->btnCancel->Caption, "Close");
+                     EXPECT_EQ(p->Viewer()->ScreenDevice()->Publisher(), report->Publisher());
+                     EXPECT_EQ(ui::Application().ModalForms().back(), form);
+                     pages.push_back(p->Viewer()->GetAbsolutePageNo());
+                   }}});
+  ui::ScriptClicks({"idle", "noPrinterClass", "btnPrint", "back", "btnNext", "back", "printerClass", "btnPrint",
+                    "btnCancel", "back", "btnNext", "back", "btnCancel"});
+  report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(pages, (std::vector<int>{1, 2, 2, 3}));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Record(1), "");
+  EXPECT_EQ(report->PreviewForm(), nullptr);
+  EXPECT_FALSE(report->Producing());
 }
 
 TEST_F(PreviewRun, ThePreviewFormSettingsApply) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/ui/comctrls.h"
@@ -17,12 +18,43 @@
 
 namespace {
 
+// A plug-in in TppPreview's place that notes its build steps and adds a
+// button of its own to the toolbar.
 class TOtherPreview : public TppPreview {
   CLS_DECLARE_CLASS(TOtherPreview, TppPreview)
  public:
   using TppPreview::TppPreview;
+  std::vector<std::string> Steps;
+  ui::TSpeedButton* btnExtra = nullptr;
+
+ protected:
+  void CreatePanels() override {
+    Steps.push_back("panels");
+    TppPreview::CreatePanels();
+  }
+  void CreateToolbar() override {
+    Steps.push_back(pnlButtons ? "toolbar" : "toolbar without panels");
+    TppPreview::CreateToolbar();
+    btnExtra = new ui::TSpeedButton(Parent());
+    btnExtra->SetParent(pnlButtons);
+  }
+  void CreateOutlineViewer() override {
+    Steps.push_back(btnCancel ? "outline" : "outline without toolbar");
+    TppPreview::CreateOutlineViewer();
+  }
 };
 CLS_IMPLEMENT_COMPONENT(TOtherPreview)
+
+// A plug-in whose toolbar cannot be built.
+class TBrokenPreview : public TppPreview {
+  CLS_DECLARE_CLASS(TBrokenPreview, TppPreview)
+ public:
+  using TppPreview::TppPreview;
+
+ protected:
+  void CreateToolbar() override { throw cls::Exception("no toolbar"); }
+};
+CLS_IMPLEMENT_COMPONENT(TBrokenPreview)
 
 class PreviewPlugIn : public DialogTest {
  protected:
@@ -69,7 +101,18 @@ TEST_F(PreviewPlugIn, TheRegisteredPlugInClassIsMadeAndTppPreviewStandsIn) {
   TppCustomPreview* other = TppPreviewPlugIn::CreatePreviewPlugIn(host);
   EXPECT_EQ(other->ClassType(), &TOtherPreview::StaticClass());
   EXPECT_EQ(other->Viewer()->Parent(), host);
+  // Its own build steps ran, in the base's order, after it was whole.
+  auto* mine = static_cast<TOtherPreview*>(other);
+  EXPECT_EQ(mine->Steps, (std::vector<std::string>{"panels", "toolbar", "outline"}));
+  ASSERT_NE(mine->btnExtra, nullptr);
+  EXPECT_EQ(mine->btnExtra->Parent(), mine->pnlButtons);
+  EXPECT_NE(mine->splViewer, nullptr);
   other->Free();
+  host->Free();
+  // A build that fails frees the plug-in and passes the failure on.
+  host = ui::NewForm<ui::TForm>(nullptr);
+  TppPreviewPlugIn::RegisterPreviewPlugInClass(&TBrokenPreview::StaticClass());
+  EXPECT_THROW(TppPreviewPlugIn::CreatePreviewPlugIn(host), cls::Exception);
   host->Free();
   // Nothing registered, or a class that is no plug-in: TppPreview, which
   // becomes the registered class.
@@ -160,6 +203,51 @@ TEST_F(PreviewPlugIn, TheSearchPaneAndStatusBarAreItsOwn) {
   plain->Free();
   host->Free();
   // The form goes with its plug-in and pane, also from the pane's Free.
+  form_->Free();
+  form_ = nullptr;
+}
+
+TEST_F(PreviewPlugIn, TheToolbarStartsOnCancelAndALanguageChangeMakesItClose) {
+  // Built alone: the button reads "Cancel" at its built width, the hints
+  // are there already.
+  ui::TForm* host = ui::NewForm<ui::TForm>(nullptr);
+  auto* p = static_cast<TppPreview*>(TppPreviewPlugIn::CreatePreviewPlugIn(host));
+  EXPECT_EQ(p->btnCancel->Caption, "Cancel");
+  EXPECT_EQ(p->btnCancel->Width(), 54);
+  EXPECT_EQ(p->btnCancel->Hint, "Cancel");
+  EXPECT_EQ(p->btnPrint->Hint, "Print");
+  EXPECT_EQ(p->btnLast->Hint, "Last Page");
+  EXPECT_EQ(p->btnTextSearch->Hint, "Show the Find Text Toolbar");
+  p->Free();
+  host->Free();
+  // In the form, the language slot gives "Close" and fits the width to it.
+  form_ = cls::ObjectAs<TppPrintPreview>(Create<TppCustomPreviewer>());
+  ASSERT_NE(form_, nullptr);
+  auto* q = static_cast<TppPreview*>(form_->PreviewPlugIn());
+  EXPECT_EQ(q->btnCancel->Caption, "Cancel");
+  form_->SetLanguageIndex(0);
+  EXPECT_EQ(form_->Caption, "Print Preview");
+  EXPECT_EQ(q->btnCancel->Caption, "Close");
+  gdi::TBitmap measure;
+  measure.Canvas().Font.Assign(q->btnCancel->Font);
+  EXPECT_EQ(q->btnCancel->Width(), measure.Canvas().TextWidth("Close") + 30);
+  EXPECT_NE(q->btnCancel->Width(), 54);
+  EXPECT_EQ(q->btnPrint->Hint, "Print");
+}
+
+TEST_F(PreviewPlugIn, ANilReportEndsThePreviewAndKeepsNothingOfTheReport) {
+  TppPreview* p = Open();
+  ASSERT_EQ(p->Report(), source_.get());
+  ASSERT_TRUE(p->Viewer()->ScreenDevice()->Active());
+  form_->SetReport(nullptr);
+  EXPECT_EQ(p->Report(), nullptr);
+  EXPECT_EQ(p->Viewer()->Report(), nullptr);
+  EXPECT_FALSE(p->Viewer()->ScreenDevice()->Active());
+  // The report goes before the form: nothing reaches for it afterwards.
+  source_.reset();
+  p->PerformAction(paPrint);
+  p->PerformAction(paNext);
+  p->Cancel();
   form_->Free();
   form_ = nullptr;
 }
