@@ -539,6 +539,14 @@ void TApplication::ShowException(const std::exception_ptr& e) {
   ui::MessageBox(text, Title(), MB_OK | MB_ICONERROR);
 }
 
+void TApplication::DispatchEntry(TCustomForm* form, const std::function<void()>& act) {
+  // The form outlives every step of the entry, whichever of them frees it.
+  Dispatch(form, [form, &act] {
+    TCustomForm::HandlerScope scope(form);
+    act();
+  });
+}
+
 void TApplication::Dispatch(TObject* sender, const std::function<void()>& fn) {
   try {
     fn();
@@ -592,7 +600,7 @@ void TApplication::PressModalClick() {
   std::optional<std::string> click = PeekScriptedClick();
   if (!click) return;
   std::function<void()> act = ScriptedAction(form, *click);
-  if (act && PopScriptedClickIf(*click)) Dispatch(form, act);
+  if (act && PopScriptedClickIf(*click)) DispatchEntry(form, act);
 }
 
 namespace {
@@ -622,6 +630,18 @@ bool Workable(const TControl* c) {
          dynamic_cast<const TCustomTreeView*>(c);
 }
 
+// The enabled, visible menu items FORM owns (through its controls and
+// menus), in creation order.
+std::vector<TMenuItem*> MenuItems(const TComponent* owner) {
+  std::vector<TMenuItem*> out;
+  for (int i = 0; i < owner->ComponentCount(); ++i) {
+    TComponent* c = owner->Components(i);
+    if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Enabled && item->Visible) out.push_back(item);
+    for (TMenuItem* inner : MenuItems(c)) out.push_back(inner);
+  }
+  return out;
+}
+
 // A user's click or choice focuses the control first (its neighbour's OnExit runs).
 void FocusFirst(TWinControl* c) {
   if (c->CanFocus()) c->SetFocus();
@@ -638,6 +658,7 @@ std::function<void()> TApplication::ControlAction(TControl* control, const std::
   }
   if (auto* e = dynamic_cast<TEdit*>(control)) {
     if (!value) return why = name + " is an edit: give it a text (" + name + "=text)", nullptr;
+    if (e->ReadOnly) return why = name + " is read-only", nullptr;
     return [e, text = *value] { TypeInto(e, text); };
   }
   if (auto* c = dynamic_cast<TCheckBox*>(control)) {
@@ -699,18 +720,9 @@ std::function<void()> TApplication::InterpretEntry(TCustomForm* form, const std:
       refused = true;
       return nullptr;
     }
-  // A menu item the form owns (through its controls and menus).
-  std::function<TMenuItem*(const TComponent*)> findItem = [&](const TComponent* owner) -> TMenuItem* {
-    for (int i = 0; i < owner->ComponentCount(); ++i) {
-      TComponent* c = owner->Components(i);
-      if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Name() == name && item->Enabled && item->Visible)
-        return item;
-      if (TMenuItem* found = findItem(c)) return found;
-    }
-    return nullptr;
-  };
   if (!name.empty() && !value)
-    if (TMenuItem* item = findItem(form)) return [item] { item->Click(); };
+    for (TMenuItem* item : MenuItems(form))
+      if (item->Name() == name) return [item] { item->Click(); };
   why = "no enabled, visible control \"" + name + "\" on the form";
   return nullptr;
 }
@@ -803,7 +815,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   };
   if (std::optional<std::string> click = PopScriptedClick()) {
     autoAnswered = false;
-    if (std::function<void()> act = ScriptedAction(form, *click)) return Dispatch(form, act);
+    if (std::function<void()> act = ScriptedAction(form, *click)) return DispatchEntry(form, act);
     throw EStuckLoop("scripted entry \"" + *click + "\": form " + name +
                      " has no enabled, visible control of that name");
   }
@@ -837,9 +849,16 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
     std::string label;
     TButton* button = nullptr;
     TControl* field = nullptr;  // a click (check and radio boxes) or a value (the others)
+    TMenuItem* item = nullptr;
   };
   std::vector<Offer> offers;
-  for (TButton* b : buttons) offers.push_back({ButtonLabel(b), b, nullptr});
+  for (TButton* b : buttons) {
+    auto* speed = dynamic_cast<TSpeedButton*>(b);
+    offers.push_back({ButtonLabel(b) + (speed && speed->Down() ? " [down]" : ""), b, nullptr});
+  }
+  for (TMenuItem* item : MenuItems(form))
+    if (!item->Caption.empty() && item->Caption != "-")
+      offers.push_back({"menu: " + item->Caption + (item->Checked ? " [x]" : ""), nullptr, nullptr, item});
   auto named = [](const TControl* c) { return c->Caption.empty() ? c->Name() : c->Caption + " (" + c->Name() + ")"; };
   // Fields of no size (a hidden key sink) show nothing a user could work.
   auto field = [&](TControl* c, const std::string& label) {
@@ -887,6 +906,9 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
   if (offer && offer->button) {
     TButton* b = offer->button;
     act = [b] { b->Click(); };
+  } else if (offer && offer->item) {
+    TMenuItem* item = offer->item;
+    act = [item] { item->Click(); };
   } else if (offer && offer->field) {
     TControl* c = offer->field;
     std::optional<std::string> value;
@@ -909,7 +931,7 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
     std::cerr << ForTerminal(entry + ": " + why) << "\n";
     return true;
   }
-  Dispatch(form, act);
+  DispatchEntry(form, act);
   return true;
 }
 

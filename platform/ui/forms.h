@@ -358,6 +358,8 @@ class TApplication : public TComponent {
   bool RunDue();
   void AnswerIdle(TCustomForm* form, bool& autoAnswered);
   void Dispatch(TObject* sender, const std::function<void()>& fn);
+  // Runs an entry's action on FORM, the form kept whole until it is done.
+  void DispatchEntry(TCustomForm* form, const std::function<void()>& act);
 
   TCustomForm* mainForm_ = nullptr;
   bool terminated_ = false;

@@ -170,6 +170,46 @@ TEST_F(EntriesTest, ScriptedEntriesWorkMaskedEditsTreesAndSpeedButtons) {
   EXPECT_EQ(form->VisibleText(), "Searching");
 }
 
+// An entry's steps outlive a handler that frees the form; a read-only edit
+// refuses a value; an edit without a mask keeps Big5 pairs whole within
+// MaxLength.
+TEST_F(EntriesTest, EntriesSurviveAFreedFormAndRespectReadOnlyAndPairs) {
+  form->Free();
+  form = Application().CreateForm<EntryForm>();  // the main form Run waits for
+  form->edtName->OnKeyDown = [this](TObject*, unsigned short& key, TShiftState) {
+    if (key != VK_ESCAPE) return;
+    form->Free();  // the key's character and key-up still come
+    form = nullptr;
+    Application().Terminate();
+  };
+  form->Show();
+  form->edtName->SetFocus();
+  ScriptClicks({"<Esc>"});
+  Application().Run();
+  EXPECT_EQ(form, nullptr);
+  EXPECT_TRUE(Application().Forms().empty());
+  Application().Shutdown();  // the loop ended by Terminate starts over
+
+  form = NewForm<EntryForm>(nullptr);
+  form->edtName->SetText("keep");
+  form->edtName->ReadOnly = true;
+  ScriptClicks({"edtName=x"});
+  EXPECT_THROW(form->ShowModal(), EStuckLoop);
+  EXPECT_EQ(form->edtName->Text(), "keep");
+
+  auto* plain = new TMaskEdit(form);
+  plain->SetParent(form);
+  plain->SetBounds(200, 32, 60, 21);
+  plain->MaxLength = 3;
+  TypeInto(plain, "\xa4\xa4\xa4\xe5");  // two characters, four bytes
+  EXPECT_EQ(plain->Text(), "\xa4\xa4");
+  SendText(plain, "a");
+  EXPECT_EQ(plain->Text(), "\xa4\xa4" "a");
+  SendKey(plain, VK_BACK);
+  SendKey(plain, VK_BACK);
+  EXPECT_EQ(plain->Text(), "");
+}
+
 // What the pseudo-terminal has shown up to MARKER (false when it ended or
 // nothing came for ten seconds).
 bool ReadUntil(int master, const std::string& marker, std::string& out) {
