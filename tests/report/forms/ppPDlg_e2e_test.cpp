@@ -15,6 +15,7 @@
 #include "report/model/ppResMgr.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/pagesource.h"
+#include "tests/support/ppPrintRun.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -38,25 +39,12 @@ class TPageFileDevice : public TppFileDevice {
 };
 CLS_IMPLEMENT_COMPONENT(TPageFileDevice)
 
-class PrintDialogRun : public ::testing::Test {
+class PrintDialogRun : public PrintRunTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
-    ui::SetEchoDialogs(false);
-    ui::ClearRecordedDialogs();
-    ui::ClearScriptedClicks();
-    root_ = tmp_.path() + "/root";
-    ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
-    sysroot::SetRoot(root_);
-    spool::PrinterDef office = spool::DemoReceiptPrinter();
-    office.name = "Office";
-    office.driver = "Office Laser";
-    office.ports = {"LPT1"};
-    office.output = "C:\\Zolmet\\Printed\\Office";
-    ASSERT_TRUE(spool::InstallPrinter(office));
+    ASSERT_NO_FATAL_FAILURE(PrintRunTest::SetUp());
+    ASSERT_NO_FATAL_FAILURE(InstallOffice());
     fs::create_directories(sysroot::HostPath("C:\\Out"));
-    ppPrintrFinalize();
-    folder_ = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
     report_.reset(new TPageSource(nullptr));
     report_->Pages = 5;
     report_->PrinterSetup()->SetPrinterName("Zolmet");
@@ -68,40 +56,9 @@ class PrintDialogRun : public ::testing::Test {
   void TearDown() override {
     report_.reset();
     UnregisterDevice(&TPageFileDevice::StaticClass());
-    ui::Application().Shutdown();
-    ui::ClearScriptedClicks();
-    ppPrintrFinalize();
-    ui::SetEchoDialogs(true);
-  }
-  std::string Record(int job) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/job-%04d.job", job);
-    return fs::exists(folder_ + name) ? ReadFile(folder_ + name) : std::string();
-  }
-  std::string PdfText(int job) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/job-%04d.pdf", job);
-    return Shell("pdftotext -enc UTF-8 '" + folder_ + name + "' -");
-  }
-  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-  // The texts of the message boxes shown so far.
-  static std::vector<std::string> Messages() {
-    std::vector<std::string> out;
-    for (const ui::TRecordedDialog& d : ui::RecordedDialogs())
-      if (d.kind == "MessageDlg") out.push_back(d.text);
-    return out;
-  }
-  // The page numbers in reading order of the job's PDF.
-  std::vector<int> PagesRead(int job) const {
-    std::vector<int> out;
-    std::string text = PdfText(job);
-    for (size_t at = text.find("Page "); at != std::string::npos; at = text.find("Page ", at + 5))
-      out.push_back(std::atoi(text.c_str() + at + 5));
-    return out;
+    PrintRunTest::TearDown();
   }
 
-  TempRoot tmp_;
-  std::string root_, folder_;
   cls::Owned<TPageSource> report_;
 };
 

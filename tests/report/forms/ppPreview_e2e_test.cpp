@@ -26,6 +26,7 @@
 #include "report/output/ppViewr.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/ppPagedReport.h"
+#include "tests/support/ppPrintRun.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -49,31 +50,15 @@ class TProbe : public ui::TButton {
   TppPrintPreview* form_;
 };
 
-class PreviewRun : public ::testing::Test {
+class PreviewRun : public PrintRunTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
-    ui::SetEchoDialogs(false);
-    ui::ClearRecordedDialogs();
-    ui::ClearScriptedClicks();
-    root_ = tmp_.path() + "/root";
-    ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
-    sysroot::SetRoot(root_);
-    spool::PrinterDef office = spool::DemoReceiptPrinter();
-    office.name = "Office";
-    office.driver = "Office Laser";
-    office.ports = {"LPT1"};
-    office.output = "C:\\Zolmet\\Printed\\Office";
-    ASSERT_TRUE(spool::InstallPrinter(office));
-    ppPrintrFinalize();
-    folder_ = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+    ASSERT_NO_FATAL_FAILURE(PrintRunTest::SetUp());
+    ASSERT_NO_FATAL_FAILURE(InstallOffice());
   }
   void TearDown() override {
     hook_.reset();
-    ui::Application().Shutdown();
-    ui::ClearScriptedClicks();
-    ppPrintrFinalize();
-    ui::SetEchoDialogs(true);
+    PrintRunTest::TearDown();
   }
 
   // Probe buttons NAME (zero-sized) on each preview form REPORT opens; the
@@ -99,36 +84,10 @@ class PreviewRun : public ::testing::Test {
     }));
   }
 
-  std::string Record(int job) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/job-%04d.job", job);
-    return fs::exists(folder_ + name) ? ReadFile(folder_ + name) : std::string();
-  }
-  std::string Pdf(int job) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/job-%04d.pdf", job);
-    return folder_ + name;
-  }
-  std::vector<int> PagesRead(int job) const {
-    std::vector<int> out;
-    std::string text = Shell("pdftotext -enc UTF-8 '" + Pdf(job) + "' -");
-    for (size_t at = text.find("Page "); at != std::string::npos; at = text.find("Page ", at + 5))
-      out.push_back(std::atoi(text.c_str() + at + 5));
-    return out;
-  }
-  // The texts of the message and error boxes shown so far.
-  static std::vector<std::string> Messages() {
-    std::vector<std::string> out;
-    for (const ui::TRecordedDialog& d : ui::RecordedDialogs())
-      if (d.kind == "MessageDlg" || d.kind == "MessageBox" || d.kind == "ShowMessage") out.push_back(d.text);
-    return out;
-  }
   static std::string Status(TppPrintPreview* form, int panel = 0) {
     return form->StatusBar()->Panels.Count() > panel ? form->StatusBar()->Panels[panel].Text : std::string();
   }
 
-  TempRoot tmp_;
-  std::string root_, folder_;
   std::map<std::string, Check> probes_;
   cls::Owned<TEventHook> hook_;
 };
@@ -324,29 +283,6 @@ TEST_F(PreviewRun, ClosingTheWindowCancelsTheWorkUnderWayFirst) {
       EXPECT_FALSE(source->Producing()) << modal << scripted;
     }
   }
-  // While searching 200 pages for the last: the search is cancelled, then
-  // the form goes.
-  {
-    cls::Owned<TPageSource> source(new TPageSource(nullptr));
-    source->Pages = 200;
-    source->Publisher()->SetCachePages(true);
-    std::vector<std::string> statuses;
-    cls::Owned<TEventHook> status;
-    Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
-                             status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
-                                                         [&statuses, form](TppCommunicator*, int, TraParamList*) {
-                                                           statuses.push_back(Status(form, 1));
-                                                         }));
-                           }}});
-    ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", "<close>"});
-    source->Print();
-    EXPECT_FALSE(ui::HasScriptedClick());
-    EXPECT_EQ(source->PreviewForm(), nullptr);
-    EXPECT_FALSE(source->Producing());
-    ASSERT_FALSE(statuses.empty());
-    EXPECT_EQ(statuses.back(), "Text Search Cancelled");
-    status.reset();
-  }
   // While printing from the preview: the printer run stops.
   {
     cls::Owned<TPageSource> source(new TPageSource(nullptr));
@@ -449,26 +385,31 @@ TEST_F(PreviewRun, PanesFollowTheReportsSettings) {
   }
 }
 
-TEST_F(PreviewRun, EscDuringASearchClosesOnceTheSearchStops) {
-  cls::Owned<TPageSource> source(new TPageSource(nullptr));
-  source->Pages = 200;
-  source->Publisher()->SetCachePages(true);
-  std::vector<std::string> statuses;
-  cls::Owned<TEventHook> status;
-  Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
-                           status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
-                                                       [&statuses, form](TppCommunicator*, int, TraParamList*) {
-                                                         statuses.push_back(Status(form, 1));
-                                                       }));
-                         }}});
-  ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", "<Esc>"});
-  source->Print();
-  EXPECT_FALSE(ui::HasScriptedClick());
-  EXPECT_EQ(source->PreviewForm(), nullptr);
-  EXPECT_FALSE(source->Producing());
-  ASSERT_FALSE(statuses.empty());
-  EXPECT_EQ(statuses.back(), "Text Search Cancelled");
-  status.reset();
+// Esc or the window's close while searching 200 pages for the last: the
+// search is cancelled, then the form goes.
+TEST_F(PreviewRun, EscOrCloseDuringASearchClosesOnceTheSearchStops) {
+  for (const char* close : {"<Esc>", "<close>"}) {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->Publisher()->SetCachePages(true);
+    std::vector<std::string> statuses;
+    cls::Owned<TEventHook> status;
+    Probes(source.get(), {{"watch", [&](TppPrintPreview* form, TppPreview* p) {
+                             status.reset(new TEventHook(p->SearchPreview(), {ciSearchPanelToggled},
+                                                         [&statuses, form](TppCommunicator*, int, TraParamList*) {
+                                                           statuses.push_back(Status(form, 1));
+                                                         }));
+                           }}});
+    ui::ScriptClicks({"idle", "btnLast", "watch", "btnFirst", "btnTextSearch", "edtFind=Page 200", "<Enter>", close});
+    source->Print();
+    EXPECT_FALSE(ui::HasScriptedClick()) << close;
+    EXPECT_EQ(source->PreviewForm(), nullptr) << close;
+    EXPECT_FALSE(source->Producing()) << close;
+    ASSERT_FALSE(statuses.empty()) << close;
+    EXPECT_EQ(statuses.back(), "Text Search Cancelled") << close;
+    status.reset();
+    hook_.reset();
+  }
 }
 
 TEST_F(PreviewRun, CurrentPageFromThePreviewPrintsThatPageOnly) {

@@ -11,6 +11,7 @@
 #include "platform/ui/forms.h"
 #include "report/forms/ppCDlg.h"
 #include "tests/support/pagesource.h"
+#include "tests/support/ppPrintRun.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -31,18 +32,10 @@ class TRecordingCancelDialog : public TppCancelDialog {
 };
 CLS_IMPLEMENT_COMPONENT(TRecordingCancelDialog)
 
-class PrintRun : public ::testing::Test {
+class PrintRun : public PrintRunTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
-    ui::SetEchoDialogs(false);
-    ui::ClearRecordedDialogs();
-    ui::ClearScriptedClicks();
-    root_ = tmp_.path() + "/root";
-    ASSERT_EQ(std::system((BinPath("zolmet-sysroot") + " '" + root_ + "' > /dev/null").c_str()), 0);
-    sysroot::SetRoot(root_);
-    ppPrintrFinalize();
-    folder_ = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet");
+    ASSERT_NO_FATAL_FAILURE(PrintRunTest::SetUp());
     report_.reset(new TPageSource(nullptr));
     report_->PrinterSetup()->SetPrinterName("Zolmet");
     report_->PrinterSetup()->SetDocumentName("Report");
@@ -54,22 +47,8 @@ class PrintRun : public ::testing::Test {
     events_.reset();
     report_.reset();
     RegisterFormClass(&TppCustomCancelDialog::StaticClass(), &TppCancelDialog::StaticClass());
-    ui::Application().Shutdown();
-    ui::ClearScriptedClicks();
-    ppPrintrFinalize();
-    ui::SetEchoDialogs(true);
+    PrintRunTest::TearDown();
   }
-  std::string Record(int job) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/job-%04d.job", job);
-    return fs::exists(folder_ + name) ? ReadFile(folder_ + name) : std::string();
-  }
-  std::string Pdf(int job) const {
-    char name[32];
-    std::snprintf(name, sizeof name, "/job-%04d.pdf", job);
-    return folder_ + name;
-  }
-  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
   static int Shown(const std::string& kind) {
     int n = 0;
     for (const ui::TRecordedDialog& d : ui::RecordedDialogs()) n += d.kind == kind;
@@ -82,8 +61,6 @@ class PrintRun : public ::testing::Test {
     EXPECT_EQ(ui::FindWindow("TppCancelDialog"), 0u);
   }
 
-  TempRoot tmp_;
-  std::string root_, folder_;
   cls::Owned<TPageSource> report_;
   cls::Owned<TEventCounter> events_;
 };
