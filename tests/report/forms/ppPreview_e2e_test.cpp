@@ -283,24 +283,6 @@ TEST_F(PreviewRun, ClosingTheWindowCancelsTheWorkUnderWayFirst) {
       EXPECT_FALSE(source->Producing()) << modal << scripted;
     }
   }
-  // While printing from the preview: the printer run stops.
-  {
-    cls::Owned<TPageSource> source(new TPageSource(nullptr));
-    source->Pages = 200;
-    source->PrinterSetup()->SetPrinterName("Zolmet");
-    source->SetShowCancelDialog(false);
-    size_t shown = 0;
-    Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
-    ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", "<close>"});
-    source->Print();
-    EXPECT_FALSE(ui::HasScriptedClick());
-    EXPECT_EQ(source->PreviewForm(), nullptr);
-    EXPECT_FALSE(source->Producing());
-    EXPECT_FALSE(source->Printing());
-    EXPECT_EQ(source->DeviceType(), "Screen");
-    EXPECT_GT(shown, 0u);
-    EXPECT_LE(source->Published.size(), shown + 2);
-  }
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -422,23 +404,26 @@ TEST_F(PreviewRun, CurrentPageFromThePreviewPrintsThatPageOnly) {
   EXPECT_EQ(source.report->DeviceType(), "Screen");
 }
 
-TEST_F(PreviewRun, EscWhilePrintingFromThePreviewStopsThePrintAndCloses) {
-  cls::Owned<TPageSource> source(new TPageSource(nullptr));
-  source->Pages = 200;
-  source->PrinterSetup()->SetPrinterName("Zolmet");
-  source->SetShowCancelDialog(false);
-  size_t shown = 0;
-  Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
-  ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", "<Esc>"});
-  source->Print();
-  EXPECT_FALSE(ui::HasScriptedClick());
-  EXPECT_EQ(source->PreviewForm(), nullptr);
-  EXPECT_FALSE(source->Producing());
-  EXPECT_FALSE(source->Printing());
-  EXPECT_EQ(source->DeviceType(), "Screen");
-  // The printer run stopped after the page it was on.
-  EXPECT_GT(shown, 0u);
-  EXPECT_LE(source->Published.size(), shown + 2);
+TEST_F(PreviewRun, EscOrCloseWhilePrintingFromThePreviewStopsThePrintAndCloses) {
+  for (const char* close : {"<Esc>", "<close>"}) {
+    cls::Owned<TPageSource> source(new TPageSource(nullptr));
+    source->Pages = 200;
+    source->PrinterSetup()->SetPrinterName("Zolmet");
+    source->SetShowCancelDialog(false);
+    size_t shown = 0;
+    Probes(source.get(), {{"shown", [&](TppPrintPreview*, TppPreview*) { shown = source->Published.size(); }}});
+    ui::ScriptClicks({"shown", "btnPrint", "cbxPrinters=Zolmet", "btnOK", close});
+    source->Print();
+    EXPECT_FALSE(ui::HasScriptedClick()) << close;
+    EXPECT_EQ(source->PreviewForm(), nullptr) << close;
+    EXPECT_FALSE(source->Producing()) << close;
+    EXPECT_FALSE(source->Printing()) << close;
+    EXPECT_EQ(source->DeviceType(), "Screen") << close;
+    // The printer run stopped after the page it was on.
+    EXPECT_GT(shown, 0u) << close;
+    EXPECT_LE(source->Published.size(), shown + 2) << close;
+    hook_.reset();
+  }
 }
 
 TEST_F(PreviewRun, APrintThatNeverStartsLeavesThePreviewAtOnce) {
