@@ -90,6 +90,20 @@ void FreeAndNil(T*& p) {
   if (q) q->Free();
 }
 
+// Sets FLAG for a scope and gives it back its value on leaving, however
+// the scope is left.
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+  ~TFlagScope() { flag_ = saved_; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool saved_;
+};
+
 // Frees an object through Free() (a unique_ptr deleter).
 struct TFreeObject {
   void operator()(TObject* o) const {

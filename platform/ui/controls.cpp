@@ -363,11 +363,7 @@ TControl* TWinControl::ControlAtPos(int& x, int& y) const {
 
 void TWinControl::Realign() {
   if (realigning_) return;  // placing a child comes back here
-  realigning_ = true;
-  struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{realigning_};
+  cls::TFlagScope realigning(realigning_);
   const win::RECT area = AlignArea();
   int left = area.left + BorderWidth, top = area.top + BorderWidth;
   int right = area.right - BorderWidth, bottom = area.bottom - BorderWidth;
@@ -444,12 +440,45 @@ void TCustomPanel::Paint() {
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 13); }
 
+std::vector<std::string> TLabel::Lines() {
+  if (!WordWrap) return {Caption};
+  gdi::TCanvas& c = Canvas();
+  // Units a line may not split: a word, a space, or one Big5 character.
+  std::vector<std::string> units;
+  for (size_t i = 0; i < Caption.size();) {
+    const auto b = static_cast<unsigned char>(Caption[i]);
+    size_t n = 1;
+    if (cp::IsBig5Lead(b) && i + 1 < Caption.size()) n = 2;
+    else if (b != ' ')
+      while (i + n < Caption.size() && Caption[i + n] != ' ' && !cp::IsBig5Lead(static_cast<unsigned char>(Caption[i + n])))
+        ++n;
+    units.push_back(Caption.substr(i, n));
+    i += n;
+  }
+  std::vector<std::string> lines(1);
+  for (const std::string& u : units) {
+    std::string& line = lines.back();
+    if (line.empty() && u == " ") continue;
+    if (!line.empty() && c.TextWidth(line + u) > Width()) {
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      lines.push_back(u == " " ? "" : u);
+    } else {
+      line += u;
+    }
+  }
+  return lines;
+}
+
+int TLabel::LinesHeight() { return static_cast<int>(Lines().size()) * Canvas().TextHeight("Wg"); }
+
 void TLabel::Paint() {
+  const std::vector<std::string> lines = Lines();
   gdi::TCanvas& c = Canvas();
   if (!Transparent) Fill(c, {0, 0, Width(), Height()}, Color);
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
-  c.TextOut(0, 0, Caption);
+  const int h = c.TextHeight("Wg");
+  for (size_t i = 0; i < lines.size(); ++i) c.TextOut(0, static_cast<int>(i) * h, lines[i]);
 }
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 75, 25); }
@@ -620,7 +649,11 @@ void TEdit::KeyPress(char& key) {
     lead_ = false;
     return;
   }
-  lead_ = !lead_ && cp::IsBig5Lead(k);
+  // Within MaxLength a Big5 character comes whole or not at all.
+  const bool lead = !lead_ && cp::IsBig5Lead(k);
+  const size_t need = lead ? 2 : 1;
+  if (MaxLength > 0 && text_.size() + need > static_cast<size_t>(MaxLength)) return;
+  lead_ = lead;
   SetText(text_ + static_cast<char>(k));
 }
 

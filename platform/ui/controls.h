@@ -322,6 +322,12 @@ class TLabel : public TGraphicControl {
   bool AutoSize = true;
   bool WordWrap = false;
   bool Transparent = false;
+  // The caption's lines as painted: with WordWrap broken to the label's
+  // width at spaces and around Big5 characters (a word wider than the
+  // label keeps a line of its own), else one line.
+  std::vector<std::string> Lines();
+  // The height those lines take in the label's font.
+  int LinesHeight();
 
  protected:
   void Paint() override;
@@ -409,6 +415,8 @@ class TEdit : public TWinControl {
   // Runs OnChange when the text differs, as typing does.
   virtual void SetText(const std::string& text);
   bool ReadOnly = false;
+  // The most bytes typing may give (0: no limit).
+  int MaxLength = 0;
   TNotifyEvent OnChange;
 
  protected:

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/sysroot/codepage.h"
 #include "platform/ui/forms.h"
 
 namespace ui {
@@ -568,16 +567,7 @@ bool TMaskEdit::MaskComplete() const {
 }
 
 void TMaskEdit::KeyPress(char& key) {
-  if (places_.empty()) {
-    // No mask: a plain edit within MaxLength, Big5 pairs whole.
-    const auto k = static_cast<unsigned char>(key);
-    // A trail byte completes the lead byte typed before it.
-    bool lead = false;
-    for (char ch : Text()) lead = !lead && cp::IsBig5Lead(static_cast<unsigned char>(ch));
-    const size_t need = !lead && cp::IsBig5Lead(k) ? 2 : 1;
-    if (k < 0x20 || MaxLength <= 0 || Text().size() + need <= static_cast<size_t>(MaxLength)) return TEdit::KeyPress(key);
-    return TWinControl::KeyPress(key);
-  }
+  if (places_.empty()) return TEdit::KeyPress(key);  // no mask: a plain edit
   TWinControl::KeyPress(key);
   if (ReadOnly || key == 0) return;
   if (static_cast<unsigned char>(key) == VK_BACK) {

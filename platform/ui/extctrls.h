@@ -280,7 +280,6 @@ class TMaskEdit : public TEdit {
   const std::string& EditMask() const { return editMask_; }
   // Keeps what of the text fits the new mask.
   void SetEditMask(const std::string& mask);
-  int MaxLength = 0;
   bool TabStop = true;
   std::string EditText() const;
   void SetText(const std::string& text) override;

@@ -807,7 +807,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   const std::vector<TButton*> buttons = form->Buttons();
   auto press = [&](int choice) {
     if (choice == kCloseChoice) {
-      Dispatch(form, [form] { form->Close(); });
+      DispatchEntry(form, [form] { form->Close(); });
     } else {
       TButton* b = buttons.at(static_cast<size_t>(choice));
       Dispatch(b, [b] { b->Click(); });

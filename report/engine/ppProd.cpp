@@ -563,11 +563,7 @@ void TppProducer::PrintToPrinter() {
     producing_ = previewRun_;
     return;
   }
-  struct RunFlag {
-    bool& flag;
-    explicit RunFlag(bool& f) : flag(f) { flag = true; }
-    ~RunFlag() { flag = false; }
-  } run(printerRun_);
+  cls::TFlagScope run(printerRun_);
   runFailure_ = nullptr;
   runOpen_ = true;
   try {

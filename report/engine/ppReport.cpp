@@ -92,11 +92,7 @@ void TppReport::Print() {
 }
 
 bool TppReport::PrePrint() {
-  struct Busy {
-    bool& flag;
-    explicit Busy(bool& f) : flag(f) { flag = true; }
-    ~Busy() { flag = false; }
-  } busy(prePrinting_);
+  cls::TFlagScope busy(prePrinting_);
   bool go = true;
   try {
     go = ShowAutoSearchDialog() ? ExecuteAutoSearchDialog() : true;

@@ -7,7 +7,6 @@
 
 #include "platform/classes/sysutils.h"
 #include "platform/spool/spool.h"
-#include "platform/sysroot/codepage.h"
 #include "platform/ui/dialogs.h"
 #include "report/model/ppResMgr.h"
 #include "report/model/ppUtils.h"
@@ -22,35 +21,6 @@ namespace {
 
 constexpr int kPictureWidth = 102, kPictureHeight = 53;
 
-// The lines TEXT takes when wrapped at WIDTH pixels: lines break at spaces
-// and around Big5 characters; a word wider than a line keeps a line of
-// its own.
-int WrappedLineCount(gdi::TCanvas& canvas, const std::string& text, int width) {
-  // Units that may not be split: a word, a space, or one Big5 character.
-  std::vector<std::string> units;
-  for (size_t i = 0; i < text.size();) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    size_t n = 1;
-    if (cp::IsBig5Lead(b) && i + 1 < text.size()) n = 2;
-    else if (b != ' ')
-      while (i + n < text.size() && text[i + n] != ' ' && !cp::IsBig5Lead(static_cast<unsigned char>(text[i + n])))
-        ++n;
-    units.push_back(text.substr(i, n));
-    i += n;
-  }
-  int lines = 1;
-  std::string line;
-  for (const std::string& u : units) {
-    if (line.empty() && u == " ") continue;
-    if (!line.empty() && canvas.TextWidth(line + u) > width) {
-      ++lines;
-      line = u == " " ? "" : u;
-    } else {
-      line += u;
-    }
-  }
-  return lines;
-}
 constexpr int kMaxCopies = 999;
 // The form with the file output row.
 constexpr int kFormHeight = 392;
@@ -380,9 +350,7 @@ void TppPrintDialog::LanguageChanged() {
     lblCollate->SetBounds(lblCollate->Left() - shift, lblCollate->Top(), collateWidth + 4, lblCollate->Height());
   }
   // The page-range description takes the lines its words need.
-  canvas.Font.Assign(lblPageRangeDesc->Font);
-  lblPageRangeDesc->SetHeight(WrappedLineCount(canvas, lblPageRangeDesc->Caption, lblPageRangeDesc->Width()) *
-                              canvas.TextHeight("Wg"));
+  lblPageRangeDesc->SetHeight(lblPageRangeDesc->LinesHeight());
 }
 
 void TppPrintDialog::Activate() {

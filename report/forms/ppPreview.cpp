@@ -103,6 +103,16 @@ void TppZoom100PercentIcon::DrawPage() {
   for (int y = 2; y <= 10; y += 2) Line(3, y, 6, y, gdi::clBlack);
 }
 
+void ppPrepareStatusBar(ui::TStatusBar* bar, const char* refusal) {
+  if (!bar) return;
+  if (bar->SimplePanel) throw ESearchError(refusal);
+  if (bar->Panels.Count() == 1) bar->Panels.Add();
+  if (bar->Panels.Count() > 0) {
+    bar->Panels[0].Width = 275;
+    bar->Panels[0].Alignment = cls::taLeftJustify;
+  }
+}
+
 // ---- plug-in classes ----
 
 namespace {
@@ -149,23 +159,6 @@ TppCustomSearchPreview* TppPreviewPlugIn::CreateSearchPreview(cls::TComponent* o
 // ---- TppCustomPreview ----
 
 CLS_IMPLEMENT_COMPONENT(TppCustomPreview)
-
-namespace {
-
-// A flag raised for a scope.
-class TppFlagScope {
- public:
-  explicit TppFlagScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-  ~TppFlagScope() { flag_ = saved_; }
-  TppFlagScope(const TppFlagScope&) = delete;
-  TppFlagScope& operator=(const TppFlagScope&) = delete;
-
- private:
-  bool& flag_;
-  bool saved_;
-};
-
-}  // namespace
 
 class TppCustomPreview::TppActionScope {
  public:
@@ -296,9 +289,9 @@ void TppCustomPreview::Cancel() {
   if (!report_ || !viewer_) return;
   // A print from the preview is the report's printer run; a screen run
   // makes its pages without the printing flag, so the viewer's busy state
-  // counts too.
+  // (which holds the report's printing) decides.
   if (printing_) report_->Cancel();
-  else if (report_->Printing() || viewer_->GetBusy()) viewer_->Cancel();
+  else if (viewer_->GetBusy()) viewer_->Cancel();
 }
 
 bool TppCustomPreview::WorkUnderWay() const {
@@ -341,7 +334,7 @@ void TppCustomPreview::PerformAction(int action) {
 
 void TppCustomPreview::Print() {
   if (!report_ || !viewer_) return;
-  TppFlagScope printing(printing_);
+  cls::TFlagScope printing(printing_);
   if (BeforePrint) BeforePrint(this);
   try {
     viewer_->Print();
@@ -378,14 +371,7 @@ void TppCustomPreview::StatusChangeEvent() {
     searchPreview_->StatusChange();
     return;
   }
-  if (!statusBar_) return;
-  if (statusBar_->SimplePanel)
-    throw ESearchError("TppCustomPreview.StatusChangeEvent: Must have a non-SimplePanel status bar.");
-  if (statusBar_->Panels.Count() == 1) statusBar_->Panels.Add();
-  if (statusBar_->Panels.Count() > 0) {
-    statusBar_->Panels[0].Width = 275;
-    statusBar_->Panels[0].Alignment = cls::taLeftJustify;
-  }
+  ppPrepareStatusBar(statusBar_, "TppCustomPreview.StatusChangeEvent: Must have a non-SimplePanel status bar.");
 }
 
 void TppCustomPreview::PageChangeEvent() {
@@ -426,20 +412,6 @@ CLS_IMPLEMENT_COMPONENT(TppPreview)
 
 namespace {
 
-template <class C>
-C* MakeOn(cls::TComponent* owner, ui::TWinControl* parent, const char* name) {
-  auto* c = new C(owner);
-  c->SetName(name);
-  if (parent) c->SetParent(parent);
-  return c;
-}
-
-template <class Icon>
-void SetGlyph(ui::TSpeedButton* b, int glyphs) {
-  b->SetGlyph(*TppPreviewIcon::GetGlyph<Icon>());
-  b->SetNumGlyphs(glyphs);
-}
-
 int RightOf(const ui::TControl* c) { return c->Left() + c->Width(); }
 
 }  // namespace
@@ -453,7 +425,7 @@ void TppPreview::CreateControls() {
   CreatePanels();
   CreateToolbar();
   CreateOutlineViewer();
-  splViewer = MakeOn<ui::TSplitter>(parent, parent, "splViewer");
+  splViewer = ppMakeControl<ui::TSplitter>(parent, parent, "splViewer");
   splViewer->SetLeft(tvOutline->Width());
   splViewer->SetAlign(ui::TAlign::alLeft);
   splViewer->AutoSnap = false;
@@ -465,24 +437,24 @@ void TppPreview::CreateControls() {
 
 void TppPreview::CreatePanels() {
   ui::TWinControl* parent = Parent();
-  pnlToolbar = MakeOn<ui::TPanel>(parent, parent, "pnlToolbar");
+  pnlToolbar = ppMakeControl<ui::TPanel>(parent, parent, "pnlToolbar");
   pnlToolbar->SetAlign(ui::TAlign::alTop);
   pnlToolbar->SetHeight(26);
   pnlToolbar->BevelOuter = ui::TBevelCut::bvNone;
   pnlToolbar->ShowHint = true;
   pnlToolbar->Color = gdi::clBtnFace;
-  pnlButtons = MakeOn<ui::TPanel>(parent, pnlToolbar, "pnlButtons");
+  pnlButtons = ppMakeControl<ui::TPanel>(parent, pnlToolbar, "pnlButtons");
   pnlButtons->SetBounds(0, 0, 550, 26);
   pnlButtons->BevelOuter = ui::TBevelCut::bvNone;
   pnlButtons->ShowHint = true;
   pnlButtons->Color = gdi::clBtnFace;
-  pnlLeft = MakeOn<ui::TPanel>(parent, parent, "pnlLeft");
+  pnlLeft = ppMakeControl<ui::TPanel>(parent, parent, "pnlLeft");
   pnlLeft->SetAlign(ui::TAlign::alLeft);
   pnlLeft->SetWidth(125);
   pnlLeft->BevelOuter = ui::TBevelCut::bvNone;
   pnlLeft->ShowHint = true;
   pnlLeft->Color = gdi::clBtnFace;
-  pnlSearch = MakeOn<ui::TPanel>(parent, nullptr, "pnlSearch");
+  pnlSearch = ppMakeControl<ui::TPanel>(parent, nullptr, "pnlSearch");
   pnlSearch->BevelInner = ui::TBevelCut::bvNone;
   pnlSearch->BevelOuter = ui::TBevelCut::bvNone;
   pnlSearch->Color = gdi::clBtnFace;
@@ -491,7 +463,7 @@ void TppPreview::CreatePanels() {
 void TppPreview::CreateToolbar() {
   ui::TWinControl* parent = Parent();
   auto button = [&](const char* name, int tag, int left) {
-    auto* b = MakeOn<ui::TSpeedButton>(parent, pnlButtons, name);
+    auto* b = ppMakeControl<ui::TSpeedButton>(parent, pnlButtons, name);
     b->Flat = true;
     b->SetTag(tag);
     b->SetLeft(left);
@@ -500,7 +472,7 @@ void TppPreview::CreateToolbar() {
     return b;
   };
   auto box = [&](const char* name, int left, const char* mask) {
-    auto* e = MakeOn<ui::TMaskEdit>(parent, pnlButtons, name);
+    auto* e = ppMakeControl<ui::TMaskEdit>(parent, pnlButtons, name);
     e->SetBounds(left, 2, 37, 21);
     e->SetEditMask(mask);
     e->MaxLength = 5;
@@ -509,45 +481,45 @@ void TppPreview::CreateToolbar() {
     return e;
   };
   btnPrint = button("btnPrint", paPrint, 2);
-  SetGlyph<TppPrinterIcon>(btnPrint, 1);
+  ppSetGlyph<TppPrinterIcon>(btnPrint, 1);
   btnAutoSearch = button("btnAutoSearch", paAutoSearch, btnPrint->Left() + 2 * btnPrint->Width());
-  SetGlyph<TppAutoSearchIcon>(btnAutoSearch, 1);
+  ppSetGlyph<TppAutoSearchIcon>(btnAutoSearch, 1);
   btnAutoSearch->SetVisible(false);
   btnTextSearch = button("btnTextSearch", paTextSearch, 77);
-  SetGlyph<TppTextSearchIcon>(btnTextSearch, 2);
+  ppSetGlyph<TppTextSearchIcon>(btnTextSearch, 2);
   btnTextSearch->Layout = ui::TSpeedButton::TButtonLayout::blGlyphLeft;
   btnTextSearch->GroupIndex = 2;
   btnTextSearch->AllowAllUp = true;
   btnWholePage = button("btnWholePage", paWholePage, btnAutoSearch->Left() + 3 * btnAutoSearch->Width());
-  SetGlyph<TppZoomWholePageIcon>(btnWholePage, 1);
+  ppSetGlyph<TppZoomWholePageIcon>(btnWholePage, 1);
   btnWholePage->GroupIndex = 1;
   btnWholePage->AllowAllUp = false;
   btnWholePage->SetDown(true);
   btnPageWidth = button("btnPageWidth", paPageWidth, RightOf(btnWholePage));
-  SetGlyph<TppZoomPageWidthIcon>(btnPageWidth, 1);
+  ppSetGlyph<TppZoomPageWidthIcon>(btnPageWidth, 1);
   btnPageWidth->GroupIndex = 1;
   btn100Percent = button("btn100Percent", pa100Percent, RightOf(btnPageWidth));
-  SetGlyph<TppZoom100PercentIcon>(btn100Percent, 1);
+  ppSetGlyph<TppZoom100PercentIcon>(btn100Percent, 1);
   btn100Percent->GroupIndex = 1;
   edtZoom = box("edtZoom", RightOf(btn100Percent) + 5, "999\\ %;0; ");
   edtZoom->OnKeyPress = [this](cls::TObject* s, char& k) { ZoomKeyPress(s, k); };
   btnFirst = button("btnFirst", paFirst, 0);
   btnFirst->SetLeft(RightOf(edtZoom) + btnFirst->Width());
-  SetGlyph<TppFirstIcon>(btnFirst, 2);
+  ppSetGlyph<TppFirstIcon>(btnFirst, 2);
   btnPrior = button("btnPrior", paPrior, RightOf(btnFirst));
-  SetGlyph<TppPriorIcon>(btnPrior, 2);
+  ppSetGlyph<TppPriorIcon>(btnPrior, 2);
   edtPageNo = box("edtPageNo", RightOf(btnPrior) + 8, "99999;0; ");
   edtPageNo->OnKeyPress = [this](cls::TObject* s, char& k) { PageNoKeyPress(s, k); };
   btnNext = button("btnNext", paNext, RightOf(edtPageNo) + 8);
-  SetGlyph<TppNextIcon>(btnNext, 2);
+  ppSetGlyph<TppNextIcon>(btnNext, 2);
   btnLast = button("btnLast", paLast, RightOf(btnNext));
-  SetGlyph<TppLastIcon>(btnLast, 2);
-  btnCancel = MakeOn<ui::TButton>(parent, pnlButtons, "btnCancel");
+  ppSetGlyph<TppLastIcon>(btnLast, 2);
+  btnCancel = ppMakeControl<ui::TButton>(parent, pnlButtons, "btnCancel");
   btnCancel->SetTag(paCancel);
   btnCancel->SetBounds(btnLast->Left() + 3 * btnLast->Width(), 0, 54, 25);
   btnCancel->Caption = ppLoadStr(5);
   btnCancel->OnClick = [this](cls::TObject* s) { ToolButtonClick(s); };
-  edtKeySink = MakeOn<ui::TEdit>(parent, parent, "edtKeySink");
+  edtKeySink = ppMakeControl<ui::TEdit>(parent, parent, "edtKeySink");
   edtKeySink->SetBounds(0, 0, 0, 0);
   edtKeySink->OnKeyDown = [this](cls::TObject* s, unsigned short& k, ui::TShiftState sh) { EditKeyDown(s, k, sh); };
   edtKeySink->OnKeyPress = [this](cls::TObject* s, char& k) { KeySinkKeyPress(s, k); };
@@ -556,7 +528,7 @@ void TppPreview::CreateToolbar() {
 }
 
 void TppPreview::CreateOutlineViewer() {
-  tvOutline = MakeOn<TppOutlineViewer>(Parent(), pnlLeft, "tvOutline");
+  tvOutline = ppMakeControl<TppOutlineViewer>(Parent(), pnlLeft, "tvOutline");
   tvOutline->Color = gdi::clBtnFace;
   tvOutline->SetAlign(ui::TAlign::alClient);
   tvOutline->SetViewer(Viewer());
@@ -718,7 +690,7 @@ bool BooleanProperty(cls::TObject* object, const char* name) {
 }  // namespace
 
 void TppPreview::BeforePreview() {
-  TppFlagScope initialising(initialising_);
+  cls::TFlagScope initialising(initialising_);
   const bool hadSearch = SearchPreview() != nullptr;
   inherited::BeforePreview();
   if (TppCustomSearchPreview* search = SearchPreview()) {

@@ -107,6 +107,28 @@ class TppZoom100PercentIcon : public TppZoomIcon {
   void DrawPage() override;
 };
 
+// What the preview and its search pane build their controls with: a
+// control of class C named NAME, owned by OWNER, on PARENT (when given).
+template <class C>
+C* ppMakeControl(cls::TComponent* owner, ui::TWinControl* parent, const char* name) {
+  auto* c = new C(owner);
+  c->SetName(name);
+  if (parent) c->SetParent(parent);
+  return c;
+}
+
+// The button's glyph: the icon class ICON, holding GLYPHS pictures.
+template <class Icon>
+void ppSetGlyph(ui::TSpeedButton* b, int glyphs) {
+  b->SetGlyph(*TppPreviewIcon::GetGlyph<Icon>());
+  b->SetNumGlyphs(glyphs);
+}
+
+// A status bar the preview can show its texts on: a second panel beside
+// a first one, 275 wide and left aligned. A simple-panel bar raises
+// ESearchError with REFUSAL.
+void ppPrepareStatusBar(ui::TStatusBar* bar, const char* refusal);
+
 // The class registry of the preview: the plug-in's class (TppPreview by
 // default) and the search pane's class.
 class TppPreviewPlugIn {

@@ -233,14 +233,8 @@ void TppCustomSearchPreview::UpdateSearch() {
 
 void TppCustomSearchPreview::StatusChange() {
   if (!statusBar_) return;
-  if (statusBar_->SimplePanel)
-    throw ESearchError(
-        "TppCustomSearchPreview.StatusChange: Must have a non SimplePanel status bar to support text search.");
-  if (statusBar_->Panels.Count() == 1) statusBar_->Panels.Add();
-  if (statusBar_->Panels.Count() > 0) {
-    statusBar_->Panels[0].Width = 275;
-    statusBar_->Panels[0].Alignment = cls::taLeftJustify;
-  }
+  ppPrepareStatusBar(statusBar_,
+                     "TppCustomSearchPreview.StatusChange: Must have a non SimplePanel status bar to support text search.");
   UpdateStatusText();
 }
 
@@ -498,17 +492,14 @@ namespace {
 
 template <class C>
 C* MakeControl(cls::TComponent* owner, ui::TWinControl* parent, const char* name, int tag) {
-  auto* c = new C(owner);
-  c->SetName(name);
-  c->SetParent(parent);
+  C* c = ppMakeControl<C>(owner, parent, name);
   c->SetTag(tag);
   return c;
 }
 
 template <class Icon>
 void GlyphOf(ui::TSpeedButton* b) {
-  b->SetGlyph(*TppPreviewIcon::GetGlyph<Icon>());
-  b->SetNumGlyphs(2);
+  ppSetGlyph<Icon>(b, 2);
   b->Flat = true;
   b->Enabled = false;
   b->SetBounds(0, 0, 23, 22);

@@ -398,7 +398,7 @@ class TppDevice : public TppCommunicator {
 
   // Asks the publisher for the device's pages (a device that wants pages
   // itself); nothing without a publisher.
-  void RequestPages();
+  virtual void RequestPages();
   // Draws the commands that start on the paper, in order.
   void DrawPage(TppPage* page);
   void DoPageRequest();

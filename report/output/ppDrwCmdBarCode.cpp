@@ -123,11 +123,7 @@ void TppDrawBarCode::ShowEncodeError(int message) {
 
 bool TppDrawBarCode::DrawToPrinter(TppPrinterDevice* device) {
   if (!device) return false;
-  struct Printing {
-    bool& flag;
-    explicit Printing(bool& f) : flag(f) { flag = true; }
-    ~Printing() { flag = false; }
-  } printing(printing_);
+  cls::TFlagScope printing(printing_);
   int x = 0, y = 0;
   device->Printer()->GetPixelsPerInch(x, y);
   device->CalcDeviceRect(this);

@@ -512,11 +512,7 @@ void TppViewer::BeforeDestruction() {
 }
 
 void TppViewer::AttachDevice(TppPublisher* publisher) {
-  struct Attaching {
-    bool& flag;
-    explicit Attaching(bool& f) : flag(f) { flag = true; }
-    ~Attaching() { flag = false; }
-  } attaching(attaching_);
+  cls::TFlagScope attaching(attaching_);
   screenDevice_->SetPublisher(publisher);
 }
 

@@ -56,7 +56,7 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
 
   // The base request; a request that raises leaves the device idle and
   // not cancelled, and its cancel event tells the viewer.
-  void RequestPages();
+  void RequestPages() override;
   // Navigation: each asks the publisher for one page unless busy (or
   // cancelled) or the page is already shown. A number below 1 is page 1.
   void FirstPage();

@@ -229,3 +229,34 @@ TEST_F(ToolCtrlsTest, SpeedButtonsPaintDownLoweredAndTheGlyphOnItsSide) {
 }
 
 }  // namespace
+
+namespace {
+
+// A wrapping label breaks at spaces and around Big5 characters, keeps an
+// over-long word whole, and paints every line.
+TEST_F(ToolCtrlsTest, WrappingLabelsBreakAtSpacesAndAroundBig5) {
+  auto* label = Make<TLabel>("lblText", form);
+  label->Caption = "one two three";
+  label->SetBounds(0, 0, label->Canvas().TextWidth("one two") + 1, 60);
+  EXPECT_EQ(label->Lines(), std::vector<std::string>{"one two three"});  // no WordWrap: one line
+  label->WordWrap = true;
+  EXPECT_EQ(label->Lines(), (std::vector<std::string>{"one two", "three"}));
+  EXPECT_EQ(label->LinesHeight(), 2 * label->Canvas().TextHeight("Wg"));
+  label->Caption = "unbreakablewordthatiswide x";
+  EXPECT_EQ(label->Lines(), (std::vector<std::string>{"unbreakablewordthatiswide", "x"}));
+  const std::string han = "\xa4\xa4\xa4\xe5\xa6\x72";  // three characters, no spaces
+  label->Caption = han;
+  label->SetWidth(label->Canvas().TextWidth(han.substr(0, 4)) + 1);
+  EXPECT_EQ(label->Lines(), (std::vector<std::string>{han.substr(0, 4), han.substr(4)}));
+  // Both lines are painted: the second line's band is not blank.
+  label->Caption = "one two three";
+  label->SetBounds(0, 0, label->Canvas().TextWidth("one two") + 1, 2 * label->Canvas().TextHeight("Wg"));
+  gdi::TBitmap picture;
+  label->PaintToBitmap(picture);
+  bool inked = false;
+  for (int y = label->Canvas().TextHeight("Wg"); y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x) inked = inked || PixelAt(picture, x, y) != PixelAt(picture, 0, 0);
+  EXPECT_TRUE(inked);
+}
+
+}  // namespace

@@ -493,11 +493,11 @@ TEST_F(PreviewRun, AFailureOnPage3GivesOneErrorAndLeavesPages1And2) {
   Probes(source.get(), {{"page", [&](TppPrintPreview*, TppPreview* p) {
                            pages.push_back(p->Viewer()->GetAbsolutePageNo());
                          }}});
-  ui::ScriptClicks({"page", "btnNext", "page", "btnPrior", "page", "btnCancel"});
+  ui::ScriptClicks({"page", "btnNext", "page", "btnFirst", "page", "btnNext", "page", "btnPrior", "page", "btnCancel"});
   source->Print();
   EXPECT_FALSE(ui::HasScriptedClick());
   EXPECT_EQ(Messages(), std::vector<std::string>{"No data for page 3."});
-  EXPECT_EQ(pages, (std::vector<int>{1, 2, 1}));
+  EXPECT_EQ(pages, (std::vector<int>{1, 2, 1, 2, 1}));
   EXPECT_EQ(source->PreviewForm(), nullptr);
   EXPECT_FALSE(source->Producing());
 }
