@@ -286,6 +286,8 @@ void TppCustomPreview::UpdateSearch() {
 }
 
 void TppCustomPreview::Cancel() {
+  // A search under way stops too.
+  if (searchPreview_ && searchPreview_->Searching()) searchPreview_->PerformSearchAction(saCancel);
   if (!report_ || !viewer_) return;
   // A print from the preview is the report's printer run; a screen run
   // makes its pages without the printing flag, so the viewer's busy state
@@ -297,11 +299,6 @@ void TppCustomPreview::Cancel() {
 bool TppCustomPreview::WorkUnderWay() const {
   return printing_ || (viewer_ && viewer_->GetBusy()) || (report_ && report_->Printing()) ||
          (searchPreview_ && searchPreview_->Searching());
-}
-
-void TppCustomPreview::CancelWork() {
-  if (searchPreview_ && searchPreview_->Searching()) searchPreview_->PerformSearchAction(saCancel);
-  TppCustomPreview::Cancel();
 }
 
 void TppCustomPreview::LanguageChanged() {
@@ -325,7 +322,7 @@ void TppCustomPreview::PerformAction(int action) {
     case paCancel: Cancel(); break;
     case paClose:
       // The work under way stops first; the form goes once it has unwound.
-      CancelWork();
+      Cancel();
       if (OnClose) OnClose(this);
       break;
     default: break;
@@ -598,11 +595,8 @@ void TppPreview::ZoomButtonsDown() {
     down->SetDown(true);
     return;
   }
-  for (ui::TSpeedButton* b : {btnWholePage, btnPageWidth, btn100Percent}) {
-    b->AllowAllUp = true;
-    b->SetDown(false);
-    b->AllowAllUp = false;
-  }
+  // A custom zoom: all three up.
+  for (ui::TSpeedButton* b : {btnWholePage, btnPageWidth, btn100Percent}) b->SetDown(false);
 }
 
 void TppPreview::SetZoomSetting(TppZoomSettingType zoom) {
@@ -758,7 +752,6 @@ void TppPreview::SearchPanelToggledEvent() {
   TppCustomSearchPreview* search = SearchPreview();
   if (!search) return;
   const bool shown = search->PaneVisible();
-  btnTextSearch->AllowAllUp = true;
   btnTextSearch->SetDown(shown);
   btnTextSearch->Hint = ppLoadStr(shown ? 1055 : 1054);
   LayoutSearchPanel();
@@ -767,8 +760,6 @@ void TppPreview::SearchPanelToggledEvent() {
 
 void TppPreview::Cancel() {
   inherited::Cancel();
-  // A search under way stops too.
-  if (SearchPreview() && SearchPreview()->Searching()) SearchPreview()->PerformSearchAction(saCancel);
   PrintStateChangeEvent();
 }
 
@@ -873,7 +864,7 @@ void TppPrintPreview::Activate() {
 void TppPrintPreview::Close() {
   if (plugIn_) {
     try {
-      plugIn_->CancelWork();
+      plugIn_->Cancel();
     } catch (...) {
     }
   }

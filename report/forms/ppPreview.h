@@ -203,6 +203,7 @@ class TppCustomPreview : public TppCommunicator {
   virtual void AfterPreview();
   virtual void BeforePreview();
   virtual void UpdateSearch();
+  // Stops the search, generation or print under way (also the close road).
   virtual void Cancel();
   virtual void LanguageChanged();
   // The search pane hears of it before and after; a close first cancels
@@ -216,8 +217,6 @@ class TppCustomPreview : public TppCommunicator {
 
   // A generation, a print from the preview or a search is under way.
   bool WorkUnderWay() const;
-  // Stops them all (the close road).
-  void CancelWork();
 
  protected:
   friend class TppPreviewPlugIn;
