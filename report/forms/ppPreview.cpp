@@ -297,8 +297,8 @@ void TppCustomPreview::Cancel() {
 }
 
 bool TppCustomPreview::WorkUnderWay() const {
-  return printing_ || (viewer_ && viewer_->GetBusy()) || (report_ && report_->Printing()) ||
-         (searchPreview_ && searchPreview_->Searching());
+  // The viewer is busy while its report prints, too.
+  return printing_ || (viewer_ && viewer_->GetBusy()) || (searchPreview_ && searchPreview_->Searching());
 }
 
 void TppCustomPreview::LanguageChanged() {
@@ -577,8 +577,7 @@ void TppPreview::ToolButtonClick(cls::TObject* Sender) {
   auto* c = dynamic_cast<ui::TControl*>(Sender);
   if (!c || !Viewer()) return;
   int action = static_cast<int>(c->Tag());
-  if (action == paCancel && !Viewer()->GetBusy() && !(SearchPreview() && SearchPreview()->Searching()))
-    action = paClose;
+  if (action == paCancel && !WorkUnderWay()) action = paClose;
   PerformAction(action);
   FocusKeySink();
 }
