@@ -150,7 +150,7 @@ std::string ExtendedToStrG(long double value, int precision = 18);
 
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 // VALUE (80-bit, so 64-bit integers keep every digit; an exact half rounds
-// to the even neighbour) with PRECISION
+// away from zero) with PRECISION
 // significant digits (1-19) and, in the fixed formats, DIGITS decimals
 // (0-18): general, exponent, fixed, number with thousand separators,
 // currency with separators and the currency string placed as the settings

@@ -47,7 +47,7 @@ void Normalise(Decimal& d) {
 }
 
 // Keeps KEEP leading digits, rounding to the nearer value and an exact
-// half to the even neighbour (as printf and the amounts do).
+// half away from zero, as amounts are rounded on paper.
 void KeepDigits(Decimal& d, long keep) {
   if (keep >= static_cast<long>(d.Digits.size())) return;
   if (keep < 0) {
@@ -55,10 +55,7 @@ void KeepDigits(Decimal& d, long keep) {
     Normalise(d);
     return;
   }
-  char first = d.Digits[keep];
-  bool tie = first == '5' && keep + 1 == static_cast<long>(d.Digits.size());
-  bool odd = keep > 0 && (d.Digits[keep - 1] - '0') % 2 == 1;
-  bool up = first > '5' || (first == '5' && (!tie || odd));
+  bool up = d.Digits[keep] >= '5';
   d.Digits.resize(keep);
   if (up) {
     long i = keep - 1;

@@ -36,7 +36,9 @@ void Encode(TppEncoder encode, TppBarCodeData& data, const std::string& text, in
     data.CodeOK = false;
     return;
   }
-  ExpandModules(modules, BarWidthInches(data.BarWidth), data.WideBarRatio, ppi, capacity, pattern);
+  // A symbol wider than the pattern holds is data it cannot take.
+  if (!ExpandModules(modules, BarWidthInches(data.BarWidth), data.WideBarRatio, ppi, capacity, pattern))
+    data.CodeOK = false;
 }
 
 }  // namespace

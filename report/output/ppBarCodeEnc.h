@@ -5,6 +5,7 @@
 // paints every symbol through its row.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -140,7 +141,8 @@ bool ExpandModules(std::string_view modules, float inches, float wideRatio, int 
 
 // The pipeline: PATTERN is emptied, then filled at PPI (along the bar
 // sequence) unless the data is blank, CodeOK is False or the type has no
-// encoder. A failing encoder sets CodeOK to False.
+// encoder. A failing encoder, or a symbol over the capacity, sets CodeOK to
+// False.
 void EncodeBarCode(TppBarCodeData& data, int ppi, std::string& pattern, int& message);
 // The add-on of the UPC/EAN types, likewise.
 void EncodeAddOn(TppBarCodeData& data, int ppi, std::string& pattern, int& message);
@@ -194,9 +196,12 @@ constexpr unsigned char kFnc3 = 201, kFnc2 = 202, kShift = 203, kCodeC = 204, kC
 // The eleven modules of VALUE (0-105); the stop pattern has thirteen.
 const char* Code128Pattern(int value);
 constexpr const char* kCode128Stop = "1100011101011";
-// DATA with start and set switches chosen: ASCII only (bytes 211-242
-// count as the control characters they stand for), the rest removed.
-std::string Code128AutoEncode(std::string_view data);
+// DATA with start and set switches chosen, in time linear in its length.
+// Plain data is ASCII; data already in the control form (from a start
+// character on, as this writes it) has its start, switch and function
+// characters chosen again and bytes 211-242 count as the control
+// characters they stand for. Any other byte: nullopt, and BAD its index.
+std::optional<std::string> Code128AutoEncode(std::string_view data, size_t* bad = nullptr);
 // Data from a start character on, with the control characters; messages
 // 451-458 say why it cannot be encoded.
 bool EncodeCode128(TppBarCodeData& data, std::string& modules, int& message);

@@ -1,6 +1,7 @@
 // Code 128: the data names its start character and set switches (or
 // AutoEncode chooses them); the mod-103 checksum closes the symbol.
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "report/output/ppBarCodeEnc.h"
@@ -54,36 +55,60 @@ bool BadCharacter(TppBarCodeData& data, unsigned char c, int& message) {
   return false;
 }
 
-// The set to encode from position P on: A, B and C are candidates; each
-// position walked removes those it is not in; the walk stops at one
-// candidate, at the end (the position's own candidates then), or after
-// the first position while C is possible. C before A before B.
-int ChooseSet(const std::string& s, const std::vector<bool>& pair, size_t p) {
-  bool a = true, b = true, c = true;
-  for (size_t i = p;;) {
-    if (i >= s.size()) {
-      a = InA(s[p]), b = InB(s[p]), c = pair[p];
-      break;
+// The set to encode from each position on: A, B and C are candidates;
+// each position walked (a digit pair is one) removes those it is not in;
+// the walk stops at one candidate, at the end (the position's own
+// candidates then), or after the first position while C is possible. C
+// before A before B. Walks start at walked positions only, so the first
+// later position outside A and outside B is looked up, not walked to.
+class SetChooser {
+ public:
+  SetChooser(const std::string& s, const std::vector<bool>& pair)
+      : s_(s), pair_(pair), notA_(s.size() + 1, s.size()), notB_(s.size() + 1, s.size()) {
+    std::vector<size_t> walked;
+    for (size_t i = 0; i < s.size(); i += pair[i] ? 2 : 1) walked.push_back(i);
+    size_t a = s.size(), b = s.size();
+    for (auto it = walked.rbegin(); it != walked.rend(); ++it) {
+      if (!InA(s[*it])) a = *it;
+      if (!InB(s[*it])) b = *it;
+      notA_[*it] = a;
+      notB_[*it] = b;
     }
-    a = a && InA(s[i]), b = b && InB(s[i]), c = c && pair[i];
-    i += pair[i] ? 2 : 1;
-    if (a + b + c == 1 || (i == p + 2 && c)) break;
   }
-  return c ? kSetC : a ? kSetA : kSetB;
-}
+
+  int At(size_t p) const {
+    if (pair_[p]) return kSetC;
+    if (!InB(s_[p])) return kSetA;
+    if (!InA(s_[p])) return kSetB;
+    // In both: the first later position outside one of them leaves the other.
+    return notA_[p + 1] < notB_[p + 1] ? kSetB : kSetA;
+  }
+
+ private:
+  const std::string& s_;
+  const std::vector<bool>& pair_;
+  std::vector<size_t> notA_, notB_;  // at walked positions and the end
+};
 
 }  // namespace
 
 const char* Code128Pattern(int value) { return value >= 0 && value <= 105 ? kPatterns.p[value] : ""; }
 
-std::string Code128AutoEncode(std::string_view data) {
+std::optional<std::string> Code128AutoEncode(std::string_view data, size_t* bad) {
+  const auto start = static_cast<unsigned char>(data.empty() ? 0 : data[0]);
+  const bool controlForm = start >= kStartA && start <= kStartC;
   std::string s;
-  for (unsigned char c : data) {
+  for (size_t i = 0; i < data.size(); ++i) {
+    const auto c = static_cast<unsigned char>(data[i]);
     if (c < 128) s += static_cast<char>(c);
-    else if (c >= kControlFirst && c <= kControlLast) s += static_cast<char>(c - kControlFirst);
+    else if (controlForm && c >= kControlFirst && c <= kControlLast) s += static_cast<char>(c - kControlFirst);
+    else if (!controlForm || c < kFnc3 || c > kStartC) {
+      if (bad) *bad = i;
+      return std::nullopt;
+    }
   }
   const size_t n = s.size();
-  if (!n) return {};
+  if (!n) return std::string();
   // Digit pairs from the start; the second digit is not a position of its own.
   std::vector<bool> pair(n);
   for (size_t i = 0; i < n;) {
@@ -91,14 +116,15 @@ std::string Code128AutoEncode(std::string_view data) {
     i += pair[i] ? 2 : 1;
   }
   constexpr unsigned char kCode[3] = {kCodeA, kCodeB, kCodeC};
+  const SetChooser choose(s, pair);
   std::string out;
-  int set = ChooseSet(s, pair, 0);
+  int set = choose.At(0);
   out += static_cast<char>(kStartA + set);
   for (size_t i = 0; i < n;) {
     const unsigned char c = s[i];
     if (!pair[i]) {
       if (set == kSetC) {
-        set = ChooseSet(s, pair, i);
+        set = choose.At(i);
         out += static_cast<char>(kCode[set]);
       }
       if (!InSet(set, c)) {
@@ -125,7 +151,15 @@ std::string Code128AutoEncode(std::string_view data) {
 }
 
 bool EncodeCode128(TppBarCodeData& data, std::string& modules, int& message) {
-  const std::string text = data.AutoEncode ? Code128AutoEncode(data.Data) : data.Data;
+  std::string text;
+  if (data.AutoEncode) {
+    size_t bad = 0;
+    std::optional<std::string> encoded = Code128AutoEncode(data.Data, &bad);
+    if (!encoded) return BadCharacter(data, static_cast<unsigned char>(data.Data[bad]), message);
+    text = std::move(*encoded);
+  } else {
+    text = data.Data;
+  }
   auto fail = [&](int id) {
     message = id;
     return false;

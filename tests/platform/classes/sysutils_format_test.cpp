@@ -50,7 +50,7 @@ TEST_F(Patterns, FloatSectionsPlaceholdersAndRounding) {
   EXPECT_EQ(FormatFloat("0.00 %", -1234.4), "-1234.40 %");
   // Sections: an empty negative section uses the positive one with a
   // minus; the zero section is chosen after rounding.
-  EXPECT_EQ(FormatFloat("0.0;;\"nil\"", -2.25), "-2.2");
+  EXPECT_EQ(FormatFloat("0.0;;\"nil\"", -2.25), "-2.3");
   EXPECT_EQ(FormatFloat("0.0;(0.0);\"nil\"", 0.04), "nil");
   EXPECT_EQ(FormatFloat("0.0;(0.0);\"nil\"", -0.04), "nil");
   EXPECT_EQ(FormatFloat("0", -0.4), "0");  // no minus on a zero
@@ -64,8 +64,6 @@ TEST_F(Patterns, FloatSectionsPlaceholdersAndRounding) {
   EXPECT_EQ(FormatFloat("#,##0", 1234567), "1,234,567");
   EXPECT_EQ(FormatFloat("#,##0", 12), "12");
   EXPECT_EQ(FormatFloat(".00", 12.5), "12.50");  // whole digits are never lost
-  EXPECT_EQ(FormatFloat("0", 2.5), "2");         // an exact half goes to even
-  EXPECT_EQ(FormatFloat("0", 3.5), "4");
   EXPECT_EQ(FormatFloat("0.00", 2.675), "2.67");  // the double is below the half
   EXPECT_EQ(FormatFloat("x0x", 99.6), "x100x");
   EXPECT_EQ(FormatFloat("", 1234.5), "1234.5");
@@ -81,8 +79,6 @@ TEST_F(Patterns, FloatSectionsPlaceholdersAndRounding) {
   EXPECT_EQ(FormatFloat("0", 1e25L), "1E+25");
   EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::infinity()), "INF");
   EXPECT_EQ(FormatCurr("#,0.0000", Currency{INT64_MIN}), "-922,337,203,685,477.5808");
-  EXPECT_EQ(FormatCurr("0.00", Currency{10050}), "1.00");
-  EXPECT_EQ(FormatCurr("0.00", Currency{10150}), "1.02");
   // The settings' separators.
   FormatSettings().DecimalSeparator = ',';
   FormatSettings().ThousandSeparator = '.';
@@ -93,7 +89,42 @@ TEST_F(Patterns, FixedFloatTextsAreExtended) {
   EXPECT_EQ(FloatToStrF(static_cast<long double>(INT64_MAX), ffNumber, 19, 0), "9,223,372,036,854,775,807");
   EXPECT_EQ(FloatToStrF(123456789.0, ffFixed, 4, 2), "1.235E+08");  // more whole digits than asked
   EXPECT_EQ(FloatToStrF(123456789.0, ffCurrency, 4, 0), "NT$123,500,000");
-  EXPECT_EQ(FloatToStrF(0.125, ffFixed, 15, 2), "0.12");
+}
+
+// An exact half rounds away from zero, in patterns, fixed formats and
+// amounts, at every number of decimals and on both sides of zero.
+TEST_F(Patterns, ExactHalvesRoundAwayFromZero) {
+  for (int decimals = 0; decimals <= 3; ++decimals) {
+    const std::string pattern = decimals ? "0." + std::string(static_cast<size_t>(decimals), '0') : "0";
+    int64_t unit = 1, five = 1;  // 10^decimals and 5^decimals
+    for (int k = 0; k < decimals; ++k) unit *= 10, five *= 5;
+    // LAST units of the last decimal as text.
+    auto text = [&](int64_t last, bool minus) {
+      std::string digits = std::to_string(last);
+      if (decimals) {
+        if (digits.size() <= static_cast<size_t>(decimals)) digits.insert(0, decimals + 1 - digits.size(), '0');
+        digits.insert(digits.size() - static_cast<size_t>(decimals), ".");
+      }
+      return (minus ? "-" : "") + digits;
+    };
+    for (int64_t n = 0; n < 200; ++n) {
+      SCOPED_TRACE(pattern + " " + std::to_string(n));
+      for (bool minus : {false, true}) {
+        const int sign = minus ? -1 : 1;
+        // n + 0.5 units: exact as an amount.
+        EXPECT_EQ(FormatCurr(pattern, Currency{sign * (2 * n + 1) * (5000 / unit)}), text(n + 1, minus));
+        // (2n + 1) / 2^(decimals + 1): exact as a float, a half in its last decimal.
+        const long double v = sign * std::ldexp(static_cast<long double>(2 * n + 1), -(decimals + 1));
+        const int64_t up = ((2 * n + 1) * five + 1) / 2;
+        EXPECT_EQ(FormatFloat(pattern, v), text(up, minus));
+        EXPECT_EQ(FloatToStrF(v, ffFixed, 15, decimals), text(up, minus));
+      }
+    }
+  }
+  EXPECT_EQ(FormatFloat("0", 2.5), "3");
+  EXPECT_EQ(FormatFloat("0.00", 0.125), "0.13");
+  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.67");  // the double is below the half
+  EXPECT_EQ(FormatFloat("#,0.0", -1234.25), "-1,234.3");
 }
 
 TEST_F(Patterns, DateTimeSpecifiers) {

@@ -93,6 +93,12 @@ TEST_F(DisplayFormats, EmptyFormatsUseTheSystemsTexts) {
   EXPECT_EQ(FormatDisplayValue("", 1234.4, dtCurrency), "NT$1,234.40");
   EXPECT_EQ(FormatDisplayValue("$#,0.00;($#,0.00)", -1234.4, dtCurrency), "-NT$1,234.40");
   EXPECT_EQ(FormatDisplayValue("", 1.0 / 3, dtDouble), "0.333333333333333");
+  // Halves of a cent round away from zero, as amounts are printed.
+  EXPECT_EQ(FormatDisplayValue("", cls::Currency{1250}, dtCurrency), "NT$0.13");
+  EXPECT_EQ(FormatDisplayValue("$#,0.00", 0.125, dtCurrency), "NT$0.13");
+  EXPECT_EQ(FormatDisplayValue("$#,0.00", -0.125, dtDouble), "-NT$0.13");
+  EXPECT_EQ(FormatDisplayValue("0.00", 0.125, dtDouble), "0.13");
+  EXPECT_EQ(FormatDisplayValue("0", 2.5, dtInteger), "3");
   EXPECT_EQ(FormatDisplayValue("", "text", dtString), "text");
   // 64-bit integers and amounts keep every digit.
   EXPECT_EQ(FormatDisplayValue("", INT64_MAX, dtLargeInt), "9223372036854775807");

@@ -234,16 +234,23 @@ TEST(BarCodeEncoding, DataTheSymbologyCannotTakeFailsQuietly) {
   d.AddOnCode = "12";
   EncodeAddOn(d, 1000, addOn, message);
   EXPECT_TRUE(addOn.empty());
-  // Long data is refused before a column is written.
-  d = Symbol(bcCode39, std::string(500, 'A'));
-  EXPECT_TRUE(Columns(d).empty());
-  EXPECT_TRUE(d.CodeOK);
+  // Long data is refused before a column is written, in every symbology
+  // that takes it.
+  for (TppBarCodeType t : {bcInt2of5, bcCode128, bcCode39, bcPostnet, bcCodabar, bcMSI}) {
+    std::string digits(2000, '1');
+    if (t == bcCode128) digits.insert(0, "\xD2");
+    if (t == bcCodabar) digits = "A" + digits + "B";
+    d = Symbol(t, digits);
+    EXPECT_TRUE(Columns(d).empty()) << int(t);
+    EXPECT_FALSE(d.CodeOK) << int(t);
+  }
   d = Symbol(bcEAN_13, "200000100001");
   d.AddOnCode = "12345";
   d.BarWidth = 800;  // 47 modules of 31 columns: 1457
   Columns(d);
   EncodeAddOn(d, 1000, addOn, message);
   EXPECT_TRUE(addOn.empty());
+  EXPECT_FALSE(d.CodeOK);
 }
 
 TEST(BarCodeEncoding, MsiCheckDigitGoesIntoTheBarsAndTextNotIntoData) {
@@ -334,7 +341,6 @@ TEST(Code128, AutoEncodeChoosesTheStartAndTheSwitches) {
       {"A12B", "\xD0" "A12B"},               // a lone pair stays
       {"A12", "\xD0" "A\xCC" "12"},          // a closing pair switches
       {"A1234B", "\xD0" "A\xCC" "1234\xCE" "B"},
-      {"\xA4\xA4" "AB\xFF", "\xD0" "AB"},     // bytes above ASCII go
   };
   for (const Case& k : cases) {
     EXPECT_EQ(Code128AutoEncode(k.data), k.encoded) << k.data;
@@ -347,12 +353,19 @@ TEST(Code128, AutoEncodeChoosesTheStartAndTheSwitches) {
     EXPECT_EQ(d.Data, k.encoded);
     EXPECT_EQ(Columns(d), first);
   }
-  // Nothing encodable left: a failure that leaves Data alone.
-  TppBarCodeData d = Symbol(bcCode128, "\xA4\xA4");
-  d.AutoEncode = true;
-  EXPECT_TRUE(Columns(d).empty());
-  EXPECT_FALSE(d.CodeOK);
-  EXPECT_EQ(d.Data, "\xA4\xA4");
+  // A byte Code 128 cannot carry (Big5 text, whose bytes 211-242 are no
+  // control characters here) fails naming it and leaves Data alone.
+  for (auto [data, arg] : {std::pair{"中文", "#164"}, {"AB\xE5" "C", "#229"}, {"12\xD3", "#211"},
+                           {"\xCF" "12", "#207"}, {"\xD0" "AB\xA4\xA4", "#164"}}) {
+    TppBarCodeData d = Symbol(bcCode128, data);
+    d.AutoEncode = true;
+    int message = 0;
+    EXPECT_TRUE(Columns(d, &message).empty()) << data;
+    EXPECT_FALSE(d.CodeOK) << data;
+    EXPECT_EQ(message, 453) << data;
+    EXPECT_EQ(d.MessageArg, arg) << data;
+    EXPECT_EQ(d.Data, data);
+  }
 }
 
 TEST(BarCodeText, OneLineTextsFollowAlignment) {
