@@ -1,6 +1,7 @@
 // The RTF subset: a one-pass reader (any bytes, linear in the input) and a
 // deterministic writer.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -59,6 +60,7 @@ struct State {
   bool bold = false, italic = false, underline = false;
   int color = 0, highlight = 0;
   ParaFormat para;
+  bool inTable = false;  // the paragraph is in a table cell
   int uc = 1;
 };
 
@@ -69,6 +71,11 @@ const char* const kSkipped[] = {"info", "stylesheet", "pict", "header", "headerl
                                 "pgdsctbl", "author", "operator", "title", "subject", "comment", "keywords",
                                 "doccomm", "company", "nonshppict", "shppict", "sp", "template", "bkmkstart",
                                 "bkmkend", "panose", "falt", "fontemb", "fontfile"};
+
+// Symbols written as control words.
+const std::pair<const char*, char16_t> kSymbols[] = {{"emdash", 0x2014},   {"endash", 0x2013},   {"lquote", 0x2018},
+                                                     {"rquote", 0x2019},   {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
+                                                     {"bullet", 0x2022}};
 
 class Reader {
  public:
@@ -227,13 +234,24 @@ class Reader {
       case '\\':
       case '{':
       case '}': Literal(c, true); break;
-      case '*': Flush(); SkipGroup(); break;
+      case '*':
+        Flush();
+        if (StarredResult()) break;  // a field's shown text is read
+        SkipGroup();
+        break;
       case '~': Literal(' '); break;
       case '_': Literal('-'); break;
       case '\r':
       case '\n': Word("par", 0, false); break;
       default: break;
     }
+  }
+
+  // "\fldrslt" follows at the read position.
+  bool StarredResult() const {
+    constexpr std::string_view kResult = "\\fldrslt";
+    return in_.substr(i_, kResult.size()) == kResult &&
+           (i_ + kResult.size() >= in_.size() || !std::isalpha(static_cast<unsigned char>(in_[i_ + kResult.size()])));
   }
 
   static int Clamp(long long v, int lo, int hi) { return static_cast<int>(std::clamp<long long>(v, lo, hi)); }
@@ -283,7 +301,10 @@ class Reader {
     else if (w == "u") Unicode(value);
     else if (w == "bin") i_ += static_cast<size_t>(std::clamp<long long>(value, 0, in_.size() - i_));
     else if (!text) return;
-    else if (w == "pard") SetPara(ParaFormat{});
+    else if (w == "pard") {
+      SetPara(ParaFormat{});
+      s.inTable = false;
+    } else if (w == "intbl") s.inTable = true;
     else if (w == "ql" || w == "qc" || w == "qr" || w == "qj") {
       ParaFormat p = s.para;
       p.align = w == "qc" ? Alignment::Center : w == "qr" ? Alignment::Right : w == "qj" ? Alignment::Justify
@@ -297,12 +318,65 @@ class Reader {
       ParaFormat p = s.para;
       if (p.tabs.size() < kMaxTabs) p.tabs.push_back(Clamp(value, -kMaxIndent, kMaxIndent));
       SetPara(p);
-    } else if (w == "par") {
-      Unpaired();
-      doc_.EndParagraph(Format(), s.para);
-      lastPara_ = s.para;
+    } else if (w == "par" && s.inTable) {
+      cellBreak_ = true;  // a blank between a cell's paragraphs, none at its end
+    } else if (w == "par" || w == "sect" || w == "page" || w == "column") {
+      EndParagraph(s.para);
     } else if (w == "line") Emit("\v");
     else if (w == "tab") Emit("\t");
+    else if (w == "cell" || w == "nestcell") {
+      ++cells_;
+      cellBreak_ = false;
+    } else if (w == "row" || w == "nestrow") {
+      cells_ = 0;  // the last cell's end is the row's
+      cellBreak_ = false;
+      ParaFormat row;
+      if (RowEdgesAreTabs()) row.tabs = rowEdges_;
+      EndParagraph(row);
+    } else if (w == "trowd") rowEdges_.clear();
+    else if (w == "cellx") {
+      if (rowEdges_.size() <= kMaxTabs) rowEdges_.push_back(Clamp(value, -kMaxIndent - 1, kMaxIndent + 1));
+    } else {
+      for (const auto& [name, u] : kSymbols)
+        if (w == name) Symbol(u);
+    }
+  }
+
+  void EndParagraph(const ParaFormat& p) {
+    Unpaired();
+    EndCells();
+    doc_.EndParagraph(Format(), p);
+    lastPara_ = state_.para;
+  }
+
+  // Cell edges are the row's tab stops when they rise within the limits.
+  bool RowEdgesAreTabs() const {
+    if (rowEdges_.empty() || rowEdges_.size() > kMaxTabs) return false;
+    for (size_t k = 0; k < rowEdges_.size(); ++k)
+      if (rowEdges_[k] <= (k ? rowEdges_[k - 1] : 0) || rowEdges_[k] > kMaxIndent) return false;
+    return true;
+  }
+
+  // The cells ended before what comes next, a tab each, or the cell's
+  // paragraph ended, a blank.
+  void EndCells() {
+    if (state_.dest != Dest::Text) return;
+    if (cells_ > 0) {
+      std::string tabs(static_cast<size_t>(std::min(cells_, 1 << 16)), '\t');
+      cells_ = 0;
+      doc_.Append(tabs, Format());
+    }
+    if (cellBreak_) {
+      cellBreak_ = false;
+      doc_.Append(" ", Format());
+    }
+  }
+
+  // A symbol as the run's code page holds it, '?' where it cannot.
+  void Symbol(char16_t u) {
+    Unpaired();
+    int page = CodePageOf(FontOf(state_.font).charset);
+    Emit(page == 950 || cp::Utf16ToCodePage(page, std::u16string_view(&u, 1)) != "?" ? Big5Of(u) : "?");
   }
 
   void SetPara(const ParaFormat& p) {
@@ -343,8 +417,11 @@ class Reader {
       return;
     }
     Unpaired();
-    Piece(cp::Utf16ToBig5(std::u16string_view(&u, 1)));
+    Piece(Big5Of(u));
   }
+
+  // Big5 of U; a bullet is Big5's dot, as Windows fits it.
+  static std::string Big5Of(char16_t u) { return u == 0x2022 ? "\xA1\x45" : cp::Utf16ToBig5(std::u16string_view(&u, 1)); }
 
   // Converted text for the current destination: controls but tab dropped,
   // single bytes above 0x7F '?'.
@@ -409,6 +486,7 @@ class Reader {
 
   void Emit(const std::string& big5) {
     if (big5.empty() || state_.dest != Dest::Text) return;
+    EndCells();
     doc_.Append(big5, Format());
     lastPara_ = state_.para;
   }
@@ -451,6 +529,9 @@ class Reader {
   bool colorAny_ = false;
   int r_ = 0, g_ = 0, b_ = 0;
   ParaFormat lastPara_;
+  int cells_ = 0;              // cells ended, not yet written as tabs
+  bool cellBreak_ = false;     // a cell's paragraph ended, not yet written
+  std::vector<int> rowEdges_;  // the row's cell edges, twips
 };
 
 // ---- writer ----

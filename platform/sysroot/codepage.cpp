@@ -70,6 +70,16 @@ size_t Big5Len(const unsigned char* s, size_t left) {
 
 size_t Utf16Len(const unsigned char*, size_t) { return 2; }
 
+// UTF-16LE bytes of the units.
+std::string Utf16Bytes(std::u16string_view utf16) {
+  std::string bytes(utf16.size() * 2, '\0');
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(utf16[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
+  }
+  return bytes;
+}
+
 Converter& Conv(int which) {
   thread_local std::unique_ptr<Converter> c[4];
   static const char* names[4][2] = {
@@ -98,35 +108,56 @@ std::u16string Big5ToUtf16(std::string_view big5) {
 }
 
 std::string Utf16ToBig5(std::u16string_view utf16) {
-  std::string bytes(utf16.size() * 2, '\0');
-  for (size_t i = 0; i < utf16.size(); ++i) {
-    bytes[2 * i] = static_cast<char>(utf16[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
-  }
+  std::string bytes = Utf16Bytes(utf16);
   return Conv(3).Run(bytes.data(), bytes.size(), "?", Utf16Len);
 }
 
-std::string CodePageToBig5(int codePage, std::string_view bytes) {
-  if (codePage == 950) return std::string(bytes);
-  thread_local std::map<int, std::unique_ptr<Converter>> converters;
-  auto it = converters.find(codePage);
+namespace {
+
+// The converter between a Windows code page and CP950 (TO_BIG5) or UTF-16;
+// null when iconv does not know the code page.
+Converter* CodePageConverter(int codePage, bool toBig5) {
+  thread_local std::map<std::pair<int, bool>, std::unique_ptr<Converter>> converters;
+  auto it = converters.find({codePage, toBig5});
   if (it == converters.end()) {
     std::unique_ptr<Converter> c;
     if (codePage > 0 && codePage < 100000) {
+      const std::string page = "CP" + std::to_string(codePage);
       try {
-        c = std::make_unique<Converter>("CP950", ("CP" + std::to_string(codePage)).c_str());
+        c = toBig5 ? std::make_unique<Converter>("CP950", page.c_str())
+                   : std::make_unique<Converter>(page.c_str(), "UTF-16LE");
       } catch (const std::runtime_error&) {
       }
     }
-    it = converters.emplace(codePage, std::move(c)).first;
+    it = converters.emplace(std::pair{codePage, toBig5}, std::move(c)).first;
   }
-  if (!it->second) {
+  return it->second.get();
+}
+
+}  // namespace
+
+std::string CodePageToBig5(int codePage, std::string_view bytes) {
+  if (codePage == 950) return std::string(bytes);
+  Converter* c = CodePageConverter(codePage, true);
+  if (!c) {
     std::string out(bytes);
     for (char& ch : out)
       if (static_cast<unsigned char>(ch) > 0x7F) ch = '?';
     return out;
   }
-  return it->second->Run(bytes.data(), bytes.size(), "?", [](const unsigned char*, size_t) { return size_t{1}; });
+  return c->Run(bytes.data(), bytes.size(), "?", [](const unsigned char*, size_t) { return size_t{1}; });
+}
+
+std::string Utf16ToCodePage(int codePage, std::u16string_view utf16) {
+  if (codePage == 950) return Utf16ToBig5(utf16);
+  Converter* c = CodePageConverter(codePage, false);
+  if (!c) {
+    std::string out;
+    for (char16_t u : utf16) out += u < 0x80 ? static_cast<char>(u) : '?';
+    return out;
+  }
+  std::string bytes = Utf16Bytes(utf16);
+  return c->Run(bytes.data(), bytes.size(), "?", Utf16Len);
 }
 
 namespace {

@@ -14,6 +14,9 @@ std::string Utf16ToBig5(std::u16string_view utf16);
 // taken as it is. A code page iconv does not know gives '?' for every byte
 // above 0x7F.
 std::string CodePageToBig5(int codePage, std::string_view bytes);
+// UTF-16 in Windows code page CODEPAGE, '?' for what it cannot hold (every
+// character above 0x7F in a code page iconv does not know).
+std::string Utf16ToCodePage(int codePage, std::u16string_view utf16);
 
 // True when byte C starts a two-byte Big5 character.
 inline bool IsBig5Lead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/gdi/fonts.h"
 #include "platform/richedit/richedit.h"
+#include "platform/sysroot/codepage.h"
 #include "tests/support/testroot.h"
 
 using richedit::Alignment;
@@ -126,6 +129,80 @@ TEST(RtfReader, AnyBytesLoad) {
   EXPECT_EQ(g.Text(), "xy");
   EXPECT_TRUE(g.FormatAt(0).bold);
   EXPECT_FALSE(g.FormatAt(1).bold);
+}
+
+TEST(RtfReader, TableCellsAreTabsAndRowsParagraphs) {
+  const std::string row = "\\trowd\\cellx1000\\cellx2000\\cellx3000 ";
+  Document d = Loaded(Rtf(row + "\\intbl Gift\\cell 2\\cell 200\\cell\\row " + row +
+                          "\\intbl Card\\cell\\cell 1000\\cell\\row\\pard Total 1200"));
+  EXPECT_EQ(d.Lines(), (std::vector<std::string>{"Gift\t2\t200", "Card\t\t1000", "Total 1200"}));
+  EXPECT_EQ(d.Paragraph(0).tabs, (std::vector<int>{1000, 2000, 3000}));
+  EXPECT_EQ(d.Paragraph(0).align, Alignment::Left);
+  EXPECT_TRUE(d.Paragraph(2).tabs.empty());
+  // A cell's paragraphs are one line; its last paragraph end is the cell's.
+  d = Loaded(Rtf("\\trowd\\cellx2000\\cellx1000 {\\pard\\intbl\\qr a\\par b\\par\\cell}{\\pard\\intbl c\\par\\cell}"
+                 "\\intbl\\row\\pard d\\par e"));
+  EXPECT_EQ(d.Lines(), (std::vector<std::string>{"a b\tc", "d", "e"}));
+  EXPECT_TRUE(d.Paragraph(0).tabs.empty());  // edges that do not rise are no tab stops
+  EXPECT_EQ(d.Paragraph(0).align, Alignment::Left);
+}
+
+TEST(RtfReader, SymbolsBreaksAndFieldResultsAreKept) {
+  // Each symbol in Big5, and in a run whose code page cannot hold it '?'.
+  EXPECT_EQ(Loaded(Rtf("a\\emdash b\\endash c\\lquote d\\rquote e\\ldblquote f\\rdblquote g\\bullet h")).Text(),
+            "a—b–c‘d’e“f”g‧h");
+  EXPECT_EQ(Loaded(Rtf("{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset255 Term;}}\\f0\\emdash\\bullet\\f1\\emdash\\bullet"))
+                .Text(),
+            "—‧??");
+  EXPECT_EQ(Loaded(Rtf("h\\~i\\_j\\-k")).Text(), "h i-jk");  // the optional hyphen shows at no line end here
+  // Section, page and column breaks end the paragraph.
+  EXPECT_EQ(Loaded(Rtf("a\\sect b\\page c\\column d")).Lines(), (std::vector<std::string>{"a", "b", "c", "d"}));
+  // A field shows its result, starred or not; its instruction is not text.
+  EXPECT_EQ(Loaded(Rtf("see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\*\\fldrslt link text}} and "
+                       "{\\field{\\*\\fldinst{HYPERLINK \"http://y\"}}{\\fldrslt{\\ul other}}}{\\*\\fldrsltx z}"))
+                .Text(),
+            "see link text and other");
+}
+
+// Documents written by real programs (corpus/make-corpus.sh) read as the
+// same words in the same order as an independent reader's text of each.
+// Words: runs of ASCII letters and digits, and every other character on its
+// own, blanks between them not counted.
+TEST(RtfReader, CorpusGivesTheIndependentReadersWords) {
+  auto words = [](const std::string& big5) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < big5.size();) {
+      unsigned char c = static_cast<unsigned char>(big5[i]);
+      if (c <= ' ') {
+        ++i;
+      } else if (std::isalnum(c)) {
+        size_t j = i;
+        while (j < big5.size() && std::isalnum(static_cast<unsigned char>(big5[j]))) ++j;
+        out.push_back(big5.substr(i, j - i));
+        i = j;
+      } else {
+        size_t n = cp::IsBig5Lead(c) && i + 1 < big5.size() ? 2 : 1;
+        out.push_back(big5.substr(i, n));
+        i += n;
+      }
+    }
+    return out;
+  };
+  const std::filesystem::path dir = std::filesystem::path(ZOLMET_SOURCE_DIR) / "tests/platform/richedit/corpus";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".rtf") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    std::string expected = testing_support::ReadFile(std::filesystem::path(entry.path()).replace_extension(".txt").string());
+    // UTF-8 with a byte-order mark; a bullet is Big5's dot.
+    if (expected.rfind("\xEF\xBB\xBF", 0) == 0) expected.erase(0, 3);
+    for (size_t at; (at = expected.find("\xE2\x80\xA2")) != std::string::npos;) expected.replace(at, 3, "\xE2\x80\xA7");
+    const std::vector<std::string> want = words(cp::Utf8ToBig5(expected));
+    ASSERT_GT(want.size(), 100u);
+    EXPECT_EQ(words(Loaded(testing_support::ReadFile(entry.path().string())).Text()), want);
+    ++files;
+  }
+  EXPECT_GE(files, 3);
 }
 
 TEST(RtfReader, PlainTextLoadsAsParagraphs) {
