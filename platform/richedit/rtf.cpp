@@ -51,7 +51,39 @@ struct Font {
   int charset = kNoCharset;
 };
 
-enum class Dest { Text, FontTable, ColorTable };
+// ListMarker: a paragraph's numbering ("\\*\\pn"), its texts before and after
+// the number in its parts 1 and 2.
+enum class Dest { Text, FontTable, ColorTable, ListMarker };
+
+struct Marker {
+  bool numbered = false, bullet = false;
+  int style = 0;  // decimal, upper and lower roman, upper and lower letters
+  int start = 1;
+  std::string before, after;
+  bool SameList(const Marker& m) const {
+    return style == m.style && start == m.start && before == m.before && after == m.after;
+  }
+};
+
+// N in STYLE (a Marker's); roman numerals up to 3999, then decimal.
+std::string MarkerNumber(int n, int style) {
+  if ((style == 1 || style == 2) && n > 0 && n < 4000) {
+    static const std::pair<int, const char*> kRoman[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                                                         {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                                                         {5, "v"},    {4, "iv"},   {1, "i"}};
+    std::string out;
+    for (auto [value, text] : kRoman)
+      for (; n >= value; n -= value) out += text;
+    if (style == 1) std::transform(out.begin(), out.end(), out.begin(), ::toupper);
+    return out;
+  }
+  if ((style == 3 || style == 4) && n > 0) {
+    std::string out;
+    for (; n > 0; n = (n - 1) / 26) out.insert(out.begin(), static_cast<char>((style == 3 ? 'A' : 'a') + (n - 1) % 26));
+    return out;
+  }
+  return std::to_string(n);
+}
 
 struct State {
   Dest dest = Dest::Text;
@@ -61,6 +93,8 @@ struct State {
   int color = 0, highlight = 0;
   ParaFormat para;
   bool inTable = false;  // the paragraph is in a table cell
+  int markerPart = 0;    // in a list marker: 1 the text before, 2 after
+  bool listText = false;  // the paragraph's list marker as text
   int uc = 1;
 };
 
@@ -122,10 +156,12 @@ class Reader {
       return;
     }
     if (state_.dest == Dest::FontTable) EndFont();
+    const bool marker = state_.dest == Dest::ListMarker;
     if (!stack_.empty()) {
       state_ = stack_.back();
       stack_.pop_back();
     }
+    if (marker && state_.dest != Dest::ListMarker) EndMarker();
   }
 
   // A literal byte of the current destination.
@@ -236,7 +272,12 @@ class Reader {
       case '}': Literal(c, true); break;
       case '*':
         Flush();
-        if (StarredResult()) break;  // a field's shown text is read
+        if (Follows("\\fldrslt")) break;  // a field's shown text is read
+        if (Follows("\\pn") && state_.dest == Dest::Text) {
+          state_.dest = Dest::ListMarker;
+          marker_ = Marker{};
+          break;
+        }
         SkipGroup();
         break;
       case '~': Literal(' '); break;
@@ -247,11 +288,10 @@ class Reader {
     }
   }
 
-  // "\fldrslt" follows at the read position.
-  bool StarredResult() const {
-    constexpr std::string_view kResult = "\\fldrslt";
-    return in_.substr(i_, kResult.size()) == kResult &&
-           (i_ + kResult.size() >= in_.size() || !std::isalpha(static_cast<unsigned char>(in_[i_ + kResult.size()])));
+  // The control word WORD follows at the read position.
+  bool Follows(std::string_view word) const {
+    return in_.substr(i_, word.size()) == word &&
+           (i_ + word.size() >= in_.size() || !std::isalpha(static_cast<unsigned char>(in_[i_ + word.size()])));
   }
 
   static int Clamp(long long v, int lo, int hi) { return static_cast<int>(std::clamp<long long>(v, lo, hi)); }
@@ -300,6 +340,7 @@ class Reader {
     } else if (w == "uc") s.uc = Clamp(value, 0, 10);
     else if (w == "u") Unicode(value);
     else if (w == "bin") i_ += static_cast<size_t>(std::clamp<long long>(value, 0, in_.size() - i_));
+    else if (s.dest == Dest::ListMarker) MarkerWord(w, value);
     else if (!text) return;
     else if (w == "pard") {
       SetPara(ParaFormat{});
@@ -334,12 +375,53 @@ class Reader {
       if (RowEdgesAreTabs()) row.tabs = rowEdges_;
       EndParagraph(row);
     } else if (w == "trowd") rowEdges_.clear();
+    else if (w == "listtext" || w == "pntext") {
+      s.listText = true;
+      listText_ = {doc_.ParagraphCount() - 1, false};
+    }
     else if (w == "cellx") {
       if (rowEdges_.size() <= kMaxTabs) rowEdges_.push_back(Clamp(value, -kMaxIndent - 1, kMaxIndent + 1));
     } else {
-      for (const auto& [name, u] : kSymbols)
-        if (w == name) Symbol(u);
+      Symbols(w);
     }
+  }
+
+  void Symbols(const std::string& w) {
+    for (const auto& [name, u] : kSymbols)
+      if (w == name) Symbol(u);
+  }
+
+  void MarkerWord(const std::string& w, long long value) {
+    static const char* const kStyles[] = {"pndec", "pnucrm", "pnlcrm", "pnucltr", "pnlcltr"};
+    Marker& m = marker_;
+    if (w == "pnlvlbody" || w == "pnlvl") m.numbered = true, m.bullet = false;
+    else if (w == "pnlvlblt") m.bullet = true, m.numbered = false;
+    else if (w == "pnlvlcont") m.bullet = m.numbered = false;
+    else if (w == "pnstart") m.start = Clamp(value, 0, 1 << 20);
+    else if (w == "pntxtb") state_.markerPart = 1;
+    else if (w == "pntxta") state_.markerPart = 2;
+    else {
+      for (int k = 0; k < 5; ++k)
+        if (w == kStyles[k]) m.style = k;
+      Symbols(w);
+    }
+  }
+
+  // A paragraph's marker, unless its list text shows one already.
+  void EndMarker() {
+    const Marker m = marker_;
+    const int para = doc_.ParagraphCount() - 1;
+    if (!m.numbered && !m.bullet) return;
+    if (listText_.first == para && listText_.second) return;
+    std::string text = m.before;
+    if (m.numbered) {
+      count_ = lastNumbered_ == para - 1 && m.SameList(lastMarker_) ? count_ + 1 : 0;
+      lastNumbered_ = para;
+      lastMarker_ = m;
+      text += MarkerNumber(m.start + count_, m.style);
+    }
+    text += m.after;
+    Emit(listText_.first == para ? text : text + "\t");
   }
 
   void EndParagraph(const ParaFormat& p) {
@@ -428,7 +510,7 @@ class Reader {
   void Piece(const std::string& converted) {
     std::string big5 = CleanBig5(converted, false);
     if (state_.dest == Dest::FontTable) entryName_ += big5;
-    else if (state_.dest == Dest::Text) Emit(big5);
+    else Emit(big5);
   }
 
   Font FontOf(int number) const {
@@ -461,7 +543,7 @@ class Reader {
       entryName_ += Decode(bytes, entryCharset_);
       return;
     }
-    if (state_.dest != Dest::Text) return;
+    if (state_.dest != Dest::Text && state_.dest != Dest::ListMarker) return;
     Unpaired();
     Emit(Decode(bytes, FontOf(state_.font).charset));
   }
@@ -485,8 +567,13 @@ class Reader {
   }
 
   void Emit(const std::string& big5) {
+    if (state_.dest == Dest::ListMarker && state_.markerPart) {
+      (state_.markerPart == 1 ? marker_.before : marker_.after) += big5.substr(0, 64);
+      return;
+    }
     if (big5.empty() || state_.dest != Dest::Text) return;
     EndCells();
+    if (state_.listText && big5.find_first_not_of(" \t") != std::string::npos) listText_.second = true;
     doc_.Append(big5, Format());
     lastPara_ = state_.para;
   }
@@ -531,6 +618,9 @@ class Reader {
   ParaFormat lastPara_;
   int cells_ = 0;              // cells ended, not yet written as tabs
   bool cellBreak_ = false;     // a cell's paragraph ended, not yet written
+  Marker marker_, lastMarker_;
+  int lastNumbered_ = -2, count_ = 0;     // the last numbered paragraph, its number - start
+  std::pair<int, bool> listText_{-1, false};  // the paragraph with list text, whether it shows a marker
   std::vector<int> rowEdges_;  // the row's cell edges, twips
 };
 

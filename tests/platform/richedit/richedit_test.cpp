@@ -164,6 +164,18 @@ TEST(RtfReader, SymbolsBreaksAndFieldResultsAreKept) {
             "see link text and other");
 }
 
+TEST(RtfReader, ParagraphNumberingShowsItsMarkersOnce) {
+  const std::string numbered = "{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxtb (}{\\pntxta )}}";
+  const std::string bullet = "{\\*\\pn\\pnlvlblt{\\pntxtb\\bullet}}";
+  Document d = Loaded(Rtf(numbered + "a\\par " + numbered + "b\\par " + bullet + "c\\par " + numbered + "d\\par " +
+                          "{\\listtext 9.\\tab}" + numbered + "e\\par {\\listtext\\tab}" +
+                          "{\\*\\pn\\pnlvlbody\\pnlcltr\\pnstart28{\\pntxta .}}f\\par {\\*\\pn\\pnlvlcont}g"));
+  // Numbers run on in consecutive paragraphs of one list; list text that
+  // shows a marker has it once; blank list text gets the marker after it.
+  EXPECT_EQ(d.Lines(),
+            (std::vector<std::string>{"(III)\ta", "(IV)\tb", "‧\tc", "(III)\td", "9.\te", "\tab.f", "g"}));
+}
+
 // Documents written by real programs (corpus/make-corpus.sh) read as the
 // same words in the same order as an independent reader's text of each.
 // Words: runs of ASCII letters and digits, and every other character on its
