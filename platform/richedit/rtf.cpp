@@ -51,7 +51,7 @@ struct Font {
   int charset = kNoCharset;
 };
 
-// ListMarker: a paragraph's numbering ("\\*\\pn"), its texts before and after
+// ListMarker: a paragraph's numbering (\*\pn), its texts before and after
 // the number in its parts 1 and 2.
 enum class Dest { Text, FontTable, ColorTable, ListMarker };
 
@@ -378,8 +378,7 @@ class Reader {
     else if (w == "listtext" || w == "pntext") {
       s.listText = true;
       listText_ = {doc_.ParagraphCount() - 1, false};
-    }
-    else if (w == "cellx") {
+    } else if (w == "cellx") {
       if (rowEdges_.size() <= kMaxTabs) rowEdges_.push_back(Clamp(value, -kMaxIndent - 1, kMaxIndent + 1));
     } else {
       Symbols(w);
@@ -410,8 +409,8 @@ class Reader {
   // A paragraph's marker, unless its list text shows one already.
   void EndMarker() {
     const Marker m = marker_;
-    const int para = doc_.ParagraphCount() - 1;
     if (!m.numbered && !m.bullet) return;
+    const int para = doc_.ParagraphCount() - 1;
     if (listText_.first == para && listText_.second) return;
     std::string text = m.before;
     if (m.numbered) {
@@ -503,7 +502,9 @@ class Reader {
   }
 
   // Big5 of U; a bullet is Big5's dot, as Windows fits it.
-  static std::string Big5Of(char16_t u) { return u == 0x2022 ? "\xA1\x45" : cp::Utf16ToBig5(std::u16string_view(&u, 1)); }
+  static std::string Big5Of(char16_t u) {
+    return u == 0x2022 ? "\xA1\x45" : cp::Utf16ToBig5(std::u16string_view(&u, 1));
+  }
 
   // Converted text for the current destination: controls but tab dropped,
   // single bytes above 0x7F '?'.
@@ -568,7 +569,8 @@ class Reader {
 
   void Emit(const std::string& big5) {
     if (state_.dest == Dest::ListMarker && state_.markerPart) {
-      (state_.markerPart == 1 ? marker_.before : marker_.after) += big5.substr(0, 64);
+      std::string& text = state_.markerPart == 1 ? marker_.before : marker_.after;
+      if (text.size() + big5.size() <= 64) text += big5;
       return;
     }
     if (big5.empty() || state_.dest != Dest::Text) return;
@@ -619,8 +621,8 @@ class Reader {
   int cells_ = 0;              // cells ended, not yet written as tabs
   bool cellBreak_ = false;     // a cell's paragraph ended, not yet written
   Marker marker_, lastMarker_;
-  int lastNumbered_ = -2, count_ = 0;     // the last numbered paragraph, its number - start
-  std::pair<int, bool> listText_{-1, false};  // the paragraph with list text, whether it shows a marker
+  int lastNumbered_ = -2, count_ = 0;         // the last numbered paragraph, its number less the start
+  std::pair<int, bool> listText_{-1, false};  // the paragraph with list text; whether that shows a marker
   std::vector<int> rowEdges_;  // the row's cell edges, twips
 };
 

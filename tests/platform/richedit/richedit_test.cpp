@@ -151,9 +151,8 @@ TEST(RtfReader, SymbolsBreaksAndFieldResultsAreKept) {
   // Each symbol in Big5, and in a run whose code page cannot hold it '?'.
   EXPECT_EQ(Loaded(Rtf("a\\emdash b\\endash c\\lquote d\\rquote e\\ldblquote f\\rdblquote g\\bullet h")).Text(),
             "a—b–c‘d’e“f”g‧h");
-  EXPECT_EQ(Loaded(Rtf("{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset255 Term;}}\\f0\\emdash\\bullet\\f1\\emdash\\bullet"))
-                .Text(),
-            "—‧??");
+  const std::string fonts = "{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset255 Term;}}";
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f0\\emdash\\bullet\\f1\\emdash\\bullet")).Text(), "—‧??");
   EXPECT_EQ(Loaded(Rtf("h\\~i\\_j\\-k")).Text(), "h i-jk");  // the optional hyphen shows at no line end here
   // Section, page and column breaks end the paragraph.
   EXPECT_EQ(Loaded(Rtf("a\\sect b\\page c\\column d")).Lines(), (std::vector<std::string>{"a", "b", "c", "d"}));
@@ -205,7 +204,8 @@ TEST(RtfReader, CorpusGivesTheIndependentReadersWords) {
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".rtf") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    std::string expected = testing_support::ReadFile(std::filesystem::path(entry.path()).replace_extension(".txt").string());
+    std::filesystem::path text = entry.path();
+    std::string expected = testing_support::ReadFile(text.replace_extension(".txt").string());
     // UTF-8 with a byte-order mark; a bullet is Big5's dot.
     if (expected.rfind("\xEF\xBB\xBF", 0) == 0) expected.erase(0, 3);
     for (size_t at; (at = expected.find("\xE2\x80\xA2")) != std::string::npos;) expected.replace(at, 3, "\xE2\x80\xA7");
