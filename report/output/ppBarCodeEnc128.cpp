@@ -1,6 +1,7 @@
 // Code 128: the data names its start character and set switches (or
 // AutoEncode chooses them); the mod-103 checksum closes the symbol.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -64,15 +65,14 @@ bool BadCharacter(TppBarCodeData& data, unsigned char c, int& message) {
 class SetChooser {
  public:
   SetChooser(const std::string& s, const std::vector<bool>& pair)
-      : s_(s), pair_(pair), notA_(s.size() + 1, s.size()), notB_(s.size() + 1, s.size()) {
-    std::vector<size_t> walked;
-    for (size_t i = 0; i < s.size(); i += pair[i] ? 2 : 1) walked.push_back(i);
-    size_t a = s.size(), b = s.size();
-    for (auto it = walked.rbegin(); it != walked.rend(); ++it) {
-      if (!InA(s[*it])) a = *it;
-      if (!InB(s[*it])) b = *it;
-      notA_[*it] = a;
-      notB_[*it] = b;
+      : s_(s), pair_(pair), notA_(s.size() + 1), notB_(s.size() + 1) {
+    uint32_t a = static_cast<uint32_t>(s.size()), b = a;
+    notA_[s.size()] = a, notB_[s.size()] = b;
+    for (size_t i = s.size(); i-- > 0;) {
+      if (i > 0 && pair[i - 1]) continue;  // a pair's second digit is walked over
+      if (!InA(s[i])) a = static_cast<uint32_t>(i);
+      if (!InB(s[i])) b = static_cast<uint32_t>(i);
+      notA_[i] = a, notB_[i] = b;
     }
   }
 
@@ -87,7 +87,7 @@ class SetChooser {
  private:
   const std::string& s_;
   const std::vector<bool>& pair_;
-  std::vector<size_t> notA_, notB_;  // at walked positions and the end
+  std::vector<uint32_t> notA_, notB_;  // at walked positions and the end
 };
 
 }  // namespace
@@ -98,6 +98,7 @@ std::optional<std::string> Code128AutoEncode(std::string_view data, size_t* bad)
   const auto start = static_cast<unsigned char>(data.empty() ? 0 : data[0]);
   const bool controlForm = start >= kStartA && start <= kStartC;
   std::string s;
+  s.reserve(data.size());
   for (size_t i = 0; i < data.size(); ++i) {
     const auto c = static_cast<unsigned char>(data[i]);
     if (c < 128) s += static_cast<char>(c);
@@ -118,6 +119,7 @@ std::optional<std::string> Code128AutoEncode(std::string_view data, size_t* bad)
   constexpr unsigned char kCode[3] = {kCodeA, kCodeB, kCodeC};
   const SetChooser choose(s, pair);
   std::string out;
+  out.reserve(n + n / 2 + 1);
   int set = choose.At(0);
   out += static_cast<char>(kStartA + set);
   for (size_t i = 0; i < n;) {
