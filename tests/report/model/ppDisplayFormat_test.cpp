@@ -142,7 +142,7 @@ TEST_F(DisplayFormats, TheSlotChoosesTheFormatter) {
   const TppDisplayFormat* before = ppDisplayFormatClass();
   ASSERT_EQ(before, &TppDisplayFormat::Instance());
   ppSetDisplayFormatClass(&loud);
-  EXPECT_EQ(FormatDisplayValue("0.0", 2.25, dtDouble), "!2.2");
+  EXPECT_EQ(FormatDisplayValue("0.0", 2.25, dtDouble), "!2.3");
   ppSetDisplayFormatClass(nullptr);
   EXPECT_EQ(FormatDisplayValue("0.0", 2.25, dtDouble), "2.25");
   cls::TStringList list;
