@@ -197,10 +197,11 @@ constexpr unsigned char kFnc3 = 201, kFnc2 = 202, kShift = 203, kCodeC = 204, kC
 const char* Code128Pattern(int value);
 constexpr const char* kCode128Stop = "1100011101011";
 // DATA with start and set switches chosen, in time linear in its length.
-// Plain data is ASCII; data already in the control form (from a start
-// character on, as this writes it) has its start, switch and function
-// characters chosen again and bytes 211-242 count as the control
-// characters they stand for. Any other byte: nullopt, and BAD its index.
+// Plain data is ASCII. Data already in the control form (from a start
+// character on, as this writes it) loses its start, switch, shift and
+// function characters, which are chosen again, and its bytes 211-242 count
+// as the control characters they stand for. Any other byte: nullopt, and
+// BAD its index.
 std::optional<std::string> Code128AutoEncode(std::string_view data, size_t* bad = nullptr);
 // Data from a start character on, with the control characters; messages
 // 451-458 say why it cannot be encoded.
