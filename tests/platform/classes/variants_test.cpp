@@ -104,7 +104,7 @@ TEST_F(LocaleCase, CurrencyTextsFollowTheSettings) {
   // The counter PCs' defaults.
   EXPECT_EQ(FloatToStrF(12.5, ffCurrency, 15, 2), "NT$12.50");
   EXPECT_EQ(FloatToStrF(-1234.5, ffCurrency, 15, 2), "-NT$1,234.50");
-  EXPECT_EQ(Format("%m|%.0m", {1234567.891, 2.5}), "NT$1,234,567.89|NT$2");
+  EXPECT_EQ(Format("%m|%.0m", {1234567.891, 2.5}), "NT$1,234,567.89|NT$3");  // a half away from zero
   // A value that rounds to zero carries no sign.
   EXPECT_EQ(FloatToStrF(-0.001, ffCurrency, 15, 2), "NT$0.00");
   EXPECT_EQ(FloatToStrF(-1234.5, ffNumber, 15, 1), "-1,234.5");
