@@ -32,13 +32,17 @@ void Encode(TppEncoder encode, TppBarCodeData& data, const std::string& text, in
   thread_local std::string modules;
   modules.clear();
   data.MessageArg.clear();
+  std::string given = data.Data;
   if (!encode(data, modules, message)) {
     data.CodeOK = false;
     return;
   }
-  // A symbol wider than the pattern holds is data it cannot take.
-  if (!ExpandModules(modules, BarWidthInches(data.BarWidth), data.WideBarRatio, ppi, capacity, pattern))
+  // A symbol wider than the pattern holds is data it cannot take, and
+  // like every failure leaves the data as it was.
+  if (!ExpandModules(modules, BarWidthInches(data.BarWidth), data.WideBarRatio, ppi, capacity, pattern)) {
     data.CodeOK = false;
+    data.Data = std::move(given);
+  }
 }
 
 }  // namespace

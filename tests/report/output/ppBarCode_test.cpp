@@ -195,6 +195,7 @@ TEST(BarCodeEncoding, ColumnsAreCountedBeforeTheyAreExpanded) {
   EncodeBarCode(d, 203, pattern, message);
   EXPECT_TRUE(pattern.empty());
   EXPECT_FALSE(d.CodeOK);
+  EXPECT_EQ(d.Data, "200000100001");  // no check digit for a symbol refused
   for (int32_t width : {INT32_MAX, INT32_MIN, -400, 0}) {
     d = Ean13("200000100001", width);
     EncodeBarCode(d, 600, pattern, message);
