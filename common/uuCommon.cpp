@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/process/clock.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -47,7 +48,7 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
     off_t end = lseek(fd, 0, SEEK_CUR);
     off_t begin = end - n;
     struct stat st;
-    if (end >= n && flock(fd, LOCK_EX) == 0) {
+    if (end >= n && sysroot::LockWithin(fd, true)) {
       if (fstat(fd, &st) == 0 && st.st_size > begin) {
         int r = ftruncate(fd, begin);
         (void)r;
