@@ -63,9 +63,12 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
 
 // Creates PATH holding CONTENT, or fails when it exists already. The file
 // appears whole: it is written under a private name and linked into place.
+// The name is this process's, so that one a killed process left goes later.
 bool CreateWhole(const std::string& path, const std::string& content) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos) sysroot::ClearOrphans(path.substr(0, slash), path.substr(slash + 1) + ".");
+  std::string tmp = sysroot::OwnedTemplate(path + ".");
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);
   fchmod(fd, 0644);

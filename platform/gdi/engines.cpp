@@ -202,7 +202,11 @@ class CairoEngine : public Engine {
     job.status = ok ? "done" : "failed";
     Failure unwritten;
     if (!WriteRecord(job, unwritten) && ok) {
+      // A job whose record cannot say it is done fails; its files go too,
+      // unless the command has them already.
       why = unwritten;
+      KeepFirstFailure(job, why);
+      if (def_.command.empty()) Fail(job);
       return false;
     }
     return ok;

@@ -127,7 +127,8 @@ TEST_F(FullDisk, EveryPrintIsWholeOrFailsAndIsToldSo) {
       const size_t at = r.err.find("No space left on device");
       cause = at == std::string::npos ? "" : ": No space left on device";
     }
-    summary += std::to_string(kb) + " KB: " + (told ? "列印失敗" + cause : "2 whole PDFs") + "\n";
+    summary += std::to_string(kb) + " KB: " + std::to_string(done) + " whole" +
+               (told ? ", then 列印失敗" + cause : "") + "\n";
     (told ? failed : whole) += 1;
   }
   std::cout << U(summary);

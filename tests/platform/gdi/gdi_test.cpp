@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <thread>  // the clocks
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/fonts.h"
@@ -1077,6 +1080,24 @@ TEST(HandOver, AJobThatCannotBeWrittenWholeOrHasNoPageIsNotPrinted) {
       EXPECT_FALSE(fs::exists(fs::symlink_status(base + file))) << file;
     EXPECT_FALSE(fs::exists(marker));
   }
+  // A disk that takes nothing more at the start of a job: the job fails and
+  // leaves no empty record behind (a file size limit stands for it).
+  pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_FSIZE, &none);
+    win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    _exit(win::StartDocA(dc, &di) == win::SP_ERROR && gdi::DocumentError(dc).find("File too large") != std::string::npos
+              ? 0
+              : 1);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(fs::exists(folder + "/job-0006.job"), false);
 }
 
 // What the command writes is its own account of a failure: it goes, as one
