@@ -25,7 +25,8 @@ bool Engine::EndDocument(Job& job, Failure&) {
   job.status = "done";
   return true;
 }
-void Engine::AbortDocument(Job& job) { job.status = "aborted"; }
+// Given up: by the caller, or after a step failed (the job keeps its cause).
+void Engine::AbortDocument(Job& job) { job.status = job.error.empty() ? "aborted" : "failed"; }
 void Engine::Draw(const Op&) {}
 
 namespace {
@@ -213,7 +214,8 @@ class CairoEngine : public Engine {
   }
 
   void AbortDocument(Job& job) override {
-    Fail(job, job.error.empty() ? "aborted" : "failed");
+    Engine::AbortDocument(job);
+    Fail(job, job.status);
   }
 
  private:

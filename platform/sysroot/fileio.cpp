@@ -219,7 +219,9 @@ FileLock::FileLock(const std::string& path, bool exclusive) {
     fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   }
   if (fd_ < 0) {
-    error_ = "Cannot open the lock file " + path + ": " + std::strerror(errno) + ".";
+    const int err = errno;
+    error_ = "Cannot open the lock file " + path + ": " + std::strerror(err) + ".";
+    errno = err;
     return;
   }
   if (LockWithin(fd_, exclusive)) return;
