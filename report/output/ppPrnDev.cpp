@@ -151,7 +151,14 @@ bool TppPrinterDevice::NextCopy() {
 }
 
 void TppPrinterDevice::CancelJob() {
-  EndDocument();
+  // Cancelled before its first page, the job is given up: it is no job, and
+  // a cancel is no failure.
+  if (printer_ && printer_->Printing() && printer_->PageNumber() == 0) {
+    canvas_ = nullptr;
+    printer_->AbortDoc();
+  } else {
+    EndDocument();
+  }
   inherited::CancelJob();
 }
 

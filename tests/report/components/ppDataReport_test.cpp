@@ -168,7 +168,7 @@ TEST_F(DataReport, EmptyPipelineGivesNoDetail) {
 }
 
 // No data with a blank page wanted prints no page: that is no job. The
-// caller is told, and the job says it is empty.
+// caller is told, and the job was given up without a page.
 TEST_F(DataReport, NoDataPrintsNoJobAndTellsTheCaller) {
   report->SetDataPipeline(items.get());
   ASSERT_TRUE(report->NoDataBehaviors().Contains(ndBlankPage));
@@ -176,11 +176,11 @@ TEST_F(DataReport, NoDataPrintsNoJobAndTellsTheCaller) {
     report->Print();
     ADD_FAILURE() << "no error";
   } catch (const EPrintError& e) {
-    EXPECT_NE(e.Message().find("The job has no page: nothing was printed."), std::string::npos) << e.Message();
+    EXPECT_EQ(e.Message(), "The report has no data: nothing was printed.");
   }
   const auto jobs = gdi::RecordedJobs();
   ASSERT_EQ(jobs.size(), 1u);
-  EXPECT_EQ(jobs[0].status, "empty");
+  EXPECT_EQ(jobs[0].status, "aborted");
   EXPECT_TRUE(jobs[0].pages.empty());
   EXPECT_FALSE(report->Producing());
 }
