@@ -222,7 +222,7 @@ void TppCustomPrinter::AddOrUpdateForm(const std::string& name, win::SIZEL size,
   // naming the file, rather than go on with an old form.
   if (win::GetLastError() == win::ERROR_LOCK_VIOLATION)
     throw EPrintError("TppCustomPrinter.AddOrUpdateForm: the form " + name + " could not be stored on printer " +
-                      printerName_ + " (" + sysroot::LastLockFailure() + ")");
+                      printerName_ + " (" + sysroot::LastLockFailure() + ").");
 }
 
 void TppCustomPrinter::UpdateMetrics() {
