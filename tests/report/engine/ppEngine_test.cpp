@@ -103,6 +103,20 @@ struct Engine : TReportTest<TRecordingReport> {
     return c;
   }
   TppEngine* Eng() { return static_cast<TppEngine*>(report->Engine()); }
+  // 82 x 100 mm, margins 5, two columns down the page: a 12 mm title and
+  // a detail band of DETAIL mm over 5 records; their components.
+  std::pair<TFixed*, TFixed*> TitleAndColumns(float detail) {
+    testing_support::SetPage(report, 82000, 100000, 5000);
+    auto* data = new TppListPipeline(nullptr);
+    owned.push_back(data);
+    data->SetFieldNames({"N"});
+    for (int i = 1; i <= 5; ++i) data->AddRecord({{"N", TppListPipeline::TValue(int64_t{i})}});
+    report->SetDataPipeline(data);
+    TFixed* title = Add<TFixed>(AddBand<TppTitleBand>(12), 0, 5000);
+    TFixed* body = Add<TFixed>(AddBand<TppDetailBand>(detail), 0, 5000);
+    report->SetColumns(2);
+    return {title, body};
+  }
 };
 
 }  // namespace
@@ -319,17 +333,9 @@ TEST_F(Engine, NamelessBandThatNeverFitsIsNamedByItsKind) {
 }
 
 TEST_F(Engine, ColumnsCrowdedOffTheTitlePageStartOnTheNextPage) {
-  // 82 x 100 mm, margins 5: a 12 mm title leaves no room for an 80 mm
-  // detail in either column of page 1; from page 2 two fit a page.
-  testing_support::SetPage(report, 82000, 100000, 5000);
-  auto* data = new TppListPipeline(nullptr);
-  owned.push_back(data);
-  data->SetFieldNames({"N"});
-  for (int i = 1; i <= 5; ++i) data->AddRecord({{"N", TppListPipeline::TValue(int64_t{i})}});
-  report->SetDataPipeline(data);
-  TFixed* title = Add<TFixed>(AddBand<TppTitleBand>(12), 0, 5000);
-  TFixed* body = Add<TFixed>(AddBand<TppDetailBand>(80), 0, 5000);
-  report->SetColumns(2);
+  // A 12 mm title leaves no room for an 80 mm detail in either column of
+  // page 1; from page 2 two fit a page.
+  auto [title, body] = TitleAndColumns(80);
   Request(TppPageSettingType::psAll);
   std::vector<std::pair<int, int>> perPage;  // titles, details
   for (const TSentPage& p : report->pages) {
@@ -345,17 +351,9 @@ TEST_F(Engine, ColumnsCrowdedOffTheTitlePageStartOnTheNextPage) {
 }
 
 TEST_F(Engine, ColumnsThatNeverFitEndWithAnErrorOnTheSecondPage) {
-  // As above with 85 mm of detail below a 10 mm column header: no column
-  // of any page holds it.
-  testing_support::SetPage(report, 82000, 100000, 5000);
-  auto* data = new TppListPipeline(nullptr);
-  owned.push_back(data);
-  data->SetFieldNames({"N"});
-  for (int i = 1; i <= 5; ++i) data->AddRecord({{"N", TppListPipeline::TValue(int64_t{i})}});
-  report->SetDataPipeline(data);
-  Add<TFixed>(AddBand<TppTitleBand>(12), 0, 5000);
-  Add<TFixed>(AddBand<TppDetailBand>(85), 0, 5000);
-  report->SetColumns(2);
+  // 85 mm of detail below a 10 mm column header: no column of any page
+  // holds it.
+  TitleAndColumns(85);
   TppBand* columnHeader = report->GetBand(TppBandType::btColumnHeader, 0);
   ASSERT_NE(columnHeader, nullptr);
   columnHeader->SetHeight(10);
