@@ -292,6 +292,9 @@ class TppBand : public TppCacheable {
   virtual void LanguageChanged();
   virtual void PrepareObjects() {}
   virtual void FinishObjects() {}
+  // Older definitions brought up to date: every object converts; heights
+  // of versions before 2097 were screen pixels.
+  virtual void Convert(int64_t version);
   // The design popup menu: DynamicHeight and StaticHeight (the current one
   // ticked, a click chooses it), CalcOrder, Position and Visible; kinds add
   // theirs. MENU is made when nil (the caller owns it).
@@ -503,6 +506,10 @@ class TppDetailBand : public TppBasicBand {
   void SetColumnTraversal(TppColumnTraversalType v);
   TppDataPipeline* DataPipeline() const { return dataPipeline_; }
   void SetDataPipeline(TppDataPipeline* pipeline);
+  // Streamed as DataPipelineName; a name read takes the listed pipeline
+  // of that name after loading.
+  void DefineProperties(cls::TFiler* filer) override;
+  void ResolveDataPipeline(const std::vector<TppDataPipeline*>& list);
   // The band engine of the current run, or nullptr.
   TppBandGeneration* BandEngine() const { return bandEngine_; }
   cls::TObject* BandEngineObject() const { return bandEngineObject_.get(); }
@@ -572,6 +579,7 @@ class TppDetailBand : public TppBasicBand {
   int32_t bandsPerRecord_ = 1;
   TppColumnTraversalType columnTraversal_ = ctTopToBottom;
   TppDataPipeline* dataPipeline_ = nullptr;
+  std::string dataPipelineName_;
   cls::Owned<cls::TObject> bandEngineObject_;
   TppBandGeneration* bandEngine_ = nullptr;
 };
