@@ -720,7 +720,11 @@ void TppGroupBand::BeforeDestruction() {
 
 void TppGroupBand::SetGroup(TppGroup* group) {
   if (group == group_) return;
-  if (group_) AttachToGroup(group_, false);
+  // A stream holds one band of each kind in a group.
+  if (group && HasState(cls::csReading))
+    if (TppGroupBand* other = KindBandOf(group); other && other != this)
+      throw cls::EReadError("A group holds one " + std::string(ClassName()));
+  if (group_ && KindBandOf(group_) == this) AttachToGroup(group_, false);
   group_ = group;
   if (group_) {
     AttachToGroup(group_, true);
@@ -772,6 +776,8 @@ void TppGroupHeaderBand::ReadKindState(const uint8_t* kindBytes) {
 void TppGroupHeaderBand::AttachToGroup(TppGroup* group, bool attach) {
   group->headerBand_ = attach ? this : nullptr;
 }
+
+TppGroupBand* TppGroupHeaderBand::KindBandOf(TppGroup* group) { return group->headerBand_; }
 
 namespace {
 TppCustomEngine* EngineOf(TppBand* band) { return band->Report() ? band->Report()->Engine() : nullptr; }
@@ -892,6 +898,8 @@ std::string TppGroupFooterBand::GetSortKey() { return Key(6) + Key(99999999 - (G
 void TppGroupFooterBand::AttachToGroup(TppGroup* group, bool attach) {
   group->footerBand_ = attach ? this : nullptr;
 }
+
+TppGroupBand* TppGroupFooterBand::KindBandOf(TppGroup* group) { return group->footerBand_; }
 
 // ---- classes ----
 

@@ -669,6 +669,8 @@ class TppGroupBand : public TppCustomBand {
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;
+  // The group's band of this band's kind.
+  virtual TppGroupBand* KindBandOf(TppGroup* group) = 0;
   void WriteKindState(uint8_t* kindBytes) override { kindBytes[0] = generation_; }
   void ReadKindState(const uint8_t* kindBytes) override { generation_ = kindBytes[0] != 0; }
 
@@ -704,6 +706,7 @@ class TppGroupHeaderBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  TppGroupBand* KindBandOf(TppGroup* group) override;
   void WriteKindState(uint8_t* kindBytes) override;
   void ReadKindState(const uint8_t* kindBytes) override;
 
@@ -729,6 +732,7 @@ class TppGroupFooterBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  TppGroupBand* KindBandOf(TppGroup* group) override;
 };
 
 // The columns the report prints: Columns, or 1 when it has no column width.

@@ -818,11 +818,7 @@ void TppCustomReport::DefineProperties(cls::TFiler* filer) {
 void TppCustomReport::Convert(int64_t versionNo) {
   TppProducer::Convert(versionNo);
   if (versionNo < 4100) autoStop_ = false;
-  if (versionNo < 3000) {
-    // Positions were kept in Units.
-    ListToMMThousandths(&storedColumnPositions_, units_, ppHorizontal, GetPrinter());
-    passSetting_ = TppPassSettingType::psTwoPass;
-  }
+  if (versionNo < 3000) passSetting_ = TppPassSettingType::psTwoPass;
   for (TppBand* b : bands_) b->Convert(versionNo);
   for (TppGroup* g : groups_) g->Convert(versionNo);
   modified_ = true;

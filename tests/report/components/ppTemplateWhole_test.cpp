@@ -205,7 +205,7 @@ TEST_F(WholeTemplates, AnUnownedPipelineIsNamedAndWithoutItTheBandsPrintOnce) {
 
 // ---- fault 6: crafted templates ----
 
-TEST_F(WholeTemplates, ASecondParameterListOrChildReportIsRefusedAndTheReportStaysAsItWas) {
+TEST_F(WholeTemplates, ASecondParameterListChildReportOrGroupBandIsRefusedAndTheReportStaysAsItWas) {
   TWholeForm f;
   BuildBandSettings(f);
   const std::string before = Save(f.report, TppFormatType::ftASCII);
@@ -218,7 +218,11 @@ TEST_F(WholeTemplates, ASecondParameterListOrChildReportIsRefusedAndTheReportSta
       "object ppReport1: TppReport\r\n  object ppDetailBand9: TppDetailBand\r\n"
       "    object ppSubReport9: TppSubReport\r\n      object ppChildReport8: TppChildReport\r\n      end\r\n"
       "      object ppChildReport9: TppChildReport\r\n      end\r\n    end\r\n  end\r\nend\r\n";
-  for (const std::string* crafted : {&twoLists, &twoChildReports})
+  const std::string twoGroupHeaders =
+      "object ppReport1: TppReport\r\n  object ppGroup9: TppGroup\r\n"
+      "    object ppGroupHeaderBand8: TppGroupHeaderBand\r\n    end\r\n"
+      "    object ppGroupHeaderBand9: TppGroupHeaderBand\r\n    end\r\n  end\r\nend\r\n";
+  for (const std::string* crafted : {&twoLists, &twoChildReports, &twoGroupHeaders})
     for (bool binary : {false, true}) {
       std::string bytes = binary ? ToBinary(*crafted) : *crafted;
       EXPECT_THROW(Load(f.report, bytes), cls::EReadError) << *crafted;

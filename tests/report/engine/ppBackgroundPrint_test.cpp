@@ -68,7 +68,7 @@ class TReceiptModule : public cls::TComponent {
     Report->BackgroundPrintSettings()->SetActive(true);
     auto* detail = new TppDetailBand(this);
     detail->SetReport(Report);
-    detail->SetHeight(90);
+    detail->SetHeight(80);
     Report->OnStartPage = cls::TNotifyEvent(this, &TReceiptModule::StartPage);
   }
   ~TReceiptModule() override { --g_liveModules; }
