@@ -329,25 +329,26 @@ void ExpectSame(cls::TComponent* a, cls::TComponent* b, cls::TComponent* formA, 
   }
 }
 
-}  // namespace
-
-TEST_F(RoundTrip, EveryRegisteredClassAndPropertyComesBackInBothForms) {
-  TWholeForm f;
+// F's report holding an object of every report class, every property
+// changed; the classes a report does not hold are named in STANDALONE.
+void BuildEverything(TWholeForm& f, std::vector<std::string>& failures, std::vector<std::string>& standalone) {
   f.report->SetDataPipeline(f.plOrders);
   auto* detail = f.Band<TppDetailBand>("ppDetailBand1", 20);
   TppGroup* group = nullptr;
   TChanger changer(f.form());
-  std::vector<std::string> failures;
-  std::vector<std::string> standalone;
   for (cls::TClass c : ReportClasses()) {
-    cls::TComponent* placed = Place(f, c, detail, group);
-    if (!placed) {
-      standalone.push_back(c->Name);
-      continue;
-    }
-    changer.ChangeAll(placed, c->Name, failures);
+    if (cls::TComponent* placed = Place(f, c, detail, group)) changer.ChangeAll(placed, c->Name, failures);
+    else standalone.push_back(c->Name);
   }
   changer.Retry(failures);
+}
+
+}  // namespace
+
+TEST_F(RoundTrip, EveryRegisteredClassAndPropertyComesBackInBothForms) {
+  TWholeForm f;
+  std::vector<std::string> failures, standalone;
+  BuildEverything(f, failures, standalone);
   for (const std::string& failure : failures) ADD_FAILURE() << failure;
   for (TppFormatType format : {TppFormatType::ftBinary, TppFormatType::ftASCII}) {
     SCOPED_TRACE(format == TppFormatType::ftBinary ? "binary" : "text");
@@ -382,14 +383,8 @@ TEST_F(RoundTrip, EveryRegisteredClassAndPropertyComesBackInBothForms) {
 
 TEST_F(RoundTrip, EveryRegisteredClassPrintsTheSamePagesAfterTheRoundTripAndInTheBackground) {
   TWholeForm f;
-  f.report->SetDataPipeline(f.plOrders);
-  auto* detail = f.Band<TppDetailBand>("ppDetailBand1", 20);
-  TppGroup* group = nullptr;
-  TChanger changer(f.form());
-  std::vector<std::string> ignored;
-  for (cls::TClass c : ReportClasses())
-    if (cls::TComponent* placed = Place(f, c, detail, group)) changer.ChangeAll(placed, c->Name, ignored);
-  changer.Retry(ignored);
+  std::vector<std::string> failures, standalone;  // the case above reports them
+  BuildEverything(f, failures, standalone);
   // Printed where the recording printer sees it, without dialogs.
   testing_support::PrintOnZolmet(f.report);
   f.report->SetShowAutoSearchDialog(false);

@@ -144,14 +144,14 @@ TEST_F(WholeTemplates, BandSettingsColumnsParametersAndSearchFieldsComeBack) {
 TEST_F(WholeTemplates, BandSettingsPrintTheSamePagesAfterTheRoundTripAndInTheBackground) {
   TWholeForm f;
   BuildBandSettings(f);
-  // Title page, detail pages, summary page; the customer printed.
+  // The title's page, the detail page, the summary's page; the customer
+  // printed.
   auto pages = PrintedPages(f.report);
   bool customer = false;
   for (const auto& page : pages)
     for (const std::string& op : page) customer = customer || op.find(ToUtf8("王小明")) != std::string::npos;
   EXPECT_TRUE(customer);
-  ExpectSamePagesEverywhere(f, pages.size());
-  EXPECT_GE(pages.size(), 3u);
+  ExpectSamePagesEverywhere(f, 3);
 }
 
 // ---- faults 2 and 3: pipelines named by the stream ----
