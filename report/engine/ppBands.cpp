@@ -977,15 +977,7 @@ void ppRegisterBands() {
                                                             cls::EnumTypeInfo<TppColumnTraversalType>(),
                                                             &D::ColumnTraversal, &D::SetColumnTraversal),
                 ctTopToBottom);
-    cls::TPropInfo pipeline;
-    pipeline.Name = "DataPipeline";
-    pipeline.Type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
-    pipeline.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<D*>(o)->DataPipeline(); };
-    pipeline.SetObj = [](cls::TObject* o, cls::TObject* v) {
-      static_cast<D*>(o)->SetDataPipeline(cls::ObjectAs<TppDataPipeline>(v));
-    };
-    pipeline.Stored = notStored;  // streamed as DataPipelineName
-    cls::PublishProperty(detail, std::move(pipeline));
+    cls::PublishProperty(detail, ppDataPipelineProperty<D>(&D::DataPipeline, &D::SetDataPipeline));
     withDefault(detail,
                 cls::OrdProperty<B, int32_t>("PrintCount", cls::TypeInfoInteger(), &B::PrintCount, &B::SetPrintCount),
                 0);

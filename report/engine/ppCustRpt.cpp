@@ -858,15 +858,7 @@ void TppCustomReport::RegisterProperties() {
   cls::PublishProperty(c, positions);
   cls::PublishProperty(c, cls::FloatProperty<C>("ColumnWidth", &C::ColumnWidth, &C::SetColumnWidth)).Stored =
       [](cls::TObject*) { return false; };  // streamed as mmColumnWidth
-  cls::TPropInfo pipeline;
-  pipeline.Name = "DataPipeline";
-  pipeline.Type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
-  pipeline.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->DataPipeline(); };
-  pipeline.SetObj = [](cls::TObject* o, cls::TObject* v) {
-    static_cast<C*>(o)->SetDataPipeline(cls::ObjectAs<TppDataPipeline>(v));
-  };
-  pipeline.Stored = [](cls::TObject*) { return false; };  // streamed as DataPipelineName
-  cls::PublishProperty(c, pipeline);
+  cls::PublishProperty(c, ppDataPipelineProperty<C>(&C::DataPipeline, &C::SetDataPipeline));
   static const cls::TTypeInfo* behaviors =
       cls::MakeSetTypeInfo("TppNoDataBehaviors", cls::EnumTypeInfo<TppNoDataBehaviorType>());
   cls::TPropInfo noData;
