@@ -164,9 +164,24 @@ void BM_CairoPixelPlacedLines(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MemoReport)->Arg(100)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MemoReport)->Arg(1000)->Repetitions(3)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CairoLines)->Arg(1000)->Repetitions(3)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CairoPixelPlacedLines)->Arg(1000)->Repetitions(3)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoReport)
+    ->Arg(1000)
+    ->Repetitions(3)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CairoLines)
+    ->Arg(1000)
+    ->Repetitions(3)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CairoPixelPlacedLines)
+    ->Arg(1000)
+    ->Repetitions(3)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Keeps the median of each benchmark's repetitions, and the counters.
 class Collector : public benchmark::ConsoleReporter {

@@ -30,6 +30,16 @@ std::string Describe(const TppOutlineNode* n) {
   return n->ChildCount() ? s + "]" : s;
 }
 
+// COMMAND written to a component stream and read back.
+cls::Owned<TppOutlineDrawCommand> StreamedBack(TppOutlineDrawCommand* command) {
+  cls::TMemoryStream stream;
+  cls::WriteComponent(&stream, command, nullptr);
+  stream.SetPosition(0);
+  cls::TComponentReader reader;
+  cls::TComponent* read = reader.ReadComponent(&stream, nullptr);
+  return cls::Owned<TppOutlineDrawCommand>(cls::ObjectAs<TppOutlineDrawCommand>(read));
+}
+
 struct TCreator : IppOutlineNodeOwner {
   void OutlineNodeFreed(TppOutlineNode* node) override { freed.push_back(node); }
   std::vector<TppOutlineNode*> freed;
@@ -96,20 +106,13 @@ TEST_F(OutlineTree, CommandsCompareAssignAndStreamTheirTree) {
   EXPECT_FALSE(a->IsSameAs(b.get()));
   // Through a component stream and back, Big5 captions byte for byte.
   a->OutlineNode()->OutlineChild(0)->SetCaption("台北\\功");
-  cls::TMemoryStream stream;
-  cls::WriteComponent(&stream, a.get(), nullptr);
-  stream.SetPosition(0);
-  cls::TComponentReader reader;
-  cls::Owned<TppOutlineDrawCommand> read(cls::ObjectAs<TppOutlineDrawCommand>(reader.ReadComponent(&stream, nullptr)));
+  cls::Owned<TppOutlineDrawCommand> read = StreamedBack(a.get());
   ASSERT_TRUE(read);
   EXPECT_TRUE(read->IsSameAs(a.get()));
   EXPECT_EQ(Describe(read->OutlineNode()), "(-1) > [台北\\功(1) > [Page 3(3), x(3), Page 4(4)]]");
   // An empty tree streams too.
   cls::Owned<TppOutlineDrawCommand> empty(new TppOutlineDrawCommand(nullptr));
-  cls::TMemoryStream s2;
-  cls::WriteComponent(&s2, empty.get(), nullptr);
-  s2.SetPosition(0);
-  cls::Owned<TppOutlineDrawCommand> back(cls::ObjectAs<TppOutlineDrawCommand>(reader.ReadComponent(&s2, nullptr)));
+  cls::Owned<TppOutlineDrawCommand> back = StreamedBack(empty.get());
   ASSERT_TRUE(back);
   EXPECT_EQ(back->OutlineNode()->ChildCount(), 0);
 }
@@ -156,7 +159,9 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
   cls::Owned<TppOutlineNode> root(Node(nullptr, "", ntRoot, -1));
   std::vector<TppOutlineNode*> nodes;  // every node under the root
   std::vector<std::pair<TppOutlineSnapshot, cls::Owned<TppOutlineNode>>> taken;
-  auto any = [&]() -> TppOutlineNode* { return nodes.empty() || rng() % 4 == 0 ? root.get() : nodes[rng() % nodes.size()]; };
+  auto any = [&]() -> TppOutlineNode* {
+    return nodes.empty() || rng() % 4 == 0 ? root.get() : nodes[rng() % nodes.size()];
+  };
   auto subtree = [&](TppOutlineNode* n) {
     std::vector<TppOutlineNode*> all{n};
     for (size_t i = 0; i < all.size(); ++i)
@@ -167,7 +172,10 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
   for (int step = 0; step < 700; ++step) {
     const int page = static_cast<int>(rng() % 20);
     switch (rng() % 10) {
-      case 0: case 1: case 2: case 3:  // the common case: a node at the end
+      case 0:
+      case 1:
+      case 2:
+      case 3:  // the common case: a node at the end
         nodes.push_back(Node(any(), "n" + std::to_string(step), type(), page));
         break;
       case 4: {  // a node in between
@@ -237,11 +245,7 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
   b->Assign(a.get());
   EXPECT_TRUE(b->IsSameAs(a.get()));
   EXPECT_TRUE(b->OutlineNode()->IsSameTree(lastCopy.get()));
-  cls::TMemoryStream stream;
-  cls::WriteComponent(&stream, a.get(), nullptr);
-  stream.SetPosition(0);
-  cls::TComponentReader reader;
-  cls::Owned<TppOutlineDrawCommand> read(cls::ObjectAs<TppOutlineDrawCommand>(reader.ReadComponent(&stream, nullptr)));
+  cls::Owned<TppOutlineDrawCommand> read = StreamedBack(a.get());
   ASSERT_TRUE(read);
   EXPECT_TRUE(read->IsSameAs(a.get()));
   EXPECT_TRUE(read->OutlineNode()->IsSameTree(lastCopy.get()));
