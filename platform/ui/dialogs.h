@@ -65,12 +65,19 @@ int AskModal(const std::string& caption, const std::string& text,
              const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer);
 
 // Asks on the terminal when standard input is one and has not ended:
-// writes the question and the numbered BUTTONS to stderr and reads a choice
-// (anything else than a listed number gives DEFAULTANSWER). Nothing when
-// there is no terminal to ask.
+// writes the question and the numbered BUTTONS to stderr and reads a
+// choice: a listed number, a button's caption (case and "&" ignored) or
+// name ("NoToAll"); an empty line is DEFAULTANSWER; anything else is
+// answered and asked again. Nothing when there is no terminal to ask or
+// its input ends.
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);
+
+// CAPTION without its accelerator marks ("&Name" is "Name", "&&" is "&").
+std::string StripAccelerator(const std::string& caption);
+// ENTRY names CAPTION: the same text, case and accelerator marks ignored.
+bool CaptionMatches(const std::string& caption, const std::string& entry);
 
 // Standard input is a terminal that has not ended.
 bool TerminalAvailable();
