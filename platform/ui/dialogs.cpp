@@ -225,6 +225,11 @@ std::string StripAccelerator(const std::string& caption) {
   return out;
 }
 
+std::string TrimmedEntry(const std::string& line) {
+  const size_t first = line.find_first_not_of(" \t");
+  return first == std::string::npos ? "" : line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
 bool CaptionMatches(const std::string& caption, const std::string& entry) {
   return !entry.empty() && cls::AnsiCompareText(StripAccelerator(caption), StripAccelerator(entry)) == 0;
 }
@@ -237,9 +242,7 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
   for (;;) {
     std::optional<std::string> line = ReadTerminalLine("> ");
     if (!line) return std::nullopt;  // the end of input keeps the default
-    const size_t first = line->find_first_not_of(" \t");
-    const std::string entry =
-        first == std::string::npos ? "" : line->substr(first, line->find_last_not_of(" \t") - first + 1);
+    const std::string entry = TrimmedEntry(*line);
     if (entry.empty()) return defaultAnswer;
     if (entry.find_first_not_of("0123456789") == std::string::npos) {
       const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;

@@ -74,6 +74,9 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);
 
+// A typed LINE without the blanks around it (a typing slip, not part of
+// the entry).
+std::string TrimmedEntry(const std::string& line);
 // CAPTION without its accelerator marks ("&Name" is "Name", "&&" is "&").
 std::string StripAccelerator(const std::string& caption);
 // ENTRY names CAPTION: the same text, case and accelerator marks ignored.

@@ -714,12 +714,6 @@ std::string Lines(const cls::TStringList& items) {
   return out;
 }
 
-// LINE without the spaces around it (a typing slip, not part of the entry).
-std::string Trimmed(const std::string& line) {
-  const size_t first = line.find_first_not_of(" \t");
-  return first == std::string::npos ? "" : line.substr(first, line.find_last_not_of(" \t") - first + 1);
-}
-
 // One numbered offer of the terminal: a button to press, a field to set
 // or click, a menu item, or (all empty) closing the form.
 struct Offer {
@@ -1062,7 +1056,7 @@ bool TApplication::AskTerminal(TCustomForm* form) {
     std::cerr << "  " << (i + 1) << ") " << ForTerminal(offers[i].label) << (i == defaultOffer ? " *" : "") << "\n";
   std::optional<std::string> line = ReadTerminalLine("> ");
   if (!line) return false;  // the terminal ended: the default answers from now on
-  std::string entry = Trimmed(*line);
+  std::string entry = TrimmedEntry(*line);
   if (entry.empty()) {
     if (!defaultOffer) return true;  // nothing to take: asked again
     entry = std::to_string(*defaultOffer + 1);
@@ -1106,7 +1100,7 @@ void TApplication::TakeTerminalEntry() {
   if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return;
   std::optional<std::string> line = ReadTerminalLine("");
   if (!line) return;
-  const std::string entry = Trimmed(*line);
+  const std::string entry = TrimmedEntry(*line);
   if (entry.empty()) return;
   std::string why;
   bool ended = false;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -17,6 +18,7 @@
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/gdi.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/sysroot.h"
 #include "platform/ui/controls.h"
 
 namespace picture_checks {
@@ -138,6 +140,12 @@ inline void ExpectReadable(ui::TWinControl* form, const std::string& what) {
     }
   }
 
+  // ZOLMET_KEEP_PICTURES=FOLDER keeps each picture there for a person to look at.
+  if (const char* keep = std::getenv("ZOLMET_KEEP_PICTURES")) {
+    std::string name = what;
+    std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '-');
+    form->SaveToPng(sysroot::WinPath(std::string(keep) + "/" + name + ".png"));
+  }
   gdi::TBitmap picture;
   form->PaintToBitmap(picture);
   const std::vector<std::uint32_t> px = picture.Pixels();

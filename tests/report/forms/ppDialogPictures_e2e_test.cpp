@@ -3,8 +3,10 @@
 // no-data and template dialogs, the text search settings and the auto
 // search dialog (with an error shown). The preview's own picture is
 // checked in the preview's runs.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,36 @@ class DialogPictures : public testing_support::PrintRunTest {
   }
 };
 
+// CHARACTER drawn by cairo in FAMILY alone, black on white, 13
+// pixels: its pixels (0x00RRGGBB) in a 24 x 24 picture.
+std::vector<std::uint32_t> DrawnAlone(const char* family, const char8_t* character) {
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 24, 24);
+  cairo_t* cr = cairo_create(s);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_select_font_face(cr, family, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, 13);
+  cairo_move_to(cr, 4, 17);
+  cairo_show_text(cr, reinterpret_cast<const char*>(character));
+  cairo_surface_flush(s);
+  std::vector<std::uint32_t> px(24 * 24);
+  for (int y = 0; y < 24; ++y)
+    std::memcpy(&px[static_cast<size_t>(y) * 24], cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s),
+                24 * 4);
+  cairo_destroy(cr);
+  cairo_surface_destroy(s);
+  return px;
+}
+
 }  // namespace
+
+TEST(DialogPictureChecks, TheBoxOfAFaceThatLacksACharacterIsSeen) {
+  // Liberation Sans has no "收": cairo alone draws its box; the Big5 face has it.
+  EXPECT_TRUE(picture_checks::HollowBox(DrawnAlone("Liberation Sans", u8"收"), 24, 24, {0, 0, 24, 24}));
+  EXPECT_FALSE(picture_checks::HollowBox(DrawnAlone("AR PL Mingti2L Big5", u8"收"), 24, 24, {0, 0, 24, 24}));
+  EXPECT_FALSE(picture_checks::HollowBox(DrawnAlone("AR PL Mingti2L Big5", u8"據"), 24, 24, {0, 0, 24, 24}));
+}
 
 TEST_F(DialogPictures, PrintDialogWithFileOutput) {
   cls::Owned<TppPrinter> printer(new TppPrinter());

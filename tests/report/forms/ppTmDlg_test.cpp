@@ -86,9 +86,9 @@ TEST_F(TemplateDialogTest, OpenModeTakesOnlyANameTheTableHas) {
   EXPECT_EQ(dialog->ShowModal(), ui::mrCancel);
   EXPECT_EQ(ShownTexts(), (std::vector<std::string>{"Error: Record not found: Receipts"}));
 
+  // The list is worked as a user would: a click on the line.
   ui::ClearRecordedDialogs();
-  ui::ScriptClicks({"btnOK"});
-  dialog->SetTemplateName("Invoice");
+  ui::ScriptClicks({"lbxTemplates=invoice", "btnOK"});
   EXPECT_EQ(dialog->ShowModal(), ui::mrOk);
   EXPECT_EQ(dialog->TemplateName(), "Invoice");
   EXPECT_TRUE(ShownTexts().empty());

@@ -28,7 +28,8 @@
 
 namespace {
 
-// Counts the pages a run has made.
+// Counts the pages a run has made (a print makes them twice: counted,
+// then printed).
 struct PageCounter {
   int pages = 0;
   void EndPage(cls::TObject*) { ++pages; }
