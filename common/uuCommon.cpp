@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/process/clock.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -47,7 +48,7 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
     off_t end = lseek(fd, 0, SEEK_CUR);
     off_t begin = end - n;
     struct stat st;
-    if (end >= n && flock(fd, LOCK_EX) == 0) {
+    if (end >= n && sysroot::LockWithin(fd, true)) {
       if (fstat(fd, &st) == 0 && st.st_size > begin) {
         int r = ftruncate(fd, begin);
         (void)r;
@@ -62,9 +63,12 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
 
 // Creates PATH holding CONTENT, or fails when it exists already. The file
 // appears whole: it is written under a private name and linked into place.
+// The name is this process's, so that one a killed process left goes later.
 bool CreateWhole(const std::string& path, const std::string& content) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos) sysroot::ClearOrphans(path.substr(0, slash), path.substr(slash + 1) + ".");
+  std::string tmp = sysroot::OwnedTemplate(path + ".");
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);
   fchmod(fd, 0644);
