@@ -104,23 +104,20 @@ void ReleaseFonts() {
   FcFini();
 }
 
-CharSets& TheCharSets() {
+// The process's one T in MADE, made on first use and given back at exit.
+template <class T>
+T& MadeOnce(T*& made) {
   static std::once_flag once;
-  std::call_once(once, [] {
-    g_charSets = new CharSets;
+  std::call_once(once, [&made] {
+    made = new T;
     ReleaseFontsAtExit();
   });
-  return *g_charSets;
+  return *made;
 }
 
-Measurer& TheMeasurer() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    g_measurer = new Measurer;
-    ReleaseFontsAtExit();
-  });
-  return *g_measurer;
-}
+CharSets& TheCharSets() { return MadeOnce(g_charSets); }
+
+Measurer& TheMeasurer() { return MadeOnce(g_measurer); }
 
 }  // namespace
 

@@ -243,8 +243,7 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
     std::optional<std::string> line = ReadTerminalLine("> ");
     if (!line) return std::nullopt;  // the end of input keeps the default
     const std::string entry = TrimmedEntry(*line);
-    if (entry.empty()) return defaultAnswer;
-    if (entry.find_first_not_of("0123456789") == std::string::npos) {
+    if (!entry.empty() && entry.find_first_not_of("0123456789") == std::string::npos) {
       const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;
       if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
     }

@@ -67,9 +67,9 @@ int AskModal(const std::string& caption, const std::string& text,
 // Asks on the terminal when standard input is one and has not ended:
 // writes the question and the numbered BUTTONS to stderr and reads a
 // choice: a listed number, a button's caption (case and "&" ignored) or
-// name ("NoToAll"); an empty line is DEFAULTANSWER; anything else is
-// answered and asked again. Nothing when there is no terminal to ask or
-// its input ends.
+// name ("NoToAll"); anything else, an empty line too, is answered and
+// asked again (a slip must not answer a question). Nothing when there is
+// no terminal to ask or its input ends.
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);

@@ -605,16 +605,18 @@ TEST_F(PreviewRun, WhatIsTypedWhileWorkRunsStopsIt) {
 }
 
 TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
-  // At the overwrite question "bogus" is answered and asked again; "No"
-  // keeps the template that is there; the dialog is then cancelled.
+  // At the overwrite question "bogus" and an empty line are answered and
+  // asked again (the default would overwrite); "No" keeps the template
+  // that is there; the dialog is then cancelled by its caption.
   const std::string folder = root_ + "/templates";
   fs::create_directories(folder);
   WriteFile(folder + "/Receipt", "kept\n");
   const std::string out =
-      AtTerminal(root_, {"--type", "btnOK", "--type", "bogus", "--type", "No", "--type", "Cancel"}, "--save '" + folder + "'");
+      AtTerminal(root_, {"--type", "btnOK", "--type", "bogus", "--type", "", "--type", "No", "--type", "Cancel"}, "--save '" + folder + "'");
   EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
   EXPECT_NE(out.find("already exists: Receipt"), std::string::npos) << out;
   EXPECT_NE(out.find("bogus: not a button here"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n: not a button here"), std::string::npos) << out;
   EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
   EXPECT_EQ(ReadFile(folder + "/Receipt"), "kept\n");
 }
