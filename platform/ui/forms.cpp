@@ -724,7 +724,8 @@ struct Offer {
 };
 
 // What the terminal offers on FORM, numbered from 1 in this order: the
-// buttons, the menu items, the fields with their values, closing. Disabled
+// buttons, the menu items, the fields with their values (kind by kind),
+// closing. Disabled
 // controls keep their place (marked), so numbers stay as they were while
 // buttons come and go out of use.
 std::vector<Offer> TerminalOffers(const TCustomForm* form) {
@@ -748,28 +749,24 @@ std::vector<Offer> TerminalOffers(const TCustomForm* form) {
     const bool off = !EnabledWithParents(c);
     offers.push_back({label + (off ? " (disabled)" : ""), c, nullptr, off});
   };
-  for (TControl* c : ShownControls<TControl>(form)) {
-    if (auto* box = dynamic_cast<TCheckBox*>(c)) {
-      field(c, (box->Checked() ? "[x] " : "[ ] ") + named(c));
-    } else if (auto* e = dynamic_cast<TEdit*>(c)) {
-      auto* m = dynamic_cast<TMaskEdit*>(e);
-      field(c, e->Name() + ": " + (m ? m->EditText() : e->Text()));
-    } else if (auto* r = dynamic_cast<TRadioButton*>(c)) {
-      field(c, (r->Checked() ? "(o) " : "( ) ") + named(c));
-    } else if (auto* combo = dynamic_cast<TComboBox*>(c)) {
-      field(c, c->Name() + ": " + combo->Text());
-    } else if (auto* t = dynamic_cast<TCustomTreeView*>(c)) {
-      field(c, c->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()));
-    } else if (auto* g = dynamic_cast<TRadioGroup*>(c)) {
-      const int i = g->ItemIndex();
-      field(c, named(c) + ": " + (i >= 0 ? StripAccelerator(g->Items[i]) : std::string()));
-    } else if (auto* l = dynamic_cast<TListBox*>(c)) {
-      const int i = l->ItemIndex();
-      field(c, c->Name() + ": " + (i >= 0 ? l->Items[i] : std::string()));
-    } else if (dynamic_cast<TUpDown*>(c)) {
-      field(c, c->Name() + ": up or down");
-    }
+  for (TCheckBox* c : ShownControls<TCheckBox>(form)) field(c, (c->Checked() ? "[x] " : "[ ] ") + named(c));
+  for (TEdit* e : ShownControls<TEdit>(form)) {
+    auto* m = dynamic_cast<TMaskEdit*>(e);
+    field(e, e->Name() + ": " + (m ? m->EditText() : e->Text()));
   }
+  for (TRadioButton* r : ShownControls<TRadioButton>(form)) field(r, (r->Checked() ? "(o) " : "( ) ") + named(r));
+  for (TComboBox* c : ShownControls<TComboBox>(form)) field(c, c->Name() + ": " + c->Text());
+  for (TCustomTreeView* t : ShownControls<TCustomTreeView>(form))
+    field(t, t->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()));
+  for (TRadioGroup* g : ShownControls<TRadioGroup>(form)) {
+    const int i = g->ItemIndex();
+    field(g, named(g) + ": " + (i >= 0 ? StripAccelerator(g->Items[i]) : std::string()));
+  }
+  for (TListBox* l : ShownControls<TListBox>(form)) {
+    const int i = l->ItemIndex();
+    field(l, l->Name() + ": " + (i >= 0 ? l->Items[i] : std::string()));
+  }
+  for (TUpDown* u : ShownControls<TUpDown>(form)) field(u, u->Name() + ": up or down");
   offers.push_back({"(close)"});
   return offers;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/classes/typinfo.h"
+#include "platform/gdi/fonts.h"
 #include "platform/ui/forms.h"
 #include "report/engine/ppAutoSearchField.h"
 #include "report/engine/ppProd.h"
@@ -48,6 +49,7 @@ class DialogPictures : public testing_support::PrintRunTest {
 // CHARACTER drawn by cairo in FAMILY alone, black on white, 13
 // pixels: its pixels (0x00RRGGBB) in a 24 x 24 picture.
 std::vector<std::uint32_t> DrawnAlone(const char* family, const char8_t* character) {
+  gdi::ReleaseFontsAtExit();  // cairo's and fontconfig's caches go back at exit
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 24, 24);
   cairo_t* cr = cairo_create(s);
   cairo_set_source_rgb(cr, 1, 1, 1);
