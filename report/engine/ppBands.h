@@ -39,9 +39,11 @@ constexpr uint8_t ppPrintCountTimes = 3;
 // objects only reprinted: TppComponent::PrintedNewContent), begun while the page
 // (or column) held no body output, cannot be helped by a new page. The
 // first such pass may have been crowded off by a title; when the next pass
-// of the same object ends alike, the object can never fit and the report's
-// job is cancelled with an EPrintError naming it. Bands run it after every
-// pass; anything else that generates across pages uses it the same way.
+// of the same object ends alike on a later page, the object can never fit
+// and the report's job is cancelled with an EPrintError naming it (another
+// column of the same page is crowded alike and proves nothing). Bands run
+// it after every pass; anything else that generates across pages uses it
+// the same way.
 class TppNeverFitsGuard {
  public:
   void Reset() { stalled_ = false; }
@@ -51,6 +53,7 @@ class TppNeverFitsGuard {
 
  private:
   bool stalled_ = false;
+  int32_t stalledPage_ = 0;
 };
 
 // ---- generation state ----
@@ -292,6 +295,9 @@ class TppBand : public TppCacheable {
   virtual void LanguageChanged();
   virtual void PrepareObjects() {}
   virtual void FinishObjects() {}
+  // Older definitions brought up to date: every object converts; heights
+  // of versions before 2097 were screen pixels.
+  virtual void Convert(int64_t version);
   // The design popup menu: DynamicHeight and StaticHeight (the current one
   // ticked, a click chooses it), CalcOrder, Position and Visible; kinds add
   // theirs. MENU is made when nil (the caller owns it).
@@ -503,6 +509,10 @@ class TppDetailBand : public TppBasicBand {
   void SetColumnTraversal(TppColumnTraversalType v);
   TppDataPipeline* DataPipeline() const { return dataPipeline_; }
   void SetDataPipeline(TppDataPipeline* pipeline);
+  // Streamed as DataPipelineName; a name read takes the listed pipeline
+  // of that name after loading.
+  void DefineProperties(cls::TFiler* filer) override;
+  void ResolveDataPipeline(const std::vector<TppDataPipeline*>& list);
   // The band engine of the current run, or nullptr.
   TppBandGeneration* BandEngine() const { return bandEngine_; }
   cls::TObject* BandEngineObject() const { return bandEngineObject_.get(); }
@@ -572,6 +582,7 @@ class TppDetailBand : public TppBasicBand {
   int32_t bandsPerRecord_ = 1;
   TppColumnTraversalType columnTraversal_ = ctTopToBottom;
   TppDataPipeline* dataPipeline_ = nullptr;
+  std::string dataPipelineName_;
   cls::Owned<cls::TObject> bandEngineObject_;
   TppBandGeneration* bandEngine_ = nullptr;
 };
@@ -661,6 +672,8 @@ class TppGroupBand : public TppCustomBand {
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;
+  // The group's band of this band's kind.
+  virtual TppGroupBand* KindBandOf(TppGroup* group) = 0;
   void WriteKindState(uint8_t* kindBytes) override { kindBytes[0] = generation_; }
   void ReadKindState(const uint8_t* kindBytes) override { generation_ = kindBytes[0] != 0; }
 
@@ -696,6 +709,7 @@ class TppGroupHeaderBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  TppGroupBand* KindBandOf(TppGroup* group) override;
   void WriteKindState(uint8_t* kindBytes) override;
   void ReadKindState(const uint8_t* kindBytes) override;
 
@@ -721,6 +735,7 @@ class TppGroupFooterBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  TppGroupBand* KindBandOf(TppGroup* group) override;
 };
 
 // The columns the report prints: Columns, or 1 when it has no column width.
