@@ -21,7 +21,8 @@ function(zolmet_add_subdirs dir)
 endfunction()
 
 # zolmet_test(NAME name [LABEL unit|e2e|cups] [THREADS] [LOCK resource] SOURCES ... LIBS ...)
-# One GoogleTest program per area; every case runs under ctest with the label.
+# One GoogleTest program per area; every case runs under ctest with the label,
+# and the whole program once more as NAME.whole (label "whole").
 # LOCK names a resource the cases share (as a scheduler of the machine):
 # ctest runs no two cases holding it at once.
 # THREADS marks a program of threaded tests: it also carries the label
@@ -52,6 +53,11 @@ function(zolmet_test)
   # Each case is a ctest entry of its own, so a failure or time-out names it.
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT} ${lock})
+  # And the program once whole, its cases shuffled (label "whole", which
+  # make test leaves to CI's own step): a case that fails after another in
+  # one process shows there.
+  add_test(NAME ${T_NAME}.whole COMMAND ${T_NAME} --gtest_shuffle)
+  set_tests_properties(${T_NAME}.whole PROPERTIES LABELS "whole" TIMEOUT 1800 ${lock})
   if(T_THREADS)
     add_dependencies(zolmet_tsan_tests ${T_NAME})
     # PROPERTIES above is one flat list, which cannot carry a second label:

@@ -42,10 +42,12 @@ struct Measurer {
     cairo_surface_destroy(surface);
   }
 
-  // The advance of one character (UTF-8) in FAMILY at EM pixels.
+  // The advance of one character (UTF-8) in FAMILY at EM pixels, or in
+  // the family that draws it when FAMILY lacks it.
   int Advance(const std::string& family, int em, bool bold, bool italic, const std::string& utf8) {
+    const std::string& drawing = DrawingFamily(family, utf8);
     std::lock_guard<std::mutex> lock(mutex);
-    cairo_select_font_face(cr, family.c_str(), italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+    cairo_select_font_face(cr, drawing.c_str(), italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, em);
     cairo_text_extents_t e;
@@ -56,29 +58,86 @@ struct Measurer {
 
 Measurer* g_measurer = nullptr;
 
+// The characters of the face fontconfig matches to each family asked for
+// (nullptr: none matched), kept until exit.
+struct CharSets {
+  std::mutex mutex;
+  std::map<std::string, FcCharSet*> sets;
+
+  bool Has(const std::string& family, FcChar32 ucs4) {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = sets.find(family);
+    if (it == sets.end()) {
+      FcCharSet* found = nullptr;
+      if (FcPattern* p = FcPatternCreate()) {
+        FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcConfigSubstitute(nullptr, p, FcMatchPattern);
+        FcDefaultSubstitute(p);
+        FcResult result;
+        if (FcPattern* match = FcFontMatch(nullptr, p, &result)) {
+          FcCharSet* cs = nullptr;
+          if (FcPatternGetCharSet(match, FC_CHARSET, 0, &cs) == FcResultMatch) found = FcCharSetCopy(cs);
+          FcPatternDestroy(match);
+        }
+        FcPatternDestroy(p);
+      }
+      it = sets.emplace(family, found).first;
+    }
+    return it->second && FcCharSetHasChar(it->second, ucs4);
+  }
+  ~CharSets() {
+    for (auto& [family, set] : sets)
+      if (set) FcCharSetDestroy(set);
+  }
+};
+
+CharSets* g_charSets = nullptr;
+
 // At exit the font caches of cairo and fontconfig are given back, so leak
 // checkers see only what the program itself kept.
 void ReleaseFonts() {
   delete g_measurer;
   g_measurer = nullptr;
+  delete g_charSets;
+  g_charSets = nullptr;
   cairo_debug_reset_static_data();
   FcFini();
 }
 
-Measurer& TheMeasurer() {
+// The process's one T in MADE, made on first use and given back at exit.
+template <class T>
+T& MadeOnce(T*& made) {
   static std::once_flag once;
-  std::call_once(once, [] {
-    g_measurer = new Measurer;
+  std::call_once(once, [&made] {
+    made = new T;
     ReleaseFontsAtExit();
   });
-  return *g_measurer;
+  return *made;
 }
+
+CharSets& TheCharSets() { return MadeOnce(g_charSets); }
+
+Measurer& TheMeasurer() { return MadeOnce(g_measurer); }
 
 }  // namespace
 
 void ReleaseFontsAtExit() {
   static std::once_flag once;
   std::call_once(once, [] { std::atexit(ReleaseFonts); });
+}
+
+const std::string& DrawingFamily(const std::string& family, const std::string& utf8) {
+  // The Big5 fonts installed with the system, in the order they are tried.
+  static const std::string fallbacks[] = {"AR PL Mingti2L Big5", "AR PL KaitiM Big5"};
+  FcChar32 ucs4 = 0;
+  const int n = FcUtf8ToUcs4(reinterpret_cast<const FcChar8*>(utf8.data()), &ucs4, static_cast<int>(utf8.size()));
+  // Blanks and controls are drawn by nothing; ASCII is in every face.
+  if (n <= 0 || ucs4 < 0x80) return family;
+  CharSets& sets = TheCharSets();
+  if (sets.Has(family, ucs4)) return family;
+  for (const std::string& f : fallbacks)
+    if (f != family && sets.Has(f, ucs4)) return f;
+  return family;
 }
 
 // The advances of one installed font at one size: single bytes in a table,

@@ -58,6 +58,11 @@ void CharAdvances(const FontMetrics& m, std::string_view text, std::vector<int>&
 // program itself kept.
 void ReleaseFontsAtExit();
 
+// The installed family that draws the character UTF8 for FAMILY: FAMILY
+// when the face fontconfig gives for it has the character, else the first
+// of the AR PL Big5 fonts that has it (else FAMILY, which draws a box).
+const std::string& DrawingFamily(const std::string& family, const std::string& utf8);
+
 // One Big5 character (or single byte) as UTF-8.
 std::string CharUtf8(std::string_view text, size_t at, size_t& length);
 

@@ -168,29 +168,36 @@ class FaceGlyphs {
     std::string utf8;
     unsigned long index = 0;
     bool single = false;  // one glyph; else converted at each use
+    // The family that draws it when the face lacks it (DrawingFamily).
+    const std::string* fallback = nullptr;
   };
 
   std::mutex mutex;
 
-  // The character of LEN bytes at AT in TEXT (under the lock).
-  const Char& Find(const std::string& text, size_t at, size_t len, cairo_scaled_font_t* sf) {
+  // The character of LEN bytes at AT in TEXT of FAMILY (under the lock).
+  const Char& Find(const std::string& family, const std::string& text, size_t at, size_t len,
+                   cairo_scaled_font_t* sf) {
     unsigned code = static_cast<unsigned char>(text[at]);
     if (len == 1) {
       std::unique_ptr<Char>& single = single_[code];
-      if (!single) single = std::make_unique<Char>(Make(text, at, sf));
+      if (!single) single = std::make_unique<Char>(Make(family, text, at, sf));
       return *single;
     }
     code = code << 8 | static_cast<unsigned char>(text[at + 1]);
     auto it = chars_.find(code);
     if (it != chars_.end()) return it->second;
-    return chars_.emplace(code, Make(text, at, sf)).first->second;
+    return chars_.emplace(code, Make(family, text, at, sf)).first->second;
   }
 
  private:
-  static Char Make(const std::string& text, size_t at, cairo_scaled_font_t* sf) {
+  static Char Make(const std::string& family, const std::string& text, size_t at, cairo_scaled_font_t* sf) {
     Char ch;
     size_t n;
     ch.utf8 = CharUtf8(text, at, n);
+    if (const std::string& drawing = DrawingFamily(family, ch.utf8); drawing != family) {
+      ch.fallback = &drawing;
+      return ch;
+    }
     cairo_glyph_t* g = nullptr;
     int count = 0;
     if (cairo_scaled_font_text_to_glyphs(sf, 0, 0, ch.utf8.c_str(), static_cast<int>(ch.utf8.size()), &g, &count,
@@ -292,6 +299,14 @@ void RenderText(cairo_t* cr, const TextOp& op, bool base) {
   glyphs.clear();
   clusters.clear();
   FaceGlyphs& face = GlyphsOf(op.family, bold, op.italic);
+  // Characters the face lacks, drawn afterwards in the face that has them.
+  struct Fallback {
+    const std::string* family;
+    std::string utf8;
+    double x;
+  };
+  thread_local std::vector<Fallback> fallbacks;
+  fallbacks.clear();
   {
     std::lock_guard<std::mutex> lock(face.mutex);
     int x = 0;
@@ -300,8 +315,10 @@ void RenderText(cairo_t* cr, const TextOp& op, bool base) {
       size_t len = cp::IsBig5Lead(c) && i + 1 < op.text.size() ? 2 : 1;
       int adv = i < op.advances.size() ? op.advances[i] : 0;
       if (c >= 0x20 && c != 0x7F) {
-        const FaceGlyphs::Char& ch = face.Find(op.text, i, len, sf);
-        if (ch.single) {
+        const FaceGlyphs::Char& ch = face.Find(op.family, op.text, i, len, sf);
+        if (ch.fallback) {
+          fallbacks.push_back({ch.fallback, ch.utf8, ox + x});
+        } else if (ch.single) {
           glyphs.push_back({ch.index, ox + x, oy + op.ascent});
           utf8 += ch.utf8;
           clusters.push_back({static_cast<int>(ch.utf8.size()), 1});
@@ -327,6 +344,22 @@ void RenderText(cairo_t* cr, const TextOp& op, bool base) {
     cairo_show_text_glyphs(cr, utf8.c_str(), static_cast<int>(utf8.size()), glyphs.data(),
                            static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
                            static_cast<cairo_text_cluster_flags_t>(0));
+  const std::string* selected = nullptr;
+  for (const Fallback& f : fallbacks) {
+    if (f.family != selected) {
+      selected = f.family;
+      cairo_select_font_face(cr, f.family->c_str(), op.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                             bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+      cairo_set_font_size(cr, std::max(1, op.em));
+    }
+    cairo_glyph_t* g = nullptr;
+    int n = 0;
+    if (cairo_scaled_font_text_to_glyphs(cairo_get_scaled_font(cr), f.x, oy + op.ascent, f.utf8.c_str(),
+                                         static_cast<int>(f.utf8.size()), &g, &n, nullptr, nullptr,
+                                         nullptr) == CAIRO_STATUS_SUCCESS)
+      cairo_show_glyphs(cr, g, n);
+    cairo_glyph_free(g);
+  }
   double lw = std::max(1.0, op.em / 14.0);
   if (op.underline) {
     cairo_rectangle(cr, ox, oy + op.ascent + lw, total, lw);

@@ -168,7 +168,7 @@ void TPageControl::Paint() {
     }
     c.Font.Assign(Font);
     c.Brush.Style = gdi::TBrushStyle::bsClear;
-    c.TextOut(x, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, p->Caption);
+    CaptionOut(c, x, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, p->Caption);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/sysroot/codepage.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/menus.h"
 
@@ -414,14 +415,39 @@ void Frame3D(gdi::TCanvas& canvas, win::RECT& r, TBevelCut cut, int width) {
   }
 }
 
+void CaptionOut(gdi::TCanvas& c, int x, int y, const std::string& caption) {
+  const std::string shown = StripAccelerator(caption);
+  c.TextOut(x, y, shown);
+  // Where the marked character lands in what is shown.
+  size_t mark = std::string::npos, n = 0;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&') {
+      if (i + 1 == caption.size()) break;
+      if (caption[++i] != '&' && mark == std::string::npos) mark = n;
+    }
+    ++n;
+  }
+  if (mark == std::string::npos || mark >= shown.size()) return;
+  const size_t len = cp::IsBig5Lead(static_cast<unsigned char>(shown[mark])) && mark + 1 < shown.size() ? 2 : 1;
+  const gdi::TFontStyles style = c.Font.Style();
+  const int dx = c.TextWidth(shown.substr(0, mark));
+  c.Font.SetStyle(style | gdi::fsUnderline);
+  c.TextOut(x + dx, y, shown.substr(mark, len));
+  c.Font.SetStyle(style);
+}
+
+win::SIZE CaptionExtent(gdi::TCanvas& c, const std::string& caption) {
+  return c.TextExtent(StripAccelerator(caption));
+}
+
 namespace {
 
-// Text centred in R, in the canvas's font, without a background.
+// A caption centred in R, in the canvas's font, without a background.
 void CentredText(gdi::TCanvas& c, const win::RECT& r, const std::string& text) {
   if (text.empty()) return;
-  const win::SIZE e = c.TextExtent(text);
+  const win::SIZE e = CaptionExtent(c, text);
   c.Brush.Style = gdi::TBrushStyle::bsClear;
-  c.TextOut(r.left + (r.right - r.left - e.cx) / 2, r.top + (r.bottom - r.top - e.cy) / 2, text);
+  CaptionOut(c, r.left + (r.right - r.left - e.cx) / 2, r.top + (r.bottom - r.top - e.cy) / 2, text);
 }
 
 }  // namespace
@@ -440,26 +466,28 @@ void TCustomPanel::Paint() {
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, 65, 13); }
 
-std::vector<std::string> TLabel::Lines() {
-  if (!WordWrap) return {Caption};
-  gdi::TCanvas& c = Canvas();
+namespace {
+
+// TEXT broken into lines no wider than WIDTH at spaces and between Big5
+// characters (a word wider than WIDTH keeps a line of its own).
+std::vector<std::string> Wrapped(gdi::TCanvas& c, const std::string& text, int width) {
   // Units a line may not split: a word, a space, or one Big5 character.
   std::vector<std::string> units;
-  for (size_t i = 0; i < Caption.size();) {
-    const auto b = static_cast<unsigned char>(Caption[i]);
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
     size_t n = 1;
-    if (cp::IsBig5Lead(b) && i + 1 < Caption.size()) n = 2;
+    if (cp::IsBig5Lead(b) && i + 1 < text.size()) n = 2;
     else if (b != ' ')
-      while (i + n < Caption.size() && Caption[i + n] != ' ' && !cp::IsBig5Lead(static_cast<unsigned char>(Caption[i + n])))
+      while (i + n < text.size() && text[i + n] != ' ' && !cp::IsBig5Lead(static_cast<unsigned char>(text[i + n])))
         ++n;
-    units.push_back(Caption.substr(i, n));
+    units.push_back(text.substr(i, n));
     i += n;
   }
   std::vector<std::string> lines(1);
   for (const std::string& u : units) {
     std::string& line = lines.back();
     if (line.empty() && u == " ") continue;
-    if (!line.empty() && c.TextWidth(line + u) > Width()) {
+    if (!line.empty() && c.TextWidth(line + u) > width) {
       while (!line.empty() && line.back() == ' ') line.pop_back();
       lines.push_back(u == " " ? "" : u);
     } else {
@@ -467,6 +495,13 @@ std::vector<std::string> TLabel::Lines() {
     }
   }
   return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> TLabel::Lines() {
+  if (!WordWrap) return {Caption};
+  return Wrapped(Canvas(), Caption, Width());
 }
 
 int TLabel::LinesHeight() { return static_cast<int>(Lines().size()) * Canvas().TextHeight("Wg"); }
@@ -478,7 +513,7 @@ void TLabel::Paint() {
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
   const int h = c.TextHeight("Wg");
-  for (size_t i = 0; i < lines.size(); ++i) c.TextOut(0, static_cast<int>(i) * h, lines[i]);
+  for (size_t i = 0; i < lines.size(); ++i) CaptionOut(c, 0, static_cast<int>(i) * h, lines[i]);
 }
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 75, 25); }
@@ -547,7 +582,7 @@ void TSpeedButton::Paint() {
   const int shift = down_ ? 1 : 0;
   const int gw = glyph_.Width() / numGlyphs_, gh = glyph_.Height();
   const bool glyph = gw > 0 && gh > 0;
-  const win::SIZE te = Caption.empty() ? win::SIZE{0, 0} : c.TextExtent(Caption);
+  const win::SIZE te = Caption.empty() ? win::SIZE{0, 0} : CaptionExtent(c, Caption);
   const int gap = glyph && te.cx > 0 ? 4 : 0;
   const bool across = Layout == TButtonLayout::blGlyphLeft || Layout == TButtonLayout::blGlyphRight;
   const int bw = r.right - r.left, bh = r.bottom - r.top;
@@ -579,7 +614,7 @@ void TSpeedButton::Paint() {
   if (te.cx > 0) {
     if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
     c.Brush.Style = gdi::TBrushStyle::bsClear;
-    c.TextOut(tx + shift, ty + shift, Caption);
+    CaptionOut(c, tx + shift, ty + shift, Caption);
   }
 }
 
@@ -606,12 +641,17 @@ void TMemo::Paint() {
   const win::RECT r = Field(*this, c, BorderStyle == TBorderStyle::bsSingle);
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   const int h = c.TextHeight("Ag");
-  for (int i = 0, y = r.top; i < Lines.Count() && y < r.bottom; ++i, y += h) {
-    int x = r.left;
-    const int w = c.TextWidth(Lines[i]);
-    if (Alignment == TAlignment::taCenter) x = r.left + (r.right - r.left - w) / 2;
-    else if (Alignment == TAlignment::taRightJustify) x = r.right - w;
-    c.TextRect(r, x, y, Lines[i]);
+  int y = r.top;
+  for (int i = 0; i < Lines.Count() && y < r.bottom; ++i) {
+    const std::vector<std::string> shown =
+        WordWrap ? Wrapped(c, Lines[i], r.right - r.left) : std::vector<std::string>{Lines[i]};
+    for (size_t k = 0; k < shown.size() && y < r.bottom; ++k, y += h) {
+      int x = r.left;
+      const int w = c.TextWidth(shown[k]);
+      if (Alignment == TAlignment::taCenter) x = r.left + (r.right - r.left - w) / 2;
+      else if (Alignment == TAlignment::taRightJustify) x = r.right - w;
+      c.TextRect(r, x, y, shown[k]);
+    }
   }
 }
 

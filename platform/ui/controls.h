@@ -292,6 +292,12 @@ class TWinControl : public TControl {
 void Frame3D(gdi::TCanvas& canvas, win::RECT& r, TBevelCut cut, int width);
 // Fills R with a solid brush of COLOR.
 void Fill(gdi::TCanvas& c, const win::RECT& r, gdi::TColor color);
+// A control's caption as the system draws it at (X, Y): "&" marks the
+// next character, which is underlined, and is not drawn itself ("&&" draws
+// one "&").
+void CaptionOut(gdi::TCanvas& c, int x, int y, const std::string& caption);
+// The size CaptionOut gives the caption.
+win::SIZE CaptionExtent(gdi::TCanvas& c, const std::string& caption);
 
 // A panel: the face colour, bevels and a centred caption.
 class TCustomPanel : public TWinControl {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <unistd.h>
 
+#include "platform/classes/sysutils.h"
 #include "platform/classes/threads.h"
 #include "platform/sysroot/codepage.h"
 
@@ -31,6 +32,14 @@ const char* ButtonLabel(int id) {
     case mrYesToAll: return "Yes to All";
     default: return "?";
   }
+}
+
+// A button's name (the caption without spaces).
+std::string ButtonName(int id) {
+  std::string name;
+  for (const char* p = ButtonLabel(id); *p; ++p)
+    if (*p != ' ') name += *p;
+  return name;
 }
 
 std::vector<int> MessageBoxButtons(unsigned flags) {
@@ -205,28 +214,46 @@ std::optional<std::string> ReadTerminalLine(const std::string& prompt) {
   return cp::Utf8ToBig5(line);
 }
 
+std::string StripAccelerator(const std::string& caption) {
+  std::string out;
+  out.reserve(caption.size());
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;  // "&&" is one "&"
+    else if (caption[i] == '&') continue;
+    out += caption[i];
+  }
+  return out;
+}
+
+std::string TrimmedEntry(const std::string& line) {
+  const size_t first = line.find_first_not_of(" \t");
+  return first == std::string::npos ? "" : line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
+bool CaptionMatches(const std::string& caption, const std::string& entry) {
+  return !entry.empty() && cls::AnsiCompareText(StripAccelerator(caption), StripAccelerator(entry)) == 0;
+}
+
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer) {
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_terminalEnded) return std::nullopt;
-  }
-  if (!isatty(STDIN_FILENO)) return std::nullopt;
+  if (!TerminalAvailable()) return std::nullopt;
   Echo(caption, text, buttons, defaultAnswer);
-  std::cerr << "> " << std::flush;
-  std::string line;
-  if (!std::getline(std::cin, line)) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_terminalEnded = true;
-    return std::nullopt;
+  for (;;) {
+    std::optional<std::string> line = ReadTerminalLine("> ");
+    if (!line) return std::nullopt;  // the end of input keeps the default
+    const std::string entry = TrimmedEntry(*line);
+    if (!entry.empty() && entry.find_first_not_of("0123456789") == std::string::npos) {
+      const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;
+      if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
+    }
+    for (const auto& [id, label] : buttons)
+      if (CaptionMatches(label, entry) || cls::AnsiCompareText(ButtonName(id), entry) == 0) return id;
+    std::string offered;
+    for (size_t i = 0; i < buttons.size(); ++i)
+      offered += (i ? ", " : "") + std::to_string(i + 1) + " " + buttons[i].second;
+    std::cerr << ForTerminal(entry) << ": not a button here (" << ForTerminal(offered) << ")\n";
   }
-  try {
-    size_t n = std::stoul(line);
-    if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
-  } catch (...) {
-  }
-  return defaultAnswer;
 }
 
 int AskModal(const std::string& caption, const std::string& text,

@@ -65,12 +65,22 @@ int AskModal(const std::string& caption, const std::string& text,
              const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer);
 
 // Asks on the terminal when standard input is one and has not ended:
-// writes the question and the numbered BUTTONS to stderr and reads a choice
-// (anything else than a listed number gives DEFAULTANSWER). Nothing when
-// there is no terminal to ask.
+// writes the question and the numbered BUTTONS to stderr and reads a
+// choice: a listed number, a button's caption (case and "&" ignored) or
+// name ("NoToAll"); anything else, an empty line too, is answered and
+// asked again (a slip must not answer a question). Nothing when there is
+// no terminal to ask or its input ends.
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);
+
+// A typed LINE without the blanks around it (a typing slip, not part of
+// the entry).
+std::string TrimmedEntry(const std::string& line);
+// CAPTION without its accelerator marks ("&Name" is "Name", "&&" is "&").
+std::string StripAccelerator(const std::string& caption);
+// ENTRY names CAPTION: the same text, case and accelerator marks ignored.
+bool CaptionMatches(const std::string& caption, const std::string& entry);
 
 // Standard input is a terminal that has not ended.
 bool TerminalAvailable();

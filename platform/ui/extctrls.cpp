@@ -225,7 +225,7 @@ void TCheckBox::Paint() {
   }
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
-  c.TextOut(17, (Height() - c.TextHeight("Ag")) / 2, Caption);
+  CaptionOut(c, 17, (Height() - c.TextHeight("Ag")) / 2, Caption);
 }
 
 // ---- TRadioGroup
@@ -271,10 +271,10 @@ void TRadioGroup::Paint() {
   Frame3D(c, frame, TBevelCut::bvRaised, 1);
   c.Brush.Style = gdi::TBrushStyle::bsSolid;
   if (!Caption.empty()) {
-    Fill(c, {6, 0, 10 + c.TextWidth(Caption), th}, Color);
+    Fill(c, {6, 0, 10 + CaptionExtent(c, Caption).cx, th}, Color);
     c.Brush.Style = gdi::TBrushStyle::bsClear;
     if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
-    c.TextOut(8, 0, Caption);
+    CaptionOut(c, 8, 0, Caption);
   }
   for (int i = 0; i < Items.Count(); ++i) {
     const win::RECT r = ButtonRect(i);
@@ -290,7 +290,7 @@ void TRadioGroup::Paint() {
     }
     c.Brush.Style = gdi::TBrushStyle::bsClear;
     c.Font.SetColor(Enabled ? Font.Color() : gdi::clBtnShadow);
-    c.TextOut(r.left + 17, cy - th / 2, Items[i]);
+    CaptionOut(c, r.left + 17, cy - th / 2, Items[i]);
   }
 }
 
@@ -410,7 +410,7 @@ void TRadioButton::Paint() {
   }
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
-  c.TextOut(17, (Height() - c.TextHeight("Ag")) / 2, Caption);
+  CaptionOut(c, 17, (Height() - c.TextHeight("Ag")) / 2, Caption);
 }
 
 // ---- TComboBox
@@ -496,11 +496,11 @@ void TGroupBox::Paint() {
   win::RECT inner = frame;
   Frame3D(c, inner, TBevelCut::bvRaised, 1);
   if (Caption.empty()) return;
-  const int tw = c.TextWidth(Caption);
+  const int tw = CaptionExtent(c, Caption).cx;
   Fill(c, {6, 0, 8 + tw + 2, th}, Color);
   c.Brush.Style = gdi::TBrushStyle::bsClear;
   if (!Enabled) c.Font.SetColor(gdi::clBtnShadow);
-  c.TextOut(8, 0, Caption);
+  CaptionOut(c, 8, 0, Caption);
 }
 
 // ---- TMaskEdit

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <poll.h>
 #include <unistd.h>
 
 #include "platform/classes/threads.h"
@@ -493,6 +494,7 @@ void TApplication::Shutdown() {
   modal_.clear();
   shown_.clear();
   activeForm_ = nullptr;
+  announced_ = nullptr;
   mainForm_ = nullptr;
   terminated_ = false;
   ShowMainForm = true;
@@ -592,6 +594,7 @@ bool TApplication::RunDue() {
 void TApplication::ProcessMessages() {
   RunDue();
   PressModalClick();
+  TakeTerminalEntry();
 }
 
 void TApplication::PressModalClick() {
@@ -627,24 +630,152 @@ void ClickTreeNode(TCustomTreeView* tree, TTreeNode* node) {
 bool Workable(const TControl* c) {
   return dynamic_cast<const TButton*>(c) || dynamic_cast<const TEdit*>(c) || dynamic_cast<const TCheckBox*>(c) ||
          dynamic_cast<const TRadioButton*>(c) || dynamic_cast<const TComboBox*>(c) ||
-         dynamic_cast<const TCustomTreeView*>(c);
+         dynamic_cast<const TCustomTreeView*>(c) || dynamic_cast<const TRadioGroup*>(c) ||
+         dynamic_cast<const TListBox*>(c) || dynamic_cast<const TUpDown*>(c);
+}
+
+// The visible controls of class T on the form (within visible parents),
+// disabled ones too, in creation order (not looking inside buttons).
+template <class T>
+std::vector<T*> ShownControls(const TWinControl* form) {
+  std::vector<T*> out;
+  std::function<void(const TWinControl*)> walk = [&](const TWinControl* w) {
+    for (TControl* c : w->Controls()) {
+      if (!c->Visible()) continue;
+      if (auto* t = dynamic_cast<T*>(c)) out.push_back(t);
+      if (dynamic_cast<TButton*>(c)) continue;
+      if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
+    }
+  };
+  walk(form);
+  return out;
+}
+
+// A control and every parent of it are enabled.
+bool EnabledWithParents(const TControl* c) {
+  for (; c; c = c->Parent())
+    if (!c->Enabled) return false;
+  return true;
+}
+
+// The root item of ITEM's menu.
+const TMenuItem* MenuRoot(const TMenuItem* item) {
+  while (item->Parent()) item = item->Parent();
+  return item;
 }
 
 // The enabled, visible menu items FORM owns (through its controls and
-// menus), in creation order.
-std::vector<TMenuItem*> MenuItems(const TComponent* owner) {
+// menus), in creation order, but not those of a popup menu that only
+// hidden controls show.
+std::vector<TMenuItem*> MenuItems(const TCustomForm* form) {
+  std::vector<const TMenuItem*> shown, attached;
+  std::function<void(const TWinControl*, bool)> walk = [&](const TWinControl* w, bool visible) {
+    for (TControl* c : w->Controls()) {
+      const bool v = visible && c->Visible();
+      if (c->PopupMenu) (v ? shown : attached).push_back(&c->PopupMenu->Items());
+      if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc, v);
+    }
+  };
+  if (form->PopupMenu) shown.push_back(&form->PopupMenu->Items());
+  walk(form, true);
+  auto offered = [&](const TMenuItem* item) {
+    const TMenuItem* root = MenuRoot(item);
+    return std::find(shown.begin(), shown.end(), root) != shown.end() ||
+           std::find(attached.begin(), attached.end(), root) == attached.end();
+  };
   std::vector<TMenuItem*> out;
-  for (int i = 0; i < owner->ComponentCount(); ++i) {
-    TComponent* c = owner->Components(i);
-    if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Enabled && item->Visible) out.push_back(item);
-    for (TMenuItem* inner : MenuItems(c)) out.push_back(inner);
-  }
+  std::function<void(const TComponent*)> collect = [&](const TComponent* owner) {
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+      TComponent* c = owner->Components(i);
+      if (auto* item = dynamic_cast<TMenuItem*>(c); item && item->Enabled && item->Visible && offered(item))
+        out.push_back(item);
+      collect(c);
+    }
+  };
+  collect(form);
   return out;
 }
 
 // A user's click or choice focuses the control first (its neighbour's OnExit runs).
 void FocusFirst(TWinControl* c) {
   if (c->CanFocus()) c->SetFocus();
+}
+
+// The index of the line of ITEMS that ENTRY names (case and "&" ignored), or -1.
+int LineNamed(const cls::TStringList& items, const std::string& entry) {
+  for (int i = 0; i < items.Count(); ++i)
+    if (CaptionMatches(items[i], entry)) return i;
+  return -1;
+}
+
+std::string Lines(const cls::TStringList& items) {
+  std::string out;
+  for (int i = 0; i < items.Count(); ++i) out += (i ? ", " : "") + StripAccelerator(items[i]);
+  return out;
+}
+
+// One numbered offer of the terminal: a button to press, a field to set
+// or click, a menu item, or (all empty) closing the form.
+struct Offer {
+  std::string label;
+  TControl* control = nullptr;
+  TMenuItem* item = nullptr;
+  bool disabled = false;
+};
+
+// What the terminal offers on FORM, numbered from 1 in this order: the
+// buttons, the menu items, the fields with their values (kind by kind),
+// closing. Disabled
+// controls keep their place (marked), so numbers stay as they were while
+// buttons come and go out of use.
+std::vector<Offer> TerminalOffers(const TCustomForm* form) {
+  std::vector<Offer> offers;
+  for (TButton* b : ShownControls<TButton>(form)) {
+    auto* speed = dynamic_cast<TSpeedButton*>(b);
+    const bool off = !EnabledWithParents(b);
+    offers.push_back({StripAccelerator(ButtonLabel(b)) + (speed && speed->Down() ? " [down]" : "") +
+                          (off ? " (disabled)" : ""),
+                      b, nullptr, off});
+  }
+  for (TMenuItem* item : MenuItems(form))
+    if (!item->Caption.empty() && item->Caption != "-")
+      offers.push_back({"menu: " + StripAccelerator(item->Caption) + (item->Checked ? " [x]" : ""), nullptr, item});
+  auto named = [](const TControl* c) {
+    return c->Caption.empty() ? c->Name() : StripAccelerator(c->Caption) + " (" + c->Name() + ")";
+  };
+  // Fields of no size (a hidden key sink) show nothing a user could work.
+  auto field = [&](TControl* c, const std::string& label) {
+    if (c->Width() <= 0 || c->Height() <= 0) return;
+    const bool off = !EnabledWithParents(c);
+    offers.push_back({label + (off ? " (disabled)" : ""), c, nullptr, off});
+  };
+  for (TCheckBox* c : ShownControls<TCheckBox>(form)) field(c, (c->Checked() ? "[x] " : "[ ] ") + named(c));
+  for (TEdit* e : ShownControls<TEdit>(form)) {
+    auto* m = dynamic_cast<TMaskEdit*>(e);
+    field(e, e->Name() + ": " + (m ? m->EditText() : e->Text()));
+  }
+  for (TRadioButton* r : ShownControls<TRadioButton>(form)) field(r, (r->Checked() ? "(o) " : "( ) ") + named(r));
+  for (TComboBox* c : ShownControls<TComboBox>(form)) field(c, c->Name() + ": " + c->Text());
+  for (TCustomTreeView* t : ShownControls<TCustomTreeView>(form))
+    field(t, t->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()));
+  for (TRadioGroup* g : ShownControls<TRadioGroup>(form)) {
+    const int i = g->ItemIndex();
+    field(g, named(g) + ": " + (i >= 0 ? StripAccelerator(g->Items[i]) : std::string()));
+  }
+  for (TListBox* l : ShownControls<TListBox>(form)) {
+    const int i = l->ItemIndex();
+    field(l, l->Name() + ": " + (i >= 0 ? l->Items[i] : std::string()));
+  }
+  for (TUpDown* u : ShownControls<TUpDown>(form)) field(u, u->Name() + ": up or down");
+  offers.push_back({"(close)"});
+  return offers;
+}
+
+// The offer marked * (the first enabled default button), or none.
+std::optional<size_t> DefaultOffer(const std::vector<Offer>& offers) {
+  for (size_t i = 0; i < offers.size(); ++i)
+    if (auto* b = dynamic_cast<TButton*>(offers[i].control); b && b->Default && !offers[i].disabled) return i;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -697,6 +828,30 @@ std::function<void()> TApplication::ControlAction(TControl* control, const std::
       ClickTreeNode(t, node);
     };
   }
+  if (auto* g = dynamic_cast<TRadioGroup*>(control)) {
+    if (!value) return why = name + " is a group: choose a button (" + name + "=caption)", nullptr;
+    const int i = LineNamed(g->Items, *value);
+    if (i < 0) return why = name + ": no button \"" + *value + "\" (" + Lines(g->Items) + ")", nullptr;
+    return [g, i] {
+      FocusFirst(g);
+      g->SetItemIndex(i);
+    };
+  }
+  if (auto* l = dynamic_cast<TListBox*>(control)) {
+    if (!value) return why = name + " is a list: choose a line (" + name + "=line)", nullptr;
+    const int i = LineNamed(l->Items, *value);
+    if (i < 0) return why = name + ": no line \"" + *value + "\"", nullptr;
+    return [l, i] {
+      FocusFirst(l);
+      l->ClickItem(i);
+    };
+  }
+  if (auto* u = dynamic_cast<TUpDown*>(control)) {
+    const bool up = value && cls::AnsiCompareText(*value, "up") == 0;
+    if (!value || (!up && cls::AnsiCompareText(*value, "down") != 0))
+      return why = name + " is a spin button: " + name + "=up or " + name + "=down", nullptr;
+    return [u, up] { u->ClickButton(up ? TUDBtnType::btNext : TUDBtnType::btPrev); };
+  }
   why = name + " cannot be worked from here";
   return nullptr;
 }
@@ -720,9 +875,20 @@ std::function<void()> TApplication::InterpretEntry(TCustomForm* form, const std:
       refused = true;
       return nullptr;
     }
-  if (!name.empty() && !value)
+  if (!name.empty() && !value) {
     for (TMenuItem* item : MenuItems(form))
       if (item->Name() == name) return [item] { item->Click(); };
+    // A caption as the user reads it: a button, a check box or radio
+    // button, a menu item.
+    for (TControl* c : UsableControls<TControl>(form)) {
+      auto* b = dynamic_cast<TButton*>(c);
+      const bool box = dynamic_cast<TCheckBox*>(c) || dynamic_cast<TRadioButton*>(c);
+      if ((b && CaptionMatches(ButtonLabel(b), name)) || (box && CaptionMatches(c->Caption, name)))
+        return ControlAction(c, std::nullopt, why);
+    }
+    for (TMenuItem* item : MenuItems(form))
+      if (CaptionMatches(item->Caption, name)) return [item] { item->Click(); };
+  }
   why = "no enabled, visible control \"" + name + "\" on the form";
   return nullptr;
 }
@@ -825,7 +991,7 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
       defaultChoice = static_cast<int>(i);
       break;
     }
-  if (TerminalAvailable() && AskTerminal(form, buttons, defaultChoice)) {
+  if (TerminalAvailable() && AskTerminal(form)) {
     autoAnswered = false;
     return;
   }
@@ -843,89 +1009,59 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
   press(defaultChoice);
 }
 
-bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& buttons, int defaultChoice) {
-  // Numbered: the buttons, then the fields with their values, then closing.
-  struct Offer {
-    std::string label;
-    TButton* button = nullptr;
-    TControl* field = nullptr;  // a click (check and radio boxes) or a value (the others)
-    TMenuItem* item = nullptr;
-  };
-  std::vector<Offer> offers;
-  for (TButton* b : buttons) {
-    auto* speed = dynamic_cast<TSpeedButton*>(b);
-    offers.push_back({ButtonLabel(b) + (speed && speed->Down() ? " [down]" : ""), b, nullptr});
+std::function<void()> TApplication::TerminalAction(TCustomForm* form, const std::string& entry, std::string& why,
+                                                   bool& ended) {
+  ended = false;
+  why.clear();
+  if (entry.find_first_not_of("0123456789") != std::string::npos) {
+    bool refused = false;
+    return InterpretEntry(form, entry, why, refused);
   }
-  for (TMenuItem* item : MenuItems(form))
-    if (!item->Caption.empty() && item->Caption != "-")
-      offers.push_back({"menu: " + item->Caption + (item->Checked ? " [x]" : ""), nullptr, nullptr, item});
-  auto named = [](const TControl* c) { return c->Caption.empty() ? c->Name() : c->Caption + " (" + c->Name() + ")"; };
-  // Fields of no size (a hidden key sink) show nothing a user could work.
-  auto field = [&](TControl* c, const std::string& label) {
-    if (c->Width() > 0 && c->Height() > 0) offers.push_back({label, nullptr, c});
-  };
-  for (TCheckBox* c : form->CheckBoxes()) field(c, (c->Checked() ? "[x] " : "[ ] ") + named(c));
-  for (TEdit* e : form->Edits()) {
-    auto* m = dynamic_cast<TMaskEdit*>(e);
-    field(e, e->Name() + ": " + (m ? m->EditText() : e->Text()));
+  const std::vector<Offer> offers = TerminalOffers(form);
+  const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;
+  if (n < 1 || n > offers.size()) return why = "no choice " + entry + " (1 to " + std::to_string(offers.size()) + ")", nullptr;
+  const Offer& offer = offers[n - 1];
+  if (offer.disabled) return why = offer.label, nullptr;
+  if (offer.item) return [item = offer.item] { item->Click(); };
+  TControl* c = offer.control;
+  if (!c) return [form] { form->Close(); };
+  std::optional<std::string> value;
+  if (!dynamic_cast<TButton*>(c) && !dynamic_cast<TCheckBox*>(c) && !dynamic_cast<TRadioButton*>(c)) {
+    std::string prompt = c->Name();
+    if (auto* combo = dynamic_cast<TComboBox*>(c)) prompt += " [" + Lines(combo->Items) + "]";
+    if (auto* g = dynamic_cast<TRadioGroup*>(c)) prompt += " [" + Lines(g->Items) + "]";
+    if (auto* l = dynamic_cast<TListBox*>(c)) prompt += " [" + Lines(l->Items) + "]";
+    if (dynamic_cast<TUpDown*>(c)) prompt += " [up, down]";
+    value = ReadTerminalLine(prompt + "> ");
+    if (!value) return ended = true, nullptr;
   }
-  for (TRadioButton* r : UsableControls<TRadioButton>(form)) field(r, (r->Checked() ? "(o) " : "( ) ") + named(r));
-  for (TComboBox* c : UsableControls<TComboBox>(form)) field(c, c->Name() + ": " + c->Text());
-  for (TCustomTreeView* t : UsableControls<TCustomTreeView>(form))
-    field(t, t->Name() + ": " + (t->Selected() ? t->Selected()->Text : std::string()));
-  offers.push_back({"(close)", nullptr, nullptr});
-  const size_t defaultOffer = defaultChoice == kCloseChoice ? offers.size() - 1 : static_cast<size_t>(defaultChoice);
+  return ControlAction(c, value, why);
+}
 
+bool TApplication::AskTerminal(TCustomForm* form) {
+  announced_ = form;
+  const std::vector<Offer> offers = TerminalOffers(form);
+  const std::optional<size_t> defaultOffer = DefaultOffer(offers);
   std::string text = form->VisibleText();
   const std::string picture = WriteFormPicture(form);
   if (!picture.empty()) text += (text.empty() ? "" : "\r") + ("Picture: " + cp::Utf8ToBig5(picture));
   std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(text) << "\n"
-            << "Type a number, a button's name, name=value, a key (<Enter>, <Esc>, <Ctrl+End>, ...) "
-               "or <close>; an empty line takes the one marked *.\n";
+            << "Type a number, a button's name or caption, name=value, a key (<Enter>, <Esc>, <PgDn>, <PgUp>, "
+               "<Ctrl+End>, ...) or <close>"
+            << (defaultOffer ? "; an empty line takes the one marked *" : "") << ".\n";
   for (size_t i = 0; i < offers.size(); ++i)
     std::cerr << "  " << (i + 1) << ") " << ForTerminal(offers[i].label) << (i == defaultOffer ? " *" : "") << "\n";
   std::optional<std::string> line = ReadTerminalLine("> ");
   if (!line) return false;  // the terminal ended: the default answers from now on
-  // Spaces around the line are a typing slip, not part of the entry.
-  const size_t first = line->find_first_not_of(" \t");
-  const std::string entry = first == std::string::npos ? "" : line->substr(first, line->find_last_not_of(" \t") - first + 1);
-
-  std::string why;
-  std::function<void()> act;
-  const Offer* offer = nullptr;
+  std::string entry = TrimmedEntry(*line);
   if (entry.empty()) {
-    offer = &offers[defaultOffer];
-  } else if (entry.find_first_not_of("0123456789") == std::string::npos) {
-    const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;
-    if (n >= 1 && n <= offers.size()) offer = &offers[n - 1];
-    else why = "no choice " + entry + " (1 to " + std::to_string(offers.size()) + ")";
-  } else {
-    bool refused = false;
-    act = InterpretEntry(form, entry, why, refused);
+    if (!defaultOffer) return true;  // nothing to take: asked again
+    entry = std::to_string(*defaultOffer + 1);
   }
-  if (offer && offer->button) {
-    TButton* b = offer->button;
-    act = [b] { b->Click(); };
-  } else if (offer && offer->item) {
-    TMenuItem* item = offer->item;
-    act = [item] { item->Click(); };
-  } else if (offer && offer->field) {
-    TControl* c = offer->field;
-    std::optional<std::string> value;
-    if (!dynamic_cast<TCheckBox*>(c) && !dynamic_cast<TRadioButton*>(c)) {
-      std::string prompt = c->Name();
-      if (auto* combo = dynamic_cast<TComboBox*>(c)) {
-        std::string choices;
-        for (int i = 0; i < combo->Items.Count(); ++i) choices += (i ? ", " : "") + combo->Items[i];
-        prompt += " [" + choices + "]";
-      }
-      value = ReadTerminalLine(prompt + "> ");
-      if (!value) return false;
-    }
-    act = ControlAction(c, value, why);
-  } else if (offer) {
-    act = [form] { form->Close(); };
-  }
+  std::string why;
+  bool ended = false;
+  std::function<void()> act = TerminalAction(form, entry, why, ended);
+  if (ended) return false;
   if (!act) {
     // Answered once; the prompt comes again.
     std::cerr << ForTerminal(entry + ": " + why) << "\n";
@@ -933,6 +1069,41 @@ bool TApplication::AskTerminal(TCustomForm* form, const std::vector<TButton*>& b
   }
   DispatchEntry(form, act);
   return true;
+}
+
+TCustomForm* TApplication::FrontForm() const {
+  if (!modal_.empty()) return modal_.back();
+  return activeForm_ && activeForm_->Showing() ? activeForm_ : nullptr;
+}
+
+void TApplication::TakeTerminalEntry() {
+  // A line typed while work runs is taken at once (the terminal gives whole
+  // lines); looked for at most every 10 ms, so that busy loops stay cheap.
+  static std::uint64_t lastLook = 0;
+  if (HasScriptedClick() || !TerminalAvailable()) return;
+  TCustomForm* form = FrontForm();
+  if (!form) return;
+  const std::uint64_t now = win::MonotonicMs();
+  if (now - lastLook < 10) return;
+  lastLook = now;
+  if (form != announced_) {
+    // A form up while work runs is shown once, so that a person knows
+    // what to type.
+    announced_ = form;
+    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText()) << "\n"
+              << "Working: type a button's name or caption, <Esc> or <close> to act on it now.\n";
+  }
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return;
+  std::optional<std::string> line = ReadTerminalLine("");
+  if (!line) return;
+  const std::string entry = TrimmedEntry(*line);
+  if (entry.empty()) return;
+  std::string why;
+  bool ended = false;
+  std::function<void()> act = TerminalAction(form, entry, why, ended);
+  if (act) return DispatchEntry(form, act);
+  if (!ended) std::cerr << ForTerminal(entry + ": " + why) << "\n";
 }
 
 void TApplication::Run() {

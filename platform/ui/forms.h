@@ -9,13 +9,15 @@
 //
 // The terminal is shown the form's caption, its visible text and the path
 // of a fresh PNG of it (under the system root, Platform/Screens), then
-// numbered: its buttons (caption, else hint, else name), its fields with
-// their values and names (check boxes, edits, radio buttons, combo boxes,
-// tree views), and closing. One line is read: a number picks its offer (a
-// field's value is asked next), an empty line the offer marked * (the
-// default button, else closing), anything else is an entry as scripted
-// (ScriptClicks). An entry the form cannot take is answered with one line
-// saying why and the form is asked again.
+// numbered: its buttons (caption, else hint, else name), its menu items,
+// its fields with their values and names (check boxes, edits, radio
+// buttons and groups, combo boxes, lists, tree views, spin buttons), and
+// closing; disabled ones are marked but keep their number. One line is
+// read: a number picks its offer (a field's value is asked next), an empty
+// line the default button marked * (nothing without one), anything else is
+// an entry as scripted (ScriptClicks), where a button's, box's or menu
+// item's caption serves as its name. An entry the form cannot take is
+// answered with one line saying why and the form is asked again.
 //
 // A form shown without a parent is registered as a shown top-level window
 // of its class name (FindWindow finds it) until it is hidden or freed.
@@ -26,8 +28,10 @@
 // ProcessMessages, called from a long handler, also runs the next
 // scripted entry when the innermost modal form can take it (a control of
 // that name, a key or <close>: what a user does during the run); other
-// entries stay queued for the loop that waits for their form. It never
-// asks the terminal.
+// entries stay queued for the loop that waits for their form. With nothing
+// scripted it looks, without waiting, for a line typed at the terminal and
+// hands it to the form in front (the innermost modal form, else the active
+// one), so that Cancel, Esc or <close> reach work under way.
 //
 // Exceptions raised in handlers the loop runs (timer ticks, clicks, posted
 // messages) are shown by the application's exception handler in a message
@@ -349,9 +353,19 @@ class TApplication : public TComponent {
   // nullptr with WHY when the control refuses.
   static std::function<void()> ControlAction(TControl* control, const std::optional<std::string>& value,
                                              std::string& why);
+  // What an ENTRY typed at the terminal does on FORM: a number picks its
+  // offer (a field's value is read next; ENDED when the terminal ends
+  // there), anything else is read as a scripted entry. nullptr with WHY
+  // when it cannot be done.
+  static std::function<void()> TerminalAction(TCustomForm* form, const std::string& entry, std::string& why,
+                                              bool& ended);
   // Shows FORM on the terminal and does the one line typed there; false
   // when the terminal ended.
-  bool AskTerminal(TCustomForm* form, const std::vector<TButton*>& buttons, int defaultChoice);
+  bool AskTerminal(TCustomForm* form);
+  // The innermost modal form, else the active form.
+  TCustomForm* FrontForm() const;
+  // Does a line typed at the terminal while work runs, on the front form.
+  void TakeTerminalEntry();
   // One turn of a loop that waits for FORM (nullptr: the main loop):
   // run what is due, else wait for it, else answer the form.
   void HandleMessage(TCustomForm* waitingFor, bool& autoAnswered);
@@ -369,6 +383,7 @@ class TApplication : public TComponent {
   std::vector<TCustomForm*> modal_;
   std::vector<TCustomForm*> shown_;  // shown top-level forms, last activated last
   TCustomForm* activeForm_ = nullptr;
+  const TCustomForm* announced_ = nullptr;  // the form last shown on the terminal while work ran
 };
 
 // The process's application object.

@@ -148,7 +148,7 @@ void TPopupMenu::PaintToBitmap(gdi::TBitmap& bitmap) {
     }
     c.Brush.Style = gdi::TBrushStyle::bsClear;
     c.Font.SetColor(ink);
-    c.TextOut(r.left + kCheckColumn, r.top + 2, item->Caption);
+    CaptionOut(c, r.left + kCheckColumn, r.top + 2, item->Caption);
   }
 }
 

@@ -540,7 +540,9 @@ void TppProducer::PrintToDevices() {
   }
   try {
     StartJob();
-    RequestPages();
+    // A cancel while the job started (its status shown, messages run)
+    // ends it before any page is made.
+    if (!cancelled_) RequestPages();
     EndJob();
   } catch (...) {
     // A screen run's failure: its devices stop waiting, as on a cancel,

@@ -121,6 +121,10 @@ void TppAutoSearchPanel::Init(TppAutoSearchField* field, int number, bool first,
   }
   showAll_->SetWidth(width);
   PlaceCheckBox();
+  // A check box left on the top line: the error text goes under the values.
+  if (showAll_->Visible() && showAll_->Top() < errorLabel_->Top() + errorLabel_->Height() &&
+      errorLabel_->Top() < showAll_->Top() + showAll_->Height())
+    errorLabel_->SetTop(height - errorLabel_->Height() - 5);
   ShowAllClicked();
   if (onTab) {
     bottomLine_ = new ui::TBevel(Owner());
@@ -351,9 +355,9 @@ void TppAutoSearchDialog::BuildPanels(ui::TWinControl* parent, TppAutoSearchGrou
     panel->SetParent(box);
     panel->SetTop(top);
     panel->Init(field, static_cast<int>(panels_.size()) + 1, i == 0, onTab);
+    width = std::max(width, panel->Width());  // before the alignment gives it the box's width
     panel->SetAlign(ui::TAlign::alTop);
     top += panel->Height();
-    width = std::max(width, panel->Width());
     height += panel->Height();
     panels_.push_back(panel);
     panelTabs_.push_back(cls::ObjectAs<ui::TTabSheet>(parent));

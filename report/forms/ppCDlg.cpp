@@ -35,6 +35,7 @@ TppCancelDialog::TppCancelDialog(cls::TComponent* AOwner) : TppCustomCancelDialo
   btnCancel->SetParent(this);
   btnCancel->SetBounds((270 - kButtonWidth) / 2, 98, kButtonWidth, 23);
   btnCancel->Caption = "Cancel";
+  btnCancel->Cancel = true;  // Esc cancels the print as the button does
   btnCancel->OnClick = [this](cls::TObject* Sender) { btnCancelClick(Sender); };
 }
 

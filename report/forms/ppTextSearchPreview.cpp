@@ -567,6 +567,13 @@ void TppTextSearchPreview::LanguageChanged() {
   miWholeWord->Caption = ppLoadStr(1064);
   miFirstPage->Caption = ppLoadStr(1057);
   miCurrentPage->Caption = ppLoadStr(1056);
+  edtFind->Hint = ppLoadStr(1052);
+  btnFirst->Hint = ppLoadStr(1058);
+  btnPrior->Hint = ppLoadStr(1061);
+  btnNext->Hint = ppLoadStr(1060);
+  btnLast->Hint = ppLoadStr(1059);
+  btnFind->Hint = ppLoadStr(1053);
+  btnDone->Hint = Busy() ? ppLoadStr(5) : ppLoadStr(1049);
   Layout();
 }
 
@@ -600,6 +607,7 @@ void TppTextSearchPreview::UpdateControls() {
   if (!btnFind) return;
   const bool busy = Busy() || Searching();
   btnDone->Caption = busy ? ppLoadStr(5) : ppLoadStr(1046);
+  btnDone->Hint = busy ? ppLoadStr(5) : ppLoadStr(1049);
   const bool finished = (State() & kSearched) != 0;
   if (TextSearchSettings()->ShowAll() || !finished) {
     for (ui::TButton* b : std::initializer_list<ui::TButton*>{btnFirst, btnPrior, btnNext, btnLast}) b->Enabled = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ui/dialogs.h"
 #include "report/engine/ppProd.h"
 #include "report/model/ppIniStorage.h"
 #include "report/model/ppResMgr.h"
@@ -112,7 +113,9 @@ void TppTextSearchSettingsDialog::cbxEnabledClick(cls::TObject*) {
 
 void TppTextSearchSettingsDialog::btnOKClick(cls::TObject*) {
   ok_ = true;
-  Close();
+  // Closing a modal run answers Cancel; OK answers OK.
+  if (Modal()) ModalResult = ui::mrOk;
+  else Close();
 }
 
 void TppTextSearchSettingsDialog::btnCancelClick(cls::TObject*) {

@@ -135,10 +135,17 @@ const std::map<int, const char*>& OwnMessages() {
     {248, "Word Wrap"},
     {296, "A band that holds components cannot be made this small."},
     {297, "The band would be taller than the page."},
+    {134, "&Open"},
+    {138, "&Save"},
     {300, "(no break component)"},
     {301, "(no break field)"},
     {342, "A component cannot shift relative to a component that shifts relative to it."},
+    {361, "Open Template"},
+    {362, "Save Template"},
     {415, "The band's print position lies at or below the bottom of the page"},
+    {416, "&Ignore"},
+    {417, "Ignore &All"},
+    {418, "Error Reading Template"},
     {423, "Add-on codes are for UPC and EAN bar codes only."},
     {424, "An add-on code has 2 or 5 digits."},
     {425, "This bar code type always sizes itself."},
@@ -180,6 +187,8 @@ const std::map<int, const char*>& OwnMessages() {
     {457, "FNC2, FNC3 and SHIFT cannot be used in Code 128 character set C."},
     {458, "A Code 128 SHIFT must be followed by a character of the other character set."},
     {459, "The selected printer is not valid."},
+    {494, "A template of this name already exists:"},
+    {523, "Do you want to replace it?"},
     {691, "Page Style"},
     {1000, "is greater than"},
     {1001, "is on or after"},
@@ -253,7 +262,8 @@ const std::map<int, const char*>& OwnMessages() {
     {1072, "Find Text"},
     {1073, "Print in Background"},
     {1131, "Look Ahead"},
-    {1132, "Reset Group"},  };
+    {1132, "Reset Group"},
+    {1150, "Text Search Settings"},  };
   return table;
 }
 

@@ -1,12 +1,6 @@
 // zolmet-test-terminal: runs a program on a pseudo-terminal of its own and
 // answers its questions by button label, as a person at the terminal would.
-//   zolmet-test-terminal [--timeout SEC] [--press LABEL | --type LINE]... -- PROGRAM [ARG...]
-// What the program shows is copied to standard output (without CRs). Each
-// time the program waits at a prompt (a line ending in "> ", after a list
-// of "  N) LABEL" lines for a press) the next answer is given: a LABEL is
-// pressed by typing its number, a LINE is typed as it is. Exit code: the
-// program's own; 124 when it has not ended in time (default 30 s), 125 when
-// it asks a question that has no answer here, 126 when it cannot be started.
+// What the program shows is copied to standard output (without CRs).
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -29,8 +23,25 @@ long NowMs() {
   return static_cast<long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
+const char kHelp[] =
+    "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL | [--after SEC] --type LINE]...\n"
+    "                            -- PROGRAM [ARG...]\n"
+    "Runs PROGRAM on a pseudo-terminal and answers it as a person would; what it\n"
+    "shows is copied to standard output (without CRs).\n"
+    "  --press LABEL  at the next prompt (a line ending in \"> \" after a quiet\n"
+    "                 moment), types the number of the offered line \"  N) LABEL\"\n"
+    "                 (a mark \" *\", \" [down]\" or \" (disabled)\" after it ignored)\n"
+    "  --type LINE    at the next prompt, types LINE as it is\n"
+    "  --after SEC    the --type after it is typed SEC seconds (fractions allowed)\n"
+    "                 after the previous answer (or the start), prompt or not:\n"
+    "                 what a person types while the program works\n"
+    "  --timeout SEC  gives up after SEC seconds (default 30)\n"
+    "  --help         shows this\n"
+    "Exit code: the program's own; 124 when it has not ended in time, 125 when it\n"
+    "asks a question that has no answer here, 126 when it cannot be started.\n";
+
 int Usage() {
-  std::fprintf(stderr, "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL | --type LINE]... -- PROGRAM [ARG...]\n");
+  std::fputs(kHelp, stderr);
   return 2;
 }
 
@@ -46,7 +57,11 @@ int OfferedNumber(const std::string& shown, const std::string& label) {
     if (line.rfind("  ", 0) != 0 || paren == std::string::npos || paren < 3) break;
     std::string number = line.substr(2, paren - 2), text = line.substr(paren + 2);
     if (number.find_first_not_of("0123456789") != std::string::npos) break;
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, " *") == 0) text.resize(text.size() - 2);
+    for (const char* mark : {" *", " (disabled)", " [down]"}) {
+      const std::string m = mark;
+      if (text.size() >= m.size() && text.compare(text.size() - m.size(), m.size(), m) == 0)
+        text.resize(text.size() - m.size());
+    }
     if (text == label) return std::atoi(number.c_str());
     if (start == 0) break;
     end = start - 1;
@@ -69,18 +84,27 @@ void Show(const char* buf, ssize_t n, std::string& shown) {
 int main(int argc, char** argv) {
   long timeoutMs = 30000;
   // The answers in order: a label to press, or (marked) a line to type.
+  // AFTER: typed that many ms after the previous answer, prompt or not (-1: at a prompt).
   struct Answer {
     bool typed;
     std::string text;
+    long after;
   };
   std::deque<Answer> presses;
+  long after = -1;
   int i = 1;
   for (; i < argc; ++i) {
     std::string a = argv[i];
+    if (a == "--help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
     if (a == "--timeout" && i + 1 < argc) timeoutMs = std::atol(argv[++i]) * 1000;
-    else if (a == "--press" && i + 1 < argc) presses.push_back({false, argv[++i]});
-    else if (a == "--type" && i + 1 < argc) presses.push_back({true, argv[++i]});
-    else if (a == "--") break;
+    else if (a == "--after" && i + 1 < argc) after = static_cast<long>(std::atof(argv[++i]) * 1000);
+    else if ((a == "--press" || a == "--type") && i + 1 < argc) {
+      presses.push_back({a == "--type", argv[++i], after});
+      after = -1;
+    } else if (a == "--") break;
     else return Usage();
   }
   if (i + 1 >= argc || timeoutMs <= 0) return Usage();
@@ -101,7 +125,7 @@ int main(int argc, char** argv) {
   const long deadline = NowMs() + timeoutMs;
   std::string shown;
   size_t answeredAt = 0;  // SHOWN up to here is before the last answer
-  long quietSince = NowMs();
+  long quietSince = NowMs(), answeredWhen = NowMs();
   int result = -1;
   char buf[4096];
   for (;;) {
@@ -111,8 +135,21 @@ int main(int argc, char** argv) {
       result = 124;
       break;
     }
+    // An answer typed at its time, whatever the program shows.
+    if (!presses.empty() && presses.front().after >= 0 && NowMs() - answeredWhen >= presses.front().after) {
+      const std::string line = presses.front().text + "\n";
+      if (!presses.front().typed) {
+        std::fprintf(stderr, "\nzolmet-test-terminal: --after goes with --type only\n");
+        result = 125;
+        break;
+      }
+      presses.pop_front();
+      if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) break;
+      answeredWhen = NowMs();
+      continue;
+    }
     pollfd p{fd, POLLIN, 0};
-    int r = poll(&p, 1, static_cast<int>(left < 50 ? left : 50));
+    int r = poll(&p, 1, static_cast<int>(left < 20 ? left : 20));
     if (r < 0 && errno != EINTR) break;
     if (r > 0) {
       ssize_t n = read(fd, buf, sizeof buf);
@@ -124,7 +161,7 @@ int main(int argc, char** argv) {
     // Quiet for a moment at a prompt: the program waits for an answer.
     bool atPrompt = shown.size() > answeredAt && shown.size() >= 2 &&
                     shown.compare(shown.size() - 2, 2, "> ") == 0 && NowMs() - quietSince >= 100;
-    if (!atPrompt) continue;
+    if (!atPrompt || (!presses.empty() && presses.front().after >= 0)) continue;
     if (presses.empty()) {
       std::fprintf(stderr, "\nzolmet-test-terminal: a question with no answer scripted\n");
       result = 125;
@@ -143,6 +180,7 @@ int main(int argc, char** argv) {
     presses.pop_front();
     if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) break;
     answeredAt = shown.size();
+    answeredWhen = NowMs();
   }
 
   int status = 0;

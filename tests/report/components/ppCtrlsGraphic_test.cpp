@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 #include <filesystem>
+#include <optional>
 
 #include "platform/gdi/picture.h"
 #include "platform/sysroot/sysroot.h"
@@ -59,8 +60,7 @@ class GraphicsReport : public Printers {
     spool::PrinterDef def = RecordingZolmet();
     def.backend = backend;
     Install(def, true);
-    ppSetEngineClass(&TTestEngine::Make);
-    ppSetDetailBandEngineClass(&TTestBandEngine::Make);
+    engines.emplace();
     report = new TPagesReport(nullptr);
     report->SetUnits(utMillimeters);
     report->PrinterSetup()->SetPrinterName("Zolmet");
@@ -72,8 +72,7 @@ class GraphicsReport : public Printers {
   void TearDown() override {
     for (auto it = components.rbegin(); it != components.rend(); ++it) (*it)->Free();
     if (report) report->Free();
-    ppSetEngineClass(nullptr);
-    ppSetDetailBandEngineClass(nullptr);
+    engines.reset();
     Printers::TearDown();
   }
   template <class T>
@@ -135,6 +134,7 @@ class GraphicsReport : public Printers {
   }
 
   spool::PrinterBackend backend = spool::PrinterBackend::Record;
+  std::optional<TTestEngineClasses> engines;
   TPagesReport* report = nullptr;
   TppHeaderBand* header = nullptr;
   std::vector<cls::TObject*> components;

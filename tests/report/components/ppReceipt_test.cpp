@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "platform/sysroot/codepage.h"
 #include "platform/sysroot/sysroot.h"
@@ -43,8 +44,7 @@ class ReceiptReport : public Printers {
     spool::PrinterDef def = RecordingZolmet();
     def.backend = backend;
     Install(def, true);
-    ppSetEngineClass(&TTestEngine::Make);
-    ppSetDetailBandEngineClass(&TTestBandEngine::Make);
+    engines.emplace();
     report = new TPagesReport(nullptr);
     report->SetUnits(utMillimeters);
     report->PrinterSetup()->SetPrinterName("Zolmet");
@@ -57,8 +57,7 @@ class ReceiptReport : public Printers {
   void TearDown() override {
     for (auto it = components.rbegin(); it != components.rend(); ++it) (*it)->Free();
     if (report) report->Free();
-    ppSetEngineClass(nullptr);
-    ppSetDetailBandEngineClass(nullptr);
+    engines.reset();
     Printers::TearDown();
   }
   void SetPaperHeight(int32_t mm) {
@@ -125,6 +124,7 @@ class ReceiptReport : public Printers {
   }
 
   spool::PrinterBackend backend = spool::PrinterBackend::Record;
+  std::optional<TTestEngineClasses> engines;
   TPagesReport* report = nullptr;
   TppHeaderBand* header = nullptr;
   std::vector<cls::TObject*> components;

@@ -5,6 +5,7 @@
 // lines.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,16 +30,15 @@ using engine_doubles::TTestDrawCommand;
 
 // A report in millimetres on a page of 82 x 83.452 mm, top margin 3, left 5.
 struct Generation : engine_doubles::TReportTest<TTestReport> {
+  std::optional<TTestEngineClasses> engines;
   void SetUp() override {
-    ppSetEngineClass(&TTestEngine::Make);
-    ppSetDetailBandEngineClass(&TTestBandEngine::Make);
+    engines.emplace();
     MakeReport(82000, 83452, 3000, 0, 5000, 0);
     componentWidth = 60000;
   }
   void TearDown() override {
     TReportTest::TearDown();
-    ppSetEngineClass(nullptr);
-    ppSetDetailBandEngineClass(nullptr);
+    engines.reset();
   }
   TLines* AddLines(TppCustomBand* band, int32_t top, int lines) {
     auto* c = Add<TLines>(band, top, 10000);

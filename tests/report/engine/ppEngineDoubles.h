@@ -237,4 +237,25 @@ class TPagesReport : public TTestReport {
 };
 CLS_IMPLEMENT_COMPONENT(TPagesReport)
 
+// The doubles as the engine classes while it lives; then what was there
+// before is put back, so that later tests in the process see the real
+// engine again.
+class TTestEngineClasses {
+ public:
+  TTestEngineClasses() : engine_(ppGetEngineClass()), band_(ppGetDetailBandEngineClass()) {
+    ppSetEngineClass(&TTestEngine::Make);
+    ppSetDetailBandEngineClass(&TTestBandEngine::Make);
+  }
+  ~TTestEngineClasses() {
+    ppSetEngineClass(engine_);
+    ppSetDetailBandEngineClass(band_);
+  }
+  TTestEngineClasses(const TTestEngineClasses&) = delete;
+  TTestEngineClasses& operator=(const TTestEngineClasses&) = delete;
+
+ private:
+  TppEngineCreator engine_;
+  TppDetailBandEngineCreator band_;
+};
+
 }  // namespace

@@ -184,6 +184,10 @@ TEST_F(PrintDialogAlone, CopiesStayWithinOneTo999AndNeverRaise) {
   ui::ScriptClicks({"edtCopies=1000", "btnOK"});
   dialog_->ShowModal();
   EXPECT_EQ(printer_->GetPrinterSetup()->Copies(), 999);
+  // The spin button worked as a user would.
+  ui::ScriptClicks({"edtCopies=2", "udCopies=up", "udCopies=UP", "udCopies=down", "btnOK"});
+  dialog_->ShowModal();
+  EXPECT_EQ(printer_->GetPrinterSetup()->Copies(), 3);
 }
 
 TEST_F(PrintDialogAlone, ShowsTheRequestItIsGiven) {

@@ -24,6 +24,7 @@
 #include "report/output/ppPrnDev.h"
 #include "report/output/ppPrintr.h"
 #include "report/output/ppViewr.h"
+#include "tests/report/forms/picture_checks.h"
 #include "tests/support/pagesource.h"
 #include "tests/support/ppPagedReport.h"
 #include "tests/support/ppPrintRun.h"
@@ -551,17 +552,97 @@ TEST_F(PreviewRun, TheOutlineTakesThePreviewToTheChosenNode) {
   EXPECT_EQ(pages, (std::vector<int>{5, 3, 2}));
 }
 
+namespace {
+
+// What zolmet-test-preview ARGS shows at a terminal typed by
+// zolmet-test-terminal with ANSWERS (its options), then "exit N".
+std::string AtTerminal(const std::string& root, const std::vector<std::string>& answers, const std::string& args) {
+  std::string cmd = "ZOLMET_ROOT='" + root + "' '" + BinPath("zolmet-test-terminal") + "' --timeout 120";
+  for (const std::string& a : answers) cmd += " '" + a + "'";
+  cmd += " -- '" + BinPath("zolmet-test-preview") + "' " + args + " </dev/null; echo \"exit $?\"";
+  return Shell(cmd);
+}
+
+// N of the line "pages made: N of ..." in OUT; -1 without one.
+int PagesMade(const std::string& out) {
+  const size_t at = out.find("pages made: ");
+  return at == std::string::npos ? -1 : std::atoi(out.c_str() + at + 12);
+}
+
+}  // namespace
+
 TEST_F(PreviewRun, TheSameStepsTypedAtATerminal) {
-  std::string cmd = "ZOLMET_ROOT='" + root_ + "' '" + BinPath("zolmet-test-terminal") + "' --timeout 60";
-  for (const char* line : {"btnLast", "edtZoom=150", "<Enter>", "btnTextSearch", "edtFind=Dravik", "<Enter>",
+  std::vector<std::string> answers;
+  // An empty line does nothing (no button is the default); a caption and
+  // a key page on.
+  for (const char* line : {"", "Next Page", "<Ctrl+PgDn>", "btnLast", "edtZoom=150", "<Enter>", "btnTextSearch", "edtFind=Dravik", "<Enter>",
                            "btnNextHit", "btnPrint", "cbxPrinters=Zolmet", "edtPageRange=2-3", "btnOK", "btnNext",
-                           "btnCancel"})
-    cmd += " --type '" + std::string(line) + "'";
-  cmd += " -- '" + BinPath("zolmet-test-preview") + "' </dev/null; echo \"exit $?\"";
-  const std::string out = Shell(cmd);
+                           "btnCancel"}) {
+    answers.push_back("--type");
+    answers.push_back(line);
+  }
+  const std::string out = AtTerminal(root_, answers, "");
   EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
-  for (const char* shown : {"Page 5 of 5", "Found 1 of 2", "Found 2 of 2", "preview closed: yes, producing: no"})
+  // The search pane's menu is offered only once the pane shows.
+  const size_t paneShown = out.find("Hide the Find Text Toolbar");
+  ASSERT_NE(paneShown, std::string::npos) << out;
+  EXPECT_EQ(out.rfind("menu: Show All", paneShown), std::string::npos) << out;
+  EXPECT_NE(out.find("menu: Show All", paneShown), std::string::npos) << out;
+  for (const char* shown : {"Page 2", "Page 3", "Page 5 of 5", "Found 1 of 2", "Found 2 of 2", "preview closed: yes, producing: no"})
     EXPECT_NE(out.find(shown), std::string::npos) << shown;
   EXPECT_NE(Record(1).find("Pages=2"), std::string::npos);
   EXPECT_EQ(PagesRead(1), (std::vector<int>{2, 3}));
+}
+
+TEST_F(PreviewRun, WhatIsTypedWhileWorkRunsStopsIt) {
+  // Cancel typed a second into making 40,000 pages (in two passes), with
+  // no prompt shown: the preview stops making them and waits; <close> at
+  // its prompt closes it.
+  std::string out = AtTerminal(root_, {"--after", "1", "--type", "btnCancel", "--type", "<close>"}, "40000");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("[Print Preview]"), std::string::npos) << out;
+  EXPECT_GE(PagesMade(out), 0) << out;
+  EXPECT_LT(PagesMade(out), 40000) << out;
+  EXPECT_NE(out.find("preview closed: yes, producing: no"), std::string::npos) << out;
+
+  // Esc a second into printing 200 pages reaches the cancel dialog, which
+  // stops the print.
+  out = AtTerminal(root_, {"--after", "1", "--type", "<Esc>"}, "--print 200");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("[Printing]"), std::string::npos) << out;  // the cancel dialog reached the terminal
+  // The job holds the pages printed before the Esc (none when it came first).
+  const std::string record = Record(1);
+  const size_t pages = record.find("\nPages=");
+  EXPECT_LT(pages == std::string::npos ? 0 : std::atoi(record.c_str() + pages + 7), 200) << record;
+}
+
+TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
+  // At the overwrite question "bogus" and an empty line are answered and
+  // asked again (the default would overwrite); "No" keeps the template
+  // that is there; the dialog is then cancelled by its caption.
+  const std::string folder = root_ + "/templates";
+  fs::create_directories(folder);
+  WriteFile(folder + "/Receipt", "kept\n");
+  const std::string out =
+      AtTerminal(root_, {"--type", "btnOK", "--type", "bogus", "--type", "", "--type", "No", "--type", "Cancel"}, "--save '" + folder + "'");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("already exists: Receipt"), std::string::npos) << out;
+  EXPECT_NE(out.find("bogus: not a button here"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n: not a button here"), std::string::npos) << out;
+  EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
+  EXPECT_EQ(ReadFile(folder + "/Receipt"), "kept\n");
+}
+
+TEST_F(PreviewRun, ThePreviewReadsWellWithTheSearchPaneOpen) {
+  TPagedReport source(5);
+  source.report->PrinterSetup()->SetDocumentName("收據");
+  int checks = 0;
+  Probes(source.report.get(), {{"picture", [&](TppPrintPreview* form, TppPreview*) {
+                                  picture_checks::ExpectReadable(form, "preview");
+                                  ++checks;
+                                }}});
+  ui::ScriptClicks({"idle", "btnTextSearch", "edtFind=收據", "<Enter>", "picture", "btnCancel"});
+  source.report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_EQ(checks, 1);
 }

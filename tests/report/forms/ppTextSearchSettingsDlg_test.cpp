@@ -34,7 +34,7 @@ class TextSearchSettingsDialog : public DialogTest {
 TEST_F(TextSearchSettingsDialog, ShowsTheSettingsAndCancelChangesNothing) {
   TppTextSearchSettingsDialog* d = Open();
   ASSERT_TRUE(d);
-  EXPECT_EQ(d->Caption, "");  // message 1150 has no text
+  EXPECT_EQ(d->Caption, "Text Search Settings");
   EXPECT_EQ(d->cbxEnabled->Caption, "Enabled");
   EXPECT_EQ(d->rdgStartingPage->Items.Strings(1), "Start Search on Current Page");
   EXPECT_EQ(d->Settings(), settings());
@@ -59,13 +59,14 @@ TEST_F(TextSearchSettingsDialog, OKStoresTheControlsAndTheBoundsAreKept) {
   settings()->SetVisible(true);
   TppTextSearchSettingsDialog* d = Open();
   ASSERT_TRUE(d);
-  d->cbxEnabled->Click();  // off: Visible cannot stay on
   d->cbxCaseSensitive->SetChecked(true);
-  d->rdgStartingPage->SetItemIndex(1);
   d->edtSearchString->SetText("find");
   d->SetBounds(40, 50, 300, 400);
-  ui::ScriptClicks({"btnOK"});
-  d->ShowModal();
+  // The radio group is worked as a user would, before Enabled goes off
+  // (then Visible cannot stay on); OK answers OK.
+  ui::ScriptClicks({"rdgStartingPage=Start Search on &Current Page", "cbxEnabled=0", "btnOK"});
+  EXPECT_EQ(d->ShowModal(), ui::mrOk);
+  EXPECT_FALSE(ui::HasScriptedClick());
   d->Free();
   EXPECT_FALSE(settings()->Enabled());
   EXPECT_FALSE(settings()->Visible());

@@ -49,9 +49,8 @@ TEST_F(TemplateDialogTest, ActivationListsTheTableAndSetsTheCaptionsOfTheMode) {
   dialog->Show();
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Receipt", "Invoice"}));
   EXPECT_EQ(table.opens, 1);  // opened because it was not
-  // Messages the program's table lacks leave their captions empty.
-  EXPECT_EQ(dialog->Caption, "");
-  EXPECT_EQ(dialog->btnOK->Caption, "");
+  EXPECT_EQ(dialog->Caption, "Open Template");
+  EXPECT_EQ(dialog->btnOK->Caption, "&Open");
   EXPECT_EQ(dialog->btnCancel->Caption, "Cancel");
   EXPECT_EQ(dialog->lblTemplateName->Caption, "Name");
   EXPECT_EQ(dialog->hdrList->Sections.at(0).Text, "Name");
@@ -63,7 +62,8 @@ TEST_F(TemplateDialogTest, ActivationListsTheTableAndSetsTheCaptionsOfTheMode) {
   cls::SetStrProp(dialog, "TemplateName", "Receipt");
   table.rows.push_back({{"Name", "Label"}});
   dialog->Show();
-  EXPECT_EQ(dialog->Caption, "As Receipt");
+  EXPECT_EQ(dialog->Caption, "Save Template As Receipt");
+  EXPECT_EQ(dialog->btnOK->Caption, "&Save");
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Receipt", "Invoice", "Label"}));
   EXPECT_EQ(table.opens, 1);
   EXPECT_EQ(table.firsts, 2);
@@ -86,9 +86,9 @@ TEST_F(TemplateDialogTest, OpenModeTakesOnlyANameTheTableHas) {
   EXPECT_EQ(dialog->ShowModal(), ui::mrCancel);
   EXPECT_EQ(ShownTexts(), (std::vector<std::string>{"Error: Record not found: Receipts"}));
 
+  // The list is worked as a user would: a click on the line.
   ui::ClearRecordedDialogs();
-  ui::ScriptClicks({"btnOK"});
-  dialog->SetTemplateName("Invoice");
+  ui::ScriptClicks({"lbxTemplates=invoice", "btnOK"});
   EXPECT_EQ(dialog->ShowModal(), ui::mrOk);
   EXPECT_EQ(dialog->TemplateName(), "Invoice");
   EXPECT_TRUE(ShownTexts().empty());
@@ -102,9 +102,7 @@ TEST_F(TemplateDialogTest, SaveModeOverwritesOnlyAfterYes) {
   EXPECT_EQ(dialog->ShowModal(), ui::mrOk);
   std::vector<std::string> asked = ShownTexts();
   ASSERT_EQ(asked.size(), 3u);
-  // The question's own texts are not in the program's table: the name and
-  // the line breaks remain.
-  EXPECT_EQ(asked[0], "Confirm: Receipt\r\n\r\n");
+  EXPECT_EQ(asked[0], "Confirm: A template of this name already exists: Receipt\r\n\r\nDo you want to replace it?");
 
   // A new name is saved without a question.
   ui::ClearRecordedDialogs();

@@ -9,17 +9,17 @@ TEST_F(DialogTest, TemplateErrorDialogAnswersIgnoreIgnoreAllOrCancel) {
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->Caption, "Error Reading Template");
   d->SetLanguageIndex(0);
-  // Only Cancel's text is in the program's message table.
-  EXPECT_EQ(d->Caption, "");
-  EXPECT_EQ(d->btnIgnore->Caption, "");
-  EXPECT_EQ(d->btnIgnoreAll->Caption, "");
+  EXPECT_EQ(d->Caption, "Error Reading Template");
+  EXPECT_EQ(d->btnIgnore->Caption, "&Ignore");
+  EXPECT_EQ(d->btnIgnoreAll->Caption, "Ignore &All");
   EXPECT_EQ(d->btnCancel->Caption, "Cancel");
 
   cls::SetStrProp(d, "MessageText", "Ignore the error and continue?\r\nProperty Foo does not exist");
   EXPECT_EQ(d->MessageText(), "Ignore the error and continue?\r\nProperty Foo does not exist");
+  // Buttons by name or by the caption a user reads.
   ui::ScriptClicks({"btnIgnore"});
   EXPECT_EQ(d->ShowModal(), ui::mrIgnore);
-  ui::ScriptClicks({"btnIgnoreAll"});
+  ui::ScriptClicks({"ignore all"});
   EXPECT_EQ(d->ShowModal(), ui::mrAll);
   ui::ScriptClicks({"btnCancel"});
   EXPECT_EQ(d->ShowModal(), ui::mrCancel);
