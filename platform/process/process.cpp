@@ -55,7 +55,7 @@ std::vector<pid_t>& Lost() {
   static auto* lost = new std::vector<pid_t>;
   return *lost;
 }
-size_t g_handled = 0;  // children with a handle, not yet collected
+size_t g_handled = 0;  // children whose handles have not all gone
 
 void ReapOrphans() {
   {

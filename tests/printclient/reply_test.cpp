@@ -82,7 +82,7 @@ TEST_F(ReplyTest, EmptyReply) {
 }
 
 TEST_F(ReplyTest, EmptyLinesOnly) {
-  ExpectFault("\r\r\r", "內容空白\r\r\r\r", "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.");
+  ExpectFault("\r\r\r", "內容空白\r\\r\\r\\r", "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.");
 }
 
 TEST_F(ReplyTest, MissingOrWrongEnd) {

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     const char* v = std::getenv(argv[2]);
     std::printf("%s\n", v ? v : "");
   }
-  if (cmd == "started") std::printf("%.10f %.10f\n", win::Now(), win::ProcessStartTime());
+  if (cmd == "started") std::printf("%.17g %.17g\n", win::Now(), win::ProcessStartTime());
   if (cmd == "kill" && argc > 2) {
     std::fflush(nullptr);
     kill(getpid(), std::atoi(argv[2]));
