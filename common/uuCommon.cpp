@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/process/clock.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/files.h"
 #include "platform/sysroot/sysroot.h"
 
@@ -33,17 +34,6 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
-// Takes the file's lock, waiting at most about two seconds: a writer that
-// stopped while holding it costs its entry, never the caller's progress.
-bool LockFile(int fd) {
-  for (int waited = 0;; waited += 5) {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (waited >= 2000) return false;
-    usleep(5000);
-  }
-}
-
 // One append under the file's lock. One cut short (a full disk) is taken
 // back while the lock is still held, so nobody else's entry can follow it
 // and be cut with it: the file never holds part of an entry, the entry is
@@ -51,7 +41,7 @@ bool LockFile(int fd) {
 bool AppendEntry(const std::string& path, const std::string& entry) {
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
-  if (!LockFile(fd)) {
+  if (!sysroot::LockWithin(fd, true)) {
     close(fd);
     errno = EWOULDBLOCK;
     return false;
@@ -76,9 +66,12 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
 
 // Creates PATH holding CONTENT, or fails when it exists already. The file
 // appears whole: it is written under a private name and linked into place.
+// The name is this process's, so that one a killed process left goes later.
 bool CreateWhole(const std::string& path, const std::string& content) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos) sysroot::ClearOrphans(path.substr(0, slash), path.substr(slash + 1) + ".");
+  std::string tmp = sysroot::OwnedTemplate(path + ".");
+  int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);
   fchmod(fd, 0644);

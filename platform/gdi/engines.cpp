@@ -25,7 +25,8 @@ bool Engine::EndDocument(Job& job, Failure&) {
   job.status = "done";
   return true;
 }
-void Engine::AbortDocument(Job& job) { job.status = "aborted"; }
+// Given up: by the caller, or after a step failed (the job keeps its cause).
+void Engine::AbortDocument(Job& job) { job.status = job.error.empty() ? "aborted" : "failed"; }
 void Engine::Draw(const Op&) {}
 
 namespace {
@@ -50,6 +51,13 @@ Failure FileFailure(int err, const std::string& what) {
 
 double TenthsToPoints(int tenths) { return tenths * 72.0 / 254.0; }
 
+// A job without a page is no job: it fails, and nothing is handed over.
+bool HasPages(const Job& job, Failure& why) {
+  if (!job.pages.empty()) return true;
+  why = {win::ERROR_NO_DATA, "The job has no page: nothing was printed."};
+  return false;
+}
+
 // ---- recording
 
 class RecordingEngine : public Engine {
@@ -59,9 +67,12 @@ class RecordingEngine : public Engine {
     return true;
   }
   bool EndDocument(Job& job, Failure& why) override {
-    Engine::EndDocument(job, why);
+    bool ok = HasPages(job, why);
+    if (ok) Engine::EndDocument(job, why);
+    else job.status = "empty";
+    if (!ok) KeepFirstFailure(job, why);
     AddRecordedJob(job);
-    return true;
+    return ok;
   }
   void AbortDocument(Job& job) override {
     Engine::AbortDocument(job);
@@ -70,6 +81,68 @@ class RecordingEngine : public Engine {
 };
 
 // ---- cairo: PDF, PNG pages, job record, hand-over
+
+// A file cairo writes through its stream functions. Cairo 1.16 reports
+// success after a failed write, so the first failure is kept here; Close
+// flushes the file to the disk and answers it.
+class OutputFile {
+ public:
+  ~OutputFile() { Discard(); }
+
+  bool Open(const std::string& path, Failure& why) {
+    Discard();
+    path_ = path;
+    err_ = 0;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+      why = FileFailure(errno, "Cannot write " + path);
+      return false;
+    }
+    return true;
+  }
+
+  static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length) {
+    auto* f = static_cast<OutputFile*>(closure);
+    for (unsigned int done = 0; done < length && !f->err_;) {
+      ssize_t n = ::write(f->fd_, data + done, length - done);
+      if (n > 0) done += static_cast<unsigned int>(n);
+      else if (n == 0) f->err_ = EIO;
+      else if (errno != EINTR) f->err_ = errno;
+    }
+    return f->err_ ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
+  }
+
+  // The first write failure so far, as the job's cause.
+  bool Good(Failure& why) const {
+    if (!err_) return true;
+    why = FileFailure(err_, "Cannot write " + path_);
+    return false;
+  }
+
+  // Flushes and closes the file; a file that failed is removed.
+  bool Close(Failure& why) {
+    if (fd_ < 0) return Good(why);
+    // A device (no disk behind it) cannot be flushed and need not be.
+    if (!err_ && ::fsync(fd_) != 0 && errno != EINVAL) err_ = errno;
+    if (::close(fd_) != 0 && !err_ && errno != EINTR) err_ = errno;
+    fd_ = -1;
+    if (err_) ::unlink(path_.c_str());
+    return Good(why);
+  }
+
+  // Given up: closed and removed.
+  void Discard() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(path_.c_str());
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  int err_ = 0;
+};
 
 std::mutex g_jobMutex;  // job numbers within this process
 
@@ -80,11 +153,10 @@ class CairoEngine : public Engine {
 
   bool BeginDocument(Job& job, int widthTenths, int heightTenths, Failure& why) override {
     if (!NameFiles(job, why)) return false;
-    if (!WriteRecord(job, why)) return false;
-    if (!OpenPdf(job.pdfPath, widthTenths, heightTenths, why)) {
-      job.status = "failed";
+    if (!WriteRecord(job, why) || !OpenPdf(job.pdfPath, widthTenths, heightTenths, why)) {
+      // What was begun goes; the record tells why when it can be written.
       KeepFirstFailure(job, why);
-      WriteRecord(job, why);
+      Fail(job);
       return false;
     }
     return true;
@@ -102,6 +174,7 @@ class CairoEngine : public Engine {
     cairo_show_page(cr);
     cairo_status_t st = cairo_status(cr);
     cairo_destroy(cr);
+    if (!pdf_.Good(why)) return false;
     if (st != CAIRO_STATUS_SUCCESS) {
       why = CairoFailure(st, "the PDF");
       return false;
@@ -109,8 +182,8 @@ class CairoEngine : public Engine {
     if (def_.WritesPng()) {
       fs::path pdf(job.pdfPath);
       std::string png = (pdf.parent_path() / pdf.stem()).string() + "-p" + std::to_string(job.pages.size()) + ".png";
+      job.pngPaths.push_back(png);  // removed with the job should it fail
       if (!WritePng(page, png, why)) return false;
-      job.pngPaths.push_back(png);
     }
     // Written: only its size is kept, so a long job does not hold every
     // page's drawing (and pictures) until it ends.
@@ -119,13 +192,22 @@ class CairoEngine : public Engine {
   }
 
   bool EndDocument(Job& job, Failure& why) override {
-    bool ok = ClosePdf(why);
-    if (ok && !def_.command.empty()) ok = HandOver(def_.command, job, def_.commandTimeout, why);
-    if (!ok) KeepFirstFailure(job, why);  // the cause goes into the record
+    if (!ClosePdf(why) || !HasPages(job, why)) {
+      KeepFirstFailure(job, why);  // the cause goes into the record
+      Fail(job, job.pages.empty() ? "empty" : "failed");
+      return false;
+    }
+    // A whole PDF that the command did not take stays for another try.
+    bool ok = def_.command.empty() || HandOver(def_.command, job, def_.commandTimeout, why);
+    if (!ok) KeepFirstFailure(job, why);
     job.status = ok ? "done" : "failed";
     Failure unwritten;
     if (!WriteRecord(job, unwritten) && ok) {
+      // A job whose record cannot say it is done fails; its files go too,
+      // unless the command has them already.
       why = unwritten;
+      KeepFirstFailure(job, why);
+      if (def_.command.empty()) Fail(job);
       return false;
     }
     return ok;
@@ -133,16 +215,23 @@ class CairoEngine : public Engine {
 
   void AbortDocument(Job& job) override {
     Engine::AbortDocument(job);
-    Abandon();
-    std::error_code ec;
-    fs::remove(job.pdfPath, ec);
-    for (const auto& p : job.pngPaths) fs::remove(p, ec);
-    job.pngPaths.clear();
-    Failure ignored;
-    WriteRecord(job, ignored);
+    Fail(job, job.status);
   }
 
  private:
+  // The job ends without output: what it wrote is removed, then the record
+  // tells why (or goes too, when it cannot be written).
+  void Fail(Job& job, const std::string& status = "failed") {
+    Abandon();
+    std::error_code ec;
+    if (!job.pdfPath.empty()) fs::remove(job.pdfPath, ec);
+    for (const auto& p : job.pngPaths) fs::remove(p, ec);
+    job.pngPaths.clear();
+    job.status = status;
+    Failure unwritten;
+    if (!WriteRecord(job, unwritten) && !job.recordPath.empty()) fs::remove(job.recordPath, ec);
+  }
+
   // The job's number and files: the output file asked for, or the next
   // free job-NNNN in the printer's output folder.
   bool NameFiles(Job& job, Failure& why) {
@@ -185,22 +274,19 @@ class CairoEngine : public Engine {
   }
 
   bool OpenPdf(const std::string& path, int w, int h, Failure& why) {
-    FILE* probe = std::fopen(path.c_str(), "wb");
-    if (!probe) {
-      why = FileFailure(errno, "Cannot write " + path);
-      return false;
-    }
-    std::fclose(probe);
-    surface_ = cairo_pdf_surface_create(path.c_str(), TenthsToPoints(std::max(1, w)), TenthsToPoints(std::max(1, h)));
+    if (!pdf_.Open(path, why)) return false;
+    surface_ = cairo_pdf_surface_create_for_stream(OutputFile::Write, &pdf_, TenthsToPoints(std::max(1, w)),
+                                                   TenthsToPoints(std::max(1, h)));
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
       why = CairoFailure(cairo_surface_status(surface_), path);
-      cairo_surface_destroy(surface_);
-      surface_ = nullptr;
+      Abandon();
       return false;
     }
     return true;
   }
 
+  // Finishes the PDF and flushes it to the disk; a write that failed on
+  // the way fails it with its own cause.
   bool ClosePdf(Failure& why) {
     if (!surface_) {
       why = {win::ERROR_INVALID_PARAMETER, "No document is open."};
@@ -210,6 +296,7 @@ class CairoEngine : public Engine {
     cairo_status_t st = cairo_surface_status(surface_);
     cairo_surface_destroy(surface_);
     surface_ = nullptr;
+    if (!pdf_.Close(why)) return false;
     if (st != CAIRO_STATUS_SUCCESS) {
       why = CairoFailure(st, "the PDF");
       return false;
@@ -218,10 +305,12 @@ class CairoEngine : public Engine {
   }
 
   void Abandon() {
-    if (!surface_) return;
-    cairo_surface_finish(surface_);
-    cairo_surface_destroy(surface_);
-    surface_ = nullptr;
+    if (surface_) {
+      cairo_surface_finish(surface_);
+      cairo_surface_destroy(surface_);
+      surface_ = nullptr;
+    }
+    pdf_.Discard();
   }
 
   // The page drawn by the raster engine, written as an RGB PNG.
@@ -229,19 +318,24 @@ class CairoEngine : public Engine {
     RasterEngine raster;
     if (!raster.DrawPage(page, why)) return false;
     auto& px = *raster.Pixels();
+    OutputFile file;
+    if (!file.Open(path, why)) return false;
     cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(px.data()),
                                                              CAIRO_FORMAT_RGB24, page.width, page.height,
                                                              page.width * 4);
-    cairo_status_t st = cairo_surface_write_to_png(s, path.c_str());
+    cairo_status_t st = cairo_surface_write_to_png_stream(s, OutputFile::Write, &file);
     cairo_surface_destroy(s);
+    if (!file.Close(why)) return false;
     if (st != CAIRO_STATUS_SUCCESS) {
       why = CairoFailure(st, path);
+      fs::remove(path);
       return false;
     }
     return true;
   }
 
   spool::PrinterDef def_;
+  OutputFile pdf_;
   cairo_surface_t* surface_ = nullptr;
 };
 

@@ -311,7 +311,7 @@ struct Job {
   int number = 0;
   std::string printer, document, output;
   int copies = 1;
-  std::string status;  // "printing", "done", "aborted", "failed"
+  std::string status;  // "printing", "done", "aborted", "failed", "empty" (no page)
   // The first failure of the job: its text (also in the job record) and
   // error code; empty and 0 while none.
   std::string error;

@@ -2,6 +2,7 @@
 // engine; the job record; the hand-over command; the recorded jobs.
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "dc_internal.h"
 #include "platform/process/process.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 
 namespace fs = std::filesystem;
 
@@ -78,8 +80,12 @@ std::string FormatRecord(const Job& j) {
   for (size_t i = 0; i < j.pages.size(); ++i)
     o << "Page" << i + 1 << "=" << j.pages[i].widthTenths << "," << j.pages[i].heightTenths << ","
       << j.pages[i].width << "," << j.pages[i].height << "\r\n";
-  o << "Pdf=" << fs::path(j.pdfPath).filename().string() << "\r\n";
-  for (const auto& p : j.pngPaths) o << "Png=" << fs::path(p).filename().string() << "\r\n";
+  // Only files that exist are named: a job that failed has none.
+  std::error_code ec;
+  if (!j.pdfPath.empty() && fs::exists(j.pdfPath, ec))
+    o << "Pdf=" << fs::path(j.pdfPath).filename().string() << "\r\n";
+  for (const auto& p : j.pngPaths)
+    if (fs::exists(p, ec)) o << "Png=" << fs::path(p).filename().string() << "\r\n";
   return o.str();
 }
 
@@ -87,11 +93,7 @@ std::string FormatRecord(const Job& j) {
 
 bool WriteRecord(const Job& j, Failure& why) {
   if (j.recordPath.empty()) return true;
-  errno = 0;
-  std::ofstream f(j.recordPath, std::ios::binary | std::ios::trunc);
-  f << FormatRecord(j);
-  f.flush();
-  if (f) return true;
+  if (sysroot::ReplaceFile(j.recordPath, FormatRecord(j))) return true;
   int err = errno ? errno : EIO;
   why.code = win::SetLastErrorFromErrno(err);
   why.text = "Cannot write the job record " + j.recordPath + ": " + std::strerror(err) + ".";
@@ -138,12 +140,14 @@ std::string PageMillimetres(const Page& page) {
   return mm(page.widthTenths) + "x" + mm(page.heightTenths);
 }
 
-// A temporary file removed with this.
+// A temporary file removed with this; one left by a killed program is
+// cleared by a later one.
 struct TempFile {
   std::string path;
   TempFile() {
-    char name[] = "/tmp/zolmet-output-XXXXXX";
-    int fd = ::mkstemp(name);
+    sysroot::ClearOrphans(sysroot::TempDir(), "zolmet-output-");
+    std::string name = sysroot::OwnedTemplate(sysroot::TempDir() + "/zolmet-output-");
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd >= 0) {
       ::close(fd);
       path = name;

@@ -17,6 +17,7 @@
 
 #include "clock.h"
 #include "platform/sysroot/codepage.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
 
 extern char** environ;
@@ -31,6 +32,7 @@ class Process {
   DWORD exitCode = STILL_ACTIVE;
   bool exitKnown = false;
   bool ownGroup = false;  // leads a process group of its own
+  int lifeLine = -1;      // write end of the pipe whose end kills its group
   int signal = 0;         // the signal that ended it
 
   ~Process();
@@ -116,6 +118,7 @@ std::string CurrentWinDir() {
 }  // namespace
 
 Process::~Process() {
+  if (lifeLine >= 0) close(lifeLine);
   if (pid > 0) {
     const bool ended = Reap(false);
     std::lock_guard<std::mutex> lock(g_lostMutex);
@@ -134,6 +137,10 @@ bool Process::Reap(bool block) {
   } while (r < 0 && errno == EINTR);
   if (r == 0) return false;
   finished = true;
+  if (lifeLine >= 0) {
+    close(lifeLine);
+    lifeLine = -1;
+  }
   // Without a status (the child was collected elsewhere, as when SIGCHLD is
   // ignored) only the side channel can tell the code.
   exitKnown = r > 0;
@@ -232,8 +239,11 @@ namespace {
 HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& args,
                const std::string& hostCwd, bool group) {
   auto proc = std::make_shared<Process>();
-  char tmpl[] = "/tmp/zolmet-exit-XXXXXX";
-  int fd = mkstemp(tmpl);
+  // The side channel names this process, so that one left by a killed
+  // program is cleared by a later one.
+  sysroot::ClearOrphans(sysroot::TempDir(), "zolmet-exit-");
+  std::string tmpl = sysroot::OwnedTemplate(sysroot::TempDir() + "/zolmet-exit-");
+  int fd = mkostemp(tmpl.data(), O_CLOEXEC);
   if (fd < 0) {
     SetLastErrorFromErrno(errno);
     return nullptr;
@@ -241,7 +251,19 @@ HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& a
   close(fd);
   proc->exitFile = tmpl;
 
+  // A group's life is tied to ours: its leader starts a watcher on the read
+  // end of a pipe that only we hold open, and when that ends (we died, or
+  // collected the leader) the watcher kills the whole group.
+  int lifeLine[2] = {-1, -1};
+  if (group && pipe2(lifeLine, O_CLOEXEC) != 0) {
+    SetLastErrorFromErrno(errno);
+    return nullptr;
+  }
   std::vector<std::string> argStore;
+  if (group) {
+    argStore = {"/bin/sh", "-c",
+                "{ read zolmet_line <&3; kill -KILL 0; } </dev/null >/dev/null 2>&1 & exec 3<&-; exec \"$0\" \"$@\""};
+  }
   argStore.push_back(hostProgram);
   for (const auto& a : args) argStore.push_back(a);
   std::vector<char*> argv;
@@ -265,7 +287,8 @@ HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& a
   posix_spawn_file_actions_init(&actions);
   // Only the standard handles are passed on, as the system does when
   // handles are not inherited.
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (group) posix_spawn_file_actions_adddup2(&actions, lifeLine[0], 3);
+  posix_spawn_file_actions_addclosefrom_np(&actions, group ? 4 : 3);
   if (!hostCwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, hostCwd.c_str());
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
@@ -293,15 +316,18 @@ HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& a
     } catch (const std::bad_alloc&) {
       rc = ENOMEM;
     }
-    if (rc == 0) rc = posix_spawn(&pid, hostProgram.c_str(), &actions, &attr, argv.data(), envp.data());
+    if (rc == 0) rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
     if (rc == 0) ++g_handled;
   }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
+  if (group) close(lifeLine[0]);
   if (rc != 0) {
+    if (group) close(lifeLine[1]);
     SetLastErrorFromErrno(rc);
     return nullptr;
   }
+  proc->lifeLine = group ? lifeLine[1] : -1;
   proc->pid = pid;
   proc->ownGroup = group;
   return proc;

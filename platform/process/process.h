@@ -45,7 +45,8 @@ HPROCESS CreateProcess(const std::string& commandLine, const std::string& curren
 // Starts a program of this system (HOSTPROGRAM is a host path, not a
 // Windows one) with ARGS, for commands the platform's own settings name,
 // such as a printer's hand-over command. It leads a process group of its
-// own, so TerminateProcess also ends what it started.
+// own, so TerminateProcess also ends what it started; the group is killed
+// too when this process dies or collects its leader.
 HPROCESS CreateHostProcess(const std::string& hostProgram, const std::vector<std::string>& args);
 // Starts a program without keeping a handle; > 31 when it started.
 unsigned WinExec(const std::string& commandLine, int show);

@@ -2,6 +2,7 @@
 // "name=width,height,left,top,right,bottom" (thousandths of a mm). Changes
 // hold an exclusive lock on the file's ".lock" neighbour and replace the file
 // whole, so two processes never lose each other's forms.
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -50,6 +51,12 @@ bool ValidForm(const win::FORM_INFO_1A* form) {
   return form && form->pName && *form->pName && !std::strchr(form->pName, '=') &&
          !std::strchr(form->pName, '\n') && !std::strchr(form->pName, '\r') && form->Size.cx > 0 &&
          form->Size.cy > 0;
+}
+
+// The forms' lock was not had (another process holds it too long).
+bool LockFailed() {
+  win::SetLastError(errno == EWOULDBLOCK ? win::ERROR_LOCK_VIOLATION : win::ERROR_ACCESS_DENIED);
+  return false;
 }
 
 Form FromInfo(const win::FORM_INFO_1A* info) {
@@ -108,6 +115,7 @@ bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO
     return false;
   }
   sysroot::FileLock lock(spool::FormsFile() + ".lock");
+  if (!lock.ok()) return spool::LockFailed();
   auto forms = spool::ReadForms();
   for (auto& f : forms)
     if (cp::UpperAscii(f.name) == cp::UpperAscii(formName)) {
@@ -126,6 +134,7 @@ bool AddFormA(HANDLE printer, DWORD level, const FORM_INFO_1A* form) {
     return false;
   }
   sysroot::FileLock lock(spool::FormsFile() + ".lock");
+  if (!lock.ok()) return spool::LockFailed();
   auto forms = spool::ReadForms();
   for (const auto& f : forms)
     if (cp::UpperAscii(f.name) == cp::UpperAscii(form->pName)) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <set>
 #include <sstream>
 
 #include "platform/registry/ini.h"
@@ -86,6 +89,19 @@ bool ValidName(const std::string& name) {
   return true;
 }
 
+// A definition file read: one that is refused says so on the standard
+// error, once per process for each file and fault, naming the line.
+bool ParseFile(const std::string& path, const std::string& text, PrinterDef& def) {
+  std::string why;
+  if (ParseDefinition(text, def, &why)) return true;
+  static std::mutex mutex;
+  static std::set<std::string> told;
+  std::string message = "The printer definition " + path + " is refused: " + why;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (told.insert(message).second) std::cerr << cp::Big5ToUtf8(message) << "\n";
+  return false;
+}
+
 std::string WinIniPath() { return sysroot::HostPath(sysroot::JoinWin(sysroot::WindowsDir(), "win.ini")); }
 
 }  // namespace
@@ -138,25 +154,36 @@ std::string FormatDefinition(const PrinterDef& d) {
   return o.str();
 }
 
-bool ParseDefinition(const std::string& text, PrinterDef& d) {
+bool ParseDefinition(const std::string& text, PrinterDef& d, std::string* why) {
   d = PrinterDef();
   bool named = false;
   const ini::File file = ini::File::Parse(text);
+  size_t number = 0;
+  std::string problem;
   for (const auto& line : file.Lines()) {
+    ++number;
     if (line.kind == ini::File::Kind::Blank || line.kind == ini::File::Kind::Comment) continue;
-    if (line.kind != ini::File::Kind::Entry) return false;
     std::string key = cp::UpperAscii(line.name);
     const std::string& val = line.value;
-    auto ints = [&](size_t n, std::vector<int>& out) {
+    // Whole numbers within LOW to HIGH, N of them separated by commas.
+    auto ints = [&](size_t n, std::vector<int>& out, int low, int high) {
       auto parts = SplitComma(val);
       if (parts.size() != n) return false;
       out.resize(n);
       for (size_t i = 0; i < n; ++i)
-        if (!ToInt(parts[i], out[i])) return false;
+        if (!ToInt(parts[i], out[i]) || out[i] < low || out[i] > high) return false;
+      return true;
+    };
+    auto one = [&](int& out, int low, int high) {
+      std::vector<int> v;
+      if (!ints(1, v, low, high)) return false;
+      out = v[0];
       return true;
     };
     std::vector<int> v;
-    if (key == "NAME") {
+    if (line.kind != ini::File::Kind::Entry) {
+      problem = "not a KEY=VALUE line";
+    } else if (key == "NAME") {
       d.name = val;
       named = !val.empty();
     } else if (key == "DRIVER") {
@@ -164,44 +191,51 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
     } else if (key == "PORTS") {
       d.ports = val.empty() ? std::vector<std::string>{} : SplitComma(val);
     } else if (key == "ATTRIBUTES") {
-      if (!ToMask(val, d.attributes)) return false;
+      if (!ToMask(val, d.attributes)) problem = "not a 32-bit mask";
     } else if (key == "RESOLUTION") {
-      if (!ints(2, v) || v[0] <= 0 || v[1] <= 0) return false;
-      d.dpiX = v[0];
-      d.dpiY = v[1];
+      if (!ints(2, v, 1, kMaxResolution))
+        problem = "two resolutions of 1 to " + std::to_string(kMaxResolution) + " dots per inch expected";
+      else d.dpiX = v[0], d.dpiY = v[1];
     } else if (key == "COLOR") {
       d.color = val == "1";
     } else if (key == "UNPRINTABLE") {
-      if (!ints(4, v)) return false;
-      d.unprintLeft = v[0], d.unprintTop = v[1], d.unprintRight = v[2], d.unprintBottom = v[3];
+      if (!ints(4, v, 0, kMaxTenths))
+        problem = "four margins of 0 to " + std::to_string(kMaxTenths) + " tenths of a mm expected";
+      else d.unprintLeft = v[0], d.unprintTop = v[1], d.unprintRight = v[2], d.unprintBottom = v[3];
     } else if (key == "PAPER") {
       auto parts = SplitComma(val, 4);
       Paper p;
-      if (parts.size() != 4 || !ToInt(parts[0], p.code) || !ToInt(parts[1], p.width) ||
-          !ToInt(parts[2], p.height))
-        return false;
-      p.name = parts[3];
+      if (parts.size() != 4 || !ToInt(parts[0], p.code) || !ToInt(parts[1], p.width) || !ToInt(parts[2], p.height))
+        problem = "code, width, height and name expected";
+      else if (p.code < 0 || p.code > kMaxCode)
+        problem = "the paper code must be 0 to " + std::to_string(kMaxCode);
+      else if (p.width < 0 || p.width > kMaxTenths || p.height < 0 || p.height > kMaxTenths)
+        problem = "the paper's width and height must be 0 to " + std::to_string(kMaxTenths) + " tenths of a mm";
+      p.name = parts.size() == 4 ? parts[3] : "";
       d.papers.push_back(p);
     } else if (key == "BIN") {
       auto parts = SplitComma(val, 2);
       Bin b;
-      if (parts.size() != 2 || !ToInt(parts[0], b.code)) return false;
-      b.name = parts[1];
+      if (parts.size() != 2 || !ToInt(parts[0], b.code) || b.code < 0 || b.code > kMaxCode)
+        problem = "a bin code of 0 to " + std::to_string(kMaxCode) + " and a name expected";
+      else b.name = parts[1];
       d.bins.push_back(b);
     } else if (key == "DEFAULTPAPER") {
-      if (!ToInt(val, d.defaultPaper)) return false;
+      if (!one(d.defaultPaper, 0, kMaxCode)) problem = "a paper code of 0 to " + std::to_string(kMaxCode) + " expected";
     } else if (key == "DEFAULTCUSTOM") {
-      if (!ints(2, v)) return false;
-      d.defaultCustomWidth = v[0], d.defaultCustomLength = v[1];
+      if (!ints(2, v, 0, kMaxTenths))
+        problem = "a width and a length of 0 to " + std::to_string(kMaxTenths) + " tenths of a mm expected";
+      else d.defaultCustomWidth = v[0], d.defaultCustomLength = v[1];
     } else if (key == "DEFAULTBIN") {
-      if (!ToInt(val, d.defaultBin)) return false;
+      if (!one(d.defaultBin, 0, kMaxCode)) problem = "a bin code of 0 to " + std::to_string(kMaxCode) + " expected";
     } else if (key == "DEFAULTORIENTATION") {
-      if (!ToInt(val, d.defaultOrientation)) return false;
+      if (!one(d.defaultOrientation, 1, 2)) problem = "1 (portrait) or 2 (landscape) expected";
     } else if (key == "CUSTOM") {
       d.customAllowed = val == "1";
     } else if (key == "CUSTOMRANGE") {
-      if (!ints(4, v)) return false;
-      d.customMinWidth = v[0], d.customMinLength = v[1], d.customMaxWidth = v[2], d.customMaxLength = v[3];
+      if (!ints(4, v, 0, kMaxTenths))
+        problem = "four sizes of 0 to " + std::to_string(kMaxTenths) + " tenths of a mm expected";
+      else d.customMinWidth = v[0], d.customMinLength = v[1], d.customMaxWidth = v[2], d.customMaxLength = v[3];
     } else if (key == "OUTPUT") {
       d.output = val;
     } else if (key == "FORMATS") {
@@ -209,12 +243,22 @@ bool ParseDefinition(const std::string& text, PrinterDef& d) {
     } else if (key == "COMMAND") {
       d.command = val;
     } else if (key == "COMMANDTIMEOUT") {
-      if (!ToInt(val, d.commandTimeout) || d.commandTimeout < 1 || d.commandTimeout > 86400) return false;
+      if (!one(d.commandTimeout, 1, 86400)) problem = "1 to 86400 seconds expected";
     } else if (key == "BACKEND") {
       d.backend = cp::SameText(val, "record") ? PrinterBackend::Record : PrinterBackend::Cairo;
     }
     // Unknown keys are kept for later versions and ignored here.
+    if (!problem.empty()) {
+      if (why) {
+        std::string shown = line.text;  // control bytes are not sent on
+        for (char& c : shown)
+          if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+        *why = "line " + std::to_string(number) + " \"" + shown + "\": " + problem + ".";
+      }
+      return false;
+    }
   }
+  if (!named && why) *why = "no Name= line.";
   return named;
 }
 
@@ -235,8 +279,9 @@ bool RemovePrinter(const std::string& name) {
 bool LoadPrinter(const std::string& name, PrinterDef& def) {
   if (!ValidName(name)) return false;
   std::string text;
-  if (!sysroot::ReadHostFile(DefinitionFile(name), text)) return false;
-  return ParseDefinition(text, def) && cp::SameText(def.name, name);
+  const std::string path = DefinitionFile(name);
+  if (!sysroot::ReadHostFile(path, text)) return false;
+  return ParseFile(path, text, def) && cp::SameText(def.name, name);
 }
 
 std::vector<PrinterDef> InstalledPrinters() {
@@ -248,7 +293,7 @@ std::vector<PrinterDef> InstalledPrinters() {
     PrinterDef d;
     // A definition counts only under its own name's file: one that names
     // another printer could be neither opened nor told apart.
-    if (sysroot::ReadHostFile(e.path().string(), text) && ParseDefinition(text, d) &&
+    if (sysroot::ReadHostFile(e.path().string(), text) && ParseFile(e.path().string(), text, d) &&
         ValidName(d.name) && fs::path(DefinitionFile(d.name)) == e.path())
       out.push_back(d);
   }

@@ -82,8 +82,16 @@ bool LoadPrinter(const std::string& name, PrinterDef& def);
 // Every installed printer, ordered by name.
 std::vector<PrinterDef> InstalledPrinters();
 
+// The limits of a definition: paper and bin codes are 16-bit, sizes and
+// margins fit a DEVMODE's short, and pixel sizes fit an int.
+constexpr int kMaxCode = 65535;
+constexpr int kMaxTenths = 32767;
+constexpr int kMaxResolution = 9600;
+
 std::string FormatDefinition(const PrinterDef& def);
-bool ParseDefinition(const std::string& text, PrinterDef& def);
+// False for a text that is no definition (no name, or a value out of its
+// limits); WHY then tells which line and why.
+bool ParseDefinition(const std::string& text, PrinterDef& def, std::string* why = nullptr);
 
 // win.ini access: the value of KEY in SECTION, or DEF.
 std::string GetProfileString(const std::string& section, const std::string& key,

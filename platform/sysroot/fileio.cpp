@@ -1,8 +1,15 @@
 #include "fileio.h"
 
+#include <cctype>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,12 +109,87 @@ bool ForceDirectories(const std::string& winDir) {
 
 namespace sysroot {
 
+namespace {
+
+thread_local std::string t_lockFailure;
+
+// The owner's process id in NAME when it was made from
+// OwnedTemplate(PREFIX); 0 when it was not.
+pid_t OwnerOf(const std::string& name, const std::string& prefix) {
+  constexpr size_t kSuffix = 7;  // "-" and the six characters
+  if (name.size() < prefix.size() + 1 + kSuffix || name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const size_t dash = name.size() - kSuffix;
+  if (name[dash] != '-') return 0;
+  size_t begin = dash;
+  while (begin > prefix.size() && std::isdigit(static_cast<unsigned char>(name[begin - 1]))) --begin;
+  // A hidden file's prefix is only its dot: the id follows the last dot.
+  if (begin == dash || (begin > prefix.size() && name[begin - 1] != '.') || dash - begin > 9) return 0;
+  return static_cast<pid_t>(std::stol(name.substr(begin, dash - begin)));
+}
+
+}  // namespace
+
+std::string TempDir() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir && *dir == '/' ? dir : "/tmp";
+}
+
+std::string OwnedTemplate(const std::string& prefix) {
+  return prefix + std::to_string(getpid()) + "-XXXXXX";
+}
+
+void ClearOrphans(const std::string& folder, const std::string& prefix) {
+  static std::mutex mutex;
+  static std::set<std::string> cleared;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!cleared.insert(folder + '\0' + prefix).second) return;
+  }
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    const pid_t owner = OwnerOf(e.path().filename().string(), prefix);
+    if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) std::filesystem::remove(e.path(), ec);
+  }
+}
+
+unsigned LockWaitMs() {
+  const char* ms = std::getenv("ZOLMET_LOCK_WAIT_MS");
+  if (ms && *ms) {
+    char* end = nullptr;
+    unsigned long v = std::strtoul(ms, &end, 10);
+    if (*end == '\0' && v <= 3600000) return static_cast<unsigned>(v);
+  }
+  return 30000;
+}
+
+bool LockWithin(int fd, bool exclusive) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockWaitMs());
+  auto pause = std::chrono::milliseconds(1);
+  while (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      errno = EWOULDBLOCK;
+      return false;
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+std::string LastLockFailure() { return t_lockFailure; }
+
 bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
   // The private file is hidden and beside the target, so the rename stays on
   // one file system and listings of the folder never show it.
+  // It names this process, so that one left by a killed process is cleared
+  // by a later one.
   size_t slash = path.rfind('/');
-  std::string tmp = slash == std::string::npos ? "." + path : path.substr(0, slash + 1) + "." + path.substr(slash + 1);
-  tmp += ".XXXXXX";
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  ClearOrphans(folder, ".");
+  std::string tmp = OwnedTemplate((slash == std::string::npos ? "" : folder) + "." + path.substr(slash + 1) + ".");
   int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   int err = 0;
@@ -136,15 +218,25 @@ FileLock::FileLock(const std::string& path, bool exclusive) {
   } else {
     fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   }
-  if (fd_ < 0) return;
-  int r;
-  do {
-    r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
-  } while (r != 0 && errno == EINTR);
-  if (r != 0) {
-    close(fd_);
-    fd_ = -1;
+  if (fd_ < 0) {
+    const int err = errno;
+    error_ = "Cannot open the lock file " + path + ": " + std::strerror(err) + ".";
+    errno = err;
+    return;
   }
+  if (LockWithin(fd_, exclusive)) return;
+  const int err = errno;
+  close(fd_);
+  fd_ = -1;
+  if (err == EWOULDBLOCK) {
+    const unsigned ms = LockWaitMs();
+    error_ = "The file " + path + " stayed locked by another process for " +
+             (ms % 1000 ? std::to_string(ms) + " ms." : std::to_string(ms / 1000) + " s.");
+    t_lockFailure = error_;
+  } else {
+    error_ = "Cannot lock the file " + path + ": " + std::strerror(err) + ".";
+  }
+  errno = err;
 }
 
 FileLock::~FileLock() {

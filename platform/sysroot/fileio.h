@@ -37,6 +37,9 @@ bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode =
 // Holds a lock on the host file PATH (created when missing, with its
 // folders) for its lifetime: exclusive for changes, shared for reading. A
 // shared lock never creates the file: a reader may only be allowed to read.
+// The wait for a lock that another process holds is bounded (LockWaitMs);
+// when it runs out the lock is not held, errno is EWOULDBLOCK and error()
+// (and LastLockFailure on this thread) names the file.
 class FileLock {
  public:
   explicit FileLock(const std::string& path, bool exclusive = true);
@@ -44,9 +47,30 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   bool ok() const { return fd_ >= 0; }
+  const std::string& error() const { return error_; }
 
  private:
   int fd_ = -1;
+  std::string error_;
 };
+
+// The longest wait for a file lock: 30 s, or the milliseconds in
+// ZOLMET_LOCK_WAIT_MS.
+unsigned LockWaitMs();
+// Takes the lock of the open file FD within LockWaitMs; false with errno
+// set when it cannot.
+bool LockWithin(int fd, bool exclusive);
+// The cause of this thread's last lock that ran out of time.
+std::string LastLockFailure();
+
+// Temporary files that name the process owning them: PREFIX, the process
+// id, "-" and six characters. OwnedTemplate gives the template for
+// mkstemp; ClearOrphans removes, once per process for each folder and
+// prefix, such files in FOLDER whose process no longer lives.
+std::string OwnedTemplate(const std::string& prefix);
+void ClearOrphans(const std::string& folder, const std::string& prefix);
+
+// The folder for temporary files: $TMPDIR, else /tmp.
+std::string TempDir();
 
 }  // namespace sysroot

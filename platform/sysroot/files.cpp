@@ -33,6 +33,8 @@ const char* BaseMessage(DWORD code) {
     case ERROR_GEN_FAILURE: return "A device attached to the system is not functioning.";
     case ERROR_SHARING_VIOLATION:
       return "The process cannot access the file because it is being used by another process.";
+    case ERROR_LOCK_VIOLATION:
+      return "The process cannot access the file because another process has locked a portion of the file.";
     case ERROR_NOT_SUPPORTED: return "The request is not supported.";
     case ERROR_FILE_EXISTS: return "The file exists.";
     case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
@@ -66,6 +68,7 @@ DWORD SetLastErrorFromErrno(int err) {
     case ETXTBSY:
     case EBUSY: code = ERROR_SHARING_VIOLATION; break;
     case ENOSPC: code = ERROR_DISK_FULL; break;
+    case EWOULDBLOCK: code = ERROR_LOCK_VIOLATION; break;
     case EEXIST: code = ERROR_ALREADY_EXISTS; break;
     case ENOMEM: code = ERROR_NOT_ENOUGH_MEMORY; break;
     case ENOEXEC: code = ERROR_BAD_FORMAT; break;

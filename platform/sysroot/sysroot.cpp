@@ -97,7 +97,7 @@ bool LayOutMissingRoot(const std::string& hostRoot, const LayOutFunction& layOut
   }
   FileLock lock(hostRoot + ".lock");
   if (!lock.ok()) {
-    error = ErrnoText(errno);
+    error = lock.error();
     return false;
   }
   // Another process may have laid it out while this one waited.

@@ -141,6 +141,8 @@ void TppReport::PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) 
   if (engine->Done() && AbsolutePageCount() == 0 && NoDataBehaviors().Contains(ndBlankPage)) {
     Cancel();
     ResetJobState();
+    // No page is no job: a print run tells its caller.
+    if (IsNonScreenDevice()) throw EPrintError("The report has no data: nothing was printed.");
   }
 }
 

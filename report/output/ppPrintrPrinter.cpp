@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/spool/osversion.h"
+#include "platform/sysroot/fileio.h"
 
 namespace {
 
@@ -212,10 +213,16 @@ void TppCustomPrinter::AddOrUpdateForm(const std::string& name, win::SIZEL size,
     bool sameSize = old.Size.cx == size.cx && old.Size.cy == size.cy;
     bool sameArea = old.ImageableArea.left == area.left && old.ImageableArea.top == area.top &&
                     old.ImageableArea.right == area.right && old.ImageableArea.bottom == area.bottom;
-    if (!sameSize || !sameArea) win::SetFormA(spooler_, n.c_str(), 1, &form);
-  } else {
-    win::AddFormA(spooler_, 1, &form);
+    if (sameSize && sameArea) return;
+    if (win::SetFormA(spooler_, n.c_str(), 1, &form)) return;
+  } else if (win::AddFormA(spooler_, 1, &form)) {
+    return;
   }
+  // The forms are locked by another process for too long: the print fails,
+  // naming the file, rather than go on with an old form.
+  if (win::GetLastError() == win::ERROR_LOCK_VIOLATION)
+    throw EPrintError("TppCustomPrinter.AddOrUpdateForm: the form " + name + " could not be stored on printer " +
+                      printerName_ + " (" + sysroot::LastLockFailure() + ").");
 }
 
 void TppCustomPrinter::UpdateMetrics() {

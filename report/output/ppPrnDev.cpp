@@ -83,7 +83,17 @@ void TppPrinterDevice::BeforeDestruction() {
 
 void TppPrinterDevice::EndDocument() {
   canvas_ = nullptr;
-  if (printer_ && printer_->Printing()) printer_->EndDoc();
+  if (!printer_ || !printer_->Printing()) return;
+  // A job that printed no page fails; one that asked for particular pages
+  // says that they do not exist.
+  const bool empty = printer_->PageNumber() == 0;
+  try {
+    printer_->EndDoc();
+  } catch (const EPrintError&) {
+    if (!empty || jobRequest_.PageSetting() == TppPageSettingType::psAll) throw;
+    throw EPrintError("The pages asked for do not exist: nothing was printed on printer " +
+                      printer_->GetPrinterName() + ".");
+  }
 }
 
 void TppPrinterDevice::StartJob() {
@@ -141,7 +151,14 @@ bool TppPrinterDevice::NextCopy() {
 }
 
 void TppPrinterDevice::CancelJob() {
-  EndDocument();
+  // Cancelled before its first page, the job is given up: it is no job, and
+  // a cancel is no failure.
+  if (printer_ && printer_->Printing() && printer_->PageNumber() == 0) {
+    canvas_ = nullptr;
+    printer_->AbortDoc();
+  } else {
+    EndDocument();
+  }
   inherited::CancelJob();
 }
 

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <thread>  // the clocks
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/fonts.h"
@@ -533,7 +536,7 @@ TEST(CairoBackEnd, APageTooLargeForItsPngFailsInsteadOfCrashing) {
   EXPECT_EQ(win::EndPage(dc), win::SP_ERROR);
   win::AbortDoc(dc);
   win::DeleteDC(dc);
-  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Printed\\Fine\\job-0001.job")).find("Status=aborted"),
+  EXPECT_NE(ReadFile(root.Host("C:\\Zolmet\\Printed\\Fine\\job-0001.job")).find("Status=failed"),
             std::string::npos);
 }
 
@@ -1009,7 +1012,7 @@ TEST(HandOver, EachFailureKeepsItsOwnCause) {
   EXPECT_NE(gdi::DocumentError(dc).find("too large for an image"), std::string::npos);
   win::DeleteDC(dc);
   std::string fine = ReadFile(root.Host("C:\\Zolmet\\Printed\\Fine\\job-0001.job"));
-  EXPECT_NE(fine.find("Status=aborted\r\nError=The page of 1937 x 37795 pixels is too large"), std::string::npos)
+  EXPECT_NE(fine.find("Status=failed\r\nError=The page of 1937 x 37795 pixels is too large"), std::string::npos)
       << fine;
 
   // A folder that cannot be made says why.
@@ -1023,6 +1026,78 @@ TEST(HandOver, EachFailureKeepsItsOwnCause) {
   EXPECT_NE(win::GetLastError(), win::ERROR_DISK_FULL);
   EXPECT_NE(gdi::DocumentError(dc).find("Cannot make the output folder"), std::string::npos);
   win::DeleteDC(dc);
+}
+
+// Every file of a job that cannot be written whole fails the job with the
+// write's own cause (cairo would call it a success), leaves no part of it,
+// and hands nothing over; a job without a page is no job either. /dev/full
+// stands for a full disk under each of the job's files in turn.
+TEST(HandOver, AJobThatCannotBeWrittenWholeOrHasNoPageIsNotPrinted) {
+  TempRoot root;
+  const std::string marker = root.path() + "/handed";
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.command = "touch '" + marker + "'";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  const std::string folder = root.Host("C:\\Zolmet\\Printed\\Zolmet");
+  fs::create_directories(folder);
+  struct Case {
+    const char* full;  // the job's file on the full disk; none for no page
+    int pages;
+  };
+  int job = 0;
+  for (const Case& c : {Case{".pdf", 1}, Case{".pdf", 3}, Case{"-p1.png", 1}, Case{"-p2.png", 2}, Case{nullptr, 0}}) {
+    SCOPED_TRACE(c.full ? c.full : "no page");
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d", ++job);
+    const std::string base = folder + name;
+    if (c.full) fs::create_symlink("/dev/full", base + c.full);
+    win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    ASSERT_EQ(win::StartDocA(dc, &di), job);
+    bool failed = false;
+    for (int page = 0; page < c.pages && !failed; ++page) {
+      win::StartPage(dc);
+      win::Rectangle(dc, 20, 20, 600, 300);
+      failed = win::EndPage(dc) <= 0;
+    }
+    failed = failed || win::EndDoc(dc) <= 0;
+    const win::DWORD error = win::GetLastError();
+    const std::string cause = gdi::DocumentError(dc);
+    if (failed && gdi::DocumentPages(dc)) win::AbortDoc(dc);
+    win::DeleteDC(dc);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(error, c.full ? win::ERROR_DISK_FULL : win::ERROR_NO_DATA);
+    EXPECT_EQ(cause, c.full ? "Cannot write " + base + c.full + ": No space left on device."
+                            : "The job has no page: nothing was printed.");
+    const std::string record = ReadFile(base + ".job");
+    EXPECT_NE(record.find(std::string("Status=") + (c.full ? "failed" : "empty") + "\r\nError=" + cause + "\r\n"),
+              std::string::npos)
+        << record;
+    EXPECT_EQ(record.find("Pdf="), std::string::npos) << record;
+    EXPECT_EQ(record.find("Png="), std::string::npos) << record;
+    for (const char* file : {".pdf", "-p1.png", "-p2.png"})
+      EXPECT_FALSE(fs::exists(fs::symlink_status(base + file))) << file;
+    EXPECT_FALSE(fs::exists(marker));
+  }
+  // A disk that takes nothing more at the start of a job: the job fails and
+  // leaves no empty record behind (a file size limit stands for it).
+  pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit none{0, 0};
+    setrlimit(RLIMIT_FSIZE, &none);
+    win::HDC dc = win::CreateDCA(nullptr, "Zolmet", nullptr, nullptr);
+    win::DOCINFOA di;
+    di.lpszDocName = "x";
+    _exit(win::StartDocA(dc, &di) == win::SP_ERROR && gdi::DocumentError(dc).find("File too large") != std::string::npos
+              ? 0
+              : 1);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(fs::exists(folder + "/job-0006.job"), false);
 }
 
 // What the command writes is its own account of a failure: it goes, as one

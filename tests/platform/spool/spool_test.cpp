@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/spool/printerdef.h"
 #include "platform/spool/spool.h"
 #include "platform/sysroot/sysroot.h"
 #include "tests/support/testroot.h"
@@ -82,6 +83,47 @@ TEST(PrinterDefinition, RefusesNamesThatCannotBeFilesOrListEntries) {
   spool::PrinterDef broken;
   EXPECT_FALSE(spool::ParseDefinition("Name=X\nResolution=0,0\n", broken));
   EXPECT_FALSE(spool::ParseDefinition("Paper=1,2\n", broken));
+}
+
+// Values a DEVMODE or a pixel size cannot hold are refused, each with the
+// line that holds it; the edges of every limit are taken. A refused file
+// is no printer, and the refusal is told once on the standard error.
+TEST(PrinterDefinition, ValuesOutOfTheirLimitsAreRefusedNamingTheLine) {
+  const char* refused[] = {
+      "Paper=9,-2100,2970,A4",        "Paper=9,2100,-1,A4",          "Paper=99999,820,2970,Roll",
+      "Paper=-1,820,2970,Roll",       "Paper=9,32768,2970,A4",       "Bin=65536,Tray",
+      "Bin=-7,Tray",                  "DefaultPaper=99999",          "DefaultBin=70000",
+      "Resolution=2147483647,203",    "Resolution=203,0",            "Resolution=9601,9601",
+      "Unprintable=0,-5,0,0",         "DefaultCustom=820,-1",        "CustomRange=100,100,820,40000",
+      "DefaultOrientation=3",         "CommandTimeout=0",            "garbage without an equals sign"};
+  const char* kept[] = {"Paper=65535,32767,32767,Big", "Paper=256,0,0,User Defined", "Bin=65535,Tray",
+                        "Resolution=1,9600",           "DefaultOrientation=2",       "Unprintable=0,0,32767,0"};
+  for (const char* line : refused) {
+    spool::PrinterDef d;
+    std::string why;
+    EXPECT_FALSE(spool::ParseDefinition(std::string("Name=X\r\nDriver=D\r\n") + line + "\r\n", d, &why)) << line;
+    EXPECT_EQ(why.rfind(std::string("line 3 \"") + line + "\": ", 0), 0u) << why;
+  }
+  for (const char* line : kept) {
+    spool::PrinterDef d;
+    std::string why;
+    EXPECT_TRUE(spool::ParseDefinition(std::string("Name=X\r\n") + line + "\r\n", d, &why)) << line << ": " << why;
+  }
+
+  TempRoot root;
+  ASSERT_TRUE(spool::InstallPrinter(spool::DemoReceiptPrinter()));
+  const std::string file = spool::DefinitionFile("Zolmet");
+  std::string text = ReadFile(file);
+  const size_t at = text.find("Resolution=203,203");
+  ASSERT_NE(at, std::string::npos);
+  WriteFile(file, text.replace(at, 18, "Resolution=2147483647,203"));
+  testing::internal::CaptureStderr();
+  spool::PrinterDef d;
+  EXPECT_FALSE(spool::LoadPrinter("Zolmet", d));
+  EXPECT_TRUE(spool::InstalledPrinters().empty());
+  const std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(told, "The printer definition " + file + " is refused: line 5 \"Resolution=2147483647,203\": two "
+                  "resolutions of 1 to 9600 dots per inch expected.\n");
 }
 
 TEST(PrinterDefinition, TheHandOverTimeLimitIsWholeSecondsWithADefault) {

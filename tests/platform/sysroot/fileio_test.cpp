@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -108,4 +109,69 @@ TEST(ReplaceFile, TargetsThatCannotBeFilesFailWithTheirCause) {
   EXPECT_EQ(ReadFile(root.path() + "/plain"), "p");
   auto names = Names(root.path());
   EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }), 0);
+}
+
+// A run killed while it replaced a file leaves its hidden temporary; the
+// next run that replaces a file there removes it, and only what no living
+// process owns.
+TEST(ReplaceFile, TemporariesOfKilledProcessesAreClearedByALaterOne) {
+  TempRoot root;
+  const std::string dir = root.path() + "/forms";
+  fs::create_directories(dir);
+  const std::string file = dir + "/forms.ini";
+  auto hidden = [&] {
+    std::vector<std::string> out;
+    for (const std::string& n : Names(dir))
+      if (n[0] == '.') out.push_back(n);
+    return out;
+  };
+  // Killed after it made its temporary, before the rename.
+  pid_t child = fork();
+  if (child == 0) {
+    std::string name = sysroot::OwnedTemplate(dir + "/.forms.ini.");
+    _exit(mkstemp(name.data()) >= 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(hidden().size(), 1u);
+  // One of a process that lives stays.
+  const std::string living = dir + "/.registry.1-abcdef";
+  WriteFile(living, "");
+  ASSERT_TRUE(sysroot::ReplaceFile(file, "[forms]"));
+  EXPECT_EQ(hidden(), std::vector<std::string>{".registry.1-abcdef"});
+  EXPECT_EQ(ReadFile(file), "[forms]");
+}
+
+// A lock that another process keeps is waited for within the bound, then
+// refused with the file's name.
+TEST(FileLock, AWaitForALockHeldElsewhereEnds) {
+  TempRoot root;
+  const std::string path = root.path() + "/forms.ini.lock";
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    sysroot::FileLock held(path);
+    if (write(ready[1], "x", 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  setenv("ZOLMET_LOCK_WAIT_MS", "200", 1);
+  for (bool exclusive : {true, false}) {
+    sysroot::FileLock lock(path, exclusive);
+    EXPECT_FALSE(lock.ok());
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    EXPECT_EQ(lock.error(), "The file " + path + " stayed locked by another process for 200 ms.");
+    EXPECT_EQ(sysroot::LastLockFailure(), lock.error());
+  }
+  unsetenv("ZOLMET_LOCK_WAIT_MS");
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  sysroot::FileLock free(path);
+  EXPECT_TRUE(free.ok());
 }

@@ -167,6 +167,24 @@ TEST_F(DataReport, EmptyPipelineGivesNoDetail) {
   EXPECT_TRUE(items->NoRecords());
 }
 
+// No data with a blank page wanted prints no page: that is no job. The
+// caller is told, and the job was given up without a page.
+TEST_F(DataReport, NoDataPrintsNoJobAndTellsTheCaller) {
+  report->SetDataPipeline(items.get());
+  ASSERT_TRUE(report->NoDataBehaviors().Contains(ndBlankPage));
+  try {
+    report->Print();
+    ADD_FAILURE() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), "The report has no data: nothing was printed.");
+  }
+  const auto jobs = gdi::RecordedJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].status, "aborted");
+  EXPECT_TRUE(jobs[0].pages.empty());
+  EXPECT_FALSE(report->Producing());
+}
+
 TEST_F(DataReport, AutoStopSetAfterThePipelinePrintsTheFirstRecordOnly) {
   AddItems({{1, "a"}, {1, "b"}, {1, "c"}});
   report->SetDataPipeline(items.get());

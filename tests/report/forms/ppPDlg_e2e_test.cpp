@@ -258,6 +258,29 @@ TEST_F(PrintDialogRun, HugeRangeAndBadCopiesPrintOnceEachPage) {
   EXPECT_TRUE(Messages().empty());
 }
 
+// Pages asked for beyond the report's end print nothing: no PDF, nothing
+// handed to the printer's command, a record that says so, and the caller
+// told which pages do not exist.
+TEST_F(PrintDialogRun, PagesThatDoNotExistPrintNoJob) {
+  spool::PrinterDef zolmet = spool::DemoReceiptPrinter();
+  const std::string handed = tmp_.path() + "/handed";
+  zolmet.command = "touch '" + handed + "'";
+  ASSERT_TRUE(spool::InstallPrinter(zolmet));
+  ui::ScriptClicks({"edtPageRange=7", "btnOK"});
+  try {
+    report_->Print();
+    ADD_FAILURE() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), "The pages asked for do not exist: nothing was printed on printer Zolmet.");
+  }
+  const std::string record = Record(1);
+  EXPECT_TRUE(Has(record, "Status=empty\r\nError=The job has no page: nothing was printed.\r\n")) << record;
+  EXPECT_FALSE(Has(record, "Pdf=")) << record;
+  EXPECT_FALSE(std::filesystem::exists(Pdf(1)));
+  EXPECT_FALSE(std::filesystem::exists(handed));
+  EXPECT_FALSE(report_->Producing());
+}
+
 TEST_F(PrintDialogRun, CancelledDialogPrintsNothing) {
   ui::ScriptClicks({"edtPageRange=2", "<Esc>"});
   report_->Print();

@@ -98,7 +98,8 @@ TEST_F(ScriptedReport, ANoDataSubscriberKeepsTheNoDataDialogAway) {
     for (const ui::TRecordedDialog& d : ui::RecordedDialogs()) n += d.text == "No data found for this report.";
     return n;
   };
-  report_->Print();
+  // No data prints no page, which is no job: the caller is told.
+  EXPECT_THROW(report_->Print(), EPrintError);
   EXPECT_EQ(noDataDialogs(), 1);
 
   ui::ClearRecordedDialogs();
@@ -110,7 +111,7 @@ TEST_F(ScriptedReport, ANoDataSubscriberKeepsTheNoDataDialogAway) {
     EXPECT_TRUE(show);
     EXPECT_TRUE(params->SetParamValue("aShowDialog", false));
   });
-  report_->Print();
+  EXPECT_THROW(report_->Print(), EPrintError);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(noDataDialogs(), 0);
   report_->SetDataPipeline(nullptr);
