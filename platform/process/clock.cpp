@@ -164,8 +164,10 @@ TDateTime ProcessStartTime() {
     if (g_fixed) return *g_fixed;
   }
   if (const auto& env = EnvClock(); env && !env->at) return env->time;
-  const TDateTime now = Now();
+  // The age first: read the other way round, the time between the two
+  // readings would place the start too early.
   const std::optional<double> age = ProcessAgeMs();
+  const TDateTime now = Now();
   return age ? now - *age / kMsPerDay : now;
 }
 

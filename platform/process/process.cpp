@@ -47,17 +47,24 @@ std::vector<HPROCESS> g_orphans;  // started without a handle, not yet reaped
 std::vector<std::string> g_args;
 
 // Children whose last handle went while they still ran (a wait that timed
-// out), collected later so that they do not stay zombies. Never freed, so
-// that handles going during the program's exit or a library's unloading
-// find it intact. Room for every child that has a handle is kept ahead
-// (capacity >= size + g_handled), so a handle going never allocates and no
-// child is ever dropped from it.
+// out), collected later so that they do not stay zombies. Never destroyed,
+// so that handles going during the program's exit or a library's unloading
+// find it intact; its room is given back once no child is left, so that a
+// library unloaded then leaves nothing behind. Room for every child that
+// has a handle is kept ahead (capacity >= size + g_handled), so a handle
+// going never allocates and no child is ever dropped from it.
 std::mutex g_lostMutex;
 std::vector<pid_t>& Lost() {
-  static auto* lost = new std::vector<pid_t>;
+  alignas(std::vector<pid_t>) static unsigned char storage[sizeof(std::vector<pid_t>)];
+  static auto* lost = new (storage) std::vector<pid_t>;
   return *lost;
 }
 size_t g_handled = 0;  // children whose handles have not all gone
+
+// With the list locked: gives its room back when no child is left.
+void ReleaseLostRoom() {
+  if (Lost().empty() && g_handled == 0) std::vector<pid_t>().swap(Lost());
+}
 
 void ReapOrphans() {
   {
@@ -73,6 +80,7 @@ void ReapOrphans() {
     } while (r < 0 && errno == EINTR);
     return r != 0;
   });
+  ReleaseLostRoom();
 }
 
 bool HasExtension(const std::string& name) {
@@ -124,6 +132,7 @@ Process::~Process() {
     std::lock_guard<std::mutex> lock(g_lostMutex);
     --g_handled;
     if (!ended) Lost().push_back(pid);  // within the room kept for it
+    ReleaseLostRoom();
   }
   if (!exitFile.empty()) unlink(exitFile.c_str());
 }
@@ -318,6 +327,7 @@ HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& a
     }
     if (rc == 0) rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
     if (rc == 0) ++g_handled;
+    else ReleaseLostRoom();
   }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);

@@ -29,7 +29,8 @@ std::string InstallChild(const TempRoot& root, const std::string& winPath) {
 }
 
 std::string RunAndCapture(const std::string& cmdLine, const std::string& cwd = "") {
-  std::string out = (fs::temp_directory_path() / "zolmet-child-out").string();
+  // One file for each test process: the cases run side by side.
+  std::string out = (fs::temp_directory_path() / ("zolmet-child-out-" + std::to_string(getpid()))).string();
   // The child prints to our stdout; run it with stdout sent to a file.
   fflush(stdout);
   int saved = dup(1);
