@@ -18,10 +18,13 @@ void TppNeverFitsGuard::PassEnded(bool stalled, TppCustomReport* report, const s
     stalled_ = false;
     return;
   }
+  int32_t page = report && report->Engine() ? report->Engine()->AbsolutePageNo() : 0;
   if (!stalled_ || !report) {
     stalled_ = true;
+    stalledPage_ = page;
     return;
   }
+  if (page == stalledPage_) return;
   stalled_ = false;
   report->FailGeneration(culprit + " does not fit on a page.");
 }
@@ -161,7 +164,12 @@ void TppBandGeneration::GenerateBand() {
     bool progressed = std::any_of(drawList_.begin(), drawList_.end(),
                                   [&](TppComponent* c) { return c->PrintedNewContent(continuation); });
     bool stalled = GetOutOfSpace() && !progressed && !pageHeldBody && !engine->Cancelled();
-    std::string culprit = objectsRan && firstUnfinished_ ? firstUnfinished_->UserName() : genBand_->UserName();
+    // An object known by no name is named by its band, a band without one
+    // (a group band made in code) by its class.
+    auto named = [](TppCommunicator* c) { return !c->UserName().empty() ? c->UserName() : c->Name(); };
+    std::string culprit = objectsRan && firstUnfinished_ ? named(firstUnfinished_) : std::string();
+    if (culprit.empty()) culprit = named(genBand_);
+    if (culprit.empty()) culprit = ClassNameWithoutPrefix(genBand_);
     if (!forcedBreak) neverFits_.PassEnded(stalled, GenReport(), culprit);
   }
   EndGeneration();

@@ -39,9 +39,11 @@ constexpr uint8_t ppPrintCountTimes = 3;
 // objects only reprinted: TppComponent::PrintedNewContent), begun while the page
 // (or column) held no body output, cannot be helped by a new page. The
 // first such pass may have been crowded off by a title; when the next pass
-// of the same object ends alike, the object can never fit and the report's
-// job is cancelled with an EPrintError naming it. Bands run it after every
-// pass; anything else that generates across pages uses it the same way.
+// of the same object ends alike on a later page, the object can never fit
+// and the report's job is cancelled with an EPrintError naming it (another
+// column of the same page is crowded alike and proves nothing). Bands run
+// it after every pass; anything else that generates across pages uses it
+// the same way.
 class TppNeverFitsGuard {
  public:
   void Reset() { stalled_ = false; }
@@ -51,6 +53,7 @@ class TppNeverFitsGuard {
 
  private:
   bool stalled_ = false;
+  int32_t stalledPage_ = 0;
 };
 
 // ---- generation state ----

@@ -503,6 +503,11 @@ void TppCustomReport::PrinterSetupChanged() {
     }
 }
 
+void TppCustomReport::PageDefChanged() {
+  TppProducer::PageDefChanged();
+  ApplyPageLayout();
+}
+
 TppCommunicator* TppCustomReport::FindUserName(const std::string& name) {
   if (SameTextNoCase(UserName(), name)) return this;
   for (TppBand* b : bands_) {

@@ -164,6 +164,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   void NotifyAfterPrint() override;
   // Subreports with ParentPrinterSetup hand the new setup to their child.
   void PrinterSetupChanged() override;
+  // The producer part, then ApplyPageLayout: pages made for the old paper
+  // are not printed again.
+  void PageDefChanged() override;
   // The producer part, a running engine cancelled, then EPrintError with
   // "Cannot generate report.", CR LF, CR LF and FAILURE's message.
   void CancelJob(const std::exception_ptr& failure) override;

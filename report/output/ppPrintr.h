@@ -232,6 +232,10 @@ class TppPrinterSetup : public cls::TPersistent {
   bool IsEqual(TppPrinterSetup* other);
   bool MatchesPaper(TppPrinterSetup* other);
   void UpdatePageDefSize();
+  // The paper size as a driver gives it, kept to the tenth of a millimetre.
+  void SetPaperSizeTenthsMM(int32_t width, int32_t height);
+  // Only the paper of SOURCE: its size, margins, name and orientation.
+  void AssignPaper(TppPrinterSetup* source);
 
   // The paper code read from a stream ("PaperSize"), resolved on the next
   // read of PaperName.
@@ -274,6 +278,8 @@ class TppPrinterSetup : public cls::TPersistent {
   float GetLength(int32_t (TppPageDef::*get)() const, TppDirection direction);
   void SetMargin(void (TppPageDef::*set)(int32_t), TppDirection direction, float v);
   void SetPaperSize(bool height, float v);
+  // The paper width and height (thousandths of a millimetre) as given.
+  void SetPaperSizeMM(std::optional<int32_t> width, std::optional<int32_t> height);
   // Stores V in FIELD under the lock and tells of a change.
   template <class T>
   void Change(T TppPrinterSetup::*field, const T& v);

@@ -449,7 +449,6 @@ TppPrinterSetup* TppPrinter::GetPrinterSetup() {
   std::optional<win::DEVMODEA> copy = GetDevModeCopy();
   if (copy) {
     const win::DEVMODEA& m = *copy;
-    TppUnitType u = setup_.Units();
     if (m.dmFields & win::DM_DUPLEX) setup_.SetDuplex(static_cast<TppDuplexType>(std::clamp(m.dmDuplex - 1, 0, 2)));
     if (m.dmFields & win::DM_ORIENTATION) setup_.SetOrientation(m.dmOrientation == 2 ? poLandscape : poPortrait);
     bool landscape = setup_.Orientation() == poLandscape;
@@ -465,8 +464,7 @@ TppPrinterSetup* TppPrinter::GetPrinterSetup() {
         }
         if (landscape) std::swap(w, h);
         setup_.SetPaperName(caps->PaperNames[i]);
-        setup_.SetPaperWidth(FromTenthsMM(w, u, ppHorizontal, this));
-        setup_.SetPaperHeight(FromTenthsMM(h, u, ppVertical, this));
+        setup_.SetPaperSizeTenthsMM(w, h);
       }
     }
     if (m.dmFields & win::DM_DEFAULTSOURCE) {

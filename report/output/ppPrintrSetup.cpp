@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 
 // ---------------------------------------------------------------- printer setup
@@ -193,7 +194,6 @@ float TppPrinterSetup::PaperHeight() { return GetLength(&TppPageDef::mmHeight, p
 float TppPrinterSetup::PaperWidth() { return GetLength(&TppPageDef::mmWidth, ppHorizontal); }
 
 void TppPrinterSetup::SetPaperSize(bool height, float v) {
-  TppPageDef work;
   TppUnitType u;
   {
     TppLockGuard g(lock_);
@@ -202,13 +202,23 @@ void TppPrinterSetup::SetPaperSize(bool height, float v) {
       return;
     }
     if (v < 0) return;
-    work.Assign(&pageDef_);
     u = units_;
   }
+  int32_t mm = ConvertToMMThousandths(v, u, height ? ppVertical : ppHorizontal, Printer());
   if (height)
-    work.SetmmHeight(ConvertToMMThousandths(v, u, ppVertical, Printer()));
+    SetPaperSizeMM(std::nullopt, mm);
   else
-    work.SetmmWidth(ConvertToMMThousandths(v, u, ppHorizontal, Printer()));
+    SetPaperSizeMM(mm, std::nullopt);
+}
+
+void TppPrinterSetup::SetPaperSizeMM(std::optional<int32_t> width, std::optional<int32_t> height) {
+  TppPageDef work;
+  {
+    TppLockGuard g(lock_);
+    work.Assign(&pageDef_);
+  }
+  if (width) work.SetmmWidth(*width);
+  if (height) work.SetmmHeight(*height);
   if (!DoPageDefChanging(&work)) return;
   {
     TppLockGuard g(lock_);
@@ -220,6 +230,23 @@ void TppPrinterSetup::SetPaperSize(bool height, float v) {
     paperName_ = name;
   }
   DoPageDefChange();
+}
+
+void TppPrinterSetup::SetPaperSizeTenthsMM(int32_t width, int32_t height) {
+  constexpr int32_t most = std::numeric_limits<int32_t>::max() / 100;
+  if (width < 0 || height < 0 || width > most || height > most) return;
+  SetPaperSizeMM(width * 100, height * 100);
+}
+
+void TppPrinterSetup::AssignPaper(TppPrinterSetup* source) {
+  if (!source || source == this) return;
+  Settings from;
+  source->ReadSettings(from);
+  TppLockGuard g(lock_);
+  orientation_ = from.orientation;
+  pageDef_.Assign(&from.pageDef);
+  paperName_ = from.paperName;
+  storedPaperCode_ = 0;
 }
 
 void TppPrinterSetup::SetPaperHeight(float v) { SetPaperSize(true, v); }

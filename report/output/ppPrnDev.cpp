@@ -67,7 +67,8 @@ TppRect TppDeviceScale::DeviceRect(const TppDrawCommand* c) const {
 
 CLS_IMPLEMENT_COMPONENT(TppPrinterDevice)
 
-TppPrinterDevice::TppPrinterDevice(cls::TComponent* owner) : TppRasterDevice(owner), printer_(new TppPrinter()) {}
+TppPrinterDevice::TppPrinterDevice(cls::TComponent* owner)
+    : TppRasterDevice(owner), jobSetup_(nullptr), printer_(new TppPrinter()) {}
 
 TppPrinterDevice::~TppPrinterDevice() = default;
 
@@ -111,6 +112,7 @@ void TppPrinterDevice::StartJob() {
   canvas_ = printer_->GetCanvas();
   firstPage_ = true;
   jobRequest_.Assign(PageRequest());
+  jobSetup_.Assign(printer_->GetPrinterSetup());
 }
 
 void TppPrinterDevice::ReceivePage(TppPage* page) {
@@ -127,7 +129,7 @@ void TppPrinterDevice::ReceivePage(TppPage* page) {
 }
 
 void TppPrinterDevice::PrintPage(TppPage* page) {
-  int copies = printer_->GetPrinterSetup()->Collation() ? 1 : page->PrinterSetup()->Copies();
+  int copies = jobSetup_.Collation() ? 1 : jobSetup_.Copies();
   for (int i = 0; i < std::max(copies, 1); ++i) {
     if (!Busy() || Cancelled() || !canvas_) break;
     StartPage(page);
@@ -164,11 +166,15 @@ void TppPrinterDevice::CancelJob() {
 
 void TppPrinterDevice::StartPage(TppPage* page) {
   if (firstPage_) {
-    TppPrinterSetup* current = printer_->GetPrinterSetup();
-    if (current->Collation()) copiesLeft_ = std::max(current->Copies(), 1);
+    if (jobSetup_.Collation()) copiesLeft_ = std::max(jobSetup_.Copies(), 1);
     firstPage_ = false;
   }
-  printer_->SetPrinterSetup(page->PrinterSetup());
+  // A page (a cached one too) brings only its paper; printer, copies and
+  // the rest stay the job's.
+  TppPrinterSetup pageSetup(nullptr);
+  pageSetup.Assign(&jobSetup_);
+  pageSetup.AssignPaper(page->PrinterSetup());
+  printer_->SetPrinterSetup(&pageSetup);
   printer_->NewPage();
   int left = 0, top = 0, right = 0, bottom = 0;
   printer_->GetPageOffsets(left, top, right, bottom);

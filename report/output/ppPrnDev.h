@@ -138,6 +138,9 @@ class TppPrinterDevice : public TppRasterDevice {
   // The request as the job started: each collated copy asks for it again
   // (a page list is struck off as its pages arrive).
   TppPageRequest jobRequest_;
+  // The printer's setup as the job started: its printer, copies and
+  // collation hold for every page.
+  TppPrinterSetup jobSetup_;
   int pageOffsetX_ = 0, pageOffsetY_ = 0;
   cls::Owned<TppPrinter> printer_;
 };

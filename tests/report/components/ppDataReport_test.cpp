@@ -74,6 +74,40 @@ class DataReport : public Printers {
 
 }  // namespace
 
+TEST_F(DataReport, EachPaperHeightIsLaidOutAndPrintedToTheTenthWithTheCacheOn) {
+  AddItems({{1, "a"}, {1, "b"}, {1, "c"}});
+  report->SetDataPipeline(items.get());
+  report->SetCachePages(true);
+  // The page height each page is laid out for.
+  struct TLayout {
+    TppReport* report;
+    std::vector<int32_t> heights;
+  } layout{report.get(), {}};
+  std::vector<int32_t>& laidOut = layout.heights;
+  report->OnStartPage = cls::TNotifyEvent(&layout, +[](void* data, cls::TObject*) {
+    auto* l = static_cast<TLayout*>(data);
+    l->heights.push_back(l->report->PrinterSetup()->PageDef()->mmHeight());
+  });
+  const struct {
+    float height;
+    int tenths;
+  } runs[] = {{57.9f, 579}, {83.452f, 835}, {30.1f, 301}, {57.9f, 579}};
+  size_t job = 0;
+  for (const auto& run : runs) {
+    laidOut.clear();
+    report->PrinterSetup()->SetPaperHeight(run.height);
+    report->Print();
+    std::vector<gdi::Job> jobs = gdi::RecordedJobs();
+    ASSERT_EQ(jobs.size(), ++job);
+    ASSERT_FALSE(jobs.back().pages.empty()) << run.height;
+    for (const gdi::Page& page : jobs.back().pages) EXPECT_EQ(page.heightTenths, run.tenths) << run.height;
+    ASSERT_FALSE(laidOut.empty()) << run.height;
+    for (int32_t h : laidOut) EXPECT_EQ(h, run.tenths * 100) << run.height;
+    // The report's own setup is back as it was set.
+    EXPECT_FLOAT_EQ(report->PrinterSetup()->PaperHeight(), run.height);
+  }
+}
+
 TEST_F(DataReport, OneDetailBandPerRecordOverThePages) {
   for (int i = 1; i <= 12; ++i)
     items->AddRecord({{"Item", TValue("item " + std::to_string(i))}, {"OrderNo", TValue(int64_t{1})}});

@@ -573,8 +573,8 @@ TEST_F(ViewerPrint, ACancelledRunOrOneFromInsideARunLeavesTheViewerUsable) {
 
 TEST_F(ViewerPrint, ASetupTheRunKeepsHasThePageMadeAgainAfterTheRun) {
   report->SetSavePrinterSetup(true);
-  // The driver keeps whole millimetres: the run leaves a taller page.
-  report->PrinterSetup()->SetPaperHeight(296.6f);
+  // The driver keeps tenths of a millimetre: the run leaves a shorter page.
+  report->PrinterSetup()->SetPaperHeight(296.64f);
   viewer->ResetDisplay();
   viewer->GotoPage(2);
   // Made once, for the screen.
@@ -583,8 +583,8 @@ TEST_F(ViewerPrint, ASetupTheRunKeepsHasThePageMadeAgainAfterTheRun) {
   int changes = pageChanges;
   viewer->Print();
   ASSERT_EQ(gdi::RecordedJobs().size(), 1u);
-  EXPECT_FLOAT_EQ(report->PrinterSetup()->PaperHeight(), 297.0f);
-  EXPECT_EQ(viewer->GetCurrentPage()->PageDef()->mmHeight(), 297000);
+  EXPECT_FLOAT_EQ(report->PrinterSetup()->PaperHeight(), 296.6f);
+  EXPECT_EQ(viewer->GetCurrentPage()->PageDef()->mmHeight(), 296600);
   EXPECT_EQ(pageChanges - changes, 1);
   EXPECT_EQ(deviceTypes, std::vector<std::string>{"Screen"});
   EXPECT_EQ(viewer->GetAbsolutePageNo(), 2);

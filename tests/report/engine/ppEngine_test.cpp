@@ -11,6 +11,7 @@
 #include "platform/spool/printerdef.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppEngine.h"
+#include "report/engine/ppGroup.h"
 #include "report/engine/ppHorizontalBandEngine.h"
 #include "report/engine/ppReport.h"
 #include "report/engine/ppVerticalBandEngine.h"
@@ -19,6 +20,7 @@
 #include "tests/report/engine/ppReportTest.h"
 #include "tests/report/engine/ppTestDoubles.h"
 #include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/ppListPipeline.h"
 #include "tests/support/testroot.h"
 
 using namespace engine_doubles;
@@ -101,6 +103,20 @@ struct Engine : TReportTest<TRecordingReport> {
     return c;
   }
   TppEngine* Eng() { return static_cast<TppEngine*>(report->Engine()); }
+  // 82 x 100 mm, margins 5, two columns down the page: a 12 mm title and
+  // a detail band of DETAIL mm over 5 records; their components.
+  std::pair<TFixed*, TFixed*> TitleAndColumns(float detail) {
+    testing_support::SetPage(report, 82000, 100000, 5000);
+    auto* data = new TppListPipeline(nullptr);
+    owned.push_back(data);
+    data->SetFieldNames({"N"});
+    for (int i = 1; i <= 5; ++i) data->AddRecord({{"N", TppListPipeline::TValue(int64_t{i})}});
+    report->SetDataPipeline(data);
+    TFixed* title = Add<TFixed>(AddBand<TppTitleBand>(12), 0, 5000);
+    TFixed* body = Add<TFixed>(AddBand<TppDetailBand>(detail), 0, 5000);
+    report->SetColumns(2);
+    return {title, body};
+  }
 };
 
 }  // namespace
@@ -294,6 +310,60 @@ TEST_F(Engine, ReprintedLabelAboveLinesThatNeverFitEndsWithAnError) {
     EXPECT_NE(e.Message().find("Lines does not fit"), std::string::npos) << e.Message();
   }
   EXPECT_LE(report->pages.size(), 3u);
+}
+
+TEST_F(Engine, NamelessBandThatNeverFitsIsNamedByItsKind) {
+  // A group band made in code has no name of its own; 70 mm of it never
+  // fit below a 20 mm page header.
+  AddBand<TppHeaderBand>(20);
+  auto* group = new TppGroup(nullptr);  // the report's to free
+  group->SetReport(report);
+  auto* header = new TppGroupHeaderBand(nullptr);
+  header->SetGroup(group);
+  header->SetHeight(70);
+  Add<TFixed>(header, 0, 5000);
+  Add<TFixed>(AddBand<TppDetailBand>(10), 0, 5000);
+  ASSERT_EQ(header->UserName(), "");
+  try {
+    Request(TppPageSettingType::psAll);
+    FAIL() << "no error after " << report->pages.size() << " pages";
+  } catch (const EPrintError& e) {
+    EXPECT_NE(e.Message().find("\r\n\r\nGroupHeaderBand does not fit on a page."), std::string::npos) << e.Message();
+  }
+}
+
+TEST_F(Engine, ColumnsCrowdedOffTheTitlePageStartOnTheNextPage) {
+  // A 12 mm title leaves no room for an 80 mm detail in either column of
+  // page 1; from page 2 two fit a page.
+  auto [title, body] = TitleAndColumns(80);
+  Request(TppPageSettingType::psAll);
+  std::vector<std::pair<int, int>> perPage;  // titles, details
+  for (const TSentPage& p : report->pages) {
+    int titles = 0, details = 0;
+    for (const TCommand& c : p.commands) {
+      titles += c.component == title;
+      details += c.component == body;
+    }
+    perPage.emplace_back(titles, details);
+  }
+  EXPECT_EQ(perPage, (std::vector<std::pair<int, int>>{{1, 0}, {0, 2}, {0, 2}, {0, 1}}));
+  EXPECT_EQ(report->Drawn(), (std::vector<int32_t>{1, 2, 3, 4}));
+}
+
+TEST_F(Engine, ColumnsThatNeverFitEndWithAnErrorOnTheSecondPage) {
+  // 85 mm of detail below a 10 mm column header: no column of any page
+  // holds it.
+  TitleAndColumns(85);
+  TppBand* columnHeader = report->GetBand(TppBandType::btColumnHeader, 0);
+  ASSERT_NE(columnHeader, nullptr);
+  columnHeader->SetHeight(10);
+  try {
+    Request(TppPageSettingType::psAll);
+    FAIL() << "no error after " << report->pages.size() << " pages";
+  } catch (const EPrintError& e) {
+    EXPECT_NE(e.Message().find("Detail does not fit on a page."), std::string::npos) << e.Message();
+  }
+  EXPECT_LE(report->pages.size(), 2u);
 }
 
 TEST_F(Engine, ForcedPrintPositionBreakIsNoFailure) {

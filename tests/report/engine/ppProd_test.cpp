@@ -229,9 +229,8 @@ TEST_F(Producer, PrintsWithoutACancelDialogAndRestoresTheSetup) {
   EXPECT_EQ(jobs[0].status, "done");
   EXPECT_EQ(jobs[0].pages.size(), 2u);
   EXPECT_EQ(jobs[0].document, "Report");
-  // Pages are made for the paper the driver gives back: 835 tenths, read
-  // as whole millimetres.
-  EXPECT_FLOAT_EQ(during, 84.0f);
+  // Pages are made for the paper the driver gives back: 835 tenths.
+  EXPECT_FLOAT_EQ(during, 83.5f);
   EXPECT_FLOAT_EQ(report_->PrinterSetup()->PaperHeight(), 83.452f);
   EXPECT_EQ((*events_)[ciProducerPrintJobEnd], 1);
   EXPECT_EQ((*events_)[ciProducerCancelDialogCreate], 0);
@@ -240,7 +239,7 @@ TEST_F(Producer, PrintsWithoutACancelDialogAndRestoresTheSetup) {
   // SavePrinterSetup keeps what the printer gave.
   report_->SetSavePrinterSetup(true);
   report_->Print();
-  EXPECT_FLOAT_EQ(report_->PrinterSetup()->PaperHeight(), 84.0f);
+  EXPECT_FLOAT_EQ(report_->PrinterSetup()->PaperHeight(), 83.5f);
 }
 
 TEST_F(Producer, TheRunHappensInsideTheModalCancelDialog) {

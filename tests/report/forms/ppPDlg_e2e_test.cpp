@@ -15,6 +15,7 @@
 #include "report/model/ppResMgr.h"
 #include "report/output/ppPrintr.h"
 #include "tests/support/pagesource.h"
+#include "tests/support/ppPagedReport.h"
 #include "tests/support/ppPrintRun.h"
 #include "tests/support/testroot.h"
 
@@ -246,6 +247,32 @@ TEST_F(PrintDialogRun, CollatedCopiesComeInSets) {
   EXPECT_TRUE(Has(record, "Pages=6\r\n")) << record;
   EXPECT_TRUE(Has(record, "Copies=1\r\n")) << record;
   EXPECT_EQ(PagesRead(1), (std::vector<int>{1, 3, 4, 1, 3, 4}));
+}
+
+TEST_F(PrintDialogRun, EachRunPrintsItsOwnCopiesOfTheCachedPages) {
+  // Runs in a row over one report whose pages stay cached: the copies and
+  // collation are the run's, not those the pages were made with.
+  TPagedReport source(3);
+  TppReport* report = source.report.get();
+  report->SetDeviceType("Printer");
+  report->SetShowPrintDialog(true);
+  const struct {
+    std::vector<std::string> script;
+    std::vector<int> pages;
+  } runs[] = {{{"edtCopies=3", "cbxCollate=0", "btnOK"}, {1, 1, 1, 2, 2, 2, 3, 3, 3}},
+              {{"edtCopies=3", "cbxCollate=1", "btnOK"}, {1, 2, 3, 1, 2, 3, 1, 2, 3}},
+              {{"edtCopies=2", "cbxCollate=0", "btnOK"}, {1, 1, 2, 2, 3, 3}},
+              {{"btnOK"}, {1, 2, 3}}};
+  int job = 0;
+  for (const auto& run : runs) {
+    ui::ScriptClicks({run.script.begin(), run.script.end()});
+    report->Print();
+    ++job;
+    EXPECT_FALSE(ui::HasScriptedClick()) << job;
+    EXPECT_EQ(PagesRead(job), run.pages) << job;
+    EXPECT_EQ(report->Publisher()->GetCachedPageCount(), 3) << job;
+  }
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(PrintDialogRun, HugeRangeAndBadCopiesPrintOnceEachPage) {

@@ -222,6 +222,18 @@ TEST_F(PreviewRun, PagesZoomSearchAndPrintFromThePreview) {
   EXPECT_NE(Shell("pdfinfo '" + Pdf(1) + "'").find("232.441 x 283.465 pts"), std::string::npos);
 }
 
+TEST_F(PreviewRun, CopiesChosenForAPrintFromThePreviewApplyToItsCachedPages) {
+  TPagedReport source(3);
+  TppReport* report = source.report.get();
+  Probes(report);
+  ui::ScriptClicks({"idle", "btnLast", "idle", "btnPrint", "cbxPrinters=Zolmet", "edtCopies=3", "cbxCollate=0", "btnOK",
+                    "idle", "btnCancel"});
+  report->Print();
+  EXPECT_FALSE(ui::HasScriptedClick());
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(PagesRead(1), (std::vector<int>{1, 1, 1, 2, 2, 2, 3, 3, 3}));
+}
+
 TEST_F(PreviewRun, CloseAndEscWhileIdleOrGenerating) {
   // Idle: Esc closes, and so does the button reading "Close".
   for (const char* close : {"<Esc>", "btnCancel", "<close>"}) {

@@ -382,12 +382,13 @@ TEST_F(Printers, CustomPaperGoesToTheDeviceModeAndComesBack) {
   EXPECT_FALSE(p.IsColor());
 
   // Read back through the driver's tenths of a millimetre: 83.452 mm is
-  // 835 tenths, which reads back as 84 mm (nint of 83.5, halves to even).
+  // 835 tenths, which read back as 83.5 mm.
   s.SetPaperHeight(83.452f);
   p.SetPrinterSetup(&s);
   EXPECT_EQ(p.GetDevMode()->dmPaperLength, 835);
   TppPrinterSetup* back = p.GetPrinterSetup();
-  EXPECT_FLOAT_EQ(back->PaperHeight(), 84.0f);
+  EXPECT_FLOAT_EQ(back->PaperHeight(), 83.5f);
+  EXPECT_EQ(back->PageDef()->mmHeight(), 83500);
   EXPECT_FLOAT_EQ(back->PaperWidth(), 82.0f);
   EXPECT_EQ(back->PaperName(), "Custom");
   EXPECT_EQ(back->BinName(), "Default");

@@ -135,6 +135,37 @@ TEST_F(PrinterDevice, CollatedCopiesRequestThePagesAgain) {
   EXPECT_FALSE(device_->Busy());
 }
 
+TEST_F(PrinterDevice, CopiesCollationAndPrinterAreTheJobsAPageGivesOnlyItsPaper) {
+  // Pages made under another setup (as cached pages are): other copies,
+  // collation, printer and paper.
+  Install(Office("Office"));
+  ppGetPrinterList()->BuildPrinterList();
+  TppPrinterSetup made(nullptr);
+  ZolmetPaper(made, 57.9f);
+  made.SetPrinterName("Office");
+  ASSERT_EQ(made.PrinterName(), "Office");
+  report_.Setup = &made;
+  const std::pair<int, bool> settings[] = {{1, true}, {3, false}, {3, true}, {2, false}};
+  for (auto [copies, collated] : settings)
+    for (auto [madeCopies, madeCollated] : settings) {
+      SCOPED_TRACE(testing::Message() << copies << collated << " made " << madeCopies << madeCollated);
+      gdi::ClearRecordedJobs();
+      setup_.SetCopies(copies);
+      setup_.SetCollation(collated);
+      made.SetCopies(madeCopies);
+      made.SetCollation(madeCollated);
+      Print();
+      std::vector<int> expected;
+      for (int set = 0; set < (collated ? copies : 1); ++set)
+        for (int page = 1; page <= 2; ++page) expected.insert(expected.end(), collated ? 1 : copies, page);
+      auto jobs = gdi::RecordedJobs();
+      ASSERT_EQ(jobs.size(), 1u);
+      EXPECT_EQ(jobs[0].printer, "Zolmet");
+      EXPECT_EQ(PageOrder(jobs[0]), expected);
+      for (const gdi::Page& p : jobs[0].pages) EXPECT_EQ(p.heightTenths, 579);
+    }
+}
+
 TEST_F(PrinterDevice, TheDeviceRectangleTakesTheUnprintableEdgeOff) {
   report_.Pages = 1;
   Print();
