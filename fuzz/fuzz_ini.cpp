@@ -1,7 +1,8 @@
 // Ini files: any text parses; what it parses to is written back and read
 // again to the same sections, keys and values, and a second round trip
 // changes no byte. After the first NUL the input names a change
-// ("SECTION\0KEY\0VALUE"): when those are names the file can hold, the
+// ("SECTION\0KEY\0VALUE"): one with a line break or a key holding '=' is
+// refused and changes nothing; when those are names the file can hold, the
 // value set is the value read back, before and after a round trip, and no
 // other entry changes.
 #include <algorithm>
@@ -73,9 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   size_t a = rest.find('\0'), b = a == std::string_view::npos ? a : rest.find('\0', a + 1);
   if (b == std::string_view::npos) return 0;
   std::string section(rest.substr(0, a)), key(rest.substr(a + 1, b - a - 1)), value(rest.substr(b + 1));
+  // What could not be read back is refused and changes nothing.
+  const bool accepted = f.Set(section, key, value);
+  auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+  if (accepted && (hasBreak(section) || hasBreak(key) || hasBreak(value) || key.find('=') != std::string::npos))
+    std::abort();
+  if (!accepted) {
+    if (Contents(f) != Contents(again)) std::abort();
+    return 0;
+  }
   if (!GoodSection(section) || !GoodKey(key) || !Kept(value)) return 0;
-
-  f.Set(section, key, value);
   if (f.Get(section, key) != value) std::abort();
   ini::File written = ini::File::Parse(f.Serialize());
   if (written.Get(section, key) != value || Contents(written) != Contents(f)) std::abort();

@@ -1,4 +1,5 @@
 #include "platform/classes/classes.h"
+#include "platform/classes/registered.h"
 
 #include <atomic>
 #include <exception>
@@ -123,6 +124,11 @@ TClass FindClass(const std::string& name) {
   for (TClass r : Registry())
     if (SameText(r->Name, name)) return r;
   return nullptr;
+}
+
+std::vector<TClass> RegisteredClasses() {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  return Registry();
 }
 
 TClass GetClass(const std::string& name) {

@@ -1,5 +1,6 @@
 #include "platform/classes/compstream.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -115,6 +116,7 @@ double TBinaryReader::ReadFloat() {
     uint64_t bits = static_cast<uint64_t>(Little(8));
     double d;
     std::memcpy(&d, &bits, 8);
+    if (!std::isfinite(d)) WrongKind();
     return d;
   }
   if (t == vaSingle) {
@@ -123,6 +125,7 @@ double TBinaryReader::ReadFloat() {
     uint32_t bits = static_cast<uint32_t>(Little(4));
     float f;
     std::memcpy(&f, &bits, 4);
+    if (!std::isfinite(f)) WrongKind();
     return f;
   }
   if (NextValue() == vkInteger) return static_cast<double>(ReadInteger());
@@ -440,6 +443,11 @@ class TObjectWriter {
         w_.WriteIdent(handler);
         return;
       }
+      case tkVariant: {
+        if (p.ReadOnly() || !p.GetVariant) return;
+        WriteVariant(name, p.GetVariant(o));
+        return;
+      }
       case tkClass: {
         if (!p.GetObj) return;
         TObject* v = p.GetObj(o);
@@ -463,6 +471,22 @@ class TObjectWriter {
       }
       default:
         return;
+    }
+  }
+
+  // Empty and Null are not written; a date goes as its day number and a
+  // currency as its amount, which the property converts back.
+  void WriteVariant(const std::string& name, const Variant& v) {
+    switch (v.VarType()) {
+      case varEmpty: case varNull: return;
+      default: break;
+    }
+    w_.WriteName(name);
+    switch (v.VarType()) {
+      case varBoolean: w_.WriteBoolean(v.AsBoolean()); return;
+      case varInt64: w_.WriteInteger(v.AsInt64()); return;
+      case varString: w_.WriteString(v.AsString()); return;
+      default: w_.WriteFloat(v.AsDouble()); return;
     }
   }
 
@@ -516,19 +540,20 @@ TComponent* TComponentReader::ReadComponent(TStream* stream, TComponent* root) {
     for (TComponent* c : read_) c->EndReading();
     for (TComponent* c : read_) c->FinishLoading();
   } catch (...) {
-    // Last made first: children go before their parents.
+    // Last made first: children go before their parents. An object is
+    // still guarded unless it was let go while an exception unwound.
     for (size_t i = read_.size(); i-- > 0;) {
       TComponent* c = read_[i];
-      bool alive = false;
-      for (int k = 0; root && k < root->ComponentCount(); ++k)
-        if (root->Components(k) == c) alive = true;
-      if (alive || !root) c->Free();
+      if (!IsFreeGuarded(c)) continue;
+      UnguardFree(c);
+      c->Free();
     }
     read_.clear();
     fixups_ = nullptr;
     stream->SetPosition(start + r.Position());
     throw;
   }
+  for (TComponent* c : read_) UnguardFree(c);
   fixups_ = nullptr;
   read_.clear();
   stream->SetPosition(start + r.Position());
@@ -552,6 +577,8 @@ TComponent* TComponentReader::ReadObject(TBinaryReader& r, TComponent* parent, i
   }
   TComponent* c = cls->Create(root_);
   read_.push_back(c);
+  // Until the read ends nothing else may free what it made.
+  GuardFree(c, [className] { throw EReadError("A " + className + " being read cannot be freed"); });
   c->BeginLoading();
   if (OnCreateComponent) OnCreateComponent(c, parent);
   try {
@@ -564,6 +591,7 @@ TComponent* TComponentReader::ReadObject(TBinaryReader& r, TComponent* parent, i
   } catch (const Exception& e) {
     Error("Error reading " + className + " " + name + ": " + e.what());
     read_.pop_back();
+    UnguardFree(c);
     c->Free();
     return skip();
   }
@@ -636,6 +664,14 @@ void TComponentReader::ReadProperty(TBinaryReader& r, TComponent* component, con
       case tkFloat:
         p->SetFloat(o, r.ReadFloat());
         return;
+      case tkVariant:
+        switch (r.NextValue()) {
+          case vkInteger: p->SetVariant(o, Variant(r.ReadInteger())); return;
+          case vkFloat: p->SetVariant(o, Variant(r.ReadFloat())); return;
+          case vkString: p->SetVariant(o, Variant(r.ReadString())); return;
+          case vkBoolean: p->SetVariant(o, Variant(r.ReadBoolean())); return;
+          default: return fail("Invalid property value");
+        }
       case tkString:
         p->SetStr(o, r.ReadString());
         return;

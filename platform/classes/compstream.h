@@ -24,6 +24,8 @@
 //   with "."; a whole number gets ".0"); 'text' with '' for a quote and
 //   #13 for a byte below 32; Ident, True, False, nil; [a, b] (sets);
 //   ( values ) (lists); { hex bytes } (binary).
+// A variant property is written as the value of its kind (a date or a
+// currency as a float); Empty and Null are not written.
 // Names in a stream: a property holding a component is that component's
 // name (resolved when the whole stream is read); an event is the name of
 // a published method of the root; a string list is a list of strings.
@@ -136,9 +138,10 @@ class TComponentReader {
 
   // Reads the binary stream at STREAM's position: the signature, the top
   // object and its children, all owned by ROOT; then references and events
-  // are resolved and every object read gets Loaded. On failure everything
-  // read is freed and the error raised; the stream position is left after
-  // what was read.
+  // are resolved and every object read gets Loaded. Until then freeing an
+  // object read raises EReadError, which fails the read. On failure
+  // everything read is freed and the error raised; the stream position is
+  // left after what was read.
   TComponent* ReadComponent(TStream* stream, TComponent* root);
 
  private:

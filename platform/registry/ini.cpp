@@ -98,14 +98,20 @@ std::vector<Entry> File::Entries(std::string_view section) const {
   return out;
 }
 
-void File::Set(std::string_view section, std::string_view key, std::string_view value) {
+bool File::Set(std::string_view section, std::string_view key, std::string_view value) {
+  auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+  std::string_view name = Trim(key);
+  if (hasBreak(section) || hasBreak(key) || hasBreak(value) || name.empty() ||
+      FindChar(name, '=') != std::string_view::npos || name[0] == '[' || name[0] == ';' || name[0] == '#' ||
+      FindChar(section, ']') != std::string_view::npos)
+    return false;
   bool in = section.empty();
   for (auto& l : lines_) {
     if (l.kind == Kind::Section) {
       in = cp::SameText(l.name, section);
     } else if (in && l.kind == Kind::Entry && cp::SameText(l.name, key)) {
       l = MakeEntry(key, value);
-      return;
+      return true;
     }
   }
   // After the last line of the first such section that is not blank.
@@ -123,6 +129,7 @@ void File::Set(std::string_view section, std::string_view key, std::string_view 
     at = lines_.size();
   }
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), MakeEntry(key, value));
+  return true;
 }
 
 void File::EraseSection(std::string_view section) {

@@ -42,7 +42,10 @@ class File {
   std::vector<Entry> Entries(std::string_view section) const;
   // Replaces the first KEY of SECTION with "KEY=VALUE"; a new key goes after
   // the section's last line that is not blank, a new section at the end.
-  void Set(std::string_view section, std::string_view key, std::string_view value);
+  // What could not be read back is refused (false, nothing changed): a
+  // line break anywhere, a key that is blank, holds '=' or starts a
+  // section or comment, a section name holding ']'.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
 
   // Removes every header of SECTION with the lines up to the next section;
   // for "" the entries before the first section.

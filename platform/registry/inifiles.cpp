@@ -102,8 +102,12 @@ std::optional<std::string> TIniFile::ReadValue(const std::string& section, const
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
-  if (!ini::Modify(hostPath_, [&](ini::File& f) { f.Set(section, ident, value); }))
+  bool accepted = true;
+  if (!ini::Modify(hostPath_, [&](ini::File& f) { accepted = f.Set(section, ident, value); }))
     throw EIniFileException("Unable to write to " + sysroot::WinPath(hostPath_));
+  if (!accepted)
+    throw EIniFileException("Cannot write " + section + "." + ident + " to " + sysroot::WinPath(hostPath_) +
+                            ": a line break, or a key that cannot be read back");
 }
 
 void TIniFile::EraseSection(const std::string& section) {

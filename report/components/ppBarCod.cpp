@@ -210,7 +210,8 @@ void TppCustomBarCode::ReadBarCodeType(int64_t value) {
 
 void TppCustomBarCode::SetAddOnCode(const std::string& value) {
   if (value == addOnCode_) return;
-  if (!value.empty() && barCodeType_ >= bcInt2of5) return Refuse(423);
+  // A stream may give the add-on code before the type.
+  if (!value.empty() && barCodeType_ >= bcInt2of5 && !LoadingOrReading()) return Refuse(423);
   if (value.size() != 0 && value.size() != 2 && value.size() != 5) return Refuse(424);
   addOnCode_ = value;
   SettingChanged();

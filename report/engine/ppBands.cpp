@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "report/engine/ppClass.h"
 #include "report/engine/ppCustEng.h"
@@ -257,6 +258,11 @@ void TppBand::DefineProperties(cls::TFiler* filer) {
   filer->DefineProperty(
       "mmPrintPosition", [this](cls::TReader& r) { mmPrintPosition_ = ReadInt32(r); },
       [this](cls::TWriter& w) { w.WriteInteger(mmPrintPosition_); }, mmPrintPosition_ != 0);
+}
+
+void TppBand::Convert(int64_t version) {
+  for (TppComponent* c : objects_) c->Convert(version);
+  if (version < 2097) mmHeight_ = ConvertToMMThousandths(static_cast<float>(mmHeight_), utScreenPixels, ppVertical);
 }
 
 void TppBand::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name) {
@@ -525,6 +531,23 @@ void TppDetailBand::SetDataPipeline(TppDataPipeline* pipeline) {
   ReportChanged();
 }
 
+void TppDetailBand::DefineProperties(cls::TFiler* filer) {
+  TppBasicBand::DefineProperties(filer);
+  filer->DefineProperty(
+      "DataPipelineName", [this](cls::TReader& r) { dataPipelineName_ = r.ReadString(); },
+      [this](cls::TWriter& w) { w.WriteString(dataPipeline_ ? dataPipeline_->Name() : std::string()); },
+      dataPipeline_ != nullptr);
+}
+
+void TppDetailBand::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
+  if (dataPipeline_ || dataPipelineName_.empty()) return;
+  for (TppDataPipeline* p : list)
+    if (p && cls::SameText(p->Name(), dataPipelineName_)) {
+      SetDataPipeline(p);
+      return;
+    }
+}
+
 TppDataPipeline* TppDetailBand::GetDataPipeline() { return dataPipeline_ ? dataPipeline_ : TppBasicBand::GetDataPipeline(); }
 
 void TppDetailBand::Notify(TppCommunicator* communicator, uint8_t operation) {
@@ -697,7 +720,11 @@ void TppGroupBand::BeforeDestruction() {
 
 void TppGroupBand::SetGroup(TppGroup* group) {
   if (group == group_) return;
-  if (group_) AttachToGroup(group_, false);
+  // A stream holds one band of each kind in a group.
+  if (group && HasState(cls::csReading))
+    if (TppGroupBand* other = KindBandOf(group); other && other != this)
+      throw cls::EReadError("A group holds one " + std::string(ClassName()));
+  if (group_ && KindBandOf(group_) == this) AttachToGroup(group_, false);
   group_ = group;
   if (group_) {
     AttachToGroup(group_, true);
@@ -749,6 +776,8 @@ void TppGroupHeaderBand::ReadKindState(const uint8_t* kindBytes) {
 void TppGroupHeaderBand::AttachToGroup(TppGroup* group, bool attach) {
   group->headerBand_ = attach ? this : nullptr;
 }
+
+TppGroupBand* TppGroupHeaderBand::KindBandOf(TppGroup* group) { return group->headerBand_; }
 
 namespace {
 TppCustomEngine* EngineOf(TppBand* band) { return band->Report() ? band->Report()->Engine() : nullptr; }
@@ -870,6 +899,8 @@ void TppGroupFooterBand::AttachToGroup(TppGroup* group, bool attach) {
   group->footerBand_ = attach ? this : nullptr;
 }
 
+TppGroupBand* TppGroupFooterBand::KindBandOf(TppGroup* group) { return group->footerBand_; }
+
 // ---- classes ----
 
 cls::TClass ppBandClassOfType(TppBandType type) {
@@ -905,6 +936,77 @@ void ppRegisterBands() {
   visible.HasDefault = true;
   visible.Default = 1;
   cls::PublishProperty(band, visible);
+  // Heights and offsets stream as their mm values.
+  auto notStored = [](cls::TObject*) { return false; };
+  cls::PublishProperty(band, cls::FloatProperty<B>("Height", &B::Height, &B::SetHeight)).Stored = notStored;
+  cls::PublishProperty(band, cls::FloatProperty<B>("BottomOffset", &B::BottomOffset, &B::SetBottomOffset)).Stored =
+      notStored;
+  cls::PublishProperty(band, cls::FloatProperty<B>("PrintPosition", &B::PrintPosition, &B::SetPrintPosition))
+      .Stored = notStored;
+  auto withDefault = [](cls::TClassInfo& c, cls::TPropInfo p, int64_t def) {
+    p.HasDefault = true;
+    p.Default = def;
+    cls::PublishProperty(c, std::move(p));
+  };
+  withDefault(band, cls::OrdProperty<B, bool>("Save", cls::TypeInfoBoolean(), &B::Save, &B::SetSave), 0);
+  {
+    using P = TppPageBand;
+    withDefault(P::StaticClass(),
+                cls::OrdProperty<P, bool>("PrintOnFirstPage", cls::TypeInfoBoolean(), &P::PrintOnFirstPage,
+                                          &P::SetPrintOnFirstPage),
+                1);
+    withDefault(P::StaticClass(),
+                cls::OrdProperty<P, bool>("PrintOnLastPage", cls::TypeInfoBoolean(), &P::PrintOnLastPage,
+                                          &P::SetPrintOnLastPage),
+                1);
+  }
+  {
+    using R = TppReportBand;
+    withDefault(R::StaticClass(),
+                cls::OrdProperty<R, bool>("NewPage", cls::TypeInfoBoolean(), &R::NewPage, &R::SetNewPage), 0);
+  }
+  {
+    using D = TppDetailBand;
+    auto& detail = D::StaticClass();
+    withDefault(detail,
+                cls::OrdProperty<D, int32_t>("BandsPerRecord", cls::TypeInfoInteger(), &D::BandsPerRecord,
+                                             &D::SetBandsPerRecord),
+                1);
+    withDefault(detail,
+                cls::OrdProperty<D, TppColumnTraversalType>("ColumnTraversal",
+                                                            cls::EnumTypeInfo<TppColumnTraversalType>(),
+                                                            &D::ColumnTraversal, &D::SetColumnTraversal),
+                ctTopToBottom);
+    cls::PublishProperty(detail, ppDataPipelineProperty<D>(&D::DataPipeline, &D::SetDataPipeline));
+    withDefault(detail,
+                cls::OrdProperty<B, int32_t>("PrintCount", cls::TypeInfoInteger(), &B::PrintCount, &B::SetPrintCount),
+                0);
+  }
+  {
+    using S = TppPageStyle;
+    auto& style = S::StaticClass();
+    withDefault(style,
+                cls::OrdProperty<S, TppPageSettingType>("PageSetting", cls::EnumTypeInfo<TppPageSettingType>(),
+                                                        &S::PageSetting, &S::SetPageSetting),
+                static_cast<int64_t>(TppPageSettingType::psAll));
+    cls::TPropInfo list;
+    list.Name = "PageList";
+    list.Type = cls::MakeClassTypeInfo("TStringList", &cls::TStringList::StaticClass());
+    list.GetObj = [](cls::TObject* o) -> cls::TObject* {
+      return const_cast<cls::TStringList*>(&static_cast<S*>(o)->PageList());
+    };
+    list.SetObj = [](cls::TObject* o, cls::TObject* v) {
+      if (auto* l = cls::ObjectAs<cls::TStringList>(v)) static_cast<S*>(o)->SetPageList(*l);
+    };
+    cls::PublishProperty(style, std::move(list));
+    for (auto [name, get, set] :
+         std::initializer_list<std::tuple<const char*, int32_t (S::*)() const, void (S::*)(int32_t)>>{
+             {"StartPage", &S::StartPage, &S::SetStartPage},
+             {"EndPage", &S::EndPage_, &S::SetEndPage},
+             {"SinglePage", &S::SinglePage, &S::SetSinglePage}})
+      withDefault(style, cls::OrdProperty<S, int32_t>(name, cls::TypeInfoInteger(), get, set), 0);
+    cls::PublishProperty(style, cls::StrProperty<S>("ValidPages", &S::ValidPages, &S::SetValidPages));
+  }
   RegisterEnumType("TppColumnTraversalType", ppEnumTypeInfo<TppColumnTraversalType>());
 }
 

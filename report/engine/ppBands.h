@@ -295,6 +295,9 @@ class TppBand : public TppCacheable {
   virtual void LanguageChanged();
   virtual void PrepareObjects() {}
   virtual void FinishObjects() {}
+  // Older definitions brought up to date: every object converts; heights
+  // of versions before 2097 were screen pixels.
+  virtual void Convert(int64_t version);
   // The design popup menu: DynamicHeight and StaticHeight (the current one
   // ticked, a click chooses it), CalcOrder, Position and Visible; kinds add
   // theirs. MENU is made when nil (the caller owns it).
@@ -506,6 +509,10 @@ class TppDetailBand : public TppBasicBand {
   void SetColumnTraversal(TppColumnTraversalType v);
   TppDataPipeline* DataPipeline() const { return dataPipeline_; }
   void SetDataPipeline(TppDataPipeline* pipeline);
+  // Streamed as DataPipelineName; a name read takes the listed pipeline
+  // of that name after loading.
+  void DefineProperties(cls::TFiler* filer) override;
+  void ResolveDataPipeline(const std::vector<TppDataPipeline*>& list);
   // The band engine of the current run, or nullptr.
   TppBandGeneration* BandEngine() const { return bandEngine_; }
   cls::TObject* BandEngineObject() const { return bandEngineObject_.get(); }
@@ -575,6 +582,7 @@ class TppDetailBand : public TppBasicBand {
   int32_t bandsPerRecord_ = 1;
   TppColumnTraversalType columnTraversal_ = ctTopToBottom;
   TppDataPipeline* dataPipeline_ = nullptr;
+  std::string dataPipelineName_;
   cls::Owned<cls::TObject> bandEngineObject_;
   TppBandGeneration* bandEngine_ = nullptr;
 };
@@ -664,6 +672,8 @@ class TppGroupBand : public TppCustomBand {
 
  protected:
   virtual void AttachToGroup(TppGroup* group, bool attach) = 0;
+  // The group's band of this band's kind.
+  virtual TppGroupBand* KindBandOf(TppGroup* group) = 0;
   void WriteKindState(uint8_t* kindBytes) override { kindBytes[0] = generation_; }
   void ReadKindState(const uint8_t* kindBytes) override { generation_ = kindBytes[0] != 0; }
 
@@ -699,6 +709,7 @@ class TppGroupHeaderBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  TppGroupBand* KindBandOf(TppGroup* group) override;
   void WriteKindState(uint8_t* kindBytes) override;
   void ReadKindState(const uint8_t* kindBytes) override;
 
@@ -724,6 +735,7 @@ class TppGroupFooterBand : public TppGroupBand {
 
  protected:
   void AttachToGroup(TppGroup* group, bool attach) override;
+  TppGroupBand* KindBandOf(TppGroup* group) override;
 };
 
 // The columns the report prints: Columns, or 1 when it has no column width.

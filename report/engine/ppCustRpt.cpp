@@ -162,10 +162,13 @@ void TppCustomReport::SetColumnPositions(const cls::TStringList& lines) {
   ResetJobState();
 }
 
-void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
-  if (pipeline == dataPipeline_) return;
-  TppDataPipeline* old = dataPipeline_;
-  if (old) {
+cls::TStringList* TppCustomReport::ColumnPositionsView() const {
+  GetColumnPositions(columnPositionsView_);
+  return &columnPositionsView_;
+}
+
+void TppCustomReport::LinkDataPipeline(TppDataPipeline* pipeline) {
+  if (TppDataPipeline* old = dataPipeline_) {
     old->RemoveEventNotify(this);
     RemoveNotify(old);
   }
@@ -173,7 +176,26 @@ void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
   if (dataPipeline_) {
     AddNotify(dataPipeline_);
     dataPipeline_->AddEventNotify(this);
+    dataPipelineName_ = dataPipeline_->Name();
   }
+}
+
+void TppCustomReport::ResolveDataPipelineName() {
+  cls::TComponent* owner = Owner();
+  if (dataPipeline_ || dataPipelineName_.empty() || !owner) return;
+  for (int i = 0; i < owner->ComponentCount(); ++i)
+    if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i));
+        p && cls::SameText(p->Name(), dataPipelineName_)) {
+      LinkDataPipeline(p);
+      return;
+    }
+}
+
+void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
+  if (pipeline == dataPipeline_) return;
+  TppDataPipeline* old = dataPipeline_;
+  LinkDataPipeline(pipeline);
+  if (!pipeline) dataPipelineName_.clear();
   if (!LoadingOrReading() && StateFlags() < pstReadingTemplate) {
     for (TppBand* b : bands_) {
       auto* detail = cls::ObjectAs<TppDetailBand>(b);
@@ -330,6 +352,7 @@ void TppCustomReport::CancelJob(const std::exception_ptr& failure) {
 }
 
 void TppCustomReport::StartJob() {
+  ResolveDataPipelineName();
   if (engine_) engine_->ResetState();
   TppProducer::StartJob();
 }
@@ -570,6 +593,7 @@ void TppCustomReport::Notify(TppCommunicator* communicator, uint8_t operation) {
   if (communicator == dataPipeline_) {
     ResetCaches();
     dataPipeline_ = nullptr;
+    dataPipelineName_.clear();
     autoStop_ = true;
     ResetJobState();
   }
@@ -704,6 +728,7 @@ void TppCustomReport::Transfer(TppCommunicator* other) {
   storedColumnPositions_.Assign(&s->storedColumnPositions_);
   mmColumnWidth_ = s->mmColumnWidth_;
   SetDataPipeline(s->dataPipeline_);
+  dataPipelineName_ = s->dataPipelineName_;
   autoStop_ = s->autoStop_;
   noDataBehaviors_ = s->noDataBehaviors_;
   pageLimit_ = s->pageLimit_;
@@ -735,13 +760,19 @@ void TppCustomReport::Transfer(TppCommunicator* other) {
 }
 
 void TppCustomReport::Loaded() {
+  // At least a whole millimetre a column.
+  if (columns_ > std::max(1, PrintableWidth() / 1000))
+    throw cls::EReadError("Invalid property value: Columns = " + std::to_string(columns_));
   // Pipelines named by the stream are the owner's.
+  ResolveDataPipelineName();
   std::vector<TppDataPipeline*> pipelines;
   if (cls::TComponent* owner = Owner())
     for (int i = 0; i < owner->ComponentCount(); ++i)
       if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
-  for (TppBand* b : bands_)
+  for (TppBand* b : bands_) {
+    if (auto* detail = cls::ObjectAs<TppDetailBand>(b)) detail->ResolveDataPipeline(pipelines);
     for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);
+  }
   for (TppGroup* g : groups_) g->ResolveDataPipeline(pipelines);
   TppProducer::Loaded();
   if (!saveAsTemplate_ || StateFlags() >= pstReadingTemplate) return;
@@ -761,14 +792,50 @@ void TppCustomReport::DefineProperties(cls::TFiler* filer) {
         mmColumnWidth_ = static_cast<int32_t>(v);
       },
       [this](cls::TWriter& w) { w.WriteInteger(mmColumnWidth_); }, mmColumnWidth_ != 0);
+  // The stored positions, whole thousandths of a millimetre, one a line.
+  filer->DefineProperty(
+      "mmColumnPositions",
+      [this](cls::TReader& r) {
+        cls::TStringList lines;
+        lines.SetText(r.ReadString());
+        for (int i = 0; i < lines.Count(); ++i) {
+          int64_t v = 0;
+          if (!cls::TryStrToInt(cls::Trim(lines.Strings(i)), v) || v < INT32_MIN || v > INT32_MAX)
+            throw cls::EReadError("Invalid property value");
+          lines.Put(i, std::to_string(v));
+        }
+        storedColumnPositions_.Assign(&lines);
+      },
+      [this](cls::TWriter& w) { w.WriteString(storedColumnPositions_.Text()); }, storedColumnPositions_.Count() > 0);
+  filer->DefineProperty(
+      "DataPipelineName", [this](cls::TReader& r) { dataPipelineName_ = r.ReadString(); },
+      [this](cls::TWriter& w) { w.WriteString(dataPipeline_ ? dataPipeline_->Name() : dataPipelineName_); },
+      dataPipeline_ || !dataPipelineName_.empty());
+  filer->DefineProperty(
+      "DataPipeline",
+      [this](cls::TReader& r) {
+        std::string name = r.ReadIdent();
+        dataPipelineName_ = cls::SameText(name, "nil") ? std::string() : name;
+      },
+      nullptr, false);
 }
 
-void TppCustomReport::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent*) {
+void TppCustomReport::Convert(int64_t versionNo) {
+  TppProducer::Convert(versionNo);
+  if (versionNo < 4100) autoStop_ = false;
+  if (versionNo < 3000) passSetting_ = TppPassSettingType::psTwoPass;
+  for (TppBand* b : bands_) b->Convert(versionNo);
+  for (TppGroup* g : groups_) g->Convert(versionNo);
+  modified_ = true;
+}
+
+void TppCustomReport::GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) {
   std::vector<TppBand*> bands(bands_.begin(), bands_.end());
   for (TppBand* b : bands)
     if (!cls::ObjectIs<TppGroupBand>(b)) proc(b);
   std::vector<TppGroup*> groups(groups_.begin(), groups_.end());
   for (TppGroup* g : groups) proc(g);
+  TppProducer::GetChildren(proc, root);
 }
 
 void TppCustomReport::RegisterProperties() {
@@ -785,14 +852,18 @@ void TppCustomReport::RegisterProperties() {
   columns.HasDefault = true;
   columns.Default = 1;
   cls::PublishProperty(c, columns);
-  cls::TPropInfo pipeline;
-  pipeline.Name = "DataPipeline";
-  pipeline.Type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
-  pipeline.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->DataPipeline(); };
-  pipeline.SetObj = [](cls::TObject* o, cls::TObject* v) {
-    static_cast<C*>(o)->SetDataPipeline(cls::ObjectAs<TppDataPipeline>(v));
+  cls::TPropInfo positions;
+  positions.Name = "ColumnPositions";
+  positions.Type = cls::MakeClassTypeInfo("TStringList", &cls::TStringList::StaticClass());
+  positions.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<C*>(o)->ColumnPositionsView(); };
+  positions.SetObj = [](cls::TObject* o, cls::TObject* v) {
+    if (auto* lines = cls::ObjectAs<cls::TStringList>(v)) static_cast<C*>(o)->SetColumnPositions(*lines);
   };
-  cls::PublishProperty(c, pipeline);
+  positions.Stored = [](cls::TObject*) { return false; };  // streamed as mmColumnPositions
+  cls::PublishProperty(c, positions);
+  cls::PublishProperty(c, cls::FloatProperty<C>("ColumnWidth", &C::ColumnWidth, &C::SetColumnWidth)).Stored =
+      [](cls::TObject*) { return false; };  // streamed as mmColumnWidth
+  cls::PublishProperty(c, ppDataPipelineProperty<C>(&C::DataPipeline, &C::SetDataPipeline));
   static const cls::TTypeInfo* behaviors =
       cls::MakeSetTypeInfo("TppNoDataBehaviors", cls::EnumTypeInfo<TppNoDataBehaviorType>());
   cls::TPropInfo noData;

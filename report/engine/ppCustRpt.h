@@ -41,6 +41,8 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // no number raises EConvertError and keeps the stored positions.
   void GetColumnPositions(cls::TStringList& lines) const;
   void SetColumnPositions(const cls::TStringList& lines);
+  // The shown positions refreshed, as an object the published property hands out.
+  cls::TStringList* ColumnPositionsView() const;
   // The stored positions, thousandths of a millimetre as text.
   const cls::TStringList& StoredColumnPositions() const { return storedColumnPositions_; }
   float ColumnWidth() const;
@@ -48,6 +50,10 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   int32_t mmColumnWidth() const { return mmColumnWidth_; }
   TppDataPipeline* DataPipeline() const { return dataPipeline_; }
   void SetDataPipeline(TppDataPipeline* pipeline);
+  // The pipeline's name, kept while no pipeline of that name is found: a
+  // stream names the pipeline, and the report takes the owner's pipeline
+  // of that name after loading or, failing that, when it prints.
+  const std::string& DataPipelineName() const { return dataPipelineName_; }
   TppNoDataBehaviors NoDataBehaviors() const { return noDataBehaviors_; }
   void SetNoDataBehaviors(TppNoDataBehaviors value);
   int PageLimit() const { return pageLimit_; }
@@ -203,10 +209,15 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // definition is loaded from the template (not for a main report at
   // design time).
   void Loaded() override;
-  // mmColumnWidth.
+  // mmColumnWidth, mmColumnPositions and DataPipelineName; an older
+  // stream's DataPipeline reference is read as the name.
   void DefineProperties(cls::TFiler* filer) override;
-  // The bands that are not group bands, then the groups.
+  // The bands that are not group bands, the groups, then the relative
+  // children (a parameter list, auto-search fields).
   void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
+  // The producer's part, then older definitions' settings, then every
+  // band and every group.
+  void Convert(int64_t versionNo) override;
   // The published properties of the report classes.
   static void RegisterProperties();
 
@@ -235,6 +246,10 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   bool LoadingOrReading() const { return HasState(cls::csLoading) || HasState(cls::csReading); }
   bool Designing() const { return (StateFlags() & pstDesignerOpen) != 0; }
   TppBand* NewBandOfClass(cls::TClass c);
+  // Joins PIPELINE's notification links and events, leaving the old one's.
+  void LinkDataPipeline(TppDataPipeline* pipeline);
+  // Without a pipeline, the owner's pipeline of the kept name, if any.
+  void ResolveDataPipelineName();
 
   bool autoStop_ = true;
   cls::TPtrList<TppBand> bands_;
@@ -242,6 +257,9 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   int columns_ = 1;
   int32_t mmColumnWidth_ = 0;
   TppDataPipeline* dataPipeline_ = nullptr;
+  std::string dataPipelineName_;
+  // ColumnPositions as the shown list (the published property's object).
+  mutable cls::TStringList columnPositionsView_;
   TppBandTypes defaultBandTypes_ = ppDefaultBandTypes;
   cls::Owned<TppCustomEngine> engine_;
   cls::TStringList storedColumnPositions_;

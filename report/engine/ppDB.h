@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/classes/variants.h"
+#include "platform/classes/typinfo.h"
 #include "report/model/ppRTTI.h"
 #include "report/model/ppRelatv.h"
 #include "report/model/ppTypes.h"
@@ -365,3 +366,17 @@ class TraTppFieldRTTI : public TraTppRelativeRTTI {
 // Registers the pipeline classes, the fields' published properties and the
 // describing classes.
 void ppRegisterDBUnit();
+
+// The published DataPipeline of class C, streamed as DataPipelineName (a
+// name resolved after loading), so not stored itself.
+template <class C>
+cls::TPropInfo ppDataPipelineProperty(TppDataPipeline* (C::*get)() const, void (C::*set)(TppDataPipeline*)) {
+  cls::TPropInfo p;
+  p.Name = "DataPipeline";
+  static const cls::TTypeInfo* type = cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
+  p.Type = type;
+  p.GetObj = [get](cls::TObject* o) -> cls::TObject* { return (static_cast<C*>(o)->*get)(); };
+  p.SetObj = [set](cls::TObject* o, cls::TObject* v) { (static_cast<C*>(o)->*set)(cls::ObjectAs<TppDataPipeline>(v)); };
+  p.Stored = [](cls::TObject*) { return false; };
+  return p;
+}

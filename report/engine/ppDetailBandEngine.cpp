@@ -62,7 +62,8 @@ void TppDetailBandEngine::AfterObjects() {
   if (engine->DataExhausted() || engine->State().Contains(TppBandKind::bkGroupFooter)) SetGenerationComplete(true);
   if (GetGenerationComplete()) return;
   TppCustomReport* report = Report();
-  if (report->AutoStop() && GetCount() == 1) {
+  // Without data nothing else would end the run: one pass, as with AutoStop.
+  if ((report->AutoStop() || !band->GetDataPipeline()) && GetCount() == 1) {
     SetGenerationComplete(true);
     report->Stop();
   } else if (band->PrintCountMode() == ppPrintCountTimes && GetCount() == band->PrintCount()) {

@@ -526,16 +526,7 @@ void TppGroup::RegisterProperties() {
                                                               &G::BreakType, &G::SetBreakType);
   breakType.HasDefault = true;
   breakType.Default = btDataField;
-  cls::TPropInfo pipeline;
-  pipeline.Name = "DataPipeline";
-  static const cls::TTypeInfo* pipelineType =
-      cls::MakeClassTypeInfo("TppDataPipeline", &TppDataPipeline::StaticClass());
-  pipeline.Type = pipelineType;
-  pipeline.GetObj = [](cls::TObject* o) -> cls::TObject* { return static_cast<G*>(o)->DataPipeline(); };
-  pipeline.SetObj = [](cls::TObject* o, cls::TObject* v) {
-    static_cast<G*>(o)->SetDataPipeline(cls::ObjectAs<TppDataPipeline>(v));
-  };
-  pipeline.Stored = [](cls::TObject*) { return false; };  // streamed as DataPipelineName
+  cls::TPropInfo pipeline = ppDataPipelineProperty<G>(&G::DataPipeline, &G::SetDataPipeline);
   cls::TPropInfo tag = cls::OrdProperty<G, int32_t>("Tag", cls::TypeInfoInteger(), &G::Tag, &G::SetTag);
   tag.HasDefault = true;
   tag.Default = 0;

@@ -304,6 +304,9 @@ void TppReport::InsertChild(int index, TppRelative* child) {
     return;
   }
   if (auto* list = cls::ObjectAs<TppParameterList>(child); list && list != parameters_) {
+    // A stream holds one list: a second is refused before anything changes.
+    if (parameters_ && (HasState(cls::csReading) || list->HasState(cls::csReading)))
+      throw cls::EReadError("A report holds one parameter list");
     TppParameterList* old = parameters_;
     parameters_ = nullptr;
     if (old) old->Free();
@@ -323,6 +326,35 @@ void TppReport::RemoveChild(TppRelative* child) {
     return;
   }
   TppBandedReport::RemoveChild(child);
+}
+
+TppReport::TDetachedParameters TppReport::DetachParameters() {
+  TDetachedParameters d{parameters_, parameters_ ? parameters_->Position() : -1};
+  if (d.List) d.List->SetParent(nullptr);
+  return d;
+}
+
+void TppReport::TransferParameters(TppReport* from, const std::function<void()>& transfer) {
+  // Each report keeps its own list object; the parameters move.
+  TDetachedParameters mine = DetachParameters();
+  TDetachedParameters theirs = from->DetachParameters();
+  auto reattach = [](TppReport* report, const TDetachedParameters& d, int position) {
+    if (d.List) report->InsertChild(position < 0 ? report->ChildCount() : position, d.List);
+  };
+  try {
+    transfer();
+  } catch (...) {
+    reattach(from, theirs, theirs.Position);
+    reattach(this, mine, mine.Position);
+    throw;
+  }
+  if (!mine.List && theirs.List && theirs.List->Count() > 0) mine.List = new TppParameterList(Owner());
+  if (mine.List) {
+    mine.List->Clear();
+    while (theirs.List && theirs.List->Count() > 0) theirs.List->Items(0)->SetParent(mine.List);
+  }
+  reattach(from, theirs, theirs.Position);
+  reattach(this, mine, theirs.List ? theirs.Position : mine.Position);
 }
 
 // ---- TppReport: auto search ----

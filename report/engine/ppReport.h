@@ -139,14 +139,24 @@ class TppReport : public TppBandedReport, public IppOutlineParticipant {
   // into it.
   TppParameterList* Parameters();
   void SetParameters(TppParameterList* value) { Parameters()->Assign(value); }
-  // A parameter list added as a child replaces (and frees) Parameters;
-  // removed (or freed elsewhere), it is no longer the report's. An
+  // A parameter list added as a child replaces (and frees) Parameters,
+  // except while reading: a second list read raises EReadError. Removed
+  // (or freed elsewhere), it is no longer the report's. An
   // auto-search field joins (or leaves) the auto-search list, linked, and
   // the job state is reset.
   void InsertChild(int index, TppRelative* child) override;
   void RemoveChild(TppRelative* child) override;
 
  private:
+  struct TDetachedParameters {
+    TppParameterList* List;
+    int Position;
+  };
+  TDetachedParameters DetachParameters();
+  // Runs TRANSFER (the relative children move) with both reports' lists
+  // set aside, then the parameters of FROM's list move into this report's
+  // own list: a caller's pointer to Parameters stays good.
+  void TransferParameters(TppReport* from, const std::function<void()>& transfer);
   TppParameterList* parameters_ = nullptr;
 
   // ---- outline (ppReportOutline.cpp) ----
@@ -164,7 +174,9 @@ class TppReport : public TppBandedReport, public IppOutlineParticipant {
   void ResetJobState() override;
   // Below 6100 the outline is disabled.
   void Convert(int64_t versionNo) override;
-  // The producer's and report's settings, then OutlineSettings.
+  // The producer's and report's settings, then OutlineSettings and the
+  // rest the report publishes; the parameters move into this report's own
+  // list.
   void Transfer(TppCommunicator* other) override;
   // Message 374, ": " and the pipeline's name.
   std::string GetDescriptionText() override;

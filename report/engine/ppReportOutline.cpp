@@ -50,8 +50,22 @@ void TppReport::Convert(int64_t versionNo) {
 }
 
 void TppReport::Transfer(TppCommunicator* other) {
-  TppBandedReport::Transfer(other);
-  if (auto* r = cls::ObjectAs<TppReport>(other); r && r != this) outlineSettings_.Assign(&r->outlineSettings_);
+  auto* r = cls::ObjectAs<TppReport>(other);
+  if (!r || r == this) {
+    TppBandedReport::Transfer(other);
+    return;
+  }
+  TransferParameters(r, [&] { TppBandedReport::Transfer(other); });
+  outlineSettings_.Assign(&r->outlineSettings_);
+  // The rest of what the report publishes.
+  SetCachePages(r->CachePages());
+  SetSavePrinterSetup(r->SavePrinterSetup());
+  SetShowAutoSearchDialog(r->ShowAutoSearchDialog());
+  AfterAutoSearchDialogCreate = r->AfterAutoSearchDialogCreate;
+  BeforeAutoSearchDialogCreate = r->BeforeAutoSearchDialogCreate;
+  OnAutoSearchDialogClose = r->OnAutoSearchDialogClose;
+  OnGetAutoSearchValues = r->OnGetAutoSearchValues;
+  OnOutlineNodeCreate = r->OnOutlineNodeCreate;
 }
 
 std::string TppReport::GetDescriptionText() {

@@ -814,6 +814,9 @@ void ppRegisterSubReportUnit() {
   parentSetup.Default = 1;
   cls::PublishProperty(info, parentSetup);
   TppPrintable::PublishProperties(info, {"ParentWidth"});
+  // A subreport takes its parent's width unless told otherwise.
+  info.Props->back().HasDefault = true;
+  info.Props->back().Default = 1;
   cls::PublishProperty(info, Enum<S, TppPrintBehaviorType>("PrintBehavior", &S::PrintBehavior,
                                                            &S::SetPrintBehavior, pbChild));
   cls::TPropInfo resetPageNo = Bool<S>("ResetPageNo", &S::ResetPageNo, &S::SetResetPageNo);

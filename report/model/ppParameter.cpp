@@ -5,7 +5,14 @@
 
 #include "platform/classes/typinfo.h"
 
-CLS_IMPLEMENT_COMPONENT(TppParameter)
+// Made by name (a stream) without an owner, as Add makes it: a parameter
+// belongs to its list, and its name, the key, is never made unique
+// against the components of a form.
+cls::TClassInfo& TppParameter::StaticClass() {
+  static cls::TClassInfo info{"TppParameter", &inherited::StaticClass(),
+                              [](cls::TComponent*) -> cls::TComponent* { return new TppParameter(nullptr); }};
+  return info;
+}
 CLS_IMPLEMENT_COMPONENT(TppParameterList)
 
 TppDataType VarTypeToDataType(cls::TVarType varType) {
@@ -101,6 +108,20 @@ void TppParameter::SetDataType(TppDataType value) {
     value_ = std::move(next);
   }
   dataType_ = value;
+}
+
+void TppParameter::Loaded() {
+  inherited::Loaded();
+  if (isNull_ || (value_.VarType() == cls::varString && dataType_ == dtString)) return;
+  // A value read before its type, or none read, takes the type now.
+  try {
+    if (value_.VarType() == cls::varString && value_.AsString().empty())
+      value_ = ppConvertToDataType(cls::Variant(0), dataType_);
+    else
+      value_ = ppConvertToDataType(value_, dataType_);
+  } catch (const cls::Exception& e) {
+    throw cls::EReadError("Invalid property value: " + Name() + ".Value: " + e.what());
+  }
 }
 
 void TppParameter::SetValue(const cls::Variant& value) {

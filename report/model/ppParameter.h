@@ -59,6 +59,9 @@ class TppParameter : public TppRelative {
 
   // From another parameter: name, data type, null flag, value, pick list.
   void Assign(cls::TPersistent* source) override;
+  // The value read is converted to the data type (none read: 0 of the
+  // type); one that cannot be raises EReadError.
+  void Loaded() override;
 
  private:
   friend class TppParameterList;

@@ -329,7 +329,17 @@ void TraRTTI::GetEventList(cls::TStringList* list) const {
 }
 
 bool TraRTTI::GetPropRec(const std::string& name, TraPropRec& rec) const {
-  const cls::TPropInfo* published = cls::GetPropInfo(RefClass(), name);
+  return PropRecOf(RefClass(), name, rec);
+}
+
+bool TraRTTI::GetPropRec(cls::TObject* object, const std::string& name, TraPropRec& rec) const {
+  if (!Accepts(object)) return false;
+  // An override answers its own names; the rest as the object's class publishes them.
+  return GetPropRec(name, rec) || PropRecOf(object->ClassType(), name, rec);
+}
+
+bool TraRTTI::PropRecOf(cls::TClass publishing, const std::string& name, TraPropRec& rec) const {
+  const cls::TPropInfo* published = cls::GetPropInfo(publishing, name);
   if (const TraMember* m = FindMember(name)) {
     if (m->Constructor) ConstructorToRec(m->Name, RefClass(), rec);
     else if (m->Indexed) ArrayPropToRec(m->Name, rec);
@@ -412,7 +422,7 @@ bool TraRTTI::SetPropValue(cls::TObject* object, const std::string& name, const 
 bool TraRTTI::GetPropValueText(cls::TObject* object, const std::string& name, std::string& text) const {
   TraPropRec rec;
   TraValue v;
-  if (!GetPropRec(name, rec) || !GetPropValue(object, name, v)) return false;
+  if (!GetPropRec(object, name, rec) || !GetPropValue(object, name, v)) return false;
   if (!raValueFits(rec.TypeCode, v)) {
     text.clear();
     return rec.TypeCode == daNone || rec.TypeCode == daObject;
@@ -638,6 +648,11 @@ bool raSetPropValue(cls::TObject* object, const std::string& name, const TraValu
 bool raGetPropValueText(cls::TObject* object, const std::string& name, std::string& text) {
   const TraRTTI* rtti = object ? raGetRTTIClass(object->ClassType()) : nullptr;
   return rtti && rtti->GetPropValueText(object, name, text);
+}
+
+bool raGetPropRec(cls::TObject* object, const std::string& name, TraPropRec& rec) {
+  const TraRTTI* rtti = object ? raGetRTTIClass(object->ClassType()) : nullptr;
+  return rtti && rtti->GetPropRec(object, name, rec);
 }
 
 TraParamList* raGetParams(const cls::TObject* object, const std::string& name) {

@@ -222,6 +222,9 @@ class TraRTTI : public cls::TObject {
   virtual void GetPropList(cls::TStringList* list) const;  // properties and methods, each once
   virtual void GetEventList(cls::TStringList* list) const;
   virtual bool GetPropRec(const std::string& name, TraPropRec& rec) const;
+  // The same for OBJECT (of the described class or below it): its own
+  // class's published properties count too, as GetPropValue reads them.
+  bool GetPropRec(cls::TObject* object, const std::string& name, TraPropRec& rec) const;
   // Calls a method, or an indexed name: with GET the element at "Index" is
   // read into "Result", without it "Result"'s value is written to it.
   virtual bool CallMethod(cls::TObject* object, const std::string& name, TraParamList* params, bool get = true) const;
@@ -249,6 +252,8 @@ class TraRTTI : public cls::TObject {
   virtual const TraMembers* Members() const { return nullptr; }
   const TraMember* FindMember(const std::string& name) const;
   bool Accepts(const cls::TObject* object) const { return object && object->InheritsFrom(RefClass()); }
+  // The record of NAME: this class's names, else PUBLISHING's published property.
+  bool PropRecOf(cls::TClass publishing, const std::string& name, TraPropRec& rec) const;
 };
 
 // In a describing class's body: its class reference, its one instance, the
@@ -400,6 +405,7 @@ const TraRTTI* raGetRTTIClass(cls::TClass c);
 bool raGetPropValue(cls::TObject* object, const std::string& name, TraValue& value);
 bool raSetPropValue(cls::TObject* object, const std::string& name, const TraValue& value);
 bool raGetPropValueText(cls::TObject* object, const std::string& name, std::string& text);
+bool raGetPropRec(cls::TObject* object, const std::string& name, TraPropRec& rec);
 // A new parameter list of the object's method or event NAME from the
 // describing class of its class (the caller frees it); nil when none.
 TraParamList* raGetParams(const cls::TObject* object, const std::string& name);

@@ -270,7 +270,8 @@ void TppTemplate::LoadFromStream(cls::TStream* stream) {
     if (Designing() || !cls::IsMultiThread())
       reader.OnError = [this](const std::string& message, bool& handled) { ReaderError(message, handled); };
     reader.OnSetName = [this](cls::TComponent* component, std::string& name) {
-      if (name.empty() || !Root() || !Root()->FindComponent(name)) return;
+      // A component the root does not own cannot clash with its components.
+      if (name.empty() || !Root() || component->Owner() != Root() || !Root()->FindComponent(name)) return;
       std::string unique;
       if (auto* comm = cls::ObjectAs<TppCommunicator>(component)) comm->MakeUniqueName(component, unique);
       if (unique.empty()) return;

@@ -291,3 +291,32 @@ TEST_F(ReceiptPrint, AFailureInsideTheRunEndsAsAFailedPrint) {
   EXPECT_TRUE(form->PrintReceipt(lines, "", wrapped));
   EXPECT_NE(Record(1).find("Status=done\r"), std::string::npos) << Record(1);
 }
+
+// The receipt report, laid out for a receipt and saved as a template in
+// either form, loaded into a report of its own prints the same PDF (dates
+// aside), the same page images and the same job record page.
+TEST_F(ReceiptPrint, TheLaidOutReceiptComesBackWholeFromItsTemplate) {
+  ASSERT_TRUE(form->PrintReceipt(10, "2000001000014", Lines(10)));
+  auto withoutDates = [](const std::string& pdf) {
+    return std::regex_replace(pdf, std::regex("/(CreationDate|ModDate) \\([^)]*\\)"), "");
+  };
+  const std::string pdf = withoutDates(ReadFile(Job(1, ".pdf")));
+  ASSERT_FALSE(pdf.empty());
+  int job = 1;
+  for (TppFormatType format : {TppFormatType::ftBinary, TppFormatType::ftASCII}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    form->ppReport1->Template()->SetFormat(format);
+    cls::TMemoryStream saved;
+    form->ppReport1->Template()->SaveToStream(&saved);
+    cls::Owned<cls::TComponent> other(new cls::TComponent(nullptr));
+    auto* report = new TppReport(other.get());
+    report->SetName("ppReport1");
+    saved.SetPosition(0);
+    report->Template()->LoadFromStream(&saved);
+    report->Print();
+    ++job;
+    EXPECT_EQ(withoutDates(ReadFile(Job(job, ".pdf"))), pdf);
+    EXPECT_EQ(ReadFile(Job(job, "-p1.png")), ReadFile(Job(1, "-p1.png")));
+    EXPECT_EQ(PageLine(job), PageLine(1));
+  }
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <sys/stat.h>
 
 #include "platform/process/clock.h"
@@ -142,6 +143,24 @@ TEST(IniFileFace, AWriteThatCannotBeStoredRaises) {
   EXPECT_EQ(leftovers(), 0);
   EXPECT_TRUE(fs::is_directory(windows / "blocked.ini"));
   EXPECT_EQ(file.ReadInteger("s", "k", 9), 9);  // unreadable: the default
+}
+
+// A line break would write a section of its own, a key with "=" could not
+// be read back: both are refused and the file keeps its bytes.
+TEST(IniFileFace, WhatCouldNotBeReadBackIsRefused) {
+  TempRoot root;
+  cls::TIniFile file("refused.ini");
+  file.WriteString("Report", "Title", "kept");
+  const std::string before = ReadFile(root.Host("C:\\Windows\\refused.ini"));
+  using TWrite = std::tuple<const char*, const char*, const char*>;
+  for (auto [section, key, value] : {TWrite{"Report", "Title", "a\r\n[Evil]\r\nx=1"}, TWrite{"Report", "a=b", "v"},
+                                     TWrite{"Report", "Title", "line\nbreak"}, TWrite{"Re]port", "k", "v"},
+                                     TWrite{"Report", "[k", "v"}, TWrite{"Report", " ", "v"}}) {
+    EXPECT_THROW(file.WriteString(section, key, value), cls::EIniFileException) << key << "=" << value;
+    EXPECT_EQ(ReadFile(root.Host("C:\\Windows\\refused.ini")), before);
+  }
+  EXPECT_EQ(file.ReadString("Report", "Title", ""), "kept");
+  EXPECT_EQ(file.ReadString("Evil", "x", "none"), "none");
 }
 
 TEST(RegistryIniFace, SectionsAreSubkeysOfTheCurrentUsersKey) {

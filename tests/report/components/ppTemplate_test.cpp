@@ -28,6 +28,7 @@
 #include "report/engine/ppReportTemplate.h"
 #include "report/model/ppForms.h"
 #include "report/model/ppResMgr.h"
+#include "tests/report/components/ppTemplateSupport.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 #include "tests/support/ppListPipeline.h"
 #include "tests/support/ppTestReport.h"
@@ -159,25 +160,7 @@ struct TTestForm {
   }
 };
 
-// Every drawing call of the recorded jobs, page by page.
-std::vector<std::vector<std::string>> RecordedPages() {
-  std::vector<std::vector<std::string>> pages;
-  for (const gdi::Job& job : gdi::RecordedJobs())
-    for (const gdi::Page& page : job.pages) {
-      std::vector<std::string> ops;
-      for (const gdi::Op& op : page.ops) ops.push_back(op.Describe());
-      pages.push_back(ops);
-    }
-  return pages;
-}
-
-std::vector<std::vector<std::string>> PrintedPages(TppReport* report) {
-  gdi::ClearRecordedJobs();
-  report->Print();
-  auto pages = RecordedPages();
-  gdi::ClearRecordedJobs();
-  return pages;
-}
+using template_support::PrintedPages;
 
 class Templates : public Printers {
  protected:

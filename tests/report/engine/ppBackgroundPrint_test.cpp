@@ -28,6 +28,7 @@
 #include "report/engine/ppReport.h"
 #include "report/output/ppPrintr.h"
 #include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/ppListPipeline.h"
 #include "tests/support/testroot.h"
 
 namespace {
@@ -38,7 +39,8 @@ std::atomic<bool> g_workerHadCom{false};
 std::atomic<bool> g_messageHandled{false};
 std::atomic<int> g_slowConstructionMs{0};
 
-// A data module with one report of three 82 x 100 mm pages, "Report1".
+// A data module with one report of three 82 x 100 mm pages, "Report1",
+// a page a record.
 class TReceiptModule : public cls::TComponent {
   CLS_DECLARE_CLASS(TReceiptModule, cls::TComponent)
  public:
@@ -54,7 +56,10 @@ class TReceiptModule : public cls::TComponent {
     s->SetPrinterName("Zolmet");
     s->SetPaperWidth(82);
     s->SetPaperHeight(100);
-    Report->SetAutoStop(false);
+    auto* records = new TppListPipeline(this);
+    records->SetName("plRecords");
+    for (int i = 0; i < 10; ++i) records->AddRecord({});
+    Report->SetDataPipeline(records);
     Report->SetPageLimit(3);
     Report->SetDeviceType("Printer");
     Report->SetShowPrintDialog(false);
@@ -63,7 +68,7 @@ class TReceiptModule : public cls::TComponent {
     Report->BackgroundPrintSettings()->SetActive(true);
     auto* detail = new TppDetailBand(this);
     detail->SetReport(Report);
-    detail->SetHeight(90);
+    detail->SetHeight(80);
     Report->OnStartPage = cls::TNotifyEvent(this, &TReceiptModule::StartPage);
   }
   ~TReceiptModule() override { --g_liveModules; }

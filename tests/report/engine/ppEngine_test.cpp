@@ -90,9 +90,17 @@ struct Engine : TReportTest<TRecordingReport> {
   // without AutoStop the page limit ends the report.
   TFixed* FixedDetail(int pageLimit) {
     auto* detail = AddBand<TppDetailBand>(10);
-    report->SetAutoStop(false);
+    Records();
     report->SetPageLimit(pageLimit);
     return Add<TFixed>(detail, 0, 10000);
+  }
+  // More records than any page limit here reaches (a report without data
+  // prints its detail band once).
+  void Records() {
+    auto* pipeline = new TppListPipeline(nullptr);
+    owned.push_back(pipeline);
+    for (int i = 0; i < 1000; ++i) pipeline->AddRecord({});
+    report->SetDataPipeline(pipeline);
   }
   // A detail band holding LINES lines that continue over the pages.
   TLines* LinesDetail(int lines) {
@@ -396,7 +404,7 @@ TEST_F(Engine, ColumnsAcrossThePageFillRowByRow) {
   detail->SetColumnTraversal(ctLeftToRight);
   TFixed* c = Add<TFixed>(detail, 0, 5000);
   report->SetColumns(3);
-  report->SetAutoStop(false);
+  Records();
   report->SetPageLimit(1);
   int32_t width = report->mmColumnWidth();
   Request(TppPageSettingType::psAll);
@@ -483,7 +491,7 @@ TEST_F(Engine, ColumnsDownThePageFillTheFirstColumnFirst) {
   auto* detail = AddBand<TppDetailBand>(10);
   TFixed* c = Add<TFixed>(detail, 0, 5000);
   report->SetColumns(2);
-  report->SetAutoStop(false);
+  Records();
   report->SetPageLimit(2);
   int32_t width = report->mmColumnWidth();
   Request(TppPageSettingType::psAll);

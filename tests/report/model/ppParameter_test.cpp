@@ -91,12 +91,20 @@ TEST(Parameters, DataTypeConvertsTheValue) {
     EXPECT_EQ(e.Message(), "TppParameter.SetDataType: dtMemo data type is not supported");
   }
   EXPECT_EQ(p->DataType(), dtString);
-  // Read from a stream, the type arrives before the value: no conversion.
+  // Read from a stream, the type may come after the value: no conversion
+  // then, but the value takes its type when loading ends; one that cannot
+  // is refused.
+  p->SetValue("12");
+  p->BeginLoading();
+  p->SetDataType(dtInteger);
+  EXPECT_EQ(p->Value(), cls::Variant("12"));
+  p->FinishLoading();
+  EXPECT_EQ(p->Value(), cls::Variant(12));
+  p->SetDataType(dtString);
   p->SetValue("abc");
   p->BeginLoading();
   p->SetDataType(dtInteger);
-  p->FinishLoading();
-  EXPECT_EQ(p->Value(), cls::Variant("abc"));
+  EXPECT_THROW(p->FinishLoading(), cls::EReadError);
 }
 
 TEST(Parameters, FailedConversionsChangeNothing) {
