@@ -207,28 +207,35 @@ unsigned char EncodeStep(unsigned char& State, unsigned char Plain, std::string_
 }
 
 std::string DecodeData(const std::string& Hex, int KeyIndex) {
-  std::string_view key = KeyForIndex(KeyIndex);
-  const int keyLen = static_cast<int>(key.size());
-  int pos = 1;
+  // DecodeStep's work byte by byte, in one loop: the key walked by index,
+  // the hex pairs checked together at the end.
+  const std::string_view key = KeyForIndex(KeyIndex);
+  const size_t keyLen = key.size();
   if (Hex.size() % 2 != 0 || Hex.empty()) return "";
   const size_t pairs = Hex.size() / 2;
-  auto pairAt = [&Hex](size_t i) {
-    int hi = HexValue(Hex[2 * i]), lo = HexValue(Hex[2 * i + 1]);
-    return (hi < 0 || lo < 0) ? -1 : hi * 16 + lo;
-  };
-  int L = pairAt(0);
+  const auto* hex = reinterpret_cast<const unsigned char*>(Hex.data());
+  const int L = HexValue(Hex[0]) < 0 || HexValue(Hex[1]) < 0 ? -1 : HexValue(Hex[0]) * 16 + HexValue(Hex[1]);
   if (L < 30 || L >= 200) return "";
   if (pairs < 1 + static_cast<size_t>(L)) return "";
   unsigned char state = static_cast<unsigned char>(L ^ kStreamStartByte);
-  std::string out;
-  out.reserve(pairs - 1 - static_cast<size_t>(L));
-  for (size_t i = 1; i < pairs; ++i) {
-    int b = pairAt(i);
-    if (b < 0) return "";
-    unsigned char c = DecodeStep(state, static_cast<unsigned char>(b), key, keyLen, pos);
-    if (i > static_cast<size_t>(L)) out += static_cast<char>(c);
+  std::string out(pairs - 1 - static_cast<size_t>(L), '\0');
+  int invalid = 0;
+  size_t k = 0;
+  auto step = [&](size_t i) {
+    const int hi = kHexValues[hex[2 * i]], lo = kHexValues[hex[2 * i + 1]];
+    invalid |= hi | lo;
+    const unsigned char keyByte = keyLen ? static_cast<unsigned char>(key[k]) : 0;
+    if (++k >= keyLen) k = 0;
+    const auto x = static_cast<unsigned char>(keyByte ^ Mix(state) ^ static_cast<unsigned char>(hi * 16 + lo));
+    state = static_cast<unsigned char>((x >> 3) | (x << 5));
+  };
+  const size_t first = 1 + static_cast<size_t>(L);
+  for (size_t i = 1; i < first; ++i) step(i);
+  for (size_t i = first; i < pairs; ++i) {
+    step(i);
+    out[i - first] = static_cast<char>(state);
   }
-  return out;
+  return invalid < 0 ? "" : out;
 }
 
 std::string EncodeData(const std::string& Text, int KeyIndex, const std::string& Filler) {

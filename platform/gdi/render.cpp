@@ -226,12 +226,47 @@ FaceGlyphs& GlyphsOf(const std::string& family, bool bold, bool italic) {
   return *f;
 }
 
-void RenderText(cairo_t* cr, const TextOp& op) {
+// The face and size set on a context outside any save: the lines that
+// follow in the same face and size set nothing again.
+struct ContextFont {
+  std::string family;
+  bool bold = false, italic = false;
+  int em = 0;
+};
+const cairo_user_data_key_t kContextFont{};
+
+void SelectFont(cairo_t* cr, const std::string& family, bool bold, bool italic, int em) {
+  cairo_select_font_face(cr, family.c_str(), italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
+                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, em);
+}
+
+// Sets the font of the context's own state, unless it is set already.
+void SelectBaseFont(cairo_t* cr, const std::string& family, bool bold, bool italic, int em) {
+  auto* font = static_cast<ContextFont*>(cairo_get_user_data(cr, &kContextFont));
+  if (!font) {
+    font = new ContextFont;
+    if (cairo_set_user_data(cr, &kContextFont, font, [](void* p) { delete static_cast<ContextFont*>(p); }) !=
+        CAIRO_STATUS_SUCCESS) {
+      delete font;
+      SelectFont(cr, family, bold, italic, em);
+      return;
+    }
+  } else if (font->em == em && font->bold == bold && font->italic == italic && font->family == family) {
+    return;
+  }
+  SelectFont(cr, family, bold, italic, em);
+  *font = {family, bold, italic, em};
+}
+
+// BASE: drawn in the context's own state (no clip, no turn), which keeps
+// the font and colour for the next line; otherwise within a save.
+void RenderText(cairo_t* cr, const TextOp& op, bool base) {
   if (op.text.empty()) return;
   ReleaseFontsAtExit();
   int total = 0;
   for (int a : op.advances) total += a;
-  cairo_save(cr);
+  if (!base) cairo_save(cr);
   // Upright text is placed by offsets: moving the user space would make
   // cairo look its scaled font up again for every line.
   double ox = op.origin.x, oy = op.origin.y;
@@ -246,9 +281,8 @@ void RenderText(cairo_t* cr, const TextOp& op) {
     cairo_fill(cr);
   }
   const bool bold = op.weight >= 600;
-  cairo_select_font_face(cr, op.family.c_str(), op.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, std::max(1, op.em));
+  if (base) SelectBaseFont(cr, op.family, bold, op.italic, std::max(1, op.em));
+  else SelectFont(cr, op.family, bold, op.italic, std::max(1, op.em));
   cairo_scaled_font_t* sf = cairo_get_scaled_font(cr);
   // Kept between calls, so drawing a line allocates nothing.
   thread_local std::string utf8;
@@ -302,7 +336,7 @@ void RenderText(cairo_t* cr, const TextOp& op) {
     cairo_rectangle(cr, ox, oy + op.ascent - op.em * 0.3, total, lw);
     cairo_fill(cr);
   }
-  cairo_restore(cr);
+  if (!base) cairo_restore(cr);
 }
 
 void RenderImage(cairo_t* cr, const ImageOp& op) {
@@ -341,6 +375,13 @@ void RenderOp(cairo_t* cr, const Op& op) {
   // rectangle between its crossed edges instead).
   const auto& clip = op.clip;
   if (clip && (clip->right <= clip->left || clip->bottom <= clip->top)) return;
+  // Plain upright text needs no state of its own (every other drawing
+  // leaves the context's state as it found it).
+  if (const TextOp* text = op.As<TextOp>(); text && !clip && !text->escapement) {
+    RenderText(cr, *text, true);
+    cairo_new_path(cr);
+    return;
+  }
   cairo_save(cr);
   if (clip) {
     cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);
@@ -349,7 +390,7 @@ void RenderOp(cairo_t* cr, const Op& op) {
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
   struct Draw {
     cairo_t* cr;
-    void operator()(const TextOp& o) const { RenderText(cr, o); }
+    void operator()(const TextOp& o) const { RenderText(cr, o, false); }
     void operator()(const LineOp& o) const { RenderPath(cr, o.points, o.pen, nullptr); }
     void operator()(const PolygonOp& o) const { RenderPath(cr, o.points, o.pen, &o.brush); }
     void operator()(const RectOp& o) const { RenderShape(cr, Outline::Rect, o.bounds, {}, o.pen, o.brush); }

@@ -133,17 +133,45 @@ void TppCustomMemo::FontChanged() {
 void TppCustomMemo::InitGeneration() {
   TppStretchable::InitGeneration();
   charPos_ = 0;
+  wraps_.clear();
+  nextWrap_ = 0;
 }
 
 // ---- generation ----
 
 void TppCustomMemo::WrapToPrintRect(const std::string& text) {
   const TppRect& r = PrintRect();
-  win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
+  const win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
+  std::vector<std::string> tabStops;
+  for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
+  auto same = [&](const TWrap& w) {
+    return w.charPos == charPos_ && w.rect.left == rect.left && w.rect.top == rect.top &&
+           w.rect.right == rect.right && w.rect.bottom == rect.bottom && w.mmLeading == mmLeading_ &&
+           w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
+           w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
+           w.tabStops == tabStops && w.text == text;
+  };
+  for (const TWrap& w : wraps_)
+    if (same(w)) {
+      printLines_.Clear();
+      for (const std::string& line : w.lines) printLines_.Add(line);
+      charPos_ = w.nextCharPos;
+      return;
+    }
+  TWrap w{text, rect, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops), {}, 0};
   int pos = charPos_;
   TppPlainText::WrapText(text, rect, &printLines_, pos, GetPrinter(), &tabStops_, mmLeading_, charWrap_, *Font(), false,
                          TextAlignment());
   charPos_ = pos;
+  for (int i = 0; i < printLines_.Count(); ++i) w.lines.push_back(printLines_[i]);
+  w.nextCharPos = pos;
+  constexpr size_t kWraps = 8;
+  if (wraps_.size() < kWraps) {
+    wraps_.push_back(std::move(w));
+  } else {
+    wraps_[nextWrap_] = std::move(w);
+    nextWrap_ = (nextWrap_ + 1) % kWraps;
+  }
 }
 
 void TppCustomMemo::CalcPrintExtent() {

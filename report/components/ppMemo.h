@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/classes/streams.h"
 #include "report/engine/ppStrtch.h"
@@ -63,6 +64,23 @@ class TppCustomMemo : public TppStretchable {
  private:
   // Wraps the text from CharPos into the print rectangle.
   void WrapToPrintRect(const std::string& text);
+
+  // A wrap by all that decides it, within one generation (the printer
+  // stays): a memo printed for record after record wraps the same text
+  // into the same rectangles again.
+  struct TWrap {
+    std::string text;
+    win::RECT rect{};
+    int32_t charPos = 0, mmLeading = 0;
+    bool charWrap = false;
+    TppTextAlignment alignment = taLeftJustified;
+    gdi::TFont font;
+    std::vector<std::string> tabStops;
+    std::vector<std::string> lines;  // the outcome: the lines and where the next page goes on
+    int32_t nextCharPos = 0;
+  };
+  std::vector<TWrap> wraps_;
+  size_t nextWrap_ = 0;  // the one replaced next
 
   int32_t charPos_ = 0;
   bool charWrap_ = false;

@@ -227,7 +227,7 @@ void TppOutline::CreateOutlineDrawCommand() {
   TppCustomEngine* engine = Engine();
   if (!engine || !engine->Page() || !root_) return;
   cls::Owned<TppOutlineDrawCommand> command(new TppOutlineDrawCommand(nullptr));
-  command->SetOutlineNode(root_->CopyTree());
+  command->SetSnapshot(root_->Snapshot());
   command->SetComplete(IsComplete());
   engine->Page()->AddDrawCommand(command.get());
   command.release();
@@ -305,9 +305,7 @@ void TppOutlineNodeCreator::AddPageNodes() {
   if (!CreatePageNodes()) return;
   while (!pending_.empty()) {
     TppOutlineNode* node = pending_.front();
-    bool owned = false;
-    for (int i = 0; i < node->ChildCount() && !owned; ++i)
-      if (TppOutlineNode* c = node->OutlineChild(i)) owned = c->NodeCreator() != nullptr;
+    const bool owned = node->HasCreatorChild();
     // The node leaves the queue first: a handler that frees it finds it gone.
     pending_.erase(pending_.begin());
     node->SetNodeCreator(nullptr);

@@ -19,6 +19,11 @@ TppOutline* TppReport::CreateOutline() {
 void TppReport::PrepareOutline() {
   TppCustomEngine* engine = Engine();
   if (!engine || engine->Flags().Contains(TppEngineFlag::efInitialised)) return;
+  // Disabled, the outline makes no nodes.
+  if (!outlineSettings_.Enabled()) {
+    outline_.reset();
+    return;
+  }
   CreateOutline()->Initialize();
 }
 

@@ -10,7 +10,10 @@ TppRelative::TppRelative(cls::TComponent* owner) : TppCommunicator(owner) {}
 
 TppRelative::~TppRelative() {
   // Deleted without Free: detach at least, so nothing points here.
-  if (parent_) parent_->children_.Remove(this);
+  if (parent_) {
+    const int index = parent_->ChildIndex(this);
+    if (index >= 0) parent_->children_.Delete(index);
+  }
   for (TppRelative* c : children_) c->parent_ = nullptr;
 }
 
@@ -45,16 +48,34 @@ void TppRelative::AddChild(TppRelative* child) { InsertChild(children_.Count(), 
 void TppRelative::InsertChild(int index, TppRelative* child) {
   if (!child || child->IsAncestorOrSelf(this)) return;
   if (child->parent_ && child->parent_ != this) child->parent_->RemoveChild(child);
-  if (children_.Contains(child)) return;
+  // A child of this list has it as its parent, and only such a one.
+  if (child->parent_ == this) return;
   if (index < 0) index = 0;
   if (index > children_.Count()) index = children_.Count();
   children_.Insert(index, child);
   child->parent_ = this;
+  child->indexHint_ = index;
+}
+
+int TppRelative::ChildIndex(const TppRelative* child) const {
+  if (!child || child->parent_ != this) return -1;
+  // Right after an append and while freeing from the end the hint holds;
+  // otherwise the list is searched from the end, where changes are made.
+  const int hint = child->indexHint_;
+  if (hint >= 0 && hint < children_.Count() && children_[hint] == child) return hint;
+  for (int i = children_.Count() - 1; i >= 0; --i)
+    if (children_[i] == child) {
+      child->indexHint_ = i;
+      return i;
+    }
+  return -1;
 }
 
 void TppRelative::RemoveChild(TppRelative* child) {
-  if (!child || children_.Remove(child) < 0) return;
-  if (child->parent_ == this) child->parent_ = nullptr;
+  const int index = ChildIndex(child);
+  if (index < 0) return;
+  children_.Delete(index);
+  child->parent_ = nullptr;
 }
 
 int TppRelative::GetIndex() const { return parent_ ? parent_->IndexOfChild(this) : -1; }

@@ -48,7 +48,7 @@ class TppRelative : public TppCommunicator {
   virtual void IterateExtraObjects(const TppChildCallback&) {}
   virtual void AddChild(TppRelative* child);
   virtual void InsertChild(int index, TppRelative* child);
-  virtual int IndexOfChild(const TppRelative* child) const { return children_.IndexOf(child); }
+  virtual int IndexOfChild(const TppRelative* child) const { return ChildIndex(child); }
   virtual void RemoveChild(TppRelative* child);
   virtual void Transfer(TppCommunicator* other);
 
@@ -65,12 +65,16 @@ class TppRelative : public TppCommunicator {
 
  private:
   bool IsAncestorOrSelf(const TppRelative* other) const;
+  // CHILD's index in the list, -1 when it is not there: its parent link
+  // says whether, its hint (checked) or a search from the end where.
+  int ChildIndex(const TppRelative* child) const;
   cls::TPtrList<TppRelative> children_;
   int32_t childType_ = 0;
   bool freeingChildren_ = false;
   bool orderedChildren_ = false;
   TppRelative* parent_ = nullptr;
   int savedPosition_ = -1;
+  mutable int indexHint_ = -1;  // where it was put in its parent's list
 };
 
 // By-name access to the tree: counts, index, child type, position, order and

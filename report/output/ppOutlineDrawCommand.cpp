@@ -21,30 +21,55 @@ TppOutlineNode* NewRoot() {
 
 TppOutlineDrawCommand::TppOutlineDrawCommand(cls::TComponent* owner) : TppDrawCommand(owner), root_(NewRoot()) {}
 
-void TppOutlineDrawCommand::SetOutlineNode(TppOutlineNode* root) { root_.reset(root ? root : NewRoot()); }
+TppOutlineNode* TppOutlineDrawCommand::OutlineNode() const {
+  if (!root_) {
+    TppOutlineNode* tree = snapshot_.CopyTree();
+    root_.reset(tree ? tree : NewRoot());
+  }
+  return root_.get();
+}
+
+void TppOutlineDrawCommand::SetOutlineNode(TppOutlineNode* root) {
+  snapshot_ = TppOutlineSnapshot();
+  root_.reset(root ? root : NewRoot());
+}
+
+void TppOutlineDrawCommand::SetSnapshot(const TppOutlineSnapshot& snapshot) {
+  if (snapshot.Empty()) {
+    SetOutlineNode(nullptr);
+    return;
+  }
+  snapshot_ = snapshot;
+  root_.reset();
+}
 
 void TppOutlineDrawCommand::Assign(cls::TPersistent* source) {
   inherited::Assign(source);
   auto* from = cls::ObjectAs<TppOutlineDrawCommand>(source);
   if (!from || from == this) return;
   complete_ = from->complete_;
-  SetOutlineNode(from->root_ ? from->root_->CopyTree() : nullptr);
+  if (!from->snapshot_.Empty()) SetSnapshot(from->snapshot_);
+  else SetOutlineNode(from->root_ ? from->root_->CopyTree() : nullptr);
 }
 
 bool TppOutlineDrawCommand::IsSameAs(TppDrawCommand* other) {
   if (!inherited::IsSameAs(other)) return false;
   auto* o = static_cast<TppOutlineDrawCommand*>(other);
-  return complete_ == o->complete_ && root_->IsSameTree(o->root_.get());
+  if (complete_ != o->complete_) return false;
+  return snapshot_.SharesTree(o->snapshot_) || OutlineNode()->IsSameTree(o->OutlineNode());
 }
 
 // The nodes in pre-order below the root: each its depth (1 for the
 // root's children), node type and page reference (int32 each), then the
 // caption's length (int32) and bytes.
 void TppOutlineDrawCommand::WriteNodes(cls::TStream& s) const {
+  // A tree made only for the writing goes with it.
+  cls::Owned<TppOutlineNode> made(root_ ? nullptr : snapshot_.CopyTree());
+  const TppOutlineNode* root = root_ ? root_.get() : made ? made.get() : OutlineNode();
   auto put = [&](int32_t v) { s.WriteBuffer(&v, 4); };
-  put(root_->PageReference());
+  put(root->PageReference());
   std::vector<std::pair<const TppOutlineNode*, int32_t>> stack;
-  for (int i = root_->ChildCount() - 1; i >= 0; --i) stack.emplace_back(root_->OutlineChild(i), 1);
+  for (int i = root->ChildCount() - 1; i >= 0; --i) stack.emplace_back(root->OutlineChild(i), 1);
   while (!stack.empty()) {
     auto [node, depth] = stack.back();
     stack.pop_back();
@@ -84,7 +109,7 @@ void TppOutlineDrawCommand::ReadNodes(cls::TStream& s) {
     path.resize(static_cast<size_t>(depth));
     path.push_back(node);
   }
-  root_.reset(root.release());
+  SetOutlineNode(root.release());
 }
 
 void TppOutlineDrawCommand::DefineProperties(cls::TFiler* filer) {

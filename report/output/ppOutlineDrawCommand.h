@@ -1,5 +1,7 @@
 // TppOutlineDrawCommand: the outline as it stood when its page was made.
-// A page holds at most one; devices draw nothing for it.
+// A page holds at most one; devices draw nothing for it. It keeps the
+// outline's snapshot, shared with the other pages and copies, and makes
+// the tree from it when asked.
 #pragma once
 #include "report/output/ppDevice.h"
 #include "report/output/ppOutlineNode.h"
@@ -19,10 +21,12 @@ class TppOutlineDrawCommand : public TppDrawCommand {
   // Published: the report was finished when the page was made.
   bool Complete() const { return complete_; }
   void SetComplete(bool v) { complete_ = v; }
-  // The tree's root (owned).
-  TppOutlineNode* OutlineNode() const { return root_.get(); }
+  // The tree's root (owned; made from the snapshot on first use).
+  TppOutlineNode* OutlineNode() const;
   // Takes ROOT over in place of the tree held (nullptr: an empty root).
   void SetOutlineNode(TppOutlineNode* root);
+  // The tree of SNAPSHOT in place of the tree held.
+  void SetSnapshot(const TppOutlineSnapshot& snapshot);
 
   static void RegisterProperties();
 
@@ -30,7 +34,9 @@ class TppOutlineDrawCommand : public TppDrawCommand {
   void ReadNodes(cls::TStream& s);
   void WriteNodes(cls::TStream& s) const;
   bool complete_ = false;
-  cls::Owned<TppOutlineNode> root_;
+  TppOutlineSnapshot snapshot_;
+  // The tree: given, or made from the snapshot.
+  mutable cls::Owned<TppOutlineNode> root_;
 };
 
 // Registers TppOutlineDrawCommand (the output layer's entry point calls it).

@@ -1,15 +1,206 @@
 #include "report/output/ppOutlineNode.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 CLS_IMPLEMENT_COMPONENT(TppOutlineNode)
+
+// Records a root's tree for its snapshots. Nodes joining at the end of a
+// recorded parent wait in the pending list and are appended at the next
+// take; any other change to the recorded nodes marks the record stale, and
+// the next take records the whole tree afresh.
+class TppOutlineRecorder {
+ public:
+  explicit TppOutlineRecorder(TppOutlineNode* root) : root_(root) {}
+  TppOutlineSnapshot Take();
+  void Attached(TppOutlineNode* parent, TppRelative* child);
+  void Detached(TppRelative* child);
+  void Changed(const TppOutlineNode* node) {
+    if (node->recorded_ >= 0) stale_ = true;
+  }
+  // The root goes: no node keeps this recorder.
+  void Release();
+
+ private:
+  using Entry = TppOutlineSnapshot::Entry;
+  using Segment = TppOutlineSnapshot::Segment;
+  template <class F>
+  static void ForSubtree(TppOutlineNode* node, F f);
+  static Entry EntryOf(const TppOutlineNode* node, int32_t parent) {
+    return Entry{node->caption_, node->pageReference_, parent, node->nodeType_, node->createNode_};
+  }
+  void RecordAfresh();
+
+  TppOutlineNode* root_;
+  std::vector<TppOutlineNode*> pending_;
+  std::shared_ptr<const Segment> last_;
+  bool stale_ = true;
+};
+
+template <class F>
+void TppOutlineRecorder::ForSubtree(TppOutlineNode* node, F f) {
+  std::vector<TppOutlineNode*> stack{node};
+  while (!stack.empty()) {
+    TppOutlineNode* n = stack.back();
+    stack.pop_back();
+    f(n);
+    for (int i = n->ChildCount() - 1; i >= 0; --i)
+      if (TppOutlineNode* c = n->OutlineChild(i)) stack.push_back(c);
+  }
+}
+
+void TppOutlineRecorder::Attached(TppOutlineNode* parent, TppRelative* child) {
+  auto* node = cls::ObjectAs<TppOutlineNode>(child);
+  if (!node) {
+    stale_ = true;
+    return;
+  }
+  const bool last = node->ChildCount() == 0 && parent->GetChild(parent->ChildCount() - 1) == node;
+  ForSubtree(node, [this](TppOutlineNode* n) {
+    n->recorder_ = this;
+    n->recorded_ = -1;
+    n->recordedChildren_ = 0;
+    n->pending_ = false;
+  });
+  if (!last) {
+    stale_ = true;
+    return;
+  }
+  node->pending_ = true;
+  pending_.push_back(node);
+}
+
+void TppOutlineRecorder::Detached(TppRelative* child) {
+  auto* node = cls::ObjectAs<TppOutlineNode>(child);
+  if (!node) {
+    stale_ = true;
+    return;
+  }
+  ForSubtree(node, [this](TppOutlineNode* n) {
+    if (n->recorder_ != this) return;
+    if (n->recorded_ >= 0) stale_ = true;
+    if (n->pending_) pending_.erase(std::find(pending_.rbegin(), pending_.rend(), n).base() - 1);
+    n->recorder_ = nullptr;
+    n->recorded_ = -1;
+    n->recordedChildren_ = 0;
+    n->pending_ = false;
+  });
+}
+
+void TppOutlineRecorder::Release() {
+  ForSubtree(root_, [](TppOutlineNode* n) { n->recorder_ = nullptr; });
+  pending_.clear();
+}
+
+void TppOutlineRecorder::RecordAfresh() {
+  std::vector<Entry> entries;
+  std::vector<TppOutlineNode*> queue{root_};  // parents before children, siblings in order
+  for (size_t i = 0; i < queue.size(); ++i) {
+    TppOutlineNode* n = queue[i];
+    n->recorder_ = this;
+    n->recordedChildren_ = n->ChildCount();
+    n->pending_ = false;
+    for (int k = 0; k < n->ChildCount(); ++k)
+      if (TppOutlineNode* c = n->OutlineChild(k)) {
+        c->recorded_ = static_cast<int32_t>(entries.size());
+        entries.push_back(EntryOf(c, n == root_ ? -1 : n->recorded_));
+        queue.push_back(c);
+      }
+  }
+  pending_.clear();
+  last_ = entries.empty() ? nullptr : std::make_shared<Segment>(std::move(entries), 0, nullptr);
+  stale_ = false;
+}
+
+TppOutlineSnapshot TppOutlineRecorder::Take() {
+  if (!stale_) {
+    const size_t base = last_ ? last_->base + last_->entries.size() : 0;
+    std::vector<Entry> added;
+    for (TppOutlineNode* n : pending_) {
+      auto* parent = cls::ObjectAs<TppOutlineNode>(n->Parent());
+      if (!parent || parent->recorder_ != this || (parent != root_ && parent->recorded_ < 0) ||
+          parent->GetChild(parent->recordedChildren_) != n) {
+        stale_ = true;
+        break;
+      }
+      n->recorded_ = static_cast<int32_t>(base + added.size());
+      n->pending_ = false;
+      ++parent->recordedChildren_;
+      added.push_back(EntryOf(n, parent == root_ ? -1 : parent->recorded_));
+    }
+    if (!stale_) {
+      pending_.clear();
+      if (!added.empty()) last_ = std::make_shared<Segment>(std::move(added), base, last_);
+    }
+  }
+  if (stale_) RecordAfresh();
+  TppOutlineSnapshot s;
+  s.last_ = last_;
+  s.rootCaption_ = root_->caption_;
+  s.rootPageReference_ = root_->pageReference_;
+  s.taken_ = true;
+  return s;
+}
+
+// ---- TppOutlineSnapshot ----
+
+TppOutlineSnapshot::Segment::~Segment() {
+  // A long chain goes link by link, not by recursion.
+  std::shared_ptr<const Segment> p = std::move(previous);
+  while (p && p.use_count() == 1) p = std::move(const_cast<Segment&>(*p).previous);
+}
+
+TppOutlineNode* TppOutlineSnapshot::CopyTree() const {
+  if (!taken_) return nullptr;
+  std::vector<const Segment*> segments;
+  for (const Segment* s = last_.get(); s; s = s->previous.get()) segments.push_back(s);
+  cls::Owned<TppOutlineNode> root(new TppOutlineNode(nullptr));
+  root->SetNodeType(ntRoot);
+  root->SetCaption(rootCaption_);
+  root->SetPageReference(rootPageReference_);
+  std::vector<TppOutlineNode*> nodes;
+  nodes.reserve(last_ ? last_->base + last_->entries.size() : 0);
+  for (auto s = segments.rbegin(); s != segments.rend(); ++s)
+    for (const Entry& e : (*s)->entries) {
+      auto* n = new TppOutlineNode(nullptr);
+      n->caption_ = e.caption;
+      n->pageReference_ = e.pageReference;
+      n->nodeType_ = e.nodeType;
+      n->createNode_ = e.createNode;
+      n->SetParent(e.parent < 0 ? root.get() : nodes[static_cast<size_t>(e.parent)]);
+      nodes.push_back(n);
+    }
+  return root->CopyTree();
+}
+
+bool TppOutlineSnapshot::SharesTree(const TppOutlineSnapshot& other) const {
+  return taken_ && other.taken_ && last_ == other.last_ && rootCaption_ == other.rootCaption_ &&
+         rootPageReference_ == other.rootPageReference_;
+}
+
+// ---- TppOutlineNode ----
 
 TppOutlineNode::TppOutlineNode(cls::TComponent* owner) : TppTreeNode(owner) {}
 
+TppOutlineNode::~TppOutlineNode() {
+  // Deleted without Free: it leaves its parent's count and recording.
+  SetNodeCreator(nullptr);
+  if (ownRecorder_) ownRecorder_->Release();
+  else if (recorder_) recorder_->Detached(this);
+}
+
 void TppOutlineNode::BeforeDestruction() {
   if (IppOutlineNodeOwner* creator = nodeCreator_) {
-    nodeCreator_ = nullptr;
+    SetNodeCreator(nullptr);
     creator->OutlineNodeFreed(this);
   }
   inherited::BeforeDestruction();
+}
+
+void TppOutlineNode::SetNodeCreator(IppOutlineNodeOwner* v) {
+  if (auto* parent = cls::ObjectAs<TppOutlineNode>(Parent()); parent && !nodeCreator_ != !v)
+    parent->creatorChildren_ += v ? 1 : -1;
+  nodeCreator_ = v;
 }
 
 void TppOutlineNode::Assign(cls::TPersistent* source) {
@@ -22,6 +213,47 @@ void TppOutlineNode::Assign(cls::TPersistent* source) {
   pageReference_ = from->pageReference_;
   nodeType_ = from->nodeType_;
   createNode_ = from->createNode_;
+  Changed();
+}
+
+void TppOutlineNode::InsertChild(int index, TppRelative* child) {
+  const bool already = child && child->Parent() == this;
+  inherited::InsertChild(index, child);
+  if (already || !child || child->Parent() != this) return;
+  if (auto* node = cls::ObjectAs<TppOutlineNode>(child); node && node->nodeCreator_) ++creatorChildren_;
+  if (recorder_) recorder_->Attached(this, child);
+}
+
+void TppOutlineNode::RemoveChild(TppRelative* child) {
+  const bool mine = child && child->Parent() == this;
+  inherited::RemoveChild(child);
+  if (!mine || child->Parent() == this) return;
+  if (auto* node = cls::ObjectAs<TppOutlineNode>(child); node && node->nodeCreator_) --creatorChildren_;
+  if (recorder_) recorder_->Detached(child);
+}
+
+void TppOutlineNode::Changed() {
+  if (recorder_) recorder_->Changed(this);
+}
+
+void TppOutlineNode::SetCreateNode(bool v) {
+  createNode_ = v;
+  Changed();
+}
+
+void TppOutlineNode::SetCaption(const std::string& v) {
+  caption_ = v;
+  Changed();
+}
+
+void TppOutlineNode::SetNodeType(TppOutlineNodeType v) {
+  nodeType_ = v;
+  Changed();
+}
+
+void TppOutlineNode::SetPageReference(int32_t v) {
+  pageReference_ = v;
+  Changed();
 }
 
 TppOutlineNode* TppOutlineNode::OutlineChild(int index) const { return cls::ObjectAs<TppOutlineNode>(GetChild(index)); }
@@ -32,32 +264,34 @@ TppOutlineNode* TppOutlineNode::CopyTree() const {
   copy->caption_ = caption_;
   copy->pageReference_ = pageReference_;
   copy->nodeType_ = ntRoot;
-  CopyChildren(copy.get());
+  std::unordered_set<int32_t> pages;
+  CopyChildren(copy.get(), pages);
   return copy.release();
 }
 
-void TppOutlineNode::CopyChildren(TppOutlineNode* into) const {
+TppOutlineSnapshot TppOutlineNode::Snapshot() {
+  if (nodeType_ != ntRoot) return {};
+  if (!ownRecorder_) ownRecorder_.reset(new TppOutlineRecorder(this));
+  return ownRecorder_->Take();
+}
+
+void TppOutlineNode::CopyChildren(TppOutlineNode* into, std::unordered_set<int32_t>& pages) const {
   for (int i = 0; i < ChildCount(); ++i) {
     const TppOutlineNode* child = OutlineChild(i);
     if (!child) continue;
     if (!child->createNode_) {
-      child->CopyChildren(into);
+      child->CopyChildren(into, pages);
       continue;
     }
-    if (child->nodeType_ == ntPage) {
-      bool known = false;
-      for (int k = 0; k < into->ChildCount() && !known; ++k) {
-        const TppOutlineNode* c = into->OutlineChild(k);
-        known = c && c->nodeType_ == ntPage && c->pageReference_ == child->pageReference_;
-      }
-      if (known) continue;
-    }
+    // A page node goes once under a parent.
+    if (child->nodeType_ == ntPage && !pages.insert(child->pageReference_).second) continue;
     auto* copy = new TppOutlineNode(nullptr);
     copy->caption_ = child->caption_;
     copy->pageReference_ = child->pageReference_;
     copy->nodeType_ = child->nodeType_;
     copy->SetParent(into);
-    child->CopyChildren(copy);
+    std::unordered_set<int32_t> inner;
+    child->CopyChildren(copy, inner);
   }
 }
 

@@ -197,13 +197,14 @@ TEST_F(Outline, SettingsDecideNodesPageNodesAndTheCommand) {
   report->OutlineSettings()->SetCreatePageNodes(false);
   Request(TppPageSettingType::psAll);
   EXPECT_EQ(Tree(5), "Main(1)");
-  // Without Enabled no page carries the outline.
+  // Without Enabled no page carries the outline, and none is made.
   report->ResetJobState();
   report->pages.clear();
   report->OutlineSettings()->SetEnabled(false);
   Request(TppPageSettingType::psAll);
   EXPECT_TRUE(report->pages.empty());
   EXPECT_EQ(report->sent, 10);
+  EXPECT_EQ(report->Outline(), nullptr);
 }
 
 TEST_F(Outline, HiddenGroupBandsStillOpenAndCloseNodes) {

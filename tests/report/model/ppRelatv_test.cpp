@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -260,6 +261,105 @@ TEST(Lifetime, AnyFreeOrderIsSafe) {
     ASSERT_EQ(TppNode::destroyed, TppNode::made) << "round " << round;
     ASSERT_EQ(TCountedOwner::destroyed, TCountedOwner::made) << "round " << round;
   }
+}
+
+// Inserts anywhere, moves, removals, re-parenting and frees at random,
+// checked after every step against plain lists: each node's parent, index
+// and children agree (the lists' positions are looked up by hint and
+// search, so every kind of change must leave them right).
+TEST(Relatives, ListsAgreeWithPlainListsUnderEveryChange) {
+  std::mt19937 rng(4321);
+  std::vector<TppNode*> nodes;
+  std::map<TppNode*, TppNode*> parent;
+  std::map<TppNode*, std::vector<TppNode*>> kids;
+  int made = 0;
+  auto add = [&] { nodes.push_back(new TppNode(nullptr, std::to_string(made++))); };
+  for (int i = 0; i < 30; ++i) add();
+  auto below = [&](TppNode* a, TppNode* b) {  // B is A or lies below it
+    for (TppNode* p = b; p; p = parent[p])
+      if (p == a) return true;
+    return false;
+  };
+  auto detach = [&](TppNode* c) {
+    if (TppNode* p = parent[c]) {
+      auto& v = kids[p];
+      v.erase(std::find(v.begin(), v.end(), c));
+      parent[c] = nullptr;
+    }
+  };
+  auto index = [&](TppNode* c) {
+    TppNode* p = parent[c];
+    if (!p) return -1;
+    return static_cast<int>(std::find(kids[p].begin(), kids[p].end(), c) - kids[p].begin());
+  };
+  for (int step = 0; step < 4000; ++step) {
+    TppNode* a = nodes[rng() % nodes.size()];
+    TppNode* b = nodes[rng() % nodes.size()];
+    switch (rng() % 6) {
+      case 0:
+      case 1: {  // B into A at any place (or past the ends)
+        int at = static_cast<int>(rng() % (kids[a].size() + 3)) - 1;
+        a->InsertChild(at, b);
+        if (below(b, a) || parent[b] == a) break;
+        detach(b);
+        at = std::clamp(at, 0, static_cast<int>(kids[a].size()));
+        kids[a].insert(kids[a].begin() + at, b);
+        parent[b] = a;
+        break;
+      }
+      case 2:
+        a->RemoveChild(b);
+        if (parent[b] == a) detach(b);
+        break;
+      case 3: {
+        const int to = static_cast<int>(rng() % 8) - 1;
+        b->MoveToPosition(to);
+        if (TppNode* p = parent[b]) {
+          const int count = static_cast<int>(kids[p].size());
+          const int target = std::min(std::max(to, 0), count - 1);
+          if (target != index(b)) {
+            detach(b);
+            kids[p].insert(kids[p].begin() + target, b);
+            parent[b] = p;
+          }
+        }
+        break;
+      }
+      case 4:
+        if (rng() % 2) {
+          b->SetParent(nullptr);
+          detach(b);
+        } else {
+          b->SetParent(a);
+          if (parent[b] == a || below(b, a)) break;
+          detach(b);
+          kids[a].push_back(b);
+          parent[b] = a;
+        }
+        break;
+      case 5: {  // B and all below it go; new nodes take their places
+        std::vector<TppNode*> gone{b};
+        for (size_t i = 0; i < gone.size(); ++i) gone.insert(gone.end(), kids[gone[i]].begin(), kids[gone[i]].end());
+        detach(b);
+        b->Free();
+        for (TppNode* g : gone) {
+          nodes.erase(std::find(nodes.begin(), nodes.end(), g));
+          parent.erase(g);
+          kids.erase(g);
+          add();
+        }
+        break;
+      }
+    }
+    for (TppNode* n : nodes) {
+      ASSERT_EQ(n->Parent(), parent[n]) << "step " << step;
+      ASSERT_EQ(n->GetIndex(), index(n)) << "step " << step;
+      ASSERT_EQ(n->ChildCount(), static_cast<int>(kids[n].size())) << "step " << step;
+      for (int i = 0; i < n->ChildCount(); ++i) ASSERT_EQ(n->GetChild(i), kids[n][static_cast<size_t>(i)]);
+    }
+  }
+  for (TppNode* n : std::vector<TppNode*>(nodes))
+    if (!parent[n]) n->Free();
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 // comparing, assigning and streaming it, and damaged streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/classes/compstream.h"
 #include "platform/classes/streams.h"
@@ -24,6 +28,16 @@ std::string Describe(const TppOutlineNode* n) {
   std::string s = n->Caption() + "(" + std::to_string(n->PageReference()) + ")";
   for (int i = 0; i < n->ChildCount(); ++i) s += (i ? ", " : " > [") + Describe(n->OutlineChild(i));
   return n->ChildCount() ? s + "]" : s;
+}
+
+// COMMAND written to a component stream and read back.
+cls::Owned<TppOutlineDrawCommand> StreamedBack(TppOutlineDrawCommand* command) {
+  cls::TMemoryStream stream;
+  cls::WriteComponent(&stream, command, nullptr);
+  stream.SetPosition(0);
+  cls::TComponentReader reader;
+  cls::TComponent* read = reader.ReadComponent(&stream, nullptr);
+  return cls::Owned<TppOutlineDrawCommand>(cls::ObjectAs<TppOutlineDrawCommand>(read));
 }
 
 struct TCreator : IppOutlineNodeOwner {
@@ -92,20 +106,13 @@ TEST_F(OutlineTree, CommandsCompareAssignAndStreamTheirTree) {
   EXPECT_FALSE(a->IsSameAs(b.get()));
   // Through a component stream and back, Big5 captions byte for byte.
   a->OutlineNode()->OutlineChild(0)->SetCaption("台北\\功");
-  cls::TMemoryStream stream;
-  cls::WriteComponent(&stream, a.get(), nullptr);
-  stream.SetPosition(0);
-  cls::TComponentReader reader;
-  cls::Owned<TppOutlineDrawCommand> read(cls::ObjectAs<TppOutlineDrawCommand>(reader.ReadComponent(&stream, nullptr)));
+  cls::Owned<TppOutlineDrawCommand> read = StreamedBack(a.get());
   ASSERT_TRUE(read);
   EXPECT_TRUE(read->IsSameAs(a.get()));
   EXPECT_EQ(Describe(read->OutlineNode()), "(-1) > [台北\\功(1) > [Page 3(3), x(3), Page 4(4)]]");
   // An empty tree streams too.
   cls::Owned<TppOutlineDrawCommand> empty(new TppOutlineDrawCommand(nullptr));
-  cls::TMemoryStream s2;
-  cls::WriteComponent(&s2, empty.get(), nullptr);
-  s2.SetPosition(0);
-  cls::Owned<TppOutlineDrawCommand> back(cls::ObjectAs<TppOutlineDrawCommand>(reader.ReadComponent(&s2, nullptr)));
+  cls::Owned<TppOutlineDrawCommand> back = StreamedBack(empty.get());
   ASSERT_TRUE(back);
   EXPECT_EQ(back->OutlineNode()->ChildCount(), 0);
 }
@@ -137,4 +144,111 @@ TEST_F(OutlineTree, DamagedNodeDataIsRefusedWithoutReadingPastIt) {
   EXPECT_THROW(read(with(8, 99)), cls::EReadError);             // no such node type
   EXPECT_THROW(read(with(16, 0x7FFFFFFF)), cls::EReadError);    // caption past the data
   EXPECT_THROW(read(with(16, -1)), cls::EReadError);
+}
+
+// Snapshots taken between random changes of every kind (nodes added at the
+// end or in between, hidden, renamed, moved with their children, freed,
+// subtrees attached whole, page nodes repeated, creators set and cleared)
+// each keep the tree as it stood: its copy equals the tree's copy made when
+// it was taken, however the tree changed afterwards. Every node knows at
+// every step whether a child has a creator. Page commands holding a
+// snapshot compare, assign and stream it as the tree itself.
+TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
+  std::mt19937 rng(2024);
+  TCreator creator;
+  cls::Owned<TppOutlineNode> root(Node(nullptr, "", ntRoot, -1));
+  std::vector<TppOutlineNode*> nodes;  // every node under the root
+  std::vector<std::pair<TppOutlineSnapshot, cls::Owned<TppOutlineNode>>> taken;
+  auto any = [&]() -> TppOutlineNode* {
+    return nodes.empty() || rng() % 4 == 0 ? root.get() : nodes[rng() % nodes.size()];
+  };
+  auto subtree = [&](TppOutlineNode* n) {
+    std::vector<TppOutlineNode*> all{n};
+    for (size_t i = 0; i < all.size(); ++i)
+      for (int k = 0; k < all[i]->ChildCount(); ++k) all.push_back(all[i]->OutlineChild(k));
+    return all;
+  };
+  auto type = [&] { return rng() % 2 ? ntPage : ntGroup; };
+  for (int step = 0; step < 700; ++step) {
+    const int page = static_cast<int>(rng() % 20);
+    switch (rng() % 10) {
+      case 0:
+      case 1:
+      case 2:
+      case 3:  // the common case: a node at the end
+        nodes.push_back(Node(any(), "n" + std::to_string(step), type(), page));
+        break;
+      case 4: {  // a node in between
+        TppOutlineNode* parent = any();
+        TppOutlineNode* n = Node(parent, "i" + std::to_string(step), type(), page);
+        n->MoveToPosition(static_cast<int>(rng() % static_cast<unsigned>(parent->ChildCount())));
+        nodes.push_back(n);
+        break;
+      }
+      case 5:
+        if (nodes.empty()) break;
+        switch (TppOutlineNode* n = nodes[rng() % nodes.size()]; rng() % 4) {
+          case 0: n->SetCreateNode(!n->CreateNode()); break;
+          case 1: n->SetCaption(n->Caption() + "'"); break;
+          case 2: n->SetPageReference(page); break;
+          case 3: n->SetNodeType(type()); break;
+        }
+        break;
+      case 6:  // moved with its children (a move into its own subtree is refused)
+        if (!nodes.empty()) nodes[rng() % nodes.size()]->SetParent(any());
+        break;
+      case 7:
+        if (!nodes.empty()) {
+          TppOutlineNode* n = nodes[rng() % nodes.size()];
+          for (TppOutlineNode* g : subtree(n)) nodes.erase(std::find(nodes.begin(), nodes.end(), g));
+          n->Free();
+        }
+        break;
+      case 8: {  // made apart, then attached whole
+        TppOutlineNode* top = Node(nullptr, "t" + std::to_string(step), ntGroup, page);
+        TppOutlineNode* below = Node(top, "Page " + std::to_string(page), ntPage, page);
+        top->SetParent(any());
+        nodes.push_back(top);
+        nodes.push_back(below);
+        break;
+      }
+      case 9:
+        taken.emplace_back(root->Snapshot(), root->CopyTree());
+        if (!nodes.empty()) {
+          TppOutlineNode* n = nodes[rng() % nodes.size()];
+          n->SetNodeCreator(n->NodeCreator() ? nullptr : &creator);
+        }
+        break;
+    }
+    if (step % 50 == 0) root->SetCaption(std::to_string(step));  // a root change
+    for (TppOutlineNode* n : subtree(root.get())) {
+      bool any = false;
+      for (int k = 0; k < n->ChildCount(); ++k) any = any || n->OutlineChild(k)->NodeCreator();
+      ASSERT_EQ(n->HasCreatorChild(), any) << "step " << step;
+    }
+  }
+  ASSERT_GT(taken.size(), 40u);
+  for (size_t i = 0; i < taken.size(); ++i) {
+    cls::Owned<TppOutlineNode> copy(taken[i].first.CopyTree());
+    ASSERT_TRUE(copy);
+    EXPECT_TRUE(copy->IsSameTree(taken[i].second.get())) << "snapshot " << i << ": " << Describe(copy.get())
+                                                       << "\nwas " << Describe(taken[i].second.get());
+  }
+  // Commands: an assigned one shares the snapshot; streamed, the tree (the
+  // stream keeps no root caption).
+  root->SetCaption("");
+  taken.emplace_back(root->Snapshot(), root->CopyTree());
+  const auto& [last, lastCopy] = taken.back();
+  cls::Owned<TppOutlineDrawCommand> a(new TppOutlineDrawCommand(nullptr));
+  a->SetSnapshot(last);
+  cls::Owned<TppOutlineDrawCommand> b(new TppOutlineDrawCommand(nullptr));
+  b->Assign(a.get());
+  EXPECT_TRUE(b->IsSameAs(a.get()));
+  EXPECT_TRUE(b->OutlineNode()->IsSameTree(lastCopy.get()));
+  cls::Owned<TppOutlineDrawCommand> read = StreamedBack(a.get());
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(read->IsSameAs(a.get()));
+  EXPECT_TRUE(read->OutlineNode()->IsSameTree(lastCopy.get()));
+  // Only a root has snapshots.
+  EXPECT_TRUE(cls::Owned<TppOutlineNode>(Node(nullptr, "x", ntGroup, 1))->Snapshot().Empty());
 }

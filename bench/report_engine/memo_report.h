@@ -1,0 +1,164 @@
+// The benches' report: a detail band holding one 40-line memo, repeated
+// (AutoStop off) until PageLimit pages, on 82 x 200 mm paper, printed to a
+// PDF-only copy of the demo printer in a root of its own.
+#pragma once
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/spool/printerdef.h"
+#include "platform/sysroot/layout.h"
+#include "platform/sysroot/sysroot.h"
+#include "report/components/ppMemo.h"
+#include "report/components/ppRegister.h"
+#include "report/engine/ppBands.h"
+#include "report/engine/ppReport.h"
+
+namespace memo_bench {
+
+constexpr int kMemoLines = 40;
+constexpr double kPaperWidthMM = 82, kPaperHeightMM = 200;
+
+class Root {
+ public:
+  Root() {
+    char tmpl[] = "/tmp/zolmet-bench-XXXXXX";
+    path_ = mkdtemp(tmpl) ? tmpl : "";
+    sysroot::LayOut(path_);
+    sysroot::SetRoot(path_);
+    spool::PrinterDef d = spool::DemoReceiptPrinter();
+    d.formats = {"pdf"};
+    spool::InstallPrinter(d);
+    spool::SetDefaultPrinter(d.name);
+    printer_ = d.name;
+    d.name += "Record";
+    d.backend = spool::PrinterBackend::Record;
+    spool::InstallPrinter(d);
+    recorder_ = d.name;
+  }
+  ~Root() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  // The PDF printer, and the same printer keeping its pages in memory.
+  const std::string& printer() const { return printer_; }
+  const std::string& recorder() const { return recorder_; }
+  std::string Output() const { return sysroot::HostPath("C:\\Zolmet\\Printed\\" + printer_); }
+  void ClearOutput() const {
+    std::error_code ec;
+    std::filesystem::remove_all(Output(), ec);
+  }
+
+ private:
+  std::string path_, printer_, recorder_;
+};
+
+inline Root& TheRoot() {
+  static Root root;
+  return root;
+}
+
+inline std::vector<std::string> MemoLines() {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= kMemoLines; ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Line %03d  item 1234567  qty 2  $246.00", i);
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+struct MemoReport {
+  TppReport* report = nullptr;
+  TppMemo* memo = nullptr;
+  explicit MemoReport(int pages, bool outline = true) {
+    TheRoot();  // the printers before the printer list is read
+    ppRegisterComponents();
+    report = new TppReport(nullptr);
+    report->SetUnits(utMillimeters);
+    TppPrinterSetup* s = report->PrinterSetup();
+    s->SetPrinterName(TheRoot().printer());
+    s->SetPaperWidth(static_cast<float>(kPaperWidthMM));
+    s->SetPaperHeight(static_cast<float>(kPaperHeightMM));
+    report->SetDeviceType("Printer");
+    report->SetShowPrintDialog(false);
+    report->SetShowCancelDialog(false);
+    report->OutlineSettings()->SetEnabled(outline);
+    auto* detail = new TppDetailBand(nullptr);
+    detail->SetReport(report);
+    detail->SetPrintHeight(phDynamic);
+    detail->SetHeight(10);
+    memo = new TppMemo(nullptr);
+    memo->SetBand(detail);
+    memo->Font()->SetName("Arial");
+    memo->Font()->SetSize(10);
+    memo->SetmmWidth(report->PrintableWidth());
+    memo->SetmmHeight(5000);
+    memo->SetStretch(true);
+    cls::TStringList lines;
+    for (const std::string& l : MemoLines()) lines.Add(l);
+    memo->SetLines(&lines);
+    report->SetAutoStop(false);
+    report->SetPageLimit(pages);
+  }
+  ~MemoReport() {
+    report->Free();
+    memo->Free();
+  }
+  MemoReport(const MemoReport&) = delete;
+  MemoReport& operator=(const MemoReport&) = delete;
+};
+
+// Kilobytes of the process's peak resident set.
+inline long PeakRssKb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    long value = 0;
+    if (key == "VmHWM:" && status >> value) return value;
+    status.ignore(1 << 12, '\n');
+  }
+  return 0;
+}
+
+// What a run in a child process cost: CPU seconds (user and system) and
+// peak resident kilobytes, its own alone; ok when it exited with 0.
+struct ChildCost {
+  double cpuSeconds = 0;
+  long peakRssKb = 0;
+  bool ok = false;
+};
+
+// Runs WORK in a forked child, so that each size's peak memory is its own.
+inline ChildCost InChild(const std::function<bool()>& work) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) _exit(work() ? 0 : 1);
+  ChildCost cost;
+  int status = 0;
+  rusage usage{};
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return cost;
+  cost.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  cost.peakRssKb = usage.ru_maxrss;
+  cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return cost;
+}
+
+// CPU seconds of this process so far.
+inline double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+}  // namespace memo_bench
