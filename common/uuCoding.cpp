@@ -151,7 +151,9 @@ std::string DecodeParam(const std::string& argument, std::uint32_t m) {
   return now.empty() ? before : now;
 }
 
-std::string DecodeParam(const std::string& argument) { return DecodeParam(argument, MinuteCount(win::Now())); }
+std::string DecodeParam(const std::string& argument) {
+  return DecodeParam(argument, MinuteCount(win::ProcessStartTime()));
+}
 
 namespace {
 

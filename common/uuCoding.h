@@ -22,9 +22,11 @@ std::uint32_t MinuteCount(win::TDateTime t);
 unsigned MsBeforeMinuteChange(win::TDateTime t);
 
 // The control does not encode in the last kEncodeGuardMs before the minute
-// count changes: the print program it starts reads the minute count when it
-// starts, and must read the minute the argument was made in.
-inline constexpr unsigned kEncodeGuardMs = 250;
+// count changes: the print program it starts reads the argument with the
+// minute count of its start, which must be the minute the argument was made
+// in (or the one after). The guard covers the time from the encoding to the
+// start the system records.
+inline constexpr unsigned kEncodeGuardMs = 2000;
 
 // The minute count to encode with: NOW's, or inside the guard the next one,
 // after SLEEP has waited for the change (a clock that does not move is
@@ -58,7 +60,7 @@ bool HasFieldsOfItsTag(const std::string& Request);
 // reading that lacks its tag's fields gives way to the other minute's
 // reading that has them.
 std::string DecodeParam(const std::string& argument, std::uint32_t m);
-// The same with the current minute count.
+// The same with the minute count of the process's start.
 std::string DecodeParam(const std::string& argument);
 
 // The key-table stream of receipt records: a plain filler count L (30 to

@@ -1,5 +1,6 @@
 #include "uuCommon.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -33,31 +34,33 @@ bool WriteAll(int fd, const std::string& data) {
   return true;
 }
 
-// One append. One cut short (a full disk) is taken back, so the file never
-// holds part of an entry: the entry is lost instead.
+// One append under the file's lock. One cut short (a full disk) is taken
+// back while the lock is still held, so nobody else's entry can follow it
+// and be cut with it: the file never holds part of an entry, the entry is
+// lost instead.
 bool AppendEntry(const std::string& path, const std::string& entry) {
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
+  if (!sysroot::LockWithin(fd, true)) {
+    close(fd);
+    errno = EWOULDBLOCK;
+    return false;
+  }
   ssize_t n;
   do n = write(fd, entry.data(), entry.size());
   while (n < 0 && errno == EINTR);
+  const int writeErrno = errno;
   bool ok = n == static_cast<ssize_t>(entry.size());
   if (n > 0 && !ok) {
     // The append ended at the file offset; cut back to where it began.
-    // Others repairing the same file take turns, and one never grows it.
     off_t end = lseek(fd, 0, SEEK_CUR);
-    off_t begin = end - n;
-    struct stat st;
-    if (end >= n && sysroot::LockWithin(fd, true)) {
-      if (fstat(fd, &st) == 0 && st.st_size > begin) {
-        int r = ftruncate(fd, begin);
-        (void)r;
-      }
-      flock(fd, LOCK_UN);
+    if (end >= n) {
+      int r = ftruncate(fd, end - n);
+      (void)r;
     }
   }
-  close(fd);
-  if (!ok && n >= 0) errno = ENOSPC;
+  close(fd);  // and with it the lock
+  errno = !ok && n >= 0 ? ENOSPC : writeErrno;
   return ok;
 }
 
@@ -79,6 +82,20 @@ bool CreateWhole(const std::string& path, const std::string& content) {
 }
 
 }  // namespace
+
+std::string ForLog(const std::string& text) {
+  const size_t kept = std::min(text.size(), kMaxLoggedText);
+  std::string out;
+  out.reserve(kept + 32);
+  for (size_t i = 0; i < kept; ++i) {
+    const char c = text[i];
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  if (text.size() > kept) out += " ... (" + std::to_string(text.size()) + " bytes)";
+  return out;
+}
 
 bool ForceDir(const std::string& DirIn) {
   try {

@@ -17,6 +17,10 @@ namespace {
 // in its folder cannot make the system start "C:\Program.exe" instead.
 std::string PrintCommand() { return "\"" + kPrintProgram + "\""; }
 
+void ErrLog(const std::string& text) {
+  uuCommon::WriteLog(uuCommon::kLogDir, "Zolmet.err", text, uuCommon::kControlLogHeader);
+}
+
 // Scrambles REQUEST and starts the print program with it.
 int StartPrinter(const std::string& request, bool logFailure) {
   std::string argument;
@@ -28,10 +32,7 @@ int StartPrinter(const std::string& request, bool logFailure) {
   if (argument.empty()) return 10;
   unsigned started = win::WinExec(PrintCommand() + " " + argument, win::SW_SHOWNORMAL);
   if (started >= 32) return 1;
-  if (logFailure)
-    uuCommon::WriteLog(uuCommon::kLogDir, "Zolmet.err",
-                       "[OCX][Print] 執行Printer失敗,Err=" + std::to_string(win::GetLastError()),
-                       uuCommon::kControlLogHeader);
+  if (logFailure) ErrLog("[OCX][Print] 執行Printer失敗,Err=" + std::to_string(win::GetLastError()));
   return 13;
 }
 
@@ -41,7 +42,8 @@ int Print(const std::string& IP, const std::string& WebName, const std::string& 
           const std::string& Data) {
   try {
     uuCommon::WriteLog(uuCommon::kLogDir, "Zolmet.debug",
-                       "[OCX][Print] IP=" + IP + " Web=" + WebName + " Page=" + WebPage + " Data=" + Data,
+                       "[OCX][Print] IP=" + uuCommon::ForLog(IP) + " Web=" + uuCommon::ForLog(WebName) +
+                           " Page=" + uuCommon::ForLog(WebPage) + " Data=" + uuCommon::ForLog(Data),
                        uuCommon::kControlLogHeader);
     return StartPrinter(IP + "," + WebName + "," + WebPage + "," + Data + "XJ", true);
   } catch (...) {
@@ -67,6 +69,11 @@ std::string GetPrinterVer() {
     win::HPROCESS process = win::CreateProcess(PrintCommand() + " VER", kPrintFolder);
     if (!process) return "執行失敗";
     if (win::WaitForSingleObject(process, 10000) != win::WAIT_OBJECT_0) return "等待失敗";
+    // A program that crashed or was killed answered nothing.
+    if (int signal = win::TerminationSignal(process)) {
+      ErrLog("[OCX][GetPrinterVer] 列印程式被訊號 " + std::to_string(signal) + " 終止, 沒有版本");
+      return "取回傳值失敗";
+    }
     win::DWORD code = 0;
     if (!win::GetExitCodeProcess(process, code)) code = 0;
     if (code == 0) return "取回傳值失敗";

@@ -147,7 +147,7 @@ TzfMain::TzfMain(ui::TComponent* AOwner) : ui::TForm(AOwner) {
 
   OnCreate = [this](ui::TObject* s) { FormCreate(s); };
   ExitProcess = [](win::DWORD code) { win::ExitProcess(code); };
-  StartMinute = uuCoding::MinuteCount(win::Now());
+  StartMinute = uuCoding::MinuteCount(win::ProcessStartTime());
   DecodeParam = [this](const std::string& Argument) { return uuCoding::DecodeParam(Argument, StartMinute); };
 }
 
@@ -317,7 +317,7 @@ void TzfMain::Timer1Timer(ui::TObject*) {
   Show();
   const std::string Request = DecodeParam(argument);
   if (Request.empty()) {
-    HackLog("參數內容有誤: " + argument);
+    HackLog("參數內容有誤: " + uuCommon::ForLog(argument));
     ui::ShowMessage("參數內容有誤");
     return;
   }
@@ -326,7 +326,7 @@ void TzfMain::Timer1Timer(ui::TObject*) {
   if (tag == "XJ") {
     uuCoding::TReceiptFields f;
     if (!uuCoding::SplitReceiptRequest(Request, f)) {
-      HackLog("[收據]參數內容有誤: " + Request.substr(2));
+      HackLog("[收據]參數內容有誤: " + uuCommon::ForLog(Request.substr(2)));
       return;
     }
     const int R = ProcessPrintData(f.IP, f.WebName, f.WebPage, f.Data);
@@ -342,7 +342,7 @@ void TzfMain::Timer1Timer(ui::TObject*) {
   } else if (tag == "IS") {
     if (PrintShiftReport(Request.substr(2)) == ufMain::prFault) ResultBox("發生不明錯誤");
   } else {
-    HackLog("不明參數: " + Request);
+    HackLog("不明參數: " + uuCommon::ForLog(Request));
   }
 }
 

@@ -55,8 +55,8 @@ class TzfMain : public ui::TForm {
       ProcessPrintData;
   // How "VER" leaves; the real one never returns.
   std::function<void(win::DWORD)> ExitProcess;
-  // The minute count when the program started (the form is made at
-  // start-up): the argument is read with its key, not the timer's.
+  // The minute count when the process started, as the system recorded it:
+  // the argument is read with its key however late the program came to run.
   std::uint32_t StartMinute = 0;
   // Reads the argument (uuCoding::DecodeParam with StartMinute).
   std::function<std::string(const std::string& Argument)> DecodeParam;

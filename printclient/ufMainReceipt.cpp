@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "common/uuCoding.h"
+#include "common/uuCommon.h"
 #include "platform/ui/dialogs.h"
 #include "printclient/uuPrintData.h"
 
@@ -15,7 +16,7 @@ const char* const kMsgBadContent = "抱歉! 下載的單據內容有誤, 請關�
 
 using uuPrintData::LogDebug;
 using uuPrintData::LogErr;
-using uuPrintData::ReplyForLog;
+using uuCommon::ForLog;
 
 int Fail(const ReplyFault& f) {
   LogErr(f.Log);
@@ -27,11 +28,12 @@ int Fail(const std::string& log, const std::string& message, int code) {
   return Fail(ReplyFault{log, message, code});
 }
 
+// An exception's text as the log holds it (it may carry a command's output).
 std::string ExceptionText(std::exception_ptr e) {
   try {
     std::rethrow_exception(e);
   } catch (const std::exception& x) {
-    return x.what();
+    return ForLog(x.what());
   } catch (...) {
     return "未知的例外";
   }
@@ -65,12 +67,12 @@ bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFa
     if (end > pos) {
       char kind = R[pos];
       if (end - pos == 1) {
-        Fault = {"無效的訊息行(" + std::to_string(Records.size() + 1) + ")\r" + ReplyForLog(R),
+        Fault = {"無效的訊息行(" + std::to_string(Records.size() + 1) + ")\r" + ForLog(R),
                  "抱歉! 下載的單據內容不完整, 請關閉本視窗後, 重按列印.", prFault};
         return false;
       }
       if (kind != 'L' && kind != 'S' && kind != 'K' && kind != 'D' && kind != 'E') {
-        Fault = {"未知的行首[" + std::string(1, kind) + "]\r" + ReplyForLog(R), kMsgBadContent, prFault};
+        Fault = {"未知的行首[" + ForLog(std::string(1, kind)) + "]\r" + ForLog(R), kMsgBadContent, prFault};
         return false;
       }
       Records.push_back(PrintRecord{kind, "", R.substr(pos + 1, end - pos - 1)});
@@ -83,11 +85,11 @@ bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFa
 
 bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, ReplyFault& Fault) {
   if (Records.empty()) {
-    Fault = {"內容空白\r" + ReplyForLog(R), "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.", prFault};
+    Fault = {"內容空白\r" + ForLog(R), "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.", prFault};
     return false;
   }
   if (Records.back().Kind != 'E' || Records.back().Text != "ND") {
-    Fault = {"非END結尾\r" + ReplyForLog(R), "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.", prFault};
+    Fault = {"非END結尾\r" + ForLog(R), "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.", prFault};
     return false;
   }
   Records.pop_back();
@@ -97,28 +99,28 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
       case 'K':
         k = KeyIndexOf(rec.Text);
         if (k < 1) {
-          Fault = {"密鑰索引有誤: " + rec.Text + "\r" + ReplyForLog(R), kMsgBadContent, prFault};
+          Fault = {"密鑰索引有誤: " + ForLog(rec.Text) + "\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
         }
         break;
       case 'D': {
         if (k < 1) {
-          Fault = {"缺乏密鑰索引\r" + ReplyForLog(R), kMsgBadContent, prFault};
+          Fault = {"缺乏密鑰索引\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
         }
         std::string plain = uuCoding::DecodeData(rec.Text, k);
         if (plain.empty()) {
-          Fault = {"明文空白\r" + ReplyForLog(R), kMsgBadContent, prFault};
+          Fault = {"明文空白\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
         }
         size_t lf = plain.find('\n');
         if (lf == std::string::npos) {
-          Fault = {"明文內容有誤\r" + ReplyForLog(plain) + "\r" + ReplyForLog(R), kMsgBadContent, prFault};
+          Fault = {"明文內容有誤\r" + ForLog(plain) + "\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
         }
         std::string barcode = plain.substr(0, lf);
         if (!barcode.empty() && !IsValidEAN13(barcode)) {
-          Fault = {"條碼有誤: " + barcode + "\r" + ReplyForLog(R),
+          Fault = {"條碼有誤: " + ForLog(barcode) + "\r" + ForLog(R),
                    "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫", prFault};
           return false;
         }
@@ -127,7 +129,7 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
         break;
       }
       case 'E':
-        Fault = {"多餘的END\r" + ReplyForLog(R), "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.", prFault};
+        Fault = {"多餘的END\r" + ForLog(R), "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.", prFault};
         return false;
       default:
         break;
@@ -142,13 +144,13 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
   try {
     if (!SplitReply(R, records, fault)) return Fail(fault);
   } catch (...) {
-    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R),
+    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ForLog(R),
                 kMsgAccident, prPrintFailed);
   }
   try {
     if (!CheckRecords(records, R, fault)) return Fail(fault);
   } catch (...) {
-    return Fail("[檢查] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R), kMsgAccident,
+    return Fail("[檢查] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ForLog(R), kMsgAccident,
                 prPrintFailed);
   }
   try {
@@ -159,12 +161,12 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
           std::string wrapped = WrapReceiptText(rec.Text, lines);
           std::string cause;
           if (!PrintReceipt || !PrintReceipt(lines, rec.Barcode, wrapped, cause))
-            return Fail("列印失敗\r" + ReplyForLog(wrapped) + (cause.empty() ? "" : "\r原因: " + cause),
+            return Fail("列印失敗\r" + ForLog(wrapped) + (cause.empty() ? "" : "\r原因: " + ForLog(cause)),
                         "抱歉! 列印失敗", prPrintFailed);
           break;
         }
         case 'L':
-          LogDebug("[EXE][Print][L] " + rec.Text);
+          LogDebug("[EXE][Print][L] " + ForLog(rec.Text));
           break;
         case 'S':
           ui::ShowMessage(rec.Text);
@@ -174,7 +176,7 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
       }
     }
   } catch (...) {
-    return Fail("[列印] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R),
+    return Fail("[列印] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ForLog(R),
                 "抱歉! 單據列印時發生意外, 請關閉本視窗後, 重按列印.", prPrintFailed);
   }
   return prDone;
@@ -194,7 +196,7 @@ int ProcessPrintData(const std::string& IP, const std::string& WebName, const st
       return prDownloadFailed;
     }
   } catch (...) {
-    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ReplyForLog(R),
+    return Fail("[下載與轉換] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ForLog(R),
                 kMsgAccident, prPrintFailed);
   }
   return ProcessReply(R, PrintReceipt);

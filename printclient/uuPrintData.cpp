@@ -14,11 +14,6 @@ std::string PrintDataError;
 void LogErr(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text); }
 void LogDebug(const std::string& text) { uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", text); }
 
-std::string ReplyForLog(const std::string& Reply) {
-  if (Reply.size() <= kMaxLoggedReply) return Reply;
-  return Reply.substr(0, kMaxLoggedReply) + " ... (" + std::to_string(Reply.size()) + " bytes)";
-}
-
 namespace {
 
 constexpr win::DWORD kChunk = 1024;
@@ -31,9 +26,24 @@ std::string ProgramName() {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The URL being fetched: the request's, then each redirect's target.
+std::string g_current;
+
 void OnStatus(win::HINTERNET, win::DWORD, win::DWORD status, const void* info, win::DWORD) {
-  if (status == win::INTERNET_STATUS_REDIRECT && info)
-    LogDebug("[GPD] 重新導向 " + std::string(static_cast<const char*>(info)));
+  if (status != win::INTERNET_STATUS_REDIRECT || !info) return;
+  g_current = static_cast<const char*>(info);
+  LogDebug("[GPD] 重新導向 " + uuCommon::ForLog(g_current));
+}
+
+// A "#" would end the query: the rest of the id would never reach the server.
+std::string EncodeId(const std::string& Data) {
+  std::string out;
+  out.reserve(Data.size());
+  for (char c : Data) {
+    if (c == '#') out += "%23";
+    else out += c;
+  }
+  return out;
 }
 
 // Closes the handles whatever happens, each on its own.
@@ -70,14 +80,15 @@ bool GetPrintData(const std::string& IP, const std::string& WebName, const std::
   LogDebug("[GPD] 初始成功");
   win::InternetSetStatusCallback(h.session, &OnStatus);
 
-  const std::string url = "http://" + WebName + WebPage + "PrintData.aspx?d=" + Data;
+  const std::string url = "http://" + WebName + WebPage + "PrintData.aspx?d=" + EncodeId(Data);
+  g_current = url;
   h.url = win::InternetOpenUrl(h.session, url, "", 0, 0);
   if (!h.url) {
     PrintDataError = "連線失敗";
-    LogErr("[GPD] 開啟服務失敗(連線失敗):" + LastErrorText() + " " + url);
+    LogErr("[GPD] 開啟服務失敗(連線失敗):" + LastErrorText() + " " + uuCommon::ForLog(g_current));
     return false;
   }
-  LogDebug("[GPD] 連線成功 " + url);
+  LogDebug("[GPD] 連線成功 " + uuCommon::ForLog(url));
 
   // The body ends only when a read gives no bytes: a short read in the
   // middle of the body is not its end.
@@ -97,10 +108,18 @@ bool GetPrintData(const std::string& IP, const std::string& WebName, const std::
       LogErr("[GPD] 讀取失敗: 資料超過 " + std::to_string(kMaxReply) + " bytes");
       return false;
     }
+    // A zero byte has no place in a reply: one would cut the chunk it is in.
+    // AT counts from 1.
+    if (const void* zero = std::memchr(buffer.get(), 0, got)) {
+      const size_t at = received - got + 1 + static_cast<size_t>(static_cast<const char*>(zero) - buffer.get());
+      PrintDataError = "讀取失敗";
+      LogErr("[GPD] 讀取失敗: 資料第 " + std::to_string(at) + " 位元組為零");
+      return false;
+    }
     buffer[got] = 0;
-    reply.append(buffer.get(), std::strlen(buffer.get()));  // each chunk up to its first zero byte
+    reply.append(buffer.get(), got);
   }
-  LogDebug("[GPD] 成功取得列印資料 " + url);
+  LogDebug("[GPD] 成功取得列印資料 " + uuCommon::ForLog(url));
   Text = std::move(reply);
   return true;
 }

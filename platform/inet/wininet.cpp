@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -34,7 +35,7 @@ struct InternetHandle {
   bool answered = false;     // the server has sent something
   bool overdue = false;      // the whole-transfer limit has passed
   std::set<std::string> visited;  // the URL and every redirect target
-  bool redirectLoop = false;
+  DWORD redirectError = 0;  // why a redirect was not followed
   DWORD context = 0;
 };
 
@@ -65,6 +66,9 @@ const char* InternetMessage(DWORD code) {
     case ERROR_INTERNET_CONNECTION_RESET: return "The connection with the server was reset.";
     case ERROR_HTTP_INVALID_SERVER_RESPONSE: return "The server response could not be parsed.";
     case ERROR_HTTP_REDIRECT_FAILED: return "The redirection failed: the redirects run in a loop.";
+    case ERROR_HTTP_TOO_MANY_REDIRECTS: return "The redirection failed: more than 10 redirects.";
+    case ERROR_INTERNET_REDIRECT_SCHEME_CHANGE:
+      return "The redirection failed: the new location does not use http or https.";
     default: return nullptr;
   }
 }
@@ -130,7 +134,7 @@ DWORD ErrorFromCurl(CURLcode c) {
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_BAD_CONTENT_ENCODING: return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     case CURLE_OUT_OF_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
-    case CURLE_TOO_MANY_REDIRECTS: return ERROR_HTTP_REDIRECT_FAILED;
+    case CURLE_TOO_MANY_REDIRECTS: return ERROR_HTTP_TOO_MANY_REDIRECTS;
     default: return ERROR_INTERNET_INTERNAL_ERROR;
   }
 }
@@ -177,11 +181,14 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
       curl_easy_getinfo(h->easy, CURLINFO_EFFECTIVE_URL, &from);
       std::string target = from ? ResolveUrl(from, location->value) : "";
       if (target.empty()) target = location->value;
-      // Back to a URL already visited, or too many: stop here.
-      if (h->visited.size() > kMaxRedirects || !h->visited.insert(target).second) {
-        h->redirectLoop = true;
-        return 0;
-      }
+      // Elsewhere than http or https, too many, or back to a URL already
+      // visited: stop here.
+      std::string scheme = target.substr(0, target.find(':') + 1);
+      for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (scheme != "http:" && scheme != "https:") h->redirectError = ERROR_INTERNET_REDIRECT_SCHEME_CHANGE;
+      else if (h->visited.size() > kMaxRedirects) h->redirectError = ERROR_HTTP_TOO_MANY_REDIRECTS;
+      else if (!h->visited.insert(target).second) h->redirectError = ERROR_HTTP_REDIRECT_FAILED;
+      if (h->redirectError) return 0;
       if (h->callback)
         h->callback(h, h->context, INTERNET_STATUS_REDIRECT, target.c_str(), static_cast<DWORD>(target.size() + 1));
     }
@@ -338,7 +345,7 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
   if (!h->headersDone && !(h->overdue && h->answered)) {
     DWORD err = h->done ? ErrorFromCurl(h->result) : ERROR_INTERNET_INTERNAL_ERROR;
     if (h->done && h->result == CURLE_OK) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    if (h->redirectLoop) err = ERROR_HTTP_REDIRECT_FAILED;
+    if (h->redirectError) err = h->redirectError;
     // A reply that is not HTTP (curl takes it for HTTP/0.9) is not an
     // unknown scheme: the URL's scheme was known, the answer was bad.
     if (h->connected && h->result == CURLE_UNSUPPORTED_PROTOCOL) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;

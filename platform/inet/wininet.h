@@ -7,7 +7,7 @@
 // receiving may be silent for 30 s, and the whole transfer, from opening the
 // URL to the end of the body, may take 120 s (settable, see
 // SetInternetTimeouts). Redirects are followed, at most 10, never back to a
-// URL already visited.
+// URL already visited, and only to http and https.
 #pragma once
 #include <string>
 
@@ -26,10 +26,13 @@ constexpr DWORD ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
 constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
 constexpr DWORD ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
 constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
+constexpr DWORD ERROR_INTERNET_REDIRECT_SCHEME_CHANGE = 12048;
 constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
 constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
-constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;
+constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;  // the redirects run in a loop
+// More than 10 redirects; the system has no code of its own for it.
+constexpr DWORD ERROR_HTTP_TOO_MANY_REDIRECTS = 12199;
 
 // Status reported to a status callback: INFO is the new URL (with its zero).
 constexpr DWORD INTERNET_STATUS_REDIRECT = 110;
@@ -45,7 +48,9 @@ HINTERNET InternetOpen(const std::string& agent, DWORD accessType, const std::st
                        const std::string& proxyBypass, DWORD flags);
 // Sends the GET and waits for the reply's headers; nullptr with the last
 // error set when the server cannot be reached or does not answer in time,
-// or when the redirects loop (ERROR_HTTP_REDIRECT_FAILED). The HTTP status
+// or when a redirect cannot be followed: back to a URL already visited
+// (ERROR_HTTP_REDIRECT_FAILED), an eleventh (ERROR_HTTP_TOO_MANY_REDIRECTS),
+// or to another scheme (ERROR_INTERNET_REDIRECT_SCHEME_CHANGE). The HTTP status
 // is not looked at. When the whole-transfer limit passes after the server
 // began to answer, the handle is returned and its first read fails with
 // ERROR_INTERNET_TIMEOUT.

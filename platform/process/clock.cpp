@@ -1,11 +1,16 @@
 #include "clock.h"
 
 #include <thread>  // std::chrono clocks; <chrono> itself does not build under CP950
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <ctime>
 #include <mutex>
+#include <time.h>
+#include <unistd.h>
 
 namespace win {
 namespace {
@@ -36,14 +41,79 @@ void CivilFromDays(long z, int& y, int& m, int& d) {
   y = static_cast<int>(yoe) + static_cast<int>(era) * 400 + (m <= 2);
 }
 
-std::optional<TDateTime> EnvClock() {
+constexpr double kMsPerDay = 86400000.0;
+
+std::int64_t UnixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The clock ZOLMET_CLOCK sets: its time, and the Unix time it showed it at
+// when it runs.
+struct EnvSetting {
+  TDateTime time = 0;
+  std::optional<std::int64_t> at;
+};
+
+std::optional<EnvSetting> ReadEnvClock() {
   const char* env = std::getenv("ZOLMET_CLOCK");
   if (!env || !*env) return std::nullopt;
   DateTimeParts p;
-  if (std::sscanf(env, "%d-%d-%d %d:%d:%d", &p.year, &p.month, &p.day, &p.hour, &p.minute,
-                  &p.second) < 3)
+  int used = 0;
+  if (std::sscanf(env, "%d-%d-%d %d:%d:%d%n", &p.year, &p.month, &p.day, &p.hour, &p.minute, &p.second,
+                  &used) < 3)
     return std::nullopt;
-  return EncodeDateTime(p);
+  const char* rest = used > 0 ? env + used : std::strchr(env, '@');
+  if (rest && *rest == '.') {
+    int ms = 0, digits = 0;
+    for (++rest; *rest >= '0' && *rest <= '9'; ++rest)
+      if (digits++ < 3) ms = ms * 10 + (*rest - '0');
+    while (digits++ < 3) ms *= 10;
+    p.millisecond = ms;
+  }
+  EnvSetting e{EncodeDateTime(p), std::nullopt};
+  if (rest && *rest == '@') {
+    long long at = 0;
+    if (std::sscanf(rest + 1, "%lld", &at) == 1) {
+      e.at = at;
+    } else {
+      // Runs from now; the children started from here on share the clock.
+      e.at = UnixMs();
+      std::string shared(env, static_cast<size_t>(rest - env));
+      shared += "@" + std::to_string(*e.at);
+      setenv("ZOLMET_CLOCK", shared.c_str(), 1);
+    }
+  }
+  return e;
+}
+
+const std::optional<EnvSetting>& EnvClock() {
+  static const std::optional<EnvSetting> env = ReadEnvClock();
+  return env;
+}
+
+// Milliseconds since the process started, as the system recorded its start
+// (in clock ticks since boot, rounded up here so that the start is never
+// placed before it was).
+std::optional<double> ProcessAgeMs() {
+  std::FILE* f = std::fopen("/proc/self/stat", "r");
+  if (!f) return std::nullopt;
+  char line[1024];
+  const bool read = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  const char* close = read ? std::strrchr(line, ')') : nullptr;
+  if (!close) return std::nullopt;
+  // Field 22, starttime, is the 20th after the command's closing parenthesis.
+  const char* field = close + 1;
+  for (int i = 0; i < 19 && field; ++i) field = std::strchr(field + 1, ' ');
+  unsigned long long ticks = 0;
+  const long hz = sysconf(_SC_CLK_TCK);
+  timespec boot{};
+  if (!field || std::sscanf(field, " %llu", &ticks) != 1 || hz <= 0 || clock_gettime(CLOCK_BOOTTIME, &boot) != 0)
+    return std::nullopt;
+  const double started = static_cast<double>(ticks + 1) * 1000.0 / static_cast<double>(hz);
+  const double now = static_cast<double>(boot.tv_sec) * 1000.0 + static_cast<double>(boot.tv_nsec) / 1e6;
+  return std::max(0.0, now - started);
 }
 
 }  // namespace
@@ -77,8 +147,7 @@ TDateTime Now() {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_fixed) return *g_fixed;
   }
-  static const std::optional<TDateTime> env = EnvClock();
-  if (env) return *env;
+  if (const auto& env = EnvClock()) return env->at ? env->time + static_cast<double>(UnixMs() - *env->at) / kMsPerDay : env->time;
   auto now = std::chrono::system_clock::now();
   std::time_t secs = std::chrono::system_clock::to_time_t(now);
   int ms = static_cast<int>(
@@ -87,6 +156,19 @@ TDateTime Now() {
   localtime_r(&secs, &tm);
   DateTimeParts p{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ms};
   return EncodeDateTime(p);
+}
+
+TDateTime ProcessStartTime() {
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_fixed) return *g_fixed;
+  }
+  if (const auto& env = EnvClock(); env && !env->at) return env->time;
+  // The age first: read the other way round, the time between the two
+  // readings would place the start too early.
+  const std::optional<double> age = ProcessAgeMs();
+  const TDateTime now = Now();
+  return age ? now - *age / kMsPerDay : now;
 }
 
 void SetNowForTesting(std::optional<TDateTime> fixed) {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <iterator>
 #include <mutex>
+#include <new>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -32,6 +33,7 @@ class Process {
   bool exitKnown = false;
   bool ownGroup = false;  // leads a process group of its own
   int lifeLine = -1;      // write end of the pipe whose end kills its group
+  int signal = 0;         // the signal that ended it
 
   ~Process();
   // Collects the child if it has ended; BLOCK waits for it.
@@ -45,12 +47,24 @@ std::vector<HPROCESS> g_orphans;  // started without a handle, not yet reaped
 std::vector<std::string> g_args;
 
 // Children whose last handle went while they still ran (a wait that timed
-// out), collected later so that they do not stay zombies. Plain storage, so
-// that handles going during the program's exit or a library's unloading
-// find it intact.
+// out), collected later so that they do not stay zombies. Never destroyed,
+// so that handles going during the program's exit or a library's unloading
+// find it intact; its room is given back once no child is left, so that a
+// library unloaded then leaves nothing behind. Room for every child that
+// has a handle is kept ahead (capacity >= size + g_handled), so a handle
+// going never allocates and no child is ever dropped from it.
 std::mutex g_lostMutex;
-pid_t g_lost[64];
-size_t g_lostCount = 0;
+std::vector<pid_t>& Lost() {
+  alignas(std::vector<pid_t>) static unsigned char storage[sizeof(std::vector<pid_t>)];
+  static auto* lost = new (storage) std::vector<pid_t>;
+  return *lost;
+}
+size_t g_handled = 0;  // children whose handles have not all gone
+
+// With the list locked: gives its room back when no child is left.
+void ReleaseLostRoom() {
+  if (Lost().empty() && g_handled == 0) std::vector<pid_t>().swap(Lost());
+}
 
 void ReapOrphans() {
   {
@@ -58,16 +72,15 @@ void ReapOrphans() {
     std::erase_if(g_orphans, [](const HPROCESS& p) { return p->Reap(false); });
   }
   std::lock_guard<std::mutex> lock(g_lostMutex);
-  size_t kept = 0;
-  for (size_t i = 0; i < g_lostCount; ++i) {
+  std::erase_if(Lost(), [](pid_t pid) {
     int status = 0;
     pid_t r;
     do {
-      r = waitpid(g_lost[i], &status, WNOHANG);
+      r = waitpid(pid, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
-    if (r == 0) g_lost[kept++] = g_lost[i];
-  }
-  g_lostCount = kept;
+    return r != 0;
+  });
+  ReleaseLostRoom();
 }
 
 bool HasExtension(const std::string& name) {
@@ -114,9 +127,12 @@ std::string CurrentWinDir() {
 
 Process::~Process() {
   if (lifeLine >= 0) close(lifeLine);
-  if (pid > 0 && !Reap(false)) {
+  if (pid > 0) {
+    const bool ended = Reap(false);
     std::lock_guard<std::mutex> lock(g_lostMutex);
-    if (g_lostCount < std::size(g_lost)) g_lost[g_lostCount++] = pid;
+    --g_handled;
+    if (!ended) Lost().push_back(pid);  // within the room kept for it
+    ReleaseLostRoom();
   }
   if (!exitFile.empty()) unlink(exitFile.c_str());
 }
@@ -138,7 +154,10 @@ bool Process::Reap(bool block) {
   // ignored) only the side channel can tell the code.
   exitKnown = r > 0;
   if (r > 0 && WIFEXITED(status)) exitCode = static_cast<DWORD>(WEXITSTATUS(status));
-  else if (r > 0 && WIFSIGNALED(status)) exitCode = 128u + static_cast<DWORD>(WTERMSIG(status));
+  else if (r > 0 && WIFSIGNALED(status)) {
+    signal = WTERMSIG(status);
+    exitCode = 128u + static_cast<DWORD>(signal);
+  }
   // The whole code, when the child left it through ExitProcess.
   if (FILE* f = std::fopen(exitFile.c_str(), "r")) {
     long childPid = 0;
@@ -296,7 +315,20 @@ HPROCESS Spawn(const std::string& hostProgram, const std::vector<std::string>& a
   }
   posix_spawnattr_setflags(&attr, flags);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+  int rc = 0;
+  {
+    // Room for the child in the abandoned list, should its handle go while
+    // it runs; a child that could be lost track of is not started.
+    std::lock_guard<std::mutex> lock(g_lostMutex);
+    try {
+      Lost().reserve(Lost().size() + g_handled + 1);
+    } catch (const std::bad_alloc&) {
+      rc = ENOMEM;
+    }
+    if (rc == 0) rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    if (rc == 0) ++g_handled;
+    else ReleaseLostRoom();
+  }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (group) close(lifeLine[0]);
@@ -344,7 +376,7 @@ int RunningChildren() {
   ReapOrphans();
   std::lock_guard<std::mutex> lock(g_mutex);
   std::lock_guard<std::mutex> lostLock(g_lostMutex);
-  return static_cast<int>(g_orphans.size() + g_lostCount);
+  return static_cast<int>(g_orphans.size() + Lost().size());
 }
 
 unsigned WinExec(const std::string& commandLine, int) {
@@ -401,6 +433,12 @@ bool TerminateProcess(const HPROCESS& p, DWORD) {
 }
 
 int ProcessId(const HPROCESS& p) { return p ? p->pid : -1; }
+
+int TerminationSignal(const HPROCESS& p) {
+  if (!p) return 0;
+  p->Reap(false);
+  return p->signal;
+}
 
 void ExitProcess(DWORD exitCode) {
   if (const char* file = std::getenv("ZOLMET_EXIT_FILE"); file && *file) {

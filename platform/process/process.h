@@ -58,6 +58,10 @@ int RunningChildren();
 DWORD WaitForSingleObject(const HPROCESS& process, DWORD milliseconds);
 bool GetExitCodeProcess(const HPROCESS& process, DWORD& exitCode);
 bool TerminateProcess(const HPROCESS& process, DWORD exitCode);
+// The signal that ended PROCESS (a crash, or a kill); 0 when it exited by
+// itself or still runs. Its exit code is then 128 + the signal, as a shell
+// tells it: no code the program chose.
+int TerminationSignal(const HPROCESS& process);
 int ProcessId(const HPROCESS& process);
 
 [[noreturn]] void ExitProcess(DWORD exitCode);

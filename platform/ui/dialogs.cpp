@@ -83,8 +83,9 @@ int Show(const std::string& kind, const std::string& caption, const std::string&
 
 }  // namespace
 
-std::string ForTerminal(const std::string& big5) {
-  const std::string utf8 = cp::Big5ToUtf8(big5);
+std::string ForTerminal(const std::string& big5) { return ForTerminalUtf8(cp::Big5ToUtf8(big5)); }
+
+std::string ForTerminalUtf8(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {

@@ -93,6 +93,9 @@ std::optional<std::string> ReadTerminalLine(const std::string& prompt);
 // ESC, "^?" for DEL, "M-^[" for the C1 control U+009B); LF and TAB stay.
 // Only what goes to a terminal passes here; logs and records keep the bytes.
 std::string ForTerminal(const std::string& big5);
+// The same for UTF-8 TEXT (a script's strings, which need not have a Big5
+// form).
+std::string ForTerminalUtf8(const std::string& utf8);
 
 // Turns off writing dialogs to stderr (recording goes on).
 void SetEchoDialogs(bool on);

@@ -146,12 +146,12 @@ TEST(DecodeParam, NeedsATag) {
   EXPECT_EQ(DecodeParam(""), "");
 }
 
-TEST(EncodingMinute, WaitsOutTheLastQuarterSecondBeforeTheChange) {
+TEST(EncodingMinute, WaitsOutTheLastTwoSecondsBeforeTheChange) {
   const std::uint32_t m = 57681394;
-  for (double msBefore : {59000.0, 1000.0, 251.0, 249.0, 100.0, 1.0, 0.5}) {
+  for (double msBefore : {59000.0, 2500.0, 2001.0, 1999.0, 1800.0, 1000.0, 300.0, 1.0, 0.5}) {
     SimulatedClock clock{TurnTo(m + 1) - msBefore / kMsPerDay};
-    EXPECT_EQ(clock.Minute(), msBefore > 250.0 ? m : m + 1) << msBefore;
-    EXPECT_EQ(clock.waits, msBefore > 250.0 ? 0 : 1) << msBefore;
+    EXPECT_EQ(clock.Minute(), msBefore > 2000.0 ? m : m + 1) << msBefore;
+    EXPECT_EQ(clock.waits, msBefore > 2000.0 ? 0 : 1) << msBefore;
   }
   EXPECT_EQ(MsBeforeMinuteChange(TurnTo(m + 1) - 1000 / kMsPerDay), 1000u);
   EXPECT_EQ(MsBeforeMinuteChange(TurnTo(m + 1) + 1 / kMsPerDay), 60000u - 1);
@@ -161,8 +161,9 @@ TEST(EncodingMinute, WaitsOutTheLastQuarterSecondBeforeTheChange) {
   EXPECT_LE(sleeps, 4);
 }
 
-// The control waits out the guard; the print program reads the minute it
-// started in and falls back to the minute before.
+// The control waits out the guard; the print program reads the minute its
+// process started in (up to 1.5 s after the encoding: a loaded machine) and
+// falls back to the minute before.
 TEST(DecodeParam, TenThousandRequestsAroundTheMinuteTurnComeBackExactly) {
   std::mt19937 r(20240131);
   const std::uint32_t first = MinuteCount(win::EncodeDateTime({2020, 1, 1})),
@@ -174,17 +175,17 @@ TEST(DecodeParam, TenThousandRequestsAroundTheMinuteTurnComeBackExactly) {
     const std::string request = RealisticRequest(r, std::uniform_int_distribution<size_t>(5, 200)(r));
     ASSERT_EQ(request.size() >= 5 && request.size() <= 200, true);
 
-    SimulatedClock control{TurnTo(turn) + std::uniform_real_distribution<double>(-2000, 2000)(r) / kMsPerDay, &r};
+    SimulatedClock control{TurnTo(turn) + std::uniform_real_distribution<double>(-4000, 2000)(r) / kMsPerDay, &r};
     const std::string argument = EncodeWithMinutes(request, control.Minute());
     waited += control.waits;
-    const win::TDateTime started = control.t + std::uniform_real_distribution<double>(0, 100)(r) / kMsPerDay;
+    const win::TDateTime started = control.t + std::uniform_real_distribution<double>(0, 1500)(r) / kMsPerDay;
     const std::string read = DecodeParam(argument, MinuteCount(started));
     const std::string expected = request.substr(request.size() - 2) + request.substr(0, request.size() - 2);
     if (read != expected) ++wrong;
     EXPECT_EQ(read, expected) << i << " " << request;
   }
   EXPECT_EQ(wrong, 0);
-  EXPECT_GT(waited, 400);  // about one in sixteen fell in the guard
+  EXPECT_GT(waited, 2800);  // about one in three fell in the guard
 }
 
 // Readings of neighbouring minutes differ only in the bytes that meet the

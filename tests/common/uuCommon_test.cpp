@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -173,4 +175,51 @@ TEST(WriteLog, FullDiskLosesWholeEntriesAndTearsNone) {
   }
   EXPECT_GT(count, 10);
   EXPECT_LT(count, kEntries);  // some were lost
+}
+
+// Outside text is logged with its line breaks shown and cut to 64 KiB; the
+// entry around it keeps its own format.
+TEST(WriteLog, OutsideTextCanNeitherForgeEntriesNorGrowPast64KiB) {
+  using uuCommon::ForLog;
+  EXPECT_EQ(ForLog("plain 中文"), "plain 中文");
+  EXPECT_EQ(ForLog("a\r\n[12:00:00] forged\r\n\r\nb\rc\nd"), "a\\r\\n[12:00:00] forged\\r\\n\\r\\nb\\rc\\nd");
+  const size_t kMax = 64 * 1024;
+  EXPECT_EQ(ForLog(std::string(kMax, 'x')), std::string(kMax, 'x'));
+  // Cut at 64 KiB of the text itself; N is its whole length.
+  const std::string big = std::string(kMax - 1, 'y') + "\r\n" + std::string(1 << 20, 'z');
+  EXPECT_EQ(ForLog(big), std::string(kMax - 1, 'y') + "\\r ... (" + std::to_string(big.size()) + " bytes)");
+
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 12, 0, 0});
+  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "head\r" + ForLog("x\r\n[12:00:00] fake\r\n") + "\rtail");
+  EXPECT_EQ(ReadFile(root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt")),
+            uuCommon::kPrintLogHeader + "[12:00:00] head\rx\\r\\n[12:00:00] fake\\r\\n\rtail\r\n\r\n");
+}
+
+// An entry is appended under the lock a repair of a cut-short append takes,
+// so no repair can cut it: while another holds the file's lock, nothing is
+// appended; once it lets go, the entry follows.
+TEST(WriteLog, AppendsWaitForTheLockThatRepairsTake) {
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 12, 0, 0});
+  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "first");
+  const std::string path = root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt");
+  const std::string before = ReadFile(path);
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "second");
+    _exit(0);
+  }
+  // The writer is given time to append; it must not.
+  for (int i = 0; i < 30; ++i) {
+    usleep(10000);
+    ASSERT_EQ(ReadFile(path), before);
+  }
+  flock(fd, LOCK_UN);
+  close(fd);
+  waitpid(pid, nullptr, 0);
+  EXPECT_EQ(ReadFile(path), before + "[12:00:00] second\r\n\r\n");
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -195,21 +196,22 @@ TEST_F(ControlE2E, MachineIdentityScrambledTwiceDecodesToOneText) {
   std::vector<std::string> lines;
   for (size_t pos = 0, nl; (nl = r.out.find('\n', pos)) != std::string::npos; pos = nl + 1)
     lines.push_back(r.out.substr(pos, nl - pos));
-  ASSERT_EQ(lines.size(), 4u) << r.out;
+  ASSERT_EQ(lines.size(), 5u) << r.out;  // the list's CR shows as a line break
   std::regex upperHex("[0-9A-F]+");
   EXPECT_TRUE(std::regex_match(lines[0], upperHex));
   EXPECT_TRUE(std::regex_match(lines[1], upperHex));
   EXPECT_NE(lines[0], lines[1]);
-  EXPECT_EQ(lines[2], "00E04C680001C0A80A14\r");
+  EXPECT_EQ(lines[2], "00E04C680001C0A80A14");
+  EXPECT_EQ(lines[3], "");
   EXPECT_EQ(DecodeIdentity(lines[0], 3), "\rCOUNTER07\r00E04C680001C0A80A14\r");
   EXPECT_EQ(DecodeIdentity(lines[1], 3), DecodeIdentity(lines[0], 3));
-  EXPECT_EQ(lines[3], "11");
+  EXPECT_EQ(lines[4], "11");
 }
 
 TEST_F(ControlE2E, IdentityFromTheInstalledSystemLibrary) {
   RunResult r = Page({"GetIPInfo", ";", "GetInfoSize"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(std::regex_match(r.out, std::regex("(([0-9A-F]{12}([0-9A-F]{8})+\r)*)\n(10|11)\n"))) << r.out;
+  EXPECT_TRUE(std::regex_match(r.out, std::regex("(([0-9A-F]{12}([0-9A-F]{8})+\n)*)\n(10|11)\n"))) << r.out;
   // Without the library: an answer, and one error line each.
   std::remove(root.Host("C:\\Windows\\System32\\IPHLPAPI.DLL").c_str());
   r = Page({"GetIPInfo", ";", "GetInfo", "1", ";", "GetInfoSize"});
@@ -244,4 +246,78 @@ TEST_F(ControlE2E, PageTextsWithoutBig5FormAndFailingCalls) {
   EXPECT_NE(r.err.find("Unknown name"), std::string::npos);
   r = Page({"Caption=Counter", ";", "Caption"});
   EXPECT_EQ(r.out, "Counter\n");
+  // Control characters of results and errors reach the terminal shown, not
+  // obeyed, as the programs show them.
+  r = Page({"Caption=\x1b[2J\x07\tx\ry", ";", "Caption", ";", "No\x1bSuch"});
+  EXPECT_EQ(r.out, "^[[2J^G\tx\ny\n");
+  EXPECT_NE(r.err.find("zolmet-page: No^[Such: Unknown name"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+}
+
+// The print program comes to run late (350 ms, 1 s: a loaded machine, a
+// scan of its file) after the page's Print, fired 1.8 s, 1 s and 0.3 s
+// before the minute count turns: each time the server is asked for exactly
+// the requested id, and its receipt is printed. The page's clock starts at
+// its first reading (Print's) and the programs it starts share it; a
+// script stands in front of the program, waits, and then becomes it.
+TEST_F(ControlE2E, LateStartsNearTheMinuteTurnFetchExactlyTheRequestedId) {
+  const std::string folder = root.path() + "/replies";
+  std::filesystem::create_directories(folder);
+  printdata_test::ServerProcess server(folder, "/Zolmet/");
+  control_test::Install("ZolmetPrint", "C:\\Program Files\\Zolmet\\ZolmetPrint.bin");
+  const std::string program = root.Host("C:\\Program Files\\Zolmet\\ZolmetPrint.exe");
+  const std::string printed = root.Host("C:\\Zolmet\\Printed\\Zolmet");
+  auto jobDone = [&](int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.job", n);
+    for (int i = 0; i < 600; ++i) {
+      std::string r = testing_support::ReadFile(printed + name);
+      if (r.find("Status=") != std::string::npos && r.find("Status=printing\r") == std::string::npos) return r;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::string();
+  };
+  int job = 0;
+  for (const char* delay : {"0.35", "1"}) {
+    testing_support::WriteFile(program, std::string("#!/bin/sh\nsleep ") + delay + "\nexec '" +
+                                            root.Host("C:\\Program Files\\Zolmet\\ZolmetPrint.bin") + "' \"$@\"\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    for (int msBefore : {1800, 1000, 300}) {
+      const std::string id = "Abc0De" + std::to_string(++job);
+      SCOPED_TRACE(id + ": started " + delay + " s late, Print " + std::to_string(msBefore) + " ms before the turn");
+      testing_support::WriteFile(folder + "/" + id + ".txt", "receipt -\nreceipt " + id + "\n.\n");
+      // The minute count turns at 12:00:30.
+      const int ms = 30000 - msBefore;
+      char clock[64];
+      std::snprintf(clock, sizeof clock, "2009-08-31 12:00:%02d.%03d@", ms / 1000, ms % 1000);
+      RunResult r = Page({"Print", "127.0.0.1", server.host(), "/Zolmet/", id}, {{"ZOLMET_CLOCK", clock}});
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_EQ(r.out, "1\n");
+      // Print was called before the turn.
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "[12:00:%02d] [OCX][Print] ", ms / 1000);
+      EXPECT_NE(control_test::ReadLog("Zolmet.debug").find(stamp + std::string("IP=127.0.0.1 Web=") + server.host() +
+                                                           " Page=/Zolmet/ Data=" + id + "\r\n"),
+                std::string::npos)
+          << control_test::ReadLog("Zolmet.debug");
+      const std::string record = jobDone(job);
+      EXPECT_NE(record.find("Status=done\r"), std::string::npos) << record;
+      char pdf[32];
+      std::snprintf(pdf, sizeof pdf, "/job-%04d.pdf", job);
+      EXPECT_NE(testing_support::Shell("pdftotext '" + printed + pdf + "' -").find("receipt " + id + "\n"),
+                std::string::npos);
+      EXPECT_NE(control_test::ReadLog("ZolmetPrint.debug")
+                    .find("] [GPD] 成功取得列印資料 http://" + server.host() + "/Zolmet/PrintData.aspx?d=" + id + "\r\n"),
+                std::string::npos)
+          << control_test::ReadLog("ZolmetPrint.debug");
+    }
+  }
+  EXPECT_EQ(control_test::ReadLog("ZolmetPrint.err"), "");
+  EXPECT_EQ(control_test::ReadLog("ZolmetPrint.hack"), "");
+  // No other id was fetched.
+  const std::string debug = control_test::ReadLog("ZolmetPrint.debug");
+  size_t fetched = 0;
+  for (size_t at = debug.find("[GPD] 連線成功 "); at != std::string::npos; at = debug.find("[GPD] 連線成功 ", at + 1))
+    ++fetched;
+  EXPECT_EQ(fetched, 6u);
 }

@@ -155,3 +155,33 @@ TEST_F(PrintMethods, ControlFileCarriesItsTypeLibraryAndToolboxBitmap) {
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(std::string(static_cast<const char*>(win::LockResource(win::LoadResource(file, bitmap))), 2), "BM");
 }
+
+// The page's strings are outside text: their line breaks cannot forge a log
+// entry, and a 10 MB Data leaves 64 KiB of itself in the log.
+TEST_F(PrintMethods, PrintLogsThePagesStringsAsOneBoundedEntry) {
+  control_test::InstallFakePrinter();
+  EXPECT_EQ(control::uuPrintMethods::Print("1.2.3.4\r\n[10:00:00] [OCX][Print] IP=forged", "w", "p\n", "d"), 1);
+  std::string debug = control_test::ReadLog("Zolmet.debug");
+  EXPECT_NE(debug.find("] [OCX][Print] IP=1.2.3.4\\r\\n[10:00:00] [OCX][Print] IP=forged Web=w Page=p\\n Data=d\r\n\r\n"),
+            std::string::npos)
+      << debug;
+  std::filesystem::remove_all(sysroot::HostPath("C:\\Zolmet\\Logs\\"));
+  const std::string data(10 * 1000 * 1000, 'D');
+  control::uuPrintMethods::Print("1.2.3.4", "w", "p", data);
+  debug = control_test::ReadLog("Zolmet.debug");
+  EXPECT_NE(debug.find(" Data=" + std::string(64 * 1024, 'D') + " ... (10000000 bytes)\r\n\r\n"), std::string::npos);
+  EXPECT_LT(debug.size(), 70u * 1024);
+}
+
+// A print program that a signal ends (here a truncated file, which crashes
+// as it is loaded) answers no version: it is told as a program that gave
+// none, and logged.
+TEST_F(PrintMethods, PrinterKilledByASignalHasNoVersion) {
+  control_test::InstallFakePrinter();
+  const std::string program = root.Host(control::uuPrintMethods::kPrintProgram);
+  std::filesystem::resize_file(program, 8192);
+  EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "取回傳值失敗");
+  std::string err = control_test::ReadLog("Zolmet.err");
+  EXPECT_NE(err.find("] [OCX][GetPrinterVer] 列印程式被訊號 "), std::string::npos) << err;
+  EXPECT_NE(err.find(" 終止, 沒有版本\r\n\r\n"), std::string::npos) << err;
+}

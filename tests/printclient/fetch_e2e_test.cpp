@@ -115,11 +115,31 @@ TEST_F(FetchTest, ShortReadsInTheMiddleLoseNothing) {
   EXPECT_EQ(text, body);
 }
 
-TEST_F(FetchTest, ZeroByteEndsItsChunk) {
-  Serve("zero", std::string("abc\0def", 7));
+// A zero byte has no place in a reply: wherever it falls, before or after
+// a read boundary, the reply is a read failure and nothing of it is kept.
+TEST_F(FetchTest, ReplyWithAZeroByteIsAReadFailure) {
+  for (size_t at : {size_t{0}, size_t{3}, size_t{1023}, size_t{1024}, size_t{1500}}) {
+    SCOPED_TRACE(at);
+    std::string body = "K1\rL" + Pattern(3000) + "\rEND\r";
+    body[at] = '\0';
+    Serve("zero", body);
+    std::string text = "unchanged";
+    EXPECT_FALSE(Get("zero", text));
+    EXPECT_EQ(text, "unchanged");
+    EXPECT_EQ(printclient::uuPrintData::PrintDataError, "讀取失敗");
+    EXPECT_EQ(ErrLog(), Entries({"[GPD] 讀取失敗: 資料第 " + std::to_string(at + 1) + " 位元組為零"}));
+    std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
+  }
+}
+
+// A "#" would end the query and shorten the id: it is sent encoded.
+TEST_F(FetchTest, IdWithAHashIsFetchedWhole) {
+  Serve("A1", "K1\rEND\r");  // what the id cut at its "#" would fetch
   std::string text;
-  ASSERT_TRUE(Get("zero", text));
-  EXPECT_EQ(text, "abc");
+  ASSERT_TRUE(Get("A1#B2", text));
+  EXPECT_NE(text, "K1\rEND\r");  // the server was asked for "A1#B2", which it does not know
+  EXPECT_NE(text.find("404"), std::string::npos) << text;
+  EXPECT_NE(DebugLog().find("[GPD] 連線成功 " + Url(server_->host(), "A1%23B2") + "\r\n"), std::string::npos);
 }
 
 TEST_F(FetchTest, ErrorPageIsReturnedAsText) {
@@ -422,29 +442,42 @@ TEST_F(FetchTest, RedirectsAreFollowedAndLogged) {
   std::filesystem::remove_all(otherFolder);
 }
 
-TEST_F(FetchTest, RedirectLoopsAreConnectionFailures) {
-  const std::string loop = "[GPD] 開啟服務失敗(連線失敗):The redirection failed: the redirects run in a loop. ";
+// A redirect that cannot be followed fails the connection with what went
+// wrong, logged under the URL whose reply asked for it.
+TEST_F(FetchTest, RedirectsThatCannotBeFollowedSayWhy) {
+  const std::string loop = "The redirection failed: the redirects run in a loop.";
+  const std::string tooMany = "The redirection failed: more than 10 redirects.";
+  const std::string scheme = "The redirection failed: the new location does not use http or https.";
   // To itself, and back and forth.
   WriteFile(*folder_ + "/self.txt", "redirect self\n");
   WriteFile(*folder_ + "/ping.txt", "redirect pong\n");
   WriteFile(*folder_ + "/pong.txt", "redirect ping\n");
+  WriteFile(*folder_ + "/toftp.txt", "redirect ftp://127.0.0.1/PrintData.aspx?d=x\n");
+  WriteFile(*folder_ + "/tofile.txt", "redirect file:///etc/passwd\n");
+  const std::string refused = "http://127.0.0.1:" + std::to_string(printdata_test::UnusedPort()) + "/PrintData.aspx?d=x";
+  WriteFile(*folder_ + "/torefused.txt", "redirect " + refused + "\n");
   struct Case {
-    std::string id;
+    std::string id, why, failed;
     std::vector<std::string> redirects;
   };
-  // Eleven distinct hops are one too many.
+  // Eleven distinct hops are one too many; ten are followed.
   std::vector<std::string> chain;
   for (int i = 0; i <= 11; ++i) {
     WriteFile(*folder_ + "/chain" + std::to_string(i) + ".txt", "redirect chain" + std::to_string(i + 1) + "\n");
     if (i >= 1 && i <= 10) chain.push_back(Url(server_->host(), "chain" + std::to_string(i)));
   }
-  for (const Case& c : {Case{"self", {}}, Case{"ping", {Url(server_->host(), "pong")}}, Case{"chain0", chain}}) {
+  const std::string pong = Url(server_->host(), "pong");
+  for (const Case& c : {Case{"self", loop, Url(server_->host(), "self"), {}}, Case{"ping", loop, pong, {pong}},
+                        Case{"chain0", tooMany, chain.back(), chain},
+                        Case{"toftp", scheme, Url(server_->host(), "toftp"), {}},
+                        Case{"tofile", scheme, Url(server_->host(), "tofile"), {}},
+                        Case{"torefused", "The attempt to connect to the server failed.", refused, {refused}}}) {
     SCOPED_TRACE(c.id);
     std::string text = "unchanged";
     EXPECT_FALSE(Get(c.id, text));
     EXPECT_EQ(text, "unchanged");
     EXPECT_EQ(printclient::uuPrintData::PrintDataError, "連線失敗");
-    EXPECT_EQ(ErrLog(), Entries({loop + Url(server_->host(), c.id)}));
+    EXPECT_EQ(ErrLog(), Entries({"[GPD] 開啟服務失敗(連線失敗):" + c.why + " " + c.failed}));
     std::vector<std::string> debug = {"[GPD] 初始成功"};
     for (const std::string& r : c.redirects) debug.push_back("[GPD] 重新導向 " + r);
     EXPECT_EQ(DebugLog(), Entries(debug));

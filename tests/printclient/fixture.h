@@ -38,6 +38,13 @@ class PrintDataTest : public ::testing::Test {
     return s;
   }
 
+  // Outside text as the logs show it: CR and LF as \r and \n.
+  static std::string Shown(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    return out;
+  }
+
   static std::vector<std::string> Messages() {
     std::vector<std::string> v;
     for (const ui::TRecordedDialog& d : ui::RecordedDialogs()) v.push_back(d.text);

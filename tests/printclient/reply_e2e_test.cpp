@@ -124,20 +124,20 @@ TEST_F(ReplyE2eTest, BrokenRepliesFailWithTheirLogLineAndMessage) {
   };
   const std::string incomplete = "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.";
   std::vector<Case> cases = {
-      {"crlf", [](const std::string& R) { return "未知的行首[\n]\r" + R; }, kBadContent},
-      {"no-end", [](const std::string& R) { return "非END結尾\r" + R; }, incomplete},
-      {"truncate", [](const std::string& R) { return "非END結尾\r" + R; }, incomplete},
-      {"extra-end", [](const std::string& R) { return "多餘的END\r" + R; },
+      {"crlf", [](const std::string& R) { return "未知的行首[\\n]\r" + Shown(R); }, kBadContent},
+      {"no-end", [](const std::string& R) { return "非END結尾\r" + Shown(R); }, incomplete},
+      {"truncate", [](const std::string& R) { return "非END結尾\r" + Shown(R); }, incomplete},
+      {"extra-end", [](const std::string& R) { return "多餘的END\r" + Shown(R); },
        "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印."},
-      {"bad-key", [](const std::string& R) { return "密鑰索引有誤: 0\r" + R; }, kBadContent},
-      {"no-key", [](const std::string& R) { return "缺乏密鑰索引\r" + R; }, kBadContent},
-      {"bad-barcode", [](const std::string& R) { return "條碼有誤: 2000001000015\r" + R; },
+      {"bad-key", [](const std::string& R) { return "密鑰索引有誤: 0\r" + Shown(R); }, kBadContent},
+      {"no-key", [](const std::string& R) { return "缺乏密鑰索引\r" + Shown(R); }, kBadContent},
+      {"bad-barcode", [](const std::string& R) { return "條碼有誤: 2000001000015\r" + Shown(R); },
        "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫"},
-      {"non-hex", [](const std::string& R) { return "明文空白\r" + R; }, kBadContent},
-      {"filler-29", [](const std::string& R) { return "明文空白\r" + R; }, kBadContent},
-      {"filler-200", [](const std::string& R) { return "明文空白\r" + R; }, kBadContent},
-      {"short-stream", [](const std::string& R) { return "明文空白\r" + R; }, kBadContent},
-      {"error-page", [](const std::string& R) { return "未知的行首[<]\r" + R; }, kBadContent},
+      {"non-hex", [](const std::string& R) { return "明文空白\r" + Shown(R); }, kBadContent},
+      {"filler-29", [](const std::string& R) { return "明文空白\r" + Shown(R); }, kBadContent},
+      {"filler-200", [](const std::string& R) { return "明文空白\r" + Shown(R); }, kBadContent},
+      {"short-stream", [](const std::string& R) { return "明文空白\r" + Shown(R); }, kBadContent},
+      {"error-page", [](const std::string& R) { return "未知的行首[<]\r" + Shown(R); }, kBadContent},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
@@ -165,7 +165,7 @@ TEST_F(ReplyE2eTest, EmptyBodyAndUnknownId) {
   ui::ClearRecordedDialogs();
   std::string R = ReplyOf("unknown");
   EXPECT_EQ(Run("unknown"), printclient::ufMain::prFault);
-  EXPECT_EQ(ErrLog(), Entries({"未知的行首[<]\r" + R}));
+  EXPECT_EQ(ErrLog(), Entries({"未知的行首[<]\r" + Shown(R)}));
   EXPECT_TRUE(printed_.empty());
 }
 

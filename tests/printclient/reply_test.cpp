@@ -64,17 +64,17 @@ TEST_F(ReplyTest, OnlyEndSucceedsWithNothingDone) {
 TEST_F(ReplyTest, SplitFaults) {
   // A one-byte line; its number counts records, not empty lines.
   std::string R = "K1\r\r\rLok\rD\rEND";
-  ExpectFault(R, "無效的訊息行(3)\r" + R, "抱歉! 下載的單據內容不完整, 請關閉本視窗後, 重按列印.");
+  ExpectFault(R, "無效的訊息行(3)\r" + Shown(R), "抱歉! 下載的單據內容不完整, 請關閉本視窗後, 重按列印.");
 }
 
 TEST_F(ReplyTest, CrLfLineEndsFailAtTheSecondLine) {
   std::string R = "K1\r\nLx\r\nEND\r\n";
-  ExpectFault(R, "未知的行首[\n]\r" + R, kBadContent);
+  ExpectFault(R, "未知的行首[\\n]\r" + Shown(R), kBadContent);
 }
 
 TEST_F(ReplyTest, UnknownKind) {
   std::string R = "K1\rkx\rEND";
-  ExpectFault(R, "未知的行首[k]\r" + R, kBadContent);
+  ExpectFault(R, "未知的行首[k]\r" + Shown(R), kBadContent);
 }
 
 TEST_F(ReplyTest, EmptyReply) {
@@ -82,14 +82,14 @@ TEST_F(ReplyTest, EmptyReply) {
 }
 
 TEST_F(ReplyTest, EmptyLinesOnly) {
-  ExpectFault("\r\r\r", "內容空白\r\r\r\r", "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.");
+  ExpectFault("\r\r\r", "內容空白\r\\r\\r\\r", "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.");
 }
 
 TEST_F(ReplyTest, MissingOrWrongEnd) {
   for (std::string R : {"K1\rLx\r", "K1\rLx\rEN", "K1\rENDX", "K1\rLEND"}) {
     ui::ClearRecordedDialogs();
     std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
-    ExpectFault(R, "非END結尾\r" + R, "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.");
+    ExpectFault(R, "非END結尾\r" + Shown(R), "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.");
   }
 }
 
@@ -98,7 +98,7 @@ TEST_F(ReplyTest, BadKeyIndexes) {
     ui::ClearRecordedDialogs();
     std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
     std::string R = "Lnot logged\rK" + k + "\r" + D("\nx", 1) + "\rEND\r";
-    ExpectFault(R, "密鑰索引有誤: " + k + "\r" + R, kBadContent);
+    ExpectFault(R, "密鑰索引有誤: " + k + "\r" + Shown(R), kBadContent);
   }
 }
 
@@ -110,7 +110,7 @@ TEST_F(ReplyTest, LargeKeyIndexIsAccepted) {
 
 TEST_F(ReplyTest, ReceiptWithoutKey) {
   std::string R = "Lnot logged\r" + D("\nx", 1) + "\rK1\rEND\r";
-  ExpectFault(R, "缺乏密鑰索引\r" + R, kBadContent);
+  ExpectFault(R, "缺乏密鑰索引\r" + Shown(R), kBadContent);
 }
 
 TEST_F(ReplyTest, UndecodableReceipts) {
@@ -127,13 +127,13 @@ TEST_F(ReplyTest, UndecodableReceipts) {
     ui::ClearRecordedDialogs();
     std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
     std::string R = "K1\rLnot logged\r" + d + "\rEND\r";
-    ExpectFault(R, "明文空白\r" + R, kBadContent);
+    ExpectFault(R, "明文空白\r" + Shown(R), kBadContent);
   }
 }
 
 TEST_F(ReplyTest, ReceiptWithoutLineFeed) {
   std::string R = "K3\r" + D("2000001000014 no line feed", 3) + "\rEND\r";
-  ExpectFault(R, "明文內容有誤\r2000001000014 no line feed\r" + R, kBadContent);
+  ExpectFault(R, "明文內容有誤\r2000001000014 no line feed\r" + Shown(R), kBadContent);
 }
 
 TEST_F(ReplyTest, BadBarcode) {
@@ -141,14 +141,14 @@ TEST_F(ReplyTest, BadBarcode) {
     ui::ClearRecordedDialogs();
     std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
     std::string R = "K1\r" + D("\ngood first", 1) + "\r" + D(code + "\ntext", 1) + "\rEND\r";
-    ExpectFault(R, "條碼有誤: " + code + "\r" + R,
+    ExpectFault(R, "條碼有誤: " + code + "\r" + Shown(R),
                 "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫");
   }
 }
 
 TEST_F(ReplyTest, SecondEnd) {
   std::string R = "K1\rEND\r" + D("\nx", 1) + "\rEND\r";
-  ExpectFault(R, "多餘的END\r" + R, "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.");
+  ExpectFault(R, "多餘的END\r" + Shown(R), "抱歉! 下載的單據內容規格錯誤, 請關閉本視窗後, 重按列印.");
 }
 
 TEST_F(ReplyTest, FailedPrintStopsAtThatReceipt) {
@@ -158,7 +158,7 @@ TEST_F(ReplyTest, FailedPrintStopsAtThatReceipt) {
   EXPECT_EQ(printclient::ufMain::ProcessReply(R, Printer()), printclient::ufMain::prPrintFailed);
   ASSERT_EQ(printed_.size(), 1u);
   EXPECT_EQ(printed_[0].text, "first");
-  EXPECT_EQ(ErrLog(), Entries({"列印失敗\rsecond\rline"}));
+  EXPECT_EQ(ErrLog(), Entries({"列印失敗\rsecond\\rline"}));
   EXPECT_EQ(DebugLog(), Entries({"[EXE][Print][L] before"}));
   EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 列印失敗"});
 }
@@ -179,7 +179,7 @@ TEST_F(ReplyTest, ExceptionWhilePrinting) {
     throw std::runtime_error("printer on fire");
   };
   EXPECT_EQ(printclient::ufMain::ProcessReply(R, thrower), printclient::ufMain::prPrintFailed);
-  EXPECT_EQ(ErrLog(), Entries({"[列印] 系統錯誤: printer on fire\r" + R}));
+  EXPECT_EQ(ErrLog(), Entries({"[列印] 系統錯誤: printer on fire\r" + Shown(R)}));
   EXPECT_EQ(Messages(), std::vector<std::string>{"抱歉! 單據列印時發生意外, 請關閉本視窗後, 重按列印."});
 }
 
@@ -222,7 +222,58 @@ TEST_F(ReplyTest, ErrorLogHoldsAtMostTheFirst64KiBOfAReply) {
   const std::string plain = std::string(kMax + 10, 'p');
   const std::string R = "K3\r" + D(plain, 3) + "\rEND";
   ExpectFault(R,
-              "明文內容有誤\r" + plain.substr(0, kMax) + " ... (65546 bytes)\r" + R.substr(0, kMax) + " ... (" +
+              "明文內容有誤\r" + plain.substr(0, kMax) + " ... (65546 bytes)\r" + Shown(R.substr(0, kMax)) + " ... (" +
                   std::to_string(R.size()) + " bytes)",
               kBadContent);
+}
+
+// Every entry a hostile reply can cause, on either log, stays one entry:
+// no line feed of the reply's own (so no forged "[hh:nn:ss]" line), and at
+// most 64 KiB of each outside text, however large the reply's parts are.
+TEST_F(ReplyTest, HostileRepliesGiveOneBoundedEntryEach) {
+  // Inside a record only a line feed can come; texts of the program's own
+  // making (an exception, a printer's cause) may hold anything.
+  const std::string lf = "\n[12:00:00] forged\n";
+  const std::string forged = "\r\n[12:00:00] forged\r\n\r\n[12:00:00] ";
+  const std::string huge(1 << 20, '7');  // 1 MiB
+  const std::string hugeLf = huge + "\n" + huge;
+  struct Case {
+    std::string name, R, log;  // the reply and the log it lands in
+    printclient::ufMain::TPrintReceipt printer;
+  };
+  auto throwing = [&](int, const std::string&, const std::string&, std::string&) -> bool {
+    throw std::runtime_error("fire" + forged + huge);
+  };
+  auto failing = [&](int, const std::string&, const std::string&, std::string& cause) {
+    cause = "paper out" + forged + huge;
+    return false;
+  };
+  const std::vector<Case> cases = {
+      {"unknown kind", "K1\r" + lf + "\rEND\r", "ZolmetPrint.err", Printer()},
+      {"one-byte line", "L" + hugeLf + lf + "\rD\rEND", "ZolmetPrint.err", Printer()},
+      {"no END", "L" + hugeLf + lf, "ZolmetPrint.err", Printer()},
+      {"key index", "K" + huge + lf + "\r" + D("\nx", 1) + "\rEND\r", "ZolmetPrint.err", Printer()},
+      {"no key", "L" + lf + "\r" + D("\nx", 1) + "\rEND\r", "ZolmetPrint.err", Printer()},
+      {"bar code", "K1\r" + D(huge + forged + "\ntext", 1) + "\rEND\r", "ZolmetPrint.err", Printer()},
+      {"no line feed in plain", "K1\r" + D(huge + "\r[12:00:00] x\r", 1) + "\rEND\r", "ZolmetPrint.err", Printer()},
+      {"second END", "K1\rEND\rL" + lf + "\rEND\r", "ZolmetPrint.err", Printer()},
+      {"print exception", "K1\r" + D("\n" + hugeLf + lf, 1) + "\rEND\r", "ZolmetPrint.err", throwing},
+      {"failed print", "K1\r" + D("\n" + hugeLf + lf, 1) + "\rEND\r", "ZolmetPrint.err", failing},
+      {"L record", "L" + hugeLf + lf + "\rEND\r", "ZolmetPrint.debug", Printer()},
+  };
+  const std::string header = uuCommon::kPrintLogHeader + "[12:00:00] ";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    printclient::ufMain::ProcessReply(c.R, c.printer);
+    const std::string file = Log(c.log);
+    ASSERT_EQ(file.compare(0, header.size(), header), 0) << file.substr(0, 200);
+    ASSERT_GE(file.size(), header.size() + 4);
+    ASSERT_EQ(file.substr(file.size() - 4), "\r\n\r\n");
+    const std::string entry = file.substr(header.size(), file.size() - header.size() - 4);
+    EXPECT_EQ(entry.find('\n'), std::string::npos) << entry.substr(0, 200);
+    EXPECT_LE(entry.size(), 4 * (64 * 1024 + 1024)) << entry.substr(0, 200);
+    for (const char* kind : {"err", "debug"})
+      std::remove(root_.Host(std::string("C:\\Zolmet\\Logs\\090831.ZolmetPrint.") + kind + ".txt").c_str());
+    ui::ClearRecordedDialogs();
+  }
 }

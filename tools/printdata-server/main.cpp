@@ -17,7 +17,7 @@
 //     show TEXT        an S record
 //     charset big5     the file is Big5 already
 //     redirect TARGET  a 302 to the id TARGET on this server, or to the URL
-//                      TARGET when it begins with "http"
+//                      TARGET when it holds "://" (any scheme)
 //     fault MODE       a broken reply on purpose, see kFaults
 // Other ids get a 404 page. Filler counts and bytes are random, or follow
 // --seed N (the same reply for every request). A proxy-style request
@@ -358,7 +358,7 @@ void Serve(int fd) {
     return !Stopping();
   };
   if (!reply.redirect.empty()) {
-    std::string to = reply.redirect.rfind("http", 0) == 0 ? reply.redirect
+    std::string to = reply.redirect.find("://") != std::string::npos ? reply.redirect
                                                             : g_path + "PrintData.aspx?d=" + reply.redirect;
     std::string page = "<html><body>Moved</body></html>";
     SendAll(fd, "HTTP/1.1 302 Found\r\nLocation: " + to + "\r\nContent-Type: text/html\r\nContent-Length: " +

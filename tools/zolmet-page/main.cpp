@@ -5,8 +5,10 @@
 //   CALL is  MEMBER [ARG...]  (a method call or property read; arguments are
 //   strings in UTF-8, converted as the script engine converts them) or
 //   MEMBER=VALUE  (a property write).
-// Each result is printed in UTF-8 on a line of its own. A failing call
-// prints its error description to stderr and ends with exit code 1.
+// Each result is printed in UTF-8 on a line of its own, its control
+// characters shown as the programs show them ("^[" for ESC, CR as a line
+// break). A failing call prints its error description to stderr and ends
+// with exit code 1.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "platform/com/registration.h"
 #include "platform/process/process.h"
 #include "platform/setup/setup.h"
+#include "platform/ui/dialogs.h"
 #include "utf.h"
 
 using namespace com;
@@ -23,7 +26,7 @@ using namespace com;
 namespace {
 
 int Fail(const std::string& utf8) {
-  std::fprintf(stderr, "zolmet-page: %s\n", utf8.c_str());
+  std::fprintf(stderr, "zolmet-page: %s\n", ui::ForTerminalUtf8(utf8).c_str());
   return 1;
 }
 
@@ -69,7 +72,7 @@ int Run(IDispatch* object, const Call& call) {
     std::string where = hr == DISP_E_TYPEMISMATCH ? " (argument " + std::to_string(argErr + 1) + ")" : "";
     return Fail(name + where + ": " + Describe(hr, excep));
   }
-  if (!put) std::printf("%s\n", page::Utf16ToUtf8(VariantText(result)).c_str());
+  if (!put) std::printf("%s\n", ui::ForTerminalUtf8(page::Utf16ToUtf8(VariantText(result))).c_str());
   std::fflush(stdout);
   return 0;
 }

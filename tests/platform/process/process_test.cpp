@@ -1,7 +1,9 @@
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -27,7 +29,8 @@ std::string InstallChild(const TempRoot& root, const std::string& winPath) {
 }
 
 std::string RunAndCapture(const std::string& cmdLine, const std::string& cwd = "") {
-  std::string out = (fs::temp_directory_path() / "zolmet-child-out").string();
+  // One file for each test process: the cases run side by side.
+  std::string out = (fs::temp_directory_path() / ("zolmet-child-out-" + std::to_string(getpid()))).string();
   // The child prints to our stdout; run it with stdout sent to a file.
   fflush(stdout);
   int saved = dup(1);
@@ -229,4 +232,92 @@ TEST(Library, LoadedFilesOfTheProcess) {
   EXPECT_EQ(win::GetProcAddress(lib, "NoSuchEntry"), nullptr);
   EXPECT_EQ(win::GetLastError(), win::ERROR_PROC_NOT_FOUND);
   EXPECT_TRUE(win::FreeLibrary(lib));
+}
+
+// A program that comes to run late (a loaded machine, a scan of its file)
+// still knows when the system started it: here a script waits 400 ms and
+// then becomes the program, in the same process.
+TEST(Clock, ProcessStartIsWhenTheSystemStartedTheProcess) {
+  TempRoot root;
+  InstallChild(root, "C:\\t\\Child.exe");
+  testing_support::WriteFile(root.Host("C:\\t\\Late.exe"),
+                             "#!/bin/sh\nsleep 0.4\nexec '" + root.Host("C:\\t\\Child.exe") + "' \"$@\"\n");
+  fs::permissions(root.Host("C:\\t\\Late.exe"), fs::perms::owner_all, fs::perm_options::add);
+  constexpr double kMsPerDay = 86400000.0;
+  const win::TDateTime before = win::Now();
+  double now = 0, start = 0;
+  // RunAndCapture waits for the child; the start is bounded by what was
+  // read before it and by the child's own clock.
+  std::string out = RunAndCapture("C:\\t\\Late.exe started");
+  ASSERT_EQ(std::sscanf(out.c_str(), "%lf %lf", &now, &start), 2) << out;
+  EXPECT_GE((start - before) * kMsPerDay, -2.0);
+  EXPECT_GE((now - start) * kMsPerDay, 400.0);
+  // A clock that stands still has no other time.
+  win::SetNowForTesting(40056.25);
+  EXPECT_DOUBLE_EQ(win::ProcessStartTime(), 40056.25);
+  win::SetNowForTesting(std::nullopt);
+  EXPECT_LE(win::ProcessStartTime(), win::Now());
+}
+
+// ZOLMET_CLOCK sets a child's clock: standing still, or running from a time
+// it showed at a given Unix time.
+TEST(Clock, ChildClockFromTheEnvironment) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  double now = 0, start = 0;
+  setenv("ZOLMET_CLOCK", "2009-08-31 12:00:29.250", 1);
+  std::string out = RunAndCapture(exe + " started");
+  ASSERT_EQ(std::sscanf(out.c_str(), "%lf %lf", &now, &start), 2) << out;
+  EXPECT_DOUBLE_EQ(now, win::EncodeDateTime({2009, 8, 31, 12, 0, 29, 250}));
+  EXPECT_DOUBLE_EQ(start, now);
+  // Shown 1.5 s ago: it runs on from there, and the child started after it.
+  const long long unixMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  setenv("ZOLMET_CLOCK", ("2009-08-31 12:00:29.250@" + std::to_string(unixMs - 1500)).c_str(), 1);
+  out = RunAndCapture(exe + " started");
+  unsetenv("ZOLMET_CLOCK");
+  ASSERT_EQ(std::sscanf(out.c_str(), "%lf %lf", &now, &start), 2) << out;
+  const win::TDateTime shown = win::EncodeDateTime({2009, 8, 31, 12, 0, 30, 750});
+  EXPECT_GE(start, shown - 0.5 / 86400000.0);
+  EXPECT_GE(now, start);
+}
+
+// However many children are left running when their handles go, each is
+// collected once it ends: none stays a zombie.
+TEST(Process, EveryAbandonedChildIsCollected) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  std::vector<int> pids;
+  for (int i = 0; i < 100; ++i) {
+    auto p = win::CreateProcess(exe + " sleep 300");
+    ASSERT_TRUE(p);
+    pids.push_back(win::ProcessId(p));
+    EXPECT_EQ(win::WaitForSingleObject(p, 0), win::WAIT_TIMEOUT);
+  }  // each handle goes while its child still runs
+  EXPECT_GE(win::RunningChildren(), 1);
+  for (int i = 0; i < 500 && win::RunningChildren() > 0; ++i) win::Sleep(20);
+  EXPECT_EQ(win::RunningChildren(), 0);
+  for (int pid : pids) {
+    errno = 0;
+    EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
+    EXPECT_EQ(errno, ESRCH);
+  }
+}
+
+// A child that a signal ended chose no exit code.
+TEST(Process, SignalThatEndedAChildIsTold) {
+  TempRoot root;
+  std::string exe = InstallChild(root, "C:\\t\\Child.exe");
+  auto killed = win::CreateProcess(exe + " kill 9");
+  auto exited = win::CreateProcess(exe + " exit 137");
+  ASSERT_TRUE(killed && exited);
+  win::WaitForSingleObject(killed, win::INFINITE);
+  win::WaitForSingleObject(exited, win::INFINITE);
+  EXPECT_EQ(win::TerminationSignal(killed), 9);
+  EXPECT_EQ(win::TerminationSignal(exited), 0);
+  win::DWORD code = 0;
+  EXPECT_TRUE(win::GetExitCodeProcess(exited, code));
+  EXPECT_EQ(code, 137u);
+  EXPECT_EQ(win::TerminationSignal(nullptr), 0);
 }

@@ -1,11 +1,14 @@
 // A small program the process tests start: "exit N" leaves through the
 // process layer with code N; "sleep MS" sleeps; "args" prints its arguments
-// and working folder; "env NAME" prints a variable.
+// and working folder; "env NAME" prints a variable; "started" prints Now
+// and the process's start time, as days; "kill N" ends itself with signal N.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 
+#include "platform/process/clock.h"
 #include "platform/process/process.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +24,11 @@ int main(int argc, char** argv) {
   if (cmd == "env" && argc > 2) {
     const char* v = std::getenv(argv[2]);
     std::printf("%s\n", v ? v : "");
+  }
+  if (cmd == "started") std::printf("%.17g %.17g\n", win::Now(), win::ProcessStartTime());
+  if (cmd == "kill" && argc > 2) {
+    std::fflush(nullptr);
+    kill(getpid(), std::atoi(argv[2]));
   }
   return 0;
 }
