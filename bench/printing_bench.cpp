@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_root.h"
 #include "platform/gdi/gdi.h"
 #include "platform/spool/printerdef.h"
 #include "platform/sysroot/layout.h"
@@ -16,23 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Root {
- public:
-  Root() {
-    char tmpl[] = "/tmp/zolmet-bench-XXXXXX";
-    path_ = mkdtemp(tmpl) ? tmpl : "";
-    sysroot::LayOut(path_);
-    sysroot::SetRoot(path_);
-  }
-  ~Root() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using Root = bench_support::TempRoot;
 
 void PrintReceipt(win::HDC dc) {
   win::DOCINFOA di;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_root.h"
 #include "common/uuCoding.h"
 #include "platform/spool/printerdef.h"
 #include "platform/sysroot/layout.h"
@@ -25,23 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Root {
- public:
-  Root() {
-    char tmpl[] = "/tmp/zolmet-bench-XXXXXX";
-    path_ = mkdtemp(tmpl) ? tmpl : "";
-    sysroot::LayOut(path_);
-    sysroot::SetRoot(path_);
-  }
-  ~Root() {
-    sysroot::SetRoot("");
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-
- private:
-  std::string path_;
-};
+using Root = bench_support::TempRoot;
 
 // The demo reply's first receipt, scrambled as the server sends it.
 std::string FirstDemoReceipt() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_root.h"
 #include "platform/spool/printerdef.h"
 #include "platform/sysroot/layout.h"
 #include "platform/sysroot/sysroot.h"
@@ -31,10 +32,6 @@ constexpr double kPaperWidthMM = 82, kPaperHeightMM = 200;
 class Root {
  public:
   Root() {
-    char tmpl[] = "/tmp/zolmet-bench-XXXXXX";
-    path_ = mkdtemp(tmpl) ? tmpl : "";
-    sysroot::LayOut(path_);
-    sysroot::SetRoot(path_);
     spool::PrinterDef d = spool::DemoReceiptPrinter();
     d.formats = {"pdf"};
     spool::InstallPrinter(d);
@@ -44,10 +41,6 @@ class Root {
     d.backend = spool::PrinterBackend::Record;
     spool::InstallPrinter(d);
     recorder_ = d.name;
-  }
-  ~Root() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
   }
   // The PDF printer, and the same printer keeping its pages in memory.
   const std::string& printer() const { return printer_; }
@@ -59,7 +52,8 @@ class Root {
   }
 
  private:
-  std::string path_, printer_, recorder_;
+  bench_support::TempRoot root_;
+  std::string printer_, recorder_;
 };
 
 inline Root& TheRoot() {
