@@ -1,5 +1,5 @@
-// The benches' report: a detail band holding one 40-line memo, repeated
-// (AutoStop off) until PageLimit pages, on 82 x 200 mm paper, printed to a
+// The benches' report: a detail band holding one 40-line memo, a record
+// each, over records that never run out, until PageLimit pages, on 82 x 200 mm paper, printed to a
 // PDF-only copy of the demo printer in a root of its own.
 #pragma once
 #include <sys/resource.h>
@@ -22,6 +22,7 @@
 #include "report/components/ppMemo.h"
 #include "report/components/ppRegister.h"
 #include "report/engine/ppBands.h"
+#include "report/engine/ppDB.h"
 #include "report/engine/ppReport.h"
 
 namespace memo_bench {
@@ -61,6 +62,27 @@ inline Root& TheRoot() {
   return root;
 }
 
+// Records without fields that do not end; the page limit ends the report.
+class EndlessRecords : public TppDataPipeline {
+ public:
+  EndlessRecords() : TppDataPipeline(nullptr) {}
+  bool GetActive() const override { return active_; }
+  TppBookmark GetBookmark() override { return static_cast<TppBookmark>(index_ + 1); }
+
+ protected:
+  void OpenDataSet() override { active_ = true, index_ = 0; }
+  void CloseDataSet() override { active_ = false; }
+  bool DataBof() override { return false; }
+  bool DataEof() override { return false; }
+  void DataFirst() override { index_ = 0; }
+  void DataMoveBy(int32_t count) override { index_ += count; }
+  void DataGotoBookmark(TppBookmark bookmark) override { index_ = static_cast<int64_t>(bookmark) - 1; }
+
+ private:
+  bool active_ = false;
+  int64_t index_ = 0;
+};
+
 inline std::vector<std::string> MemoLines() {
   std::vector<std::string> lines;
   for (int i = 1; i <= kMemoLines; ++i) {
@@ -74,6 +96,7 @@ inline std::vector<std::string> MemoLines() {
 struct MemoReport {
   TppReport* report = nullptr;
   TppMemo* memo = nullptr;
+  EndlessRecords* records = nullptr;
   explicit MemoReport(int pages, bool outline = true) {
     TheRoot();  // the printers before the printer list is read
     ppRegisterComponents();
@@ -101,12 +124,14 @@ struct MemoReport {
     cls::TStringList lines;
     for (const std::string& l : MemoLines()) lines.Add(l);
     memo->SetLines(&lines);
-    report->SetAutoStop(false);
+    records = new EndlessRecords;
+    report->SetDataPipeline(records);
     report->SetPageLimit(pages);
   }
   ~MemoReport() {
     report->Free();
     memo->Free();
+    records->Free();
   }
   MemoReport(const MemoReport&) = delete;
   MemoReport& operator=(const MemoReport&) = delete;
