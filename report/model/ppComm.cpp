@@ -14,16 +14,61 @@ std::string ppEventName(int eventId) {
   return {};
 }
 
+struct TppCommunicator::Links {
+  cls::TObject* reportDesigner = nullptr;
+  cls::TPtrList<TppCommunicator> notifyList;
+  cls::TPtrList<TppCommunicator> eventList;
+  // Publishers whose event list holds this object.
+  std::vector<TppCommunicator*> subscribedTo;
+  cls::TSet256 eventMask;
+  std::string userName;
+  std::shared_ptr<bool> alive;
+  TppNotifyEvent onNotify;
+  TppEventNotifyEvent onEventNotify;
+};
+
 TppCommunicator::TppCommunicator(cls::TComponent* owner) : cls::TComponent(owner) {}
 
 TppCommunicator::~TppCommunicator() {
   DropAllLinks();
-  if (alive_) *alive_ = false;
+  if (links_ && links_->alive) *links_->alive = false;
+}
+
+TppCommunicator::Links& TppCommunicator::Own() {
+  if (!links_) links_ = std::make_unique<Links>();
+  return *links_;
+}
+
+const TppCommunicator::Links& TppCommunicator::None() {
+  static const Links none;
+  return none;
+}
+
+const TppCommunicator::Links& TppCommunicator::Read() const {
+  if (links_) return *links_;
+  return None();
 }
 
 std::shared_ptr<bool> TppCommunicator::LifeToken() {
-  if (!alive_) alive_ = std::make_shared<bool>(true);
-  return alive_;
+  Links& l = Own();
+  if (!l.alive) l.alive = std::make_shared<bool>(true);
+  return l.alive;
+}
+
+const std::vector<TppCommunicator*>& TppCommunicator::EventSources() const { return Read().subscribedTo; }
+cls::TSet256& TppCommunicator::EventMask() { return Own().eventMask; }
+const cls::TSet256& TppCommunicator::EventMask() const { return Read().eventMask; }
+cls::TObject* TppCommunicator::ReportDesigner() const { return Read().reportDesigner; }
+void TppCommunicator::StoreUserName(const std::string& name) {
+  if (links_ || !name.empty()) Own().userName = name;
+}
+
+void TppCommunicator::SetOnNotify(TppNotifyEvent handler) {
+  if (links_ || handler) Own().onNotify = handler;
+}
+
+void TppCommunicator::SetOnEventNotify(TppEventNotifyEvent handler) {
+  if (links_ || handler) Own().onEventNotify = handler;
 }
 
 void TppCommunicator::BeforeDestruction() {
@@ -36,87 +81,93 @@ void TppCommunicator::BeforeDestruction() {
 void TppCommunicator::DropAllLinks() {
   // Links made while the notices went out, or kept by receivers that did
   // not let go, are dropped on both sides without further notices.
-  while (notifyList_.Count() > 0) DropNotifyLink(notifyList_.Last());
+  if (!links_) return;
+  Links& l = *links_;
+  while (l.notifyList.Count() > 0) DropNotifyLink(l.notifyList.Last());
   // Leave every event list this object is in, and forget the subscribers.
-  while (!subscribedTo_.empty()) subscribedTo_.back()->DropSubscriber(this);
-  while (eventList_.Count() > 0) DropSubscriber(eventList_.Last());
+  while (!l.subscribedTo.empty()) l.subscribedTo.back()->DropSubscriber(this);
+  while (l.eventList.Count() > 0) DropSubscriber(l.eventList.Last());
 }
 
 // ---- notification links ----
 
 void TppCommunicator::AddNotify(TppCommunicator* other) {
-  if (!other || other == this || notifyList_.Contains(other)) return;
-  notifyList_.Add(other);
+  if (!other || other == this || Read().notifyList.Contains(other)) return;
+  Own().notifyList.Add(other);
   other->AddNotify(this);
 }
 
 void TppCommunicator::RemoveNotify(TppCommunicator* other) {
-  if (other && notifyList_.Contains(other)) {
-    notifyList_.Remove(other);
+  if (other && Read().notifyList.Contains(other)) {
+    links_->notifyList.Remove(other);
     other->RemoveNotify(this);
   }
 }
 
 void TppCommunicator::DropNotifyLink(TppCommunicator* other) {
-  notifyList_.Remove(other);
-  other->notifyList_.Remove(this);
+  if (links_) links_->notifyList.Remove(other);
+  if (other->links_) other->links_->notifyList.Remove(this);
 }
 
 void TppCommunicator::SendNotify(TppCommunicator* communicator, uint8_t operation) {
-  if (notifyList_.Count() == 0) return;
+  if (Read().notifyList.Count() == 0) return;
   // Last linked first. Receivers may unlink themselves or others (or free
   // them) meanwhile: each one is told once, and only while still linked.
   // An object made where a freed one was is not the one in the snapshot.
   std::vector<std::pair<TppCommunicator*, std::shared_ptr<bool>>> snapshot;
-  for (TppCommunicator* c : notifyList_) snapshot.emplace_back(c, c->LifeToken());
+  for (TppCommunicator* c : links_->notifyList) snapshot.emplace_back(c, c->LifeToken());
   std::shared_ptr<bool> alive = LifeToken();
   for (size_t i = snapshot.size(); i-- > 0;) {
-    if (!*alive || notifyList_.Count() == 0) break;  // freed by a receiver, or no links left
+    if (!*alive || links_->notifyList.Count() == 0) break;  // freed by a receiver, or no links left
     auto& [c, token] = snapshot[i];
-    if (!*token || !notifyList_.Contains(c)) continue;
+    if (!*token || !links_->notifyList.Contains(c)) continue;
     c->Notify(communicator, operation);
   }
 }
 
 TppCommunicator* TppCommunicator::GetNotify(int index) const {
-  if (index < 0 || index >= notifyList_.Count()) return nullptr;
-  return notifyList_[index];
+  const auto& list = Read().notifyList;
+  if (index < 0 || index >= list.Count()) return nullptr;
+  return list[index];
 }
 
-int TppCommunicator::NotifyCount() const { return notifyList_.Count(); }
+int TppCommunicator::NotifyCount() const { return Read().notifyList.Count(); }
 
 void TppCommunicator::Notify(TppCommunicator* communicator, uint8_t operation) {
-  if (OnNotify) OnNotify(this, communicator, operation);
-  if (operation == ppopRemove && communicator) {
+  if (!links_) return;
+  if (TppNotifyEvent handler = links_->onNotify) handler(this, communicator, operation);
+  if (operation == ppopRemove && communicator && links_) {
     // The freed side empties its own list itself.
-    notifyList_.Remove(communicator);
-    if (eventList_.Contains(communicator)) DropSubscriber(communicator);
+    links_->notifyList.Remove(communicator);
+    if (links_->eventList.Contains(communicator)) DropSubscriber(communicator);
   }
 }
 
 // ---- events ----
 
 void TppCommunicator::DropSubscriber(TppCommunicator* subscriber) {
-  eventList_.Remove(subscriber);
-  auto& back = subscriber->subscribedTo_;
+  if (links_) links_->eventList.Remove(subscriber);
+  if (!subscriber->links_) return;
+  auto& back = subscriber->links_->subscribedTo;
   back.erase(std::remove(back.begin(), back.end(), this), back.end());
 }
 
 void TppCommunicator::AddEventNotify(TppCommunicator* subscriber) {
-  if (!subscriber || eventList_.Contains(subscriber)) return;
+  if (!subscriber || Read().eventList.Contains(subscriber)) return;
   std::string key;
   subscriber->GetEventNotifySortKey(key);
   if (key.empty())
-    eventList_.Add(subscriber);
+    Own().eventList.Add(subscriber);
   else
     InsertEventNotifySorted(subscriber);
-  subscriber->subscribedTo_.push_back(this);
+  subscriber->Own().subscribedTo.push_back(this);
   AddNotify(subscriber);
 }
 
 void TppCommunicator::InsertEventNotifySorted(TppCommunicator* subscriber) {
   cls::TStringList keys;
-  for (TppCommunicator* s : eventList_) {
+  auto& list = Own().eventList;
+  for (TppCommunicator* s : list) {
     std::string k;
     s->GetEventNotifySortKey(k);
     keys.AddObject(k, s);
@@ -125,49 +176,50 @@ void TppCommunicator::InsertEventNotifySorted(TppCommunicator* subscriber) {
   subscriber->GetEventNotifySortKey(k);
   keys.AddObject(k, subscriber);
   keys.Sort();
-  eventList_.Clear();
-  for (int i = 0; i < keys.Count(); ++i) eventList_.Add(static_cast<TppCommunicator*>(keys.Objects(i)));
+  list.Clear();
+  for (int i = 0; i < keys.Count(); ++i) list.Add(static_cast<TppCommunicator*>(keys.Objects(i)));
 }
 
 void TppCommunicator::RemoveEventNotify(TppCommunicator* subscriber) {
-  if (!subscriber || !eventList_.Contains(subscriber)) return;
+  if (!subscriber || !Read().eventList.Contains(subscriber)) return;
   DropSubscriber(subscriber);
   RemoveNotify(subscriber);
 }
 
 bool TppCommunicator::HasEventNotify(int eventId) const {
   if (eventId < 0 || eventId >= 256) return false;
-  for (TppCommunicator* c : notifyList_)
-    if (c->eventMask_.Contains(eventId)) return true;
+  for (TppCommunicator* c : Read().notifyList)
+    if (c->Read().eventMask.Contains(eventId)) return true;
   return false;
 }
 
-int TppCommunicator::EventNotifyCount() const { return eventList_.Count(); }
+int TppCommunicator::EventNotifyCount() const { return Read().eventList.Count(); }
 
 TppCommunicator* TppCommunicator::GetEventNotify(int index) const {
-  if (index < 0 || index >= eventList_.Count()) return nullptr;
-  return eventList_[index];
+  const auto& list = Read().eventList;
+  if (index < 0 || index >= list.Count()) return nullptr;
+  return list[index];
 }
 
 void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
-  if (eventList_.Count() == 0 || eventId < 0 || eventId >= 256) return;
+  if (Read().eventList.Count() == 0 || eventId < 0 || eventId >= 256) return;
   // Delivery in list order to the subscribers present when it began. A
   // subscriber may remove or add others while it receives: nobody gets the
   // event twice, nobody who left gets it, newcomers wait for the next one.
   // Each subscriber is known by its life token too: an object made where a
   // freed one was is a newcomer.
   std::unordered_map<TppCommunicator*, std::shared_ptr<bool>> pending;
-  for (TppCommunicator* c : eventList_) pending.emplace(c, c->LifeToken());
+  for (TppCommunicator* c : links_->eventList) pending.emplace(c, c->LifeToken());
   std::shared_ptr<bool> alive = LifeToken();
   int pos = 0;
   while (*alive && !pending.empty()) {
     TppCommunicator* next = nullptr;
     for (int pass = 0; pass < 2 && !next; ++pass) {
       int start = pass == 0 ? pos : 0;
-      for (int j = start; j < eventList_.Count(); ++j) {
-        TppCommunicator* c = eventList_[j];
+      for (int j = start; j < links_->eventList.Count(); ++j) {
+        TppCommunicator* c = links_->eventList[j];
         auto it = pending.find(c);
-        if (it != pending.end() && it->second == c->alive_) {
+        if (it != pending.end() && it->second == c->Read().alive) {
           next = c;
           pos = j;
           break;
@@ -176,19 +228,20 @@ void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TraP
     }
     if (!next) break;
     pending.erase(next);
-    if (next->eventMask_.Contains(eventId)) next->EventNotify(sender, eventId, params);
+    if (next->Read().eventMask.Contains(eventId)) next->EventNotify(sender, eventId, params);
   }
 }
 
 void TppCommunicator::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
-  if (OnEventNotify) OnEventNotify(this, sender, eventId, params);
+  if (!links_) return;
+  if (TppEventNotifyEvent handler = links_->onEventNotify) handler(this, sender, eventId, params);
 }
 
 void TppCommunicator::GetEventNotifySortKey(std::string& key) { key.clear(); }
 
 // ---- names ----
 
-std::string TppCommunicator::GetUserName() const { return userName_; }
+std::string TppCommunicator::GetUserName() const { return Read().userName; }
 
 void TppCommunicator::SetUserName(const std::string& name) {
   if (!cls::IsValidIdent(name)) return;
@@ -205,8 +258,8 @@ void TppCommunicator::SetUserName(const std::string& name) {
       }
     }
   }
-  if (taken == userName_) return;
-  userName_ = taken;
+  if (taken == Read().userName) return;
+  Own().userName = taken;
   SendNotify(this, ppopUserNameChange);
 }
 
@@ -254,7 +307,8 @@ void TppCommunicator::MakeUniqueName(cls::TComponent* component, std::string& na
 
 void TppCommunicator::SetName(const std::string& name) {
   std::string old = Name();
-  bool follow = userName_.empty() || userName_ == old || (old.size() >= 2 && userName_ == old.substr(2));
+  const std::string& user = Read().userName;
+  bool follow = user.empty() || user == old || (old.size() >= 2 && user == old.substr(2));
   inherited::SetName(name);
   if ((HasState(cls::csLoading) || HasState(cls::csReading)) && !(stateFlags_ & pstRenameWhileReading)) return;
   if (follow) SetUserName(GetDefaultUserName());
@@ -263,7 +317,7 @@ void TppCommunicator::SetName(const std::string& name) {
 
 void TppCommunicator::Loaded() {
   inherited::Loaded();
-  if (cls::GetPropInfo(ClassType(), "UserName") && userName_.empty()) SetUserName(GetDefaultUserName());
+  if (cls::GetPropInfo(ClassType(), "UserName") && Read().userName.empty()) SetUserName(GetDefaultUserName());
 }
 
 void TppCommunicator::ChangeOwner(cls::TComponent* newOwner) {
@@ -278,7 +332,7 @@ void TppCommunicator::ChangeOwner(cls::TComponent* newOwner) {
     bool clash = false;
     for (int i = 0; i < newOwner->ComponentCount() && !clash; ++i)
       if (auto* c = cls::ObjectAs<TppCommunicator>(newOwner->Components(i)))
-        clash = c != this && !userName_.empty() && cls::SameText(c->GetUserName(), userName_);
+        clash = c != this && !Read().userName.empty() && cls::SameText(c->GetUserName(), Read().userName);
     if (clash) {
       std::string unique;
       if (GetParentCommunicator()) {
@@ -287,7 +341,7 @@ void TppCommunicator::ChangeOwner(cls::TComponent* newOwner) {
         const std::string& cn = ClassName();
         unique = ppGetUniqueUserName(newOwner, cn.size() > 3 ? cn.substr(3) : std::string(), this, nullptr);
       }
-      userName_ = unique;
+      StoreUserName(unique);
     }
     newOwner->InsertComponent(this);
   }
@@ -295,12 +349,14 @@ void TppCommunicator::ChangeOwner(cls::TComponent* newOwner) {
 
 // ---- state, designer ----
 
-void TppCommunicator::SetReportDesigner(cls::TObject* designer) { reportDesigner_ = designer; }
+void TppCommunicator::SetReportDesigner(cls::TObject* designer) {
+  if (links_ || designer) Own().reportDesigner = designer;
+}
 
 cls::TComponent* TppCommunicator::GetDesignTarget() const {
   for (const TppCommunicator* c = this; c; c = c->GetParentCommunicator())
-    if (c->reportDesigner_) {
-      auto* d = dynamic_cast<IppReportDesigner*>(c->reportDesigner_);
+    if (cls::TObject* designer = c->Read().reportDesigner) {
+      auto* d = dynamic_cast<IppReportDesigner*>(designer);
       return d ? d->DesignTarget() : nullptr;
     }
   return nullptr;

@@ -157,16 +157,16 @@ class TppCommunicator : public cls::TComponent {
   int EventNotifyCount() const;
   TppCommunicator* GetEventNotify(int index) const;
   // The publishers whose events this object receives.
-  const std::vector<TppCommunicator*>& EventSources() const { return subscribedTo_; }
-  cls::TSet256& EventMask() { return eventMask_; }
-  const cls::TSet256& EventMask() const { return eventMask_; }
+  const std::vector<TppCommunicator*>& EventSources() const;
+  cls::TSet256& EventMask();
+  const cls::TSet256& EventMask() const;
 
   // User name.
   std::string UserName() const { return GetUserName(); }
   std::string GetDefaultUserName();
 
   uint16_t StateFlags() const { return stateFlags_; }
-  cls::TObject* ReportDesigner() const { return reportDesigner_; }
+  cls::TObject* ReportDesigner() const;
   cls::TComponent* GetDesignTarget() const;
   TppCommunicator* GetParentCommunicator() const;
 
@@ -178,8 +178,9 @@ class TppCommunicator : public cls::TComponent {
   int32_t AddRef() { return -1; }
   int32_t Release() { return -1; }
 
-  TppNotifyEvent OnNotify;
-  TppEventNotifyEvent OnEventNotify;
+  // Handlers called by the base Notify and EventNotify.
+  void SetOnNotify(TppNotifyEvent handler);
+  void SetOnEventNotify(TppEventNotifyEvent handler);
 
   // Virtual operations, in slot order.
   virtual std::string GetUserName() const;
@@ -200,7 +201,7 @@ class TppCommunicator : public cls::TComponent {
 
  protected:
   // Stores the user name without checks or notices.
-  void StoreUserName(const std::string& name) { userName_ = name; }
+  void StoreUserName(const std::string& name);
 
  private:
   void InsertEventNotifySorted(TppCommunicator* subscriber);
@@ -211,15 +212,15 @@ class TppCommunicator : public cls::TComponent {
   // stops when a receiver frees it.
   std::shared_ptr<bool> LifeToken();
 
-  cls::TObject* reportDesigner_ = nullptr;
+  // What many objects never get (links, handlers, names), made on first
+  // need: the objects made a page at a time stay small.
+  struct Links;
+  Links& Own();
+  static const Links& None();
+  const Links& Read() const;
+
   uint16_t stateFlags_ = 0;
-  cls::TPtrList<TppCommunicator> notifyList_;
-  cls::TPtrList<TppCommunicator> eventList_;
-  // Publishers whose event list holds this object.
-  std::vector<TppCommunicator*> subscribedTo_;
-  cls::TSet256 eventMask_;
-  std::string userName_;
-  std::shared_ptr<bool> alive_;
+  std::unique_ptr<Links> links_;
 };
 
 // By-name access: "UserName".

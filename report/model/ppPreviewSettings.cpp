@@ -82,7 +82,7 @@ void TppPreviewFormSettings::RegisterProperties() {
 
 TppTextSearchSettings::TppTextSearchSettings() : defaultString_(ppLoadStr(1069)) {
   walkieTalkie_ = new TppCommunicator(nullptr);
-  walkieTalkie_->OnNotify = TppNotifyEvent(this, &TppTextSearchSettings::WalkieTalkieNotifyEvent);
+  walkieTalkie_->SetOnNotify(TppNotifyEvent(this, &TppTextSearchSettings::WalkieTalkieNotifyEvent));
   cls::GuardFree(walkieTalkie_, [] {
     throw ESearchError("TppTextSearchSettings.WalkieTalkieNotifyEvent: Don't free the embedded walkie talkie!");
   });
@@ -91,7 +91,7 @@ TppTextSearchSettings::TppTextSearchSettings() : defaultString_(ppLoadStr(1069))
 void TppTextSearchSettings::BeforeDestruction() {
   if (TppCommunicator* w = walkieTalkie_) {
     walkieTalkie_ = nullptr;
-    w->OnNotify = TppNotifyEvent();
+    w->SetOnNotify(TppNotifyEvent());
     cls::UnguardFree(w);
     w->Free();
   }

@@ -167,7 +167,7 @@ void TppDrawVariable::SetLookAhead(bool v) {
   if (listener_) return;
   listener_.reset(new TppCommunicator(nullptr));
   listener_->EventMask().Include(ciLookAheadChange);
-  listener_->OnEventNotify = TppEventNotifyEvent(this, &TppDrawVariable::ListenerEvent);
+  listener_->SetOnEventNotify(TppEventNotifyEvent(this, &TppDrawVariable::ListenerEvent));
 }
 
 void TppDrawVariable::LookAheadChange(const std::string& key, int32_t traversalCount, const std::string& text) {

@@ -1,6 +1,7 @@
 #include "report/output/ppOutlineNode.h"
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_set>
 
 CLS_IMPLEMENT_COMPONENT(TppOutlineNode)
@@ -33,7 +34,7 @@ class TppOutlineRecorder {
 
   TppOutlineNode* root_;
   std::vector<TppOutlineNode*> pending_;
-  std::shared_ptr<const Segment> last_;
+  std::shared_ptr<Segment> last_;
   bool stale_ = true;
 };
 
@@ -113,9 +114,15 @@ void TppOutlineRecorder::RecordAfresh() {
 }
 
 TppOutlineSnapshot TppOutlineRecorder::Take() {
-  if (!stale_) {
-    const size_t base = last_ ? last_->base + last_->entries.size() : 0;
+  if (!stale_ && !pending_.empty()) {
+    // A last segment no snapshot shares any more (its pages are gone)
+    // takes the new entries itself: a segment a page only while pages stay.
+    const bool extend = last_ && last_.use_count() == 1;
+    if (extend) std::atomic_thread_fence(std::memory_order_acquire);
     std::vector<Entry> added;
+    std::vector<Entry>& into = extend ? last_->entries : added;
+    const size_t base = last_ ? last_->base + last_->entries.size() : 0;
+    const size_t before = into.size();
     for (TppOutlineNode* n : pending_) {
       auto* parent = cls::ObjectAs<TppOutlineNode>(n->Parent());
       if (!parent || parent->recorder_ != this || (parent != root_ && parent->recorded_ < 0) ||
@@ -123,14 +130,14 @@ TppOutlineSnapshot TppOutlineRecorder::Take() {
         stale_ = true;
         break;
       }
-      n->recorded_ = static_cast<int32_t>(base + added.size());
+      n->recorded_ = static_cast<int32_t>(base + into.size() - before);
       n->pending_ = false;
       ++parent->recordedChildren_;
-      added.push_back(EntryOf(n, parent == root_ ? -1 : parent->recorded_));
+      into.push_back(EntryOf(n, parent == root_ ? -1 : parent->recorded_));
     }
     if (!stale_) {
       pending_.clear();
-      if (!added.empty()) last_ = std::make_shared<Segment>(std::move(added), base, last_);
+      if (!extend) last_ = std::make_shared<Segment>(std::move(added), base, last_);
     }
   }
   if (stale_) RecordAfresh();

@@ -111,21 +111,22 @@ class TppOutlineNode : public TppTreeNode {
   void CopyChildren(TppOutlineNode* into, std::unordered_set<int32_t>& pages) const;
   void Changed();
 
-  bool createNode_ = true;
+  // A tree keeps one node a page: widest fields first, nothing padded.
   std::string caption_;
   IppOutlineNodeOwner* nodeCreator_ = nullptr;
-  TppOutlineNodeType nodeType_ = ntOther;
-  bool open_ = false;
-  int32_t pageReference_ = 0;
   // Recording: the root's recorder (owned by the root), the node's entry
   // (-1 while none), how many of its children lead recorded, and whether
   // it waits to be recorded at the next snapshot.
   std::unique_ptr<TppOutlineRecorder> ownRecorder_;
   TppOutlineRecorder* recorder_ = nullptr;
+  int32_t pageReference_ = 0;
   int32_t recorded_ = -1;
   int recordedChildren_ = 0;
-  bool pending_ = false;
   int creatorChildren_ = 0;
+  TppOutlineNodeType nodeType_ = ntOther;
+  bool createNode_ = true;
+  bool open_ = false;
+  bool pending_ = false;
 };
 
 // Registers TppOutlineNode (the output layer's entry point calls it).

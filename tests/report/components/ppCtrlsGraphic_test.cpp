@@ -469,7 +469,7 @@ TEST_F(GraphicsReport, OnGetPictureAndEventSixtyNineTakeOverFromTheField) {
 
   image->OnGetPicture = TppPictureEvent();
   cls::Owned<TppCommunicator> listener(new TppCommunicator(nullptr));
-  listener->OnEventNotify = TppEventNotifyEvent(&handler, &Handler::Event);
+  listener->SetOnEventNotify(TppEventNotifyEvent(&handler, &Handler::Event));
   listener->EventMask().Include(ciImageGetPicture);
   image->AddEventNotify(listener.get());
   image->LoadPicture();

@@ -116,10 +116,10 @@ struct Printables : ::testing::Test {
 struct TEventLog {
   TEventLog(TppCommunicator* publisher, int id, TppPage* page) : listener(new TppCommunicator(nullptr)), page(page) {
     listener->EventMask().Include(id);
-    listener->OnEventNotify = {this, [](void* d, cls::TObject*, TppCommunicator*, int id, TraParamList*) {
-                                 auto* log = static_cast<TEventLog*>(d);
-                                 log->events.push_back({id, log->page->GetDrawCommandCount()});
-                               }};
+    listener->SetOnEventNotify({this, [](void* d, cls::TObject*, TppCommunicator*, int id, TraParamList*) {
+                                  auto* log = static_cast<TEventLog*>(d);
+                                  log->events.push_back({id, log->page->GetDrawCommandCount()});
+                                }});
     publisher->AddEventNotify(listener);
     publisher->AddNotify(listener);
   }

@@ -81,9 +81,9 @@ TEST(Links, FreeingTellsEveryLinkedObjectLastFirst) {
   a->AddNotify(b);
   a->AddNotify(c);
   uint8_t seenOp = 255;
-  b->OnNotify = TppNotifyEvent(&seenOp, [](void* d, cls::TObject*, TppCommunicator*, uint8_t op) {
+  b->SetOnNotify(TppNotifyEvent(&seenOp, [](void* d, cls::TObject*, TppCommunicator*, uint8_t op) {
     *static_cast<uint8_t*>(d) = op;
-  });
+  }));
   a->Free();
   EXPECT_EQ(log, (std::vector<std::string>{"c:notify 0 from a", "b:notify 0 from a"}));
   EXPECT_EQ(seenOp, 0);
@@ -365,9 +365,9 @@ TEST_F(Events, MaskAndRange) {
   EXPECT_FALSE(pub->HasEventNotify(48));
   EXPECT_FALSE(pub->HasEventNotify(256));
   int seen = -1;
-  a->OnEventNotify = TppEventNotifyEvent(&seen, [](void* d, cls::TObject*, TppCommunicator*, int id, TraParamList*) {
+  a->SetOnEventNotify(TppEventNotifyEvent(&seen, [](void* d, cls::TObject*, TppCommunicator*, int id, TraParamList*) {
     *static_cast<int*>(d) = id;
-  });
+  }));
   pub->SendEventNotify(pub, 21, nullptr);
   EXPECT_EQ(seen, 21);
   pub->RemoveEventNotify(a);
