@@ -162,18 +162,35 @@ TComponent::TComponent(TComponent* owner) {
   if (owner) owner->InsertComponent(this);
 }
 
+const std::vector<TComponent*>& TComponent::NoComponents() {
+  static const std::vector<TComponent*> none;
+  return none;
+}
+
+const std::string& TComponent::NoName() {
+  static const std::string none;
+  return none;
+}
+
+void TComponent::DropFreeNotify(TComponent* c) {
+  if (!c->extra_) return;
+  auto& theirs = c->extra_->freeNotifies;
+  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+}
+
 TComponent::~TComponent() {
   // Not freed through Free() (a stack object): let go of every link without
   // notices or virtual calls, which belong in BeforeDestruction.
   if (tornDown_) return;
   tornDown_ = true;
-  for (TComponent* c : freeNotifies_) {
-    auto& theirs = c->freeNotifies_;
-    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  if (!extra_) {
+    if (owner_) owner_->RemoveOwned(this);
+    return;
   }
-  freeNotifies_.clear();
-  while (!components_.empty()) {
-    TComponent* c = components_.back();
+  for (TComponent* c : extra_->freeNotifies) DropFreeNotify(c);
+  extra_->freeNotifies.clear();
+  while (!extra_->components.empty()) {
+    TComponent* c = extra_->components.back();
     RemoveOwned(c);
     c->Free();
   }
@@ -187,11 +204,10 @@ void TComponent::Teardown() {
   tornDown_ = true;
   SetStateFlag(csDestroying, true);
   // Free notices: each side forgets the other.
-  while (!freeNotifies_.empty()) {
-    TComponent* c = freeNotifies_.back();
-    freeNotifies_.pop_back();
-    auto& theirs = c->freeNotifies_;
-    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  while (!FreeNotifies().empty()) {
+    TComponent* c = extra_->freeNotifies.back();
+    extra_->freeNotifies.pop_back();
+    DropFreeNotify(c);
     c->Notification(this, opRemove);
   }
   DestroyComponents();
@@ -200,31 +216,31 @@ void TComponent::Teardown() {
 
 TComponent* TComponent::Components(int i) const {
   if (i < 0 || i >= ComponentCount()) throw EListError("List index out of bounds (" + std::to_string(i) + ")");
-  return components_[i];
+  return Owned()[static_cast<size_t>(i)];
 }
 
 int TComponent::ComponentIndex() const {
   if (!owner_) return -1;
-  auto& v = owner_->components_;
+  auto& v = owner_->Owned();
   auto it = std::find(v.begin(), v.end(), this);
   return it == v.end() ? -1 : static_cast<int>(it - v.begin());
 }
 
 TComponent* TComponent::FindComponent(const std::string& name) const {
   if (name.empty()) return nullptr;
-  for (TComponent* c : components_)
-    if (SameText(c->name_, name)) return c;
+  for (TComponent* c : Owned())
+    if (SameText(c->Name(), name)) return c;
   return nullptr;
 }
 
 void TComponent::SetName(const std::string& name) {
-  if (name_ == name) return;
+  if (Name() == name) return;
   if (!name.empty() && !IsValidIdent(name))
     throw EComponentError("'" + name + "' is not a valid component name");
   if (owner_)
-    owner_->ValidateRename(this, name_, name);
+    owner_->ValidateRename(this, Name(), name);
   else
-    ValidateRename(nullptr, name_, name);
+    ValidateRename(nullptr, Name(), name);
   ChangeName(name);
 }
 
@@ -237,7 +253,7 @@ void TComponent::ValidateRename(TComponent* c, const std::string& curName, const
 
 void TComponent::SetDesigning(bool on) {
   SetStateFlag(csDesigning, on);
-  for (TComponent* c : components_) c->SetDesigning(on);
+  for (size_t i = 0; i < Owned().size(); ++i) Owned()[i]->SetDesigning(on);
 }
 
 void TComponent::BeginLoading() {
@@ -253,21 +269,25 @@ void TComponent::FinishLoading() {
 void TComponent::Loaded() { SetStateFlag(csLoading, false); }
 
 void TComponent::InsertOwned(TComponent* c, int index) {
+  auto& components = OwnExtra().components;
   if (index < 0 || index > ComponentCount())
-    components_.push_back(c);
+    components.push_back(c);
   else
-    components_.insert(components_.begin() + index, c);
+    components.insert(components.begin() + index, c);
   c->owner_ = this;
 }
 
 void TComponent::RemoveOwned(TComponent* c) {
-  components_.erase(std::remove(components_.begin(), components_.end(), c), components_.end());
+  if (extra_) {
+    auto& components = extra_->components;
+    components.erase(std::remove(components.begin(), components.end(), c), components.end());
+  }
   c->owner_ = nullptr;
 }
 
 void TComponent::InsertComponent(TComponent* c) {
   if (!c || c->owner_ == this) return;
-  ValidateRename(c, "", c->name_);
+  ValidateRename(c, "", c->Name());
   if (c->owner_) c->owner_->RemoveComponent(c);
   InsertOwned(c);
   Notification(c, opInsert);
@@ -280,8 +300,8 @@ void TComponent::RemoveComponent(TComponent* c) {
 }
 
 void TComponent::DestroyComponents() {
-  while (!components_.empty()) {
-    TComponent* c = components_.back();
+  while (!Owned().empty()) {
+    TComponent* c = Owned().back();
     RemoveOwned(c);
     c->Free();
   }
@@ -289,24 +309,24 @@ void TComponent::DestroyComponents() {
 
 void TComponent::FreeNotification(TComponent* c) {
   if (!c || c == this) return;
-  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), c) == freeNotifies_.end()) freeNotifies_.push_back(c);
-  auto& theirs = c->freeNotifies_;
+  auto& mine = OwnExtra().freeNotifies;
+  if (std::find(mine.begin(), mine.end(), c) == mine.end()) mine.push_back(c);
+  auto& theirs = c->OwnExtra().freeNotifies;
   if (std::find(theirs.begin(), theirs.end(), this) == theirs.end()) theirs.push_back(this);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* c) {
   if (!c) return;
-  freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), c), freeNotifies_.end());
-  auto& theirs = c->freeNotifies_;
-  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  c->DropFreeNotify(this);
+  DropFreeNotify(c);
 }
 
 void TComponent::Notification(TComponent* c, TOperation op) {
   if (op == opRemove && c) RemoveFreeNotification(c);
   // Pass the notice on to the owned components; the list may change.
-  for (size_t i = components_.size(); i-- > 0;) {
-    if (i >= components_.size()) continue;
-    TComponent* own = components_[i];
+  for (size_t i = Owned().size(); i-- > 0;) {
+    if (i >= Owned().size()) continue;
+    TComponent* own = Owned()[i];
     if (own != c) own->Notification(c, op);
   }
 }

@@ -11,6 +11,7 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -330,12 +331,12 @@ class TComponent : public TPersistent {
   void BeforeDestruction() override;
 
   TComponent* Owner() const { return owner_; }
-  int ComponentCount() const { return static_cast<int>(components_.size()); }
+  int ComponentCount() const { return static_cast<int>(Owned().size()); }
   TComponent* Components(int i) const;
   int ComponentIndex() const;
   TComponent* FindComponent(const std::string& name) const;
 
-  const std::string& Name() const { return name_; }
+  const std::string& Name() const { return extra_ ? extra_->name : NoName(); }
   // Valid identifier (or empty) and unique among the owner's components;
   // EComponentError otherwise.
   virtual void SetName(const std::string& name);
@@ -375,7 +376,9 @@ class TComponent : public TPersistent {
     else state_ &= ~(1u << f);
   }
   // Stores the name without checks (and without notices).
-  void ChangeName(const std::string& name) { name_ = name; }
+  void ChangeName(const std::string& name) {
+    if (extra_ || !name.empty()) OwnExtra().name = name;
+  }
   virtual void ValidateRename(TComponent* c, const std::string& curName, const std::string& newName);
   // Moves within or out of the owned list without notices.
   void InsertOwned(TComponent* c, int index = -1);
@@ -383,10 +386,27 @@ class TComponent : public TPersistent {
 
  private:
   void Teardown();
+  // What many components never get (owned components, free notices, a
+  // name), made on first need: the objects made a page at a time stay
+  // small.
+  struct Extra {
+    std::vector<TComponent*> components;
+    std::vector<TComponent*> freeNotifies;
+    std::string name;
+  };
+  Extra& OwnExtra() {
+    if (!extra_) extra_ = std::make_unique<Extra>();
+    return *extra_;
+  }
+  static const std::vector<TComponent*>& NoComponents();
+  static const std::string& NoName();
+  const std::vector<TComponent*>& Owned() const { return extra_ ? extra_->components : NoComponents(); }
+  const std::vector<TComponent*>& FreeNotifies() const { return extra_ ? extra_->freeNotifies : NoComponents(); }
+  // C forgets this component among its free notices.
+  void DropFreeNotify(TComponent* c);
+
   TComponent* owner_ = nullptr;
-  std::vector<TComponent*> components_;
-  std::vector<TComponent*> freeNotifies_;
-  std::string name_;
+  std::unique_ptr<Extra> extra_;
   int64_t tag_ = 0;
   unsigned state_ = 0;
   bool tornDown_ = false;
