@@ -150,9 +150,10 @@ TEST_F(OutlineTree, DamagedNodeDataIsRefusedWithoutReadingPastIt) {
 // end or in between, hidden, renamed, moved with their children, freed,
 // subtrees attached whole, page nodes repeated, creators set and cleared)
 // each keep the tree as it stood: its copy equals the tree's copy made when
-// it was taken, however the tree changed afterwards. Every node knows at
-// every step whether a child has a creator. Page commands holding a
-// snapshot compare, assign and stream it as the tree itself.
+// it was taken, however the tree changed afterwards, and also when the
+// snapshot before it went (its page freed). Every node knows at every step
+// whether a child has a creator. Page commands holding a snapshot compare,
+// assign and stream it as the tree itself.
 TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
   std::mt19937 rng(2024);
   TCreator creator;
@@ -213,6 +214,8 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
         break;
       }
       case 9:
+        // The last page gone (printed and freed): the record may grow in place.
+        if (!taken.empty() && rng() % 2) taken.pop_back();
         taken.emplace_back(root->Snapshot(), root->CopyTree());
         if (!nodes.empty()) {
           TppOutlineNode* n = nodes[rng() % nodes.size()];
@@ -227,7 +230,7 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
       ASSERT_EQ(n->HasCreatorChild(), any) << "step " << step;
     }
   }
-  ASSERT_GT(taken.size(), 40u);
+  ASSERT_GT(taken.size(), 20u);
   for (size_t i = 0; i < taken.size(); ++i) {
     cls::Owned<TppOutlineNode> copy(taken[i].first.CopyTree());
     ASSERT_TRUE(copy);
