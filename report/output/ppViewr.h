@@ -89,6 +89,10 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   int CalculatedZoom() const { return calculatedZoom_; }
   bool StatusEnabled() const { return statusEnabled_; }
   void SetStatusEnabled(bool v) { statusEnabled_ = v; }
+  // False: pages are kept but not drawn, as on a device nobody sees; there
+  // is no page bitmap.
+  bool DrawsPages() const { return drawsPages_; }
+  void SetDrawsPages(bool v) { drawsPages_ = v; }
   TppViewer* Viewer() const { return viewer_; }
   // Counts the changes of the shown page's commands (a command taken
   // before a change may be gone after it).
@@ -118,6 +122,7 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   double scaleX_ = 1, scaleY_ = 1;
   int calculatedZoom_ = 100;
   bool statusEnabled_ = true;
+  bool drawsPages_ = true;
   TppViewer* viewer_ = nullptr;
   uint64_t pageSerial_ = 0;
 };
