@@ -136,7 +136,7 @@ int TppCommunicator::NotifyCount() const { return Read().notifyList.Count(); }
 void TppCommunicator::Notify(TppCommunicator* communicator, uint8_t operation) {
   if (!links_) return;
   if (TppNotifyEvent handler = links_->onNotify) handler(this, communicator, operation);
-  if (operation == ppopRemove && communicator && links_) {
+  if (operation == ppopRemove && communicator) {
     // The freed side empties its own list itself.
     links_->notifyList.Remove(communicator);
     if (links_->eventList.Contains(communicator)) DropSubscriber(communicator);
