@@ -349,11 +349,10 @@ class TppPublisher : public TppCommunicator {
   void CachePage(TppPage* page);
   // The counts of PAGE, just cached, are kept for the pages cached before it.
   void UpdateCachedPageCounts(TppPage* page);
-  // PAGE takes the counts kept since it last took them: raised by every later
-  // page whose AbsolutePageCount is above all before it back to PAGE's own.
+  // PAGE takes the counts kept since it last took them, as if each page
+  // cached after it had raised it then.
   void TakeCachedCounts(TppPage* page);
   TppPage* CachedPageAt(int index) const;
-  void ForgetCachedPage(TppPage* page);
   bool CanAddDevice(TppDevice* device) const;
   void PushGroupedDevice(TppDevice* device);
   bool PopGroupedDevice(TppDevice* device);

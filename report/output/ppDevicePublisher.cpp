@@ -249,7 +249,7 @@ void TppPublisher::CachePage(TppPage* page) {
   std::string key = ppPageKey(page->AbsolutePageNo());
   int at = 0;
   if (cache_.Find(key, at)) {
-    ForgetCachedPage(CachedPageAt(at));
+    countsTaken_.erase(CachedPageAt(at));
     cache_.Delete(at);
   }
   cls::Owned<TppPage> copy(new TppPage(nullptr));
@@ -283,7 +283,7 @@ void TppPublisher::UpdateCachedPageCounts(TppPage* page) {
 
 void TppPublisher::TakeCachedCounts(TppPage* page) {
   auto taken = countsTaken_.find(page);
-  if (!page || taken == countsTaken_.end() || taken->second >= cachedCounts_.size()) return;
+  if (taken == countsTaken_.end() || taken->second >= cachedCounts_.size()) return;
   const auto from = cachedCounts_.begin() + static_cast<std::ptrdiff_t>(taken->second);
   taken->second = cachedCounts_.size();
   // The first count above the page's raises it; after that, each raise of
@@ -305,8 +305,6 @@ void TppPublisher::TakeCachedCounts(TppPage* page) {
   page->SetPageCount(pageCount);
   if (page->HasPageValueCommands()) page->UpdatePageValues(nullptr);
 }
-
-void TppPublisher::ForgetCachedPage(TppPage* page) { countsTaken_.erase(page); }
 
 TppPage* TppPublisher::CachedPageAt(int index) const {
   if (index < 0 || index >= cache_.Count()) return nullptr;
