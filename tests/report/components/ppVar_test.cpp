@@ -74,7 +74,7 @@ class VarReport : public Printers {
       items->AddRecord({{"Item", TValue("item " + std::to_string(i))}, {"Amount", TValue(double(i))}});
   }
   // The records (group, amount), grouped on "Group" with 10 mm group bands.
-  TppGroup* Grouped(std::initializer_list<std::pair<const char*, double>> rows) {
+  TppGroup* Grouped(const std::vector<std::pair<const char*, double>>& rows) {
     items->AddField("Group");
     for (auto [g, a] : rows) items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
     auto* group = new TppGroup(nullptr);
@@ -150,13 +150,7 @@ TEST_F(VarReport, CachedPagesReadAfterARunShowTheFinalPageTexts) {
   std::vector<std::pair<const char*, double>> rows;
   for (auto [group, n] : {std::pair{"A", 35}, {"B", 3}, {"C", 13}, {"D", 1}})
     for (int i = 0; i < n; ++i) rows.emplace_back(group, i);
-  items->AddField("Group");
-  for (auto [g, a] : rows) items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
-  auto* group = new TppGroup(nullptr);
-  group->SetReport(report.get());
-  group->SetDataPipeline(items.get());
-  group->SetBreakName("Group");
-  group->SetNewPage(true);
+  Grouped(rows)->SetNewPage(true);
   Put(new TppSystemVariable(report.get()), footer, 0)->SetVarType(vtPageSetDesc);
   Put(new TppSystemVariable(report.get()), header, 0)->SetVarType(vtPageCount);
   Put(new TppCalc(report.get()), footer, 40000)->SetCalcType(TppCalcType::ctPageSet);
@@ -181,8 +175,9 @@ TEST_F(VarReport, CachedPagesReadAfterARunShowTheFinalPageTexts) {
       EXPECT_EQ(texts, printed[no - 1]) << static_cast<int>(pass) << " " << no;
     }
   }
-  EXPECT_TRUE(Has(printed[0], "Page 1 of 9"));
-  EXPECT_TRUE(Has(printed.back(), "Page 9 of 9"));
+  const std::string count = std::to_string(printed.size());
+  EXPECT_TRUE(Has(printed[0], "Page 1 of " + count));
+  EXPECT_TRUE(Has(printed.back(), "Page " + count + " of " + count));
 }
 
 TEST_F(VarReport, CalcKindsOverTheRecordsWithNullsAndText) {
