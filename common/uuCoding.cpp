@@ -1,5 +1,6 @@
 #include "uuCoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cfenv>
 #include <cmath>
@@ -42,6 +43,10 @@ constexpr std::array<signed char, 256> kHexValues = [] {
   for (int c = 'a'; c <= 'f'; ++c) t[static_cast<size_t>(c)] = static_cast<signed char>(c - 'a' + 10);
   return t;
 }();
+
+size_t KeyTableIndex(int KeyIndex) {
+  return static_cast<size_t>(std::llabs(static_cast<long long>(KeyIndex) + kKeyIndexOffset) % 10);
+}
 
 bool HasTag(const std::string& t) {
   if (t.size() < 2) return false;
@@ -182,10 +187,7 @@ unsigned char Mix(unsigned char State) {
 
 }  // namespace
 
-std::string_view KeyForIndex(int KeyIndex) {
-  long long i = std::llabs(static_cast<long long>(KeyIndex) + kKeyIndexOffset) % 10;
-  return uuKeyTable::CodingKeys[static_cast<size_t>(i)];
-}
+std::string_view KeyForIndex(int KeyIndex) { return uuKeyTable::CodingKeys[KeyTableIndex(KeyIndex)]; }
 
 unsigned char DecodeStep(unsigned char& State, unsigned char Input, std::string_view Key, int KeyLen,
                          int& KeyPos) {
@@ -206,11 +208,105 @@ unsigned char EncodeStep(unsigned char& State, unsigned char Plain, std::string_
   return static_cast<unsigned char>(x ^ k ^ t);
 }
 
+namespace {
+
+// A decoding step is linear over XOR: with rot the rotation right by 3,
+//   next = rot(Mix(state)) ^ rot(key ^ input) = Step(state) ^ c.
+// kStep[n] is Step applied n times, so that four steps ahead cost one
+// lookup on the state and the states between come off that path.
+using StepTable = std::array<unsigned char, 256>;
+constexpr unsigned char Rot(unsigned x) { return static_cast<unsigned char>((x >> 3) | (x << 5)); }
+constexpr std::array<StepTable, 5> kStep = [] {
+  std::array<StepTable, 5> t{};
+  for (unsigned s = 0; s < 256; ++s) {
+    t[0][s] = static_cast<unsigned char>(s);
+    for (size_t n = 1; n < 5; ++n) {
+      const unsigned p = t[n - 1][s];
+      t[n][s] = Rot((p >> 4) ^ ((p << 3) & 0xFF));
+    }
+  }
+  return t;
+}();
+
+// The value of a hex digit, above 15 for any other byte; branch free, so
+// that loops over digits vectorise.
+inline unsigned char Nibble(unsigned char c) {
+  const auto digit = static_cast<unsigned char>(c - '0');
+  const auto letter = static_cast<unsigned char>((c | 0x20) - 'a');
+  const unsigned char high = letter < 6 ? static_cast<unsigned char>(letter + 10) : 0xFF;
+  return digit < 10 ? digit : high;
+}
+
+// A key repeated over at least 240 bytes and a key length more, so that
+// from any key position a stretch of PERIOD bytes reads straight on.
+struct RepeatedKey {
+  std::array<unsigned char, 256 + 256> bytes{};
+  size_t length = 1, period = 256;
+};
+constexpr std::array<RepeatedKey, 10> kRepeatedKeys = [] {
+  std::array<RepeatedKey, 10> keys{};
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string_view key = uuKeyTable::CodingKeys[i];
+    RepeatedKey& r = keys[i];
+    r.length = key.empty() ? 1 : std::min<size_t>(key.size(), 256);
+    r.period = r.length * (256 / r.length);
+    for (size_t j = 0; j < r.period + r.length; ++j)
+      r.bytes[j] = key.empty() ? 0 : static_cast<unsigned char>(key[j % r.length]);
+  }
+  return keys;
+}();
+
+// Pairs [FROM, FROM + N) of HEX as step terms, rot(key byte ^ pair), into
+// TERMS, the key walked on from KEYPOS. False when a digit is not hex.
+bool StepTerms(const unsigned char* hex, size_t from, size_t n, const RepeatedKey& key, size_t& keyPos,
+               unsigned char* terms) {
+  const unsigned char* at = hex + 2 * from;
+  unsigned char bad = 0;
+  for (size_t i = 0; i < n;) {
+    const size_t run = std::min(n - i, key.period);
+    // Apart, so that the loop vectorises.
+    const unsigned char* __restrict k = key.bytes.data() + keyPos;
+    const unsigned char* __restrict h = at + 2 * i;
+    unsigned char* __restrict t = terms + i;
+    for (size_t j = 0; j < run; ++j) {
+      const unsigned char hi = Nibble(h[2 * j]), lo = Nibble(h[2 * j + 1]);
+      bad |= hi | lo;
+      const auto v = static_cast<unsigned char>(((hi << 4) | (lo & 0xF)) ^ k[j]);
+      t[j] = static_cast<unsigned char>((v >> 3) | (v << 5));
+    }
+    i += run;
+    keyPos = (keyPos + run) % key.length;
+  }
+  return bad < 16;
+}
+
+// The states after each of N terms from STATE, written over the terms:
+// four steps ahead by one lookup on the state, the states between off that
+// path.
+void StepStates(unsigned char& state, unsigned char* terms, size_t n) {
+  const StepTable &s1 = kStep[1], &s2 = kStep[2], &s3 = kStep[3], &s4 = kStep[4];
+  unsigned s = state;
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const unsigned c0 = terms[i], c1 = terms[i + 1], c2 = terms[i + 2], c3 = terms[i + 3];
+    const unsigned next = s4[s] ^ s3[c0] ^ s2[c1] ^ s1[c2] ^ c3;
+    const unsigned a = s1[s] ^ c0, b = s1[a] ^ c1;
+    terms[i] = static_cast<unsigned char>(a);
+    terms[i + 1] = static_cast<unsigned char>(b);
+    terms[i + 2] = static_cast<unsigned char>(s1[b] ^ c2);
+    terms[i + 3] = static_cast<unsigned char>(next);
+    s = next;
+  }
+  for (; i < n; ++i) terms[i] = static_cast<unsigned char>(s = s1[s] ^ terms[i]);
+  state = static_cast<unsigned char>(s);
+}
+
+}  // namespace
+
 std::string DecodeData(const std::string& Hex, int KeyIndex) {
-  // DecodeStep's work byte by byte, in one loop: the key walked by index,
-  // the hex pairs checked together at the end.
-  const std::string_view key = KeyForIndex(KeyIndex);
-  const size_t keyLen = key.size();
+  // DecodeStep's work in two passes: the terms, which do not depend on the
+  // state, then the chain of states.
+  const RepeatedKey& key = kRepeatedKeys[KeyTableIndex(KeyIndex)];
   if (Hex.size() % 2 != 0 || Hex.empty()) return "";
   const size_t pairs = Hex.size() / 2;
   const auto* hex = reinterpret_cast<const unsigned char*>(Hex.data());
@@ -218,24 +314,16 @@ std::string DecodeData(const std::string& Hex, int KeyIndex) {
   if (L < 30 || L >= 200) return "";
   if (pairs < 1 + static_cast<size_t>(L)) return "";
   unsigned char state = static_cast<unsigned char>(L ^ kStreamStartByte);
-  std::string out(pairs - 1 - static_cast<size_t>(L), '\0');
-  int invalid = 0;
-  size_t k = 0;
-  auto step = [&](size_t i) {
-    const int hi = kHexValues[hex[2 * i]], lo = kHexValues[hex[2 * i + 1]];
-    invalid |= hi | lo;
-    const unsigned char keyByte = keyLen ? static_cast<unsigned char>(key[k]) : 0;
-    if (++k >= keyLen) k = 0;
-    const auto x = static_cast<unsigned char>(keyByte ^ Mix(state) ^ static_cast<unsigned char>(hi * 16 + lo));
-    state = static_cast<unsigned char>((x >> 3) | (x << 5));
-  };
   const size_t first = 1 + static_cast<size_t>(L);
-  for (size_t i = 1; i < first; ++i) step(i);
-  for (size_t i = first; i < pairs; ++i) {
-    step(i);
-    out[i - first] = static_cast<char>(state);
-  }
-  return invalid < 0 ? "" : out;
+  std::string out(pairs - first, '\0');
+  auto* text = reinterpret_cast<unsigned char*>(out.data());
+  unsigned char filler[200];
+  size_t keyPos = 0;
+  if (!StepTerms(hex, 1, first - 1, key, keyPos, filler)) return "";
+  if (!StepTerms(hex, first, out.size(), key, keyPos, text)) return "";
+  StepStates(state, filler, first - 1);
+  StepStates(state, text, out.size());
+  return out;
 }
 
 std::string EncodeData(const std::string& Text, int KeyIndex, const std::string& Filler) {

@@ -1080,12 +1080,13 @@ void TApplication::TakeTerminalEntry() {
   // A line typed while work runs is taken at once (the terminal gives whole
   // lines); looked for at most every 10 ms, so that busy loops stay cheap.
   static std::uint64_t lastLook = 0;
-  if (HasScriptedClick() || !TerminalAvailable()) return;
+  if (HasScriptedClick()) return;
   TCustomForm* form = FrontForm();
   if (!form) return;
   const std::uint64_t now = win::MonotonicMs();
   if (now - lastLook < 10) return;
   lastLook = now;
+  if (!TerminalAvailable()) return;
   if (form != announced_) {
     // A form up while work runs is shown once, so that a person knows
     // what to type.

@@ -36,11 +36,15 @@ void MakeDelimiters() {
   std::call_once(g_delimitersMade, [] { TppTextSearchToolbox::Default().FillDelimiters(&DelimiterList()); });
 }
 
-// The single-byte delimiters of the list, as the matcher takes them.
-std::string DelimiterBytes() {
-  std::string bytes;
-  for (int i = 0; i < WordDelimiters().Count(); ++i)
-    if (WordDelimiters().Strings(i).size() == 1) bytes += WordDelimiters().Strings(i);
+// The single-byte delimiters of the list, as the matcher takes them; the
+// list is made once and never changes.
+const std::string& DelimiterBytes() {
+  static const std::string bytes = [] {
+    std::string b;
+    for (int i = 0; i < WordDelimiters().Count(); ++i)
+      if (WordDelimiters().Strings(i).size() == 1) b += WordDelimiters().Strings(i);
+    return b;
+  }();
   return bytes;
 }
 
@@ -239,11 +243,16 @@ TppTextSearchOccurrence* TppTextSearchPage::GetDrawCommandForIndex(int index) co
 }
 
 void TppTextSearchPage::Sort() {
-  occurrences_.Sort([](TppTextSearchOccurrence* a, TppTextSearchOccurrence* b) {
-    std::string ka = a->SortKey(), kb = b->SortKey();
-    if (ka.size() != kb.size()) throw ESearchError("TppTextSearchPage.PositionToText: Formatting failure");
-    return ka < kb;
-  });
+  // Each key made once.
+  std::vector<std::pair<std::string, TppTextSearchOccurrence*>> keyed;
+  keyed.reserve(static_cast<size_t>(occurrences_.Count()));
+  for (TppTextSearchOccurrence* o : occurrences_) {
+    keyed.emplace_back(o->SortKey(), o);
+    if (keyed.back().first.size() != keyed.front().first.size())
+      throw ESearchError("TppTextSearchPage.PositionToText: Formatting failure");
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t i = 0; i < keyed.size(); ++i) occurrences_.Put(static_cast<int>(i), keyed[i].second);
 }
 
 void TppTextSearchPageList::BeforeDestruction() {
@@ -252,13 +261,16 @@ void TppTextSearchPageList::BeforeDestruction() {
 }
 
 void TppTextSearchPageList::Add(TppTextSearchPage* page) {
-  if (!page || pages_.Contains(page)) return;
+  if (!page || !held_.insert(page).second) return;
   pages_.Add(page);
+  byNumber_.emplace(page->PageNo, page);
   cls::GuardFree(page, [] { throw ESearchError("TppTextSearchPageList.Notify: Cannot free a TextSearchPage embedded object"); });
 }
 
 void TppTextSearchPageList::Clear() {
   pageIndex_ = occurrenceIndex_ = -1;
+  held_.clear();
+  byNumber_.clear();
   while (pages_.Count() > 0) {
     TppTextSearchPage* p = pages_.Last();
     pages_.Delete(pages_.Count() - 1);
@@ -268,9 +280,8 @@ void TppTextSearchPageList::Clear() {
 }
 
 TppTextSearchPage* TppTextSearchPageList::FindPage(int32_t pageNo) const {
-  for (TppTextSearchPage* p : pages_)
-    if (p->PageNo == pageNo) return p;
-  return nullptr;
+  auto it = byNumber_.find(pageNo);
+  return it == byNumber_.end() ? nullptr : it->second;
 }
 
 int TppTextSearchPageList::OccurrenceCount() const {

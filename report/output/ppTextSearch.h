@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/classes/classes.h"
@@ -155,7 +157,7 @@ class TppTextSearchPageList : public TppCommunicator {
   explicit TppTextSearchPageList(cls::TComponent* owner = nullptr) : TppCommunicator(owner) {}
   void BeforeDestruction() override;
 
-  // Takes PAGE over; only the list frees it.
+  // Takes PAGE over, its number set; only the list frees it.
   void Add(TppTextSearchPage* page);
   void Clear();
   int Count() const { return pages_.Count(); }
@@ -187,6 +189,10 @@ class TppTextSearchPageList : public TppCommunicator {
 
  private:
   cls::TPtrList<TppTextSearchPage> pages_;
+  // The pages held, and the first page of each number: a walk asks for
+  // every page it meets.
+  std::unordered_set<const TppTextSearchPage*> held_;
+  std::unordered_map<int32_t, TppTextSearchPage*> byNumber_;
   int pageIndex_ = -1;
   int occurrenceIndex_ = -1;
 };

@@ -14,6 +14,7 @@ CLS_IMPLEMENT_COMPONENT(TppTextSearchRichTextEngine)
 
 TppTextSearchCustomEngine::TppTextSearchCustomEngine(cls::TComponent* owner) : TppCommunicator(owner) {
   offScreenDevice_ = new TppScreenDevice(nullptr);
+  offScreenDevice_->SetDrawsPages(false);  // its pages are searched, never seen
   offScreenDevice_->AddEventNotify(this);
   EventMask().Include(ciDevicePageReceived);
   cls::GuardFree(offScreenDevice_, [] {

@@ -237,7 +237,7 @@ void TppScreenDevice::PreparePage() {
   pageCanvas_ = nullptr;
   pageBitmap_.reset();
   int bw = 0, bh = 0;
-  if (!SizePageBitmap(bw, bh)) return;
+  if (!drawsPages_ || !SizePageBitmap(bw, bh)) return;
   if (viewer_) viewer_->ShowDisplay();
   auto bitmap = std::make_unique<gdi::TBitmap>();
   bitmap->SetSize(bw, bh);

@@ -71,8 +71,8 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   bool FindCommandAt(int x, int y, TppDrawCommand*& command) const;
 
   // Sizes and fills a new page bitmap and draws the shown page on it; a
-  // page with a zero side, a display too small or a bitmap over 64 M
-  // pixels leaves no bitmap.
+  // page with a zero side, a display too small, a bitmap over 64 M pixels
+  // or a device that draws no pages leaves no bitmap.
   void PreparePage();
   // The shown page keeps its definition, loses its commands and is
   // prepared blank.
@@ -89,6 +89,9 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   int CalculatedZoom() const { return calculatedZoom_; }
   bool StatusEnabled() const { return statusEnabled_; }
   void SetStatusEnabled(bool v) { statusEnabled_ = v; }
+  // False: pages are kept but not drawn, as on a device nobody sees; there
+  // is no page bitmap.
+  void SetDrawsPages(bool v) { drawsPages_ = v; }
   TppViewer* Viewer() const { return viewer_; }
   // Counts the changes of the shown page's commands (a command taken
   // before a change may be gone after it).
@@ -118,6 +121,7 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   double scaleX_ = 1, scaleY_ = 1;
   int calculatedZoom_ = 100;
   bool statusEnabled_ = true;
+  bool drawsPages_ = true;
   TppViewer* viewer_ = nullptr;
   uint64_t pageSerial_ = 0;
 };

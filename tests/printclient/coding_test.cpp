@@ -7,6 +7,7 @@
 #include "common/uuKeyTable.h"
 
 using namespace uuCoding;
+using namespace std::string_literals;
 
 namespace {
 
@@ -139,4 +140,39 @@ TEST(KeyTableStream, FaultsGiveEmptyText) {
     EXPECT_EQ(DecodeData(bad, 1), "") << at;
   }
   EXPECT_EQ(DecodeData(std::string(hex.size(), ' '), 1), "");
+}
+
+// DecodeData against DecodeStep applied pair by pair, on streams that were
+// never encoded: every key, filler counts and text lengths across the
+// lengths the decoder works in, random digits in both cases; and a byte that
+// is not a hex digit, at every place, refuses the stream.
+TEST(KeyTableStream, DecodeDataIsDecodeStepPairByPair) {
+  unsigned seed = 12345;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  const char* digits = "0123456789ABCDEFabcdef";
+  for (int k = 0; k < 10; ++k) {
+    const std::string_view key = KeyForIndex(k);
+    for (int L : {30, 31, 33, 130, 199}) {
+      for (size_t textLen = 0; textLen < 600; textLen += textLen < 40 ? 1 : 97) {
+        std::string hex = "0123456789ABCDEF"s.substr(static_cast<size_t>(L >> 4), 1) +
+                          "0123456789ABCDEF"s.substr(static_cast<size_t>(L & 15), 1);
+        for (size_t i = 0; i < 2 * (static_cast<size_t>(L) + textLen); ++i) hex += digits[next() % 22];
+        unsigned char state = static_cast<unsigned char>(L ^ kStreamStartByte);
+        int pos = 1;
+        std::string want;
+        for (size_t p = 1; p < hex.size() / 2; ++p) {
+          auto in = static_cast<unsigned char>(std::stoi(hex.substr(2 * p, 2), nullptr, 16));
+          unsigned char out = DecodeStep(state, in, key, static_cast<int>(key.size()), pos);
+          if (p > static_cast<size_t>(L)) want += static_cast<char>(out);
+        }
+        ASSERT_EQ(DecodeData(hex, k), want) << k << " " << L << " " << textLen;
+        if (k != 0 || L > 33 || textLen == 0 || textLen > 9) continue;
+        for (size_t at = 2; at < hex.size(); ++at) {
+          std::string bad = hex;
+          bad[at] = "G:@`g/\xB0 "[next() % 8];
+          ASSERT_EQ(DecodeData(bad, k), "") << k << " " << L << " " << textLen << " " << at;
+        }
+      }
+    }
+  }
 }

@@ -4,11 +4,14 @@
 // highlights drawn where the hits are on the page bitmap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "platform/sysroot/codepage.h"
 #include "platform/ui/forms.h"
 #include "report/output/ppTextSearch.h"
 #include "report/output/ppViewr.h"
@@ -104,6 +107,93 @@ TEST_F(TextSearchReport, Big5HitsAreWholeCharacters) {
   EXPECT_EQ(SearchAll("兀"), (Hits{{1, 70, 1}}));
   EXPECT_EQ(SearchAll("\\"), Hits{});
   EXPECT_EQ(SearchAll(""), Hits{});
+}
+
+namespace {
+
+// The hits of WHAT in a line, as a plain reader of Big5 text finds them:
+// 1-based byte positions of whole characters, no two overlapping, ASCII
+// letters alike in either case unless MATCHCASE, and for WHOLEWORD the
+// characters around a hit delimiters or the line's edge (a WHAT that is a
+// delimiter itself is plain text).
+std::vector<int> PlainHits(const std::string& line, const std::string& what, bool wholeWord, bool matchCase) {
+  auto chars = [](const std::string& s) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < s.size();) {
+      const bool two = cp::IsBig5Lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() &&
+                       cp::IsBig5Trail(static_cast<unsigned char>(s[i + 1]));
+      out.push_back(s.substr(i, two ? 2 : 1));
+      i += two ? 2 : 1;
+    }
+    return out;
+  };
+  auto same = [&](const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    if (a.size() == 2 || matchCase) return a == b;
+    return std::toupper(static_cast<unsigned char>(a[0])) == std::toupper(static_cast<unsigned char>(b[0]));
+  };
+  auto delimiter = [](const std::string& c) {
+    for (int i = 0; i < WordDelimiters().Count(); ++i)
+      if (WordDelimiters().Strings(i) == c) return true;
+    return false;
+  };
+  const std::vector<std::string> text = chars(line), pattern = chars(what);
+  const bool plain = !wholeWord || (pattern.size() == 1 && delimiter(pattern[0]));
+  std::vector<int> hits;
+  int position = 1;
+  for (size_t i = 0; i < text.size();) {
+    bool hit = !pattern.empty() && i + pattern.size() <= text.size();
+    for (size_t k = 0; hit && k < pattern.size(); ++k) hit = same(text[i + k], pattern[k]);
+    const size_t end = i + pattern.size();
+    if (hit && !plain)
+      hit = (i == 0 || delimiter(text[i - 1])) && (end >= text.size() || delimiter(text[end]));
+    if (hit) {
+      hits.push_back(position);
+      for (; i < end; ++i) position += static_cast<int>(text[i].size());
+    } else {
+      position += static_cast<int>(text[i].size());
+      ++i;
+    }
+  }
+  return hits;
+}
+
+}  // namespace
+
+// Every page's text searched for texts that meet Big5 characters (whose
+// second byte may be a letter), delimiters and both cases, with each
+// option: the engine finds what a plain reading of the pages finds, in
+// reading order.
+TEST_F(TextSearchReport, EveryOptionFindsWhatAPlainReadingOfThePagesFinds) {
+  std::vector<std::vector<std::pair<int, std::string>>> pages;  // (top in mm, text) of each page
+  for (int n = 1; viewer->GetAbsolutePageNo() == n; ++n) {
+    TppPage* page = viewer->GetCurrentPage();
+    pages.emplace_back();
+    for (int i = 0; i < page->GetDrawCommandCount(); ++i)
+      if (auto* t = cls::ObjectAs<TppDrawText>(page->GetDrawCommand(i)))
+        pages.back().emplace_back(t->Top() / 1000, t->Text());
+    if (page->LastPage()) break;
+    viewer->NextPage();
+  }
+  ASSERT_EQ(pages.size(), 5u);
+  viewer->FirstPage();
+  for (bool wholeWord : {false, true})
+    for (bool matchCase : {false, true}) {
+      settings->SetWholeWord(wholeWord);
+      settings->SetCaseSensitive(matchCase);
+      for (const char* what : {"cat", "CAT", "a", "A", "t", "x", "Q", "at", "cat cat", "台", "中", "乙", "兀乙", "北",
+                               "-", ".", "(cat)", "cat."}) {
+        Hits expected;
+        for (size_t p = 0; p < pages.size(); ++p) {
+          std::vector<std::pair<int, std::string>> rows = pages[p];
+          std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+          for (const auto& [top, text] : rows)
+            for (int at : PlainHits(text, what, wholeWord, matchCase))
+              expected.emplace_back(static_cast<int>(p) + 1, top, at);
+        }
+        EXPECT_EQ(SearchAll(what), expected) << what << (wholeWord ? " whole word" : "") << (matchCase ? " case" : "");
+      }
+    }
 }
 
 TEST_F(TextSearchReport, TheViewerGoesToTheFirstHitOnlyWhenTheWalkEnds) {
