@@ -154,6 +154,65 @@ void TPersistent::AssignTo(TPersistent* dest) {
   throw EConvertError("Cannot assign a " + from + " to a " + dest->ClassName());
 }
 
+// ---- TNoticeList ----
+
+namespace {
+constexpr size_t kIndexedNotices = 16;
+}
+
+bool TNoticeList::Contains(TComponent* c) const {
+  if (index_) return index_->count(c) > 0;
+  return std::find(items_.begin(), items_.end(), c) != items_.end();
+}
+
+void TNoticeList::Add(TComponent* c) {
+  if (Contains(c)) return;
+  if (!index_ && items_.size() >= kIndexedNotices) {
+    index_ = std::make_unique<std::unordered_map<TComponent*, size_t>>();
+    for (size_t i = 0; i < items_.size(); ++i) (*index_)[items_[i]] = i;
+  }
+  if (index_) (*index_)[c] = items_.size();
+  items_.push_back(c);
+}
+
+void TNoticeList::Remove(TComponent* c) {
+  if (!index_) {
+    items_.erase(std::remove(items_.begin(), items_.end(), c), items_.end());
+    return;
+  }
+  auto at = index_->find(c);
+  if (at == index_->end()) return;
+  items_[at->second] = nullptr;
+  index_->erase(at);
+  Trim();
+  // Closed up once the gaps outnumber the entries.
+  if (items_.size() <= 2 * index_->size()) return;
+  size_t to = 0;
+  for (TComponent* item : items_) {
+    if (!item) continue;
+    (*index_)[item] = to;
+    items_[to++] = item;
+  }
+  items_.resize(to);
+}
+
+TComponent* TNoticeList::PopBack() {
+  TComponent* c = items_.back();
+  items_.pop_back();
+  if (index_) index_->erase(c);
+  Trim();
+  return c;
+}
+
+void TNoticeList::Clear() {
+  items_.clear();
+  index_.reset();
+}
+
+void TNoticeList::Trim() {
+  while (!items_.empty() && !items_.back()) items_.pop_back();
+}
+
 // ---- TComponent ----
 
 CLS_IMPLEMENT_COMPONENT(TComponent)
@@ -167,11 +226,8 @@ TComponent::~TComponent() {
   // notices or virtual calls, which belong in BeforeDestruction.
   if (tornDown_) return;
   tornDown_ = true;
-  for (TComponent* c : freeNotifies_) {
-    auto& theirs = c->freeNotifies_;
-    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
-  }
-  freeNotifies_.clear();
+  freeNotifies_.ForEach([this](TComponent* c) { c->freeNotifies_.Remove(this); });
+  freeNotifies_.Clear();
   while (!components_.empty()) {
     TComponent* c = components_.back();
     RemoveOwned(c);
@@ -187,11 +243,9 @@ void TComponent::Teardown() {
   tornDown_ = true;
   SetStateFlag(csDestroying, true);
   // Free notices: each side forgets the other.
-  while (!freeNotifies_.empty()) {
-    TComponent* c = freeNotifies_.back();
-    freeNotifies_.pop_back();
-    auto& theirs = c->freeNotifies_;
-    theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  while (!freeNotifies_.Empty()) {
+    TComponent* c = freeNotifies_.PopBack();
+    c->freeNotifies_.Remove(this);
     c->Notification(this, opRemove);
   }
   DestroyComponents();
@@ -289,16 +343,14 @@ void TComponent::DestroyComponents() {
 
 void TComponent::FreeNotification(TComponent* c) {
   if (!c || c == this) return;
-  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), c) == freeNotifies_.end()) freeNotifies_.push_back(c);
-  auto& theirs = c->freeNotifies_;
-  if (std::find(theirs.begin(), theirs.end(), this) == theirs.end()) theirs.push_back(this);
+  freeNotifies_.Add(c);
+  c->freeNotifies_.Add(this);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* c) {
   if (!c) return;
-  freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), c), freeNotifies_.end());
-  auto& theirs = c->freeNotifies_;
-  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  freeNotifies_.Remove(c);
+  c->freeNotifies_.Remove(this);
 }
 
 void TComponent::Notification(TComponent* c, TOperation op) {

@@ -11,8 +11,10 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -319,6 +321,33 @@ class TPersistent : public TObject {
   virtual void AssignTo(TPersistent* dest);
 };
 
+// The components a component tells when it goes: in the order added, each
+// once. A long list (a band every drawn command of a kept page links to)
+// also indexes its positions, so adding, finding and removing stay O(1).
+class TNoticeList {
+ public:
+  TNoticeList() = default;
+  TNoticeList(const TNoticeList&) = delete;
+  TNoticeList& operator=(const TNoticeList&) = delete;
+  bool Empty() const { return items_.empty(); }
+  bool Contains(TComponent* c) const;
+  void Add(TComponent* c);  // nothing when present
+  void Remove(TComponent* c);
+  TComponent* PopBack();
+  void Clear();
+  template <class F>
+  void ForEach(F f) const {
+    for (TComponent* c : items_)
+      if (c) f(c);
+  }
+
+ private:
+  void Trim();
+  // nullptr where one was removed from an indexed list; never last.
+  std::vector<TComponent*> items_;
+  std::unique_ptr<std::unordered_map<TComponent*, size_t>> index_;
+};
+
 enum TComponentStateFlag { csLoading, csReading, csWriting, csDesigning, csDestroying };
 enum TOperation { opInsert, opRemove };
 
@@ -385,7 +414,7 @@ class TComponent : public TPersistent {
   void Teardown();
   TComponent* owner_ = nullptr;
   std::vector<TComponent*> components_;
-  std::vector<TComponent*> freeNotifies_;
+  TNoticeList freeNotifies_;
   std::string name_;
   int64_t tag_ = 0;
   unsigned state_ = 0;
