@@ -154,6 +154,65 @@ void TPersistent::AssignTo(TPersistent* dest) {
   throw EConvertError("Cannot assign a " + from + " to a " + dest->ClassName());
 }
 
+// ---- TNoticeList ----
+
+namespace {
+constexpr size_t kIndexedNotices = 16;
+}
+
+bool TNoticeList::Contains(TComponent* c) const {
+  if (index_) return index_->count(c) > 0;
+  return std::find(items_.begin(), items_.end(), c) != items_.end();
+}
+
+void TNoticeList::Add(TComponent* c) {
+  if (Contains(c)) return;
+  if (!index_ && items_.size() >= kIndexedNotices) {
+    index_ = std::make_unique<std::unordered_map<TComponent*, size_t>>();
+    for (size_t i = 0; i < items_.size(); ++i) (*index_)[items_[i]] = i;
+  }
+  if (index_) (*index_)[c] = items_.size();
+  items_.push_back(c);
+}
+
+void TNoticeList::Remove(TComponent* c) {
+  if (!index_) {
+    items_.erase(std::remove(items_.begin(), items_.end(), c), items_.end());
+    return;
+  }
+  auto at = index_->find(c);
+  if (at == index_->end()) return;
+  items_[at->second] = nullptr;
+  index_->erase(at);
+  Trim();
+  // Closed up once the gaps outnumber the entries.
+  if (items_.size() <= 2 * index_->size()) return;
+  size_t to = 0;
+  for (TComponent* item : items_) {
+    if (!item) continue;
+    (*index_)[item] = to;
+    items_[to++] = item;
+  }
+  items_.resize(to);
+}
+
+TComponent* TNoticeList::PopBack() {
+  TComponent* c = items_.back();
+  items_.pop_back();
+  if (index_) index_->erase(c);
+  Trim();
+  return c;
+}
+
+void TNoticeList::Clear() {
+  items_.clear();
+  index_.reset();
+}
+
+void TNoticeList::Trim() {
+  while (!items_.empty() && !items_.back()) items_.pop_back();
+}
+
 // ---- TComponent ----
 
 CLS_IMPLEMENT_COMPONENT(TComponent)
@@ -173,9 +232,7 @@ const std::string& TComponent::NoName() {
 }
 
 void TComponent::DropFreeNotify(TComponent* c) {
-  if (!c->extra_) return;
-  auto& theirs = c->extra_->freeNotifies;
-  theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
+  if (c->extra_) c->extra_->freeNotifies.Remove(this);
 }
 
 TComponent::~TComponent() {
@@ -187,8 +244,8 @@ TComponent::~TComponent() {
     if (owner_) owner_->RemoveOwned(this);
     return;
   }
-  for (TComponent* c : extra_->freeNotifies) DropFreeNotify(c);
-  extra_->freeNotifies.clear();
+  extra_->freeNotifies.ForEach([this](TComponent* c) { DropFreeNotify(c); });
+  extra_->freeNotifies.Clear();
   while (!extra_->components.empty()) {
     TComponent* c = extra_->components.back();
     RemoveOwned(c);
@@ -204,9 +261,8 @@ void TComponent::Teardown() {
   tornDown_ = true;
   SetStateFlag(csDestroying, true);
   // Free notices: each side forgets the other.
-  while (!FreeNotifies().empty()) {
-    TComponent* c = extra_->freeNotifies.back();
-    extra_->freeNotifies.pop_back();
+  while (extra_ && !extra_->freeNotifies.Empty()) {
+    TComponent* c = extra_->freeNotifies.PopBack();
     DropFreeNotify(c);
     c->Notification(this, opRemove);
   }
@@ -309,10 +365,8 @@ void TComponent::DestroyComponents() {
 
 void TComponent::FreeNotification(TComponent* c) {
   if (!c || c == this) return;
-  auto& mine = OwnExtra().freeNotifies;
-  if (std::find(mine.begin(), mine.end(), c) == mine.end()) mine.push_back(c);
-  auto& theirs = c->OwnExtra().freeNotifies;
-  if (std::find(theirs.begin(), theirs.end(), this) == theirs.end()) theirs.push_back(this);
+  OwnExtra().freeNotifies.Add(c);
+  c->OwnExtra().freeNotifies.Add(this);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* c) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -320,6 +321,33 @@ class TPersistent : public TObject {
   virtual void AssignTo(TPersistent* dest);
 };
 
+// The components a component tells when it goes: in the order added, each
+// once. A long list (a band every drawn command of a kept page links to)
+// also indexes its positions, so adding, finding and removing stay O(1).
+class TNoticeList {
+ public:
+  TNoticeList() = default;
+  TNoticeList(const TNoticeList&) = delete;
+  TNoticeList& operator=(const TNoticeList&) = delete;
+  bool Empty() const { return items_.empty(); }
+  bool Contains(TComponent* c) const;
+  void Add(TComponent* c);  // nothing when present
+  void Remove(TComponent* c);
+  TComponent* PopBack();
+  void Clear();
+  template <class F>
+  void ForEach(F f) const {
+    for (TComponent* c : items_)
+      if (c) f(c);
+  }
+
+ private:
+  void Trim();
+  // nullptr where one was removed from an indexed list; never last.
+  std::vector<TComponent*> items_;
+  std::unique_ptr<std::unordered_map<TComponent*, size_t>> index_;
+};
+
 enum TComponentStateFlag { csLoading, csReading, csWriting, csDesigning, csDestroying };
 enum TOperation { opInsert, opRemove };
 
@@ -391,7 +419,7 @@ class TComponent : public TPersistent {
   // small.
   struct Extra {
     std::vector<TComponent*> components;
-    std::vector<TComponent*> freeNotifies;
+    TNoticeList freeNotifies;
     std::string name;
   };
   Extra& OwnExtra() {
@@ -401,7 +429,6 @@ class TComponent : public TPersistent {
   static const std::vector<TComponent*>& NoComponents();
   static const std::string& NoName();
   const std::vector<TComponent*>& Owned() const { return extra_ ? extra_->components : NoComponents(); }
-  const std::vector<TComponent*>& FreeNotifies() const { return extra_ ? extra_->freeNotifies : NoComponents(); }
   // C forgets this component among its free notices.
   void DropFreeNotify(TComponent* c);
 

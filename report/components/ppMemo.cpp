@@ -142,14 +142,16 @@ void TppCustomMemo::InitGeneration() {
 void TppCustomMemo::WrapToPrintRect(const std::string& text) {
   const TppRect& r = PrintRect();
   const win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
+  const int32_t width = r.Right - r.Left, height = r.Bottom - r.Top;
   std::vector<std::string> tabStops;
   for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
+  std::shared_ptr<const std::string> sameText;
   auto same = [&](const TWrap& w) {
-    return w.charPos == charPos_ && w.rect.left == rect.left && w.rect.top == rect.top &&
-           w.rect.right == rect.right && w.rect.bottom == rect.bottom && w.mmLeading == mmLeading_ &&
+    if (!sameText && *w.text == text) sameText = w.text;
+    return w.charPos == charPos_ && w.width == width && w.mmLeading == mmLeading_ &&
            w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
            w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
-           w.tabStops == tabStops && w.text == text;
+           w.tabStops == tabStops && w.text == sameText;
   };
   for (const TWrap& w : wraps_)
     if (same(w)) {
@@ -158,14 +160,16 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
       charPos_ = w.nextCharPos;
       return;
     }
-  TWrap w{text, rect, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops), {}, 0};
+  if (!sameText) sameText = std::make_shared<const std::string>(text);
+  TWrap w{sameText, width, height, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops),
+          {}, 0};
   int pos = charPos_;
   TppPlainText::WrapText(text, rect, &printLines_, pos, GetPrinter(), &tabStops_, mmLeading_, charWrap_, *Font(), false,
                          TextAlignment());
   charPos_ = pos;
   for (int i = 0; i < printLines_.Count(); ++i) w.lines.push_back(printLines_[i]);
   w.nextCharPos = pos;
-  constexpr size_t kWraps = 8;
+  constexpr size_t kWraps = 32;
   if (wraps_.size() < kWraps) {
     wraps_.push_back(std::move(w));
   } else {

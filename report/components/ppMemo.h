@@ -5,6 +5,7 @@
 // takes them from a data field or OnGetMemo.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,10 +68,12 @@ class TppCustomMemo : public TppStretchable {
 
   // A wrap by all that decides it, within one generation (the printer
   // stays): a memo printed for record after record wraps the same text
-  // into the same rectangles again.
+  // into rectangles of the same size again, one for each place on the page
+  // a record's part can start. The wrap reads the rectangle's width and
+  // height only; equal texts share one copy.
   struct TWrap {
-    std::string text;
-    win::RECT rect{};
+    std::shared_ptr<const std::string> text;
+    int32_t width = 0, height = 0;
     int32_t charPos = 0, mmLeading = 0;
     bool charWrap = false;
     TppTextAlignment alignment = taLeftJustified;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -323,9 +324,10 @@ class TppPublisher : public TppCommunicator {
   TppDevice* GetDevice(int index) const { return devices_[index]; }
   int GetDeviceCount() const { return devices_.Count(); }
 
-  TppPage* GetCachedPage(int index) const;
+  // A cached page read here carries the counts of every page cached after it.
+  TppPage* GetCachedPage(int index);
   int GetCachedPageCount() const { return cache_.Count(); }
-  TppPage* FindCachedPage(int32_t pageNo) const;
+  TppPage* FindCachedPage(int32_t pageNo);
   void FreeCachedPages();
 
   bool CachePages() const { return cachePages_; }
@@ -345,7 +347,12 @@ class TppPublisher : public TppCommunicator {
   void ProcessRequest();
   bool ServeFromCache();
   void CachePage(TppPage* page);
+  // The counts of PAGE, just cached, are kept for the pages cached before it.
   void UpdateCachedPageCounts(TppPage* page);
+  // PAGE takes the counts kept since it last took them, as if each page
+  // cached after it had raised it then.
+  void TakeCachedCounts(TppPage* page);
+  TppPage* CachedPageAt(int index) const;
   bool CanAddDevice(TppDevice* device) const;
   void PushGroupedDevice(TppDevice* device);
   bool PopGroupedDevice(TppDevice* device);
@@ -359,6 +366,21 @@ class TppPublisher : public TppCommunicator {
   // Group name (case ignored) and the devices of the group, newest first.
   std::vector<std::pair<std::string, std::vector<TppDevice*>>> groups_;
   cls::TStringList cache_{true};  // ppPageKey -> owned page copy, sorted
+  // The counts of the pages cached since every cached page last took them all,
+  // in order; AbsolutePageCount never falls along it.
+  struct CachedCounts {
+    int32_t absolutePageCount;
+    int32_t pageCount;
+    int32_t controlGroupBreakNo;
+  };
+  std::vector<CachedCounts> cachedCounts_;
+  // Per ControlGroupBreakNo, the entries of cachedCounts_ that raised the
+  // AbsolutePageCount of the one before them: index and PageCount, each
+  // PageCount above all after it (the largest from any index on is found
+  // by the index).
+  std::unordered_map<int32_t, std::vector<std::pair<size_t, int32_t>>> countRaises_;
+  // Per cached page, how many entries of cachedCounts_ it has taken.
+  std::unordered_map<const TppPage*, size_t> countsTaken_;
   TppPageRequest pending_;
   bool requestSatisfied_ = false;
   bool servingFromCache_ = false;

@@ -248,37 +248,87 @@ void TppPublisher::CachePage(TppPage* page) {
   if (!cachePages_ || servingFromCache_ || !page->Final() || page->Calculation()) return;
   std::string key = ppPageKey(page->AbsolutePageNo());
   int at = 0;
-  if (cache_.Find(key, at)) cache_.Delete(at);
+  if (cache_.Find(key, at)) {
+    countsTaken_.erase(CachedPageAt(at));
+    cache_.Delete(at);
+  }
   cls::Owned<TppPage> copy(new TppPage(nullptr));
   copy->Assign(page);
   copy->SetCalculation(false);
+  TppPage* cached = copy.get();
   cache_.AddObject(key, copy.release());
-  if (cache_.Count() > 1) UpdateCachedPageCounts(page);
+  UpdateCachedPageCounts(cached);
 }
 
+// Every page cached before PAGE would take its counts now; they are kept
+// instead, and a cached page takes them when it is read. Only a count below
+// the last kept one makes every cached page take what is kept at once.
 void TppPublisher::UpdateCachedPageCounts(TppPage* page) {
-  for (int i = 0; i < cache_.Count(); ++i) {
-    TppPage* cached = GetCachedPage(i);
-    if (!cached || cached->AbsolutePageCount() >= page->AbsolutePageCount()) continue;
-    cached->SetAbsolutePageCount(page->AbsolutePageCount());
-    if (cached->ControlGroupBreakNo() == page->ControlGroupBreakNo() && cached->PageCount() < page->PageCount())
-      cached->SetPageCount(page->PageCount());
-    if (cached->HasPageValueCommands()) cached->UpdatePageValues(nullptr);
+  const int32_t count = page->AbsolutePageCount();
+  if (!cachedCounts_.empty() && count < cachedCounts_.back().absolutePageCount) {
+    for (int i = 0; i < cache_.Count(); ++i) TakeCachedCounts(CachedPageAt(i));
+    cachedCounts_.clear();
+    countRaises_.clear();
+    for (auto& taken : countsTaken_) taken.second = 0;
   }
+  const size_t index = cachedCounts_.size();
+  if (index > 0 && count > cachedCounts_.back().absolutePageCount) {
+    auto& raises = countRaises_[page->ControlGroupBreakNo()];
+    while (!raises.empty() && raises.back().second <= page->PageCount()) raises.pop_back();
+    raises.emplace_back(index, page->PageCount());
+  }
+  cachedCounts_.push_back({count, page->PageCount(), page->ControlGroupBreakNo()});
+  countsTaken_[page] = cachedCounts_.size();
 }
 
-TppPage* TppPublisher::GetCachedPage(int index) const {
+void TppPublisher::TakeCachedCounts(TppPage* page) {
+  auto taken = countsTaken_.find(page);
+  if (taken == countsTaken_.end() || taken->second >= cachedCounts_.size()) return;
+  const auto from = cachedCounts_.begin() + static_cast<std::ptrdiff_t>(taken->second);
+  taken->second = cachedCounts_.size();
+  // The first count above the page's raises it; after that, each raise of
+  // the count along the list raises it again.
+  const auto first = std::upper_bound(from, cachedCounts_.end(), page->AbsolutePageCount(),
+                                      [](int32_t c, const CachedCounts& e) { return c < e.absolutePageCount; });
+  if (first == cachedCounts_.end()) return;
+  const int32_t breakNo = page->ControlGroupBreakNo();
+  int32_t pageCount = page->PageCount();
+  if (first->controlGroupBreakNo == breakNo) pageCount = std::max(pageCount, first->pageCount);
+  auto raises = countRaises_.find(breakNo);
+  if (raises != countRaises_.end()) {
+    const size_t after = static_cast<size_t>(first - cachedCounts_.begin());
+    auto next = std::upper_bound(raises->second.begin(), raises->second.end(), after,
+                                 [](size_t i, const std::pair<size_t, int32_t>& r) { return i < r.first; });
+    if (next != raises->second.end()) pageCount = std::max(pageCount, next->second);
+  }
+  page->SetAbsolutePageCount(cachedCounts_.back().absolutePageCount);
+  page->SetPageCount(pageCount);
+  if (page->HasPageValueCommands()) page->UpdatePageValues(nullptr);
+}
+
+TppPage* TppPublisher::CachedPageAt(int index) const {
   if (index < 0 || index >= cache_.Count()) return nullptr;
   return cls::ObjectAs<TppPage>(cache_.Objects(index));
 }
 
-TppPage* TppPublisher::FindCachedPage(int32_t pageNo) const {
+TppPage* TppPublisher::GetCachedPage(int index) {
+  TppPage* page = CachedPageAt(index);
+  TakeCachedCounts(page);
+  return page;
+}
+
+TppPage* TppPublisher::FindCachedPage(int32_t pageNo) {
   int at = 0;
   if (!cache_.Find(ppPageKey(pageNo), at)) return nullptr;
   return GetCachedPage(at);
 }
 
-void TppPublisher::FreeCachedPages() { cache_.Clear(); }
+void TppPublisher::FreeCachedPages() {
+  cache_.Clear();
+  cachedCounts_.clear();
+  countRaises_.clear();
+  countsTaken_.clear();
+}
 
 void TppPublisher::SetCachePages(bool v) { cachePages_ = v; }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -133,6 +135,60 @@ TEST(Component, FreeNotificationsReachBothSidesInAnyOrder) {
   y->Free();
   EXPECT_NE(x->watched, nullptr);
   x->Free();
+}
+
+// A component many others link to (a band and the commands of every kept
+// page), under links made from either side, removed from either side and
+// partners freed at random: the notices of its own freeing go to those still
+// linked, last linked first, as a plain list of them says.
+TEST(Component, ALongListOfFreeNoticesKeepsItsOrderUnderEveryChange) {
+  std::mt19937 random(7);
+  for (int run = 0; run < 20; ++run) {
+    g_log.clear();
+    auto* hub = new TProbe(nullptr, "hub");
+    std::vector<TProbe*> partners, linked;
+    for (int i = 0; i < 150; ++i) {
+      partners.push_back(new TProbe(nullptr, std::to_string(i)));
+      partners.back()->watched = hub;
+    }
+    for (int step = 0; step < 3000; ++step) {
+      TProbe* p = partners[random() % partners.size()];
+      if (!p) continue;
+      auto at = std::find(linked.begin(), linked.end(), p);
+      switch (random() % 7) {
+        case 0:
+        case 1:
+        case 2:
+          if (random() % 2) hub->FreeNotification(p);
+          else p->FreeNotification(hub);
+          if (at == linked.end()) linked.push_back(p);
+          break;
+        case 3:
+        case 4:
+          if (random() % 2) hub->RemoveFreeNotification(p);
+          else p->RemoveFreeNotification(hub);
+          if (at != linked.end()) linked.erase(at);
+          break;
+        case 5:
+          if (random() % 10 == 0) {
+            p->watched = nullptr;
+            p->Free();
+            *std::find(partners.begin(), partners.end(), p) = nullptr;
+            if (at != linked.end()) linked.erase(at);
+          }
+          break;
+        default:
+          break;
+      }
+    }
+    g_log.clear();
+    hub->Free();
+    std::vector<std::string> expected{"free hub"};
+    for (auto p = linked.rbegin(); p != linked.rend(); ++p) expected.push_back((*p)->label + " lost hub");
+    EXPECT_EQ(g_log, expected) << run;
+    for (TProbe* p : partners)
+      if (p) p->Free();
+  }
 }
 
 TEST(Component, OwnerPassesRemovalNoticesToItsComponents) {

@@ -12,6 +12,7 @@
 #include "report/engine/ppReport.h"
 #include "report/output/ppDrwCmd.h"
 #include "tests/report/output/ppPrintr_fixture.h"
+#include "tests/support/ppListPipeline.h"
 
 namespace {
 
@@ -101,4 +102,39 @@ TEST_F(MemoPages, PageAskedAgainIsTheMemoPageMadeFirst) {
     EXPECT_EQ(report->pages[0].lines, first[no - 1].lines) << no;
     EXPECT_EQ(report->pages[0].tops, first[no - 1].tops) << no;
   }
+}
+
+// A data memo printed for record after record over page breaks, its text
+// one of three of different lengths, so that parts of equal texts start at
+// many places on the page and recur: every line prints once, in order.
+TEST_F(MemoPages, RecurringTextsOverPageBreaksPrintEveryLineOnceInOrder) {
+  memo->SetBand(nullptr);
+  cls::Owned<TppListPipeline> records(new TppListPipeline(nullptr));
+  records->AddField("Text");
+  const std::vector<std::pair<std::string, int>> texts = {{"a", 7}, {"b", 23}, {"c", 40}};
+  std::vector<std::string> want;
+  for (int r = 0; r < 60; ++r) {
+    const auto& [tag, count] = texts[static_cast<size_t>(r * r + r / 7) % texts.size()];
+    std::string text;
+    for (int i = 1; i <= count; ++i) {
+      text += tag + " " + std::to_string(i) + (i < count ? "\r\n" : "");
+      want.push_back(tag + " " + std::to_string(i));
+    }
+    records->AddRecord({{"Text", TppListPipeline::TValue(text)}});
+  }
+  report->SetDataPipeline(records.get());
+  cls::Owned<TppDBMemo> data(new TppDBMemo(nullptr));
+  data->SetBand(static_cast<TppCustomBand*>(report->DetailBand()));
+  data->SetDataPipeline(records.get());
+  data->SetDataField("Text");
+  data->SetmmWidth(60000);
+  data->SetmmHeight(5000);
+  data->SetStretch(true);
+  Request(TppPageSettingType::psAll, 1);
+  std::vector<std::string> all;
+  for (const TMemoPage& p : report->pages)
+    if (!p.calculation) all.insert(all.end(), p.lines.begin(), p.lines.end());
+  EXPECT_GT(report->pages.size(), 20u);
+  EXPECT_EQ(all, want);
+  report->SetDataPipeline(nullptr);
 }

@@ -74,7 +74,7 @@ class VarReport : public Printers {
       items->AddRecord({{"Item", TValue("item " + std::to_string(i))}, {"Amount", TValue(double(i))}});
   }
   // The records (group, amount), grouped on "Group" with 10 mm group bands.
-  TppGroup* Grouped(std::initializer_list<std::pair<const char*, double>> rows) {
+  TppGroup* Grouped(const std::vector<std::pair<const char*, double>>& rows) {
     items->AddField("Group");
     for (auto [g, a] : rows) items->AddRecord({{"Group", TValue(g)}, {"Amount", TValue(a)}});
     auto* group = new TppGroup(nullptr);
@@ -141,6 +141,43 @@ TEST_F(VarReport, PageTextsDBTextsAndLookAheadSumOverFivePages) {
     EXPECT_TRUE(Has(pages[p], pageEndSums[p])) << p;
     for (int i = 1; i <= 8; ++i) EXPECT_TRUE(Has(pages[p], "item " + std::to_string(p * 8 + i))) << p << " " << i;
   }
+}
+
+// Page texts read from the page cache after a run, a new page for each
+// group: the cached pages of one pass and of two passes show what two passes
+// printed.
+TEST_F(VarReport, CachedPagesReadAfterARunShowTheFinalPageTexts) {
+  std::vector<std::pair<const char*, double>> rows;
+  for (auto [group, n] : {std::pair{"A", 35}, {"B", 3}, {"C", 13}, {"D", 1}})
+    for (int i = 0; i < n; ++i) rows.emplace_back(group, i);
+  Grouped(rows)->SetNewPage(true);
+  Put(new TppSystemVariable(report.get()), footer, 0)->SetVarType(vtPageSetDesc);
+  Put(new TppSystemVariable(report.get()), header, 0)->SetVarType(vtPageCount);
+  Put(new TppCalc(report.get()), footer, 40000)->SetCalcType(TppCalcType::ctPageSet);
+  Put(new TppDBText(report.get()), detail, 0)->SetDataField("Group");
+  report->SetCachePages(true);
+  std::vector<std::vector<std::string>> printed;
+  for (TppPassSettingType pass : {TppPassSettingType::psTwoPass, TppPassSettingType::psOnePass}) {
+    gdi::ClearRecordedJobs();
+    report->SetPassSetting(pass);
+    report->Print();
+    if (printed.empty()) printed = PrintedTexts();
+    TppPublisher* publisher = report->Publisher();
+    ASSERT_EQ(publisher->GetCachedPageCount(), static_cast<int>(printed.size()));
+    ASSERT_GT(printed.size(), 8u);
+    for (int no = 1; no <= static_cast<int>(printed.size()); ++no) {
+      TppPage* page = publisher->FindCachedPage(no);
+      ASSERT_NE(page, nullptr) << no;
+      EXPECT_EQ(page->AbsolutePageCount(), static_cast<int32_t>(printed.size())) << no;
+      std::vector<std::string> texts;
+      for (int i = 0; i < page->GetDrawCommandCount(); ++i)
+        if (auto* text = cls::ObjectAs<TppDrawText>(page->GetDrawCommand(i))) texts.push_back(text->Text());
+      EXPECT_EQ(texts, printed[no - 1]) << static_cast<int>(pass) << " " << no;
+    }
+  }
+  const std::string count = std::to_string(printed.size());
+  EXPECT_TRUE(Has(printed[0], "Page 1 of " + count));
+  EXPECT_TRUE(Has(printed.back(), "Page " + count + " of " + count));
 }
 
 TEST_F(VarReport, CalcKindsOverTheRecordsWithNullsAndText) {

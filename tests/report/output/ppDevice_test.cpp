@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "report/output/ppDevice.h"
@@ -27,10 +29,12 @@ class TestPageNoCommand : public TppDrawCommand {
   using TppDrawCommand::TppDrawCommand;
   bool NeedsPageValues() override { return true; }
   bool UpdatePageValues() override {
+    ++Updates;
     Text = std::to_string(Page()->PageNo()) + "/" + std::to_string(Page()->PageCount());
     return true;
   }
   std::string Text;
+  static inline int Updates = 0;
 };
 CLS_IMPLEMENT_COMPONENT(TestPageNoCommand)
 
@@ -472,6 +476,103 @@ TEST_F(Publishing, AllPagesAreNotServedWithoutCachedPageOne) {
   EXPECT_EQ(publisher_->FindCachedPage(1), nullptr);
   Print(d);
   EXPECT_EQ(report_.Requests, 2);
+}
+
+namespace {
+
+// A cached page as the publisher must show it: each page cached raises the
+// counts of those cached before it, and a raised page's late values are
+// made again from its counts.
+struct ModelPage {
+  int32_t count, pageNo, pageCount, breakNo;
+  std::string text;  // a copy's late value is empty until made again
+};
+
+void ModelCache(std::map<int32_t, ModelPage>& model, int32_t no, const ModelPage& page) {
+  model[no] = page;
+  for (auto& [n, m] : model) {
+    if (m.count >= page.count) continue;
+    m.count = page.count;
+    if (m.breakNo == page.breakNo && m.pageCount < page.pageCount) m.pageCount = page.pageCount;
+    m.text = std::to_string(m.pageNo) + "/" + std::to_string(m.pageCount);
+  }
+}
+
+}  // namespace
+
+// Runs as one pass makes them (the count rising page by page, page numbers
+// restarting by group), as two passes make them (the count final), and with
+// pages made again, counts falling back, gaps and groups at random; cached
+// pages are read at random between pages and all at the end.
+TEST_F(Publishing, CachedPagesCountAsIfEachPageRaisedThoseBeforeIt) {
+  publisher_->SetCachePages(true);
+  std::mt19937 random(32);
+  for (int run = 0; run < 60; ++run) {
+    const int kind = run % 3;  // one pass, two passes, anything
+    const int pages = 1 + static_cast<int>(random() % 120);
+    publisher_->Reset();
+    std::map<int32_t, ModelPage> model;
+    int32_t breakNo = 0, inGroup = 0;
+    auto check = [&](int32_t no, TppPage* cached) {
+      ASSERT_EQ(model.count(no), 1u) << run << " " << no;
+      ASSERT_NE(cached, nullptr) << run << " " << no;
+      const ModelPage& m = model[no];
+      EXPECT_EQ(cached->AbsolutePageNo(), no) << run;
+      EXPECT_EQ(cached->AbsolutePageCount(), m.count) << run << " " << no;
+      EXPECT_EQ(cached->PageCount(), m.pageCount) << run << " " << no;
+      EXPECT_EQ(static_cast<TestPageNoCommand*>(cached->GetDrawCommand(0))->Text, m.text) << run << " " << no;
+    };
+    for (int step = 1; step <= pages * 2; ++step) {
+      int32_t no = step, count = step;
+      if (kind == 1) count = pages;
+      if (kind == 2) {
+        no = 1 + static_cast<int32_t>(random() % pages);
+        count = no + static_cast<int32_t>(random() % 4) - 1;
+      } else if (step > pages) {
+        break;
+      }
+      if (kind == 2 || random() % 5 == 0) {
+        breakNo += kind == 2 ? static_cast<int32_t>(random() % 3) - 1 : 1;
+        inGroup = 0;
+      }
+      ++inGroup;
+      cls::Owned<TppPage> page(new TppPage(nullptr));
+      page->SetAbsolutePageNo(no);
+      page->SetAbsolutePageCount(count);
+      page->SetControlGroupBreakNo(breakNo);
+      page->SetPageNo(inGroup);
+      page->SetPageCount(kind == 2 ? static_cast<int32_t>(random() % 6) : inGroup);
+      page->SetFinal(random() % 10 != 0);
+      AddCommand<TestPageNoCommand>(*page);
+      publisher_->PublishPage(page.get());
+      if (page->Final())
+        ModelCache(model, no, {count, page->PageNo(), page->PageCount(), breakNo, ""});
+      if (!model.empty() && random() % 3 == 0) {
+        auto it = std::next(model.begin(), static_cast<std::ptrdiff_t>(random() % model.size()));
+        check(it->first, publisher_->FindCachedPage(it->first));
+      }
+    }
+    ASSERT_EQ(publisher_->GetCachedPageCount(), static_cast<int>(model.size())) << run;
+    for (int i = 0; i < publisher_->GetCachedPageCount(); ++i) {
+      TppPage* cached = publisher_->GetCachedPage(i);
+      check(cached->AbsolutePageNo(), cached);
+    }
+  }
+}
+
+// One pass raises every page's count at each page; a cached page makes its
+// late values again once when read, not once per later page.
+TEST_F(Publishing, ACachedPageMakesItsLateValuesOncePerRead) {
+  publisher_->SetCachePages(true);
+  report_.Count = 2000;
+  TestDevice* d = Attach();
+  TestPageNoCommand::Updates = 0;
+  Print(d);
+  EXPECT_EQ(TestPageNoCommand::Updates, 0);
+  for (int i = 0; i < publisher_->GetCachedPageCount(); ++i) publisher_->GetCachedPage(i);
+  EXPECT_EQ(TestPageNoCommand::Updates, report_.Count - 1);
+  for (int i = 0; i < publisher_->GetCachedPageCount(); ++i) publisher_->GetCachedPage(i);
+  EXPECT_EQ(TestPageNoCommand::Updates, report_.Count - 1);
 }
 
 TEST_F(Publishing, DevicesStopWaitingOnceTheirRequestIsComplete) {
