@@ -148,7 +148,7 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
   std::shared_ptr<const std::string> sameText;
   auto same = [&](const TWrap& w) {
     if (!sameText && *w.text == text) sameText = w.text;
-    return w.charPos == charPos_ && w.width == width && w.mmLeading == mmLeading_ &&
+    return w.charPos == charPos_ && w.width == width && w.height == height && w.mmLeading == mmLeading_ &&
            w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
            w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
            w.tabStops == tabStops && w.text == sameText;
