@@ -101,19 +101,31 @@ class OutputFile {
     return true;
   }
 
+  // Cairo hands over its output in pieces of a few bytes: they are
+  // gathered and written a buffer, or a page, at a time.
   static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length) {
     auto* f = static_cast<OutputFile*>(closure);
-    for (unsigned int done = 0; done < length && !f->err_;) {
-      ssize_t n = ::write(f->fd_, data + done, length - done);
-      if (n > 0) done += static_cast<unsigned int>(n);
-      else if (n == 0) f->err_ = EIO;
-      else if (errno != EINTR) f->err_ = errno;
-    }
+    if (f->err_) return CAIRO_STATUS_WRITE_ERROR;
+    f->buffer_.append(reinterpret_cast<const char*>(data), length);
+    if (f->buffer_.size() >= kBuffer) f->Flush();
     return f->err_ ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
   }
 
-  // The first write failure so far, as the job's cause.
-  bool Good(Failure& why) const {
+  // Writes what is gathered.
+  void Flush() {
+    for (size_t done = 0; done < buffer_.size() && !err_;) {
+      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (n > 0) done += static_cast<size_t>(n);
+      else if (n == 0) err_ = EIO;
+      else if (errno != EINTR) err_ = errno;
+    }
+    buffer_.clear();
+  }
+
+  // The first write failure so far, as the job's cause; what is gathered
+  // is written first.
+  bool Good(Failure& why) {
+    if (fd_ >= 0) Flush();
     if (!err_) return true;
     why = FileFailure(err_, "Cannot write " + path_);
     return false;
@@ -122,6 +134,7 @@ class OutputFile {
   // Flushes and closes the file; a file that failed is removed.
   bool Close(Failure& why) {
     if (fd_ < 0) return Good(why);
+    Flush();
     // A device (no disk behind it) cannot be flushed and need not be.
     if (!err_ && ::fsync(fd_) != 0 && errno != EINVAL) err_ = errno;
     if (::close(fd_) != 0 && !err_ && errno != EINTR) err_ = errno;
@@ -132,6 +145,7 @@ class OutputFile {
 
   // Given up: closed and removed.
   void Discard() {
+    buffer_.clear();
     if (fd_ < 0) return;
     ::close(fd_);
     fd_ = -1;
@@ -139,7 +153,9 @@ class OutputFile {
   }
 
  private:
+  static constexpr size_t kBuffer = 1 << 16;
   std::string path_;
+  std::string buffer_;
   int fd_ = -1;
   int err_ = 0;
 };
