@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "dc_internal.h"
+#include "platform/sysroot/fileio.h"
 #include "platform/sysroot/sysroot.h"
 
 namespace fs = std::filesystem;
@@ -113,12 +114,7 @@ class OutputFile {
 
   // Writes what is gathered.
   void Flush() {
-    for (size_t done = 0; done < buffer_.size() && !err_;) {
-      ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-      if (n > 0) done += static_cast<size_t>(n);
-      else if (n == 0) err_ = EIO;
-      else if (errno != EINTR) err_ = errno;
-    }
+    if (!err_) err_ = sysroot::WriteAll(fd_, buffer_.data(), buffer_.size());
     buffer_.clear();
   }
 
@@ -223,6 +219,7 @@ class CairoEngine : public Engine {
       // unless the command has them already.
       why = unwritten;
       KeepFirstFailure(job, why);
+      job.status = "failed";
       if (def_.command.empty()) Fail(job);
       return false;
     }
@@ -341,13 +338,13 @@ class CairoEngine : public Engine {
                                                              page.width * 4);
     cairo_status_t st = cairo_surface_write_to_png_stream(s, OutputFile::Write, &file);
     cairo_surface_destroy(s);
-    if (!file.Close(why)) return false;
+    // A write failure is the cause cairo's error comes from.
+    if (!file.Good(why)) return false;
     if (st != CAIRO_STATUS_SUCCESS) {
       why = CairoFailure(st, path);
-      fs::remove(path);
-      return false;
+      return false;  // the file goes with it
     }
-    return true;
+    return file.Close(why);
   }
 
   spool::PrinterDef def_;

@@ -181,6 +181,16 @@ bool LockWithin(int fd, bool exclusive) {
 
 std::string LastLockFailure() { return t_lockFailure; }
 
+int WriteAll(int fd, const char* data, size_t size) {
+  for (size_t done = 0; done < size;) {
+    ssize_t n = write(fd, data + done, size - done);
+    if (n > 0) done += static_cast<size_t>(n);
+    else if (n == 0) return EIO;
+    else if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
 bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
   // The private file is hidden and beside the target, so the rename stays on
   // one file system and listings of the folder never show it.
@@ -192,12 +202,7 @@ bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) 
   std::string tmp = OwnedTemplate((slash == std::string::npos ? "" : folder) + "." + path.substr(slash + 1) + ".");
   int fd = mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  int err = 0;
-  for (size_t done = 0; done < data.size() && !err;) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n >= 0) done += static_cast<size_t>(n);
-    else if (errno != EINTR) err = errno;
-  }
+  int err = WriteAll(fd, data.data(), data.size());
   if (!err && fchmod(fd, mode) != 0) err = errno;
   if (!err && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && !err) err = errno;

@@ -34,6 +34,10 @@ namespace sysroot {
 // fails; the old file is then untouched and the private file gone.
 bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode = 0644);
 
+// Writes all SIZE bytes of DATA to FD, again after a short or interrupted
+// write; 0, or the errno of the failure (EIO for a write that takes none).
+int WriteAll(int fd, const char* data, size_t size);
+
 // Holds a lock on the host file PATH (created when missing, with its
 // folders) for its lifetime: exclusive for changes, shared for reading. A
 // shared lock never creates the file: a reader may only be allowed to read.

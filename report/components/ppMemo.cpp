@@ -143,15 +143,19 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
   const TppRect& r = PrintRect();
   const win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
   const int32_t width = r.Right - r.Left, height = r.Bottom - r.Top;
-  std::vector<std::string> tabStops;
-  for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
+  auto sameTabStops = [&](const std::vector<std::string>& stops) {
+    if (stops.size() != static_cast<size_t>(tabStops_.Count())) return false;
+    for (size_t i = 0; i < stops.size(); ++i)
+      if (stops[i] != tabStops_[static_cast<int>(i)]) return false;
+    return true;
+  };
   std::shared_ptr<const std::string> sameText;
   auto same = [&](const TWrap& w) {
     if (!sameText && *w.text == text) sameText = w.text;
     return w.charPos == charPos_ && w.width == width && w.height == height && w.mmLeading == mmLeading_ &&
            w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
            w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
-           w.tabStops == tabStops && w.text == sameText;
+           w.text == sameText && sameTabStops(w.tabStops);
   };
   for (const TWrap& w : wraps_)
     if (same(w)) {
@@ -161,6 +165,8 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
       return;
     }
   if (!sameText) sameText = std::make_shared<const std::string>(text);
+  std::vector<std::string> tabStops;
+  for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
   TWrap w{sameText, width, height, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops),
           {}, 0};
   int pos = charPos_;

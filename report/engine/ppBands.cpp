@@ -533,19 +533,12 @@ void TppDetailBand::SetDataPipeline(TppDataPipeline* pipeline) {
 
 void TppDetailBand::DefineProperties(cls::TFiler* filer) {
   TppBasicBand::DefineProperties(filer);
-  filer->DefineProperty(
-      "DataPipelineName", [this](cls::TReader& r) { dataPipelineName_ = r.ReadString(); },
-      [this](cls::TWriter& w) { w.WriteString(dataPipeline_ ? dataPipeline_->Name() : std::string()); },
-      dataPipeline_ != nullptr);
+  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_, dataPipeline_ != nullptr);
 }
 
 void TppDetailBand::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
-  if (dataPipeline_ || dataPipelineName_.empty()) return;
-  for (TppDataPipeline* p : list)
-    if (p && cls::SameText(p->Name(), dataPipelineName_)) {
-      SetDataPipeline(p);
-      return;
-    }
+  if (dataPipeline_) return;
+  if (TppDataPipeline* p = ppPipelineNamed(list, dataPipelineName_)) SetDataPipeline(p);
 }
 
 TppDataPipeline* TppDetailBand::GetDataPipeline() { return dataPipeline_ ? dataPipeline_ : TppBasicBand::GetDataPipeline(); }

@@ -180,15 +180,17 @@ void TppCustomReport::LinkDataPipeline(TppDataPipeline* pipeline) {
   }
 }
 
-void TppCustomReport::ResolveDataPipelineName() {
-  cls::TComponent* owner = Owner();
-  if (dataPipeline_ || dataPipelineName_.empty() || !owner) return;
-  for (int i = 0; i < owner->ComponentCount(); ++i)
-    if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i));
-        p && cls::SameText(p->Name(), dataPipelineName_)) {
-      LinkDataPipeline(p);
-      return;
-    }
+std::vector<TppDataPipeline*> TppCustomReport::OwnersPipelines() const {
+  std::vector<TppDataPipeline*> pipelines;
+  if (cls::TComponent* owner = Owner())
+    for (int i = 0; i < owner->ComponentCount(); ++i)
+      if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
+  return pipelines;
+}
+
+void TppCustomReport::ResolveDataPipelineName(const std::vector<TppDataPipeline*>& pipelines) {
+  if (dataPipeline_) return;
+  if (TppDataPipeline* p = ppPipelineNamed(pipelines, dataPipelineName_)) LinkDataPipeline(p);
 }
 
 void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
@@ -352,7 +354,7 @@ void TppCustomReport::CancelJob(const std::exception_ptr& failure) {
 }
 
 void TppCustomReport::StartJob() {
-  ResolveDataPipelineName();
+  if (!dataPipeline_ && !dataPipelineName_.empty()) ResolveDataPipelineName(OwnersPipelines());
   if (engine_) engine_->ResetState();
   TppProducer::StartJob();
 }
@@ -764,11 +766,8 @@ void TppCustomReport::Loaded() {
   if (columns_ > std::max(1, PrintableWidth() / 1000))
     throw cls::EReadError("Invalid property value: Columns = " + std::to_string(columns_));
   // Pipelines named by the stream are the owner's.
-  ResolveDataPipelineName();
-  std::vector<TppDataPipeline*> pipelines;
-  if (cls::TComponent* owner = Owner())
-    for (int i = 0; i < owner->ComponentCount(); ++i)
-      if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
+  const std::vector<TppDataPipeline*> pipelines = OwnersPipelines();
+  ResolveDataPipelineName(pipelines);
   for (TppBand* b : bands_) {
     if (auto* detail = cls::ObjectAs<TppDetailBand>(b)) detail->ResolveDataPipeline(pipelines);
     for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);

@@ -248,8 +248,10 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   TppBand* NewBandOfClass(cls::TClass c);
   // Joins PIPELINE's notification links and events, leaving the old one's.
   void LinkDataPipeline(TppDataPipeline* pipeline);
-  // Without a pipeline, the owner's pipeline of the kept name, if any.
-  void ResolveDataPipelineName();
+  // The pipelines the owner holds.
+  std::vector<TppDataPipeline*> OwnersPipelines() const;
+  // Without a pipeline, the pipeline of the kept name among PIPELINES, if any.
+  void ResolveDataPipelineName(const std::vector<TppDataPipeline*>& pipelines);
 
   bool autoStop_ = true;
   cls::TPtrList<TppBand> bands_;

@@ -651,6 +651,19 @@ const TraMembers* TraTppFieldRTTI::Members() const {
   return &members;
 }
 
+TppDataPipeline* ppPipelineNamed(const std::vector<TppDataPipeline*>& list, const std::string& name) {
+  if (name.empty()) return nullptr;
+  for (TppDataPipeline* p : list)
+    if (p && cls::SameText(p->Name(), name)) return p;
+  return nullptr;
+}
+
+void ppDefinePipelineName(cls::TFiler* filer, TppDataPipeline* const& current, std::string& name, bool stored) {
+  filer->DefineProperty(
+      "DataPipelineName", [&name](cls::TReader& r) { name = r.ReadString(); },
+      [&current](cls::TWriter& w) { w.WriteString(current ? current->Name() : std::string()); }, stored);
+}
+
 void ppRegisterDBUnit() {
   raRegisterRTTI(TraTppDataPipelineRTTI::Instance());
   raRegisterRTTI(TraTppFieldRTTI::Instance());

@@ -367,6 +367,13 @@ class TraTppFieldRTTI : public TraTppRelativeRTTI {
 // describing classes.
 void ppRegisterDBUnit();
 
+// The pipeline of LIST named NAME (case ignored), nullptr when none.
+TppDataPipeline* ppPipelineNamed(const std::vector<TppDataPipeline*>& list, const std::string& name);
+
+// A link to a pipeline streamed by name as DataPipelineName: read into
+// NAME, written from CURRENT's name; stored when STORED.
+void ppDefinePipelineName(cls::TFiler* filer, TppDataPipeline* const& current, std::string& name, bool stored);
+
 // The published DataPipeline of class C, streamed as DataPipelineName (a
 // name resolved after loading), so not stored itself.
 template <class C>

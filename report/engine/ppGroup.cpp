@@ -455,9 +455,7 @@ void TppGroup::DefineProperties(cls::TFiler* filer) {
   };
   integer("mmNewColumnThreshold", mmNewColumnThreshold_);
   integer("mmNewPageThreshold", mmNewPageThreshold_);
-  filer->DefineProperty(
-      "DataPipelineName", [this](cls::TReader& r) { dataPipelineName_ = r.ReadString(); },
-      [this](cls::TWriter& w) { w.WriteString(dataPipeline_ ? dataPipeline_->Name() : std::string()); }, true);
+  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_, true);
   // A pipeline named where an object was expected keeps the name.
   filer->DefineProperty("DataPipeline", [this](cls::TReader& r) { dataPipelineName_ = r.ReadIdent(); }, nullptr,
                         false);
@@ -482,12 +480,8 @@ void TppGroup::Loaded() {
 }
 
 void TppGroup::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
-  if (dataPipeline_ || breakType_ != btDataField || dataPipelineName_.empty()) return;
-  for (TppDataPipeline* p : list)
-    if (p && SameTextNoCase(p->Name(), dataPipelineName_)) {
-      SetDataPipeline(p);
-      return;
-    }
+  if (dataPipeline_ || breakType_ != btDataField) return;
+  if (TppDataPipeline* p = ppPipelineNamed(list, dataPipelineName_)) SetDataPipeline(p);
 }
 
 void TppGroup::Convert(int64_t version) {

@@ -539,13 +539,8 @@ void TppPrintable::AddDataPipelineToList(std::vector<TppDataPipeline*>& list) {
 }
 
 void TppPrintable::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
-  if (!IsDataAware() || dataPipeline_ || dataPipelineName_.empty()) return;
-  for (TppDataPipeline* p : list) {
-    if (p && SameTextNoCase(p->Name(), dataPipelineName_)) {
-      SetDataPipeline(p);
-      return;
-    }
-  }
+  if (!IsDataAware() || dataPipeline_) return;
+  if (TppDataPipeline* p = ppPipelineNamed(list, dataPipelineName_)) SetDataPipeline(p);
 }
 
 void TppPrintable::Notify(TppCommunicator* communicator, uint8_t operation) {
@@ -576,10 +571,7 @@ void TppPrintable::ReadOldAlignment(cls::TReader& reader) {
 
 void TppPrintable::DefineProperties(cls::TFiler* filer) {
   inherited::DefineProperties(filer);
-  filer->DefineProperty(
-      "DataPipelineName", [this](cls::TReader& r) { dataPipelineName_ = r.ReadString(); },
-      [this](cls::TWriter& w) { w.WriteString(dataPipeline_ ? dataPipeline_->Name() : std::string()); },
-      dataPipeline_ != nullptr);
+  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_, dataPipeline_ != nullptr);
   auto integer = [filer](const char* name, int32_t& field) {
     filer->DefineProperty(
         name, [&field](cls::TReader& r) { field = ClampInt32(r.ReadInteger()); },

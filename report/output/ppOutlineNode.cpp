@@ -223,6 +223,9 @@ void TppOutlineNode::Assign(cls::TPersistent* source) {
     inherited::Assign(source);
     return;
   }
+  if (caption_ == from->caption_ && pageReference_ == from->pageReference_ && nodeType_ == from->nodeType_ &&
+      createNode_ == from->createNode_)
+    return;
   caption_ = from->caption_;
   pageReference_ = from->pageReference_;
   nodeType_ = from->nodeType_;
@@ -251,21 +254,25 @@ void TppOutlineNode::Changed() {
 }
 
 void TppOutlineNode::SetCreateNode(bool v) {
+  if (createNode_ == v) return;  // an unchanged node is not recorded again
   createNode_ = v;
   Changed();
 }
 
 void TppOutlineNode::SetCaption(const std::string& v) {
+  if (caption_ == v) return;
   caption_ = v;
   Changed();
 }
 
 void TppOutlineNode::SetNodeType(TppOutlineNodeType v) {
+  if (nodeType_ == v) return;
   nodeType_ = v;
   Changed();
 }
 
 void TppOutlineNode::SetPageReference(int32_t v) {
+  if (pageReference_ == v) return;
   pageReference_ = v;
   Changed();
 }

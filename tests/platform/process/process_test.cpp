@@ -47,6 +47,13 @@ std::string RunAndCapture(const std::string& cmdLine, const std::string& cwd = "
   return s;
 }
 
+// PID is gone: reaped, not left a zombie.
+void ExpectReaped(int pid) {
+  errno = 0;
+  EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
+  EXPECT_EQ(errno, ESRCH);
+}
+
 }  // namespace
 
 TEST(CommandLine, SplitsLikeTheSystem) {
@@ -170,9 +177,7 @@ TEST(Process, ChildWhoseHandleIsDroppedIsNotLeftAZombie) {
   auto q = win::CreateProcess(exe + " exit 0");
   ASSERT_TRUE(q);
   win::WaitForSingleObject(q, win::INFINITE);
-  errno = 0;
-  EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
-  EXPECT_EQ(errno, ESRCH);
+  ExpectReaped(pid);
 }
 
 TEST(Process, ChildGetsNoneOfOurFilesBeyondTheStandardThree) {
@@ -298,11 +303,7 @@ TEST(Process, EveryAbandonedChildIsCollected) {
   EXPECT_GE(win::RunningChildren(), 1);
   for (int i = 0; i < 500 && win::RunningChildren() > 0; ++i) win::Sleep(20);
   EXPECT_EQ(win::RunningChildren(), 0);
-  for (int pid : pids) {
-    errno = 0;
-    EXPECT_NE(kill(pid, 0), 0) << "child " << pid << " is still a zombie";
-    EXPECT_EQ(errno, ESRCH);
-  }
+  for (int pid : pids) ExpectReaped(pid);
 }
 
 // A child that a signal ended chose no exit code.

@@ -55,7 +55,6 @@ class PageMemory : public Printers {
     constexpr int kFew = 100, kMany = 1000;
     return static_cast<double>(KeptAfter(kMany, outline) - KeptAfter(kFew, outline)) / (kMany - kFew);
   }
-  testing_support::TempRoot root_;
 };
 
 }  // namespace

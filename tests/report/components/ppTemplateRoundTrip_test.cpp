@@ -391,6 +391,7 @@ TEST_F(RoundTrip, EveryRegisteredClassPrintsTheSamePagesAfterTheRoundTripAndInTh
   f.report->SetPageLimit(20);
   f.report->SetUnits(utMillimeters);
   auto before = PrintedPages(f.report);
+  ASSERT_FALSE(before.empty());
   for (TppFormatType format : {TppFormatType::ftBinary, TppFormatType::ftASCII}) {
     TWholeForm g;
     Load(g.report, Save(f.report, format));
