@@ -161,13 +161,9 @@ TEST_F(PrintProgram, AKilledPrintTakesItsCommandAlongAndTheNextRunClearsItsFiles
   // The command goes (at most a zombie nobody collects is left); a kill
   // lands asynchronously, so it is given a moment.
   std::string stat;
-  for (int i = 0; i < 500; ++i) {
-    stat = ReadFile("/proc/" + std::to_string(command) + "/stat");
-    if (stat.empty() || stat.find(") Z ") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
-  if (!stat.empty() && stat.find(") Z ") == std::string::npos) kill(command, SIGKILL);
+  const bool gone = testing_support::GoneOrZombie(command, 500, stat);
+  EXPECT_TRUE(gone) << stat;
+  if (!gone) kill(command, SIGKILL);
   auto leftovers = [&] {
     std::vector<std::string> out;
     for (auto& e : fs::directory_iterator(tmp)) {

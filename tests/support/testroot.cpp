@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/sysroot/layout.h"
 #include "platform/sysroot/sysroot.h"
@@ -55,5 +56,14 @@ std::string Shell(const std::string& command) {
 }
 
 std::string BinPath(const std::string& name) { return std::string(ZOLMET_BIN_DIR) + "/" + name; }
+
+bool GoneOrZombie(int pid, int tries, std::string& stat) {
+  for (int i = 0; i < tries; ++i) {
+    stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.empty() || stat.find(") Z ") != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
 
 }  // namespace testing_support

@@ -25,5 +25,8 @@ void WriteFile(const std::string& hostPath, const std::string& data);
 std::string Shell(const std::string& command);
 // The file name of a built program or library (next to the test programs).
 std::string BinPath(const std::string& name);
+// Whether process PID is gone or a zombie within about TRIES x 10 ms (a
+// kill lands asynchronously); its /proc stat line as it last read in STAT.
+bool GoneOrZombie(int pid, int tries, std::string& stat);
 
 }  // namespace testing_support

@@ -964,12 +964,7 @@ TEST(HandOver, ACommandThatNeverEndsIsStoppedAtItsTimeLimit) {
   ASSERT_GT(pid, 0);
   // A kill is delivered asynchronously: give it a moment to land.
   std::string stat;
-  for (int i = 0; i < 200; ++i) {
-    stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-    if (stat.empty() || stat.find(") Z ") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
+  EXPECT_TRUE(testing_support::GoneOrZombie(pid, 200, stat)) << stat;
 }
 
 TEST(HandOver, EachFailureKeepsItsOwnCause) {

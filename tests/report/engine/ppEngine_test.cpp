@@ -102,6 +102,17 @@ struct Engine : TReportTest<TRecordingReport> {
     for (int i = 0; i < 1000; ++i) pipeline->AddRecord({});
     report->SetDataPipeline(pipeline);
   }
+  // The message of the print error a run of every page raises; empty, and
+  // a failure, when it raises none.
+  std::string RunError() {
+    try {
+      Request(TppPageSettingType::psAll);
+    } catch (const EPrintError& e) {
+      return e.Message();
+    }
+    ADD_FAILURE() << "no error after " << report->pages.size() << " pages";
+    return "";
+  }
   // A detail band holding LINES lines that continue over the pages.
   TLines* LinesDetail(int lines) {
     auto* detail = AddBand<TppDetailBand>(10, phDynamic);
@@ -291,14 +302,9 @@ TEST_F(Engine, BandTallerThanThePageEndsWithAnError) {
   auto* detail = AddBand<TppDetailBand>(70);
   Add<TFixed>(detail, 0, 5000);
   AddBand<TppFooterBand>(20);
-  try {
-    Request(TppPageSettingType::psAll);
-    FAIL() << "no error";
-  } catch (const EPrintError& e) {
-    std::string message = e.Message();
-    EXPECT_EQ(message.rfind(ppLoadStr(1023) + "\r\n\r\n", 0), 0u) << message;
-    EXPECT_NE(message.find("Detail"), std::string::npos) << message;
-  }
+  const std::string message = RunError();
+  EXPECT_EQ(message.rfind(ppLoadStr(1023) + "\r\n\r\n", 0), 0u) << message;
+  EXPECT_NE(message.find("Detail"), std::string::npos) << message;
   // The job gave up on the second page; the engine starts afresh next time.
   EXPECT_EQ(report->pages.size(), 1u);
   EXPECT_FALSE(report->Engine()->Flags().Contains(TppEngineFlag::efInitialised));
@@ -311,12 +317,8 @@ TEST_F(Engine, ReprintedLabelAboveLinesThatNeverFitEndsWithAnError) {
   TFixed* label = Add<TFixed>(lines->Band(), 0, 1500);
   label->SetReprintOnOverFlow(true);
   report->SetPageLimit(20);
-  try {
-    Request(TppPageSettingType::psAll);
-    FAIL() << "no error after " << report->pages.size() << " pages";
-  } catch (const EPrintError& e) {
-    EXPECT_NE(e.Message().find("Lines does not fit"), std::string::npos) << e.Message();
-  }
+  const std::string message = RunError();
+  EXPECT_NE(message.find("Lines does not fit"), std::string::npos) << message;
   EXPECT_LE(report->pages.size(), 3u);
 }
 
@@ -332,12 +334,8 @@ TEST_F(Engine, NamelessBandThatNeverFitsIsNamedByItsKind) {
   Add<TFixed>(header, 0, 5000);
   Add<TFixed>(AddBand<TppDetailBand>(10), 0, 5000);
   ASSERT_EQ(header->UserName(), "");
-  try {
-    Request(TppPageSettingType::psAll);
-    FAIL() << "no error after " << report->pages.size() << " pages";
-  } catch (const EPrintError& e) {
-    EXPECT_NE(e.Message().find("\r\n\r\nGroupHeaderBand does not fit on a page."), std::string::npos) << e.Message();
-  }
+  const std::string message = RunError();
+  EXPECT_NE(message.find("\r\n\r\nGroupHeaderBand does not fit on a page."), std::string::npos) << message;
 }
 
 TEST_F(Engine, ColumnsCrowdedOffTheTitlePageStartOnTheNextPage) {
@@ -365,12 +363,8 @@ TEST_F(Engine, ColumnsThatNeverFitEndWithAnErrorOnTheSecondPage) {
   TppBand* columnHeader = report->GetBand(TppBandType::btColumnHeader, 0);
   ASSERT_NE(columnHeader, nullptr);
   columnHeader->SetHeight(10);
-  try {
-    Request(TppPageSettingType::psAll);
-    FAIL() << "no error after " << report->pages.size() << " pages";
-  } catch (const EPrintError& e) {
-    EXPECT_NE(e.Message().find("Detail does not fit on a page."), std::string::npos) << e.Message();
-  }
+  const std::string message = RunError();
+  EXPECT_NE(message.find("Detail does not fit on a page."), std::string::npos) << message;
   EXPECT_LE(report->pages.size(), 2u);
 }
 
@@ -388,12 +382,8 @@ TEST_F(Engine, ForcedPrintPositionBreakIsNoFailure) {
   // ends with an error instead of breaking pages forever.
   report->pages.clear();
   summary->SetHeight(60);
-  try {
-    Request(TppPageSettingType::psAll);
-    FAIL() << "no error";
-  } catch (const EPrintError& e) {
-    EXPECT_NE(e.Message().find("Summary does not fit"), std::string::npos) << e.Message();
-  }
+  const std::string message = RunError();
+  EXPECT_NE(message.find("Summary does not fit"), std::string::npos) << message;
   EXPECT_LE(report->pages.size(), 4u);
 }
 
