@@ -158,7 +158,6 @@ void TppDBText::InitGeneration() {
   lastPage_ = -1;
   lastText_.clear();
   repeated_ = false;
-  ignoreLast_ = false;
   firstAfterReset_ = true;
   EventMask().Include(ciEngineTraversal);
   EventMask().Include(ciGroupAfterGroupBreak);
@@ -172,7 +171,6 @@ void TppDBText::Reset() {
   lastPage_ = -1;
   lastText_.clear();
   repeated_ = false;
-  ignoreLast_ = false;
   firstAfterReset_ = true;
 }
 
@@ -189,13 +187,10 @@ void TppDBText::Traversal() {
 
 void TppDBText::CheckRepeat() {
   GetText(currentText_);
-  if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup() && ignoreLast_) {
-    repeated_ = true;
-  } else if (!firstAfterReset_ && lastText_ == currentText_) {
+  if (!firstAfterReset_ && lastText_ == currentText_) {
     repeated_ = true;
   } else {
     lastText_ = currentText_;
-    ignoreLast_ = false;
     repeated_ = false;
     lastPage_ = CurrentCachePage();
   }
@@ -237,20 +232,31 @@ void TppDBText::ReadState(const uint8_t* record) {
   repeated_ = record[0] & kRepeated;
   firstAfterReset_ = record[0] & kFirstAfterReset;
   std::memcpy(&lastPage_, record + 1, 4);
-  if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup()) ignoreLast_ = true;
 }
 
 void TppDBText::SaveToCache(int32_t pageIndex) {
   std::vector<uint8_t> record(static_cast<size_t>(CacheRecordSize()));
   WriteState(record.data());
   WriteCacheRecord(pageIndex, record.data());
+  if (pageIndex < 0) return;
+  auto page = static_cast<size_t>(pageIndex);
+  if (pageLastTexts_.size() <= page) pageLastTexts_.resize(page + 1);
+  pageLastTexts_[page] = lastText_;
 }
 
 void TppDBText::RestoreFromCache(int32_t pageIndex) {
   std::vector<uint8_t> record(static_cast<size_t>(CacheRecordSize()));
   record[0] = kAbsent;
   ReadCacheRecord(pageIndex, record.data());
-  if (record[0] != kAbsent) ReadState(record.data());
+  if (record[0] == kAbsent) return;
+  ReadState(record.data());
+  if (pageIndex >= 0 && static_cast<size_t>(pageIndex) < pageLastTexts_.size())
+    lastText_ = pageLastTexts_[static_cast<size_t>(pageIndex)];
+}
+
+void TppDBText::ResetCache(int32_t pageIndex) {
+  if (pageIndex >= 0 && static_cast<size_t>(pageIndex) < pageLastTexts_.size())
+    pageLastTexts_.resize(static_cast<size_t>(pageIndex));
 }
 
 // ---------------------------------------------------------------- TppDBCalc

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "report/components/ppVar.h"
 
@@ -44,8 +45,11 @@ class TppDBText : public TppCustomText {
   void Reset() override;
   void EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) override;
   void DecidePrinting() override;
+  // The cache record, and beside it the last text as the page left it: a
+  // page made again compares its first value with the one carried over.
   void SaveToCache(int32_t pageIndex) override;
   void RestoreFromCache(int32_t pageIndex) override;
+  void ResetCache(int32_t pageIndex) override;
 
  protected:
   // Each record: CheckRepeat, then the first-after-reset flag clears.
@@ -67,9 +71,7 @@ class TppDBText : public TppCustomText {
   bool repeated_ = false;
   bool printed_ = false;
   bool firstAfterReset_ = true;
-  // After a cache restore the last text is unknown: the value counts as a
-  // repeat until the group resets.
-  bool ignoreLast_ = false;
+  std::vector<std::string> pageLastTexts_;
 };
 
 class TppDBCalc : public TppDBText {
