@@ -161,7 +161,9 @@ void TppDBText::InitGeneration() {
   firstAfterReset_ = true;
   EventMask().Include(ciEngineTraversal);
   EventMask().Include(ciGroupAfterGroupBreak);
+  EventMask().Include(ciReportStartPage);
   if (TppCustomEngine* engine = EngineOf(this)) engine->AddEventNotify(this);
+  if (TppCustomReport* report = GetReport()) report->AddEventNotify(this);
   if (TppGroup* group = ResetGroup()) group->AddEventNotify(this);
 }
 
@@ -178,6 +180,11 @@ void TppDBText::EventNotify(TppCommunicator* sender, int eventId, TraParamList* 
   TppCustomText::EventNotify(sender, eventId, params);
   if (eventId == ciGroupAfterGroupBreak && sender == ResetGroup()) Reset();
   else if (eventId == ciEngineTraversal && sender == EngineOf(this)) Traversal();
+  else if (eventId == ciReportStartPage && sender == GetReport()) PageStarted();
+}
+
+void TppDBText::PageStarted() {
+  if (lastPage_ != -1) printed_ = !reprintOnSubsequent_;
 }
 
 void TppDBText::Traversal() {

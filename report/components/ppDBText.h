@@ -58,6 +58,9 @@ class TppDBText : public TppCustomText {
   virtual void WriteState(uint8_t* record);
   virtual void ReadState(const uint8_t* record);
   void CheckRepeat();
+  // At each page's start, after the cache is restored: a value seen before
+  // may print again on this page only with ReprintOnSubsequent.
+  void PageStarted();
   int32_t CurrentCachePage();
   void RefreshCaption();
 
