@@ -398,12 +398,14 @@ void TppDBCalc::EventNotify(TppCommunicator* sender, int eventId, TraParamList* 
 
 void TppDBCalc::Traversal() {
   TppDataPipeline* pipeline = DataPipeline();
+  bool hasField = IsDataAvailable();
   if (pipeline && pipeline->NoRecords()) {
     value_ = 0;
-  } else if (IsDataAvailable()) {
+  } else if (hasField || dbCalcType_ == dcCount) {
+    // A count counts every record, with or without a field.
     if (firstValue_ && OnGroupBreak) OnGroupBreak(this);
-    bool isNull = false;
-    double x = ppFieldValueAsDouble(pipeline->GetFieldValue(DataField()), isNull);
+    bool isNull = true;
+    double x = hasField ? ppFieldValueAsDouble(pipeline->GetFieldValue(DataField()), isNull) : 0;
     count_ += 1;
     switch (dbCalcType_) {
       case dcCount: value_ = count_; break;
