@@ -181,6 +181,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   while (done < count) {
     ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) win::SetLastErrorFromErrno(errno);  // the cause a failed write is reported with
     if (n <= 0) break;
     done += n;
   }
@@ -196,7 +197,10 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 void TFileStream::SetSize(int64_t size) {
   if (size < 0) size = 0;
   int64_t pos = Position();
-  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EStreamError("Stream write error");
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    win::SetLastErrorFromErrno(errno);
+    throw EStreamError("Stream write error");
+  }
   if (pos > size) Seek(size, soBeginning);
 }
 

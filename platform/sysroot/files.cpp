@@ -67,7 +67,8 @@ DWORD SetLastErrorFromErrno(int err) {
     case EROFS: code = ERROR_ACCESS_DENIED; break;
     case ETXTBSY:
     case EBUSY: code = ERROR_SHARING_VIOLATION; break;
-    case ENOSPC: code = ERROR_DISK_FULL; break;
+    case ENOSPC:
+    case EFBIG: code = ERROR_DISK_FULL; break;
     case EWOULDBLOCK: code = ERROR_LOCK_VIOLATION; break;
     case EEXIST: code = ERROR_ALREADY_EXISTS; break;
     case ENOMEM: code = ERROR_NOT_ENOUGH_MEMORY; break;

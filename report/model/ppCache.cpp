@@ -8,6 +8,20 @@
 CLS_IMPLEMENT_COMPONENT(TppCacheable)
 CLS_IMPLEMENT_CLASS(TppCacheManager)
 
+namespace {
+
+// A failed write to STREAM: the file it goes to and the system's reason,
+// else the exception's own text.
+std::string WriteFailureText(cls::TStream* stream, const std::exception& e) {
+  win::DWORD code = win::GetLastError();
+  std::string reason = code != 0 ? win::SysErrorMessage(code) : std::string(e.what());
+  if (auto* file = cls::ObjectAs<cls::TFileStream>(stream))
+    return "Cannot write the page cache file \"" + file->FileName() + "\". " + reason;
+  return "Cannot write the page cache. " + reason;
+}
+
+}  // namespace
+
 // ---- TppCacheable ----
 
 TppCacheable::TppCacheable(cls::TComponent* owner) : TppRelative(owner) {}
@@ -25,12 +39,14 @@ void TppCacheable::ReadCacheRecord(int32_t pageIndex, void* buffer) {
 }
 
 bool TppCacheable::TryWrite(int64_t at, const void* buffer) {
+  win::SetLastError(0);
   try {
     if (at > stream_->Size()) stream_->SetSize(at);  // zeros up to this record
     stream_->Seek(at, cls::soBeginning);
     stream_->WriteBuffer(buffer, recordSize_);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    writeFailure_ = WriteFailureText(stream_, e);
     return false;
   }
 }
@@ -181,12 +197,14 @@ cls::Owned<cls::TStream> TppCacheManager::NewStream() {
     return m;
   }
   std::string name = MakeTempFileName(tempDirectory_, "cch");
-  if (name.empty()) RaiseCacheError();
+  if (name.empty())
+    RaiseCacheError("Cannot create a page cache file \"" + tempDirectory_ + "cch*.tmp\". " +
+                    win::SysErrorMessage(win::GetLastError()));
   tempFileNames_.Add(name);
   try {
     return cls::Owned<cls::TStream>(new cls::TFileStream(name, cls::fmCreate));
-  } catch (const cls::EStreamError&) {
-    RaiseCacheError();
+  } catch (const cls::EStreamError& e) {
+    RaiseCacheError(e.Message());  // names the file and the cause
   }
 }
 
@@ -235,17 +253,21 @@ void TppCacheManager::Dispatch(TppCacheOperation operation, int32_t pageIndex) {
   }
 }
 
-void TppCacheManager::SwitchToFiles() {
-  if (mode_ == TppCacheMode::cmFiles) RaiseCacheError();
+void TppCacheManager::SwitchToFiles(const std::string& cause) {
+  if (mode_ == TppCacheMode::cmFiles) RaiseCacheError(cause);
   mode_ = TppCacheMode::cmFiles;
-  bool failed = false;
-  for (size_t i = 0; i < streams_.size() && !failed; ++i) {
+  std::string failure;
+  for (size_t i = 0; i < streams_.size() && failure.empty(); ++i) {
     cls::Owned<cls::TStream> file;
     try {
       file = NewStream();
+      win::SetLastError(0);
       file->CopyFrom(streams_[i].get(), 0);
-    } catch (const std::exception&) {
-      failed = true;
+    } catch (const EPrintError& e) {
+      failure = e.Message();  // no file to be had
+      break;
+    } catch (const std::exception& e) {
+      failure = WriteFailureText(file.get(), e);
       break;
     }
     streams_[i] = std::move(file);  // the memory stream goes
@@ -253,14 +275,17 @@ void TppCacheManager::SwitchToFiles() {
   }
   // Also after a failure: no cacheable may keep a stream freed above.
   Dispatch(TppCacheOperation::coPosition, 0);
-  if (failed) RaiseCacheError();
+  if (!failure.empty()) RaiseCacheError(failure);
 }
 
-void TppCacheManager::RaiseCacheError() {
+void TppCacheManager::RaiseCacheError(const std::string& cause) {
   if (auto* r = dynamic_cast<IppCacheReport*>(report_))
     if (IppCacheEngine* e = r->CacheEngine())
       if (e->Generating()) e->SetCancelled(true);
-  throw EPrintError(LoadLanguageString(284));
+  // The library's own text for it is empty: the cause is what tells.
+  std::string text = LoadLanguageString(284);
+  if (cause.empty()) throw EPrintError(text.empty() ? std::string("Cannot write the page cache.") : text);
+  throw EPrintError(text.empty() ? cause : text + " " + cause);
 }
 
 void TppCacheManager::Notify(TppCommunicator* communicator, uint8_t operation) {
@@ -280,9 +305,10 @@ void TppCacheManager::Notification(cls::TComponent* c, cls::TOperation op) {
 
 void TppCacheManager::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
   inherited::EventNotify(sender, eventId, params);
-  if (!cls::ObjectIs<TppCacheable>(sender)) return;
-  if (eventId == ciCacheFull) SwitchToFiles();
-  else if (eventId == ciCacheError) RaiseCacheError();
+  auto* cacheable = cls::ObjectAs<TppCacheable>(sender);
+  if (!cacheable) return;
+  if (eventId == ciCacheFull) SwitchToFiles(cacheable->WriteFailure());
+  else if (eventId == ciCacheError) RaiseCacheError(cacheable->WriteFailure());
 }
 
 // ---- scripting ----

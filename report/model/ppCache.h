@@ -45,6 +45,9 @@ class TppCacheable : public TppRelative {
   // tried once more; a second failure sends CacheError, which raises.
   void WriteCacheRecord(int32_t pageIndex, const void* buffer);
 
+  // Why the last write failed, naming the stream's file; empty when none has.
+  const std::string& WriteFailure() const { return writeFailure_; }
+
   // Virtual operations, in slot order (empty here).
   virtual void ResetCache(int32_t pageIndex);
   virtual void RestoreFromCache(int32_t pageIndex);
@@ -62,6 +65,7 @@ class TppCacheable : public TppRelative {
   int32_t position_ = 0;
   int32_t recordSize_ = 0;
   cls::TStream* stream_ = nullptr;
+  std::string writeFailure_;
 };
 
 class TppCacheManager : public TppCommunicator {
@@ -113,8 +117,10 @@ class TppCacheManager : public TppCommunicator {
   void StreamFor(TppCacheable* c);
   int SharerCount(int sizeIndex) const { return sharers_[static_cast<size_t>(sizeIndex)] + 1; }
   cls::Owned<cls::TStream> NewStream();
-  void SwitchToFiles();
-  [[noreturn]] void RaiseCacheError();
+  // CAUSE: why the write that asked for it failed.
+  void SwitchToFiles(const std::string& cause);
+  // Ends generation with EPrintError; the text names the file and CAUSE.
+  [[noreturn]] void RaiseCacheError(const std::string& cause);
   void Forget(TppCacheable* c);
 
   cls::TStringList tempFileNames_;

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "platform/sysroot/files.h"
@@ -225,12 +226,12 @@ TEST_F(Cache, FailureOnFilesIsACacheError) {
   EXPECT_FALSE(manager->FileMode());
   objects[0]->SaveToCache(1);  // 24 bytes > 12: moves to files
   ASSERT_TRUE(manager->FileMode());
-  // Full again while on files: the cache error ends generation.
+  // Full again while on files: the cache error ends generation, and says why.
   try {
     objects[0]->SendEventNotify(objects[0], ciCacheFull, nullptr);
     FAIL() << "no cache error";
   } catch (const EPrintError& e) {
-    EXPECT_EQ(e.Message(), "");
+    EXPECT_NE(e.Message(), "");
   }
   EXPECT_TRUE(report->engine.cancelled);
   report->engine.cancelled = false;
@@ -254,15 +255,18 @@ TEST_F(Cache, FailedMoveToFilesLeavesNoDanglingStreams) {
   rlimit small = old;
   small.rlim_cur = 158;
   setrlimit(RLIMIT_FSIZE, &small);
-  bool raised = false;
+  std::string message = "no error";
   try {
     SaveAll(5);
-  } catch (const EPrintError&) {
-    raised = true;
+  } catch (const EPrintError& e) {
+    message = e.Message();
   }
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_TRUE(raised);
+  // The error names the file that could not be written, and why.
+  ASSERT_EQ(manager->TempFileNames().Count(), 2);
+  EXPECT_EQ(message, "Cannot write the page cache file \"" + manager->TempFileNames()[1] + "\". " +
+                         win::SysErrorMessage(win::ERROR_DISK_FULL));
   EXPECT_TRUE(report->engine.cancelled);
   ASSERT_EQ(manager->StreamCount(), 2);
   EXPECT_TRUE(cls::ObjectIs<cls::TFileStream>(manager->Stream(0)));
@@ -278,6 +282,25 @@ TEST_F(Cache, FailedMoveToFilesLeavesNoDanglingStreams) {
   manager->Free();
   manager = nullptr;
   for (const std::string& n : names) EXPECT_FALSE(win::FileExists(n)) << n;
+}
+
+TEST_F(Cache, UnusableTemporaryFolderIsNamedWithTheCause) {
+  manager->SetMemoryStreamLimit(12);
+  manager->SetCacheables({objects[0]});
+  objects[0]->SaveToCache(0);
+  // A file where the temporary folder should be.
+  const std::string folder = manager->TempDirectory();
+  std::filesystem::remove_all(root.Host(folder));
+  testing_support::WriteFile(root.Host(folder.substr(0, folder.size() - 1)), "not a folder");
+  std::string message = "no error";
+  try {
+    objects[0]->SaveToCache(1);
+  } catch (const EPrintError& e) {
+    message = e.Message();
+  }
+  EXPECT_EQ(message, "Cannot create a page cache file \"" + folder + "cch*.tmp\". " +
+                         win::SysErrorMessage(win::ERROR_PATH_NOT_FOUND));
+  EXPECT_TRUE(report->engine.cancelled);
 }
 
 TEST_F(Cache, FreedCacheablesAndReportsAreForgotten) {
