@@ -1,6 +1,7 @@
 #include "report/output/ppPrintr.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "platform/sysroot/codepage.h"
@@ -110,8 +111,9 @@ void ppGetPaperSize(int code, int& width, int& height) {
   if (!p) {
     width = height = 0;
   } else if (p->Inches) {
-    width = ToTenthsMM(static_cast<float>(p->Width), utInches);
-    height = ToTenthsMM(static_cast<float>(p->Height), utInches);
+    // 254 tenths of a millimetre to the inch, rounded once.
+    width = static_cast<int>(std::lround(p->Width * 254));
+    height = static_cast<int>(std::lround(p->Height * 254));
   } else {
     width = static_cast<int>(p->Width);
     height = static_cast<int>(p->Height);

@@ -31,9 +31,18 @@ Names List(const cls::TStringList& l) {
 TEST(PaperTables, NamesSizesAndTheMendedExtraSizes) {
   int w, h;
   ppGetPaperSize(1, w, h);
-  EXPECT_EQ(w, ToTenthsMM(8.5f, utInches));
-  EXPECT_EQ(h, ToTenthsMM(11.0f, utInches));
   EXPECT_EQ(w, 2159);
+  EXPECT_EQ(h, 2794);
+  // Tabloid Extra, A4 Extra and Letter Plus to the tenth.
+  ppGetPaperSize(52, w, h);
+  EXPECT_EQ(w, 2969);
+  EXPECT_EQ(h, 4572);
+  ppGetPaperSize(53, w, h);
+  EXPECT_EQ(w, 2355);
+  EXPECT_EQ(h, 3223);
+  ppGetPaperSize(59, w, h);
+  EXPECT_EQ(w, 2159);
+  EXPECT_EQ(h, 3223);
   ppGetPaperSize(9, w, h);
   EXPECT_EQ(w, 2100);
   EXPECT_EQ(h, 2970);
@@ -114,12 +123,14 @@ TEST(PaperTables, EveryRowIsConsistent) {
     } else {
       EXPECT_EQ(p.Width + p.Height, 0);
     }
-    // The look-ups answer from the row; inch sizes convert as the units do.
+    // The look-ups answer from the row; an inch size is the nearest tenth
+    // of a millimetre to inches x 25.4 mm.
     EXPECT_EQ(ppGetPaperName(p.Code), p.Name);
     int w, h;
     ppGetPaperSize(p.Code, w, h);
-    EXPECT_EQ(w, p.Inches ? ToTenthsMM(static_cast<float>(p.Width), utInches) : static_cast<int>(p.Width));
-    EXPECT_EQ(h, p.Inches ? ToTenthsMM(static_cast<float>(p.Height), utInches) : static_cast<int>(p.Height));
+    const double scale = p.Inches ? 254 : 1;
+    EXPECT_LE(std::abs(w - p.Width * scale), 0.5) << w;
+    EXPECT_LE(std::abs(h - p.Height * scale), 0.5) << h;
     if (!p.Inches) {
       EXPECT_EQ(p.Width, std::floor(p.Width));
       EXPECT_EQ(p.Height, std::floor(p.Height));
@@ -165,7 +176,7 @@ TEST(Capabilities, NormalisationOfPapersAndBins) {
   // 20 takes its table size; Custom appended last.
   EXPECT_EQ(List(c.PaperNames), (Names{"A4 210 x 297 mm", "82 x 150 mm", "Envelope #10 4 18 x 9 1/2", "Custom"}));
   EXPECT_EQ(List(c.PaperCodes), (Names{"9", "300", "20", "256"}));
-  EXPECT_EQ(List(c.PaperWidths)[2], std::to_string(ToTenthsMM(4.125f, utInches)));
+  EXPECT_EQ(List(c.PaperWidths)[2], "1048");  // 4.125 in
   EXPECT_EQ(List(c.PaperWidths)[3], "0");
 
   TppPrinterCapabilities u;
