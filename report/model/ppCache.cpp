@@ -39,11 +39,14 @@ void TppCacheable::ReadCacheRecord(int32_t pageIndex, void* buffer) {
 }
 
 bool TppCacheable::TryWrite(int64_t at, const void* buffer) {
+  // Cleared so that a failure's code is this write's; kept when it succeeds.
+  const win::DWORD previousError = win::GetLastError();
   win::SetLastError(0);
   try {
     if (at > stream_->Size()) stream_->SetSize(at);  // zeros up to this record
     stream_->Seek(at, cls::soBeginning);
     stream_->WriteBuffer(buffer, recordSize_);
+    win::SetLastError(previousError);
     return true;
   } catch (const std::exception& e) {
     writeFailure_ = WriteFailureText(stream_, e);

@@ -30,26 +30,16 @@ Names List(const cls::TStringList& l) {
 
 TEST(PaperTables, NamesSizesAndTheMendedExtraSizes) {
   int w, h;
-  ppGetPaperSize(1, w, h);
-  EXPECT_EQ(w, 2159);
-  EXPECT_EQ(h, 2794);
-  // Tabloid Extra, A4 Extra and Letter Plus to the tenth.
-  ppGetPaperSize(52, w, h);
-  EXPECT_EQ(w, 2969);
-  EXPECT_EQ(h, 4572);
-  ppGetPaperSize(53, w, h);
-  EXPECT_EQ(w, 2355);
-  EXPECT_EQ(h, 3223);
-  ppGetPaperSize(59, w, h);
-  EXPECT_EQ(w, 2159);
-  EXPECT_EQ(h, 3223);
-  ppGetPaperSize(9, w, h);
-  EXPECT_EQ(w, 2100);
-  EXPECT_EQ(h, 2970);
-  ppGetPaperSize(256, w, h);
-  EXPECT_EQ(w + h, 0);
-  ppGetPaperSize(48, w, h);
-  EXPECT_EQ(w + h, 0);
+  // Letter, Tabloid Extra, A4 Extra and Letter Plus to the tenth; A4; none.
+  const struct {
+    int code, width, height;
+  } known[] = {{1, 2159, 2794}, {52, 2969, 4572}, {53, 2355, 3223}, {59, 2159, 3223},
+               {9, 2100, 2970}, {256, 0, 0},       {48, 0, 0}};
+  for (const auto& k : known) {
+    ppGetPaperSize(k.code, w, h);
+    EXPECT_EQ(w, k.width) << k.code;
+    EXPECT_EQ(h, k.height) << k.code;
+  }
   // 50 and 56 are 9.5 x 12 in, 51 is 9.5 x 15 in, 54 is 8.5 x 11 in.
   for (int code : {50, 56}) {
     ppGetPaperSize(code, w, h);
