@@ -176,6 +176,30 @@ TEST(RtfReader, ParagraphNumberingShowsItsMarkersOnce) {
             (std::vector<std::string>{"(III)\ta", "(IV)\tb", "‧\tc", "(III)\td", "9.\te", "\tab.f", "g"}));
 }
 
+TEST(RtfReader, SymbolFontsAndPrivateUseBulletsReadAsWhatTheyMean) {
+  const std::string fonts = "{\\fonttbl{\\f0\\fcharset2 Symbol;}{\\f1\\fcharset0 Arial;}{\\f2\\fcharset136 X;}}";
+  // Symbol's bytes, cp1252's bullet, Symbol's private-use bullet in any
+  // font, and a list marker in a Symbol font.
+  Document d = Loaded(Rtf(fonts + "\\f0\\'b7 a\\'b1b\\'d6\\f1 \\'95\\f2\\u61623?\\f0\\bullet\\par "
+                                  "{\\listtext\\pard\\plain\\f0 \\'b7\\tab}\\f1 item\\par "
+                                  "{\\*\\pn\\pnlvlblt\\pnf0{\\pntxtb\\'b7}}\\f1 next"));
+  EXPECT_EQ(d.Lines(), (std::vector<std::string>{"‧ α±β√‧‧‧", "‧\titem", "‧\tnext"}));
+  EXPECT_EQ(d.FormatAt(0).face, "Symbol");
+  // What they mean is what is saved.
+  EXPECT_EQ(Loaded(d.SaveRtf()).Text(), d.Text());
+}
+
+TEST(RtfReader, DoubleByteFontsReadInTheirOwnCodePage) {
+  const std::string fonts = "{\\fonttbl{\\f0\\fcharset128 MS Mincho;}{\\f1\\fcharset134 SimSun;}{\\f2\\fcharset129 "
+                            "Gulim;}{\\f3\\fcharset0 Arial;}}";
+  // テスト日本 in Shift-JIS: trail bytes 'e', 'X' and 'g' are no letters of
+  // their own; katakana have no Big5 form, one '?' each.
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f0 \\'83e\\'83X\\'83g\\'93\\'fa\\'96\\'7b\\f3 !")).Text(), "???日本!");
+  // 中文简 in GBK, 한 in Korean, a lead byte without its trail.
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f1 \\'d6\\'d0\\'ce\\'c4\\'bc\\'f2\\f2 \\'c7\\'d1\\f0 \\'83")).Text(), "中文???");
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f0\\'83")).Length(), 1);
+}
+
 // Documents written by real programs (corpus/make-corpus.sh) read as the
 // same words in the same order as an independent reader's text of each.
 // Words: runs of ASCII letters and digits, and every other character on its
