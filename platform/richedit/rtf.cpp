@@ -119,7 +119,8 @@ struct Marker {
   int start = 1;
   std::string before, after;
   bool SameList(const Marker& m) const {
-    return style == m.style && start == m.start && before == m.before && after == m.after;
+    return numbered == m.numbered && style == m.style && start == m.start && before == m.before &&
+           after == m.after;
   }
 };
 
@@ -465,19 +466,23 @@ class Reader {
     }
   }
 
-  // A paragraph's marker, unless its list text shows one already.
+  // A paragraph's marker, unless its list text shows one already. Numbers
+  // count per level (the paragraph's left indent) while list paragraphs
+  // follow each other; an item restarts the levels deeper than its own.
   void EndMarker() {
     const Marker m = marker_;
-    if (!m.numbered && !m.bullet) return;
     const int para = doc_.ParagraphCount() - 1;
+    if (lastListPara_ != para - 1 && lastListPara_ != para) levels_.clear();
+    lastListPara_ = para;
+    if (!m.numbered && !m.bullet) return;
+    const int level = state_.para.left;
+    levels_.erase(levels_.upper_bound(level), levels_.end());
+    auto it = levels_.find(level);
+    const int count = it != levels_.end() && m.SameList(it->second.first) ? it->second.second + 1 : 0;
+    levels_[level] = {m, count};
     if (listText_.first == para && listText_.second) return;
     std::string text = m.before;
-    if (m.numbered) {
-      count_ = lastNumbered_ == para - 1 && m.SameList(lastMarker_) ? count_ + 1 : 0;
-      lastNumbered_ = para;
-      lastMarker_ = m;
-      text += MarkerNumber(m.start + count_, m.style);
-    }
+    if (m.numbered) text += MarkerNumber(m.start + count, m.style);
     text += m.after;
     Emit(listText_.first == para ? text : text + "\t");
   }
@@ -682,8 +687,9 @@ class Reader {
   ParaFormat lastPara_;
   int cells_ = 0;              // cells ended, not yet written as tabs
   bool cellBreak_ = false;     // a cell's paragraph ended, not yet written
-  Marker marker_, lastMarker_;
-  int lastNumbered_ = -2, count_ = 0;         // the last numbered paragraph, its number less the start
+  Marker marker_;
+  std::map<int, std::pair<Marker, int>> levels_;  // per left indent: the last marker, its number less the start
+  int lastListPara_ = -2;                          // the last paragraph with a marker
   std::pair<int, bool> listText_{-1, false};  // the paragraph with list text; whether that shows a marker
   std::vector<int> rowEdges_;  // the row's cell edges, twips
 };

@@ -200,6 +200,24 @@ TEST(RtfReader, DoubleByteFontsReadInTheirOwnCodePage) {
   EXPECT_EQ(Loaded(Rtf(fonts + "\\f0\\'83")).Length(), 1);
 }
 
+TEST(RtfReader, MultiLevelNumbersCountPerLevel) {
+  // As AbiWord writes them: each level its own indent, deeper levels
+  // \pnlvl9 with \pnprev, and blank list text.
+  auto item = [](int indent, const char* style, const char* text) {
+    std::string pn = std::string(indent == 720 ? "\\pnlvlbody" : "\\pnprev\\pnlvl9") + style;
+    return "{\\listtext\\pard\\fi-480\\li" + std::to_string(indent) + "  \\tab}\\pard\\plain{\\fi-480\\li" +
+           std::to_string(indent) + "{\\*\\pn\\pnql\\pnstart1" + pn + "{\\pntxtb }{\\pntxta .}}" + text + "\\par}";
+  };
+  Document d = Loaded(Rtf(item(720, "\\pndec", "first") + item(1440, "\\pnlcltr", "A") + item(1440, "\\pnlcltr", "B") +
+                          item(2160, "\\pnlcrm", "deep") + item(2160, "\\pnlcrm", "deeper") +
+                          item(720, "\\pndec", "second") + item(1440, "\\pnlcltr", "again") +
+                          item(720, "\\pndec", "third") + "\\pard plain\\par " + item(720, "\\pndec", "new")));
+  std::vector<std::string> lines = d.Lines();
+  for (std::string& line : lines) std::erase_if(line, [](char c) { return c == ' ' || c == '\t'; });
+  EXPECT_EQ(lines, (std::vector<std::string>{"1.first", "a.A", "b.B", "i.deep", "ii.deeper", "2.second", "a.again",
+                                             "3.third", "plain", "1.new", ""}));
+}
+
 // Documents written by real programs (corpus/make-corpus.sh) read as the
 // same words in the same order as an independent reader's text of each.
 // Words: runs of ASCII letters and digits, and every other character on its
