@@ -437,6 +437,8 @@ class Reader {
     else if (w == "listtext" || w == "pntext") {
       s.listText = true;
       listText_ = {doc_.ParagraphCount() - 1, false};
+    } else if (w == "chftn") {
+      Emit(std::to_string(++footnotes_));  // the note itself is not shown
     } else if (w == "cellx") {
       if (rowEdges_.size() <= kMaxTabs) rowEdges_.push_back(Clamp(value, -kMaxIndent - 1, kMaxIndent + 1));
     } else {
@@ -690,6 +692,7 @@ class Reader {
   Marker marker_;
   std::map<int, std::pair<Marker, int>> levels_;  // per left indent: the last marker, its number less the start
   int lastListPara_ = -2;                          // the last paragraph with a marker
+  int footnotes_ = 0;
   std::pair<int, bool> listText_{-1, false};  // the paragraph with list text; whether that shows a marker
   std::vector<int> rowEdges_;  // the row's cell edges, twips
 };

@@ -218,6 +218,13 @@ TEST(RtfReader, MultiLevelNumbersCountPerLevel) {
                                              "3.third", "plain", "1.new", ""}));
 }
 
+TEST(RtfReader, FootnoteReferencesShowTheirNumbers) {
+  EXPECT_EQ(Loaded(Rtf("here{\\up6\\chftn}{\\footnote\\pard{\\up6\\chftn} the note} and there{\\super\\chftn"
+                       "{\\*\\footnote\\chftn\\~another}}.{\\*\\ftnsep\\chftnsep}"))
+                .Text(),
+            "here1 and there2.");
+}
+
 // Documents written by real programs (corpus/make-corpus.sh) read as the
 // same words in the same order as an independent reader's text of each.
 // Words: runs of ASCII letters and digits, and every other character on its
