@@ -387,6 +387,39 @@ TEST_F(Layout, RendersRunsAlignedThroughTheTextCalls) {
   EXPECT_EQ(texts[3]->origin.x, 100 - 8 - 40 - 8);
 }
 
+TEST_F(Layout, IndentsKeepEveryLineInsideTheRectangle) {
+  // A marker hanging left of no indent, an indent wider than the
+  // rectangle, a right indent past its edge.
+  Document d = Loaded(Rtf("\\fi-720 1.\\tab hanging marker text\\par\\pard\\li5000 wide indent words\\par"
+                          "\\pard\\ri-900\\qr right\\par\\pard\\li-300\\fi-300 left"));
+  for (int w : {24, 100}) {
+    SCOPED_TRACE(w);
+    win::HDC mf = gdi::CreateMetafileDC(nullptr);
+    std::string joined;
+    int pos = 0;
+    while (pos < d.Length()) {
+      richedit::FormatResult r = d.FormatRange(mf, mf, Twips(w, 1000), pos, d.Length() - 1, true);
+      ASSERT_GT(r.next, pos);
+      joined += d.TextRange(pos, r.next - 1);
+      pos = r.next;
+    }
+    EXPECT_EQ(joined, d.Text());
+    std::string drawn;
+    for (const gdi::Op& op : gdi::CloseMetafileDC(mf))
+      if (auto* t = op.As<gdi::TextOp>()) {
+        // Blanks ending a line may hang past the edge, unseen.
+        const size_t shown = t->text.find_last_not_of(' ') + 1;
+        int width = 0;
+        for (size_t k = 0; k < shown && k < t->advances.size(); ++k) width += t->advances[k];
+        EXPECT_GE(t->origin.x, 0) << t->text;
+        EXPECT_LE(t->origin.x + width, w) << t->text;
+        drawn += t->text;
+      }
+    for (const char* word : {"hanging", "wide", "indent", "words", "right", "left"})
+      EXPECT_NE(drawn.find(word), std::string::npos) << word;
+  }
+}
+
 TEST(RtfWriter, ControlValuesAndUnknownCharacterSetsRoundTrip) {
   // A Unicode control value is dropped (a tab kept); a character set the
   // reader does not know reads in the document's code page, and so is
