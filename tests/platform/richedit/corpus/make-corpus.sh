@@ -14,7 +14,7 @@ cd "$(dirname "$0")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 text() {  # text FILE NAME: LibreOffice's text of FILE as NAME.txt
-  cp "$1" "$work/"
+  [ "$(dirname "$1")" = "$work" ] || cp "$1" "$work/"
   soffice --headless --convert-to 'txt:Text (encoded):UTF8' --outdir "$work" "$work/$(basename "$1")" >/dev/null
   mv "$work/$(basename "${1%.*}").txt" "$2.txt"
 }
