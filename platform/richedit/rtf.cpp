@@ -523,7 +523,8 @@ class Reader {
   void Symbol(char16_t u) {
     Unpaired();
     int page = CodePageOf(FontOf(state_.font).charset);
-    bool held = page == 950 || page == kSymbolPage || cp::Utf16ToCodePage(page, std::u16string_view(&u, 1)) != "?";
+    const bool held =
+        page == 950 || page == kSymbolPage || cp::Utf16ToCodePage(page, std::u16string_view(&u, 1)) != "?";
     Emit(held ? Big5Of(u) : "?");
   }
 

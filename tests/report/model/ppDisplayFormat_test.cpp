@@ -218,7 +218,8 @@ TEST_F(DisplayFormats, EveryRouteRoundsTheDecimalOfFifteenDigits) {
       // An extended keeps 18 digits.
       auto [xMinus, xNumber] = HandRounded(value, 18, decimals);
       if (row.grouped) xNumber = Grouped(xNumber);
-      EXPECT_EQ(FormatDisplayValue(row.pattern, value, dtExtended), laid(xMinus ? row.negative : row.positive, xNumber));
+      EXPECT_EQ(FormatDisplayValue(row.pattern, value, dtExtended),
+                laid(xMinus ? row.negative : row.positive, xNumber));
       if (std::string(row.pattern).find('$') == std::string::npos) {
         EXPECT_EQ(cls::FormatFloat(row.pattern, value), want);
       }
