@@ -40,22 +40,6 @@ std::string WithSeparator(std::string s) {
   return s;
 }
 
-// DIGITS as printf writes them (a '-' first, a '.' fraction) in the
-// settings' separators, the whole part grouped by thousands when asked.
-std::string LocalNumber(const std::string& digits, bool group) {
-  size_t start = !digits.empty() && digits[0] == '-' ? 1 : 0;
-  size_t dot = digits.find('.');
-  size_t end = dot == std::string::npos ? digits.size() : dot;
-  std::string out = digits.substr(0, start);
-  for (size_t i = start; i < end; ++i) {
-    out += digits[i];
-    size_t left = end - i - 1;
-    if (group && left > 0 && left % 3 == 0) out += FormatSettings().ThousandSeparator;
-  }
-  if (dot != std::string::npos) out += FormatSettings().DecimalSeparator + digits.substr(dot + 1);
-  return out;
-}
-
 char FoldLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c); }
 
 // A Windows date or time pattern in the class library's letters: months M
@@ -285,15 +269,14 @@ std::string Format(std::string_view format, const std::vector<TVarRec>& args) {
           BadFormat(format);
         if (precision > 200) precision = 200;
         if (type == 'm') {
-          piece = FloatToStrF(v, ffCurrency, 18, precision < 0 ? FormatSettings().CurrencyDecimals : precision);
+          piece = FloatToStrF(v, ffCurrency, 15, precision < 0 ? FormatSettings().CurrencyDecimals : precision);
         } else if (type == 'e') {
           std::snprintf(buf, sizeof buf, "%.*E", precision < 0 ? 14 : (precision > 0 ? precision - 1 : 0), v);
           piece = WithSeparator(buf);
         } else if (type == 'g') {
           piece = WithSeparator(FloatToStrG(v, precision <= 0 ? 15 : precision));
         } else {
-          std::snprintf(buf, sizeof buf, "%.*f", precision < 0 ? 2 : precision, v);
-          piece = LocalNumber(buf, type != 'f');
+          piece = FloatToFixed(v, precision < 0 ? 2 : precision, type != 'f');
         }
         break;
       }

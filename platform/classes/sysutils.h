@@ -149,20 +149,25 @@ std::string FloatToStrG(double value, int precision = 15);
 std::string ExtendedToStrG(long double value, int precision = 18);
 
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
-// VALUE (80-bit, so 64-bit integers keep every digit; an exact half rounds
-// away from zero) with PRECISION
-// significant digits (1-19) and, in the fixed formats, DIGITS decimals
-// (0-18): general, exponent, fixed, number with thousand separators,
+// VALUE (80-bit, so 64-bit integers keep every digit) rounded to PRECISION
+// significant digits (1-19) and, in the fixed formats, then to DIGITS
+// decimals (0-18), each exact half away from zero: general, exponent, fixed, number with thousand separators,
 // currency with separators and the currency string placed as the settings
 // say. A fixed or number value with more whole digits than PRECISION is
 // written in exponent form.
 std::string FloatToStrF(long double value, TFloatFormat format, int precision, int digits);
+// VALUE rounded as FloatToStrF rounds it, with DIGITS decimals (0-200),
+// the whole digits always written out (Format's %f and %n).
+std::string FloatToFixed(long double value, int digits, bool grouped, int precision = 15);
 // VALUE through the pattern FORMAT: up to three sections (positive;
 // negative; zero) of the placeholders 0 and #, one '.', ',' for grouping,
 // E+ E- e+ e- with up to four exponent 0s, quoted 'text' or "text", and any
 // other byte as itself. An empty pattern is the general format; a value of
-// more than 19 whole digits without an exponent too. Any pattern is safe.
-std::string FormatFloat(std::string_view format, long double value);
+// more than 309 whole digits without an exponent too. Any pattern is safe.
+// VALUE is first rounded to PRECISION significant digits (1-19: 15 for a
+// double, 7 for a single, 18 for an extended, 19 for a 64-bit integer),
+// then to the pattern's decimals, each exact half away from zero.
+std::string FormatFloat(std::string_view format, long double value, int precision = 15);
 // The same for an amount (exact: every digit of the 64-bit value).
 std::string FormatCurr(std::string_view format, Currency value);
 // Shortest text of the amount (up to four decimals, no currency string).

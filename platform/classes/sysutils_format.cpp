@@ -72,19 +72,21 @@ void KeepDigits(Decimal& d, long keep) {
 
 void RoundToDecimals(Decimal& d, long decimals) { KeepDigits(d, d.Exponent + decimals); }
 
-// The value with 19 significant digits: an 80-bit value holds every 64-bit
-// integer, and 19 digits give each of them back.
-Decimal FromExtended(long double value) {
+// VALUE rounded to SIGNIFICANT digits (1-19) of its decimal expansion, the
+// half away from zero: 15 for a double, 7 for a single, 18 for an extended,
+// 19 to keep every 64-bit integer.
+Decimal FromExtended(long double value, int significant) {
   Decimal d;
   d.Negative = std::signbit(value);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.18Le", std::fabs(value));
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%.39Le", std::fabs(value));
   std::string s = buf;
   size_t e = s.find('e');
   for (size_t i = 0; i < e; ++i)
     if (s[i] >= '0' && s[i] <= '9') d.Digits += s[i];
   d.Exponent = std::atoi(s.c_str() + e + 1) + 1;
   Normalise(d);
+  KeepDigits(d, std::clamp(significant, 1, 19));
   return d;
 }
 
@@ -199,6 +201,9 @@ SectionScan ScanSection(std::string_view s) {
 }
 
 constexpr long kMaxPatternDigits = 1 << 20;
+// Whole digits written out: any double's; an extended beyond that range is
+// written in general format.
+constexpr int kMaxWholeDigits = 309;
 
 // D rounded as SCAN asks (significant digits with an exponent, decimals
 // without), and the exponent shown.
@@ -308,14 +313,14 @@ std::string FormatDecimal(std::string_view format, const Decimal& value, General
   SectionScan scan = ScanSection(sections[0]);
   long exponent;
   Decimal rounded = RoundFor(scan, value, exponent);
-  if (!scan.Scientific && rounded.Exponent > 19) return general();
+  if (!scan.Scientific && rounded.Exponent > kMaxWholeDigits) return general();
   size_t use = 0;
   if (rounded.IsZero() && sections.size() >= 3 && !sections[2].empty()) use = 2;
   else if (!rounded.IsZero() && value.Negative && sections.size() >= 2 && !sections[1].empty()) use = 1;
   if (use != 0) {
     scan = ScanSection(sections[use]);
     rounded = RoundFor(scan, value, exponent);
-    if (!scan.Scientific && rounded.Exponent > 19) return general();
+    if (!scan.Scientific && rounded.Exponent > kMaxWholeDigits) return general();
   }
   bool minus = use == 0 && value.Negative && !rounded.IsZero();
   return ApplySection(sections[use], scan, rounded, exponent, minus);
@@ -559,6 +564,17 @@ std::string WithCase(const std::string& ch, char mode) {
   return std::string(1, mode == 'U' ? Upper(ch[0]) : Lower(ch[0]));
 }
 
+// VALUE with DIGITS decimals, the whole digits written out.
+std::string FixedText(const Decimal& value, int digits, bool grouped) {
+  Decimal d = value;
+  RoundToDecimals(d, digits);
+  std::string whole = WholeDigits(d);
+  if (whole.empty()) whole = "0";
+  std::string number = Grouped(whole, grouped);
+  if (digits > 0) number += FormatSettings().DecimalSeparator + FractionDigits(d, digits);
+  return d.Negative && !d.IsZero() ? "-" + number : number;
+}
+
 }  // namespace
 
 std::string FloatToStrF(long double value, TFloatFormat format, int precision, int digits) {
@@ -567,16 +583,12 @@ std::string FloatToStrF(long double value, TFloatFormat format, int precision, i
   if (format == ffGeneral) return ExtendedToStrG(value, precision);
   if (!std::isfinite(value)) return ExtendedToStrG(value, precision);
   if (format == ffExponent) return ExponentText(value, precision);
-  Decimal d = FromExtended(value);
-  KeepDigits(d, precision);
+  Decimal d = FromExtended(value, precision);
   if (format != ffCurrency && d.Exponent > precision) return ExponentText(value, precision);
-  RoundToDecimals(d, digits);
-  bool negative = d.Negative && !d.IsZero();
-  std::string whole = WholeDigits(d);
-  if (whole.empty()) whole = "0";
-  std::string number = Grouped(whole, format != ffFixed);
-  if (digits > 0) number += FormatSettings().DecimalSeparator + FractionDigits(d, digits);
-  if (format != ffCurrency) return negative ? "-" + number : number;
+  std::string number = FixedText(d, digits, format != ffFixed);
+  if (format != ffCurrency) return number;
+  const bool negative = number[0] == '-';
+  if (negative) number.erase(0, 1);
   // '$' stands for the currency string, '1' for the number.
   static constexpr const char* kPositive[] = {"$1", "1$", "$ 1", "1 $"};
   static constexpr const char* kNegative[] = {"($1)", "-$1", "$-1", "$1-", "(1$)", "-1$", "1-$", "1$-",
@@ -592,10 +604,15 @@ std::string FloatToStrF(long double value, TFloatFormat format, int precision, i
   return out;
 }
 
-std::string FormatFloat(std::string_view format, long double value) {
+std::string FloatToFixed(long double value, int digits, bool grouped, int precision) {
+  if (!std::isfinite(value)) return ExtendedToStrG(value, precision);
+  return FixedText(FromExtended(value, precision), std::clamp(digits, 0, 200), grouped);
+}
+
+std::string FormatFloat(std::string_view format, long double value, int precision) {
   auto general = [&] { return ExtendedToStrG(value, 18); };
   if (!std::isfinite(value)) return general();
-  return FormatDecimal(format, FromExtended(value), general);
+  return FormatDecimal(format, FromExtended(value, precision), general);
 }
 
 std::string FormatCurr(std::string_view format, Currency value) {

@@ -100,8 +100,16 @@ FormatResult Document::FormatRange(win::HDC dc, win::HDC target, const win::RECT
     const ParaFormat& pf = paras_[static_cast<size_t>(std::min(para, ParagraphCount() - 1))];
     const Char* before = pos > 0 ? &chars_[static_cast<size_t>(pos) - 1] : nullptr;
     bool paraStart = !before || (before->n == 1 && before->b[0] == '\r');
-    int left = rc.left + MulDiv(pf.left + (paraStart ? pf.first : 0), tx, 1440);
-    int right = rc.right - MulDiv(pf.right, tx, 1440);
+    // Indents keep the line inside the rectangle, at least one character
+    // wide.
+    int left = std::max(rc.left, rc.left + MulDiv(pf.left + (paraStart ? pf.first : 0), tx, 1440));
+    int right = std::min(rc.right, rc.right - MulDiv(pf.right, tx, 1440));
+    const Char& head = chars_[static_cast<size_t>(pos)];
+    const int least = std::min(rc.right - rc.left, head.n == 1 && head.b[0] == '\t' ? 0 : widthOf(head));
+    if (right - left < least) {
+      left = std::max(rc.left, std::min(left, rc.right - least));
+      right = std::max(right, left + least);
+    }
     int width = std::max(right - left, 0);
     // One line: characters while they fit; breaks after blanks and tabs,
     // around Big5 characters, else inside the word.

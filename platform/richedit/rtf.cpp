@@ -13,6 +13,63 @@ namespace richedit {
 namespace {
 
 constexpr int kNoCharset = -1;
+constexpr int kSymbolCharset = 2;
+constexpr int kSymbolPage = 42;  // a symbol font's bytes: its glyphs, not a code page
+
+// The meaning of a Symbol font's bytes 0x20 to 0xFF ('?': none).
+constexpr char16_t kSymbolFont[] = {
+    0x0020, 0x0021, 0x2200, 0x0023, 0x2203, 0x0025, 0x0026, 0x220B, 0x0028, 0x0029, 0x2217, 0x002B,
+    0x002C, 0x2212, 0x002E, 0x002F, 0x0030, 0x0031, 0x0032, 0x0033, 0x0034, 0x0035, 0x0036, 0x0037,
+    0x0038, 0x0039, 0x003A, 0x003B, 0x003C, 0x003D, 0x003E, 0x003F, 0x2245, 0x0391, 0x0392, 0x03A7,
+    0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399, 0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F,
+    0x03A0, 0x0398, 0x03A1, 0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396, 0x005B,
+    0x2234, 0x005D, 0x22A5, 0x005F, 0x203E, 0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3,
+    0x03B7, 0x03B9, 0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1, 0x03C3,
+    0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6, 0x007B, 0x007C, 0x007D, 0x223C, 0x003F,
+    0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F,
+    0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F,
+    0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x003F, 0x20AC, 0x03D2, 0x2032, 0x2264,
+    0x2044, 0x221E, 0x0192, 0x2663, 0x2666, 0x2665, 0x2660, 0x2194, 0x2190, 0x2191, 0x2192, 0x2193,
+    0x00B0, 0x00B1, 0x2033, 0x2265, 0x00D7, 0x221D, 0x2202, 0x2022, 0x00F7, 0x2260, 0x2261, 0x2248,
+    0x2026, 0x2502, 0x2500, 0x21B5, 0x2135, 0x2111, 0x211C, 0x2118, 0x2297, 0x2295, 0x2205, 0x2229,
+    0x222A, 0x2283, 0x2287, 0x2284, 0x2282, 0x2286, 0x2208, 0x2209, 0x2220, 0x2207, 0x00AE, 0x00A9,
+    0x2122, 0x220F, 0x221A, 0x22C5, 0x00AC, 0x2227, 0x2228, 0x21D4, 0x21D0, 0x21D1, 0x21D2, 0x21D3,
+    0x25CA, 0x2329, 0x00AE, 0x00A9, 0x2122, 0x2211, 0x239B, 0x239C, 0x239D, 0x23A1, 0x23A2, 0x23A3,
+    0x23A7, 0x23A8, 0x23A9, 0x23AA, 0x003F, 0x232A, 0x222B, 0x2320, 0x23AE, 0x2321, 0x239E, 0x239F,
+    0x23A0, 0x23A4, 0x23A5, 0x23A6, 0x23AB, 0x23AC, 0x23AD, 0x003F,
+};
+
+char16_t SymbolUnicode(unsigned char byte) {
+  if (byte == '\t') return u'\t';
+  return byte >= 0x20 && byte - 0x20 < static_cast<int>(std::size(kSymbolFont)) ? kSymbolFont[byte - 0x20] : u'?';
+}
+
+// Big5 of U, or of its nearest form: Symbol's private-use characters are
+// its glyphs' meanings; bullets are Big5's dot, as Windows fits them.
+std::string Big5Of(char16_t u) {
+  if (u >= 0xF020 && u <= 0xF0FF) u = SymbolUnicode(static_cast<unsigned char>(u - 0xF000));
+  static const std::pair<char16_t, char16_t> kNearest[] = {
+      {0x2022, 0x2027}, {0x2219, 0x2027}, {0x22C5, 0x2027}, {0x2264, 0x2266}, {0x2265, 0x2267},
+      {0x2212, 0xFF0D}, {0x2217, 0xFF0A}, {0x03C2, 0x03C3}, {0x25CA, 0x25C7}, {0x2666, 0x25C6}};
+  for (auto [from, to] : kNearest)
+    if (u == from) u = to;
+  return cp::Utf16ToBig5(std::u16string_view(&u, 1));
+}
+
+// Big5 of UTF-16 UNITS, each character in its nearest form.
+std::string Big5Of(std::u16string_view units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    if (units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      std::string pair = cp::Utf16ToBig5(units.substr(i++, 2));
+      out += pair.size() == 2 && cp::IsBig5Lead(static_cast<unsigned char>(pair[0])) ? pair : "?";
+    } else {
+      out += Big5Of(units[i]);
+    }
+  }
+  return out;
+}
 
 // The Windows code page of a font character set; 0 when the document's.
 int CodePageOfCharset(int charset) {
@@ -20,6 +77,7 @@ int CodePageOfCharset(int charset) {
     case win::DEFAULT_CHARSET:
     case win::CHINESEBIG5_CHARSET: return 950;
     case 0: return 1252;
+    case kSymbolCharset: return kSymbolPage;
     case 77: return 10000;
     case 128: return 932;
     case 129: return 949;
@@ -61,7 +119,8 @@ struct Marker {
   int start = 1;
   std::string before, after;
   bool SameList(const Marker& m) const {
-    return style == m.style && start == m.start && before == m.before && after == m.after;
+    return numbered == m.numbered && style == m.style && start == m.start && before == m.before &&
+           after == m.after;
   }
 };
 
@@ -378,6 +437,8 @@ class Reader {
     else if (w == "listtext" || w == "pntext") {
       s.listText = true;
       listText_ = {doc_.ParagraphCount() - 1, false};
+    } else if (w == "chftn") {
+      Emit(std::to_string(++footnotes_));  // the note itself is not shown
     } else if (w == "cellx") {
       if (rowEdges_.size() <= kMaxTabs) rowEdges_.push_back(Clamp(value, -kMaxIndent - 1, kMaxIndent + 1));
     } else {
@@ -397,6 +458,7 @@ class Reader {
     else if (w == "pnlvlblt") m.bullet = true, m.numbered = false;
     else if (w == "pnlvlcont") m.bullet = m.numbered = false;
     else if (w == "pnstart") m.start = Clamp(value, 0, 1 << 20);
+    else if (w == "pnf") state_.font = Clamp(value, 0, 1 << 30);
     else if (w == "pntxtb") state_.markerPart = 1;
     else if (w == "pntxta") state_.markerPart = 2;
     else {
@@ -406,19 +468,23 @@ class Reader {
     }
   }
 
-  // A paragraph's marker, unless its list text shows one already.
+  // A paragraph's marker, unless its list text shows one already. Numbers
+  // count per level (the paragraph's left indent) while list paragraphs
+  // follow each other; an item restarts the levels deeper than its own.
   void EndMarker() {
     const Marker m = marker_;
-    if (!m.numbered && !m.bullet) return;
     const int para = doc_.ParagraphCount() - 1;
+    if (lastListPara_ != para - 1 && lastListPara_ != para) levels_.clear();
+    lastListPara_ = para;
+    if (!m.numbered && !m.bullet) return;
+    const int level = state_.para.left;
+    levels_.erase(levels_.upper_bound(level), levels_.end());
+    auto it = levels_.find(level);
+    const int count = it != levels_.end() && m.SameList(it->second.first) ? it->second.second + 1 : 0;
+    levels_[level] = {m, count};
     if (listText_.first == para && listText_.second) return;
     std::string text = m.before;
-    if (m.numbered) {
-      count_ = lastNumbered_ == para - 1 && m.SameList(lastMarker_) ? count_ + 1 : 0;
-      lastNumbered_ = para;
-      lastMarker_ = m;
-      text += MarkerNumber(m.start + count_, m.style);
-    }
+    if (m.numbered) text += MarkerNumber(m.start + count, m.style);
     text += m.after;
     Emit(listText_.first == para ? text : text + "\t");
   }
@@ -457,7 +523,9 @@ class Reader {
   void Symbol(char16_t u) {
     Unpaired();
     int page = CodePageOf(FontOf(state_.font).charset);
-    Emit(page == 950 || cp::Utf16ToCodePage(page, std::u16string_view(&u, 1)) != "?" ? Big5Of(u) : "?");
+    const bool held =
+        page == 950 || page == kSymbolPage || cp::Utf16ToCodePage(page, std::u16string_view(&u, 1)) != "?";
+    Emit(held ? Big5Of(u) : "?");
   }
 
   void SetPara(const ParaFormat& p) {
@@ -493,17 +561,11 @@ class Reader {
       }
       char16_t pair[2] = {pendingHigh_, u};
       pendingHigh_ = 0;
-      std::string big5 = cp::Utf16ToBig5(std::u16string_view(pair, 2));
-      Piece(big5.size() == 2 && cp::IsBig5Lead(static_cast<unsigned char>(big5[0])) ? big5 : "?");
+      Piece(Big5Of(std::u16string_view(pair, 2)));
       return;
     }
     Unpaired();
     Piece(Big5Of(u));
-  }
-
-  // Big5 of U; a bullet is Big5's dot, as Windows fits it.
-  static std::string Big5Of(char16_t u) {
-    return u == 0x2022 ? "\xA1\x45" : cp::Utf16ToBig5(std::u16string_view(&u, 1));
   }
 
   // Converted text for the current destination: controls but tab dropped,
@@ -532,7 +594,13 @@ class Reader {
     std::string controlFree;
     for (char c : bytes)
       if (c == '\t' || static_cast<unsigned char>(c) >= 0x20) controlFree += c;
-    return CleanBig5(cp::CodePageToBig5(page, controlFree), false);
+    std::u16string units;
+    if (page == kSymbolPage) {
+      for (char c : controlFree) units += SymbolUnicode(static_cast<unsigned char>(c));
+    } else {
+      units = cp::CodePageToUtf16(page, controlFree);
+    }
+    return CleanBig5(Big5Of(units), false);
   }
 
   // The bytes gathered so far, in the code page of their font.
@@ -541,7 +609,8 @@ class Reader {
     std::string bytes;
     bytes.swap(pending_);
     if (state_.dest == Dest::FontTable) {
-      entryName_ += Decode(bytes, entryCharset_);
+      // A symbol font's name is in the document's code page.
+      entryName_ += Decode(bytes, entryCharset_ == kSymbolCharset ? kNoCharset : entryCharset_);
       return;
     }
     if (state_.dest != Dest::Text && state_.dest != Dest::ListMarker) return;
@@ -553,7 +622,8 @@ class Reader {
     CharFormat f;
     Font font = FontOf(state_.font);
     f.face = font.face;
-    f.charset = font.charset == kNoCharset ? win::DEFAULT_CHARSET : font.charset;
+    // A symbol font's characters are kept as what they mean, in Big5.
+    f.charset = font.charset == kNoCharset || font.charset == kSymbolCharset ? win::DEFAULT_CHARSET : font.charset;
     f.halfPoints = state_.halfPoints;
     f.bold = state_.bold;
     f.italic = state_.italic;
@@ -620,8 +690,10 @@ class Reader {
   ParaFormat lastPara_;
   int cells_ = 0;              // cells ended, not yet written as tabs
   bool cellBreak_ = false;     // a cell's paragraph ended, not yet written
-  Marker marker_, lastMarker_;
-  int lastNumbered_ = -2, count_ = 0;         // the last numbered paragraph, its number less the start
+  Marker marker_;
+  std::map<int, std::pair<Marker, int>> levels_;  // per left indent: the last marker, its number less the start
+  int lastListPara_ = -2;                          // the last paragraph with a marker
+  int footnotes_ = 0;
   std::pair<int, bool> listText_{-1, false};  // the paragraph with list text; whether that shows a marker
   std::vector<int> rowEdges_;  // the row's cell edges, twips
 };

@@ -80,6 +80,15 @@ std::string Utf16Bytes(std::u16string_view utf16) {
   return bytes;
 }
 
+// The units of UTF-16LE BYTES.
+std::u16string FromUtf16Bytes(const std::string& bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return out;
+}
+
 Converter& Conv(int which) {
   thread_local std::unique_ptr<Converter> c[4];
   static const char* names[4][2] = {
@@ -99,12 +108,7 @@ std::string Utf8ToBig5(std::string_view utf8) {
 }
 
 std::u16string Big5ToUtf16(std::string_view big5) {
-  std::string bytes = Conv(2).Run(big5.data(), big5.size(), std::string_view("?\0", 2), Big5Len);
-  std::u16string out(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < out.size(); ++i)
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-  return out;
+  return FromUtf16Bytes(Conv(2).Run(big5.data(), big5.size(), std::string_view("?\0", 2), Big5Len));
 }
 
 std::string Utf16ToBig5(std::u16string_view utf16) {
@@ -114,43 +118,65 @@ std::string Utf16ToBig5(std::u16string_view utf16) {
 
 namespace {
 
-// The converter between a Windows code page and CP950 (TO_BIG5) or UTF-16;
-// null when iconv does not know the code page.
-Converter* CodePageConverter(int codePage, bool toBig5) {
-  thread_local std::map<std::pair<int, bool>, std::unique_ptr<Converter>> converters;
-  auto it = converters.find({codePage, toBig5});
+enum class Direction { FromUtf16, ToUtf16 };
+
+// The converter between a Windows code page and UTF-16; null when iconv
+// does not know the code page.
+Converter* CodePageConverter(int codePage, Direction direction) {
+  thread_local std::map<std::pair<int, Direction>, std::unique_ptr<Converter>> converters;
+  auto it = converters.find({codePage, direction});
   if (it == converters.end()) {
     std::unique_ptr<Converter> c;
     if (codePage > 0 && codePage < 100000) {
       const std::string page = "CP" + std::to_string(codePage);
       try {
-        c = toBig5 ? std::make_unique<Converter>("CP950", page.c_str())
-                   : std::make_unique<Converter>(page.c_str(), "UTF-16LE");
+        c = direction == Direction::ToUtf16 ? std::make_unique<Converter>("UTF-16LE", page.c_str())
+                                            : std::make_unique<Converter>(page.c_str(), "UTF-16LE");
       } catch (const std::runtime_error&) {
       }
     }
-    it = converters.emplace(std::pair{codePage, toBig5}, std::move(c)).first;
+    it = converters.emplace(std::pair{codePage, direction}, std::move(c)).first;
   }
   return it->second.get();
 }
 
+// True when byte C starts a two-byte character of the double-byte code page.
+bool IsLeadByte(int codePage, unsigned char c) {
+  switch (codePage) {
+    case 932: return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950: return c >= 0x81 && c <= 0xFE;
+    case 1361: return (c >= 0x84 && c <= 0xD3) || (c >= 0xD8 && c <= 0xDE) || (c >= 0xE0 && c <= 0xF9);
+    default: return false;
+  }
+}
+
 }  // namespace
+
+std::u16string CodePageToUtf16(int codePage, std::string_view bytes) {
+  if (codePage == 950) return Big5ToUtf16(bytes);
+  Converter* c = CodePageConverter(codePage, Direction::ToUtf16);
+  if (!c) {
+    std::u16string out;
+    for (char ch : bytes) out += static_cast<unsigned char>(ch) > 0x7F ? u'?' : static_cast<char16_t>(ch);
+    return out;
+  }
+  // One '?' per character: a lead byte takes its trail byte with it.
+  auto skip = [codePage](const unsigned char* s, size_t left) {
+    return IsLeadByte(codePage, s[0]) && left >= 2 ? size_t{2} : size_t{1};
+  };
+  return FromUtf16Bytes(c->Run(bytes.data(), bytes.size(), std::string_view("?\0", 2), skip));
+}
 
 std::string CodePageToBig5(int codePage, std::string_view bytes) {
   if (codePage == 950) return std::string(bytes);
-  Converter* c = CodePageConverter(codePage, true);
-  if (!c) {
-    std::string out(bytes);
-    for (char& ch : out)
-      if (static_cast<unsigned char>(ch) > 0x7F) ch = '?';
-    return out;
-  }
-  return c->Run(bytes.data(), bytes.size(), "?", [](const unsigned char*, size_t) { return size_t{1}; });
+  return Utf16ToBig5(CodePageToUtf16(codePage, bytes));
 }
 
 std::string Utf16ToCodePage(int codePage, std::u16string_view utf16) {
   if (codePage == 950) return Utf16ToBig5(utf16);
-  Converter* c = CodePageConverter(codePage, false);
+  Converter* c = CodePageConverter(codePage, Direction::FromUtf16);
   if (!c) {
     std::string out;
     for (char16_t u : utf16) out += u < 0x80 ? static_cast<char>(u) : '?';

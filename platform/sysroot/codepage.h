@@ -10,9 +10,12 @@ std::string Big5ToUtf8(std::string_view big5);
 std::string Utf8ToBig5(std::string_view utf8);
 std::u16string Big5ToUtf16(std::string_view big5);
 std::string Utf16ToBig5(std::u16string_view utf16);
-// Bytes of Windows code page CODEPAGE (1252, 936, ...) in Big5; 950 is
-// taken as it is. A code page iconv does not know gives '?' for every byte
-// above 0x7F.
+// Bytes of Windows code page CODEPAGE (1252, 936, 932, ...) in UTF-16, one
+// '?' for each character (both bytes of a double-byte one) it cannot read.
+// A code page iconv does not know gives '?' for every byte above 0x7F.
+std::u16string CodePageToUtf16(int codePage, std::string_view bytes);
+// The same in Big5, one '?' for each character Big5 cannot hold; 950 is
+// taken as it is.
 std::string CodePageToBig5(int codePage, std::string_view bytes);
 // UTF-16 in Windows code page CODEPAGE, '?' for what it cannot hold (every
 // character above 0x7F in a code page iconv does not know).

@@ -91,7 +91,19 @@ bool TppCustomBarCode::Validate(const std::string& data, bool show) {
       if (!AllDigits(data)) message = 434;
       else if (data.size() % 2 == 1 && !calcCheckDigit_) message = 435;
       break;
-    case bcCode128: break;
+    case bcCode128: {
+      // The encoder's own verdict: data it would refuse to print.
+      ppBarCode::TppBarCodeData probe;
+      probe.BarCodeType = bcCode128;
+      probe.Data = data;
+      probe.AutoEncode = autoEncode_;
+      std::string modules;
+      if (ppBarCode::EncodeCode128(probe, modules, message)) break;
+      if (!message) return false;
+      text = FormatLanguageString(message, {cls::TVarRec(probe.MessageArg)});
+      message = 0;
+      break;
+    }
     case bcCode39: {
       auto ends = [](char c) { return c == '*' || InCode39Set(c); };
       bool ok = ends(data.front()) && ends(data.back());
@@ -221,7 +233,9 @@ void TppCustomBarCode::SetAutoEncode(bool value) {
   if (value == autoEncode_) return;
   if (!LoadingOrReading() && value && barCodeType_ != bcCode128) return;
   autoEncode_ = value;
-  if (!LoadingOrReading()) SettingChanged();
+  if (LoadingOrReading()) return;
+  codeOK_ = Validate(Data(), false);
+  SettingChanged();
 }
 
 void TppCustomBarCode::SetAutoSizeFont(bool value) {

@@ -88,21 +88,29 @@ std::string PlainText(const cls::Variant& v) {
   }
 }
 
+// Significant digits a value is rounded to before its decimals: every digit
+// of an integer or amount, else those of the data type's float.
+int PrecisionOf(const cls::Variant& v, TppDataType t) {
+  if (v.VarType() == cls::varInt64 || v.VarType() == cls::varCurrency) return 19;
+  return t == dtSingle ? 7 : t == dtExtended ? 18 : 15;
+}
+
 std::string FormatNumber(const std::string& f, const cls::Variant& v, TppDataType t) {
   const cls::TFormatSettings& fs = cls::FormatSettings();
+  const int precision = PrecisionOf(v, t);
   if (f.find('$') != std::string::npos) {
     // Only the decimals of the positive section count; the currency
     // string and its placement are the system's.
     std::string positive = f.substr(0, f.find(';'));
     size_t dot = positive.find('.');
     size_t decimals = dot == std::string::npos ? 0 : std::min<size_t>(positive.size() - dot - 1, 18);
-    return cls::FloatToStrF(NumberOf(v), cls::ffCurrency, 15, static_cast<int>(decimals));
+    return cls::FloatToStrF(NumberOf(v), cls::ffCurrency, precision, static_cast<int>(decimals));
   }
   if (!f.empty()) {
     if (v.VarType() == cls::varCurrency) return cls::FormatCurr(f, v.AsCurrency());
-    return cls::FormatFloat(f, NumberOf(v));
+    return cls::FormatFloat(f, NumberOf(v), precision);
   }
-  if (t == dtCurrency) return cls::FloatToStrF(NumberOf(v), cls::ffCurrency, 15, fs.CurrencyDecimals);
+  if (t == dtCurrency) return cls::FloatToStrF(NumberOf(v), cls::ffCurrency, precision, fs.CurrencyDecimals);
   if (v.VarType() == cls::varInt64) return cls::IntToStr(v.AsInt64());
   return cls::ExtendedToStrG(NumberOf(v), 15);
 }

@@ -105,11 +105,13 @@ int TppRTFEngine::UsedHeight(ui::TRichEdit* richEdit, win::HDC dc, const win::RE
   if (!richEdit) return 0;
   const richedit::Document& doc = richEdit->Document();
   last = std::min(last, doc.Length() - 1);
-  while (last >= first && last >= 0) {
-    std::string c = doc.TextRange(last, last);
-    if (c != "\r" && c != "\v") break;
-    --last;
-  }
+  // Trailing empty lines take no space; the mark that ends the last line
+  // stays, since drawing lays that line at the mark's height too.
+  auto isMark = [&](int pos) {
+    std::string c = doc.TextRange(pos, pos);
+    return c == "\r" || c == "\v";
+  };
+  while (last >= first && last >= 0 && isMark(last) && (last == first || isMark(last - 1))) --last;
   if (last < first) return 0;
   int height = 0;
   FormatRange(richEdit, dc, false, first, last, rect, dc, &height);

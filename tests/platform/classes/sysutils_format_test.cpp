@@ -64,7 +64,7 @@ TEST_F(Patterns, FloatSectionsPlaceholdersAndRounding) {
   EXPECT_EQ(FormatFloat("#,##0", 1234567), "1,234,567");
   EXPECT_EQ(FormatFloat("#,##0", 12), "12");
   EXPECT_EQ(FormatFloat(".00", 12.5), "12.50");  // whole digits are never lost
-  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.67");  // the double is below the half
+  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.68");  // 15 digits first
   EXPECT_EQ(FormatFloat("x0x", 99.6), "x100x");
   EXPECT_EQ(FormatFloat("", 1234.5), "1234.5");
   // Exponents.
@@ -73,10 +73,13 @@ TEST_F(Patterns, FloatSectionsPlaceholdersAndRounding) {
   EXPECT_EQ(FormatFloat("0.0E-0", 12000), "1.2E4");
   EXPECT_EQ(FormatFloat("00.0E+0000", -0.000512), "-51.2E-0005");
   EXPECT_EQ(FormatFloat("0E+0", 0), "0E+0");
-  // 64-bit integers keep every digit; past 19 whole digits the general form.
-  EXPECT_EQ(FormatFloat("#,0", static_cast<long double>(INT64_MAX)), "9,223,372,036,854,775,807");
-  EXPECT_EQ(FormatFloat("0", static_cast<long double>(INT64_MIN)), "-9223372036854775808");
-  EXPECT_EQ(FormatFloat("0", 1e25L), "1E+25");
+  // 64-bit integers keep every digit; whole digits are written out as far as
+  // a double goes (its 15 significant ones), past that the general form.
+  EXPECT_EQ(FormatFloat("#,0", static_cast<long double>(INT64_MAX), 19), "9,223,372,036,854,775,807");
+  EXPECT_EQ(FormatFloat("0", static_cast<long double>(INT64_MIN), 19), "-9223372036854775808");
+  EXPECT_EQ(FormatFloat("0", 1e25L), "1" + std::string(25, '0'));
+  EXPECT_EQ(FormatFloat("0.00", 1e300), "1" + std::string(300, '0') + ".00");
+  EXPECT_EQ(FormatFloat("0.00", 1e4000L), "1E+4000");
   EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::infinity()), "INF");
   EXPECT_EQ(FormatCurr("#,0.0000", Currency{INT64_MIN}), "-922,337,203,685,477.5808");
   // The settings' separators.
@@ -123,7 +126,7 @@ TEST_F(Patterns, ExactHalvesRoundAwayFromZero) {
   }
   EXPECT_EQ(FormatFloat("0", 2.5), "3");
   EXPECT_EQ(FormatFloat("0.00", 0.125), "0.13");
-  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.67");  // the double is below the half
+  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.68");  // the double is below the half, its 15 digits are not
   EXPECT_EQ(FormatFloat("#,0.0", -1234.25), "-1,234.3");
 }
 

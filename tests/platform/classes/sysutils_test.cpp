@@ -14,7 +14,7 @@ TEST(Format, TypesWidthsAndIndexes) {
   EXPECT_EQ(Format("%-4s|%s", {"ab", "c"}), "ab  |c");
   EXPECT_EQ(Format("%.3d %x %%", {7, 255}), "007 FF %");
   EXPECT_EQ(Format("%1:s %0:s %s", {"a", "b"}), "b a b");
-  EXPECT_EQ(Format("%.2f %n", {1.005, 1234567.0}), "1.00 1,234,567.00");
+  EXPECT_EQ(Format("%.2f %n", {1.005, 1234567.0}), "1.01 1,234,567.00");
   EXPECT_EQ(Format("%g", {0.5}), "0.5");
   EXPECT_THROW(Format("%d", {"text"}), EConvertError);
   EXPECT_THROW(Format("%s %s", {"one"}), EConvertError);

@@ -8,6 +8,7 @@
 #include "platform/gdi/fonts.h"
 #include "platform/richedit/richedit.h"
 #include "platform/sysroot/codepage.h"
+#include "tests/support/corpuswords.h"
 #include "tests/support/testroot.h"
 
 using richedit::Alignment;
@@ -175,43 +176,69 @@ TEST(RtfReader, ParagraphNumberingShowsItsMarkersOnce) {
             (std::vector<std::string>{"(III)\ta", "(IV)\tb", "‧\tc", "(III)\td", "9.\te", "\tab.f", "g"}));
 }
 
+TEST(RtfReader, SymbolFontsAndPrivateUseBulletsReadAsWhatTheyMean) {
+  const std::string fonts = "{\\fonttbl{\\f0\\fcharset2 Symbol;}{\\f1\\fcharset0 Arial;}{\\f2\\fcharset136 X;}}";
+  // Symbol's bytes, cp1252's bullet, Symbol's private-use bullet in any
+  // font, and a list marker in a Symbol font.
+  Document d = Loaded(Rtf(fonts + "\\f0\\'b7 a\\'b1b\\'d6\\f1 \\'95\\f2\\u61623?\\f0\\bullet\\par "
+                                  "{\\listtext\\pard\\plain\\f0 \\'b7\\tab}\\f1 item\\par "
+                                  "{\\*\\pn\\pnlvlblt\\pnf0{\\pntxtb\\'b7}}\\f1 next"));
+  EXPECT_EQ(d.Lines(), (std::vector<std::string>{"‧ α±β√‧‧‧", "‧\titem", "‧\tnext"}));
+  EXPECT_EQ(d.FormatAt(0).face, "Symbol");
+  // What they mean is what is saved.
+  EXPECT_EQ(Loaded(d.SaveRtf()).Text(), d.Text());
+}
+
+TEST(RtfReader, DoubleByteFontsReadInTheirOwnCodePage) {
+  const std::string fonts = "{\\fonttbl{\\f0\\fcharset128 MS Mincho;}{\\f1\\fcharset134 SimSun;}{\\f2\\fcharset129 "
+                            "Gulim;}{\\f3\\fcharset0 Arial;}}";
+  // テスト日本 in Shift-JIS: trail bytes 'e', 'X' and 'g' are no letters of
+  // their own; katakana have no Big5 form, one '?' each.
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f0 \\'83e\\'83X\\'83g\\'93\\'fa\\'96\\'7b\\f3 !")).Text(), "???日本!");
+  // 中文简 in GBK, 한 in Korean, a lead byte without its trail.
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f1 \\'d6\\'d0\\'ce\\'c4\\'bc\\'f2\\f2 \\'c7\\'d1\\f0 \\'83")).Text(), "中文???");
+  EXPECT_EQ(Loaded(Rtf(fonts + "\\f0\\'83")).Length(), 1);
+}
+
+TEST(RtfReader, MultiLevelNumbersCountPerLevel) {
+  // As AbiWord writes them: each level its own indent, deeper levels
+  // \pnlvl9 with \pnprev, and blank list text.
+  auto item = [](int indent, const char* style, const char* text) {
+    std::string pn = std::string(indent == 720 ? "\\pnlvlbody" : "\\pnprev\\pnlvl9") + style;
+    return "{\\listtext\\pard\\fi-480\\li" + std::to_string(indent) + "  \\tab}\\pard\\plain{\\fi-480\\li" +
+           std::to_string(indent) + "{\\*\\pn\\pnql\\pnstart1" + pn + "{\\pntxtb }{\\pntxta .}}" + text + "\\par}";
+  };
+  Document d = Loaded(Rtf(item(720, "\\pndec", "first") + item(1440, "\\pnlcltr", "A") + item(1440, "\\pnlcltr", "B") +
+                          item(2160, "\\pnlcrm", "deep") + item(2160, "\\pnlcrm", "deeper") +
+                          item(720, "\\pndec", "second") + item(1440, "\\pnlcltr", "again") +
+                          item(720, "\\pndec", "third") + "\\pard plain\\par " + item(720, "\\pndec", "new")));
+  std::vector<std::string> lines = d.Lines();
+  for (std::string& line : lines) std::erase_if(line, [](char c) { return c == ' ' || c == '\t'; });
+  EXPECT_EQ(lines, (std::vector<std::string>{"1.first", "a.A", "b.B", "i.deep", "ii.deeper", "2.second", "a.again",
+                                             "3.third", "plain", "1.new", ""}));
+}
+
+TEST(RtfReader, FootnoteReferencesShowTheirNumbers) {
+  EXPECT_EQ(Loaded(Rtf("here{\\up6\\chftn}{\\footnote\\pard{\\up6\\chftn} the note} and there{\\super\\chftn"
+                       "{\\*\\footnote\\chftn\\~another}}.{\\*\\ftnsep\\chftnsep}"))
+                .Text(),
+            "here1 and there2.");
+}
+
 // Documents written by real programs (corpus/make-corpus.sh) read as the
 // same words in the same order as an independent reader's text of each.
 // Words: runs of ASCII letters and digits, and every other character on its
 // own, blanks between them not counted.
 TEST(RtfReader, CorpusGivesTheIndependentReadersWords) {
-  auto words = [](const std::string& big5) {
-    std::vector<std::string> out;
-    for (size_t i = 0; i < big5.size();) {
-      unsigned char c = static_cast<unsigned char>(big5[i]);
-      if (c <= ' ') {
-        ++i;
-      } else if (std::isalnum(c)) {
-        size_t j = i;
-        while (j < big5.size() && std::isalnum(static_cast<unsigned char>(big5[j]))) ++j;
-        out.push_back(big5.substr(i, j - i));
-        i = j;
-      } else {
-        size_t n = cp::IsBig5Lead(c) && i + 1 < big5.size() ? 2 : 1;
-        out.push_back(big5.substr(i, n));
-        i += n;
-      }
-    }
-    return out;
-  };
+  using testing_support::Big5Words;
   const std::filesystem::path dir = std::filesystem::path(ZOLMET_SOURCE_DIR) / "tests/platform/richedit/corpus";
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().extension() != ".rtf") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    std::filesystem::path text = entry.path();
-    std::string expected = testing_support::ReadFile(text.replace_extension(".txt").string());
-    // UTF-8 with a byte-order mark; a bullet is Big5's dot.
-    if (expected.rfind("\xEF\xBB\xBF", 0) == 0) expected.erase(0, 3);
-    for (size_t at; (at = expected.find("\xE2\x80\xA2")) != std::string::npos;) expected.replace(at, 3, "\xE2\x80\xA7");
-    const std::vector<std::string> want = words(cp::Utf8ToBig5(expected));
-    ASSERT_GT(want.size(), 100u);
-    EXPECT_EQ(words(Loaded(testing_support::ReadFile(entry.path().string())).Text()), want);
+    const std::vector<std::string> want = Big5Words(testing_support::CorpusText(entry.path().string()));
+    ASSERT_GE(want.size(), 4u);
+    EXPECT_EQ(Big5Words(Loaded(testing_support::ReadFile(entry.path().string())).Text()), want);
     ++files;
   }
   EXPECT_GE(files, 3);
@@ -358,6 +385,39 @@ TEST_F(Layout, RendersRunsAlignedThroughTheTextCalls) {
   EXPECT_EQ(texts[4]->text, "w");
   EXPECT_EQ(texts[4]->origin.x + 8, 100);
   EXPECT_EQ(texts[3]->origin.x, 100 - 8 - 40 - 8);
+}
+
+TEST_F(Layout, IndentsKeepEveryLineInsideTheRectangle) {
+  // A marker hanging left of no indent, an indent wider than the
+  // rectangle, a right indent past its edge.
+  Document d = Loaded(Rtf("\\fi-720 1.\\tab hanging marker text\\par\\pard\\li5000 wide indent words\\par"
+                          "\\pard\\ri-900\\qr right\\par\\pard\\li-300\\fi-300 left"));
+  for (int w : {24, 100}) {
+    SCOPED_TRACE(w);
+    win::HDC mf = gdi::CreateMetafileDC(nullptr);
+    std::string joined;
+    int pos = 0;
+    while (pos < d.Length()) {
+      richedit::FormatResult r = d.FormatRange(mf, mf, Twips(w, 1000), pos, d.Length() - 1, true);
+      ASSERT_GT(r.next, pos);
+      joined += d.TextRange(pos, r.next - 1);
+      pos = r.next;
+    }
+    EXPECT_EQ(joined, d.Text());
+    std::string drawn;
+    for (const gdi::Op& op : gdi::CloseMetafileDC(mf))
+      if (auto* t = op.As<gdi::TextOp>()) {
+        // Blanks ending a line may hang past the edge, unseen.
+        const size_t shown = t->text.find_last_not_of(' ') + 1;
+        int width = 0;
+        for (size_t k = 0; k < shown && k < t->advances.size(); ++k) width += t->advances[k];
+        EXPECT_GE(t->origin.x, 0) << t->text;
+        EXPECT_LE(t->origin.x + width, w) << t->text;
+        drawn += t->text;
+      }
+    for (const char* word : {"hanging", "wide", "indent", "words", "right", "left"})
+      EXPECT_NE(drawn.find(word), std::string::npos) << word;
+  }
 }
 
 TEST(RtfWriter, ControlValuesAndUnknownCharacterSetsRoundTrip) {

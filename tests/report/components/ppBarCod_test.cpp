@@ -6,6 +6,7 @@
 #include "platform/ui/dialogs.h"
 #include "report/components/ppBarCod.h"
 #include "report/model/ppResMgr.h"
+#include "report/output/ppBarCodeEnc.h"
 #include "tests/report/output/ppPrintr_fixture.h"
 
 namespace {
@@ -178,6 +179,52 @@ TEST_F(BarCodes, EveryTypeChecksItsData) {
   EXPECT_FALSE(bar->ValidateData("A01B23B"));
   EXPECT_EQ(Shown(), std::vector<std::string>{ppLoadStr(654) + " " + ppLoadStr(655)});
   EXPECT_FALSE(bar->ValidateData(""));
+  EXPECT_TRUE(Shown().empty());
+}
+
+// At design time CodeOK tells what printing will do: Code 128 data the
+// encoder refuses is not OK, and its message is the one printing would give.
+TEST_F(BarCodes, Code128DataIsOkExactlyWhenItPrints) {
+  using namespace ppBarCode;
+  bar->SetBarCodeType(bcCode128);
+  const std::string startB(1, static_cast<char>(kStartB)), startC(1, static_cast<char>(kStartC)),
+      codeB(1, static_cast<char>(kCodeB)), codeC(1, static_cast<char>(kCodeC)), shift(1, static_cast<char>(kShift));
+  const std::pair<bool, std::string> cases[] = {
+      {true, "any \x01 bytes"}, {true, "12345678"},        {true, "\xA6\xAC"},           {true, "a\x7F"},
+      {false, startB + "abc"},  {false, "abc"},             {false, startC + "123"},       {false, startC + "1234"},
+      {false, startC + "12" + codeB + " abcd"},            {false, startB + "a" + startC}, {false, startC + "1a"},
+      {false, startB + codeB + "a"}, {false, startB + shift + shift + "a"}, {false, startC + codeC + "12"},
+      {false, startB + "\x01"},   {false, startB + "\x80"},    {false, startC}};
+  int ok = 0, refused = 0;
+  for (const auto& [autoEncode, data] : cases) {
+    SCOPED_TRACE((autoEncode ? "auto " : "") + data);
+    bar->SetAutoEncode(autoEncode);
+    bar->SetData("");
+    Shown();
+    bar->SetData(data);
+    TppBarCodeData printed;
+    printed.BarCodeType = bcCode128;
+    printed.Data = data;
+    printed.AutoEncode = autoEncode;
+    printed.BarWidth = bar->mmBarWidth();
+    printed.WideBarRatio = bar->WideBarRatio();
+    std::string pattern;
+    int message = 0;
+    EncodeBarCode(printed, 203, pattern, message);
+    EXPECT_EQ(bar->CodeOK(), !pattern.empty());
+    std::vector<std::string> expected;
+    if (message > 0) expected.push_back(FormatLanguageString(message, {cls::TVarRec(printed.MessageArg)}));
+    EXPECT_EQ(Shown(), expected);
+    ++(pattern.empty() ? refused : ok);
+  }
+  EXPECT_GE(ok, 4);
+  EXPECT_GE(refused, 8);
+  // Turning AutoEncode off judges the data again, silently.
+  bar->SetAutoEncode(true);
+  bar->SetData("plain");
+  EXPECT_TRUE(bar->CodeOK());
+  bar->SetAutoEncode(false);
+  EXPECT_FALSE(bar->CodeOK());
   EXPECT_TRUE(Shown().empty());
 }
 

@@ -2,6 +2,7 @@
 // the PDF's text read back by pdftotext, and a recording copy's drawing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "platform/sysroot/sysroot.h"
 #include "report/output/ppPrintr.h"
 #include "tests/report/components/ppRichTx_support.h"
+#include "tests/support/corpuswords.h"
 #include "tests/support/testroot.h"
 
 using namespace testing_support;
@@ -131,4 +133,58 @@ TEST_F(RichTextOnZolmet, SixtyLinesReadBackOncePageByPage) {
   }
   ASSERT_EQ(fixture_->pages.size(), 3u);
   EXPECT_EQ(fixture_->pages[2].height, 59559);
+}
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& w : words) out += w;
+  return out;
+}
+
+}  // namespace
+
+// Every document of the RTF corpus printed stretching (over pages) and not
+// (one tall box), in a wide and a narrow box: the printed pages hold the
+// words the independent reader read, in its order.
+TEST_F(RichTextOnZolmet, CorpusPrintsEveryWordStretchingOrNotAtTwoWidths) {
+  const std::filesystem::path dir = std::filesystem::path(ZOLMET_SOURCE_DIR) / "tests/platform/richedit/corpus";
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    if (entry.path().extension() == ".rtf") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  ASSERT_GE(files.size(), 7u);
+  int job = 0;
+  for (const std::filesystem::path& file : files) {
+    const std::vector<std::string> want = Big5Words(CorpusText(file.string()));
+    for (bool stretch : {true, false})
+      for (int32_t width : {72000, 30000}) {
+        SCOPED_TRACE(file.filename().string() + (stretch ? " stretching" : " fixed") + " width " +
+                     std::to_string(width));
+        fixture_.reset();
+        fixture_.reset(new TRichTextReport());
+        fixture_->rich->SetmmWidth(width);
+        fixture_->rich->SetStretch(stretch);
+        if (!stretch) {
+          testing_support::SetPage(fixture_->report.get(), 82000, 1500000, 0);
+          fixture_->rich->SetmmHeight(1490000);
+        }
+        fixture_->rich->SetRichText(ReadFile(file.string()));
+        fixture_->report->Print();
+        std::string pdf = Pdf(++job);
+        ASSERT_TRUE(std::filesystem::exists(pdf));
+        if (!stretch) {
+          EXPECT_EQ(Pages(pdf), 1);
+        }
+        const std::vector<std::string> printed =
+            Big5Words(Utf8TextAsBig5(Shell("pdftotext -layout -enc UTF-8 '" + pdf + "' -")));
+        if (width > 50000) {
+          EXPECT_EQ(printed, want);
+        } else {
+          // Lines narrower than a word break it: the same characters.
+          EXPECT_EQ(Joined(printed), Joined(want));
+        }
+      }
+  }
 }

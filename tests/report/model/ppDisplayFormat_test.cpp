@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/process/clock.h"
 #include "report/model/ppDisplayFormat.h"
@@ -127,6 +132,140 @@ TEST_F(DisplayFormats, NeverRaises) {
   EXPECT_EQ(FormatDisplayValue("\"", 5, dtDouble), "");
   EXPECT_EQ(FormatDisplayValue("'", Sample(), dtDate), "");
   EXPECT_EQ(FormatDisplayValue("\\", "abc", dtString), "");
+}
+
+// VALUE's decimal written with SIGNIFICANT digits, then rounded by hand to
+// DECIMALS, an exact half away from zero: the sign and the digits with a '.'.
+std::pair<bool, std::string> HandRounded(double value, int significant, int decimals) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
+  std::string text = buf, digits;
+  for (char c : text.substr(0, text.find('e')))
+    if (c != '.') digits += c;
+  int point = std::atoi(text.c_str() + text.find('e') + 1) + 1;  // digits before the point
+  if (point < 1) digits.insert(0, static_cast<size_t>(1 - point), '0'), point = 1;
+  const size_t keep = static_cast<size_t>(point + decimals);
+  if (digits.size() < keep + 1) digits.append(keep + 1 - digits.size(), '0');
+  bool up = digits[keep] >= '5';
+  digits.resize(keep);
+  for (size_t i = keep; up && i-- > 0;) {
+    up = digits[i] == '9';
+    digits[i] = up ? '0' : static_cast<char>(digits[i] + 1);
+  }
+  if (up) digits.insert(0, "1"), ++point;
+  while (point > 1 && digits[0] == '0') digits.erase(0, 1), --point;
+  std::string out = digits.substr(0, static_cast<size_t>(point));
+  if (decimals) out += "." + digits.substr(static_cast<size_t>(point));
+  return {value < 0 && digits.find_first_not_of('0') != std::string::npos, out};
+}
+
+std::string Grouped(const std::string& number) {
+  std::string whole = number.substr(0, number.find('.')), rest = number.substr(whole.size());
+  for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<size_t>(at), ",");
+  return whole + rest;
+}
+
+// Every numeric pattern of the catalogue and a few more, and every other
+// way a float becomes text, at exact decimal halves of the last decimal
+// shown, their binary neighbours and their negatives: each prints the
+// decimal written with 15 significant digits (7 for a single) rounded by
+// hand, the half away from zero; an extended's 18.
+TEST_F(DisplayFormats, EveryRouteRoundsTheDecimalOfFifteenDigits) {
+  struct Row {
+    const char* pattern;
+    int decimals;
+    bool grouped;
+    const char *positive, *negative;  // '%' stands for the number
+  };
+  const Row rows[] = {{"#,0;-#,0", 0, true, "%", "-%"},
+                      {"#,0.00;-#,0.00", 2, true, "%", "-%"},
+                      {"#,0.00;(#,0.00)", 2, true, "%", "(%)"},
+                      {"$#,0.00;($#,0.00)", 2, true, "NT$%", "-NT$%"},
+                      {"$#,0.00;-$#,0.00", 2, true, "NT$%", "-NT$%"},
+                      {"$#,0;-$#,0", 0, true, "NT$%", "-NT$%"},
+                      {"$#,0;($#,0)", 0, true, "NT$%", "-NT$%"},
+                      {"0 %", 0, false, "% %", "-% %"},
+                      {"0.00 %", 2, false, "% %", "-% %"},
+                      {"0.00", 2, false, "%", "-%"},
+                      {"0.0", 1, false, "%", "-%"},
+                      {"#,##0.00", 2, true, "%", "-%"},
+                      {"0.000", 3, false, "%", "-%"}};
+  auto rowOf = [&](const std::string& pattern) -> const Row* {
+    for (const Row& r : rows)
+      if (pattern == r.pattern) return &r;
+    return nullptr;
+  };
+  for (const TppDisplayFormatEntry& e : ppDisplayFormatEntries(dtDouble))
+    ASSERT_NE(rowOf(e.Format), nullptr) << "no row for the catalogue's " << e.Format;
+  auto laid = [](const char* wrap, const std::string& number) {
+    std::string out = wrap;
+    return out.replace(out.find('%'), 1, number);
+  };
+  // Halves: whole parts with the decimals before the 5.
+  const char* wholes[] = {"0", "1", "2", "34", "1234", "99999", "1234567"};
+  const char* fractions[] = {"", "0", "2", "3", "9", "00", "28", "67", "99", "000", "004", "999"};
+  // Sums and products that land on a half.
+  const double computed[] = {34.3 * 0.05, 0.7 + 0.1 + 0.125 + 0.1, 1.1 * 1.1 * 0.5, 0.1 + 0.2 + 0.005};
+  int checked = 0;
+  auto check = [&](double value, int decimals, const std::string& name) {
+    for (const Row& row : rows) {
+      if (row.decimals != decimals) continue;
+      SCOPED_TRACE(name + " through " + row.pattern);
+      auto [minus, number] = HandRounded(value, 15, decimals);
+      if (row.grouped) number = Grouped(number);
+      const std::string want = laid(minus ? row.negative : row.positive, number);
+      EXPECT_EQ(FormatDisplayValue(row.pattern, value, dtDouble), want);
+      // An extended keeps 18 digits.
+      auto [xMinus, xNumber] = HandRounded(value, 18, decimals);
+      if (row.grouped) xNumber = Grouped(xNumber);
+      EXPECT_EQ(FormatDisplayValue(row.pattern, value, dtExtended),
+                laid(xMinus ? row.negative : row.positive, xNumber));
+      if (std::string(row.pattern).find('$') == std::string::npos) {
+        EXPECT_EQ(cls::FormatFloat(row.pattern, value), want);
+      }
+      ++checked;
+    }
+    auto [minus, number] = HandRounded(value, 15, decimals);
+    const std::string sign = minus ? "-" : "";
+    const std::string d = std::to_string(decimals);
+    EXPECT_EQ(cls::FloatToStrF(value, cls::ffFixed, 15, decimals), sign + number) << name;
+    EXPECT_EQ(cls::FloatToStrF(value, cls::ffNumber, 15, decimals), sign + Grouped(number)) << name;
+    EXPECT_EQ(cls::Format("%." + d + "f|%." + d + "n", {value, value}), sign + number + "|" + sign + Grouped(number))
+        << name;
+    EXPECT_EQ(cls::Format("%." + d + "m", {value}), (minus ? "-NT$" : "NT$") + Grouped(number)) << name;
+    if (decimals == 2) {
+      EXPECT_EQ(FormatDisplayValue("", value, dtCurrency), (minus ? "-NT$" : "NT$") + Grouped(number));
+    }
+    // A single has 7 digits.
+    const float single = static_cast<float>(value);
+    auto [singleMinus, singleNumber] = HandRounded(single, 7, decimals);
+    if (decimals == 2) {
+      EXPECT_EQ(FormatDisplayValue("0.00", static_cast<double>(single), dtSingle),
+                (singleMinus ? "-" : "") + singleNumber)
+          << name;
+    }
+  };
+  for (const char* whole : wholes)
+    for (const char* fraction : fractions) {
+      const std::string text = std::string(whole) + "." + fraction + "5";
+      const double half = std::strtod(text.c_str(), nullptr);
+      const int decimals = static_cast<int>(std::strlen(fraction));
+      for (double value : {half, std::nextafter(half, 0.0), std::nextafter(half, 1e9)})
+        for (double sign : {1.0, -1.0}) check(sign * value, decimals, (sign < 0 ? "-" : "") + text);
+    }
+  for (double value : computed)
+    for (double sign : {1.0, -1.0}) check(sign * value, 2, std::to_string(sign * value));
+  EXPECT_GT(checked, 1000);
+  // As a person checks them.
+  EXPECT_EQ(FormatDisplayValue("0.00", 2.675, dtDouble), "2.68");
+  EXPECT_EQ(FormatDisplayValue("0.00", 1.005, dtDouble), "1.01");
+  EXPECT_EQ(FormatDisplayValue("0.00", 0.285, dtDouble), "0.29");
+  EXPECT_EQ(FormatDisplayValue("#,##0.00", 1234567.005, dtDouble), "1,234,567.01");
+  EXPECT_EQ(FormatDisplayValue("0.0", 0.35, dtDouble), "0.4");
+  EXPECT_EQ(FormatDisplayValue("#,0.00;-#,0.00", 34.3 * 0.05, dtDouble), "1.72");
+  EXPECT_EQ(FormatDisplayValue("$#,0.00", 34.3 * 0.05, dtDouble), "NT$1.72");
+  EXPECT_EQ(FormatDisplayValue("0.00", 0.7 + 0.1 + 0.125 + 0.1, dtDouble), "1.03");
+  EXPECT_EQ(cls::Format("%.2f", {0.125}), "0.13");
 }
 
 // A formatter that takes the slot's place.
