@@ -597,6 +597,14 @@ void TApplication::ProcessMessages() {
   TakeTerminalEntry();
 }
 
+void TApplication::ProcessMessagesWhileWorking() {
+  static std::uint64_t last = 0;
+  const std::uint64_t now = win::MonotonicMs();
+  if (now - last < 50) return;
+  last = now;
+  ProcessMessages();
+}
+
 void TApplication::PressModalClick() {
   if (modal_.empty()) return;
   TCustomForm* form = modal_.back();
@@ -995,6 +1003,15 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     autoAnswered = false;
     return;
   }
+  if (TerminalInputEnded()) {
+    // The end of input closes the window, as its close box would.
+    if (autoAnswered)
+      throw EStuckLoop("message loop of form " + name + " cannot end: the input has ended and closing did not end it");
+    autoAnswered = true;
+    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText())
+              << "\n  -> (close: end of input)\n";
+    return press(kCloseChoice);
+  }
   if (autoAnswered)
     throw EStuckLoop("message loop of form " + name +
                      " cannot end: its default answer did not end it, no timer runs, no message "
@@ -1039,7 +1056,9 @@ std::function<void()> TApplication::TerminalAction(TCustomForm* form, const std:
 }
 
 bool TApplication::AskTerminal(TCustomForm* form) {
-  announced_ = form;
+  DropTypedAhead();
+  if (!TerminalAvailable()) return false;
+  shownWhileWorking_.clear();
   const std::vector<Offer> offers = TerminalOffers(form);
   const std::optional<size_t> defaultOffer = DefaultOffer(offers);
   std::string text = form->VisibleText();
@@ -1052,7 +1071,10 @@ bool TApplication::AskTerminal(TCustomForm* form) {
   for (size_t i = 0; i < offers.size(); ++i)
     std::cerr << "  " << (i + 1) << ") " << ForTerminal(offers[i].label) << (i == defaultOffer ? " *" : "") << "\n";
   std::optional<std::string> line = ReadTerminalLine("> ");
-  if (!line) return false;  // the terminal ended: the default answers from now on
+  if (!line) return false;  // the input ended: the form is closed
+  // Work the answer starts is announced again once it lasts.
+  announced_ = nullptr;
+  answeredAt_ = win::MonotonicMs();
   std::string entry = TrimmedEntry(*line);
   if (entry.empty()) {
     if (!defaultOffer) return true;  // nothing to take: asked again
@@ -1087,17 +1109,31 @@ void TApplication::TakeTerminalEntry() {
   if (now - lastLook < 10) return;
   lastLook = now;
   if (!TerminalAvailable()) return;
-  if (form != announced_) {
-    // A form up while work runs is shown once, so that a person knows
-    // what to type.
+  if (form != announced_ && now - answeredAt_ >= 200) {
+    // A form up while work runs is shown once the work lasts, so that a
+    // person knows what to type.
     announced_ = form;
-    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText()) << "\n"
+    shownWhileWorking_ = form->VisibleText();
+    shownAt_ = now;
+    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(shownWhileWorking_) << "\n"
               << "Working: type a button's name or caption, <Esc> or <close> to act on it now.\n";
+  } else if (form == announced_ && now - shownAt_ >= 1000) {
+    // What the form shows now (progress), at most once a second.
+    std::string text = form->VisibleText();
+    if (text != shownWhileWorking_) {
+      shownWhileWorking_ = std::move(text);
+      shownAt_ = now;
+      std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(shownWhileWorking_) << "\n";
+    }
   }
   pollfd p{STDIN_FILENO, POLLIN, 0};
   if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return;
   std::optional<std::string> line = ReadTerminalLine("");
-  if (!line) return;
+  // The end of input closes the window in front, as its close box would.
+  if (!line) {
+    if (TerminalInputEnded()) DispatchEntry(form, [form] { form->Close(); });
+    return;
+  }
   const std::string entry = TrimmedEntry(*line);
   if (entry.empty()) return;
   std::string why;

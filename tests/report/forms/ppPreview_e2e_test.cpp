@@ -614,6 +614,66 @@ TEST_F(PreviewRun, WhatIsTypedWhileWorkRunsStopsIt) {
   }
 }
 
+TEST_F(PreviewRun, ACancelledOnePassPreviewShowsThePagesMadeAndPagesOn) {
+  // Cancel typed once the last of 200,000 pages is being made (outline on
+  // and off, pages kept or not): the preview shows page 1 again, its
+  // button reads "Close", and Next Page shows page 2.
+  for (const char* options : {"--one-pass 200000", "--one-pass --no-cache --no-outline 200000"}) {
+    const std::string out = AtTerminal(
+        root_, {"--type", "btnLast", "--when", "Working:", "--type", "btnCancel", "--type", "Next Page", "--type", "<close>"},
+        options);
+    EXPECT_NE(out.find("exit 0\n"), std::string::npos) << options << out;
+    EXPECT_LT(PagesMade(out), 200000) << options << out;
+    // What the form shows at the prompt after the cancel (typed lines are
+    // echoed), and at the one after Next Page.
+    const size_t cancelled = out.find("btnCancel", out.find("Working:"));
+    ASSERT_NE(cancelled, std::string::npos) << options << out;
+    const size_t next = out.find("\n> ", cancelled);
+    ASSERT_NE(next, std::string::npos) << options << out;
+    const std::string afterCancel = out.substr(cancelled, next - cancelled);
+    EXPECT_NE(afterCancel.find(") Close\n"), std::string::npos) << options << afterCancel;
+    EXPECT_NE(afterCancel.find("Page 1\n"), std::string::npos) << options << afterCancel;
+    EXPECT_EQ(afterCancel.find("Page 0"), std::string::npos) << options << afterCancel;
+    const size_t pageBox = afterCancel.rfind("edtPageNo:");
+    ASSERT_NE(pageBox, std::string::npos) << options << afterCancel;
+    EXPECT_EQ(afterCancel.substr(pageBox, afterCancel.find('\n', pageBox) - pageBox).find("(disabled)"), std::string::npos)
+        << options << afterCancel;
+    const std::string afterNext = out.substr(next, out.find("\n> ", next + 1) - next);
+    EXPECT_NE(afterNext.find("Page 2\n"), std::string::npos) << options << afterNext;
+    EXPECT_NE(out.find("preview closed: yes, producing: no"), std::string::npos) << options << out;
+  }
+}
+
+TEST_F(PreviewRun, EndOfInputClosesTheWindowAndNeverDestroys) {
+  const std::string folder = root_ + "/templates";
+  fs::create_directories(folder);
+  WriteFile(folder + "/Receipt", "kept\n");
+  // At the overwrite question: No is not taken for Yes; the dialog then
+  // ends with Cancel.
+  std::string out = AtTerminal(root_, {"--type", "btnOK", "--eof"}, "--save '" + folder + "'");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("already exists: Receipt"), std::string::npos) << out;
+  EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
+  EXPECT_EQ(ReadFile(folder + "/Receipt"), "kept\n");
+  // An open dialog with an unknown name, a print dialog whose OK cannot
+  // close it, an untouched print dialog: each ends with Cancel, nothing
+  // printed, and the program goes on to its end.
+  out = AtTerminal(root_, {"--type", "edtTemplateName=Nothing", "--eof"}, "--open '" + folder + "'");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
+  for (const std::vector<std::string>& answers :
+       {std::vector<std::string>{"--type", "rdbPages=1", "--eof"}, std::vector<std::string>{"--eof"}}) {
+    out = AtTerminal(root_, answers, "--print 5 --dialog");
+    EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("cannot end"), std::string::npos) << out;
+    EXPECT_EQ(out.find("[Printing]"), std::string::npos) << out;
+    // The dialog's texts read without their accelerator marks.
+    EXPECT_EQ(out.find("Pa&ges"), std::string::npos) << out;
+    EXPECT_NE(out.find("Pages"), std::string::npos) << out;
+  }
+  EXPECT_EQ(Record(1), "");
+}
+
 TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
   // At the overwrite question "bogus" and an empty line are answered and
   // asked again (the default would overwrite); "No" keeps the template
@@ -621,12 +681,17 @@ TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
   const std::string folder = root_ + "/templates";
   fs::create_directories(folder);
   WriteFile(folder + "/Receipt", "kept\n");
-  const std::string out =
-      AtTerminal(root_, {"--type", "btnOK", "--type", "bogus", "--type", "", "--type", "No", "--type", "Cancel"}, "--save '" + folder + "'");
+  const std::string out = AtTerminal(
+      root_, {"--type", "btnOK", "--type", "bogus", "--type", "", "--type", "No", "--type", "btnOK", "--type", "<Esc>", "--type", "Cancel"},
+      "--save '" + folder + "'");
   EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
   EXPECT_NE(out.find("already exists: Receipt"), std::string::npos) << out;
   EXPECT_NE(out.find("bogus: not a button here"), std::string::npos) << out;
   EXPECT_NE(out.find("\n: not a button here"), std::string::npos) << out;
+  // No button is marked as taken by an empty line; the question's text
+  // keeps its one blank line; <Esc> is its Cancel.
+  EXPECT_EQ(out.find(") Yes *"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\n\n\n"), std::string::npos) << out;
   EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
   EXPECT_EQ(ReadFile(folder + "/Receipt"), "kept\n");
 }
