@@ -387,6 +387,7 @@ void TppAutoSearchDialog::Init() {
     BuildPanels(area, groups[0], false, width, height);
   } else if (groups.size() > 1) {
     pageControl_ = new ui::TPageControl(this);
+    pageControl_->SetName("pgcTabs");
     pageControl_->SetParent(this);
     pageControl_->SetAlign(ui::TAlign::alClient);
     tabImages_ = new ui::TImageList(this);

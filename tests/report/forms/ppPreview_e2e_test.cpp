@@ -674,6 +674,20 @@ TEST_F(PreviewRun, EndOfInputClosesTheWindowAndNeverDestroys) {
   EXPECT_EQ(Record(1), "");
 }
 
+TEST_F(PreviewRun, EveryTabOfAutoSearchIsWorkedAtATerminal) {
+  // The second tab chosen by its caption (typed in UTF-8, as a terminal
+  // gives it), its field changed; the first tab's field by the tab's
+  // number; both criteria reach the report.
+  const std::string customers = reinterpret_cast<const char*>(u8"客戶 Customers");
+  const std::string out = AtTerminal(root_,
+                                     {"--type", customers, "--type", "edtValue2=Kaohsiung", "--type", "pgcTabs=1",
+                                      "--type", "edtValue1=9", "--type", "btnOK"},
+                                     "--auto-search");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("criterion City: Kaohsiung"), std::string::npos) << out;
+  EXPECT_NE(out.find("criterion OrderNo: 9"), std::string::npos) << out;
+}
+
 TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
   // At the overwrite question "bogus" and an empty line are answered and
   // asked again (the default would overwrite); "No" keeps the template
