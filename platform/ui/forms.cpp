@@ -424,7 +424,7 @@ std::string TCustomForm::VisibleText() const {
             if (!bar->Panels[i].Text.empty()) lines.push_back(bar->Panels[i].Text);
         }
       } else {
-        if (!c->Caption.empty()) lines.push_back(c->Caption);
+        if (!c->Caption.empty()) lines.push_back(StripAccelerator(c->Caption));
         if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
       }
     }
