@@ -146,7 +146,9 @@ int AutoSearch() {
   return 0;
 }
 
-int OpenTemplate(const std::string& folder) {
+// The template dialog over FOLDER's files: opening one (SAVE false), or
+// saving "Receipt", written there on OK.
+int TemplateDialog(const std::string& folder, bool save) {
   namespace fs = std::filesystem;
   testing_support::TMemTable table;
   for (const auto& f : fs::directory_iterator(folder)) table.rows.push_back({{"Name", f.path().filename().string()}});
@@ -154,29 +156,13 @@ int OpenTemplate(const std::string& folder) {
       ui::NewFormOfClass(FindFormClass(&TppCustomTemplateDialog::StaticClass()), nullptr));
   cls::SetObjectProp(dialog, "DataPipeline", &table);
   cls::SetStrProp(dialog, "NameField", "Name");
-  dialog->SetMode(0);
+  dialog->SetMode(save ? 1 : 0);
+  if (save) dialog->SetTemplateName("Receipt");
   const int answer = dialog->ShowModal();
   const std::string name = dialog->TemplateName();
   dialog->Free();
-  std::printf("template dialog: %s%s\n", answer == ui::mrOk ? "OK " : "Cancel", answer == ui::mrOk ? name.c_str() : "");
-  return 0;
-}
-
-int SaveTemplate(const std::string& folder) {
-  namespace fs = std::filesystem;
-  testing_support::TMemTable table;
-  for (const auto& f : fs::directory_iterator(folder)) table.rows.push_back({{"Name", f.path().filename().string()}});
-  auto* dialog = cls::ObjectAs<TppTemplateDialog>(
-      ui::NewFormOfClass(FindFormClass(&TppCustomTemplateDialog::StaticClass()), nullptr));
-  cls::SetObjectProp(dialog, "DataPipeline", &table);
-  cls::SetStrProp(dialog, "NameField", "Name");
-  dialog->SetMode(1);
-  dialog->SetTemplateName("Receipt");
-  const int answer = dialog->ShowModal();
-  const std::string name = dialog->TemplateName();
-  dialog->Free();
-  if (answer == ui::mrOk) std::ofstream(fs::path(folder) / name) << "saved\n";
-  std::printf("template dialog: %s\n", answer == ui::mrOk ? "OK" : "Cancel");
+  if (answer == ui::mrOk && save) std::ofstream(fs::path(folder) / name) << "saved\n";
+  std::printf("template dialog: %s\n", answer == ui::mrOk ? ("OK " + name).c_str() : "Cancel");
   return 0;
 }
 
@@ -197,7 +183,7 @@ int main(int argc, char** argv) {
     else if (a == "--print") o.print = true;
     else if (a == "--auto-search") return (code = AutoSearch(), ui::Application().Shutdown(), code);
     else if ((a == "--save" || a == "--open") && i + 1 < argc) {
-      code = a == "--save" ? SaveTemplate(argv[++i]) : OpenTemplate(argv[++i]);
+      code = TemplateDialog(argv[i + 1], a == "--save");
       ui::Application().Shutdown();
       return code;
     } else o.pages = std::atoi(argv[i]);
