@@ -54,6 +54,11 @@ void SetPropertiesPrompt(PropertiesPrompt prompt) {
   Prompt() = std::move(prompt);
 }
 
+bool HasPropertiesPrompt() {
+  std::lock_guard<std::mutex> lock(g_promptMutex);
+  return static_cast<bool>(Prompt());
+}
+
 win::DEVMODEA DefaultDevMode(const PrinterDef& def) {
   win::DEVMODEA m;
   std::memset(&m, 0, sizeof m);

@@ -168,6 +168,9 @@ namespace spool {
 // IDCANCEL (2). Without one the prompt answers IDCANCEL.
 using PropertiesPrompt = std::function<int(const std::string& printer, win::DEVMODEA& mode)>;
 void SetPropertiesPrompt(PropertiesPrompt prompt);
+// Whether a properties prompt is set (else printers have no properties to
+// set here).
+bool HasPropertiesPrompt();
 
 // The driver's default device mode of a printer.
 win::DEVMODEA DefaultDevMode(const PrinterDef& def);

@@ -229,8 +229,13 @@ TTreeNode::~TTreeNode() = default;
 int TTreeNode::Index() const {
   if (!parent_) return -1;
   const auto& s = parent_->children_;
+  // Where it was last found first: a walk over siblings stays linear.
+  if (indexHint_ < s.size() && s[indexHint_].get() == this) return static_cast<int>(indexHint_);
   for (size_t i = 0; i < s.size(); ++i)
-    if (s[i].get() == this) return static_cast<int>(i);
+    if (s[i].get() == this) {
+      indexHint_ = i;
+      return static_cast<int>(i);
+    }
   return -1;
 }
 
@@ -315,6 +320,7 @@ TTreeNode* TTreeNodes::AddChildObject(TTreeNode* parent, const std::string& text
   auto* node = new TTreeNode(this, p);
   node->Text = text;
   node->Data = data;
+  node->indexHint_ = p->children_.size();
   p->children_.emplace_back(node);
   view_.Invalidate();
   return node;
@@ -324,11 +330,8 @@ void TTreeNodes::Delete(TTreeNode* node) {
   if (!node || node == root_.get() || node->owner_ != this || !node->parent_) return;
   view_.NodeDeleting(node);
   auto& s = node->parent_->children_;
-  for (auto it = s.begin(); it != s.end(); ++it)
-    if (it->get() == node) {
-      s.erase(it);
-      break;
-    }
+  const int i = node->Index();
+  if (i >= 0) s.erase(s.begin() + i);
   view_.Invalidate();
 }
 

@@ -196,6 +196,7 @@ class TTreeNode {
   TTreeNodes* owner_;
   TTreeNode* parent_;
   std::vector<std::unique_ptr<TTreeNode>> children_;
+  mutable size_t indexHint_ = 0;  // where Index last found it
   bool expanded_ = false;
 };
 

@@ -742,6 +742,22 @@ void TListBox::DblClickItem(int i) {
 
 THeaderControl::THeaderControl(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 185, 17); }
 
+void THeaderControl::Paint() {
+  // Each section a raised face with its text at the left; the last one
+  // reaches the right edge.
+  gdi::TCanvas& c = Canvas();
+  Fill(c, {0, 0, Width(), Height()}, gdi::clBtnFace);
+  int x = 0;
+  for (size_t i = 0; i < Sections.size() && x < Width(); ++i) {
+    const int right = i + 1 == Sections.size() ? Width() : std::min(Width(), x + Sections[i].Width);
+    win::RECT r{x, 0, right, Height()};
+    Frame3D(c, r, TBevelCut::bvRaised, 1);
+    c.Brush.Style = gdi::TBrushStyle::bsClear;
+    c.TextRect(r, r.left + 3, r.top + (r.bottom - r.top - c.TextHeight("Ag")) / 2, Sections[i].Text);
+    x = right;
+  }
+}
+
 TUpDown::TUpDown(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(0, 0, 16, 24); }
 
 void TUpDown::SetPosition(int v) { position_ = std::clamp(v, Min, std::max(Min, Max)); }

@@ -475,6 +475,9 @@ class THeaderControl : public TWinControl {
  public:
   explicit THeaderControl(TComponent* AOwner);
   std::vector<THeaderSection> Sections;
+
+ protected:
+  void Paint() override;
 };
 
 enum class TUDBtnType { btNext, btPrev };

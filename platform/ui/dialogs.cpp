@@ -1,8 +1,10 @@
 #include "dialogs.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <mutex>
-#include <unistd.h>
 
 #include "platform/classes/sysutils.h"
 #include "platform/classes/threads.h"
@@ -16,7 +18,7 @@ std::vector<TRecordedDialog> g_recorded;
 std::deque<int> g_answers;
 std::string g_title;
 bool g_echo = true;
-bool g_terminalEnded = false;  // standard input reached its end
+bool g_terminalEnded = false;  // the terminal's input reached its end
 
 const char* ButtonLabel(int id) {
   switch (id) {
@@ -53,12 +55,14 @@ std::vector<int> MessageBoxButtons(unsigned flags) {
   }
 }
 
+// The question and its numbered buttons; MARKED (the answer taken without
+// asking) gets " *".
 void Echo(const std::string& caption, const std::string& text,
-          const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer) {
+          const std::vector<std::pair<int, std::string>>& buttons, int marked) {
   std::cerr << "[" << ForTerminal(caption) << "] " << ForTerminal(text) << "\n";
   for (size_t i = 0; i < buttons.size(); ++i)
     std::cerr << "  " << (i + 1) << ") " << ForTerminal(buttons[i].second)
-              << (buttons[i].first == defaultAnswer ? " *" : "") << "\n";
+              << (buttons[i].first == marked ? " *" : "") << "\n";
 }
 
 std::vector<std::pair<int, std::string>> Labelled(const std::vector<int>& ids) {
@@ -93,6 +97,7 @@ std::string ForTerminalUtf8(const std::string& utf8) {
     const unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
     if (c == '\r') {
       out += '\n';
+      if (next == '\n') ++i;  // CR LF is one break
     } else if (c == '\n' || c == '\t') {
       out += static_cast<char>(c);
     } else if (c < 0x20 || c == 0x7F) {
@@ -194,6 +199,31 @@ bool EchoDialogs() {
   return g_echo;
 }
 
+int CloseAnswer(const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer) {
+  for (int id : {IDCANCEL, IDNO, IDOK})
+    for (const auto& b : buttons)
+      if (b.first == id) return id;
+  return defaultAnswer;
+}
+
+bool TerminalInputEnded() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_terminalEnded;
+}
+
+void DropTypedAhead() {
+  if (!TerminalAvailable()) return;
+  for (;;) {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) return;
+    std::optional<std::string> line = ReadTerminalLine("");
+    if (!line) return;
+    const std::string entry = TrimmedEntry(*line);
+    if (!entry.empty())
+      std::cerr << ForTerminal(entry) << ": typed while the program worked, not taken here\n";
+  }
+}
+
 bool TerminalAvailable() {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -209,6 +239,7 @@ std::optional<std::string> ReadTerminalLine(const std::string& prompt) {
   if (!std::getline(std::cin, line)) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_terminalEnded = true;
+    if (!prompt.empty()) std::cerr << "\n";  // the prompt's line ends
     return std::nullopt;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -239,11 +270,15 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer) {
   if (!TerminalAvailable()) return std::nullopt;
-  Echo(caption, text, buttons, defaultAnswer);
+  DropTypedAhead();
+  if (TerminalInputEnded()) return CloseAnswer(buttons, defaultAnswer);
+  // No mark: an empty line takes nothing here.
+  Echo(caption, text, buttons, 0);
   for (;;) {
     std::optional<std::string> line = ReadTerminalLine("> ");
-    if (!line) return std::nullopt;  // the end of input keeps the default
+    if (!line) return CloseAnswer(buttons, defaultAnswer);  // the end of input closes the window
     const std::string entry = TrimmedEntry(*line);
+    if (entry == "<close>" || cls::AnsiCompareText(entry, "<Esc>") == 0) return CloseAnswer(buttons, defaultAnswer);
     if (!entry.empty() && entry.find_first_not_of("0123456789") == std::string::npos) {
       const size_t n = entry.size() <= 9 ? std::stoul(entry) : 0;
       if (n >= 1 && n <= buttons.size()) return buttons[n - 1].first;
@@ -253,7 +288,7 @@ std::optional<int> AskOnTerminal(const std::string& caption, const std::string& 
     std::string offered;
     for (size_t i = 0; i < buttons.size(); ++i)
       offered += (i ? ", " : "") + std::to_string(i + 1) + " " + buttons[i].second;
-    std::cerr << ForTerminal(entry) << ": not a button here (" << ForTerminal(offered) << ")\n";
+    std::cerr << ForTerminal(entry) << ": not a button here (" << ForTerminal(offered) << ", <Esc>)\n";
   }
 }
 
@@ -272,8 +307,9 @@ int AskModal(const std::string& caption, const std::string& text,
   }
   if (buttons.size() > 1)
     if (std::optional<int> a = AskOnTerminal(caption, text, buttons, defaultAnswer)) return *a;
-  if (echo) Echo(caption, text, buttons, defaultAnswer);
-  return defaultAnswer;
+  const int answer = TerminalInputEnded() ? CloseAnswer(buttons, defaultAnswer) : defaultAnswer;
+  if (echo) Echo(caption, text, buttons, answer);
+  return answer;
 }
 
 }  // namespace ui

@@ -60,16 +60,21 @@ void ScriptAnswers(std::deque<int> answers);
 void ClearScriptedAnswers();
 
 // The answer to a modal question offering BUTTONS (answer and label pairs):
-// scripted, else asked on the terminal, else DEFAULTANSWER.
+// scripted, else asked on the terminal, else DEFAULTANSWER; once the
+// terminal's input has ended, the answer of closing the window
+// (CloseAnswer).
 int AskModal(const std::string& caption, const std::string& text,
              const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer);
 
 // Asks on the terminal when standard input is one and has not ended:
 // writes the question and the numbered BUTTONS to stderr and reads a
 // choice: a listed number, a button's caption (case and "&" ignored) or
-// name ("NoToAll"); anything else, an empty line too, is answered and
-// asked again (a slip must not answer a question). Nothing when there is
-// no terminal to ask or its input ends.
+// name ("NoToAll"), or <Esc> or <close> for closing the window
+// (CloseAnswer); anything else, an empty line too, is answered and asked
+// again (a slip must not answer a question), and nothing is marked as taken
+// by an empty line. Lines typed before the question was shown are not
+// taken. The end of input (Ctrl-D) closes the window. Nothing when there
+// is no terminal to ask.
 std::optional<int> AskOnTerminal(const std::string& caption, const std::string& text,
                                  const std::vector<std::pair<int, std::string>>& buttons,
                                  int defaultAnswer);
@@ -82,14 +87,27 @@ std::string StripAccelerator(const std::string& caption);
 // ENTRY names CAPTION: the same text, case and accelerator marks ignored.
 bool CaptionMatches(const std::string& caption, const std::string& entry);
 
+// What closing a question's window answers: Cancel, else No, else OK,
+// else the default; never a destructive Yes.
+int CloseAnswer(const std::vector<std::pair<int, std::string>>& buttons, int defaultAnswer);
+
 // Standard input is a terminal that has not ended.
 bool TerminalAvailable();
+// Standard input was a terminal and its input has ended (Ctrl-D): from
+// then on every question is answered as its window's closing.
+bool TerminalInputEnded();
+// Reads and drops the lines typed at the terminal that are waiting unread
+// (typed while the program worked, before the question now shown), saying
+// so for each: a line is only ever taken by the question it was typed at.
+void DropTypedAhead();
 // Writes PROMPT to stderr and reads one line from the terminal (Big5, from
-// the terminal's UTF-8); nothing when there is no terminal or it ended.
+// the terminal's UTF-8); nothing when there is no terminal or it ended
+// (TerminalInputEnded is then true).
 std::optional<std::string> ReadTerminalLine(const std::string& prompt);
 
 // TEXT (Big5) as the terminal is given it: UTF-8, CR as a line break, and
-// every other control character shown, not obeyed: caret notation ("^[" for
+// CR LF as one line break, every other control character shown, not
+// obeyed: caret notation ("^[" for
 // ESC, "^?" for DEL, "M-^[" for the C1 control U+009B); LF and TAB stay.
 // Only what goes to a terminal passes here; logs and records keep the bytes.
 std::string ForTerminal(const std::string& big5);

@@ -424,7 +424,7 @@ std::string TCustomForm::VisibleText() const {
             if (!bar->Panels[i].Text.empty()) lines.push_back(bar->Panels[i].Text);
         }
       } else {
-        if (!c->Caption.empty()) lines.push_back(c->Caption);
+        if (!c->Caption.empty()) lines.push_back(StripAccelerator(c->Caption));
         if (auto* wc = dynamic_cast<TWinControl*>(c)) walk(wc);
       }
     }
@@ -597,6 +597,14 @@ void TApplication::ProcessMessages() {
   TakeTerminalEntry();
 }
 
+void TApplication::ProcessMessagesWhileWorking() {
+  static std::uint64_t last = 0;
+  const std::uint64_t now = win::MonotonicMs();
+  if (now - last < 50) return;
+  last = now;
+  ProcessMessages();
+}
+
 void TApplication::PressModalClick() {
   if (modal_.empty()) return;
   TCustomForm* form = modal_.back();
@@ -631,7 +639,7 @@ bool Workable(const TControl* c) {
   return dynamic_cast<const TButton*>(c) || dynamic_cast<const TEdit*>(c) || dynamic_cast<const TCheckBox*>(c) ||
          dynamic_cast<const TRadioButton*>(c) || dynamic_cast<const TComboBox*>(c) ||
          dynamic_cast<const TCustomTreeView*>(c) || dynamic_cast<const TRadioGroup*>(c) ||
-         dynamic_cast<const TListBox*>(c) || dynamic_cast<const TUpDown*>(c);
+         dynamic_cast<const TListBox*>(c) || dynamic_cast<const TUpDown*>(c) || dynamic_cast<const TPageControl*>(c);
 }
 
 // The visible controls of class T on the form (within visible parents),
@@ -701,17 +709,63 @@ void FocusFirst(TWinControl* c) {
   if (c->CanFocus()) c->SetFocus();
 }
 
-// The index of the line of ITEMS that ENTRY names (case and "&" ignored), or -1.
-int LineNamed(const cls::TStringList& items, const std::string& entry) {
-  for (int i = 0; i < items.Count(); ++i)
-    if (CaptionMatches(items[i], entry)) return i;
-  return -1;
-}
-
 std::string Lines(const cls::TStringList& items) {
   std::string out;
   for (int i = 0; i < items.Count(); ++i) out += (i ? ", " : "") + StripAccelerator(items[i]);
   return out;
+}
+
+// The lines as a prompt lists them: "1 first, 2 second, ...".
+std::string NumberedLines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) out += (i ? ", " : "") + std::to_string(i + 1) + " " + lines[i];
+  return out;
+}
+
+std::vector<std::string> LineTexts(const cls::TStringList& items) {
+  std::vector<std::string> out;
+  for (int i = 0; i < items.Count(); ++i) out.push_back(StripAccelerator(items[i]));
+  return out;
+}
+
+// The index ENTRY names among LINES: the line itself (case and "&"
+// ignored), else its number as listed (from 1); -1 when none.
+int LineChosen(const std::vector<std::string>& lines, const std::string& entry) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (CaptionMatches(lines[i], entry)) return static_cast<int>(i);
+  if (!entry.empty() && entry.size() <= 9 && entry.find_first_not_of("0123456789") == std::string::npos) {
+    const size_t n = std::stoul(entry);
+    if (n >= 1 && n <= lines.size()) return static_cast<int>(n - 1);
+  }
+  return -1;
+}
+
+// The captions of a page control's tabs, in their order.
+std::vector<std::string> TabCaptions(const TPageControl* pc) {
+  std::vector<std::string> out;
+  for (int i = 0; i < pc->PageCount(); ++i) out.push_back(StripAccelerator(pc->Pages(i)->Caption));
+  return out;
+}
+
+// The tree's item captions in their order (at most LIMIT, "..." after).
+std::string TreeItems(TCustomTreeView* t, size_t limit = 30) {
+  std::string out;
+  size_t n = 0;
+  for (TTreeNode* node = t->Items().GetFirstNode(); node; node = node->GetNext(), ++n) {
+    if (n == limit) return out + ", ...";
+    out += (n ? ", " : "") + node->Text;
+  }
+  return out;
+}
+
+// A user's click on the tab of page I: the page shows, OnChange follows.
+void ChooseTab(TPageControl* pc, int i) {
+  if (pc->ActivePageIndex() == i) return;
+  pc->SetActivePageIndex(i);
+  if (pc->OnChange) {
+    TCustomForm::HandlerScope scope(GetParentForm(pc));
+    pc->OnChange(pc);
+  }
 }
 
 // One numbered offer of the terminal: a button to press, a field to set
@@ -767,6 +821,8 @@ std::vector<Offer> TerminalOffers(const TCustomForm* form) {
     field(l, l->Name() + ": " + (i >= 0 ? l->Items[i] : std::string()));
   }
   for (TUpDown* u : ShownControls<TUpDown>(form)) field(u, u->Name() + ": up or down");
+  for (TPageControl* pc : ShownControls<TPageControl>(form))
+    field(pc, pc->Name() + ": tab " + (pc->ActivePage() ? StripAccelerator(pc->ActivePage()->Caption) : std::string()));
   offers.push_back({"(close)"});
   return offers;
 }
@@ -822,7 +878,7 @@ std::function<void()> TApplication::ControlAction(TControl* control, const std::
     if (!value) return why = name + " is a tree: choose an item (" + name + "=caption)", nullptr;
     TTreeNode* node = t->Items().GetFirstNode();
     while (node && cls::AnsiCompareText(node->Text, *value) != 0) node = node->GetNext();
-    if (!node) return why = name + ": no item \"" + *value + "\"", nullptr;
+    if (!node) return why = name + ": no item \"" + *value + "\" (" + TreeItems(t) + ")", nullptr;
     return [t, node] {
       FocusFirst(t);
       ClickTreeNode(t, node);
@@ -830,8 +886,8 @@ std::function<void()> TApplication::ControlAction(TControl* control, const std::
   }
   if (auto* g = dynamic_cast<TRadioGroup*>(control)) {
     if (!value) return why = name + " is a group: choose a button (" + name + "=caption)", nullptr;
-    const int i = LineNamed(g->Items, *value);
-    if (i < 0) return why = name + ": no button \"" + *value + "\" (" + Lines(g->Items) + ")", nullptr;
+    const int i = LineChosen(LineTexts(g->Items), *value);
+    if (i < 0) return why = name + ": no button \"" + *value + "\" (" + NumberedLines(LineTexts(g->Items)) + ")", nullptr;
     return [g, i] {
       FocusFirst(g);
       g->SetItemIndex(i);
@@ -839,12 +895,18 @@ std::function<void()> TApplication::ControlAction(TControl* control, const std::
   }
   if (auto* l = dynamic_cast<TListBox*>(control)) {
     if (!value) return why = name + " is a list: choose a line (" + name + "=line)", nullptr;
-    const int i = LineNamed(l->Items, *value);
-    if (i < 0) return why = name + ": no line \"" + *value + "\"", nullptr;
+    const int i = LineChosen(LineTexts(l->Items), *value);
+    if (i < 0) return why = name + ": no line \"" + *value + "\" (" + NumberedLines(LineTexts(l->Items)) + ")", nullptr;
     return [l, i] {
       FocusFirst(l);
       l->ClickItem(i);
     };
+  }
+  if (auto* pc = dynamic_cast<TPageControl*>(control)) {
+    if (!value) return why = name + " holds tabs: choose one (" + name + "=caption)", nullptr;
+    const int i = LineChosen(TabCaptions(pc), *value);
+    if (i < 0) return why = name + ": no tab \"" + *value + "\" (" + NumberedLines(TabCaptions(pc)) + ")", nullptr;
+    return [pc, i] { ChooseTab(pc, i); };
   }
   if (auto* u = dynamic_cast<TUpDown*>(control)) {
     const bool up = value && cls::AnsiCompareText(*value, "up") == 0;
@@ -888,6 +950,9 @@ std::function<void()> TApplication::InterpretEntry(TCustomForm* form, const std:
     }
     for (TMenuItem* item : MenuItems(form))
       if (CaptionMatches(item->Caption, name)) return [item] { item->Click(); };
+    for (TPageControl* pc : UsableControls<TPageControl>(form))
+      for (int i = 0; i < pc->PageCount(); ++i)
+        if (CaptionMatches(pc->Pages(i)->Caption, name)) return [pc, i] { ChooseTab(pc, i); };
   }
   why = "no enabled, visible control \"" + name + "\" on the form";
   return nullptr;
@@ -995,6 +1060,15 @@ void TApplication::AnswerIdle(TCustomForm* form, bool& autoAnswered) {
     autoAnswered = false;
     return;
   }
+  if (TerminalInputEnded()) {
+    // The end of input closes the window, as its close box would.
+    if (autoAnswered)
+      throw EStuckLoop("message loop of form " + name + " cannot end: the input has ended and closing did not end it");
+    autoAnswered = true;
+    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText())
+              << "\n  -> (close: end of input)\n";
+    return press(kCloseChoice);
+  }
   if (autoAnswered)
     throw EStuckLoop("message loop of form " + name +
                      " cannot end: its default answer did not end it, no timer runs, no message "
@@ -1029,8 +1103,10 @@ std::function<void()> TApplication::TerminalAction(TCustomForm* form, const std:
   if (!dynamic_cast<TButton*>(c) && !dynamic_cast<TCheckBox*>(c) && !dynamic_cast<TRadioButton*>(c)) {
     std::string prompt = c->Name();
     if (auto* combo = dynamic_cast<TComboBox*>(c)) prompt += " [" + Lines(combo->Items) + "]";
-    if (auto* g = dynamic_cast<TRadioGroup*>(c)) prompt += " [" + Lines(g->Items) + "]";
-    if (auto* l = dynamic_cast<TListBox*>(c)) prompt += " [" + Lines(l->Items) + "]";
+    if (auto* g = dynamic_cast<TRadioGroup*>(c)) prompt += " [" + NumberedLines(LineTexts(g->Items)) + "]";
+    if (auto* l = dynamic_cast<TListBox*>(c)) prompt += " [" + NumberedLines(LineTexts(l->Items)) + "]";
+    if (auto* t = dynamic_cast<TCustomTreeView*>(c)) prompt += " [" + TreeItems(t) + "]";
+    if (auto* pc = dynamic_cast<TPageControl*>(c)) prompt += " [" + NumberedLines(TabCaptions(pc)) + "]";
     if (dynamic_cast<TUpDown*>(c)) prompt += " [up, down]";
     value = ReadTerminalLine(prompt + "> ");
     if (!value) return ended = true, nullptr;
@@ -1039,7 +1115,9 @@ std::function<void()> TApplication::TerminalAction(TCustomForm* form, const std:
 }
 
 bool TApplication::AskTerminal(TCustomForm* form) {
-  announced_ = form;
+  DropTypedAhead();
+  if (!TerminalAvailable()) return false;
+  shownWhileWorking_.clear();
   const std::vector<Offer> offers = TerminalOffers(form);
   const std::optional<size_t> defaultOffer = DefaultOffer(offers);
   std::string text = form->VisibleText();
@@ -1052,7 +1130,10 @@ bool TApplication::AskTerminal(TCustomForm* form) {
   for (size_t i = 0; i < offers.size(); ++i)
     std::cerr << "  " << (i + 1) << ") " << ForTerminal(offers[i].label) << (i == defaultOffer ? " *" : "") << "\n";
   std::optional<std::string> line = ReadTerminalLine("> ");
-  if (!line) return false;  // the terminal ended: the default answers from now on
+  if (!line) return false;  // the input ended: the form is closed
+  // Work the answer starts is announced again once it lasts.
+  announced_ = nullptr;
+  answeredAt_ = win::MonotonicMs();
   std::string entry = TrimmedEntry(*line);
   if (entry.empty()) {
     if (!defaultOffer) return true;  // nothing to take: asked again
@@ -1087,17 +1168,31 @@ void TApplication::TakeTerminalEntry() {
   if (now - lastLook < 10) return;
   lastLook = now;
   if (!TerminalAvailable()) return;
-  if (form != announced_) {
-    // A form up while work runs is shown once, so that a person knows
-    // what to type.
+  if (form != announced_ && now - answeredAt_ >= 200) {
+    // A form up while work runs is shown once the work lasts, so that a
+    // person knows what to type.
     announced_ = form;
-    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(form->VisibleText()) << "\n"
+    shownWhileWorking_ = form->VisibleText();
+    shownAt_ = now;
+    std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(shownWhileWorking_) << "\n"
               << "Working: type a button's name or caption, <Esc> or <close> to act on it now.\n";
+  } else if (form == announced_ && now - shownAt_ >= 1000) {
+    // What the form shows now (progress), at most once a second.
+    std::string text = form->VisibleText();
+    if (text != shownWhileWorking_) {
+      shownWhileWorking_ = std::move(text);
+      shownAt_ = now;
+      std::cerr << "[" << ForTerminal(form->Caption) << "] " << ForTerminal(shownWhileWorking_) << "\n";
+    }
   }
   pollfd p{STDIN_FILENO, POLLIN, 0};
   if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return;
   std::optional<std::string> line = ReadTerminalLine("");
-  if (!line) return;
+  // The end of input closes the window in front, as its close box would.
+  if (!line) {
+    if (TerminalInputEnded()) DispatchEntry(form, [form] { form->Close(); });
+    return;
+  }
   const std::string entry = TrimmedEntry(*line);
   if (entry.empty()) return;
   std::string why;

@@ -308,6 +308,10 @@ class TApplication : public TComponent {
   // modal run also a scripted click meant for the innermost modal form
   // (see the file comment).
   void ProcessMessages();
+  // ProcessMessages when 50 ms have passed since it last ran from here:
+  // a long step calls it often, so that a line typed at the terminal is
+  // heard while it works.
+  void ProcessMessagesWhileWorking();
   // Runs MSG from the loop (any thread may post).
   void PostMessage(std::function<void()> msg);
 
@@ -384,6 +388,9 @@ class TApplication : public TComponent {
   std::vector<TCustomForm*> shown_;  // shown top-level forms, last activated last
   TCustomForm* activeForm_ = nullptr;
   const TCustomForm* announced_ = nullptr;  // the form last shown on the terminal while work ran
+  std::string shownWhileWorking_;  // what it showed then
+  std::uint64_t shownAt_ = 0;      // and when
+  std::uint64_t answeredAt_ = 0;   // when the terminal's last answer was read
 };
 
 // The process's application object.

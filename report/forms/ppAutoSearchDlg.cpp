@@ -229,7 +229,8 @@ void TppInListSearchPanel::BuildValues(int x, int& width, int& height) {
   add->SetName(Name("btnAdd"));
   add->SetParent(this);
   add->Caption = LoadLanguageString(63);
-  add->SetBounds(edit_->Left() + edit_->Width() + 5, kEditTop, 100, 23);
+  // Beyond the mandatory and error marks, which sit right of the edit.
+  add->SetBounds(edit_->Left() + edit_->Width() + 3 + kMarkWidth + 5, kEditTop, 100, 23);
   add->OnClick = [this](cls::TObject*) { AddValue(); };
   list_ = new ui::TListBox(Owner());
   list_->SetName(Name("lbxValues"));
@@ -387,6 +388,7 @@ void TppAutoSearchDialog::Init() {
     BuildPanels(area, groups[0], false, width, height);
   } else if (groups.size() > 1) {
     pageControl_ = new ui::TPageControl(this);
+    pageControl_->SetName("pgcTabs");
     pageControl_->SetParent(this);
     pageControl_->SetAlign(ui::TAlign::alClient);
     tabImages_ = new ui::TImageList(this);

@@ -57,5 +57,11 @@ void TppCancelDialog::Activate() {
 
 void TppCancelDialog::btnCancelClick(cls::TObject*) {
   RequestCancel();
-  Close();
+  inherited::Close();
+}
+
+void TppCancelDialog::Close() {
+  if (!Modal()) return inherited::Close();
+  if (!AllowPrintCancel()) return;
+  btnCancelClick(this);
 }

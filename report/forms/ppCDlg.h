@@ -19,6 +19,9 @@ class TppCancelDialog : public TppCustomCancelDialog {
   void StatusChanged() override;
   // Cancel is enabled exactly when cancelling is allowed.
   void Activate() override;
+  // The window's close during its modal run is its Cancel button: the print
+  // stops when cancelling is allowed; else the window stays.
+  void Close() override;
 
  private:
   void btnCancelClick(cls::TObject* Sender);

@@ -166,33 +166,54 @@ void TppOutlineViewer::LanguageChanged(TppOutlineDrawCommand* command) {
 
 // ---- the tree ----
 
-void TppOutlineViewer::AddItems(ui::TTreeNode* parentItem, const TppOutlineNode* node) {
+bool TppOutlineViewer::Heard(int load) {
+  ui::Application().ProcessMessagesWhileWorking();
+  return load == loads_;
+}
+
+bool TppOutlineViewer::AddItems(ui::TTreeNode* parentItem, const TppOutlineNode* node, int load) {
   for (int i = 0; i < node->ChildCount(); ++i) {
     const TppOutlineNode* child = node->OutlineChild(i);
     if (!child) continue;
     ui::TTreeNode* item = Items().AddChildObject(parentItem, child->Caption(), child->PageReference());
-    AddItems(item, child);
+    item->SetExpanded(true);
+    if (!Heard(load) || !AddItems(item, child, load)) return false;
   }
+  return true;
+}
+
+void TppOutlineViewer::StopLoading() {
+  if (loading_ == 0) return;
+  ++loads_;
+  nodesLoaded_ = 0;  // what was loaded is loaded again when asked
 }
 
 void TppOutlineViewer::LoadOutline(TppOutlineDrawCommand* command) {
   TBusyScope busy(busy_);
+  // The terminal is heard while a large outline loads; what it does may
+  // free the form (that waits for this), load again or clear: this load
+  // then stops where it is.
+  ui::TCustomForm::HandlerScope keep(ui::GetParentForm(this));
+  TBusyScope loading(loading_);
+  const int load = ++loads_;
   Items().Clear();
   nodesLoaded_ = 0;
   if (!command || !command->OutlineNode()) return;
+  // A page change meanwhile stops this load before the command can go.
   const TppOutlineNode* root = command->OutlineNode();
-  AddItems(nullptr, root);
-  FullExpand();
+  const bool complete = command->Complete();
+  if (!AddItems(nullptr, root, load)) return;
   nodesLoaded_ = root->AbsoluteChildNodeCount();
-  if (nodesLoaded_ >= 1 && !command->Complete()) {
+  if (nodesLoaded_ >= 1 && !complete) {
     Items().Add(nullptr, "");
     Items().Add(nullptr, ppLoadStr(1045));
   }
-  if (command->Complete() && nodesLoaded_ == 1) HotTrack = ToolTips = false;
+  if (complete && nodesLoaded_ == 1) HotTrack = ToolTips = false;
 }
 
 void TppOutlineViewer::SyncToPage(TppPage* page) {
   if (!page) return;
+  StopLoading();  // that page's outline may be gone
   TBusyScope busy(busy_);
   if (Selected() && Selected()->Data != page->AbsolutePageNo()) SetSelected(nullptr);
   auto* command = cls::ObjectAs<TppOutlineDrawCommand>(page->GetOutlineDrawCommand());
@@ -212,7 +233,7 @@ void TppOutlineViewer::SyncToPage(TppPage* page) {
 }
 
 void TppOutlineViewer::SelectPage(int32_t pageNo) {
-  if (Selected()) return;
+  if (Selected() || loading_ > 0) return;
   for (ui::TTreeNode* n = Items().GetFirstNode(); n; n = n->GetNext())
     if (n->Data == pageNo) {
       TBusyScope busy(busy_);
@@ -222,6 +243,7 @@ void TppOutlineViewer::SelectPage(int32_t pageNo) {
 }
 
 void TppOutlineViewer::Clear() {
+  ++loads_;  // a load under way stops
   {
     TBusyScope busy(busy_);
     Items().Clear();

@@ -45,6 +45,9 @@ class TppOutlineViewer : public ui::TCustomTreeView {
   void SelectPage(int32_t pageNo);
   // No items, counts and flag reset, the popup menu gone from both viewers.
   void Clear();
+  // Stops a load under way (the preview closes or stops its work); the
+  // outline is loaded again when next asked.
+  void StopLoading();
   // The popup menu's captions again, and the command reloaded.
   void LanguageChanged(TppOutlineDrawCommand* command);
 
@@ -65,7 +68,11 @@ class TppOutlineViewer : public ui::TCustomTreeView {
 
  private:
   void GoToNodePage(ui::TTreeNode* node);
-  void AddItems(ui::TTreeNode* parentItem, const TppOutlineNode* node);
+  // False when the load LOAD has stopped meanwhile.
+  bool AddItems(ui::TTreeNode* parentItem, const TppOutlineNode* node, int load);
+  // Hears the terminal (at most every few ms); false when load LOAD has
+  // stopped meanwhile.
+  bool Heard(int load);
   void CreatePopupMenu();
   void FreePopupMenu();
   void CaptionPopupMenu();
@@ -81,6 +88,8 @@ class TppOutlineViewer : public ui::TCustomTreeView {
   int nodesLoaded_ = 0;
   bool complete_ = false;
   int busy_ = 0;
+  int loading_ = 0;  // LoadOutline under way
+  int loads_ = 0;    // counts loads begun and stopped
 };
 
 // Registers TppOutlineViewer (the forms layer's entry point calls it).

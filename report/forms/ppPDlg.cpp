@@ -278,7 +278,14 @@ TppPrintDialog::TppPrintDialog(cls::TComponent* AOwner)
   };
   btnPrinterProperties->OnClick = [this](cls::TObject*) {
     TppPrinter* printer = EditedPrinter();
-    if (!printer || !printer->ShowPropertiesDialog()) return;
+    if (!printer) return;
+    if (!spool::HasPropertiesPrompt()) {
+      // No properties dialog here: the user is told rather than ignored.
+      ui::MessageDlg("The printer \"" + printer->GetPrinterName() + "\" has no properties to set here.",
+                     ui::TMsgDlgType::mtInformation, ui::mbOK, 0);
+      return;
+    }
+    if (!printer->ShowPropertiesDialog()) return;
     ShowPrinterInfo();
     printerSettingsChanged_ = true;
   };

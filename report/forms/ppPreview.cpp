@@ -758,6 +758,7 @@ void TppPreview::SearchPanelToggledEvent() {
 }
 
 void TppPreview::Cancel() {
+  if (tvOutline) tvOutline->StopLoading();
   inherited::Cancel();
   PrintStateChangeEvent();
 }

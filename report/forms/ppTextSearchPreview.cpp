@@ -407,6 +407,7 @@ void TppCustomSearchPreview::Find() {
     }
     optionsChanged_ = pageMoved_ = false;
   }
+  ShowPageStatus();
   if (state_ & kCancelled) return;
   state_ |= kSearched;
   if (!found) {
@@ -415,6 +416,16 @@ void TppCustomSearchPreview::Find() {
     currentIndex_ = 0;
     ShowHit();
   }
+}
+
+void TppCustomSearchPreview::ShowPageStatus() {
+  // The pages asked for while searching left their progress in panel 0.
+  if (!statusBar_ || statusBar_->Panels.Count() == 0 || !viewer_) return;
+  TppPage* page = viewer_->GetCurrentPage();
+  if (!page || page->AbsolutePageNo() <= 0) return;
+  TppPublisher* publisher = viewer_->ScreenDevice()->Publisher();
+  statusBar_->Panels[0].Text = publisher && publisher->LastPageSeen() ? page->GetPageNoOfCountText() : page->GetPageNoText();
+  statusBar_->Invalidate();
 }
 
 void TppCustomSearchPreview::ShowHit() {

@@ -97,6 +97,8 @@ class TppCustomSearchPreview : public TppCommunicator {
   void ShowHit();
   void HighlightShownPage();
   void RedrawPage();
+  // Panel 0 shows the page shown again once a search has ended.
+  void ShowPageStatus();
   void CancelFinishedSearch();
   void FreePendingAfterAction();
   void SendToggled();

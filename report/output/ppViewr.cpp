@@ -117,6 +117,28 @@ void TppScreenDevice::RequestPages() {
   }
   try {
     TppDevice::RequestPages();
+    if (Cancelled()) {
+      // The user's cancel: the request is dropped once the run has unwound.
+      // The page shown before it shows again, every page made stays
+      // reachable, and the viewer hears that the work has stopped.
+      SetCancelled(false);
+      const bool restore = shown && page_->AbsolutePageNo() != shown->AbsolutePageNo();
+      if (restore) {
+        ++pageSerial_;
+        page_->Assign(shown.get());
+        PreparePage();
+      }
+      // The job's last status, shown as a busy job's is (not "Page 0").
+      TppPublisher* publisher = Publisher();
+      SetBusy(true);
+      SetStatus(publisher && publisher->LastPageSeen() ? page_->GetPageNoOfCountText() : page_->GetPageNoText());
+      SetBusy(false);
+      Fire(OnCancelJob);
+      if (restore && viewer_) {
+        TppUnlockedScope unlocked(publisher);
+        viewer_->PageDisplayed();
+      }
+    }
   } catch (...) {
     // Not the user's cancel: every page stays reachable. The viewer hears
     // of the end as of a cancel; the request's own failure is passed on.

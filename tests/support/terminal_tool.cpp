@@ -24,8 +24,8 @@ long NowMs() {
 }
 
 const char kHelp[] =
-    "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL | [--after SEC] --type LINE]...\n"
-    "                            -- PROGRAM [ARG...]\n"
+    "usage: zolmet-test-terminal [--timeout SEC] [--press LABEL | [--after SEC | --when TEXT] --type LINE |\n"
+    "                            --eof]... -- PROGRAM [ARG...]\n"
     "Runs PROGRAM on a pseudo-terminal and answers it as a person would; what it\n"
     "shows is copied to standard output (without CRs).\n"
     "  --press LABEL  at the next prompt (a line ending in \"> \" after a quiet\n"
@@ -35,6 +35,9 @@ const char kHelp[] =
     "  --after SEC    the --type after it is typed SEC seconds (fractions allowed)\n"
     "                 after the previous answer (or the start), prompt or not:\n"
     "                 what a person types while the program works\n"
+    "  --when TEXT    the --type after it is typed as soon as TEXT is shown after\n"
+    "                 the previous answer, prompt or not\n"
+    "  --eof          at the next prompt, ends the input (Ctrl-D)\n"
     "  --timeout SEC  gives up after SEC seconds (default 30)\n"
     "  --help         shows this\n"
     "Exit code: the program's own; 124 when it has not ended in time, 125 when it\n"
@@ -85,13 +88,16 @@ int main(int argc, char** argv) {
   long timeoutMs = 30000;
   // The answers in order: a label to press, or (marked) a line to type.
   // AFTER: typed that many ms after the previous answer, prompt or not (-1: at a prompt).
+  // WHEN: typed once that text is shown after the previous answer.
   struct Answer {
     bool typed;
     std::string text;
     long after;
+    std::string when;
   };
   std::deque<Answer> presses;
   long after = -1;
+  std::string when;
   int i = 1;
   for (; i < argc; ++i) {
     std::string a = argv[i];
@@ -101,9 +107,14 @@ int main(int argc, char** argv) {
     }
     if (a == "--timeout" && i + 1 < argc) timeoutMs = std::atol(argv[++i]) * 1000;
     else if (a == "--after" && i + 1 < argc) after = static_cast<long>(std::atof(argv[++i]) * 1000);
+    else if (a == "--when" && i + 1 < argc) when = argv[++i];
     else if ((a == "--press" || a == "--type") && i + 1 < argc) {
-      presses.push_back({a == "--type", argv[++i], after});
+      if (a == "--press" && (after >= 0 || !when.empty())) return Usage();
+      presses.push_back({a == "--type", argv[++i], after, when});
       after = -1;
+      when.clear();
+    } else if (a == "--eof" && after < 0 && when.empty()) {
+      presses.push_back({true, "\x04", -1, ""});
     } else if (a == "--") break;
     else return Usage();
   }
@@ -135,16 +146,15 @@ int main(int argc, char** argv) {
       result = 124;
       break;
     }
-    // An answer typed at its time, whatever the program shows.
-    if (!presses.empty() && presses.front().after >= 0 && NowMs() - answeredWhen >= presses.front().after) {
+    // An answer typed at its time, or once its text shows, whatever else
+    // the program shows.
+    if (!presses.empty() &&
+        ((presses.front().after >= 0 && NowMs() - answeredWhen >= presses.front().after) ||
+         (!presses.front().when.empty() && shown.find(presses.front().when, answeredAt) != std::string::npos))) {
       const std::string line = presses.front().text + "\n";
-      if (!presses.front().typed) {
-        std::fprintf(stderr, "\nzolmet-test-terminal: --after goes with --type only\n");
-        result = 125;
-        break;
-      }
       presses.pop_front();
       if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) break;
+      answeredAt = shown.size();
       answeredWhen = NowMs();
       continue;
     }
@@ -161,13 +171,14 @@ int main(int argc, char** argv) {
     // Quiet for a moment at a prompt: the program waits for an answer.
     bool atPrompt = shown.size() > answeredAt && shown.size() >= 2 &&
                     shown.compare(shown.size() - 2, 2, "> ") == 0 && NowMs() - quietSince >= 100;
-    if (!atPrompt || (!presses.empty() && presses.front().after >= 0)) continue;
+    if (!atPrompt || (!presses.empty() && (presses.front().after >= 0 || !presses.front().when.empty()))) continue;
     if (presses.empty()) {
       std::fprintf(stderr, "\nzolmet-test-terminal: a question with no answer scripted\n");
       result = 125;
       break;
     }
-    std::string line = presses.front().text + "\n";
+    // End of input is Ctrl-D alone, at the start of a line.
+    std::string line = presses.front().text == "\x04" ? "\x04" : presses.front().text + "\n";
     if (!presses.front().typed) {
       int number = OfferedNumber(shown.substr(answeredAt), presses.front().text);
       if (number == 0) {

@@ -299,3 +299,88 @@ TEST_F(EntriesTest, TerminalLinesAreEntriesAndBadOnesAreAskedAgain) {
 }
 
 }  // namespace
+
+// Tabs, groups and lists at the terminal: a tab by its caption or number
+// (its fields then offered), a group's or list's line by the number its
+// prompt shows; a line typed before a question is dropped, not taken by
+// it; the end of input closes the form and answers later questions as
+// their windows' closing, and the program goes on.
+TEST_F(EntriesTest, TabsAndNumberedLinesAtTheTerminalAndTheEndOfInput) {
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    SetEchoDialogs(true);
+    TForm* f = NewForm<TForm>(nullptr);
+    f->Caption = "Tabs";
+    f->SetBounds(0, 0, 400, 300);
+    auto* pc = new TPageControl(f);
+    pc->SetName("pgcTabs");
+    pc->SetParent(f);
+    pc->SetBounds(0, 0, 200, 120);
+    TEdit* edits[2] = {};
+    for (int i = 0; i < 2; ++i) {
+      auto* sheet = new TTabSheet(f);
+      sheet->SetPageControl(pc);
+      sheet->Caption = i == 0 ? "&First" : "Second";
+      edits[i] = new TEdit(f);
+      edits[i]->SetName(i == 0 ? "edtA" : "edtB");
+      edits[i]->SetParent(sheet);
+      edits[i]->SetBounds(4, 4, 80, 21);
+    }
+    pc->SetActivePageIndex(0);
+    auto* group = new TRadioGroup(f);
+    group->SetName("rgpKind");
+    group->SetParent(f);
+    group->SetBounds(210, 0, 150, 80);
+    group->Items.Add("&Comma");
+    group->Items.Add("Tab");
+    auto* list = new TListBox(f);
+    list->SetName("lbxNames");
+    list->SetParent(f);
+    list->SetBounds(210, 90, 150, 80);
+    list->Items.Add("Chen");
+    list->Items.Add("Lin");
+    const int r = f->ShowModal();
+    const int answer = MessageDlg("Replace it?", TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel);
+    std::cerr << "EFFECT " << r << " " << pc->ActivePageIndex() << " " << edits[1]->Text() << " " << group->ItemIndex()
+              << " " << list->ItemIndex() << " " << answer << " END\n";
+    _exit(0);
+  }
+  std::string out;
+  auto send = [&](const std::string& line) {
+    ASSERT_EQ(write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  };
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  EXPECT_NE(out.find("pgcTabs: tab First\r\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("edtA: "), std::string::npos) << out;
+  EXPECT_EQ(out.find("edtB"), std::string::npos) << out;
+  EXPECT_EQ(out.find("&"), std::string::npos) << out;
+  send("second\nbogus\n");  // the second line typed before the next question
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  EXPECT_NE(out.find("bogus: typed while the program worked, not taken here"), std::string::npos) << out;
+  EXPECT_NE(out.find("pgcTabs: tab Second"), std::string::npos) << out;
+  EXPECT_NE(out.find("edtB: "), std::string::npos) << out;
+  send("edtB=x\n");
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  send("pgcTabs=3\n");
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  EXPECT_NE(out.find("pgcTabs: no tab \"3\" (1 First, 2 Second)"), std::string::npos) << out;
+  send("pgcTabs=1\n");
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  EXPECT_NE(out.find("pgcTabs: tab First"), std::string::npos) << out;
+  send("rgpKind=2\n");
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  send("lbxNames=2\n");
+  ASSERT_TRUE(ReadUntil(master, "\n> ", out)) << out;
+  send("\x04");  // Ctrl-D
+  ASSERT_TRUE(ReadUntil(master, " END", out)) << out;
+  EXPECT_NE(out.find("(close: end of input)"), std::string::npos) << out;
+  EXPECT_NE(out.find("EFFECT " + std::to_string(mrCancel) + " 0 x 1 1 " + std::to_string(mrCancel) + " END"), std::string::npos)
+      << out;
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}

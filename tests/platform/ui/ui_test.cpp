@@ -491,7 +491,7 @@ TEST_F(UiTest, ModalFormOnTerminalOffersItsButtons) {
 TEST(ForTerminal, ShowsControlBytesInCaretNotation) {
   EXPECT_EQ(ForTerminal("\x1b[2J"), "^[[2J");
   EXPECT_EQ(ForTerminal(std::string("a\0b", 3) + "\x07\x7f\x1f"), "a^@b^G^?^_");
-  EXPECT_EQ(ForTerminal("one\r\ntwo\tthree\r"), "one\n\ntwo\tthree\n");
+  EXPECT_EQ(ForTerminal("one\r\ntwo\tthree\r"), "one\ntwo\tthree\n");  // CR LF is one break
   EXPECT_EQ(ForTerminal("\x80x"), "M-^@x");  // a C1 control (U+0080)
   EXPECT_EQ(ForTerminal("中文 ~"), "\xe4\xb8\xad\xe6\x96\x87 ~");
 }

@@ -131,6 +131,12 @@ TEST_F(PrintDialogAlone, WithoutPrintersTheListGivesWayToMessage8) {
   EXPECT_EQ(Messages(), std::vector<std::string>{"There are no printers connected to your computer."});
 }
 
+TEST_F(PrintDialogAlone, PropertiesSayThePrinterHasNoneToSetHere) {
+  ui::ScriptClicks({"cbxPrinters=Zolmet", "btnPrinterProperties", "btnCancel"});
+  EXPECT_EQ(dialog_->ShowModal(), ui::mrCancel);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"The printer \"Zolmet\" has no properties to set here."});
+}
+
 TEST_F(PrintDialogAlone, RefusedOksKeepTheDialogOpenAndChangeNothing) {
   const struct {
     std::vector<std::string> entries;

@@ -595,25 +595,97 @@ TEST_F(PreviewRun, TheSameStepsTypedAtATerminal) {
 }
 
 TEST_F(PreviewRun, WhatIsTypedWhileWorkRunsStopsIt) {
-  // Cancel typed a second into making 40,000 pages (in two passes), with
-  // no prompt shown: the preview stops making them and waits; <close> at
-  // its prompt closes it.
-  std::string out = AtTerminal(root_, {"--after", "1", "--type", "btnCancel", "--type", "<close>"}, "40000");
+  // Cancel typed once the preview says it works (its pages never end):
+  // the preview stops making them and waits; <close> at its prompt closes
+  // it.
+  std::string out = AtTerminal(root_, {"--when", "Working:", "--type", "btnCancel", "--type", "<close>"}, "--endless");
   EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
   EXPECT_NE(out.find("[Print Preview]"), std::string::npos) << out;
-  EXPECT_GE(PagesMade(out), 0) << out;
-  EXPECT_LT(PagesMade(out), 40000) << out;
+  EXPECT_GE(PagesMade(out), 1) << out;
   EXPECT_NE(out.find("preview closed: yes, producing: no"), std::string::npos) << out;
 
-  // Esc a second into printing 200 pages reaches the cancel dialog, which
-  // stops the print.
-  out = AtTerminal(root_, {"--after", "1", "--type", "<Esc>"}, "--print 200");
+  // Esc, or the window's close, once a print of 2,000 pages works reaches
+  // its cancel dialog, which stops the print.
+  for (const char* close : {"<Esc>", "<close>"}) {
+    out = AtTerminal(root_, {"--when", "Working:", "--type", close}, "--print 2000");
+    EXPECT_NE(out.find("exit 0\n"), std::string::npos) << close << out;
+    EXPECT_NE(out.find("[Printing]"), std::string::npos) << close << out;  // the cancel dialog reached the terminal
+    EXPECT_LT(PagesMade(out), 4000) << close << out;  // counted, then printed
+  }
+}
+
+TEST_F(PreviewRun, ACancelledOnePassPreviewShowsThePagesMadeAndPagesOn) {
+  // Cancel typed once the last of 200,000 pages is being made (outline on
+  // and off, pages kept or not): the preview shows page 1 again, its
+  // button reads "Close", and Next Page shows page 2.
+  for (const char* options : {"--one-pass 200000", "--one-pass --no-cache --no-outline 200000"}) {
+    const std::string out = AtTerminal(
+        root_, {"--type", "btnLast", "--when", "Working:", "--type", "btnCancel", "--type", "Next Page", "--type", "<close>"},
+        options);
+    EXPECT_NE(out.find("exit 0\n"), std::string::npos) << options << out;
+    EXPECT_LT(PagesMade(out), 200000) << options << out;
+    // What the form shows at the prompt after the cancel (typed lines are
+    // echoed), and at the one after Next Page.
+    const size_t cancelled = out.find("btnCancel", out.find("Working:"));
+    ASSERT_NE(cancelled, std::string::npos) << options << out;
+    const size_t next = out.find("\n> ", cancelled);
+    ASSERT_NE(next, std::string::npos) << options << out;
+    const std::string afterCancel = out.substr(cancelled, next - cancelled);
+    EXPECT_NE(afterCancel.find(") Close\n"), std::string::npos) << options << afterCancel;
+    EXPECT_NE(afterCancel.find("Page 1\n"), std::string::npos) << options << afterCancel;
+    EXPECT_EQ(afterCancel.find("Page 0"), std::string::npos) << options << afterCancel;
+    const size_t pageBox = afterCancel.rfind("edtPageNo:");
+    ASSERT_NE(pageBox, std::string::npos) << options << afterCancel;
+    EXPECT_EQ(afterCancel.substr(pageBox, afterCancel.find('\n', pageBox) - pageBox).find("(disabled)"), std::string::npos)
+        << options << afterCancel;
+    const std::string afterNext = out.substr(next, out.find("\n> ", next + 1) - next);
+    EXPECT_NE(afterNext.find("Page 2\n"), std::string::npos) << options << afterNext;
+    EXPECT_NE(out.find("preview closed: yes, producing: no"), std::string::npos) << options << out;
+  }
+}
+
+TEST_F(PreviewRun, EndOfInputClosesTheWindowAndNeverDestroys) {
+  const std::string folder = root_ + "/templates";
+  fs::create_directories(folder);
+  WriteFile(folder + "/Receipt", "kept\n");
+  // At the overwrite question: No is not taken for Yes; the dialog then
+  // ends with Cancel.
+  std::string out = AtTerminal(root_, {"--type", "btnOK", "--eof"}, "--save '" + folder + "'");
   EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("[Printing]"), std::string::npos) << out;  // the cancel dialog reached the terminal
-  // The job holds the pages printed before the Esc (none when it came first).
-  const std::string record = Record(1);
-  const size_t pages = record.find("\nPages=");
-  EXPECT_LT(pages == std::string::npos ? 0 : std::atoi(record.c_str() + pages + 7), 200) << record;
+  EXPECT_NE(out.find("already exists: Receipt"), std::string::npos) << out;
+  EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
+  EXPECT_EQ(ReadFile(folder + "/Receipt"), "kept\n");
+  // An open dialog with an unknown name, a print dialog whose OK cannot
+  // close it, an untouched print dialog: each ends with Cancel, nothing
+  // printed, and the program goes on to its end.
+  out = AtTerminal(root_, {"--type", "edtTemplateName=Nothing", "--eof"}, "--open '" + folder + "'");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
+  for (const std::vector<std::string>& answers :
+       {std::vector<std::string>{"--type", "rdbPages=1", "--eof"}, std::vector<std::string>{"--eof"}}) {
+    out = AtTerminal(root_, answers, "--print 5 --dialog");
+    EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("cannot end"), std::string::npos) << out;
+    EXPECT_EQ(out.find("[Printing]"), std::string::npos) << out;
+    // The dialog's texts read without their accelerator marks.
+    EXPECT_EQ(out.find("Pa&ges"), std::string::npos) << out;
+    EXPECT_NE(out.find("Pages"), std::string::npos) << out;
+  }
+  EXPECT_EQ(Record(1), "");
+}
+
+TEST_F(PreviewRun, EveryTabOfAutoSearchIsWorkedAtATerminal) {
+  // The second tab chosen by its caption (typed in UTF-8, as a terminal
+  // gives it), its field changed; the first tab's field by the tab's
+  // number; both criteria reach the report.
+  const std::string customers = reinterpret_cast<const char*>(u8"客戶 Customers");
+  const std::string out = AtTerminal(root_,
+                                     {"--type", customers, "--type", "edtValue2=Kaohsiung", "--type", "pgcTabs=1",
+                                      "--type", "edtValue1=9", "--type", "btnOK"},
+                                     "--auto-search");
+  EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("criterion City: Kaohsiung"), std::string::npos) << out;
+  EXPECT_NE(out.find("criterion OrderNo: 9"), std::string::npos) << out;
 }
 
 TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
@@ -623,12 +695,17 @@ TEST_F(PreviewRun, AQuestionTakesOnlyAButtonItOffers) {
   const std::string folder = root_ + "/templates";
   fs::create_directories(folder);
   WriteFile(folder + "/Receipt", "kept\n");
-  const std::string out =
-      AtTerminal(root_, {"--type", "btnOK", "--type", "bogus", "--type", "", "--type", "No", "--type", "Cancel"}, "--save '" + folder + "'");
+  const std::string out = AtTerminal(
+      root_, {"--type", "btnOK", "--type", "bogus", "--type", "", "--type", "No", "--type", "btnOK", "--type", "<Esc>", "--type", "Cancel"},
+      "--save '" + folder + "'");
   EXPECT_NE(out.find("exit 0\n"), std::string::npos) << out;
   EXPECT_NE(out.find("already exists: Receipt"), std::string::npos) << out;
   EXPECT_NE(out.find("bogus: not a button here"), std::string::npos) << out;
   EXPECT_NE(out.find("\n: not a button here"), std::string::npos) << out;
+  // No button is marked as taken by an empty line; the question's text
+  // keeps its one blank line; <Esc> is its Cancel.
+  EXPECT_EQ(out.find(") Yes *"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\n\n\n"), std::string::npos) << out;
   EXPECT_NE(out.find("template dialog: Cancel"), std::string::npos) << out;
   EXPECT_EQ(ReadFile(folder + "/Receipt"), "kept\n");
 }
