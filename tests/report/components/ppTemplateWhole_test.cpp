@@ -616,6 +616,21 @@ TEST_F(WholeTemplates, AChildReportWhoseTemplateIsTheFileBeingLoadedIsRefusedNam
 
 // ---- older definitions: legacy properties and the conversion steps ----
 
+namespace {
+
+// An older template loaded into F's report, which prints where the tests
+// see it (old templates name no printer and no device).
+TppReport* LoadOld(TWholeForm& f, const std::string& text) {
+  Load(f.report, text);
+  f.report->PrinterSetup()->SetPrinterName("Zolmet");
+  f.report->SetDeviceType("Printer");
+  f.report->SetShowPrintDialog(false);
+  f.report->SetShowCancelDialog(false);
+  return f.report;
+}
+
+}  // namespace
+
 TEST_F(WholeTemplates, AVersionOneTemplateReadsItsLegacyPropertiesAndPrints) {
   // Before 1270 the detail band's OnPrint handler is its BeforePrint (it
   // prints the customer); before 2097 sizes are screen pixels.
@@ -634,16 +649,13 @@ TEST_F(WholeTemplates, AVersionOneTemplateReadsItsLegacyPropertiesAndPrints) {
       "  object TppParameterList\r\n    object Customer: TppParameter\r\n      Value = 'Lee'\r\n    end\r\n  end\r\n"
       "end\r\n";
   TWholeForm f;
-  Load(f.report, v10);
-  TppReport* r = f.report;
+  TppReport* r = LoadOld(f, v10);
   EXPECT_EQ(r->Units(), utMillimeters);
   auto* detail = static_cast<TppDetailBand*>(r->GetBand(TppBandType::btDetail, 0));
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(detail->DataPipeline(), f.form()->FindComponent("plData"));
   EXPECT_EQ(detail->BeforePrint.Method(), cls::TNotifyEvent(&f, &TWholeForm::DetailBeforePrint).Method());
   EXPECT_EQ(detail->mmHeight(), ConvertToMMThousandths(40, utScreenPixels, ppVertical));
-  // The template names no printer: printed where the tests see it.
-  testing_support::PrintOnZolmet(r);
   auto texts = Texts(PrintedPages(r));
   ASSERT_FALSE(texts.empty());
   for (const char* seen : {"Lee", "Apple", "Banana", "Cherry"})
@@ -666,14 +678,12 @@ TEST_F(WholeTemplates, AVersionTwoNineTemplateTakesOffsetsAndColumnsInItsUnits) 
       "      mmLeft = 0\r\n      mmTop = 0\r\n      mmWidth = 25000\r\n      mmHeight = 5000\r\n    end\r\n  end\r\n"
       "end\r\n";
   TWholeForm f;
-  Load(f.report, v29);
-  TppReport* r = f.report;
+  TppReport* r = LoadOld(f, v29);
   EXPECT_EQ(r->StoredColumnPositions().Text(), "5000\r\n45000\r\n");
   EXPECT_EQ(r->mmColumnWidth(), 30000);
   EXPECT_EQ(r->GetBand(TppBandType::btHeader, 0)->mmBottomOffset(), 15000);
   EXPECT_EQ(r->GetBand(TppBandType::btDetail, 0)->mmBottomOffset(), 2500);
   EXPECT_EQ(r->PassSetting(), TppPassSettingType::psTwoPass);
-  testing_support::PrintOnZolmet(r);
   auto texts = Texts(PrintedPages(r));
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0], (std::vector<std::string>{"Header", "Apple", "Banana", "Cherry"}));
@@ -689,8 +699,7 @@ TEST_F(WholeTemplates, AVersionThreeFiveTemplatesCalculationsBecomeSystemVariabl
       "      mmLeft = 50000\r\n      mmTop = 1000\r\n      mmWidth = 20000\r\n      mmHeight = 5000\r\n    end\r\n"
       "  end\r\nend\r\n";
   TWholeForm f;
-  Load(f.report, v35);
-  testing_support::PrintOnZolmet(f.report);
+  LoadOld(f, v35);
   // Printing converts, the calculations printing as they are.
   auto before = PrintedPages(f.report);
   // One turn of the main thread's work later they are system variables.
