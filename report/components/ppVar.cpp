@@ -216,6 +216,7 @@ void TppCachedTexts::Write(int32_t pageIndex, const cls::Variant& value, uint8_t
       break;
     }
     case cls::varDouble:
+    case cls::varSingle:
     case cls::varDate: {
       double d = value.VarType() == cls::varDate ? value.AsDateTime() : value.AsDouble();
       std::memcpy(at + 1, &d, 8);
@@ -241,6 +242,7 @@ cls::Variant TppCachedTexts::Read(int32_t pageIndex, const uint8_t* at) const {
     case cls::varBoolean: return cls::Variant(at[1] != 0);
     case cls::varInt64: return cls::Variant(static_cast<long long>(i));
     case cls::varDouble: return cls::Variant(d);
+    case cls::varSingle: return cls::Variant::Single(static_cast<float>(d));
     case cls::varDate: return cls::Variant::DateTime(d);
     case cls::varCurrency: return cls::Variant(cls::Currency{i});
     case cls::varString: {

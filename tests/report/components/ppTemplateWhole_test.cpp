@@ -338,6 +338,15 @@ TEST_F(WholeTemplates, AParameterAlwaysHoldsAValueOfItsTypeAndIsDescribedByName)
   ASSERT_TRUE(raGetPropRec(params->Items(0), "Value", rec));
   EXPECT_EQ(rec.TypeCode, daVariant);
   EXPECT_FALSE(raGetPropRec(params->Items(0), "NoSuchName", rec));
+  // A single holds a single, in both forms.
+  params->Add("Rate", dtSingle, cls::Variant(2.2));
+  EXPECT_EQ(params->Find("Rate")->Value(), cls::Variant::Single(2.2f));
+  for (TppFormatType format : {TppFormatType::ftBinary, TppFormatType::ftASCII}) {
+    TWholeForm g;
+    Load(g.report, Save(f.report, format));
+    ASSERT_NE(g.report->Parameters()->Find("Rate"), nullptr);
+    EXPECT_EQ(g.report->Parameters()->Find("Rate")->Value(), cls::Variant::Single(2.2f));
+  }
 }
 
 // ---- second round: what the first round trip still lost ----
