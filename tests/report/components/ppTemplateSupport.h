@@ -1,6 +1,7 @@
 // The template tests' form: a registered component class (background
 // printing makes its own instance) with two pipelines of three records,
-// plOrders and plData, a pipeline of sales by region, plSales, and
+// plOrders and plData, a pipeline of sales by region, plSales, one without
+// records, plEmpty, and
 // "ppReport1" printing on "Zolmet"; saving, loading and printing a report
 // in the foreground and in the background.
 #pragma once
@@ -57,6 +58,9 @@ class TWholeForm : public cls::TComponent {
     plOrders = MakeRecords(this, "plOrders");
     MakeRecords(this, "plData");
     plSales = MakeSales(this, "plSales");
+    plEmpty = new TppListPipeline(this);
+    plEmpty->SetName("plEmpty");
+    plEmpty->SetFieldNames({"Item"});
     report = new TppReport(this);
     report->SetName("ppReport1");
     testing_support::PrintOnZolmet(report);
@@ -100,7 +104,11 @@ class TWholeForm : public cls::TComponent {
   void Format(cls::TObject*, const std::string&, TppDataType, const cls::Variant&, std::string&) {}
   void Calc(cls::TObject*, cls::Variant&) {}
   void OutlineNode(cls::TObject*, cls::TObject*, bool&) {}
-  void NoData(cls::TObject*, cls::TObject*, bool&, cls::TObject*, bool&) {}
+  // No dialog and no message on the page.
+  void NoData(cls::TObject*, cls::TObject*, bool& showDialog, cls::TObject*, bool& addDrawCommand) {
+    showDialog = false;
+    addDrawCommand = false;
+  }
   void SaveText(cls::TObject*, cls::TObject*, std::string&) {}
   // A variable's calculation: the sale's amount added.
   void AddAmount(cls::TObject*, cls::Variant& value) {
@@ -109,6 +117,7 @@ class TWholeForm : public cls::TComponent {
 
   TppListPipeline* plOrders = nullptr;
   TppListPipeline* plSales = nullptr;
+  TppListPipeline* plEmpty = nullptr;
   TppReport* report = nullptr;
 };
 

@@ -529,6 +529,20 @@ TEST_F(WholeTemplates, ReportEventsOnNoDataAndOnSaveTextComeBack) {
   }
 }
 
+TEST_F(WholeTemplates, ANoDataHandlerPrintsTheSamePagesAfterTheRoundTripAndInTheBackground) {
+  TWholeForm f;
+  f.report->SetDataPipeline(f.plEmpty);
+  f.report->SetNoDataBehaviors(TppNoDataBehaviors{ndBlankReport, ndMessageOnPage});
+  f.Label(f.Band<TppTitleBand>("ppTitleBand1", 10), "ppLabel1", "Title");
+  f.Band<TppDetailBand>("ppDetailBand1", 10);
+  auto withMessage = PrintedPages(f.report);
+  f.report->OnNoData = TppNoDataEvent(&f, &TWholeForm::NoData);
+  auto pages = PrintedPages(f.report);
+  // The handler keeps the message off the page.
+  ASSERT_NE(pages, withMessage);
+  ExpectSamePagesEverywhere(f, pages.size());
+}
+
 TEST_F(WholeTemplates, ValidPagesPrintThePageStyleOnThePagesListed) {
   TWholeForm f;
   f.report->SetDataPipeline(f.plSales);
