@@ -33,11 +33,11 @@ const std::set<std::string> kFixed = {"TppFooterBand.PrintHeight", "TppColumnFoo
                                       "TppChildReport.SaveAsTemplate"};
 const std::set<std::string> kNotCarried = {"Template"};
 
-// The published properties and events the report's reference lists for
-// its classes, names only; a class has the rows of its ancestors too. A
-// class that does not publish one fails, and so does one that publishes it
-// without streaming it: the round trip changes every listed property,
-// whether or not it is stored under its own name, and expects it back.
+// The published properties and events each report class must have, names
+// only; a class has the rows of its ancestors too. A class that does not
+// publish one fails, and so does one that publishes it without streaming
+// it: the round trip changes every listed property, whether or not it is
+// stored under its own name, and expects it back.
 struct TListedRow {
   const char* Class;
   std::vector<std::string> Names;
