@@ -486,6 +486,7 @@ class TObjectWriter {
       case varBoolean: w_.WriteBoolean(v.AsBoolean()); return;
       case varInt64: w_.WriteInteger(v.AsInt64()); return;
       case varString: w_.WriteString(v.AsString()); return;
+      case varSingle: w_.WriteSingle(static_cast<float>(v.AsDouble())); return;
       default: w_.WriteFloat(v.AsDouble()); return;
     }
   }

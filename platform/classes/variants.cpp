@@ -16,8 +16,9 @@ int64_t RoundToInt64(double v, TVarType to) {
 }  // namespace
 
 const char* VarTypeName(TVarType type) {
-  static constexpr const char* kNames[] = {"Empty", "Null", "Boolean", "Int64", "Double", "Currency", "Date", "String"};
-  return type <= varString ? kNames[type] : "Unknown";
+  static constexpr const char* kNames[] = {"Empty",    "Null", "Boolean", "Int64", "Double",
+                                           "Currency", "Date", "String",  "Single"};
+  return type <= varSingle ? kNames[type] : "Unknown";
 }
 
 Variant Variant::Null() {
@@ -32,6 +33,12 @@ Variant Variant::DateTime(double days) {
   return v;
 }
 
+Variant Variant::Single(float value) {
+  Variant v;
+  v.v_ = SingleValue{value};
+  return v;
+}
+
 void Variant::CannotConvert(TVarType to) const {
   throw EVariantTypeCastError(std::string("Could not convert variant of type (") + VarTypeName(VarType()) +
                               ") into type (" + VarTypeName(to) + ")");
@@ -43,6 +50,7 @@ bool Variant::AsBoolean() const {
     case varBoolean: return std::get<bool>(v_);
     case varInt64: return std::get<int64_t>(v_) != 0;
     case varDouble: return std::get<double>(v_) != 0;
+    case varSingle: return std::get<SingleValue>(v_).value != 0;
     case varCurrency: return std::get<Currency>(v_).Scaled != 0;
     case varDate: return std::get<DateValue>(v_).days != 0;
     case varString: {
@@ -64,6 +72,7 @@ int64_t Variant::AsInt64() const {
     case varBoolean: return std::get<bool>(v_) ? -1 : 0;
     case varInt64: return std::get<int64_t>(v_);
     case varDouble: return RoundToInt64(std::get<double>(v_), varInt64);
+    case varSingle: return RoundToInt64(std::get<SingleValue>(v_).value, varInt64);
     case varCurrency: return RoundToInt64(std::get<Currency>(v_).ToDouble(), varInt64);
     case varDate: return RoundToInt64(std::get<DateValue>(v_).days, varInt64);
     case varString: {
@@ -85,6 +94,7 @@ double Variant::AsDouble() const {
     case varBoolean: return std::get<bool>(v_) ? -1 : 0;
     case varInt64: return static_cast<double>(std::get<int64_t>(v_));
     case varDouble: return std::get<double>(v_);
+    case varSingle: return std::get<SingleValue>(v_).value;
     case varCurrency: return std::get<Currency>(v_).ToDouble();
     case varDate: return std::get<DateValue>(v_).days;
     case varString: {
@@ -137,6 +147,7 @@ std::string Variant::AsString() const {
     case varBoolean: return std::get<bool>(v_) ? "True" : "False";
     case varInt64: return IntToStr(std::get<int64_t>(v_));
     case varDouble: return FloatToStrG(std::get<double>(v_), 15);
+    case varSingle: return FloatToStrG(std::get<SingleValue>(v_).value, 7);
     case varCurrency: return CurrToStr(std::get<Currency>(v_));
     case varDate: return DateTimeToStr(std::get<DateValue>(v_).days);
     case varString: return std::get<std::string>(v_);

@@ -15,8 +15,9 @@ CLS_DECLARE_EXCEPTION(EVariantError, EConvertError);
 CLS_DECLARE_EXCEPTION(EVariantTypeCastError, EVariantError);
 CLS_DECLARE_EXCEPTION(EVariantOverflowError, EVariantError);
 
-enum TVarType : uint8_t { varEmpty, varNull, varBoolean, varInt64, varDouble, varCurrency, varDate, varString };
-// "Empty", "Null", "Boolean", "Int64", "Double", "Currency", "Date", "String".
+enum TVarType : uint8_t { varEmpty, varNull, varBoolean, varInt64, varDouble, varCurrency, varDate, varString,
+                          varSingle };
+// "Empty", "Null", "Boolean", "Int64", "Double", "Currency", "Date", "String", "Single".
 const char* VarTypeName(TVarType type);
 
 class Variant {
@@ -32,6 +33,8 @@ class Variant {
   Variant(const char* v) : v_(std::string(v ? v : "")) {}
   static Variant Null();
   static Variant DateTime(double days);
+  // A 32-bit float (a float argument elsewhere makes a double).
+  static Variant Single(float v);
 
   TVarType VarType() const { return static_cast<TVarType>(v_.index()); }
   bool IsEmpty() const { return VarType() == varEmpty; }
@@ -57,8 +60,12 @@ class Variant {
     double days;
     bool operator==(const DateValue&) const = default;
   };
+  struct SingleValue {
+    float value;
+    bool operator==(const SingleValue&) const = default;
+  };
   [[noreturn]] void CannotConvert(TVarType to) const;
-  std::variant<std::monostate, NullValue, bool, int64_t, double, Currency, DateValue, std::string> v_;
+  std::variant<std::monostate, NullValue, bool, int64_t, double, Currency, DateValue, std::string, SingleValue> v_;
 };
 
 // The value as text; Null gives an empty text.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/classes/threads.h"
 #include "platform/process/clock.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppCustEng.h"
@@ -215,6 +216,7 @@ void TppCachedTexts::Write(int32_t pageIndex, const cls::Variant& value, uint8_t
       break;
     }
     case cls::varDouble:
+    case cls::varSingle:
     case cls::varDate: {
       double d = value.VarType() == cls::varDate ? value.AsDateTime() : value.AsDouble();
       std::memcpy(at + 1, &d, 8);
@@ -240,6 +242,7 @@ cls::Variant TppCachedTexts::Read(int32_t pageIndex, const uint8_t* at) const {
     case cls::varBoolean: return cls::Variant(at[1] != 0);
     case cls::varInt64: return cls::Variant(static_cast<long long>(i));
     case cls::varDouble: return cls::Variant(d);
+    case cls::varSingle: return cls::Variant::Single(static_cast<float>(d));
     case cls::varDate: return cls::Variant::DateTime(d);
     case cls::varCurrency: return cls::Variant(cls::Currency{i});
     case cls::varString: {
@@ -449,6 +452,46 @@ void TppCalc::ResetCache(int32_t pageIndex) {
 void TppCalc::Convert(int64_t version) {
   TppCustomVariable::Convert(version);
   if (version < 3000) UpdateDataType();
+  if (version < 3999) cls::QueueToMainThread(this, [this] { ReplaceByVariable(); });
+}
+
+void TppCalc::BeforeDestruction() {
+  cls::RemoveQueuedEvents(this);
+  TppCustomVariable::BeforeDestruction();
+}
+
+void TppCalc::ReplaceByVariable() {
+  TppCustomBand* band = Band();
+  if (!band) return;
+  TppCustomVariable* made = nullptr;
+  if (calcType_ == TppCalcType::ctCustom) {
+    auto* v = new TppVariable(Owner());
+    v->SetDataType(customType_);
+    v->OldOnCalc = OnCalc;
+    v->OnFormat = OnFormat;
+    made = v;
+  } else {
+    auto* v = new TppSystemVariable(Owner());
+    std::string kind = cls::EnumName(calcType_);
+    int varType = cls::EnumValue<TppVarType>("vt" + kind.substr(2));
+    v->SetVarType(varType < 0 ? vtDate : static_cast<TppVarType>(varType));
+    made = v;
+  }
+  made->SetBand(band);
+  made->SetBounds(mmLeft(), mmTop(), mmWidth(), mmHeight());
+  made->SetFont(Font());
+  made->SetTextAlignment(TextAlignment());
+  made->SetDisplayFormat(DisplayFormat());
+  made->SetAutoSize(AutoSize());
+  made->SetColor(Color());
+  made->SetTransparent(Transparent());
+  made->SetWordWrap(WordWrap());
+  made->SetVisible(Visible());
+  band->MoveObject(made->IndexInBand(), IndexInBand());
+  const std::string name = Name(), userName = UserName();
+  Free();
+  made->SetName(name);
+  made->SetUserName(userName);
 }
 
 void TppCalc::DefineProperties(cls::TFiler* filer) {
@@ -511,6 +554,7 @@ void TppVariable::SetCalcComponent(TppCommunicator* value) {
   if (calcComponent_ && calcComponent_ != resetComponent_) calcComponent_->RemoveEventNotify(this);
   calcComponent_ = value;
   if (value) value->AddEventNotify(this);
+  if (!HasState(cls::csReading)) calcPipelineName_.clear();
   InvalidateDesign();
   if (!LoadingOrReading()) Changed();
 }
@@ -520,8 +564,53 @@ void TppVariable::SetResetComponent(TppCommunicator* value) {
   if (resetComponent_ && resetComponent_ != calcComponent_) resetComponent_->RemoveEventNotify(this);
   resetComponent_ = value;
   if (value) value->AddEventNotify(this);
+  if (!HasState(cls::csReading)) resetPipelineName_.clear();
   InvalidateDesign();
   if (!LoadingOrReading()) Changed();
+}
+
+bool TppVariable::KeepsComponent(TppVarEventType type) {
+  switch (type) {
+    case veDataPipelineTraversal:
+    case veGroupStart:
+    case veGroupEnd:
+    case veGroupBeforeHeader:
+    case veGroupBeforeFooter: return true;
+    default: return false;
+  }
+}
+
+namespace {
+
+// The name a stream gives COMPONENT of event kind TYPE: a pipeline's name,
+// or the name read and not resolved; empty for anything else.
+std::string StreamedPipelineName(TppVarEventType type, TppCommunicator* component, const std::string& read) {
+  if (!TppVariable::KeepsComponent(type)) return {};
+  if (auto* pipeline = cls::ObjectAs<TppDataPipeline>(component)) return pipeline->Name();
+  return component ? std::string() : read;
+}
+
+}  // namespace
+
+void TppVariable::DefineProperties(cls::TFiler* filer) {
+  TppCustomVariable::DefineProperties(filer);
+  auto pipelineName = [filer](const char* name, TppVarEventType type, TppCommunicator* component,
+                              std::string& field) {
+    std::string written = StreamedPipelineName(type, component, field);
+    filer->DefineProperty(
+        name, [&field](cls::TReader& r) { field = r.ReadString(); },
+        [written](cls::TWriter& w) { w.WriteString(written); }, !written.empty());
+  };
+  pipelineName("CalcDataPipelineName", calcType_, calcComponent_, calcPipelineName_);
+  pipelineName("ResetDataPipelineName", resetType_, resetComponent_, resetPipelineName_);
+}
+
+void TppVariable::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
+  TppCustomVariable::ResolveDataPipeline(list);
+  if (!calcComponent_)
+    if (TppDataPipeline* p = ppPipelineNamed(list, calcPipelineName_)) SetCalcComponent(p);
+  if (!resetComponent_)
+    if (TppDataPipeline* p = ppPipelineNamed(list, resetPipelineName_)) SetResetComponent(p);
 }
 
 void TppVariable::Notify(TppCommunicator* communicator, uint8_t operation) {
@@ -987,14 +1076,41 @@ void ppRegisterVarUnit() {
   using V = TppVariable;
   auto& var = V::StaticClass();
   cls::PublishProperty(var, ppAutoSizeProperty(true));
+  // A calc or reset component is a reference only for the kinds that keep
+  // the user's choice, and a pipeline is named instead (DefineProperties).
+  auto component = [](const char* name, TppVarEventType (V::*type)() const, TppCommunicator* (V::*get)() const,
+                      void (V::*set)(TppCommunicator*)) {
+    cls::TPropInfo p;
+    p.Name = name;
+    static const cls::TTypeInfo* communicator =
+        cls::MakeClassTypeInfo("TppCommunicator", &TppCommunicator::StaticClass());
+    p.Type = communicator;
+    p.GetObj = [get](cls::TObject* o) -> cls::TObject* { return (static_cast<V*>(o)->*get)(); };
+    p.SetObj = [set](cls::TObject* o, cls::TObject* v) {
+      (static_cast<V*>(o)->*set)(cls::ObjectAs<TppCommunicator>(v));
+    };
+    p.Stored = [type, get](cls::TObject* o) {
+      TppCommunicator* c = (static_cast<V*>(o)->*get)();
+      return c && V::KeepsComponent((static_cast<V*>(o)->*type)()) && !cls::ObjectIs<TppDataPipeline>(c);
+    };
+    return p;
+  };
   cls::PublishProperty(var, Enum<V, TppVarEventType>("CalcType", &V::CalcType, &V::SetCalcType, veTraversal));
+  cls::PublishProperty(var, component("CalcComponent", &V::CalcType, &V::CalcComponent, &V::SetCalcComponent));
+  cls::TPropInfo calcOrder =
+      cls::OrdProperty<V, int32_t>("CalcOrder", cls::TypeInfoInteger(), &V::CalcOrder, &V::SetCalcOrder);
+  calcOrder.HasDefault = true;
+  calcOrder.Default = -1;
+  cls::PublishProperty(var, calcOrder);
   cls::PublishProperty(var, Enum<V, TppDataType>("DataType", &V::DataType, &V::SetDataType, dtString));
   cls::PublishProperty(var, format);
   cls::PublishProperty(var, Bool<V>("LookAhead", &V::LookAhead, &V::SetLookAhead));
   cls::PublishProperty(var, cls::MethodProperty<V>("OnCalc", &V::OnCalc));
+  cls::PublishProperty(var, cls::MethodProperty<V>("OldOnCalc", &V::OldOnCalc));
   cls::PublishProperty(var, cls::MethodProperty<V>("OnFormat", &V::OnFormat));
   cls::PublishProperty(var, cls::MethodProperty<V>("OnReset", &V::OnReset));
   cls::PublishProperty(var, Enum<V, TppVarEventType>("ResetType", &V::ResetType, &V::SetResetType, veReportEnd));
+  cls::PublishProperty(var, component("ResetComponent", &V::ResetType, &V::ResetComponent, &V::SetResetComponent));
   TppPrintable::PublishProperties(var, text);
 }
 

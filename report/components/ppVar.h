@@ -157,7 +157,13 @@ class TppCalc : public TppCustomVariable {
   void SaveToCache(int32_t pageIndex) override;
   void RestoreFromCache(int32_t pageIndex) override;
   void ResetCache(int32_t pageIndex) override;
+  // Before 3999 the calculation is replaced, once the work queued for the
+  // main thread runs (after the read), by a system variable of the same
+  // kind, or a custom one by a variable, with the same place, size, font,
+  // alignment, format and settings.
   void Convert(int64_t version) override;
+  void BeforeDestruction() override;
+  void ReplaceByVariable();
   void DefineProperties(cls::TFiler* filer) override;
 
  private:
@@ -245,6 +251,14 @@ class TppVariable : public TppCustomVariable {
   void GetEventNotifySortKey(std::string& key) override;
   void SetUserName(const std::string& name) override;
   void ToggleLookAhead() override { SetLookAhead(!lookAhead_); }
+  // CalcDataPipelineName and ResetDataPipelineName: a pipeline chosen as a
+  // calc or reset component is named, not referenced; a name read takes
+  // the listed pipeline of that name when no component is set.
+  void DefineProperties(cls::TFiler* filer) override;
+  void ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) override;
+  // Whether the stream names the component of event kind TYPE: only the
+  // kinds that keep the user's component do.
+  static bool KeepsComponent(TppVarEventType type);
   // DrawComponent, ReprintOnOverFlow, DataType and the value; saving sets
   // the cache-saved flag, which a page-end or column-end event then spends
   // saving the value after it.
@@ -273,6 +287,8 @@ class TppVariable : public TppCustomVariable {
   TppVarEventType resetType_ = veReportEnd;
   TppCommunicator* calcComponent_ = nullptr;
   TppCommunicator* resetComponent_ = nullptr;
+  // Pipeline names read (or not yet resolved), written back as read.
+  std::string calcPipelineName_, resetPipelineName_;
   TppDataType dataType_ = dtString;
   bool lookAhead_ = false;
   bool cacheSaved_ = false;

@@ -14,6 +14,7 @@
 #include "report/engine/ppStrtch.h"
 #include "report/model/ppForms.h"
 #include "report/model/ppResMgr.h"
+#include "report/model/ppUtils.h"
 #include "report/output/ppDevice.h"
 
 CLS_IMPLEMENT_CLASS(TppBand)
@@ -258,11 +259,22 @@ void TppBand::DefineProperties(cls::TFiler* filer) {
   filer->DefineProperty(
       "mmPrintPosition", [this](cls::TReader& r) { mmPrintPosition_ = ReadInt32(r); },
       [this](cls::TWriter& w) { w.WriteInteger(mmPrintPosition_); }, mmPrintPosition_ != 0);
+  // Older definitions'.
+  filer->DefineProperty("OnPrint", [this](cls::TReader& r) { oldOnPrint_ = r.ReadIdent(); }, nullptr, false);
+  for (const char* dropped : {"OnSaveLineEnd", "OnSaveLineStart", "Left", "Top"})
+    filer->DefineProperty(dropped, [](cls::TReader& r) { r.SkipValue(); }, nullptr, false);
 }
 
 void TppBand::Convert(int64_t version) {
+  if (version < 1270 && !oldOnPrint_.empty())
+    BeforePrint = cls::TNotifyEvent::FromMethod(GetMethodByName(Owner(), oldOnPrint_));
   for (TppComponent* c : objects_) c->Convert(version);
   if (version < 2097) mmHeight_ = ConvertToMMThousandths(static_cast<float>(mmHeight_), utScreenPixels, ppVertical);
+  if (version < 3000 && printHeight_ == phDynamic) {
+    int32_t lowest = 0;
+    for (TppComponent* c : objects_) lowest = std::max(lowest, c->mmTop() + c->mmHeight());
+    if (lowest != 0) mmBottomOffset_ = std::max<int32_t>(0, mmHeight_ - lowest);
+  }
 }
 
 void TppBand::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name) {
@@ -527,18 +539,33 @@ void TppDetailBand::SetDataPipeline(TppDataPipeline* pipeline) {
   if (dataPipeline_) RemoveNotify(dataPipeline_);
   dataPipeline_ = pipeline;
   if (dataPipeline_) AddNotify(dataPipeline_);
+  if (dataPipeline_) dataPipelineName_ = dataPipeline_->Name();
+  else if (!HasState(cls::csLoading) && !HasState(cls::csReading)) dataPipelineName_.clear();
   if (!HasState(cls::csLoading) && !HasState(cls::csReading)) RebindDataPipeline(old, GetDataPipeline());
   ReportChanged();
 }
 
 void TppDetailBand::DefineProperties(cls::TFiler* filer) {
   TppBasicBand::DefineProperties(filer);
-  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_, dataPipeline_ != nullptr);
+  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_);
+  filer->DefineProperty("DataSource", [this](cls::TReader& r) { dataPipelineName_ = r.ReadIdent(); }, nullptr, false);
+  for (const char* dropped : {"NoRecordsAction", "SkipWhenNoRecords"})
+    filer->DefineProperty(dropped, [](cls::TReader& r) { r.SkipValue(); }, nullptr, false);
+}
+
+void TppDetailBand::Convert(int64_t version) {
+  TppBasicBand::Convert(version);
+  if (version < 3000 && Report() && Report()->OldRowSpacing() != 0)
+    SetmmBottomOffset(ConvertToMMThousandths(Report()->OldRowSpacing(), Report()->Units(), ppVertical));
 }
 
 void TppDetailBand::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
   if (dataPipeline_) return;
-  if (TppDataPipeline* p = ppPipelineNamed(list, dataPipelineName_)) SetDataPipeline(p);
+  // Taken as it was saved, even when it is the report's pipeline too.
+  if (TppDataPipeline* p = ppPipelineNamed(list, dataPipelineName_)) {
+    dataPipeline_ = p;
+    AddNotify(p);
+  }
 }
 
 TppDataPipeline* TppDetailBand::GetDataPipeline() { return dataPipeline_ ? dataPipeline_ : TppBasicBand::GetDataPipeline(); }
@@ -662,7 +689,13 @@ bool TppPageStyle::ShowsOnPage(int32_t n, bool countKnown, int32_t count) {
     case TppPageSettingType::psAll:
       return Visible();
     case TppPageSettingType::psPageList:
-      return pageList_.IndexOf(ppPageKey(n)) >= 0;
+      // ValidPages lists plain numbers, a list set in code may hold keys
+      // ("%8d"): the numbers are compared.
+      for (int i = 0; i < pageList_.Count(); ++i) {
+        int64_t listed = 0;
+        if (cls::TryStrToInt(cls::Trim(pageList_.Strings(i)), listed) && listed == n) return true;
+      }
+      return false;
     case TppPageSettingType::psSinglePage:
       return n == singlePage_;
     case TppPageSettingType::psFirstPage:

@@ -266,7 +266,9 @@ class TppBand : public TppCacheable {
   // ---- streams: the band sits in its report and holds its objects ----
   void GetChildren(const std::function<void(cls::TComponent*)>& proc, cls::TComponent* root) override;
   void SetParentComponent(cls::TComponent* parent) override;
-  // mmHeight, mmBottomOffset and mmPrintPosition.
+  // mmHeight, mmBottomOffset and mmPrintPosition; older definitions'
+  // OnPrint (the handler's name, kept), OnSaveLineEnd, OnSaveLineStart,
+  // Left and Top (dropped).
   void DefineProperties(cls::TFiler* filer) override;
 
   // ---- virtual operations, in slot order ----
@@ -295,8 +297,10 @@ class TppBand : public TppCacheable {
   virtual void LanguageChanged();
   virtual void PrepareObjects() {}
   virtual void FinishObjects() {}
-  // Older definitions brought up to date: every object converts; heights
-  // of versions before 2097 were screen pixels.
+  // Older definitions brought up to date: every object converts; before
+  // 1270 the old OnPrint handler becomes BeforePrint; heights of versions
+  // before 2097 were screen pixels; before 3000 a dynamic band keeps the
+  // room below its lowest object as its bottom offset.
   virtual void Convert(int64_t version);
   // The design popup menu: DynamicHeight and StaticHeight (the current one
   // ticked, a click chooses it), CalcOrder, Position and Visible; kinds add
@@ -323,6 +327,7 @@ class TppBand : public TppCacheable {
   int32_t FromUnits(float value) const;
 
   int32_t mmBottomOffset_ = 0;
+  std::string oldOnPrint_;
   std::string caption_;
   int captionIndex_ = 0;
   int32_t mmHeight_ = 0;
@@ -511,7 +516,11 @@ class TppDetailBand : public TppBasicBand {
   void SetDataPipeline(TppDataPipeline* pipeline);
   // Streamed as DataPipelineName; a name read takes the listed pipeline
   // of that name after loading.
+  // DataPipelineName; older definitions' DataSource (kept as the name),
+  // NoRecordsAction and SkipWhenNoRecords (dropped).
   void DefineProperties(cls::TFiler* filer) override;
+  // Before 3000 the report's old row spacing becomes the bottom offset.
+  void Convert(int64_t version) override;
   void ResolveDataPipeline(const std::vector<TppDataPipeline*>& list);
   // The band engine of the current run, or nullptr.
   TppBandGeneration* BandEngine() const { return bandEngine_; }

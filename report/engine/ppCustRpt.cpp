@@ -1,9 +1,11 @@
 #include "report/engine/ppCustRpt.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <utility>
 
+#include "platform/classes/datamodule.h"
 #include "report/engine/ppBands.h"
 #include "report/engine/ppClass.h"
 #include "report/engine/ppCustEng.h"
@@ -132,6 +134,12 @@ float TppCustomReport::ColumnWidth() const {
 }
 
 void TppCustomReport::SetColumnWidth(float value) {
+  // Read only from older definitions (streams carry mmColumnWidth): kept
+  // for the conversion, which knows the units.
+  if (HasState(cls::csReading)) {
+    oldColumnWidth_ = value;
+    return;
+  }
   int32_t oldWidth = mmColumnWidth_;
   mmColumnWidth_ = ConvertToMMThousandths(value, units_, ppHorizontal, GetPrinter());
   if (!LoadingOrReading()) {
@@ -154,6 +162,12 @@ void TppCustomReport::GetColumnPositions(cls::TStringList& lines) const {
 }
 
 void TppCustomReport::SetColumnPositions(const cls::TStringList& lines) {
+  // Read only from older definitions: numbers in Units, converted by the
+  // version conversion.
+  if (HasState(cls::csReading)) {
+    storedColumnPositions_.Assign(const_cast<cls::TStringList*>(&lines));
+    return;
+  }
   cls::TStringList converted;
   converted.Assign(const_cast<cls::TStringList*>(&lines));
   // Raises EConvertError on a line that is no number; nothing is stored then.
@@ -182,10 +196,24 @@ void TppCustomReport::LinkDataPipeline(TppDataPipeline* pipeline) {
 
 std::vector<TppDataPipeline*> TppCustomReport::OwnersPipelines() const {
   std::vector<TppDataPipeline*> pipelines;
-  if (cls::TComponent* owner = Owner())
-    for (int i = 0; i < owner->ComponentCount(); ++i)
-      if (auto* p = cls::ObjectAs<TppDataPipeline>(owner->Components(i))) pipelines.push_back(p);
+  auto collect = [&](cls::TComponent* holder) {
+    for (int i = 0; i < holder->ComponentCount(); ++i)
+      if (auto* p = cls::ObjectAs<TppDataPipeline>(holder->Components(i))) pipelines.push_back(p);
+  };
+  if (cls::TComponent* owner = Owner()) collect(owner);
+  // Then the data modules' pipelines: a name the owner does not answer.
+  for (cls::TComponent* module : cls::GlobalComponents())
+    if (module != Owner()) collect(module);
   return pipelines;
+}
+
+void TppCustomReport::ResolvePipelineNames(const std::vector<TppDataPipeline*>& pipelines) {
+  ResolveDataPipelineName(pipelines);
+  for (TppBand* b : bands_) {
+    if (auto* detail = cls::ObjectAs<TppDetailBand>(b)) detail->ResolveDataPipeline(pipelines);
+    for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);
+  }
+  for (TppGroup* g : groups_) g->ResolveDataPipeline(pipelines);
 }
 
 void TppCustomReport::ResolveDataPipelineName(const std::vector<TppDataPipeline*>& pipelines) {
@@ -354,7 +382,8 @@ void TppCustomReport::CancelJob(const std::exception_ptr& failure) {
 }
 
 void TppCustomReport::StartJob() {
-  if (!dataPipeline_ && !dataPipelineName_.empty()) ResolveDataPipelineName(OwnersPipelines());
+  // Pipelines named by a template that were not there when it loaded.
+  ResolvePipelineNames(OwnersPipelines());
   if (engine_) engine_->ResetState();
   TppProducer::StartJob();
 }
@@ -765,14 +794,13 @@ void TppCustomReport::Loaded() {
   // At least a whole millimetre a column.
   if (columns_ > std::max(1, PrintableWidth() / 1000))
     throw cls::EReadError("Invalid property value: Columns = " + std::to_string(columns_));
+  // And no more bands a record than millimetre strips in a page's columns.
+  const int64_t strips = std::max<int64_t>(1, int64_t{PrintableHeight() / 1000} * columns_);
+  for (TppBand* b : bands_)
+    if (auto* detail = cls::ObjectAs<TppDetailBand>(b); detail && detail->BandsPerRecord() > strips)
+      throw cls::EReadError("Invalid property value: BandsPerRecord = " + std::to_string(detail->BandsPerRecord()));
   // Pipelines named by the stream are the owner's.
-  const std::vector<TppDataPipeline*> pipelines = OwnersPipelines();
-  ResolveDataPipelineName(pipelines);
-  for (TppBand* b : bands_) {
-    if (auto* detail = cls::ObjectAs<TppDetailBand>(b)) detail->ResolveDataPipeline(pipelines);
-    for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->ResolveDataPipeline(pipelines);
-  }
-  for (TppGroup* g : groups_) g->ResolveDataPipeline(pipelines);
+  ResolvePipelineNames(OwnersPipelines());
   TppProducer::Loaded();
   if (!saveAsTemplate_ || StateFlags() >= pstReadingTemplate) return;
   TppCustomReport* main = MainReport();
@@ -817,12 +845,48 @@ void TppCustomReport::DefineProperties(cls::TFiler* filer) {
         dataPipelineName_ = cls::SameText(name, "nil") ? std::string() : name;
       },
       nullptr, false);
+  // Older definitions'.
+  if (!cls::GetPropInfo(ClassType(), "UserName"))
+    filer->DefineProperty("UserName", [](cls::TReader& r) { r.SkipValue(); }, nullptr, false);
+  filer->DefineProperty(
+      "RulerUnits",
+      [this](cls::TReader& r) {
+        std::string ident = r.ReadIdent();
+        if (ident == "utPixels") units_ = utScreenPixels;
+        else if (ident == "utInches") units_ = utInches;
+        else if (ident == "utMillimeters") units_ = utMillimeters;
+      },
+      nullptr, false);
+  filer->DefineProperty(
+      "RowSpacing",
+      [this](cls::TReader& r) {
+        double v = r.ReadFloat();
+        if (!std::isfinite(v) || std::fabs(v) > 1e6) throw cls::EReadError("Invalid property value: RowSpacing");
+        oldRowSpacing_ = static_cast<float>(v);
+      },
+      nullptr, false);
 }
 
 void TppCustomReport::Convert(int64_t versionNo) {
   TppProducer::Convert(versionNo);
   if (versionNo < 4100) autoStop_ = false;
-  if (versionNo < 3000) passSetting_ = TppPassSettingType::psTwoPass;
+  if (versionNo < 3000) {
+    PrinterSetup()->SetUnits(units_);
+    // Column positions and width were numbers in Units.
+    cls::TObject* printer = GetPrinter();
+    for (int i = 0; i < storedColumnPositions_.Count(); ++i) {
+      double v = 0;
+      if (!cls::TryStrToFloat(cls::Trim(storedColumnPositions_.Strings(i)), v)) v = 0;
+      storedColumnPositions_.Put(
+          i, std::to_string(ConvertToMMThousandths(static_cast<float>(v), units_, ppHorizontal, printer)));
+    }
+    if (oldColumnWidth_ != 0) mmColumnWidth_ = ConvertToMMThousandths(oldColumnWidth_, units_, ppHorizontal, printer);
+    const int32_t printable = PrintableWidth();
+    if (storedColumnPositions_.Count() == 0 && columns_ >= 2 &&
+        printable < static_cast<int64_t>(mmColumnWidth_) * columns_)
+      mmColumnWidth_ = printable / columns_;
+    passSetting_ = TppPassSettingType::psTwoPass;
+  }
   for (TppBand* b : bands_) b->Convert(versionNo);
   for (TppGroup* g : groups_) g->Convert(versionNo);
   modified_ = true;
@@ -875,12 +939,17 @@ void TppCustomReport::RegisterProperties() {
   noData.HasDefault = true;
   noData.Default = static_cast<int64_t>(TppNoDataBehaviors{ndBlankPage}.Bits());
   cls::PublishProperty(c, noData);
-  for (auto [name, field] : std::initializer_list<std::pair<const char*, cls::TNotifyEvent C::*>>{
-           {"OnEndColumn", &C::OnEndColumn}, {"OnEndFirstPass", &C::OnEndFirstPass}, {"OnEndPage", &C::OnEndPage},
-           {"OnEndSecondPass", &C::OnEndSecondPass}, {"OnPrintingComplete", &C::OnPrintingComplete},
-           {"OnStartColumn", &C::OnStartColumn}, {"OnStartFirstPass", &C::OnStartFirstPass},
-           {"OnStartPage", &C::OnStartPage}, {"OnStartSecondPass", &C::OnStartSecondPass}})
-    cls::PublishProperty(c, cls::MethodProperty<C>(name, field));
+  using Events = std::initializer_list<std::pair<const char*, cls::TNotifyEvent C::*>>;
+  auto notices = [&](Events events) {
+    for (auto [name, field] : events) cls::PublishProperty(c, cls::MethodProperty<C>(name, field));
+  };
+  notices({{"OnEndColumn", &C::OnEndColumn}, {"OnEndFirstPass", &C::OnEndFirstPass}, {"OnEndPage", &C::OnEndPage},
+           {"OnEndSecondPass", &C::OnEndSecondPass}});
+  cls::PublishProperty(c, cls::MethodProperty<C>("OnNoData", &C::OnNoData));
+  notices({{"OnPrintingComplete", &C::OnPrintingComplete}});
+  cls::PublishProperty(c, cls::MethodProperty<TppProducer>("OnSaveText", &TppProducer::OnSaveText));
+  notices({{"OnStartColumn", &C::OnStartColumn}, {"OnStartFirstPass", &C::OnStartFirstPass},
+           {"OnStartPage", &C::OnStartPage}, {"OnStartSecondPass", &C::OnStartSecondPass}});
   cls::TPropInfo limit = cls::OrdProperty<C, int>("PageLimit", cls::TypeInfoInteger(), &C::PageLimit, &C::SetPageLimit);
   limit.HasDefault = true;
   cls::PublishProperty(c, limit);

@@ -54,6 +54,14 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   // stream names the pipeline, and the report takes the owner's pipeline
   // of that name after loading or, failing that, when it prints.
   const std::string& DataPipelineName() const { return dataPipelineName_; }
+  // An older definition's row spacing (in Units), 0 when none was read.
+  float OldRowSpacing() const { return oldRowSpacing_; }
+  // Every pipeline name the report, its bands, objects (subreports with
+  // their child reports) and groups keep and have no pipeline for, looked
+  // up in PIPELINES.
+  void ResolvePipelineNames(const std::vector<TppDataPipeline*>& pipelines);
+  // The owner's pipelines, then those of the live data modules.
+  std::vector<TppDataPipeline*> OwnersPipelines() const;
   TppNoDataBehaviors NoDataBehaviors() const { return noDataBehaviors_; }
   void SetNoDataBehaviors(TppNoDataBehaviors value);
   int PageLimit() const { return pageLimit_; }
@@ -248,8 +256,6 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   TppBand* NewBandOfClass(cls::TClass c);
   // Joins PIPELINE's notification links and events, leaving the old one's.
   void LinkDataPipeline(TppDataPipeline* pipeline);
-  // The pipelines the owner holds.
-  std::vector<TppDataPipeline*> OwnersPipelines() const;
   // Without a pipeline, the pipeline of the kept name among PIPELINES, if any.
   void ResolveDataPipelineName(const std::vector<TppDataPipeline*>& pipelines);
 
@@ -260,6 +266,10 @@ class TppCustomReport : public TppProducer, public IppCacheReport {
   int32_t mmColumnWidth_ = 0;
   TppDataPipeline* dataPipeline_ = nullptr;
   std::string dataPipelineName_;
+  // Older definitions': the column width as read (in Units) and the row
+  // spacing.
+  float oldColumnWidth_ = 0;
+  float oldRowSpacing_ = 0;
   // ColumnPositions as the shown list (the published property's object).
   mutable cls::TStringList columnPositionsView_;
   TppBandTypes defaultBandTypes_ = ppDefaultBandTypes;

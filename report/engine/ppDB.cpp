@@ -500,7 +500,8 @@ void TppDataPipeline::Notify(TppCommunicator* communicator, uint8_t operation) {
     master_ = nullptr;
     FreeLinkRange();
   }
-  details_.Remove(static_cast<TppDataPipeline*>(communicator));
+  // Any communicator may be linked (a variable counting its records).
+  if (auto* detail = cls::ObjectAs<TppDataPipeline>(communicator)) details_.Remove(detail);
 }
 
 void TppDataPipeline::EventNotify(TppCommunicator* sender, int eventId, TraParamList* params) {
@@ -658,10 +659,11 @@ TppDataPipeline* ppPipelineNamed(const std::vector<TppDataPipeline*>& list, cons
   return nullptr;
 }
 
-void ppDefinePipelineName(cls::TFiler* filer, TppDataPipeline* const& current, std::string& name, bool stored) {
+void ppDefinePipelineName(cls::TFiler* filer, TppDataPipeline* const& current, std::string& name) {
   filer->DefineProperty(
       "DataPipelineName", [&name](cls::TReader& r) { name = r.ReadString(); },
-      [&current](cls::TWriter& w) { w.WriteString(current ? current->Name() : std::string()); }, stored);
+      [&current, &name](cls::TWriter& w) { w.WriteString(current ? current->Name() : name); },
+      current || !name.empty());
 }
 
 void ppRegisterDBUnit() {

@@ -371,8 +371,9 @@ void ppRegisterDBUnit();
 TppDataPipeline* ppPipelineNamed(const std::vector<TppDataPipeline*>& list, const std::string& name);
 
 // A link to a pipeline streamed by name as DataPipelineName: read into
-// NAME, written from CURRENT's name; stored when STORED.
-void ppDefinePipelineName(cls::TFiler* filer, TppDataPipeline* const& current, std::string& name, bool stored);
+// NAME, written from CURRENT's name, or NAME while CURRENT is nil (a name
+// no pipeline answered yet is kept); stored when either is set.
+void ppDefinePipelineName(cls::TFiler* filer, TppDataPipeline* const& current, std::string& name);
 
 // The published DataPipeline of class C, streamed as DataPipelineName (a
 // name resolved after loading), so not stored itself.

@@ -935,6 +935,7 @@ void TppEngine::ResetPage() {
   }
   Page()->Clear();
   SetPageComplete(false);
+  pageBreakNo_ = PageNoGroup() ? PageNoGroup()->BreakNo() : 0;
   DescribePage();
   SetPageComplete(PageCompleteRule());
   for (int i = 0; i < r->BandCount(); ++i) r->Bands(i)->SetDrawPage(PageComplete());
@@ -1169,7 +1170,7 @@ void TppEngine::DescribePage() {
   int32_t no = AbsolutePageNo();
   page->SetAbsolutePageNo(no);
   page->SetAbsolutePageCount(AbsolutePageCount());
-  page->SetControlGroupBreakNo(PageNoGroup() ? PageNoGroup()->BreakNo() : 0);
+  page->SetControlGroupBreakNo(pageBreakNo_);
   page->SetDocumentName(r->PrinterSetup()->DocumentName());
   page->SetFirstPage(no == 1);
   page->SetLanguageIndex(r->LanguageIndex());

@@ -227,6 +227,9 @@ class TppEngine : public TppCustomEngine {
   TppCustomBand* currentBand_ = nullptr;
   bool pageEnded_ = false;
   int32_t lastGeneratedPage_ = 0;
+  // The page-number group's run the page began in: the page is described
+  // again at its end, after a footer may have ended the run.
+  int32_t pageBreakNo_ = 0;
 
   bool firstPassStarted_ = false;
   bool firstPassEnded_ = false;

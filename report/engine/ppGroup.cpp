@@ -455,7 +455,7 @@ void TppGroup::DefineProperties(cls::TFiler* filer) {
   };
   integer("mmNewColumnThreshold", mmNewColumnThreshold_);
   integer("mmNewPageThreshold", mmNewPageThreshold_);
-  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_, true);
+  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_);
   // A pipeline named where an object was expected keeps the name.
   filer->DefineProperty("DataPipeline", [this](cls::TReader& r) { dataPipelineName_ = r.ReadIdent(); }, nullptr,
                         false);

@@ -207,6 +207,8 @@ void TppPrintable::SetDataField(const std::string& v) {
 void TppPrintable::SetDataPipeline(TppDataPipeline* v) {
   if (dataPipeline_) RemoveNotify(dataPipeline_);
   dataPipeline_ = v;
+  if (v) dataPipelineName_ = v->Name();
+  else if (!HasState(cls::csLoading) && !Reading()) dataPipelineName_.clear();
   if (v) AddNotify(v);
   Notify(v, ppopDataChange);
   if (!HasState(cls::csLoading) && !Reading()) Changed();
@@ -571,7 +573,7 @@ void TppPrintable::ReadOldAlignment(cls::TReader& reader) {
 
 void TppPrintable::DefineProperties(cls::TFiler* filer) {
   inherited::DefineProperties(filer);
-  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_, dataPipeline_ != nullptr);
+  ppDefinePipelineName(filer, dataPipeline_, dataPipelineName_);
   auto integer = [filer](const char* name, int32_t& field) {
     filer->DefineProperty(
         name, [&field](cls::TReader& r) { field = ClampInt32(r.ReadInteger()); },

@@ -1,7 +1,14 @@
 #include "report/engine/ppReportTemplate.h"
 
+#include "report/engine/ppBands.h"
+#include "report/engine/ppClass.h"
 #include "report/engine/ppCustEng.h"
 #include "report/engine/ppCustRpt.h"
+#include "report/engine/ppGroup.h"
+#include "report/engine/ppRegion.h"
+#include "report/engine/ppReport.h"
+#include "report/engine/ppSubRpt.h"
+#include "report/model/ppParameter.h"
 #include "report/model/ppResMgr.h"
 
 CLS_IMPLEMENT_CLASS(TppReportTemplate)
@@ -19,8 +26,49 @@ bool TppReportTemplate::BeginLoad() {
   return true;
 }
 
+namespace {
+
+// Raises EReadError when CHILD cannot stand in PARENT: a report holds one
+// band of each kind, groups and its own lists; a group holds its bands; a
+// band or region holds components; a subreport holds its child report; a
+// parameter list holds parameters; other components hold nothing.
+void CheckPlace(cls::TComponent* child, cls::TComponent* parent) {
+  auto refuse = [&](const std::string& why) {
+    throw cls::EReadError("A " + child->ClassName() + " cannot stand in " + parent->Name() + ": " + why);
+  };
+  const bool component = cls::ObjectIs<TppComponent>(child);
+  if (auto* report = cls::ObjectAs<TppCustomReport>(parent)) {
+    if (cls::ObjectIs<TppGroupBand>(child)) refuse("a group band belongs to a group");
+    if (cls::ObjectIs<TppBand>(child)) {
+      for (int i = 0; i < report->BandCount(); ++i)
+        if (report->Bands(i)->ClassType() == child->ClassType()) refuse("a report holds one of each band");
+      return;
+    }
+    if (component || cls::ObjectIs<TppCustomReport>(child) || cls::ObjectIs<TppParameter>(child))
+      refuse("a report holds bands, groups and lists");
+    return;
+  }
+  if (cls::ObjectIs<TppGroup>(parent)) {
+    if (!cls::ObjectIs<TppGroupBand>(child)) refuse("a group holds its header and footer bands");
+    return;
+  }
+  if (cls::ObjectIs<TppSubReport>(parent)) {
+    if (!cls::ObjectIs<TppChildReport>(child)) refuse("a subreport holds its child report");
+    return;
+  }
+  if (cls::ObjectIs<TppBand>(parent) || cls::ObjectIs<TppCustomRegion>(parent)) {
+    if (!component) refuse("bands and regions hold components");
+    return;
+  }
+  if (cls::ObjectIs<TppComponent>(parent)) refuse("a component holds none");
+  if (cls::ObjectIs<TppParameterList>(parent) && !cls::ObjectIs<TppParameter>(child))
+    refuse("a parameter list holds parameters");
+}
+
+}  // namespace
+
 void TppReportTemplate::ComponentCreated(cls::TComponent* component, cls::TComponent* parent) {
-  if (parent) return;
+  if (parent) return CheckPlace(component, parent);
   auto* report = cls::ObjectAs<TppCustomReport>(component);
   if (!report) throw EInvalidTemplateError(ppLoadStr(49));
   report->SetStateFlags(pstReadingTemplate);

@@ -207,6 +207,12 @@ void TppSubReport::ReplaceDataPipeline(TppDataPipeline* pipeline, const std::str
   if (child_) child_->ReplaceDataPipeline(pipeline, name);
 }
 
+void TppSubReport::ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) {
+  if (!DataPipeline())
+    if (TppDataPipeline* p = ppPipelineNamed(list, DataPipelineName())) SetDataPipeline(p);
+  if (child_) child_->ResolvePipelineNames(list);
+}
+
 void TppSubReport::AddDataPipelineToList(std::vector<TppDataPipeline*>& list) {
   TppStretchable::AddDataPipelineToList(list);
   if (!child_) return;

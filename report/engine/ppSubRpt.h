@@ -106,6 +106,9 @@ class TppSubReport : public TppStretchable, public IppOutlineParticipant {
                            const std::string& newName) override;
   void ReplaceDataPipeline(TppDataPipeline* pipeline, const std::string& name) override;
   void AddDataPipelineToList(std::vector<TppDataPipeline*>& list) override;
+  // Not data-aware, yet it names the pipeline it hands its child report;
+  // then the child report resolves its own names.
+  void ResolveDataPipeline(const std::vector<TppDataPipeline*>& list) override;
   bool HasColor() override { return false; }
   bool HasFont() override { return false; }
   void Notify(TppCommunicator* communicator, uint8_t operation) override;

@@ -20,6 +20,7 @@ TppDataType VarTypeToDataType(cls::TVarType varType) {
     case cls::varBoolean: return dtBoolean;
     case cls::varInt64: return dtLargeInt;
     case cls::varDouble: return dtDouble;
+    case cls::varSingle: return dtSingle;
     case cls::varCurrency: return dtCurrency;
     case cls::varDate: return dtDateTime;
     case cls::varString: return dtString;
@@ -57,7 +58,7 @@ cls::Variant ppConvertToDataType(const cls::Variant& v, TppDataType t) {
     case dtSingle: {
       double d = v.AsDouble();
       if (std::isfinite(d) && std::fabs(d) > FLT_MAX) throw overflow("Single");
-      return cls::Variant(static_cast<double>(static_cast<float>(d)));
+      return cls::Variant::Single(static_cast<float>(d));
     }
     case dtDouble: return cls::Variant(v.AsDouble());
     case dtCurrency: return cls::Variant(v.AsCurrency());
@@ -76,6 +77,7 @@ bool IsZeroValue(const cls::Variant& v) {
     case cls::varBoolean: return !v.AsBoolean();
     case cls::varInt64: return v.AsInt64() == 0;
     case cls::varDouble:
+    case cls::varSingle:
     case cls::varDate: return v.AsDouble() == 0;
     case cls::varCurrency: return v.AsCurrency().Scaled == 0;
     default: return false;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 #include <sys/stat.h>
+#include <string>
+#include <vector>
 
 #include "platform/classes/compstream.h"
 #include "platform/classes/typinfo.h"
@@ -100,8 +102,38 @@ void TppTemplate::New() {
   if (OnNew) OnNew(this);
 }
 
+namespace {
+
+// The template files this thread is loading, outermost first: a report
+// read from one of them that names it again (a child report keeping its
+// definition there) would load it without end.
+thread_local std::vector<std::string> filesLoading;
+
+// The deepest nesting of template loads (a child's template naming
+// another's, and so on).
+constexpr size_t kMaxNestedTemplateFiles = 32;
+
+class TLoadingFile {
+ public:
+  explicit TLoadingFile(const std::string& fileName) {
+    std::string path = sysroot::HostPath(fileName);
+    for (const std::string& loading : filesLoading)
+      if (cls::SameText(loading, path))
+        throw cls::EReadError("Template " + fileName + " names itself: it is being loaded already");
+    if (filesLoading.size() >= kMaxNestedTemplateFiles)
+      throw cls::EReadError("Template " + fileName + ": templates nested too deeply");
+    filesLoading.push_back(path);
+  }
+  ~TLoadingFile() { filesLoading.pop_back(); }
+  TLoadingFile(const TLoadingFile&) = delete;
+  TLoadingFile& operator=(const TLoadingFile&) = delete;
+};
+
+}  // namespace
+
 void TppTemplate::LoadFromFile() {
   if (!win::FileExists(FileName())) throw ETemplateLoadError(ppLoadStr(46) + " " + FileName());
+  TLoadingFile loading(FileName());
   cls::TMemoryStream mem;
   {
     cls::TFileStream file(FileName(), cls::fmOpenRead | cls::fmShareDenyNone);

@@ -1,7 +1,9 @@
 // The template tests' form: a registered component class (background
 // printing makes its own instance) with two pipelines of three records,
-// plOrders and plData, and "ppReport1" printing on "Zolmet"; saving,
-// loading and printing a report in the foreground and in the background.
+// plOrders and plData, a pipeline of sales by region, plSales, one without
+// records, plEmpty, and
+// "ppReport1" printing on "Zolmet"; saving, loading and printing a report
+// in the foreground and in the background.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -37,12 +39,28 @@ inline TppListPipeline* MakeRecords(cls::TComponent* owner, const std::string& n
   return p;
 }
 
+// Sales of three regions: A 3.75 in two records, B 30.75 in two, C 100.125.
+inline TppListPipeline* MakeSales(cls::TComponent* owner, const std::string& name) {
+  auto* p = new TppListPipeline(owner);
+  p->SetName(name);
+  p->AddField("Region");
+  p->AddField("Amount", dtDouble);
+  for (auto [region, amount] : std::initializer_list<std::pair<const char*, double>>{
+           {"A", 1.25}, {"A", 2.5}, {"B", 10.5}, {"B", 20.25}, {"C", 100.125}})
+    p->AddRecord({{"Region", TValue(std::string(region))}, {"Amount", TValue(amount)}});
+  return p;
+}
+
 class TWholeForm : public cls::TComponent {
   CLS_DECLARE_CLASS(TWholeForm, cls::TComponent)
  public:
   explicit TWholeForm(cls::TComponent* owner = nullptr) : cls::TComponent(owner) {
     plOrders = MakeRecords(this, "plOrders");
     MakeRecords(this, "plData");
+    plSales = MakeSales(this, "plSales");
+    plEmpty = new TppListPipeline(this);
+    plEmpty->SetName("plEmpty");
+    plEmpty->SetFieldNames({"Item"});
     report = new TppReport(this);
     report->SetName("ppReport1");
     testing_support::PrintOnZolmet(report);
@@ -86,8 +104,20 @@ class TWholeForm : public cls::TComponent {
   void Format(cls::TObject*, const std::string&, TppDataType, const cls::Variant&, std::string&) {}
   void Calc(cls::TObject*, cls::Variant&) {}
   void OutlineNode(cls::TObject*, cls::TObject*, bool&) {}
+  // No dialog and no message on the page.
+  void NoData(cls::TObject*, cls::TObject*, bool& showDialog, cls::TObject*, bool& addDrawCommand) {
+    showDialog = false;
+    addDrawCommand = false;
+  }
+  void SaveText(cls::TObject*, cls::TObject*, std::string&) {}
+  // A variable's calculation: the sale's amount added.
+  void AddAmount(cls::TObject*, cls::Variant& value) {
+    value = cls::Variant(value.AsDouble() + plSales->GetFieldAsDouble("Amount"));
+  }
 
   TppListPipeline* plOrders = nullptr;
+  TppListPipeline* plSales = nullptr;
+  TppListPipeline* plEmpty = nullptr;
   TppReport* report = nullptr;
 };
 
@@ -115,6 +145,9 @@ inline void RegisterWholeForm() {
     publish("Format", TppFormatEvent(), &F::Format);
     publish("Calc", TppVarCalcEvent(), &F::Calc);
     publish("OutlineNode", TppOutlineNodeCreateEvent(), &F::OutlineNode);
+    publish("AddAmount", TppVarCalcEvent(), &F::AddAmount);
+    publish("NoData", TppNoDataEvent(), &F::NoData);
+    publish("SaveText", TppSaveTextEvent(), &F::SaveText);
   });
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -97,6 +99,34 @@ class VarReport : public Printers {
   static bool Has(const std::vector<std::string>& texts, const std::string& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
   }
+  // Printed with the page cache in two passes, then in one: the texts of
+  // every cached page of each run are those two passes printed, which are
+  // given back.
+  std::vector<std::vector<std::string>> ExpectCachedPagesShowWhatTwoPassesPrint() {
+    report->SetCachePages(true);
+    std::vector<std::vector<std::string>> printed;
+    for (TppPassSettingType pass : {TppPassSettingType::psTwoPass, TppPassSettingType::psOnePass}) {
+      gdi::ClearRecordedJobs();
+      report->SetPassSetting(pass);
+      report->Print();
+      if (printed.empty()) printed = PrintedTexts();
+      TppPublisher* publisher = report->Publisher();
+      EXPECT_EQ(publisher->GetCachedPageCount(), static_cast<int>(printed.size()));
+      for (int no = 1; no <= static_cast<int>(printed.size()); ++no) {
+        TppPage* page = publisher->FindCachedPage(no);
+        if (!page) {
+          ADD_FAILURE() << "no cached page " << no;
+          continue;
+        }
+        EXPECT_EQ(page->AbsolutePageCount(), static_cast<int32_t>(printed.size())) << no;
+        std::vector<std::string> texts;
+        for (int i = 0; i < page->GetDrawCommandCount(); ++i)
+          if (auto* text = cls::ObjectAs<TppDrawText>(page->GetDrawCommand(i))) texts.push_back(text->Text());
+        EXPECT_EQ(texts, printed[no - 1]) << static_cast<int>(pass) << " " << no;
+      }
+    }
+    return printed;
+  }
   cls::Owned<TppListPipeline> items;
   cls::Owned<TppReport> report;
   TppHeaderBand* header = nullptr;
@@ -155,29 +185,46 @@ TEST_F(VarReport, CachedPagesReadAfterARunShowTheFinalPageTexts) {
   Put(new TppSystemVariable(report.get()), header, 0)->SetVarType(vtPageCount);
   Put(new TppCalc(report.get()), footer, 40000)->SetCalcType(TppCalcType::ctPageSet);
   Put(new TppDBText(report.get()), detail, 0)->SetDataField("Group");
-  report->SetCachePages(true);
-  std::vector<std::vector<std::string>> printed;
-  for (TppPassSettingType pass : {TppPassSettingType::psTwoPass, TppPassSettingType::psOnePass}) {
-    gdi::ClearRecordedJobs();
-    report->SetPassSetting(pass);
-    report->Print();
-    if (printed.empty()) printed = PrintedTexts();
-    TppPublisher* publisher = report->Publisher();
-    ASSERT_EQ(publisher->GetCachedPageCount(), static_cast<int>(printed.size()));
-    ASSERT_GT(printed.size(), 8u);
-    for (int no = 1; no <= static_cast<int>(printed.size()); ++no) {
-      TppPage* page = publisher->FindCachedPage(no);
-      ASSERT_NE(page, nullptr) << no;
-      EXPECT_EQ(page->AbsolutePageCount(), static_cast<int32_t>(printed.size())) << no;
-      std::vector<std::string> texts;
-      for (int i = 0; i < page->GetDrawCommandCount(); ++i)
-        if (auto* text = cls::ObjectAs<TppDrawText>(page->GetDrawCommand(i))) texts.push_back(text->Text());
-      EXPECT_EQ(texts, printed[no - 1]) << static_cast<int>(pass) << " " << no;
-    }
-  }
+  auto printed = ExpectCachedPagesShowWhatTwoPassesPrint();
+  ASSERT_GT(printed.size(), 8u);
   const std::string count = std::to_string(printed.size());
   EXPECT_TRUE(Has(printed[0], "Page 1 of " + count));
   EXPECT_TRUE(Has(printed.back(), "Page " + count + " of " + count));
+}
+
+// Page numbers restarted by each run of a group: one pass read from the
+// cache counts each run's pages as two passes do, "Page 1 of n" to "Page n
+// of n" on the n pages of the run.
+TEST_F(VarReport, CachedPagesOfOnePassCountEachRunsPagesAsTwoPassesDo) {
+  std::vector<std::pair<const char*, double>> rows;
+  for (auto [group, n] : {std::pair{"A", 30}, {"B", 10}, {"C", 2}})
+    for (int i = 0; i < n; ++i) rows.emplace_back(group, i);
+  TppGroup* group = Grouped(rows);
+  group->SetNewPage(true);
+  group->SetResetPageNo(true);
+  Put(new TppSystemVariable(report.get()), footer, 0)->SetVarType(vtPageSetDesc);
+  Put(new TppDBText(report.get()), detail, 0)->SetDataField("Group");
+  auto printed = ExpectCachedPagesShowWhatTwoPassesPrint();
+  // The runs' page numbers as printed: each run counts 1 to its length.
+  std::vector<std::pair<int, int>> numbers;
+  for (const auto& page : printed)
+    for (const std::string& text : page) {
+      int no = 0, count = 0;
+      if (std::sscanf(text.c_str(), "Page %d of %d", &no, &count) == 2) numbers.emplace_back(no, count);
+    }
+  ASSERT_EQ(numbers.size(), printed.size());
+  std::vector<int> runs;
+  for (size_t i = 0; i < numbers.size(); i += static_cast<size_t>(numbers[i].second)) {
+    ASSERT_GT(numbers[i].second, 0) << i;
+    runs.push_back(numbers[i].second);
+    for (int k = 0; k < numbers[i].second; ++k) {
+      ASSERT_LT(i + static_cast<size_t>(k), numbers.size());
+      EXPECT_EQ(numbers[i + static_cast<size_t>(k)], std::make_pair(k + 1, numbers[i].second)) << i + k;
+    }
+  }
+  ASSERT_EQ(runs.size(), 3u);
+  EXPECT_GT(runs[0], 2);
+  EXPECT_GT(runs[1], 1);
 }
 
 TEST_F(VarReport, CalcKindsOverTheRecordsWithNullsAndText) {

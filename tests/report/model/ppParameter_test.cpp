@@ -139,13 +139,14 @@ TEST(Parameters, FailedConversionsChangeNothing) {
   EXPECT_EQ(p->Value().AsCurrency().Scaled, INT64_MAX);
   p->SetDataType(dtSingle);
   p->SetValue(0.1);
-  EXPECT_EQ(p->Value(), cls::Variant(static_cast<double>(0.1f)));
+  EXPECT_EQ(p->Value(), cls::Variant::Single(0.1f));
   EXPECT_THROW(p->SetValue(1e300), cls::EVariantOverflowError);
 }
 
 TEST(Parameters, VarTypesMapToDataTypes) {
   EXPECT_EQ(VarTypeToDataType(cls::varInt64), dtLargeInt);
   EXPECT_EQ(VarTypeToDataType(cls::varDate), dtDateTime);
+  EXPECT_EQ(VarTypeToDataType(cls::varSingle), dtSingle);
   EXPECT_EQ(VarTypeToDataType(cls::varNull), dtNotKnown);
   EXPECT_EQ(VarTypeToDataType(cls::varEmpty), dtNotKnown);
   for (int t = 0; t < cls::EnumCount<TppDataType>(); ++t) {
