@@ -403,6 +403,7 @@ const std::string& TStringList::Strings(int i) const {
 void TStringList::Put(int i, const std::string& s) {
   if (sorted_) throw EStringListError("Operation not allowed on sorted list");
   Check(i);
+  ++changes_;
   items_[i].s = s;
 }
 
@@ -416,11 +417,13 @@ TObject* TStringList::Objects(int i) const {
 void TStringList::PutObject(int i, TObject* o) {
   Check(i);
   TObject* old = items_[i].o;
+  ++changes_;
   items_[i].o = o;
   if (ownsObjects_ && old && old != o) old->Free();
 }
 
 void TStringList::Clear() {
+  ++changes_;
   std::vector<Item> gone;
   gone.swap(items_);
   if (!ownsObjects_) return;
@@ -461,6 +464,7 @@ int TStringList::AddObject(const std::string& s, TObject* o) {
       if (duplicates_ == dupError) throw EStringListError("String list does not allow duplicates");
     }
   }
+  ++changes_;
   items_.insert(items_.begin() + index, Item{s, o});
   return index;
 }
@@ -468,12 +472,14 @@ int TStringList::AddObject(const std::string& s, TObject* o) {
 void TStringList::InsertObject(int i, const std::string& s, TObject* o) {
   if (sorted_) throw EStringListError("Operation not allowed on sorted list");
   if (i < 0 || i > Count()) throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
+  ++changes_;
   items_.insert(items_.begin() + i, Item{s, o});
 }
 
 void TStringList::Delete(int i) {
   Check(i);
   TObject* o = items_[i].o;
+  ++changes_;
   items_.erase(items_.begin() + i);
   if (ownsObjects_ && o) o->Free();
 }
@@ -481,6 +487,7 @@ void TStringList::Delete(int i) {
 void TStringList::Exchange(int a, int b) {
   Check(a);
   Check(b);
+  ++changes_;
   std::swap(items_[a], items_[b]);
 }
 
@@ -488,6 +495,7 @@ void TStringList::Move(int from, int to) {
   Check(from);
   Check(to);
   Item it = items_[from];
+  ++changes_;
   items_.erase(items_.begin() + from);
   items_.insert(items_.begin() + to, it);
 }
@@ -537,9 +545,11 @@ void TStringList::SetValue(const std::string& name, const std::string& value) {
     Add(name + "=" + value);
   } else if (sorted_) {
     TObject* o = items_[i].o;
+    ++changes_;
     items_.erase(items_.begin() + i);  // the object moves with its string
     AddObject(name + "=" + value, o);
   } else {
+    ++changes_;
     items_[i].s = name + "=" + value;
   }
 }
@@ -564,6 +574,7 @@ void TStringList::SetSorted(bool v) {
 }
 
 void TStringList::Sort() {
+  ++changes_;
   std::stable_sort(items_.begin(), items_.end(),
                    [this](const Item& a, const Item& b) { return CompareStrings(a.s, b.s) < 0; });
 }
@@ -576,6 +587,7 @@ void TStringList::CustomSort(const std::function<int(const TStringList&, int, in
   std::vector<Item> sorted;
   sorted.reserve(items_.size());
   for (int i : order) sorted.push_back(items_[i]);
+  ++changes_;
   items_.swap(sorted);
 }
 

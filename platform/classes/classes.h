@@ -498,6 +498,9 @@ class TStringList : public TPersistent {
 
   int CompareStrings(const std::string& a, const std::string& b) const;
 
+  // Grows with every change to the entries: equal counts, equal entries.
+  uint64_t Changes() const { return changes_; }
+
  private:
   struct Item {
     std::string s;
@@ -509,6 +512,7 @@ class TStringList : public TPersistent {
   bool caseSensitive_ = false;
   TDuplicates duplicates_ = dupIgnore;
   bool ownsObjects_ = false;
+  uint64_t changes_ = 0;
 };
 
 }  // namespace cls

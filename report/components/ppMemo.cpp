@@ -23,12 +23,6 @@ namespace {
 
 constexpr int32_t kMemoRecordSize = TppStretchable::kRecordHeadSize + 4;
 
-// The bytes before the first NUL: where the wrapper's text ends.
-int32_t TextLength(const std::string& text) {
-  size_t end = text.find('\0');
-  return static_cast<int32_t>(end == std::string::npos ? text.size() : end);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- TppCustomMemo
@@ -88,16 +82,35 @@ cls::TStringList* TppCustomMemo::GetLines() {
 
 cls::TMemoryStream* TppCustomMemo::GetMemoStream() {
   LinesChanged();
+  WriteMemoStream();
   return &memoStream_;
 }
 
 cls::TStringList* TppCustomMemo::GetPrintLines() { return &printLines_; }
 
 void TppCustomMemo::LinesChanged() {
-  std::string text = lines_.Text();
+  // The stream is written when it is asked for: a page's text needs none.
+  streamStale_ = true;
+  InvalidateDesignControl();
+}
+
+void TppCustomMemo::WriteMemoStream() {
+  if (!streamStale_) return;
+  const std::string& text = *LinesText();
   memoStream_.Clear();
   memoStream_.Write(text.data(), static_cast<int64_t>(text.size()));
-  InvalidateDesignControl();
+  streamStale_ = false;
+}
+
+const std::shared_ptr<const std::string>& TppCustomMemo::LinesText() {
+  if (!linesText_ || linesTextChanges_ != lines_.Changes()) {
+    auto text = std::make_shared<std::string>(lines_.Text());
+    size_t end = text->find('\0');
+    linesTextLength_ = static_cast<int32_t>(std::min<size_t>(end == std::string::npos ? text->size() : end, INT32_MAX));
+    linesText_ = std::move(text);
+    linesTextChanges_ = lines_.Changes();
+  }
+  return linesText_;
 }
 
 void TppCustomMemo::SetLines(const cls::TStringList* value) {
@@ -108,10 +121,14 @@ void TppCustomMemo::SetLines(const cls::TStringList* value) {
 
 std::string TppCustomMemo::GetMemoBuffer() {
   LinesChanged();
+  WriteMemoStream();
   return memoStream_.DataString();
 }
 
-void TppCustomMemo::GetText(std::string& text) { text = GetLines()->Text(); }
+void TppCustomMemo::GetText(std::string& text) {
+  GetLines();
+  text = *LinesText();
+}
 
 void TppCustomMemo::SetText(const std::string& value) {
   lines_.SetText(value);
@@ -139,7 +156,7 @@ void TppCustomMemo::InitGeneration() {
 
 // ---- generation ----
 
-void TppCustomMemo::WrapToPrintRect(const std::string& text) {
+void TppCustomMemo::WrapToPrintRect(const std::shared_ptr<const std::string>& text) {
   const TppRect& r = PrintRect();
   const win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
   const int32_t width = r.Right - r.Left, height = r.Bottom - r.Top;
@@ -149,13 +166,11 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
       if (stops[i] != tabStops_[static_cast<int>(i)]) return false;
     return true;
   };
-  std::shared_ptr<const std::string> sameText;
   auto same = [&](const TWrap& w) {
-    if (!sameText && *w.text == text) sameText = w.text;
     return w.charPos == charPos_ && w.width == width && w.height == height && w.mmLeading == mmLeading_ &&
            w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
            w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
-           w.text == sameText && sameTabStops(w.tabStops);
+           w.text == text && sameTabStops(w.tabStops);
   };
   for (const TWrap& w : wraps_)
     if (same(w)) {
@@ -164,13 +179,12 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
       charPos_ = w.nextCharPos;
       return;
     }
-  if (!sameText) sameText = std::make_shared<const std::string>(text);
   std::vector<std::string> tabStops;
   for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
-  TWrap w{sameText, width, height, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops),
+  TWrap w{text, width, height, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops),
           {}, 0};
   int pos = charPos_;
-  TppPlainText::WrapText(text, rect, &printLines_, pos, GetPrinter(), &tabStops_, mmLeading_, charWrap_, *Font(), false,
+  TppPlainText::WrapText(*text, rect, &printLines_, pos, GetPrinter(), &tabStops_, mmLeading_, charWrap_, *Font(), false,
                          TextAlignment());
   charPos_ = pos;
   for (int i = 0; i < printLines_.Count(); ++i) w.lines.push_back(printLines_[i]);
@@ -185,8 +199,9 @@ void TppCustomMemo::WrapToPrintRect(const std::string& text) {
 }
 
 void TppCustomMemo::CalcPrintExtent() {
-  std::string text;
-  GetText(text);
+  GetLines();
+  // Kept while the lines stay: a page costs what its own lines cost.
+  const std::shared_ptr<const std::string> text = LinesText();
   if (!Stretch() || !ParentCanStretch()) {
     charPos_ = 0;
     WrapToPrintRect(text);
@@ -202,7 +217,7 @@ void TppCustomMemo::CalcPrintExtent() {
   int64_t used = int64_t{printLines_.Count()} * lineHeight;
   int32_t spaceUsed = static_cast<int32_t>(std::min<int64_t>(used, INT32_MAX));
   // The text ends at a NUL, for this test as for the wrapper.
-  if (charPos_ < TextLength(text) && charPos_ != -1) {
+  if (charPos_ < linesTextLength_ && charPos_ != -1) {
     // Nothing placed: the next page goes on from where this one began, and
     // the band's never-fits guard sees a pass without progress.
     if (printLines_.Count() == 0) charPos_ = saved;

@@ -48,7 +48,7 @@ gdi::TCanvas* MeasuringCanvas(TppPrinter* device, const gdi::TFont& font, gdi::T
 
 }  // namespace
 
-bool TppTextMarkups::IsEndOfParagraphAt(const std::string& text, size_t at) {
+bool TppTextMarkups::IsEndOfParagraphAt(std::string_view text, size_t at) {
   return at + 1 < text.size() && text[at] == '$' && text[at + 1] == '\xB6' &&
          !(at + 2 < text.size() && cp::IsBig5Trail(static_cast<unsigned char>(text[at + 2])));
 }
@@ -145,8 +145,14 @@ void TppPlainText::JustifyLine(gdi::TCanvas& canvas, const win::RECT& rect, cons
 // ---------------------------------------------------------------- parser
 
 void TppPlainTextParser::SetParserText(const std::string& text) {
+  own_ = text.substr(0, text.find('\0'));
+  SetParserTextView(own_);
+}
+
+void TppPlainTextParser::SetParserTextView(std::string_view text) {
   text_ = text.substr(0, text.find('\0'));
-  length_ = ::Length(text_);
+  if (text_.data() != own_.data()) own_.clear();
+  length_ = static_cast<int>(std::min<size_t>(text_.size(), INT_MAX));
   position_ = 0;
   endOfText_ = false;
   tokenStart_ = 0;
@@ -215,7 +221,7 @@ void TppTextWrapper::PrepareWrap() {
   int64_t extra = 0;
   if (AutoSize) extra = static_cast<int64_t>(std::nearbyint(0.3 * static_cast<double>(TextWidthMM(" "))));
   if (int64_t{Rect.top} + lineHeight_ >= Rect.bottom) return;
-  parser_.SetParserText(Text);
+  parser_.SetParserTextView(Text);
   parser_.SetParserPosition(CharPos);
   skipBlanks_ = CharPos != 0;
   widestLine_ = 0;

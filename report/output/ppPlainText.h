@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
@@ -24,7 +25,7 @@ class TppTextMarkups {
 
   // The marker counts only where its 0xB6 does not start a Big5 character
   // with the byte after it: "$" 0xB6 0x4F is "$" and one character.
-  static bool IsEndOfParagraphAt(const std::string& text, size_t at);
+  static bool IsEndOfParagraphAt(std::string_view text, size_t at);
   static bool HasEndOfParagraph(const std::string& text);
 };
 
@@ -42,6 +43,8 @@ using TppTabPositions = std::array<int, ppMaxTabStops>;
 class TppPlainTextParser {
  public:
   void SetParserText(const std::string& text);
+  // The same without a copy: TEXT must outlive the parsing.
+  void SetParserTextView(std::string_view text);
   // Reading goes on after the first P bytes (P is kept within the text).
   void SetParserPosition(int p);
   // The next token; empty once the text has ended.
@@ -60,7 +63,8 @@ class TppPlainTextParser {
  private:
   int position_ = 0;
   bool endOfText_ = false;
-  std::string text_;
+  std::string own_;
+  std::string_view text_;
   int length_ = 0;
   int tokenStart_ = 0;
 };
@@ -80,7 +84,7 @@ class TppTextWrapper {
   bool CharWrap = false;
   gdi::TFont Font;
   int Leading = 0;  // mm/1000 added to every line
-  std::string Text;
+  std::string_view Text;  // not copied: it must outlive WrapText
   TppPrinter* Device = nullptr;
 
   // Keeps a copy of the entries (none for a missing or empty list).
