@@ -151,7 +151,6 @@ void TppCustomMemo::InitGeneration() {
   TppStretchable::InitGeneration();
   charPos_ = 0;
   wraps_.clear();
-  nextWrap_ = 0;
 }
 
 // ---- generation ----
@@ -159,43 +158,32 @@ void TppCustomMemo::InitGeneration() {
 void TppCustomMemo::WrapToPrintRect(const std::shared_ptr<const std::string>& text) {
   const TppRect& r = PrintRect();
   const win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
-  const int32_t width = r.Right - r.Left, height = r.Bottom - r.Top;
-  auto sameTabStops = [&](const std::vector<std::string>& stops) {
-    if (stops.size() != static_cast<size_t>(tabStops_.Count())) return false;
-    for (size_t i = 0; i < stops.size(); ++i)
-      if (stops[i] != tabStops_[static_cast<int>(i)]) return false;
+  const int32_t width = r.Right - r.Left;
+  auto same = [&](const TppWrappedText& w) {
+    const TppTextWrapper& s = w.Settings();
+    // A data memo's text is made anew for every page: equal bytes will do.
+    const bool sameText = w.Text() == text || (w.Text()->size() == text->size() && *w.Text() == *text);
+    if (!sameText || w.Width() != width || s.Leading != mmLeading_ || s.CharWrap != charWrap_ ||
+        s.Alignment != TextAlignment() || !s.Font.Equals(*Font()) || s.Font.Height() != Font()->Height() ||
+        s.Font.Orientation() != Font()->Orientation() || w.TabStops().Count() != tabStops_.Count())
+      return false;
+    for (int i = 0; i < tabStops_.Count(); ++i)
+      if (w.TabStops().Strings(i) != tabStops_.Strings(i)) return false;
     return true;
   };
-  auto same = [&](const TWrap& w) {
-    return w.charPos == charPos_ && w.width == width && w.height == height && w.mmLeading == mmLeading_ &&
-           w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
-           w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
-           w.text == text && sameTabStops(w.tabStops);
-  };
-  for (const TWrap& w : wraps_)
-    if (same(w)) {
-      printLines_.Clear();
-      for (const std::string& line : w.lines) printLines_.Add(line);
-      charPos_ = w.nextCharPos;
-      return;
-    }
-  std::vector<std::string> tabStops;
-  for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
-  TWrap w{text, width, height, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops),
-          {}, 0};
-  int pos = charPos_;
-  TppPlainText::WrapText(*text, rect, &printLines_, pos, GetPrinter(), &tabStops_, mmLeading_, charWrap_, *Font(), false,
-                         TextAlignment());
-  charPos_ = pos;
-  for (int i = 0; i < printLines_.Count(); ++i) w.lines.push_back(printLines_[i]);
-  w.nextCharPos = pos;
-  constexpr size_t kWraps = 32;
-  if (wraps_.size() < kWraps) {
-    wraps_.push_back(std::move(w));
-  } else {
-    wraps_[nextWrap_] = std::move(w);
-    nextWrap_ = (nextWrap_ + 1) % kWraps;
+  auto it = std::find_if(wraps_.begin(), wraps_.end(), [&](const auto& w) { return same(*w); });
+  if (it == wraps_.end()) {
+    // A few kept: a memo whose text or width changes from record to record
+    // wraps each anew.
+    constexpr size_t kWraps = 8;
+    if (wraps_.size() == kWraps) wraps_.erase(wraps_.begin());
+    wraps_.push_back(std::make_unique<TppWrappedText>(text, width, *Font(), &tabStops_, mmLeading_, charWrap_,
+                                                      TextAlignment(), false));
+    it = std::prev(wraps_.end());
   }
+  int pos = charPos_;
+  (*it)->WrapText(rect, &printLines_, pos, GetPrinter());
+  charPos_ = pos;
 }
 
 void TppCustomMemo::CalcPrintExtent() {
