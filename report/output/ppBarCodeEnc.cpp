@@ -100,18 +100,41 @@ bool ExpandModules(std::string_view modules, float inches, float wideRatio, int 
   pattern.clear();
   const int narrow = ModuleColumns(inches, ppi);
   constexpr size_t kBlock = 16;
-  char kinds = 0;
-  for (char module : modules) kinds |= module;
+  char kinds = 0, notBinary = 0;
+  for (char module : modules) {
+    kinds |= module;
+    notBinary |= static_cast<char>((module & ~1) ^ '0');
+  }
   if (!(kinds & kKindBits) && narrow <= static_cast<int>(kBlock)) {
-    // Narrow modules only (UPC/EAN): one block store a module, no branch on
-    // the data, into a little slack past the end.
+    // Narrow modules only (UPC/EAN), into a little slack past the end.
     int64_t total = static_cast<int64_t>(modules.size()) * narrow;
     if (total > capacity) return false;
     pattern.resize(static_cast<size_t>(total) + kBlock);
     char* out = pattern.data();
-    for (char module : modules) {
+    size_t i = 0;
+    if (!notBinary && narrow <= 4) {
+      // Bars and spaces of up to four columns: four modules a block, from
+      // the columns of all sixteen.
+      thread_local struct {
+        int narrow = 0;
+        char columns[16][kBlock];
+      } quads;
+      if (quads.narrow != narrow) {
+        for (int q = 0; q < 16; ++q)
+          for (int m = 0; m < 4; ++m) std::memset(quads.columns[q] + m * narrow, q & (8 >> m) ? '1' : '0', static_cast<size_t>(narrow));
+        quads.narrow = narrow;
+      }
+      const char* m = modules.data();
+      for (const size_t n = modules.size(); i + 4 <= n; i += 4) {
+        const int q = (m[i] & 1) << 3 | (m[i + 1] & 1) << 2 | (m[i + 2] & 1) << 1 | (m[i + 3] & 1);
+        std::memcpy(out, quads.columns[q], kBlock);
+        out += 4 * narrow;
+      }
+    }
+    // One block store a module, no branch on the data.
+    for (; i < modules.size(); ++i) {
       char block[kBlock];
-      std::memset(block, module, kBlock);
+      std::memset(block, modules[i], kBlock);
       std::memcpy(out, block, kBlock);
       out += narrow;
     }
