@@ -106,11 +106,11 @@ void BM_TextSearch(benchmark::State& state) {
   state.counters["hits_s"] = SharedValues()->values[2];
 }
 
-// Previewed with the page cache on, to the last page; range(2), when
-// given, the memo lines a page (PaperHeightFor).
+// Previewed with the page cache on, to the last page; range(2) the memo
+// lines a page (PaperHeightFor).
 void BM_CachedPreview(benchmark::State& state) {
   int pages = static_cast<int>(state.range(0));
-  double paper = state.range_size() > 2 ? PaperHeightFor(static_cast<int>(state.range(2))) : kPaperHeightMM;
+  double paper = PaperHeightFor(static_cast<int>(state.range(2)));
   RunInChild(state, pages, [&](Shared&) {
     MemoReport r(pages, state.range(1) != 0, paper);
     r.report->SetDeviceType("Screen");
@@ -158,13 +158,13 @@ BENCHMARK(BM_TextSearch)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CachedPreview)
-    ->ArgsProduct({{2000, 20000}, {1, 0}})
+    ->ArgsProduct({{2000, 20000}, {1, 0}, {48}})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-// The page shapes: 48 lines a page (the default paper), 47 and 40.
+// The other page shapes: 47 lines a page (4 mm shorter) and 40.
 BENCHMARK(BM_CachedPreview)
-    ->ArgsProduct({{2000}, {1}, {48, 47, 40}})
+    ->ArgsProduct({{2000}, {1}, {47, 40}})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
