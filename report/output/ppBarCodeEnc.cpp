@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -86,7 +87,16 @@ void DrawDataLine(TppBarCodeSurface& s, const TppBarCodeGeometry& g, const TppBa
   DrawLine(s, g, d, d.Data);
 }
 
-float BarWidthInches(int32_t barWidth) { return ConvertFromMMThousandths(barWidth, utInches); }
+float BarWidthInches(int32_t barWidth) {
+  // A receipt's symbols all have one bar width.
+  thread_local int32_t last = 0;
+  thread_local float inches = ConvertFromMMThousandths(0, utInches);
+  if (barWidth != last) {
+    inches = ConvertFromMMThousandths(barWidth, utInches);
+    last = barWidth;
+  }
+  return inches;
+}
 
 int Pixels(double v) {
   if (!(v > 0)) return 0;  // also not a number
@@ -109,26 +119,31 @@ bool ExpandModules(std::string_view modules, float inches, float wideRatio, int 
     // Narrow modules only (UPC/EAN), into a little slack past the end.
     int64_t total = static_cast<int64_t>(modules.size()) * narrow;
     if (total > capacity) return false;
-    pattern.resize(static_cast<size_t>(total) + kBlock);
+    constexpr size_t kEight = 32;  // eight modules' columns, and the slack
+    pattern.resize(static_cast<size_t>(total) + kEight);
     char* out = pattern.data();
     size_t i = 0;
-    if (!notBinary && narrow <= 4) {
-      // Bars and spaces of up to four columns: four modules a block, from
-      // the columns of all sixteen.
+    if (!notBinary && narrow <= 4 && std::endian::native == std::endian::little) {
+      // Bars and spaces of up to four columns: eight modules at a time,
+      // from the columns of all 256.
       thread_local struct {
         int narrow = 0;
-        char columns[16][kBlock];
-      } quads;
-      if (quads.narrow != narrow) {
-        for (int q = 0; q < 16; ++q)
-          for (int m = 0; m < 4; ++m) std::memset(quads.columns[q] + m * narrow, q & (8 >> m) ? '1' : '0', static_cast<size_t>(narrow));
-        quads.narrow = narrow;
+        char columns[256][kEight];
+      } eights;
+      if (eights.narrow != narrow) {
+        for (int q = 0; q < 256; ++q)
+          for (int m = 0; m < 8; ++m)
+            std::memset(eights.columns[q] + m * narrow, q & (0x80 >> m) ? '1' : '0', static_cast<size_t>(narrow));
+        eights.narrow = narrow;
       }
       const char* m = modules.data();
-      for (const size_t n = modules.size(); i + 4 <= n; i += 4) {
-        const int q = (m[i] & 1) << 3 | (m[i + 1] & 1) << 2 | (m[i + 2] & 1) << 1 | (m[i + 3] & 1);
-        std::memcpy(out, quads.columns[q], kBlock);
-        out += 4 * narrow;
+      for (const size_t n = modules.size(); i + 8 <= n; i += 8) {
+        // The low bit of each of eight bytes, the first module highest.
+        uint64_t bytes;
+        std::memcpy(&bytes, m + i, 8);
+        const unsigned q = static_cast<unsigned>(((bytes & 0x0101010101010101ull) * 0x8040201008040201ull) >> 56);
+        std::memcpy(out, eights.columns[q], kEight);
+        out += 8 * narrow;
       }
     }
     // One block store a module, no branch on the data.
