@@ -484,7 +484,7 @@ size_t TppWrappedText::THash::operator()(const TppWrapState& s) const {
   return static_cast<size_t>(h);
 }
 
-int TppWrappedText::StepFrom(const TppWrapState& state) {
+int TppWrappedText::StepFrom(TppWrapState state) {
   auto found = index_.find(state);
   if (found != index_.end()) return found->second;
   wrapper_.RestoreState(state);

@@ -191,8 +191,9 @@ class TppWrappedText {
   struct THash {
     size_t operator()(const TppWrapState& s) const;
   };
-  // The step from STATE, made when it is new.
-  int StepFrom(const TppWrapState& state);
+  // The step from STATE, made when it is new (STATE is a copy: it may be
+  // a kept step's, and the steps grow).
+  int StepFrom(TppWrapState state);
 
   std::shared_ptr<const std::string> text_;
   int width_;
