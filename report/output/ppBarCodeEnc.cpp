@@ -108,7 +108,15 @@ int ModuleColumns(float inches, int ppi, double ratio) { return Pixels(static_ca
 bool ExpandModules(std::string_view modules, float inches, float wideRatio, int ppi, int capacity,
                    std::string& pattern) {
   pattern.clear();
-  const int narrow = ModuleColumns(inches, ppi);
+  // The symbols of a run share their module width.
+  thread_local float lastInches = 0;
+  thread_local int lastPpi = 0, lastNarrow = ModuleColumns(0, 0);
+  if (inches != lastInches || ppi != lastPpi) {
+    lastNarrow = ModuleColumns(inches, ppi);
+    lastInches = inches;
+    lastPpi = ppi;
+  }
+  const int narrow = lastNarrow;
   constexpr size_t kBlock = 16;
   char kinds = 0, notBinary = 0;
   for (char module : modules) {
@@ -136,14 +144,23 @@ bool ExpandModules(std::string_view modules, float inches, float wideRatio, int 
             std::memset(eights.columns[q] + m * narrow, q & (0x80 >> m) ? '1' : '0', static_cast<size_t>(narrow));
         eights.narrow = narrow;
       }
-      const char* m = modules.data();
-      for (const size_t n = modules.size(); i + 8 <= n; i += 8) {
-        // The low bit of each of eight bytes, the first module highest.
-        uint64_t bytes;
-        std::memcpy(&bytes, m + i, 8);
+      // The low bit of each of eight bytes, the first module highest.
+      auto eight = [&](uint64_t bytes) {
         const unsigned q = static_cast<unsigned>(((bytes & 0x0101010101010101ull) * 0x8040201008040201ull) >> 56);
         std::memcpy(out, eights.columns[q], kEight);
         out += 8 * narrow;
+      };
+      const char* m = modules.data();
+      const size_t n = modules.size();
+      for (uint64_t bytes; i + 8 <= n; i += 8) {
+        std::memcpy(&bytes, m + i, 8);
+        eight(bytes);
+      }
+      if (i < n) {  // the last few, their columns into the slack past the end
+        uint64_t bytes = 0;
+        for (size_t k = 0; i + k < n; ++k) bytes |= static_cast<uint64_t>(m[i + k] & 1) << (8 * k);
+        eight(bytes);
+        i = n;
       }
     }
     // One block store a module, no branch on the data.
