@@ -2,11 +2,13 @@
 // lines a run has room for and the options; the rest is the text. Wrapping
 // run by run from the returned position must move on every run and give
 // the text back: every byte but blanks and line breaks, in order, once, with
-// no line ending inside a Big5 character.
+// no line ending inside a Big5 character; the text's kept lines give every
+// run the same.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,11 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string out;
   std::vector<size_t> lineEnds;  // in OUT
-  cls::TStringList lines;
+  cls::TStringList lines, keptLines;
+  // The lines kept for the text give each run what the run gives.
+  TppWrappedText wrapped(std::make_shared<const std::string>(text), rect.right, font, &tabStops, 0, charWrap,
+                         alignment, autoSize);
   int pos = 0;
   while (pos < static_cast<int>(whole.size())) {
-    int next = pos;
+    int next = pos, keptNext = pos;
     TppPlainText::WrapText(text, rect, &lines, next, nullptr, &tabStops, 0, charWrap, font, autoSize, alignment);
+    wrapped.WrapText(rect, &keptLines, keptNext, nullptr);
+    if (keptNext != next || keptLines.Text() != lines.Text()) std::abort();
     if (next <= pos || next > static_cast<int>(whole.size())) std::abort();  // no progress, or past the end
     if (lines.Count() == 0 || lines.Count() > rows) std::abort();
     for (int i = 0; i < lines.Count(); ++i) {

@@ -33,7 +33,11 @@ run() {
   mkdir -p "$corpus"
   local length=(-runs=0)
   [ "$secs" -gt 0 ] && length=(-max_total_time="$secs")
-  "$out/bin/$target" "${length[@]}" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+  # Inputs up to 8 KiB, or the largest seed whole.
+  local largest
+  largest=$(find "$seeds" -type f -printf '%s\n' | sort -n | tail -n 1)
+  local max_len=$((${largest:-0} > 8192 ? ${largest:-0} : 8192))
+  "$out/bin/$target" "${length[@]}" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$logs/$name-" "$corpus" "$seeds" >"$log" 2>&1
   echo $? >"$logs/$name.rc"
 }

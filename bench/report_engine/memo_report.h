@@ -1,6 +1,8 @@
 // The benches' report: a detail band holding one 40-line memo, a record
-// each, over records that never run out, until PageLimit pages, on 82 x 200 mm paper, printed to a
-// PDF-only copy of the demo printer in a root of its own.
+// each, over records that never run out, until PageLimit pages, on 82 mm
+// paper 200 mm high (48 lines a page; PaperHeightFor gives other shapes),
+// printed to a PDF-only copy of the demo printer in a root of its own.
+// LongMemoReport: one stretching memo of many lines, printed once.
 #pragma once
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -29,6 +31,16 @@ namespace memo_bench {
 
 constexpr int kMemoLines = 40;
 constexpr double kPaperWidthMM = 82, kPaperHeightMM = 200;
+
+// The paper height that holds LINES memo lines a page: 48 (the default
+// paper), 47 (4 mm shorter) or 40.
+inline double PaperHeightFor(int lines) {
+  switch (lines) {
+    case 47: return 196;
+    case 40: return 170;
+    default: return kPaperHeightMM;
+  }
+}
 
 class Root {
  public:
@@ -83,9 +95,9 @@ class EndlessRecords : public TppDataPipeline {
   int64_t index_ = 0;
 };
 
-inline std::vector<std::string> MemoLines() {
+inline std::vector<std::string> MemoLines(int count = kMemoLines) {
   std::vector<std::string> lines;
-  for (int i = 1; i <= kMemoLines; ++i) {
+  for (int i = 1; i <= count; ++i) {
     char text[64];
     std::snprintf(text, sizeof text, "Line %03d  item 1234567  qty 2  $246.00", i);
     lines.push_back(text);
@@ -93,37 +105,45 @@ inline std::vector<std::string> MemoLines() {
   return lines;
 }
 
+// A report on the benches' paper whose detail band holds MEMO (stretching,
+// the printable width, Arial 10 pt).
+inline TppReport* NewMemoReport(TppMemo*& memo, const std::string& printer, double paperHeightMM,
+                                const std::vector<std::string>& text) {
+  ppRegisterComponents();
+  auto* report = new TppReport(nullptr);
+  report->SetUnits(utMillimeters);
+  TppPrinterSetup* s = report->PrinterSetup();
+  s->SetPrinterName(printer);
+  s->SetPaperWidth(static_cast<float>(kPaperWidthMM));
+  s->SetPaperHeight(static_cast<float>(paperHeightMM));
+  report->SetDeviceType("Printer");
+  report->SetShowPrintDialog(false);
+  report->SetShowCancelDialog(false);
+  auto* detail = new TppDetailBand(nullptr);
+  detail->SetReport(report);
+  detail->SetPrintHeight(phDynamic);
+  detail->SetHeight(10);
+  memo = new TppMemo(nullptr);
+  memo->SetBand(detail);
+  memo->Font()->SetName("Arial");
+  memo->Font()->SetSize(10);
+  memo->SetmmWidth(report->PrintableWidth());
+  memo->SetmmHeight(5000);
+  memo->SetStretch(true);
+  cls::TStringList lines;
+  for (const std::string& l : text) lines.Add(l);
+  memo->SetLines(&lines);
+  return report;
+}
+
 struct MemoReport {
   TppReport* report = nullptr;
   TppMemo* memo = nullptr;
   EndlessRecords* records = nullptr;
-  explicit MemoReport(int pages, bool outline = true) {
+  explicit MemoReport(int pages, bool outline = true, double paperHeightMM = kPaperHeightMM) {
     TheRoot();  // the printers before the printer list is read
-    ppRegisterComponents();
-    report = new TppReport(nullptr);
-    report->SetUnits(utMillimeters);
-    TppPrinterSetup* s = report->PrinterSetup();
-    s->SetPrinterName(TheRoot().printer());
-    s->SetPaperWidth(static_cast<float>(kPaperWidthMM));
-    s->SetPaperHeight(static_cast<float>(kPaperHeightMM));
-    report->SetDeviceType("Printer");
-    report->SetShowPrintDialog(false);
-    report->SetShowCancelDialog(false);
+    report = NewMemoReport(memo, TheRoot().printer(), paperHeightMM, MemoLines());
     report->OutlineSettings()->SetEnabled(outline);
-    auto* detail = new TppDetailBand(nullptr);
-    detail->SetReport(report);
-    detail->SetPrintHeight(phDynamic);
-    detail->SetHeight(10);
-    memo = new TppMemo(nullptr);
-    memo->SetBand(detail);
-    memo->Font()->SetName("Arial");
-    memo->Font()->SetSize(10);
-    memo->SetmmWidth(report->PrintableWidth());
-    memo->SetmmHeight(5000);
-    memo->SetStretch(true);
-    cls::TStringList lines;
-    for (const std::string& l : MemoLines()) lines.Add(l);
-    memo->SetLines(&lines);
     records = new EndlessRecords;
     report->SetDataPipeline(records);
     report->SetPageLimit(pages);
@@ -135,6 +155,22 @@ struct MemoReport {
   }
   MemoReport(const MemoReport&) = delete;
   MemoReport& operator=(const MemoReport&) = delete;
+};
+
+// One memo of LINES lines over no data: printed once, page after page.
+struct LongMemoReport {
+  TppReport* report = nullptr;
+  TppMemo* memo = nullptr;
+  LongMemoReport(int lines, const std::string& printer) {
+    TheRoot();
+    report = NewMemoReport(memo, printer, kPaperHeightMM, MemoLines(lines));
+  }
+  ~LongMemoReport() {
+    report->Free();
+    memo->Free();
+  }
+  LongMemoReport(const LongMemoReport&) = delete;
+  LongMemoReport& operator=(const LongMemoReport&) = delete;
 };
 
 // Kilobytes of the process's peak resident set.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bench/report_engine/memo_report.h"
+#include "platform/gdi/gdi.h"
 #include "report/output/ppFilDev.h"
 #include "report/output/ppTextSearch.h"
 #include "report/output/ppViewr.h"
@@ -105,11 +106,13 @@ void BM_TextSearch(benchmark::State& state) {
   state.counters["hits_s"] = SharedValues()->values[2];
 }
 
-// Previewed with the page cache on, to the last page.
+// Previewed with the page cache on, to the last page; range(2) the memo
+// lines a page (PaperHeightFor).
 void BM_CachedPreview(benchmark::State& state) {
   int pages = static_cast<int>(state.range(0));
+  double paper = PaperHeightFor(static_cast<int>(state.range(2)));
   RunInChild(state, pages, [&](Shared&) {
-    MemoReport r(pages, state.range(1) != 0);
+    MemoReport r(pages, state.range(1) != 0, paper);
     r.report->SetDeviceType("Screen");
     r.report->SetCachePages(true);
     cls::Owned<TppViewer> viewer(new TppViewer(nullptr));
@@ -121,6 +124,21 @@ void BM_CachedPreview(benchmark::State& state) {
     viewer.reset();
     return last;
   });
+}
+
+// One stretching memo of range(0) lines printed on the recording printer:
+// the time of a page must not grow with the memo's length.
+void BM_LongMemo(benchmark::State& state) {
+  int lines = static_cast<int>(state.range(0));
+  RunInChild(state, 1, [&](Shared& out) {
+    LongMemoReport r(lines, TheRoot().recorder());
+    gdi::ClearRecordedJobs();
+    r.report->Print();
+    out.values[0] = r.report->AbsolutePageCount();
+    gdi::ClearRecordedJobs();
+    return r.report->AbsolutePageCount() >= lines / 48;
+  });
+  state.counters["pages"] = SharedValues()->values[0];
 }
 
 // The smallest size of each first: a filtered run of "/1000/" is the quick one.
@@ -140,7 +158,22 @@ BENCHMARK(BM_TextSearch)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CachedPreview)
-    ->ArgsProduct({{2000, 20000}, {1, 0}})
+    ->ArgsProduct({{2000, 20000}, {1, 0}, {48}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+// The other page shapes: 47 lines a page (4 mm shorter) and 40.
+BENCHMARK(BM_CachedPreview)
+    ->ArgsProduct({{2000}, {1}, {47, 40}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+// Each doubling of the memo's length should double the time, no more.
+BENCHMARK(BM_LongMemo)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Arg(8000)
+    ->Arg(16000)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

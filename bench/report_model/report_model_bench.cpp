@@ -59,4 +59,28 @@ void BM_FreeLinkedObjects(benchmark::State& state) {
 }
 BENCHMARK(BM_FreeLinkedObjects)->Arg(100)->Arg(1000);
 
+// range(0) children of one owner created, then freed one by one: range(1)
+// 0 in the order they were made, 1 last first. Each doubling should cost
+// twice the time, no more.
+void BM_OwnerChildren(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const bool reverse = state.range(1) != 0;
+  std::vector<TppCommunicator*> children(static_cast<size_t>(count));
+  for (auto _ : state) {
+    auto* owner = new TppCommunicator(nullptr);
+    for (TppCommunicator*& c : children) c = new TppCommunicator(owner);
+    if (reverse)
+      for (auto it = children.rbegin(); it != children.rend(); ++it) (*it)->Free();
+    else
+      for (TppCommunicator* c : children) c->Free();
+    if (owner->ComponentCount() != 0) state.SkipWithError("children left");
+    owner->Free();
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_OwnerChildren)
+    ->ArgsProduct({{5000, 10000, 20000, 40000}, {0, 1}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace

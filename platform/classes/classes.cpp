@@ -277,9 +277,8 @@ TComponent* TComponent::Components(int i) const {
 
 int TComponent::ComponentIndex() const {
   if (!owner_) return -1;
-  auto& v = owner_->Owned();
-  auto it = std::find(v.begin(), v.end(), this);
-  return it == v.end() ? -1 : static_cast<int>(it - v.begin());
+  owner_->Owned();  // the gaps closed: the index is the place
+  return ownedIndex_;
 }
 
 TComponent* TComponent::FindComponent(const std::string& name) const {
@@ -324,21 +323,110 @@ void TComponent::FinishLoading() {
 }
 void TComponent::Loaded() { SetStateFlag(csLoading, false); }
 
+void TComponent::CloseGaps() const {
+  auto& components = extra_->components;
+  size_t kept = 0;
+  for (TComponent* c : components)
+    if (c) {
+      c->ownedIndex_ = static_cast<int32_t>(kept);
+      components[kept++] = c;
+    }
+  components.resize(kept);
+  extra_->holes = 0;
+}
+
 void TComponent::InsertOwned(TComponent* c, int index) {
-  auto& components = OwnExtra().components;
-  if (index < 0 || index > ComponentCount())
+  Extra& extra = OwnExtra();
+  if (extra.holes) CloseGaps();
+  auto& components = extra.components;
+  if (index < 0 || index > ComponentCount()) {
+    c->ownedIndex_ = static_cast<int32_t>(components.size());
     components.push_back(c);
-  else
+  } else {
     components.insert(components.begin() + index, c);
+    for (size_t i = static_cast<size_t>(index); i < components.size(); ++i)
+      components[i]->ownedIndex_ = static_cast<int32_t>(i);
+  }
   c->owner_ = this;
+  if (c->notices_ == kTakesNotices) AddListener(c);
+  else if (c->notices_ == kNotSorted) extra.unsorted.push_back(c);
 }
 
 void TComponent::RemoveOwned(TComponent* c) {
   if (extra_) {
     auto& components = extra_->components;
-    components.erase(std::remove(components.begin(), components.end(), c), components.end());
+    size_t at = static_cast<size_t>(c->ownedIndex_);
+    if (c->ownedIndex_ < 0 || at >= components.size() || components[at] != c)
+      at = static_cast<size_t>(std::find(components.begin(), components.end(), c) - components.begin());
+    if (at + 1 == components.size()) {
+      components.pop_back();
+      while (!components.empty() && !components.back()) {
+        components.pop_back();
+        --extra_->holes;
+      }
+    } else if (at < components.size()) {
+      components[at] = nullptr;
+      ++extra_->holes;
+    }
+    if (c->notices_ != kNoNotices) {
+      auto& from = c->notices_ == kTakesNotices ? extra_->listeners : extra_->unsorted;
+      auto it = std::find(from.rbegin(), from.rend(), c);
+      if (it != from.rend()) from.erase(std::next(it).base());
+    }
   }
   c->owner_ = nullptr;
+  c->ownedIndex_ = -1;
+}
+
+void TComponent::TakeNotices() {
+  if (notices_ == kTakesNotices) return;
+  if (owner_ && notices_ == kNotSorted) {
+    auto& unsorted = owner_->extra_->unsorted;
+    auto it = std::find(unsorted.rbegin(), unsorted.rend(), this);
+    if (it != unsorted.rend()) unsorted.erase(std::next(it).base());
+  }
+  notices_ = kTakesNotices;
+  if (owner_) owner_->AddListener(this);
+}
+
+void TComponent::AddListener(TComponent* c) {
+  auto& listeners = OwnExtra().listeners;
+  // In owned order: places only grow along the list, gaps or not.
+  auto at = std::upper_bound(listeners.begin(), listeners.end(), c->ownedIndex_,
+                             [](int32_t index, const TComponent* l) { return index < l->ownedIndex_; });
+  listeners.insert(at, c);
+  TakeNotices();
+}
+
+bool TComponent::HasOwnNotification() const {
+#if defined(__GNUC__) && !defined(__clang__)
+  // The function a call would reach, against the one of this class.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+  using Fn = void (*)(TComponent*, TComponent*, TOperation);
+  Fn reached = (Fn)(const_cast<TComponent*>(this)->*(&TComponent::Notification));
+  Fn own = (Fn)(&TComponent::Notification);
+#pragma GCC diagnostic pop
+  return reached != own;
+#else
+  return true;  // not known: every one is visited
+#endif
+}
+
+void TComponent::SortUnsorted(const TComponent* except) {
+  if (!extra_ || extra_->unsorted.empty()) return;
+  std::vector<TComponent*> unsorted;
+  unsorted.swap(extra_->unsorted);
+  for (TComponent* c : unsorted) {
+    if (c == except) {
+      extra_->unsorted.push_back(c);
+    } else if (c->HasOwnNotification() || (c->extra_ && !c->extra_->listeners.empty())) {
+      c->notices_ = kNoNotices;  // not among the unsorted any more
+      c->TakeNotices();
+    } else {
+      c->notices_ = kNoNotices;
+    }
+  }
 }
 
 void TComponent::InsertComponent(TComponent* c) {
@@ -367,6 +455,8 @@ void TComponent::FreeNotification(TComponent* c) {
   if (!c || c == this) return;
   OwnExtra().freeNotifies.Add(c);
   c->OwnExtra().freeNotifies.Add(this);
+  TakeNotices();
+  c->TakeNotices();
 }
 
 void TComponent::RemoveFreeNotification(TComponent* c) {
@@ -377,10 +467,16 @@ void TComponent::RemoveFreeNotification(TComponent* c) {
 
 void TComponent::Notification(TComponent* c, TOperation op) {
   if (op == opRemove && c) RemoveFreeNotification(c);
-  // Pass the notice on to the owned components; the list may change.
-  for (size_t i = Owned().size(); i-- > 0;) {
-    if (i >= Owned().size()) continue;
-    TComponent* own = Owned()[i];
+  // Pass the notice on to the owned components that take notices; the
+  // list may change.
+  if (!extra_) return;
+  // Sorted when a removal is told: then they have long been made (an
+  // insertion is told while the newcomer, and maybe the one making it, is
+  // still being made).
+  if (op == opRemove) SortUnsorted(c);
+  for (size_t i = extra_->listeners.size(); i-- > 0;) {
+    if (i >= extra_->listeners.size()) continue;
+    TComponent* own = extra_->listeners[i];
     if (own != c) own->Notification(c, op);
   }
 }
@@ -403,6 +499,7 @@ const std::string& TStringList::Strings(int i) const {
 void TStringList::Put(int i, const std::string& s) {
   if (sorted_) throw EStringListError("Operation not allowed on sorted list");
   Check(i);
+  ++changes_;
   items_[i].s = s;
 }
 
@@ -416,11 +513,13 @@ TObject* TStringList::Objects(int i) const {
 void TStringList::PutObject(int i, TObject* o) {
   Check(i);
   TObject* old = items_[i].o;
+  ++changes_;
   items_[i].o = o;
   if (ownsObjects_ && old && old != o) old->Free();
 }
 
 void TStringList::Clear() {
+  ++changes_;
   std::vector<Item> gone;
   gone.swap(items_);
   if (!ownsObjects_) return;
@@ -461,6 +560,7 @@ int TStringList::AddObject(const std::string& s, TObject* o) {
       if (duplicates_ == dupError) throw EStringListError("String list does not allow duplicates");
     }
   }
+  ++changes_;
   items_.insert(items_.begin() + index, Item{s, o});
   return index;
 }
@@ -468,12 +568,14 @@ int TStringList::AddObject(const std::string& s, TObject* o) {
 void TStringList::InsertObject(int i, const std::string& s, TObject* o) {
   if (sorted_) throw EStringListError("Operation not allowed on sorted list");
   if (i < 0 || i > Count()) throw EStringListError("List index out of bounds (" + std::to_string(i) + ")");
+  ++changes_;
   items_.insert(items_.begin() + i, Item{s, o});
 }
 
 void TStringList::Delete(int i) {
   Check(i);
   TObject* o = items_[i].o;
+  ++changes_;
   items_.erase(items_.begin() + i);
   if (ownsObjects_ && o) o->Free();
 }
@@ -481,6 +583,7 @@ void TStringList::Delete(int i) {
 void TStringList::Exchange(int a, int b) {
   Check(a);
   Check(b);
+  ++changes_;
   std::swap(items_[a], items_[b]);
 }
 
@@ -488,6 +591,7 @@ void TStringList::Move(int from, int to) {
   Check(from);
   Check(to);
   Item it = items_[from];
+  ++changes_;
   items_.erase(items_.begin() + from);
   items_.insert(items_.begin() + to, it);
 }
@@ -537,9 +641,11 @@ void TStringList::SetValue(const std::string& name, const std::string& value) {
     Add(name + "=" + value);
   } else if (sorted_) {
     TObject* o = items_[i].o;
+    ++changes_;
     items_.erase(items_.begin() + i);  // the object moves with its string
     AddObject(name + "=" + value, o);
   } else {
+    ++changes_;
     items_[i].s = name + "=" + value;
   }
 }
@@ -564,6 +670,7 @@ void TStringList::SetSorted(bool v) {
 }
 
 void TStringList::Sort() {
+  ++changes_;
   std::stable_sort(items_.begin(), items_.end(),
                    [this](const Item& a, const Item& b) { return CompareStrings(a.s, b.s) < 0; });
 }
@@ -576,6 +683,7 @@ void TStringList::CustomSort(const std::function<int(const TStringList&, int, in
   std::vector<Item> sorted;
   sorted.reserve(items_.size());
   for (int i : order) sorted.push_back(items_[i]);
+  ++changes_;
   items_.swap(sorted);
 }
 

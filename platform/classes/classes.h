@@ -390,6 +390,11 @@ class TComponent : public TPersistent {
   // Both components learn when the other is freed (opRemove).
   void FreeNotification(TComponent* c);
   void RemoveFreeNotification(TComponent* c);
+  // Passes the notice on to the owned components that take notices, last
+  // first: those with free notices, those whose class has a Notification
+  // of its own and those that own such. The others could do nothing with
+  // it and are not visited. A component is first looked at when a removal
+  // is told, so an insertion reaches only those known by then.
   virtual void Notification(TComponent* c, TOperation op);
 
   // Streaming hooks for components that live inside a parent component.
@@ -418,7 +423,13 @@ class TComponent : public TPersistent {
   // name), made on first need: the objects made a page at a time stay
   // small.
   struct Extra {
+    // nullptr where one was removed from the middle (holes), never last;
+    // Owned() closes the gaps.
     std::vector<TComponent*> components;
+    size_t holes = 0;
+    // The owned components that take notices, in owned order, and those not
+    // yet looked at (their class is known once they are made).
+    std::vector<TComponent*> listeners, unsorted;
     TNoticeList freeNotifies;
     std::string name;
   };
@@ -428,7 +439,20 @@ class TComponent : public TPersistent {
   }
   static const std::vector<TComponent*>& NoComponents();
   static const std::string& NoName();
-  const std::vector<TComponent*>& Owned() const { return extra_ ? extra_->components : NoComponents(); }
+  const std::vector<TComponent*>& Owned() const {
+    if (!extra_) return NoComponents();
+    if (extra_->holes) CloseGaps();
+    return extra_->components;
+  }
+  void CloseGaps() const;
+  // From now on this component takes its owner's notices (and so does the
+  // owner from its own owner, to pass them on).
+  void TakeNotices();
+  void AddListener(TComponent* c);
+  // Sorts the owned components not yet looked at, all but EXCEPT (still
+  // being made).
+  void SortUnsorted(const TComponent* except);
+  bool HasOwnNotification() const;
   // C forgets this component among its free notices.
   void DropFreeNotify(TComponent* c);
 
@@ -436,7 +460,9 @@ class TComponent : public TPersistent {
   std::unique_ptr<Extra> extra_;
   int64_t tag_ = 0;
   unsigned state_ = 0;
+  int32_t ownedIndex_ = -1;  // the place in the owner's list, holes counted
   bool tornDown_ = false;
+  enum : uint8_t { kNotSorted, kNoNotices, kTakesNotices } notices_ = kNotSorted;
 };
 
 // Strings with attached objects, sorted or in insertion order; compares
@@ -498,6 +524,9 @@ class TStringList : public TPersistent {
 
   int CompareStrings(const std::string& a, const std::string& b) const;
 
+  // Grows with every change to the entries: equal counts, equal entries.
+  uint64_t Changes() const { return changes_; }
+
  private:
   struct Item {
     std::string s;
@@ -509,6 +538,7 @@ class TStringList : public TPersistent {
   bool caseSensitive_ = false;
   TDuplicates duplicates_ = dupIgnore;
   bool ownsObjects_ = false;
+  uint64_t changes_ = 0;
 };
 
 }  // namespace cls

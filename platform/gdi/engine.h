@@ -4,6 +4,7 @@
 // later). Every context draws through one, chosen once from its kind.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,13 @@ class Engine {
   virtual bool Immediate() const { return false; }
   virtual void Draw(const Op& op);
 };
+
+// PIXELS (WIDTH x HEIGHT, 0x..RRGGBB, rows top down) as a PNG in the depth
+// they need: 1-bit grey when every pixel is black or white, 8-bit grey when
+// every one is grey, else 8-bit RGB; compressed for speed. Each piece goes
+// to WRITE; false when a write or the encoder failed.
+bool WritePixelsPng(const std::vector<std::uint32_t>& pixels, int width, int height,
+                    const std::function<bool(const unsigned char*, size_t)>& write);
 
 // The engine of a printing context for DEF's back end.
 std::unique_ptr<Engine> MakePrinterEngine(const spool::PrinterDef& def);

@@ -326,22 +326,20 @@ class CairoEngine : public Engine {
     pdf_.Discard();
   }
 
-  // The page drawn by the raster engine, written as an RGB PNG.
+  // The page drawn by the raster engine, written as a PNG of the depth it
+  // needs.
   static bool WritePng(const Page& page, const std::string& path, Failure& why) {
     RasterEngine raster;
     if (!raster.DrawPage(page, why)) return false;
-    auto& px = *raster.Pixels();
     OutputFile file;
     if (!file.Open(path, why)) return false;
-    cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(px.data()),
-                                                             CAIRO_FORMAT_RGB24, page.width, page.height,
-                                                             page.width * 4);
-    cairo_status_t st = cairo_surface_write_to_png_stream(s, OutputFile::Write, &file);
-    cairo_surface_destroy(s);
-    // A write failure is the cause cairo's error comes from.
+    bool encoded = WritePixelsPng(*raster.Pixels(), page.width, page.height, [&](const unsigned char* data, size_t n) {
+      return OutputFile::Write(&file, data, static_cast<unsigned int>(n)) == CAIRO_STATUS_SUCCESS;
+    });
+    // A write failure is the cause the encoder's comes from.
     if (!file.Good(why)) return false;
-    if (st != CAIRO_STATUS_SUCCESS) {
-      why = CairoFailure(st, path);
+    if (!encoded) {
+      why = {win::ERROR_NOT_ENOUGH_MEMORY, "Cannot encode " + path};
       return false;  // the file goes with it
     }
     return file.Close(why);

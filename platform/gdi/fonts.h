@@ -55,7 +55,7 @@ void CharAdvances(const FontMetrics& m, std::string_view text, std::vector<int>&
 
 // Gives cairo's and fontconfig's font caches back at exit (once asked, by
 // the measurer or by text rendering), so leak checkers see only what the
-// program itself kept.
+// program itself kept; in builds without a leak checker it does nothing.
 void ReleaseFontsAtExit();
 
 // The installed family that draws the character UTF8 for FAMILY: FAMILY

@@ -59,6 +59,12 @@ bool LockFailed() {
   return false;
 }
 
+bool SameForm(const Form& a, const Form& b) {
+  return a.name == b.name && a.width == b.width && a.height == b.height && a.imageable.left == b.imageable.left &&
+         a.imageable.top == b.imageable.top && a.imageable.right == b.imageable.right &&
+         a.imageable.bottom == b.imageable.bottom;
+}
+
 Form FromInfo(const win::FORM_INFO_1A* info) {
   Form f;
   f.name = info->pName;
@@ -114,12 +120,19 @@ bool SetFormA(HANDLE printer, const char* formName, DWORD level, const FORM_INFO
     SetLastError(IsPrinterHandle(printer) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return false;
   }
+  // A form set to what it holds leaves the file alone (a print sets its
+  // paper every time); the file is only ever replaced whole, so it can be
+  // read without the lock.
+  const spool::Form wanted = spool::FromInfo(form);
+  for (const auto& f : spool::ReadForms())
+    if (cp::UpperAscii(f.name) == cp::UpperAscii(formName) && spool::SameForm(f, wanted)) return true;
   sysroot::FileLock lock(spool::FormsFile() + ".lock");
   if (!lock.ok()) return spool::LockFailed();
   auto forms = spool::ReadForms();
   for (auto& f : forms)
     if (cp::UpperAscii(f.name) == cp::UpperAscii(formName)) {
-      f = spool::FromInfo(form);
+      if (spool::SameForm(f, wanted)) return true;
+      f = wanted;
       if (spool::WriteForms(forms)) return true;
       SetLastError(ERROR_ACCESS_DENIED);
       return false;

@@ -23,12 +23,6 @@ namespace {
 
 constexpr int32_t kMemoRecordSize = TppStretchable::kRecordHeadSize + 4;
 
-// The bytes before the first NUL: where the wrapper's text ends.
-int32_t TextLength(const std::string& text) {
-  size_t end = text.find('\0');
-  return static_cast<int32_t>(end == std::string::npos ? text.size() : end);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- TppCustomMemo
@@ -88,16 +82,35 @@ cls::TStringList* TppCustomMemo::GetLines() {
 
 cls::TMemoryStream* TppCustomMemo::GetMemoStream() {
   LinesChanged();
+  WriteMemoStream();
   return &memoStream_;
 }
 
 cls::TStringList* TppCustomMemo::GetPrintLines() { return &printLines_; }
 
 void TppCustomMemo::LinesChanged() {
-  std::string text = lines_.Text();
+  // The stream is written when it is asked for: a page's text needs none.
+  streamStale_ = true;
+  InvalidateDesignControl();
+}
+
+void TppCustomMemo::WriteMemoStream() {
+  if (!streamStale_) return;
+  const std::string& text = *LinesText();
   memoStream_.Clear();
   memoStream_.Write(text.data(), static_cast<int64_t>(text.size()));
-  InvalidateDesignControl();
+  streamStale_ = false;
+}
+
+const std::shared_ptr<const std::string>& TppCustomMemo::LinesText() {
+  if (!linesText_ || linesTextChanges_ != lines_.Changes()) {
+    auto text = std::make_shared<std::string>(lines_.Text());
+    size_t end = text->find('\0');
+    linesTextLength_ = static_cast<int32_t>(std::min<size_t>(end == std::string::npos ? text->size() : end, INT32_MAX));
+    linesText_ = std::move(text);
+    linesTextChanges_ = lines_.Changes();
+  }
+  return linesText_;
 }
 
 void TppCustomMemo::SetLines(const cls::TStringList* value) {
@@ -108,10 +121,14 @@ void TppCustomMemo::SetLines(const cls::TStringList* value) {
 
 std::string TppCustomMemo::GetMemoBuffer() {
   LinesChanged();
+  WriteMemoStream();
   return memoStream_.DataString();
 }
 
-void TppCustomMemo::GetText(std::string& text) { text = GetLines()->Text(); }
+void TppCustomMemo::GetText(std::string& text) {
+  GetLines();
+  text = *LinesText();
+}
 
 void TppCustomMemo::SetText(const std::string& value) {
   lines_.SetText(value);
@@ -134,59 +151,45 @@ void TppCustomMemo::InitGeneration() {
   TppStretchable::InitGeneration();
   charPos_ = 0;
   wraps_.clear();
-  nextWrap_ = 0;
 }
 
 // ---- generation ----
 
-void TppCustomMemo::WrapToPrintRect(const std::string& text) {
+void TppCustomMemo::WrapToPrintRect(const std::shared_ptr<const std::string>& text) {
   const TppRect& r = PrintRect();
   const win::RECT rect{r.Left, r.Top, r.Right, r.Bottom};
-  const int32_t width = r.Right - r.Left, height = r.Bottom - r.Top;
-  auto sameTabStops = [&](const std::vector<std::string>& stops) {
-    if (stops.size() != static_cast<size_t>(tabStops_.Count())) return false;
-    for (size_t i = 0; i < stops.size(); ++i)
-      if (stops[i] != tabStops_[static_cast<int>(i)]) return false;
+  const int32_t width = r.Right - r.Left;
+  auto same = [&](const TppWrappedText& w) {
+    const TppTextWrapper& s = w.Settings();
+    // A data memo's text is made anew for every page: equal bytes will do.
+    const bool sameText = w.Text() == text || (w.Text()->size() == text->size() && *w.Text() == *text);
+    if (!sameText || w.Width() != width || s.Leading != mmLeading_ || s.CharWrap != charWrap_ ||
+        s.Alignment != TextAlignment() || !s.Font.Equals(*Font()) || s.Font.Height() != Font()->Height() ||
+        s.Font.Orientation() != Font()->Orientation() || w.TabStops().Count() != tabStops_.Count())
+      return false;
+    for (int i = 0; i < tabStops_.Count(); ++i)
+      if (w.TabStops().Strings(i) != tabStops_.Strings(i)) return false;
     return true;
   };
-  std::shared_ptr<const std::string> sameText;
-  auto same = [&](const TWrap& w) {
-    if (!sameText && *w.text == text) sameText = w.text;
-    return w.charPos == charPos_ && w.width == width && w.height == height && w.mmLeading == mmLeading_ &&
-           w.charWrap == charWrap_ && w.alignment == TextAlignment() && w.font.Equals(*Font()) &&
-           w.font.Height() == Font()->Height() && w.font.Orientation() == Font()->Orientation() &&
-           w.text == sameText && sameTabStops(w.tabStops);
-  };
-  for (const TWrap& w : wraps_)
-    if (same(w)) {
-      printLines_.Clear();
-      for (const std::string& line : w.lines) printLines_.Add(line);
-      charPos_ = w.nextCharPos;
-      return;
-    }
-  if (!sameText) sameText = std::make_shared<const std::string>(text);
-  std::vector<std::string> tabStops;
-  for (int i = 0; i < tabStops_.Count(); ++i) tabStops.push_back(tabStops_[i]);
-  TWrap w{sameText, width, height, charPos_, mmLeading_, charWrap_, TextAlignment(), *Font(), std::move(tabStops),
-          {}, 0};
-  int pos = charPos_;
-  TppPlainText::WrapText(text, rect, &printLines_, pos, GetPrinter(), &tabStops_, mmLeading_, charWrap_, *Font(), false,
-                         TextAlignment());
-  charPos_ = pos;
-  for (int i = 0; i < printLines_.Count(); ++i) w.lines.push_back(printLines_[i]);
-  w.nextCharPos = pos;
-  constexpr size_t kWraps = 32;
-  if (wraps_.size() < kWraps) {
-    wraps_.push_back(std::move(w));
-  } else {
-    wraps_[nextWrap_] = std::move(w);
-    nextWrap_ = (nextWrap_ + 1) % kWraps;
+  auto it = std::find_if(wraps_.begin(), wraps_.end(), [&](const auto& w) { return same(*w); });
+  if (it == wraps_.end()) {
+    // A few kept: a memo whose text or width changes from record to record
+    // wraps each anew.
+    constexpr size_t kWraps = 8;
+    if (wraps_.size() == kWraps) wraps_.erase(wraps_.begin());
+    wraps_.push_back(std::make_unique<TppWrappedText>(text, width, *Font(), &tabStops_, mmLeading_, charWrap_,
+                                                      TextAlignment(), false));
+    it = std::prev(wraps_.end());
   }
+  int pos = charPos_;
+  (*it)->WrapText(rect, &printLines_, pos, GetPrinter());
+  charPos_ = pos;
 }
 
 void TppCustomMemo::CalcPrintExtent() {
-  std::string text;
-  GetText(text);
+  GetLines();
+  // Kept while the lines stay: a page costs what its own lines cost.
+  const std::shared_ptr<const std::string> text = LinesText();
   if (!Stretch() || !ParentCanStretch()) {
     charPos_ = 0;
     WrapToPrintRect(text);
@@ -202,7 +205,7 @@ void TppCustomMemo::CalcPrintExtent() {
   int64_t used = int64_t{printLines_.Count()} * lineHeight;
   int32_t spaceUsed = static_cast<int32_t>(std::min<int64_t>(used, INT32_MAX));
   // The text ends at a NUL, for this test as for the wrapper.
-  if (charPos_ < TextLength(text) && charPos_ != -1) {
+  if (charPos_ < linesTextLength_ && charPos_ != -1) {
     // Nothing placed: the next page goes on from where this one began, and
     // the band's never-fits guard sees a pass without progress.
     if (printLines_.Count() == 0) charPos_ = saved;

@@ -11,6 +11,7 @@
 
 #include "platform/classes/streams.h"
 #include "report/engine/ppStrtch.h"
+#include "report/output/ppPlainText.h"
 
 class TppCustomMemo : public TppStretchable {
   CLS_DECLARE_CLASS(TppCustomMemo, TppStretchable)
@@ -63,34 +64,28 @@ class TppCustomMemo : public TppStretchable {
   cls::TStringList& LinesList() { return lines_; }
 
  private:
-  // Wraps the text from CharPos into the print rectangle.
-  void WrapToPrintRect(const std::string& text);
+  // Wraps TEXT from CharPos into the print rectangle.
+  void WrapToPrintRect(const std::shared_ptr<const std::string>& text);
+  // The text of Lines, joined again only when Lines has changed.
+  const std::shared_ptr<const std::string>& LinesText();
+  // The lines into the memo stream when LinesChanged asked for it.
+  void WriteMemoStream();
 
-  // A wrap by all that decides it, within one generation (the printer
-  // stays): a memo printed for record after record wraps the same text
-  // into rectangles of the same size again, one for each place on the page
-  // a record's part can start. The wrap reads the rectangle's width and
-  // height only; equal texts share one copy.
-  struct TWrap {
-    std::shared_ptr<const std::string> text;
-    int32_t width = 0, height = 0;
-    int32_t charPos = 0, mmLeading = 0;
-    bool charWrap = false;
-    TppTextAlignment alignment = taLeftJustified;
-    gdi::TFont font;
-    std::vector<std::string> tabStops;
-    std::vector<std::string> lines;  // the outcome: the lines and where the next page goes on
-    int32_t nextCharPos = 0;
-  };
-  std::vector<TWrap> wraps_;
-  size_t nextWrap_ = 0;  // the one replaced next
+  // The text wrapped at the print rectangle's width, within one generation
+  // (the printer stays): a page takes its lines from it wherever it
+  // starts, whatever room the page leaves.
+  std::vector<std::unique_ptr<TppWrappedText>> wraps_;
 
   int32_t charPos_ = 0;
   bool charWrap_ = false;
   cls::TStringList tabStopsInUnits_;
   int32_t mmLeading_ = 0;
   cls::TStringList lines_;
+  std::shared_ptr<const std::string> linesText_;
+  uint64_t linesTextChanges_ = 0;
+  int32_t linesTextLength_ = 0;  // the bytes before the first NUL: where the wrapper's text ends
   cls::TMemoryStream memoStream_;
+  bool streamStale_ = false;
   cls::TStringList printLines_;
   cls::TStringList tabStops_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -86,7 +87,16 @@ void DrawDataLine(TppBarCodeSurface& s, const TppBarCodeGeometry& g, const TppBa
   DrawLine(s, g, d, d.Data);
 }
 
-float BarWidthInches(int32_t barWidth) { return ConvertFromMMThousandths(barWidth, utInches); }
+float BarWidthInches(int32_t barWidth) {
+  // A receipt's symbols all have one bar width.
+  thread_local int32_t last = 0;
+  thread_local float inches = ConvertFromMMThousandths(0, utInches);
+  if (barWidth != last) {
+    inches = ConvertFromMMThousandths(barWidth, utInches);
+    last = barWidth;
+  }
+  return inches;
+}
 
 int Pixels(double v) {
   if (!(v > 0)) return 0;  // also not a number
@@ -98,20 +108,65 @@ int ModuleColumns(float inches, int ppi, double ratio) { return Pixels(static_ca
 bool ExpandModules(std::string_view modules, float inches, float wideRatio, int ppi, int capacity,
                    std::string& pattern) {
   pattern.clear();
-  const int narrow = ModuleColumns(inches, ppi);
+  // The symbols of a run share their module width.
+  thread_local float lastInches = 0;
+  thread_local int lastPpi = 0, lastNarrow = ModuleColumns(0, 0);
+  if (inches != lastInches || ppi != lastPpi) {
+    lastNarrow = ModuleColumns(inches, ppi);
+    lastInches = inches;
+    lastPpi = ppi;
+  }
+  const int narrow = lastNarrow;
   constexpr size_t kBlock = 16;
-  char kinds = 0;
-  for (char module : modules) kinds |= module;
+  char kinds = 0, notBinary = 0;
+  for (char module : modules) {
+    kinds |= module;
+    notBinary |= static_cast<char>((module & ~1) ^ '0');
+  }
   if (!(kinds & kKindBits) && narrow <= static_cast<int>(kBlock)) {
-    // Narrow modules only (UPC/EAN): one block store a module, no branch on
-    // the data, into a little slack past the end.
+    // Narrow modules only (UPC/EAN), into a little slack past the end.
     int64_t total = static_cast<int64_t>(modules.size()) * narrow;
     if (total > capacity) return false;
-    pattern.resize(static_cast<size_t>(total) + kBlock);
+    constexpr size_t kEight = 32;  // eight modules' columns, and the slack
+    pattern.resize(static_cast<size_t>(total) + kEight);
     char* out = pattern.data();
-    for (char module : modules) {
+    size_t i = 0;
+    if (!notBinary && narrow <= 4 && std::endian::native == std::endian::little) {
+      // Bars and spaces of up to four columns: eight modules at a time,
+      // from the columns of all 256.
+      thread_local struct {
+        int narrow = 0;
+        char columns[256][kEight];
+      } eights;
+      if (eights.narrow != narrow) {
+        for (int q = 0; q < 256; ++q)
+          for (int m = 0; m < 8; ++m)
+            std::memset(eights.columns[q] + m * narrow, q & (0x80 >> m) ? '1' : '0', static_cast<size_t>(narrow));
+        eights.narrow = narrow;
+      }
+      // The low bit of each of eight bytes, the first module highest.
+      auto eight = [&](uint64_t bytes) {
+        const unsigned q = static_cast<unsigned>(((bytes & 0x0101010101010101ull) * 0x8040201008040201ull) >> 56);
+        std::memcpy(out, eights.columns[q], kEight);
+        out += 8 * narrow;
+      };
+      const char* m = modules.data();
+      const size_t n = modules.size();
+      for (uint64_t bytes; i + 8 <= n; i += 8) {
+        std::memcpy(&bytes, m + i, 8);
+        eight(bytes);
+      }
+      if (i < n) {  // the last few, their columns into the slack past the end
+        uint64_t bytes = 0;
+        for (size_t k = 0; i + k < n; ++k) bytes |= static_cast<uint64_t>(m[i + k] & 1) << (8 * k);
+        eight(bytes);
+        i = n;
+      }
+    }
+    // One block store a module, no branch on the data.
+    for (; i < modules.size(); ++i) {
       char block[kBlock];
-      std::memset(block, module, kBlock);
+      std::memset(block, modules[i], kBlock);
       std::memcpy(out, block, kBlock);
       out += narrow;
     }

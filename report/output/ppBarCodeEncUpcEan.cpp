@@ -1,6 +1,7 @@
 // UPC-A, UPC-E, EAN-13, EAN-8 and their 2- or 5-digit add-on.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "report/model/ppUtils.h"
 #include "report/output/ppBarCodeEnc.h"
@@ -171,11 +172,15 @@ bool EncodeEan13(TppBarCodeData& data, std::string& modules, int&) {
   if (!WithCheckDigit(data, 13, Ean13CheckDigit)) return false;
   const std::string& d = data.Data;
   const char* parity = kEan13Parity[d[0] - '0'];
-  modules.append("101");
-  for (int i = 1; i <= 6; ++i) AppendDigit(modules, parity[i - 1], d[i]);
-  modules.append("01010");
-  for (int i = 7; i <= 12; ++i) AppendDigit(modules, 'C', d[i]);
-  modules.append("101");
+  // The 95 modules in place, seven a digit.
+  const size_t at = modules.size();
+  modules.resize(at + 95);
+  char* m = modules.data() + at;
+  std::memcpy(m, "101", 3);
+  for (int i = 1; i <= 6; ++i) std::memcpy(m + 3 + 7 * (i - 1), kDigitPatterns[parity[i - 1] - 'A'][d[i] - '0'], 7);
+  std::memcpy(m + 45, "01010", 5);
+  for (int i = 7; i <= 12; ++i) std::memcpy(m + 50 + 7 * (i - 7), kDigitPatterns[nsC][d[i] - '0'], 7);
+  std::memcpy(m + 92, "101", 3);
   return true;
 }
 

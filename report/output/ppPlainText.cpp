@@ -33,14 +33,16 @@ int Length(const std::string& s) { return static_cast<int>(std::min<size_t>(s.si
 
 // The canvas that text is measured on, in FONT: the printer's when its
 // device context opens (PRINTER is then DEVICE), else SCREEN's (PRINTER nil).
-gdi::TCanvas* MeasuringCanvas(TppPrinter* device, const gdi::TFont& font, gdi::TBitmap& screen, TppPrinter*& printer) {
+gdi::TCanvas* MeasuringCanvas(TppPrinter* device, const gdi::TFont& font, std::unique_ptr<gdi::TBitmap>& screen,
+                              TppPrinter*& printer) {
   printer = device && device->OpenPrinterDC() ? device : nullptr;
   gdi::TCanvas* canvas;
   if (printer) {
     canvas = printer->GetCanvas();
   } else {
-    screen.SetSize(1, 1);
-    canvas = &screen.Canvas();
+    if (!screen) screen = std::make_unique<gdi::TBitmap>();
+    screen->SetSize(1, 1);
+    canvas = &screen->Canvas();
   }
   canvas->Font.Assign(font);
   return canvas;
@@ -48,7 +50,7 @@ gdi::TCanvas* MeasuringCanvas(TppPrinter* device, const gdi::TFont& font, gdi::T
 
 }  // namespace
 
-bool TppTextMarkups::IsEndOfParagraphAt(const std::string& text, size_t at) {
+bool TppTextMarkups::IsEndOfParagraphAt(std::string_view text, size_t at) {
   return at + 1 < text.size() && text[at] == '$' && text[at + 1] == '\xB6' &&
          !(at + 2 < text.size() && cp::IsBig5Trail(static_cast<unsigned char>(text[at + 2])));
 }
@@ -145,8 +147,14 @@ void TppPlainText::JustifyLine(gdi::TCanvas& canvas, const win::RECT& rect, cons
 // ---------------------------------------------------------------- parser
 
 void TppPlainTextParser::SetParserText(const std::string& text) {
+  own_ = text.substr(0, text.find('\0'));
+  SetParserTextView(own_);
+}
+
+void TppPlainTextParser::SetParserTextView(std::string_view text) {
   text_ = text.substr(0, text.find('\0'));
-  length_ = ::Length(text_);
+  if (text_.data() != own_.data()) own_.clear();
+  length_ = static_cast<int>(std::min<size_t>(text_.size(), INT_MAX));
   position_ = 0;
   endOfText_ = false;
   tokenStart_ = 0;
@@ -199,26 +207,72 @@ void TppTextWrapper::SetTabStops(const cls::TStringList* tabStops) {
 
 void TppTextWrapper::WrapText() {
   lines_.Clear();
-  gdi::TBitmap screen;
-  canvas_ = MeasuringCanvas(Device, Font, screen, printer_);
-  // The font is selected once; nothing changes the canvas while wrapping.
-  canvas_->RequireState();
-  PrepareWrap();
-  canvas_ = nullptr;
+  if (BeginSteps()) {
+    StartAt(CharPos);
+    widestLine_ = 0;
+    WrapLines();
+  }
+  EndSteps();
 }
 
-void TppTextWrapper::PrepareWrap() {
+bool TppTextWrapper::BeginSteps() {
+  canvas_ = MeasuringCanvas(Device, Font, screen_, printer_);
+  // The font is selected once; nothing changes the canvas while wrapping.
+  canvas_->RequireState();
+  return Measure();
+}
+
+void TppTextWrapper::EndSteps() { canvas_ = nullptr; }
+
+void TppTextWrapper::StartAt(int charPos) {
+  // The text ends at its first NUL, looked for once for the same text.
+  if (parsed_.data() != Text.data() || parsed_.size() != Text.size()) {
+    parser_.SetParserTextView(Text);
+    parsed_ = Text;
+  }
+  parser_.SetParserPosition(charPos);
+  CharPos = charPos;
+  skipBlanks_ = charPos != 0;
+  blanks_ = 0;
+  line_.clear();
+  token_.clear();
+  remainder_.clear();
+}
+
+TppWrapState TppTextWrapper::SaveState() const {
+  TppWrapState s;
+  s.position = parser_.Position();
+  if (!token_.empty()) s.tokenStart = tokenStart_, s.tokenSize = static_cast<int>(token_.size());
+  if (!remainder_.empty()) s.remainderStart = remainderStart_, s.remainderSize = static_cast<int>(remainder_.size());
+  s.blanks = blanks_;
+  s.skipBlanks = skipBlanks_;
+  return s;
+}
+
+void TppTextWrapper::RestoreState(const TppWrapState& s) {
+  // Between lines the pending token and the rest of a split word are
+  // bytes of the text as it stands.
+  parser_.SetParserPosition(s.position);
+  token_.clear();
+  if (s.tokenStart >= 0) token_.assign(Text.substr(static_cast<size_t>(s.tokenStart), static_cast<size_t>(s.tokenSize)));
+  tokenStart_ = s.tokenStart;
+  remainder_.clear();
+  if (s.remainderStart >= 0)
+    remainder_.assign(Text.substr(static_cast<size_t>(s.remainderStart), static_cast<size_t>(s.remainderSize)));
+  remainderStart_ = s.remainderStart;
+  blanks_ = s.blanks;
+  skipBlanks_ = s.skipBlanks;
+  line_.clear();
+}
+
+bool TppTextWrapper::Measure() {
   const TppUnitType units = printer_ ? utPrinterPixels : utScreenPixels;
   lineHeight_ = ConvertToMMThousandths(static_cast<float>(canvas_->TextHeight("W")), units, ppVertical, printer_);
   lineHeight_ = static_cast<int>(std::clamp<int64_t>(int64_t{lineHeight_} + Leading, INT_MIN, INT_MAX));
   TppPlainText::ConvertTabStops(units, &tabStops_, printer_, tabCount_, tabPositions_);
   int64_t extra = 0;
   if (AutoSize) extra = static_cast<int64_t>(std::nearbyint(0.3 * static_cast<double>(TextWidthMM(" "))));
-  if (int64_t{Rect.top} + lineHeight_ >= Rect.bottom) return;
-  parser_.SetParserText(Text);
-  parser_.SetParserPosition(CharPos);
-  skipBlanks_ = CharPos != 0;
-  widestLine_ = 0;
+  if (int64_t{Rect.top} + lineHeight_ >= Rect.bottom) return false;
   widthLimit_ = int64_t{Rect.right} - Rect.left + extra;
   // Widths in mm/1000 grow with widths in pixels: the last pixel width
   // within the limit is found once.
@@ -235,7 +289,7 @@ void TppTextWrapper::PrepareWrap() {
       hi = mid - 1;
   }
   widthLimitPx_ = lo;
-  WrapLines();
+  return true;
 }
 
 int TppTextWrapper::TextWidthPx(const std::string& text) {
@@ -269,55 +323,57 @@ bool TppTextWrapper::Exceeds(const std::string& head, const std::string& tail) {
 }
 
 void TppTextWrapper::WrapLines() {
-  line_.clear();
-  remainder_.clear();
-  token_ = parser_.NextToken();
-  tokenStart_ = parser_.TokenStart();
-  int blanks = 0;
-  bool full = false;
-  while (!token_.empty() && !full) {
-    bool completed = false;
-    if (token_ != TppTextMarkups::LineBreak()) {
-      if (skipBlanks_) {
-        if (token_ == " ") {
-          if (++blanks > 2) {  // three or more stay
-            skipBlanks_ = false;
-            blanks = 0;
-          }
-        } else {
-          size_t lead = 0;
-          while (lead < line_.size() && lead < static_cast<size_t>(blanks) && line_[lead] == ' ') ++lead;
-          line_.erase(0, lead);
-          skipBlanks_ = false;
-          blanks = 0;
-        }
-      }
-      if (Exceeds(line_, token_)) {
-        BreakLine();
-        line_.clear();
-        completed = true;
-      } else {
-        line_ += token_;
-        token_.clear();
+  while (Step())
+    if ((int64_t{lines_.Count()} + 1) * lineHeight_ + Rect.top > Rect.bottom) {
+      // The pending token is read again by the next run.
+      CharPos = StopCharPos();
+      break;
+    }
+  if (lines_.Count() == 0) CharPos = parser_.Offset();
+}
+
+bool TppTextWrapper::Step() {
+  FetchToken();
+  while (!token_.empty()) {
+    if (TakeToken()) return true;
+    FetchToken();
+  }
+  return false;
+}
+
+bool TppTextWrapper::TakeToken() {
+  if (token_ == TppTextMarkups::LineBreak()) {
+    AddLine(line_);
+    EndParagraph();
+    CharPos = parser_.Offset();
+    line_.clear();
+    token_.clear();
+    skipBlanks_ = false;
+    blanks_ = 0;
+    return true;
+  }
+  if (skipBlanks_) {
+    if (token_ == " ") {
+      if (++blanks_ > 2) {  // three or more stay
+        skipBlanks_ = false;
+        blanks_ = 0;
       }
     } else {
-      AddLine(line_);
-      EndParagraph();
-      CharPos = parser_.Offset();
-      line_.clear();
-      token_.clear();
+      size_t lead = 0;
+      while (lead < line_.size() && lead < static_cast<size_t>(blanks_) && line_[lead] == ' ') ++lead;
+      line_.erase(0, lead);
       skipBlanks_ = false;
-      blanks = 0;
-      completed = true;
+      blanks_ = 0;
     }
-    if (completed && (int64_t{lines_.Count()} + 1) * lineHeight_ + Rect.top > Rect.bottom) {
-      full = true;
-      // The pending token is read again by the next run.
-      if (!token_.empty()) CharPos = tokenStart_;
-    }
-    if (!full) FetchToken();
   }
-  if (lines_.Count() == 0) CharPos = parser_.Offset();
+  if (Exceeds(line_, token_)) {
+    BreakLine();
+    line_.clear();
+    return true;
+  }
+  line_ += token_;
+  token_.clear();
+  return false;
 }
 
 void TppTextWrapper::FetchToken() {
@@ -405,9 +461,82 @@ void TppPlainText::WrapText(const std::string& text, const win::RECT& rect, cls:
   }
 }
 
+// ---------------------------------------------------------------- wrapped text
+
+TppWrappedText::TppWrappedText(std::shared_ptr<const std::string> text, int width, const gdi::TFont& font,
+                               const cls::TStringList* tabStops, int leading, bool charWrap,
+                               TppTextAlignment alignment, bool autoSize)
+    : text_(std::move(text)), width_(width) {
+  wrapper_.Alignment = alignment;
+  wrapper_.AutoSize = autoSize;
+  wrapper_.CharWrap = charWrap;
+  wrapper_.Font.Assign(font);
+  wrapper_.Leading = leading;
+  wrapper_.SetTabStops(tabStops);
+  if (tabStops) tabStops_.AddStrings(*tabStops);
+  wrapper_.Text = *text_;
+}
+
+size_t TppWrappedText::THash::operator()(const TppWrapState& s) const {
+  uint64_t h = 14695981039346656037ull;
+  for (int v : {s.position, s.tokenStart, s.tokenSize, s.remainderStart, s.remainderSize, s.blanks, int{s.skipBlanks}})
+    h = (h ^ static_cast<uint32_t>(v)) * 1099511628211ull;
+  return static_cast<size_t>(h);
+}
+
+int TppWrappedText::StepFrom(TppWrapState state) {
+  auto found = index_.find(state);
+  if (found != index_.end()) return found->second;
+  wrapper_.RestoreState(state);
+  wrapper_.ClearLines();
+  TStep step;
+  step.more = wrapper_.Step();
+  step.hasLine = wrapper_.Lines().Count() > 0;
+  if (step.hasLine) step.line = wrapper_.Lines().Strings(0);
+  step.charPos = step.more ? wrapper_.StopCharPos() : wrapper_.CharPos;
+  if (step.more) step.after = wrapper_.SaveState();
+  steps_.push_back(std::move(step));
+  int index = static_cast<int>(steps_.size() - 1);
+  index_.emplace(state, index);
+  return index;
+}
+
+void TppWrappedText::WrapText(const win::RECT& rect, cls::TStringList* lines, int& charPos, TppPrinter* device) {
+  lines->Clear();
+  if (device != wrapper_.Device) {  // measured on another device: lines that may differ
+    steps_.clear();
+    index_.clear();
+  }
+  wrapper_.Rect = rect;
+  wrapper_.Device = device;
+  if (wrapper_.BeginSteps()) {
+    wrapper_.StartAt(charPos);
+    int at = StepFrom(wrapper_.SaveState());
+    for (int count = 0;;) {
+      if (steps_[static_cast<size_t>(at)].hasLine) {
+        lines->Add(steps_[static_cast<size_t>(at)].line);
+        ++count;
+      }
+      const TStep& step = steps_[static_cast<size_t>(at)];
+      if (!step.more || (int64_t{count} + 1) * wrapper_.LineHeight() + rect.top > rect.bottom) {
+        charPos = step.charPos;
+        break;
+      }
+      if (step.next < 0) {
+        int next = StepFrom(step.after);
+        steps_[static_cast<size_t>(at)].next = next;
+        at = next;
+      } else {
+        at = step.next;
+      }
+    }
+  }
+  wrapper_.EndSteps();
+}
+
 int TppPlainText::CalcLinesThatFit(const gdi::TFont& font, int leading, int& lineHeight, TppPrinter* device,
                                    int availableHeight) {
-  gdi::TBitmap screen;
+  std::unique_ptr<gdi::TBitmap> screen;
   TppPrinter* printer;
   gdi::TCanvas* canvas = MeasuringCanvas(device, font, screen, printer);
   canvas->RequireState();

@@ -4,7 +4,11 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
@@ -24,7 +28,7 @@ class TppTextMarkups {
 
   // The marker counts only where its 0xB6 does not start a Big5 character
   // with the byte after it: "$" 0xB6 0x4F is "$" and one character.
-  static bool IsEndOfParagraphAt(const std::string& text, size_t at);
+  static bool IsEndOfParagraphAt(std::string_view text, size_t at);
   static bool HasEndOfParagraph(const std::string& text);
 };
 
@@ -42,6 +46,8 @@ using TppTabPositions = std::array<int, ppMaxTabStops>;
 class TppPlainTextParser {
  public:
   void SetParserText(const std::string& text);
+  // The same without a copy: TEXT must outlive the parsing.
+  void SetParserTextView(std::string_view text);
   // Reading goes on after the first P bytes (P is kept within the text).
   void SetParserPosition(int p);
   // The next token; empty once the text has ended.
@@ -60,9 +66,21 @@ class TppPlainTextParser {
  private:
   int position_ = 0;
   bool endOfText_ = false;
-  std::string text_;
+  std::string own_;
+  std::string_view text_;
   int length_ = 0;
   int tokenStart_ = 0;
+};
+
+// Where a wrapping run stands between two lines: what follows from it
+// depends on it alone (and on the text and the settings).
+struct TppWrapState {
+  int position = 0;                       // the parser's
+  int tokenStart = -1, tokenSize = 0;     // the token not yet placed (-1: none)
+  int remainderStart = -1, remainderSize = 0;  // the rest of a split word (-1: none)
+  int blanks = 0;
+  bool skipBlanks = false;
+  bool operator==(const TppWrapState&) const = default;
 };
 
 // One wrapping run: the lines of Text from CharPos that fit Rect (mm/1000)
@@ -80,7 +98,7 @@ class TppTextWrapper {
   bool CharWrap = false;
   gdi::TFont Font;
   int Leading = 0;  // mm/1000 added to every line
-  std::string Text;
+  std::string_view Text;  // not copied: it must outlive WrapText
   TppPrinter* Device = nullptr;
 
   // Keeps a copy of the entries (none for a missing or empty list).
@@ -90,9 +108,25 @@ class TppTextWrapper {
   int LineHeight() const { return lineHeight_; }  // mm/1000
   int WidestLine() const { return widestLine_; }  // mm/1000
 
+  // A line at a time (TppWrappedText). BeginSteps readies the canvas and
+  // the measures for Rect: false when not one line fits it. StartAt(p)
+  // puts the run where a run from CharPos p begins; Step then adds the next
+  // line to Lines and answers true when it was completed with text left,
+  // false when the text has ended (CharPos then where it ended). After a
+  // true, StopCharPos is where a run that stops there goes on.
+  bool BeginSteps();
+  void EndSteps();
+  void StartAt(int charPos);
+  TppWrapState SaveState() const;
+  void RestoreState(const TppWrapState& state);
+  bool Step();
+  int StopCharPos() const { return token_.empty() ? CharPos : tokenStart_; }
+  void ClearLines() { lines_.Clear(); }
+
  private:
-  void PrepareWrap();
+  bool Measure();
   void WrapLines();
+  bool TakeToken();
   void FetchToken();
   void BreakLine();
   void SplitWord(std::string& fit, std::string& rest);
@@ -106,6 +140,8 @@ class TppTextWrapper {
   // Whether HEAD then the first N bytes of TAIL are, measured at once.
   bool ExceedsWith(const std::string& head, const std::string& tail, size_t n);
 
+  std::unique_ptr<gdi::TBitmap> screen_;  // what text is measured on without a printer
+  std::string_view parsed_;  // the text the parser has
   cls::TStringList tabStops_;
   int tabCount_ = 0;
   TppTabPositions tabPositions_{};
@@ -116,6 +152,7 @@ class TppTextWrapper {
   int widestLine_ = 0;
   TppPlainTextParser parser_;
   bool skipBlanks_ = false;
+  int blanks_ = 0;
   int64_t widthLimit_ = 0;
   // The widest text in pixels whose width in mm/1000 is within the limit
   // (-1: none), so that a line is measured in pixels alone.
@@ -124,6 +161,46 @@ class TppTextWrapper {
   // The run's state.
   std::string line_, token_, remainder_;
   int tokenStart_ = 0, remainderStart_ = 0;
+};
+
+// One text wrapped at one width with one font, tab stops, leading, wrap
+// mode and alignment, a line at a time as runs ask for them, and kept: a
+// run from any CharPos into any rectangle of that width gives what
+// TppPlainText::WrapText gives, at the cost of its own lines once the
+// lines are known. A run on another device starts the lines anew.
+class TppWrappedText {
+ public:
+  TppWrappedText(std::shared_ptr<const std::string> text, int width, const gdi::TFont& font,
+                 const cls::TStringList* tabStops, int leading, bool charWrap, TppTextAlignment alignment,
+                 bool autoSize);
+  void WrapText(const win::RECT& rect, cls::TStringList* lines, int& charPos, TppPrinter* device);
+
+  const std::shared_ptr<const std::string>& Text() const { return text_; }
+  int Width() const { return width_; }
+  const TppTextWrapper& Settings() const { return wrapper_; }
+  const cls::TStringList& TabStops() const { return tabStops_; }
+
+ private:
+  struct TStep {
+    bool hasLine = false, more = false;
+    std::string line;
+    int charPos = 0;  // where a run that ends with this step goes on
+    TppWrapState after;
+    int next = -1;  // the step from AFTER, once known
+  };
+  struct THash {
+    size_t operator()(const TppWrapState& s) const;
+  };
+  // The step from STATE, made when it is new (STATE is a copy: it may be
+  // a kept step's, and the steps grow).
+  int StepFrom(TppWrapState state);
+
+  std::shared_ptr<const std::string> text_;
+  int width_;
+  cls::TStringList tabStops_;
+  TppTextWrapper wrapper_;
+  std::vector<TStep> steps_;
+  std::unordered_map<TppWrapState, int, THash> index_;
 };
 
 class TppPlainText {

@@ -384,8 +384,10 @@ void TppPrinter::SetPrinterSetup(TppPrinterSetup* setup) {
   TppPrinterInfoRef info = GetPrinterInfo();
   bool differs = !info || info->Name() != setup->GetResolvedPrinterName() || !setup_.IsEqual(setup);
   if (!differs) return;
-  if (!Printing() && setup_.PrinterName() != setup->PrinterName()) setup_.SetPrinterName(setup->PrinterName());
+  // The name goes first, unheard: applied now, the old paper would be
+  // stored as the server's "Custom" form only to be replaced just below.
   setup_.SetNotifyFlag(false);
+  if (!Printing() && setup_.PrinterName() != setup->PrinterName()) setup_.SetPrinterName(setup->PrinterName());
   setup_.Assign(setup);
   ApplySetup();
   setup_.SetNotifyFlag(true);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -249,6 +250,67 @@ TEST(Component, MovingToAnotherOwner) {
   EXPECT_EQ(o1->ComponentCount(), 0);
   o1->Free();
   o2->Free();
+}
+
+// Two owners whose components (some that watch a sibling and so have a
+// Notification of their own, some plain) are made, freed and moved between
+// them in any order: each owner's list, every index in it, and the removal
+// notices the watchers get through their owner stay what a plain list of
+// them says.
+TEST(Component, OwnedListsAndTheirNoticesHoldUnderAnyOrderOfChanges) {
+  std::mt19937 random(44);
+  TProbe* owners[2] = {new TProbe(nullptr, "A"), new TProbe(nullptr, "B")};
+  std::vector<TComponent*> model[2];
+  std::map<TProbe*, TComponent*> watches;  // what each watcher should still watch
+  auto forget = [&](TComponent* gone) {
+    for (auto& [p, w] : watches)
+      if (w == gone) w = nullptr;
+  };
+  for (int step = 0; step < 4000; ++step) {
+    const int side = static_cast<int>(random() % 2);
+    auto& list = model[side];
+    const int op = static_cast<int>(random() % 10);
+    if (op < 4 || list.empty()) {
+      if (random() % 2) {
+        auto* p = new TProbe(owners[side]);
+        watches[p] = nullptr;
+        list.push_back(p);
+      } else {
+        list.push_back(new TComponent(owners[side]));
+      }
+    } else if (op < 6) {  // freed
+      size_t at = random() % list.size();
+      TComponent* c = list[at];
+      list.erase(list.begin() + static_cast<long>(at));
+      auto* p = dynamic_cast<TProbe*>(c);
+      if (p) watches.erase(p);
+      forget(c);
+      c->Free();
+    } else if (op < 8) {  // moved to the other owner, watching nothing
+      size_t at = random() % list.size();
+      TComponent* c = list[at];
+      list.erase(list.begin() + static_cast<long>(at));
+      forget(c);
+      if (auto* p = dynamic_cast<TProbe*>(c)) p->watched = nullptr, watches[p] = nullptr;
+      owners[1 - side]->InsertComponent(c);
+      model[1 - side].push_back(c);
+    } else {  // a watcher watches a sibling watcher
+      auto* p = dynamic_cast<TProbe*>(list[random() % list.size()]);
+      auto* target = dynamic_cast<TProbe*>(list[random() % list.size()]);
+      if (p && target && target != p) p->watched = target, watches[p] = target;
+    }
+    for (int o = 0; o < 2; ++o) {
+      ASSERT_EQ(owners[o]->ComponentCount(), static_cast<int>(model[o].size())) << step;
+      for (size_t i = 0; i < model[o].size(); ++i) {
+        ASSERT_EQ(owners[o]->Components(static_cast<int>(i)), model[o][i]) << step;
+        ASSERT_EQ(model[o][i]->ComponentIndex(), static_cast<int>(i)) << step;
+      }
+    }
+    for (const auto& [p, w] : watches) ASSERT_EQ(p->watched, w) << step;
+  }
+  g_log.clear();
+  owners[0]->Free();
+  owners[1]->Free();
 }
 
 TEST(MethodPointer, AssignTestCompareCall) {

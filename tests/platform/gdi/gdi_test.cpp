@@ -13,6 +13,7 @@
 
 #include "platform/classes/classes.h"
 #include "platform/gdi/canvas.h"
+#include "platform/gdi/engine.h"
 #include "platform/gdi/fonts.h"
 #include "platform/gdi/gdi.h"
 #include "platform/sysroot/codepage.h"
@@ -1290,4 +1291,125 @@ TEST(Bitmaps, TallBitmapsAreDrawnWholeAndCopiedByTheirSourceRectangle) {
   vp = view.Pixels();
   EXPECT_EQ(at(vp, 20, 5, 2), 0u);
   EXPECT_EQ(at(vp, 20, 15, 2), 0xFFFFFFu);
+}
+
+namespace {
+
+cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+struct PngReader {
+  const std::string* bytes;
+  size_t at = 0;
+};
+
+cairo_status_t ReadPng(void* closure, unsigned char* data, unsigned int length) {
+  auto* r = static_cast<PngReader*>(closure);
+  if (r->at + length > r->bytes->size()) return CAIRO_STATUS_READ_ERROR;
+  std::memcpy(data, r->bytes->data() + r->at, length);
+  r->at += length;
+  return CAIRO_STATUS_SUCCESS;
+}
+
+// PNG bytes decoded by libpng (through cairo) into 0xRRGGBB pixels.
+std::vector<uint32_t> DecodedPng(const std::string& png, int& width, int& height) {
+  PngReader reader{&png};
+  cairo_surface_t* img = cairo_image_surface_create_from_png_stream(ReadPng, &reader);
+  std::vector<uint32_t> out;
+  width = height = 0;
+  if (cairo_surface_status(img) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_flush(img);
+    width = cairo_image_surface_get_width(img);
+    height = cairo_image_surface_get_height(img);
+    const int stride = cairo_image_surface_get_stride(img) / 4;
+    const auto* px = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(img));
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) out.push_back(px[y * stride + x] & 0xFFFFFFu);
+  }
+  cairo_surface_destroy(img);
+  return out;
+}
+
+}  // namespace
+
+// Pages as the raster draws them (antialiased text in the receipt's fonts,
+// black bars, grey and coloured fills, widths that end inside a byte)
+// written in the depth they need: decoded by libpng they are the pixels of
+// the 24-bit file written before, and the depth is the least that holds them.
+TEST(PagePng, DecodesToThePixelsOfThe24BitFileInTheLeastDepth) {
+  gdi::SetDeterministicMetrics(false);
+  struct Case {
+    int width, height;
+    bool text, grey, colour;
+  };
+  const std::vector<Case> cases = {{1, 1, false, false, false},  {9, 3, false, false, false},
+                                   {17, 5, false, true, false},  {13, 2, false, true, true},
+                                   {655, 120, true, false, false}, {201, 60, true, false, true}};
+  for (const Case& c : cases) {
+    gdi::TBitmap bitmap;
+    bitmap.SetSize(c.width, c.height);
+    gdi::TCanvas& canvas = bitmap.Canvas();
+    canvas.Brush.Color = gdi::clWhite;
+    canvas.FillRect(win::RECT{0, 0, c.width, c.height});
+    canvas.Brush.Color = gdi::clBlack;
+    for (int x = 0; x < c.width; x += 3) canvas.FillRect(win::RECT{x, 0, x + 1 + x % 2, c.height});
+    if (c.grey) {
+      canvas.Brush.Color = static_cast<gdi::TColor>(0x808080);
+      canvas.FillRect(win::RECT{0, 0, std::max(1, c.width / 2), 1});
+    }
+    if (c.colour) {
+      canvas.Brush.Color = static_cast<gdi::TColor>(0x0000FF);
+      canvas.FillRect(win::RECT{c.width - 1, c.height - 1, c.width, c.height});
+    }
+    if (c.text) {
+      canvas.Brush.Color = gdi::clWhite;
+      canvas.FillRect(win::RECT{0, 0, c.width, c.height});
+      for (const char* face : {"細明體", "Courier New"}) {
+        canvas.Font.SetName(face);
+        canvas.Font.SetSize(12);
+        canvas.TextOut(3, face[0] == 'C' ? 60 : 10, "收據 Orvane Dravik 2000001000014");
+      }
+      if (c.colour) {
+        canvas.Brush.Color = static_cast<gdi::TColor>(0x00FF00);
+        canvas.FillRect(win::RECT{0, 0, 2, 2});
+      }
+    }
+    const std::vector<uint32_t> pixels = bitmap.Pixels();
+    std::string lean;
+    ASSERT_TRUE(gdi::WritePixelsPng(pixels, c.width, c.height, [&](const unsigned char* d, size_t n) {
+      lean.append(reinterpret_cast<const char*>(d), n);
+      return true;
+    }));
+    std::vector<uint32_t> copy = pixels;
+    cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(copy.data()),
+                                                             CAIRO_FORMAT_RGB24, c.width, c.height, c.width * 4);
+    std::string full;
+    ASSERT_EQ(cairo_surface_write_to_png_stream(s, AppendPng, &full), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(s);
+    int w = 0, h = 0, fw = 0, fh = 0;
+    const std::vector<uint32_t> got = DecodedPng(lean, w, h), before = DecodedPng(full, fw, fh);
+    ASSERT_EQ(w, c.width);
+    ASSERT_EQ(h, c.height);
+    ASSERT_EQ(fw, c.width);
+    EXPECT_TRUE(got == before) << c.width << " x " << c.height;
+    std::vector<uint32_t> given;
+    for (uint32_t p : pixels) given.push_back(p & 0xFFFFFFu);
+    EXPECT_TRUE(got == given) << c.width << " x " << c.height;
+    // IHDR: bit depth at byte 24, colour type at 25 (0 grey, 2 RGB).
+    bool bw = true, grey = true;
+    for (uint32_t p : given) {
+      bw = bw && (p == 0 || p == 0xFFFFFFu);
+      grey = grey && ((p >> 16) & 0xFF) == (p & 0xFF) && ((p >> 8) & 0xFF) == (p & 0xFF);
+    }
+    ASSERT_GT(lean.size(), 26u);
+    EXPECT_EQ(static_cast<int>(lean[24]), bw ? 1 : 8) << c.width;
+    EXPECT_EQ(static_cast<int>(lean[25]), grey ? 0 : 2) << c.width;
+    EXPECT_EQ(bw, !c.grey && !c.colour && !c.text) << c.width;
+    EXPECT_EQ(grey, !c.colour) << c.width;
+  }
+  // A failed write fails the file.
+  EXPECT_FALSE(gdi::WritePixelsPng(std::vector<uint32_t>(4, 0), 2, 2, [](const unsigned char*, size_t) { return false; }));
+  EXPECT_FALSE(gdi::WritePixelsPng(std::vector<uint32_t>(3, 0), 2, 2, [](const unsigned char*, size_t) { return true; }));
 }

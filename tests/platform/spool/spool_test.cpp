@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 
@@ -289,6 +291,24 @@ TEST(Forms, GetAddSetServerWide) {
   spool::Form stored;
   ASSERT_TRUE(spool::FindForm("CUSTOM", stored));
   EXPECT_EQ(stored.height, 90000);
+  // Set to what it holds, the file stays as it is; any change replaces it.
+  auto fileId = [] {
+    struct stat st {};
+    return ::stat(spool::FormsFile().c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  const auto before = fileId();
+  ASSERT_NE(before, 0u);
+  ASSERT_TRUE(win::SetFormA(h, "CUSTOM", 1, &f));
+  EXPECT_EQ(fileId(), before);
+  for (win::LONG* field : {&f.Size.cx, &f.ImageableArea.left, &f.ImageableArea.bottom}) {
+    const auto last = fileId();
+    *field += 10;
+    ASSERT_TRUE(win::SetFormA(h, "Custom", 1, &f));
+    EXPECT_NE(fileId(), last);
+  }
+  ASSERT_TRUE(spool::FindForm("Custom", stored));
+  EXPECT_EQ(stored.width, 82010);
+  EXPECT_EQ(stored.imageable.bottom, 150010);
   f.Size.cx = 0;
   EXPECT_FALSE(win::SetFormA(h, "Custom", 1, &f));
   EXPECT_FALSE(win::SetFormA(h, "Other", 1, &f));

@@ -138,3 +138,40 @@ TEST_F(MemoPages, RecurringTextsOverPageBreaksPrintEveryLineOnceInOrder) {
   EXPECT_EQ(all, want);
   report->SetDataPipeline(nullptr);
 }
+
+// The lines changed between two runs, through each way a memo's lines can
+// change, print as they now are, and the memo stream holds them too.
+TEST_F(MemoPages, LinesChangedBetweenRunsPrintAsTheyNowAre) {
+  auto printed = [&] {
+    report->ResetJobState();
+    report->pages.clear();
+    Request(TppPageSettingType::psAll, 1);
+    std::vector<std::string> all;
+    for (const TMemoPage& p : report->pages)
+      if (!p.calculation) all.insert(all.end(), p.lines.begin(), p.lines.end());
+    return all;
+  };
+  std::vector<std::string> want;
+  for (int i = 1; i <= 40; ++i) want.push_back("line " + std::to_string(i));
+  EXPECT_EQ(printed(), want);
+  memo->GetLines()->Add("line 41");
+  want.push_back("line 41");
+  EXPECT_EQ(printed(), want);
+  memo->GetLines()->Put(0, "first");
+  want[0] = "first";
+  EXPECT_EQ(printed(), want);
+  memo->GetLines()->Delete(1);
+  want.erase(want.begin() + 1);
+  EXPECT_EQ(printed(), want);
+  memo->SetText("one\r\ntwo");
+  EXPECT_EQ(printed(), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(memo->GetMemoBuffer(), "one\r\ntwo\r\n");
+  cls::TStringList lines;
+  lines.Add("x");
+  memo->SetLines(&lines);
+  EXPECT_EQ(printed(), std::vector<std::string>{"x"});
+  EXPECT_EQ(memo->GetMemoStream()->Size(), 3);
+  std::string text;
+  memo->GetText(text);
+  EXPECT_EQ(text, "x\r\n");
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -219,6 +221,41 @@ TEST(BarCodeEncoding, ColumnsAreCountedBeforeTheyAreExpanded) {
   EXPECT_TRUE(ExpandModules(modules, inch, NAN, 203, kPatternCapacity, pattern));
   EXPECT_EQ(pattern, "111111");
   EXPECT_FALSE(ExpandModules(std::string(400, '1'), inch, 1, 203, kAddOnCapacity, pattern));
+}
+
+// Modules of every kind and length (bars and spaces alone, with wide and
+// double ones, other characters) at module widths of 1 to 20 columns come
+// out as each module repeated its own number of columns, and a symbol past
+// the capacity as nothing.
+TEST(BarCodeEncoding, ExpandedModulesAreEachModuleItsColumnsWide) {
+  std::mt19937 random(44);
+  const std::vector<char> kinds = {'0', '1', '0', '1', WideModule('0'), WideModule('1'), static_cast<char>('1' | kDouble),
+                                   static_cast<char>(WideModule('0') | kDouble), '2', 'A'};
+  std::string pattern;
+  for (int round = 0; round < 400; ++round) {
+    const bool binary = round % 2 == 0;
+    std::string modules;
+    for (int n = static_cast<int>(random() % 120); n > 0; --n)
+      modules += kinds[random() % (binary ? 4 : kinds.size())];
+    const int32_t thousandths = 100 + static_cast<int32_t>(random() % 2400);
+    const float inches = BarWidthInches(thousandths);
+    const float ratio = 1.0f + static_cast<float>(random() % 30) / 10;
+    const int ppi = 96 + static_cast<int>(random() % 500);
+    const int narrow = ModuleColumns(inches, ppi);
+    std::string want;
+    for (char m : modules) {
+      int columns = narrow;
+      if (m & kWide && m & kDouble) columns = Pixels(narrow * 1.375);
+      else if (m & kWide) columns = ModuleColumns(inches, ppi, ratio);
+      else if (m & kDouble) columns = ModuleColumns(inches, ppi, 2);
+      want.append(static_cast<size_t>(columns), static_cast<char>(m & ~kKindBits));
+    }
+    const int capacity =
+        std::max(0, static_cast<int>(random() % 2 ? want.size() : want.size() + 1) - static_cast<int>(round % 3 == 0));
+    const bool fits = static_cast<int>(want.size()) <= capacity;
+    EXPECT_EQ(ExpandModules(modules, inches, ratio, ppi, capacity, pattern), fits) << round;
+    EXPECT_EQ(pattern, fits ? want : "") << round << " narrow " << narrow;
+  }
 }
 
 TEST(DrawBarCode, PublishedWithTheDefaultsStreamsLeaveOut) {

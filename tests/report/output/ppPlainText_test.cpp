@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
 #include <vector>
 
 #include "platform/gdi/fonts.h"
@@ -318,6 +320,50 @@ TEST_F(Wrapping, RunByRunFromTheReturnedPositionGivesTheTextBack) {
   EXPECT_EQ(nul.charPos, 5);
   EXPECT_EQ(Wrap(std::string("ab cd\0ef", 8), 9, 9, 5).charPos, 5);
   EXPECT_EQ(Wrap("", 9, 9).lines, Lines{});
+}
+
+// Kept lines against a wrap of its own for every run: texts made of the
+// pieces the wrapper treats apart (blanks at line starts, tabs, every kind
+// of break, the paragraph marker, words longer than a line, Big5), in every
+// mode, run from any byte into any room at any top, and page after page
+// from where each stopped.
+TEST_F(Wrapping, KeptLinesGiveWhatEveryRunGivesWhereverItStarts) {
+  std::mt19937 random(44);
+  const std::vector<std::string> pieces = {"word", "ab", " ", "  ", "   ", "\t", "\r\n", "\r", "\n", "$\xB6",
+                                           "averyveryverylongword", "\xA6\xAC\xBE\xDA", "x", "\r\n\r\n", std::string("\0z", 2)};
+  tabStops_.Add(std::to_string(Mm(35)));
+  for (int round = 0; round < 150; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(random() % 40); n > 0; --n) text += pieces[random() % pieces.size()];
+    charWrap_ = random() % 2;
+    autoSize_ = random() % 4 == 0;
+    alignment_ = random() % 2 ? taFullJustified : taLeftJustified;
+    const int width = Mm(10 * (1 + static_cast<int>(random() % 12)));
+    const cls::TStringList* tabs = random() % 2 ? &tabStops_ : nullptr;
+    if (!tabs) tabStops_.Clear();
+    TppWrappedText kept(std::make_shared<const std::string>(text), width, font_, tabs, 0, charWrap_, alignment_,
+                        autoSize_);
+    auto both = [&](int start, int top, int rows) {
+      const win::RECT rect{0, top, width, top + rows * LineHeight() + static_cast<int>(random() % 3)};
+      Wrapped direct = WrapRect(text, rect, start);
+      cls::TStringList lines;
+      lines.Add("stale");
+      int pos = start;
+      kept.WrapText(rect, &lines, pos, nullptr);
+      EXPECT_EQ(ToVector(lines), direct.lines) << round << " from " << start << " rows " << rows;
+      EXPECT_EQ(pos, direct.charPos) << round << " from " << start << " rows " << rows;
+      return direct.charPos;
+    };
+    for (int run = 0; run < 30; ++run)
+      both(static_cast<int>(random() % (text.size() + 2)), static_cast<int>(random() % 5000), static_cast<int>(random() % 5));
+    for (int pos = 0, pages = 0; pages < 60; ++pages) {
+      int next = both(pos, 0, 1 + static_cast<int>(random() % 4));
+      if (next <= pos) break;
+      pos = next;
+    }
+    tabStops_.Clear();
+    tabStops_.Add(std::to_string(Mm(35)));
+  }
 }
 
 TEST_F(Wrapping, LinesThatFitCountWholePixelLines) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -393,6 +394,37 @@ TEST_F(Printers, CustomPaperGoesToTheDeviceModeAndComesBack) {
   EXPECT_FLOAT_EQ(back->PaperWidth(), 82.0f);
   EXPECT_EQ(back->PaperName(), "Custom");
   EXPECT_EQ(back->BinName(), "Default");
+}
+
+// A printer taking a setup for another printer applies it once, whole: the
+// server's "Custom" form never holds the printer's own earlier paper on the
+// way, and a form that is already the setup's is not written again.
+TEST_F(Printers, APrinterTakingASetupStoresOnlyThatSetupsForm) {
+  Install(RecordingZolmet(), true);
+  TppPrinterSetup s(nullptr);
+  s.SetUnits(utMillimeters);
+  s.SetPrinterName("Zolmet");
+  s.SetPaperWidth(82);
+  s.SetPaperHeight(57.922f);
+  auto fileId = [] {
+    struct stat st {};
+    return ::stat(spool::FormsFile().c_str(), &st) == 0 ? st.st_ino : 0;
+  };
+  {
+    TppPrinter first;
+    first.SetPrinterSetup(&s);
+  }
+  const auto stored = fileId();
+  ASSERT_NE(stored, 0u);
+  for (int round = 0; round < 3; ++round) {
+    TppPrinter p;  // its own setup: the default paper and printer
+    p.SetPrinterSetup(&s);
+    EXPECT_EQ(fileId(), stored) << round;
+    spool::Form form;
+    ASSERT_TRUE(spool::FindForm("Custom", form));
+    EXPECT_EQ(form.height, 57922);
+    EXPECT_EQ(p.GetDevMode()->dmPaperLength, 579);
+  }
 }
 
 TEST_F(Printers, ScreenCannotPrintAndSaysSo) {
