@@ -102,7 +102,9 @@ class OutputFile {
     path_ = path;
     replace_ = replace;
     err_ = 0;
-    device_ = IsDevice(path);
+    // Only an output named by the job may be a device: elsewhere a name
+    // that is there is never written through.
+    device_ = replace && IsDevice(path);
     if (device_) fd_ = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     else fd_ = sysroot::MakeTemp(fs::path(path).parent_path().string(), tmp_);
     if (fd_ < 0) {
