@@ -27,8 +27,10 @@ void BM_SplitAndCheck(benchmark::State& state) {
   const std::string R = MegabyteReply(receipts);
   for (auto _ : state) {
     std::vector<printclient::ufMain::PrintRecord> records;
+    std::vector<printclient::ufMain::Receipt> receipts;
     printclient::ufMain::ReplyFault fault;
-    bool ok = printclient::ufMain::SplitReply(R, records, fault) && printclient::ufMain::CheckRecords(records, R, fault);
+    bool ok = printclient::ufMain::SplitReply(R, records, fault) &&
+              printclient::ufMain::CheckRecords(records, R, receipts, fault);
     if (!ok) state.SkipWithError("reply refused");
     benchmark::DoNotOptimize(records);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -39,8 +40,15 @@ bool WriteAll(int fd, const std::string& data) {
 // and be cut with it: the file never holds part of an entry, the entry is
 // lost instead.
 bool AppendEntry(const std::string& path, const std::string& entry) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  // A link in the log's place is never followed: the entry is lost.
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return false;
+  }
   if (!sysroot::LockWithin(fd, true)) {
     close(fd);
     errno = EWOULDBLOCK;
@@ -66,19 +74,34 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
 
 // Creates PATH holding CONTENT, or fails when it exists already. The file
 // appears whole: it is written under a private name and linked into place.
-// The name is this process's, so that one a killed process left goes later.
 bool CreateWhole(const std::string& path, const std::string& content) {
   const size_t slash = path.rfind('/');
-  if (slash != std::string::npos) sysroot::ClearOrphans(path.substr(0, slash), path.substr(slash + 1) + ".");
-  std::string tmp = sysroot::OwnedTemplate(path + ".");
-  int fd = mkostemp(tmp.data(), O_CLOEXEC);
+  std::string tmp;
+  int fd = sysroot::MakeTemp(slash == std::string::npos ? "." : path.substr(0, slash), tmp);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, content);
   fchmod(fd, 0644);
   close(fd);
-  ok = ok && link(tmp.c_str(), path.c_str()) == 0;
-  unlink(tmp.c_str());
-  return ok;
+  if (!ok) {
+    unlink(tmp.c_str());
+    return false;
+  }
+  return sysroot::PlaceFile(tmp, path, false) == 0;
+}
+
+// TEXT cut to at most MAX bytes, never inside a two-byte character, and
+// marked as cut with its whole length.
+std::string Capped(const std::string& text, size_t max) {
+  if (text.size() <= max) return text;
+  const std::string mark = " ... (" + std::to_string(text.size()) + " bytes)";
+  const size_t room = max > mark.size() ? max - mark.size() : 0;
+  size_t kept = 0;
+  while (kept < room) {
+    const size_t step = static_cast<unsigned char>(text[kept]) >= 0x81 ? 2 : 1;
+    if (kept + step > room) break;
+    kept += step;
+  }
+  return text.substr(0, kept) + mark;
 }
 
 }  // namespace
@@ -125,7 +148,8 @@ void WriteLog(const std::string& DirIn, const std::string& Kind, const std::stri
     std::snprintf(name, sizeof name, "%02d%02d%02d", t.year % 100, t.month, t.day);
     char stamp[16];
     std::snprintf(stamp, sizeof stamp, "[%02d:%02d:%02d] ", t.hour, t.minute, t.second);
-    std::string entry = stamp + Text + "\r\n\r\n";
+    // The whole entry, text and the lines that close it, within the cap.
+    std::string entry = stamp + Capped(Text, kMaxEntry - std::strlen(stamp) - 4) + "\r\n\r\n";
     std::string path = sysroot::HostPath(Dir + name + "." + Kind + ".txt");
     if (AppendEntry(path, entry)) return;
     if (errno != ENOENT) return;

@@ -15,6 +15,10 @@ extern const std::string kLogDir;
 // a log entry holds.
 inline constexpr size_t kMaxLoggedText = 64 * 1024;
 
+// The most bytes one log entry takes, time stamp and closing lines counted;
+// a longer text is cut and marked with its length.
+inline constexpr size_t kMaxEntry = 64 * 1024;
+
 // Outside TEXT as a log entry holds it: its first kMaxLoggedText bytes (a
 // longer one followed by " ... (N bytes)", N its whole length), with CR and
 // LF shown as \r and \n, so that it can neither end the entry nor forge one.

@@ -1,5 +1,6 @@
 #include "ufMainReceipt.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 
@@ -60,6 +61,8 @@ int KeyIndexOf(const std::string& s) {
 
 bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFault& Fault) {
   Records.clear();
+  // Room for every line at once: the records never move while they grow.
+  Records.reserve(static_cast<size_t>(std::count(R.begin(), R.end(), '\r')) + 1);
   size_t pos = 0;
   while (pos < R.size()) {
     size_t cr = R.find('\r', pos);
@@ -75,7 +78,8 @@ bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFa
         Fault = {"未知的行首[" + ForLog(std::string(1, kind)) + "]\r" + ForLog(R), kMsgBadContent, prFault};
         return false;
       }
-      Records.push_back(PrintRecord{kind, "", R.substr(pos + 1, end - pos - 1)});
+      Records.push_back(
+          PrintRecord{kind, static_cast<std::uint32_t>(pos + 1), static_cast<std::uint32_t>(end - pos - 1), 0});
     }
     if (cr == std::string::npos) break;
     pos = cr + 1;
@@ -83,12 +87,14 @@ bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFa
   return true;
 }
 
-bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, ReplyFault& Fault) {
+bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, std::vector<Receipt>& Receipts,
+                  ReplyFault& Fault) {
+  Receipts.clear();
   if (Records.empty()) {
     Fault = {"內容空白\r" + ForLog(R), "抱歉! 下載單據內容失敗(空白), 請關閉本視窗後, 重按列印.", prFault};
     return false;
   }
-  if (Records.back().Kind != 'E' || Records.back().Text != "ND") {
+  if (Records.back().Kind != 'E' || Records.back().Content(R) != "ND") {
     Fault = {"非END結尾\r" + ForLog(R), "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.", prFault};
     return false;
   }
@@ -97,9 +103,9 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
   for (PrintRecord& rec : Records) {
     switch (rec.Kind) {
       case 'K':
-        k = KeyIndexOf(rec.Text);
+        k = KeyIndexOf(std::string(rec.Content(R)));
         if (k < 1) {
-          Fault = {"密鑰索引有誤: " + ForLog(rec.Text) + "\r" + ForLog(R), kMsgBadContent, prFault};
+          Fault = {"密鑰索引有誤: " + ForLog(std::string(rec.Content(R))) + "\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
         }
         break;
@@ -108,7 +114,7 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
           Fault = {"缺乏密鑰索引\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
         }
-        std::string plain = uuCoding::DecodeData(rec.Text, k);
+        std::string plain = uuCoding::DecodeData(std::string(rec.Content(R)), k);
         if (plain.empty()) {
           Fault = {"明文空白\r" + ForLog(R), kMsgBadContent, prFault};
           return false;
@@ -124,8 +130,8 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
                    "抱歉! 下載的單據內容有誤(條碼), 請關閉本視窗後, 重按列印或與客服連繫", prFault};
           return false;
         }
-        rec.Barcode = std::move(barcode);
-        rec.Text = plain.substr(lf + 1);
+        rec.Receipt = static_cast<std::uint32_t>(Receipts.size());
+        Receipts.push_back(Receipt{std::move(barcode), plain.substr(lf + 1)});
         break;
       }
       case 'E':
@@ -140,6 +146,7 @@ bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, Reply
 
 int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
   std::vector<PrintRecord> records;
+  std::vector<Receipt> receipts;
   ReplyFault fault;
   try {
     if (!SplitReply(R, records, fault)) return Fail(fault);
@@ -148,7 +155,7 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
                 kMsgAccident, prPrintFailed);
   }
   try {
-    if (!CheckRecords(records, R, fault)) return Fail(fault);
+    if (!CheckRecords(records, R, receipts, fault)) return Fail(fault);
   } catch (...) {
     return Fail("[檢查] 系統錯誤: " + ExceptionText(std::current_exception()) + "\r" + ForLog(R), kMsgAccident,
                 prPrintFailed);
@@ -158,18 +165,19 @@ int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt) {
       switch (rec.Kind) {
         case 'D': {
           int lines = 0;
-          std::string wrapped = WrapReceiptText(rec.Text, lines);
+          const Receipt& receipt = receipts[rec.Receipt];
+          std::string wrapped = WrapReceiptText(receipt.Text, lines);
           std::string cause;
-          if (!PrintReceipt || !PrintReceipt(lines, rec.Barcode, wrapped, cause))
+          if (!PrintReceipt || !PrintReceipt(lines, receipt.Barcode, wrapped, cause))
             return Fail("列印失敗\r" + ForLog(wrapped) + (cause.empty() ? "" : "\r原因: " + ForLog(cause)),
                         "抱歉! 列印失敗", prPrintFailed);
           break;
         }
         case 'L':
-          LogDebug("[EXE][Print][L] " + ForLog(rec.Text));
+          LogDebug("[EXE][Print][L] " + ForLog(std::string(rec.Content(R))));
           break;
         case 'S':
-          ui::ShowMessage(rec.Text);
+          ui::ShowMessage(std::string(rec.Content(R)));
           break;
         default:
           break;

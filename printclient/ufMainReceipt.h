@@ -3,7 +3,9 @@
 // wrap and the bar-code check that the checks use.
 #pragma once
 #include <functional>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace printclient::ufMain {
@@ -23,10 +25,18 @@ enum TPrintResult : int {
   prIncomplete = 5,      // the reply came in incomplete
 };
 
-// One record of a reply. For D records the checks fill Barcode and replace
-// Text with the receipt text.
+// One record of a reply: its kind and where its content lies in the reply,
+// so that a reply of millions of short records takes little more room than
+// its own text. For D records the checks add the receipt's index.
 struct PrintRecord {
   char Kind = 0;
+  std::uint32_t At = 0, Size = 0;  // the content: Size bytes of the reply from At
+  std::uint32_t Receipt = 0;       // D records: index into the checked receipts
+  std::string_view Content(const std::string& R) const { return std::string_view(R).substr(At, Size); }
+};
+
+// A descrambled receipt record.
+struct Receipt {
   std::string Barcode;
   std::string Text;
 };
@@ -43,7 +53,8 @@ struct ReplyFault {
 bool SplitReply(const std::string& R, std::vector<PrintRecord>& Records, ReplyFault& Fault);
 // Checks the records of reply R (which must end in END, which is dropped)
 // and descrambles every D record.
-bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, ReplyFault& Fault);
+bool CheckRecords(std::vector<PrintRecord>& Records, const std::string& R, std::vector<Receipt>& Receipts,
+                  ReplyFault& Fault);
 
 // Splits, checks and executes reply R; logs and shows every failure.
 int ProcessReply(const std::string& R, const TPrintReceipt& PrintReceipt);

@@ -129,6 +129,8 @@ bool HandOver(const std::string& command, const Job& job, int limitSeconds, Fail
 // The job record beside a cairo job's files; false with the cause when it
 // cannot be written (jobs.cpp).
 bool WriteRecord(const Job& job, Failure& why);
+// The text of a job record.
+std::string FormatRecord(const Job& job);
 
 // The jobs of the recording engine (jobs.cpp).
 int NextRecordedJobNumber();

@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <set>
+#include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "dc_internal.h"
@@ -23,7 +26,7 @@ namespace gdi {
 bool Engine::BeginDocument(Job&, int, int, Failure&) { return true; }
 bool Engine::AddPage(Job&, Page&, Failure&) { return true; }
 bool Engine::EndDocument(Job& job, Failure&) {
-  job.status = "done";
+  job.status = job.cutShort ? "cancelled" : "done";
   return true;
 }
 // Given up: by the caller, or after a step failed (the job keeps its cause).
@@ -84,22 +87,38 @@ class RecordingEngine : public Engine {
 // ---- cairo: PDF, PNG pages, job record, hand-over
 
 // A file cairo writes through its stream functions. Cairo 1.16 reports
-// success after a failed write, so the first failure is kept here; Close
-// flushes the file to the disk and answers it.
+// success after a failed write, so the first failure is kept here. The
+// file is written under a private name beside its own and takes its name
+// only when whole (Close), so a killed job never leaves half a file under
+// it; a device or a pipe named as the output is written directly.
 class OutputFile {
  public:
   ~OutputFile() { Discard(); }
 
-  bool Open(const std::string& path, Failure& why) {
+  // REPLACE: PATH may be taken over from whatever has that name; else
+  // PATH must be free when the file is closed.
+  bool Open(const std::string& path, bool replace, Failure& why) {
     Discard();
     path_ = path;
+    replace_ = replace;
     err_ = 0;
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Only an output named by the job may be a device: elsewhere a name
+    // that is there is never written through.
+    device_ = replace && IsDevice(path);
+    if (device_) fd_ = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    else fd_ = sysroot::MakeTemp(fs::path(path).parent_path().string(), tmp_);
     if (fd_ < 0) {
       why = FileFailure(errno, "Cannot write " + path);
       return false;
     }
     return true;
+  }
+
+  // A name that is there and is neither a file nor a folder: a device, a
+  // pipe, a socket. Such an output is never removed and gets no files beside it.
+  static bool IsDevice(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
   }
 
   // Cairo hands over its output in pieces of a few bytes: they are
@@ -127,36 +146,140 @@ class OutputFile {
     return false;
   }
 
-  // Flushes and closes the file; a file that failed is removed.
+  // Flushes the file to the disk, closes it and gives it its name; a file
+  // that failed goes.
   bool Close(Failure& why) {
     if (fd_ < 0) return Good(why);
     Flush();
     // A device (no disk behind it) cannot be flushed and need not be.
     if (!err_ && ::fsync(fd_) != 0 && errno != EINVAL) err_ = errno;
+    if (!err_ && !device_ && ::fchmod(fd_, 0644) != 0) err_ = errno;
     if (::close(fd_) != 0 && !err_ && errno != EINTR) err_ = errno;
     fd_ = -1;
-    if (err_) ::unlink(path_.c_str());
+    if (!device_) {
+      if (err_) ::unlink(tmp_.c_str());
+      else err_ = sysroot::PlaceFile(tmp_, path_, replace_);
+      tmp_.clear();
+    }
     return Good(why);
   }
 
-  // Given up: closed and removed.
+  // Given up: closed, and the private file removed (never the name it
+  // was to take, nor a device).
   void Discard() {
     buffer_.clear();
     if (fd_ < 0) return;
     ::close(fd_);
     fd_ = -1;
-    ::unlink(path_.c_str());
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    tmp_.clear();
   }
+
+  bool device() const { return device_; }
 
  private:
   static constexpr size_t kBuffer = 1 << 16;
-  std::string path_;
+  std::string path_, tmp_;
   std::string buffer_;
   int fd_ = -1;
   int err_ = 0;
+  bool replace_ = false, device_ = false;
 };
 
 std::mutex g_jobMutex;  // job numbers within this process
+
+// The values of the lines KEY=... of a job record.
+std::vector<std::string> RecordValues(const std::string& record, const std::string& key) {
+  std::vector<std::string> out;
+  const std::string head = key + "=";
+  size_t pos = 0;
+  while (pos < record.size()) {
+    size_t end = record.find("\r\n", pos);
+    if (end == std::string::npos) end = record.size();
+    if (record.compare(pos, head.size(), head) == 0) out.push_back(record.substr(pos + head.size(), end - pos - head.size()));
+    pos = end + 2;
+  }
+  return out;
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "";
+  std::string out;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < (1 << 20)) {
+    out.resize(static_cast<size_t>(st.st_size));
+    ssize_t n = ::read(fd, out.data(), out.size());
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  }
+  ::close(fd);
+  return out;
+}
+
+bool IsRecord(const std::string& text) {
+  return text.compare(0, 8, "Printer=") == 0 && !RecordValues(text, "Status").empty();
+}
+
+bool IsRegularFile(const fs::path& p) {
+  struct stat st;
+  return ::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Jobs in FOLDER whose program ended while they printed (killed, or the
+// machine stopped): their records say so, and the files they do not name
+// (a job's files named after it, left whole or not) go. Once per folder.
+void EndDeadJobs(const fs::path& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> seen;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!seen.insert(folder.string()).second) return;
+  }
+  std::error_code ec;
+  std::vector<fs::path> records;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.path().extension() == ".job") records.push_back(e.path());
+  for (const fs::path& rec : records) {
+    const std::string text = ReadSmallFile(rec.string());
+    if (!IsRecord(text) || RecordValues(text, "Status") != std::vector<std::string>{"printing"}) continue;
+    const auto writer = RecordValues(text, "Process");
+    const long pid = writer.empty() ? 0 : std::atol(writer.front().c_str());
+    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
+    std::set<std::string> named;
+    for (const char* key : {"Pdf", "Png"})
+      for (const auto& v : RecordValues(text, key)) named.insert(v);
+    const std::string stem = rec.stem().string();
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+      const std::string name = e.path().filename().string();
+      const bool pdf = name == stem + ".pdf";
+      const bool png = name.size() > stem.size() + 6 && name.compare(0, stem.size() + 2, stem + "-p") == 0 &&
+                       e.path().extension() == ".png";
+      if ((pdf || png) && !named.count(name) && IsRegularFile(e.path())) fs::remove(e.path(), ec);
+    }
+    std::string ended;
+    size_t pos = 0;
+    while (pos < text.size()) {
+      size_t end = text.find("\r\n", pos);
+      end = end == std::string::npos ? text.size() : end + 2;
+      std::string line = text.substr(pos, end - pos);
+      if (line.compare(0, 15, "Status=printing") == 0)
+        line = "Status=aborted\r\nError=The program printing the job ended before the job did.\r\n";
+      if (line.compare(0, 8, "Process=") != 0) ended += line;
+      pos = end;
+    }
+    sysroot::ReplaceFile(rec.string(), ended);
+  }
+}
+
+// A record rewritten where it stands: it needs no new room on the disk.
+bool RewriteInPlace(const std::string& path, const std::string& data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::pwrite(fd, data.data(), data.size(), 0) == static_cast<ssize_t>(data.size()) &&
+            ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
 
 class CairoEngine : public Engine {
  public:
@@ -164,8 +287,12 @@ class CairoEngine : public Engine {
   ~CairoEngine() override { Abandon(); }
 
   bool BeginDocument(Job& job, int widthTenths, int heightTenths, Failure& why) override {
-    if (!NameFiles(job, why)) return false;
-    if (!WriteRecord(job, why) || !OpenPdf(job.pdfPath, widthTenths, heightTenths, why)) {
+    if (!Printable(widthTenths, heightTenths, why) || !NameFiles(job, why)) return false;
+    // The PDF is what the command takes; a print to a file is a PDF.
+    writesPdf_ = def_.WritesPdf() || !def_.command.empty() || !job.output.empty();
+    open_ = true;
+    // Only a file named as the output may take the place of what is there.
+    if (writesPdf_ && !OpenPdf(job.pdfPath, !job.output.empty(), widthTenths, heightTenths, why)) {
       // What was begun goes; the record tells why when it can be written.
       KeepFirstFailure(job, why);
       Fail(job);
@@ -175,27 +302,31 @@ class CairoEngine : public Engine {
   }
 
   bool AddPage(Job& job, Page& page, Failure& why) override {
-    if (!surface_) {
+    if (!open_) {
       why = {win::ERROR_INVALID_PARAMETER, "No document is open."};
       return false;
     }
-    cairo_pdf_surface_set_size(surface_, TenthsToPoints(page.widthTenths), TenthsToPoints(page.heightTenths));
-    cairo_t* cr = cairo_create(surface_);
-    cairo_scale(cr, 72.0 / def_.dpiX, 72.0 / def_.dpiY);
-    for (const auto& op : page.ops) RenderOp(cr, op);
-    cairo_show_page(cr);
-    cairo_status_t st = cairo_status(cr);
-    cairo_destroy(cr);
-    if (!pdf_.Good(why)) return false;
-    if (st != CAIRO_STATUS_SUCCESS) {
-      why = CairoFailure(st, "the PDF");
-      return false;
+    if (!Printable(page.widthTenths, page.heightTenths, why)) return false;
+    if (surface_) {
+      cairo_pdf_surface_set_size(surface_, TenthsToPoints(page.widthTenths), TenthsToPoints(page.heightTenths));
+      cairo_t* cr = cairo_create(surface_);
+      cairo_scale(cr, 72.0 / def_.dpiX, 72.0 / def_.dpiY);
+      for (const auto& op : page.ops) RenderOp(cr, op);
+      cairo_show_page(cr);
+      cairo_status_t st = cairo_status(cr);
+      cairo_destroy(cr);
+      if (!pdf_.Good(why)) return false;
+      if (st != CAIRO_STATUS_SUCCESS) {
+        why = CairoFailure(st, "the PDF");
+        return false;
+      }
     }
-    if (def_.WritesPng()) {
+    if (def_.WritesPng() && !device_) {
       fs::path pdf(job.pdfPath);
-      std::string png = (pdf.parent_path() / pdf.stem()).string() + "-p" + std::to_string(job.pages.size()) + ".png";
+      const std::string name = pdf.stem().string() + "-p" + std::to_string(job.pages.size()) + ".png";
+      const std::string png = (pdf.parent_path() / name).string();
+      if (!WritePng(page, png, earlier_.count(name) > 0, why)) return false;
       job.pngPaths.push_back(png);  // removed with the job should it fail
-      if (!WritePng(page, png, why)) return false;
     }
     // Written: only its size is kept, so a long job does not hold every
     // page's drawing (and pictures) until it ends.
@@ -204,26 +335,52 @@ class CairoEngine : public Engine {
   }
 
   bool EndDocument(Job& job, Failure& why) override {
-    if (!ClosePdf(why) || !HasPages(job, why)) {
+    const bool closed = !writesPdf_ || ClosePdf(why);
+    job.pdfWritten = closed && writesPdf_ && !device_;
+    if (!closed || !HasPages(job, why)) {
       KeepFirstFailure(job, why);  // the cause goes into the record
       Fail(job, job.pages.empty() ? "empty" : "failed");
       return false;
     }
+    open_ = false;
+    // A job cut short keeps its pages, says so, and is never handed over.
+    if (job.cutShort) {
+      job.status = "cancelled";
+      if (job.error.empty())
+        job.error = "Cancelled after page " + std::to_string(job.pages.size()) + ": the rest was not printed.";
+      Failure unwritten;
+      if (!WriteRecord(job, unwritten)) Fail(job, "cancelled");
+      return true;
+    }
     // A whole PDF that the command did not take stays for another try.
-    bool ok = def_.command.empty() || HandOver(def_.command, job, def_.commandTimeout, why);
-    if (!ok) KeepFirstFailure(job, why);
-    job.status = ok ? "done" : "failed";
-    Failure unwritten;
-    if (!WriteRecord(job, unwritten) && ok) {
-      // A job whose record cannot say it is done fails; its files go too,
-      // unless the command has them already.
-      why = unwritten;
+    const bool handed = !def_.command.empty();
+    if (handed && !HandOver(def_.command, job, def_.commandTimeout, why)) {
       KeepFirstFailure(job, why);
       job.status = "failed";
-      if (def_.command.empty()) Fail(job);
+      Failure unwritten;
+      WriteRecord(job, unwritten);
       return false;
     }
-    return ok;
+    // Made only for the command.
+    if (job.pdfWritten && !def_.WritesPdf() && job.output.empty()) {
+      std::error_code ec;
+      fs::remove(job.pdfPath, ec);
+      job.pdfWritten = false;
+    }
+    job.status = "done";
+    Failure unwritten;
+    if (WriteRecord(job, unwritten)) return true;
+    // The printer has the receipt: the job is done, and its record says so
+    // in the room it already takes when a new one cannot be written.
+    if (handed) {
+      RewriteInPlace(job.recordPath, FormatRecord(job));
+      return true;
+    }
+    // A job whose record cannot say it is done fails; its files go too.
+    why = unwritten;
+    KeepFirstFailure(job, why);
+    Fail(job);
+    return false;
   }
 
   void AbortDocument(Job& job) override {
@@ -232,12 +389,27 @@ class CairoEngine : public Engine {
   }
 
  private:
+  // Margins the printer cannot print on that cover the whole paper leave
+  // nothing to print on: the job is refused, naming the definition's line.
+  bool Printable(int widthTenths, int heightTenths, Failure& why) const {
+    if (def_.unprintLeft + def_.unprintRight < widthTenths && def_.unprintTop + def_.unprintBottom < heightTenths)
+      return true;
+    why = {win::ERROR_INVALID_PARAMETER,
+           "The line Unprintable=" + std::to_string(def_.unprintLeft) + "," + std::to_string(def_.unprintTop) + "," +
+               std::to_string(def_.unprintRight) + "," + std::to_string(def_.unprintBottom) + " of the printer " +
+               def_.name + " leaves nothing printable on paper of " + std::to_string(widthTenths) + " x " +
+               std::to_string(heightTenths) + " tenths of a millimetre."};
+    return false;
+  }
+
   // The job ends without output: what it wrote is removed, then the record
   // tells why (or goes too, when it cannot be written).
   void Fail(Job& job, const std::string& status = "failed") {
     Abandon();
+    open_ = false;
     std::error_code ec;
-    if (!job.pdfPath.empty()) fs::remove(job.pdfPath, ec);
+    if (job.pdfWritten) fs::remove(job.pdfPath, ec);
+    job.pdfWritten = false;
     for (const auto& p : job.pngPaths) fs::remove(p, ec);
     job.pngPaths.clear();
     job.status = status;
@@ -245,49 +417,84 @@ class CairoEngine : public Engine {
     if (!WriteRecord(job, unwritten) && !job.recordPath.empty()) fs::remove(job.recordPath, ec);
   }
 
-  // The job's number and files: the output file asked for, or the next
-  // free job-NNNN in the printer's output folder.
+  // The job's number, files and first record: the output file asked for,
+  // or the next free job-NNNN in the printer's output folder.
   bool NameFiles(Job& job, Failure& why) {
     std::error_code ec;
-    if (!job.output.empty()) {
-      fs::path p = sysroot::HostPath(job.output);
-      fs::create_directories(p.parent_path(), ec);
-      job.pdfPath = p.string();
-      job.recordPath = (p.parent_path() / p.stem()).string() + ".job";
-      job.number = 1;
-      return true;
-    }
+    job.status = "printing";
+    if (!job.output.empty()) return NameOutputFiles(job, why);
     fs::path folder = sysroot::HostPath(def_.OutputFolder());
     fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder)) {
       why = FileFailure(ec ? ec.value() : ENOTDIR, "Cannot make the output folder " + folder.string());
       return false;
     }
-    // The job number is the first whose record can be made new.
+    EndDeadJobs(folder);
+    // The record appears whole, under the first job number free.
+    std::string tmp;
+    int fd = sysroot::MakeTemp(folder.string(), tmp);
+    const std::string first = FormatRecord(job);
+    int err = fd < 0 ? errno : sysroot::WriteAll(fd, first.data(), first.size());
+    if (!err && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)) err = errno;
+    if (fd >= 0) ::close(fd);
     std::lock_guard<std::mutex> lock(g_jobMutex);
-    for (int n = 1; n < 1000000; ++n) {
+    for (int n = 1; !err && n < 1000000; ++n) {
       char name[32];
       std::snprintf(name, sizeof name, "job-%04d", n);
       std::string rec = (folder / (std::string(name) + ".job")).string();
-      int fd = ::open(rec.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-      if (fd >= 0) {
-        ::close(fd);
+      if (::link(tmp.c_str(), rec.c_str()) == 0) {
+        ::unlink(tmp.c_str());
         job.number = n;
         job.recordPath = rec;
         job.pdfPath = (folder / name).string() + ".pdf";
-        return true;
-      }
-      if (errno != EEXIST) {
-        why = FileFailure(errno, "Cannot make the job record " + rec);
+        if ((err = sysroot::SyncFolderOf(rec)) == 0) return true;
+        why = FileFailure(err, "Cannot write the job record " + rec);
+        ::unlink(rec.c_str());
+        job.recordPath.clear();
         return false;
       }
+      if (errno != EEXIST) err = errno;
     }
-    why = {win::ERROR_FILE_EXISTS, "No job number is free in " + folder.string() + "."};
+    if (fd >= 0) ::unlink(tmp.c_str());
+    why = err ? FileFailure(err, "Cannot make a job record in " + folder.string())
+              : Failure{win::ERROR_FILE_EXISTS, "No job number is free in " + folder.string() + "."};
     return false;
   }
 
-  bool OpenPdf(const std::string& path, int w, int h, Failure& why) {
-    if (!pdf_.Open(path, why)) return false;
+  // A print to a file: the file named, with its record and pages beside it.
+  // A device or a pipe gets the PDF alone. Files of an earlier print to the
+  // same file (its record and what that names) are replaced; any other
+  // file in the way refuses the job.
+  bool NameOutputFiles(Job& job, Failure& why) {
+    std::error_code ec;
+    fs::path p = sysroot::HostPath(job.output);
+    job.number = 1;
+    job.pdfPath = p.string();
+    if (OutputFile::IsDevice(p.string())) {
+      device_ = true;
+      return true;
+    }
+    fs::create_directories(p.parent_path(), ec);
+    const fs::path rec = p.parent_path() / (p.stem().string() + ".job");
+    if (rec == p) {
+      why = {win::ERROR_FILE_EXISTS, "The output file " + p.string() + " would be its own job record."};
+      return false;
+    }
+    struct stat st;
+    if (::lstat(rec.c_str(), &st) == 0) {
+      const std::string earlier = ReadSmallFile(rec.string());
+      if (!S_ISREG(st.st_mode) || !IsRecord(earlier)) {
+        why = {win::ERROR_FILE_EXISTS, "The file " + rec.string() + " is in the way of the job record."};
+        return false;
+      }
+      for (const auto& v : RecordValues(earlier, "Png")) earlier_.insert(v);
+    }
+    job.recordPath = rec.string();
+    return WriteRecord(job, why);
+  }
+
+  bool OpenPdf(const std::string& path, bool replace, int w, int h, Failure& why) {
+    if (!pdf_.Open(path, replace, why)) return false;
     surface_ = cairo_pdf_surface_create_for_stream(OutputFile::Write, &pdf_, TenthsToPoints(std::max(1, w)),
                                                    TenthsToPoints(std::max(1, h)));
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
@@ -328,11 +535,11 @@ class CairoEngine : public Engine {
 
   // The page drawn by the raster engine, written as a PNG of the depth it
   // needs.
-  static bool WritePng(const Page& page, const std::string& path, Failure& why) {
+  static bool WritePng(const Page& page, const std::string& path, bool replace, Failure& why) {
     RasterEngine raster;
     if (!raster.DrawPage(page, why)) return false;
     OutputFile file;
-    if (!file.Open(path, why)) return false;
+    if (!file.Open(path, replace, why)) return false;
     bool encoded = WritePixelsPng(*raster.Pixels(), page.width, page.height, [&](const unsigned char* data, size_t n) {
       return OutputFile::Write(&file, data, static_cast<unsigned int>(n)) == CAIRO_STATUS_SUCCESS;
     });
@@ -348,6 +555,8 @@ class CairoEngine : public Engine {
   spool::PrinterDef def_;
   OutputFile pdf_;
   cairo_surface_t* surface_ = nullptr;
+  bool open_ = false, writesPdf_ = true, device_ = false;
+  std::set<std::string> earlier_;  // pages an earlier print to the same file named
 };
 
 }  // namespace

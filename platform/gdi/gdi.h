@@ -311,14 +311,17 @@ struct Job {
   int number = 0;
   std::string printer, document, output;
   int copies = 1;
-  std::string status;  // "printing", "done", "aborted", "failed", "empty" (no page)
+  std::string status;  // "printing", "done", "aborted", "failed", "empty" (no page),
+                       // "cancelled" (cut short after some pages)
   // The first failure of the job: its text (also in the job record) and
   // error code; empty and 0 while none.
   std::string error;
   win::DWORD errorCode = 0;
   std::vector<Page> pages;
   std::string pdfPath, recordPath;  // host paths (cairo back end)
-  std::vector<std::string> pngPaths;
+  std::vector<std::string> pngPaths;  // written whole
+  bool pdfWritten = false;             // the PDF is whole under pdfPath
+  bool cutShort = false;               // cancelled after its pages so far
 };
 
 // Jobs of printers with the "record" back end, oldest first.
@@ -332,6 +335,10 @@ const std::vector<Page>* DocumentPages(win::HDC dc);
 // The cause of the first failure of the current or last document of a
 // printing context (a cairo, file or command text); empty when none.
 std::string DocumentError(win::HDC dc);
+
+// Marks the current document of a printing context as cancelled after the
+// pages it has: ended, it is recorded "cancelled" and not handed over.
+void CutShortDocument(win::HDC dc);
 
 // Metafile contexts keep every drawing call as an operation, in the
 // pixels of the reference context (the screen's when there is none), and

@@ -48,6 +48,10 @@ void ClearRecordedJobs() {
   Recorded().clear();
 }
 
+void CutShortDocument(win::HDC dc) {
+  if (win::Dcs().Contains(dc) && dc->inDoc) dc->job.cutShort = true;
+}
+
 std::string DocumentError(win::HDC dc) { return win::Dcs().Contains(dc) ? dc->job.error : std::string(); }
 
 const std::vector<Page>* DocumentPages(win::HDC dc) {
@@ -69,27 +73,27 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+}  // namespace
+
 std::string FormatRecord(const Job& j) {
   std::ostringstream o;
   o << "Printer=" << j.printer << "\r\n"
     << "Document=" << j.document << "\r\n"
     << "Status=" << j.status << "\r\n";
+  // A job being printed names its program, so that a later one can tell
+  // when it was left unfinished.
+  if (j.status == "printing") o << "Process=" << getpid() << "\r\n";
   if (!j.error.empty()) o << "Error=" << OneLine(j.error) << "\r\n";
   o << "Copies=" << j.copies << "\r\n"
     << "Pages=" << j.pages.size() << "\r\n";
   for (size_t i = 0; i < j.pages.size(); ++i)
     o << "Page" << i + 1 << "=" << j.pages[i].widthTenths << "," << j.pages[i].heightTenths << ","
       << j.pages[i].width << "," << j.pages[i].height << "\r\n";
-  // Only files that exist are named: a job that failed has none.
-  std::error_code ec;
-  if (!j.pdfPath.empty() && fs::exists(j.pdfPath, ec))
-    o << "Pdf=" << fs::path(j.pdfPath).filename().string() << "\r\n";
-  for (const auto& p : j.pngPaths)
-    if (fs::exists(p, ec)) o << "Png=" << fs::path(p).filename().string() << "\r\n";
+  // Only the files the job wrote whole are named: a job that failed has none.
+  if (j.pdfWritten) o << "Pdf=" << fs::path(j.pdfPath).filename().string() << "\r\n";
+  for (const auto& p : j.pngPaths) o << "Png=" << fs::path(p).filename().string() << "\r\n";
   return o.str();
 }
-
-}  // namespace
 
 bool WriteRecord(const Job& j, Failure& why) {
   if (j.recordPath.empty()) return true;

@@ -37,6 +37,7 @@ struct InternetHandle {
   std::set<std::string> visited;  // the URL and every redirect target
   DWORD redirectError = 0;  // why a redirect was not followed
   DWORD context = 0;
+  char curlError[CURL_ERROR_SIZE] = {};  // curl's own words for its last failure
 };
 
 namespace {
@@ -67,6 +68,8 @@ const char* InternetMessage(DWORD code) {
     case ERROR_HTTP_INVALID_SERVER_RESPONSE: return "The server response could not be parsed.";
     case ERROR_HTTP_REDIRECT_FAILED: return "The redirection failed: the redirects run in a loop.";
     case ERROR_HTTP_TOO_MANY_REDIRECTS: return "The redirection failed: more than 10 redirects.";
+    case ERROR_HTTP_INVALID_HEADER: return "The server sent a header line that is too long or cannot be read.";
+    case ERROR_HTTP_INVALID_CHUNKED_BODY: return "The server sent a chunked body whose chunk sizes or framing are broken.";
     case ERROR_INTERNET_REDIRECT_SCHEME_CHANGE:
       return "The redirection failed: the new location does not use http or https.";
     default: return nullptr;
@@ -137,6 +140,23 @@ DWORD ErrorFromCurl(CURLcode c) {
     case CURLE_TOO_MANY_REDIRECTS: return ERROR_HTTP_TOO_MANY_REDIRECTS;
     default: return ERROR_INTERNET_INTERNAL_ERROR;
   }
+}
+
+bool Mentions(const char* text, const char* word) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find(word) != std::string::npos;
+}
+
+// The failure of H's transfer: what the server sent wrong where curl says
+// so (a broken chunked body, an unreadable header), else by curl's code.
+DWORD ErrorOf(const InternetHandle* h) {
+  if (h->result == CURLE_OK) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+  if (Mentions(h->curlError, "chunk")) return ERROR_HTTP_INVALID_CHUNKED_BODY;
+  if (Mentions(h->curlError, "header") && h->result != CURLE_OPERATION_TIMEDOUT) return ERROR_HTTP_INVALID_HEADER;
+  // Out of room before the headers ended: a header beyond what is taken.
+  if (h->result == CURLE_OUT_OF_MEMORY && !h->headersDone) return ERROR_HTTP_INVALID_HEADER;
+  return ErrorFromCurl(h->result);
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -318,6 +338,7 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(h->connectMs));
   if (session->accessType == INTERNET_OPEN_TYPE_DIRECT) curl_easy_setopt(e, CURLOPT_PROXY, "");
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &OnBody);
+  curl_easy_setopt(e, CURLOPT_ERRORBUFFER, h->curlError);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, h);
   curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(e, CURLOPT_HEADERDATA, h);
@@ -343,8 +364,7 @@ HINTERNET InternetOpenUrl(HINTERNET session, const std::string& url, const std::
   }
   // A reply that had begun but ran out of time fails on reading.
   if (!h->headersDone && !(h->overdue && h->answered)) {
-    DWORD err = h->done ? ErrorFromCurl(h->result) : ERROR_INTERNET_INTERNAL_ERROR;
-    if (h->done && h->result == CURLE_OK) err = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    DWORD err = h->done ? ErrorOf(h) : ERROR_INTERNET_INTERNAL_ERROR;
     if (h->redirectError) err = h->redirectError;
     // A reply that is not HTTP (curl takes it for HTTP/0.9) is not an
     // unknown scheme: the URL's scheme was known, the answer was bad.
@@ -389,7 +409,7 @@ bool InternetReadFile(HINTERNET h, void* buffer, DWORD toRead, DWORD* read) {
     return true;
   }
   if (h->result != CURLE_OK) {
-    SetLastError(ErrorFromCurl(h->result));
+    SetLastError(ErrorOf(h));
     return false;
   }
   return true;  // end of the body

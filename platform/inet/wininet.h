@@ -33,6 +33,10 @@ constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;  // the redirects run in a loop
 // More than 10 redirects; the system has no code of its own for it.
 constexpr DWORD ERROR_HTTP_TOO_MANY_REDIRECTS = 12199;
+// A header line too long to take, or one that cannot be read.
+constexpr DWORD ERROR_HTTP_INVALID_HEADER = 12153;
+// A chunked body whose chunk sizes or framing are broken (this system's own).
+constexpr DWORD ERROR_HTTP_INVALID_CHUNKED_BODY = 12198;
 
 // Status reported to a status callback: INFO is the new URL (with its zero).
 constexpr DWORD INTERNET_STATUS_REDIRECT = 110;

@@ -116,6 +116,10 @@ bool PrinterDef::WritesPng() const {
   return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return cp::SameText(f, "png"); });
 }
 
+bool PrinterDef::WritesPdf() const {
+  return std::any_of(formats.begin(), formats.end(), [](const std::string& f) { return cp::SameText(f, "pdf"); });
+}
+
 std::string PrinterDef::OutputFolder() const {
   return output.empty() ? "C:\\Zolmet\\Printed\\" + name : output;
 }

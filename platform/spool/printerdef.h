@@ -65,6 +65,7 @@ struct PrinterDef {
 
   const Paper* FindPaper(int code) const;
   bool WritesPng() const;
+  bool WritesPdf() const;
   std::string OutputFolder() const;  // Windows path
 };
 

@@ -119,12 +119,15 @@ pid_t OwnerOf(const std::string& name, const std::string& prefix) {
   constexpr size_t kSuffix = 7;  // "-" and the six characters
   if (name.size() < prefix.size() + 1 + kSuffix || name.compare(0, prefix.size(), prefix) != 0) return 0;
   const size_t dash = name.size() - kSuffix;
-  if (name[dash] != '-') return 0;
-  size_t begin = dash;
-  while (begin > prefix.size() && std::isdigit(static_cast<unsigned char>(name[begin - 1]))) --begin;
-  // A hidden file's prefix is only its dot: the id follows the last dot.
-  if (begin == dash || (begin > prefix.size() && name[begin - 1] != '.') || dash - begin > 9) return 0;
-  return static_cast<pid_t>(std::stol(name.substr(begin, dash - begin)));
+  if (name[dash] != '-' || dash - prefix.size() > 9) return 0;
+  for (size_t i = prefix.size(); i < dash; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+  return static_cast<pid_t>(std::stol(name.substr(prefix.size(), dash - prefix.size())));
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -191,24 +194,46 @@ int WriteAll(int fd, const char* data, size_t size) {
   return 0;
 }
 
+int SyncFolderOf(const std::string& path) {
+  int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int err = fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  close(fd);
+  return err;
+}
+
+int MakeTemp(const std::string& folder, std::string& path) {
+  ClearOrphans(folder, kTempPrefix);
+  path = OwnedTemplate(folder + "/" + kTempPrefix);
+  return mkostemp(path.data(), O_CLOEXEC);
+}
+
+int PlaceFile(const std::string& tmp, const std::string& path, bool replace) {
+  int err = 0;
+  if (replace) {
+    if (rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+  } else if (link(tmp.c_str(), path.c_str()) != 0) {
+    err = errno;
+  }
+  if (err || !replace) unlink(tmp.c_str());
+  if (!err) err = SyncFolderOf(path);
+  return err;
+}
+
 bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
-  // The private file is hidden and beside the target, so the rename stays on
-  // one file system and listings of the folder never show it.
-  // It names this process, so that one left by a killed process is cleared
-  // by a later one.
-  size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  ClearOrphans(folder, ".");
-  std::string tmp = OwnedTemplate((slash == std::string::npos ? "" : folder) + "." + path.substr(slash + 1) + ".");
-  int fd = mkostemp(tmp.data(), O_CLOEXEC);
+  // The private file is beside the target, so the rename stays on one file
+  // system; it names this process, so that one left by a killed process is
+  // cleared by a later one.
+  std::string tmp;
+  int fd = MakeTemp(FolderOf(path), tmp);
   if (fd < 0) return false;
   int err = WriteAll(fd, data.data(), data.size());
   if (!err && fchmod(fd, mode) != 0) err = errno;
   if (!err && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && !err) err = errno;
-  if (!err && rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+  if (err) unlink(tmp.c_str());
+  else err = PlaceFile(tmp, path, true);
   if (err) {
-    unlink(tmp.c_str());
     errno = err;
     return false;
   }

@@ -29,10 +29,28 @@ UINT GetSystemDirectory(char* buffer, UINT size);
 namespace sysroot {
 
 // Replaces the host file PATH with DATA: writes a private file beside it,
-// flushes it to the disk and renames it over PATH, so readers see the old
-// file or the new one, never half of one. False with errno set when it
+// flushes it to the disk, renames it over PATH and flushes the folder, so
+// readers see the old file or the new one, never half of one, and a
+// replacement made is kept through a crash. False with errno set when it
 // fails; the old file is then untouched and the private file gone.
 bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode = 0644);
+
+// Flushes the folder of the host file PATH (its names) to the disk; 0 or
+// the errno of the failure.
+int SyncFolderOf(const std::string& path);
+
+// The private files of this system beside the files they become: hidden,
+// named by kTempPrefix, the owner's process id, "-" and six characters, so
+// that nothing else in a folder can be taken for one.
+inline constexpr const char* kTempPrefix = ".zolmet-tmp-";
+// Makes such a file in FOLDER (opened for writing); its descriptor, or -1
+// with errno set. Those of dead processes there are cleared first.
+int MakeTemp(const std::string& folder, std::string& path);
+// Gives the whole file TMP the name PATH: over what PATH names when
+// REPLACE (a link is replaced, never followed), else only when nothing has
+// that name (EEXIST). Then flushes the folder. 0 or the errno of the
+// failure; TMP is gone in every case.
+int PlaceFile(const std::string& tmp, const std::string& path, bool replace);
 
 // Writes all SIZE bytes of DATA to FD, again after a short or interrupted
 // write; 0, or the errno of the failure (EIO for a write that takes none).
@@ -70,7 +88,8 @@ std::string LastLockFailure();
 // Temporary files that name the process owning them: PREFIX, the process
 // id, "-" and six characters. OwnedTemplate gives the template for
 // mkstemp; ClearOrphans removes, once per process for each folder and
-// prefix, such files in FOLDER whose process no longer lives.
+// prefix, such files in FOLDER whose process no longer lives (the id
+// follows PREFIX at once: nothing else of the name is taken for it).
 std::string OwnedTemplate(const std::string& prefix);
 void ClearOrphans(const std::string& folder, const std::string& prefix);
 

@@ -338,6 +338,9 @@ class TppCustomPrinter : public cls::TObject, public IppPrinterMetrics {
   void EndDoc();
   // Gives an open job up: nothing of it is kept.
   void AbortDoc();
+  // The open document was cancelled after some of its pages: EndDoc ends it
+  // as cut short, and nothing is handed on.
+  void CutShort();
 
   win::HDC OpenPrinterDC();
   TppPrinterInfoRef GetPrinterInfo();

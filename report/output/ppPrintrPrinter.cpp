@@ -351,6 +351,11 @@ void TppCustomPrinter::EndDoc() {
   pageNumber_ = 0;
 }
 
+void TppCustomPrinter::CutShort() {
+  TppLockGuard g(lock_);
+  if (printing_ && dc_) gdi::CutShortDocument(dc_);
+}
+
 void TppCustomPrinter::AbortDoc() {
   TppLockGuard g(lock_);
   if (!printing_) return;

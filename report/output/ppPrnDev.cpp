@@ -159,6 +159,8 @@ void TppPrinterDevice::CancelJob() {
     canvas_ = nullptr;
     printer_->AbortDoc();
   } else {
+    // The pages printed are kept, and the record says the rest never came.
+    if (printer_) printer_->CutShort();
     EndDocument();
   }
   inherited::CancelJob();

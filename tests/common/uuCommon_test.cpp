@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "common/uuCommon.h"
@@ -194,6 +197,62 @@ TEST(WriteLog, OutsideTextCanNeitherForgeEntriesNorGrowPast64KiB) {
   uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "head\r" + ForLog("x\r\n[12:00:00] fake\r\n") + "\rtail");
   EXPECT_EQ(ReadFile(root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt")),
             uuCommon::kPrintLogHeader + "[12:00:00] head\rx\\r\\n[12:00:00] fake\\r\\n\rtail\r\n\r\n");
+}
+
+// However many pieces an entry is made of, the whole entry stays within
+// 64 KiB, cut at a whole character and marked with the text's length.
+TEST(WriteLog, EveryEntryStaysWithin64KiBWhateverItIsMadeOf) {
+  using uuCommon::ForLog;
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 12, 0, 0});
+  const std::string file = root.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt");
+  const std::string key(1 << 20, '7');
+  const std::vector<std::string> texts = {
+      "密鑰索引有誤: " + ForLog(key) + "\r" + ForLog("K" + key + "\rEND\r"),
+      ForLog(std::string(1 << 20, 'a')) + ForLog(std::string(1 << 20, 'b')) + ForLog(std::string(1 << 20, 'c')) +
+          ForLog(std::string(1 << 20, 'd')),
+      std::string(70000, 'x') + "中文中文中文",
+      "x" + std::string(40000, '\xA4'),
+  };
+  for (const std::string& text : texts) {
+    fs::remove(file);
+    uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", text);
+    const std::string entry = ReadFile(file).substr(uuCommon::kPrintLogHeader.size());
+    EXPECT_LE(entry.size(), uuCommon::kMaxEntry);
+    EXPECT_EQ(entry.substr(entry.size() - 4), "\r\n\r\n");
+    const std::string mark = " ... (" + std::to_string(text.size()) + " bytes)\r\n\r\n";
+    if (text.size() + 15 > uuCommon::kMaxEntry) {
+      ASSERT_GE(entry.size(), mark.size());
+      EXPECT_EQ(entry.substr(entry.size() - mark.size()), mark);
+      // The kept text is the text's beginning, whole characters only.
+      const std::string kept = entry.substr(11, entry.size() - 11 - mark.size());
+      EXPECT_EQ(text.compare(0, kept.size(), kept), 0);
+      size_t i = 0;
+      while (i < kept.size()) i += static_cast<unsigned char>(kept[i]) >= 0x81 ? 2 : 1;
+      EXPECT_EQ(i, kept.size());
+    }
+  }
+}
+
+// A link where the day's log goes (to a file outside the root, or to
+// nothing) is never followed: the entry is lost, the link and its target stay.
+TEST(WriteLog, ALinkInTheLogsPlaceIsNeverFollowed) {
+  TempRoot root;
+  FixedClock clock({2009, 8, 31, 12, 0, 0});
+  const std::string logs = root.Host("C:\\Zolmet\\Logs");
+  fs::create_directories(logs);
+  const std::string outside = root.path() + "-outside";
+  fs::create_directories(outside);
+  testing_support::WriteFile(outside + "/kept.txt", "kept");
+  fs::create_symlink(outside + "/kept.txt", logs + "/090831.ZolmetPrint.debug.txt");
+  fs::create_symlink(outside + "/made.txt", logs + "/090831.ZolmetPrint.err.txt");
+  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.debug", "entry");
+  uuCommon::WriteLog(uuCommon::kLogDir, "ZolmetPrint.err", "entry");
+  EXPECT_EQ(ReadFile(outside + "/kept.txt"), "kept");
+  EXPECT_FALSE(fs::exists(outside + "/made.txt"));
+  EXPECT_TRUE(fs::is_symlink(logs + "/090831.ZolmetPrint.debug.txt"));
+  EXPECT_TRUE(fs::is_symlink(logs + "/090831.ZolmetPrint.err.txt"));
+  fs::remove_all(outside);
 }
 
 // An entry is appended under the lock a repair of a cut-short append takes,

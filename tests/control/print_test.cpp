@@ -157,7 +157,7 @@ TEST_F(PrintMethods, ControlFileCarriesItsTypeLibraryAndToolboxBitmap) {
 }
 
 // The page's strings are outside text: their line breaks cannot forge a log
-// entry, and a 10 MB Data leaves 64 KiB of itself in the log.
+// entry, and a 10 MB Data leaves one entry of at most 64 KiB in the log.
 TEST_F(PrintMethods, PrintLogsThePagesStringsAsOneBoundedEntry) {
   control_test::InstallFakePrinter();
   EXPECT_EQ(control::uuPrintMethods::Print("1.2.3.4\r\n[10:00:00] [OCX][Print] IP=forged", "w", "p\n", "d"), 1);
@@ -169,8 +169,11 @@ TEST_F(PrintMethods, PrintLogsThePagesStringsAsOneBoundedEntry) {
   const std::string data(10 * 1000 * 1000, 'D');
   control::uuPrintMethods::Print("1.2.3.4", "w", "p", data);
   debug = control_test::ReadLog("Zolmet.debug");
-  EXPECT_NE(debug.find(" Data=" + std::string(64 * 1024, 'D') + " ... (10000000 bytes)\r\n\r\n"), std::string::npos);
-  EXPECT_LT(debug.size(), 70u * 1024);
+  const size_t entry = debug.find("[");
+  ASSERT_NE(entry, std::string::npos);
+  EXPECT_LE(debug.size() - entry, 64u * 1024);
+  EXPECT_NE(debug.find(" Data=" + std::string(60 * 1024, 'D')), std::string::npos);
+  EXPECT_EQ(debug.substr(debug.size() - 11), " bytes)\r\n\r\n");
 }
 
 // A print program that a signal ends (here a truncated file, which crashes

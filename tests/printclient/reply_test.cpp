@@ -208,22 +208,30 @@ TEST_F(ReplyTest, ShiftReportPrintsWrappedTextWithoutBarCode) {
 TEST_F(ReplyTest, ErrorLogHoldsAtMostTheFirst64KiBOfAReply) {
   const std::string incomplete = "抱歉! 下載的單據內容不完整(缺後段), 請關閉本視窗後, 重按列印.";
   const size_t kMax = 64 * 1024;
+  // The whole entry (time stamp, text and closing lines) is 64 KiB at most:
+  // a longer text keeps its beginning and its whole length.
+  auto cut = [&](const std::string& text) {
+    const size_t room = kMax - std::string("[12:00:00] \r\n\r\n").size();
+    if (text.size() <= room) return text;
+    const std::string mark = " ... (" + std::to_string(text.size()) + " bytes)";
+    return text.substr(0, room - mark.size()) + mark;
+  };
   // Up to the limit the reply is logged as it is.
-  const std::string exact = "L" + std::string(kMax - 1, 'a');
-  ExpectFault(exact, "非END結尾\r" + exact, incomplete);
+  const std::string fits = "L" + std::string(kMax - 30, 'a');
+  ExpectFault(fits, "非END結尾\r" + fits, incomplete);
   ui::ClearRecordedDialogs();
   std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
-  // One byte more: its first 64 KiB and its whole length.
-  const std::string longer = exact + "b";
-  ExpectFault(longer, "非END結尾\r" + exact + " ... (65537 bytes)", incomplete);
+  // Past it: its beginning and its whole length.
+  const std::string longer = "L" + std::string(kMax, 'a');
+  ExpectFault(longer, cut("非END結尾\r" + uuCommon::ForLog(longer)), incomplete);
   ui::ClearRecordedDialogs();
   std::remove(root_.Host("C:\\Zolmet\\Logs\\090831.ZolmetPrint.err.txt").c_str());
-  // A long plain text is cut the same way, and so is the reply after it.
+  // A long plain text and the reply after it make one entry of 64 KiB too.
   const std::string plain = std::string(kMax + 10, 'p');
   const std::string R = "K3\r" + D(plain, 3) + "\rEND";
   ExpectFault(R,
-              "明文內容有誤\r" + plain.substr(0, kMax) + " ... (65546 bytes)\r" + Shown(R.substr(0, kMax)) + " ... (" +
-                  std::to_string(R.size()) + " bytes)",
+              cut("明文內容有誤\r" + plain.substr(0, kMax) + " ... (65546 bytes)\r" + Shown(R.substr(0, kMax)) +
+                  " ... (" + std::to_string(R.size()) + " bytes)"),
               kBadContent);
 }
 

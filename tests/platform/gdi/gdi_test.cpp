@@ -1024,10 +1024,11 @@ TEST(HandOver, EachFailureKeepsItsOwnCause) {
   win::DeleteDC(dc);
 }
 
-// Every file of a job that cannot be written whole fails the job with the
-// write's own cause (cairo would call it a success), leaves no part of it,
-// and hands nothing over; a job without a page is no job either. /dev/full
-// stands for a full disk under each of the job's files in turn.
+// Every file of a job that cannot be written whole fails the job with its
+// own cause, leaves no part of it, and hands nothing over; a job without a
+// page is no job either. A link to /dev/full planted under each of the
+// job's files in turn is never written through (real full disks: the
+// full-disk cases of the job fault tests).
 TEST(HandOver, AJobThatCannotBeWrittenWholeOrHasNoPageIsNotPrinted) {
   TempRoot root;
   const std::string marker = root.path() + "/handed";
@@ -1063,8 +1064,10 @@ TEST(HandOver, AJobThatCannotBeWrittenWholeOrHasNoPageIsNotPrinted) {
     if (failed && gdi::DocumentPages(dc)) win::AbortDoc(dc);
     win::DeleteDC(dc);
     EXPECT_TRUE(failed);
-    EXPECT_EQ(error, c.full ? win::ERROR_DISK_FULL : win::ERROR_NO_DATA);
-    EXPECT_EQ(cause, c.full ? "Cannot write " + base + c.full + ": No space left on device."
+    // The link is never written through: its name is taken, and the job
+    // fails naming it.
+    EXPECT_EQ(error, c.full ? win::ERROR_ALREADY_EXISTS : win::ERROR_NO_DATA);
+    EXPECT_EQ(cause, c.full ? "Cannot write " + base + c.full + ": File exists."
                             : "The job has no page: nothing was printed.");
     const std::string record = ReadFile(base + ".job");
     EXPECT_NE(record.find(std::string("Status=") + (c.full ? "failed" : "empty") + "\r\nError=" + cause + "\r\n"),
@@ -1072,8 +1075,9 @@ TEST(HandOver, AJobThatCannotBeWrittenWholeOrHasNoPageIsNotPrinted) {
         << record;
     EXPECT_EQ(record.find("Pdf="), std::string::npos) << record;
     EXPECT_EQ(record.find("Png="), std::string::npos) << record;
+    // What the job wrote is gone; the link it did not make stays.
     for (const char* file : {".pdf", "-p1.png", "-p2.png"})
-      EXPECT_FALSE(fs::exists(fs::symlink_status(base + file))) << file;
+      EXPECT_EQ(fs::exists(fs::symlink_status(base + file)), c.full && std::string(c.full) == file) << file;
     EXPECT_FALSE(fs::exists(marker));
   }
   // A disk that takes nothing more at the start of a job: the job fails and

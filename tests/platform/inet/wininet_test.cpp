@@ -160,6 +160,14 @@ TEST_F(InetTest, FailuresCarryTheirCodesAndTexts) {
       {"reset mid-body", {{Head(5000) + Pattern(100)}, {"", 50}}, End::Reset, true,
        win::ERROR_INTERNET_CONNECTION_RESET},
       {"closed mid-body", {{Head(5000) + Pattern(100)}}, End::Close, true, win::ERROR_INTERNET_CONNECTION_ABORTED},
+      // What the server sent wrong is named, not taken for a reset or for want of memory.
+      {"chunked garbage", {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nxyz\r\n"}}, End::Close, true,
+       win::ERROR_HTTP_INVALID_CHUNKED_BODY},
+      {"chunk size past any size",
+       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nffffffffffffffff\r\nabc"}}, End::Close, true,
+       win::ERROR_HTTP_INVALID_CHUNKED_BODY},
+      {"10 MiB header line", {{"HTTP/1.1 200 OK\r\nX-Long: " + std::string(10 << 20, 'a') + "\r\n\r\n"}}, End::Close,
+       false, win::ERROR_HTTP_INVALID_HEADER},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -178,7 +186,8 @@ TEST_F(InetTest, FailuresCarryTheirCodesAndTexts) {
   }
   // Every code has its own text.
   for (win::DWORD code : {win::ERROR_HTTP_INVALID_SERVER_RESPONSE, win::ERROR_INTERNET_CONNECTION_RESET,
-                          win::ERROR_INTERNET_CONNECTION_ABORTED, win::ERROR_HTTP_REDIRECT_FAILED})
+                          win::ERROR_INTERNET_CONNECTION_ABORTED, win::ERROR_HTTP_REDIRECT_FAILED,
+                          win::ERROR_HTTP_INVALID_HEADER, win::ERROR_HTTP_INVALID_CHUNKED_BODY})
     EXPECT_EQ(win::SysErrorMessage(code).find("Unknown"), std::string::npos) << code;
 }
 

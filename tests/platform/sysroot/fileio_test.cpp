@@ -113,7 +113,8 @@ TEST(ReplaceFile, TargetsThatCannotBeFilesFailWithTheirCause) {
 
 // A run killed while it replaced a file leaves its hidden temporary; the
 // next run that replaces a file there removes it, and only what no living
-// process owns.
+// process owns and what carries this system's own prefix: a user's hidden
+// files that look like numbered names stay.
 TEST(ReplaceFile, TemporariesOfKilledProcessesAreClearedByALaterOne) {
   TempRoot root;
   const std::string dir = root.path() + "/forms";
@@ -128,18 +129,21 @@ TEST(ReplaceFile, TemporariesOfKilledProcessesAreClearedByALaterOne) {
   // Killed after it made its temporary, before the rename.
   pid_t child = fork();
   if (child == 0) {
-    std::string name = sysroot::OwnedTemplate(dir + "/.forms.ini.");
+    std::string name = sysroot::OwnedTemplate(dir + "/" + sysroot::kTempPrefix);
     _exit(mkstemp(name.data()) >= 0 ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_EQ(status, 0);
   ASSERT_EQ(hidden().size(), 1u);
-  // One of a process that lives stays.
-  const std::string living = dir + "/.registry.1-abcdef";
+  // One of a process that lives stays, and so do the user's.
+  const std::string living = dir + "/" + sysroot::kTempPrefix + "1-abcdef";
   WriteFile(living, "");
+  for (const char* user : {".notes.2019-backup", ".photos.4000000-summer", ".forms.ini.99999999-abcdef"})
+    WriteFile(dir + "/" + user, "the user's");
   ASSERT_TRUE(sysroot::ReplaceFile(file, "[forms]"));
-  EXPECT_EQ(hidden(), std::vector<std::string>{".registry.1-abcdef"});
+  EXPECT_EQ(hidden(), (std::vector<std::string>{".forms.ini.99999999-abcdef", ".notes.2019-backup",
+                                                ".photos.4000000-summer", std::string(sysroot::kTempPrefix) + "1-abcdef"}));
   EXPECT_EQ(ReadFile(file), "[forms]");
 }
 

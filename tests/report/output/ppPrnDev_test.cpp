@@ -219,7 +219,8 @@ TEST_F(PrinterDevice, ACancelDuringAStatusUpdateStopsBeforeThePage) {
   Print();
   auto jobs = gdi::RecordedJobs();
   ASSERT_EQ(jobs.size(), 1u);
-  EXPECT_EQ(jobs[0].status, "done");
+  // Its page is kept, and the job says it was cut short.
+  EXPECT_EQ(jobs[0].status, "cancelled");
   EXPECT_EQ(jobs[0].pages.size(), 1u);
   EXPECT_TRUE(device_->Cancelled());
   EXPECT_FALSE(device_->Printer()->Printing());
