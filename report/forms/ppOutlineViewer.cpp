@@ -182,6 +182,10 @@ bool TppOutlineViewer::AddItems(ui::TTreeNode* parentItem, const TppOutlineNode*
   return true;
 }
 
+bool TppOutlineViewer::MakeTree(TppOutlineDrawCommand* command, int load) {
+  return command->MakeOutlineNode([this, load] { return Heard(load); });
+}
+
 void TppOutlineViewer::StopLoading() {
   if (loading_ == 0) return;
   ++loads_;
@@ -198,7 +202,7 @@ void TppOutlineViewer::LoadOutline(TppOutlineDrawCommand* command) {
   const int load = ++loads_;
   Items().Clear();
   nodesLoaded_ = 0;
-  if (!command || !command->OutlineNode()) return;
+  if (!command || !MakeTree(command, load)) return;
   // A page change meanwhile stops this load before the command can go.
   const TppOutlineNode* root = command->OutlineNode();
   const bool complete = command->Complete();
@@ -217,7 +221,13 @@ void TppOutlineViewer::SyncToPage(TppPage* page) {
   TBusyScope busy(busy_);
   if (Selected() && Selected()->Data != page->AbsolutePageNo()) SetSelected(nullptr);
   auto* command = cls::ObjectAs<TppOutlineDrawCommand>(page->GetOutlineDrawCommand());
-  if (!command || !command->OutlineNode()) return;
+  if (!command) return;
+  {
+    // A large tree is made hearing the terminal, as it is loaded.
+    ui::TCustomForm::HandlerScope keep(ui::GetParentForm(this));
+    TBusyScope loading(loading_);
+    if (!MakeTree(command, ++loads_)) return;
+  }
   complete_ = command->Complete();
   if (command->OutlineNode()->AbsoluteChildNodeCount() > nodesLoaded_) {
     LoadOutline(command);

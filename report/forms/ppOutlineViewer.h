@@ -73,6 +73,9 @@ class TppOutlineViewer : public ui::TCustomTreeView {
   // Hears the terminal (at most every few ms); false when load LOAD has
   // stopped meanwhile.
   bool Heard(int load);
+  // The command's tree made, hearing the terminal; false when LOAD was
+  // stopped meanwhile (the command may be gone).
+  bool MakeTree(TppOutlineDrawCommand* command, int load);
   void CreatePopupMenu();
   void FreePopupMenu();
   void CaptionPopupMenu();
@@ -88,7 +91,7 @@ class TppOutlineViewer : public ui::TCustomTreeView {
   int nodesLoaded_ = 0;
   bool complete_ = false;
   int busy_ = 0;
-  int loading_ = 0;  // LoadOutline under way
+  int loading_ = 0;  // a tree made or loaded
   int loads_ = 0;    // counts loads begun and stopped
 };
 

@@ -29,6 +29,15 @@ TppOutlineNode* TppOutlineDrawCommand::OutlineNode() const {
   return root_.get();
 }
 
+bool TppOutlineDrawCommand::MakeOutlineNode(const std::function<bool()>& heard) {
+  if (root_) return true;
+  bool stopped = false;
+  TppOutlineNode* tree = snapshot_.CopyTree([&] { return heard() || !(stopped = true); });
+  if (stopped) return false;
+  root_.reset(tree ? tree : NewRoot());
+  return true;
+}
+
 void TppOutlineDrawCommand::SetOutlineNode(TppOutlineNode* root) {
   snapshot_ = TppOutlineSnapshot();
   root_.reset(root ? root : NewRoot());

@@ -23,6 +23,10 @@ class TppOutlineDrawCommand : public TppDrawCommand {
   void SetComplete(bool v) { complete_ = v; }
   // The tree's root (owned; made from the snapshot on first use).
   TppOutlineNode* OutlineNode() const;
+  // Makes the tree from the snapshot if not made yet, calling HEARD after
+  // each node; false when HEARD stopped it (this command is not touched
+  // after that: it may be gone).
+  bool MakeOutlineNode(const std::function<bool()>& heard);
   // Takes ROOT over in place of the tree held (nullptr: an empty root).
   void SetOutlineNode(TppOutlineNode* root);
   // The tree of SNAPSHOT in place of the tree held.

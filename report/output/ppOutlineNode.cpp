@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <unordered_set>
 
 CLS_IMPLEMENT_COMPONENT(TppOutlineNode)
@@ -164,27 +165,66 @@ TppOutlineSnapshot::Segment::~Segment() {
   while (p && p.use_count() == 1) p = std::move(const_cast<Segment&>(*p).previous);
 }
 
-TppOutlineNode* TppOutlineSnapshot::CopyTree() const {
+TppOutlineNode* TppOutlineSnapshot::CopyTree(const std::function<bool()>& heard) const {
   if (!taken_) return nullptr;
+  // The entries stay while HEARD runs, whatever it frees.
+  const std::shared_ptr<const Segment> keep = last_;
   std::vector<const Segment*> segments;
-  for (const Segment* s = last_.get(); s; s = s->previous.get()) segments.push_back(s);
-  cls::Owned<TppOutlineNode> root(new TppOutlineNode(nullptr));
-  root->SetNodeType(ntRoot);
-  root->SetCaption(rootCaption_);
-  root->SetPageReference(rootPageReference_);
-  std::vector<TppOutlineNode*> nodes;
-  nodes.reserve(last_ ? last_->base + last_->entries.size() : 0);
+  for (const Segment* s = keep.get(); s; s = s->previous.get()) segments.push_back(s);
+  std::vector<const Entry*> entries;  // a parent before its children
+  entries.reserve(keep ? keep->base + keep->entries.size() : 0);
   for (auto s = segments.rbegin(); s != segments.rend(); ++s)
-    for (const Entry& e : (*s)->entries) {
-      auto* n = new TppOutlineNode(nullptr);
-      n->caption_ = e.caption;
-      n->pageReference_ = e.pageReference;
-      n->nodeType_ = e.nodeType;
-      n->createNode_ = e.createNode;
-      n->SetParent(e.parent < 0 ? root.get() : nodes[static_cast<size_t>(e.parent)]);
-      nodes.push_back(n);
+    for (const Entry& e : (*s)->entries) entries.push_back(&e);
+  // The children of entry I (-1: the root), in order, are
+  // kids[first[I + 1]] up to kids[first[I + 2]].
+  const size_t n = entries.size();
+  std::vector<size_t> first(n + 2, 0);
+  for (const Entry* e : entries) ++first[static_cast<size_t>(e->parent + 2)];
+  for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+  std::vector<int32_t> kids(n);
+  std::vector<size_t> at(first.begin(), first.end() - 1);
+  for (size_t i = 0; i < n; ++i) kids[at[static_cast<size_t>(entries[i]->parent + 1)]++] = static_cast<int32_t>(i);
+
+  cls::Owned<TppOutlineNode> root(new TppOutlineNode(nullptr));
+  root->caption_ = rootCaption_;
+  root->pageReference_ = rootPageReference_;
+  root->nodeType_ = ntRoot;
+  // As TppOutlineNode::CopyChildren copies the recorded tree: a hidden
+  // entry's children go to its parent's copy, a page once under a parent.
+  struct Level {
+    size_t next, end;
+    TppOutlineNode* into;
+    std::unordered_set<int32_t>* pages;
+    std::unordered_set<int32_t> own;
+  };
+  std::deque<Level> levels;  // references stay as levels are added
+  auto enter = [&](int32_t entry, TppOutlineNode* into, std::unordered_set<int32_t>* pages) {
+    Level& l = levels.emplace_back(Level{first[static_cast<size_t>(entry + 1)], first[static_cast<size_t>(entry + 2)], into, pages, {}});
+    if (!l.pages) l.pages = &l.own;
+  };
+  enter(-1, root.get(), nullptr);
+  while (!levels.empty()) {
+    Level& l = levels.back();
+    if (l.next == l.end) {
+      levels.pop_back();
+      continue;
     }
-  return root->CopyTree();
+    const int32_t k = kids[l.next++];
+    const Entry& e = *entries[static_cast<size_t>(k)];
+    if (!e.createNode) {
+      enter(k, l.into, l.pages);
+      continue;
+    }
+    if (e.nodeType == ntPage && !l.pages->insert(e.pageReference).second) continue;
+    auto* copy = new TppOutlineNode(nullptr);
+    copy->caption_ = e.caption;
+    copy->pageReference_ = e.pageReference;
+    copy->nodeType_ = e.nodeType;
+    copy->SetParent(l.into);
+    enter(k, copy, nullptr);
+    if (heard && !heard()) return nullptr;
+  }
+  return root.release();
 }
 
 bool TppOutlineSnapshot::SharesTree(const TppOutlineSnapshot& other) const {

@@ -6,6 +6,7 @@
 // recorded up to its page.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -30,8 +31,11 @@ class TppOutlineSnapshot {
  public:
   // None: no tree at all.
   bool Empty() const { return !taken_; }
-  // The copy of the tree (CopyTree's, unowned); nullptr when empty.
-  TppOutlineNode* CopyTree() const;
+  // The copy of the tree (CopyTree's, unowned); nullptr when empty. Made
+  // from the entries at once; HEARD, when given, is called after each node
+  // made, and a false from it stops the copy (nullptr, nothing of this
+  // snapshot touched after it: the snapshot may be gone).
+  TppOutlineNode* CopyTree(const std::function<bool()>& heard = nullptr) const;
   // The same nodes of the same record (a cheap test; false does not mean
   // the trees differ).
   bool SharesTree(const TppOutlineSnapshot& other) const;

@@ -236,6 +236,17 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
     ASSERT_TRUE(copy);
     EXPECT_TRUE(copy->IsSameTree(taken[i].second.get())) << "snapshot " << i << ": " << Describe(copy.get())
                                                        << "\nwas " << Describe(taken[i].second.get());
+    // Made hearing: once a node, the same tree; stopped half way, none.
+    int heard = 0;
+    cls::Owned<TppOutlineNode> heardCopy(taken[i].first.CopyTree([&] { return ++heard > 0; }));
+    ASSERT_TRUE(heardCopy);
+    EXPECT_TRUE(heardCopy->IsSameTree(copy.get())) << "snapshot " << i;
+    EXPECT_EQ(heard, copy->AbsoluteChildNodeCount()) << "snapshot " << i;
+    int left = heard / 2;
+    if (heard > 0) {
+      cls::Owned<TppOutlineNode> stopped(taken[i].first.CopyTree([&] { return --left > 0; }));
+      EXPECT_FALSE(stopped) << "snapshot " << i;
+    }
   }
   // Commands: an assigned one shares the snapshot; streamed, the tree (the
   // stream keeps no root caption).
