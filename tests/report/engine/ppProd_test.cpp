@@ -361,7 +361,7 @@ TEST_F(Producer, ACancelStopsTheRunAndKeepsThePagesPrinted) {
   EXPECT_EQ((*events_)[ciProducerCancel], 1);
   EXPECT_EQ(report_->Published, std::vector<int>{1});
   ASSERT_EQ(Jobs().size(), 1u);
-  EXPECT_EQ(Jobs()[0].status, "done");
+  EXPECT_EQ(Jobs()[0].status, "cancelled");
   EXPECT_EQ(Jobs()[0].pages.size(), 1u);
   EXPECT_EQ((*events_)[ciProducerPrintJobEnd], 1);
   ExpectIdle();
