@@ -10,7 +10,7 @@ set -euo pipefail
 pkgs=(
   g++ cmake ninja-build make pkg-config binutils
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libcairo2-dev libfontconfig-dev
+  libcurl4-openssl-dev libcairo2-dev libfontconfig-dev libpng-dev zlib1g-dev
   fonts-arphic-bkai00mp fonts-arphic-bsmi00lp fonts-liberation
   poppler-utils zint zbar-tools libzint-dev
   cups cups-client printer-driver-cups-pdf
