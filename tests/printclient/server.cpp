@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include <cerrno>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -81,6 +82,16 @@ int ServerProcess::Stop(int limitMs) {
   waitpid(pid_, &status, 0);
   pid_ = -1;
   return -1;
+}
+
+int ServerProcess::WaitForEnd() {
+  int status = -1;
+  pid_t r;
+  do {
+    r = waitpid(pid_, &status, 0);
+  } while (r < 0 && errno == EINTR);
+  pid_ = -1;
+  return status;
 }
 
 int UnusedPort() {

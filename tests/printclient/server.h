@@ -22,6 +22,8 @@ class ServerProcess {
   // Sends SIGTERM and returns the exit status (waitpid form), or -1 when it
   // did not stop within LIMITMS.
   int Stop(int limitMs = 5000);
+  // Waits for it to end by itself and returns the exit status.
+  int WaitForEnd();
 
  private:
   pid_t pid_ = -1;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <poll.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -37,7 +38,7 @@ std::string RunAndCapture(const std::string& cmdLine, const std::string& cwd = "
   FILE* f = fopen(out.c_str(), "w");
   dup2(fileno(f), 1);
   auto p = win::CreateProcess(cmdLine, cwd);
-  if (p) win::WaitForSingleObject(p, 10000);
+  if (p) win::WaitForSingleObject(p, win::INFINITE);
   fflush(stdout);
   dup2(saved, 1);
   close(saved);
@@ -45,6 +46,16 @@ std::string RunAndCapture(const std::string& cmdLine, const std::string& cwd = "
   std::string s = testing_support::ReadFile(out);
   fs::remove(out);
   return s;
+}
+
+// Blocks until the child has ended, leaving it for its owner to collect.
+void WaitUntilEnded(int pid) {
+  siginfo_t info{};
+  int r;
+  do {
+    r = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
+  } while (r < 0 && errno == EINTR);
+  ASSERT_EQ(r, 0) << "child " << pid;
 }
 
 // PID is gone: reaped, not left a zombie.
@@ -172,7 +183,7 @@ TEST(Process, ChildWhoseHandleIsDroppedIsNotLeftAZombie) {
     pid = win::ProcessId(p);
     EXPECT_EQ(win::WaitForSingleObject(p, 0), win::WAIT_TIMEOUT);
   }  // the handle goes while the child still runs
-  win::Sleep(600);
+  WaitUntilEnded(pid);
   // Starting the next program collects whatever ended before.
   auto q = win::CreateProcess(exe + " exit 0");
   ASSERT_TRUE(q);
@@ -302,7 +313,7 @@ TEST(Process, EveryAbandonedChildIsCollected) {
     EXPECT_EQ(win::WaitForSingleObject(p, 0), win::WAIT_TIMEOUT);
   }  // each handle goes while its child still runs
   EXPECT_GE(win::RunningChildren(), 1);
-  for (int i = 0; i < 500 && win::RunningChildren() > 0; ++i) win::Sleep(20);
+  for (int pid : pids) WaitUntilEnded(pid);
   EXPECT_EQ(win::RunningChildren(), 0);
   for (int pid : pids) ExpectReaped(pid);
 }
