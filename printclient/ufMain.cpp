@@ -10,11 +10,13 @@
 #include "common/uuCoding.h"
 #include "common/uuCommon.h"
 #include "platform/classes/filer.h"
+#include "platform/gdi/gdi.h"
 #include "platform/process/process.h"
 #include "platform/ui/dialogs.h"
 #include "printclient/ufMainReceipt.h"
 #include "printclient/ufShow.h"
 #include "printclient/uuConfig.h"
+#include "printclient/uuPrintData.h"
 #include "report/components/ppBarCod.h"
 #include "report/components/ppCtrls.h"
 #include "report/components/ppMemo.h"
@@ -277,6 +279,8 @@ bool TzfMain::PrintReceipt(int Lines, const std::string& Barcode, const std::str
     ppReport1->SetDeviceType("Printer");
     ppReport1->SetShowPrintDialog(false);
     ppReport1->Print();
+    // Printed, though its record could not say so: the log does.
+    for (const std::string& note : gdi::TakeUnrecordedJobs()) uuPrintData::LogErr(uuCommon::ForLog(note));
     return true;
   } catch (const std::exception& e) {
     // A failure of the print run comes back here once its dialog is

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need
 # (zint and zbar-tools are test oracles for bar codes; libzint-dev is
 # linked by the bench only; cups, cups-client and printer-driver-cups-pdf
-# give the cups tests a scheduler and a queue that writes PDFs);
+# give the cups tests a scheduler and a queue that writes PDFs; strace
+# shows the tests which names a print places and which folders it syncs);
 # with --fuzz (CI) also clang and libclang-rt-14-dev, which holds libFuzzer
 # and clang's sanitizer runtimes, for fuzz/build.sh.
 # Does nothing when they are all there; needs root to install.
@@ -14,6 +15,7 @@ pkgs=(
   fonts-arphic-bkai00mp fonts-arphic-bsmi00lp fonts-liberation
   poppler-utils zint zbar-tools libzint-dev
   cups cups-client printer-driver-cups-pdf
+  strace
 )
 if [ "${1:-}" = "--fuzz" ]; then
   pkgs+=(clang libclang-rt-14-dev)

@@ -271,6 +271,9 @@ void EndDeadJobs(const fs::path& folder) {
   }
 }
 
+std::mutex g_unrecordedMutex;
+std::vector<std::string> g_unrecorded;
+
 // A record rewritten where it stands: it needs no new room on the disk.
 bool RewriteInPlace(const std::string& path, const std::string& data) {
   int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -373,7 +376,14 @@ class CairoEngine : public Engine {
     // The printer has the receipt: the job is done, and its record says so
     // in the room it already takes when a new one cannot be written.
     if (handed) {
-      RewriteInPlace(job.recordPath, FormatRecord(job));
+      if (!RewriteInPlace(job.recordPath, FormatRecord(job))) {
+        // Not even that: whoever logs is told, so that the receipt is not
+        // taken for lost and printed again.
+        std::lock_guard<std::mutex> lock(g_unrecordedMutex);
+        g_unrecorded.push_back("Job " + std::to_string(job.number) + " reached the printer " + job.printer +
+                               ", but its record " + sysroot::WinPath(job.recordPath) +
+                               " could not say so: " + unwritten.text);
+      }
       return true;
     }
     // A job whose record cannot say it is done fails; its files go too.
@@ -627,6 +637,13 @@ std::vector<std::uint32_t> RenderPage(const Page& page) {
   Failure why;
   if (!raster.DrawPage(page, why)) return {};
   return std::move(*raster.Pixels());
+}
+
+std::vector<std::string> TakeUnrecordedJobs() {
+  std::lock_guard<std::mutex> lock(g_unrecordedMutex);
+  std::vector<std::string> out;
+  out.swap(g_unrecorded);
+  return out;
 }
 
 }  // namespace gdi

@@ -336,6 +336,10 @@ const std::vector<Page>* DocumentPages(win::HDC dc);
 // printing context (a cairo, file or command text); empty when none.
 std::string DocumentError(win::HDC dc);
 
+// Jobs a printer took whose record could not say so (the disk full even
+// for a rewrite in place), one sentence each; each is given out once.
+std::vector<std::string> TakeUnrecordedJobs();
+
 // Marks the current document of a printing context as cancelled after the
 // pages it has: ended, it is recorded "cancelled" and not handed over.
 void CutShortDocument(win::HDC dc);

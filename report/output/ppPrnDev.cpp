@@ -109,6 +109,13 @@ void TppPrinterDevice::StartJob() {
     SetBusy(false);
     throw;
   }
+  // Cancelled during the status update, before the document began: the job
+  // is given up as a cancel before the first page is.
+  if (Cancelled()) {
+    canvas_ = nullptr;
+    printer_->AbortDoc();
+    return;
+  }
   canvas_ = printer_->GetCanvas();
   firstPage_ = true;
   jobRequest_.Assign(PageRequest());

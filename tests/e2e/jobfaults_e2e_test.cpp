@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <algorithm>
+#include <sstream>
+#include <regex>
 #include <iostream>
 #include <map>
 #include <random>
@@ -165,18 +168,29 @@ void Install(Kind kind, const std::string& took) {
   ASSERT_TRUE(spool::InstallPrinter(z));
 }
 
+// Every error log of the root, one after another.
+std::string ErrLogs(const std::string& logs) {
+  std::string all;
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator(logs, ec))
+    if (e.path().filename().string().find(".ZolmetPrint.err.") != std::string::npos) all += ReadFile(e.path());
+  return all;
+}
+
 // A receipt the printer took is never told as failed, and its record says
-// it was printed.
+// it was printed, or, when the record cannot be written, the error log does.
 // A kill after the command took it may leave it aborted (never failed).
-void CheckTaken(const std::string& took, const std::string& folder, const Outcome& r, bool killed,
-                std::vector<std::string>& bad) {
+void CheckTaken(const std::string& took, const std::string& folder, const std::string& logs, const Outcome& r,
+                bool killed, std::vector<std::string>& bad) {
   std::error_code ec;
   for (auto& e : fs::directory_iterator(took, ec)) {
     const std::string name = e.path().filename().string();
     if (name[0] == '.') continue;
-    const std::string record = ReadFile(folder + "/" + fs::path(name).stem().string() + ".job");
+    const std::string stem = fs::path(name).stem().string();
+    const std::string record = ReadFile(folder + "/" + stem + ".job");
     const bool done = record.find("Status=done\r") != std::string::npos;
-    if (!done && !(killed && record.find("Status=aborted\r") != std::string::npos))
+    const bool logged = ErrLogs(logs).find(stem + ".job could not say so") != std::string::npos;
+    if (!done && !logged && !(killed && record.find("Status=aborted\r") != std::string::npos))
       bad.push_back("taken by the printer, record not done: " + name + "\n" + record);
     fs::remove(e.path(), ec);
     if (r.err.find(U("抱歉! 列印失敗")) != std::string::npos) bad.push_back("taken by the printer, told failed: " + name);
@@ -210,7 +224,7 @@ TEST_F(FullDisk, EveryStepOfAFullDiskKeepsTheJobInvariants) {
       ++t.runs;
       ++t.faults;
       std::vector<std::string> bad = checker.Check(true);
-      if (kind == Kind::Command) CheckTaken(took, folder, r, false, bad);
+      if (kind == Kind::Command) CheckTaken(took, folder, root_.Host(kLogs), r, false, bad);
       if (kind == Kind::PngOnly && !Files(folder, ".pdf").empty()) bad.push_back("a PDF from a PNG-only printer");
       t.violations += static_cast<int>(bad.size());
       for (auto& b : bad) all.push_back(std::to_string(kb) + " KB, " + Name(kind) + ": " + b);
@@ -256,7 +270,7 @@ TEST_F(PrintProgram, KillsAtRandomMomentsLeaveNothingBrokenAfterTheNextRun) {
     Outcome r = Start(request);
     t.runs += 2;
     std::vector<std::string> bad = Checker(root_.path(), {}).Check(true);
-    if (kind == Kind::Command) CheckTaken(took, folder, r, true, bad);
+    if (kind == Kind::Command) CheckTaken(took, folder, root_.Host(kLogs), r, true, bad);
     t.violations += static_cast<int>(bad.size());
     for (auto& b : bad) all.push_back("run " + std::to_string(run) + ", " + Name(kind) + ": " + b);
   }
@@ -381,6 +395,70 @@ TEST_F(PrintProgram, PrintsToFilesPipesAndDevicesTouchOnlyWhatTheyMake) {
   t.violations = static_cast<int>(bad.size());
   PrintTable({t}, bad);
   EXPECT_EQ(bad, std::vector<std::string>{});
+}
+
+// A record that cannot be written at all once the printer took the receipt
+// (here the command leaves a folder in its place): the run is no failure,
+// and the error log says the job reached the printer.
+TEST_F(PrintProgram, AReceiptTakenWhoseRecordCannotBeWrittenIsLoggedAsPrinted) {
+  OneReceiptServer one(root_.path() + "/receipts");
+  const std::string folder = root_.Host(kFolder);
+  const std::string took = root_.path() + "/took";
+  fs::create_directories(took);
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.command = "cp \"$1\" '" + took + "'/ && r=\"$(dirname \"$1\")/$(basename \"$1\" .pdf).job\" && rm -f \"$r\" && "
+              "mkdir \"$r\" && :";
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  Outcome r = Start(one.Request());
+  EXPECT_EQ(r.err.find(U("抱歉! 列印失敗")), std::string::npos) << r.err;
+  ASSERT_TRUE(fs::is_directory(folder + "/job-0001.job"));
+  std::vector<std::string> bad;
+  CheckTaken(took, folder, root_.Host(kLogs), r, false, bad);
+  EXPECT_EQ(bad, std::vector<std::string>{});
+  EXPECT_NE(ErrLogs(root_.Host(kLogs)).find("Job 1 reached the printer Zolmet, but its record "),
+            std::string::npos)
+      << ErrLogs(root_.Host(kLogs));
+}
+
+// Every name a print places in a folder (a record, a PDF, a page, a log made
+// whole) is followed by a sync of that folder before the program ends, so
+// that what was reported done is still there after a crash of the machine.
+TEST_F(PrintProgram, EveryNamePlacedInAFolderIsSyncedInIt) {
+  DemoServer demo;
+  OneReceiptServer one(root_.path() + "/receipts");
+  const std::string took = root_.path() + "/took";
+  fs::create_directories(took);
+  for (Kind kind : {Kind::Default, Kind::PngOnly, Kind::Command}) {
+    SCOPED_TRACE(Name(kind));
+    ASSERT_NO_FATAL_FAILURE(Install(kind, took));
+    const std::string trace = root_.path() + "/trace.txt";
+    const std::string request = kind == Kind::Command ? one.Request() : demo.Request();
+    Shell("ZOLMET_ROOT='" + root_.path() + "' ZOLMET_CLOCK='" + kClock + "' strace -f -qq -y -o '" + trace +
+          "' -e trace=link,linkat,rename,renameat,renameat2,fsync,fdatasync '" + root_.Host(kProgram) + "' " +
+          Argument(request) + " </dev/null >/dev/null 2>&1");
+    std::istringstream lines(ReadFile(trace));
+    const std::regex placed(R"re((link|linkat|rename|renameat|renameat2)\(.*"([^"]+)"(, [0-9A-Z_|]+)?\) = 0$)re");
+    const std::regex synced(R"re((fsync|fdatasync)\([0-9]+<([^>]+)>\) = 0$)re");
+    std::vector<std::string> pending;  // folders with a name placed and no sync since
+    int places = 0;
+    for (std::string line; std::getline(lines, line);) {
+      std::smatch m;
+      if (std::regex_search(line, m, placed)) {
+        const std::string folder = fs::weakly_canonical(fs::path(m[2].str()).parent_path()).string();
+        // The system's drive only: the command's own folder is not ours.
+        if (folder.rfind(fs::weakly_canonical(root_.Host("C:\\")).string(), 0) != 0) continue;
+        ++places;
+        if (std::find(pending.begin(), pending.end(), folder) == pending.end()) pending.push_back(folder);
+      } else if (std::regex_search(line, m, synced)) {
+        std::erase(pending, m[2].str());
+      }
+    }
+    EXPECT_GE(places, 2);  // the record, at least twice
+    EXPECT_EQ(pending, std::vector<std::string>{});
+    if (kind == Kind::Default) {
+      EXPECT_TRUE(fs::exists(Job(1, ".pdf")));
+    }
+  }
 }
 
 // Small truths of a job's end: a document cut short after two of its pages

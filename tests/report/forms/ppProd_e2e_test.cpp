@@ -132,22 +132,28 @@ TEST_F(PrintRun, TheUsersCancelStopsAfterThePageItCameWith) {
     void Cancel(cls::TObject*) { ++*n; }
   } hook{&cancels};
   report_->OnCancel = cls::TNotifyEvent(&hook, &Hook::Cancel);
-  for (int at : {1, 2}) {
+  // At 0 the click waits before the first page: the job is given up.
+  for (int at : {0, 1, 2}) {
     SCOPED_TRACE(at);
     cancels = 0;
     report_->Published.clear();
+    if (at == 0) ui::ScriptClicks({"btnCancel"});
     report_->AfterPage = [at](int page) {
       if (page == at) ui::ScriptClicks({"btnCancel"});
     };
     report_->Print();
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(static_cast<int>(report_->Published.size()), at);
-    std::string record = Record(at);
+    const int job = at + 1;
+    std::string record = Record(job);
     EXPECT_TRUE(Has(record, "Pages=" + std::to_string(at) + "\r\n")) << record;
     // The pages made stay; a cancel before the last of the two is recorded
     // as cutting the job short.
-    EXPECT_TRUE(Has(record, at == 1 ? "Status=cancelled\r\n" : "Status=done\r\n")) << record;
-    EXPECT_TRUE(fs::exists(Pdf(at)));
+    EXPECT_TRUE(Has(record, at == 0   ? "Status=aborted\r\n"
+                            : at == 1 ? "Status=cancelled\r\n"
+                                      : "Status=done\r\n"))
+        << record;
+    EXPECT_EQ(fs::exists(Pdf(job)), at > 0);
     ExpectIdle();
   }
 }
