@@ -249,10 +249,14 @@ TEST_F(PrintProgram, KillsAtRandomMomentsLeaveNothingBrokenAfterTheNextRun) {
   std::mt19937 random(41);
   Tally t{"SIGKILL at a random moment, then a normal run"};
   std::vector<std::string> all;
-  // How long a whole run takes here: the kills fall within it.
-  const std::uint64_t started = win::MonotonicMs();
-  Start(demo.Request());
-  const std::uint64_t whole = win::MonotonicMs() - started;
+  // How long a whole run takes here, the shorter of two (the first loads
+  // what later runs find cached): the kills fall within it.
+  std::uint64_t whole = UINT64_MAX;
+  for (int i = 0; i < 2; ++i) {
+    const std::uint64_t started = win::MonotonicMs();
+    Start(demo.Request());
+    whole = std::min(whole, win::MonotonicMs() - started);
+  }
   for (int run = 0; run < 40; ++run) {
     const Kind kind = static_cast<Kind>(run % 3);
     ASSERT_NO_FATAL_FAILURE(Install(kind, took));
