@@ -7,6 +7,7 @@
 #include "platform/ui/forms.h"
 #include "report/model/ppResMgr.h"
 #include "report/model/ppUtils.h"
+#include "report/output/ppOutlineDrawCommand.h"
 
 CLS_IMPLEMENT_COMPONENT(TppScreenDevice)
 
@@ -42,6 +43,7 @@ bool TppScreenDevice::Designing() const { return Owner() && Owner()->HasState(cl
 void TppScreenDevice::StartJob() {
   inherited::StartJob();
   SetStatus(LoadLanguageString(2));
+  FreeOutlineTree();
   ++pageSerial_;
   page_->Clear();
 }
@@ -124,6 +126,7 @@ void TppScreenDevice::RequestPages() {
       SetCancelled(false);
       const bool restore = shown && page_->AbsolutePageNo() != shown->AbsolutePageNo();
       if (restore) {
+        FreeOutlineTree();
         ++pageSerial_;
         page_->Assign(shown.get());
         PreparePage();
@@ -281,6 +284,21 @@ void TppScreenDevice::PreparePage() {
   DrawPage(page_.get());
   SendViewerEvent(ciViewerAfterPageDraw);
   Fire(OnPagePrepared);
+}
+
+void TppScreenDevice::FreeOutlineTree() {
+  auto* command = cls::ObjectAs<TppOutlineDrawCommand>(page_->GetOutlineDrawCommand());
+  TppOutlineNode* tree = command ? command->TakeMadeTree() : nullptr;
+  if (!tree) return;
+  const bool busy = Busy();
+  SetBusy(true);
+  struct Restore {
+    TppScreenDevice* device;
+    bool busy;
+    ~Restore() { device->SetBusy(busy); }
+  } restore{this, busy};
+  TppUnlockedScope unlocked(Publisher());
+  TppOutlineNode::FreeTree(tree, [] { ui::Application().ProcessMessagesWhileWorking(); });
 }
 
 void TppScreenDevice::ResetPage() {
