@@ -136,6 +136,7 @@ void TppScreenDevice::RequestPages() {
       SetBusy(true);
       SetStatus(publisher && publisher->LastPageSeen() ? page_->GetPageNoOfCountText() : page_->GetPageNoText());
       SetBusy(false);
+      SetCancelled(false);  // a cancel typed meanwhile was this request's
       Fire(OnCancelJob);
       if (restore && viewer_) {
         TppUnlockedScope unlocked(publisher);
@@ -290,13 +291,15 @@ void TppScreenDevice::FreeOutlineTree() {
   auto* command = cls::ObjectAs<TppOutlineDrawCommand>(page_->GetOutlineDrawCommand());
   TppOutlineNode* tree = command ? command->TakeMadeTree() : nullptr;
   if (!tree) return;
-  const bool busy = Busy();
-  SetBusy(true);
-  struct Restore {
+  // Busy meanwhile unless already; a cancel heard meanwhile ends it.
+  struct BusyScope {
     TppScreenDevice* device;
-    bool busy;
-    ~Restore() { device->SetBusy(busy); }
-  } restore{this, busy};
+    bool was;
+    ~BusyScope() {
+      if (!was) device->SetBusy(false);
+    }
+  } busy{this, Busy()};
+  SetBusy(true);
   TppUnlockedScope unlocked(Publisher());
   TppOutlineNode::FreeTree(tree, [] { ui::Application().ProcessMessagesWhileWorking(); });
 }
