@@ -137,8 +137,11 @@ void TppReport::PageRequest(cls::TObject* Sender, TppPageRequest* aPageRequest) 
     throw;
   }
   SetPrinting(false);
+  // Read before a cancel's reset empties the count: a run cancelled after
+  // its last page made pages, and they stay.
+  const bool noPage = engine->Done() && AbsolutePageCount() == 0;
   if (engine->Cancelled()) engine->ResetState();
-  if (engine->Done() && AbsolutePageCount() == 0 && NoDataBehaviors().Contains(ndBlankPage)) {
+  if (noPage && NoDataBehaviors().Contains(ndBlankPage)) {
     Cancel();
     ResetJobState();
     // No page is no job: a print run tells its caller.

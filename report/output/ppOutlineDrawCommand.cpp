@@ -38,6 +38,11 @@ bool TppOutlineDrawCommand::MakeOutlineNode(const std::function<bool()>& heard) 
   return true;
 }
 
+TppOutlineNode* TppOutlineDrawCommand::TakeMadeTree() {
+  if (snapshot_.Empty()) return nullptr;
+  return root_.release();
+}
+
 void TppOutlineDrawCommand::SetOutlineNode(TppOutlineNode* root) {
   snapshot_ = TppOutlineSnapshot();
   root_.reset(root ? root : NewRoot());
@@ -72,23 +77,33 @@ bool TppOutlineDrawCommand::IsSameAs(TppDrawCommand* other) {
 // root's children), node type and page reference (int32 each), then the
 // caption's length (int32) and bytes.
 void TppOutlineDrawCommand::WriteNodes(cls::TStream& s) const {
-  // A tree made only for the writing goes with it.
-  cls::Owned<TppOutlineNode> made(root_ ? nullptr : snapshot_.CopyTree());
-  const TppOutlineNode* root = root_ ? root_.get() : made ? made.get() : OutlineNode();
   auto put = [&](int32_t v) { s.WriteBuffer(&v, 4); };
+  auto node = [&](int32_t depth, TppOutlineNodeType type, int32_t page, const std::string& caption) {
+    put(depth);
+    put(static_cast<int32_t>(type));
+    put(page);
+    put(static_cast<int32_t>(caption.size()));
+    if (!caption.empty()) s.WriteBuffer(caption.data(), static_cast<int64_t>(caption.size()));
+  };
+  if (!root_ && !snapshot_.Empty()) {
+    // Straight from the snapshot: no tree is made for the writing.
+    put(snapshot_.RootPageReference());
+    snapshot_.ForEachCopied([&](const TppOutlineSnapshot::Entry& e, int depth) {
+      node(depth, e.nodeType, e.pageReference, e.caption);
+      return true;
+    });
+    return;
+  }
+  const TppOutlineNode* root = OutlineNode();
   put(root->PageReference());
   std::vector<std::pair<const TppOutlineNode*, int32_t>> stack;
   for (int i = root->ChildCount() - 1; i >= 0; --i) stack.emplace_back(root->OutlineChild(i), 1);
   while (!stack.empty()) {
-    auto [node, depth] = stack.back();
+    auto [n, depth] = stack.back();
     stack.pop_back();
-    if (!node) continue;
-    put(depth);
-    put(static_cast<int32_t>(node->NodeType()));
-    put(node->PageReference());
-    put(static_cast<int32_t>(node->Caption().size()));
-    if (!node->Caption().empty()) s.WriteBuffer(node->Caption().data(), static_cast<int64_t>(node->Caption().size()));
-    for (int i = node->ChildCount() - 1; i >= 0; --i) stack.emplace_back(node->OutlineChild(i), depth + 1);
+    if (!n) continue;
+    node(depth, n->NodeType(), n->PageReference(), n->Caption());
+    for (int i = n->ChildCount() - 1; i >= 0; --i) stack.emplace_back(n->OutlineChild(i), depth + 1);
   }
 }
 

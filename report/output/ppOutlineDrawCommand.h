@@ -27,6 +27,10 @@ class TppOutlineDrawCommand : public TppDrawCommand {
   // each node; false when HEARD stopped it (this command is not touched
   // after that: it may be gone).
   bool MakeOutlineNode(const std::function<bool()>& heard);
+  // The tree made from the snapshot, handed over to the caller (made again
+  // when next asked); nullptr when none was made or the tree is not the
+  // snapshot's.
+  TppOutlineNode* TakeMadeTree();
   // Takes ROOT over in place of the tree held (nullptr: an empty root).
   void SetOutlineNode(TppOutlineNode* root);
   // The tree of SNAPSHOT in place of the tree held.

@@ -165,9 +165,9 @@ TppOutlineSnapshot::Segment::~Segment() {
   while (p && p.use_count() == 1) p = std::move(const_cast<Segment&>(*p).previous);
 }
 
-TppOutlineNode* TppOutlineSnapshot::CopyTree(const std::function<bool()>& heard) const {
-  if (!taken_) return nullptr;
-  // The entries stay while HEARD runs, whatever it frees.
+bool TppOutlineSnapshot::ForEachCopied(const std::function<bool(const Entry&, int)>& visit) const {
+  if (!taken_) return true;
+  // The entries stay while VISIT runs, whatever it frees.
   const std::shared_ptr<const Segment> keep = last_;
   std::vector<const Segment*> segments;
   for (const Segment* s = keep.get(); s; s = s->previous.get()) segments.push_back(s);
@@ -185,24 +185,21 @@ TppOutlineNode* TppOutlineSnapshot::CopyTree(const std::function<bool()>& heard)
   std::vector<size_t> at(first.begin(), first.end() - 1);
   for (size_t i = 0; i < n; ++i) kids[at[static_cast<size_t>(entries[i]->parent + 1)]++] = static_cast<int32_t>(i);
 
-  cls::Owned<TppOutlineNode> root(new TppOutlineNode(nullptr));
-  root->caption_ = rootCaption_;
-  root->pageReference_ = rootPageReference_;
-  root->nodeType_ = ntRoot;
   // As TppOutlineNode::CopyChildren copies the recorded tree: a hidden
   // entry's children go to its parent's copy, a page once under a parent.
   struct Level {
     size_t next, end;
-    TppOutlineNode* into;
+    int depth;  // of the copy the level's entries go under (0: the root)
     std::unordered_set<int32_t>* pages;
     std::unordered_set<int32_t> own;
   };
   std::deque<Level> levels;  // references stay as levels are added
-  auto enter = [&](int32_t entry, TppOutlineNode* into, std::unordered_set<int32_t>* pages) {
-    Level& l = levels.emplace_back(Level{first[static_cast<size_t>(entry + 1)], first[static_cast<size_t>(entry + 2)], into, pages, {}});
+  auto enter = [&](int32_t entry, int depth, std::unordered_set<int32_t>* pages) {
+    Level& l = levels.emplace_back(
+        Level{first[static_cast<size_t>(entry + 1)], first[static_cast<size_t>(entry + 2)], depth, pages, {}});
     if (!l.pages) l.pages = &l.own;
   };
-  enter(-1, root.get(), nullptr);
+  enter(-1, 0, nullptr);
   while (!levels.empty()) {
     Level& l = levels.back();
     if (l.next == l.end) {
@@ -212,19 +209,35 @@ TppOutlineNode* TppOutlineSnapshot::CopyTree(const std::function<bool()>& heard)
     const int32_t k = kids[l.next++];
     const Entry& e = *entries[static_cast<size_t>(k)];
     if (!e.createNode) {
-      enter(k, l.into, l.pages);
+      enter(k, l.depth, l.pages);
       continue;
     }
     if (e.nodeType == ntPage && !l.pages->insert(e.pageReference).second) continue;
+    const int depth = l.depth + 1;
+    enter(k, depth, nullptr);
+    if (!visit(e, depth)) return false;
+  }
+  return true;
+}
+
+TppOutlineNode* TppOutlineSnapshot::CopyTree(const std::function<bool()>& heard) const {
+  if (!taken_) return nullptr;
+  cls::Owned<TppOutlineNode> root(new TppOutlineNode(nullptr));
+  root->caption_ = rootCaption_;
+  root->pageReference_ = rootPageReference_;
+  root->nodeType_ = ntRoot;
+  std::vector<TppOutlineNode*> path{root.get()};  // the last copy of each depth
+  const bool whole = ForEachCopied([&](const Entry& e, int depth) {
     auto* copy = new TppOutlineNode(nullptr);
     copy->caption_ = e.caption;
     copy->pageReference_ = e.pageReference;
     copy->nodeType_ = e.nodeType;
-    copy->SetParent(l.into);
-    enter(k, copy, nullptr);
-    if (heard && !heard()) return nullptr;
-  }
-  return root.release();
+    copy->SetParent(path[static_cast<size_t>(depth) - 1]);
+    path.resize(static_cast<size_t>(depth));
+    path.push_back(copy);
+    return !heard || heard();
+  });
+  return whole ? root.release() : nullptr;
 }
 
 bool TppOutlineSnapshot::SharesTree(const TppOutlineSnapshot& other) const {
@@ -366,6 +379,25 @@ bool TppOutlineNode::IsSameTree(const TppOutlineNode* other) const {
     if (!a || !a->IsSameTree(b)) return false;
   }
   return true;
+}
+
+void TppOutlineNode::FreeTree(TppOutlineNode* root, const std::function<void()>& each) {
+  TppRelative* at = root;
+  try {
+    while (at) {
+      if (at->ChildCount() > 0) {
+        at = at->GetChild(at->ChildCount() - 1);
+        continue;
+      }
+      TppRelative* parent = at->Parent();
+      at->Free();  // the last child: it leaves its parent at once
+      at = parent;
+      if (each) each();
+    }
+  } catch (...) {
+    if (at) root->Free();
+    throw;
+  }
 }
 
 void ppRegisterOutlineNodeUnit() { cls::RegisterClass(&TppOutlineNode::StaticClass()); }

@@ -39,6 +39,9 @@ class TppOutlineSnapshot {
   // The same nodes of the same record (a cheap test; false does not mean
   // the trees differ).
   bool SharesTree(const TppOutlineSnapshot& other) const;
+  // The root's caption and page (a tree's root copies them).
+  const std::string& RootCaption() const { return rootCaption_; }
+  int32_t RootPageReference() const { return rootPageReference_; }
 
   struct Entry {
     std::string caption;
@@ -47,6 +50,10 @@ class TppOutlineSnapshot {
     TppOutlineNodeType nodeType = ntOther;
     bool createNode = true;
   };
+  // The entries CopyTree makes nodes of, in its order (a parent before its
+  // children, siblings in order), each with the depth of its copy (1 below
+  // the root); a false from VISIT stops the walk (false). No node is made.
+  bool ForEachCopied(const std::function<bool(const Entry&, int)>& visit) const;
   // The entries recorded at one take, after those of PREVIOUS.
   struct Segment {
     Segment(std::vector<Entry> e, size_t b, std::shared_ptr<const Segment> p)
@@ -108,6 +115,10 @@ class TppOutlineNode : public TppTreeNode {
   // Same captions (exactly), page references and types, same children
   // in the same order.
   bool IsSameTree(const TppOutlineNode* other) const;
+  // Frees ROOT (a node without parent or owner) and its tree node by node,
+  // the last leaf first, calling EACH after each node freed: a large tree
+  // goes in short steps. Should EACH throw, the rest goes at once.
+  static void FreeTree(TppOutlineNode* root, const std::function<void()>& each);
 
  private:
   friend class TppOutlineRecorder;

@@ -7,6 +7,7 @@
 #include "platform/ui/forms.h"
 #include "report/model/ppResMgr.h"
 #include "report/model/ppUtils.h"
+#include "report/output/ppOutlineDrawCommand.h"
 
 CLS_IMPLEMENT_COMPONENT(TppScreenDevice)
 
@@ -42,6 +43,7 @@ bool TppScreenDevice::Designing() const { return Owner() && Owner()->HasState(cl
 void TppScreenDevice::StartJob() {
   inherited::StartJob();
   SetStatus(LoadLanguageString(2));
+  FreeOutlineTree();
   ++pageSerial_;
   page_->Clear();
 }
@@ -124,6 +126,7 @@ void TppScreenDevice::RequestPages() {
       SetCancelled(false);
       const bool restore = shown && page_->AbsolutePageNo() != shown->AbsolutePageNo();
       if (restore) {
+        FreeOutlineTree();
         ++pageSerial_;
         page_->Assign(shown.get());
         PreparePage();
@@ -133,6 +136,7 @@ void TppScreenDevice::RequestPages() {
       SetBusy(true);
       SetStatus(publisher && publisher->LastPageSeen() ? page_->GetPageNoOfCountText() : page_->GetPageNoText());
       SetBusy(false);
+      SetCancelled(false);  // a cancel typed meanwhile was this request's
       Fire(OnCancelJob);
       if (restore && viewer_) {
         TppUnlockedScope unlocked(publisher);
@@ -281,6 +285,23 @@ void TppScreenDevice::PreparePage() {
   DrawPage(page_.get());
   SendViewerEvent(ciViewerAfterPageDraw);
   Fire(OnPagePrepared);
+}
+
+void TppScreenDevice::FreeOutlineTree() {
+  auto* command = cls::ObjectAs<TppOutlineDrawCommand>(page_->GetOutlineDrawCommand());
+  TppOutlineNode* tree = command ? command->TakeMadeTree() : nullptr;
+  if (!tree) return;
+  // Busy meanwhile unless already; a cancel heard meanwhile ends it.
+  struct BusyScope {
+    TppScreenDevice* device;
+    bool was;
+    ~BusyScope() {
+      if (!was) device->SetBusy(false);
+    }
+  } busy{this, Busy()};
+  SetBusy(true);
+  TppUnlockedScope unlocked(Publisher());
+  TppOutlineNode::FreeTree(tree, [] { ui::Application().ProcessMessagesWhileWorking(); });
 }
 
 void TppScreenDevice::ResetPage() {

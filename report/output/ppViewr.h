@@ -77,6 +77,10 @@ class TppScreenDevice : public TppRasterDevice, public IppScreenDrawing {
   // The shown page keeps its definition, loses its commands and is
   // prepared blank.
   void ResetPage();
+  // The outline tree made for the shown page goes node by node, the
+  // terminal heard meanwhile (paging waits); the page makes it again when
+  // asked.
+  void FreeOutlineTree();
 
   gdi::TBitmap* PageBitmap() const { return pageBitmap_.get(); }
   int PageOffsetX() const { return x0_; }

@@ -644,6 +644,50 @@ TEST_F(PreviewRun, ACancelledOnePassPreviewShowsThePagesMadeAndPagesOn) {
   }
 }
 
+TEST_F(PreviewRun, PagesMadeBeforeACancelArePagedToWithoutBeingMadeAgain) {
+  // One pass of 30 pages, kept, asked for up to the last and cancelled once
+  // page K is out: half way (the page shown before comes back), and with
+  // the last page made and shown (it stays). Every page made is then shown
+  // from what was kept: no page is made again.
+  constexpr int kPages = 30;
+  struct Case {
+    int cancelAt;
+    std::vector<std::string> script;
+    std::vector<int> shown;
+  };
+  for (const Case& c : {Case{12, {"idle", "btnLast", "shown", "btnNext", "shown", "edtPageNo=12", "<Enter>", "shown", "btnCancel"}, {1, 2, 12}},
+                        Case{kPages, {"idle", "btnLast", "shown", "btnPrior", "shown", "edtPageNo=2", "<Enter>", "shown", "btnCancel"}, {30, 29, 2}}}) {
+    TPagedReport source(kPages);
+    TppReport* report = source.report.get();
+    int made = 0;
+    std::vector<int> shown;
+    std::vector<int> madeWhenShown;
+    bool cancelled = false;
+    struct Counter {
+      int* made;
+      void EndPage(cls::TObject*) { ++*made; }
+    } counter{&made};
+    report->OnEndPage = cls::TNotifyEvent(&counter, &Counter::EndPage);
+    TEventHook cancel(report->Publisher(), {ciPublisherPagePublished}, [&](TppCommunicator*, int, TraParamList*) {
+      if (cancelled || report->AbsolutePageNo() != c.cancelAt) return;
+      cancelled = true;
+      report->Cancel();
+    });
+    Probes(report, {{"shown", [&](TppPrintPreview*, TppPreview* p) {
+                       shown.push_back(p->Viewer()->GetAbsolutePageNo());
+                       madeWhenShown.push_back(made);
+                       EXPECT_EQ(p->btnCancel->Caption, "Close") << c.cancelAt;
+                     }}});
+    ui::ScriptClicks({c.script.begin(), c.script.end()});
+    report->Print();
+    EXPECT_FALSE(ui::HasScriptedClick()) << c.cancelAt;
+    EXPECT_TRUE(cancelled) << c.cancelAt;
+    EXPECT_EQ(shown, c.shown) << c.cancelAt;
+    EXPECT_EQ(madeWhenShown, std::vector<int>(c.shown.size(), c.cancelAt)) << c.cancelAt;
+    report->OnEndPage = cls::TNotifyEvent();
+  }
+}
+
 TEST_F(PreviewRun, EndOfInputClosesTheWindowAndNeverDestroys) {
   const std::string folder = root_ + "/templates";
   fs::create_directories(folder);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ std::string Describe(const TppOutlineNode* n) {
   std::string s = n->Caption() + "(" + std::to_string(n->PageReference()) + ")";
   for (int i = 0; i < n->ChildCount(); ++i) s += (i ? ", " : " > [") + Describe(n->OutlineChild(i));
   return n->ChildCount() ? s + "]" : s;
+}
+
+// COMMAND as a component stream holds it.
+std::string Written(TppOutlineDrawCommand* command) {
+  cls::TMemoryStream stream;
+  cls::WriteComponent(&stream, command, nullptr);
+  return stream.DataString();
 }
 
 // COMMAND written to a component stream and read back.
@@ -247,6 +255,23 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
       cls::Owned<TppOutlineNode> stopped(taken[i].first.CopyTree([&] { return --left > 0; }));
       EXPECT_FALSE(stopped) << "snapshot " << i;
     }
+    // Written from the snapshot (no tree made) as from its tree.
+    cls::Owned<TppOutlineDrawCommand> fromSnapshot(new TppOutlineDrawCommand(nullptr));
+    fromSnapshot->SetSnapshot(taken[i].first);
+    cls::Owned<TppOutlineDrawCommand> fromTree(new TppOutlineDrawCommand(nullptr));
+    fromTree->SetOutlineNode(copy->CopyTree());
+    EXPECT_EQ(Written(fromSnapshot.get()), Written(fromTree.get())) << "snapshot " << i;
+    // Freed in steps: one a node, the root last; a step that throws has
+    // the rest freed at once (a node left would be a leak).
+    int freed = 0;
+    TppOutlineNode::FreeTree(heardCopy.release(), [&] { ++freed; });
+    EXPECT_EQ(freed, heard + 1) << "snapshot " << i;
+    int steps = heard / 2;
+    EXPECT_THROW(TppOutlineNode::FreeTree(taken[i].first.CopyTree(), [&] {
+      if (--steps < 0) throw std::runtime_error("stopped");
+    }),
+                 std::runtime_error)
+        << "snapshot " << i;
   }
   // Commands: an assigned one shares the snapshot; streamed, the tree (the
   // stream keeps no root caption).
@@ -263,6 +288,18 @@ TEST(OutlineSnapshots, EachKeepsTheTreeAsItStood) {
   ASSERT_TRUE(read);
   EXPECT_TRUE(read->IsSameAs(a.get()));
   EXPECT_TRUE(read->OutlineNode()->IsSameTree(lastCopy.get()));
+  // The tree made from the snapshot is handed over and made again when
+  // asked; a tree given, not made, is not handed over.
+  ASSERT_TRUE(a->MakeOutlineNode([] { return true; }));
+  TppOutlineNode* made = a->OutlineNode();
+  TppOutlineNode* handed = a->TakeMadeTree();
+  EXPECT_EQ(handed, made);
+  EXPECT_EQ(a->TakeMadeTree(), nullptr);
+  EXPECT_TRUE(a->OutlineNode()->IsSameTree(handed));
+  TppOutlineNode::FreeTree(handed, nullptr);
+  cls::Owned<TppOutlineDrawCommand> given(new TppOutlineDrawCommand(nullptr));
+  given->SetOutlineNode(lastCopy->CopyTree());
+  EXPECT_EQ(given->TakeMadeTree(), nullptr);
   // Only a root has snapshots.
   EXPECT_TRUE(cls::Owned<TppOutlineNode>(Node(nullptr, "x", ntGroup, 1))->Snapshot().Empty());
 }
