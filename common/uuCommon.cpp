@@ -22,19 +22,6 @@ const std::string kLogDir = "C:\\Zolmet\\Logs\\";
 
 namespace {
 
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // One append under the file's lock. One cut short (a full disk) is taken
 // back while the lock is still held, so nobody else's entry can follow it
 // and be cut with it: the file never holds part of an entry, the entry is
@@ -77,16 +64,10 @@ bool AppendEntry(const std::string& path, const std::string& entry) {
 bool CreateWhole(const std::string& path, const std::string& content) {
   const size_t slash = path.rfind('/');
   std::string tmp;
-  int fd = sysroot::MakeTemp(slash == std::string::npos ? "." : path.substr(0, slash), tmp);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, content);
-  fchmod(fd, 0644);
-  close(fd);
-  if (!ok) {
-    unlink(tmp.c_str());
-    return false;
-  }
-  return sysroot::PlaceFile(tmp, path, false) == 0;
+  int err = sysroot::WriteTemp(slash == std::string::npos ? "." : path.substr(0, slash), content, 0644, tmp);
+  if (!err) err = sysroot::PlaceFile(tmp, path, false);
+  errno = err;
+  return err == 0;
 }
 
 // TEXT cut to at most MAX bytes, never inside a two-byte character, and

@@ -177,7 +177,6 @@ class OutputFile {
     tmp_.clear();
   }
 
-  bool device() const { return device_; }
 
  private:
   static constexpr size_t kBuffer = 1 << 16;
@@ -238,9 +237,9 @@ void EndDeadJobs(const fs::path& folder) {
     if (!seen.insert(folder.string()).second) return;
   }
   std::error_code ec;
-  std::vector<fs::path> records;
+  std::vector<fs::path> records, files;
   for (const auto& e : fs::directory_iterator(folder, ec))
-    if (e.path().extension() == ".job") records.push_back(e.path());
+    (e.path().extension() == ".job" ? records : files).push_back(e.path());
   for (const fs::path& rec : records) {
     const std::string text = ReadSmallFile(rec.string());
     if (!IsRecord(text) || RecordValues(text, "Status") != std::vector<std::string>{"printing"}) continue;
@@ -251,12 +250,12 @@ void EndDeadJobs(const fs::path& folder) {
     for (const char* key : {"Pdf", "Png"})
       for (const auto& v : RecordValues(text, key)) named.insert(v);
     const std::string stem = rec.stem().string();
-    for (const auto& e : fs::directory_iterator(folder, ec)) {
-      const std::string name = e.path().filename().string();
+    for (const fs::path& file : files) {
+      const std::string name = file.filename().string();
       const bool pdf = name == stem + ".pdf";
       const bool png = name.size() > stem.size() + 6 && name.compare(0, stem.size() + 2, stem + "-p") == 0 &&
-                       e.path().extension() == ".png";
-      if ((pdf || png) && !named.count(name) && IsRegularFile(e.path())) fs::remove(e.path(), ec);
+                       file.extension() == ".png";
+      if ((pdf || png) && !named.count(name) && IsRegularFile(file)) fs::remove(file, ec);
     }
     std::string ended;
     size_t pos = 0;
@@ -460,11 +459,8 @@ class CairoEngine : public Engine {
     EndDeadJobs(folder);
     // The record appears whole, under the first job number free.
     std::string tmp;
-    int fd = sysroot::MakeTemp(folder.string(), tmp);
-    const std::string first = FormatRecord(job);
-    int err = fd < 0 ? errno : sysroot::WriteAll(fd, first.data(), first.size());
-    if (!err && (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)) err = errno;
-    if (fd >= 0) ::close(fd);
+    int err = sysroot::WriteTemp(folder.string(), FormatRecord(job), 0644, tmp);
+    const bool written = err == 0;
     std::lock_guard<std::mutex> lock(g_jobMutex);
     for (int n = 1; !err && n < 1000000; ++n) {
       char name[32];
@@ -483,7 +479,7 @@ class CairoEngine : public Engine {
       }
       if (errno != EEXIST) err = errno;
     }
-    if (fd >= 0) ::unlink(tmp.c_str());
+    if (written) ::unlink(tmp.c_str());
     why = err ? FileFailure(err, "Cannot make a job record in " + folder.string())
               : Failure{win::ERROR_FILE_EXISTS, "No job number is free in " + folder.string() + "."};
     return false;

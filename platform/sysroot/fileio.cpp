@@ -220,19 +220,24 @@ int PlaceFile(const std::string& tmp, const std::string& path, bool replace) {
   return err;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
-  // The private file is beside the target, so the rename stays on one file
-  // system; it names this process, so that one left by a killed process is
-  // cleared by a later one.
-  std::string tmp;
-  int fd = MakeTemp(FolderOf(path), tmp);
-  if (fd < 0) return false;
+int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp) {
+  int fd = MakeTemp(folder, tmp);
+  if (fd < 0) return errno;
   int err = WriteAll(fd, data.data(), data.size());
   if (!err && fchmod(fd, mode) != 0) err = errno;
   if (!err && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && !err) err = errno;
   if (err) unlink(tmp.c_str());
-  else err = PlaceFile(tmp, path, true);
+  return err;
+}
+
+bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
+  // The private file is beside the target, so the rename stays on one file
+  // system; it names this process, so that one left by a killed process is
+  // cleared by a later one.
+  std::string tmp;
+  int err = WriteTemp(FolderOf(path), data, mode, tmp);
+  if (!err) err = PlaceFile(tmp, path, true);
   if (err) {
     errno = err;
     return false;

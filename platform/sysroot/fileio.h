@@ -51,6 +51,10 @@ int MakeTemp(const std::string& folder, std::string& path);
 // that name (EEXIST). Then flushes the folder. 0 or the errno of the
 // failure; TMP is gone in every case.
 int PlaceFile(const std::string& tmp, const std::string& path, bool replace);
+// A private file in FOLDER (MakeTemp) holding DATA with MODE, synced and
+// closed; its name in TMP. 0, or the errno of the first failure (nothing
+// is left then).
+int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp);
 
 // Writes all SIZE bytes of DATA to FD, again after a short or interrupted
 // write; 0, or the errno of the failure (EIO for a write that takes none).

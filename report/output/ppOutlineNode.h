@@ -40,7 +40,6 @@ class TppOutlineSnapshot {
   // the trees differ).
   bool SharesTree(const TppOutlineSnapshot& other) const;
   // The root's caption and page (a tree's root copies them).
-  const std::string& RootCaption() const { return rootCaption_; }
   int32_t RootPageReference() const { return rootPageReference_; }
 
   struct Entry {

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "control/Zolmet_TLB.h"
 #include "control/uuPrintMethods.h"
@@ -37,10 +40,13 @@ class PrintMethods : public ::testing::Test {
 
 // Children of this process in the state given ('Z': ended, never
 // collected), or in any other state when OTHERS is set.
-int Children(char wanted, bool others = false) {
-  int count = 0;
+std::vector<pid_t> Children(char wanted, bool others = false) {
+  std::vector<pid_t> found;
   DIR* proc = opendir("/proc");
-  if (!proc) return -1;
+  if (!proc) {
+    ADD_FAILURE() << "/proc cannot be read";
+    return found;
+  }
   while (dirent* e = readdir(proc)) {
     if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
     std::ifstream f(std::string("/proc/") + e->d_name + "/stat");
@@ -52,14 +58,14 @@ int Children(char wanted, bool others = false) {
     long ppid = 0;
     if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &ppid) == 2 && ppid == getpid() &&
         (state == wanted) != others)
-      ++count;
+      found.push_back(static_cast<pid_t>(std::atol(e->d_name)));
   }
   closedir(proc);
-  return count;
+  return found;
 }
 
 // Children that have ended but were never collected.
-int ZombieChildren() { return Children('Z'); }
+int ZombieChildren() { return static_cast<int>(Children('Z').size()); }
 
 }  // namespace
 
@@ -136,8 +142,14 @@ TEST_F(PrintMethods, PrinterThatHangsIsLeftAfterTenSeconds) {
   // The program left running ends a second later; the browser must not keep
   // it as a zombie for the rest of its life.
   unsetenv("ZOLMET_TEST_VER_HANG");
-  // Until the program left running has ended.
-  while (Children('Z', true) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Until the program left running has ended, leaving it to be collected.
+  const std::vector<pid_t> running = Children('Z', true);
+  ASSERT_FALSE(running.empty() && Children('Z').empty()) << "the program left running is not a child";
+  for (pid_t pid : running) {
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+  }
   EXPECT_EQ(control::uuPrintMethods::GetPrinterVer(), "v20090831a");
   EXPECT_EQ(ZombieChildren(), 0);
 }
