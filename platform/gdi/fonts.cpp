@@ -13,6 +13,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "platform/gdi/fontmatch.h"
 #include "platform/sysroot/codepage.h"
 
 namespace gdi {
@@ -47,9 +48,7 @@ struct Measurer {
   int Advance(const std::string& family, int em, bool bold, bool italic, const std::string& utf8) {
     const std::string& drawing = DrawingFamily(family, utf8);
     std::lock_guard<std::mutex> lock(mutex);
-    cairo_select_font_face(cr, drawing.c_str(), italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, em);
+    SelectFace(cr, drawing, bold, italic, em);
     cairo_text_extents_t e;
     cairo_text_extents(cr, utf8.c_str(), &e);
     return Round(e.x_advance);
@@ -58,48 +57,12 @@ struct Measurer {
 
 Measurer* g_measurer = nullptr;
 
-// The characters of the face fontconfig matches to each family asked for
-// (nullptr: none matched), kept until exit.
-struct CharSets {
-  std::mutex mutex;
-  std::map<std::string, FcCharSet*> sets;
-
-  bool Has(const std::string& family, FcChar32 ucs4) {
-    std::lock_guard<std::mutex> lock(mutex);
-    auto it = sets.find(family);
-    if (it == sets.end()) {
-      FcCharSet* found = nullptr;
-      if (FcPattern* p = FcPatternCreate()) {
-        FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-        FcConfigSubstitute(nullptr, p, FcMatchPattern);
-        FcDefaultSubstitute(p);
-        FcResult result;
-        if (FcPattern* match = FcFontMatch(nullptr, p, &result)) {
-          FcCharSet* cs = nullptr;
-          if (FcPatternGetCharSet(match, FC_CHARSET, 0, &cs) == FcResultMatch) found = FcCharSetCopy(cs);
-          FcPatternDestroy(match);
-        }
-        FcPatternDestroy(p);
-      }
-      it = sets.emplace(family, found).first;
-    }
-    return it->second && FcCharSetHasChar(it->second, ucs4);
-  }
-  ~CharSets() {
-    for (auto& [family, set] : sets)
-      if (set) FcCharSetDestroy(set);
-  }
-};
-
-CharSets* g_charSets = nullptr;
-
 // At exit the font caches of cairo and fontconfig are given back, so leak
 // checkers see only what the program itself kept.
 [[maybe_unused]] void ReleaseFonts() {
   delete g_measurer;
   g_measurer = nullptr;
-  delete g_charSets;
-  g_charSets = nullptr;
+  ReleaseFontMatches();
   cairo_debug_reset_static_data();
   FcFini();
 }
@@ -114,8 +77,6 @@ T& MadeOnce(T*& made) {
   });
   return *made;
 }
-
-CharSets& TheCharSets() { return MadeOnce(g_charSets); }
 
 Measurer& TheMeasurer() { return MadeOnce(g_measurer); }
 
@@ -145,10 +106,9 @@ const std::string& DrawingFamily(const std::string& family, const std::string& u
   const int n = FcUtf8ToUcs4(reinterpret_cast<const FcChar8*>(utf8.data()), &ucs4, static_cast<int>(utf8.size()));
   // Blanks and controls are drawn by nothing; ASCII is in every face.
   if (n <= 0 || ucs4 < 0x80) return family;
-  CharSets& sets = TheCharSets();
-  if (sets.Has(family, ucs4)) return family;
+  if (FamilyHasChar(family, ucs4)) return family;
   for (const std::string& f : fallbacks)
-    if (f != family && sets.Has(f, ucs4)) return f;
+    if (f != family && FamilyHasChar(f, ucs4)) return f;
   return family;
 }
 
@@ -297,8 +257,7 @@ static FontMetrics Compute(FontRegistry& registry, const win::LOGFONTA& font) {
     Measurer& measurer = TheMeasurer();
     std::lock_guard<std::mutex> lock(measurer.mutex);
     cairo_t* cr = measurer.cr;
-    cairo_select_font_face(cr, m.family.c_str(), CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 1000);
+    SelectFace(cr, m.family, false, false, 1000);
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     if (fe.ascent + fe.descent > 0) {

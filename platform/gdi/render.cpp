@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "dc_internal.h"
+#include "platform/gdi/fontmatch.h"
 #include "platform/gdi/fonts.h"
 #include "platform/sysroot/codepage.h"
 
@@ -243,9 +244,7 @@ struct ContextFont {
 const cairo_user_data_key_t kContextFont{};
 
 void SelectFont(cairo_t* cr, const std::string& family, bool bold, bool italic, int em) {
-  cairo_select_font_face(cr, family.c_str(), italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, em);
+  SelectFace(cr, family, bold, italic, em);
 }
 
 // Sets the font of the context's own state, unless it is set already.
@@ -348,9 +347,7 @@ void RenderText(cairo_t* cr, const TextOp& op, bool base) {
   for (const Fallback& f : fallbacks) {
     if (f.family != selected) {
       selected = f.family;
-      cairo_select_font_face(cr, f.family->c_str(), op.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                             bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-      cairo_set_font_size(cr, std::max(1, op.em));
+      SelectFace(cr, *f.family, bold, op.italic, std::max(1, op.em));
     }
     cairo_glyph_t* g = nullptr;
     int n = 0;

@@ -208,7 +208,7 @@ int MakeTemp(const std::string& folder, std::string& path) {
   return mkostemp(path.data(), O_CLOEXEC);
 }
 
-int PlaceFile(const std::string& tmp, const std::string& path, bool replace) {
+int PlaceFile(const std::string& tmp, const std::string& path, bool replace, bool flush) {
   int err = 0;
   if (replace) {
     if (rename(tmp.c_str(), path.c_str()) != 0) err = errno;
@@ -216,33 +216,45 @@ int PlaceFile(const std::string& tmp, const std::string& path, bool replace) {
     err = errno;
   }
   if (err || !replace) unlink(tmp.c_str());
-  if (!err) err = SyncFolderOf(path);
+  if (!err && flush) err = SyncFolderOf(path);
   return err;
 }
 
-int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp) {
+int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp, bool flush) {
   int fd = MakeTemp(folder, tmp);
   if (fd < 0) return errno;
   int err = WriteAll(fd, data.data(), data.size());
   if (!err && fchmod(fd, mode) != 0) err = errno;
-  if (!err && fsync(fd) != 0) err = errno;
+  if (!err && flush && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && !err) err = errno;
   if (err) unlink(tmp.c_str());
   return err;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
+namespace {
+
+bool Replace(const std::string& path, const std::string& data, mode_t mode, bool flush) {
   // The private file is beside the target, so the rename stays on one file
   // system; it names this process, so that one left by a killed process is
   // cleared by a later one.
   std::string tmp;
-  int err = WriteTemp(FolderOf(path), data, mode, tmp);
-  if (!err) err = PlaceFile(tmp, path, true);
+  int err = WriteTemp(FolderOf(path), data, mode, tmp, flush);
+  if (!err) err = PlaceFile(tmp, path, true, flush);
   if (err) {
     errno = err;
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode) {
+  return Replace(path, data, mode, true);
+}
+
+bool ReplaceFileUnflushed(const std::string& path, const std::string& data, mode_t mode) {
+  return Replace(path, data, mode, false);
 }
 
 FileLock::FileLock(const std::string& path, bool exclusive) {

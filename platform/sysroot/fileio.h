@@ -34,6 +34,10 @@ namespace sysroot {
 // replacement made is kept through a crash. False with errno set when it
 // fails; the old file is then untouched and the private file gone.
 bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode = 0644);
+// The same replacement, whole or not at all, without flushing anything to
+// the disk: for files that describe this running process only, which a
+// crash makes stale anyway.
+bool ReplaceFileUnflushed(const std::string& path, const std::string& data, mode_t mode = 0644);
 
 // Flushes the folder of the host file PATH (its names) to the disk; 0 or
 // the errno of the failure.
@@ -48,13 +52,14 @@ inline constexpr const char* kTempPrefix = ".zolmet-tmp-";
 int MakeTemp(const std::string& folder, std::string& path);
 // Gives the whole file TMP the name PATH: over what PATH names when
 // REPLACE (a link is replaced, never followed), else only when nothing has
-// that name (EEXIST). Then flushes the folder. 0 or the errno of the
-// failure; TMP is gone in every case.
-int PlaceFile(const std::string& tmp, const std::string& path, bool replace);
-// A private file in FOLDER (MakeTemp) holding DATA with MODE, synced and
-// closed; its name in TMP. 0, or the errno of the first failure (nothing
-// is left then).
-int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp);
+// that name (EEXIST). Then flushes the folder unless told not to. 0 or the
+// errno of the failure; TMP is gone in every case.
+int PlaceFile(const std::string& tmp, const std::string& path, bool replace, bool flush = true);
+// A private file in FOLDER (MakeTemp) holding DATA with MODE, synced (unless
+// told not to) and closed; its name in TMP. 0, or the errno of the first
+// failure (nothing is left then).
+int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp,
+              bool flush = true);
 
 // Writes all SIZE bytes of DATA to FD, again after a short or interrupted
 // write; 0, or the errno of the failure (EIO for a write that takes none).

@@ -45,8 +45,9 @@ std::string StartTime(int pid) {
 bool Write(const fs::path& file, const TopWindowInfo& w, const std::string& start) {
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
-  return sysroot::ReplaceFile(file.string(),
-                              std::to_string(w.pid) + "\n" + start + "\n" + w.className + "\n" + w.caption);
+  // A window lives as long as its process: nothing to keep through a crash.
+  return sysroot::ReplaceFileUnflushed(file.string(),
+                                       std::to_string(w.pid) + "\n" + start + "\n" + w.className + "\n" + w.caption);
 }
 
 bool Read(const fs::path& file, TopWindowInfo& w, std::string& start) {
