@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <new>
 #include <set>
@@ -189,6 +190,11 @@ class OutputFile {
 
 std::mutex g_jobMutex;  // job numbers within this process
 
+std::set<std::string>& SweptFolders() {
+  static auto* swept = new std::set<std::string>;
+  return *swept;
+}
+
 // The values of the lines KEY=... of a job record.
 std::vector<std::string> RecordValues(const std::string& record, const std::string& key) {
   std::vector<std::string> out;
@@ -226,35 +232,121 @@ bool IsRegularFile(const fs::path& p) {
   return ::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The job number a record's file name carries ("job-0012.job": 12), or 0.
+long JobNumberOf(const std::string& name) {
+  if (name.size() < 9 || name.compare(0, 4, "job-") != 0 || name.compare(name.size() - 4, 4, ".job") != 0) return 0;
+  long n = 0;
+  for (size_t i = 4; i + 4 < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9' || n > 100000000) return 0;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+// Where the last sweep of FOLDER left off (Platform/JobSweeps): a file per
+// folder, named by a hash of its path and naming it.
+std::string SweepFile(const fs::path& folder) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : folder.string()) h = (h ^ c) * 1099511628211ull;
+  char name[32];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(h));
+  return sysroot::Root() + "/Platform/JobSweeps/" + name;
+}
+
+// Which job numbers in the next free place each process of this folder takes
+// next: one after the highest it has seen.
+std::map<std::string, long>& NextNumbers() {
+  static auto* next = new std::map<std::string, long>;
+  return *next;
+}
+
+}  // namespace
+
+std::string FormatSweep(const Sweep& sweep) {
+  std::string out = "folder " + sweep.folder + "\nmax " + std::to_string(sweep.max) + "\nlive";
+  for (long n : sweep.live) out += " " + std::to_string(n);
+  return out + "\n";
+}
+
+bool ParseSweep(const std::string& text, Sweep& sweep) {
+  sweep = Sweep();
+  const size_t a = text.find('\n'), b = a == std::string::npos ? a : text.find('\n', a + 1),
+               c = b == std::string::npos ? b : text.find('\n', b + 1);
+  if (c == std::string::npos || c + 1 != text.size() || text.compare(0, 7, "folder ") != 0 ||
+      text.compare(a + 1, 4, "max ") != 0 || text.compare(b + 1, 4, "live") != 0)
+    return false;
+  auto number = [](const std::string& t, long& v) {
+    if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos) return false;
+    v = std::stol(t);
+    return true;
+  };
+  Sweep s;
+  s.folder = text.substr(7, a - 7);
+  if (!number(text.substr(a + 5, b - a - 5), s.max)) return false;
+  std::string live = text.substr(b + 5, c - b - 5);
+  if (!live.empty() && live[0] != ' ') return false;
+  for (size_t pos = 0; pos < live.size();) {
+    const size_t end = std::min(live.find(' ', pos + 1), live.size());
+    long n = 0;
+    if (!number(live.substr(pos + 1, end - pos - 1), n) || n > s.max || !s.live.insert(n).second) return false;
+    pos = end;
+  }
+  sweep = std::move(s);
+  return true;
+}
+
+void ForgetSweptFolders() {
+  std::lock_guard<std::mutex> lock(g_jobMutex);
+  SweptFolders().clear();
+  NextNumbers().clear();
+}
+
+namespace {
+
 // Jobs in FOLDER whose program ended while they printed (killed, or the
 // machine stopped): their records say so, and the files they do not name
-// (a job's files named after it, left whole or not) go. Once per folder.
-void EndDeadJobs(const fs::path& folder) {
-  static std::mutex mutex;
-  static std::set<std::string> seen;
+// (a job's files named after it, left whole or not) go. Once per folder in
+// a process, and on what the folder gained since its last sweep: records
+// numbered above the highest that sweep saw, and those it left printing.
+// Job numbers only grow (NameFiles), so no other record can be printing.
+// Gives the highest job number in the folder.
+long EndDeadJobs(const fs::path& folder) {
   {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!seen.insert(folder.string()).second) return;
+    std::lock_guard<std::mutex> lock(g_jobMutex);
+    if (!SweptFolders().insert(folder.string()).second) return 0;
   }
   std::error_code ec;
-  std::vector<fs::path> records, files;
-  for (const auto& e : fs::directory_iterator(folder, ec))
-    (e.path().extension() == ".job" ? records : files).push_back(e.path());
-  for (const fs::path& rec : records) {
+  // Plain names: a folder of a year's receipts holds tens of thousands.
+  std::vector<std::string> names;
+  sysroot::ListNames(folder.string(), names);
+  Sweep last, next;
+  std::string state;
+  const std::string stateFile = SweepFile(folder);
+  const bool known = sysroot::ReadHostFile(stateFile, state) && ParseSweep(state, last) && last.folder == folder.string();
+  next.folder = folder.string();
+  for (const std::string& recName : names) {
+    if (recName.size() < 4 || recName.compare(recName.size() - 4, 4, ".job") != 0) continue;
+    const fs::path rec = folder / recName;
+    const long number = JobNumberOf(recName);
+    next.max = std::max(next.max, number);
+    if (known && number > 0 && number <= last.max && !last.live.count(number)) continue;
     const std::string text = ReadSmallFile(rec.string());
     if (!IsRecord(text) || RecordValues(text, "Status") != std::vector<std::string>{"printing"}) continue;
     const auto writer = RecordValues(text, "Process");
     const long pid = writer.empty() ? 0 : std::atol(writer.front().c_str());
-    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
+    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
+      if (number > 0) next.live.insert(number);
+      continue;
+    }
     std::set<std::string> named;
     for (const char* key : {"Pdf", "Png"})
       for (const auto& v : RecordValues(text, key)) named.insert(v);
     const std::string stem = rec.stem().string();
-    for (const fs::path& file : files) {
-      const std::string name = file.filename().string();
+    for (const std::string& name : names) {
       const bool pdf = name == stem + ".pdf";
       const bool png = name.size() > stem.size() + 6 && name.compare(0, stem.size() + 2, stem + "-p") == 0 &&
-                       file.extension() == ".png";
+                       name.compare(name.size() - 4, 4, ".png") == 0;
+      const fs::path file = folder / name;
       if ((pdf || png) && !named.count(name) && IsRegularFile(file)) fs::remove(file, ec);
     }
     std::string ended;
@@ -270,6 +362,10 @@ void EndDeadJobs(const fs::path& folder) {
     }
     sysroot::ReplaceFile(rec.string(), ended);
   }
+  // A lost or stale state only makes the next sweep read more.
+  std::filesystem::create_directories(fs::path(stateFile).parent_path(), ec);
+  sysroot::ReplaceFileUnflushed(stateFile, FormatSweep(next));
+  return next.max;
 }
 
 std::mutex g_unrecordedMutex;
@@ -456,19 +552,23 @@ class CairoEngine : public Engine {
       why = FileFailure(ec ? ec.value() : ENOTDIR, "Cannot make the output folder " + folder.string());
       return false;
     }
-    EndDeadJobs(folder);
-    // The record appears whole, under the first job number free.
+    const long highest = EndDeadJobs(folder);
+    // The record appears whole, under the first number free after the
+    // highest this process has seen there.
     std::string tmp;
     int err = sysroot::WriteTemp(folder.string(), FormatRecord(job), 0644, tmp);
     const bool written = err == 0;
     std::lock_guard<std::mutex> lock(g_jobMutex);
-    for (int n = 1; !err && n < 1000000; ++n) {
+    long& next = NextNumbers()[folder.string()];
+    next = std::max(next, highest + 1);
+    for (long n = next; !err && n < 1000000; ++n) {
       char name[32];
-      std::snprintf(name, sizeof name, "job-%04d", n);
+      std::snprintf(name, sizeof name, "job-%04ld", n);
       std::string rec = (folder / (std::string(name) + ".job")).string();
       if (::link(tmp.c_str(), rec.c_str()) == 0) {
         ::unlink(tmp.c_str());
-        job.number = n;
+        next = n + 1;
+        job.number = static_cast<int>(n);
         job.recordPath = rec;
         job.pdfPath = (folder / name).string() + ".pdf";
         if ((err = sysroot::SyncFolderOf(rec)) == 0) return true;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -339,6 +340,22 @@ std::string DocumentError(win::HDC dc);
 // Jobs a printer took whose record could not say so (the disk full even
 // for a rewrite in place), one sentence each; each is given out once.
 std::vector<std::string> TakeUnrecordedJobs();
+
+// Where the last sweep for jobs ended unfinished left a printer's output
+// folder: the highest job number it saw, and those it found still printing
+// (their programs alive). Kept in the root, one small file per folder.
+struct Sweep {
+  std::string folder;
+  long max = 0;
+  std::set<long> live;
+  bool operator==(const Sweep&) const = default;
+};
+std::string FormatSweep(const Sweep& sweep);
+// False (and SWEEP empty) for anything but a whole state as written.
+bool ParseSweep(const std::string& text, Sweep& sweep);
+// For tests: the next job in any folder sweeps it again and numbers its
+// job from the folder's contents, as in a new process.
+void ForgetSweptFolders();
 
 // Marks the current document of a printing context as cancelled after the
 // pages it has: ended, it is recorded "cancelled" and not handed over.

@@ -18,7 +18,9 @@ namespace {
 
 std::vector<Form> ReadForms() {
   std::vector<Form> out;
-  std::ifstream f(FormsFile(), std::ios::binary);
+  std::string text;
+  if (!sysroot::ReadHostFileKept(FormsFile(), text)) return out;
+  std::istringstream f(text);
   std::string line;
   while (std::getline(f, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -284,8 +285,31 @@ bool LoadPrinter(const std::string& name, PrinterDef& def) {
   if (!ValidName(name)) return false;
   std::string text;
   const std::string path = DefinitionFile(name);
-  if (!sysroot::ReadHostFile(path, text)) return false;
-  return ParseFile(path, text, def) && cp::SameText(def.name, name);
+  if (!sysroot::ReadHostFileKept(path, text)) return false;
+  // The last text parsed for each file, and what it gave.
+  struct Parsed {
+    std::string text;
+    bool ok;
+    PrinterDef def;
+  };
+  static std::mutex mutex;
+  static auto* parsed = new std::map<std::string, Parsed>;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = parsed->find(path);
+    if (it != parsed->end() && it->second.text == text) {
+      if (it->second.ok) def = it->second.def;
+      return it->second.ok && cp::SameText(def.name, name);
+    }
+  }
+  PrinterDef read;
+  const bool ok = ParseFile(path, text, read);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    (*parsed)[path] = Parsed{text, ok, read};
+  }
+  if (ok) def = read;
+  return ok && cp::SameText(def.name, name);
 }
 
 std::vector<PrinterDef> InstalledPrinters() {

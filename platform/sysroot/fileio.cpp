@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
@@ -148,10 +149,11 @@ void ClearOrphans(const std::string& folder, const std::string& prefix) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!cleared.insert(folder + '\0' + prefix).second) return;
   }
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
-    const pid_t owner = OwnerOf(e.path().filename().string(), prefix);
-    if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) std::filesystem::remove(e.path(), ec);
+  std::vector<std::string> names;
+  ListNames(folder, names);
+  for (const std::string& name : names) {
+    const pid_t owner = OwnerOf(name, prefix);
+    if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) unlink((folder + "/" + name).c_str());
   }
 }
 
@@ -206,6 +208,21 @@ int MakeTemp(const std::string& folder, std::string& path) {
   ClearOrphans(folder, kTempPrefix);
   path = OwnedTemplate(folder + "/" + kTempPrefix);
   return mkostemp(path.data(), O_CLOEXEC);
+}
+
+bool ListNames(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  errno = 0;
+  while (const dirent* e = readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    errno = 0;
+  }
+  const int err = errno;
+  closedir(dir);
+  errno = err;
+  return err == 0;
 }
 
 int PlaceFile(const std::string& tmp, const std::string& path, bool replace, bool flush) {

@@ -3,6 +3,7 @@
 // side's whole-file replacement and lock files.
 #pragma once
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 #include "platform/sysroot/files.h"
@@ -60,6 +61,10 @@ int PlaceFile(const std::string& tmp, const std::string& path, bool replace, boo
 // failure (nothing is left then).
 int WriteTemp(const std::string& folder, const std::string& data, mode_t mode, std::string& tmp,
               bool flush = true);
+
+// The names in the host folder FOLDER (without "." and ".."), as the
+// system lists them; false with errno set when it cannot be read.
+bool ListNames(const std::string& folder, std::vector<std::string>& names);
 
 // Writes all SIZE bytes of DATA to FD, again after a short or interrupted
 // write; 0, or the errno of the failure (EIO for a write that takes none).

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -206,6 +207,36 @@ bool ReadHostFile(const std::string& hostPath, std::string& data) {
   s << f.rdbuf();
   if (f.bad()) return false;
   data = s.str();
+  return true;
+}
+
+bool ReadHostFileKept(const std::string& hostPath, std::string& data) {
+  struct Kept {
+    struct stat st;
+    std::string data;
+  };
+  static std::mutex mutex;
+  static auto* kept = new std::map<std::string, Kept>;
+  struct stat st;
+  if (stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadHostFile(hostPath, data);
+  auto same = [&st](const struct stat& k) {
+    return k.st_dev == st.st_dev && k.st_ino == st.st_ino && k.st_size == st.st_size &&
+           k.st_mtim.tv_sec == st.st_mtim.tv_sec && k.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
+           k.st_ctim.tv_sec == st.st_ctim.tv_sec && k.st_ctim.tv_nsec == st.st_ctim.tv_nsec;
+  };
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = kept->find(hostPath);
+    if (it != kept->end() && same(it->second.st)) {
+      data = it->second.data;
+      return true;
+    }
+  }
+  // Kept under the state seen before the read: a change while reading makes
+  // the next call read again.
+  if (!ReadHostFile(hostPath, data)) return false;
+  std::lock_guard<std::mutex> lock(mutex);
+  (*kept)[hostPath] = Kept{st, data};
   return true;
 }
 

@@ -58,5 +58,9 @@ std::string JoinWin(const std::string& dir, const std::string& name);
 
 // Reads the whole file at HOSTPATH into DATA; false when it cannot be read.
 bool ReadHostFile(const std::string& hostPath, std::string& data);
+// The same for a small file read again and again: read afresh only when the
+// file's identity, size or times differ from those of its last read in the
+// process (a file replaced whole is a new file).
+bool ReadHostFileKept(const std::string& hostPath, std::string& data);
 
 }  // namespace sysroot

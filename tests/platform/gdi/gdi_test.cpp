@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>  // the clocks
 
 #include <sys/resource.h>
@@ -1416,4 +1417,110 @@ TEST(PagePng, DecodesToThePixelsOfThe24BitFileInTheLeastDepth) {
   // A failed write fails the file.
   EXPECT_FALSE(gdi::WritePixelsPng(std::vector<uint32_t>(4, 0), 2, 2, [](const unsigned char*, size_t) { return false; }));
   EXPECT_FALSE(gdi::WritePixelsPng(std::vector<uint32_t>(3, 0), 2, 2, [](const unsigned char*, size_t) { return true; }));
+}
+
+namespace {
+
+// Read calls this process has made so far.
+long ReadCalls() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long value = 0;
+  while (io >> key >> value)
+    if (key == "syscr:") return value;
+  return -1;
+}
+
+int PrintOneJob(const char* printer) {
+  win::HDC dc = win::CreateDCA(nullptr, printer, nullptr, nullptr);
+  win::DOCINFOA di;
+  di.lpszDocName = "x";
+  const int job = win::StartDocA(dc, &di);
+  win::StartPage(dc);
+  win::EndPage(dc);
+  win::EndDoc(dc);
+  win::DeleteDC(dc);
+  return job;
+}
+
+}  // namespace
+
+// A job's start reads what its folder gained since the last sweep for
+// unfinished jobs, not the folder's history; a job left printing by a
+// program that ended is found whether it came before or after that sweep,
+// and numbers go on from the highest.
+TEST(JobRecords, AJobsStartReadsWhatTheFolderGainedNotItsHistory) {
+  TempRoot root;
+  spool::PrinterDef z = spool::DemoReceiptPrinter();
+  z.name = "History";
+  z.output = "C:\\Zolmet\\Printed\\History";
+  z.formats = {"pdf"};
+  ASSERT_TRUE(spool::InstallPrinter(z));
+  const std::string folder = root.Host("C:\\Zolmet\\Printed\\History");
+  fs::create_directories(folder);
+  // A process that has ended, for the jobs it left printing.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  auto record = [&](int n, const char* status) {
+    char name[32];
+    std::snprintf(name, sizeof name, "job-%04d", n);
+    std::string text = std::string("Printer=History\r\nDocument=x\r\nStatus=") + status + "\r\n";
+    // A job still printing names no file yet.
+    if (std::string(status) == "printing") text += "Process=" + std::to_string(gone) + "\r\n";
+    else text += std::string("Pdf=") + name + ".pdf\r\n";
+    WriteFile(folder + "/" + name + ".job", text);
+    WriteFile(folder + "/" + name + ".pdf", "%PDF-1.5 half");
+  };
+  const int kHistory = 3000;
+  for (int n = 1; n <= kHistory; ++n) record(n, n == 1234 ? "printing" : "done");
+  auto status = [&](int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/job-%04d.job", n);
+    const std::string text = ReadFile(folder + name);
+    const size_t at = text.find("Status=");
+    return at == std::string::npos ? std::string() : text.substr(at + 7, text.find('\r', at) - at - 7);
+  };
+
+  gdi::ForgetSweptFolders();
+  long before = ReadCalls();
+  EXPECT_EQ(PrintOneJob("History"), kHistory + 1);
+  const long firstSweep = ReadCalls() - before;
+  EXPECT_GE(firstSweep, kHistory);  // no state yet: every record is read
+  EXPECT_EQ(status(1234), "aborted");
+  EXPECT_FALSE(fs::exists(folder + "/job-1234.pdf"));  // its half-written file goes, the others stay
+  EXPECT_TRUE(fs::exists(folder + "/job-1233.pdf"));
+
+  // As a new process: one more record left printing since the sweep.
+  record(kHistory + 2, "printing");
+  gdi::ForgetSweptFolders();
+  before = ReadCalls();
+  EXPECT_EQ(PrintOneJob("History"), kHistory + 3);
+  EXPECT_LT(ReadCalls() - before, 200) << "the first sweep read " << firstSweep;
+  EXPECT_EQ(status(kHistory + 2), "aborted");
+  EXPECT_EQ(status(kHistory + 3), "done");
+
+  // A spoilt state: everything is read again, nothing is lost.
+  for (const auto& e : fs::directory_iterator(root.path() + "/Platform/JobSweeps")) WriteFile(e.path(), "max 9\n");
+  gdi::ForgetSweptFolders();
+  before = ReadCalls();
+  EXPECT_EQ(PrintOneJob("History"), kHistory + 4);
+  EXPECT_GE(ReadCalls() - before, kHistory);
+  gdi::ForgetSweptFolders();
+}
+
+// The sweep's state reads back as written, and anything else is refused.
+TEST(JobRecords, SweepStatesReadBackAndOthersAreRefused) {
+  gdi::Sweep s{"/r/C/Zolmet/Printed/Zolmet", 12, {3, 11, 12}};
+  gdi::Sweep back;
+  ASSERT_TRUE(gdi::ParseSweep(gdi::FormatSweep(s), back));
+  EXPECT_EQ(back, s);
+  ASSERT_TRUE(gdi::ParseSweep("folder /x\nmax 0\nlive\n", back));
+  EXPECT_EQ(back, (gdi::Sweep{"/x", 0, {}}));
+  for (const char* bad : {"", "folder /x\nmax 1\nlive 2\n", "folder /x\nmax 1\nlive 1 1\n", "folder /x\nmax -1\nlive\n",
+                          "folder /x\nmax 1\nlive 1", "folder /x\nmax 1\nlive 1 \n", "folder /x\nmax 1\nlive1\n",
+                          "folder /x\nmax 1\nlive\nmore\n", "max 1\nlive\n", "folder /x\nmax 9999999999\nlive\n"}) {
+    EXPECT_FALSE(gdi::ParseSweep(bad, back)) << bad;
+    EXPECT_EQ(back, gdi::Sweep());
+  }
 }
