@@ -4,14 +4,14 @@
 // sets are all found there, with that state unchanged, never loads
 // fontconfig's configuration.
 #pragma once
-#include <cairo.h>
-
 #include <array>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+typedef struct _cairo cairo_t;
 
 namespace gdi {
 
