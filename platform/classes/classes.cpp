@@ -166,12 +166,16 @@ bool TNoticeList::Contains(TComponent* c) const {
 }
 
 void TNoticeList::Add(TComponent* c) {
-  if (Contains(c)) return;
   if (!index_ && items_.size() >= kIndexedNotices) {
     index_ = std::make_unique<std::unordered_map<TComponent*, size_t>>();
     for (size_t i = 0; i < items_.size(); ++i) (*index_)[items_[i]] = i;
   }
-  if (index_) (*index_)[c] = items_.size();
+  if (index_) {
+    // One look-up finds it or places it.
+    if (!index_->try_emplace(c, items_.size()).second) return;
+  } else if (std::find(items_.begin(), items_.end(), c) != items_.end()) {
+    return;
+  }
   items_.push_back(c);
 }
 
@@ -651,7 +655,12 @@ void TStringList::SetValue(const std::string& name, const std::string& value) {
 }
 
 void TStringList::AddStrings(const TStringList& other) {
-  for (int i = 0; i < other.Count(); ++i) AddObject(other.items_[i].s, other.items_[i].o);
+  // Room made once: a copy is as long as its lines, and a list added to
+  // itself adds what it held.
+  const int count = other.Count();
+  const size_t needed = items_.size() + static_cast<size_t>(count);
+  if (needed > items_.capacity()) items_.reserve(std::max(needed, 2 * items_.size()));
+  for (int i = 0; i < count; ++i) AddObject(other.items_[i].s, other.items_[i].o);
 }
 
 void TStringList::Assign(TPersistent* source) {

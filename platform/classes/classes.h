@@ -481,6 +481,8 @@ class TStringList : public TPersistent {
   void SetOwnsObjects(bool v) { ownsObjects_ = v; }
 
   int Count() const { return static_cast<int>(items_.size()); }
+  // Room for N entries without growing (never less than Count()).
+  void SetCapacity(int n) { items_.reserve(static_cast<size_t>(std::max(n, 0))); }
   const std::string& Strings(int i) const;
   std::string operator[](int i) const { return Strings(i); }
   void Put(int i, const std::string& s);
