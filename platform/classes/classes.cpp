@@ -158,55 +158,107 @@ void TPersistent::AssignTo(TPersistent* dest) {
 
 namespace {
 constexpr size_t kIndexedNotices = 16;
+
+// The fewest bits of an index that holds N entries at most a quarter full.
+unsigned IndexBits(size_t n) {
+  unsigned bits = 6;
+  while ((size_t{1} << bits) < 4 * n) ++bits;
+  return bits;
+}
+}  // namespace
+
+size_t TNoticeList::Home(const TComponent* c) const {
+  const uint64_t key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(c));
+  return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - bits_));
+}
+
+size_t TNoticeList::Probe(const TComponent* c) const {
+  const size_t mask = index_.size() - 1;
+  size_t i = Home(c);
+  while (index_[i] && items_[index_[i] - 1] != c) i = (i + 1) & mask;
+  return i;
+}
+
+void TNoticeList::Unindex(size_t i) {
+  const size_t mask = index_.size() - 1;
+  for (size_t j = (i + 1) & mask; index_[j]; j = (j + 1) & mask) {
+    // Slot j stays where its probe began after the freed slot.
+    const size_t home = Home(items_[index_[j] - 1]);
+    if (((j - home) & mask) < ((j - i) & mask)) continue;
+    index_[i] = index_[j];
+    i = j;
+  }
+  index_[i] = 0;
+  --indexed_;
+}
+
+void TNoticeList::Reindex(unsigned bits) {
+  index_.assign(size_t{1} << bits, 0);
+  bits_ = bits;
+  indexed_ = 0;
+  for (size_t at = 0; at < items_.size(); ++at) {
+    if (!items_[at]) continue;
+    index_[Probe(items_[at])] = static_cast<uint32_t>(at + 1);
+    ++indexed_;
+  }
 }
 
 bool TNoticeList::Contains(TComponent* c) const {
-  if (index_) return index_->count(c) > 0;
+  if (!index_.empty()) return index_[Probe(c)] != 0;
   return std::find(items_.begin(), items_.end(), c) != items_.end();
 }
 
 void TNoticeList::Add(TComponent* c) {
-  if (Contains(c)) return;
-  if (!index_ && items_.size() >= kIndexedNotices) {
-    index_ = std::make_unique<std::unordered_map<TComponent*, size_t>>();
-    for (size_t i = 0; i < items_.size(); ++i) (*index_)[items_[i]] = i;
+  if (index_.empty()) {
+    if (std::find(items_.begin(), items_.end(), c) != items_.end()) return;
+    items_.push_back(c);
+    if (items_.size() >= kIndexedNotices) Reindex(IndexBits(items_.size()));
+    return;
   }
-  if (index_) (*index_)[c] = items_.size();
+  const size_t i = Probe(c);
+  if (index_[i]) return;
   items_.push_back(c);
+  if (2 * (indexed_ + 1) > index_.size()) {
+    Reindex(bits_ + 1);
+    return;
+  }
+  index_[i] = static_cast<uint32_t>(items_.size());
+  ++indexed_;
 }
 
 void TNoticeList::Remove(TComponent* c) {
-  if (!index_) {
+  if (index_.empty()) {
     items_.erase(std::remove(items_.begin(), items_.end(), c), items_.end());
     return;
   }
-  auto at = index_->find(c);
-  if (at == index_->end()) return;
-  items_[at->second] = nullptr;
-  index_->erase(at);
+  const size_t i = Probe(c);
+  if (!index_[i]) return;
+  const size_t at = index_[i] - 1;
+  Unindex(i);
+  items_[at] = nullptr;
   Trim();
-  // Closed up once the gaps outnumber the entries.
-  if (items_.size() <= 2 * index_->size()) return;
-  size_t to = 0;
-  for (TComponent* item : items_) {
-    if (!item) continue;
-    (*index_)[item] = to;
-    items_[to++] = item;
-  }
-  items_.resize(to);
+  // Closed up once the gaps outnumber the entries; the index shrinks with it.
+  if (items_.size() <= 2 * indexed_) return;
+  items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end());
+  Reindex(IndexBits(items_.size()));
 }
 
 TComponent* TNoticeList::PopBack() {
   TComponent* c = items_.back();
+  if (!index_.empty()) {
+    const size_t i = Probe(c);
+    if (index_[i]) Unindex(i);
+  }
   items_.pop_back();
-  if (index_) index_->erase(c);
   Trim();
   return c;
 }
 
 void TNoticeList::Clear() {
   items_.clear();
-  index_.reset();
+  std::vector<uint32_t>().swap(index_);
+  bits_ = 0;
+  indexed_ = 0;
 }
 
 void TNoticeList::Trim() {
@@ -651,7 +703,12 @@ void TStringList::SetValue(const std::string& name, const std::string& value) {
 }
 
 void TStringList::AddStrings(const TStringList& other) {
-  for (int i = 0; i < other.Count(); ++i) AddObject(other.items_[i].s, other.items_[i].o);
+  // Room made once: a copy is as long as its lines, and a list added to
+  // itself adds what it held.
+  const int count = other.Count();
+  const size_t needed = items_.size() + static_cast<size_t>(count);
+  if (needed > items_.capacity()) items_.reserve(std::max(needed, 2 * items_.size()));
+  for (int i = 0; i < count; ++i) AddObject(other.items_[i].s, other.items_[i].o);
 }
 
 void TStringList::Assign(TPersistent* source) {

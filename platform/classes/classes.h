@@ -343,9 +343,20 @@ class TNoticeList {
 
  private:
   void Trim();
+  // The slot holding C, or the free slot where it would go.
+  size_t Probe(const TComponent* c) const;
+  size_t Home(const TComponent* c) const;
+  // Frees slot I, moving up the ones that probed past it.
+  void Unindex(size_t i);
+  // Indexes every entry anew in 2^BITS slots.
+  void Reindex(unsigned bits);
   // nullptr where one was removed from an indexed list; never last.
   std::vector<TComponent*> items_;
-  std::unique_ptr<std::unordered_map<TComponent*, size_t>> index_;
+  // Open addressing with linear probing, at most half full: each slot holds
+  // a place in items_ plus one (0: free). Empty while the list is short.
+  std::vector<uint32_t> index_;
+  unsigned bits_ = 0;
+  size_t indexed_ = 0;
 };
 
 enum TComponentStateFlag { csLoading, csReading, csWriting, csDesigning, csDestroying };
@@ -481,6 +492,8 @@ class TStringList : public TPersistent {
   void SetOwnsObjects(bool v) { ownsObjects_ = v; }
 
   int Count() const { return static_cast<int>(items_.size()); }
+  // Room for N entries without growing (never less than Count()).
+  void SetCapacity(int n) { items_.reserve(static_cast<size_t>(std::max(n, 0))); }
   const std::string& Strings(int i) const;
   std::string operator[](int i) const { return Strings(i); }
   void Put(int i, const std::string& s);

@@ -281,6 +281,33 @@ bool TppTextWrapper::Measure() {
   };
   int64_t lo = -1, hi = INT_MAX;  // toMM(lo) within the limit (or lo -1), toMM(hi + 1) past it
   if (toMM(hi) <= widthLimit_) lo = hi;
+  // The width a million pixels scale to lands within a pixel or two of it:
+  // the bounds close in from there in steps that double.
+  const int64_t million = toMM(int64_t{1} << 20);
+  if (lo < hi && million > 0 && widthLimit_ >= 0) {
+    const int64_t guess = std::min<int64_t>((widthLimit_ << 20) / million, hi);
+    if (toMM(guess) <= widthLimit_) {
+      lo = guess;
+      for (int64_t step = 1; lo < hi; step *= 2) {
+        const int64_t at = std::min<int64_t>(lo + step, hi);
+        if (toMM(at) > widthLimit_) {
+          hi = at - 1;
+          break;
+        }
+        lo = at;
+      }
+    } else {
+      hi = guess - 1;
+      for (int64_t step = 0; lo < hi; step = step ? 2 * step : 1) {
+        const int64_t at = std::max<int64_t>(hi - step, lo + 1);
+        if (toMM(at) <= widthLimit_) {
+          lo = at;
+          break;
+        }
+        hi = at - 1;
+      }
+    }
+  }
   while (lo < hi) {
     int64_t mid = lo + (hi - lo + 1) / 2;
     if (toMM(mid) <= widthLimit_)
@@ -511,14 +538,13 @@ void TppWrappedText::WrapText(const win::RECT& rect, cls::TStringList* lines, in
   wrapper_.Device = device;
   if (wrapper_.BeginSteps()) {
     wrapper_.StartAt(charPos);
+    // The steps of the lines that fit, then their lines in one go.
+    taken_.clear();
     int at = StepFrom(wrapper_.SaveState());
-    for (int count = 0;;) {
-      if (steps_[static_cast<size_t>(at)].hasLine) {
-        lines->Add(steps_[static_cast<size_t>(at)].line);
-        ++count;
-      }
+    for (;;) {
+      if (steps_[static_cast<size_t>(at)].hasLine) taken_.push_back(at);
       const TStep& step = steps_[static_cast<size_t>(at)];
-      if (!step.more || (int64_t{count} + 1) * wrapper_.LineHeight() + rect.top > rect.bottom) {
+      if (!step.more || (static_cast<int64_t>(taken_.size()) + 1) * wrapper_.LineHeight() + rect.top > rect.bottom) {
         charPos = step.charPos;
         break;
       }
@@ -530,6 +556,8 @@ void TppWrappedText::WrapText(const win::RECT& rect, cls::TStringList* lines, in
         at = step.next;
       }
     }
+    lines->SetCapacity(static_cast<int>(taken_.size()));
+    for (int i : taken_) lines->Add(steps_[static_cast<size_t>(i)].line);
   }
   wrapper_.EndSteps();
 }

@@ -201,6 +201,7 @@ class TppWrappedText {
   TppTextWrapper wrapper_;
   std::vector<TStep> steps_;
   std::unordered_map<TppWrapState, int, THash> index_;
+  std::vector<int> taken_;  // the steps of the lines of a run
 };
 
 class TppPlainText {

@@ -97,6 +97,21 @@ TEST(StringList, ObjectsTextAndCommaText) {
   EXPECT_EQ(copy.Objects(0), &o);
 }
 
+// A list added to itself adds what it held, once, objects and all (it
+// used to chase its own growing end).
+TEST(StringList, AddedToItselfAddsWhatItHeld) {
+  TStringList l;
+  TObject o;
+  l.AddObject("first entry, longer than a short string", &o);
+  l.Add("b");
+  l.AddStrings(l);
+  l.AddStrings(l);
+  ASSERT_EQ(l.Count(), 8);
+  EXPECT_EQ(l[6], "first entry, longer than a short string");
+  EXPECT_EQ(l.Objects(6), &o);
+  EXPECT_EQ(l[7], "b");
+}
+
 // Counts how many of its kind are alive.
 class TCounted : public TObject {
  public:
