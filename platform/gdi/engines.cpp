@@ -322,13 +322,17 @@ long EndDeadJobs(const fs::path& folder) {
   Sweep last, next;
   std::string state;
   const std::string stateFile = SweepFile(folder);
-  const bool known = sysroot::ReadHostFile(stateFile, state) && ParseSweep(state, last) && last.folder == folder.string();
+  bool known = sysroot::ReadHostFile(stateFile, state) && ParseSweep(state, last) && last.folder == folder.string();
   next.folder = folder.string();
+  for (const std::string& recName : names) next.max = std::max(next.max, JobNumberOf(recName));
+  // A folder whose highest number is now below the state's was emptied (or
+  // its newest jobs deleted): its numbers begin again inside what the state
+  // covers, so every record is read.
+  if (next.max < last.max) known = false;
   for (const std::string& recName : names) {
     if (recName.size() < 4 || recName.compare(recName.size() - 4, 4, ".job") != 0) continue;
     const fs::path rec = folder / recName;
     const long number = JobNumberOf(recName);
-    next.max = std::max(next.max, number);
     if (known && number > 0 && number <= last.max && !last.live.count(number)) continue;
     const std::string text = ReadSmallFile(rec.string());
     if (!IsRecord(text) || RecordValues(text, "Status") != std::vector<std::string>{"printing"}) continue;

@@ -1506,6 +1506,15 @@ TEST(JobRecords, AJobsStartReadsWhatTheFolderGainedNotItsHistory) {
   before = ReadCalls();
   EXPECT_EQ(PrintOneJob("History"), kHistory + 4);
   EXPECT_GE(ReadCalls() - before, kHistory);
+
+  // The folder emptied: numbers begin again, and a job left printing below
+  // the highest the last sweep saw is still found.
+  for (const auto& e : fs::directory_iterator(folder)) fs::remove(e.path());
+  record(1, "done");
+  record(2, "printing");
+  gdi::ForgetSweptFolders();
+  EXPECT_EQ(PrintOneJob("History"), 3);
+  EXPECT_EQ(status(2), "aborted");
   gdi::ForgetSweptFolders();
 }
 

@@ -157,7 +157,12 @@ class BarCodeOnZolmet : public ::testing::Test {
     publisher_.StartJob();
     publisher_.RequestPages();
     publisher_.EndJob();
-    std::string png = sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet") + "/job-0001-p1.png";
+    // The folder is emptied before each print; job numbers go on within a
+    // process, so the page is the one PNG there.
+    std::string png;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(sysroot::HostPath("C:\\Zolmet\\Printed\\Zolmet"), ec))
+      if (e.path().extension() == ".png") png = e.path().string();
     EXPECT_TRUE(fs::exists(png));
     return png;
   }
