@@ -366,9 +366,12 @@ long EndDeadJobs(const fs::path& folder) {
     }
     sysroot::ReplaceFile(rec.string(), ended);
   }
-  // A lost or stale state only makes the next sweep read more.
-  std::filesystem::create_directories(fs::path(stateFile).parent_path(), ec);
-  sysroot::ReplaceFileUnflushed(stateFile, FormatSweep(next));
+  // A lost or stale state only makes the next sweep read more; one that
+  // still says the same is left alone.
+  if (!known || !(next == last)) {
+    std::filesystem::create_directories(fs::path(stateFile).parent_path(), ec);
+    sysroot::ReplaceFileUnflushed(stateFile, FormatSweep(next));
+  }
   return next.max;
 }
 
